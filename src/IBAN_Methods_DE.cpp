@@ -1,0 +1,2 @@
+// The German IBAN rules and the bank-specific IBAN procedures.
+#include "pluvar.h"

@@ -1,0 +1,255 @@
+// Pluvar: German and European bank account checker.
+//
+// One header for the whole program: the record types of the compiled-in
+// tables, the tables themselves, the output sink the handlers write through,
+// and every function that one unit offers another.  The code is plain
+// functions over fixed-size buffers; nothing here allocates.
+#ifndef PLUVAR_H
+#define PLUVAR_H
+
+#include <cstddef>
+#include <cstdint>
+
+// ---------------------------------------------------------------------------
+// Output sink.
+//
+// Handlers never touch stdout themselves.  They write through a sink that
+// buffers bytes and hands full buffers to a flush callback; `main` flushes to
+// standard output, tests and benchmarks collect the bytes in memory.  The
+// search mode may list thousands of hit lines, so the sink streams instead of
+// holding the whole answer.
+// ---------------------------------------------------------------------------
+struct Sink {
+  void (*flush)(void *ctx, const char *data, size_t len);
+  void *ctx;
+  size_t len;
+  char buf[16384];
+};
+
+void sink_init(Sink &out, void (*flush)(void *, const char *, size_t), void *ctx);
+void sink_write(Sink &out, const char *data, size_t len);
+void sink_puts(Sink &out, const char *text);
+void sink_finish(Sink &out);  // hands the rest of the buffer to flush
+
+// Sizes shared by all handlers.
+constexpr size_t QUERY_SIZE = 300;     // query buffer: 299 characters + NUL
+constexpr size_t RESPONSE_SIZE = 300;  // response line incl. NUL
+
+// Bounded text helpers for building response lines: append `src` to the
+// zero-terminated text in `dst` (capacity `cap` incl. NUL), cutting what does
+// not fit.  Never writes past dst[cap - 1].
+void str_append(char *dst, size_t cap, const char *src);
+void str_copy(char *dst, size_t cap, const char *src);
+
+// ---------------------------------------------------------------------------
+// Record types of the compiled-in tables.  Texts are Windows-1252 bytes;
+// an absent value is the empty text, never null.
+// ---------------------------------------------------------------------------
+
+// One row of the German bank-code directory `l` (113 bytes, all inline so the
+// table needs no relocations).
+struct BLZ_Row {
+  char blz[9];           // 8 digits + NUL
+  char name[61];         // at most 60 characters, zero-padded
+  char zip[6];           // 5 digits + NUL
+  char place[36];        // at most 35 characters, zero-padded
+  unsigned char method;  // check-digit method byte, 0..144
+};
+
+// A national bank directory record (head_DE and the six foreign directories).
+struct Head_t_SEPA {
+  uint64_t key;           // numeric value of the bank code
+  const char *code;       // bank code text with leading zeros
+  const char *name;
+  const char *zip;        // "DE-10591", "AT-1090", may be empty
+  const char *location;
+  const char *bic;        // 11 characters or empty
+  const char *successor;  // German successor bank code or empty
+  uint32_t iban_rule;     // German IBAN rule number, 0 abroad
+};
+
+// Branch table record: national code -> head record key (+ branch BIC).
+struct Bank_t_SEPA {
+  uint64_t key;
+  uint64_t head_key;
+  const char *bic;  // empty when the head record's BIC applies
+};
+
+// Bank-code-to-BIC record, numeric key.
+struct Bank_t_BLZ_BIC {
+  uint64_t key;
+  const char *bic;
+};
+
+// Bank-code-to-BIC record, four-letter key.
+struct Bank_t_BLZalpha_BIC {
+  const char *key;
+  const char *bic;
+};
+
+// European BIC directory record.
+struct Bank_t_EU {
+  const char *bic;  // 11 characters
+  const char *name;
+  const char *zip;
+  const char *location;
+};
+
+// SEPA reachability record: a BIC of 8 (all branches) or 11 characters and
+// eight flag bytes.
+struct Bank_t_SCL {
+  const char *bic;
+  unsigned char sct;
+  unsigned char sdd;
+  unsigned char reserved1;
+  unsigned char b2b;
+  unsigned char scc;
+  unsigned char reserved2[3];
+};
+
+// Country table record (95 bytes, all inline).
+struct Country_t {
+  char code[3];    // two capital letters + NUL
+  char name[51];   // English short name in capitals
+  char format[41]; // IBAN format in SWIFT notation, empty without IBAN
+};
+
+// ---------------------------------------------------------------------------
+// Compiled-in tables (data/).  Each size is the table's own record count, so
+// a new edition of the data needs no code change.
+// ---------------------------------------------------------------------------
+extern const BLZ_Row l[];
+extern const uint32_t l_size;
+extern const int32_t Sprung[10];
+extern const Head_t_SEPA head_DE[];
+extern const uint32_t head_DE_size;
+
+extern const Head_t_SEPA head_AT[];
+extern const uint32_t head_AT_size;
+extern const Head_t_SEPA head_BE[];
+extern const uint32_t head_BE_size;
+extern const Head_t_SEPA head_CH[];
+extern const uint32_t head_CH_size;
+extern const Head_t_SEPA head_CZ[];
+extern const uint32_t head_CZ_size;
+extern const Head_t_SEPA head_ES[];
+extern const uint32_t head_ES_size;
+extern const Head_t_SEPA head_SK[];
+extern const uint32_t head_SK_size;
+extern const Bank_t_SEPA bank_BE[];
+extern const uint32_t bank_BE_size;
+extern const Bank_t_SEPA bank_CH[];
+extern const uint32_t bank_CH_size;
+
+// Bank-code-to-BIC tables of 29 countries (data/BLZ_BIC_Liste.cpp).
+#define PLUVAR_NUMERIC_BIC_TABLE(CC)            \
+  extern const Bank_t_BLZ_BIC list_BLZ_BIC_##CC[]; \
+  extern const uint32_t list_BLZ_BIC_##CC##_size;
+#define PLUVAR_ALPHA_BIC_TABLE(CC)                   \
+  extern const Bank_t_BLZalpha_BIC list_BLZ_BIC_##CC[]; \
+  extern const uint32_t list_BLZ_BIC_##CC##_size;
+PLUVAR_ALPHA_BIC_TABLE(GB)
+PLUVAR_ALPHA_BIC_TABLE(IE)
+PLUVAR_ALPHA_BIC_TABLE(LV)
+PLUVAR_ALPHA_BIC_TABLE(MT)
+PLUVAR_ALPHA_BIC_TABLE(RO)
+PLUVAR_ALPHA_BIC_TABLE(BG)
+PLUVAR_ALPHA_BIC_TABLE(NL)
+PLUVAR_NUMERIC_BIC_TABLE(SE)
+PLUVAR_NUMERIC_BIC_TABLE(SI)
+PLUVAR_NUMERIC_BIC_TABLE(VA)
+PLUVAR_NUMERIC_BIC_TABLE(GR)
+PLUVAR_NUMERIC_BIC_TABLE(PT)
+PLUVAR_NUMERIC_BIC_TABLE(PL)
+PLUVAR_NUMERIC_BIC_TABLE(NO)
+PLUVAR_NUMERIC_BIC_TABLE(IS)
+PLUVAR_NUMERIC_BIC_TABLE(IT)
+PLUVAR_NUMERIC_BIC_TABLE(FR)
+PLUVAR_NUMERIC_BIC_TABLE(FI)
+PLUVAR_NUMERIC_BIC_TABLE(EE)
+PLUVAR_NUMERIC_BIC_TABLE(DK)
+PLUVAR_NUMERIC_BIC_TABLE(CY)
+PLUVAR_NUMERIC_BIC_TABLE(HR)
+PLUVAR_NUMERIC_BIC_TABLE(HU)
+PLUVAR_NUMERIC_BIC_TABLE(SM)
+PLUVAR_NUMERIC_BIC_TABLE(MC)
+PLUVAR_NUMERIC_BIC_TABLE(LU)
+PLUVAR_NUMERIC_BIC_TABLE(LI)
+PLUVAR_NUMERIC_BIC_TABLE(AD)
+PLUVAR_NUMERIC_BIC_TABLE(LT)
+#undef PLUVAR_NUMERIC_BIC_TABLE
+#undef PLUVAR_ALPHA_BIC_TABLE
+
+extern const Bank_t_EU list_EU[];
+extern const uint32_t list_EU_size;
+extern const Bank_t_SCL list_SCL[];
+extern const uint32_t list_SCL_size;
+extern const Country_t c[];
+extern const uint32_t c_size;
+
+// ---------------------------------------------------------------------------
+// Directory lookups (Tools.cpp, except where noted).
+// ---------------------------------------------------------------------------
+
+// Binary search over a table sorted by key; lo and hi are the first and the
+// LAST index to search (inclusive).  Returns the lowest matching index or -1.
+int64_t BinarySearch(const Head_t_SEPA *table, uint64_t lo, uint64_t hi, uint64_t key);
+int64_t BinarySearch(const Bank_t_SEPA *table, uint64_t lo, uint64_t hi, uint64_t key);
+int64_t BinarySearch(const Bank_t_BLZ_BIC *table, uint64_t lo, uint64_t hi, uint64_t key);
+int64_t BinarySearchString(const Bank_t_EU *table, uint64_t lo, uint64_t hi, const char *text);
+int64_t BinarySearchString(const Bank_t_BLZalpha_BIC *table, uint64_t lo, uint64_t hi,
+                           const char *text);
+
+// Row lookups in `l`: '1' found (method written), '7' not found.
+int64_t find_blz_row(const char *blz);  // index of the bank code's first row, or -1
+char find_blz(const char *blz, unsigned char *method);
+char Iban_find_blz_DE(const char *blz, unsigned char *method);                    // IBAN.cpp
+char find_blz_and_form_output_string(const char *blz, char *line, unsigned char *method);  // main.cpp
+
+// BIC of a German bank code after the IBAN-rule substitutions; the empty text
+// when the bank has none, null when the code is not in head_DE.
+const char *getBIC_DE(const char *blz);
+
+// ---------------------------------------------------------------------------
+// Check-digit engine (Tools.cpp: primitives and special procedures;
+// Methods.cpp: the methods).  Account digits are 10 values 0..9, bank-code
+// digits 8 values 0..9.
+// ---------------------------------------------------------------------------
+char check_knr(const unsigned char *blz_digits, unsigned char *knr_digits, unsigned char method);
+int checksum(const unsigned char *knr, const char *weights, const char *mask, char direction,
+             int variant);
+char check_x(int expected, const unsigned char *knr, int position);
+int quersumme(int n);
+uint64_t vl9(const unsigned char *knr, char selector);
+uint64_t vl9_char(const char *knr, char selector);
+char add_zeros(unsigned char *knr, int n);
+char add_zeros_no_check(unsigned char *knr, int n);
+int32_t pow_of_ten(int n);
+char eser_system(const unsigned char *blz_digits, const unsigned char *knr, int form);
+int transformation(const unsigned char *knr, const char *row_pattern, const char *mask,
+                   const char *table, char direction);
+char method_87_a(const unsigned char *knr);
+char sachkonten(const unsigned char *knr);
+
+// ---------------------------------------------------------------------------
+// Handlers.  Each parses its (writable) query buffer, writes its response
+// through the sink and returns its result code character '0'..'9'.
+// ---------------------------------------------------------------------------
+
+// main.cpp: the whole command line; returns the exit status.
+int pluvar_run(int argc, const char *const *argv, Sink &out);
+char Account_Main(char *query, char allinfo, Sink &out);
+char extract_numbers(char *query, char *iban, char *blz, char *knr);
+
+// Search.cpp
+char Search_Main(char *query, char allinfo, Sink &out);
+char Search_extract_numbers(char *query, int64_t *blz, int32_t *zip, char *loc, char *name,
+                            char *bic, int32_t *max);
+
+// ===== German IBAN (IBAN.cpp, IBAN_Methods_DE.cpp) =====
+
+// ===== Foreign IBAN (IBAN.cpp) =====
+
+// ===== SEPA (SEPA.cpp) =====
+
+#endif  // PLUVAR_H

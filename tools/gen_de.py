@@ -1,0 +1,153 @@
+"""German bank-code directory -> data/BLZ_Liste.cpp (l, Sprung) and
+data/BLZ_Liste_DE.cpp (head_DE).
+
+The Bundesbank file is fixed-width Latin-1, one record per line: 174
+characters with the IBAN rule field, 168 without it (then rule 0)."""
+
+import os
+
+from tablegen import GENERATED_NOTE, GeneratorError, c_string, check_strictly_ascending
+
+# 1-based inclusive field positions of the Bankleitzahlendatei.
+FIELDS = {
+    "blz": (1, 8),
+    "merkmal": (9, 9),
+    "name": (10, 67),
+    "zip": (68, 72),
+    "place": (73, 107),
+    "bic": (140, 150),
+    "method": (151, 152),
+    "change": (159, 159),
+    "successor": (161, 168),
+    "rule": (169, 174),
+}
+
+
+def method_byte(text: bytes, lineno: int) -> int:
+    """"00".."99" are 0..99; "A0".."E4" are 100 + 10 * letter index + digit."""
+    if len(text) == 2 and text[1:2].isdigit():
+        if text[:1].isdigit():
+            return int(text)
+        if b"A" <= text[:1] <= b"E":
+            value = 100 + 10 * (text[0] - ord("A")) + (text[1] - ord("0"))
+            if value <= 144:
+                return value
+    raise GeneratorError("line %d: unknown check-digit method %r" % (lineno, text))
+
+
+def parse_record(line: bytes, lineno: int) -> dict:
+    if len(line) not in (168, 174):
+        raise GeneratorError("line %d: %d characters, expected 168 or 174" % (lineno, len(line)))
+
+    def field(name):
+        a, b = FIELDS[name]
+        return line[a - 1:b]
+
+    blz = field("blz")
+    if not blz.isdigit() or blz[:1] == b"0":
+        raise GeneratorError("line %d: bad bank code %r" % (lineno, blz))
+    zip_code = field("zip")
+    if not zip_code.isdigit():
+        raise GeneratorError("line %d: bad postcode %r" % (lineno, zip_code))
+    rule_field = field("rule") if len(line) == 174 else b"000000"
+    if not rule_field.isdigit():
+        raise GeneratorError("line %d: bad IBAN rule %r" % (lineno, rule_field))
+    successor = field("successor")
+    if not successor.isdigit():
+        raise GeneratorError("line %d: bad successor %r" % (lineno, successor))
+    return {
+        "line": lineno,
+        "blz": blz,
+        "own": field("merkmal") == b"1",
+        "name": field("name").rstrip(b" "),
+        "zip": zip_code,
+        "place": field("place").rstrip(b" "),
+        "bic": field("bic").strip(b" "),
+        "method": method_byte(field("method"), lineno),
+        "change": field("change"),
+        "successor": b"" if successor == b"00000000" else successor,
+        "rule": int(rule_field[:4]),
+    }
+
+
+def read_directory(path: str) -> list:
+    """Records that are not marked for deletion, in the order of `l`: bank
+    code ascending, the bank's own row first, branches by postcode, ties in
+    file order."""
+    with open(path, "rb") as f:
+        lines = f.read().split(b"\n")
+    records = []
+    for lineno, raw in enumerate(lines, 1):
+        raw = raw.rstrip(b"\r")
+        if not raw:
+            continue
+        rec = parse_record(raw, lineno)
+        if rec["change"] != b"D":
+            records.append(rec)
+    records.sort(key=lambda r: (r["blz"], not r["own"], b"" if r["own"] else r["zip"]))
+    return records
+
+
+def bank_heads(records: list) -> list:
+    heads = []
+    for rec in records:
+        if heads and heads[-1]["blz"] == rec["blz"]:
+            continue
+        if not rec["own"]:
+            raise GeneratorError("line %d: bank code %s has no own row (Merkmal 1)"
+                                 % (rec["line"], rec["blz"].decode()))
+        heads.append(rec)
+    for rec in records:
+        if len(rec["name"]) > 60 or len(rec["place"]) > 35:
+            raise GeneratorError("line %d: name or place too long" % rec["line"])
+    return heads
+
+
+def sprung(records: list) -> list:
+    index = []
+    for d in range(10):
+        first = next((i for i, r in enumerate(records) if r["blz"][0] - ord("0") == d),
+                     len(records))
+        index.append(first)
+    return index
+
+
+def render_l(records: list, source: str) -> str:
+    out = [GENERATED_NOTE.format(source=source),
+           "// The German bank-code directory: every row of every bank code, sorted\n"
+           "// by bank code, each bank's own row first, then its branches by postcode.\n",
+           '#include "pluvar.h"\n\n',
+           "const BLZ_Row l[] = {\n"]
+    for r in records:
+        out.append("    {%s, %s, %s, %s, %d},\n" % (
+            c_string(r["blz"]), c_string(r["name"]), c_string(r["zip"]),
+            c_string(r["place"]), r["method"]))
+    out.append("};\n\n")
+    out.append("const uint32_t l_size = sizeof l / sizeof l[0];\n\n")
+    out.append("// First row of each leading digit of the bank code; l_size when none.\n")
+    out.append("const int32_t Sprung[10] = {%s};\n" % ", ".join(str(x) for x in sprung(records)))
+    return "".join(out)
+
+
+def render_head_de(heads: list, source: str) -> str:
+    check_strictly_ascending([int(h["blz"]) for h in heads], "head_DE")
+    out = [GENERATED_NOTE.format(source=source),
+           "// One record per German bank code: bank data, BIC, successor, IBAN rule.\n",
+           '#include "pluvar.h"\n\n',
+           "const Head_t_SEPA head_DE[] = {\n"]
+    for h in heads:
+        out.append("    {%dULL, %s, %s, %s, %s, %s, %s, %d},\n" % (
+            int(h["blz"]), c_string(h["blz"]), c_string(h["name"]),
+            c_string(b"DE-" + h["zip"]), c_string(h["place"]), c_string(h["bic"]),
+            c_string(h["successor"]), h["rule"]))
+    out.append("};\n\n")
+    out.append("const uint32_t head_DE_size = sizeof head_DE / sizeof head_DE[0];\n")
+    return "".join(out)
+
+
+def generate(blz_path: str, out_dir: str, write) -> None:
+    source = os.path.basename(blz_path)
+    records = read_directory(blz_path)
+    heads = bank_heads(records)
+    write(os.path.join(out_dir, "BLZ_Liste.cpp"), render_l(records, source))
+    write(os.path.join(out_dir, "BLZ_Liste_DE.cpp"), render_head_de(heads, source))
