@@ -1,10 +1,233 @@
 // Bank search: lists the rows of the German directory that match a bank-code
 // prefix, postcode prefix, name, place or BIC part.
+#include <cstring>
+
 #include "pluvar.h"
 
+namespace {
+
+constexpr int32_t kDefaultMaxHits = 30;
+constexpr size_t kSlot = QUERY_SIZE;  // every value fits, the query has at most 299 characters
+
+// Besides ASCII letters (and digits in a BIC part), names, places and BIC
+// parts may hold these Windows-1252 characters: blank, hyphen, the umlauts in
+// both cases, sharp s, parentheses and comma.
+bool is_extra_char(unsigned char ch) {
+  static const unsigned char kExtra[] = {0x20, 0x2D, 0xE4, 0xC4, 0xF6, 0xD6,
+                                         0xFC, 0xDC, 0xDF, 0x28, 0x29, 0x2C};
+  for (unsigned char e : kExtra)
+    if (ch == e) return true;
+  return false;
+}
+
+bool is_digit(unsigned char ch) { return ch >= '0' && ch <= '9'; }
+bool is_lower(unsigned char ch) { return ch >= 'a' && ch <= 'z'; }
+
+enum class CharSet { Digits, Letters, LettersDigits };
+
+bool in_set(unsigned char ch, CharSet set) {
+  switch (set) {
+    case CharSet::Digits:
+      return is_digit(ch);
+    case CharSet::Letters:
+      return is_lower(ch) || is_extra_char(ch);
+    case CharSet::LettersDigits:
+      return is_lower(ch) || is_digit(ch) || is_extra_char(ch);
+  }
+  return false;
+}
+
+// One query key with its rule.  The order of the table is the order in which
+// the values are checked: a later failure replaces an earlier one.
+struct SearchKey {
+  const char *key;
+  CharSet set;
+  size_t min_len;
+  size_t max_len;
+  char error;
+};
+
+enum { kBlz, kZip, kMax, kNam, kLoc, kBic, kKeyCount };
+
+const SearchKey kKeys[kKeyCount] = {
+    {"blz=", CharSet::Digits, 4, 8, '8'},
+    {"zip=", CharSet::Digits, 2, 5, '2'},
+    {"max=", CharSet::Digits, 1, 4, '7'},
+    {"nam=", CharSet::Letters, 3, 60, '4'},
+    {"loc=", CharSet::Letters, 3, 35, '3'},
+    {"bic=", CharSet::LettersDigits, 6, 11, '8'},
+};
+
+bool value_ok(const char *value, const SearchKey &k) {
+  size_t n = strlen(value);
+  if (n < k.min_len || n > k.max_len) return false;
+  for (size_t i = 0; i < n; i++)
+    if (!in_set(static_cast<unsigned char>(value[i]), k.set)) return false;
+  return true;
+}
+
+void lowercase_ascii(char *s) {
+  for (; *s; s++)
+    if (*s >= 'A' && *s <= 'Z') *s = static_cast<char>(*s - 'A' + 'a');
+}
+
+int64_t decimal(const char *digits) {
+  int64_t v = 0;
+  for (; *digits; digits++) v = v * 10 + (*digits - '0');
+  return v;
+}
+
+// Cuts the query at '&' and stores each known key's value in its slot.
+// Returns '1', or '6' for an unknown or repeated key (examination stops).
+char split_query(const char *query, char values[kKeyCount][kSlot], bool seen[kKeyCount]) {
+  const char *part = query;
+  while (*part && *part != '&') {
+    const char *end = strchr(part, '&');
+    size_t len = end ? static_cast<size_t>(end - part) : strlen(part);
+    int which = -1;
+    for (int k = 0; k < kKeyCount; k++)
+      if (len >= 4 && strncmp(part, kKeys[k].key, 4) == 0) which = k;
+    if (which < 0 || seen[which]) return '6';
+    seen[which] = true;
+    size_t vlen = len - 4;
+    if (vlen > kSlot - 1) vlen = kSlot - 1;
+    memcpy(values[which], part + 4, vlen);
+    values[which][vlen] = '\0';
+    if (!end) break;
+    part = end + 1;
+  }
+  return '1';
+}
+
+// The numbers a prefix of `digits` selects within `width`-digit numbers: the
+// prefix padded with zeros up to the padded with nines.  A prefix selects by
+// its digits, so the postcode prefix "01" selects 01000 to 01999.
+void prefix_range(int64_t value, int digits, int width, int64_t *low, int64_t *high) {
+  int64_t span = 1;
+  for (int i = digits; i < width; i++) span *= 10;
+  *low = value * span;
+  *high = *low + span - 1;
+}
+
+// Case-insensitive (ASCII letters only) test whether `text` contains
+// `part`; `part` is already lowercase.  An empty part is in every text.
+bool contains_lower(const char *text, const char *part) {
+  if (!*part) return true;
+  for (; *text; text++) {
+    size_t j = 0;
+    for (;; j++) {
+      if (!part[j]) return true;
+      char ch = text[j];
+      if (!ch) return false;
+      if (ch >= 'A' && ch <= 'Z') ch = static_cast<char>(ch - 'A' + 'a');
+      if (ch != part[j]) break;
+    }
+  }
+  return false;
+}
+
+int64_t five_digit(const char *zip) {
+  int64_t v = 0;
+  for (int i = 0; i < 5 && is_digit(static_cast<unsigned char>(zip[i])); i++)
+    v = v * 10 + (zip[i] - '0');
+  return v;
+}
+
+void write_hit(Sink &out, const BLZ_Row &row, const char *bic) {
+  sink_puts(out, "blz=");
+  sink_puts(out, row.blz);
+  sink_puts(out, "&name=");
+  sink_puts(out, row.name);
+  sink_puts(out, "&zip=");
+  sink_puts(out, row.zip);
+  sink_puts(out, "&location=");
+  sink_puts(out, row.place);
+  if (bic && *bic) {
+    sink_puts(out, "&bic=");
+    sink_puts(out, bic);
+  }
+  sink_puts(out, "\r\n");
+}
+
+char write_response(Sink &out, char code) {
+  char line[RESPONSE_SIZE] = "code=";
+  char digit[2] = {code, '\0'};
+  str_append(line, sizeof line, digit);
+  str_append(line, sizeof line, "&mode=SEARCH");
+  sink_puts(out, line);
+  return code;
+}
+
+}  // namespace
+
+char Search_extract_numbers(char *query, int64_t *blz, int32_t *zip, char *loc, char *name,
+                            char *bic, int32_t *max, int *blz_digits, int *zip_digits) {
+  if (!*query) return '6';
+  lowercase_ascii(query);
+  int amps = 0, eqs = 0;
+  for (const char *p = query; *p; p++) {
+    amps += *p == '&';
+    eqs += *p == '=';
+  }
+  if (amps > 6 || eqs > 7 || eqs != amps + 1) return '6';
+
+  char values[kKeyCount][kSlot] = {};
+  bool seen[kKeyCount] = {};
+  char result = split_query(query, values, seen);
+  for (int k = 0; k < kKeyCount; k++)
+    if (values[k][0] && !value_ok(values[k], kKeys[k])) result = kKeys[k].error;
+  if (result != '1') return result;
+
+  *blz = decimal(values[kBlz]);
+  *blz_digits = static_cast<int>(strlen(values[kBlz]));
+  *zip = static_cast<int32_t>(decimal(values[kZip]));
+  *zip_digits = static_cast<int>(strlen(values[kZip]));
+  *max = static_cast<int32_t>(decimal(values[kMax]));
+  str_copy(name, 61, values[kNam]);
+  str_copy(loc, 36, values[kLoc]);
+  str_copy(bic, 12, values[kBic]);
+  return '1';
+}
+
 char Search_Main(char *query, char allinfo, Sink &out) {
-  (void)query;
-  (void)allinfo;
-  sink_puts(out, "code=6&mode=SEARCH");
-  return '6';
+  int64_t blz = 0;
+  int32_t zip = 0, max = 0;
+  int blz_digits = 0, zip_digits = 0;
+  char loc[36] = "", name[61] = "", bic[12] = "";
+  char rc = Search_extract_numbers(query, &blz, &zip, loc, name, bic, &max, &blz_digits,
+                                   &zip_digits);
+  if (rc != '1') return write_response(out, rc);
+
+  int64_t blz_low = 0, blz_high = 99999999, zip_low = 0, zip_high = 99999;
+  if (blz_digits > 0) prefix_range(blz, blz_digits, 8, &blz_low, &blz_high);
+  if (zip_digits > 0) prefix_range(zip, zip_digits, 5, &zip_low, &zip_high);
+  int32_t limit = max > 0 ? max : kDefaultMaxHits;
+
+  // Rows of one bank code are adjacent and share the BIC: look it up once
+  // per bank code, and only when a BIC is asked for.
+  bool need_bic = bic[0] || allinfo;
+  const char *row_bic = "";
+  const char *bic_of = nullptr;
+
+  int32_t hits = 0;
+  uint32_t row = 0;
+  for (; row < l_size && hits < limit; row++) {
+    const BLZ_Row &r = l[row];
+    int64_t code = decimal(r.blz);
+    if (code < blz_low || code > blz_high) continue;
+    int64_t z = five_digit(r.zip);
+    if (z < zip_low || z > zip_high) continue;
+    if (!contains_lower(r.place, loc) || !contains_lower(r.name, name)) continue;
+    if (need_bic && (!bic_of || strcmp(bic_of, r.blz) != 0)) {
+      const char *found = getBIC_DE(r.blz);
+      row_bic = found ? found : "";
+      bic_of = r.blz;
+    }
+    // A row without BIC never matches a given BIC part.
+    if (bic[0] && (!row_bic[0] || !contains_lower(row_bic, bic))) continue;
+    hits++;
+    write_hit(out, r, allinfo ? row_bic : nullptr);
+  }
+  if (hits == 0) return write_response(out, '0');
+  return write_response(out, row < l_size ? '9' : '1');
 }

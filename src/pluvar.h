@@ -243,8 +243,10 @@ char extract_numbers(char *query, char *iban, char *blz, char *knr);
 
 // Search.cpp
 char Search_Main(char *query, char allinfo, Sink &out);
+// The prefixes come back as numbers with their digit counts, so that a
+// prefix with leading zeros ("zip=01") selects by its digits.
 char Search_extract_numbers(char *query, int64_t *blz, int32_t *zip, char *loc, char *name,
-                            char *bic, int32_t *max);
+                            char *bic, int32_t *max, int *blz_digits, int *zip_digits);
 
 // ===== German IBAN (IBAN.cpp, IBAN_Methods_DE.cpp) =====
 

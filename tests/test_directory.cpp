@@ -1,0 +1,179 @@
+// The German directory as generated from this edition, and its lookups.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <set>
+#include <string>
+
+#include "cli.h"
+
+namespace {
+
+TEST(GermanTables, EditionFacts) {
+  EXPECT_EQ(l_size, 14148u);
+  EXPECT_EQ(head_DE_size, 3513u);
+  const int32_t sprung[10] = {14148, 0, 653, 2628, 3546, 4533, 7062, 9581, 13096, 14148};
+  for (int d = 0; d < 10; d++) EXPECT_EQ(Sprung[d], sprung[d]) << d;
+  EXPECT_EQ(sizeof(BLZ_Row), 113u);
+  EXPECT_EQ(sizeof(Head_t_SEPA), 64u);
+
+  std::set<std::string> codes;
+  for (uint32_t i = 0; i < l_size; i++) codes.insert(l[i].blz);
+  EXPECT_EQ(codes.size(), 3513u);
+
+  EXPECT_STREQ(l[0].blz, "10000000");
+  EXPECT_STREQ(l[0].name, "Bundesbank");
+  EXPECT_STREQ(l[0].zip, "10591");
+  EXPECT_STREQ(l[0].place, "Berlin");
+  EXPECT_EQ(l[0].method, 9);
+  const BLZ_Row &last = l[l_size - 1];
+  EXPECT_STREQ(last.blz, "87096214");
+  EXPECT_STREQ(last.name, "Volksbank Chemnitz");
+  EXPECT_STREQ(last.place, "Fl\xf6ha");
+  EXPECT_EQ(last.method, 6);
+}
+
+TEST(GermanTables, RowsSortedAndOwnRowFirst) {
+  for (uint32_t i = 1; i < l_size; i++) {
+    ASSERT_LE(strcmp(l[i - 1].blz, l[i].blz), 0) << i;
+    if (strcmp(l[i - 1].blz, l[i].blz) != 0) {
+      // The first row of a bank code carries the bank's own name and place.
+      int64_t h = BinarySearch(head_DE, 0, head_DE_size - 1, strtoull(l[i].blz, nullptr, 10));
+      ASSERT_GE(h, 0);
+      EXPECT_STREQ(l[i].name, head_DE[h].name);
+      EXPECT_STREQ(l[i].place, head_DE[h].location);
+    }
+  }
+}
+
+TEST(GermanTables, HeadRecords) {
+  int empty_bic = 0, successor = 0, rules[58] = {0};
+  for (uint32_t i = 0; i < head_DE_size; i++) {
+    const Head_t_SEPA &h = head_DE[i];
+    if (i > 0) {
+      ASSERT_LT(head_DE[i - 1].key, h.key);
+    }
+    empty_bic += h.bic[0] == '\0';
+    successor += h.successor[0] != '\0';
+    ASSERT_LT(h.iban_rule, 58u);
+    rules[h.iban_rule]++;
+    EXPECT_EQ(strlen(h.zip), 8u);
+  }
+  EXPECT_EQ(empty_bic, 3);
+  EXPECT_EQ(successor, 34);
+  EXPECT_EQ(rules[0], 2258);
+  EXPECT_EQ(rules[5], 610);
+  EXPECT_EQ(rules[20], 373);
+  EXPECT_EQ(rules[32], 100);
+
+  struct Telling {
+    uint64_t key;
+    const char *name, *zip, *location, *bic, *successor;
+    uint32_t rule;
+  };
+  const Telling telling[] = {
+      {10000000, "Bundesbank", "DE-10591", "Berlin", "MARKDEF1100", "", 42},
+      {50040000, "Commerzbank", "DE-60005", "Frankfurt am Main", "COBADEFFXXX", "", 5},
+      {25050299, "Sparkasse Hannover -alt-", "DE-30056", "Hannover", "", "25050180", 28},
+  };
+  for (const Telling &t : telling) {
+    int64_t i = BinarySearch(head_DE, 0, head_DE_size - 1, t.key);
+    ASSERT_GE(i, 0);
+    EXPECT_STREQ(head_DE[i].name, t.name);
+    EXPECT_STREQ(head_DE[i].zip, t.zip);
+    EXPECT_STREQ(head_DE[i].location, t.location);
+    EXPECT_STREQ(head_DE[i].bic, t.bic);
+    EXPECT_STREQ(head_DE[i].successor, t.successor);
+    EXPECT_EQ(head_DE[i].iban_rule, t.rule);
+  }
+}
+
+TEST(RowLookup, FindsFirstRowOfBankCode) {
+  unsigned char method = 255;
+  EXPECT_EQ(find_blz("10000000", &method), '1');
+  EXPECT_EQ(method, 9);
+  EXPECT_EQ(find_blz_row("10000000"), 0);
+
+  method = 255;
+  EXPECT_EQ(find_blz("87096214", &method), '1');
+  EXPECT_EQ(method, 6);
+  int64_t row = find_blz_row("87096214");
+  ASSERT_GT(row, 0);
+  EXPECT_STRNE(l[row - 1].blz, "87096214");  // the bank code's first row
+  EXPECT_LT(row, static_cast<int64_t>(l_size) - 1);
+}
+
+TEST(RowLookup, UnknownCodesAnswerSeven) {
+  for (const char *blz : {"09999999", "99999999", "10000001", "87096215", "00000000", "x", "",
+                          "1000000", "100000000"}) {
+    unsigned char method = 77;
+    EXPECT_EQ(find_blz(blz, &method), '7') << blz;
+    EXPECT_EQ(method, 77) << "method written for " << blz;
+  }
+}
+
+TEST(RowLookup, FormsOutputString) {
+  char line[RESPONSE_SIZE] = "";
+  unsigned char method = 0;
+  EXPECT_EQ(find_blz_and_form_output_string("10000000", line, &method), '1');
+  EXPECT_STREQ(line, "      &name=Bundesbank&zip=10591&location=Berlin");
+  EXPECT_EQ(method, 9);
+
+  char unchanged[RESPONSE_SIZE] = "keep";
+  EXPECT_EQ(find_blz_and_form_output_string("12345678", unchanged, &method), '7');
+  EXPECT_STREQ(unchanged, "keep");
+}
+
+TEST(BicLookup, SubstitutionsByIbanRule) {
+  struct {
+    const char *blz;
+    const char *bic;
+  } cases[] = {
+      {"10040000", "COBADEFFXXX"},  // rule 5, fourth digit 4
+      {"20041133", "COBADEHD001"},  // rule 5, listed code keeps its own BIC
+      {"87080000", "DRESDEFF870"},  // rule 5, fourth digit 8: own BIC
+      {"10020200", "BHFBDEFF500"},  // rule 8
+      {"25050299", "SPKHDE2HXXX"},  // own BIC empty; rule 28 substitutes 25050180
+      {"10000000", "MARKDEF1100"},  // rule 42: own BIC
+  };
+  for (const auto &c : cases) {
+    const char *bic = getBIC_DE(c.blz);
+    ASSERT_NE(bic, nullptr) << c.blz;
+    EXPECT_STREQ(bic, c.bic) << c.blz;
+  }
+  EXPECT_EQ(getBIC_DE("12345678"), nullptr);
+  EXPECT_EQ(getBIC_DE("99999999"), nullptr);
+  // A bank without BIC and without a substituting rule: empty, not null.
+  const char *empty = getBIC_DE("60050009");
+  ASSERT_NE(empty, nullptr);
+}
+
+TEST(BinarySearchFamily, BoundsAndDuplicates) {
+  const uint64_t last = head_DE_size - 1;
+  EXPECT_EQ(BinarySearch(head_DE, 0, last, 87096214), static_cast<int64_t>(last));
+  EXPECT_EQ(BinarySearch(head_DE, 0, last, 87096215), -1);
+  EXPECT_EQ(BinarySearch(head_DE, 0, last, 10000000), 0);
+  EXPECT_EQ(BinarySearch(head_DE, 0, last, 9999999), -1);
+  EXPECT_EQ(BinarySearch(head_DE, 5, 4, head_DE[5].key), -1);
+  EXPECT_EQ(BinarySearch(head_DE, 7, 7, head_DE[7].key), 7);
+
+  // Duplicate keys: the lowest index of the run.
+  const Bank_t_BLZ_BIC dup[] = {{1, "A"}, {2, "B"}, {2, "C"}, {2, "D"}, {5, "E"}};
+  EXPECT_EQ(BinarySearch(dup, 0, 4, 2), 1);
+  EXPECT_EQ(BinarySearch(dup, 0, 4, 5), 4);
+  EXPECT_EQ(BinarySearch(dup, 0, 4, 3), -1);
+  EXPECT_EQ(BinarySearch(dup, 0, 4, 6), -1);
+
+  // Text keys compare as unsigned bytes; a prefix sorts first.
+  const Bank_t_BLZalpha_BIC alpha[] = {{"ABC", "1"}, {"ABCD", "2"}, {"ABZ", "3"}, {"\xc4XY", "4"}};
+  EXPECT_EQ(BinarySearchString(alpha, 0, 3, "ABC"), 0);
+  EXPECT_EQ(BinarySearchString(alpha, 0, 3, "ABCD"), 1);
+  EXPECT_EQ(BinarySearchString(alpha, 0, 3, "\xc4XY"), 3);
+  EXPECT_EQ(BinarySearchString(alpha, 0, 3, "AB"), -1);
+  EXPECT_EQ(BinarySearchString(alpha, 2, 1, "ABZ"), -1);
+  const Bank_t_EU eu[] = {{"AAAAXXXXXXX", "", "", ""}, {"ZZZZXXXXXXX", "", "", ""}};
+  EXPECT_EQ(BinarySearchString(eu, 0, 1, "ZZZZXXXXXXX"), 1);
+  EXPECT_EQ(BinarySearchString(eu, 0, 1, "ZZZZXXXXXXY"), -1);
+}
+
+}  // namespace
