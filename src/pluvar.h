@@ -251,7 +251,90 @@ char Search_extract_numbers(char *query, int64_t *blz, int32_t *zip, char *loc, 
 // ===== German IBAN (IBAN.cpp, IBAN_Methods_DE.cpp) =====
 
 // ===== Foreign IBAN (IBAN.cpp) =====
+// The IBAN mode for AT, CH, BE, CZ, ES and SK.  The handlers expect the query
+// already lowercased (IbanGen_Main does that) and answer with '9' (AT, CH) or
+// '1' (countries with a national account check) when they built an IBAN.
+char IbanGen_AT(char *query, char allinfo, Sink &out);
+char IbanGen_CH(char *query, char allinfo, Sink &out);
+char IbanGen_BE(char *query, char allinfo, Sink &out);
+char IbanGen_CZ(char *query, char allinfo, Sink &out);
+char IbanGen_ES(char *query, char allinfo, Sink &out);
+char IbanGen_SK(char *query, char allinfo, Sink &out);
+
+// Query parsers: '1' with the country code (3 bytes), the bank code and the
+// account number left-padded with '0' to their stored widths (AT 5 and 11,
+// CH 5 and 12, BE 3 and 9, CZ/SK 4 and 16, ES 8 and 12; plus the NUL);
+// otherwise the result code ('2' bank code, '3' account, '4' country, '6'
+// query), with nothing stored.
+char Iban_extract_numbers_AT(char *query, char *country, char *bankcode, char *account);
+char Iban_extract_numbers_CH(char *query, char *country, char *bankcode, char *account);
+char Iban_extract_numbers_BE(char *query, char *country, char *bankcode, char *account);
+char Iban_extract_numbers_CZ(char *query, char *country, char *bankcode, char *account);
+char Iban_extract_numbers_SK(char *query, char *country, char *bankcode, char *account);
+char Iban_extract_numbers_ES(char *query, char *country, char *bankcode, char *account);
+
+// IBAN builders over the stored values; iban holds the IBAN and its NUL
+// (AT 21, CH 22, BE 17, CZ/SK/ES 25 bytes).  Return the country's success
+// code ('9' AT and CH, '1' the others).
+char generate_iban_AT(char *iban, const char *account11, const char *bankcode5);
+char generate_iban_CH(char *iban, const char *account12, const char *clearing5);
+char generate_iban_BE(char *iban, const char *account9, const char *bankcode3);
+char generate_iban_CZ(char *iban, const char *account16, const char *bankcode4);
+char generate_iban_SK(char *iban, const char *account16, const char *bankcode4);
+char generate_iban_ES(char *iban, const char *account12, const char *bankcode8);
+
+// Check value 2..98 of a country's IBAN; the check-digit positions are not
+// read.  -1 when the BBAN holds a character other than a digit or a letter.
+int check_iban_AT(const char *iban);
+int check_iban_CH(const char *iban);
+int check_iban_BE(const char *iban);
+int check_iban_CZ(const char *iban);
+int check_iban_SK(const char *iban);
+int check_iban_ES(const char *iban);
+
+// ISO 7064 MOD 97-10 check value (2..98) for a two-letter country code and a
+// BBAN of any length made of digits and letters of either case; -1 for any
+// other character.
+int iban_check_value(const char *country, const char *bban);
+
+// Writes the IBAN mode's response line into line (RESPONSE_SIZE bytes):
+// the code, "&ibn=" with the IBAN when the code is '9' or '1', with allinfo
+// the bank's name, zip, location and "&bic=" (always, or only when the BIC is
+// not empty), and "&mode=IBAN", which always fits.
+void Iban_response_line_foreign(char *line, char code, const char *iban, const Head_t_SEPA *bank,
+                                const char *bic, bool bic_always, char allinfo);
 
 // ===== SEPA (SEPA.cpp) =====
+
+constexpr size_t SEPA_IBAN_SIZE = 35;          // 34 characters + NUL
+constexpr size_t SEPA_BIC_SIZE = 12;           // 11 characters + NUL
+constexpr size_t SEPA_COUNTRY_NAME_SIZE = 51;  // as Country_t::name
+
+// The SEPA request: IBN=...[&BIC=...].  Returns '0', '1', '9' (long answer
+// with bank fields and country) or '2', '3', '4', '6', '7', 'X' (short).
+char Sepa_Main(char *query, char allinfo, Sink &out);
+// Turns the query to capitals in place; '1' with the BIC (empty, or 11
+// characters) and the IBAN written, else '2' (BIC), '3' (IBAN) or '6' (shape).
+char Sepa_extract_numbers(char *query, char *bic, char *iban);
+// '1' the IBAN matches its country's format, '0' country unknown or without
+// IBAN, '4' mismatch, 'X' malformed format text.  The country name is written
+// whenever the country is in the table, else emptied.
+char Sepa_check_iban_structure(const char *iban, char *country_name);
+// '1' bank found (or no directory) and BIC absent or equal, '9' BIC differs or
+// cannot be confirmed, '7' bank code not in the national directory.  Appends
+// six blanks and the bank fields to `response` when it has a bank to report;
+// may replace `bic` by the BIC of a bank-code-to-BIC table.
+char Sepa_find_bank_and_form_output_string(const char *iban, char *bic, const char *country_name,
+                                           char *response, char allinfo);
+// ISO 13616 check digits (MOD 97-10): '1' right, '0' wrong.
+char Sepa_validate_iban(const char *iban);
+// National account checks read from the IBAN's positions: '1' passed, '0'
+// failed.  Sepa_check_national picks the check by country name and passes
+// countries without one.
+char Sepa_check_national(const char *iban, const char *country_name);
+char Sepa_check_national_BE(const char *iban);
+char Sepa_check_national_CZ(const char *iban);  // also Slovakia
+char Sepa_check_national_ES(const char *iban);
+char Sepa_check_national_DE(const char *iban);
 
 #endif  // PLUVAR_H
