@@ -1,3 +1,683 @@
-// SEPA mode: IBAN validation for every country of the country table, bank
-// and BIC resolution, reachability flags.
+// SEPA mode: validates an IBAN of any country of the country table by its
+// structure, its ISO 13616 check digits and, for Belgium, the Czech Republic,
+// Slovakia, Spain and Germany, the national account check; resolves bank and
+// BIC through the national directories, the bank-code-to-BIC tables and the
+// European BIC directory, compares a given BIC and reports the SEPA
+// reachability flags.
+#include <cstring>
+
 #include "pluvar.h"
+
+namespace {
+
+constexpr size_t kIbanMax = SEPA_IBAN_SIZE - 1;   // 34 characters
+constexpr size_t kFormatSize = sizeof(Country_t::format);
+constexpr size_t kBicLong = SEPA_BIC_SIZE - 1;     // 11 characters
+constexpr size_t kBicShort = 8;                    // bank without branch
+constexpr int kMaxFields = 3;
+
+bool is_digit(unsigned char ch) { return ch >= '0' && ch <= '9'; }
+bool is_upper(unsigned char ch) { return ch >= 'A' && ch <= 'Z'; }
+bool is_lower(unsigned char ch) { return ch >= 'a' && ch <= 'z'; }
+
+// A piece of the query, not terminated.
+struct Span {
+  const char *p;
+  size_t n;
+};
+
+bool span_starts_with(Span s, const char *key) {
+  size_t k = strlen(key);
+  return s.n >= k && memcmp(s.p, key, k) == 0;
+}
+
+// First occurrence of `key` in the first n characters of `text`, or null.
+const char *find_in(const char *text, size_t n, const char *key) {
+  size_t k = strlen(key);
+  for (size_t i = 0; i + k <= n; i++)
+    if (memcmp(text + i, key, k) == 0) return text + i;
+  return nullptr;
+}
+
+// ===== Parsing =====
+
+// The IBAN key may be written in any letter case, but its country code must
+// be written in capitals; that can only be seen before the query is turned to
+// capitals.  The spellings are tried in this order, the first found decides.
+bool country_code_in_capitals(const char *query, size_t n) {
+  static const char *const kKeySpellings[] = {"ibn=", "ibN=", "iBn=", "iBN=",
+                                              "Ibn=", "IbN=", "IBn=", "IBN="};
+  for (const char *key : kKeySpellings) {
+    const char *at = find_in(query, n, key);
+    if (at) return is_upper(at[4]) && is_upper(at[5]);  // at[4] is NUL at the latest
+  }
+  return false;
+}
+
+bool bic_well_formed(Span bic) {
+  if (bic.n != kBicShort && bic.n != kBicLong) return false;
+  for (size_t i = 0; i < bic.n; i++)
+    if (!is_digit(bic.p[i]) && !is_upper(bic.p[i])) return false;
+  return true;
+}
+
+bool iban_well_formed(Span iban, bool letters_allowed) {
+  if (iban.p == nullptr || iban.n == 0 || iban.n > kIbanMax) return false;
+  for (size_t i = 0; i < iban.n; i++) {
+    unsigned char ch = iban.p[i];
+    if (!is_digit(ch) && !(letters_allowed && is_upper(ch))) return false;
+  }
+  return true;
+}
+
+void copy_span(char *dst, Span s) {
+  memcpy(dst, s.p, s.n);
+  dst[s.n] = '\0';
+}
+
+// ===== Structure =====
+
+const Country_t *find_country(const char *iban) {
+  for (uint32_t i = 0; i < c_size; i++)
+    if (c[i].code[0] == iban[0] && c[i].code[1] == iban[1]) return &c[i];
+  return nullptr;
+}
+
+// Character classes of the SWIFT IBAN format notation.
+bool is_letter_or_digit(unsigned char ch) { return is_upper(ch) || is_lower(ch) || is_digit(ch); }
+bool is_space(unsigned char ch) { return ch == ' '; }
+
+struct FormatType {
+  char letter;
+  bool (*accepts)(unsigned char);
+};
+
+const FormatType kFormatTypes[] = {
+    {'n', is_digit},
+    {'a', is_upper},
+    {'c', is_letter_or_digit},
+    {'e', is_space},
+};
+
+const FormatType *format_type(char letter) {
+  for (const FormatType &t : kFormatTypes)
+    if (t.letter == letter) return &t;
+  return nullptr;
+}
+
+// ===== Check digits and national checks =====
+
+// Digit value of the character at position pos, counted from 1.
+int digit_at(const char *iban, int pos) { return iban[pos - 1] - '0'; }
+
+uint64_t number_at(const char *iban, int first, int last) {
+  uint64_t v = 0;
+  for (int pos = first; pos <= last; pos++) v = v * 10 + static_cast<uint64_t>(digit_at(iban, pos));
+  return v;
+}
+
+int weighted_sum(const char *iban, int first, const int *weights, int count) {
+  int sum = 0;
+  for (int i = 0; i < count; i++) sum += digit_at(iban, first + i) * weights[i];
+  return sum;
+}
+
+// The national checks read fixed positions; an IBAN shorter than its country's
+// format cannot pass them.
+bool has_length(const char *iban, size_t needed) { return strnlen(iban, needed) == needed; }
+
+// Spanish control digit: 11 - (sum mod 11), where 11 stands for 0 and 10 for 1.
+int spanish_control_digit(int sum) {
+  int d = 11 - sum % 11;
+  if (d == 11) return 0;
+  if (d == 10) return 1;
+  return d;
+}
+
+bool all_zeros(const char *text) {
+  for (; *text; text++)
+    if (*text != '0') return false;
+  return true;
+}
+
+struct NationalCheck {
+  const char *country_name;
+  char (*check)(const char *iban);
+};
+
+const NationalCheck kNationalChecks[] = {
+    {"BELGIUM", Sepa_check_national_BE},
+    {"CZECH REPUBLIC", Sepa_check_national_CZ},
+    {"SLOVAKIA", Sepa_check_national_CZ},
+    {"SPAIN", Sepa_check_national_ES},
+    {"GERMANY", Sepa_check_national_DE},
+};
+
+// ===== Bank and BIC resolution =====
+
+// Where a country's bank is looked up.  The first seven countries have a
+// national directory (Germany its own), the next 29 a bank-code-to-BIC table
+// keyed by number or by four letters; every other country is resolved through
+// the European BIC directory by the request's BIC alone.
+enum class Source : uint8_t { German, Head, BranchHead, NumericBic, AlphaBic };
+
+struct SepaDirectory {
+  const char *country_name;
+  uint8_t first;      // IBAN positions of the bank code, counted from 1
+  uint8_t last;
+  uint32_t divisor;   // Spain: the bank code without its branch
+  Source source;
+  const Head_t_SEPA *head;
+  const uint32_t *head_size;
+  const Bank_t_SEPA *branch;
+  const uint32_t *branch_size;
+  const Bank_t_BLZ_BIC *numeric;
+  const Bank_t_BLZalpha_BIC *alpha;
+  const uint32_t *bic_size;
+};
+
+constexpr SepaDirectory german(const char *name, uint8_t first, uint8_t last) {
+  return {name, first, last, 1, Source::German, head_DE, &head_DE_size,
+          nullptr, nullptr, nullptr, nullptr, nullptr};
+}
+
+constexpr SepaDirectory head_table(const char *name, uint8_t first, uint8_t last,
+                                   uint32_t divisor, const Head_t_SEPA *head,
+                                   const uint32_t *size) {
+  return {name, first, last, divisor, Source::Head, head, size,
+          nullptr, nullptr, nullptr, nullptr, nullptr};
+}
+
+constexpr SepaDirectory branch_head(const char *name, uint8_t first, uint8_t last,
+                                    const Bank_t_SEPA *branch, const uint32_t *branch_size,
+                                    const Head_t_SEPA *head, const uint32_t *head_size) {
+  return {name, first, last, 1, Source::BranchHead, head, head_size,
+          branch, branch_size, nullptr, nullptr, nullptr};
+}
+
+constexpr SepaDirectory numeric_bic(const char *name, uint8_t first, uint8_t last,
+                                    const Bank_t_BLZ_BIC *table, const uint32_t *size) {
+  return {name, first, last, 1, Source::NumericBic, nullptr, nullptr,
+          nullptr, nullptr, table, nullptr, size};
+}
+
+constexpr SepaDirectory alpha_bic(const char *name, uint8_t first, uint8_t last,
+                                  const Bank_t_BLZalpha_BIC *table, const uint32_t *size) {
+  return {name, first, last, 1, Source::AlphaBic, nullptr, nullptr,
+          nullptr, nullptr, nullptr, table, size};
+}
+
+#define PLUVAR_NUMERIC(NAME, FIRST, LAST, CC) \
+  numeric_bic(NAME, FIRST, LAST, list_BLZ_BIC_##CC, &list_BLZ_BIC_##CC##_size)
+#define PLUVAR_ALPHA(NAME, FIRST, LAST, CC) \
+  alpha_bic(NAME, FIRST, LAST, list_BLZ_BIC_##CC, &list_BLZ_BIC_##CC##_size)
+
+// Compared by country name in this order; the first match decides.
+constexpr SepaDirectory kDirectories[] = {
+    german("GERMANY", 5, 12),
+    branch_head("SWITZERLAND", 5, 9, bank_CH, &bank_CH_size, head_CH, &head_CH_size),
+    head_table("AUSTRIA", 5, 9, 1, head_AT, &head_AT_size),
+    branch_head("BELGIUM", 5, 7, bank_BE, &bank_BE_size, head_BE, &head_BE_size),
+    head_table("CZECH REPUBLIC", 5, 8, 1, head_CZ, &head_CZ_size),
+    head_table("SPAIN", 5, 12, 10000, head_ES, &head_ES_size),
+    head_table("SLOVAKIA", 5, 8, 1, head_SK, &head_SK_size),
+    PLUVAR_NUMERIC("LITHUANIA", 5, 9, LT),
+    PLUVAR_NUMERIC("ANDORRA", 5, 12, AD),
+    PLUVAR_NUMERIC("LIECHTENSTEIN", 5, 9, LI),
+    PLUVAR_NUMERIC("LUXEMBOURG", 5, 7, LU),
+    PLUVAR_NUMERIC("MONACO", 5, 9, MC),
+    PLUVAR_NUMERIC("SAN MARINO", 6, 10, SM),
+    PLUVAR_ALPHA("NETHERLANDS", 5, 8, NL),
+    PLUVAR_NUMERIC("HUNGARY", 5, 12, HU),
+    PLUVAR_NUMERIC("CROATIA", 5, 11, HR),
+    PLUVAR_NUMERIC("CYPRUS", 5, 7, CY),
+    PLUVAR_NUMERIC("DENMARK", 5, 8, DK),
+    PLUVAR_NUMERIC("ESTONIA", 5, 6, EE),
+    PLUVAR_NUMERIC("FINLAND", 5, 7, FI),
+    PLUVAR_NUMERIC("FRANCE", 5, 9, FR),
+    PLUVAR_NUMERIC("ITALY", 6, 10, IT),
+    PLUVAR_ALPHA("BULGARIA", 5, 8, BG),
+    PLUVAR_NUMERIC("ICELAND", 5, 8, IS),
+    PLUVAR_NUMERIC("NORWAY", 5, 8, NO),
+    PLUVAR_NUMERIC("POLAND", 5, 12, PL),
+    PLUVAR_NUMERIC("PORTUGAL", 5, 8, PT),
+    PLUVAR_NUMERIC("GREECE", 5, 7, GR),
+    PLUVAR_NUMERIC("HOLY SEE (VATICAN CITY STATE)", 5, 7, VA),
+    PLUVAR_ALPHA("ROMANIA", 5, 8, RO),
+    PLUVAR_ALPHA("MALTA", 5, 8, MT),
+    PLUVAR_ALPHA("IRELAND", 5, 8, IE),
+    PLUVAR_ALPHA("LATVIA", 5, 8, LV),
+    PLUVAR_NUMERIC("SLOVENIA", 5, 6, SI),
+    PLUVAR_NUMERIC("SWEDEN", 5, 7, SE),
+    PLUVAR_ALPHA("UNITED KINGDOM", 5, 8, GB),
+};
+
+#undef PLUVAR_NUMERIC
+#undef PLUVAR_ALPHA
+
+const SepaDirectory *find_directory(const char *country_name) {
+  for (const SepaDirectory &d : kDirectories)
+    if (strcmp(d.country_name, country_name) == 0) return &d;
+  return nullptr;
+}
+
+// Bank code cut out of the IBAN: its decimal value (up to the first character
+// that is not a digit) and its text.  Positions beyond the IBAN read as end.
+uint64_t bank_code_number(const char *iban, const SepaDirectory &d) {
+  uint64_t v = 0;
+  for (int pos = d.first; pos <= d.last && is_digit(iban[pos - 1]); pos++)
+    v = v * 10 + static_cast<uint64_t>(iban[pos - 1] - '0');
+  return v / d.divisor;
+}
+
+void bank_code_text(const char *iban, const SepaDirectory &d, char *out, size_t cap) {
+  size_t n = 0;
+  for (int pos = d.first; pos <= d.last && iban[pos - 1] && n + 1 < cap; pos++)
+    out[n++] = iban[pos - 1];
+  out[n] = '\0';
+}
+
+// Searches guarded against an empty table (whose last index would wrap).
+int64_t search(const Head_t_SEPA *t, uint32_t size, uint64_t key) {
+  return size ? BinarySearch(t, 0, size - 1, key) : -1;
+}
+int64_t search(const Bank_t_SEPA *t, uint32_t size, uint64_t key) {
+  return size ? BinarySearch(t, 0, size - 1, key) : -1;
+}
+int64_t search(const Bank_t_BLZ_BIC *t, uint32_t size, uint64_t key) {
+  return size ? BinarySearch(t, 0, size - 1, key) : -1;
+}
+int64_t search(const Bank_t_BLZalpha_BIC *t, uint32_t size, const char *key) {
+  return size ? BinarySearchString(t, 0, size - 1, key) : -1;
+}
+int64_t search(const Bank_t_EU *t, uint32_t size, const char *key) {
+  return size ? BinarySearchString(t, 0, size - 1, key) : -1;
+}
+
+// The bank behind an IBAN as it will be reported.
+struct Bank {
+  const char *name = "";
+  const char *zip = "";
+  const char *location = "";
+  const char *bic = "";
+  bool found = false;           // output switch
+  bool reachability_unknown = false;  // flags are '9' without a look at list_SCL
+};
+
+// A request without a BIC agrees with every bank.
+char compare_bic(const char *request_bic, const char *bank_bic) {
+  if (request_bic[0] == '\0') return '1';
+  return strcmp(request_bic, bank_bic) == 0 ? '1' : '9';
+}
+
+void take_head(Bank &bank, const Head_t_SEPA &h) {
+  bank.name = h.name;
+  bank.zip = h.zip;
+  bank.location = h.location;
+  bank.bic = h.bic;
+  bank.found = true;
+}
+
+char resolve_german(const char *iban, const SepaDirectory &d, const char *bic, Bank &bank) {
+  int64_t i = search(d.head, *d.head_size, bank_code_number(iban, d));
+  if (i < 0) return '7';
+  take_head(bank, d.head[i]);
+  char blz[9];
+  bank_code_text(iban, d, blz, sizeof blz);
+  // The BIC of a bank code may be that of another bank under its IBAN rule;
+  // a substitute missing from the directory leaves the bank without a BIC.
+  const char *rule_bic = getBIC_DE(blz);
+  bank.bic = rule_bic ? rule_bic : "";
+  return compare_bic(bic, bank.bic);
+}
+
+char resolve_head(const char *iban, const SepaDirectory &d, const char *bic, Bank &bank) {
+  int64_t i = search(d.head, *d.head_size, bank_code_number(iban, d));
+  if (i < 0) return '7';
+  take_head(bank, d.head[i]);
+  return compare_bic(bic, bank.bic);
+}
+
+// Switzerland and Belgium list every bank code in use in a branch table that
+// leads to the bank's head record.  A request's BIC may name the branch or
+// the head office.
+char resolve_branch_head(const char *iban, const SepaDirectory &d, const char *bic, Bank &bank) {
+  int64_t b = search(d.branch, *d.branch_size, bank_code_number(iban, d));
+  if (b < 0) return '7';
+  const Bank_t_SEPA &branch = d.branch[b];
+  int64_t h = search(d.head, *d.head_size, branch.head_key);
+  if (h < 0) return '7';
+  const Head_t_SEPA &head = d.head[h];
+  take_head(bank, head);
+  if (branch.bic[0] != '\0') bank.bic = branch.bic;
+  if (bic[0] == '\0' || strcmp(bic, branch.bic) == 0 || strcmp(bic, head.bic) == 0) return '1';
+  return '9';
+}
+
+// Bank-code-to-BIC tables: a bank code found there decides the BIC to look
+// up (and is compared with the request's); a bank code not found is no error,
+// the request's BIC is looked up instead.
+char resolve_bic_table(const char *iban, const SepaDirectory &d, char *bic) {
+  const char *table_bic = nullptr;
+  if (d.source == Source::NumericBic) {
+    int64_t i = search(d.numeric, *d.bic_size, bank_code_number(iban, d));
+    if (i >= 0) table_bic = d.numeric[i].bic;
+  } else {
+    char key[5];
+    bank_code_text(iban, d, key, sizeof key);
+    int64_t i = search(d.alpha, *d.bic_size, key);
+    if (i >= 0) table_bic = d.alpha[i].bic;
+  }
+  if (table_bic == nullptr) return '1';
+  char code = compare_bic(bic, table_bic);
+  str_copy(bic, SEPA_BIC_SIZE, table_bic);
+  return code;
+}
+
+// The European BIC directory names the bank of a BIC; a BIC of another
+// country than the IBAN's cannot confirm the IBAN's bank.
+char resolve_european(const char *iban, const char *bic, bool national_table, char code,
+                      Bank &bank) {
+  if (strnlen(bic, SEPA_BIC_SIZE) != kBicLong) return code;
+  if (bic[4] != iban[0] || bic[5] != iban[1]) return '9';
+  int64_t i = search(list_EU, list_EU_size, bic);
+  if (i < 0) return '9';
+  const Bank_t_EU &eu = list_EU[i];
+  bank.name = eu.name;
+  bank.zip = eu.zip;
+  bank.location = eu.location;
+  bank.bic = eu.bic;
+  bank.found = true;
+  bank.reachability_unknown = !national_table;
+  return code;
+}
+
+// ===== Reachability =====
+
+// First entry of the reachability list that covers the BIC: an 8-character
+// entry covers every branch of its bank, an 11-character entry only itself.
+// The list is sorted by BIC, so every entry that can cover the BIC lies in the
+// run of entries beginning with the bank's 8 characters, and the first
+// covering entry of that run is the first in the whole list.
+const Bank_t_SCL *find_reachability(const char *bic) {
+  if (strnlen(bic, kBicShort) < kBicShort || list_SCL_size == 0) return nullptr;
+  char bank8[kBicShort + 1];
+  memcpy(bank8, bic, kBicShort);
+  bank8[kBicShort] = '\0';
+  uint32_t lo = 0, hi = list_SCL_size;  // first entry not below bank8
+  while (lo < hi) {
+    uint32_t mid = lo + (hi - lo) / 2;
+    if (strcmp(list_SCL[mid].bic, bank8) < 0)
+      lo = mid + 1;
+    else
+      hi = mid;
+  }
+  for (uint32_t i = lo; i < list_SCL_size && strncmp(list_SCL[i].bic, bank8, kBicShort) == 0;
+       i++) {
+    const char *entry = list_SCL[i].bic;
+    size_t n = strnlen(entry, SEPA_BIC_SIZE);
+    if (n == kBicShort || (n == kBicLong && strcmp(entry, bic) == 0)) return &list_SCL[i];
+  }
+  return nullptr;
+}
+
+char flag(unsigned char byte) { return byte ? '1' : '0'; }
+
+void append_bank_fields(char *response, const Bank &bank, char allinfo) {
+  str_append(response, RESPONSE_SIZE, "      &name=");
+  str_append(response, RESPONSE_SIZE, bank.name);
+  str_append(response, RESPONSE_SIZE, "&zip=");
+  str_append(response, RESPONSE_SIZE, bank.zip);
+  str_append(response, RESPONSE_SIZE, "&location=");
+  str_append(response, RESPONSE_SIZE, bank.location);
+  if (!allinfo) return;
+  char flags[4] = {'9', '9', '9', '9'};
+  if (!bank.reachability_unknown && bank.bic[0] != '\0') {
+    if (const Bank_t_SCL *r = find_reachability(bank.bic)) {
+      flags[0] = flag(r->sct);
+      flags[1] = flag(r->sdd);
+      flags[2] = flag(r->b2b);
+      flags[3] = flag(r->scc);
+    }
+  }
+  static const char *const kFlagKeys[] = {"&sct=", "&sdd=", "&b2b=", "&scc="};
+  str_append(response, RESPONSE_SIZE, "&bic=");
+  str_append(response, RESPONSE_SIZE, bank.bic);
+  for (int i = 0; i < 4; i++) {
+    char value[2] = {flags[i], '\0'};
+    str_append(response, RESPONSE_SIZE, kFlagKeys[i]);
+    str_append(response, RESPONSE_SIZE, value);
+  }
+}
+
+void write_response(Sink &out, char code, const char *response, const char *country_name) {
+  char line[RESPONSE_SIZE] = "code=";
+  line[5] = code;
+  line[6] = '\0';
+  if (code == '0' || code == '1' || code == '9') {
+    // The bank fields stand behind six blanks that hold the place of
+    // "code=" and its digit.
+    if (strnlen(response, 6) == 6) str_append(line, RESPONSE_SIZE, response + 6);
+    str_append(line, RESPONSE_SIZE, "&country=");
+    str_append(line, RESPONSE_SIZE, country_name);
+  }
+  str_append(line, RESPONSE_SIZE, "&mode=SEPA");
+  sink_puts(out, line);
+}
+
+}  // namespace
+
+// ===== Request =====
+
+char Sepa_extract_numbers(char *query, char *bic, char *iban) {
+  size_t n = strnlen(query, QUERY_SIZE - 1);
+  bool capitals = country_code_in_capitals(query, n);
+
+  size_t amps = 0, equals = 0;
+  for (size_t i = 0; i < n; i++) {
+    if (is_lower(query[i])) query[i] = static_cast<char>(query[i] - 'a' + 'A');
+    if (query[i] == '&') amps++;
+    if (query[i] == '=') equals++;
+  }
+  bool one_pair = amps == 0 && equals == 1 && n >= 5 && find_in(query, n, "IBN=");
+  bool two_pairs = amps == 1 && equals == 2 && n >= 11 && find_in(query, n, "IBN=") &&
+                   find_in(query, n, "BIC=");
+  if (!one_pair && !two_pairs) return '6';
+
+  // Fields in order; an unknown or repeated one stops the reading, and what
+  // stands behind it counts as not given.
+  char result = '1';
+  Span iban_value{nullptr, 0}, bic_value{nullptr, 0};
+  const char *p = query;
+  const char *end = query + n;
+  for (int field = 0; field < kMaxFields; field++) {
+    const char *amp = static_cast<const char *>(memchr(p, '&', static_cast<size_t>(end - p)));
+    Span f{p, static_cast<size_t>((amp ? amp : end) - p)};
+    if (span_starts_with(f, "IBN=") && iban_value.p == nullptr) {
+      iban_value = {f.p + 4, f.n - 4};
+    } else if (span_starts_with(f, "BIC=") && bic_value.p == nullptr) {
+      bic_value = {f.p + 4, f.n - 4};
+    } else {
+      result = '6';
+      break;
+    }
+    if (!amp) break;
+    p = amp + 1;
+  }
+
+  // A bad IBAN outweighs a bad BIC, which outweighs a bad field.
+  if (bic_value.n > 0 && !bic_well_formed(bic_value)) result = '2';
+  if (!iban_well_formed(iban_value, capitals)) result = '3';
+  if (result != '1') return result;
+
+  copy_span(iban, iban_value);
+  copy_span(bic, bic_value);
+  if (bic_value.n == kBicShort) str_append(bic, SEPA_BIC_SIZE, "XXX");
+  return '1';
+}
+
+char Sepa_check_iban_structure(const char *iban, char *country_name) {
+  country_name[0] = '\0';
+  const Country_t *country = find_country(iban);
+  if (!country) return '0';
+  str_copy(country_name, SEPA_COUNTRY_NAME_SIZE, country->name);
+  const char *f = country->format;
+  if (f[0] == '\0') return '0';
+
+  size_t len = strnlen(iban, SEPA_IBAN_SIZE);
+  size_t p = 0;
+  size_t i = 0;
+  while (i < kFormatSize && f[i] != '\0') {
+    // One item: a length of one or two digits, '!', a type letter.
+    if (!is_digit(f[i])) return 'X';
+    size_t n = static_cast<size_t>(f[i++] - '0');
+    if (i < kFormatSize && is_digit(f[i])) n = n * 10 + static_cast<size_t>(f[i++] - '0');
+    if (i >= kFormatSize || f[i] != '!') return 'X';
+    i++;
+    char letter = i < kFormatSize ? f[i] : '\0';
+    if (letter != '\0') i++;
+    if (len < p + n) return '4';
+    const FormatType *type = format_type(letter);
+    if (!type) return 'X';
+    for (size_t k = 0; k < n; k++)
+      if (!type->accepts(static_cast<unsigned char>(iban[p + k]))) return '4';
+    p += n;
+  }
+  return len == p ? '1' : '4';
+}
+
+char Sepa_validate_iban(const char *iban) {
+  size_t len = strnlen(iban, SEPA_IBAN_SIZE);
+  if (len < 4 || len > kIbanMax) return '0';
+  if (!is_digit(iban[2]) || !is_digit(iban[3])) return '0';
+  int check = (iban[2] - '0') * 10 + (iban[3] - '0');
+  if (check == 0 || check == 1 || check == 99) return '0';
+
+  // The number is the BBAN followed by country code and check digits, each
+  // letter standing for the two digits of 10 + its place in the alphabet.
+  // The remainder is reduced whenever it could otherwise overflow.
+  uint64_t acc = 0;
+  for (size_t k = 0; k < len; k++) {
+    unsigned char ch = iban[(k + 4) % len];
+    if (is_digit(ch))
+      acc = acc * 10 + (ch - '0');
+    else if (is_upper(ch))
+      acc = acc * 100 + (ch - 'A' + 10);
+    else
+      return '0';
+    if (acc >= 1000000000000000ULL) acc %= 97;
+  }
+  return acc % 97 == 1 ? '1' : '0';
+}
+
+char Sepa_check_national_BE(const char *iban) {
+  if (!has_length(iban, 16)) return '0';
+  uint64_t rest = number_at(iban, 5, 14) % 97;
+  if (rest == 0) rest = 97;
+  return rest == number_at(iban, 15, 16) ? '1' : '0';
+}
+
+char Sepa_check_national_CZ(const char *iban) {
+  static const int kPrefixWeights[6] = {10, 5, 8, 4, 2, 1};
+  static const int kAccountWeights[10] = {6, 3, 7, 9, 10, 5, 8, 4, 2, 1};
+  if (!has_length(iban, 24)) return '0';
+  bool ok = weighted_sum(iban, 9, kPrefixWeights, 6) % 11 == 0 &&
+            weighted_sum(iban, 15, kAccountWeights, 10) % 11 == 0;
+  return ok ? '1' : '0';
+}
+
+char Sepa_check_national_ES(const char *iban) {
+  static const int kBankWeights[8] = {4, 8, 5, 10, 9, 7, 3, 6};
+  static const int kAccountWeights[10] = {1, 2, 4, 8, 5, 10, 9, 7, 3, 6};
+  if (!has_length(iban, 24)) return '0';
+  bool ok = spanish_control_digit(weighted_sum(iban, 5, kBankWeights, 8)) == digit_at(iban, 13) &&
+            spanish_control_digit(weighted_sum(iban, 15, kAccountWeights, 10)) == digit_at(iban, 14);
+  return ok ? '1' : '0';
+}
+
+// A German IBAN is valid only when the IBAN rules rebuild exactly it from its
+// bank code and account number, including the account check the rule demands.
+char Sepa_check_national_DE(const char *iban) {
+  if (!has_length(iban, 22)) return '0';
+  char knr[11] = {0};
+  char blz[9] = {0};
+  char split = split_iban_DE(iban, knr, blz);
+  unsigned char method = 0;
+  if (Iban_find_blz_DE(blz, &method) != '1') return '0';
+  if (split != '1') return '0';
+
+  // The account check reads the bank code as the IBAN gave it, before the
+  // rule may replace it.
+  unsigned char blz_digits[8];
+  for (int i = 0; i < 8; i++) blz_digits[i] = static_cast<unsigned char>(blz[i] - '0');
+
+  char rebuilt[23] = {0};
+  char r = generate_iban_DE(rebuilt, knr, blz);
+  if (r == '8' || r == '9') {
+    // An account number of ten zeros is no account; the account check and
+    // the IBAN mode refuse it before any check-digit method sees it.
+    if (all_zeros(knr)) return '0';
+    if (strcmp(blz, "66650085") == 0) method = 6;
+    unsigned char knr_digits[10];
+    for (int i = 0; i < 10; i++) knr_digits[i] = static_cast<unsigned char>(knr[i] - '0');
+    r = check_knr(blz_digits, knr_digits, method);
+  }
+  // '9' (accepted without a check digit) counts as '1', '8' as '0'.
+  r = static_cast<char>(r & ~0x08);
+  if (r != '1') return '0';
+  return strcmp(rebuilt, iban) == 0 ? '1' : '0';
+}
+
+char Sepa_check_national(const char *iban, const char *country_name) {
+  for (const NationalCheck &n : kNationalChecks)
+    if (strcmp(n.country_name, country_name) == 0) return n.check(iban);
+  return '1';
+}
+
+char Sepa_find_bank_and_form_output_string(const char *iban, char *bic, const char *country_name,
+                                           char *response, char allinfo) {
+  Bank bank;
+  char code = '1';
+  const SepaDirectory *d = find_directory(country_name);
+  if (d == nullptr) {
+    code = resolve_european(iban, bic, false, '1', bank);
+  } else {
+    switch (d->source) {
+      case Source::German:
+        code = resolve_german(iban, *d, bic, bank);
+        break;
+      case Source::Head:
+        code = resolve_head(iban, *d, bic, bank);
+        break;
+      case Source::BranchHead:
+        code = resolve_branch_head(iban, *d, bic, bank);
+        break;
+      case Source::NumericBic:
+      case Source::AlphaBic:
+        code = resolve_bic_table(iban, *d, bic);
+        code = resolve_european(iban, bic, true, code, bank);
+        break;
+    }
+  }
+  if (bank.found) append_bank_fields(response, bank, allinfo);
+  return code;
+}
+
+char Sepa_Main(char *query, char allinfo, Sink &out) {
+  char bic[SEPA_BIC_SIZE] = {0};
+  char iban[SEPA_IBAN_SIZE] = {0};
+  char country_name[SEPA_COUNTRY_NAME_SIZE] = {0};
+  char response[RESPONSE_SIZE] = {0};
+
+  char code = Sepa_extract_numbers(query, bic, iban);
+  if (code == '1') code = Sepa_check_iban_structure(iban, country_name);
+  if (code == '1') {
+    code = Sepa_find_bank_and_form_output_string(iban, bic, country_name, response, allinfo);
+    if (code == '1' || code == '9') {
+      if (Sepa_validate_iban(iban) != '1' || Sepa_check_national(iban, country_name) != '1')
+        code = '0';
+    }
+  }
+  write_response(out, code, response, country_name);
+  return code;
+}
