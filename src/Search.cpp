@@ -1,6 +1,7 @@
 // Bank search: lists the rows of the German directory that match a bank-code
 // prefix, postcode prefix, name, place or BIC part.
 #include <cstring>
+#include <initializer_list>
 
 #include "pluvar.h"
 
@@ -109,19 +110,36 @@ void prefix_range(int64_t value, int digits, int width, int64_t *low, int64_t *h
   *high = *low + span - 1;
 }
 
-// Case-insensitive (ASCII letters only) test whether `text` contains
-// `part`; `part` is already lowercase.  An empty part is in every text.
-bool contains_lower(const char *text, const char *part) {
-  if (!*part) return true;
-  for (; *text; text++) {
-    size_t j = 0;
-    for (;; j++) {
-      if (!part[j]) return true;
-      char ch = text[j];
-      if (!ch) return false;
-      if (ch >= 'A' && ch <= 'Z') ch = static_cast<char>(ch - 'A' + 'a');
-      if (ch != part[j]) break;
+char lower_ascii(char ch) { return (ch >= 'A' && ch <= 'Z') ? static_cast<char>(ch - 'A' + 'a') : ch; }
+
+// Whether text[0..tlen) holds `part` from position `from` on, ignoring the
+// case of ASCII letters in the text; `part` is already lowercase.
+bool matches_at(const char *text, size_t from, const char *part, size_t plen) {
+  for (size_t j = 1; j < plen; j++)
+    if (lower_ascii(text[from + j]) != part[j]) return false;
+  return true;
+}
+
+// Case-insensitive (ASCII letters only) substring test; `part` is lowercase
+// and an empty part is in every text.  Candidates for the first character are
+// found with memchr, once for each case of that character: every search walks
+// all rows of the directory, so this inner loop is the search's cost.
+bool contains_lower(const char *text, size_t tlen, const char *part, size_t plen) {
+  if (plen == 0) return true;
+  if (tlen < plen) return false;
+  const size_t last_start = tlen - plen;
+  const char first = part[0];
+  const char other = (first >= 'a' && first <= 'z') ? static_cast<char>(first - 'a' + 'A') : first;
+  for (char candidate : {first, other}) {
+    size_t from = 0;
+    while (from <= last_start) {
+      const void *hit = memchr(text + from, candidate, last_start - from + 1);
+      if (!hit) break;
+      size_t at = static_cast<size_t>(static_cast<const char *>(hit) - text);
+      if (matches_at(text, at, part, plen)) return true;
+      from = at + 1;
     }
+    if (other == first) break;
   }
   return false;
 }
@@ -198,10 +216,12 @@ char Search_Main(char *query, char allinfo, Sink &out) {
                                    &zip_digits);
   if (rc != '1') return write_response(out, rc);
 
-  int64_t blz_low = 0, blz_high = 99999999, zip_low = 0, zip_high = 99999;
+  // An absent prefix selects every row.
+  int64_t blz_low = 0, blz_high = 0, zip_low = 0, zip_high = 0;
   if (blz_digits > 0) prefix_range(blz, blz_digits, 8, &blz_low, &blz_high);
   if (zip_digits > 0) prefix_range(zip, zip_digits, 5, &zip_low, &zip_high);
   int32_t limit = max > 0 ? max : kDefaultMaxHits;
+  const size_t loc_len = strlen(loc), name_len = strlen(name), bic_len = strlen(bic);
 
   // Rows of one bank code are adjacent and share the BIC: look it up once
   // per bank code, and only when a BIC is asked for.
@@ -213,18 +233,25 @@ char Search_Main(char *query, char allinfo, Sink &out) {
   uint32_t row = 0;
   for (; row < l_size && hits < limit; row++) {
     const BLZ_Row &r = l[row];
-    int64_t code = decimal(r.blz);
-    if (code < blz_low || code > blz_high) continue;
-    int64_t z = five_digit(r.zip);
-    if (z < zip_low || z > zip_high) continue;
-    if (!contains_lower(r.place, loc) || !contains_lower(r.name, name)) continue;
+    if (blz_digits > 0) {
+      int64_t code = decimal(r.blz);
+      if (code < blz_low || code > blz_high) continue;
+    }
+    if (zip_digits > 0) {
+      int64_t z = five_digit(r.zip);
+      if (z < zip_low || z > zip_high) continue;
+    }
+    if (loc_len && !contains_lower(r.place, strnlen(r.place, sizeof r.place), loc, loc_len))
+      continue;
+    if (name_len && !contains_lower(r.name, strnlen(r.name, sizeof r.name), name, name_len))
+      continue;
     if (need_bic && (!bic_of || strcmp(bic_of, r.blz) != 0)) {
       const char *found = getBIC_DE(r.blz);
       row_bic = found ? found : "";
       bic_of = r.blz;
     }
     // A row without BIC never matches a given BIC part.
-    if (bic[0] && (!row_bic[0] || !contains_lower(row_bic, bic))) continue;
+    if (bic_len && !contains_lower(row_bic, strlen(row_bic), bic, bic_len)) continue;
     hits++;
     write_hit(out, r, allinfo ? row_bic : nullptr);
   }

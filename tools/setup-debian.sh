@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Installs what a fresh Debian machine lacks to build, test and benchmark
+# Pluvar.  Installs nothing when everything is present.
+set -euo pipefail
+
+packages=(cmake g++ make libgtest-dev libbenchmark-dev python3)
+[ "${PLUVAR_WITH_FUZZ:-0}" = 1 ] && packages+=(clang libclang-rt-dev)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=""
+[ "$(id -u)" -ne 0 ] && sudo=sudo
+echo "Installing: ${missing[*]}"
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null

@@ -1,0 +1,118 @@
+"""Unit tests of the German table generator and the shared helpers."""
+
+import os
+import sys
+import tempfile
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+
+import gen_de  # noqa: E402
+from tablegen import GeneratorError, c_string, check_strictly_ascending  # noqa: E402
+
+
+def record(blz, merkmal, name, zip_code, place, method="09", change="U", successor="00000000",
+           rule="000000", bic=""):
+    """One fixed-width record of the Bundesbank file (174 characters, or 168
+    when rule is None)."""
+    line = (blz.ljust(8) + merkmal + name.ljust(58)[:58] + zip_code.ljust(5) + place.ljust(35)
+            + "Kurz".ljust(27) + "     " + bic.ljust(11) + method + "000001" + change + "0"
+            + successor)
+    assert len(line) == 168, len(line)
+    if rule is not None:
+        line += rule
+    return line.encode("latin-1")
+
+
+def write_file(lines):
+    f = tempfile.NamedTemporaryFile(delete=False, suffix=".txt")
+    f.write(b"\r\n".join(lines) + b"\r\n")
+    f.close()
+    return f.name
+
+
+class CStringTest(unittest.TestCase):
+    def test_ascii_passes_and_specials_are_octal(self):
+        self.assertEqual(c_string(b"Berlin"), '"Berlin"')
+        self.assertEqual(c_string(b"Fl\xf6ha"), '"Fl\\366ha"')
+        self.assertEqual(c_string(b'a"b\\c'), '"a\\042b\\134c"')
+        self.assertEqual(c_string(b"\x00\x7f"), '"\\000\\177"')
+
+    def test_escape_never_swallows_a_following_digit(self):
+        # "\3661" would be one escape in hex form; octal stops after 3 digits.
+        self.assertEqual(c_string(b"\xf61"), '"\\3661"')
+
+
+class MethodByteTest(unittest.TestCase):
+    def test_encoding(self):
+        for text, value in [(b"00", 0), (b"09", 9), (b"99", 99), (b"A0", 100), (b"A9", 109),
+                            (b"B0", 110), (b"C0", 120), (b"D0", 130), (b"E0", 140), (b"E4", 144)]:
+            self.assertEqual(gen_de.method_byte(text, 1), value)
+
+    def test_unknown_methods_stop_generation(self):
+        for text in (b"E5", b"F0", b"0A", b"  ", b"a1"):
+            with self.assertRaises(GeneratorError):
+                gen_de.method_byte(text, 7)
+
+
+class DirectoryTest(unittest.TestCase):
+    def test_order_filter_and_fields(self):
+        path = write_file([
+            record("20000000", "1", "Zweite Bank", "20000", "Hamburg", rule="000501",
+                   bic="ZWEIDEFFXXX"),
+            record("10000000", "1", "Erste Bank", "10591", "Berlin", rule="004201",
+                   successor="12345678"),
+            record("10000000", "2", "Erste Bank", "30000", "Celle"),
+            record("10000000", "2", "Erste Bank", "20000", "Ahrensburg"),
+            record("10000000", "2", "Erste Bank", "20000", "Zeven"),
+            record("10000000", "2", "Erste Bank", "10000", "Weg", change="D"),
+        ])
+        try:
+            rows = gen_de.read_directory(path)
+        finally:
+            os.unlink(path)
+        self.assertEqual([(r["blz"], r["place"]) for r in rows], [
+            (b"10000000", b"Berlin"), (b"10000000", b"Ahrensburg"), (b"10000000", b"Zeven"),
+            (b"10000000", b"Celle"), (b"20000000", b"Hamburg")])
+        heads = gen_de.bank_heads(rows)
+        self.assertEqual([h["rule"] for h in heads], [42, 5])
+        self.assertEqual(heads[0]["successor"], b"12345678")
+        self.assertEqual(heads[1]["successor"], b"")
+        self.assertEqual(heads[1]["bic"], b"ZWEIDEFFXXX")
+        self.assertEqual(gen_de.sprung(rows), [5, 0, 4, 5, 5, 5, 5, 5, 5, 5])
+
+    def test_short_records_have_rule_zero(self):
+        path = write_file([record("10000000", "1", "Bank", "10591", "Berlin", rule=None)])
+        try:
+            rows = gen_de.read_directory(path)
+        finally:
+            os.unlink(path)
+        self.assertEqual(rows[0]["rule"], 0)
+
+    def test_bank_without_own_row_is_refused(self):
+        path = write_file([record("10000000", "2", "Bank", "10591", "Berlin")])
+        try:
+            rows = gen_de.read_directory(path)
+        finally:
+            os.unlink(path)
+        with self.assertRaises(GeneratorError):
+            gen_de.bank_heads(rows)
+
+    def test_bad_record_length_names_the_line(self):
+        path = write_file([record("10000000", "1", "Bank", "10591", "Berlin")[:100]])
+        try:
+            with self.assertRaisesRegex(GeneratorError, "line 1"):
+                gen_de.read_directory(path)
+        finally:
+            os.unlink(path)
+
+
+class SortCheckTest(unittest.TestCase):
+    def test_duplicate_key_names_the_row(self):
+        with self.assertRaisesRegex(GeneratorError, "row 2"):
+            check_strictly_ascending([1, 2, 2], "t")
+        check_strictly_ascending([1, 2, 3], "t")
+
+
+if __name__ == "__main__":
+    unittest.main()
