@@ -198,3 +198,19 @@ const char *getBIC_DE(const char *blz) {
 }
 
 // ===== Check-digit primitives and special check procedures =====
+
+// ===== European directory lookups =====
+
+// The SCL directory lists a bank either by its 8-character BIC, which stands
+// for all of its branches, or by one branch's 11-character BIC.  The list is
+// scanned from the start and sorted in byte order, so where a bank is listed
+// both ways its 8-character entry (a prefix sorts first) decides.
+int64_t find_scl_entry(const char *bic) {
+  if (bic == nullptr || bic[0] == '\0') return -1;
+  for (uint32_t i = 0; i < list_SCL_size; i++) {
+    const char *entry = list_SCL[i].bic;
+    const bool whole_bank = strnlen(entry, 9) == 8;
+    if (whole_bank ? strncmp(bic, entry, 8) == 0 : strcmp(bic, entry) == 0) return i;
+  }
+  return -1;
+}

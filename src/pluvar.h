@@ -210,6 +210,11 @@ char find_blz_and_form_output_string(const char *blz, char *line, unsigned char 
 // when the bank has none, null when the code is not in head_DE.
 const char *getBIC_DE(const char *blz);
 
+// SEPA reachability: index of the first `list_SCL` entry that covers the BIC
+// (an 8-character entry covers every BIC that begins with it, an
+// 11-character entry only the same BIC), or -1.  Null and "" give -1.
+int64_t find_scl_entry(const char *bic);
+
 // ---------------------------------------------------------------------------
 // Check-digit engine (Tools.cpp: primitives and special procedures;
 // Methods.cpp: the methods).  Account digits are 10 values 0..9, bank-code

@@ -12,14 +12,22 @@ import sys
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 import gen_de  # noqa: E402
+import gen_eu  # noqa: E402
 from tablegen import GeneratorError, write_if_changed  # noqa: E402
 
 # The editions the committed tables are built from.
 BLZ_FILE = "de/blz-2025-03-03.txt"
+NATIONAL_DIR = "national"
+BIC_TABLES_DIR = "bic/tables"
+BIC_DIRECTORY_FILE = "bic/bic_directory.tsv"
+SCL_FILE = "de/scl-2026-05-25.csv"
 
 
 def generate_all(source_dir: str, out_dir: str, write=write_if_changed) -> None:
     gen_de.generate(os.path.join(source_dir, BLZ_FILE), out_dir, write)
+    gen_eu.generate(os.path.join(source_dir, NATIONAL_DIR), os.path.join(source_dir, BIC_TABLES_DIR),
+                    os.path.join(source_dir, BIC_DIRECTORY_FILE), os.path.join(source_dir, SCL_FILE),
+                    out_dir, write)
 
 
 def main(argv=None) -> int:
