@@ -104,8 +104,6 @@ char find_blz_and_form_output_string(const char *blz, char *line, unsigned char 
 
 namespace {
 
-constexpr size_t kIbanKeyLen = 4;  // "ibn="
-
 bool is_digit_char(char ch) { return ch >= '0' && ch <= '9'; }
 
 bool only_digits(const char *text) {

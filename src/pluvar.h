@@ -254,6 +254,48 @@ char Search_extract_numbers(char *query, int64_t *blz, int32_t *zip, char *loc, 
                             char *bic, int32_t *max, int *blz_digits, int *zip_digits);
 
 // ===== German IBAN (IBAN.cpp, IBAN_Methods_DE.cpp) =====
+// A German IBAN is "DE", two check digits, the 8-digit bank code and the
+// 10-digit account number: 22 characters + NUL.
+constexpr size_t IBAN_DE_SIZE = 23;
+constexpr size_t BLZ_DE_SIZE = 9;   // 8 digits + NUL
+constexpr size_t KNR_DE_SIZE = 11;  // 10 digits + NUL
+
+// ISO 7064 MOD 97-10 check value (2..98) of a German IBAN from its positions
+// 4-21; positions 0-3 are not read.  0 (never a check value) when those
+// positions are not all digits.
+int check_iban_DE(const char *iban);
+// Copies bank code and account number out of a 22-character German IBAN;
+// '1' when its check digits are right, '0' otherwise (also for non-digits).
+char split_iban_DE(const char *iban, char *knr, char *blz);
+// Builds the IBAN through the bank's IBAN rule, which may edit knr and blz in
+// place.  '7' when the bank code is not in head_DE, else the rule's result.
+char generate_iban_DE(char *iban, char *knr, char *blz);
+char Iban_extract_numbers_DE(char *query, char *ccd, char *blz, char *knr);
+char IbanGen_DE(char *query, char allinfo, Sink &out);
+// The IBAN mode: lowercases the query and dispatches on its country code.
+char IbanGen_Main(char *query, char allinfo, Sink &out);
+
+// Splits a query of key=value fields joined by '&' into the values of the
+// given keys (each key 4 characters including '=', matched at the start of a
+// field).  '6' when a field begins with none of the keys or a key repeats;
+// else '1', with absent keys left empty.  values[i] belongs to keys[i].
+char split_query_keys(const char *query, const char *const *keys, int n_keys,
+                      char (*values)[QUERY_SIZE]);
+
+// German IBAN rules (IBAN_Methods_DE.cpp).  Results: '9' build after the
+// account check, '1' build without it, '0' no IBAN, '8' build after the
+// check but report 9.
+char apply_iban_method_DE(char *blz, char *knr, uint32_t rule, const char *successor);
+char iban_method_Commerzbank(char *blz, char *knr);
+char iban_method_Deutschebank(char *blz, char *knr);
+char iban_method_Unicreditbank(char *blz, char *knr, uint32_t rule);
+
+// The account check after parsing (main.cpp): iban is empty or the requested
+// IBAN, blz and knr the requested bank code and 10-digit account.
+// method_override < 0 uses the directory's check method; tests pass another
+// method byte to reach answers no directory bank gives.
+char account_check(const char *iban, const char *blz, const char *knr, char allinfo,
+                   int method_override, Sink &out);
 
 // ===== Foreign IBAN (IBAN.cpp) =====
 // The IBAN mode for AT, CH, BE, CZ, ES and SK.  The handlers expect the query
