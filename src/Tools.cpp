@@ -198,6 +198,320 @@ const char *getBIC_DE(const char *blz) {
 }
 
 // ===== Check-digit primitives and special check procedures =====
+//
+// The weighted sum and the small digit helpers every check-digit method is
+// built from, and the four procedures that do not fit a weighted sum (ESER,
+// the iterated transformation, the method-87 exception procedure and the
+// general-ledger procedure).  Account digits are ten values, position 1 the
+// leftmost; the helpers take digit values and stay inside the ten positions
+// whatever those values are.
+
+namespace {
+
+constexpr int kKnrLength = 10;
+
+// Weight characters: "0".."9" are 0..9, "A".."Z" are 10..35.
+inline int weight_value(char ch) {
+  if (ch >= '0' && ch <= '9') return ch - '0';
+  if (ch >= 'A' && ch <= 'Z') return ch - 'A' + 10;
+  return 0;
+}
+
+// Position (0-based) visited at step `step`: from the right end for "R",
+// from the left for anything else.
+inline int visited_position(char direction, int step) {
+  return direction == 'R' ? kKnrLength - 1 - step : step;
+}
+
+}  // namespace
+
+int checksum(const unsigned char *knr, const char *weights, const char *mask, char direction,
+             int variant) {
+  // The patterns are ten-character literals; a shorter one ends early rather
+  // than being read past its terminator.
+  const size_t mask_len = strnlen(mask, kKnrLength);
+  const size_t weight_len = strnlen(weights, kKnrLength);
+  // Variant 3 weights only from the first non-zero participating digit on,
+  // so zeros in front of the number (in visiting order) take no weight.
+  bool started = variant != 3;
+  size_t k = 0;
+  int sum = 0;
+  for (int step = 0; step < kKnrLength; ++step) {
+    const int pos = visited_position(direction, step);
+    if (static_cast<size_t>(pos) >= mask_len || mask[pos] != 'X') continue;
+    const int d = knr[pos];
+    if (!started) {
+      if (d == 0) continue;
+      started = true;
+    }
+    const int w = k < weight_len ? weight_value(weights[k]) : 0;
+    ++k;
+    switch (variant) {
+      case 1:
+        sum += quersumme(d * w);
+        break;
+      case 2:
+        sum += (d * w) % 10;
+        break;
+      case 3:
+        sum += (w * (d + 1)) % 11;
+        break;
+      default:
+        sum += d * w;
+        break;
+    }
+  }
+  return sum;
+}
+
+char check_x(int expected, const unsigned char *knr, int position) {
+  if (position < 1 || position > kKnrLength) return '0';
+  if (expected < 0 || expected > 9) return '0';
+  return knr[position - 1] == expected ? '1' : '0';
+}
+
+// The digit sum is taken once: 99 gives 18, not 9.
+int quersumme(int n) {
+  if (n <= 9) return n;
+  int sum = 0;
+  for (; n > 0; n /= 10) sum += n % 10;
+  return sum;
+}
+
+uint64_t vl9(const unsigned char *knr, char selector) {
+  const int first = selector == 'l' ? 1 : 0;
+  uint64_t v = 0;
+  for (int i = first; i < first + 9; ++i) v = v * 10 + knr[i];
+  return v;
+}
+
+uint64_t vl9_char(const char *knr, char selector) {
+  const int first = selector == 'l' ? 1 : 0;
+  uint64_t v = 0;
+  for (int i = first; i < first + 9; ++i)
+    v = v * 10 + static_cast<uint64_t>(static_cast<unsigned char>(knr[i] - '0'));
+  return v;
+}
+
+char add_zeros(unsigned char *knr, int n) {
+  if (n < 1 || n > 9) return '0';
+  for (int i = 0; i < n; ++i)
+    if (knr[i] != 0) return '0';
+  return add_zeros_no_check(knr, n);
+}
+
+char add_zeros_no_check(unsigned char *knr, int n) {
+  if (n <= 0) return '1';
+  if (n > kKnrLength) n = kKnrLength;
+  for (int i = 0; i < kKnrLength; ++i) knr[i] = i + n < kKnrLength ? knr[i + n] : 0;
+  return '1';
+}
+
+namespace {
+const int32_t conversion_rate[2] = {1, 1};
+}  // namespace
+
+int32_t pow_of_ten(int n) {
+  if (n <= 0) return 1;
+  // 10^10 and above do not fit 32 bits; saturate instead of overflowing.
+  if (n > 9) n = 9;
+  int32_t a = conversion_rate[0];
+  int32_t b = conversion_rate[1];
+  for (int i = 0; i < n / 2; ++i) {
+    a *= 10;
+    b *= 10;
+  }
+  int32_t p = a * b;
+  if (n % 2 == 1) p *= 10;
+  return p;
+}
+
+// ---------------------------------------------------------------------------
+// ESER procedure (methods 52 and 53).  The account number of the old ESER
+// system is rebuilt from the bank code's last four digits, the account's
+// first significant digit K, the check digit P and the rest of the account
+// without leading zeros; form 9 carries one more digit T that stands in for
+// the bank code's seventh digit.
+// ---------------------------------------------------------------------------
+
+namespace {
+
+// 2^1 .. 2^12 modulo 11, from the rightmost digit leftwards.  The powers of
+// two repeat modulo 11 every ten places, which extends the row to longer
+// numbers than the ESER system had.
+constexpr int kEserWeights[12] = {2, 4, 8, 5, 10, 9, 7, 3, 6, 1, 2, 4};
+
+inline int eser_weight(int index) { return kEserWeights[index % 10]; }
+
+}  // namespace
+
+char eser_system(const unsigned char *blz_digits, const unsigned char *knr, int form) {
+  int i = 0;  // 0-based position of K
+  while (i < kKnrLength && knr[i] == 0) ++i;
+  if (i == kKnrLength) return '0';
+
+  const int t_pos = form == 9 ? i + 1 : -1;
+  const int p_pos = form == 9 ? i + 2 : i + 1;
+  // A number too short to carry its check digit cannot be valid.
+  if (p_pos >= kKnrLength) return '0';
+
+  // The rest after P without its leading zeros.  The skip stops at position
+  // 10, so a rest of zeros still keeps its last zero; the rest is empty only
+  // when P is the last digit.
+  int rest = p_pos + 1;
+  while (rest < kKnrLength - 1 && knr[rest] == 0) ++rest;
+
+  // The old number from the right: rest, P (weighted but counted as 0), K,
+  // b8, b7 (or T), b6, b5.  P's weight is the one after the rest's, so 2
+  // when the rest is empty.
+  int sum = 0;
+  int index = 0;
+  for (int pos = kKnrLength - 1; pos >= rest; --pos) sum += knr[pos] * eser_weight(index++);
+  const int w = eser_weight(index++);  // P's place
+  sum += knr[i] * eser_weight(index++);
+  sum += blz_digits[7] * eser_weight(index++);
+  sum += (form == 9 ? knr[t_pos] : blz_digits[6]) * eser_weight(index++);
+  sum += blz_digits[5] * eser_weight(index++);
+  sum += blz_digits[4] * eser_weight(index++);
+
+  // The digit k that brings the sum to remainder 10; w is never 0 mod 11, so
+  // exactly one k in 0..10 does.
+  const int r = sum % 11;
+  int k = 0;
+  while (k < 10 && (r + k * w) % 11 != 10) ++k;
+  if (k == 10) return '9';
+  return knr[p_pos] == k ? '1' : '0';
+}
+
+// ---------------------------------------------------------------------------
+// Iterated transformation (methods 27 and 29): each digit is replaced by its
+// entry in one of four substitution rows, the rows taken in turn from the
+// row pattern, and the substitutes are added.
+// ---------------------------------------------------------------------------
+
+int transformation(const unsigned char *knr, const char *row_pattern, const char *mask,
+                   const char *table, char direction) {
+  const size_t mask_len = strnlen(mask, kKnrLength);
+  const size_t row_len = strnlen(row_pattern, kKnrLength);
+  const size_t table_len = strnlen(table, 40);
+  size_t k = 0;
+  int sum = 0;
+  for (int step = 0; step < kKnrLength; ++step) {
+    const int pos = visited_position(direction, step);
+    if (static_cast<size_t>(pos) >= mask_len || mask[pos] != 'X') continue;
+    const int row = k < row_len ? weight_value(row_pattern[k]) : 0;
+    ++k;
+    const int d = knr[pos];
+    if (row < 1 || row > 4 || d > 9) continue;  // no such table entry
+    const size_t place = static_cast<size_t>(10 * (row - 1) + d);
+    if (place < table_len) sum += table[place] - '0';
+  }
+  return sum;
+}
+
+// ---------------------------------------------------------------------------
+// Method-87 exception procedure.  Works on a copy of the digits; positions
+// 4 to 9 from the first significant one feed a running value a5 whose
+// remainder picks the check digit from one of two tables.
+// ---------------------------------------------------------------------------
+
+namespace {
+
+constexpr int kTab1[5] = {0, 4, 3, 2, 6};
+constexpr int kTab2[5] = {7, 1, 5, 9, 8};
+
+inline int method_87_substitute(int digit) {
+  switch (digit) {
+    case 0:
+      return 5;
+    case 1:
+      return 6;
+    case 5:
+      return 10;
+    case 6:
+      return 1;
+    default:
+      return digit;
+  }
+}
+
+}  // namespace
+
+char method_87_a(const unsigned char *knr) {
+  int a[kKnrLength + 1];  // a[1]..a[10], numbered like the positions
+  a[0] = 0;
+  for (int i = 1; i <= kKnrLength; ++i) a[i] = knr[i - 1];
+
+  int i = 4;
+  while (i <= 9 && a[i] == 0) ++i;
+  int c2 = i % 2;
+  int d2 = 0;
+  int a5 = 0;
+  for (; i <= 9; ++i) {
+    a[i] = method_87_substitute(a[i]);
+    if (c2 == d2) {
+      if (a[i] > 5) {
+        if (c2 == 0 && d2 == 0) {
+          c2 = 1;
+          d2 = 1;
+          a5 += 6 - (a[i] - 6);
+        } else {
+          c2 = 0;
+          d2 = 0;
+          a5 += a[i];
+        }
+      } else {
+        c2 = (c2 == 0 && d2 == 0) ? 1 : 0;
+        a5 += a[i];
+      }
+    } else {
+      if (a[i] > 5) {
+        if (c2 == 0) {
+          c2 = 1;
+          d2 = 0;
+          a5 += (a[i] - 6) - 6;
+        } else {
+          c2 = 0;
+          d2 = 1;
+          a5 -= a[i];
+        }
+      } else {
+        c2 = 1 - c2;
+        a5 -= a[i];
+      }
+    }
+  }
+  // Into 0..4, as adding or subtracting 5 until it fits would.
+  a5 %= 5;
+  if (a5 < 0) a5 += 5;
+
+  const int p = d2 == 0 ? kTab1[a5] : kTab2[a5];
+  const int d10 = knr[9];
+  if (p == d10) return '1';
+  if (knr[3] != 0) return '0';
+  const int alternative = p <= 4 ? p + 5 : p - 5;
+  return alternative == d10 ? '1' : '0';
+}
+
+// ---------------------------------------------------------------------------
+// General-ledger procedure (the d3 = 9 branch of several methods): two
+// modulus-11 sums, the second over all nine leading positions.
+// ---------------------------------------------------------------------------
+
+namespace {
+
+inline int complement_11(int sum) {
+  const int r = sum % 11;
+  return r <= 1 ? 0 : 11 - r;
+}
+
+}  // namespace
+
+char sachkonten(const unsigned char *knr) {
+  if (check_x(complement_11(checksum(knr, "2345678000", "00XXXXXXX0", 'R', 0)), knr, 10) == '1')
+    return '1';
+  return check_x(complement_11(checksum(knr, "23456789A0", "XXXXXXXXX0", 'R', 0)), knr, 10);
+}
 
 // ===== European directory lookups =====
 
