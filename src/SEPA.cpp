@@ -394,33 +394,6 @@ char resolve_european(const char *iban, const char *bic, bool national_table, ch
 
 // ===== Reachability =====
 
-// First entry of the reachability list that covers the BIC: an 8-character
-// entry covers every branch of its bank, an 11-character entry only itself.
-// The list is sorted by BIC, so every entry that can cover the BIC lies in the
-// run of entries beginning with the bank's 8 characters, and the first
-// covering entry of that run is the first in the whole list.
-const Bank_t_SCL *find_reachability(const char *bic) {
-  if (strnlen(bic, kBicShort) < kBicShort || list_SCL_size == 0) return nullptr;
-  char bank8[kBicShort + 1];
-  memcpy(bank8, bic, kBicShort);
-  bank8[kBicShort] = '\0';
-  uint32_t lo = 0, hi = list_SCL_size;  // first entry not below bank8
-  while (lo < hi) {
-    uint32_t mid = lo + (hi - lo) / 2;
-    if (strcmp(list_SCL[mid].bic, bank8) < 0)
-      lo = mid + 1;
-    else
-      hi = mid;
-  }
-  for (uint32_t i = lo; i < list_SCL_size && strncmp(list_SCL[i].bic, bank8, kBicShort) == 0;
-       i++) {
-    const char *entry = list_SCL[i].bic;
-    size_t n = strnlen(entry, SEPA_BIC_SIZE);
-    if (n == kBicShort || (n == kBicLong && strcmp(entry, bic) == 0)) return &list_SCL[i];
-  }
-  return nullptr;
-}
-
 char flag(unsigned char byte) { return byte ? '1' : '0'; }
 
 void append_bank_fields(char *response, const Bank &bank, char allinfo) {
@@ -433,11 +406,13 @@ void append_bank_fields(char *response, const Bank &bank, char allinfo) {
   if (!allinfo) return;
   char flags[4] = {'9', '9', '9', '9'};
   if (!bank.reachability_unknown && bank.bic[0] != '\0') {
-    if (const Bank_t_SCL *r = find_reachability(bank.bic)) {
-      flags[0] = flag(r->sct);
-      flags[1] = flag(r->sdd);
-      flags[2] = flag(r->b2b);
-      flags[3] = flag(r->scc);
+    int64_t i = find_scl_entry(bank.bic);
+    if (i >= 0) {
+      const Bank_t_SCL &r = list_SCL[i];
+      flags[0] = flag(r.sct);
+      flags[1] = flag(r.sdd);
+      flags[2] = flag(r.b2b);
+      flags[3] = flag(r.scc);
     }
   }
   static const char *const kFlagKeys[] = {"&sct=", "&sdd=", "&b2b=", "&scc="};
@@ -516,25 +491,18 @@ char Sepa_extract_numbers(char *query, char *bic, char *iban) {
   return '1';
 }
 
-char Sepa_check_iban_structure(const char *iban, char *country_name) {
-  country_name[0] = '\0';
-  const Country_t *country = find_country(iban);
-  if (!country) return '0';
-  str_copy(country_name, SEPA_COUNTRY_NAME_SIZE, country->name);
-  const char *f = country->format;
-  if (f[0] == '\0') return '0';
-
+char Sepa_match_format(const char *iban, const char *format, size_t format_size) {
   size_t len = strnlen(iban, SEPA_IBAN_SIZE);
-  size_t p = 0;
-  size_t i = 0;
-  while (i < kFormatSize && f[i] != '\0') {
+  size_t p = 0;  // position in the IBAN
+  size_t i = 0;  // position in the format
+  while (i < format_size && format[i] != '\0') {
     // One item: a length of one or two digits, '!', a type letter.
-    if (!is_digit(f[i])) return 'X';
-    size_t n = static_cast<size_t>(f[i++] - '0');
-    if (i < kFormatSize && is_digit(f[i])) n = n * 10 + static_cast<size_t>(f[i++] - '0');
-    if (i >= kFormatSize || f[i] != '!') return 'X';
+    if (!is_digit(format[i])) return 'X';
+    size_t n = static_cast<size_t>(format[i++] - '0');
+    if (i < format_size && is_digit(format[i])) n = n * 10 + static_cast<size_t>(format[i++] - '0');
+    if (i >= format_size || format[i] != '!') return 'X';
     i++;
-    char letter = i < kFormatSize ? f[i] : '\0';
+    char letter = i < format_size ? format[i] : '\0';
     if (letter != '\0') i++;
     if (len < p + n) return '4';
     const FormatType *type = format_type(letter);
@@ -544,6 +512,15 @@ char Sepa_check_iban_structure(const char *iban, char *country_name) {
     p += n;
   }
   return len == p ? '1' : '4';
+}
+
+char Sepa_check_iban_structure(const char *iban, char *country_name) {
+  country_name[0] = '\0';
+  const Country_t *country = find_country(iban);
+  if (!country) return '0';
+  str_copy(country_name, SEPA_COUNTRY_NAME_SIZE, country->name);
+  if (country->format[0] == '\0') return '0';
+  return Sepa_match_format(iban, country->format, kFormatSize);
 }
 
 char Sepa_validate_iban(const char *iban) {

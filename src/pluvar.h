@@ -367,6 +367,10 @@ char Sepa_extract_numbers(char *query, char *bic, char *iban);
 // IBAN, '4' mismatch, 'X' malformed format text.  The country name is written
 // whenever the country is in the table, else emptied.
 char Sepa_check_iban_structure(const char *iban, char *country_name);
+// The IBAN against one format in SWIFT notation ("2!a2!n5!n11!n": items of a
+// length, '!' and a type letter n, a, c or e), read up to its NUL or
+// format_size characters: '1', '4' or 'X' as above.
+char Sepa_match_format(const char *iban, const char *format, size_t format_size);
 // '1' bank found (or no directory) and BIC absent or equal, '9' BIC differs or
 // cannot be confirmed, '7' bank code not in the national directory.  Appends
 // six blanks and the bank fields to `response` when it has a bank to report;
