@@ -239,7 +239,8 @@ struct IbanCountry {
 };
 
 const IbanCountry kIbanCountries[] = {
-    {"ccd=de", IbanGen_DE},
+    {"ccd=de", IbanGen_DE}, {"ccd=at", IbanGen_AT}, {"ccd=ch", IbanGen_CH}, {"ccd=be", IbanGen_BE},
+    {"ccd=cz", IbanGen_CZ}, {"ccd=es", IbanGen_ES}, {"ccd=sk", IbanGen_SK},
 };
 
 }  // namespace
@@ -255,3 +256,410 @@ char IbanGen_Main(char *query, char allinfo, Sink &out) {
 // ----- end of IBAN mode dispatch -----
 
 // ===== Foreign IBAN =====
+// The IBAN mode for Austria, Switzerland, Belgium, the Czech Republic, Spain
+// and Slovakia.  Every country takes the same road: parse the three query
+// values, find the bank in the national directory, run the national account
+// check where the country has one, build the IBAN with its ISO 13616 check
+// digits and answer.  What differs between the countries is data (one
+// ForeignCountry record each), not code.
+
+#include <cstring>
+
+namespace foreign_iban {
+namespace {
+
+constexpr size_t kIbanBufSize = 35;  // the longest IBAN has 34 characters
+constexpr char kModeMarker[] = "&mode=IBAN";
+
+bool is_digit(unsigned char ch) { return ch >= '0' && ch <= '9'; }
+bool is_lower(unsigned char ch) { return ch >= 'a' && ch <= 'z'; }
+bool is_upper(unsigned char ch) { return ch >= 'A' && ch <= 'Z'; }
+bool is_digit_or_lower(unsigned char ch) { return is_digit(ch) || is_lower(ch); }
+
+// ---------------------------------------------------------------------------
+// National account checks.  They run on the stored (left-padded) values, which
+// the parser has already limited to digits for every country that has a check.
+// ---------------------------------------------------------------------------
+
+int digit_at(const char *text, size_t i) { return text[i] - '0'; }
+
+int weighted_sum(const char *digits, const unsigned char *weights, size_t n) {
+  int sum = 0;
+  for (size_t i = 0; i < n; i++) sum += digit_at(digits, i) * weights[i];
+  return sum;
+}
+
+// Belgium: the 12-digit national number is the bank identifier and the
+// 9 account digits; its first 10 digits mod 97 (0 counting as 97) must equal
+// the last two.
+bool national_check_BE(const char *bankcode, const char *account) {
+  char national[13];
+  memcpy(national, bankcode, 3);
+  memcpy(national + 3, account, 9);
+  int rem = 0;
+  for (size_t i = 0; i < 10; i++) rem = (rem * 10 + digit_at(national, i)) % 97;
+  if (rem == 0) rem = 97;
+  return rem == digit_at(national, 10) * 10 + digit_at(national, 11);
+}
+
+// Czech Republic and Slovakia: the 6-digit prefix and the 10-digit account
+// proper each carry their own mod 11 check.
+const unsigned char kCzPrefixWeights[6] = {10, 5, 8, 4, 2, 1};
+const unsigned char kCzAccountWeights[10] = {6, 3, 7, 9, 10, 5, 8, 4, 2, 1};
+
+bool national_check_CZ(const char *, const char *account) {
+  return weighted_sum(account, kCzPrefixWeights, 6) % 11 == 0 &&
+         weighted_sum(account + 6, kCzAccountWeights, 10) % 11 == 0;
+}
+
+// Spain: the two control digits (dígitos de control) that open the stored
+// account; the first covers bank and branch, the second the 10-digit account.
+const unsigned char kEsBankWeights[8] = {4, 8, 5, 10, 9, 7, 3, 6};
+const unsigned char kEsAccountWeights[10] = {1, 2, 4, 8, 5, 10, 9, 7, 3, 6};
+
+int es_control_digit(const char *digits, const unsigned char *weights, size_t n) {
+  int r = 11 - weighted_sum(digits, weights, n) % 11;
+  if (r == 11) return 0;
+  if (r == 10) return 1;
+  return r;
+}
+
+bool national_check_ES(const char *bankcode, const char *account) {
+  return es_control_digit(bankcode, kEsBankWeights, 8) == digit_at(account, 0) &&
+         es_control_digit(account + 2, kEsAccountWeights, 10) == digit_at(account, 1);
+}
+
+// ---------------------------------------------------------------------------
+// The countries.
+// ---------------------------------------------------------------------------
+
+// How "&bic=" is answered with allinfo.
+enum class BicReport : unsigned char {
+  HeadAlways,      // the head record's BIC, the field written even when empty
+  BranchThenHead,  // the branch's own BIC, else the head's; no field when both are empty
+};
+
+using NationalCheck = bool (*)(const char *bankcode, const char *account);
+
+struct ForeignCountry {
+  char iso[3];                    // capital country letters of the IBAN
+  unsigned char min_query;        // shortest query worth splitting
+  unsigned char bank_min;         // digits of the bank code in the query ...
+  unsigned char bank_max;         // ... stored left-padded to bank_max
+  unsigned char account_min;      // characters of the account number ...
+  unsigned char account_max;      // ... stored left-padded to account_max
+  bool account_letters;           // a-z allowed in the account number
+  const Head_t_SEPA *head;        // national directory
+  const uint32_t *head_size;
+  const Bank_t_SEPA *branch;      // branch table searched first, or null
+  const uint32_t *branch_size;
+  uint64_t key_divisor;           // directory key = stored bank code / key_divisor
+  NationalCheck national_check;   // null: no national check
+  char success;                   // code of a built IBAN
+  BicReport bic_report;
+};
+
+// The IBAN formats of BE, CZ, SK and ES are all-numeric, so their account
+// numbers take digits only; a letter there could only produce an IBAN that
+// breaks its own country's format.  Swiss account numbers may hold letters.
+constexpr ForeignCountry kAT = {"AT", 17, 5, 5, 5, 11, false, head_AT, &head_AT_size, nullptr,
+                            nullptr, 1, nullptr, '9', BicReport::HeadAlways};
+constexpr ForeignCountry kCH = {"CH", 18, 3, 5, 0, 12, true, head_CH, &head_CH_size, bank_CH,
+                            &bank_CH_size, 1, nullptr, '9', BicReport::BranchThenHead};
+constexpr ForeignCountry kBE = {"BE", 18, 3, 3, 0, 9, false, head_BE, &head_BE_size, bank_BE,
+                            &bank_BE_size, 1, national_check_BE, '1', BicReport::BranchThenHead};
+constexpr ForeignCountry kCZ = {"CZ", 18, 3, 4, 0, 16, false, head_CZ, &head_CZ_size, nullptr,
+                            nullptr, 1, national_check_CZ, '1', BicReport::HeadAlways};
+constexpr ForeignCountry kSK = {"SK", 18, 3, 4, 0, 16, false, head_SK, &head_SK_size, nullptr,
+                            nullptr, 1, national_check_CZ, '1', BicReport::HeadAlways};
+// Spain's directory is keyed by the 4-digit bank (entidad) without its branch.
+constexpr ForeignCountry kES = {"ES", 18, 3, 8, 0, 12, false, head_ES, &head_ES_size, nullptr,
+                            nullptr, 10000, national_check_ES, '1', BicReport::HeadAlways};
+
+// ---------------------------------------------------------------------------
+// Query parsing.
+// ---------------------------------------------------------------------------
+
+bool all_chars(const char *text, bool (*ok)(unsigned char)) {
+  for (; *text; text++)
+    if (!ok(static_cast<unsigned char>(*text))) return false;
+  return true;
+}
+
+void pad_left(char *out, size_t width, const char *value) {
+  size_t len = strlen(value);
+  size_t zeros = width - len;
+  memset(out, '0', zeros);
+  memcpy(out + zeros, value, len);
+  out[width] = '\0';
+}
+
+enum Key { kCcd, kBlz, kKnr, kKeyCount };
+const char *const kKeys[kKeyCount] = {"ccd=", "blz=", "knr="};
+
+// Exactly the three pairs, in any order; '6' otherwise.
+char split_query(const ForeignCountry &cty, const char *query, char (*values)[QUERY_SIZE]) {
+  if (query[0] == '\0') return '6';
+  size_t len = 0, amps = 0, eqs = 0;
+  for (; query[len]; len++) {
+    if (query[len] == '&') amps++;
+    if (query[len] == '=') eqs++;
+  }
+  if (amps != 2 || eqs != 3 || len < cty.min_query) return '6';
+  for (const char *key : kKeys)
+    if (!strstr(query, key)) return '6';
+  return split_query_keys(query, kKeys, kKeyCount, values);
+}
+
+// The checks run in a fixed order, so that a query with several faults is
+// answered by the first: bank code characters, account characters, country
+// characters, then the three lengths.  (A query with all three values empty
+// is answered '2' by the bank code length.)
+char parse_query(const ForeignCountry &cty, const char *query, char *country_out,
+                 char *bankcode_out, char *account_out) {
+  char values[kKeyCount][QUERY_SIZE];
+  char code = split_query(cty, query, values);
+  if (code != '1') return code;
+  const char *ccd = values[kCcd];
+  const char *blz = values[kBlz];
+  const char *knr = values[kKnr];
+  size_t blz_len = strlen(blz), knr_len = strlen(knr);
+
+  if (!all_chars(blz, is_digit)) return '2';
+  if (!all_chars(knr, cty.account_letters ? is_digit_or_lower : is_digit)) return '3';
+  if (!all_chars(ccd, is_lower)) return '4';
+  if (blz_len < cty.bank_min || blz_len > cty.bank_max) return '2';
+  if (knr_len < cty.account_min || knr_len > cty.account_max) return '3';
+  if (strlen(ccd) != 2) return '4';
+
+  pad_left(country_out, 2, ccd);
+  pad_left(bankcode_out, cty.bank_max, blz);
+  pad_left(account_out, cty.account_max, knr);
+  return '1';
+}
+
+// ---------------------------------------------------------------------------
+// IBAN building.
+// ---------------------------------------------------------------------------
+
+// Writes country letters, "00", bank code and account number (each at most
+// its stored width), the check digits over the placeholder, and capitals for
+// the letters.  Returns the country's success code, or '3' (empty IBAN) when
+// the account holds a character no IBAN can carry.
+char build_iban(const ForeignCountry &cty, char *iban, const char *account,
+                const char *bankcode) {
+  size_t n = 0;
+  iban[n++] = cty.iso[0];
+  iban[n++] = cty.iso[1];
+  iban[n++] = '0';
+  iban[n++] = '0';
+  for (size_t i = 0; i < cty.bank_max && bankcode[i]; i++) iban[n++] = bankcode[i];
+  for (size_t i = 0; i < cty.account_max && account[i]; i++) iban[n++] = account[i];
+  iban[n] = '\0';
+  int value = iban_check_value(cty.iso, iban + 4);
+  if (value < 0) {
+    iban[0] = '\0';
+    return '3';
+  }
+  iban[2] = static_cast<char>('0' + value / 10);
+  iban[3] = static_cast<char>('0' + value % 10);
+  for (size_t i = 4; i < n; i++)
+    if (is_lower(static_cast<unsigned char>(iban[i]))) iban[i] = static_cast<char>(iban[i] - 'a' + 'A');
+  return cty.success;
+}
+
+int check_value_of(const ForeignCountry &cty, const char *iban) {
+  if (strnlen(iban, 4) < 4) return -1;
+  return iban_check_value(cty.iso, iban + 4);
+}
+
+// ---------------------------------------------------------------------------
+// Bank lookup.
+// ---------------------------------------------------------------------------
+
+uint64_t decimal_value(const char *digits) {
+  uint64_t v = 0;
+  for (size_t i = 0; is_digit(static_cast<unsigned char>(digits[i])); i++)
+    v = v * 10 + static_cast<uint64_t>(digits[i] - '0');
+  return v;
+}
+
+// The table sizes give the last index, so a new edition of the data needs no
+// code change; an empty table finds nothing.
+const Head_t_SEPA *find_head(const Head_t_SEPA *table, uint32_t size, uint64_t key) {
+  if (size == 0) return nullptr;
+  int64_t i = BinarySearch(table, 0, size - 1, key);
+  return i < 0 ? nullptr : &table[i];
+}
+
+const Bank_t_SEPA *find_branch(const Bank_t_SEPA *table, uint32_t size, uint64_t key) {
+  if (size == 0) return nullptr;
+  int64_t i = BinarySearch(table, 0, size - 1, key);
+  return i < 0 ? nullptr : &table[i];
+}
+
+// Finds the bank record (through the branch table where the country has one)
+// and the BIC to report; null when the bank code is unknown.
+const Head_t_SEPA *find_bank(const ForeignCountry &cty, const char *bankcode, const char **bic) {
+  uint64_t key = decimal_value(bankcode) / cty.key_divisor;
+  const char *branch_bic = "";
+  if (cty.branch) {
+    const Bank_t_SEPA *branch = find_branch(cty.branch, *cty.branch_size, key);
+    if (!branch) return nullptr;
+    key = branch->head_key;
+    branch_bic = branch->bic;
+  }
+  const Head_t_SEPA *head = find_head(cty.head, *cty.head_size, key);
+  if (head) *bic = branch_bic[0] ? branch_bic : head->bic;
+  return head;
+}
+
+// ---------------------------------------------------------------------------
+// The request.
+// ---------------------------------------------------------------------------
+
+char iban_gen(const ForeignCountry &cty, char *query, char allinfo, Sink &out) {
+  char country[3] = {0};
+  char bankcode[9] = {0};
+  char account[17] = {0};
+  char iban[kIbanBufSize] = {0};
+  const Head_t_SEPA *bank = nullptr;
+  const char *bic = "";
+
+  char code = parse_query(cty, query, country, bankcode, account);
+  if (code == '1') {
+    bank = find_bank(cty, bankcode, &bic);
+    if (!bank)
+      code = '7';
+    else if (cty.national_check && !cty.national_check(bankcode, account))
+      code = '0';
+    else
+      code = build_iban(cty, iban, account, bankcode);
+  }
+
+  char line[RESPONSE_SIZE];
+  Iban_response_line_foreign(line, code, iban, bank, bic,
+                             cty.bic_report == BicReport::HeadAlways, allinfo);
+  sink_puts(out, line);
+  return code;
+}
+
+}  // namespace
+}  // namespace foreign_iban
+
+using foreign_iban::kAT;
+using foreign_iban::kBE;
+using foreign_iban::kCH;
+using foreign_iban::kCZ;
+using foreign_iban::kES;
+using foreign_iban::kSK;
+
+// ISO 7064 MOD 97-10 as ISO 13616 applies it.  The BBAN and then the country
+// letters are read as one decimal number (a digit stands for itself, a letter
+// for the two digits of 10 + its place in the alphabet), "00" is appended,
+// and the check value is 98 minus the remainder mod 97.  Reducing after every
+// character keeps the running value below 9700, so the result is exact for a
+// BBAN of any length.
+int iban_check_value(const char *country, const char *bban) {
+  using foreign_iban::is_digit;
+  using foreign_iban::is_lower;
+  using foreign_iban::is_upper;
+  int rem = 0;
+  for (const char *p = bban; *p; p++) {
+    unsigned char ch = static_cast<unsigned char>(*p);
+    if (is_digit(ch))
+      rem = (rem * 10 + (ch - '0')) % 97;
+    else if (is_lower(ch) || is_upper(ch))
+      rem = (rem * 100 + 10 + (ch | 0x20) - 'a') % 97;
+    else
+      return -1;
+  }
+  for (int i = 0; i < 2; i++) {
+    unsigned char ch = static_cast<unsigned char>(country[i]);
+    if (!is_lower(ch) && !is_upper(ch)) return -1;
+    rem = (rem * 100 + 10 + (ch | 0x20) - 'a') % 97;
+  }
+  rem = rem * 100 % 97;
+  return 98 - rem;
+}
+
+void Iban_response_line_foreign(char *line, char code, const char *iban, const Head_t_SEPA *bank,
+                                const char *bic, bool bic_always, char allinfo) {
+  // The mode marker always closes the line, so the fields before it stop
+  // where the marker still fits.
+  constexpr size_t fields_cap = RESPONSE_SIZE - (sizeof foreign_iban::kModeMarker - 1);
+  char digit[2] = {code, '\0'};
+  line[0] = '\0';
+  str_append(line, fields_cap, "code=");
+  str_append(line, fields_cap, digit);
+  if ((code == '9' || code == '1') && iban && iban[0]) {
+    str_append(line, fields_cap, "&ibn=");
+    str_append(line, fields_cap, iban);
+    if (allinfo && bank) {
+      str_append(line, fields_cap, "&name=");
+      str_append(line, fields_cap, bank->name);
+      str_append(line, fields_cap, "&zip=");
+      str_append(line, fields_cap, bank->zip);
+      str_append(line, fields_cap, "&location=");
+      str_append(line, fields_cap, bank->location);
+      if (bic_always || (bic && bic[0])) {
+        str_append(line, fields_cap, "&bic=");
+        str_append(line, fields_cap, bic ? bic : "");
+      }
+    }
+  }
+  str_append(line, RESPONSE_SIZE, foreign_iban::kModeMarker);
+}
+
+char IbanGen_AT(char *query, char allinfo, Sink &out) { return foreign_iban::iban_gen(kAT, query, allinfo, out); }
+char IbanGen_CH(char *query, char allinfo, Sink &out) { return foreign_iban::iban_gen(kCH, query, allinfo, out); }
+char IbanGen_BE(char *query, char allinfo, Sink &out) { return foreign_iban::iban_gen(kBE, query, allinfo, out); }
+char IbanGen_CZ(char *query, char allinfo, Sink &out) { return foreign_iban::iban_gen(kCZ, query, allinfo, out); }
+char IbanGen_ES(char *query, char allinfo, Sink &out) { return foreign_iban::iban_gen(kES, query, allinfo, out); }
+char IbanGen_SK(char *query, char allinfo, Sink &out) { return foreign_iban::iban_gen(kSK, query, allinfo, out); }
+
+char Iban_extract_numbers_AT(char *query, char *country, char *bankcode, char *account) {
+  return foreign_iban::parse_query(kAT, query, country, bankcode, account);
+}
+char Iban_extract_numbers_CH(char *query, char *country, char *bankcode, char *account) {
+  return foreign_iban::parse_query(kCH, query, country, bankcode, account);
+}
+char Iban_extract_numbers_BE(char *query, char *country, char *bankcode, char *account) {
+  return foreign_iban::parse_query(kBE, query, country, bankcode, account);
+}
+char Iban_extract_numbers_CZ(char *query, char *country, char *bankcode, char *account) {
+  return foreign_iban::parse_query(kCZ, query, country, bankcode, account);
+}
+// Slovak account numbers have the Czech format.
+char Iban_extract_numbers_SK(char *query, char *country, char *bankcode, char *account) {
+  return Iban_extract_numbers_CZ(query, country, bankcode, account);
+}
+char Iban_extract_numbers_ES(char *query, char *country, char *bankcode, char *account) {
+  return foreign_iban::parse_query(kES, query, country, bankcode, account);
+}
+
+char generate_iban_AT(char *iban, const char *account11, const char *bankcode5) {
+  return foreign_iban::build_iban(kAT, iban, account11, bankcode5);
+}
+char generate_iban_CH(char *iban, const char *account12, const char *clearing5) {
+  return foreign_iban::build_iban(kCH, iban, account12, clearing5);
+}
+char generate_iban_BE(char *iban, const char *account9, const char *bankcode3) {
+  return foreign_iban::build_iban(kBE, iban, account9, bankcode3);
+}
+char generate_iban_CZ(char *iban, const char *account16, const char *bankcode4) {
+  return foreign_iban::build_iban(kCZ, iban, account16, bankcode4);
+}
+char generate_iban_SK(char *iban, const char *account16, const char *bankcode4) {
+  return foreign_iban::build_iban(kSK, iban, account16, bankcode4);
+}
+char generate_iban_ES(char *iban, const char *account12, const char *bankcode8) {
+  return foreign_iban::build_iban(kES, iban, account12, bankcode8);
+}
+
+int check_iban_AT(const char *iban) { return foreign_iban::check_value_of(kAT, iban); }
+int check_iban_CH(const char *iban) { return foreign_iban::check_value_of(kCH, iban); }
+int check_iban_BE(const char *iban) { return foreign_iban::check_value_of(kBE, iban); }
+int check_iban_CZ(const char *iban) { return foreign_iban::check_value_of(kCZ, iban); }
+int check_iban_SK(const char *iban) { return foreign_iban::check_value_of(kSK, iban); }
+int check_iban_ES(const char *iban) { return foreign_iban::check_value_of(kES, iban); }
