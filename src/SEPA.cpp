@@ -34,23 +34,63 @@ bool span_starts_with(Span s, const char *key) {
 // First occurrence of `key` in the first n characters of `text`, or null.
 const char *find_in(const char *text, size_t n, const char *key) {
   size_t k = strlen(key);
-  for (size_t i = 0; i + k <= n; i++)
-    if (memcmp(text + i, key, k) == 0) return text + i;
+  for (size_t i = 0; i + k <= n; i++) {
+    size_t j = 0;
+    while (j < k && text[i + j] == key[j]) j++;
+    if (j == k) return text + i;
+  }
   return nullptr;
+}
+
+// A response line under construction: appends cut what does not fit, the
+// text stays terminated.
+struct Line {
+  char *buf;
+  size_t cap;
+  size_t len;
+};
+
+void put(Line &line, const char *text) {
+  size_t n = strnlen(text, line.cap - 1 - line.len);
+  memcpy(line.buf + line.len, text, n);
+  line.len += n;
+  line.buf[line.len] = '\0';
 }
 
 // ===== Parsing =====
 
+// The spelling of the IBAN key that stands at t, numbered in the order in
+// which the spellings are tried: "ibn=" 0, "ibN=" 1, "iBn=" 2, "iBN=" 3,
+// "Ibn=" 4, "IbN=" 5, "IBn=" 6, "IBN=" 7 (a capital sets the letter's bit).
+// -1 when the key does not stand there.
+int key_spelling_at(const char *t) {
+  static const char kLower[] = "ibn";
+  static const char kUpper[] = "IBN";
+  if (t[3] != '=') return -1;
+  int spelling = 0;
+  for (int j = 0; j < 3; j++) {
+    spelling <<= 1;
+    if (t[j] == kUpper[j])
+      spelling |= 1;
+    else if (t[j] != kLower[j])
+      return -1;
+  }
+  return spelling;
+}
+
 // The IBAN key may be written in any letter case, but its country code must
 // be written in capitals; that can only be seen before the query is turned to
-// capitals.  The spellings are tried in this order, the first found decides.
+// capitals.  The spellings are tried in their order and the first occurrence
+// of the first spelling found decides.
 bool country_code_in_capitals(const char *query, size_t n) {
-  static const char *const kKeySpellings[] = {"ibn=", "ibN=", "iBn=", "iBN=",
-                                              "Ibn=", "IbN=", "IBn=", "IBN="};
-  for (const char *key : kKeySpellings) {
-    const char *at = find_in(query, n, key);
-    if (at) return is_upper(at[4]) && is_upper(at[5]);  // at[4] is NUL at the latest
+  constexpr int kSpellings = 8;
+  const char *first_at[kSpellings] = {};
+  for (size_t i = 0; i + 4 <= n; i++) {
+    int s = key_spelling_at(query + i);
+    if (s >= 0 && first_at[s] == nullptr) first_at[s] = query + i;
   }
+  for (const char *at : first_at)
+    if (at) return is_upper(at[4]) && is_upper(at[5]);  // at[4] is NUL at the latest
   return false;
 }
 
@@ -77,9 +117,25 @@ void copy_span(char *dst, Span s) {
 
 // ===== Structure =====
 
+// Orders two-letter codes as the table is sorted: by byte, unsigned.
+int compare_code(const char *a, const char *b) {
+  int d = static_cast<unsigned char>(a[0]) - static_cast<unsigned char>(b[0]);
+  return d != 0 ? d : static_cast<unsigned char>(a[1]) - static_cast<unsigned char>(b[1]);
+}
+
+// The first record of the country table with the IBAN's country code.  The
+// table is sorted by code, so the first record not below the code is the
+// first with it, if any is.
 const Country_t *find_country(const char *iban) {
-  for (uint32_t i = 0; i < c_size; i++)
-    if (c[i].code[0] == iban[0] && c[i].code[1] == iban[1]) return &c[i];
+  uint32_t lo = 0, hi = c_size;
+  while (lo < hi) {
+    uint32_t mid = lo + (hi - lo) / 2;
+    if (compare_code(c[mid].code, iban) < 0)
+      lo = mid + 1;
+    else
+      hi = mid;
+  }
+  if (lo < c_size && compare_code(c[lo].code, iban) == 0) return &c[lo];
   return nullptr;
 }
 
@@ -87,25 +143,60 @@ const Country_t *find_country(const char *iban) {
 bool is_letter_or_digit(unsigned char ch) { return is_upper(ch) || is_lower(ch) || is_digit(ch); }
 bool is_space(unsigned char ch) { return ch == ' '; }
 
+enum class CharClass : uint8_t { Digit, Capital, Alphanumeric, Space, Unknown };
+
 struct FormatType {
   char letter;
-  bool (*accepts)(unsigned char);
+  CharClass chars;
 };
 
 const FormatType kFormatTypes[] = {
-    {'n', is_digit},
-    {'a', is_upper},
-    {'c', is_letter_or_digit},
-    {'e', is_space},
+    {'n', CharClass::Digit},
+    {'a', CharClass::Capital},
+    {'c', CharClass::Alphanumeric},
+    {'e', CharClass::Space},
 };
 
-const FormatType *format_type(char letter) {
+CharClass format_type(char letter) {
   for (const FormatType &t : kFormatTypes)
-    if (t.letter == letter) return &t;
-  return nullptr;
+    if (t.letter == letter) return t.chars;
+  return CharClass::Unknown;
+}
+
+bool in_class(unsigned char ch, CharClass chars) {
+  switch (chars) {
+    case CharClass::Digit:
+      return is_digit(ch);
+    case CharClass::Capital:
+      return is_upper(ch);
+    case CharClass::Alphanumeric:
+      return is_letter_or_digit(ch);
+    case CharClass::Space:
+      return is_space(ch);
+    case CharClass::Unknown:
+      break;
+  }
+  return false;
 }
 
 // ===== Check digits and national checks =====
+
+// Appends n IBAN characters to the number whose remainder mod 97 is sought,
+// reducing whenever a further letter could overflow.  False for a character
+// that is neither a digit nor a capital.
+bool mod97_feed(uint64_t &acc, const char *text, size_t n) {
+  for (size_t k = 0; k < n; k++) {
+    unsigned char ch = text[k];
+    if (is_digit(ch))
+      acc = acc * 10 + (ch - '0');
+    else if (is_upper(ch))
+      acc = acc * 100 + (ch - 'A' + 10);
+    else
+      return false;
+    if (acc >= 1000000000000000ULL) acc %= 97;
+  }
+  return true;
+}
 
 // Digit value of the character at position pos, counted from 1.
 int digit_at(const char *iban, int pos) { return iban[pos - 1] - '0'; }
@@ -257,7 +348,8 @@ constexpr SepaDirectory kDirectories[] = {
 
 const SepaDirectory *find_directory(const char *country_name) {
   for (const SepaDirectory &d : kDirectories)
-    if (strcmp(d.country_name, country_name) == 0) return &d;
+    if (d.country_name[0] == country_name[0] && strcmp(d.country_name, country_name) == 0)
+      return &d;
   return nullptr;
 }
 
@@ -397,12 +489,13 @@ char resolve_european(const char *iban, const char *bic, bool national_table, ch
 char flag(unsigned char byte) { return byte ? '1' : '0'; }
 
 void append_bank_fields(char *response, const Bank &bank, char allinfo) {
-  str_append(response, RESPONSE_SIZE, "      &name=");
-  str_append(response, RESPONSE_SIZE, bank.name);
-  str_append(response, RESPONSE_SIZE, "&zip=");
-  str_append(response, RESPONSE_SIZE, bank.zip);
-  str_append(response, RESPONSE_SIZE, "&location=");
-  str_append(response, RESPONSE_SIZE, bank.location);
+  Line line{response, RESPONSE_SIZE, strnlen(response, RESPONSE_SIZE - 1)};
+  put(line, "      &name=");
+  put(line, bank.name);
+  put(line, "&zip=");
+  put(line, bank.zip);
+  put(line, "&location=");
+  put(line, bank.location);
   if (!allinfo) return;
   char flags[4] = {'9', '9', '9', '9'};
   if (!bank.reachability_unknown && bank.bic[0] != '\0') {
@@ -416,28 +509,29 @@ void append_bank_fields(char *response, const Bank &bank, char allinfo) {
     }
   }
   static const char *const kFlagKeys[] = {"&sct=", "&sdd=", "&b2b=", "&scc="};
-  str_append(response, RESPONSE_SIZE, "&bic=");
-  str_append(response, RESPONSE_SIZE, bank.bic);
+  put(line, "&bic=");
+  put(line, bank.bic);
   for (int i = 0; i < 4; i++) {
-    char value[2] = {flags[i], '\0'};
-    str_append(response, RESPONSE_SIZE, kFlagKeys[i]);
-    str_append(response, RESPONSE_SIZE, value);
+    const char value[2] = {flags[i], '\0'};
+    put(line, kFlagKeys[i]);
+    put(line, value);
   }
 }
 
 void write_response(Sink &out, char code, const char *response, const char *country_name) {
-  char line[RESPONSE_SIZE] = "code=";
-  line[5] = code;
-  line[6] = '\0';
+  char text[RESPONSE_SIZE];
+  Line line{text, sizeof text, 0};
+  const char head[] = {'c', 'o', 'd', 'e', '=', code, '\0'};
+  put(line, head);
   if (code == '0' || code == '1' || code == '9') {
     // The bank fields stand behind six blanks that hold the place of
     // "code=" and its digit.
-    if (strnlen(response, 6) == 6) str_append(line, RESPONSE_SIZE, response + 6);
-    str_append(line, RESPONSE_SIZE, "&country=");
-    str_append(line, RESPONSE_SIZE, country_name);
+    if (strnlen(response, 6) == 6) put(line, response + 6);
+    put(line, "&country=");
+    put(line, country_name);
   }
-  str_append(line, RESPONSE_SIZE, "&mode=SEPA");
-  sink_puts(out, line);
+  put(line, "&mode=SEPA");
+  sink_write(out, text, line.len);
 }
 
 }  // namespace
@@ -505,10 +599,10 @@ char Sepa_match_format(const char *iban, const char *format, size_t format_size)
     char letter = i < format_size ? format[i] : '\0';
     if (letter != '\0') i++;
     if (len < p + n) return '4';
-    const FormatType *type = format_type(letter);
-    if (!type) return 'X';
+    CharClass chars = format_type(letter);
+    if (chars == CharClass::Unknown) return 'X';
     for (size_t k = 0; k < n; k++)
-      if (!type->accepts(static_cast<unsigned char>(iban[p + k]))) return '4';
+      if (!in_class(static_cast<unsigned char>(iban[p + k]), chars)) return '4';
     p += n;
   }
   return len == p ? '1' : '4';
@@ -534,16 +628,7 @@ char Sepa_validate_iban(const char *iban) {
   // letter standing for the two digits of 10 + its place in the alphabet.
   // The remainder is reduced whenever it could otherwise overflow.
   uint64_t acc = 0;
-  for (size_t k = 0; k < len; k++) {
-    unsigned char ch = iban[(k + 4) % len];
-    if (is_digit(ch))
-      acc = acc * 10 + (ch - '0');
-    else if (is_upper(ch))
-      acc = acc * 100 + (ch - 'A' + 10);
-    else
-      return '0';
-    if (acc >= 1000000000000000ULL) acc %= 97;
-  }
+  if (!mod97_feed(acc, iban + 4, len - 4) || !mod97_feed(acc, iban, 4)) return '0';
   return acc % 97 == 1 ? '1' : '0';
 }
 
@@ -607,7 +692,8 @@ char Sepa_check_national_DE(const char *iban) {
 
 char Sepa_check_national(const char *iban, const char *country_name) {
   for (const NationalCheck &n : kNationalChecks)
-    if (strcmp(n.country_name, country_name) == 0) return n.check(iban);
+    if (n.country_name[0] == country_name[0] && strcmp(n.country_name, country_name) == 0)
+      return n.check(iban);
   return '1';
 }
 
@@ -644,7 +730,8 @@ char Sepa_Main(char *query, char allinfo, Sink &out) {
   char bic[SEPA_BIC_SIZE] = {0};
   char iban[SEPA_IBAN_SIZE] = {0};
   char country_name[SEPA_COUNTRY_NAME_SIZE] = {0};
-  char response[RESPONSE_SIZE] = {0};
+  char response[RESPONSE_SIZE];
+  response[0] = '\0';
 
   char code = Sepa_extract_numbers(query, bic, iban);
   if (code == '1') code = Sepa_check_iban_structure(iban, country_name);

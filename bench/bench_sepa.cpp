@@ -1,0 +1,102 @@
+// SEPA mode: in-process validation throughput, and one whole `pluvar sepa
+// -allinfo` process against the cheapest static one-line program, measured
+// in the same run.
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "pluvar.h"
+#include "process.h"
+
+namespace {
+
+void discard(void *, const char *, size_t) {}
+
+// Valid IBANs of banks in the directories, without BIC: national directories
+// (with their national checks), bank-code-to-BIC tables with the European
+// directory, and a country resolved by BIC alone.
+const char *const kMix[] = {
+    "IBN=DE89370400440532013000",    "IBN=AT071100000012345678",
+    "IBN=CH1000230000000012345",     "IBN=BE18050123456765",
+    "IBN=CZ7801000000000000000123",  "IBN=SK9802000000000000000123",
+    "IBN=ES5100030001810123456789",  "IBN=FR1420041010050500013M02606",
+    "IBN=GB29NWBK60161331926819",    "IBN=NL91ABNA0417164300",
+    "IBN=PL61109010140000071219812874", "IBN=TR330006100519786457841326",
+};
+constexpr size_t kMixSize = sizeof kMix / sizeof kMix[0];
+
+void run_queries(benchmark::State &state, const char *const *queries, size_t count,
+                 char allinfo) {
+  char q[QUERY_SIZE];
+  Sink out;
+  sink_init(out, discard, nullptr);
+  size_t i = 0;
+  for (auto _ : state) {
+    strncpy(q, queries[i], sizeof q - 1);
+    q[sizeof q - 1] = '\0';
+    benchmark::DoNotOptimize(Sepa_Main(q, allinfo, out));
+    out.len = 0;
+    if (++i == count) i = 0;
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+
+void BM_Sepa_Mix(benchmark::State &state) { run_queries(state, kMix, kMixSize, 0); }
+BENCHMARK(BM_Sepa_Mix);
+
+void BM_Sepa_Mix_Allinfo(benchmark::State &state) { run_queries(state, kMix, kMixSize, 1); }
+BENCHMARK(BM_Sepa_Mix_Allinfo);
+
+// One country at a time, to see where the time goes.
+void BM_Sepa_One(benchmark::State &state, const char *query) { run_queries(state, &query, 1, 0); }
+BENCHMARK_CAPTURE(BM_Sepa_One, DE, "IBN=DE89370400440532013000");
+BENCHMARK_CAPTURE(BM_Sepa_One, AT, "IBN=AT071100000012345678");
+BENCHMARK_CAPTURE(BM_Sepa_One, CZ, "IBN=CZ7801000000000000000123");
+BENCHMARK_CAPTURE(BM_Sepa_One, FR, "IBN=FR1420041010050500013M02606");
+BENCHMARK_CAPTURE(BM_Sepa_One, TR, "IBN=TR330006100519786457841326");
+BENCHMARK_CAPTURE(BM_Sepa_One, bad_check_digits, "IBN=AT081100000012345678");
+
+// Whole processes.  Each iteration starts the one-liner and pluvar once, in
+// turn, so both see the same machine state; the counters give the mean time
+// of each in microseconds and their ratio.
+void BM_Process_Sepa_Allinfo_vs_OneLiner(benchmark::State &state) {
+  const std::vector<std::string> args = {"sepa", "-allinfo",
+                                         "IBN=DE89370400440532013000&BIC=COBADEFFXXX"};
+  using Clock = std::chrono::steady_clock;
+  double pluvar_ns = 0, baseline_ns = 0;
+  for (auto _ : state) {
+    auto t0 = Clock::now();
+    benchmark::DoNotOptimize(run_process(PLUVAR_ONE_LINER, {}));
+    auto t1 = Clock::now();
+    benchmark::DoNotOptimize(run_process(PLUVAR_BIN, args));
+    auto t2 = Clock::now();
+    baseline_ns += std::chrono::duration<double, std::nano>(t1 - t0).count();
+    pluvar_ns += std::chrono::duration<double, std::nano>(t2 - t1).count();
+  }
+  double n = static_cast<double>(state.iterations());
+  state.counters["one_liner_us"] = baseline_ns / n / 1000.0;
+  state.counters["pluvar_us"] = pluvar_ns / n / 1000.0;
+  state.counters["ratio"] = baseline_ns > 0 ? pluvar_ns / baseline_ns : 0.0;
+}
+BENCHMARK(BM_Process_Sepa_Allinfo_vs_OneLiner)->UseRealTime()->MinTime(2.0);
+
+void BM_Process_OneLiner(benchmark::State &state) {
+  for (auto _ : state) benchmark::DoNotOptimize(run_process(PLUVAR_ONE_LINER, {}));
+}
+BENCHMARK(BM_Process_OneLiner)->UseRealTime();
+
+void BM_Process_Sepa_Allinfo(benchmark::State &state, const char *query) {
+  const std::vector<std::string> args = {"sepa", "-allinfo", query};
+  for (auto _ : state) benchmark::DoNotOptimize(run_process(PLUVAR_BIN, args));
+}
+BENCHMARK_CAPTURE(BM_Process_Sepa_Allinfo, DE, "IBN=DE89370400440532013000&BIC=COBADEFFXXX")
+    ->UseRealTime();
+BENCHMARK_CAPTURE(BM_Process_Sepa_Allinfo, TR_list_EU, "IBN=TR330006100519786457841326&BIC=TCZBTR2A")
+    ->UseRealTime();
+
+}  // namespace
+
+BENCHMARK_MAIN();
