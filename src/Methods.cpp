@@ -88,28 +88,100 @@ inline int expected_digit(int sum, Rule rule) {
 
 constexpr const char *X9 = "XXXXXXXXX0";
 
-// One weighted sum: weight pattern, mask pattern, direction, variant.
+// Reached only when a pattern in this file is not ten characters long, which
+// stops the compilation.
+void pattern_needs_ten_characters() {}
+
+consteval int pattern_weight(char ch) {
+  if (ch >= '0' && ch <= '9') return ch - '0';
+  if (ch >= 'A' && ch <= 'Z') return ch - 'A' + 10;
+  pattern_needs_ten_characters();
+  return 0;
+}
+
+// One weighted sum as written: weight pattern, mask pattern, direction and
+// variant.  The patterns are constants, so for variants 0 to 2 the weight of
+// every position is worked out when the program is compiled; a check then
+// only runs over the ten digits.  Variant 3 gives weights depending on where
+// the first non-zero digit stands and is summed by `checksum` from the
+// patterns themselves.
 struct Sum {
   const char *weights;
   const char *mask;
   char direction;
   unsigned char variant;
+  unsigned char weight_at[10];  // by position; 0 where the mask leaves it out
 };
+
+consteval Sum sum(const char *weights, const char *mask, char direction, int variant) {
+  Sum s{weights, mask, direction, static_cast<unsigned char>(variant), {}};
+  for (int i = 0; i < 10; ++i)
+    if (weights[i] == '\0' || mask[i] == '\0') pattern_needs_ten_characters();
+  if (weights[10] != '\0' || mask[10] != '\0') pattern_needs_ten_characters();
+  if ((direction != 'R' && direction != 'L') || variant < 0 || variant > 3)
+    pattern_needs_ten_characters();
+  int k = 0;
+  for (int step = 0; step < 10; ++step) {
+    const int pos = direction == 'R' ? 9 - step : step;
+    if (mask[pos] == 'X') s.weight_at[pos] = static_cast<unsigned char>(pattern_weight(weights[k++]));
+  }
+  return s;
+}
+
+// Digit sums of the products a digit and a weight give (at most 9 * 35).
+struct DigitSums {
+  unsigned char value[9 * 35 + 1];
+};
+
+consteval DigitSums make_digit_sums() {
+  DigitSums t{};
+  for (int n = 0; n < 9 * 35 + 1; ++n) t.value[n] = static_cast<unsigned char>(n / 100 + n / 10 % 10 + n % 10);
+  return t;
+}
+
+constexpr DigitSums kDigitSums = make_digit_sums();
+
+// The sum `checksum` gives for the same patterns (terms of positions left
+// out are 0 in every variant).
+inline int weighted(const unsigned char *knr, const Sum &s) {
+  int total = 0;
+  switch (s.variant) {
+    case 0:
+      for (int i = 0; i < 10; ++i) total += knr[i] * s.weight_at[i];
+      return total;
+    case 1:
+      for (int i = 0; i < 10; ++i) {
+        const int p = knr[i] * s.weight_at[i];
+        total += p < 9 * 35 + 1 ? kDigitSums.value[p] : quersumme(p);
+      }
+      return total;
+    case 2:
+      for (int i = 0; i < 10; ++i) total += knr[i] * s.weight_at[i] % 10;
+      return total;
+    default:
+      return checksum(knr, s.weights, s.mask, s.direction, s.variant);
+  }
+}
 
 // One check: a sum (plus a fixed addend), a rule, the compared position.
 struct Row {
   Sum sum;
   Rule rule;
   unsigned char pos;
-  unsigned char addend = 0;
+  unsigned char addend;
 };
 
-inline int sum_of(const unsigned char *knr, const Sum &s) {
-  return checksum(knr, s.weights, s.mask, s.direction, s.variant);
+consteval Row row(const Sum &s, Rule rule, int pos, int addend = 0) {
+  return Row{s, rule, static_cast<unsigned char>(pos), static_cast<unsigned char>(addend)};
+}
+
+consteval Row row(const char *weights, const char *mask, char direction, int variant, Rule rule,
+                  int pos) {
+  return row(sum(weights, mask, direction, variant), rule, pos);
 }
 
 char check_row(const unsigned char *knr, const Row &row) {
-  return check_x(expected_digit(sum_of(knr, row.sum) + row.addend, row.rule), knr, row.pos);
+  return check_x(expected_digit(weighted(knr, row.sum) + row.addend, row.rule), knr, row.pos);
 }
 
 // One sum judged by several rules in turn, all at the same position.
@@ -127,7 +199,7 @@ char check_with_half_decade(int p, const unsigned char *knr) {
 }
 
 // The method-00 sum, which several lettered methods extend by an addend.
-constexpr Sum kSum00 = {"2121212120", X9, 'R', 1};
+constexpr Sum kSum00 = sum("2121212120", X9, 'R', 1);
 
 // ---------------------------------------------------------------------------
 // Chains: each member evaluated on the same digits while the previous one
@@ -164,48 +236,48 @@ struct RegularMethod {
 
 constexpr RegularMethod kRegularMethods[] = {
     // method   weights       mask          dir var  rule       pos
-    {m("00"), {{"2121212120", X9, 'R', 1}, Rule::C10, 10}},
-    {m("01"), {{"3713713710", X9, 'R', 0}, Rule::C10, 10}},
-    {m("02"), {{"2345678920", X9, 'R', 0}, Rule::C11X, 10}},
-    {m("03"), {{"2121212120", X9, 'R', 0}, Rule::C10, 10}},
-    {m("04"), {{"2345672340", X9, 'R', 0}, Rule::C11X, 10}},
-    {m("05"), {{"7317317310", X9, 'R', 0}, Rule::C10, 10}},
-    {m("06"), {{"2345672340", X9, 'R', 0}, Rule::C11, 10}},
-    {m("07"), {{"23456789A0", X9, 'R', 0}, Rule::C11X, 10}},
-    {m("10"), {{"23456789A0", X9, 'R', 0}, Rule::C11, 10}},
-    {m("14"), {{"2345670000", "000XXXXXX0", 'R', 0}, Rule::C11X, 10}},
-    {m("15"), {{"2345000000", "00000XXXX0", 'R', 0}, Rule::C11, 10}},
-    {m("18"), {{"3971397130", X9, 'R', 0}, Rule::C10, 10}},
-    {m("19"), {{"2345678910", X9, 'R', 0}, Rule::C11, 10}},
-    {m("20"), {{"2345678930", X9, 'R', 0}, Rule::C11, 10}},
-    {m("22"), {{"3131313130", X9, 'R', 2}, Rule::C10, 10}},
-    {m("28"), {{"2345678000", "XXXXXXX000", 'R', 0}, Rule::C11, 8}},
-    {m("30"), {{"2000012120", X9, 'L', 0}, Rule::C10, 10}},
-    {m("32"), {{"2345670000", "000XXXXXX0", 'R', 0}, Rule::C11, 10}},
-    {m("33"), {{"2345600000", "0000XXXXX0", 'R', 0}, Rule::C11, 10}},
-    {m("34"), {{"2485A97000", "XXXXXXX000", 'R', 0}, Rule::C11, 8}},
-    {m("36"), {{"2485000000", "00000XXXX0", 'R', 0}, Rule::C11, 10}},
-    {m("37"), {{"2485A00000", "0000XXXXX0", 'R', 0}, Rule::C11, 10}},
-    {m("38"), {{"2485A90000", "000XXXXXX0", 'R', 0}, Rule::C11, 10}},
-    {m("39"), {{"2485A97000", "00XXXXXXX0", 'R', 0}, Rule::C11, 10}},
-    {m("40"), {{"2485A97360", X9, 'R', 0}, Rule::C11, 10}},
-    {m("42"), {{"2345678900", "0XXXXXXXX0", 'R', 0}, Rule::C11, 10}},
-    {m("43"), {{"1234567890", X9, 'R', 0}, Rule::C10, 10}},
-    {m("44"), {{"2485A00000", "0000XXXXX0", 'R', 0}, Rule::C11, 10}},
-    {m("46"), {{"2345600000", "00XXXXX000", 'R', 0}, Rule::C11, 8}},
-    {m("47"), {{"2345600000", "000XXXXX00", 'R', 0}, Rule::C11, 9}},
-    {m("48"), {{"2345670000", "00XXXXXX00", 'R', 0}, Rule::C11, 9}},
-    {m("55"), {{"2345678780", X9, 'R', 0}, Rule::C11, 10}},
-    {m("60"), {{"2121212000", "00XXXXXXX0", 'R', 1}, Rule::C10, 10}},
-    {m("62"), {{"2121200000", "00XXXXX000", 'R', 1}, Rule::C10, 8}},
-    {m("64"), {{"9A58420000", "XXXXXX0000", 'L', 0}, Rule::C11, 7}},
-    {m("67"), {{"2121212000", "XXXXXXX000", 'R', 1}, Rule::C10, 8}},
-    {m("72"), {{"2121210000", "000XXXXXX0", 'R', 1}, Rule::C10, 10}},
-    {m("92"), {{"3713710000", "000XXXXXX0", 'R', 0}, Rule::C10, 10}},
-    {m("94"), {{"1212121210", X9, 'R', 1}, Rule::C10, 10}},
+    {m("00"), row("2121212120", X9, 'R', 1, Rule::C10, 10)},
+    {m("01"), row("3713713710", X9, 'R', 0, Rule::C10, 10)},
+    {m("02"), row("2345678920", X9, 'R', 0, Rule::C11X, 10)},
+    {m("03"), row("2121212120", X9, 'R', 0, Rule::C10, 10)},
+    {m("04"), row("2345672340", X9, 'R', 0, Rule::C11X, 10)},
+    {m("05"), row("7317317310", X9, 'R', 0, Rule::C10, 10)},
+    {m("06"), row("2345672340", X9, 'R', 0, Rule::C11, 10)},
+    {m("07"), row("23456789A0", X9, 'R', 0, Rule::C11X, 10)},
+    {m("10"), row("23456789A0", X9, 'R', 0, Rule::C11, 10)},
+    {m("14"), row("2345670000", "000XXXXXX0", 'R', 0, Rule::C11X, 10)},
+    {m("15"), row("2345000000", "00000XXXX0", 'R', 0, Rule::C11, 10)},
+    {m("18"), row("3971397130", X9, 'R', 0, Rule::C10, 10)},
+    {m("19"), row("2345678910", X9, 'R', 0, Rule::C11, 10)},
+    {m("20"), row("2345678930", X9, 'R', 0, Rule::C11, 10)},
+    {m("22"), row("3131313130", X9, 'R', 2, Rule::C10, 10)},
+    {m("28"), row("2345678000", "XXXXXXX000", 'R', 0, Rule::C11, 8)},
+    {m("30"), row("2000012120", X9, 'L', 0, Rule::C10, 10)},
+    {m("32"), row("2345670000", "000XXXXXX0", 'R', 0, Rule::C11, 10)},
+    {m("33"), row("2345600000", "0000XXXXX0", 'R', 0, Rule::C11, 10)},
+    {m("34"), row("2485A97000", "XXXXXXX000", 'R', 0, Rule::C11, 8)},
+    {m("36"), row("2485000000", "00000XXXX0", 'R', 0, Rule::C11, 10)},
+    {m("37"), row("2485A00000", "0000XXXXX0", 'R', 0, Rule::C11, 10)},
+    {m("38"), row("2485A90000", "000XXXXXX0", 'R', 0, Rule::C11, 10)},
+    {m("39"), row("2485A97000", "00XXXXXXX0", 'R', 0, Rule::C11, 10)},
+    {m("40"), row("2485A97360", X9, 'R', 0, Rule::C11, 10)},
+    {m("42"), row("2345678900", "0XXXXXXXX0", 'R', 0, Rule::C11, 10)},
+    {m("43"), row("1234567890", X9, 'R', 0, Rule::C10, 10)},
+    {m("44"), row("2485A00000", "0000XXXXX0", 'R', 0, Rule::C11, 10)},
+    {m("46"), row("2345600000", "00XXXXX000", 'R', 0, Rule::C11, 8)},
+    {m("47"), row("2345600000", "000XXXXX00", 'R', 0, Rule::C11, 9)},
+    {m("48"), row("2345670000", "00XXXXXX00", 'R', 0, Rule::C11, 9)},
+    {m("55"), row("2345678780", X9, 'R', 0, Rule::C11, 10)},
+    {m("60"), row("2121212000", "00XXXXXXX0", 'R', 1, Rule::C10, 10)},
+    {m("62"), row("2121200000", "00XXXXX000", 'R', 1, Rule::C10, 8)},
+    {m("64"), row("9A58420000", "XXXXXX0000", 'L', 0, Rule::C11, 7)},
+    {m("67"), row("2121212000", "XXXXXXX000", 'R', 1, Rule::C10, 8)},
+    {m("72"), row("2121210000", "000XXXXXX0", 'R', 1, Rule::C10, 10)},
+    {m("92"), row("3713710000", "000XXXXXX0", 'R', 0, Rule::C10, 10)},
+    {m("94"), row("1212121210", X9, 'R', 1, Rule::C10, 10)},
     // The method-00 sum itself as check digit, and plus a fixed addend.
-    {m("D7"), {kSum00, Rule::Unit, 10}},
-    {m("E0"), {kSum00, Rule::C10, 10, 7}},
+    {m("D7"), row(kSum00, Rule::Unit, 10)},
+    {m("E0"), row(kSum00, Rule::C10, 10, 7)},
 };
 
 // ---------------------------------------------------------------------------
@@ -258,12 +330,12 @@ char method_08(Blz blz, Knr knr) {
 }
 
 char method_11(Blz, Knr knr) {
-  const int r = checksum(knr, "23456789A0", X9, 'R', 0) % 11;
+  const int r = weighted(knr, sum("23456789A0", X9, 'R', 0)) % 11;
   const int p = r == 0 ? 0 : r == 1 ? 9 : 11 - r;
   return check_x(p, knr, 10);
 }
 
-constexpr Row k13 = {{"2121210000", "0XXXXXX000", 'R', 1}, Rule::C10, 8};
+constexpr Row k13 = row("2121210000", "0XXXXXX000", 'R', 1, Rule::C10, 8);
 
 // Variant 2 judges the number as if it had two more digits at the end; it
 // works on a copy so the caller keeps the digits as given.
@@ -278,7 +350,7 @@ char method_13(Blz, Knr knr) {
 }
 
 char method_16(Blz, Knr knr) {
-  const int r = checksum(knr, "2345672340", X9, 'R', 0) % 11;
+  const int r = weighted(knr, sum("2345672340", X9, 'R', 0)) % 11;
   const int p = r == 0 ? 0 : r == 1 ? d(knr, 9) : 11 - r;
   return check_x(p, knr, 10);
 }
@@ -291,17 +363,17 @@ char check_minus_one(int sum, const unsigned char *knr, int pos) {
 }
 
 char method_17(Blz, Knr knr) {
-  return check_minus_one(checksum(knr, "1212120000", "0XXXXXX000", 'L', 1), knr, 8);
+  return check_minus_one(weighted(knr, sum("1212120000", "0XXXXXX000", 'L', 1)), knr, 8);
 }
 
 char method_21(Blz, Knr knr) {
-  int s = sum_of(knr, kSum00);
+  int s = weighted(knr, kSum00);
   while (s > 9) s = quersumme(s);
   return check_x(10 - s, knr, 10);  // a sum of 0 asks for 10: never valid
 }
 
 char method_23(Blz, Knr knr) {
-  const int r = checksum(knr, "2345670000", "XXXXXX0000", 'R', 0) % 11;
+  const int r = weighted(knr, sum("2345670000", "XXXXXX0000", 'R', 0)) % 11;
   const int p = r == 0 ? 0 : r == 1 ? d(knr, 6) : 11 - r;
   return check_x(p, knr, 7);
 }
@@ -314,14 +386,14 @@ char method_24(Blz, Knr knr) {
   } else if (knr[0] == 9) {
     knr[0] = knr[1] = knr[2] = 0;
   }
-  static constexpr Row row = {{"1231231230", X9, 'L', 3}, Rule::Unit, 10};
-  return check_row(knr, row);
+  static constexpr Row single = row("1231231230", X9, 'L', 3, Rule::Unit, 10);
+  return check_row(knr, single);
 }
 
 char method_25(Blz, Knr knr) {
   if (d(knr, 1) != 0) return '0';
   if (d(knr, 2) == 0) return '0';
-  const int r = checksum(knr, "2345678900", "0XXXXXXXX0", 'R', 0) % 11;
+  const int r = weighted(knr, sum("2345678900", "0XXXXXXXX0", 'R', 0)) % 11;
   int p;
   if (r == 0) {
     p = 0;
@@ -338,8 +410,8 @@ char method_25(Blz, Knr knr) {
 // places to the left.
 char method_26(Blz, Knr knr) {
   add_zeros(knr, 2);
-  static constexpr Row row = {{"2345672340", "XXXXXXX000", 'R', 0}, Rule::C11, 8};
-  return check_row(knr, row);
+  static constexpr Row single = row("2345672340", "XXXXXXX000", 'R', 0, Rule::C11, 8);
+  return check_row(knr, single);
 }
 
 char method_27(Blz blz, Knr knr) {
@@ -355,20 +427,20 @@ char method_29(Blz, Knr knr) {
 }
 
 char method_31(Blz, Knr knr) {
-  const int r = checksum(knr, "9876543210", X9, 'R', 0) % 11;
+  const int r = weighted(knr, sum("9876543210", X9, 'R', 0)) % 11;
   if (r == 10) return '0';
   return check_x(r, knr, 10);
 }
 
 char method_35(Blz, Knr knr) {
-  const int r = checksum(knr, "23456789A0", X9, 'R', 0) % 11;
+  const int r = weighted(knr, sum("23456789A0", X9, 'R', 0)) % 11;
   return check_x(r == 10 ? d(knr, 9) : r, knr, 10);
 }
 
 char method_41(Blz blz, Knr knr) {
   if (d(knr, 4) != 9) return run(blz, knr, m("00"));
-  static constexpr Row row = {{"2121210000", "000XXXXXX0", 'R', 1}, Rule::C10, 10};
-  return check_row(knr, row);
+  static constexpr Row single = row("2121210000", "000XXXXXX0", 'R', 1, Rule::C10, 10);
+  return check_row(knr, single);
 }
 
 char method_45(Blz blz, Knr knr) {
@@ -383,9 +455,9 @@ char method_45(Blz blz, Knr knr) {
 // zeros and all-zero digits pass the check, so at most three shifts happen;
 // the loop bound only makes that visible.
 char method_50(Blz, Knr knr) {
-  static constexpr Row row = {{"2345670000", "XXXXXX0000", 'R', 0}, Rule::C11, 7};
+  static constexpr Row single = row("2345670000", "XXXXXX0000", 'R', 0, Rule::C11, 7);
   for (int attempt = 0; attempt < 4; ++attempt) {
-    if (check_row(knr, row) == '1') return '1';
+    if (check_row(knr, single) == '1') return '1';
     if (add_zeros(knr, 3) != '1') return '0';
   }
   return '0';
@@ -393,8 +465,8 @@ char method_50(Blz, Knr knr) {
 
 char method_51(Blz blz, Knr knr) {
   if (d(knr, 3) == 9) return sachkonten(knr);
-  static constexpr Row third = {{"2121210000", "000XXXXXX0", 'R', 1}, Rule::C10, 10};
-  static constexpr Row fourth = {{"2345600000", "0000XXXXX0", 'R', 0}, Rule::C7, 10};
+  static constexpr Row third = row("2121210000", "000XXXXXX0", 'R', 1, Rule::C10, 10);
+  static constexpr Row fourth = row("2345600000", "0000XXXXX0", 'R', 0, Rule::C7, 10);
   const char r = chain(blz, knr, {m("32"), m("33"), third});
   if (r != '0') return r;
   const int d10 = d(knr, 10);
@@ -416,13 +488,13 @@ char method_53(Blz blz, Knr knr) {
 
 char method_54(Blz, Knr knr) {
   if (d(knr, 1) != 4 || d(knr, 2) != 9) return '0';
-  const int r = checksum(knr, "2345672000", "00XXXXXXX0", 'R', 0) % 11;
+  const int r = weighted(knr, sum("2345672000", "00XXXXXXX0", 'R', 0)) % 11;
   if (r <= 1) return '0';
   return check_x(11 - r, knr, 10);
 }
 
 char method_56(Blz, Knr knr) {
-  const int r = checksum(knr, "2345672340", X9, 'R', 0) % 11;
+  const int r = weighted(knr, sum("2345672340", X9, 'R', 0)) % 11;
   int p;
   if (r >= 2) {
     p = 11 - r;
@@ -464,17 +536,17 @@ char method_57(Blz, Knr knr) {
                     {730000000, 829999999},
                     {880000000, 889999999},
                     {940000000, 959999999}})) {
-    constexpr Row row = {{"1212121210", X9, 'L', 1}, Rule::C10, 10};
-    return check_row(knr, row);
+    static constexpr Row single = row("1212121210", X9, 'L', 1, Rule::C10, 10);
+    return check_row(knr, single);
   }
-  static constexpr Row row = {{"1212121210", "XX0XXXXXXX", 'L', 1}, Rule::C10, 3};
-  return check_row(knr, row);
+  static constexpr Row single = row("1212121210", "XX0XXXXXXX", 'L', 1, Rule::C10, 3);
+  return check_row(knr, single);
 }
 
 char method_58(Blz, Knr knr) {
   if (prefix(knr) <= 9999) return '0';  // account numbers below 100000
-  static constexpr Row row = {{"2345600000", "0000XXXXX0", 'R', 0}, Rule::C11X, 10};
-  return check_row(knr, row);
+  static constexpr Row single = row("2345600000", "0000XXXXX0", 'R', 0, Rule::C11X, 10);
+  return check_row(knr, single);
 }
 
 char method_59(Blz blz, Knr knr) {
@@ -485,8 +557,8 @@ char method_59(Blz blz, Knr knr) {
 // Methods 61 and 65: with the marker digit at position 9 the last two
 // digits take part in the sum as well.
 char check_with_marker(const unsigned char *knr, int marker) {
-  static constexpr Row long_row = {{"2121212120", "XXXXXXX0XX", 'R', 1}, Rule::C10, 8};
-  static constexpr Row short_row = {{"2121212000", "XXXXXXX000", 'R', 1}, Rule::C10, 8};
+  static constexpr Row long_row = row("2121212120", "XXXXXXX0XX", 'R', 1, Rule::C10, 8);
+  static constexpr Row short_row = row("2121212000", "XXXXXXX000", 'R', 1, Rule::C10, 8);
   return check_row(knr, d(knr, 9) == marker ? long_row : short_row);
 }
 
@@ -494,8 +566,8 @@ char method_61(Blz, Knr knr) { return check_with_marker(knr, 8); }
 
 char method_63(Blz, Knr knr) {
   if (d(knr, 1) != 0) return '0';
-  static constexpr Row first = {{"2121210000", "0XXXXXX000", 'R', 1}, Rule::C10, 8};
-  static constexpr Row second = {{"2121210000", "000XXXXXX0", 'R', 1}, Rule::C10, 10};
+  static constexpr Row first = row("2121210000", "0XXXXXX000", 'R', 1, Rule::C10, 8);
+  static constexpr Row second = row("2121210000", "000XXXXXX0", 'R', 1, Rule::C10, 10);
   if (check_row(knr, first) == '1') return '1';
   if (d(knr, 2) != 0 || d(knr, 3) != 0) return '0';
   return check_row(knr, second);
@@ -506,14 +578,14 @@ char method_65(Blz, Knr knr) { return check_with_marker(knr, 9); }
 char method_66(Blz, Knr knr) {
   if (d(knr, 1) != 0) return '0';
   if (d(knr, 2) == 9) return '9';
-  const int r = checksum(knr, "2345600700", "0XXXXXXXX0", 'R', 0) % 11;
+  const int r = weighted(knr, sum("2345600700", "0XXXXXXXX0", 'R', 0)) % 11;
   const int p = r == 0 ? 1 : r == 1 ? 0 : 11 - r;
   return check_x(p, knr, 10);
 }
 
 char method_68(Blz blz, Knr knr) {
-  static constexpr Row ten_digits = {{"2121210000", "000XXXXXX0", 'R', 1}, Rule::C10, 10};
-  static constexpr Row without_3_4 = {{"2121210000", "0X00XXXXX0", 'R', 1}, Rule::C10, 10};
+  static constexpr Row ten_digits = row("2121210000", "000XXXXXX0", 'R', 1, Rule::C10, 10);
+  static constexpr Row without_3_4 = row("2121210000", "0X00XXXXX0", 'R', 1, Rule::C10, 10);
   if (d(knr, 1) != 0) {
     if (d(knr, 4) != 9) return '0';
     return check_row(knr, ten_digits);
@@ -530,23 +602,23 @@ char method_69(Blz blz, Knr knr) {
 }
 
 char method_70(Blz, Knr knr) {
-  static constexpr Row short_row = {{"2345670000", "000XXXXXX0", 'R', 0}, Rule::C11, 10};
-  static constexpr Row long_row = {{"2345672340", X9, 'R', 0}, Rule::C11, 10};
+  static constexpr Row short_row = row("2345670000", "000XXXXXX0", 'R', 0, Rule::C11, 10);
+  static constexpr Row long_row = row("2345672340", X9, 'R', 0, Rule::C11, 10);
   const bool short_form = d(knr, 4) == 5 || (d(knr, 4) == 6 && d(knr, 5) == 9);
   return check_row(knr, short_form ? short_row : long_row);
 }
 
 char method_71(Blz, Knr knr) {
-  const int r = checksum(knr, "6543210000", "0XXXXXX000", 'L', 0) % 11;
+  const int r = weighted(knr, sum("6543210000", "0XXXXXX000", 'L', 0)) % 11;
   const int p = r == 0 ? 0 : r == 1 ? 1 : 11 - r;
   return check_x(p, knr, 10);
 }
 
 char method_73(Blz blz, Knr knr) {
   if (d(knr, 3) == 9) return sachkonten(knr);
-  static constexpr Row six = {{"2121210000", "000XXXXXX0", 'R', 1}, Rule::C10, 10};
-  static constexpr Row five = {{"2121200000", "0000XXXXX0", 'R', 1}, Rule::C10, 10};
-  static constexpr Row five_7 = {{"2121200000", "0000XXXXX0", 'R', 1}, Rule::C7, 10};
+  static constexpr Row six = row("2121210000", "000XXXXXX0", 'R', 1, Rule::C10, 10);
+  static constexpr Row five = row("2121200000", "0000XXXXX0", 'R', 1, Rule::C10, 10);
+  static constexpr Row five_7 = row("2121200000", "0000XXXXX0", 'R', 1, Rule::C7, 10);
   return chain(blz, knr, {six, five, five_7});
 }
 
@@ -555,7 +627,7 @@ char method_74(Blz blz, Knr knr) {
   const char r = run(blz, knr, m("00"));
   if (r != '0') return r;
   if (all_zero(knr, 1, 4) && d(knr, 5) != 0) {
-    const int u = sum_of(knr, kSum00) % 10;
+    const int u = weighted(knr, kSum00) % 10;
     if (check_x(u <= 5 ? 5 - u : 15 - u, knr, 10) == '1') return '1';
   }
   return run(blz, knr, m("04"));
@@ -564,14 +636,14 @@ char method_74(Blz blz, Knr knr) {
 char method_75(Blz, Knr knr) {
   if (d(knr, 1) != 0) return '0';
   if (d(knr, 2) != 0) {
-    constexpr Row nine = {{"2121200000", "00XXXXX000", 'L', 1}, Rule::C10, 8};
-    constexpr Row other = {{"2121200000", "0XXXXX0000", 'L', 1}, Rule::C10, 7};
+    static constexpr Row nine = row("2121200000", "00XXXXX000", 'L', 1, Rule::C10, 8);
+    static constexpr Row other = row("2121200000", "0XXXXX0000", 'L', 1, Rule::C10, 7);
     return check_row(knr, d(knr, 2) == 9 ? nine : other);
   }
   if (d(knr, 3) != 0) return '0';
   if (d(knr, 5) == 0) return '0';
-  static constexpr Row row = {{"2121200000", "0000XXXXX0", 'L', 1}, Rule::C10, 10};
-  return check_row(knr, row);
+  static constexpr Row single = row("2121200000", "0000XXXXX0", 'L', 1, Rule::C10, 10);
+  return check_row(knr, single);
 }
 
 // Rewrites the caller's digits: each retry shifts a number with two leading
@@ -582,7 +654,7 @@ char method_76(Blz, Knr knr) {
     const int d1 = d(knr, 1);
     if (d1 == 1 || d1 == 2 || d1 == 3 || d1 == 5) return '0';
     if (all_zero(knr, 1, 6)) return '0';
-    const int r = checksum(knr, "2345670000", "0XXXXXX000", 'R', 0) % 11;
+    const int r = weighted(knr, sum("2345670000", "0XXXXXX000", 'R', 0)) % 11;
     if (r == 10) return '9';
     if (check_x(r, knr, 8) == '1') return '1';
     if (add_zeros(knr, 2) != '1') return '0';
@@ -593,8 +665,8 @@ char method_76(Blz, Knr knr) {
 // The check digit takes part in the sum: a valid number sums to a multiple
 // of 11 under either weight row.
 char method_77(Blz, Knr knr) {
-  if (checksum(knr, "1234500000", "00000XXXXX", 'R', 0) % 11 == 0) return '1';
-  if (checksum(knr, "5434500000", "00000XXXXX", 'R', 0) % 11 == 0) return '1';
+  if (weighted(knr, sum("1234500000", "00000XXXXX", 'R', 0)) % 11 == 0) return '1';
+  if (weighted(knr, sum("5434500000", "00000XXXXX", 'R', 0)) % 11 == 0) return '1';
   return '0';
 }
 
@@ -607,16 +679,16 @@ char method_79(Blz blz, Knr knr) {
   const int d1 = d(knr, 1);
   if (d1 == 0) return '0';
   if (d1 == 1 || d1 == 2 || d1 == 9) {
-    constexpr Row row = {{"2121212100", "XXXXXXXX00", 'R', 1}, Rule::C10, 9};
-    return check_row(knr, row);
+    static constexpr Row single = row("2121212100", "XXXXXXXX00", 'R', 1, Rule::C10, 9);
+    return check_row(knr, single);
   }
   return run(blz, knr, m("00"));
 }
 
 char method_80(Blz blz, Knr knr) {
   if (d(knr, 3) == 9) return sachkonten(knr);
-  static constexpr Row c10 = {{"2121200000", "0000XXXXX0", 'R', 1}, Rule::C10, 10};
-  static constexpr Row c7 = {{"2121200000", "0000XXXXX0", 'R', 1}, Rule::C7, 10};
+  static constexpr Row c10 = row("2121200000", "0000XXXXX0", 'R', 1, Rule::C10, 10);
+  static constexpr Row c7 = row("2121200000", "0000XXXXX0", 'R', 1, Rule::C7, 10);
   return chain(blz, knr, {c10, c7});
 }
 
@@ -633,47 +705,47 @@ char method_82(Blz blz, Knr knr) {
 // A number that fails every variant is not refused.
 char method_83(Blz blz, Knr knr) {
   if (d(knr, 3) == 9 && d(knr, 4) == 9) {
-    constexpr Row row = {{"2345678000", "00XXXXXXX0", 'R', 0}, Rule::C11, 10};
-    return check_row(knr, row) == '1' ? '1' : '9';
+    static constexpr Row single = row("2345678000", "00XXXXXXX0", 'R', 0, Rule::C11, 10);
+    return check_row(knr, single) == '1' ? '1' : '9';
   }
-  static constexpr Row c7 = {{"2345600000", "0000XXXXX0", 'R', 0}, Rule::C7, 10};
+  static constexpr Row c7 = row("2345600000", "0000XXXXX0", 'R', 0, Rule::C7, 10);
   const char r = chain(blz, knr, {m("32"), m("33"), c7});
   return r == '0' ? '9' : r;
 }
 
 char method_84(Blz blz, Knr knr) {
   if (d(knr, 3) == 9) return sachkonten(knr);
-  static constexpr Row c7 = {{"2345600000", "0000XXXXX0", 'R', 0}, Rule::C7, 10};
-  static constexpr Row c10 = {{"2121200000", "0000XXXXX0", 'R', 0}, Rule::C10, 10};
+  static constexpr Row c7 = row("2345600000", "0000XXXXX0", 'R', 0, Rule::C7, 10);
+  static constexpr Row c10 = row("2121200000", "0000XXXXX0", 'R', 0, Rule::C10, 10);
   return chain(blz, knr, {m("33"), c7, c10});
 }
 
 char method_85(Blz blz, Knr knr) {
   if (d(knr, 3) == 9 && d(knr, 4) == 9) {
-    constexpr Row row = {{"2345678000", "00XXXXXXX0", 'R', 0}, Rule::C11X, 10};
-    return check_row(knr, row);
+    static constexpr Row single = row("2345678000", "00XXXXXXX0", 'R', 0, Rule::C11X, 10);
+    return check_row(knr, single);
   }
-  static constexpr Row c7 = {{"2345600000", "0000XXXXX0", 'R', 0}, Rule::C7, 10};
+  static constexpr Row c7 = row("2345600000", "0000XXXXX0", 'R', 0, Rule::C7, 10);
   return chain(blz, knr, {m("32"), m("33"), c7});
 }
 
 char method_86(Blz blz, Knr knr) {
   if (d(knr, 3) == 9) return sachkonten(knr);
-  static constexpr Row row = {{"2121210000", "000XXXXXX0", 'R', 1}, Rule::C10, 10};
-  return chain(blz, knr, {row, m("32")});
+  static constexpr Row single = row("2121210000", "000XXXXXX0", 'R', 1, Rule::C10, 10);
+  return chain(blz, knr, {single, m("32")});
 }
 
 char method_87(Blz blz, Knr knr) {
   if (d(knr, 3) == 9) return sachkonten(knr);
   if (method_87_a(knr) == '1') return '1';
-  static constexpr Row c7 = {{"2345600000", "0000XXXXX0", 'R', 0}, Rule::C7, 10};
-  static constexpr Row c11 = {{"2345670000", "000XXXXXX0", 'R', 0}, Rule::C11, 10};
+  static constexpr Row c7 = row("2345600000", "0000XXXXX0", 'R', 0, Rule::C7, 10);
+  static constexpr Row c11 = row("2345670000", "000XXXXXX0", 'R', 0, Rule::C11, 10);
   return chain(blz, knr, {m("33"), c7, c11});
 }
 
 char method_88(Blz, Knr knr) {
-  static constexpr Row ledger = {{"2345678000", "00XXXXXXX0", 'R', 0}, Rule::C11, 10};
-  static constexpr Row other = {{"2345670000", "000XXXXXX0", 'R', 0}, Rule::C11, 10};
+  static constexpr Row ledger = row("2345678000", "00XXXXXXX0", 'R', 0, Rule::C11, 10);
+  static constexpr Row other = row("2345670000", "000XXXXXX0", 'R', 0, Rule::C11, 10);
   return check_row(knr, d(knr, 3) == 9 ? ledger : other);
 }
 
@@ -681,28 +753,28 @@ char method_89(Blz blz, Knr knr) {
   if (d(knr, 1) != 0) return '9';
   if (d(knr, 2) != 0 || d(knr, 3) != 0) return run(blz, knr, m("10"));
   if (d(knr, 4) == 0) return '9';
-  static constexpr Row seven = {{"2345670000", "000XXXXXX0", 'R', 1}, Rule::C11, 10};  // seven digits
+  static constexpr Row seven = row("2345670000", "000XXXXXX0", 'R', 1, Rule::C11, 10);  // seven digits
   return check_row(knr, seven);
 }
 
 char method_90(Blz blz, Knr knr) {
   if (d(knr, 3) == 9) {
-    constexpr Row row = {{"2345678000", "00XXXXXXX0", 'R', 0}, Rule::C11, 10};
-    return check_row(knr, row);
+    static constexpr Row single = row("2345678000", "00XXXXXXX0", 'R', 0, Rule::C11, 10);
+    return check_row(knr, single);
   }
-  static constexpr Row c7 = {{"2345600000", "0000XXXXX0", 'R', 0}, Rule::C7, 10};
-  static constexpr Row c9 = {{"2345600000", "0000XXXXX0", 'R', 0}, Rule::C9, 10};
-  static constexpr Row c10 = {{"2121200000", "0000XXXXX0", 'R', 0}, Rule::C10, 10};
-  static constexpr Row six_c7 = {{"2121210000", "000XXXXXX0", 'R', 0}, Rule::C7, 10};
+  static constexpr Row c7 = row("2345600000", "0000XXXXX0", 'R', 0, Rule::C7, 10);
+  static constexpr Row c9 = row("2345600000", "0000XXXXX0", 'R', 0, Rule::C9, 10);
+  static constexpr Row c10 = row("2121200000", "0000XXXXX0", 'R', 0, Rule::C10, 10);
+  static constexpr Row six_c7 = row("2121210000", "000XXXXXX0", 'R', 0, Rule::C7, 10);
   return chain(blz, knr, {m("32"), m("33"), c7, c9, c10, six_c7});
 }
 
 // A number that fails all four variants is not refused.
 char method_91(Blz blz, Knr knr) {
-  static constexpr Row v1 = {{"2345670000", "XXXXXX0000", 'R', 0}, Rule::C11, 7};
-  static constexpr Row v2 = {{"7654320000", "XXXXXX0000", 'R', 0}, Rule::C11, 7};
-  static constexpr Row v3 = {{"234056789A", "XXXXXXXXXX", 'R', 0}, Rule::C11, 7};
-  static constexpr Row v4 = {{"2485A90000", "XXXXXX0000", 'R', 0}, Rule::C11, 7};
+  static constexpr Row v1 = row("2345670000", "XXXXXX0000", 'R', 0, Rule::C11, 7);
+  static constexpr Row v2 = row("7654320000", "XXXXXX0000", 'R', 0, Rule::C11, 7);
+  static constexpr Row v3 = row("234056789A", "XXXXXXXXXX", 'R', 0, Rule::C11, 7);
+  static constexpr Row v4 = row("2485A90000", "XXXXXX0000", 'R', 0, Rule::C11, 7);
   const char r = chain(blz, knr, {v1, v2, v3, v4});
   return r == '0' ? '9' : r;
 }
@@ -711,7 +783,7 @@ char method_91(Blz blz, Knr knr) {
 // places to the left, the check digit landing at position 6.
 char method_93(Blz, Knr knr) {
   add_zeros(knr, 4);
-  return check_rules(knr, checksum(knr, "2345600000", "XXXXX00000", 'R', 0),
+  return check_rules(knr, weighted(knr, sum("2345600000", "XXXXX00000", 'R', 0)),
                      {Rule::C11, Rule::C7}, 6);
 }
 
@@ -737,8 +809,8 @@ char method_97(Blz, Knr knr) {
 }
 
 char method_98(Blz blz, Knr knr) {
-  static constexpr Row row = {{"3173173000", "00XXXXXXX0", 'R', 0}, Rule::C10, 10};
-  return chain(blz, knr, {row, m("32")});
+  static constexpr Row single = row("3173173000", "00XXXXXXX0", 'R', 0, Rule::C10, 10);
+  return chain(blz, knr, {single, m("32")});
 }
 
 char method_99(Blz blz, Knr knr) {
@@ -752,24 +824,24 @@ char method_99(Blz blz, Knr knr) {
 
 char method_A0(Blz, Knr knr) {
   if (prefix(knr) <= 99) return '1';  // account numbers up to 999
-  static constexpr Row row = {{"2485A00000", X9, 'R', 0}, Rule::C11, 10};
-  return check_row(knr, row);
+  static constexpr Row single = row("2485A00000", X9, 'R', 0, Rule::C11, 10);
+  return check_row(knr, single);
 }
 
 char method_A1(Blz, Knr knr) {
   if (d(knr, 1) == 0 && d(knr, 2) != 0) return '0';  // nine digits
   if (all_zero(knr, 1, 3)) return '0';                 // seven digits or fewer
-  static constexpr Row row = {{"2121212000", "00XXXXXXX0", 'R', 1}, Rule::C10, 10};
-  return check_row(knr, row);
+  static constexpr Row single = row("2121212000", "00XXXXXXX0", 'R', 1, Rule::C10, 10);
+  return check_row(knr, single);
 }
 
 // Ends with method 93, which may shift the caller's digits.
 char method_A4(Blz blz, Knr knr) {
   if (d(knr, 3) == 9 && d(knr, 4) == 9) {
-    constexpr Row row = {{"2345600000", "0000XXXXX0", 'R', 0}, Rule::C11, 10};
-    return chain(blz, knr, {row, m("93")});
+    static constexpr Row single = row("2345600000", "0000XXXXX0", 'R', 0, Rule::C11, 10);
+    return chain(blz, knr, {single, m("93")});
   }
-  const int s = checksum(knr, "2345670000", "000XXXXXX0", 'R', 0);
+  const int s = weighted(knr, sum("2345670000", "000XXXXXX0", 'R', 0));
   if (check_rules(knr, s, {Rule::C11, Rule::C7}, 10) == '1') return '1';
   return run(blz, knr, m("93"));
 }
@@ -787,8 +859,8 @@ char method_A6(Blz blz, Knr knr) {
 
 char method_A8(Blz blz, Knr knr) {
   if (d(knr, 3) == 9) return sachkonten(knr);
-  static constexpr Row c11 = {{"2345670000", "000XXXXXX0", 'R', 0}, Rule::C11, 10};
-  static constexpr Row c10 = {{"2121210000", "000XXXXXX0", 'R', 1}, Rule::C10, 10};
+  static constexpr Row c11 = row("2345670000", "000XXXXXX0", 'R', 0, Rule::C11, 10);
+  static constexpr Row c10 = row("2121210000", "000XXXXXX0", 'R', 1, Rule::C10, 10);
   return chain(blz, knr, {c11, c10});
 }
 
@@ -844,10 +916,10 @@ char method_B8(Blz blz, Knr knr) {
 char method_B9(Blz, Knr knr) {
   if (d(knr, 1) != 0 || d(knr, 2) != 0) return '0';
   if (d(knr, 3) != 0) {  // eight digits
-    return check_with_half_decade(checksum(knr, "1321321000", "00XXXXXXX0", 'R', 3) % 10, knr);
+    return check_with_half_decade(weighted(knr, sum("1321321000", "00XXXXXXX0", 'R', 3)) % 10, knr);
   }
   if (d(knr, 4) == 0) return '0';  // six digits or fewer
-  const int r = checksum(knr, "1234560000", "000XXXXXX0", 'R', 0) % 11;  // seven digits
+  const int r = weighted(knr, sum("1234560000", "000XXXXXX0", 'R', 0)) % 11;  // seven digits
   return check_with_half_decade(r == 10 ? 0 : r, knr);
 }
 
@@ -859,7 +931,7 @@ char method_C0(Blz blz, Knr knr) {
 
 char method_C1(Blz blz, Knr knr) {
   if (d(knr, 1) != 5) return run(blz, knr, m("17"));
-  return check_minus_one(checksum(knr, "1212121210", X9, 'L', 1), knr, 10);
+  return check_minus_one(weighted(knr, sum("1212121210", X9, 'L', 1)), knr, 10);
 }
 
 char method_C3(Blz blz, Knr knr) {
@@ -900,7 +972,7 @@ constexpr int kC6Addend[10] = {0, 3, 6, 8, 5, 1, 3, 1, 0, 0};
 
 char method_C6(Blz, Knr knr) {
   const int d1 = d(knr, 1);
-  const int s = checksum(knr, "2121212100", "0XXXXXXXX0", 'R', 1) + (d1 <= 9 ? kC6Addend[d1] : 0);
+  const int s = weighted(knr, sum("2121212100", "0XXXXXXXX0", 'R', 1)) + (d1 <= 9 ? kC6Addend[d1] : 0);
   return check_x(expected_digit(s, Rule::C10), knr, 10);
 }
 
@@ -911,22 +983,22 @@ char method_D0(Blz blz, Knr knr) {
 
 char method_D1(Blz, Knr knr) {
   if (d(knr, 1) == 8) return '0';
-  static constexpr Row row = {kSum00, Rule::C10, 10, 1};
-  return check_row(knr, row);
+  static constexpr Row single = row(kSum00, Rule::C10, 10, 1);
+  return check_row(knr, single);
 }
 
 char method_D4(Blz, Knr knr) {
   if (d(knr, 1) == 0) return '0';
-  static constexpr Row row = {kSum00, Rule::C10, 10, 9};
-  return check_row(knr, row);
+  static constexpr Row single = row(kSum00, Rule::C10, 10, 9);
+  return check_row(knr, single);
 }
 
 char method_D5(Blz, Knr knr) {
   if (d(knr, 3) == 9 && d(knr, 4) == 9) {
-    constexpr Row row = {{"2345678000", "00XXXXXXX0", 'R', 0}, Rule::C11, 10};
-    return check_row(knr, row);
+    static constexpr Row single = row("2345678000", "00XXXXXXX0", 'R', 0, Rule::C11, 10);
+    return check_row(knr, single);
   }
-  return check_rules(knr, checksum(knr, "2345670000", "000XXXXXX0", 'R', 0),
+  return check_rules(knr, weighted(knr, sum("2345670000", "000XXXXXX0", 'R', 0)),
                      {Rule::C11, Rule::C7, Rule::C10}, 10);
 }
 
@@ -940,14 +1012,14 @@ char method_D8(Blz blz, Knr knr) {
 char method_E1(Blz, Knr knr) {
   if (d(knr, 1) != 0) return '0';
   if (d(knr, 2) == 0) return '0';
-  return check_x((checksum(knr, "123456BA90", X9, 'R', 0) + 6) % 11, knr, 10);
+  return check_x((weighted(knr, sum("123456BA90", X9, 'R', 0)) + 6) % 11, knr, 10);
 }
 
 char method_E2(Blz, Knr knr) {
   const int d1 = d(knr, 1);
   if (d1 == 6 || d1 == 7 || d1 == 8 || d1 == 9) return '0';
-  static constexpr Row row = {kSum00, Rule::C10, 10, 5};
-  return check_row(knr, row);
+  static constexpr Row single = row(kSum00, Rule::C10, 10, 5);
+  return check_row(knr, single);
 }
 
 struct NamedMethod {

@@ -1,6 +1,7 @@
 // Shared primitives: the output sink, bounded text helpers, the directory
 // lookups and (further down) the check-digit primitives and the special
 // check procedures.
+#include <bit>
 #include <cstring>
 
 #include "pluvar.h"
@@ -211,11 +212,28 @@ namespace {
 constexpr int kKnrLength = 10;
 
 // Weight characters: "0".."9" are 0..9, "A".."Z" are 10..35.
-inline int weight_value(char ch) {
+constexpr int weight_value(char ch) {
   if (ch >= '0' && ch <= '9') return ch - '0';
   if (ch >= 'A' && ch <= 'Z') return ch - 'A' + 10;
   return 0;
 }
+
+// Digit sums of the products a digit and a weight can give (at most
+// 9 * 35), looked up in the hot loop instead of divided out.
+struct DigitSums {
+  unsigned char value[9 * 35 + 1];
+};
+
+constexpr DigitSums make_digit_sums() {
+  DigitSums t{};
+  for (int n = 0; n <= 9 * 35; ++n) t.value[n] = static_cast<unsigned char>(n / 100 + n / 10 % 10 + n % 10);
+  return t;
+}
+
+constexpr DigitSums kDigitSums = make_digit_sums();
+
+// Digit sum of a weighted digit, taken once as `quersumme` does.
+inline int product_digit_sum(int n) { return n <= 9 * 35 ? kDigitSums.value[n] : quersumme(n); }
 
 // Position (0-based) visited at step `step`: from the right end for "R",
 // from the left for anything else.
@@ -225,43 +243,87 @@ inline int visited_position(char direction, int step) {
 
 }  // namespace
 
-int checksum(const unsigned char *knr, const char *weights, const char *mask, char direction,
-             int variant) {
-  // The patterns are ten-character literals; a shorter one ends early rather
-  // than being read past its terminator.
-  const size_t mask_len = strnlen(mask, kKnrLength);
-  const size_t weight_len = strnlen(weights, kKnrLength);
+namespace {
+
+// Weight of each character: "0".."9" are 0..9, "A".."Z" 10..35, others 0.
+struct WeightValues {
+  unsigned char value[256];
+};
+
+constexpr WeightValues make_weight_values() {
+  WeightValues t{};
+  for (int ch = 0; ch < 256; ++ch) t.value[ch] = static_cast<unsigned char>(weight_value(static_cast<char>(ch)));
+  return t;
+}
+
+constexpr WeightValues kWeightValues = make_weight_values();
+
+// The positions whose mask character is "X", as bits 0..9 (bit i for
+// position i + 1).  Read in memory order up to a terminator, so a mask
+// shorter than ten characters is never read past its end.
+inline unsigned participating_positions(const char *mask) {
+  unsigned bits = 0;
+  for (int i = 0; i < kKnrLength && mask[i] != '\0'; ++i)
+    bits |= static_cast<unsigned>(mask[i] == 'X') << i;
+  return bits;
+}
+
+// The sum for one variant, visiting only the participating positions.  The
+// weights are taken in order, so the weight pattern is read in memory order
+// and never past its terminator either.
+template <int Variant>
+int weighted_sum(const unsigned char *knr, const char *weights, unsigned positions,
+                 bool from_right) {
+  int sum = 0;
+  int k = 0;
+  bool weights_left = true;
   // Variant 3 weights only from the first non-zero participating digit on,
   // so zeros in front of the number (in visiting order) take no weight.
-  bool started = variant != 3;
-  size_t k = 0;
-  int sum = 0;
-  for (int step = 0; step < kKnrLength; ++step) {
-    const int pos = visited_position(direction, step);
-    if (static_cast<size_t>(pos) >= mask_len || mask[pos] != 'X') continue;
+  bool started = Variant != 3;
+  while (positions != 0) {
+    const int pos = from_right ? 31 - std::countl_zero(positions) : std::countr_zero(positions);
+    positions &= ~(1u << pos);
     const int d = knr[pos];
     if (!started) {
       if (d == 0) continue;
       started = true;
     }
-    const int w = k < weight_len ? weight_value(weights[k]) : 0;
-    ++k;
-    switch (variant) {
-      case 1:
-        sum += quersumme(d * w);
-        break;
-      case 2:
-        sum += (d * w) % 10;
-        break;
-      case 3:
-        sum += (w * (d + 1)) % 11;
-        break;
-      default:
-        sum += d * w;
-        break;
+    int w = 0;
+    if (weights_left) {
+      const char ch = weights[k++];
+      if (ch == '\0')
+        weights_left = false;
+      else
+        w = kWeightValues.value[static_cast<unsigned char>(ch)];
     }
+    if constexpr (Variant == 1)
+      sum += product_digit_sum(d * w);
+    else if constexpr (Variant == 2)
+      sum += (d * w) % 10;
+    else if constexpr (Variant == 3)
+      sum += (w * (d + 1)) % 11;
+    else
+      sum += d * w;
   }
   return sum;
+}
+
+}  // namespace
+
+int checksum(const unsigned char *knr, const char *weights, const char *mask, char direction,
+             int variant) {
+  const unsigned positions = participating_positions(mask);
+  const bool from_right = direction == 'R';
+  switch (variant) {
+    case 1:
+      return weighted_sum<1>(knr, weights, positions, from_right);
+    case 2:
+      return weighted_sum<2>(knr, weights, positions, from_right);
+    case 3:
+      return weighted_sum<3>(knr, weights, positions, from_right);
+    default:
+      return weighted_sum<0>(knr, weights, positions, from_right);
+  }
 }
 
 char check_x(int expected, const unsigned char *knr, int position) {
