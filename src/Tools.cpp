@@ -577,16 +577,32 @@ char sachkonten(const unsigned char *knr) {
 
 // ===== European directory lookups =====
 
+namespace {
+
+int64_t search_scl(const char *bic) {
+  return lower_bound_search(
+      list_SCL, 0, list_SCL_size - 1,
+      [bic](const Bank_t_SCL &r) { return compare_text(r.bic, bic) < 0; },
+      [bic](const Bank_t_SCL &r) { return compare_text(r.bic, bic) == 0; });
+}
+
+}  // namespace
+
 // The SCL directory lists a bank either by its 8-character BIC, which stands
-// for all of its branches, or by one branch's 11-character BIC.  The list is
-// scanned from the start and sorted in byte order, so where a bank is listed
-// both ways its 8-character entry (a prefix sorts first) decides.
+// for all of its branches, or by one branch's 11-character BIC.  Read from
+// the start, the first entry that covers the BIC decides.  Only two entries
+// can cover it: its first 8 characters and the BIC itself; the list is sorted
+// in byte order, where a prefix comes first, so the bank's entry is the one a
+// reading from the start meets first.  Two binary searches find the same
+// entry as that reading, without walking 4700 entries per request.
 int64_t find_scl_entry(const char *bic) {
-  if (bic == nullptr || bic[0] == '\0') return -1;
-  for (uint32_t i = 0; i < list_SCL_size; i++) {
-    const char *entry = list_SCL[i].bic;
-    const bool whole_bank = strnlen(entry, 9) == 8;
-    if (whole_bank ? strncmp(bic, entry, 8) == 0 : strcmp(bic, entry) == 0) return i;
-  }
-  return -1;
+  if (bic == nullptr || list_SCL_size == 0) return -1;
+  const size_t n = strnlen(bic, 12);
+  if (n < 8) return -1;
+  char bank[9];
+  memcpy(bank, bic, 8);
+  bank[8] = '\0';
+  int64_t i = search_scl(bank);
+  if (i >= 0 || n != 11) return i;
+  return search_scl(bic);
 }

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include "pluvar.h"
 
@@ -491,6 +492,35 @@ TEST(SclList, BankListedBothWaysTakesItsEightCharacterEntry) {
   ASSERT_GE(i, 0);
   EXPECT_STREQ(list_SCL[i].bic, "ABNABE2A");
   EXPECT_EQ(list_SCL[i].b2b, 1);
+}
+
+// The reachability rule read literally: scan from the first entry; an
+// 8-character entry matches a BIC that begins with it, any other entry only
+// the same BIC.
+int64_t scan_scl(const char *bic) {
+  for (uint32_t i = 0; i < list_SCL_size; i++) {
+    const char *e = list_SCL[i].bic;
+    if (strlen(e) == 8 ? strncmp(bic, e, 8) == 0 : strcmp(bic, e) == 0) return i;
+  }
+  return -1;
+}
+
+TEST(SclList, LookupAgreesWithAScanFromTheStart) {
+  std::vector<std::string> bics;
+  for (uint32_t i = 0; i < list_SCL_size; i++) {
+    std::string e = list_SCL[i].bic, bank = e.substr(0, 8);
+    for (const std::string &b : {e, bank + "XXX", bank + "A1B", bank + "X", bank.substr(0, 7),
+                                 e + "X", bank.substr(0, 7) + "ZXXX"})
+      bics.push_back(b);
+  }
+  for (uint32_t i = 0; i < list_EU_size; i += 97) bics.push_back(list_EU[i].bic);
+  uint32_t found = 0;
+  for (const std::string &b : bics) {
+    int64_t want = scan_scl(b.c_str());
+    ASSERT_EQ(find_scl_entry(b.c_str()), want) << b;
+    found += want >= 0;
+  }
+  EXPECT_GT(found, 2 * list_SCL_size);  // the test reaches both kinds of match
 }
 
 TEST(SclList, NothingMatchesAnEmptyOrUnknownBic) {
