@@ -446,6 +446,15 @@ TEST(SclList, SortedInByteOrder) {
   EXPECT_EQ(eleven, 1949u);
 }
 
+TEST(SclList, FirstAndLastFoundNeighboursRejected) {
+  const std::string last = list_SCL[list_SCL_size - 1].bic;
+  EXPECT_STREQ(list_SCL[0].bic, "AAAARSBG");
+  EXPECT_EQ(find_scl_entry("AAAARSBGXXX"), 0);
+  EXPECT_EQ(find_scl_entry("AAAARSBFXXX"), -1);
+  EXPECT_EQ(find_scl_entry(last.c_str()), static_cast<int64_t>(list_SCL_size - 1));
+  EXPECT_EQ(find_scl_entry((step_last(last.substr(0, 8).c_str(), +1) + "XXX").c_str()), -1);
+}
+
 TEST(SclList, DigitsSortBeforeLetters) {
   // The Bundesbank's own file lists ANHODE7A before ANHODE77.
   int64_t digit = find_scl_entry("ANHODE77XXX");
