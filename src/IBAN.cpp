@@ -125,6 +125,15 @@ char generate_iban_DE(char *iban, char *knr, char *blz) {
   return r;
 }
 
+char check_rule_account_DE(const unsigned char *blz_digits, const char *knr, const char *blz,
+                           unsigned char method) {
+  if (strcmp(knr, "0000000000") == 0) return '0';
+  unsigned char knr_digits[KNR_DE_SIZE] = {0};
+  for (int i = 0; i < 10; i++) knr_digits[i] = static_cast<unsigned char>(knr[i] - '0');
+  if (strcmp(blz, kIbanRuleBlz43) == 0) method = kMethod06;
+  return check_knr(blz_digits, knr_digits, method);
+}
+
 char Iban_extract_numbers_DE(char *query, char *ccd, char *blz, char *knr) {
   if (query[0] == '\0') return '6';
   size_t len;
@@ -158,8 +167,6 @@ char Iban_extract_numbers_DE(char *query, char *ccd, char *blz, char *knr) {
 
 namespace {
 
-bool ten_zeros(const char *knr) { return strcmp(knr, "0000000000") == 0; }
-
 // The IBAN request's bank fields: those of the bank code the rule left.
 void append_bank_fields_DE(char *line, const char *blz) {
   int64_t i = BinarySearch(head_DE, 0, head_DE_size - 1,
@@ -188,11 +195,7 @@ char iban_request_code(char r, const unsigned char *blz_digits, const char *knr,
     return '1';
   }
   if (r != '8' && r != '9') return r;
-  if (ten_zeros(knr)) return '0';
-  unsigned char knr_digits[KNR_DE_SIZE] = {0};
-  for (int i = 0; i < 10; i++) knr_digits[i] = static_cast<unsigned char>(knr[i] - '0');
-  if (strcmp(blz, kIbanRuleBlz43) == 0) method = kMethod06;
-  char c = check_knr(blz_digits, knr_digits, method);
+  char c = check_rule_account_DE(blz_digits, knr, blz, method);
   if (c != '1' && c != '9') return c;
   *give_iban = true;
   return r == '8' ? '9' : c;

@@ -141,11 +141,8 @@ bool derive_iban(char *derived, const char *blz, const char *knr,
   str_copy(rule_knr, sizeof rule_knr, knr);
   char r = generate_iban_DE(derived, rule_knr, rule_blz);
   if (r == '1') return true;
-  if ((r != '8' && r != '9') || is_ten_zeros(rule_knr)) return false;
-  unsigned char knr_digits[KNR_DE_SIZE] = {0};
-  digit_values(rule_knr, knr_digits, 10);
-  if (strcmp(rule_blz, "66650085") == 0) method = 6;  // rule 43's bank checks by method 06
-  char c = check_knr(blz_digits, knr_digits, method);
+  if (r != '8' && r != '9') return false;
+  char c = check_rule_account_DE(blz_digits, rule_knr, rule_blz, method);
   return c == '1' || c == '9';
 }
 

@@ -270,6 +270,12 @@ char split_iban_DE(const char *iban, char *knr, char *blz);
 // Builds the IBAN through the bank's IBAN rule, which may edit knr and blz in
 // place.  '7' when the bank code is not in head_DE, else the rule's result.
 char generate_iban_DE(char *iban, char *knr, char *blz);
+// The account check a rule result of '8' or '9' asks for: check_knr on the
+// requested bank code's digits and the account number as the rule left it,
+// by the requested bank's method (method 06 where rule 43 moved the account
+// to 66650085); '0' for an account of ten zeros.
+char check_rule_account_DE(const unsigned char *blz_digits, const char *knr, const char *blz,
+                           unsigned char method);
 char Iban_extract_numbers_DE(char *query, char *ccd, char *blz, char *knr);
 char IbanGen_DE(char *query, char allinfo, Sink &out);
 // The IBAN mode: lowercases the query and dispatches on its country code.
