@@ -122,6 +122,33 @@ TEST(GenerateIbanDE, MalformedAccountIsNotConverted) {
 }
 
 // ---------------------------------------------------------------------------
+// The account check a rule asks for
+// ---------------------------------------------------------------------------
+
+TEST(CheckRuleAccountDE, TenZerosNeverPass) {
+  const unsigned char blz_digits[BLZ_DE_SIZE] = {1, 0, 0, 1, 0, 1, 2, 3};
+  EXPECT_EQ(check_rule_account_DE(blz_digits, "0000000000", "10010123", 9), '0');
+}
+
+TEST(CheckRuleAccountDE, RequestedBanksMethod) {
+  const unsigned char blz_digits[BLZ_DE_SIZE] = {1, 0, 0, 1, 0, 1, 2, 3};
+  EXPECT_EQ(check_rule_account_DE(blz_digits, "0000000001", "10010123", 9), '9');
+  EXPECT_EQ(check_rule_account_DE(blz_digits, "0000000001", "10010123", 145), '8');
+}
+
+// Rule 43 moves accounts to 66650085, whose accounts are checked by
+// method 06 whatever the requested bank's method.
+TEST(CheckRuleAccountDE, Rule43BankUsesMethod06) {
+  const unsigned char blz_digits[BLZ_DE_SIZE] = {6, 6, 6, 5, 0, 0, 8, 5};
+  for (const char *knr : {"0000000001", "1234567890", "0012345679", "9999999999"}) {
+    unsigned char digits[KNR_DE_SIZE] = {0};
+    for (int i = 0; i < 10; i++) digits[i] = static_cast<unsigned char>(knr[i] - '0');
+    char by_method06 = check_knr(blz_digits, digits, 6);
+    EXPECT_EQ(check_rule_account_DE(blz_digits, knr, "66650085", 145), by_method06) << knr;
+  }
+}
+
+// ---------------------------------------------------------------------------
 // Request parsing
 // ---------------------------------------------------------------------------
 
