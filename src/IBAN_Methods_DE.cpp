@@ -213,6 +213,14 @@ constexpr unsigned char kMethod63 = 63;
 constexpr unsigned char kMethod76 = 76;
 constexpr unsigned char kMethodC7 = 127;
 
+constexpr bool c1_ascending() {
+  for (size_t i = 1; i < sizeof kC1 / sizeof kC1[0]; i++)
+    if (kC1[i - 1] >= kC1[i]) return false;
+  return true;
+}
+static_assert(sizeof kC1 / sizeof kC1[0] == 110 && c1_ascending(), "C1 is searched binarily");
+static_assert(sizeof kC2 / sizeof kC2[0] == 95, "all C2 pairs");
+
 bool in_c1(uint32_t blz) {
   size_t lo = 0, hi = sizeof kC1 / sizeof kC1[0];
   while (lo < hi) {
@@ -452,6 +460,13 @@ constexpr AccountSwap kU34[] = {
 constexpr AccountSwap kU35[] = {
     {"0000009696", "1490196966"},
 };
+
+constexpr bool u1_ascending() {
+  for (size_t i = 1; i < sizeof kU1 / sizeof kU1[0]; i++)
+    if (kU1[i - 1].prefix >= kU1[i].prefix) return false;
+  return true;
+}
+static_assert(sizeof kU1 / sizeof kU1[0] == 458 && u1_ascending(), "U1 is searched binarily");
 
 const PrefixBank *find_prefix_bank(uint16_t prefix) {
   size_t lo = 0, hi = sizeof kU1 / sizeof kU1[0];
