@@ -43,7 +43,9 @@ BENCHMARK(BM_IbanForeign_Mix);
 void BM_IbanForeign_Mix_Allinfo(benchmark::State &state) { run_queries(state, kMix, kMixSize, 1); }
 BENCHMARK(BM_IbanForeign_Mix_Allinfo);
 
-void BM_IbanForeign_One(benchmark::State &state, const char *query) { run_queries(state, &query, 1, 1); }
+void BM_IbanForeign_One(benchmark::State &state, const char *query) {
+  run_queries(state, &query, 1, 1);
+}
 BENCHMARK_CAPTURE(BM_IbanForeign_One, AT, "ccd=at&blz=11000&knr=12345678");
 BENCHMARK_CAPTURE(BM_IbanForeign_One, CH_two_lookups, "ccd=ch&blz=230&knr=12345");
 BENCHMARK_CAPTURE(BM_IbanForeign_One, ES, "ccd=es&blz=00030001&knr=810123456789");

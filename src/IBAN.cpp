@@ -279,6 +279,16 @@ bool is_lower(unsigned char ch) { return ch >= 'a' && ch <= 'z'; }
 bool is_upper(unsigned char ch) { return ch >= 'A' && ch <= 'Z'; }
 bool is_digit_or_lower(unsigned char ch) { return is_digit(ch) || is_lower(ch); }
 
+// Adds one character to a running remainder mod 97 of the number ISO 13616
+// reads: a digit stands for itself, a letter of either case for the two
+// digits of 10 + its place in the alphabet; -1 for any other character.
+// The running value stays below 9700, so any length is exact.
+int mod97_push(int rem, unsigned char ch) {
+  if (is_digit(ch)) return (rem * 10 + (ch - '0')) % 97;
+  if (is_lower(ch) || is_upper(ch)) return (rem * 100 + 10 + (ch | 0x20) - 'a') % 97;
+  return -1;
+}
+
 // ---------------------------------------------------------------------------
 // National account checks.  They run on the stored (left-padded) values, which
 // the parser has already limited to digits for every country that has a check.
@@ -345,39 +355,50 @@ enum class BicReport : unsigned char {
 using NationalCheck = bool (*)(const char *bankcode, const char *account);
 
 struct ForeignCountry {
-  char iso[3];                    // capital country letters of the IBAN
-  unsigned char min_query;        // shortest query worth splitting
-  unsigned char bank_min;         // digits of the bank code in the query ...
-  unsigned char bank_max;         // ... stored left-padded to bank_max
-  unsigned char account_min;      // characters of the account number ...
-  unsigned char account_max;      // ... stored left-padded to account_max
-  bool account_letters;           // a-z allowed in the account number
-  const Head_t_SEPA *head;        // national directory
+  char iso[3];                // capital country letters of the IBAN
+  unsigned char min_query;    // shortest query worth splitting
+  unsigned char bank_min;     // digits of the bank code in the query ...
+  unsigned char bank_max;     // ... stored left-padded to bank_max
+  unsigned char account_min;  // characters of the account number ...
+  unsigned char account_max;  // ... stored left-padded to account_max
+  bool account_letters;       // a-z allowed in the account number
+  const Head_t_SEPA *head;    // national directory
   const uint32_t *head_size;
-  const Bank_t_SEPA *branch;      // branch table searched first, or null
+  const Bank_t_SEPA *branch;  // branch table searched first, or null
   const uint32_t *branch_size;
-  uint64_t key_divisor;           // directory key = stored bank code / key_divisor
-  NationalCheck national_check;   // null: no national check
-  char success;                   // code of a built IBAN
+  uint64_t key_divisor;          // directory key = stored bank code / key_divisor
+  NationalCheck national_check;  // null: no national check
+  char success;                  // code of a built IBAN
   BicReport bic_report;
 };
 
 // The IBAN formats of BE, CZ, SK and ES are all-numeric, so their account
 // numbers take digits only; a letter there could only produce an IBAN that
 // breaks its own country's format.  Swiss account numbers may hold letters.
-constexpr ForeignCountry kAT = {"AT", 17, 5, 5, 5, 11, false, head_AT, &head_AT_size, nullptr,
-                            nullptr, 1, nullptr, '9', BicReport::HeadAlways};
-constexpr ForeignCountry kCH = {"CH", 18, 3, 5, 0, 12, true, head_CH, &head_CH_size, bank_CH,
-                            &bank_CH_size, 1, nullptr, '9', BicReport::BranchThenHead};
-constexpr ForeignCountry kBE = {"BE", 18, 3, 3, 0, 9, false, head_BE, &head_BE_size, bank_BE,
-                            &bank_BE_size, 1, national_check_BE, '1', BicReport::BranchThenHead};
-constexpr ForeignCountry kCZ = {"CZ", 18, 3, 4, 0, 16, false, head_CZ, &head_CZ_size, nullptr,
-                            nullptr, 1, national_check_CZ, '1', BicReport::HeadAlways};
-constexpr ForeignCountry kSK = {"SK", 18, 3, 4, 0, 16, false, head_SK, &head_SK_size, nullptr,
-                            nullptr, 1, national_check_CZ, '1', BicReport::HeadAlways};
+// clang-format off
+// Per line: iso, min_query, bank_min, bank_max, account_min, account_max,
+// account_letters; the directory and the key divisor; the national check,
+// the success code and the BIC report.
+constexpr ForeignCountry kAT = {"AT", 17, 5, 5, 5, 11, false,
+                                head_AT, &head_AT_size, nullptr, nullptr, 1,
+                                nullptr, '9', BicReport::HeadAlways};
+constexpr ForeignCountry kCH = {"CH", 18, 3, 5, 0, 12, true,
+                                head_CH, &head_CH_size, bank_CH, &bank_CH_size, 1,
+                                nullptr, '9', BicReport::BranchThenHead};
+constexpr ForeignCountry kBE = {"BE", 18, 3, 3, 0, 9, false,
+                                head_BE, &head_BE_size, bank_BE, &bank_BE_size, 1,
+                                national_check_BE, '1', BicReport::BranchThenHead};
+constexpr ForeignCountry kCZ = {"CZ", 18, 3, 4, 0, 16, false,
+                                head_CZ, &head_CZ_size, nullptr, nullptr, 1,
+                                national_check_CZ, '1', BicReport::HeadAlways};
+constexpr ForeignCountry kSK = {"SK", 18, 3, 4, 0, 16, false,
+                                head_SK, &head_SK_size, nullptr, nullptr, 1,
+                                national_check_CZ, '1', BicReport::HeadAlways};
 // Spain's directory is keyed by the 4-digit bank (entidad) without its branch.
-constexpr ForeignCountry kES = {"ES", 18, 3, 8, 0, 12, false, head_ES, &head_ES_size, nullptr,
-                            nullptr, 10000, national_check_ES, '1', BicReport::HeadAlways};
+constexpr ForeignCountry kES = {"ES", 18, 3, 8, 0, 12, false,
+                                head_ES, &head_ES_size, nullptr, nullptr, 10000,
+                                national_check_ES, '1', BicReport::HeadAlways};
+// clang-format on
 
 // ---------------------------------------------------------------------------
 // Query parsing.
@@ -449,8 +470,7 @@ char parse_query(const ForeignCountry &cty, const char *query, char *country_out
 // its stored width), the check digits over the placeholder, and capitals for
 // the letters.  Returns the country's success code, or '3' (empty IBAN) when
 // the account holds a character no IBAN can carry.
-char build_iban(const ForeignCountry &cty, char *iban, const char *account,
-                const char *bankcode) {
+char build_iban(const ForeignCountry &cty, char *iban, const char *account, const char *bankcode) {
   size_t n = 0;
   iban[n++] = cty.iso[0];
   iban[n++] = cty.iso[1];
@@ -467,7 +487,8 @@ char build_iban(const ForeignCountry &cty, char *iban, const char *account,
   iban[2] = static_cast<char>('0' + value / 10);
   iban[3] = static_cast<char>('0' + value % 10);
   for (size_t i = 4; i < n; i++)
-    if (is_lower(static_cast<unsigned char>(iban[i]))) iban[i] = static_cast<char>(iban[i] - 'a' + 'A');
+    if (is_lower(static_cast<unsigned char>(iban[i])))
+      iban[i] = static_cast<char>(iban[i] - 'a' + 'A');
   return cty.success;
 }
 
@@ -541,8 +562,8 @@ char iban_gen(const ForeignCountry &cty, char *query, char allinfo, Sink &out) {
   }
 
   char line[RESPONSE_SIZE];
-  Iban_response_line_foreign(line, code, iban, bank, bic,
-                             cty.bic_report == BicReport::HeadAlways, allinfo);
+  Iban_response_line_foreign(line, code, iban, bank, bic, cty.bic_report == BicReport::HeadAlways,
+                             allinfo);
   sink_puts(out, line);
   return code;
 }
@@ -561,27 +582,17 @@ using foreign_iban::kSK;
 // letters are read as one decimal number (a digit stands for itself, a letter
 // for the two digits of 10 + its place in the alphabet), "00" is appended,
 // and the check value is 98 minus the remainder mod 97.  Reducing after every
-// character keeps the running value below 9700, so the result is exact for a
-// BBAN of any length.
+// character keeps the result exact for a BBAN of any length.
 int iban_check_value(const char *country, const char *bban) {
-  using foreign_iban::is_digit;
-  using foreign_iban::is_lower;
-  using foreign_iban::is_upper;
+  using foreign_iban::mod97_push;
   int rem = 0;
-  for (const char *p = bban; *p; p++) {
-    unsigned char ch = static_cast<unsigned char>(*p);
-    if (is_digit(ch))
-      rem = (rem * 10 + (ch - '0')) % 97;
-    else if (is_lower(ch) || is_upper(ch))
-      rem = (rem * 100 + 10 + (ch | 0x20) - 'a') % 97;
-    else
-      return -1;
-  }
-  for (int i = 0; i < 2; i++) {
+  for (const char *p = bban; *p && rem >= 0; p++)
+    rem = mod97_push(rem, static_cast<unsigned char>(*p));
+  for (int i = 0; i < 2 && rem >= 0; i++) {
     unsigned char ch = static_cast<unsigned char>(country[i]);
-    if (!is_lower(ch) && !is_upper(ch)) return -1;
-    rem = (rem * 100 + 10 + (ch | 0x20) - 'a') % 97;
+    rem = foreign_iban::is_digit(ch) ? -1 : mod97_push(rem, ch);
   }
+  if (rem < 0) return -1;
   rem = rem * 100 % 97;
   return 98 - rem;
 }
@@ -614,12 +625,24 @@ void Iban_response_line_foreign(char *line, char code, const char *iban, const H
   str_append(line, RESPONSE_SIZE, foreign_iban::kModeMarker);
 }
 
-char IbanGen_AT(char *query, char allinfo, Sink &out) { return foreign_iban::iban_gen(kAT, query, allinfo, out); }
-char IbanGen_CH(char *query, char allinfo, Sink &out) { return foreign_iban::iban_gen(kCH, query, allinfo, out); }
-char IbanGen_BE(char *query, char allinfo, Sink &out) { return foreign_iban::iban_gen(kBE, query, allinfo, out); }
-char IbanGen_CZ(char *query, char allinfo, Sink &out) { return foreign_iban::iban_gen(kCZ, query, allinfo, out); }
-char IbanGen_ES(char *query, char allinfo, Sink &out) { return foreign_iban::iban_gen(kES, query, allinfo, out); }
-char IbanGen_SK(char *query, char allinfo, Sink &out) { return foreign_iban::iban_gen(kSK, query, allinfo, out); }
+char IbanGen_AT(char *query, char allinfo, Sink &out) {
+  return foreign_iban::iban_gen(kAT, query, allinfo, out);
+}
+char IbanGen_CH(char *query, char allinfo, Sink &out) {
+  return foreign_iban::iban_gen(kCH, query, allinfo, out);
+}
+char IbanGen_BE(char *query, char allinfo, Sink &out) {
+  return foreign_iban::iban_gen(kBE, query, allinfo, out);
+}
+char IbanGen_CZ(char *query, char allinfo, Sink &out) {
+  return foreign_iban::iban_gen(kCZ, query, allinfo, out);
+}
+char IbanGen_ES(char *query, char allinfo, Sink &out) {
+  return foreign_iban::iban_gen(kES, query, allinfo, out);
+}
+char IbanGen_SK(char *query, char allinfo, Sink &out) {
+  return foreign_iban::iban_gen(kSK, query, allinfo, out);
+}
 
 char Iban_extract_numbers_AT(char *query, char *country, char *bankcode, char *account) {
   return foreign_iban::parse_query(kAT, query, country, bankcode, account);

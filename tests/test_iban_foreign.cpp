@@ -53,8 +53,7 @@ int chunked_check_value(const std::string &country, const std::string &bban) {
 
 TEST(IbanCheckValue, ExactForLongBbans) {
   const char *bbans[] = {"ZZZZZZZZZZZZZZZZZZZZZZZZZZZZZZ", "999999999999999999999999999999",
-                         "0000000000000000000000000000001", "MAXIMALLYLONGBBAN0123456789XYZ",
-                         ""};
+                         "0000000000000000000000000000001", "MAXIMALLYLONGBBAN0123456789XYZ", ""};
   for (const char *bban : bbans)
     for (const char *cc : {"AT", "ZZ", "MU", "LC"})
       EXPECT_EQ(iban_check_value(cc, bban), chunked_check_value(cc, bban)) << cc << bban;
@@ -143,7 +142,8 @@ TEST_P(ParseTest, CodeAndStoredValues) {
 
 const ParseCase kParseCases[] = {
     // Austria: bank code exactly 5 digits, account 5 to 11 digits.
-    {"at_padded", Iban_extract_numbers_AT, "ccd=at&blz=11000&knr=12345", '1', "11000", "00000012345"},
+    {"at_padded", Iban_extract_numbers_AT, "ccd=at&blz=11000&knr=12345", '1', "11000",
+     "00000012345"},
     {"at_any_order", Iban_extract_numbers_AT, "knr=12345678901&ccd=at&blz=11000", '1', "11000",
      "12345678901"},
     {"at_bank_4", Iban_extract_numbers_AT, "ccd=at&blz=1100&knr=12345678", '2', "", ""},
@@ -166,9 +166,12 @@ const ParseCase kParseCases[] = {
     {"at_key_inside_field", Iban_extract_numbers_AT, "ccd=at&xblz=11000&knr=12345678", '6', "", ""},
     {"at_uppercase_keys", Iban_extract_numbers_AT, "CCD=at&BLZ=11000&KNR=12345678", '6', "", ""},
     // Switzerland: clearing 3 to 5 digits, account up to 12 digits or letters.
-    {"ch_clearing_3", Iban_extract_numbers_CH, "ccd=ch&blz=230&knr=12345", '1', "00230", "000000012345"},
-    {"ch_letters", Iban_extract_numbers_CH, "ccd=ch&blz=230&knr=1234ab", '1', "00230", "0000001234ab"},
-    {"ch_account_empty", Iban_extract_numbers_CH, "ccd=ch&blz=230&knr=", '1', "00230", "000000000000"},
+    {"ch_clearing_3", Iban_extract_numbers_CH, "ccd=ch&blz=230&knr=12345", '1', "00230",
+     "000000012345"},
+    {"ch_letters", Iban_extract_numbers_CH, "ccd=ch&blz=230&knr=1234ab", '1', "00230",
+     "0000001234ab"},
+    {"ch_account_empty", Iban_extract_numbers_CH, "ccd=ch&blz=230&knr=", '1', "00230",
+     "000000000000"},
     {"ch_account_12", Iban_extract_numbers_CH, "ccd=ch&blz=230&knr=abcdefghijkl", '1', "00230",
      "abcdefghijkl"},
     {"ch_account_13", Iban_extract_numbers_CH, "ccd=ch&blz=230&knr=1234567890123", '3', "", ""},
@@ -192,13 +195,15 @@ const ParseCase kParseCases[] = {
     {"es_letter", Iban_extract_numbers_ES, "ccd=es&blz=00030001&knr=81012345678a", '3', "", ""},
     {"be_bank_letter_first", Iban_extract_numbers_BE, "ccd=be&blz=05a&knr=12a", '2', "", ""},
     // Czech Republic and Slovakia: bank code 3 or 4 digits, account up to 16.
-    {"cz_padded", Iban_extract_numbers_CZ, "ccd=cz&blz=100&knr=123", '1', "0100", "0000000000000123"},
+    {"cz_padded", Iban_extract_numbers_CZ, "ccd=cz&blz=100&knr=123", '1', "0100",
+     "0000000000000123"},
     {"cz_account_16", Iban_extract_numbers_CZ, "ccd=cz&blz=0800&knr=1234561234567890", '1', "0800",
      "1234561234567890"},
     {"cz_bank_5", Iban_extract_numbers_CZ, "ccd=cz&blz=01000&knr=123", '2', "", ""},
     {"cz_bank_2", Iban_extract_numbers_CZ, "ccd=cz&blz=10&knr=123", '2', "", ""},
     {"cz_account_17", Iban_extract_numbers_CZ, "ccd=cz&blz=100&knr=12345678901234567", '3', "", ""},
-    {"sk_padded", Iban_extract_numbers_SK, "ccd=sk&blz=200&knr=123", '1', "0200", "0000000000000123"},
+    {"sk_padded", Iban_extract_numbers_SK, "ccd=sk&blz=200&knr=123", '1', "0200",
+     "0000000000000123"},
     // Spain: bank and branch 3 to 8 digits, account up to 12.
     {"es_full", Iban_extract_numbers_ES, "ccd=es&blz=00030001&knr=810123456789", '1', "00030001",
      "810123456789"},
@@ -206,7 +211,8 @@ const ParseCase kParseCases[] = {
      "810123456789"},
     {"es_bank_2", Iban_extract_numbers_ES, "ccd=es&blz=03&knr=810123456789", '2', "", ""},
     {"es_bank_9", Iban_extract_numbers_ES, "ccd=es&blz=000300010&knr=810123456789", '2', "", ""},
-    {"es_account_13", Iban_extract_numbers_ES, "ccd=es&blz=00030001&knr=8101234567890", '3', "", ""},
+    {"es_account_13", Iban_extract_numbers_ES, "ccd=es&blz=00030001&knr=8101234567890", '3', "",
+     ""},
 };
 
 INSTANTIATE_TEST_SUITE_P(Foreign, ParseTest, ::testing::ValuesIn(kParseCases),
@@ -247,13 +253,15 @@ TEST_P(HandlerTest, ExactLine) {
 }
 
 const HandlerCase kHandlerCases[] = {
-    {"at", IbanGen_AT, "ccd=at&blz=11000&knr=12345678", 0, "code=9&ibn=AT071100000012345678&mode=IBAN"},
+    {"at", IbanGen_AT, "ccd=at&blz=11000&knr=12345678", 0,
+     "code=9&ibn=AT071100000012345678&mode=IBAN"},
     {"at_unknown_bank", IbanGen_AT, "ccd=at&blz=99999&knr=12345678", 1, "code=7&mode=IBAN"},
     {"ch_branch_bic", IbanGen_CH, "ccd=ch&blz=230&knr=12345", 1,
      "code=9&ibn=CH1000230000000012345&name=UBS Switzerland AG&zip=CH-8098&location=Z\xfcrich"
      "&bic=UBSWCHZH80A&mode=IBAN"},
     {"ch_unknown_clearing", IbanGen_CH, "ccd=ch&blz=99999&knr=12345", 0, "code=7&mode=IBAN"},
-    {"be_passes", IbanGen_BE, "ccd=be&blz=050&knr=123456765", 0, "code=1&ibn=BE18050123456765&mode=IBAN"},
+    {"be_passes", IbanGen_BE, "ccd=be&blz=050&knr=123456765", 0,
+     "code=1&ibn=BE18050123456765&mode=IBAN"},
     {"be_fails", IbanGen_BE, "ccd=be&blz=050&knr=123456766", 1, "code=0&mode=IBAN"},
     // 0501234599 is divisible by 97: only the check digits 97 pass.
     {"be_remainder_zero_is_97", IbanGen_BE, "ccd=be&blz=050&knr=123459997", 0,
@@ -263,13 +271,17 @@ const HandlerCase kHandlerCases[] = {
      "code=1&ibn=BE78989000000086&name=bpost&zip=&location=&mode=IBAN"},
     {"cz_fails", IbanGen_CZ, "ccd=cz&blz=100&knr=124", 1, "code=0&mode=IBAN"},
     {"cz_unknown_before_check", IbanGen_CZ, "ccd=cz&blz=9999&knr=124", 0, "code=7&mode=IBAN"},
-    {"sk", IbanGen_SK, "ccd=sk&blz=200&knr=123", 0, "code=1&ibn=SK9802000000000000000123&mode=IBAN"},
+    {"sk", IbanGen_SK, "ccd=sk&blz=200&knr=123", 0,
+     "code=1&ibn=SK9802000000000000000123&mode=IBAN"},
     {"es", IbanGen_ES, "ccd=es&blz=00030001&knr=810123456789", 1,
      "code=1&ibn=ES5100030001810123456789&name=BANCO DE DEPOSITOS, S.A.&zip=ES-28046"
      "&location=MADRID&bic=BDEPESM1XXX&mode=IBAN"},
-    {"es_first_control_digit", IbanGen_ES, "ccd=es&blz=00030001&knr=800123456789", 0, "code=0&mode=IBAN"},
-    {"es_second_control_digit", IbanGen_ES, "ccd=es&blz=00030001&knr=820123456789", 0, "code=0&mode=IBAN"},
-    {"es_short_bank_is_branch_0", IbanGen_ES, "ccd=es&blz=0003&knr=810123456789", 0, "code=7&mode=IBAN"},
+    {"es_first_control_digit", IbanGen_ES, "ccd=es&blz=00030001&knr=800123456789", 0,
+     "code=0&mode=IBAN"},
+    {"es_second_control_digit", IbanGen_ES, "ccd=es&blz=00030001&knr=820123456789", 0,
+     "code=0&mode=IBAN"},
+    {"es_short_bank_is_branch_0", IbanGen_ES, "ccd=es&blz=0003&knr=810123456789", 0,
+     "code=7&mode=IBAN"},
     {"es_empty_query", IbanGen_ES, "", 1, "code=6&mode=IBAN"},
 };
 
@@ -301,7 +313,8 @@ TEST(Handler, SpanishBankWithoutBicKeepsTheField) {
   int r = 11 - s % 11;
   int d1 = r == 11 ? 0 : r == 10 ? 1 : r;
   std::string account = std::to_string(d1) + "00000000000";  // 10 zeros: control digit 0
-  std::string line = call_handler(IbanGen_ES, std::string("ccd=es&blz=") + bank8 + "&knr=" + account, 1);
+  std::string line =
+      call_handler(IbanGen_ES, std::string("ccd=es&blz=") + bank8 + "&knr=" + account, 1);
   EXPECT_EQ(line.substr(0, 7), "code=1&");
   EXPECT_NE(line.find("&bic=&mode=IBAN"), std::string::npos) << line;
 }
@@ -320,8 +333,8 @@ TEST(Handler, FirstAndLastRecordsOfEveryDirectoryAreFound) {
   for (const Dir &d : dirs) {
     ASSERT_GT(d.size, 0u);
     for (uint32_t i : {0u, d.size - 1}) {
-      std::string q = std::string("ccd=") + d.cc + "&blz=" + d.head[i].code + "&knr=" +
-                      (d.width == 5 ? "00000" : "0");
+      std::string q = std::string("ccd=") + d.cc + "&blz=" + d.head[i].code +
+                      "&knr=" + (d.width == 5 ? "00000" : "0");
       std::string line = call_handler(d.handler, q, 0);
       EXPECT_EQ(line.substr(0, 7), d.width == 5 ? "code=9&" : "code=1&") << q;
     }
@@ -331,12 +344,14 @@ TEST(Handler, FirstAndLastRecordsOfEveryDirectoryAreFound) {
   // Branch tables: first and last clearing numbers and bank identifiers.
   for (uint32_t i : {0u, bank_CH_size - 1}) {
     char q[40];
-    snprintf(q, sizeof q, "ccd=ch&blz=%05llu&knr=1", static_cast<unsigned long long>(bank_CH[i].key));
+    snprintf(q, sizeof q, "ccd=ch&blz=%05llu&knr=1",
+             static_cast<unsigned long long>(bank_CH[i].key));
     EXPECT_EQ(call_handler(IbanGen_CH, q, 0).substr(0, 7), "code=9&") << q;
   }
   for (uint32_t i : {0u, bank_BE_size - 1}) {
     char q[40];
-    snprintf(q, sizeof q, "ccd=be&blz=%03llu&knr=", static_cast<unsigned long long>(bank_BE[i].key));
+    snprintf(q, sizeof q,
+             "ccd=be&blz=%03llu&knr=", static_cast<unsigned long long>(bank_BE[i].key));
     std::string line = call_handler(IbanGen_BE, q, 0);
     // The all-zero account fails the national check: the bank was found.
     EXPECT_EQ(line, "code=0&mode=IBAN") << q;
@@ -398,22 +413,40 @@ TEST_P(CliTest, ExactOutputAndStatus) {
 
 const CliCase kCliCases[] = {
     // Austria
-    {"at", {"iban", "ccd=at&blz=11000&knr=12345678"}, "code=9&ibn=AT071100000012345678&mode=IBAN", 9},
+    {"at",
+     {"iban", "ccd=at&blz=11000&knr=12345678"},
+     "code=9&ibn=AT071100000012345678&mode=IBAN",
+     9},
     {"at_allinfo",
      {"iban", "-allinfo", "ccd=at&blz=11000&knr=12345678"},
      "code=9&ibn=AT071100000012345678&name=UniCredit Bank Austria AG&zip=AT-1020&location=Wien"
      "&bic=BKAUATWWXXX&mode=IBAN",
      9},
-    {"at_uppercase_query", {"IBAN", "CCD=AT&BLZ=11000&KNR=12345678"}, "code=9&ibn=AT071100000012345678&mode=IBAN", 9},
+    {"at_uppercase_query",
+     {"IBAN", "CCD=AT&BLZ=11000&KNR=12345678"},
+     "code=9&ibn=AT071100000012345678&mode=IBAN",
+     9},
     {"at_allinfo_uppercase_words",
      {"Iban", "-ALLINFO", "ccd=AT&blz=11000&knr=12345678"},
      "code=9&ibn=AT071100000012345678&name=UniCredit Bank Austria AG&zip=AT-1020&location=Wien"
      "&bic=BKAUATWWXXX&mode=IBAN",
      9},
-    {"at_account_5", {"iban", "ccd=at&blz=11000&knr=12345"}, "code=9&ibn=AT651100000000012345&mode=IBAN", 9},
-    {"at_check_value_02", {"iban", "ccd=at&blz=11000&knr=12412"}, "code=9&ibn=AT021100000000012412&mode=IBAN", 9},
-    {"at_lowest_key", {"iban", "ccd=at&blz=00100&knr=12345"}, "code=9&ibn=AT750010000000012345&mode=IBAN", 9},
-    {"at_highest_key", {"iban", "ccd=at&blz=76520&knr=12345"}, "code=9&ibn=AT047652000000012345&mode=IBAN", 9},
+    {"at_account_5",
+     {"iban", "ccd=at&blz=11000&knr=12345"},
+     "code=9&ibn=AT651100000000012345&mode=IBAN",
+     9},
+    {"at_check_value_02",
+     {"iban", "ccd=at&blz=11000&knr=12412"},
+     "code=9&ibn=AT021100000000012412&mode=IBAN",
+     9},
+    {"at_lowest_key",
+     {"iban", "ccd=at&blz=00100&knr=12345"},
+     "code=9&ibn=AT750010000000012345&mode=IBAN",
+     9},
+    {"at_highest_key",
+     {"iban", "ccd=at&blz=76520&knr=12345"},
+     "code=9&ibn=AT047652000000012345&mode=IBAN",
+     9},
     {"at_bank_4", {"iban", "ccd=at&blz=1100&knr=12345678"}, "code=2&mode=IBAN", 2},
     {"at_account_4", {"iban", "ccd=at&blz=11000&knr=1234"}, "code=3&mode=IBAN", 3},
     {"at_account_12", {"iban", "ccd=at&blz=11000&knr=123456789012"}, "code=3&mode=IBAN", 3},
@@ -422,7 +455,10 @@ const CliCase kCliCases[] = {
     {"at_blz_twice", {"iban", "ccd=at&blz=11000&blz=12345678"}, "code=6&mode=IBAN", 6},
     {"at_country_atx", {"iban", "ccd=atx&blz=11000&knr=12345678"}, "code=4&mode=IBAN", 4},
     {"at_unknown_bank", {"iban", "ccd=at&blz=99999&knr=12345678"}, "code=7&mode=IBAN", 7},
-    {"at_unknown_bank_allinfo", {"iban", "-allinfo", "ccd=at&blz=99999&knr=12345678"}, "code=7&mode=IBAN", 7},
+    {"at_unknown_bank_allinfo",
+     {"iban", "-allinfo", "ccd=at&blz=99999&knr=12345678"},
+     "code=7&mode=IBAN",
+     7},
     // No supported country
     {"fr", {"iban", "ccd=fr&blz=11000&knr=12345678"}, "code=4&mode=IBAN=", 4},
     {"no_country", {"iban", "blz=11000&knr=12345678"}, "code=4&mode=IBAN=", 4},
@@ -432,8 +468,14 @@ const CliCase kCliCases[] = {
      "code=9&ibn=CH1000230000000012345&name=UBS Switzerland AG&zip=CH-8098&location=Z\xfcrich"
      "&bic=UBSWCHZH80A&mode=IBAN",
      9},
-    {"ch_letters", {"iban", "ccd=ch&blz=230&knr=1234ab"}, "code=9&ibn=CH49002300000001234AB&mode=IBAN", 9},
-    {"ch_letters_uppercase", {"iban", "ccd=ch&blz=230&knr=1234AB"}, "code=9&ibn=CH49002300000001234AB&mode=IBAN", 9},
+    {"ch_letters",
+     {"iban", "ccd=ch&blz=230&knr=1234ab"},
+     "code=9&ibn=CH49002300000001234AB&mode=IBAN",
+     9},
+    {"ch_letters_uppercase",
+     {"iban", "ccd=ch&blz=230&knr=1234AB"},
+     "code=9&ibn=CH49002300000001234AB&mode=IBAN",
+     9},
     {"ch_clearing_2", {"iban", "ccd=ch&blz=23&knr=12345"}, "code=2&mode=IBAN", 2},
     {"ch_clearing_6", {"iban", "ccd=ch&blz=230000&knr=12345"}, "code=2&mode=IBAN", 2},
     {"ch_account_13", {"iban", "ccd=ch&blz=230&knr=1234567890123"}, "code=3&mode=IBAN", 3},
@@ -444,13 +486,22 @@ const CliCase kCliCases[] = {
      "&bic=GKCCBEBBXXX&mode=IBAN",
      1},
     {"be_fails", {"iban", "ccd=be&blz=050&knr=123456766"}, "code=0&mode=IBAN", 0},
-    {"be_fails_allinfo", {"iban", "-allinfo", "ccd=be&blz=050&knr=123456766"}, "code=0&mode=IBAN", 0},
-    {"be_divisible_by_97", {"iban", "ccd=be&blz=050&knr=123459997"}, "code=1&ibn=BE54050123459997&mode=IBAN", 1},
+    {"be_fails_allinfo",
+     {"iban", "-allinfo", "ccd=be&blz=050&knr=123456766"},
+     "code=0&mode=IBAN",
+     0},
+    {"be_divisible_by_97",
+     {"iban", "ccd=be&blz=050&knr=123459997"},
+     "code=1&ibn=BE54050123459997&mode=IBAN",
+     1},
     {"be_divisible_by_97_00", {"iban", "ccd=be&blz=050&knr=123459900"}, "code=0&mode=IBAN", 0},
     {"be_bank_2", {"iban", "ccd=be&blz=05&knr=123456765"}, "code=2&mode=IBAN", 2},
     {"be_bank_4", {"iban", "ccd=be&blz=0500&knr=123456765"}, "code=2&mode=IBAN", 2},
     {"be_account_10", {"iban", "ccd=be&blz=050&knr=1234567650"}, "code=3&mode=IBAN", 3},
-    {"be_no_bic", {"iban", "-allinfo", "ccd=be&blz=989&knr=86"}, "code=1&ibn=BE78989000000086&name=bpost&zip=&location=&mode=IBAN", 1},
+    {"be_no_bic",
+     {"iban", "-allinfo", "ccd=be&blz=989&knr=86"},
+     "code=1&ibn=BE78989000000086&name=bpost&zip=&location=&mode=IBAN",
+     1},
     {"be_letter", {"iban", "ccd=be&blz=050&knr=12345676a"}, "code=3&mode=IBAN", 3},
     // Czech Republic and Slovakia
     {"cz", {"iban", "ccd=cz&blz=100&knr=123"}, "code=1&ibn=CZ7801000000000000000123&mode=IBAN", 1},
@@ -461,14 +512,17 @@ const CliCase kCliCases[] = {
     {"sk", {"iban", "ccd=sk&blz=200&knr=123"}, "code=1&ibn=SK9802000000000000000123&mode=IBAN", 1},
     {"sk_allinfo",
      {"iban", "-allinfo", "ccd=sk&blz=200&knr=123"},
-     "code=1&ibn=SK9802000000000000000123&name=V\x9a" "eobecn\xe1 \xfa" "verov\xe1 banka, a.s.&zip=SK-82990"
+     "code=1&ibn=SK9802000000000000000123&name=V\x9a"
+     "eobecn\xe1 \xfa"
+     "verov\xe1 banka, a.s.&zip=SK-82990"
      "&location=Bratislava&bic=SUBASKBXXXX&mode=IBAN",
      1},
     {"sk_letter", {"iban", "ccd=sk&blz=200&knr=12a"}, "code=3&mode=IBAN", 3},
     // Spain
     {"es_allinfo",
      {"iban", "-allinfo", "ccd=es&blz=00030001&knr=810123456789"},
-     "code=1&ibn=ES5100030001810123456789&name=BANCO DE DEPOSITOS, S.A.&zip=ES-28046&location=MADRID"
+     "code=1&ibn=ES5100030001810123456789&name=BANCO DE DEPOSITOS, "
+     "S.A.&zip=ES-28046&location=MADRID"
      "&bic=BDEPESM1XXX&mode=IBAN",
      1},
     {"es_first_control", {"iban", "ccd=es&blz=00030001&knr=800123456789"}, "code=0&mode=IBAN", 0},

@@ -90,8 +90,8 @@ TEST(PropertyJudges, AgreeOnKnownIbans) {
 using Handler = char (*)(char *, char, Sink &);
 
 struct Country {
-  const char *cc;      // lowercase, as in the query
-  const char *CC;      // as in the IBAN
+  const char *cc;  // lowercase, as in the query
+  const char *CC;  // as in the IBAN
   Handler handler;
   int bank_min, bank_width, account_width;
   char success;
@@ -175,10 +175,12 @@ Request valid_request(Rng &rng, const Country &cty) {
     uint64_t rem = std::stoull(r.bank + first7) % 97;
     r.account = strip_zeros(rng, first7 + zero_padded(rem == 0 ? 97 : rem, 2), 0);
   } else if (cc == "cz" || cc == "sk") {
-    const Head_t_SEPA &b = cc == "cz" ? pick(rng, head_CZ, head_CZ_size) : pick(rng, head_SK, head_SK_size);
+    const Head_t_SEPA &b =
+        cc == "cz" ? pick(rng, head_CZ, head_CZ_size) : pick(rng, head_SK, head_SK_size);
     r.bank = strip_zeros(rng, b.code, 3);
     std::string account;
-    while (!mod11_group(rng, {10, 5, 8, 4, 2, 1}, account)) {}
+    while (!mod11_group(rng, {10, 5, 8, 4, 2, 1}, account)) {
+    }
     while (!mod11_group(rng, {6, 3, 7, 9, 10, 5, 8, 4, 2, 1}, account)) account.resize(6);
     // Short prefixes are common: often no prefix at all.
     if (uniform(rng, 0, 1)) account.replace(0, 6, "000000");
@@ -201,7 +203,8 @@ Request some_request(Rng &rng, const Country &cty) {
   Request r = valid_request(rng, cty);
   switch (uniform(rng, 0, 3)) {
     case 0:
-      r.account = random_digits(rng, uniform(rng, std::string(cty.cc) == "at" ? 5 : 0, cty.account_width));
+      r.account =
+          random_digits(rng, uniform(rng, std::string(cty.cc) == "at" ? 5 : 0, cty.account_width));
       r.valid = false;
       break;
     case 1:
@@ -239,7 +242,8 @@ std::string upper(std::string s) {
 }
 
 // Every built IBAN is checked against the judges and against the request.
-void expect_sound_answer(const Request &r, const std::string &line, int status, const std::string &q) {
+void expect_sound_answer(const Request &r, const std::string &line, int status,
+                         const std::string &q) {
   const Country &cty = *r.country;
   ASSERT_GE(line.size(), 16u) << q;
   ASSERT_LE(line.size(), RESPONSE_SIZE - 1) << q;
@@ -302,7 +306,8 @@ TEST(ForeignIbanProperty, DispatcherAcceptsAnyCase) {
     ASSERT_EQ(code, cty.success) << q << " -> " << line;
     std::string iban = field(line, "ibn");
     EXPECT_TRUE(mod97_valid(iban)) << q;
-    EXPECT_EQ(iban.substr(4), upper(pad(r.bank, cty.bank_width) + pad(r.account, cty.account_width)));
+    EXPECT_EQ(iban.substr(4),
+              upper(pad(r.bank, cty.bank_width) + pad(r.account, cty.account_width)));
   }
 }
 
@@ -320,10 +325,18 @@ TEST(ForeignIbanProperty, DamagedRequestsNeverGiveABadIban) {
       size_t at = static_cast<size_t>(uniform(rng, 0, static_cast<int>(q.size()) - 1));
       char ch = noise[uniform(rng, 0, static_cast<int>(sizeof noise) - 2)];
       switch (uniform(rng, 0, 3)) {
-        case 0: q[at] = ch; break;
-        case 1: q.insert(at, 1, ch); break;
-        case 2: q.erase(at, 1); break;
-        default: q += std::string("&") + q.substr(0, at); break;
+        case 0:
+          q[at] = ch;
+          break;
+        case 1:
+          q.insert(at, 1, ch);
+          break;
+        case 2:
+          q.erase(at, 1);
+          break;
+        default:
+          q += std::string("&") + q.substr(0, at);
+          break;
       }
     }
     char code = 0;
