@@ -110,8 +110,9 @@ bool iban_well_formed(Span iban, bool letters_allowed) {
   return true;
 }
 
+// An absent value (null, length 0) copies as the empty text.
 void copy_span(char *dst, Span s) {
-  memcpy(dst, s.p, s.n);
+  if (s.n > 0) memcpy(dst, s.p, s.n);
   dst[s.n] = '\0';
 }
 
