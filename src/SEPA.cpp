@@ -519,14 +519,15 @@ void append_bank_fields(char *response, const Bank &bank, char allinfo) {
   }
 }
 
+// "code=" and the code, then for the long answer the bank fields (behind the
+// six blanks that hold the place of "code=" and its digit), the country name
+// and the mode, all within one response line.
 void write_response(Sink &out, char code, const char *response, const char *country_name) {
   char text[RESPONSE_SIZE];
   Line line{text, sizeof text, 0};
   const char head[] = {'c', 'o', 'd', 'e', '=', code, '\0'};
   put(line, head);
   if (code == '0' || code == '1' || code == '9') {
-    // The bank fields stand behind six blanks that hold the place of
-    // "code=" and its digit.
     if (strnlen(response, 6) == 6) put(line, response + 6);
     put(line, "&country=");
     put(line, country_name);
@@ -582,7 +583,7 @@ char Sepa_extract_numbers(char *query, char *bic, char *iban) {
 
   copy_span(iban, iban_value);
   copy_span(bic, bic_value);
-  if (bic_value.n == kBicShort) str_append(bic, SEPA_BIC_SIZE, "XXX");
+  if (bic_value.n == kBicShort) memcpy(bic + kBicShort, "XXX", 4);
   return '1';
 }
 
@@ -613,7 +614,10 @@ char Sepa_check_iban_structure(const char *iban, char *country_name) {
   country_name[0] = '\0';
   const Country_t *country = find_country(iban);
   if (!country) return '0';
-  str_copy(country_name, SEPA_COUNTRY_NAME_SIZE, country->name);
+  // The name field is fixed-size and zero-padded: copy it whole.
+  static_assert(sizeof country->name == SEPA_COUNTRY_NAME_SIZE);
+  memcpy(country_name, country->name, SEPA_COUNTRY_NAME_SIZE);
+  country_name[SEPA_COUNTRY_NAME_SIZE - 1] = '\0';
   if (country->format[0] == '\0') return '0';
   return Sepa_match_format(iban, country->format, kFormatSize);
 }
