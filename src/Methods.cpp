@@ -88,14 +88,15 @@ inline int expected_digit(int sum, Rule rule) {
 
 constexpr const char *X9 = "XXXXXXXXX0";
 
-// Reached only when a pattern in this file is not ten characters long, which
-// stops the compilation.
-void pattern_needs_ten_characters() {}
+// Deliberately not constexpr: reaching it while a pattern is compiled stops
+// the compilation, so a pattern that is not ten weight and ten mask
+// characters, or a wrong direction or variant, cannot slip into a row.
+void malformed_pattern() {}
 
 consteval int pattern_weight(char ch) {
   if (ch >= '0' && ch <= '9') return ch - '0';
   if (ch >= 'A' && ch <= 'Z') return ch - 'A' + 10;
-  pattern_needs_ten_characters();
+  malformed_pattern();
   return 0;
 }
 
@@ -116,14 +117,15 @@ struct Sum {
 consteval Sum sum(const char *weights, const char *mask, char direction, int variant) {
   Sum s{weights, mask, direction, static_cast<unsigned char>(variant), {}};
   for (int i = 0; i < 10; ++i)
-    if (weights[i] == '\0' || mask[i] == '\0') pattern_needs_ten_characters();
-  if (weights[10] != '\0' || mask[10] != '\0') pattern_needs_ten_characters();
+    if (weights[i] == '\0' || mask[i] == '\0') malformed_pattern();
+  if (weights[10] != '\0' || mask[10] != '\0') malformed_pattern();
   if ((direction != 'R' && direction != 'L') || variant < 0 || variant > 3)
-    pattern_needs_ten_characters();
+    malformed_pattern();
   int k = 0;
   for (int step = 0; step < 10; ++step) {
     const int pos = direction == 'R' ? 9 - step : step;
-    if (mask[pos] == 'X') s.weight_at[pos] = static_cast<unsigned char>(pattern_weight(weights[k++]));
+    if (mask[pos] == 'X')
+      s.weight_at[pos] = static_cast<unsigned char>(pattern_weight(weights[k++]));
   }
   return s;
 }
@@ -135,7 +137,8 @@ struct DigitSums {
 
 consteval DigitSums make_digit_sums() {
   DigitSums t{};
-  for (int n = 0; n < 9 * 35 + 1; ++n) t.value[n] = static_cast<unsigned char>(n / 100 + n / 10 % 10 + n % 10);
+  for (int n = 0; n < 9 * 35 + 1; ++n)
+    t.value[n] = static_cast<unsigned char>(n / 100 + n / 10 % 10 + n % 10);
   return t;
 }
 
@@ -235,7 +238,7 @@ struct RegularMethod {
 };
 
 constexpr RegularMethod kRegularMethods[] = {
-    // method   weights       mask          dir var  rule       pos
+    //        weights       mask          dir  var  rule        pos
     {m("00"), row("2121212120", X9, 'R', 1, Rule::C10, 10)},
     {m("01"), row("3713713710", X9, 'R', 0, Rule::C10, 10)},
     {m("02"), row("2345678920", X9, 'R', 0, Rule::C11X, 10)},
@@ -753,7 +756,8 @@ char method_89(Blz blz, Knr knr) {
   if (d(knr, 1) != 0) return '9';
   if (d(knr, 2) != 0 || d(knr, 3) != 0) return run(blz, knr, m("10"));
   if (d(knr, 4) == 0) return '9';
-  static constexpr Row seven = row("2345670000", "000XXXXXX0", 'R', 1, Rule::C11, 10);  // seven digits
+  // Seven digits.
+  static constexpr Row seven = row("2345670000", "000XXXXXX0", 'R', 1, Rule::C11, 10);
   return check_row(knr, seven);
 }
 
@@ -972,7 +976,8 @@ constexpr int kC6Addend[10] = {0, 3, 6, 8, 5, 1, 3, 1, 0, 0};
 
 char method_C6(Blz, Knr knr) {
   const int d1 = d(knr, 1);
-  const int s = weighted(knr, sum("2121212100", "0XXXXXXXX0", 'R', 1)) + (d1 <= 9 ? kC6Addend[d1] : 0);
+  const int addend = d1 <= 9 ? kC6Addend[d1] : 0;
+  const int s = weighted(knr, sum("2121212100", "0XXXXXXXX0", 'R', 1)) + addend;
   return check_x(expected_digit(s, Rule::C10), knr, 10);
 }
 

@@ -1,7 +1,6 @@
 // Shared primitives: the output sink, bounded text helpers, the directory
 // lookups and (further down) the check-digit primitives and the special
 // check procedures.
-#include <bit>
 #include <cstring>
 
 #include "pluvar.h"
@@ -212,28 +211,11 @@ namespace {
 constexpr int kKnrLength = 10;
 
 // Weight characters: "0".."9" are 0..9, "A".."Z" are 10..35.
-constexpr int weight_value(char ch) {
+inline int weight_value(char ch) {
   if (ch >= '0' && ch <= '9') return ch - '0';
   if (ch >= 'A' && ch <= 'Z') return ch - 'A' + 10;
   return 0;
 }
-
-// Digit sums of the products a digit and a weight can give (at most
-// 9 * 35), looked up in the hot loop instead of divided out.
-struct DigitSums {
-  unsigned char value[9 * 35 + 1];
-};
-
-constexpr DigitSums make_digit_sums() {
-  DigitSums t{};
-  for (int n = 0; n <= 9 * 35; ++n) t.value[n] = static_cast<unsigned char>(n / 100 + n / 10 % 10 + n % 10);
-  return t;
-}
-
-constexpr DigitSums kDigitSums = make_digit_sums();
-
-// Digit sum of a weighted digit, taken once as `quersumme` does.
-inline int product_digit_sum(int n) { return n <= 9 * 35 ? kDigitSums.value[n] : quersumme(n); }
 
 // Position (0-based) visited at step `step`: from the right end for "R",
 // from the left for anything else.
@@ -241,89 +223,52 @@ inline int visited_position(char direction, int step) {
   return direction == 'R' ? kKnrLength - 1 - step : step;
 }
 
+// How one weighted digit enters the sum.
+inline int term(int variant, int d, int w) {
+  switch (variant) {
+    case 1:
+      return quersumme(d * w);
+    case 2:
+      return d * w % 10;
+    case 3:
+      return w * (d + 1) % 11;
+    default:
+      return d * w;
+  }
+}
+
 }  // namespace
 
-namespace {
+// The methods in Methods.cpp work the weights of their own patterns out when
+// the program is compiled; this routine reads any pattern at run time and is
+// what the IBAN rules, the procedures below and variant 3 use.
+int checksum(const unsigned char *knr, const char *weights, const char *mask, char direction,
+             int variant) {
+  // Both patterns are read in memory order and not past a terminator, so a
+  // pattern shorter than ten characters is never overrun.
+  bool takes_part[kKnrLength] = {};
+  for (int i = 0; i < kKnrLength && mask[i] != '\0'; ++i) takes_part[i] = mask[i] == 'X';
 
-// Weight of each character: "0".."9" are 0..9, "A".."Z" 10..35, others 0.
-struct WeightValues {
-  unsigned char value[256];
-};
-
-constexpr WeightValues make_weight_values() {
-  WeightValues t{};
-  for (int ch = 0; ch < 256; ++ch) t.value[ch] = static_cast<unsigned char>(weight_value(static_cast<char>(ch)));
-  return t;
-}
-
-constexpr WeightValues kWeightValues = make_weight_values();
-
-// The positions whose mask character is "X", as bits 0..9 (bit i for
-// position i + 1).  Read in memory order up to a terminator, so a mask
-// shorter than ten characters is never read past its end.
-inline unsigned participating_positions(const char *mask) {
-  unsigned bits = 0;
-  for (int i = 0; i < kKnrLength && mask[i] != '\0'; ++i)
-    bits |= static_cast<unsigned>(mask[i] == 'X') << i;
-  return bits;
-}
-
-// The sum for one variant, visiting only the participating positions.  The
-// weights are taken in order, so the weight pattern is read in memory order
-// and never past its terminator either.
-template <int Variant>
-int weighted_sum(const unsigned char *knr, const char *weights, unsigned positions,
-                 bool from_right) {
-  int sum = 0;
-  int k = 0;
-  bool weights_left = true;
   // Variant 3 weights only from the first non-zero participating digit on,
   // so zeros in front of the number (in visiting order) take no weight.
-  bool started = Variant != 3;
-  while (positions != 0) {
-    const int pos = from_right ? 31 - std::countl_zero(positions) : std::countr_zero(positions);
-    positions &= ~(1u << pos);
+  bool started = variant != 3;
+  bool weights_left = true;
+  int k = 0;
+  int sum = 0;
+  for (int step = 0; step < kKnrLength; ++step) {
+    const int pos = visited_position(direction, step);
+    if (!takes_part[pos]) continue;
     const int d = knr[pos];
     if (!started) {
       if (d == 0) continue;
       started = true;
     }
     int w = 0;
-    if (weights_left) {
-      const char ch = weights[k++];
-      if (ch == '\0')
-        weights_left = false;
-      else
-        w = kWeightValues.value[static_cast<unsigned char>(ch)];
-    }
-    if constexpr (Variant == 1)
-      sum += product_digit_sum(d * w);
-    else if constexpr (Variant == 2)
-      sum += (d * w) % 10;
-    else if constexpr (Variant == 3)
-      sum += (w * (d + 1)) % 11;
-    else
-      sum += d * w;
+    if (weights_left && weights[k] == '\0') weights_left = false;
+    if (weights_left) w = weight_value(weights[k++]);
+    sum += term(variant, d, w);
   }
   return sum;
-}
-
-}  // namespace
-
-int checksum(const unsigned char *knr, const char *weights, const char *mask, char direction,
-             int variant) {
-  const unsigned positions = participating_positions(mask);
-  const bool from_right = direction == 'R';
-  switch (variant) {
-    case 1:
-      return weighted_sum<1>(knr, weights, positions, from_right);
-    case 2:
-      return weighted_sum<2>(knr, weights, positions, from_right);
-    case 3:
-      return weighted_sum<3>(knr, weights, positions, from_right);
-    default:
-      return weighted_sum<0>(knr, weights, positions, from_right);
-  }
 }
 
 char check_x(int expected, const unsigned char *knr, int position) {
