@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Fuzzes every mode with libFuzzer under AddressSanitizer + UBSan.
 #   tools/fuzz.sh [SECONDS_PER_TARGET] [TARGET...]
-# Targets: cli account iban sepa search (default: all).  CI runs about a
+# Targets: cli account iban sepa search engine (default: all).  CI runs about a
 # minute each; run longer for a deeper campaign, e.g. tools/fuzz.sh 3600.
 # The corpora grow under build-fuzz/corpus/; a finding is written to
 # build-fuzz/findings/ and fails the run.
@@ -11,7 +11,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-60}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(cli account iban sepa search)
+[ ${#targets[@]} -eq 0 ] && targets=(cli account iban sepa search engine)
 
 PLUVAR_WITH_FUZZ=1 tools/setup-debian.sh || exit 1
 CXX=clang++ cmake -S . -B build-fuzz -DPLUVAR_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null || exit 1
@@ -24,7 +24,10 @@ import os, sys
 for t in sys.argv[1:]:
     d = os.path.join("build-fuzz", "corpus", t)
     os.makedirs(d, exist_ok=True)
-    with open(os.path.join("tests", "fuzz", "seeds", t + ".txt"), "rb") as f:
+    seeds = os.path.join("tests", "fuzz", "seeds", t + ".txt")
+    if not os.path.exists(seeds):
+        continue
+    with open(seeds, "rb") as f:
         for i, line in enumerate(f.read().split(b"\n")):
             if line:
                 with open(os.path.join(d, "seed%03d" % i), "wb") as out:
