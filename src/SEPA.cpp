@@ -50,6 +50,16 @@ struct Line {
   size_t len;
 };
 
+// A literal's length is known at compile time.
+template <size_t N>
+void put_literal(Line &line, const char (&text)[N]) {
+  size_t n = N - 1;
+  if (n > line.cap - 1 - line.len) n = line.cap - 1 - line.len;
+  memcpy(line.buf + line.len, text, n);
+  line.len += n;
+  line.buf[line.len] = '\0';
+}
+
 void put(Line &line, const char *text) {
   size_t n = strnlen(text, line.cap - 1 - line.len);
   memcpy(line.buf + line.len, text, n);
@@ -491,32 +501,29 @@ char flag(unsigned char byte) { return byte ? '1' : '0'; }
 
 void append_bank_fields(char *response, const Bank &bank, char allinfo) {
   Line line{response, RESPONSE_SIZE, strnlen(response, RESPONSE_SIZE - 1)};
-  put(line, "      &name=");
+  put_literal(line, "      &name=");
   put(line, bank.name);
-  put(line, "&zip=");
+  put_literal(line, "&zip=");
   put(line, bank.zip);
-  put(line, "&location=");
+  put_literal(line, "&location=");
   put(line, bank.location);
   if (!allinfo) return;
-  char flags[4] = {'9', '9', '9', '9'};
+  // Unknown unless the reachability list has an entry for the bank's BIC.
+  char flags[] = "&sct=9&sdd=9&b2b=9&scc=9";
+  constexpr size_t kSct = 5, kSdd = 11, kB2b = 17, kScc = 23;  // places of the values
   if (!bank.reachability_unknown && bank.bic[0] != '\0') {
     int64_t i = find_scl_entry(bank.bic);
     if (i >= 0) {
       const Bank_t_SCL &r = list_SCL[i];
-      flags[0] = flag(r.sct);
-      flags[1] = flag(r.sdd);
-      flags[2] = flag(r.b2b);
-      flags[3] = flag(r.scc);
+      flags[kSct] = flag(r.sct);
+      flags[kSdd] = flag(r.sdd);
+      flags[kB2b] = flag(r.b2b);
+      flags[kScc] = flag(r.scc);
     }
   }
-  static const char *const kFlagKeys[] = {"&sct=", "&sdd=", "&b2b=", "&scc="};
-  put(line, "&bic=");
+  put_literal(line, "&bic=");
   put(line, bank.bic);
-  for (int i = 0; i < 4; i++) {
-    const char value[2] = {flags[i], '\0'};
-    put(line, kFlagKeys[i]);
-    put(line, value);
-  }
+  put_literal(line, flags);
 }
 
 // "code=" and the code, then for the long answer the bank fields (behind the
@@ -526,13 +533,13 @@ void write_response(Sink &out, char code, const char *response, const char *coun
   char text[RESPONSE_SIZE];
   Line line{text, sizeof text, 0};
   const char head[] = {'c', 'o', 'd', 'e', '=', code, '\0'};
-  put(line, head);
+  put_literal(line, head);
   if (code == '0' || code == '1' || code == '9') {
     if (strnlen(response, 6) == 6) put(line, response + 6);
-    put(line, "&country=");
+    put_literal(line, "&country=");
     put(line, country_name);
   }
-  put(line, "&mode=SEPA");
+  put_literal(line, "&mode=SEPA");
   sink_write(out, text, line.len);
 }
 
