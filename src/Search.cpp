@@ -151,6 +151,21 @@ int64_t five_digit(const char *zip) {
   return v;
 }
 
+// The BIC of a bank code and whether it holds the BIC part; a bank without
+// BIC never matches a given BIC part.
+struct BankBic {
+  const char *blz;
+  const char *bic;
+  bool matches;
+};
+
+BankBic bank_bic(const char *blz, const char *part, size_t part_len) {
+  const char *found = getBIC_DE(blz);
+  BankBic b = {blz, found ? found : "", false};
+  b.matches = contains_lower(b.bic, strlen(b.bic), part, part_len);
+  return b;
+}
+
 void write_hit(Sink &out, const BLZ_Row &row, const char *bic) {
   sink_puts(out, "blz=");
   sink_puts(out, row.blz);
@@ -223,11 +238,10 @@ char Search_Main(char *query, char allinfo, Sink &out) {
   int32_t limit = max > 0 ? max : kDefaultMaxHits;
   const size_t loc_len = strlen(loc), name_len = strlen(name), bic_len = strlen(bic);
 
-  // Rows of one bank code are adjacent and share the BIC: look it up once
-  // per bank code, and only when a BIC is asked for.
-  bool need_bic = bic[0] || allinfo;
-  const char *row_bic = "";
-  const char *bic_of = nullptr;
+  // Rows of one bank code are adjacent and share the BIC: look it up and
+  // test it once per bank code, and only when a BIC is asked for.
+  bool need_bic = bic_len > 0 || allinfo;
+  BankBic bank = {nullptr, "", false};
 
   int32_t hits = 0;
   uint32_t row = 0;
@@ -241,19 +255,14 @@ char Search_Main(char *query, char allinfo, Sink &out) {
       int64_t z = five_digit(r.zip);
       if (z < zip_low || z > zip_high) continue;
     }
+    if (need_bic && (!bank.blz || strcmp(bank.blz, r.blz) != 0)) bank = bank_bic(r.blz, bic, bic_len);
+    if (bic_len && !bank.matches) continue;
     if (loc_len && !contains_lower(r.place, strnlen(r.place, sizeof r.place), loc, loc_len))
       continue;
     if (name_len && !contains_lower(r.name, strnlen(r.name, sizeof r.name), name, name_len))
       continue;
-    if (need_bic && (!bic_of || strcmp(bic_of, r.blz) != 0)) {
-      const char *found = getBIC_DE(r.blz);
-      row_bic = found ? found : "";
-      bic_of = r.blz;
-    }
-    // A row without BIC never matches a given BIC part.
-    if (bic_len && !contains_lower(row_bic, strlen(row_bic), bic, bic_len)) continue;
     hits++;
-    write_hit(out, r, allinfo ? row_bic : nullptr);
+    write_hit(out, r, allinfo ? bank.bic : nullptr);
   }
   if (hits == 0) return write_response(out, '0');
   return write_response(out, row < l_size ? '9' : '1');
