@@ -127,22 +127,28 @@ static uint64_t decimal_value(const char *text) {
   return v;
 }
 
-// Index of the first row of `blz` in `l`, or -1.  The walk starts at the
+// Index of the first row of `blz` in `l`, or -1.  The search starts at the
 // first row of the bank code's leading digit; rows are sorted by bank code,
-// so the first row not below the key decides.
+// so the first row not below the key decides.  That row is found by halving
+// rather than by walking up to 3500 rows of 113 bytes: the answer is the
+// same, and every German request asks this two or three times.
 int64_t find_blz_row(const char *blz) {
   uint64_t key = decimal_value(blz);
-  uint32_t row = 0;
+  uint32_t lo = 0, hi = l_size;  // the answer lies in [lo, hi]; hi = end of table
   if (blz[0] >= '0' && blz[0] <= '9') {
     int32_t start = Sprung[blz[0] - '0'];
     if (start < 0 || static_cast<uint32_t>(start) >= l_size) return -1;
-    row = static_cast<uint32_t>(start);
+    lo = static_cast<uint32_t>(start);
   }
-  for (; row < l_size; row++) {
-    uint64_t v = decimal_value(l[row].blz);
-    if (v >= key) return v == key ? static_cast<int64_t>(row) : -1;
+  while (lo < hi) {
+    uint32_t mid = lo + (hi - lo) / 2;
+    if (decimal_value(l[mid].blz) < key)
+      lo = mid + 1;
+    else
+      hi = mid;
   }
-  return -1;
+  if (lo == l_size || decimal_value(l[lo].blz) != key) return -1;
+  return static_cast<int64_t>(lo);
 }
 
 char find_blz(const char *blz, unsigned char *method) {

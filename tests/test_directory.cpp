@@ -103,6 +103,27 @@ TEST(RowLookup, FindsFirstRowOfBankCode) {
   EXPECT_LT(row, static_cast<int64_t>(l_size) - 1);
 }
 
+// The row lookup halves instead of walking; it must answer exactly as the
+// walk from the leading digit's first row does.
+int64_t walk_from_sprung(uint64_t key, int first_digit) {
+  uint32_t row = first_digit < 0 ? 0 : static_cast<uint32_t>(Sprung[first_digit]);
+  for (; row < l_size; row++) {
+    uint64_t v = strtoull(l[row].blz, nullptr, 10);
+    if (v >= key) return v == key ? static_cast<int64_t>(row) : -1;
+  }
+  return -1;
+}
+
+TEST(RowLookup, AgreesWithTheWalkForEveryCodeAndItsNeighbours) {
+  for (uint32_t i = 0; i < head_DE_size; i++) {
+    for (uint64_t key : {head_DE[i].key - 1, head_DE[i].key, head_DE[i].key + 1}) {
+      char text[16];
+      snprintf(text, sizeof text, "%08llu", static_cast<unsigned long long>(key));
+      ASSERT_EQ(find_blz_row(text), walk_from_sprung(key, text[0] - '0')) << text;
+    }
+  }
+}
+
 TEST(RowLookup, UnknownCodesAnswerSeven) {
   for (const char *blz : {"09999999", "99999999", "10000001", "87096215", "00000000", "x", "",
                           "1000000", "100000000"}) {
