@@ -71,12 +71,36 @@ const AccountSwap *find_swap(SwapList list, const char *knr) {
   return nullptr;
 }
 
+// Order of a pair list: bank code, then account (both fixed-width digits).
+constexpr int compare_pair(const BankAccountSwap &s, const char *blz, const char *knr) {
+  for (int i = 0; i < 8; i++)
+    if (s.blz[i] != blz[i]) return s.blz[i] < blz[i] ? -1 : 1;
+  for (int i = 0; i < 10; i++)
+    if (s.from[i] != knr[i]) return s.from[i] < knr[i] ? -1 : 1;
+  return 0;
+}
+
+template <size_t N>
+constexpr bool pairs_ascending(const BankAccountSwap (&list)[N]) {
+  for (size_t i = 1; i < N; i++)
+    if (compare_pair(list[i - 1], list[i].blz, list[i].from) >= 0) return false;
+  return true;
+}
+
+// Binary search of a pair list sorted by bank code and account; every
+// Commerzbank request asks it.
 template <size_t N>
 const BankAccountSwap *find_bank_swap(const BankAccountSwap (&list)[N], const char *blz,
                                       const char *knr) {
-  for (const BankAccountSwap &s : list)
-    if (strcmp(s.blz, blz) == 0 && strcmp(s.from, knr) == 0) return &s;
-  return nullptr;
+  size_t lo = 0, hi = N;
+  while (lo < hi) {
+    size_t mid = lo + (hi - lo) / 2;
+    if (compare_pair(list[mid], blz, knr) < 0)
+      lo = mid + 1;
+    else
+      hi = mid;
+  }
+  return lo < N && compare_pair(list[lo], blz, knr) == 0 ? &list[lo] : nullptr;
 }
 
 // A matching entry replaces the account (when it names a new one).
@@ -219,7 +243,8 @@ constexpr bool c1_ascending() {
   return true;
 }
 static_assert(sizeof kC1 / sizeof kC1[0] == 110 && c1_ascending(), "C1 is searched binarily");
-static_assert(sizeof kC2 / sizeof kC2[0] == 95, "all C2 pairs");
+static_assert(sizeof kC2 / sizeof kC2[0] == 95 && pairs_ascending(kC2),
+              "all C2 pairs, searched binarily");
 
 bool in_c1(uint32_t blz) {
   size_t lo = 0, hi = sizeof kC1 / sizeof kC1[0];
@@ -629,11 +654,12 @@ constexpr BankAccountSwap kR52[] = {
     {"64120030", "1201200100", "7477501214"},
     {"66620020", "4840404000", "7498502663"},
     {"67020020", "5203145700", "7496510994"},
-    {"67220020", "5308810004", "0002662604"},
     {"67220020", "5308810000", "0002659600"},
+    {"67220020", "5308810004", "0002662604"},
     {"69220020", "6402145400", "7485500252"},
     {"69421020", "6208908100", "7481501341"},
 };
+static_assert(pairs_ascending(kR52), "R52 is searched binarily");
 constexpr BankAccountSwap kR53[] = {
     {"55050000", "0000000901", "7401507497"},
     {"55050000", "0000000902", "7401507473"},
@@ -682,6 +708,7 @@ constexpr BankAccountSwap kR53[] = {
     {"86050000", "0000003535", "7461505611"},
     {"86050000", "0000004394", "7461505714"},
 };
+static_assert(pairs_ascending(kR53), "R53 is searched binarily");
 
 using RuleProc = char (*)(char *blz, char *knr, uint32_t rule, const char *successor);
 

@@ -140,9 +140,13 @@ int64_t find_blz_row(const char *blz) {
     if (start < 0 || static_cast<uint32_t>(start) >= l_size) return -1;
     lo = static_cast<uint32_t>(start);
   }
+  // Row codes are always eight digits, so for an eight-digit key the text
+  // order is the numeric order and the bytes can be compared directly.
+  bool eight_digits = strnlen(blz, 9) == 8 && decimal_value(blz) >= 10000000;
   while (lo < hi) {
     uint32_t mid = lo + (hi - lo) / 2;
-    if (decimal_value(l[mid].blz) < key)
+    bool below = eight_digits ? memcmp(l[mid].blz, blz, 8) < 0 : decimal_value(l[mid].blz) < key;
+    if (below)
       lo = mid + 1;
     else
       hi = mid;
