@@ -4,7 +4,6 @@
 // program in the same run.
 #include <benchmark/benchmark.h>
 
-#include <chrono>
 #include <cstring>
 
 #include "pluvar.h"
@@ -100,32 +99,11 @@ void BM_ApplyRule_Commerzbank76(benchmark::State &state) {
 BENCHMARK(BM_ApplyRule_Commerzbank76);
 
 // One whole account check with -allinfo as a caller sees it, against the
-// static one-line program.  Both run in turn in every iteration, so machine
-// load hits them alike; the counters give each one's mean time and the
-// ratio pluvar / one-liner.
+// static one-line program.
 const char kAllinfoQuery[] = "knr=532013000&blz=37040044";
 
 void BM_Process_AllinfoVsOneLiner(benchmark::State &state) {
-  using clock = std::chrono::steady_clock;
-  double pluvar_ns = 0, one_liner_ns = 0, banner_ns = 0;
-  for (auto _ : state) {
-    auto t0 = clock::now();
-    benchmark::DoNotOptimize(run_process(PLUVAR_ONE_LINER, {}));
-    auto t1 = clock::now();
-    benchmark::DoNotOptimize(run_process(PLUVAR_BIN, {"-allinfo", kAllinfoQuery}));
-    auto t2 = clock::now();
-    benchmark::DoNotOptimize(run_process(PLUVAR_BIN, {"-v"}));
-    auto t3 = clock::now();
-    one_liner_ns += std::chrono::duration<double, std::nano>(t1 - t0).count();
-    pluvar_ns += std::chrono::duration<double, std::nano>(t2 - t1).count();
-    banner_ns += std::chrono::duration<double, std::nano>(t3 - t2).count();
-  }
-  double n = static_cast<double>(state.iterations());
-  state.counters["one_liner_us"] = one_liner_ns / n / 1000.0;
-  state.counters["pluvar_us"] = pluvar_ns / n / 1000.0;
-  // pluvar's start-up alone (the banner), to tell start-up from the request
-  state.counters["banner_us"] = banner_ns / n / 1000.0;
-  state.counters["ratio"] = one_liner_ns > 0 ? pluvar_ns / one_liner_ns : 0.0;
+  compare_with_one_liner(state, {"-allinfo", kAllinfoQuery});
 }
 BENCHMARK(BM_Process_AllinfoVsOneLiner)->UseRealTime()->MinTime(3.0);
 

@@ -3,8 +3,6 @@
 // in the same run.
 #include <benchmark/benchmark.h>
 
-#include <algorithm>
-#include <chrono>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -67,38 +65,9 @@ BENCHMARK_CAPTURE(BM_Sepa_One, FR, "IBN=FR1420041010050500013M02606");
 BENCHMARK_CAPTURE(BM_Sepa_One, TR, "IBN=TR330006100519786457841326");
 BENCHMARK_CAPTURE(BM_Sepa_One, bad_check_digits, "IBN=AT081100000012345678");
 
-// Whole processes.  Each iteration starts the one-liner, `pluvar -v` (the
-// program's fixed cost: loading the binary and its tables) and the SEPA
-// request once, in turn, so all three see the same machine state.  The
-// counters are the medians in microseconds and the ratio of the medians; the
-// median keeps the other processes of a shared machine out of the figure.
-double median(std::vector<double> v) {
-  if (v.empty()) return 0;
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
-}
-
+// Whole processes: the SEPA request against the static one-line program.
 void BM_Process_Sepa_Allinfo_vs_OneLiner(benchmark::State &state) {
-  const std::vector<std::string> args = {"sepa", "-allinfo",
-                                         "IBN=DE89370400440532013000&BIC=COBADEFFXXX"};
-  using Clock = std::chrono::steady_clock;
-  std::vector<double> baseline, version, sepa;
-  auto timed = [](const char *path, const std::vector<std::string> &a) {
-    auto t0 = Clock::now();
-    benchmark::DoNotOptimize(run_process(path, a));
-    return std::chrono::duration<double, std::micro>(Clock::now() - t0).count();
-  };
-  for (auto _ : state) {
-    baseline.push_back(timed(PLUVAR_ONE_LINER, {}));
-    version.push_back(timed(PLUVAR_BIN, {"-v"}));
-    sepa.push_back(timed(PLUVAR_BIN, args));
-  }
-  double b = median(baseline), v = median(version), p = median(sepa);
-  state.counters["one_liner_us"] = b;
-  state.counters["version_us"] = v;
-  state.counters["pluvar_us"] = p;
-  state.counters["ratio"] = b > 0 ? p / b : 0.0;
-  state.counters["ratio_version"] = b > 0 ? v / b : 0.0;
+  compare_with_one_liner(state, {"sepa", "-allinfo", "IBN=DE89370400440532013000&BIC=COBADEFFXXX"});
 }
 BENCHMARK(BM_Process_Sepa_Allinfo_vs_OneLiner)->UseRealTime()->MinTime(3.0);
 

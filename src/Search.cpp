@@ -144,37 +144,79 @@ bool contains_lower(const char *text, size_t tlen, const char *part, size_t plen
   return false;
 }
 
-int64_t five_digit(const char *zip) {
-  int64_t v = 0;
-  for (int i = 0; i < 5 && is_digit(static_cast<unsigned char>(zip[i])); i++)
-    v = v * 10 + (zip[i] - '0');
-  return v;
+// Whether each distinct text of a pool contains the wanted part, worked out
+// on first use.  The memo covers the first 8192 texts of a pool (this
+// edition has about 5000); texts beyond it are tested each time.  It lives on
+// the stack, and every stack page a one-shot process touches costs time.
+constexpr uint32_t kMemoSize = 8192;
+
+struct TextMemo {
+  const char *const *pool;
+  uint32_t pool_size;
+  const char *part;
+  size_t part_len;
+  signed char known[kMemoSize];  // -1 not yet tested, else 0 or 1
+};
+
+void memo_init(TextMemo &m, const char *const *pool, uint32_t pool_size, const char *part,
+               size_t part_len) {
+  m.pool = pool;
+  m.pool_size = pool_size;
+  m.part = part;
+  m.part_len = part_len;
+  if (part_len) memset(m.known, -1, pool_size < kMemoSize ? pool_size : kMemoSize);
+}
+
+bool memo_contains(TextMemo &m, uint16_t id) {
+  if (m.part_len == 0) return true;
+  if (id >= m.pool_size) return false;
+  const char *text = m.pool[id];
+  if (id >= kMemoSize) return contains_lower(text, strlen(text), m.part, m.part_len);
+  if (m.known[id] < 0) m.known[id] = contains_lower(text, strlen(text), m.part, m.part_len);
+  return m.known[id] == 1;
 }
 
 // The BIC of a bank code and whether it holds the BIC part; a bank without
 // BIC never matches a given BIC part.
 struct BankBic {
-  const char *blz;
+  uint32_t code;  // 0 before the first lookup (no German bank code is 0)
   const char *bic;
   bool matches;
 };
 
-BankBic bank_bic(const char *blz, const char *part, size_t part_len) {
+// Writes `value` as exactly `width` decimal digits with leading zeros.
+void format_fixed(char *text, uint32_t value, int width) {
+  for (int i = width - 1; i >= 0; i--) {
+    text[i] = static_cast<char>('0' + value % 10);
+    value /= 10;
+  }
+  text[width] = '\0';
+}
+
+BankBic bank_bic(uint32_t code, const char *part, size_t part_len) {
+  char blz[9];
+  format_fixed(blz, code, 8);
   const char *found = getBIC_DE(blz);
-  BankBic b = {blz, found ? found : "", false};
+  BankBic b = {code, found ? found : "", false};
   b.matches = contains_lower(b.bic, strlen(b.bic), part, part_len);
   return b;
 }
 
-void write_hit(Sink &out, const BLZ_Row &row, const char *bic) {
+// A hit line carries the row's bank code, name, postcode and place as
+// stored; they are read from the search columns, which hold the same texts,
+// so a search never reads the wide rows of the directory.
+void write_hit(Sink &out, uint32_t row, const char *bic) {
+  char blz[9], zip[6];
+  format_fixed(blz, l_blz_number[row], 8);
+  format_fixed(zip, l_zip_number[row], 5);
   sink_puts(out, "blz=");
-  sink_puts(out, row.blz);
+  sink_puts(out, blz);
   sink_puts(out, "&name=");
-  sink_puts(out, row.name);
+  sink_puts(out, l_names[l_name_id[row]]);
   sink_puts(out, "&zip=");
-  sink_puts(out, row.zip);
+  sink_puts(out, zip);
   sink_puts(out, "&location=");
-  sink_puts(out, row.place);
+  sink_puts(out, l_places[l_place_id[row]]);
   if (bic && *bic) {
     sink_puts(out, "&bic=");
     sink_puts(out, bic);
@@ -241,28 +283,24 @@ char Search_Main(char *query, char allinfo, Sink &out) {
   // Rows of one bank code are adjacent and share the BIC: look it up and
   // test it once per bank code, and only when a BIC is asked for.
   bool need_bic = bic_len > 0 || allinfo;
-  BankBic bank = {nullptr, "", false};
+  BankBic bank = {0, "", false};
+  // Branch rows repeat their bank's name and many places recur: each
+  // distinct text is tested once, on the first row that needs it.
+  TextMemo names, places;
+  memo_init(names, l_names, l_names_size, name, name_len);
+  memo_init(places, l_places, l_places_size, loc, loc_len);
 
   int32_t hits = 0;
   uint32_t row = 0;
   for (; row < l_size && hits < limit; row++) {
-    const BLZ_Row &r = l[row];
-    if (blz_digits > 0) {
-      int64_t code = decimal(r.blz);
-      if (code < blz_low || code > blz_high) continue;
-    }
-    if (zip_digits > 0) {
-      int64_t z = five_digit(r.zip);
-      if (z < zip_low || z > zip_high) continue;
-    }
-    if (need_bic && (!bank.blz || strcmp(bank.blz, r.blz) != 0)) bank = bank_bic(r.blz, bic, bic_len);
+    if (blz_digits > 0 && (l_blz_number[row] < blz_low || l_blz_number[row] > blz_high)) continue;
+    if (zip_digits > 0 && (l_zip_number[row] < zip_low || l_zip_number[row] > zip_high)) continue;
+    if (loc_len && !memo_contains(places, l_place_id[row])) continue;
+    if (name_len && !memo_contains(names, l_name_id[row])) continue;
+    if (need_bic && bank.code != l_blz_number[row]) bank = bank_bic(l_blz_number[row], bic, bic_len);
     if (bic_len && !bank.matches) continue;
-    if (loc_len && !contains_lower(r.place, strnlen(r.place, sizeof r.place), loc, loc_len))
-      continue;
-    if (name_len && !contains_lower(r.name, strnlen(r.name, sizeof r.name), name, name_len))
-      continue;
     hits++;
-    write_hit(out, r, allinfo ? bank.bic : nullptr);
+    write_hit(out, row, allinfo ? bank.bic : nullptr);
   }
   if (hits == 0) return write_response(out, '0');
   return write_response(out, row < l_size ? '9' : '1');

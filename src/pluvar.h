@@ -121,6 +121,18 @@ struct Country_t {
 extern const BLZ_Row l[];
 extern const uint32_t l_size;
 extern const int32_t Sprung[10];
+
+// Search columns of `l`, row for row: bank code and postcode as numbers and
+// the ids of the row's name and place among the distinct texts.  A search
+// reads only the columns it needs and tests each distinct text once.
+extern const uint32_t l_blz_number[];  // l_size entries each
+extern const uint32_t l_zip_number[];
+extern const uint16_t l_name_id[];     // index into l_names
+extern const uint16_t l_place_id[];    // index into l_places
+extern const char *const l_names[];
+extern const uint32_t l_names_size;
+extern const char *const l_places[];
+extern const uint32_t l_places_size;
 extern const Head_t_SEPA head_DE[];
 extern const uint32_t head_DE_size;
 

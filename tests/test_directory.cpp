@@ -88,6 +88,22 @@ TEST(GermanTables, HeadRecords) {
   }
 }
 
+TEST(GermanTables, SearchIndexMatchesEveryRow) {
+  ASSERT_LT(l_names_size, 65536u);
+  ASSERT_LT(l_places_size, 65536u);
+  for (uint32_t i = 0; i < l_size; i++) {
+    ASSERT_EQ(l_blz_number[i], strtoul(l[i].blz, nullptr, 10)) << i;
+    ASSERT_EQ(l_zip_number[i], strtoul(l[i].zip, nullptr, 10)) << i;
+    ASSERT_LT(l_name_id[i], l_names_size);
+    ASSERT_LT(l_place_id[i], l_places_size);
+    ASSERT_STREQ(l_names[l_name_id[i]], l[i].name) << i;
+    ASSERT_STREQ(l_places[l_place_id[i]], l[i].place) << i;
+  }
+  // Each distinct text once, in byte order.
+  for (uint32_t i = 1; i < l_names_size; i++) ASSERT_LT(strcmp(l_names[i - 1], l_names[i]), 0);
+  for (uint32_t i = 1; i < l_places_size; i++) ASSERT_LT(strcmp(l_places[i - 1], l_places[i]), 0);
+}
+
 TEST(RowLookup, FindsFirstRowOfBankCode) {
   unsigned char method = 255;
   EXPECT_EQ(find_blz("10000000", &method), '1');

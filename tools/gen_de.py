@@ -126,6 +126,44 @@ def render_l(records: list, source: str) -> str:
     out.append("const uint32_t l_size = sizeof l / sizeof l[0];\n\n")
     out.append("// First row of each leading digit of the bank code; l_size when none.\n")
     out.append("const int32_t Sprung[10] = {%s};\n" % ", ".join(str(x) for x in sprung(records)))
+    out.append(render_search_index(records))
+    return "".join(out)
+
+
+def text_pool(records: list, field: str) -> list:
+    """The distinct texts of a field, in byte order."""
+    return sorted(set(r[field] for r in records))
+
+
+def render_search_index(records: list) -> str:
+    """Columns of `l` for the search: bank code and postcode as numbers and
+    the ids of each row's name and place among the distinct texts.  A search
+    reads only the columns its criteria need and tests each distinct text
+    once; a one-shot process pays for every page it touches."""
+    names, places = text_pool(records, "name"), text_pool(records, "place")
+    if len(names) > 0xFFFF or len(places) > 0xFFFF:
+        raise GeneratorError("more than 65535 distinct names or places")
+    name_id = {t: i for i, t in enumerate(names)}
+    place_id = {t: i for i, t in enumerate(places)}
+
+    def column(ctype, name, values):
+        lines = ["const %s %s[] = {\n" % (ctype, name)]
+        for k in range(0, len(values), 10):
+            lines.append("    %s,\n" % ", ".join(str(v) for v in values[k:k + 10]))
+        lines.append("};\n\n")
+        return "".join(lines)
+
+    out = ["\n// Search columns of l, row for row, and the distinct names and places.\n"]
+    out.append(column("uint32_t", "l_blz_number", [int(r["blz"]) for r in records]))
+    out.append(column("uint32_t", "l_zip_number", [int(r["zip"]) for r in records]))
+    out.append(column("uint16_t", "l_name_id", [name_id[r["name"]] for r in records]))
+    out.append(column("uint16_t", "l_place_id", [place_id[r["place"]] for r in records]))
+    out.append("const char *const l_names[] = {\n")
+    out += ["    %s,\n" % c_string(t) for t in names]
+    out.append("};\nconst uint32_t l_names_size = sizeof l_names / sizeof l_names[0];\n\n")
+    out.append("const char *const l_places[] = {\n")
+    out += ["    %s,\n" % c_string(t) for t in places]
+    out.append("};\nconst uint32_t l_places_size = sizeof l_places / sizeof l_places[0];\n")
     return "".join(out)
 
 
