@@ -3,7 +3,6 @@
 // -allinfo` process against the cheapest static one-line program.
 #include <benchmark/benchmark.h>
 
-#include <chrono>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -61,25 +60,9 @@ void BM_IbanCheckValue_Longest(benchmark::State &state) {
 }
 BENCHMARK(BM_IbanCheckValue_Longest);
 
-// A whole process against the one-line baseline, started in turn so both see
-// the same machine state.
+// A whole process against the one-line baseline.
 void BM_Process_IbanForeign_Allinfo_vs_OneLiner(benchmark::State &state) {
-  const std::vector<std::string> args = {"iban", "-allinfo", "ccd=ch&blz=230&knr=12345"};
-  using Clock = std::chrono::steady_clock;
-  double pluvar_ns = 0, baseline_ns = 0;
-  for (auto _ : state) {
-    auto t0 = Clock::now();
-    benchmark::DoNotOptimize(run_process(PLUVAR_ONE_LINER, {}));
-    auto t1 = Clock::now();
-    benchmark::DoNotOptimize(run_process(PLUVAR_BIN, args));
-    auto t2 = Clock::now();
-    baseline_ns += std::chrono::duration<double, std::nano>(t1 - t0).count();
-    pluvar_ns += std::chrono::duration<double, std::nano>(t2 - t1).count();
-  }
-  double n = static_cast<double>(state.iterations());
-  state.counters["one_liner_us"] = baseline_ns / n / 1000.0;
-  state.counters["pluvar_us"] = pluvar_ns / n / 1000.0;
-  state.counters["ratio"] = baseline_ns > 0 ? pluvar_ns / baseline_ns : 0.0;
+  compare_with_one_liner(state, {"iban", "-allinfo", "ccd=ch&blz=230&knr=12345"});
 }
 BENCHMARK(BM_Process_IbanForeign_Allinfo_vs_OneLiner)->UseRealTime()->MinTime(2.0);
 
