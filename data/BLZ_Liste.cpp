@@ -19832,8473 +19832,9327 @@ const uint16_t l_place_id[] = {
     2934, 4061, 3146, 4164, 2515, 1366, 772, 1214,
 };
 
-const char *const l_names[] = {
-    "ABK Allgemeine Beamten Bank",
-    "ABN AMRO Bank Frankfurt Branch - Bethmann Bank",
-    "ABN AMRO Bank, Frankfurt Branch",
-    "AION Bank German Branch",
-    "AKA Ausfuhrkredit GmbH",
-    "AKBANK",
-    "AKTIVBANK",
-    "AKTIVBANK (Gf P2)",
-    "ALTE LEIPZIGER Bauspar",
-    "Aachener Bank",
-    "Aachener Bank (Gf P2)",
-    "Aachener Bausparkasse",
-    "Aareal Bank",
-    "Aareal Bank (formerly Westdeutsche ImmobilienBank)",
-    "Aareal Bank Clearing Wiesbaden",
-    "Aareal Bank GF - Banking & Digital Solutions -",
-    "Aareal Bank ehem. Filiale Frankfurt",
-    "Aareal Bank ehem. Filiale Hamburg",
-    "Aareal Bank ehem. Filiale Hannover",
-    "Aareal Bank ehem. Filiale Leipzig",
-    "Aareal Bank ehem. Filiale Mainz",
-    "Aareal Bank ehem. Filiale M\374nchen",
-    "Aareal Bank ehem. Filiale Stuttgart",
-    "Abtsgm\374nder Bank -Raiffeisen-",
-    "Abtsgm\374nder Bank -Raiffeisen- (Gf P2)",
-    "Adyen, German Branch",
-    "AgrarBank",
-    "Agricultural Bank of China, Frankfurt Branch",
-    "Airbus Bank",
-    "Allg\344uer Volksbank Kempten-Sonthofen",
-    "Allg\344uer Volksbank Kempten-Sonthofen (Gf P2)",
-    "Allg\344uer Volksbank Kempten-Sonthofen Zw",
-    "Altbacher Bank Ndl d Volksbank Plochingen",
-    "Alxing-Brucker Genossenschaftsbank",
-    "Alxing-Brucker Genossenschaftsbank (Gf P2)",
-    "Arab Banking Corporation Zweigniederlassung Frankfurt",
-    "Attijariwafa bank Europa ZNdl. Frankfurt",
-    "Audi Bank Zndl d Volkswagen Bank",
-    "AutoEuropa Bank",
-    "BAG Bankaktiengesellschaft",
-    "BANCO BILBAO VIZCAYA ARGENTARIA; Niederlassung Deutschland",
-    "BANQUE CHAABI DU MAROC Agentur Frankfurt Ndl. Deutschland",
-    "BAWAG Niederlassung Deutschland",
-    "BBBank",
-    "BBBank (Gf P2)",
-    "BHF-BANK",
-    "BHW Bausparkasse",
-    "BMW Bank",
-    "BNP Paribas NL Deutschland",
-    "BNP Paribas NL Deutschland (Gf P2)",
-    "BNP Paribas NL Deutschland (Gf P3)",
-    "BNP Paribas Niederlassung Deutschland",
-    "BVB Volksbank Ndl d Frankfurter Volksbank",
-    "Baader Bank",
-    "Bad Waldseer Bank (Gf P2)",
-    "Bad Waldseer Bank -alt-",
-    "Baden-W\374rttemb.Bank/Landesbank Baden-W\374rttemb.",
-    "Baden-W\374rttembergische Bank",
-    "Baden-W\374rttembergische Bank/Landesbank Baden-W\374rttemberg",
-    "Banco Santander Filiale Frankfurt",
-    "Banco do Brasil",
-    "Bank 1 Saar",
-    "Bank 1 Saar (Gf P2)",
-    "Bank Julius B\344r Deutschland",
-    "Bank Melli Iran",
-    "Bank Pictet & Cie (Europe)",
-    "Bank Saderat Iran",
-    "Bank Sepah-Iran",
-    "Bank Vontobel Europe",
-    "Bank f\374r Kirche und Caritas",
-    "Bank f\374r Kirche und Caritas (Gf P2)",
-    "Bank f\374r Kirche und Diakonie - KD-Bank",
-    "Bank f\374r Kirche und Diakonie - KD-Bank (Gf GAA RB)",
-    "Bank f\374r Kirche und Diakonie - KD-Bank (Gf P2)",
-    "Bank f\374r Kirche und Diakonie - KD-Bank Gf Sonder-BLZ",
-    "Bank f\374r Schiffahrt (BFS) Fil d Ostfr VB Leer",
-    "Bank f\374r Tirol und Vorarlberg Deutschland",
-    "Bank im Bistum Essen",
-    "Bank im Bistum Essen (Gf P2)",
-    "Bank of America Europe, Frankfurt Branch",
-    "Bank of China",
-    "Bank of China Fil Hamburg",
-    "Bank of Communications Frankfurt branch",
-    "Bank11 f\374r Privatkunden und Handel, Neuss",
-    "Bank11direkt",
-    "Bankhaus Anton Hafner",
-    "Bankhaus Anton Hafner (Gf P3)",
-    "Bankhaus Anton Hafner (Gf PayCenter)",
-    "Bankhaus Bauer, Essen",
-    "Bankhaus C. L. Seeliger",
-    "Bankhaus E. Mayer",
-    "Bankhaus E. Mayer (GF P2)",
-    "Bankhaus Ellwanger & Geiger",
-    "Bankhaus Gebr. Martin",
-    "Bankhaus Gebr. Martin (Gf P2)",
-    "Bankhaus Gebr. Martin (Gf P3)",
-    "Bankhaus Herzogpark",
-    "Bankhaus Ludwig Sperrer",
-    "Bankhaus Max Flessa",
-    "Bankhaus Max Flessa (Gf P2)",
-    "Bankhaus Neelmeyer",
-    "Bankhaus Obotritia",
-    "Bankhaus RSA",
-    "Bankhaus RSA (Gf P2)",
-    "Bankhaus Rautenschlein",
-    "Bankhaus Reuschel & Co -alt-",
-    "Bankhaus Werhahn",
-    "Bankhaus Werhahn (Gf P2)",
-    "Banking Circle - German Branch",
-    "Bankverein Bebra (Gf P2)",
-    "Bankverein Bebra -alt-",
-    "Bankverein Werther Zw Ndl der VerbundVolksbank OWL",
-    "Barclays Bank Ireland Frankfurt Branch",
-    "Barclays Bank Ireland Hamburg Branch (Gf P2)",
-    "Bausparkasse Mainz",
-    "Bausparkasse Schw\344bisch Hall",
-    "Bayerische Landesbank",
-    "Bensberger Bank",
-    "Bensberger Bank (Gf P2)",
-    "Berkheimer Bank (Gf P2)",
-    "Berkheimer Bank -alt-",
-    "Berlin Hyp",
-    "Berliner Volksbank",
-    "Berliner Volksbank (Gf P2)",
-    "Bernhauser Bank",
-    "Bernhauser Bank (Gf P2)",
-    "Bezirkssparkasse Reichenau",
-    "BfW - Bank f\374r Wohnungswirtschaft",
-    "Bielefelder Volksbank (Gf P2)",
-    "Bielefelder Volksbank -alt-",
-    "Birsteiner Volksbank (Gf P2)",
-    "Birsteiner Volksbank -alt-",
-    "Bopfinger Bank Sechta-Ries",
-    "Bopfinger Bank Sechta-Ries (Gf P2)",
-    "Bordesholmer Sparkasse",
-    "Brandenburger Bank",
-    "Brandenburger Bank (Gf P2)",
-    "Bremische Volksbank Weser-W\374mme",
-    "Bremische Volksbank Weser-W\374mme (Gf P2)",
-    "Br\374hler Bank",
-    "Br\374hler Bank (Gf P2)",
-    "Budenheimer Volksbank",
-    "Budenheimer Volksbank (Gf P2)",
-    "Bundesbank",
-    "Bundesbank Dortmund",
-    "Bundesbank Zentrale",
-    "Bundesbank eh Bochum",
-    "Bundesbank eh Dortmund -alt-",
-    "Bundesbank eh D\374sseldorf",
-    "Bundesbank eh Essen",
-    "Bundesbank eh Hagen",
-    "C24 Bank",
-    "CACEIS Bank, Germany Branch",
-    "CAIXABANK Zweigniederlassung Deutschland",
-    "CB Bank",
-    "CVW-Privatbank",
-    "CVW-Privatbank (Gf P2)",
-    "Calenberger Kreditverein",
-    "China Construction Bank Ndl Frankfurt",
-    "Citibank Europe Germany Branch",
-    "Clearingkonto LRP-SI",
-    "Commerz Service-Center Intensive",
-    "Commerzbank",
-    "Commerzbank (CLB Hamburg)",
-    "Commerzbank (CLB London)",
-    "Commerzbank (CLB Moskau)",
-    "Commerzbank (CLB New York) FFM",
-    "Commerzbank (CLB Prag)",
-    "Commerzbank (CLB Singapore) Frankfurt",
-    "Commerzbank (CLB Z\374rich)",
-    "Commerzbank (IPC AMSTERDAM)",
-    "Commerzbank (IPC BRUSSEL)",
-    "Commerzbank (IPC MADRID)",
-    "Commerzbank (IPC MILANO)",
-    "Commerzbank (IPC PARIS)",
-    "Commerzbank (IPC VIENNA)",
-    "Commerzbank - GF comdirect",
-    "Commerzbank - GF onvista",
-    "Commerzbank Bamberg",
-    "Commerzbank CC",
-    "Commerzbank Center Dresdner Bank Frankfurt",
-    "Commerzbank Erlangen",
-    "Commerzbank Fil B\374derich",
-    "Commerzbank Fil Du-Walsum",
-    "Commerzbank Fil Marl-H\374ls",
-    "Commerzbank Fil Nettetal-Lobberich",
-    "Commerzbank Fil Opladen",
-    "Commerzbank Fil Osterath",
-    "Commerzbank Fil. Herten-Westerholt",
-    "Commerzbank Filiale Berlin 2",
-    "Commerzbank F\374rth Bayern",
-    "Commerzbank GF COC",
-    "Commerzbank GF RME",
-    "Commerzbank GF-B48",
-    "Commerzbank GF-D48",
-    "Commerzbank GF-F48",
-    "Commerzbank GF-H48",
-    "Commerzbank GF-K48",
-    "Commerzbank GF-M48",
-    "Commerzbank Gf 160",
-    "Commerzbank Gf 161",
-    "Commerzbank Gf 260",
-    "Commerzbank Gf 261",
-    "Commerzbank Gf 460",
-    "Commerzbank Gf 461",
-    "Commerzbank Gf 660",
-    "Commerzbank Gf 661",
-    "Commerzbank Gf 860",
-    "Commerzbank Gf 861",
-    "Commerzbank Gf BRS",
-    "Commerzbank Gf Comp. Center STS",
-    "Commerzbank Gf ZCM",
-    "Commerzbank Gf ZRK",
-    "Commerzbank Hof Saale",
-    "Commerzbank INT",
-    "Commerzbank Kempten Allg\344u",
-    "Commerzbank Langenberg",
-    "Commerzbank Memmingen",
-    "Commerzbank Passau",
-    "Commerzbank Regensburg",
-    "Commerzbank Rosenheim",
-    "Commerzbank Schweinfurt",
-    "Commerzbank Service - BZ",
-    "Commerzbank Service - BZ Frankfurt",
-    "Commerzbank Service-BZ",
-    "Commerzbank Sindelfingen",
-    "Commerzbank Straubing",
-    "Commerzbank T\374bingen",
-    "Commerzbank Verm\366gensverwaltung",
-    "Commerzbank Villingen u Schwenningen",
-    "Commerzbank Wolfsburg",
-    "Commerzbank W\374rzburg",
-    "Commerzbank Zw 117",
-    "Commerzbank Zw 425 - keine Auslandsbanken",
-    "Commerzbank Zw 80",
-    "Commerzbank vorm. Dresdner Bk Fil Villingen u Schwenningen",
-    "Commerzbank vorm. Dresdner Bk Salzgitter-Bad u -Lebenstedt",
-    "Commerzbank vormals Bremer Bank (Dresdner Bank)",
-    "Commerzbank vormals Bremer Bank (Dresdner Bank) ITGK",
-    "Commerzbank vormals Dresdner Bank",
-    "Commerzbank vormals Dresdner Bank Bs 80",
-    "Commerzbank vormals Dresdner Bank ESOP",
-    "Commerzbank vormals Dresdner Bank Fil B\374derich",
-    "Commerzbank vormals Dresdner Bank Fil Kohlscheid",
-    "Commerzbank vormals Dresdner Bank Fil Limesstadt",
-    "Commerzbank vormals Dresdner Bank Filiale Berlin I",
-    "Commerzbank vormals Dresdner Bank Filiale Berlin II",
-    "Commerzbank vormals Dresdner Bank Filiale Berlin III",
-    "Commerzbank vormals Dresdner Bank Finance and Controlling",
-    "Commerzbank vormals Dresdner Bank Gf AVB",
-    "Commerzbank vormals Dresdner Bank Gf DrKW",
-    "Commerzbank vormals Dresdner Bank Gf DrKWSL",
-    "Commerzbank vormals Dresdner Bank Gf PCC DCC-ITGK 1",
-    "Commerzbank vormals Dresdner Bank Gf PCC DCC-ITGK 2",
-    "Commerzbank vormals Dresdner Bank Gf PCC DCC-ITGK 3",
-    "Commerzbank vormals Dresdner Bank Gf PCC-ITGK 3",
-    "Commerzbank vormals Dresdner Bank Gf ZW 57",
-    "Commerzbank vormals Dresdner Bank Gf Zw 57",
-    "Commerzbank vormals Dresdner Bank IBLZ",
-    "Commerzbank vormals Dresdner Bank ITGK",
-    "Commerzbank vormals Dresdner Bank ITGK 2",
-    "Commerzbank vormals Dresdner Bank ITGK 3",
-    "Commerzbank vormals Dresdner Bank ITGK I",
-    "Commerzbank vormals Dresdner Bank ITGK II",
-    "Commerzbank vormals Dresdner Bank Private Banking Inland",
-    "Commerzbank vormals Dresdner Bank Ztv 22",
-    "Commerzbank vormals Dresdner Bank Zw 05",
-    "Commerzbank vormals Dresdner Bank Zw 15",
-    "Commerzbank vormals Dresdner Bank Zw 25",
-    "Commerzbank vormals Dresdner Bank Zw 35",
-    "Commerzbank vormals Dresdner Bank Zw 38",
-    "Commerzbank vormals Dresdner Bank Zw 41",
-    "Commerzbank vormals Dresdner Bank Zw 53",
-    "Commerzbank vormals Dresdner Bank Zw 55",
-    "Commerzbank vormals Dresdner Bank Zw 56",
-    "Commerzbank vormals Dresdner Bank Zw 61",
-    "Commerzbank vormals Dresdner Bank Zw 74",
-    "Commerzbank vormals Dresdner Bank Zw 95",
-    "Commerzbank vormals Dresdner Bank Zw 96",
-    "Commerzbank vormals Dresdner Bank Zw 97",
-    "Commerzbank vormals Dresdner Bank Zw 98",
-    "Commerzbank vormals Dresdner Bank Zw 99",
-    "Commerzbank vormals Dresdner Bank Zw A",
-    "Commerzbank vormals Dresdner Bank Zw B",
-    "Commerzbank vormals Dresdner Bank Zw M\374nsterstra\337e",
-    "Commerzbank vormals Dresdner Bank Zw W",
-    "Commerzbank vormals Dresdner Bank in Frankfurt MBP",
-    "Commerzbank vormals Dresdner Bank, PCC DC-ITGK 4",
-    "Commerzbank vormals Dresdner Bank, PCC DC-ITGK 5",
-    "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK  2",
-    "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 1",
-    "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 10",
-    "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 11",
-    "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 12",
-    "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 13",
-    "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 14",
-    "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 2",
-    "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 3",
-    "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 4",
-    "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 5",
-    "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 6",
-    "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 7",
-    "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 8",
-    "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 9",
-    "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK1",
-    "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK2",
-    "Commerzbank, CC SP",
-    "Commerzbank, Filiale Berlin 1",
-    "Commerzbank, Filiale Berlin 3",
-    "Commerzbank, Filiale D\374sseldorf 2",
-    "Commerzbank, Filiale Frankfurt 2",
-    "Commerzbank, Filiale Hamburg 2",
-    "Commerzbank, Filiale M\374nchen 2",
-    "Commerzbank, Filiale N\374rnberg 2",
-    "Commerzbank, Filiale Stuttgart 2",
-    "Commerzbank, GF Web-K CMTS",
-    "Commerzbank, GF Web-K CMTS2",
-    "Commerzbank, GF W\374stenrot BSPK",
-    "Commerzbank, Gf Web-K",
-    "Commerzbank, Gf Web-K CMTS3",
-    "Commerzbank, INT 1",
-    "Commerzbank, MBP",
-    "Commerzbank, TF MZ 1",
-    "Commerzbank, TF MZ 2",
-    "Commerzbank/Kreditcenter Badenia",
-    "Crailsheimer Volksbank (Gf P2)",
-    "Crailsheimer Volksbank -alt-",
-    "Credit Agricole CIB Deutschland",
-    "Credit Europe Bank Ndl. Deutschland",
-    "Credit- und Volksbank Wuppertal (Gf P2)",
-    "Credit- und Volksbank Wuppertal -alt-",
-    "CreditPlus Bank",
-    "Cronbank",
-    "Cronbank (Gf P2)",
-    "DHB Bank, Niederlassung Deutschland",
-    "DKM Darlehnskasse M\374nster",
-    "DKM Darlehnskasse M\374nster (Gf P2)",
-    "DNB Bank ASA - Filiale Deutschland",
-    "DONNER & REUSCHEL",
-    "DSL Bank Ndl der Deutsche Bank",
-    "DZ BANK",
-    "DZ BANK (Gf P2)",
-    "DZ BANK GF BMT",
-    "DZ BANK GF BSH",
-    "DZ BANK GF DEV",
-    "DZ BANK GF DZH",
-    "DZ BANK GF GRX",
-    "DZ BANK GF ODA",
-    "DZ BANK GF TSG",
-    "DZ BANK GF VRF",
-    "DZ BANK f\374r Bausparkasse Schw\344bisch Hall",
-    "DZ BANK, Deutsche Zentral-Genossenschaftsbank",
-    "DZ Bank",
-    "DZ HYP",
-    "DZ PRIVATBANK Ndl. Stuttgart",
-    "DZB BANK",
-    "DZB Bank (Gf P2)",
-    "Darmsheimer Bank (Gf P2)",
-    "Darmsheimer Bank -alt-",
-    "Debeka Bausparkasse",
-    "Deizisauer Bank Ndl der Volksbank Plochingen",
-    "DekaBank",
-    "DekaBank Frankfurt",
-    "DenizBank (Wien) Zw Frankfurt",
-    "Denkendorfer Bank Ndl d Volksbank Plochingen",
-    "Dettinger Bank",
-    "Dettinger Bank (Gf P2)",
-    "Deutsche Bank",
-    "Deutsche Bank Europe",
-    "Deutsche Bank Gf P2",
-    "Deutsche Bausparkasse Badenia",
-    "Deutsche Bausparkasse Badenia (ehem. DBS Bausparkasse)",
-    "Deutsche Kreditbank",
-    "Deutsche Kreditbank (Gf P2)",
-    "Deutsche Kreditbank Berlin",
-    "Deutsche Leasing Finance",
-    "Deutsche Pfandbriefbank",
-    "Deutsche Pfandbriefbank (Gf: Scalable Capital)",
-    "Deutsche WertpapierService Bank",
-    "Dithmarscher Volks- und Raiffeisenbank",
-    "Dithmarscher Volks- und Raiffeisenbank (Gf P2)",
-    "Donau-Iller Bank",
-    "Donau-Iller Bank (Gf P2)",
-    "Donner + Reuschel GF NL LUX",
-    "Dortmunder Volksbank",
-    "Dortmunder Volksbank (Gf P2)",
-    "EBANK Gf Cash",
-    "ETRIS Bank",
-    "Echterdinger Bank",
-    "Echterdinger Bank (Gf P2)",
-    "Eckernf\366rder Bank Volksbank-Raiffeisenbank",
-    "Eckernf\366rder Bank Volksbank-Raiffeisenbank (Gf P2)",
-    "Edekabank",
-    "Edekabank (Gf P2)",
-    "Emsl\344ndische Volksbank",
-    "Emsl\344ndische Volksbank (Gf P2)",
-    "Emsl\344ndische Volksbank Meppen (Gf P2)",
-    "Emsl\344ndische Volksbank Meppen -alt-",
-    "Enztalbank -alt-",
-    "Erfurter Bank",
-    "Erfurter Bank (Gf P2)",
-    "Erfurter Bank -alt-",
-    "Erligheimer Bank -alt-",
-    "Erzgebirgssparkasse",
-    "Erzgebirgssparkassee",
-    "EthikBank, Zndl der Volksbank Eisenberg",
-    "EthikBank, Zndl der Volksbank Eisenberg (Gf P2)",
-    "Eurocity Bank",
-    "Eurocity Bank (Gf P2)",
-    "Eurocity Bank Gf GAA",
-    "Europe ARAB Bank",
-    "Europ\344isch-Iranische Handelsbank",
-    "Evangelische Bank",
-    "Evangelische Bank (Gf GAA)",
-    "Evangelische Bank (Gf P2)",
-    "Evangelische Bank Filiale Berlin",
-    "Evangelische Bank Filiale Eisenach",
-    "Evangelische Bank Filiale Frankfurt",
-    "Evangelische Bank Filiale Hannover",
-    "Evangelische Bank Filiale Kiel",
-    "Evangelische Bank Filiale M\374nchen",
-    "Evangelische Bank Filiale N\374rnberg",
-    "Evangelische Bank Filiale Schwerin",
-    "Evangelische Bank Filiale Speyer",
-    "Evangelische Bank Filiale Stuttgart",
-    "Evenord-Bank",
-    "Evenord-Bank (Gf P2)",
-    "FIB Frankfurt International Bank",
-    "FIL Fondsbank",
-    "FNZ Bank",
-    "Fachsenfelder Bank",
-    "Federseebank (Gf P2)",
-    "Federseebank -alt-",
-    "Fellbacher Bank",
-    "Fellbacher Bank (Gf P2)",
-    "Financiere des Paiements Electroniques NL Deutschland",
-    "Finom Payments Zweigniederlassung Deutschland",
-    "First Commercial Bank, Frankfurt Branch",
-    "Fondsdepot Bank",
-    "Ford Bank",
-    "Ford Bank (GF EG)",
-    "Frankenberger Bank Raiffeisenbank",
-    "Frankenberger Bank Raiffeisenbank (Gf P2)",
-    "Frankenberger Bank Raiffeisenbank -alt-",
-    "Frankfurter Bankgesellschaft (Deutschland)",
-    "Frankfurter Sparkasse",
-    "Frankfurter Sparkasse GF 1822direkt",
-    "Frankfurter Sparkasse Sprendlingen",
-    "Frankfurter Volksbank Rhein-Main",
-    "Frankfurter Volksbank Rhein-Main (Gf P2)",
-    "Freisinger Bank Volksbank-Raiffeisenbank",
-    "Freisinger Bank Volksbank-Raiffeisenbank (Gf P2)",
-    "F\366rde Sparkasse",
-    "F\374rst Fugger Privatbank",
-    "F\374rstlich Castellsche Bank",
-    "F\374rstlich Castellsche Bank (Gf P2)",
-    "F\374rstlich Castellsche Bank Credit-Casse",
-    "GEFA BANK",
-    "GENO BANK ESSEN",
-    "GENO BANK ESSEN (Gf P2)",
-    "GENO BANK ESSEN Zw. Niederwenigern",
-    "GLS Gemeinschaftsbank",
-    "GLS Gemeinschaftsbank (GAA)",
-    "GLS Gemeinschaftsbank (Gf P2)",
-    "GRENKE BANK",
-    "Gabler Saliter Bankgesch\344ft",
-    "Gabler Saliter Bankgesch\344ft (GF P2)",
-    "Gabler Saliter Bankgesch\344ft (GF P3)",
-    "Gabler-Saliter Bankgesch\344ft",
-    "GarantiBank International",
-    "Genobank Rh\366n-Grabfeld",
-    "Genossenschaftsbank Meckenbeuren (Gf P2)",
-    "Genossenschaftsbank Meckenbeuren -alt-",
-    "Genossenschaftsbank M\374nchen",
-    "Genossenschaftsbank M\374nchen (Gf P2)",
-    "Genossenschaftsbank Unterallg\344u",
-    "Genossenschaftsbank Unterallg\344u (Gf P2)",
-    "Genossenschaftsbank Weil im Sch\366nbuch",
-    "Genossenschaftsbank Weil im Sch\366nbuch (Gf P2)",
-    "Genossenschaftsbank Wolfschlugen (Gf P2)",
-    "Genossenschaftsbank Wolfschlugen -alt-",
-    "German branch of Unifiedpost Payments",
-    "Gladbacher Bank von 1922",
-    "Gladbacher Bank von 1922 (Gf P2)",
-    "Goldman Sachs",
-    "Goyer & G\366ppel",
-    "Grafschafter Volksbank",
-    "Grafschafter Volksbank (Gf P2)",
-    "Greensill Bank",
-    "HSBC Continental Europe, Germany",
-    "Hagnauer Volksbank",
-    "Hagnauer Volksbank (Gf P2)",
-    "Hagnauer Volksbank Zw Immenstaad",
-    "Hamburg Commercial Bank, ehemals HSH Nordbank Hamburg",
-    "Hamburger Sparkasse",
-    "Hamburger Volksbank",
-    "Hamburger Volksbank (Gf GAA)",
-    "Hamburger Volksbank (Gf P2)",
-    "Hannoversche Volksbank",
-    "Hannoversche Volksbank (Gf P2)",
-    "Hannoversche Volksbank GS nur f\374r GAA",
-    "Hanseatic Bank",
-    "Harzer Volksbank",
-    "Harzer Volksbank (Gf P2)",
-    "Harzsparkasse",
-    "Hauck Aufh\344user Lampe Privatbank",
-    "Hausbank M\374nchen",
-    "Hausbank M\374nchen (Gf P2)",
-    "Heidelberger Volksbank",
-    "Heidelberger Volksbank (Gf P2)",
-    "Heidenheimer Volksbank",
-    "Heidenheimer Volksbank (Gf P2)",
-    "Heidenheimer Volksbank Zw Steinheim",
-    "Heinsberger Volksbank (Gf P2)",
-    "Heinsberger Volksbank -alt-",
-    "Helaba D\374sseldorf Gf Verrechnung FI-Dus",
-    "Helaba D\374sseldorf Gf Verrechnung FI-M\374nster",
-    "Herner Sparkasse",
-    "Hochdorfer Bank Ndl d Volksbank Plochingen",
-    "Hoerner-Bank",
-    "Hohenz Landesbank Kreissparkasse Sigmaringen",
-    "Holvi Payment Services Zweigniederlassung Deutschland",
-    "Hypo Vorarlberg Bank",
-    "Hyundai Capital Bank Europe",
-    "H\374mmlinger Volksbank",
-    "H\374mmlinger Volksbank (Gf P2)",
-    "H\374ttenberger Bank",
-    "H\374ttenberger Bank (Gf P2)",
-    "IBAN FIRST, Zweigniederlassung M\374nchen",
-    "IBM Deutschland Kreditbank",
-    "IC Cash Services",
-    "ICICI Bank UK, Germany Branch",
-    "IKB Deutsche Industriebank",
-    "IKB Privatkunden - IKB Deutsche Industriebank",
-    "ING Bank",
-    "ING-DiBa",
-    "INTESA SANPAOLO",
-    "Ihre Volksbank Neckar Odenwald Main Tauber",
-    "Ihre Volksbank Neckar Odenwald Main Tauber (Gf P2)",
-    "Ikano Bank",
-    "Industrial and Commercial Bank of China",
-    "Internationales Bankhaus Bodensee",
-    "Intesa Sanpaolo Frankfurt",
-    "Investitions- und Strukturbank RP",
-    "Investitionsbank Berlin",
-    "Investitionsbank Sachsen-Anhalt",
-    "Investitionsbank des Landes Brandenburg",
-    "Isbank",
-    "Isbank Berlin",
-    "Isbank Fil Berlin",
-    "Isbank Fil D\374sseldorf",
-    "Isbank Fil Gelsenkirchen",
-    "Isbank Fil K\366ln",
-    "Isbank Fil M\374nchen",
-    "Isbank Fil N\374rnberg",
-    "Isbank Fil Stuttgart",
-    "Isbank eh Filiale Mannheim",
-    "J&T BANKA, Zweigniederlassung Deutschland",
-    "J.P. Morgan",
-    "Joh. Berenberg, Gossler & Co",
-    "Jyske Bank Fil Hamburg",
-    "KBC Bank Ndl Deutschland",
-    "KEB Hana Bank (Deutschland)",
-    "KT Bank",
-    "Kaltenkirchener Bank (Gf P2)",
-    "Kaltenkirchener Bank -alt-",
-    "Kasseler Sparkasse",
-    "Kerner Volksbank (Gf P2)",
-    "Kerner Volksbank -alt-",
-    "KfW Ausbildungsf\366rderung Bonn",
-    "KfW Kreditanstalt f\374r Wiederaufbau",
-    "KfW Kreditanstalt f\374r Wiederaufbau Frankfurt",
-    "KfW Ndl Bonn",
-    "Kieler Volksbank",
-    "Kieler Volksbank (Gf GAA)",
-    "Kieler Volksbank (Gf P2)",
-    "Klarna Bank German Branch",
-    "Kommunalkredit Austria, Zweigstelle Deutschland",
-    "Korber Bank (Gf P2)",
-    "Korber Bank -alt-",
-    "Kreis- und Stadtsparkasse Dinkelsb\374hl -alt-",
-    "Kreis- und Stadtsparkasse Erding-Dorfen",
-    "Kreis- und Stadtsparkasse Kaufbeuren -alt-",
-    "Kreis- und Stadtsparkasse Speyer",
-    "Kreis- und Stadtsparkasse Wasserburg",
-    "Kreis-Sparkasse Northeim",
-    "Kreissparkasse Ahrweiler",
-    "Kreissparkasse Anhalt-Bitterfeld",
-    "Kreissparkasse Anhalt-Zerbst -alt-",
-    "Kreissparkasse Augsburg",
-    "Kreissparkasse Augsburg -alt-",
-    "Kreissparkasse Bautzen",
-    "Kreissparkasse Bersenbr\374ck",
-    "Kreissparkasse Biberach",
-    "Kreissparkasse Birkenfeld",
-    "Kreissparkasse Bitburg-Pr\374m",
-    "Kreissparkasse B\366blingen",
-    "Kreissparkasse B\366rde",
-    "Kreissparkasse Clausthal-Zellerfeld -alt-",
-    "Kreissparkasse Cochem-Zell -alt-",
-    "Kreissparkasse Diepholz",
-    "Kreissparkasse D\366beln",
-    "Kreissparkasse D\374sseldorf",
-    "Kreissparkasse Eichsfeld",
-    "Kreissparkasse Esslingen-N\374rtingen",
-    "Kreissparkasse Euskirchen",
-    "Kreissparkasse Fallingbostel in Walsrode",
-    "Kreissparkasse Freudenstadt",
-    "Kreissparkasse Garmisch-Partenkirchen -alt-",
-    "Kreissparkasse Gelnhausen",
-    "Kreissparkasse Gotha",
-    "Kreissparkasse Grafschaft Bentheim zu Nordhorn",
-    "Kreissparkasse Grafschaft Diepholz",
-    "Kreissparkasse Grafschaft Diepholz -alt-",
-    "Kreissparkasse Gro\337-Gerau",
-    "Kreissparkasse G\366ppingen",
-    "Kreissparkasse Halle -alt-",
-    "Kreissparkasse Halle-Wiedenbr\374ck",
-    "Kreissparkasse Heidenheim",
-    "Kreissparkasse Heilbronn",
-    "Kreissparkasse Heinsberg in Erkelenz",
-    "Kreissparkasse Herzogtum Lauenburg",
-    "Kreissparkasse Hildburghausen",
-    "Kreissparkasse H\366chstadt",
-    "Kreissparkasse Kelheim",
-    "Kreissparkasse Kusel",
-    "Kreissparkasse K\366ln",
-    "Kreissparkasse K\366then -alt-",
-    "Kreissparkasse Limburg",
-    "Kreissparkasse Ludwigsburg",
-    "Kreissparkasse Mayen",
-    "Kreissparkasse Melle",
-    "Kreissparkasse Merseburg-Querfurt -alt-",
-    "Kreissparkasse Miesbach-Tegernsee",
-    "Kreissparkasse M\344rkisch-Oderland",
-    "Kreissparkasse M\374nchen Starnberg Ebersberg",
-    "Kreissparkasse Nordhausen",
-    "Kreissparkasse Ostalb",
-    "Kreissparkasse Osterholz -alt-",
-    "Kreissparkasse Peine -alt-",
-    "Kreissparkasse Ravensburg",
-    "Kreissparkasse Reutlingen",
-    "Kreissparkasse Rhein-Hunsr\374ck",
-    "Kreissparkasse Rhein-Pfalz",
-    "Kreissparkasse Rottweil",
-    "Kreissparkasse Saale-Orla",
-    "Kreissparkasse Saale-Orla Gs",
-    "Kreissparkasse Saalfeld-Rudolstadt",
-    "Kreissparkasse Saalfeld-Rudolstadt Zw",
-    "Kreissparkasse Saarlouis",
-    "Kreissparkasse Saarpfalz",
-    "Kreissparkasse Schl\374chtern",
-    "Kreissparkasse Schongau -alt-",
-    "Kreissparkasse Schwalm-Eder",
-    "Kreissparkasse Siegburg -alt-",
-    "Kreissparkasse Soltau",
-    "Kreissparkasse St. Wendel",
-    "Kreissparkasse Stade",
-    "Kreissparkasse Steinfurt",
-    "Kreissparkasse Stendal",
-    "Kreissparkasse Torgau-Oschatz -alt-",
-    "Kreissparkasse Traunstein-Trostberg",
-    "Kreissparkasse Tuttlingen",
-    "Kreissparkasse T\374bingen",
-    "Kreissparkasse Verden",
-    "Kreissparkasse Vulkaneifel",
-    "Kreissparkasse Waiblingen",
-    "Kreissparkasse Weilburg",
-    "Kreissparkasse Wei\337enfels -alt-",
-    "Kreissparkasse Weserm\374nde-Hadeln -alt-",
-    "Kreissparkasse Westerwald -alt-",
-    "Kreissparkasse Wittmund",
-    "Kurhessische Landbank",
-    "Kurhessische Landbank (Gf P2)",
-    "Kyffh\344usersparkasse",
-    "K\366lner Bank (Gf P2)",
-    "K\366lner Bank -alt-",
-    "LBS Landesbausparkasse Nord West",
-    "LBS Landesbausparkasse NordOst",
-    "LBS-Norddeutsche Landesbausparkasse",
-    "LIGA Bank",
-    "LIGA Bank (Gf P2)",
-    "LKG Sachsen Zndl der Bank f\374r Kirche u. Diakonie - KD-Bank",
-    "Landbank Horlofftal",
-    "Landbank Horlofftal (Gf P2)",
-    "Landesbank Baden-W\374rttemberg",
-    "Landesbank Baden-W\374rttemberg/Baden-W\374rttembergische Bank",
-    "Landesbank Baden-W\374rttemberg/RLP Bank",
-    "Landesbank Baden-W\374rttemberg/Rheinland-Pfalz Bank",
-    "Landesbank Berlin - Berliner Sparkasse",
-    "Landesbank Hessen-Th\374r Girozentrale",
-    "Landesbank Hessen-Th\374r Girozentrale Erfurt",
-    "Landesbank Hessen-Th\374ringen Girozentrale NL. D\374sseldorf",
-    "Landesbank Saar",
-    "Landeskreditbank Baden-W\374rttemberg F\366rderbank",
-    "Landeskreditbank Baden-W\374rttemberg F\366rderbank -alt-",
-    "Landeskreditkasse Kassel",
-    "Landessparkasse zu Oldenburg",
-    "Landwirtschaftliche Rentenbank",
-    "Leipziger Volksbank",
-    "Leipziger Volksbank (Gf P2)",
-    "LfA F\366rderbank Bayern",
-    "Lloyds Bank",
-    "L\366chgauer Bank (Gf P2)",
-    "L\366chgauer Bank -alt-",
-    "L\366chgauer Bank Gs",
-    "M.M. Warburg & CO",
-    "M.M. Warburg & Co (vormals Bankhaus Carl F. Plump & CO)",
-    "M.M. Warburg & Co (vormals Bankhaus Hallbaum)",
-    "M.M. Warburg & Co (vormals Bankhaus L\366bbecke)",
-    "M.M. Warburg & Co (vormals Schw\344bische Bank)",
-    "MANGOPAY German Branch",
-    "MCE Bank",
-    "MERKUR PRIVATBANK",
-    "MERKUR PRIVATBANK(Gf P2)",
-    "MKB Mittelstandskreditbank",
-    "MKB Mittelstandskreditbank (Gf P2)",
-    "MLP Banking",
-    "MLP Banking Zw CS",
-    "MLP Banking Zw CS (Gf P2)",
-    "MMV Bank",
-    "MUFG Bank (Europe) Germany Branch",
-    "Marcard, Stein & Co Bankiers",
-    "Mendener Bank",
-    "Mendener Bank (Gf P2)",
-    "Mercedes-Benz Bank",
-    "Merck Finck A Quintet Private Bank",
-    "Metzler, B. - seel Sohn & Co",
-    "Middle East Bank, Munich Branch",
-    "Misr Bank-Europe",
-    "Mittelbrandenburgische Sparkasse in Potsdam",
-    "Mizuho Bank Europe, Frankfurt Branch",
-    "Morgan Stanley Bank",
-    "Murgtalbank Mitteltal - Obertal -alt-",
-    "M\344rkische Bank",
-    "M\344rkische Bank (Gf P2)",
-    "M\374nchener Hypothekenbank",
-    "M\374nchner Bank",
-    "M\374nchner Bank (Gf P2)",
-    "M\374nchner Bank, Zndl Raiffeisenbank Oberschlei\337heim",
-    "M\374nsterl\344ndische Bank Thie,Zndl. d.VR-Bank Westm\374. (Gf P3)",
-    "M\374nsterl\344ndische Bank Thie,Zndl. d.VR-Bank Westm\374.(Gf P2)",
-    "M\374nsterl\344ndische Bank Thie,Zndl. d.VR-Bank Westm\374nst.-alt-",
-    "M\374ritz-Sparkasse",
-    "N26 Bank",
-    "NATIXIS Pfandbriefbank",
-    "NATIXIS Zweigniederlassung Deutschland",
-    "NIBC Bank Zndl Frankfurt am Main",
-    "NORD/LB vormals Deutsche Hypothekenbank",
-    "NRW.BANK",
-    "Nassauische Sparkasse",
-    "National Bank of Pakistan Zndl Frankfurt",
-    "National-Bank Essen",
-    "National-Bank Essen (Gf P2)",
-    "National-Bank Essen (Gf P3)",
-    "Navy Federal Credit Union - Overseas Military Bank",
-    "Niederrheinische Sparkasse RheinLippe",
-    "Noelse Pay",
-    "Nord-Ostsee Sparkasse",
-    "Norddeutsche Landesbank - Girozentrale -",
-    "Norddeutsche Landesbank Girozentrale",
-    "Norderstedter Bank (Gf P2)",
-    "Norderstedter Bank -alt-",
-    "Nordth\374ringer Volksbank (Gf P2)",
-    "Nordth\374ringer Volksbank -alt-",
-    "Nufringer Bank -Raiffeisen- (Gf P2)",
-    "Nufringer Bank -Raiffeisen- -alt-",
-    "ODDO BHF",
-    "OLINDA Zweigniederlassung Deutschland",
-    "OPEN BANK, Zweigniederlassung Deutschand",
-    "OWH",
-    "Oberbank Ndl Deutschland",
-    "Offenbacher Volksbank -alt-",
-    "Oldenburger Volksbank",
-    "Oldenburger Volksbank (Gf P2)",
-    "Oldenburgische Landesbank",
-    "Oldenburgische Landesbank (vormals W. Fortmann & S\366hne)",
-    "Oldenburgische Landesbank AG",
-    "Oldenburgische Landesbank AG Delmenhorst",
-    "Oldenburgische Landesbank AG Syke",
-    "Oldenburgische Landesbank Gs Jaderberg",
-    "Onstmettinger Bank",
-    "Onstmettinger Bank (Gf P2)",
-    "Ostfriesische Volksbank Leer",
-    "Ostfriesische Volksbank Leer (Gf P2)",
-    "Ostseesparkasse Rostock",
-    "Osts\344chsische Sparkasse Dresden",
-    "Otto M. Schr\366der Bank",
-    "Oyak Anker Bank",
-    "PAYONE",
-    "PKO Bank Polski Niederlassung Deutschland",
-    "PSD Bank",
-    "PSD Bank (Gf P2)",
-    "PSD Bank Berlin-Brandenburg",
-    "PSD Bank Berlin-Brandenburg (Gf P2)",
-    "PSD Bank Braunschweig",
-    "PSD Bank Dortmund -alt-",
-    "PSD Bank Hessen-Th\374ringen",
-    "PSD Bank Hessen-Th\374ringen (Gf P2)",
-    "PSD Bank Hessen-Th\374ringen Beratungscenter Darmstadt",
-    "PSD Bank Hessen-Th\374ringen Beratungscenter Erfurt",
-    "PSD Bank Karlsruhe-Neustadt",
-    "PSD Bank Karlsruhe-Neustadt (Gf P2)",
-    "PSD Bank Kiel (Gf P2)",
-    "PSD Bank Kiel -alt-",
-    "PSD Bank Koblenz",
-    "PSD Bank Koblenz (Gf P2)",
-    "PSD Bank M\374nchen",
-    "PSD Bank M\374nchen (Gf P2)",
-    "PSD Bank Nord",
-    "PSD Bank Nord (Gf P2)",
-    "PSD Bank Rhein-Ruhr",
-    "PSD Bank Rhein-Ruhr (Gf P2)",
-    "PSD Bank RheinNeckarSaar",
-    "PSD Bank RheinNeckarSaar (Gf P2)",
-    "PSD Bank Trier Ndl der PSD Bank West",
-    "PSD Bank West",
-    "PSD Bank West (Gf P2)",
-    "Pax-Bank",
-    "Pax-Bank (Gf P2)",
-    "Pax-Bank GF GAA",
-    "Pax-Bank Gf MHD",
-    "PayCenter",
-    "Piraeus Bank Frankfurt Branch",
-    "Postbank Ndl der Deutsche Bank",
-    "Postbank/DSL Ndl der Deutsche Bank",
-    "ProCredit Bank, Frankfurt am Main",
-    "Quirin Privatbank",
-    "RCI Banque Direkt",
-    "RCI Banque Niederlassung Deutschland",
-    "RSB Retail+Service Bank",
-    "RV Bank Rhein-Haardt (Gf P2)",
-    "RV Bank Rhein-Haardt -alt-",
-    "Rabobank International Frankfurt Branch",
-    "Raiffbk Elisabethfehn Ndl d Raiffbk Scharrel",
-    "Raiffbk Neumarkt-St. Veit - Niederbergkirchen (Gf P2)",
-    "Raiffbk Neumarkt-St. Veit - Niederbergkirchen -alt-",
-    "Raiffbk Teck Gs Gutenbg, Schopfloch, Brucken",
-    "Raiffeisen - meine Bank",
-    "Raiffeisen - meine Bank (Gf P2)",
-    "Raiffeisen Spar+Kreditbank Lauf a d Pegnitz",
-    "Raiffeisen Spar+Kreditbank Lauf a d Pegnitz (Gf P2)",
-    "Raiffeisen Spar+Kreditbank Zw Neunkirchen",
-    "Raiffeisen Spar+Kreditbank Zw Ottensoos",
-    "Raiffeisen Spar+Kreditbank Zw R\366thenbach",
-    "Raiffeisen Spar+Kreditbank Zw R\374ckersdorf",
-    "Raiffeisen Spar+Kreditbank Zw Schnaittach",
-    "Raiffeisen Volksbank",
-    "Raiffeisen Volksbank (Gf P2)",
-    "Raiffeisen- u Volksbank Dahn (Gf P2)",
-    "Raiffeisen- u Volksbank Dahn -alt-",
-    "Raiffeisen- und Volksbank Nordhorn -alt-",
-    "Raiffeisen-Bank Eschweiler",
-    "Raiffeisen-Bank Eschweiler (Gf P2)",
-    "Raiffeisen-Volksbank",
-    "Raiffeisen-Volksbank (Gf P2)",
-    "Raiffeisen-Volksbank -alt-",
-    "Raiffeisen-Volksbank Aschaffenburg",
-    "Raiffeisen-Volksbank Aschaffenburg (Gf P2)",
-    "Raiffeisen-Volksbank Aschaffenburg -alt-",
-    "Raiffeisen-Volksbank Bad Staffelstein",
-    "Raiffeisen-Volksbank Bad Staffelstein (Gf P2)",
-    "Raiffeisen-Volksbank Dillingen (Gf P2)",
-    "Raiffeisen-Volksbank Dillingen -alt-",
-    "Raiffeisen-Volksbank Donauw\366rth",
-    "Raiffeisen-Volksbank Donauw\366rth (Gf P2)",
-    "Raiffeisen-Volksbank Ebersberg",
-    "Raiffeisen-Volksbank Ebersberg (Gf P2)",
-    "Raiffeisen-Volksbank Fresena",
-    "Raiffeisen-Volksbank Fresena (Gf P2)",
-    "Raiffeisen-Volksbank F\374rth (Gf P2)",
-    "Raiffeisen-Volksbank F\374rth -alt-",
-    "Raiffeisen-Volksbank Ha\337berge",
-    "Raiffeisen-Volksbank Ha\337berge (Gf P2)",
-    "Raiffeisen-Volksbank Hermsdorfer Kreuz",
-    "Raiffeisen-Volksbank Hermsdorfer Kreuz (Gf P2)",
-    "Raiffeisen-Volksbank Hermsdorfer Kreuz Zw",
-    "Raiffeisen-Volksbank Miltenberg (Gf P2)",
-    "Raiffeisen-Volksbank Miltenberg -alt-",
-    "Raiffeisen-Volksbank Neustadt",
-    "Raiffeisen-Volksbank Neustadt (Gf P2)",
-    "Raiffeisen-Volksbank Ries",
-    "Raiffeisen-Volksbank Ries (Gf P2)",
-    "Raiffeisen-Volksbank Saale-Orla",
-    "Raiffeisen-Volksbank Saale-Orla (Gf P2)",
-    "Raiffeisen-Volksbank Saale-Orla -alt-",
-    "Raiffeisen-Volksbank T\374\337ling-Unterneukirchen",
-    "Raiffeisen-Volksbank Varel-Nordenham",
-    "Raiffeisen-Volksbank Varel-Nordenham (Gf P2)",
-    "Raiffeisen-Volksbank Wemding",
-    "Raiffeisen-Volksbank Wemding (Gf P2)",
-    "Raiffeisenbank",
-    "Raiffeisenbank (Gf P2)",
-    "Raiffeisenbank -alt-",
-    "Raiffeisenbank Adelzhausen-Sielenbach (Gf P2)",
-    "Raiffeisenbank Adelzhausen-Sielenbach -alt-",
-    "Raiffeisenbank Aichhalden-Hardt-Sulgen",
-    "Raiffeisenbank Aichhalden-Hardt-Sulgen (Gf P2)",
-    "Raiffeisenbank Aidlingen",
-    "Raiffeisenbank Aidlingen (Gf P2)",
-    "Raiffeisenbank Aiglsbach (Gf P2)",
-    "Raiffeisenbank Aiglsbach -alt-",
-    "Raiffeisenbank Aitrang-Ruderatshofen",
-    "Raiffeisenbank Aitrang-Ruderatshofen (Gf P2)",
-    "Raiffeisenbank Aldenhoven",
-    "Raiffeisenbank Aldenhoven (Gf P2)",
-    "Raiffeisenbank Aldenhoven Zw",
-    "Raiffeisenbank Altdorf-Feucht (Gf P2)",
-    "Raiffeisenbank Altdorf-Feucht -alt-",
-    "Raiffeisenbank Alteglofsheim-Hagelstadt",
-    "Raiffeisenbank Alteglofsheim-Hagelstadt (Gf P2)",
-    "Raiffeisenbank Altm\374hl-Jura",
-    "Raiffeisenbank Altm\374hl-Jura (Gf P2)",
-    "Raiffeisenbank Altschweier",
-    "Raiffeisenbank Altschweier (Gf P2)",
-    "Raiffeisenbank Aresing-Gerolsbach",
-    "Raiffeisenbank Aresing-Gerolsbach (GF P2)",
-    "Raiffeisenbank Aresing-H\366rzhausen-Schiltberg (Gf P2)",
-    "Raiffeisenbank Aresing-H\366rzhausen-Schiltberg -alt-",
-    "Raiffeisenbank Arnstorf",
-    "Raiffeisenbank Arnstorf (Gf P2)",
-    "Raiffeisenbank Asbach-Sorga (Gf P2)",
-    "Raiffeisenbank Asbach-Sorga -alt-",
-    "Raiffeisenbank Aschau-Samerberg",
-    "Raiffeisenbank Aschau-Samerberg (Gf P2)",
-    "Raiffeisenbank Aschberg",
-    "Raiffeisenbank Aschberg (Gf P2)",
-    "Raiffeisenbank Aschberg -alt-",
-    "Raiffeisenbank Auerbach-Freihung",
-    "Raiffeisenbank Auerbach-Freihung (Gf P2)",
-    "Raiffeisenbank Augsburger Land West",
-    "Raiffeisenbank Augsburger Land West (Gf P2)",
-    "Raiffeisenbank Aulendorf (Gf P2)",
-    "Raiffeisenbank Aulendorf -alt-",
-    "Raiffeisenbank Bachgau (Gf P2)",
-    "Raiffeisenbank Bachgau -alt-",
-    "Raiffeisenbank Bad G\366gging (Gf P2)",
-    "Raiffeisenbank Bad G\366gging -alt-",
-    "Raiffeisenbank Bad Homburg Ndl d FrankfurterVB",
-    "Raiffeisenbank Bad K\366tzting",
-    "Raiffeisenbank Bad K\366tzting (Gf P2)",
-    "Raiffeisenbank Bad Saulgau",
-    "Raiffeisenbank Bad Saulgau (Gf P2)",
-    "Raiffeisenbank Bad Schussenried-Aulendorf",
-    "Raiffeisenbank Bad Schussenried-Aulendorf (Gf P2)",
-    "Raiffeisenbank Bad Windsheim",
-    "Raiffeisenbank Bad Windsheim (Gf P2)",
-    "Raiffeisenbank Baiertal",
-    "Raiffeisenbank Baiertal (Gf P2)",
-    "Raiffeisenbank Baisweil-Eggenthal-Friesenried",
-    "Raiffeisenbank Baisweil-Eggenthal-Friesenried (Gf P2)",
-    "Raiffeisenbank Bauschlott (Gf P2)",
-    "Raiffeisenbank Bauschlott -alt-",
-    "Raiffeisenbank Beilngries (Gf P2)",
-    "Raiffeisenbank Beilngries -alt-",
-    "Raiffeisenbank Berg-Bad Steben (Gf P2)",
-    "Raiffeisenbank Berg-Bad Steben -alt-",
-    "Raiffeisenbank Beuerberg-Eurasburg",
-    "Raiffeisenbank Beuerberg-Eurasburg (Gf P2)",
-    "Raiffeisenbank Biberach",
-    "Raiffeisenbank Biberach (Gf P2)",
-    "Raiffeisenbank Biberach -alt-",
-    "Raiffeisenbank Bidingen",
-    "Raiffeisenbank Bidingen (Gf P2)",
-    "Raiffeisenbank Biebergrund-Petersberg",
-    "Raiffeisenbank Biebergrund-Petersberg (Gf P2)",
-    "Raiffeisenbank Biebergrund-Petersberg Zw",
-    "Raiffeisenbank Bissingen -alt-",
-    "Raiffeisenbank Bobingen",
-    "Raiffeisenbank Bobingen (Gf P2)",
-    "Raiffeisenbank Borken Nordhessen",
-    "Raiffeisenbank Borken Nordhessen (Gf P2)",
-    "Raiffeisenbank Borken Nordhessen -alt-",
-    "Raiffeisenbank Bretzfeld-Neuenstein -alt-",
-    "Raiffeisenbank Bruchk\366bel -alt-",
-    "Raiffeisenbank Bruck (Gf P2)",
-    "Raiffeisenbank Bruck -alt-",
-    "Raiffeisenbank Buch-Eching",
-    "Raiffeisenbank Buch-Eching (Gf P2)",
-    "Raiffeisenbank Burgebrach-Stegaurach",
-    "Raiffeisenbank Burgebrach-Stegaurach (Gf P2)",
-    "Raiffeisenbank Burghaun (Gf P2)",
-    "Raiffeisenbank Burghaun -alt-",
-    "Raiffeisenbank Butjadingen-Abbehausen",
-    "Raiffeisenbank Butjadingen-Abbehausen (Gf P2)",
-    "Raiffeisenbank B\366llingertal",
-    "Raiffeisenbank B\366llingertal (Gf P2)",
-    "Raiffeisenbank B\374chen",
-    "Raiffeisenbank B\374hlertal",
-    "Raiffeisenbank B\374hlertal (Gf P2)",
-    "Raiffeisenbank B\374hlertal B\374hlerzell",
-    "Raiffeisenbank B\374tthard-Gauk\366nigshofen",
-    "Raiffeisenbank B\374tthard-Gauk\366nigshofen (Gf P2)",
-    "Raiffeisenbank Chamer Land",
-    "Raiffeisenbank Chamer Land (Gf P2)",
-    "Raiffeisenbank Chiemgau-Nord - Obing",
-    "Raiffeisenbank Chiemgau-Nord - Obing (Gf P2)",
-    "Raiffeisenbank Deggendorf-Plattling-Sonnenwald",
-    "Raiffeisenbank Deggendorf-Plattling-Sonnenwald (Gf P2)",
-    "Raiffeisenbank Dellmensingen (Gf P2)",
-    "Raiffeisenbank Dellmensingen -alt-",
-    "Raiffeisenbank Dellmensingen Zw Stetten",
-    "Raiffeisenbank Denzlingen-Sexau",
-    "Raiffeisenbank Denzlingen-Sexau (Gf P2)",
-    "Raiffeisenbank Dietenhofen -alt-",
-    "Raiffeisenbank Dietersheim und Umgebung",
-    "Raiffeisenbank Dietersheim und Umgebung (Gf P2)",
-    "Raiffeisenbank Donau Heuberg",
-    "Raiffeisenbank Donau-Heuberg",
-    "Raiffeisenbank Donau-Heuberg (Gf P2)",
-    "Raiffeisenbank Donau-Iller",
-    "Raiffeisenbank Donau-Iller (Gf P2)",
-    "Raiffeisenbank Donau-Iller -alt-",
-    "Raiffeisenbank Donaumooser Land (Gf P2)",
-    "Raiffeisenbank Donaumooser Land -alt-",
-    "Raiffeisenbank Donnersberg (Gf P2)",
-    "Raiffeisenbank Donnersberg -alt-",
-    "Raiffeisenbank DreiFranken",
-    "Raiffeisenbank DreiFranken (Gf P2)",
-    "Raiffeisenbank Ebrachgrund",
-    "Raiffeisenbank Ebrachgrund (Gf P2)",
-    "Raiffeisenbank Ebrachgrund -alt-",
-    "Raiffeisenbank Ehekirchen-Oberhausen",
-    "Raiffeisenbank Ehekirchen-Oberhausen (Gf P2)",
-    "Raiffeisenbank Eichenb\374hl und Umgebung",
-    "Raiffeisenbank Eichenb\374hl und Umgebung (Gf P2)",
-    "Raiffeisenbank Eifel",
-    "Raiffeisenbank Eifel (Gf P2)",
-    "Raiffeisenbank Eifel Gs Roetgen",
-    "Raiffeisenbank Elbmarsch",
-    "Raiffeisenbank Elbmarsch (Gf P2)",
-    "Raiffeisenbank Elbmarsch Heist",
-    "Raiffeisenbank Elsavatal",
-    "Raiffeisenbank Elsavatal (Gf P2)",
-    "Raiffeisenbank Elztal",
-    "Raiffeisenbank Elztal (Gf P2)",
-    "Raiffeisenbank Ems-Vechte",
-    "Raiffeisenbank Ems-Vechte (Gf P2)",
-    "Raiffeisenbank Erding",
-    "Raiffeisenbank Erding (Gf P2)",
-    "Raiffeisenbank Erding -alt-",
-    "Raiffeisenbank Erding Zw",
-    "Raiffeisenbank Erkelenz",
-    "Raiffeisenbank Erkelenz (Gf P2)",
-    "Raiffeisenbank Erkelenz -alt-",
-    "Raiffeisenbank Erlenmoos (Gf P2)",
-    "Raiffeisenbank Erlenmoos -alt-",
-    "Raiffeisenbank Ersingen",
-    "Raiffeisenbank Ersingen (Gf P2)",
-    "Raiffeisenbank Eschlkam-Lam-Lohberg-Neukirchen (Gf P2)",
-    "Raiffeisenbank Eschlkam-Lam-Lohberg-Neukirchen b Hl Blut",
-    "Raiffeisenbank Essenbach",
-    "Raiffeisenbank Essenbach (Gf P2)",
-    "Raiffeisenbank Essenbach -alt-",
-    "Raiffeisenbank Estenfeld-Bergtheim",
-    "Raiffeisenbank Estenfeld-Bergtheim (Gf P2)",
-    "Raiffeisenbank Estenfeld-Bergtheim -alt-",
-    "Raiffeisenbank Falkenstein-W\366rth",
-    "Raiffeisenbank Falkenstein-W\366rth (Gf P2)",
-    "Raiffeisenbank Falkenstein-W\366rth Zw S\374ssenbach",
-    "Raiffeisenbank Fischenich-Kendenich (Gf P2)",
-    "Raiffeisenbank Fischenich-Kendenich -alt-",
-    "Raiffeisenbank Flachsmeer",
-    "Raiffeisenbank Flachsmeer (Gf P2)",
-    "Raiffeisenbank Flo\337",
-    "Raiffeisenbank Flo\337 (Gf P2)",
-    "Raiffeisenbank Frankenhardt-Stimpfach",
-    "Raiffeisenbank Frankenhardt-Stimpfach (Gf P2)",
-    "Raiffeisenbank Frankenwinheim und Umgebung (Gf P2)",
-    "Raiffeisenbank Frankenwinheim und Umgebung -alt-",
-    "Raiffeisenbank Freinsheim (Gf P2)",
-    "Raiffeisenbank Freinsheim -alt-",
-    "Raiffeisenbank Friedelsheim-R\366dersheim (Gf P2)",
-    "Raiffeisenbank Friedelsheim-R\366dersheim -alt-",
-    "Raiffeisenbank Fr\344nkische Schweiz",
-    "Raiffeisenbank Fr\344nkische Schweiz (Gf P2)",
-    "Raiffeisenbank Fr\344nkisches Weinland (Gf P2)",
-    "Raiffeisenbank Fr\344nkisches Weinland -alt-",
-    "Raiffeisenbank Fuchstal-Denklingen (Gf P2)",
-    "Raiffeisenbank Fuchstal-Denklingen -alt-",
-    "Raiffeisenbank Gammesfeld",
-    "Raiffeisenbank Gammesfeld (Gf P2)",
-    "Raiffeisenbank Garrel (Gf P2)",
-    "Raiffeisenbank Garrel -alt-",
-    "Raiffeisenbank Geilenkirchen Zw",
-    "Raiffeisenbank Geilenkirchen Zw Uetterath",
-    "Raiffeisenbank Geiselh\366ring-Pfaffenberg",
-    "Raiffeisenbank Geiselh\366ring-Pfaffenberg (Gf P2)",
-    "Raiffeisenbank Geislingen-Rosenfeld",
-    "Raiffeisenbank Geislingen-Rosenfeld (Gf P2)",
-    "Raiffeisenbank Gilching",
-    "Raiffeisenbank Gilching (Gf P2)",
-    "Raiffeisenbank Gmund am Tegernsee",
-    "Raiffeisenbank Gmund am Tegernsee (Gf P2)",
-    "Raiffeisenbank Goldener Steig - Dreisessel",
-    "Raiffeisenbank Goldener Steig - Dreisessel (Gf P2)",
-    "Raiffeisenbank Gotha (Gf P2)",
-    "Raiffeisenbank Gotha -alt-",
-    "Raiffeisenbank Grafenw\366hr-Kirchenthumbach (Gf P2)",
-    "Raiffeisenbank Grafenw\366hr-Kirchenthumbach -alt-",
-    "Raiffeisenbank Grafschaft-Wachtberg",
-    "Raiffeisenbank Grafschaft-Wachtberg (Gf P2)",
-    "Raiffeisenbank Grevenbroich (Gf P2)",
-    "Raiffeisenbank Grevenbroich -alt-",
-    "Raiffeisenbank Griesst\344tt-Halfing",
-    "Raiffeisenbank Griesst\344tt-Halfing (Gf P2)",
-    "Raiffeisenbank Grimma",
-    "Raiffeisenbank Grimma (Gf P2)",
-    "Raiffeisenbank Gro\337-Rohrheim",
-    "Raiffeisenbank Gro\337-Rohrheim (Gf P2)",
-    "Raiffeisenbank Gro\337ostheim-Obernburg (Gf P2)",
-    "Raiffeisenbank Gro\337ostheim-Obernburg -alt-",
-    "Raiffeisenbank Gruibingen",
-    "Raiffeisenbank Gruibingen (Gf P2)",
-    "Raiffeisenbank Gymnich",
-    "Raiffeisenbank Gymnich (Gf P2)",
-    "Raiffeisenbank Haag-Gars-Maitenbeth",
-    "Raiffeisenbank Haag-Gars-Maitenbeth (Gf P2)",
-    "Raiffeisenbank Haibach-Obernau",
-    "Raiffeisenbank Haibach-Obernau (Gf P2)",
-    "Raiffeisenbank Hallertau",
-    "Raiffeisenbank Hallertau (Gf P2)",
-    "Raiffeisenbank Hardt-Bruhrain",
-    "Raiffeisenbank Hardt-Bruhrain (Gf P2)",
-    "Raiffeisenbank Haunetal (Gf P2)",
-    "Raiffeisenbank Haunetal -alt-",
-    "Raiffeisenbank Haunetal Zw",
-    "Raiffeisenbank Heide (Gf P2)",
-    "Raiffeisenbank Heide -alt-",
-    "Raiffeisenbank Heidenheimer Alb (Gf P2)",
-    "Raiffeisenbank Heidenheimer Alb -alt-",
-    "Raiffeisenbank Heilsbronn-Windsbach",
-    "Raiffeisenbank Heilsbronn-Windsbach (Gf P2)",
-    "Raiffeisenbank Heilsbronn-Windsbach -alt-",
-    "Raiffeisenbank Hengersberg-Sch\366llnach",
-    "Raiffeisenbank Hengersberg-Sch\366llnach (Gf P2)",
-    "Raiffeisenbank Heroldsbach -alt-",
-    "Raiffeisenbank HessenNord",
-    "Raiffeisenbank HessenNord (Gf P2)",
-    "Raiffeisenbank Hiltenfingen zgl f Ndl Gennach",
-    "Raiffeisenbank Hirschau",
-    "Raiffeisenbank Hirschau (Gf P2)",
-    "Raiffeisenbank Hochfranken West",
-    "Raiffeisenbank Hochfranken West (Gf P2)",
-    "Raiffeisenbank Hofkirchen-Bayerbach",
-    "Raiffeisenbank Hofkirchen-Bayerbach (Gf P2)",
-    "Raiffeisenbank Hohenau-Mauth -alt-",
-    "Raiffeisenbank Hohenloher Land",
-    "Raiffeisenbank Hohenloher Land (Gf P2)",
-    "Raiffeisenbank Holzkirchen-Otterfing",
-    "Raiffeisenbank Holzkirchen-Otterfing (Gf P2)",
-    "Raiffeisenbank Horb (Gf P2)",
-    "Raiffeisenbank Horb -alt-",
-    "Raiffeisenbank H\344rten (Gf P2)",
-    "Raiffeisenbank H\344rten -alt-",
-    "Raiffeisenbank H\366chberg",
-    "Raiffeisenbank H\366chberg (Gf P2)",
-    "Raiffeisenbank H\366henkirchen und Umgebung (Gf P2)",
-    "Raiffeisenbank H\366henkirchen und Umgebung -alt-",
-    "Raiffeisenbank H\374ckeswagen Zndl d VB Oberberg",
-    "Raiffeisenbank Ichenhausen",
-    "Raiffeisenbank Illertal (Gf P2)",
-    "Raiffeisenbank Illertal -alt-",
-    "Raiffeisenbank Ingersheim (Gf P2)",
-    "Raiffeisenbank Ingersheim -alt-",
-    "Raiffeisenbank Irrel (Gf P2)",
-    "Raiffeisenbank Irrel -alt-",
-    "Raiffeisenbank Irrel Zw",
-    "Raiffeisenbank Isar-Loisachtal",
-    "Raiffeisenbank Isar-Loisachtal (Gf P2)",
-    "Raiffeisenbank Jettingen-Scheppach (Gf P2)",
-    "Raiffeisenbank Jettingen-Scheppach -alt-",
-    "Raiffeisenbank Junkersdorf (Gf P2)",
-    "Raiffeisenbank Junkersdorf -alt-",
-    "Raiffeisenbank Kaarst",
-    "Raiffeisenbank Kaarst (Gf P2)",
-    "Raiffeisenbank Kaiserstuhl",
-    "Raiffeisenbank Kaiserstuhl (Gf P2)",
-    "Raiffeisenbank Kaiserstuhl Vogtsburg Zw",
-    "Raiffeisenbank Kalbe-Bismark",
-    "Raiffeisenbank Kalbe-Bismark (Gf P2)",
-    "Raiffeisenbank Kalbe-Bismark Kalbe",
-    "Raiffeisenbank Kastellaun",
-    "Raiffeisenbank Kastellaun (Gf P2)",
-    "Raiffeisenbank Kastellaun Zw",
-    "Raiffeisenbank Kempten -alt-",
-    "Raiffeisenbank Kieselbronn",
-    "Raiffeisenbank Kieselbronn (Gf P2)",
-    "Raiffeisenbank Kirchberg v. Wald (Gf P2)",
-    "Raiffeisenbank Kirchberg v. Wald -alt-",
-    "Raiffeisenbank Kirchheim-Walheim (Gf P2)",
-    "Raiffeisenbank Kirchheim-Walheim -alt-",
-    "Raiffeisenbank Kirchweihtal",
-    "Raiffeisenbank Kirchweihtal (Gf P2)",
-    "Raiffeisenbank Kirtorf",
-    "Raiffeisenbank Kirtorf (Gf P2)",
-    "Raiffeisenbank Kitzinger Land",
-    "Raiffeisenbank Kitzinger Land (Gf P2)",
-    "Raiffeisenbank Kitzinger Land -alt-",
-    "Raiffeisenbank Knoblauchsland N\374rnberg-Buch (Gf P2)",
-    "Raiffeisenbank Knoblauchsland N\374rnberg-Buch -alt-",
-    "Raiffeisenbank Knoblauchsland-Bibertgrund",
-    "Raiffeisenbank Knoblauchsland-Bibertgrund (Gf P2)",
-    "Raiffeisenbank Kraichgau (Gf P2)",
-    "Raiffeisenbank Kraichgau -alt-",
-    "Raiffeisenbank Kreis Kelheim",
-    "Raiffeisenbank Kreis Kelheim (Gf P2)",
-    "Raiffeisenbank Krumbach/Schwaben (Gf P2)",
-    "Raiffeisenbank Krumbach/Schwaben -alt-",
-    "Raiffeisenbank K\374ps-Mitwitz-Stockheim",
-    "Raiffeisenbank K\374ps-Mitwitz-Stockheim (Gf P2)",
-    "Raiffeisenbank Landshuter Land",
-    "Raiffeisenbank Landshuter Land (Gf P2)",
-    "Raiffeisenbank Langenschwarz (Gf P2)",
-    "Raiffeisenbank Langenschwarz -alt-",
-    "Raiffeisenbank Lauenburg",
-    "Raiffeisenbank Lech-Ammersee (Gf P2)",
-    "Raiffeisenbank Lech-Ammersee -alt-",
-    "Raiffeisenbank Lechrain",
-    "Raiffeisenbank Lechrain (Gf P2)",
-    "Raiffeisenbank Leezen",
-    "Raiffeisenbank Leezen (Gf P2)",
-    "Raiffeisenbank Lorup",
-    "Raiffeisenbank Lorup (Gf P2)",
-    "Raiffeisenbank Lutzerather H\366he (Gf P2)",
-    "Raiffeisenbank Lutzerather H\366he -alt-",
-    "Raiffeisenbank MEHR",
-    "Raiffeisenbank MEHR (Gf P2)",
-    "Raiffeisenbank Main-Spessart",
-    "Raiffeisenbank Main-Spessart (Gf P2)",
-    "Raiffeisenbank Mainschleife - Steigerwald",
-    "Raiffeisenbank Mainschleife - Steigerwald (Gf P2)",
-    "Raiffeisenbank Maintal Ndl d Frankfurter VB",
-    "Raiffeisenbank Maitis",
-    "Raiffeisenbank Maitis (Gf P2)",
-    "Raiffeisenbank Malchin (Gf P2)",
-    "Raiffeisenbank Malchin -alt-",
-    "Raiffeisenbank Mangfalltal -alt-",
-    "Raiffeisenbank Mecklenburger Seenplatte",
-    "Raiffeisenbank Mecklenburger Seenplatte (Gf P2)",
-    "Raiffeisenbank Mehring-Leiwen",
-    "Raiffeisenbank Mehring-Leiwen (Gf P2)",
-    "Raiffeisenbank Mehrstetten",
-    "Raiffeisenbank Mengkofen-Loiching",
-    "Raiffeisenbank Mengkofen-Loiching (Gf P2)",
-    "Raiffeisenbank Mengkofen-Loiching -alt-",
-    "Raiffeisenbank Mittelrhein (Gf P2)",
-    "Raiffeisenbank Mittelrhein -alt-",
-    "Raiffeisenbank Mittelschwaben",
-    "Raiffeisenbank Mittelschwaben (Gf P2)",
-    "Raiffeisenbank Moormerland",
-    "Raiffeisenbank Morsbach Zndl d VB Oberberg",
-    "Raiffeisenbank Moselkrampen (Gf P2)",
-    "Raiffeisenbank Moselkrampen -alt-",
-    "Raiffeisenbank Much-Ruppichteroth",
-    "Raiffeisenbank Much-Ruppichteroth (Gf P2)",
-    "Raiffeisenbank Much-Ruppichteroth -alt-",
-    "Raiffeisenbank Mutlangen",
-    "Raiffeisenbank Mutlangen (Gf P2)",
-    "Raiffeisenbank Mutlangen -alt-",
-    "Raiffeisenbank Mutlangen Ndl Gro\337deinbach",
-    "Raiffeisenbank M\374nchen-Nord",
-    "Raiffeisenbank M\374nchen-Nord (Gf P2)",
-    "Raiffeisenbank M\374nchen-S\374d",
-    "Raiffeisenbank M\374nchen-S\374d (Gf P2)",
-    "Raiffeisenbank M\374nchen-S\374d Gf GA",
-    "Raiffeisenbank Nahe",
-    "Raiffeisenbank Nahe (Gf P2)",
-    "Raiffeisenbank Neudenau-Stein-Herbolzheim (Gf P2)",
-    "Raiffeisenbank Neudenau-Stein-Herbolzheim -alt-",
-    "Raiffeisenbank Neumarkt",
-    "Raiffeisenbank Neumarkt (Gf P2)",
-    "Raiffeisenbank Neumarkt Zw Sulzb\374rg",
-    "Raiffeisenbank Neumarkt Zw Trautmannshofen",
-    "Raiffeisenbank Neumarkt-St. Veit - Reischach",
-    "Raiffeisenbank Neumarkt-St. Veit - Reischach (Gf P2)",
-    "Raiffeisenbank Neustadt",
-    "Raiffeisenbank Neustadt (Gf P2)",
-    "Raiffeisenbank Neustadt, Sachs (Gf P2)",
-    "Raiffeisenbank Neustadt, Sachs -alt-",
-    "Raiffeisenbank Neustadt-Vohenstrau\337",
-    "Raiffeisenbank Neustadt-Vohenstrau\337 (Gf P2)",
-    "Raiffeisenbank Neustadt-Vohenstrau\337 -alt-",
-    "Raiffeisenbank Niedere Alb",
-    "Raiffeisenbank Niedere Alb (Gf P2)",
-    "Raiffeisenbank Niederfischbach (Gf P2)",
-    "Raiffeisenbank Niederfischbach -alt-",
-    "Raiffeisenbank N\366rdliche Bergstra\337e",
-    "Raiffeisenbank N\366rdliche Bergstra\337e (Gf P2)",
-    "Raiffeisenbank N\374mbrecht Zndl d VB Oberberg",
-    "Raiffeisenbank Oberaudorf",
-    "Raiffeisenbank Oberaudorf (Gf P2)",
-    "Raiffeisenbank Oberer Wald",
-    "Raiffeisenbank Oberer Wald (Gf P2)",
-    "Raiffeisenbank Oberer Wald -alt-",
-    "Raiffeisenbank Oberes G\344u",
-    "Raiffeisenbank Oberes G\344u Ergenzingen (Gf P2)",
-    "Raiffeisenbank Oberes G\344u Ergenzingen -alt-",
-    "Raiffeisenbank Oberferrieden-Burgthann",
-    "Raiffeisenbank Oberferrieden-Burgthann (Gf P2)",
-    "Raiffeisenbank Oberhaardt-G\344u (Gf P2)",
-    "Raiffeisenbank Oberhaardt-G\344u -alt-",
-    "Raiffeisenbank Oberland",
-    "Raiffeisenbank Oberland (Gf P2)",
-    "Raiffeisenbank Obermain Nord",
-    "Raiffeisenbank Obermain Nord (Gf P2)",
-    "Raiffeisenbank Oberpfalz NordWest",
-    "Raiffeisenbank Oberpfalz NordWest (Gf P2)",
-    "Raiffeisenbank Oberpfalz S\374d",
-    "Raiffeisenbank Oberpfalz S\374d (Gf P2)",
-    "Raiffeisenbank Oberstenfeld -alt-",
-    "Raiffeisenbank Oberteuringen-Meckenbeuren",
-    "Raiffeisenbank Oberteuringen-Meckenbeuren (Gf P2)",
-    "Raiffeisenbank Offenbach/M.-Bieber (Gf P2)",
-    "Raiffeisenbank Offenbach/M.-Bieber -alt-",
-    "Raiffeisenbank Oldenburg (Gf P2)",
-    "Raiffeisenbank Oldenburg -alt-",
-    "Raiffeisenbank Oldersum",
-    "Raiffeisenbank Ortenburg-Kirchberg",
-    "Raiffeisenbank Ostprignitz-Ruppin",
-    "Raiffeisenbank Ostprignitz-Ruppin (Gf P2)",
-    "Raiffeisenbank Ottenbach",
-    "Raiffeisenbank Ottenbach (Gf P2)",
-    "Raiffeisenbank Owschlag",
-    "Raiffeisenbank Owschlag (Gf P2)",
-    "Raiffeisenbank Parkstetten",
-    "Raiffeisenbank Parsberg-Velburg (Gf P2)",
-    "Raiffeisenbank Parsberg-Velburg -alt-",
-    "Raiffeisenbank Pfaffenhausen",
-    "Raiffeisenbank Pfaffenhausen (Gf P2)",
-    "Raiffeisenbank Pfaffenhofen a d Glonn",
-    "Raiffeisenbank Pfaffenhofen a d Glonn (Gf P2)",
-    "Raiffeisenbank Pfaffenwinkel",
-    "Raiffeisenbank Pfaffenwinkel (Gf P2)",
-    "Raiffeisenbank Pfeffenhausen-Rottenburg Wildenberg",
-    "Raiffeisenbank Pfeffenhausen-Rottenburg-Wildenberg",
-    "Raiffeisenbank Pfeffenhausen-Rottenburg-Wildenberg (Gf P2)",
-    "Raiffeisenbank Pfeffenhausen-Rottenburg-Wildenberg -alt-",
-    "Raiffeisenbank Plankstetten",
-    "Raiffeisenbank Plankstetten (Gf P2)",
-    "Raiffeisenbank Radevormwald Zndl d VB Oberberg",
-    "Raiffeisenbank Rain am Lech (Gf P2)",
-    "Raiffeisenbank Rain am Lech -alt-",
-    "Raiffeisenbank Raisting (Gf P2)",
-    "Raiffeisenbank Raisting -alt-",
-    "Raiffeisenbank Rammingen Ndl d Rbk T\374rkheim",
-    "Raiffeisenbank Rastede",
-    "Raiffeisenbank Rastede (Gf P2)",
-    "Raiffeisenbank Rattiszell-Konzell",
-    "Raiffeisenbank Rattiszell-Konzell (Gf P2)",
-    "Raiffeisenbank Regensburg-Wenzenbach",
-    "Raiffeisenbank Regensburg-Wenzenbach (Gf P2)",
-    "Raiffeisenbank Regenstauf",
-    "Raiffeisenbank Reute-Gaisbeuren",
-    "Raiffeisenbank Reute-Gaisbeuren (Gf P2)",
-    "Raiffeisenbank Rhein-Berg",
-    "Raiffeisenbank Rhein-Berg (Gf P2)",
-    "Raiffeisenbank Rhein-Berg -alt-",
-    "Raiffeisenbank Riedenburg-Lobsing (Gf P2)",
-    "Raiffeisenbank Riedenburg-Lobsing -alt-",
-    "Raiffeisenbank Ronshausen-Marksuhl (Gf P2)",
-    "Raiffeisenbank Ronshausen-Marksuhl -alt-",
-    "Raiffeisenbank Rosenstein",
-    "Raiffeisenbank Rosenstein (Gf P2)",
-    "Raiffeisenbank Roth-Schwabach (Gf P2)",
-    "Raiffeisenbank Roth-Schwabach -alt-",
-    "Raiffeisenbank Rupertiwinkel",
-    "Raiffeisenbank Rupertiwinkel (Gf P2)",
-    "Raiffeisenbank Salzweg-Thyrnau (Gf P2)",
-    "Raiffeisenbank Salzweg-Thyrnau -alt-",
-    "Raiffeisenbank Sankt Augustin (Gf P2)",
-    "Raiffeisenbank Sankt Augustin -alt-",
-    "Raiffeisenbank Schaafheim",
-    "Raiffeisenbank Schaafheim (Gf P2)",
-    "Raiffeisenbank Scharrel",
-    "Raiffeisenbank Scharrel (Gf P2)",
-    "Raiffeisenbank Schlat -alt-",
-    "Raiffeisenbank Schleusingen (Gf P2)",
-    "Raiffeisenbank Schleusingen -alt-",
-    "Raiffeisenbank Schrobenhausener Land",
-    "Raiffeisenbank Schrobenhausener Land (Gf P2)",
-    "Raiffeisenbank Schrozberg-Rot am See",
-    "Raiffeisenbank Schrozberg-Rot am See (Gf P2)",
-    "Raiffeisenbank Schwaben Mitte",
-    "Raiffeisenbank Schwaben Mitte (Gf P2)",
-    "Raiffeisenbank Schwabm\374nchen-Stauden",
-    "Raiffeisenbank Schwabm\374nchen-Stauden (Gf P2)",
-    "Raiffeisenbank Schwandorf-Nittenau (Gf P2)",
-    "Raiffeisenbank Schwandorf-Nittenau -alt-",
-    "Raiffeisenbank Seeg -alt-",
-    "Raiffeisenbank Selfkant",
-    "Raiffeisenbank Selfkant  -alt-",
-    "Raiffeisenbank Singoldtal",
-    "Raiffeisenbank Singoldtal (Gf P2)",
-    "Raiffeisenbank Sinzing",
-    "Raiffeisenbank Sinzing (Gf P2)",
-    "Raiffeisenbank Sinzing Gs Gundelshausen",
-    "Raiffeisenbank Sondelfingen",
-    "Raiffeisenbank Sondelfingen (Gf P2)",
-    "Raiffeisenbank Sonnenwald (Gf P2)",
-    "Raiffeisenbank Sonnenwald -alt-",
-    "Raiffeisenbank Sparneck-Stammbach-Zell (Gf P2)",
-    "Raiffeisenbank Sparneck-Stammbach-Zell -alt-",
-    "Raiffeisenbank St. Wolfgang-Schwindkirchen (Gf P2)",
-    "Raiffeisenbank St. Wolfgang-Schwindkirchen -alt-",
-    "Raiffeisenbank Stauden",
-    "Raiffeisenbank Stauden (Gf P2)",
-    "Raiffeisenbank Stauden -alt-",
-    "Raiffeisenbank Steingaden",
-    "Raiffeisenbank Steinheim (Gf P2)",
-    "Raiffeisenbank Steinheim -alt-",
-    "Raiffeisenbank Straubing",
-    "Raiffeisenbank Straubing (Gf P2)",
-    "Raiffeisenbank Stra\337enhaus -alt-",
-    "Raiffeisenbank Str\374cklingen-Idafehn",
-    "Raiffeisenbank Str\374cklingen-Idafehn (Gf P2)",
-    "Raiffeisenbank Sulzbach-Rosenberg",
-    "Raiffeisenbank Sulzbach-Rosenberg (Gf P2)",
-    "Raiffeisenbank Sulzbach-Rosenberg -alt-",
-    "Raiffeisenbank S\374dhardt Durmersheim",
-    "Raiffeisenbank S\374dhardt Durmersheim (Gf P2)",
-    "Raiffeisenbank S\374dl. Bayerischer Wald",
-    "Raiffeisenbank S\374dl. Bayerischer Wald (Gf P2)",
-    "Raiffeisenbank S\374dl. Bayerischer Wald -alt-",
-    "Raiffeisenbank S\374dliches Ostallg\344u",
-    "Raiffeisenbank S\374dliches Ostallg\344u (Gf P2)",
-    "Raiffeisenbank S\374dstormarn M\366lln",
-    "Raiffeisenbank S\374dstormarn M\366lln (Gf P2)",
-    "Raiffeisenbank Tattenh-Gro\337karolinenf (Gf P2)",
-    "Raiffeisenbank Tattenhausen-Gro\337karolinenfeld -alt-",
-    "Raiffeisenbank Taufkirchen-Oberneukirchen",
-    "Raiffeisenbank Taufkirchen-Oberneukirchen (Gf P2)",
-    "Raiffeisenbank Teck",
-    "Raiffeisenbank Teck (Gf P2)",
-    "Raiffeisenbank Teck -alt-",
-    "Raiffeisenbank Thannhausen",
-    "Raiffeisenbank Thurnauer Land",
-    "Raiffeisenbank Thurnauer Land (Gf P2)",
-    "Raiffeisenbank Todenb\374ttel",
-    "Raiffeisenbank Travem\374nde (Gf P2)",
-    "Raiffeisenbank Travem\374nde -alt-",
-    "Raiffeisenbank Trostberg-Traunreut (Gf P2)",
-    "Raiffeisenbank Trostberg-Traunreut -alt-",
-    "Raiffeisenbank Tussenh-Zais Ndl d Rbk T\374rkheim",
-    "Raiffeisenbank T\366lzer Land (Gf P2)",
-    "Raiffeisenbank T\366lzer Land -alt-",
-    "Raiffeisenbank T\374ngental",
-    "Raiffeisenbank T\374ngental (Gf P2)",
-    "Raiffeisenbank Uehlfeld-Dachsbach",
-    "Raiffeisenbank Uehlfeld-Dachsbach (Gf P2)",
-    "Raiffeisenbank Unteres Inntal",
-    "Raiffeisenbank Unteres Inntal (Gf P2)",
-    "Raiffeisenbank Unteres Inntal Gs Hartkirchen",
-    "Raiffeisenbank Unteres Inntal Zw W\374rding",
-    "Raiffeisenbank Unteres Vilstal",
-    "Raiffeisenbank Unteres Vilstal (Gf P2)",
-    "Raiffeisenbank Unteres Zusamtal",
-    "Raiffeisenbank Unteres Zusamtal (Gf P2)",
-    "Raiffeisenbank Untermosel -alt-",
-    "Raiffeisenbank Unterschlei\337heim-Haimhn -alt-",
-    "Raiffeisenbank Unterwesterwald (Gf P2)",
-    "Raiffeisenbank Unterwesterwald -alt-",
-    "Raiffeisenbank Urbach (Gf P2)",
-    "Raiffeisenbank Urbach -alt-",
-    "Raiffeisenbank Ursensollen-Ammerthal-Hohenburg -alt-",
-    "Raiffeisenbank Vogelsberg -alt-",
-    "Raiffeisenbank Volkmarsen",
-    "Raiffeisenbank Volkmarsen (Gf P2)",
-    "Raiffeisenbank Volkmarsen -alt-",
-    "Raiffeisenbank Volkmarsen Zw",
-    "Raiffeisenbank Vordere Alb",
-    "Raiffeisenbank Vordere Alb (Gf P2)",
-    "Raiffeisenbank Vordere Alb -alt-",
-    "Raiffeisenbank Vordersteinenberg (Gf P2)",
-    "Raiffeisenbank Vordersteinenberg -alt-",
-    "Raiffeisenbank Voreifel",
-    "Raiffeisenbank Voreifel (Gf P2)",
-    "Raiffeisenbank Wald-G\366risried",
-    "Raiffeisenbank Wald-G\366risried (Gf P2)",
-    "Raiffeisenbank Waldaschaff-Heigenbr\374cken (Gf P2)",
-    "Raiffeisenbank Waldaschaff-Heigenbr\374cken -alt-",
-    "Raiffeisenbank Waldbr\366l Zndl d VB Oberberg",
-    "Raiffeisenbank Wallgau-Kr\374n",
-    "Raiffeisenbank Wallgau-Kr\374n (Gf P2)",
-    "Raiffeisenbank Wangen",
-    "Raiffeisenbank Wegscheid",
-    "Raiffeisenbank Weiden",
-    "Raiffeisenbank Weiden (Gf P2)",
-    "Raiffeisenbank Weiden -alt-",
-    "Raiffeisenbank Weil u Umgebung (Gf P2)",
-    "Raiffeisenbank Weil u Umgebung -alt-",
-    "Raiffeisenbank Weilheim",
-    "Raiffeisenbank Weilheim (Gf P2)",
-    "Raiffeisenbank Weilheim -alt-",
-    "Raiffeisenbank Weilheim und Volksbank Bavaria",
-    "Raiffeisenbank Weissach",
-    "Raiffeisenbank Weissach (Gf P2)",
-    "Raiffeisenbank Weissach -alt-",
-    "Raiffeisenbank Weissacher Tal (Gf P2)",
-    "Raiffeisenbank Weissacher Tal -alt-",
-    "Raiffeisenbank Weissacher Tal Gs Cottenweiler",
-    "Raiffeisenbank Wei\337enburg-Gunzenhausen",
-    "Raiffeisenbank Wei\337enburg-Gunzenhausen (Gf P2)",
-    "Raiffeisenbank Wei\337enburg-Gunzenhausen -alt-",
-    "Raiffeisenbank Welling",
-    "Raiffeisenbank Welling (Gf P2)",
-    "Raiffeisenbank Werratal-Landeck",
-    "Raiffeisenbank Werratal-Landeck (Gf P2)",
-    "Raiffeisenbank Wesermarsch-S\374d",
-    "Raiffeisenbank Wesermarsch-S\374d (Gf P2)",
-    "Raiffeisenbank Westallg\344u",
-    "Raiffeisenbank Westallg\344u (Gf P2)",
-    "Raiffeisenbank Westallg\344u -alt-",
-    "Raiffeisenbank Westeifel",
-    "Raiffeisenbank Westeifel (Gf P2)",
-    "Raiffeisenbank Westhausen",
-    "Raiffeisenbank Westhausen (Gf P2)",
-    "Raiffeisenbank Westkreis F\374rstenfeldbruck",
-    "Raiffeisenbank Westkreis F\374rstenfeldbruck (Gf P2)",
-    "Raiffeisenbank Westkreis F\374rstenfeldbruck Zw",
-    "Raiffeisenbank Wiedergelt Ndl d Rbk T\374rkheim",
-    "Raiffeisenbank Wiesedermeer-Wiesede-Marcardsm",
-    "Raiffeisenbank Wiesedermeer-Wiesede-Marcardsm (Gf P2)",
-    "Raiffeisenbank Wimsheim-M\366nsheim",
-    "Raiffeisenbank Wimsheim-M\366nsheim (Gf P2)",
-    "Raiffeisenbank Wimsheim-M\366nsheim -alt-",
-    "Raiffeisenbank Wismar -alt-",
-    "Raiffeisenbank Wittelsbacher Land",
-    "Raiffeisenbank Wittelsbacher Land (Gf P2)",
-    "Raiffeisenbank Wittislingen (Gf P2)",
-    "Raiffeisenbank Wittislingen -alt-",
-    "Raiffeisenbank Wyhl",
-    "Raiffeisenbank Wyhl (Gf P2)",
-    "Raiffeisenbank W\374stenselbitz",
-    "Raiffeisenbank W\374stenselbitz (Gf P2)",
-    "Raiffeisenbank Zeller Land (Gf P2)",
-    "Raiffeisenbank Zeller Land -alt-",
-    "Raiffeisenbank Zorneding (Gf P2)",
-    "Raiffeisenbank Zorneding -alt-",
-    "Raiffeisenbank Zw",
-    "Raiffeisenbank Zw Kaufungen",
-    "Raiffeisenbank Zw Lohfelden",
-    "Raiffeisenbank Zw Schauenburg",
-    "Raiffeisenbank am Dreisessel",
-    "Raiffeisenbank am Dreisessel (Gf P2)",
-    "Raiffeisenbank am Dreisessel -alt-",
-    "Raiffeisenbank am Kulm",
-    "Raiffeisenbank am Kulm (Gf P2)",
-    "Raiffeisenbank am Rothsee",
-    "Raiffeisenbank am Rothsee (Gf P2)",
-    "Raiffeisenbank am Rothsee -alt-",
-    "Raiffeisenbank i Lkr Passau-Nord",
-    "Raiffeisenbank i Lkr Passau-Nord (Gf P2)",
-    "Raiffeisenbank im Allg\344uer Land",
-    "Raiffeisenbank im Allg\344uer Land (Gf P2)",
-    "Raiffeisenbank im Breisgau",
-    "Raiffeisenbank im Breisgau (Gf P2)",
-    "Raiffeisenbank im Donautal",
-    "Raiffeisenbank im Donautal (Gf P2)",
-    "Raiffeisenbank im Fuldaer Land",
-    "Raiffeisenbank im Fuldaer Land (Gf P2)",
-    "Raiffeisenbank im Fuldaer Land ZW Bad Salzschlirf",
-    "Raiffeisenbank im Fuldaer Land Zw Flieden",
-    "Raiffeisenbank im Fuldaer Land Zw Haimbach",
-    "Raiffeisenbank im Fuldaer Land Zw Hosenfeld",
-    "Raiffeisenbank im Grabfeld",
-    "Raiffeisenbank im Grabfeld (Gf P2)",
-    "Raiffeisenbank im Hochtaunus",
-    "Raiffeisenbank im Hochtaunus (Gf P2)",
-    "Raiffeisenbank im Kreis Calw",
-    "Raiffeisenbank im Kreis Calw (Gf P2)",
-    "Raiffeisenbank im N\374rnberger Land",
-    "Raiffeisenbank im N\374rnberger Land (Gf P2)",
-    "Raiffeisenbank im Oberland",
-    "Raiffeisenbank im Oberland (Gf P2)",
-    "Raiffeisenbank im Oberpf\344lzer Jura",
-    "Raiffeisenbank im Oberpf\344lzer Jura (Gf P2)",
-    "Raiffeisenbank im Stiftland (Gf P2)",
-    "Raiffeisenbank im Stiftland -alt-",
-    "Raiffeisenbank im Stiftland Gs Falkenberg",
-    "Raiffeisenbank im Stiftland Gs Fuchsm\374hl",
-    "Raiffeisenbank im Stiftland Gs Konnersreuth",
-    "Raiffeisenbank im Stiftland Gs Mitterteich",
-    "Raiffeisenbank im Stiftland Gs M\344hring",
-    "Raiffeisenbank im Stiftland Gs Neualbenreuth",
-    "Raiffeisenbank im Stiftland Gs Pl\366\337berg",
-    "Raiffeisenbank im Stiftland Gs Wiesau",
-    "Raiffeisenbank im Stiftland Gs Wurz",
-    "Raiffeisenbank im Stiftland HGs Tirschenreuth",
-    "Raiffeisenbank in Rheinhessen",
-    "Raiffeisenbank in Rheinhessen (Gf P2)",
-    "Raiffeisenbank s\374d\366stl. Starnberger See (Gf P2)",
-    "Raiffeisenbank s\374d\366stl. Starnberger See -alt-",
-    "Raiffeisenbank von 1895 Zw Horrem (Gf P2)",
-    "Raiffeisenbank von 1895 Zw Horrem -alt-",
-    "Raiffeisenbank \366stl S\374deifel (Gf P2)",
-    "Raiffeisenbank \366stl S\374deifel -alt-",
-    "Raiffeisenbank-Volksbank Oder-Spree",
-    "Raiffeisenbank-Volksbank Oder-Spree (Gf P2)",
-    "Raiffeisenbk Erftstadt -alt-",
-    "Raiffeisenbk Wesseling -alt-",
-    "Raiffeisenkasse Erbes-B\374desheim und Umgebung",
-    "Raiffeisenkasse Erbes-B\374desheim und Umgebung (Gf P2)",
-    "Raiffeisenkasse Erbes-B\374desheim und Umgebung -alt-",
-    "Raiffeisenlandesbank O\326 Zndl S\374dde - f\374r interne Zwecke",
-    "Raiffeisenlandesbank O\326 Zndl S\374ddeutschland",
-    "Raisin Bank",
-    "ReiseBank",
-    "ReiseBank Gf2",
-    "ReiseBank Gf3 vormals Cash Express",
-    "ReiseBank Gf4 vormals Cash Express",
-    "Revolut Bank, Zweigniederlassung Deutschland",
-    "Rheingauer Volksbank",
-    "Rheingauer Volksbank (Gf GAA)",
-    "Rheingauer Volksbank (Gf P2)",
-    "Rheinhessen Sparkasse",
-    "Rh\366n-Rennsteig-Sparkasse",
-    "Ritterschaftliches Kreditinstitut Stade",
-    "Rosbacher Raiffeisenbank (Gf P2)",
-    "Rosbacher Raiffeisenbank -alt-",
-    "Rostocker Volks- und Raiffeisenbank (Gf P2)",
-    "Rostocker Volks- und Raiffeisenbank -alt-",
-    "Rottaler Raiffeisenbank",
-    "Rottaler Raiffeisenbank (Gf P2)",
-    "Rottaler Raiffeisenbank -alt-",
-    "R\374sselsheimer Volksbank (Gf P2)",
-    "R\374sselsheimer Volksbank -alt-",
-    "R\374sselsheimer Volksbank GAA -alt-",
-    "R\374sselsheimer Volksbank Ndl Raunheim",
-    "S Broker Wiesbaden",
-    "S-Kreditpartner, Berlin",
-    "SECB Swiss Euro Clearing Bank",
-    "SHINHAN BANK EUROPE",
-    "SIEMENS BANK",
-    "SMBC Bank EU",
-    "SPARKASSE HANAU",
-    "Saalesparkasse",
-    "Saarl Investitionskreditbank",
-    "Salzlandsparkasse",
-    "Saman Bank Niederlassung Frankfurt",
-    "Santander Consumer Bank",
-    "Santander Consumer Bank Gf P2",
-    "Santander Consumer Bank Gf P3",
-    "Scharnhauser Bank (Gf P2)",
-    "Scharnhauser Bank -alt-",
-    "Schrobenhausener Bank",
-    "Schrobenhausener Bank (Gf P2)",
-    "Seat Bank Zndl d Volkswagen Bank",
-    "Service Credit Union Overseas Headquarters",
-    "Signal Iduna Bauspar",
-    "Skandinaviska Enskilda Banken (publ) Frankfurt Branch",
-    "Skandinaviska Enskilda Banken (publ) Hamburg Branch",
-    "Skoda Bank",
-    "Societe Generale",
-    "SozialBank",
-    "SozialBank (Gf P2)",
-    "SpDk Schlo\337 Holte-Stuckenbrock Zndl d.VB Delbr\374ck-Rietberg",
-    "Spar- u Darlehnskasse B\366rde Lamstedt-Hechthausen",
-    "Spar- u Darlehnskasse B\366rde Lamstedt-Hechthausen (Gf P2)",
-    "Spar- u Kreditbank d Bundes Fr ev Gemeinden",
-    "Spar- u Kreditbank d Bundes Fr ev Gemeinden (Gf P2)",
-    "Spar- u Kreditbank ev-freikirchl Gemeinden",
-    "Spar- u Kreditbank ev-freikirchl Gemeinden (Gf P2)",
-    "Spar- und Darlehnskasse (Gf P2)",
-    "Spar- und Darlehnskasse -alt-",
-    "Spar- und Darlehnskasse Aegidienberg (Gf P2)",
-    "Spar- und Darlehnskasse Aegidienberg -alt-",
-    "Spar- und Darlehnskasse Bockum-H\366vel",
-    "Spar- und Darlehnskasse Bockum-H\366vel (Gf P2)",
-    "Spar- und Darlehnskasse Brachelen (Gf P2)",
-    "Spar- und Darlehnskasse Brachelen -alt-",
-    "Spar- und Darlehnskasse Hoengen (Gf P2)",
-    "Spar- und Darlehnskasse Hoengen -alt-",
-    "Spar- und Darlehnskasse Oeventrop (Gf P2)",
-    "Spar- und Darlehnskasse Oeventrop -alt-",
-    "Spar- und Darlehnskasse Stockhausen (Gf P2)",
-    "Spar- und Darlehnskasse Stockhausen -alt-",
-    "Spar- und Darlehnskasse Zell -alt-",
-    "Spar- und Kreditbank",
-    "Spar- und Kreditbank (Gf P2)",
-    "Spar- und Kreditbank -alt-",
-    "Spar- und Kreditbank Hammah",
-    "Spar- und Kreditbank Hardt (Gf P2)",
-    "Spar- und Kreditbank Hardt -alt-",
-    "Spar- und Leihkasse zu Bredstedt",
-    "Spar- und Leihkasse zu Bredstedt -alt-",
-    "Spar-u Darlehnsk B Lippspr Zndl d VB Schlangen",
-    "Spar-u Darlehnskasse Schlo\337 Holte-Stukenbrock (Gf P2)",
-    "Spar-u Darlehnskasse Schlo\337 Holte-Stukenbrock -alt-",
-    "Spar-u Darlehnskasse Zndl der M\344rkischen Bank",
-    "Spar-u. Kredit-Bank",
-    "Spar-u. Kredit-Bank (Gf P2)",
-    "Sparda-Bank Augsburg",
-    "Sparda-Bank Augsburg (Gf P2)",
-    "Sparda-Bank Baden-W\374rttemberg",
-    "Sparda-Bank Berlin",
-    "Sparda-Bank Berlin (Gf P2)",
-    "Sparda-Bank Hamburg",
-    "Sparda-Bank Hamburg (Gf P2)",
-    "Sparda-Bank Hannover",
-    "Sparda-Bank Hannover (Gf P2)",
-    "Sparda-Bank Hessen",
-    "Sparda-Bank M\374nchen",
-    "Sparda-Bank M\374nchen (Gf P2)",
-    "Sparda-Bank N\374rnberg",
-    "Sparda-Bank N\374rnberg (Gf P2)",
-    "Sparda-Bank Ostbayern",
-    "Sparda-Bank Ostbayern (Gf P2)",
-    "Sparda-Bank S\374dwest",
-    "Sparda-Bank S\374dwest (Gf P2)",
-    "Sparda-Bank West",
-    "Sparkasse Aachen",
-    "Sparkasse Allg\344u",
-    "Sparkasse Allg\344u (Buchloe)",
-    "Sparkasse Allg\344u (Germaringen)",
-    "Sparkasse Allg\344u (Kaufbeuren)",
-    "Sparkasse Allg\344u (Mauerstetten)",
-    "Sparkasse Allg\344u (Pforzen)",
-    "Sparkasse Allg\344u (Westendorf)",
-    "Sparkasse Altbayern",
-    "Sparkasse Altenburger Land",
-    "Sparkasse Altenburger Land Gs",
-    "Sparkasse Altmark West",
-    "Sparkasse Alt\366tting-M\374hldorf",
-    "Sparkasse Amberg-Sulzbach",
-    "Sparkasse Ansbach",
-    "Sparkasse Arnsberg-Sundern",
-    "Sparkasse Arnsberg-Sundern -alt-",
-    "Sparkasse Arnstadt-Ilmenau",
-    "Sparkasse Aschaffenburg Miltenberg",
-    "Sparkasse Attendorn-Lennestadt-Kirchhundem",
-    "Sparkasse Aurich-Norden",
-    "Sparkasse Bad Hersfeld-Rotenburg",
-    "Sparkasse Bad Kissingen",
-    "Sparkasse Bad Neustadt a d Saale",
-    "Sparkasse Bad Oeynhausen-Porta Westfalica",
-    "Sparkasse Bad T\366lz-Wolfratshausen",
-    "Sparkasse Baden-Baden Gaggenau",
-    "Sparkasse Bamberg",
-    "Sparkasse Barnim",
-    "Sparkasse Battenberg",
-    "Sparkasse Bayreuth",
-    "Sparkasse Beckum-Wadersloh -alt-",
-    "Sparkasse Bensheim",
-    "Sparkasse Berchtesgadener Land",
-    "Sparkasse Bergkamen-B\366nen",
-    "Sparkasse Bestwig -alt-",
-    "Sparkasse Bielefeld",
-    "Sparkasse Bochum",
-    "Sparkasse Bodensee",
-    "Sparkasse Bonn -alt-",
-    "Sparkasse Bonndorf-St\374hlingen",
-    "Sparkasse Borken-Schwalmstadt",
-    "Sparkasse Bottrop",
-    "Sparkasse Bremen",
-    "Sparkasse Bremen Gf P2",
-    "Sparkasse Burbach-Neunkirchen",
-    "Sparkasse Burgenlandkreis",
-    "Sparkasse B\374delsdorf -alt-",
-    "Sparkasse B\374hl",
-    "Sparkasse Celle -alt-",
-    "Sparkasse Celle-Gifhorn-Wolfsburg",
-    "Sparkasse Chemnitz",
-    "Sparkasse Coburg-Lichtenfels",
-    "Sparkasse Dachau",
-    "Sparkasse Deggendorf",
-    "Sparkasse Delitzsch-Eilenburg",
-    "Sparkasse Delitzsch-Eilenburg -alt-",
-    "Sparkasse Dieburg",
-    "Sparkasse Dillenburg",
-    "Sparkasse Dinslaken-Voerde-H\374nxe -alt-",
-    "Sparkasse Donauw\366rth -alt-",
-    "Sparkasse Donnersberg",
-    "Sparkasse Dortmund",
-    "Sparkasse Duderstadt",
-    "Sparkasse Duisburg",
-    "Sparkasse D\374ren",
-    "Sparkasse Eckernf\366rde -alt-",
-    "Sparkasse Eichst\344tt -alt-",
-    "Sparkasse Einbeck",
-    "Sparkasse Elbe-Elster",
-    "Sparkasse Elmshorn",
-    "Sparkasse Emden",
-    "Sparkasse Emsland",
-    "Sparkasse Engen-Gottmadingen",
-    "Sparkasse Ennepetal-Breckerfeld -alt-",
-    "Sparkasse Erwitte-Anr\366chte",
-    "Sparkasse Erwitte-Anr\366chte -alt-",
-    "Sparkasse Essen",
-    "Sparkasse Ettlingen -alt-",
-    "Sparkasse Finnentrop -alt-",
-    "Sparkasse Forchheim",
-    "Sparkasse Freiburg-N\366rdlicher Breisgau",
-    "Sparkasse Freising Moosburg",
-    "Sparkasse Freyung-Grafenau",
-    "Sparkasse Fr\366ndenberg -alt-",
-    "Sparkasse Fulda",
-    "Sparkasse F\374rstenfeldbruck",
-    "Sparkasse F\374rth",
-    "Sparkasse Gelsenkirchen",
-    "Sparkasse Gengenbach -alt-",
-    "Sparkasse Gera-Greiz",
-    "Sparkasse Gera-Greiz Gs",
-    "Sparkasse Germersheim-Kandel -alt-",
-    "Sparkasse Geseke",
-    "Sparkasse Gie\337en",
-    "Sparkasse Goslar/Harz -alt-",
-    "Sparkasse Gronau -alt-",
-    "Sparkasse Gr\374nberg",
-    "Sparkasse Gummersbach",
-    "Sparkasse G\366ttingen",
-    "Sparkasse G\374nzburg-Krumbach",
-    "Sparkasse G\374nzburg-Krumbach -alt-",
-    "Sparkasse G\374tersloh-Rietberg-Versmold",
-    "Sparkasse Hameln-Weserbergland",
-    "Sparkasse Hamm",
-    "Sparkasse Hanauerland",
-    "Sparkasse Hannover",
-    "Sparkasse Hannover -alt-",
-    "Sparkasse Harburg-Buxtehude",
-    "Sparkasse Hattingen",
-    "Sparkasse Hegau-Bodensee",
-    "Sparkasse Heidelberg",
-    "Sparkasse Heiligenhaus -alt-",
-    "Sparkasse Hellweg-Lippe",
-    "Sparkasse Hennef -alt-",
-    "Sparkasse Hennstedt-Wesselburen -alt-",
-    "Sparkasse Herford",
-    "Sparkasse Hilden-Ratingen-Velbert",
-    "Sparkasse Hildesheim Goslar Peine",
-    "Sparkasse Hochfranken",
-    "Sparkasse Hochfranken -alt-",
-    "Sparkasse Hochrhein",
-    "Sparkasse Hochsauerland -alt-",
-    "Sparkasse Hochschwarzwald",
-    "Sparkasse Hockenheim",
-    "Sparkasse Hohenlohekreis",
-    "Sparkasse Hohenwestedt",
-    "Sparkasse Hohenwestedt -alt-",
-    "Sparkasse Holstein",
-    "Sparkasse H\366xter -alt-",
-    "Sparkasse Ingolstadt Eichst\344tt",
-    "Sparkasse Jena-Saale-Holzland",
-    "Sparkasse Jena-Saale-Holzland Gs",
-    "Sparkasse Jerichower Land -alt-",
-    "Sparkasse Kaiserslautern",
-    "Sparkasse Kamen -alt-",
-    "Sparkasse Karlsruhe",
-    "Sparkasse Kierspe-Meinerzhagen",
-    "Sparkasse Kinzigtal",
-    "Sparkasse Koblenz",
-    "Sparkasse Kraichgau Bruchsal-Bretten-Sinsheim",
-    "Sparkasse Krefeld",
-    "Sparkasse Kreis Pl\366n -alt-",
-    "Sparkasse Kulmbach-Kronach",
-    "Sparkasse K\366lnBonn",
-    "Sparkasse Landsberg-Die\337en",
-    "Sparkasse Landshut",
-    "Sparkasse Langen-Seligenstadt",
-    "Sparkasse Laubach-Hungen",
-    "Sparkasse LeerWittmund",
-    "Sparkasse Lemgo",
-    "Sparkasse Leverkusen",
-    "Sparkasse Lippstadt -alt-",
-    "Sparkasse L\366rrach-Rheinfelden",
-    "Sparkasse L\374denscheid -alt-",
-    "Sparkasse L\374neburg",
-    "Sparkasse MagdeBurg",
-    "Sparkasse Mainfranken W\374rzburg",
-    "Sparkasse Mainz -alt-",
-    "Sparkasse Mansfeld-S\374dharz",
-    "Sparkasse Marburg-Biedenkopf",
-    "Sparkasse Markgr\344flerland",
-    "Sparkasse Mecklenburg-Nordwest",
-    "Sparkasse Mecklenburg-Schwerin",
-    "Sparkasse Mecklenburg-Strelitz",
-    "Sparkasse Mecklenburg-Strelitz Gs",
-    "Sparkasse Mei\337en",
-    "Sparkasse Merzig-Wadern",
-    "Sparkasse Miltenberg-Obernburg -alt-",
-    "Sparkasse Minden-L\374bbecke",
-    "Sparkasse Mittelfranken-S\374d",
-    "Sparkasse Mittelholstein",
-    "Sparkasse Mittelmosel-Eifel Mosel Hunsr\374ck",
-    "Sparkasse Mittelsachsen",
-    "Sparkasse Mittelsachsen -alt-",
-    "Sparkasse Mittelth\374ringen",
-    "Sparkasse Mitten im Sauerland",
-    "Sparkasse Muldental",
-    "Sparkasse M\344rkisches Sauerland Hemer-Menden",
-    "Sparkasse M\374lheim an der Ruhr",
-    "Sparkasse M\374nsterland Ost",
-    "Sparkasse Neckartal-Odenwald",
-    "Sparkasse Neu-Ulm-Illertissen",
-    "Sparkasse Neubrandenburg-Demmin",
-    "Sparkasse Neuburg-Rain -alt-",
-    "Sparkasse Neukirchen-Vluyn -alt-",
-    "Sparkasse Neumarkt i d OPf-Parsberg",
-    "Sparkasse Neunkirchen",
-    "Sparkasse Neuss",
-    "Sparkasse Neuwied",
-    "Sparkasse Niederbayern-Mitte",
-    "Sparkasse Niederlausitz",
-    "Sparkasse Nienburg",
-    "Sparkasse Nordschwaben",
-    "Sparkasse N\366rdlingen -alt-",
-    "Sparkasse N\374rnberg",
-    "Sparkasse Oberhessen",
-    "Sparkasse Oberland",
-    "Sparkasse Oberlausitz-Niederschlesien",
-    "Sparkasse Oberpfalz Nord",
-    "Sparkasse Odenwaldkreis",
-    "Sparkasse Oder-Spree",
-    "Sparkasse Offenburg/Ortenau",
-    "Sparkasse Olpe-Drolshagen-Wenden",
-    "Sparkasse Osnabr\374ck",
-    "Sparkasse Osterode am Harz",
-    "Sparkasse Ostprignitz-Ruppin",
-    "Sparkasse Ostunterfranken",
-    "Sparkasse Ostunterfranken -alt-",
-    "Sparkasse Paderborn -alt-",
-    "Sparkasse Paderborn-Detmold-H\366xter",
-    "Sparkasse Parchim-L\374bz",
-    "Sparkasse Passau",
-    "Sparkasse Pfaffenhofen",
-    "Sparkasse Pforzheim Calw",
-    "Sparkasse Pfullendorf-Me\337kirch",
-    "Sparkasse Prignitz",
-    "Sparkasse Radevormwald-H\374ckeswagen -alt-",
-    "Sparkasse Rastatt-Gernsbach",
-    "Sparkasse Regen-Viechtach",
-    "Sparkasse Regensburg",
-    "Sparkasse Rhein Neckar Nord",
-    "Sparkasse Rhein-Haardt",
-    "Sparkasse Rhein-Maas",
-    "Sparkasse Rhein-Nahe",
-    "Sparkasse Rheinberg -alt-",
-    "Sparkasse Rietberg -alt-",
-    "Sparkasse Rosenheim-Bad Aibling",
-    "Sparkasse Rotenburg Osterholz",
-    "Sparkasse Rottal-Inn",
-    "Sparkasse Saarbr\374cken",
-    "Sparkasse Salem-Heiligenberg",
-    "Sparkasse Salzgitter -alt-",
-    "Sparkasse Schaumburg",
-    "Sparkasse Schwaben-Bodensee",
-    "Sparkasse Schwarzwald-Baar",
-    "Sparkasse Schweinfurt-Ha\337berge",
-    "Sparkasse Schwelm-Sprockh\366vel",
-    "Sparkasse Schwerin -alt-",
-    "Sparkasse Schw\344bisch Hall-Crailsheim",
-    "Sparkasse Sch\366nau-Todtnau",
-    "Sparkasse Sch\366nau-Todtnau -alt-",
-    "Sparkasse Siegen",
-    "Sparkasse Sonneberg",
-    "Sparkasse Spree-Nei\337e",
-    "Sparkasse St. Blasien",
-    "Sparkasse Stade-Altes Land",
-    "Sparkasse Starkenburg",
-    "Sparkasse Staufen-Breisach",
-    "Sparkasse Steinfurt -alt-",
-    "Sparkasse Stockach",
-    "Sparkasse Stockach -alt-",
-    "Sparkasse S\374dholstein",
-    "Sparkasse S\374dpfalz",
-    "Sparkasse S\374dwestpfalz",
-    "Sparkasse Tauberfranken",
-    "Sparkasse Trier",
-    "Sparkasse Uckermark",
-    "Sparkasse Uckermark Gs",
-    "Sparkasse Uecker-Randow",
-    "Sparkasse Uelzen L\374chow-Dannenberg",
-    "Sparkasse Ulm",
-    "Sparkasse UnnaKamen",
-    "Sparkasse Unstrut-Hainich",
-    "Sparkasse Vest Recklinghausen",
-    "Sparkasse Vogtland",
-    "Sparkasse Vorderpfalz",
-    "Sparkasse Vorpommern",
-    "Sparkasse Vorpommern auf R\374gen",
-    "Sparkasse Waldeck Frankenberg",
-    "Sparkasse Waldeck-Frankenberg",
-    "Sparkasse Werl -alt-",
-    "Sparkasse Werra-Mei\337ner",
-    "Sparkasse Westerwald-Sieg",
-    "Sparkasse Westholstein",
-    "Sparkasse Westm\374nsterland",
-    "Sparkasse Wetzlar",
-    "Sparkasse Wiesental",
-    "Sparkasse Wilhelmshaven",
-    "Sparkasse Witten",
-    "Sparkasse Wittenberg",
-    "Sparkasse Wittgenstein",
-    "Sparkasse Wolfach",
-    "Sparkasse Zollernalb",
-    "Sparkasse Zwickau",
-    "Sparkasse am Niederrhein",
-    "Sparkasse an Ennepe und Ruhr",
-    "Sparkasse an Volme und Ruhr",
-    "Sparkasse an der Lippe",
-    "Sparkasse der Homburgischen Gemeinden",
-    "Sparkasse der Homburgischen Gemeinden -alt-",
-    "Sparkasse der Stadt Iserlohn",
-    "Sparkasse der Stadt Straelen -alt-",
-    "Sparkasse im Landkreis Cham",
-    "Sparkasse im Landkreis Neustadt a.d. Aisch - Bad Windsheim",
-    "Sparkasse im Landkreis Schwandorf",
-    "Sparkasse zu L\374beck",
-    "Sparkassen Pfaffenhofen",
-    "Spreewaldbank",
-    "Spreewaldbank (Gf P2)",
-    "St.Galler Kantonalbank Deutschland",
-    "Stadt- u. Kreissparkasse Erlangen H\366chstadt Herzogenaurach",
-    "Stadt- und Kreis-Sparkasse Darmstadt",
-    "Stadt- und Kreissparkasse Leipzig",
-    "Stadt- und Kreissparkasse Moosburg -alt-",
-    "Stadt- und Kreissparkasse Rothenburg -alt-",
-    "Stadt-Sparkasse Haan",
-    "Stadt-Sparkasse Langenfeld",
-    "Stadt-Sparkasse Leichlingen -alt-",
-    "Stadt-Sparkasse Solingen",
-    "Stadtsparkasse Augsburg",
-    "Stadtsparkasse Bad Honnef -alt-",
-    "Stadtsparkasse Bad Pyrmont",
-    "Stadtsparkasse Bad Sachsa -alt-",
-    "Stadtsparkasse Barsinghausen",
-    "Stadtsparkasse Blomberg -alt-",
-    "Stadtsparkasse Bocholt",
-    "Stadtsparkasse Borken (Hessen) -alt-",
-    "Stadtsparkasse Burgdorf",
-    "Stadtsparkasse Cuxhaven",
-    "Stadtsparkasse Delbr\374ck -alt-",
-    "Stadtsparkasse Dessau",
-    "Stadtsparkasse D\374sseldorf",
-    "Stadtsparkasse Emmerich-Rees -alt-",
-    "Stadtsparkasse Felsberg -alt-",
-    "Stadtsparkasse Freudenberg -alt-",
-    "Stadtsparkasse Gladbeck",
-    "Stadtsparkasse Grebenstein",
-    "Stadtsparkasse Haltern am See -alt-",
-    "Stadtsparkasse Hameln -alt-",
-    "Stadtsparkasse Herdecke -alt-",
-    "Stadtsparkasse Hilchenbach -alt-",
-    "Stadtsparkasse Hildesheim -alt-",
-    "Stadtsparkasse Kaarst-B\374ttgen -alt-",
-    "Stadtsparkasse Kaiserslautern -alt-",
-    "Stadtsparkasse Landstuhl -alt-",
-    "Stadtsparkasse Lengerich",
-    "Stadtsparkasse M\366nchengladbach",
-    "Stadtsparkasse M\374nchen",
-    "Stadtsparkasse Oberhausen",
-    "Stadtsparkasse Porta Westfalica -alt-",
-    "Stadtsparkasse Rahden",
-    "Stadtsparkasse Remscheid",
-    "Stadtsparkasse Rheine",
-    "Stadtsparkasse Schmallenberg -alt-",
-    "Stadtsparkasse Schrobenhausen -alt-",
-    "Stadtsparkasse Schwedt",
-    "Stadtsparkasse Schwerte -alt-",
-    "Stadtsparkasse Sprockh\366vel -alt-",
-    "Stadtsparkasse Stadtlohn -alt-",
-    "Stadtsparkasse Versmold -alt-",
-    "Stadtsparkasse V\366lklingen -alt-",
-    "Stadtsparkasse Wedel",
-    "Stadtsparkasse Wermelskirchen",
-    "Stadtsparkasse Werne -alt-",
-    "Stadtsparkasse Wetter -alt-",
-    "Stadtsparkasse Wunstorf",
-    "Stadtsparkasse Wuppertal",
-    "Standard Chartered Bank",
-    "Standard Chartered Bank Frankfurt",
-    "State Bank of India",
-    "State Street Bank International",
-    "Stellantis Bank Niederlassung Deutschland",
-    "Steyler Bank",
-    "Steyler Bank (Gf P2)",
-    "St\344dtische Sparkasse Offenbach a.M.",
-    "St\344dtische Sparkasse Schweinfurt -alt-",
-    "Sumitomo Mitsui Banking Corporation",
-    "Sutor Bank",
-    "Swan Zweigniederlassung Deutschland",
-    "Swan Zweigniederlassung Deutschland (Gesch\344ftsfeld)",
-    "Sydbank Fil Hamburg",
-    "Sydbank Filiale Berlin",
-    "Sydbank Filiale Flensburg",
-    "Sydbank Filiale Kiel",
-    "Sylter Bank",
-    "Sylter Bank (Gf P2)",
-    "S\334DWESTBANK - BAWAG Niederlassung Deutschland",
-    "S\334DWESTBANK - BAWAG Niederlassung Deutschland (Gf P2)",
-    "S\344chsische Aufbaubank -F\366rderbank-",
-    "S\374d-West-Kreditbank Finanzierung",
-    "S\374dtiroler Sparkasse Niederlassung M\374nchen",
-    "TARGOBANK",
-    "TARGOBANK FIRMENKUNDEN CIB",
-    "TARGOBANK Gf FG",
-    "TEBA Kreditbank",
-    "TEN31 Bank",
-    "TOYOTA Kreditbank",
-    "TRUMPF Financial Services",
-    "Taunus-Sparkasse",
-    "TeamBank N\374rnberg",
-    "TeamBank N\374rnberg GF Austria",
-    "The Bank of New York Mellon",
-    "The Bank of New York Mellon NL Frankfurt",
-    "The Korea Development Bank, Frankfurt Branch",
-    "Trade Republic Bank",
-    "Tradegate Berlin",
-    "Tradegate, GF DIR",
-    "Treezor, Berlin",
-    "Triodos Bank Deutschland",
-    "Triodos Bank Deutschland (Gf P2)",
-    "UBS Europe",
-    "UNLIMINT EU Zweigniederlassung Deutschland",
-    "Uhlbacher Bank (Gf P2)",
-    "Uhlbacher Bank -alt-",
-    "UmweltBank",
-    "UmweltBank (Gf P2)",
-    "UniCredit Bank - HVB Settlement EAC01",
-    "UniCredit Bank - HVB Settlement EAC02",
-    "UniCredit Bank - HVB Settlement EAC03",
-    "UniCredit Bank - HVB Settlement EAC04",
-    "UniCredit Bank - HVB Settlement EAC05",
-    "UniCredit Bank - HVB Settlement EAC06",
-    "UniCredit Bank - HVB Settlement EAC07",
-    "UniCredit Bank - HVB Settlement EAC08",
-    "UniCredit Bank - HVB Settlement EAC09",
-    "UniCredit Bank - HVB Settlement EAC10",
-    "UniCredit Bank - HVB Settlement EAC11",
-    "UniCredit Bank - HVB Settlement EAC12",
-    "UniCredit Bank - HVB Settlement EAC13",
-    "UniCredit Bank - HVB Settlement EAC14",
-    "UniCredit Bank - HVB Settlement EAC15",
-    "UniCredit Bank - HVB Settlement EAC16",
-    "UniCredit Bank - HVB Settlement EAC17",
-    "UniCredit Bank - HVB Settlement EAC18",
-    "UniCredit Bank - HVB Settlement EAC19",
-    "UniCredit Bank - HVB Settlement EAC20",
-    "UniCredit Bank - HVB Settlement EAC21",
-    "UniCredit Bank - HVB Settlement EAC22",
-    "UniCredit Bank - HVB Settlement EAC23",
-    "UniCredit Bank - HVB Settlement EAC24",
-    "UniCredit Bank - HVB Settlement EAC25",
-    "UniCredit Bank - HVB Settlement EAC26",
-    "UniCredit Bank - HVB Settlement EAC27",
-    "UniCredit Bank - HVB Settlement EAC28",
-    "UniCredit Bank - HVB Settlement EAC29",
-    "UniCredit Bank - HVB Settlement EAC30",
-    "UniCredit Bank - HVB Settlement EAC31",
-    "UniCredit Bank - HVB Settlement EAC32",
-    "UniCredit Bank - HVB Settlement EAC33",
-    "UniCredit Bank - HVB Settlement EAC34",
-    "UniCredit Bank - HVB Settlement EAC35",
-    "UniCredit Bank - HVB Settlement EAC36",
-    "UniCredit Bank - HVB Settlement EAC37",
-    "UniCredit Bank - HVB Settlement EAC38",
-    "UniCredit Bank - HVB Settlement EAC39",
-    "UniCredit Bank - HVB Settlement EAC40",
-    "UniCredit Bank - HVB Settlement EAC41",
-    "UniCredit Bank - HVB Settlement EAC42",
-    "UniCredit Bank - HVB Settlement EAC43",
-    "UniCredit Bank - HVB Settlement EAC44",
-    "UniCredit Bank - HVB Settlement EAC45",
-    "UniCredit Bank - HVB Settlement EAC46",
-    "UniCredit Bank - HVB Settlement EAC47",
-    "UniCredit Bank - HVB Settlement EAC48",
-    "UniCredit Bank - HVB Settlement EAC49",
-    "UniCredit Bank - HVB Settlement EAC50",
-    "UniCredit Bank - HVB Settlement EAC52",
-    "UniCredit Bank - HVB Settlement EAC55",
-    "UniCredit Bank - HVB Settlement EAC56",
-    "UniCredit Bank - HVB Settlement EAC57",
-    "UniCredit Bank - HVB Settlement EAC58",
-    "UniCredit Bank - HVB Settlement EAC59",
-    "UniCredit Bank - HVB Settlement EAC60",
-    "UniCredit Bank - HVB Settlement EAC61",
-    "UniCredit Bank - HVB Settlement EAC62",
-    "UniCredit Bank - HVB Settlement EAC63",
-    "UniCredit Bank - HVB Settlement EAC64",
-    "UniCredit Bank - HVB Settlement EAC65",
-    "UniCredit Bank - HVB Settlement EAC66",
-    "UniCredit Bank - HVB Settlement EAC67",
-    "UniCredit Bank - HVB Settlement EAC68",
-    "UniCredit Bank - HVB Settlement EAC69",
-    "UniCredit Bank - HVB Settlement EAC70",
-    "UniCredit Bank - HVB Settlement EAC71",
-    "UniCredit Bank - HVB Settlement EAC72",
-    "UniCredit Bank - HVB Settlement EAC73",
-    "UniCredit Bank - HVB Settlement EAC74",
-    "UniCredit Bank - HVB Settlement EAC75",
-    "UniCredit Bank - HVB Settlement EAC76",
-    "UniCredit Bank - HVB Settlement EAC77",
-    "UniCredit Bank - HVB Settlement EAC78",
-    "UniCredit Bank - HVB Settlement EAC79",
-    "UniCredit Bank - HVB Settlement EAC80",
-    "UniCredit Bank - HVB Settlement EAC81",
-    "UniCredit Bank - HVB Settlement EAC82",
-    "UniCredit Bank - HVB Settlement EAC83",
-    "UniCredit Bank - HVB Settlement EAC84",
-    "UniCredit Bank - HVB Settlement EAC85",
-    "UniCredit Bank - HVB Settlement EAC86",
-    "UniCredit Bank - HVB Settlement EAC87",
-    "UniCredit Bank - HVB Settlement EAC88",
-    "UniCredit Bank - HVB Settlement EAC89",
-    "UniCredit Bank - HVB Settlement EAC90",
-    "UniCredit Bank - HVB Settlement EAC91",
-    "UniCredit Bank - HVB Settlement EAC92",
-    "UniCredit Bank - HVB Settlement EAC93",
-    "UniCredit Bank - HVB Settlement EAC94",
-    "UniCredit Bank - HVB Settlement EAC95",
-    "UniCredit Bank - HVB Settlement EAC96",
-    "UniCredit Bank - HVB Settlement EAC97",
-    "UniCredit Bank - HVB Settlement EAC98",
-    "UniCredit Bank - HVB Settlement EAC99",
-    "UniCredit Bank - HypoVereinsbank",
-    "UniCredit Bank - HypoVereinsbank Prepaid Card",
-    "UniCredit Family Financing Bank, Ndl der UniCredit",
-    "Union-Bank",
-    "Union-Bank Flensburg",
-    "Union-Bank Flensburg (Gf P2)",
-    "Unsere Volksbank St. Wendeler Land",
-    "Unsere Volksbank St. Wendeler Land (Gf P2)",
-    "Unsere Volksbank St. Wendeler Land -alt-",
-    "V-Bank",
-    "VB Castrop-Rauxel Zndl d Dortmunder Volksbank",
-    "VB M\366rfelden-Walldorf Ndl d Frankfurter VB",
-    "VBU Volksbank im Unterland",
-    "VBU Volksbank im Unterland (Gf P2)",
-    "VERIFONE PAYMENTS",
-    "VIVA PAYMENT SERVICES - Zweigniederlassung Deutschland",
-    "VR Bank",
-    "VR Bank (Gf GAA)",
-    "VR Bank (Gf P2)",
-    "VR Bank -alt-",
-    "VR Bank Alzey-Land-Schwabenheim",
-    "VR Bank Alzey-Land-Schwabenheim (Gf P2)",
-    "VR Bank Amberg-Sulzbach",
-    "VR Bank Amberg-Sulzbach (Gf P2)",
-    "VR Bank Augsburg-Ostallg\344u",
-    "VR Bank Augsburg-Ostallg\344u (Gf P2)",
-    "VR Bank Bad Orb-Gelnhausen",
-    "VR Bank Bad Orb-Gelnhausen (Gf P2)",
-    "VR Bank Bamberg Raiffeisen-Volksbank",
-    "VR Bank Bamberg Raiffeisen-Volksbank (Gf P2)",
-    "VR Bank Bamberg Raiffeisen-Volksbank -alt-",
-    "VR Bank Bamberg-Forchheim Volks- Raiffeisenbank",
-    "VR Bank Bamberg-Forchheim Volks- Raiffeisenbank (Gf P2)",
-    "VR Bank Bayreuth-Hof",
-    "VR Bank Bayreuth-Hof (Gf P2)",
-    "VR Bank Bergisch Gladbach-Leverkusen",
-    "VR Bank Bergisch Gladbach-Leverkusen (GF P2)",
-    "VR Bank Burglengenfeld (Gf P2)",
-    "VR Bank Burglengenfeld -alt-",
-    "VR Bank Donau-Oberschwaben",
-    "VR Bank Donau-Oberschwaben (Gf P2)",
-    "VR Bank Dreieich-Offenbach",
-    "VR Bank Dreieich-Offenbach (Gf P2)",
-    "VR Bank Enz plus (Gf P2)",
-    "VR Bank Enz plus -alt-",
-    "VR Bank Flensburg-Schleswig (Gf P2)",
-    "VR Bank Flensburg-Schleswig -alt-",
-    "VR Bank Forst -alt-",
-    "VR Bank Fulda",
-    "VR Bank Fulda (Gf P2)",
-    "VR Bank F\374rstenwalde Seelow Wriezen",
-    "VR Bank F\374rstenwalde Seelow Wriezen (Gf P2)",
-    "VR Bank Heilbronn Schw\344bisch Hall",
-    "VR Bank Heilbronn Schw\344bisch Hall (Gf P2)",
-    "VR Bank HessenLand",
-    "VR Bank HessenLand (Gf P2)",
-    "VR Bank Heuberg-Winterlingen",
-    "VR Bank Heuberg-Winterlingen (Gf P2)",
-    "VR Bank Hohenneuffen-Teck",
-    "VR Bank Hohenneuffen-Teck (Gf P2)",
-    "VR Bank Hohenneuffen-Teck -alt-",
-    "VR Bank Ihre Heimatbank",
-    "VR Bank Ihre Heimatbank (Gf P2)",
-    "VR Bank Kempten-Oberallg\344u",
-    "VR Bank Kempten-Oberallg\344u (Gf P2)",
-    "VR Bank Kitzingen",
-    "VR Bank Kitzingen (Gf P2)",
-    "VR Bank Lahn-Dill",
-    "VR Bank Lahn-Dill (Gf P2)",
-    "VR Bank Lausitz",
-    "VR Bank Lausitz (Gf P2)",
-    "VR Bank Leipziger Land",
-    "VR Bank Leipziger Land (Gf P2)",
-    "VR Bank Main-Kinzig-B\374dingen",
-    "VR Bank Main-Kinzig-B\374dingen (Gf P2)",
-    "VR Bank Mecklenburg",
-    "VR Bank Mecklenburg (Gf P2)",
-    "VR Bank Metropolregion N\374rnberg",
-    "VR Bank Metropolregion N\374rnberg (Gf P2)",
-    "VR Bank Mittelhaardt",
-    "VR Bank Mittelhaardt (Gf P2)",
-    "VR Bank Mittlere Oberpfalz",
-    "VR Bank Mittlere Oberpfalz (Gf P2)",
-    "VR Bank M\374nchen Land",
-    "VR Bank M\374nchen Land (Gf P2)",
-    "VR Bank Neuburg-Rain",
-    "VR Bank Neuburg-Rain (Gf P2)",
-    "VR Bank Neum\374nster (Gf P2)",
-    "VR Bank Neum\374nster -alt-",
-    "VR Bank Niederbayern-Oberpfalz",
-    "VR Bank Niederbayern-Oberpfalz (Gf P2)",
-    "VR Bank Nord",
-    "VR Bank Nord (Gf P2)",
-    "VR Bank Nordwestpfalz -alt-",
-    "VR Bank Oberfranken Mitte",
-    "VR Bank Oberfranken Mitte (Gf P2)",
-    "VR Bank Oldenburg Land West",
-    "VR Bank Oldenburg Land West (Gf P2)",
-    "VR Bank Oldenburg Land West -alt-",
-    "VR Bank Ravensburg-Weingarten (Gf P2)",
-    "VR Bank Ravensburg-Weingarten -alt-",
-    "VR Bank Rhein-Mosel",
-    "VR Bank Rhein-Mosel (Gf P2)",
-    "VR Bank Rhein-Mosel -alt-",
-    "VR Bank Rhein-Neckar",
-    "VR Bank Rhein-Neckar (Gf P2)",
-    "VR Bank RheinAhrEifel",
-    "VR Bank RheinAhrEifel (Gf P2)",
-    "VR Bank Ried-\334berwald, B\374rstadt",
-    "VR Bank Ried-\334berwald, B\374rstadt (Gf P2)",
-    "VR Bank Riedlingen-Federsee (Gf P2)",
-    "VR Bank Riedlingen-Federsee -alt-",
-    "VR Bank Rosenheim-Chiemsee (Gf P2)",
-    "VR Bank Rosenheim-Chiemsee -alt-",
-    "VR Bank Saarpfalz (Gf P2)",
-    "VR Bank Saarpfalz -alt-",
-    "VR Bank Schleswig-Mittelholstein",
-    "VR Bank Schleswig-Mittelholstein (Gf P2)",
-    "VR Bank Schl\374chtern-Birstein (Gf P2)",
-    "VR Bank Schl\374chtern-Birstein -alt-",
-    "VR Bank Schw\344bischer Wald",
-    "VR Bank Schw\344bischer Wald (Gf P2)",
-    "VR Bank S\374dliche Weinstra\337e-Wasgau",
-    "VR Bank S\374dliche Weinstra\337e-Wasgau (Gf P2)",
-    "VR Bank S\374dpfalz",
-    "VR Bank S\374dpfalz (Gf P2)",
-    "VR Bank T\374bingen",
-    "VR Bank T\374bingen (Gf P2)",
-    "VR Bank T\374bingen -alt-",
-    "VR Bank Weimar",
-    "VR Bank Weimar (Gf P2)",
-    "VR Bank Westfalen-Lippe",
-    "VR Bank Westfalen-Lippe (Gf P2)",
-    "VR Bank Westk\374ste",
-    "VR Bank Westk\374ste (Gf P2)",
-    "VR Bank Westth\374ringen (Gf P2)",
-    "VR Bank W\344chtersbach/Bad Soden-Salm\374nster -alt",
-    "VR Bank Zw",
-    "VR Bank Zw Neurath",
-    "VR Bank im Enzkreis (Gf P2)",
-    "VR Bank im Enzkreis -alt-",
-    "VR Bank im s\374dlichen Franken",
-    "VR Bank im s\374dlichen Franken (Gf P2)",
-    "VR Bank in Holstein",
-    "VR Bank in Holstein (Gf P2)",
-    "VR Bank in Th\374ringen",
-    "VR Bank zwischen den Meeren",
-    "VR Bank zwischen den Meeren (Gf P2)",
-    "VR GenoBank DonauWald",
-    "VR GenoBank DonauWald (Gf P2)",
-    "VR Itzehoe Norderstedt Hohenwestedt -alt-",
-    "VR PLUS Altmark-Wendland",
-    "VR PLUS Altmark-Wendland (Gf P2)",
-    "VR PartnerBank Chattengau-Schwalm-Eder",
-    "VR PartnerBank Chattengau-Schwalm-Eder (Gf P2)",
-    "VR S\374dBank",
-    "VR S\374dBank (Gf P2)",
-    "VR meine Raiffeisenbank (Gf P2)",
-    "VR meine Raiffeisenbank -alt-",
-    "VR-Bank",
-    "VR-Bank (Gf P2)",
-    "VR-Bank -alt-",
-    "VR-Bank Alb",
-    "VR-Bank Alb (Gf P2)",
-    "VR-Bank Alb -alt-",
-    "VR-Bank Alb-Blau-Donau",
-    "VR-Bank Alb-Blau-Donau (Gf P2)",
-    "VR-Bank Altenburger Land / Deutsche Skatbank",
-    "VR-Bank Altenburger Land / Skatbank (Gf P2)",
-    "VR-Bank Asperg-Markgr\366ningen",
-    "VR-Bank Asperg-Markgr\366ningen (Gf P2)",
-    "VR-Bank Asperg-Markgr\366ningen -alt-",
-    "VR-Bank Bad Kissingen",
-    "VR-Bank Bad Kissingen (Gf P2)",
-    "VR-Bank Bad Salzungen Schmal (Gf P2)",
-    "VR-Bank Bad Salzungen Schmalkalden",
-    "VR-Bank Bad Salzungen Schmalkalden GAA",
-    "VR-Bank Bonn (Gf P2)",
-    "VR-Bank Bonn -alt-",
-    "VR-Bank Bonn Rhein-Sieg",
-    "VR-Bank Bonn Rhein-Sieg (Gf P2)",
-    "VR-Bank Burghausen-M\374hldorf (Gf P2)",
-    "VR-Bank Burghausen-M\374hldorf -alt-",
-    "VR-Bank Chattengau (Gf P2)",
-    "VR-Bank Chattengau -alt-",
-    "VR-Bank Chiemgau-S\374d -alt-",
-    "VR-Bank Coburg",
-    "VR-Bank Coburg (Gf P2)",
-    "VR-Bank Dinklage-Steinfeld",
-    "VR-Bank Dinklage-Steinfeld (Gf P2)",
-    "VR-Bank Dinklage-Steinfeld -alt-",
-    "VR-Bank Donau-Mindel",
-    "VR-Bank Donau-Mindel (Gf P2)",
-    "VR-Bank Dornstetten-Horb",
-    "VR-Bank Dornstetten-Horb (Gf P2)",
-    "VR-Bank Dornstetten-Horb (Gf P3)",
-    "VR-Bank Dornstetten-Horb -alt-",
-    "VR-Bank Ehningen-Nufringen",
-    "VR-Bank Ehningen-Nufringen (Gf P2)",
-    "VR-Bank Ellwangen",
-    "VR-Bank Ellwangen (Gf P2)",
-    "VR-Bank Erding",
-    "VR-Bank Erding (Gf P2)",
-    "VR-Bank Erding -alt-",
-    "VR-Bank Erlangen-H\366chstadt-Herzogenaurach (Gf P2)",
-    "VR-Bank Erlangen-H\366chstadt-Herzogenaurach -alt-",
-    "VR-Bank Feuchtwangen-Limes (Gf P2)",
-    "VR-Bank Feuchtwangen-Limes -alt-",
-    "VR-Bank Fichtelgebirge-Frankenwald",
-    "VR-Bank Fichtelgebirge-Frankenwald (Gf P2)",
-    "VR-Bank Fl\344ming-Elsterland",
-    "VR-Bank Fl\344ming-Elsterland (Gf P2)",
-    "VR-Bank Freudenberg-Niederfischbach",
-    "VR-Bank Freudenberg-Niederfischbach (Gf P2)",
-    "VR-Bank Handels- und Gewerbebank",
-    "VR-Bank Handels- und Gewerbebank (Gf P2)",
-    "VR-Bank Hunsr\374ck-Mosel",
-    "VR-Bank Hunsr\374ck-Mosel (Gf P2)",
-    "VR-Bank Hunsr\374ck-Mosel -alt-",
-    "VR-Bank Isar-Vils",
-    "VR-Bank Isar-Vils (Gf P2)",
-    "VR-Bank Ismaning Hallbergmoos Neufahrn",
-    "VR-Bank Ismaning Hallbergmoos Neufahrn (Gf P2)",
-    "VR-Bank Landau",
-    "VR-Bank Landau-Mengkofen",
-    "VR-Bank Landau-Mengkofen (Gf P2)",
-    "VR-Bank Landsberg-Ammersee",
-    "VR-Bank Landsberg-Ammersee (Gf P2)",
-    "VR-Bank Landshut",
-    "VR-Bank Landshut (Gf P2)",
-    "VR-Bank Langenau-Ulmer Alb",
-    "VR-Bank Langenau-Ulmer Alb (Gf P2)",
-    "VR-Bank Langenau-Ulmer Alb -alt-",
-    "VR-Bank Lichtenfels-Ebern",
-    "VR-Bank Lichtenfels-Ebern (Gf P2)",
-    "VR-Bank Ludwigsburg",
-    "VR-Bank Ludwigsburg (Gf P2)",
-    "VR-Bank Magstadt-Weissach",
-    "VR-Bank Magstadt-Weissach (Gf P2)",
-    "VR-Bank Main-Rh\366n",
-    "VR-Bank Main-Rh\366n (Gf P2)",
-    "VR-Bank Mainz (Gf P2)",
-    "VR-Bank Mainz -alt-",
-    "VR-Bank Memmingen",
-    "VR-Bank Memmingen (Gf P2)",
-    "VR-Bank Mitte",
-    "VR-Bank Mitte (Gf P2)",
-    "VR-Bank Mittelfranken Mitte",
-    "VR-Bank Mittelfranken Mitte (Gf P2)",
-    "VR-Bank Mittelsachsen",
-    "VR-Bank Mittelsachsen (Gf P2)",
-    "VR-Bank Neu-Ulm",
-    "VR-Bank Neu-Ulm (Gf P2)",
-    "VR-Bank NordRh\366n",
-    "VR-Bank NordRh\366n (Gf P2)",
-    "VR-Bank Nordeifel",
-    "VR-Bank Nordeifel (Gf P2)",
-    "VR-Bank Osnabr\374cker Nordland",
-    "VR-Bank Osnabr\374cker Nordland (Gf P2)",
-    "VR-Bank Ostalb",
-    "VR-Bank Ostalb (Gf P2)",
-    "VR-Bank Ostbayern-Mitte",
-    "VR-Bank Ostbayern-Mitte (Gf P2)",
-    "VR-Bank Passau",
-    "VR-Bank Passau (Gf P2)",
-    "VR-Bank Rhein-Erft (Gf P2)",
-    "VR-Bank Rhein-Erft -alt-",
-    "VR-Bank Rottal-Inn",
-    "VR-Bank Rottal-Inn (Gf P2)",
-    "VR-Bank Rottal-Inn Gf GAA",
-    "VR-Bank Rur-Wurm (Gf P2)",
-    "VR-Bank Rur-Wurm -alt-",
-    "VR-Bank Schweinfurt (Gf P2)",
-    "VR-Bank Schweinfurt -alt-",
-    "VR-Bank Schwerin",
-    "VR-Bank Spangenberg-Morschen",
-    "VR-Bank Spangenberg-Morschen (Gf P2)",
-    "VR-Bank Starnberg-Herrsching-Landsberg (Gf P2)",
-    "VR-Bank S\374dwestpfalz Pirmasens-Zweibr\374cken",
-    "VR-Bank S\374dwestpfalz Pirmasens-Zweibr\374cken (Gf P2)",
-    "VR-Bank Taufkirchen-Dorfen",
-    "VR-Bank Taufkirchen-Dorfen (Gf P2)",
-    "VR-Bank Uckermark-Randow",
-    "VR-Bank Uckermark-Randow (Gf P2)",
-    "VR-Bank Vilshofen-Pocking",
-    "VR-Bank Vilshofen-Pocking (GF P2)",
-    "VR-Bank Weinstadt (Gf P2)",
-    "VR-Bank Weinstadt -alt-",
-    "VR-Bank Werdenfels",
-    "VR-Bank Werdenfels (Gf P2)",
-    "VR-Bank Westpfalz (Gf P2)",
-    "VR-Bank Westpfalz -alt-",
-    "VR-Bank Zeitz (Gf P2)",
-    "VR-Bank Zeitz -alt-",
-    "VR-Bank in Mittelbaden",
-    "VR-Bank in Mittelbaden (Gf P2)",
-    "VR-Bank in S\374dniedersachsen",
-    "VR-Bank in S\374dniedersachsen (Gf P2)",
-    "VR-Bank in S\374doldenburg",
-    "VR-Bank in S\374doldenburg (Gf P2)",
-    "VR-Bankverein Bad Hersfeld-Rotenburg",
-    "VR-Bankverein Bad Hersfeld-Rotenburg (Gf P2)",
-    "VR-MainBank",
-    "VR-MainBank (Gf P2)",
-    "VZ Verm\366gensZentrum Bank",
-    "VakifBank International Wien Zndl Deutschland",
-    "Varengold Bank",
-    "Verbandssparkasse Goch -alt-",
-    "VerbundVolksbank OWL",
-    "VerbundVolksbank OWL (Gf P2)",
-    "Verbundsparkasse Emsdetten Ochtrup",
-    "Vereinigte Raiffeisenbank Burgst\344dt",
-    "Vereinigte Raiffeisenbank Burgst\344dt (Gf P2)",
-    "Vereinigte Raiffeisenbanken",
-    "Vereinigte Raiffeisenbanken (Gf P2)",
-    "Vereinigte Raiffeisenbanken -alt-",
-    "Vereinigte Sparkasse im M\344rkischen Kreis",
-    "Vereinigte Sparkassen Eschenbach i d Opf",
-    "Vereinigte Sparkassen Gunzenhausen",
-    "Vereinigte VR Bank",
-    "Vereinigte VR Bank (Gf P2)",
-    "Vereinigte VR Bank Kur- und Rheinpfalz",
-    "Vereinigte VR Bank Kur- und Rheinpfalz (Gf P2)",
-    "Vereinigte Volksbank",
-    "Vereinigte Volksbank (Gf P2)",
-    "Vereinigte Volksbank Bramgau Osnabr\374ck Wittlage",
-    "Vereinigte Volksbank Bramgau Osnabr\374ck Wittlage (Gf P2)",
-    "Vereinigte Volksbank GAA",
-    "Vereinigte Volksbank Griesheim-Weiterstadt",
-    "Vereinigte Volksbank Griesheim-Weiterstadt (Gf P2)",
-    "Vereinigte Volksbank Griesheim-Weiterstadt -alt-",
-    "Vereinigte Volksbank Limburg (Gf P2)",
-    "Vereinigte Volksbank Limburg -alt-",
-    "Vereinigte Volksbank Maingau",
-    "Vereinigte Volksbank Maingau (Gf P2)",
-    "Vereinigte Volksbank Maingau -alt-",
-    "Vereinigte Volksbank M\374nster (Gf P2)",
-    "Vereinigte Volksbank M\374nster -alt-",
-    "Vereinigte Volksbank Raiffeisenbank",
-    "Vereinigte Volksbank Raiffeisenbank (Gf P2)",
-    "Vereinigte Volksbank Raiffeisenbank -alt-",
-    "Vereinigte Volksbank Saarlouis-Losheim-Sulzbach/S.(Gf P2)",
-    "Vereinigte Volksbank Saarlouis-Losheim-Sulzbach/Saar",
-    "Vereinigte Volksbanken",
-    "Vereinigte Volksbanken (Gf P2)",
-    "Vereinte Volksbank",
-    "Vereinte Volksbank (Gf P2)",
-    "Vierl\344nder Volksbank (Gf P2)",
-    "Vierl\344nder Volksbank -alt-",
-    "Vietnam Joint Stock Commercial Bank for Industry and Trade",
-    "Vietnam Joint Stock Commercial Bk f.Industry a. T. (Gf P2)",
-    "Volks- und Raiffeisenbank",
-    "Volks- und Raiffeisenbank (Gf P2)",
-    "Volks- und Raiffeisenbank Boll -alt-",
-    "Volks- und Raiffeisenbank Eisleben (Gf P2)",
-    "Volks- und Raiffeisenbank Eisleben -alt-",
-    "Volks- und Raiffeisenbank Leinebergland (Gf P2)",
-    "Volks- und Raiffeisenbank Leinebergland -alt-",
-    "Volks- und Raiffeisenbank Muldental",
-    "Volks- und Raiffeisenbank Muldental (Gf P2)",
-    "Volks- und Raiffeisenbank Prignitz",
-    "Volks- und Raiffeisenbank Prignitz (Gf P2)",
-    "Volks- und Raiffeisenbank Saale-Unstrut",
-    "Volks- und Raiffeisenbank Saale-Unstrut (Gf P2)",
-    "Volks- und Raiffeisenbank Saarpfalz",
-    "Volks- und Raiffeisenbank Saarpfalz (Gf P2)",
-    "Volks- und Raiffeisenbank Saarpfalz -alt-",
-    "Volks- und Raiffeisenbank Weilm\374nster -alt-",
-    "Volksbank",
-    "Volksbank  Emstek Essen Cappeln",
-    "Volksbank  Emstek Essen Cappeln (Gf P2)",
-    "Volksbank (Gf P2)",
-    "Volksbank - Die Gestalterbank",
-    "Volksbank - Die Gestalterbank (Gf P2)",
-    "Volksbank -alt-",
-    "Volksbank Aachen S\374d",
-    "Volksbank Achern (Gf P2)",
-    "Volksbank Achern -alt-",
-    "Volksbank Achim Hzw d Bremischen VB",
-    "Volksbank Aerzen",
-    "Volksbank Aerzen (Gf P2)",
-    "Volksbank Aerzen -alt-",
-    "Volksbank Ahaus Ndl. der VB Gronau-Ahaus",
-    "Volksbank Ahlerstedt",
-    "Volksbank Ahlerstedt (Gf P2)",
-    "Volksbank Alb",
-    "Volksbank Alb (Gf P2)",
-    "Volksbank Albstadt",
-    "Volksbank Albstadt (Gf P2)",
-    "Volksbank Aller-Oker",
-    "Volksbank Aller-Oker (Gf P2)",
-    "Volksbank Aller-Weser (Gf P2)",
-    "Volksbank Aller-Weser -alt-",
-    "Volksbank Allg\344u-Oberschwaben",
-    "Volksbank Allg\344u-Oberschwaben (Gf P2)",
-    "Volksbank Allg\344u-West (Gf P2)",
-    "Volksbank Allg\344u-West -alt-",
-    "Volksbank Altena -alt-",
-    "Volksbank Altl\374nen Ndl d Volksbank Selm-Bork",
-    "Volksbank Altshausen (Gf P2)",
-    "Volksbank Altshausen -alt-.",
-    "Volksbank Alzey-Worms",
-    "Volksbank Alzey-Worms (Gf P2)",
-    "Volksbank Amelsb\374ren (Gf P2)",
-    "Volksbank Amelsb\374ren -alt-",
-    "Volksbank Anr\366chte",
-    "Volksbank Anr\366chte (Gf P2)",
-    "Volksbank Appenweier-Urloffen Appenweier -alt-",
-    "Volksbank Aschaffenburg (Gf P2)",
-    "Volksbank Aschaffenburg -alt-",
-    "Volksbank Ascheberg-Herbern",
-    "Volksbank Ascheberg-Herbern (Gf P2)",
-    "Volksbank BRAWO",
-    "Volksbank BRAWO (Gf P2)",
-    "Volksbank Backnang",
-    "Volksbank Backnang (Gf P2)",
-    "Volksbank Backnang Zw Oppenweiler",
-    "Volksbank Backnang Zw Sulzbach, Murr",
-    "Volksbank Backnang Zw Weissach",
-    "Volksbank Bad Krozingen Zw d VB Staufen",
-    "Volksbank Bad Laer-Borgloh-Hilter-Melle",
-    "Volksbank Bad Laer-Borgloh-Hilter-Melle (Gf P2)",
-    "Volksbank Bad Salzuflen",
-    "Volksbank Bad Salzuflen (Gf P2)",
-    "Volksbank Bad Salzuflen (Zw Lemgo-Kirchheide)",
-    "Volksbank Bad Salzuflen Zw Leopoldsh\366he",
-    "Volksbank Baden-Baden Rastatt",
-    "Volksbank Baden-Baden Rastatt (Gf P2)",
-    "Volksbank Baden-Baden Rastatt -alt-",
-    "Volksbank Baiersbronn Murgtal",
-    "Volksbank Baiersbronn Murgtal (Gf P2)",
-    "Volksbank Baiersbronn Murgtal -alt-",
-    "Volksbank Bakum (Gf P2)",
-    "Volksbank Bakum -alt-",
-    "Volksbank Balingen",
-    "Volksbank Balingen (Gf P2)",
-    "Volksbank Balingen -alt-",
-    "Volksbank Barntrup Ndl d VB Bad Salzuflen",
-    "Volksbank Baumberge",
-    "Volksbank Baumberge (Gf P2)",
-    "Volksbank Bautzen",
-    "Volksbank Bautzen (Gf P2)",
-    "Volksbank Bautzen -alt-",
-    "Volksbank Bautzen Zw",
-    "Volksbank Bechtheim (Gf P2)",
-    "Volksbank Bechtheim -alt-",
-    "Volksbank Beckum (Gf P2)",
-    "Volksbank Beckum -alt-",
-    "Volksbank Beckum-Lippstadt",
-    "Volksbank Beckum-Lippstadt (Gf P2)",
-    "Volksbank Beckum-Lippstadt Zndl",
-    "Volksbank Beilstein-Ilsfeld-Abstatt",
-    "Volksbank Beilstein-Ilsfeld-Abstatt (Gf P2)",
-    "Volksbank Beilstein-Ilsfeld-Abstatt Zw Gronau",
-    "Volksbank Benninghausen (Gf P2)",
-    "Volksbank Benninghausen -alt-",
-    "Volksbank Berg",
-    "Volksbank Berg (Gf P2)",
-    "Volksbank Bigge-Lenne (Gf P2)",
-    "Volksbank Bigge-Lenne -alt-",
-    "Volksbank Blaubeuren (Gf P2)",
-    "Volksbank Blaubeuren -alt-",
-    "Volksbank Bleckede-Dahlenburg -alt-",
-    "Volksbank Bocholt",
-    "Volksbank Bocholt (Gf P2)",
-    "Volksbank Bochum Witten",
-    "Volksbank Bochum Witten (Gf P2)",
-    "Volksbank Bodensee-Oberschwaben",
-    "Volksbank Bodensee-Oberschwaben (Gf P2)",
-    "Volksbank Bookholzberg-Lemwerder",
-    "Volksbank Bookholzberg-Lemwerder (Gf P2)",
-    "Volksbank Bookholzberg-Lemwerder -alt-",
-    "Volksbank Borgentreich -alt-",
-    "Volksbank Brackenheim-G\374glingen (Gf P2)",
-    "Volksbank Brackenheim-G\374glingen -alt-",
-    "Volksbank Brambauer Zndl d Dortmunder Volksbank",
-    "Volksbank Bramgau-Wittlage",
-    "Volksbank Bramgau-Wittlage (GF P2)",
-    "Volksbank Bramgau-Wittlage -alt-",
-    "Volksbank Brandoberndorf",
-    "Volksbank Brandoberndorf (Gf P2)",
-    "Volksbank Braunlage",
-    "Volksbank Braunlage (Gf P2)",
-    "Volksbank Braunlage Zw Walkenried",
-    "Volksbank Breisgau Nord",
-    "Volksbank Breisgau Nord (Gf P2)",
-    "Volksbank Breisgau-Markgr\344flerland",
-    "Volksbank Breisgau-Markgr\344flerland (Gf P2)",
-    "Volksbank Bremen-Nord",
-    "Volksbank Bremen-Nord (Gf GAA)",
-    "Volksbank Bremen-Nord (Gf P2)",
-    "Volksbank Bremerhaven-Weserm\374nde -alt-",
-    "Volksbank Bremerhaven-Weserm\374nde -alt- (Gf P2)",
-    "Volksbank Brenztal",
-    "Volksbank Brenztal (Gf P2)",
-    "Volksbank Brilon (Gf P2)",
-    "Volksbank Brilon -alt-",
-    "Volksbank Brilon-B\374ren-Salzkotten",
-    "Volksbank Brilon-B\374ren-Salzkotten (Gf P2)",
-    "Volksbank Brilon-B\374ren-Salzkotten -alt-",
-    "Volksbank Bruchsal-Bretten (Gf P2)",
-    "Volksbank Bruchsal-Bretten -alt-",
-    "Volksbank Bruhrain-Kraich-Hardt (Gf P2)",
-    "Volksbank Bruhrain-Kraich-Hardt -alt-",
-    "Volksbank Br\374ggen-Nettetal",
-    "Volksbank Br\374ggen-Nettetal (Gf P2)",
-    "Volksbank Br\374ggen-Nettetal Zw",
-    "Volksbank Buldern -alt-",
-    "Volksbank Butzbach",
-    "Volksbank Butzbach (Gf P2)",
-    "Volksbank B\366nen",
-    "Volksbank B\366nen (Gf P2)",
-    "Volksbank B\366rde-Bernburg",
-    "Volksbank B\366rde-Bernburg (Gf P2)",
-    "Volksbank B\366r\337um-Hornburg",
-    "Volksbank B\366r\337um-Hornburg (Gf P2)",
-    "Volksbank B\366sel (Gf P2)",
-    "Volksbank B\366sel -alt-",
-    "Volksbank B\374hl",
-    "Volksbank B\374hl (Gf P2)",
-    "Volksbank B\374hl Fil Kehl",
-    "Volksbank B\374hl Fil Lichtenau",
-    "Volksbank B\374hl Fil Rheinau",
-    "Volksbank B\374hl Zw B\374hlertal",
-    "Volksbank B\374hl Zw Ottersweier",
-    "Volksbank B\374hl Zw Rheinm\374nster",
-    "Volksbank B\374hl Zw Steinbach",
-    "Volksbank B\374hl Zw Willst\344tt",
-    "Volksbank Chemnitz",
-    "Volksbank Chemnitz (Gf P2)",
-    "Volksbank Clenze-Hitzacker (Gf P2)",
-    "Volksbank Clenze-Hitzacker -alt-",
-    "Volksbank Daaden",
-    "Volksbank Daaden (Gf P2)",
-    "Volksbank Daaden Zw Herdorf",
-    "Volksbank Daaden Zw Weitefeld",
-    "Volksbank Dammer Berge",
-    "Volksbank Dammer Berge (Gf P2)",
-    "Volksbank Darmstadt - S\374dhessen",
-    "Volksbank Darmstadt - S\374dhessen (Gf P2)",
-    "Volksbank Darmstadt - S\374dhessen -alt-",
-    "Volksbank Darmstadt Mainz",
-    "Volksbank Darmstadt Mainz (Gf P2)",
-    "Volksbank Datteln Zndl d Dortmunder Volksbank",
-    "Volksbank Deisslingen",
-    "Volksbank Deisslingen (Gf P2)",
-    "Volksbank Delbr\374ck-H\366velhof (Gf P2)",
-    "Volksbank Delbr\374ck-H\366velhof -alt-",
-    "Volksbank Delbr\374ck-Rietberg",
-    "Volksbank Delbr\374ck-Rietberg (Gf P2)",
-    "Volksbank Delitzsch",
-    "Volksbank Delitzsch (Gf P2)",
-    "Volksbank Delmenhorst Schierbrok (Gf P2)",
-    "Volksbank Delmenhorst Schierbrok -alt-",
-    "Volksbank Demmin",
-    "Volksbank Demmin (Gf P2)",
-    "Volksbank Dessau-Anhalt",
-    "Volksbank Dessau-Anhalt (Gf P2)",
-    "Volksbank Dettenhausen",
-    "Volksbank Dettenhausen (Gf P2)",
-    "Volksbank Diepholz-Barnstorf (Gf P2)",
-    "Volksbank Diepholz-Barnstorf -alt-",
-    "Volksbank Dill",
-    "Volksbank Dill (Gf P2)",
-    "Volksbank Dill -alt-",
-    "Volksbank Dillingen (Gf P2)",
-    "Volksbank Dillingen -alt-",
-    "Volksbank Dinslaken",
-    "Volksbank Dinslaken (Gf P2)",
-    "Volksbank Dorsten (Gf P2)",
-    "Volksbank Dorsten -alt-",
-    "Volksbank Dortmund-Nordwest",
-    "Volksbank Dortmund-Nordwest (Gf P2)",
-    "Volksbank Dreil\344ndereck",
-    "Volksbank Dreil\344ndereck (Gf P2)",
-    "Volksbank Dresden-Bautzen",
-    "Volksbank Dresden-Bautzen (Gf P2)",
-    "Volksbank D\374nnwald-Holweide",
-    "Volksbank D\374nnwald-Holweide (Gf P2)",
-    "Volksbank D\374ren (Gf P2)",
-    "Volksbank D\374ren -alt-",
-    "Volksbank D\374ren Zw",
-    "Volksbank D\374ren Zw Kelz",
-    "Volksbank D\374ren Zw Schlich",
-    "Volksbank D\374sseldorf Neuss",
-    "Volksbank D\374sseldorf Neuss (Gf GAA)",
-    "Volksbank D\374sseldorf Neuss (Gf P2)",
-    "Volksbank D\374sseldorf Neuss Zw Ratingen",
-    "Volksbank D\374te-Ems",
-    "Volksbank D\374te-Ems (Gf P2)",
-    "Volksbank Egelsbach -alt-",
-    "Volksbank Eifel Mitte (Gf P2)",
-    "Volksbank Eifel Mitte -alt-",
-    "Volksbank Einbeck (Gf P2)",
-    "Volksbank Einbeck -alt-",
-    "Volksbank Eisbergen (Gf P2)",
-    "Volksbank Eisbergen -alt-",
-    "Volksbank Eisenberg",
-    "Volksbank Eisenberg (Gf P2)",
-    "Volksbank Eisenberg Zw",
-    "Volksbank Elkenroth Zw d VB Gebhardshain",
-    "Volksbank Elmshorn (Gf P2)",
-    "Volksbank Elmshorn -alt-",
-    "Volksbank Elsen-Wewer-Borchen",
-    "Volksbank Elsen-Wewer-Borchen (Gf P2)",
-    "Volksbank Elsterland (Gf P2)",
-    "Volksbank Elsterland -alt-",
-    "Volksbank Emmerich-Rees",
-    "Volksbank Emmerich-Rees (Gf P2)",
-    "Volksbank Emstal",
-    "Volksbank Emstal (Gf P2)",
-    "Volksbank Emstek (Gf P2)",
-    "Volksbank Emstek -alt-",
-    "Volksbank Emstek Essen Cappeln",
-    "Volksbank Enniger-Ostenfelde-Westkirchen",
-    "Volksbank Enniger-Ostenfelde-Westkirchen (Gf P2)",
-    "Volksbank Erft",
-    "Volksbank Erft (Gf P2)",
-    "Volksbank Erkelenz",
-    "Volksbank Erkelenz (Gf P2)",
-    "Volksbank Erkelenz -alt-",
-    "Volksbank Erle (Gf P2)",
-    "Volksbank Erle -alt-",
-    "Volksbank Ermstal-Alb",
-    "Volksbank Ermstal-Alb (Gf P2)",
-    "Volksbank Esens (Gf P2)",
-    "Volksbank Esens -alt-",
-    "Volksbank Esslingen (Gf P2)",
-    "Volksbank Esslingen -alt-",
-    "Volksbank Ettlingen",
-    "Volksbank Ettlingen (Gf P2)",
-    "Volksbank Ettlingen Zw Bad Herrenalb",
-    "Volksbank Ettlingen Zw Karlsbad",
-    "Volksbank Ettlingen Zw Malsch",
-    "Volksbank Ettlingen Zw Marxzell",
-    "Volksbank Ettlingen Zw Reichenbach",
-    "Volksbank Euskirchen",
-    "Volksbank Euskirchen (Gf P2)",
-    "Volksbank Eutin Raiffeisenbank",
-    "Volksbank Eutin Raiffeisenbank (Gf P2)",
-    "Volksbank Exertal Ndl d VB Bad Salzuflen",
-    "Volksbank Feldatal",
-    "Volksbank Feldatal (Gf P2)",
-    "Volksbank Filder",
-    "Volksbank Filder (Gf P2)",
-    "Volksbank Flein-Talheim",
-    "Volksbank Flein-Talheim (Gf P2)",
-    "Volksbank Franken",
-    "Volksbank Franken (Gf P2)",
-    "Volksbank Franken Zw",
-    "Volksbank Fredenbeck",
-    "Volksbank Fredenbeck (Gf P2)",
-    "Volksbank Freiberg und Umgebung -alt-",
-    "Volksbank Freiburg",
-    "Volksbank Freiburg (Gf P2)",
-    "Volksbank Freiburg Zw Gundelfingen",
-    "Volksbank Freiburg Zw March-Hugstetten",
-    "Volksbank Freiburg Zw Merzhausen",
-    "Volksbank Freiburg Zw M\344rgen",
-    "Volksbank Freiburg Zw St. Peter",
-    "Volksbank Freiburg Zw Stegen",
-    "Volksbank Freiburg Zw Umkirch",
-    "Volksbank Friedrichshafen (Gf P2)",
-    "Volksbank Friedrichshafen -alt-",
-    "Volksbank Friedrichshafen Ndl Langenargen",
-    "Volksbank Gebhardshain",
-    "Volksbank Gebhardshain (Gf P2)",
-    "Volksbank Geest",
-    "Volksbank Geest (Gf P2)",
-    "Volksbank Geeste-Nord",
-    "Volksbank Geeste-Nord (Gf P2)",
-    "Volksbank Gemen (Gf P2)",
-    "Volksbank Gemen -alt-",
-    "Volksbank Gem\374nd-Kall",
-    "Volksbank Gem\374nd-Kall -alt-",
-    "Volksbank Gera-Jena-Rudolstadt",
-    "Volksbank Gera-Jena-Rudolstadt (Gf P2)",
-    "Volksbank Gersprenztal-Otzberg",
-    "Volksbank Gescher",
-    "Volksbank Gevelsberg Zndl der M\344rkischen Bank",
-    "Volksbank Gf GA",
-    "Volksbank Glan-M\374nchweiler",
-    "Volksbank Glan-M\374nchweiler (Gf P2)",
-    "Volksbank Glan-M\374nchweiler Zw",
-    "Volksbank Glan-M\374nchweiler Zw Miesau",
-    "Volksbank Glan-M\374nchweiler Zw Nanzweiler",
-    "Volksbank Glan-M\374nchweiler Zw Niedermohr",
-    "Volksbank Glan-M\374nchweiler Zw Sch\366nenb-K\374belb",
-    "Volksbank Glan-M\374nchweiler Zw Steinwenden",
-    "Volksbank Glatten-Wittendorf",
-    "Volksbank Glatten-Wittendorf (Gf P2)",
-    "Volksbank Glatten-Wittendorf -alt-",
-    "Volksbank Grebenhain",
-    "Volksbank Grebenhain (Gf P2)",
-    "Volksbank Greven (Gf P2)",
-    "Volksbank Greven -alt-",
-    "Volksbank Grevenbr\374ck (Gf P2)",
-    "Volksbank Grevenbr\374ck -alt",
-    "Volksbank Griesheim (Gf P2)",
-    "Volksbank Griesheim -alt-",
-    "Volksbank Gronau-Ahaus",
-    "Volksbank Gronau-Ahaus (Gf P2)",
-    "Volksbank Gr\344fenhausen (Gf P2)",
-    "Volksbank Gr\344fenhausen -alt-",
-    "Volksbank G\366ppingen",
-    "Volksbank G\366ppingen (Gf P2)",
-    "Volksbank G\366ttingen -alt-",
-    "Volksbank G\374nzburg (Gf P2)",
-    "Volksbank G\374nzburg -alt-",
-    "Volksbank Haaren (Gf P2)",
-    "Volksbank Haaren -alt-",
-    "Volksbank Halle, Saale",
-    "Volksbank Halle, Saale (Gf P2)",
-    "Volksbank Halle/Westf",
-    "Volksbank Halle/Westf (Gf P2)",
-    "Volksbank Haltern (Gf P2)",
-    "Volksbank Haltern -alt-",
-    "Volksbank Hamburg Ost-West -alt-",
-    "Volksbank Hamburg Ost-West -alt- (Gf P2)",
-    "Volksbank Hameln-Stadthagen",
-    "Volksbank Hameln-Stadthagen (Gf P2)",
-    "Volksbank Hamm Zndl d Dortmunder Volksbank",
-    "Volksbank Hamm/Sieg",
-    "Volksbank Hamm/Sieg (Gf P2)",
-    "Volksbank Hamm/Sieg Zweigstelle Eichelhardt",
-    "Volksbank Hamm/Sieg Zweigstelle Windeck-Rosbach",
-    "Volksbank Hankensb\374ttel-Wahrenholz (Gf P2)",
-    "Volksbank Hankensb\374ttel-Wahrenholz -alt-",
-    "Volksbank Haren Fil d Ostfriesischen VB",
-    "Volksbank Harsewinkel -alt-",
-    "Volksbank Hasel\374nne",
-    "Volksbank Hasel\374nne (Gf P2)",
-    "Volksbank Hattingen Ndl d VB Sprockh\366vel",
-    "Volksbank Heek Ndl. der VB Gronau-Ahaus",
-    "Volksbank Hegau",
-    "Volksbank Hegau (Gf P2)",
-    "Volksbank Hegau -alt-",
-    "Volksbank Heiden",
-    "Volksbank Heiden (Gf P2)",
-    "Volksbank Heilbronn",
-    "Volksbank Heilbronn (Gf P2)",
-    "Volksbank Heilbronn -alt-",
-    "Volksbank Heiligenstadt (Gf P2)",
-    "Volksbank Heiligenstadt -alt-",
-    "Volksbank Heimbach",
-    "Volksbank Heimbach (Gf P2)",
-    "Volksbank Heinsberg",
-    "Volksbank Heinsberg (Gf P2)",
-    "Volksbank Heitersheim Zw d VB Staufen",
-    "Volksbank Heldenbergen Ndl d Frankfurter VB",
-    "Volksbank Hellweg",
-    "Volksbank Hellweg (Gf P2)",
-    "Volksbank Hellweg Ndl Warstein",
-    "Volksbank Hellweg Ndl Werl",
-    "Volksbank Hellweg Zw K\366rbecke",
-    "Volksbank Hemer Zndl der M\344rkischen Bank",
-    "Volksbank Herborn-Eschenburg (Gf P2)",
-    "Volksbank Herborn-Eschenburg -alt-",
-    "Volksbank Herborn-Eschenburg Zw",
-    "Volksbank Herborn-Eschenburg Zw Sinn",
-    "Volksbank Herdecke Zndl der M\344rkischen Bank",
-    "Volksbank Herford-Mindener Land (Gf P2)",
-    "Volksbank Herford-Mindener Land -alt-",
-    "Volksbank Heuberg",
-    "Volksbank Heuberg (Gf P2)",
-    "Volksbank Heuberg -alt-",
-    "Volksbank Heuchelheim",
-    "Volksbank Heuchelheim (Gf P2)",
-    "Volksbank Hildesheim",
-    "Volksbank Hildesheim (Gf P2)",
-    "Volksbank Hildesheimer B\366rde (Gf P2)",
-    "Volksbank Hildesheimer B\366rde -alt-",
-    "Volksbank Hochrhein",
-    "Volksbank Hochrhein (Gf P2)",
-    "Volksbank Hochwald-Saarburg (Gf P2)",
-    "Volksbank Hochwald-Saarburg -alt-",
-    "Volksbank Hohenlimburg",
-    "Volksbank Hohenlimburg (Gf P2)",
-    "Volksbank Hohenlimburg Zw",
-    "Volksbank Hohenlohe",
-    "Volksbank Hohenlohe (Gf P2)",
-    "Volksbank Hohenlohe Gs Blaufelden",
-    "Volksbank Hohenlohe Gs Bretzfeld",
-    "Volksbank Hohenlohe Gs D\366rzbach",
-    "Volksbank Hohenlohe Gs Forchtenberg",
-    "Volksbank Hohenlohe Gs Gerabronn",
-    "Volksbank Hohenlohe Gs Ingelfingen",
-    "Volksbank Hohenlohe Gs Kirchberg",
-    "Volksbank Hohenlohe Gs Kupferzell",
-    "Volksbank Hohenlohe Gs K\374nzelsau",
-    "Volksbank Hohenlohe Gs Langenburg",
-    "Volksbank Hohenlohe Gs Neuenstein",
-    "Volksbank Hohenlohe Gs Niedernhall",
-    "Volksbank Hohenlohe Gs Niederstetten",
-    "Volksbank Hohenlohe Gs Pfedelbach",
-    "Volksbank Hohenlohe Gs Rot am See",
-    "Volksbank Hohenlohe Gs Schrozberg",
-    "Volksbank Hohenlohe Gs Wei\337bach",
-    "Volksbank Hohenzollern-Balingen",
-    "Volksbank Hohenzollern-Balingen (Gf P2)",
-    "Volksbank Horb (Gf P2)",
-    "Volksbank Horb -alt-",
-    "Volksbank Horn Ndl d VB Anr\366chte",
-    "Volksbank H\366chst a.M., ZwNdl. der Frankfurter VB (Gf P2)",
-    "Volksbank H\366chst a.M., ZwNdl. der Frankfurter VB -alt-",
-    "Volksbank H\366rste (Gf P2)",
-    "Volksbank H\366rste -alt-",
-    "Volksbank H\366rstel -alt-",
-    "Volksbank Immenstadt",
-    "Volksbank Immenstadt (Gf P2)",
-    "Volksbank Iserlohn Zndl der M\344rkischen Bank",
-    "Volksbank Jerichower Land",
-    "Volksbank Jerichower Land (Gf P2)",
-    "Volksbank Jever",
-    "Volksbank Jever (Gf P2)",
-    "Volksbank Kaiserslautern",
-    "Volksbank Kaiserslautern-Nordwestpfalz",
-    "Volksbank Kaiserslautern-Nordwestpfalz (Gf P2)",
-    "Volksbank Kalletal Ndl d VB Bad Salzuflen",
-    "Volksbank Kamen-Werne (Gf P2)",
-    "Volksbank Kamen-Werne -alt-",
-    "Volksbank Kamen-Werne Zndl d Dortmunder Volksbank",
-    "Volksbank Kassel G\366ttingen",
-    "Volksbank Kassel G\366ttingen (Gf P2)",
-    "Volksbank Kehdingen Zndl. der Ostfriesischen VB (Gf P2)",
-    "Volksbank Kehdingen Zndl. der Ostfriesischen Volksbank",
-    "Volksbank Kelsterbach Ndl d Frankfurter VB",
-    "Volksbank Kempen-Grefrath",
-    "Volksbank Kempen-Grefrath (Gf P2)",
-    "Volksbank Kempen-Grefrath Zw",
-    "Volksbank Kierspe",
-    "Volksbank Kierspe (Gf P2)",
-    "Volksbank Kirchzarten Zndl d VB Freiburg",
-    "Volksbank Kirnau-Krautheim",
-    "Volksbank Kirnau-Krautheim (Gf P2)",
-    "Volksbank Klettgau-Wut\366schingen",
-    "Volksbank Klettgau-Wut\366schingen (Gf P2)",
-    "Volksbank Kleverland",
-    "Volksbank Kleverland (Gf P2)",
-    "Volksbank Kleverland Hzw",
-    "Volksbank Kleverland Zw",
-    "Volksbank Koblenz Mittelrhein (Gf P2)",
-    "Volksbank Koblenz Mittelrhein -alt-",
-    "Volksbank Koblenz Mittelrhein GAA -alt-",
-    "Volksbank Kraichgau",
-    "Volksbank Kraichgau (Gf P2)",
-    "Volksbank Kraichgau -alt-",
-    "Volksbank Krautheim (Gf P2)",
-    "Volksbank Krautheim -alt-",
-    "Volksbank Krefeld",
-    "Volksbank Krefeld (Gf P2)",
-    "Volksbank Kurpfalz",
-    "Volksbank Kurpfalz (Gf P2)",
-    "Volksbank Kurpfalz -alt-",
-    "Volksbank K\366ln Bonn",
-    "Volksbank K\366ln Bonn (Gf P2)",
-    "Volksbank K\366ln-Nord (Gf P2)",
-    "Volksbank K\366ln-Nord -alt-",
-    "Volksbank Laer-Horstmar-Leer (Gf P2)",
-    "Volksbank Laer-Horstmar-Leer -alt-",
-    "Volksbank Lahr",
-    "Volksbank Lahr (Gf P2)",
-    "Volksbank Langenberg Zndl d VB Sprockh\366vel",
-    "Volksbank Langenberg Zndl d Volksbank Delbr\374ck-Rietberg",
-    "Volksbank Langendernbach",
-    "Volksbank Langendernbach (Gf P2)",
-    "Volksbank Lastrup",
-    "Volksbank Lastrup (Gf P2)",
-    "Volksbank Lauterbach-Schlitz",
-    "Volksbank Lauterbach-Schlitz (Gf P2)",
-    "Volksbank Lauterecken",
-    "Volksbank Lauterecken (Gf P2)",
-    "Volksbank Legden Ndl. der VB Gronau-Ahaus",
-    "Volksbank Lengerich/Lotte -alt-",
-    "Volksbank Leonberg-Strohg\344u",
-    "Volksbank Leonberg-Strohg\344u (Gf P2)",
-    "Volksbank Lette-Darup-Rorup",
-    "Volksbank Lette-Darup-Rorup (Gf P2)",
-    "Volksbank Limbach",
-    "Volksbank Limbach (Gf P2)",
-    "Volksbank Linden Zndl d VB Sprockh\366vel",
-    "Volksbank Lindenberg",
-    "Volksbank Lohne-Dinklage-Steinfeld-M\374hlen",
-    "Volksbank Lohne-Dinklage-Steinfeld-M\374hlen (Gf P2)",
-    "Volksbank Ludwigsburg",
-    "Volksbank Ludwigsburg (Gf P2)",
-    "Volksbank Ludwigsburg -alt-",
-    "Volksbank L\366bau-Zittau",
-    "Volksbank L\366bau-Zittau (Gf P2)",
-    "Volksbank L\366ningen",
-    "Volksbank L\366ningen (Gf P2)",
-    "Volksbank L\374beck",
-    "Volksbank L\374beck (Gf P2)",
-    "Volksbank L\374denscheid -alt-",
-    "Volksbank L\374denscheid -alt- (Gf P2)",
-    "Volksbank L\374gde-Rischenau Zndl. der VB Ostlippe",
-    "Volksbank L\374neburg (Gf P2)",
-    "Volksbank L\374neburg -alt-",
-    "Volksbank L\374neburger Heide",
-    "Volksbank L\374neburger Heide (Gf P2)",
-    "Volksbank L\374neburger Heide -alt-",
-    "Volksbank Magdeburg",
-    "Volksbank Magdeburg (Gf P2)",
-    "Volksbank Main-Taunus",
-    "Volksbank Main-Taunus (Gf P2)",
-    "Volksbank Main-Taunus -alt-",
-    "Volksbank Mainspitze",
-    "Volksbank Mainspitze (Gf P2)",
-    "Volksbank Marienfeld -alt-",
-    "Volksbank Marl-Recklinghausen",
-    "Volksbank Marl-Recklinghausen (Gf GAA)",
-    "Volksbank Marl-Recklinghausen (Gf P2)",
-    "Volksbank Marl-Recklinghausen Zw",
-    "Volksbank Medebach (Gf P2)",
-    "Volksbank Medebach -alt-",
-    "Volksbank Meerbusch (Gf P2)",
-    "Volksbank Meerbusch -alt-",
-    "Volksbank Meinerzhagen -alt-",
-    "Volksbank Meinerzhagen -alt- (Gf P2)",
-    "Volksbank Menden Zndl der M\344rkischen Bank",
-    "Volksbank Metelen Ndl. der VB Gronau-Ahaus",
-    "Volksbank Me\337kirch -alt-",
-    "Volksbank Me\337kirch Raiffeisenbank",
-    "Volksbank Me\337kirch Raiffeisenbank (Gf P2)",
-    "Volksbank Minden (Gf P2)",
-    "Volksbank Minden -alt-",
-    "Volksbank Mindener Land (Gf P2)",
-    "Volksbank Mindener Land -alt-",
-    "Volksbank Mitte (Gf P2)",
-    "Volksbank Mitte -alt-",
-    "Volksbank Mittelhessen",
-    "Volksbank Mittelhessen (Gf P2)",
-    "Volksbank Mittlerer Neckar",
-    "Volksbank Mittlerer Neckar (Gf P2)",
-    "Volksbank Mittlerer Schwarzwald",
-    "Volksbank Mittlerer Schwarzwald (Gf P2)",
-    "Volksbank Mittleres Erzgebirge",
-    "Volksbank Mittleres Erzgebirge (Gf P2)",
-    "Volksbank Mittweida",
-    "Volksbank Montabaur-H\366hr-Grenzhausen (Gf P2)",
-    "Volksbank Montabaur-H\366hr-Grenzhausen -alt-",
-    "Volksbank Mosbach (Gf P2)",
-    "Volksbank Mosbach -alt-",
-    "Volksbank Murgtal -alt-",
-    "Volksbank Murgtal Baiersbr-Klosterreichenbach (Gf P2)",
-    "Volksbank M\366ckm\374hl",
-    "Volksbank M\366ckm\374hl (Gf P2)",
-    "Volksbank M\366nchengladbach",
-    "Volksbank M\366nchengladbach (Gf P2)",
-    "Volksbank M\366ssingen -alt-",
-    "Volksbank M\374lheim-K\344rlich (Gf P2)",
-    "Volksbank M\374lheim-K\344rlich -alt-",
-    "Volksbank M\374llheim (Gf P2)",
-    "Volksbank M\374llheim -alt-",
-    "Volksbank M\374nsingen",
-    "Volksbank M\374nsingen (Gf P2)",
-    "Volksbank M\374nstertal Zw d VB Staufen",
-    "Volksbank Nagoldtal (Gf P2)",
-    "Volksbank Nagoldtal -alt-",
-    "Volksbank Nahe-Schaumberg (Gf P2)",
-    "Volksbank Nahe-Schaumberg -alt-",
-    "Volksbank Neckartal",
-    "Volksbank Neckartal (Gf P2)",
-    "Volksbank Neuenkirchen-V\366rden (Gf P2)",
-    "Volksbank Neuenkirchen-V\366rden -alt-",
-    "Volksbank Neuss -alt-",
-    "Volksbank Niedergrafschaft",
-    "Volksbank Niedergrafschaft (Gf P2)",
-    "Volksbank Niederrhein",
-    "Volksbank Niederrhein (Gf P2)",
-    "Volksbank Niederrhein Zw",
-    "Volksbank Niedersachsen-Mitte",
-    "Volksbank Niedersachsen-Mitte (Gf GAA)",
-    "Volksbank Niedersachsen-Mitte (Gf P2)",
-    "Volksbank Nienburg (Gf P2)",
-    "Volksbank Nienburg -alt-",
-    "Volksbank Nordharz",
-    "Volksbank Nordharz (Gf P2)",
-    "Volksbank Nordh\374mmling",
-    "Volksbank Nordh\374mmling (Gf P2)",
-    "Volksbank Nordm\374nsterland (Gf P2)",
-    "Volksbank Nordm\374nsterland -alt-",
-    "Volksbank Nordschwarzwald",
-    "Volksbank Nordschwarzwald (Gf P2)",
-    "Volksbank Nottuln",
-    "Volksbank Nottuln (Gf P2)",
-    "Volksbank Ober-M\366rlen",
-    "Volksbank Ober-M\366rlen (Gf P2)",
-    "Volksbank Oberberg",
-    "Volksbank Oberberg (Gf P2)",
-    "Volksbank Obergrafschaft -alt-",
-    "Volksbank Obergrafschaft -alt- (Gf P2)",
-    "Volksbank Ochtrup-Laer",
-    "Volksbank Ochtrup-Laer (Gf P2)",
-    "Volksbank Oelde-Ennigerloh-Neubeckum (Gf P2)",
-    "Volksbank Oelde-Ennigerloh-Neubeckum -alt-",
-    "Volksbank Oer-Erkenschwick Zndl d Dortmunder Volksbank",
-    "Volksbank Oldenburg-Land Delmenhorst",
-    "Volksbank Oldenburg-Land Delmenhorst (Gf P2)",
-    "Volksbank Olpe (Gf P2)",
-    "Volksbank Olpe -alt-",
-    "Volksbank Olpe-Wenden-Drolshagen",
-    "Volksbank Olpe-Wenden-Drolshagen (Gf P2)",
-    "Volksbank Osnabr\374cker Nordland (Gf P2)",
-    "Volksbank Osnabr\374cker Nordland -alt-",
-    "Volksbank Ostlippe",
-    "Volksbank Ostlippe (Gf P2)",
-    "Volksbank Ostlippe Zndl. Schieder-Schwalenberg",
-    "Volksbank Oyten",
-    "Volksbank Oyten (Gf P2)",
-    "Volksbank PLUS",
-    "Volksbank PLUS (Gf P2)",
-    "Volksbank Papenburg Fil d. Ostfries. VB Leer",
-    "Volksbank Peine (Gf P2)",
-    "Volksbank Peine -alt-",
-    "Volksbank Pforzheim (Gf P2)",
-    "Volksbank Pforzheim -alt-",
-    "Volksbank Pforzheim Zw M\374hlacker",
-    "Volksbank Pfullendorf",
-    "Volksbank Pfullendorf (Gf P2)",
-    "Volksbank Pfullendorf Fil",
-    "Volksbank Pirna",
-    "Volksbank Pirna (Gf P2)",
-    "Volksbank Plochingen",
-    "Volksbank Plochingen (Gf P2)",
-    "Volksbank Potsdam Zndl d Berliner Volksbank",
-    "Volksbank Raesfeld und Erle",
-    "Volksbank Raesfeld und Erle (Gf P2)",
-    "Volksbank Raiffbk Dachau Zw M\374nchen-Allach",
-    "Volksbank Raiffbk Itzehoe Norderstedt Hohenwestedt (Gf P2)",
-    "Volksbank Raiffeisenbank",
-    "Volksbank Raiffeisenbank (Gf P2)",
-    "Volksbank Raiffeisenbank -alt-",
-    "Volksbank Raiffeisenbank AmmerG\344u",
-    "Volksbank Raiffeisenbank Ammerg\344u (Gf P2)",
-    "Volksbank Raiffeisenbank Bayern Mitte",
-    "Volksbank Raiffeisenbank Bayern Mitte (Gf P2)",
-    "Volksbank Raiffeisenbank Dachau",
-    "Volksbank Raiffeisenbank Dachau (Gf GAA)",
-    "Volksbank Raiffeisenbank Dachau (Gf P2)",
-    "Volksbank Raiffeisenbank F\374rstenfeldbruck",
-    "Volksbank Raiffeisenbank F\374rstenfeldbruck (Gf P2)",
-    "Volksbank Raiffeisenbank Hanau Ndl d Frankf VB",
-    "Volksbank Raiffeisenbank Itzehoe Norderstedt Hohenwestedt",
-    "Volksbank Raiffeisenbank Laupheim-Illertal",
-    "Volksbank Raiffeisenbank Laupheim-Illertal (Gf P2)",
-    "Volksbank Raiffeisenbank Laupheim-Illertal -alt-",
-    "Volksbank Raiffeisenbank Mei\337en Gro\337enhain",
-    "Volksbank Raiffeisenbank Mei\337en Gro\337enhain (Gf P2)",
-    "Volksbank Raiffeisenbank Niederschlesien",
-    "Volksbank Raiffeisenbank Niederschlesien (Gf P2)",
-    "Volksbank Raiffeisenbank Nordoberpfalz",
-    "Volksbank Raiffeisenbank Nordoberpfalz (Gf P2)",
-    "Volksbank Raiffeisenbank N\374rnberg (Gf GAA)",
-    "Volksbank Raiffeisenbank Oberbayern S\374dost",
-    "Volksbank Raiffeisenbank Oberbayern S\374dost (Gf P2)",
-    "Volksbank Raiffeisenbank Regensburg-Schwandorf",
-    "Volksbank Raiffeisenbank Regensburg-Schwandorf (Gf P2)",
-    "Volksbank Raiffeisenbank Rh\366n-Grabfeld (Gf P2)",
-    "Volksbank Raiffeisenbank Rh\366n-Grabfeld -alt-",
-    "Volksbank Raiffeisenbank Starnberg-Herrsching-Landsberg",
-    "Volksbank Raiffeisenbank W\374rzburg",
-    "Volksbank Raiffeisenbank W\374rzburg (Gf P2)",
-    "Volksbank Rathenow",
-    "Volksbank Rathenow (Gf P2)",
-    "Volksbank Reichenbach Ndl d VB Plochingen",
-    "Volksbank Reiste-Eslohe (Gf P2)",
-    "Volksbank Reiste-Eslohe -alt-",
-    "Volksbank Rems (Gf P2)",
-    "Volksbank Rems -alt-",
-    "Volksbank Remseck",
-    "Volksbank Remseck (Gf P2)",
-    "Volksbank Reutlingen (Gf P2)",
-    "Volksbank Reutlingen -alt-",
-    "Volksbank Rhede",
-    "Volksbank Rhede (Gf P2)",
-    "Volksbank Rhede Hzw Rhedebr\374gge",
-    "Volksbank Rhein-Erft-K\366ln",
-    "Volksbank Rhein-Erft-K\366ln (Gf P2)",
-    "Volksbank Rhein-Lahn-Limburg",
-    "Volksbank Rhein-Lahn-Limburg (Gf P2)",
-    "Volksbank Rhein-Lippe",
-    "Volksbank Rhein-Lippe (GAA)",
-    "Volksbank Rhein-Lippe (Gf P2)",
-    "Volksbank Rhein-Nahe-Hunsr\374ck",
-    "Volksbank Rhein-Nahe-Hunsr\374ck (Gf P2)",
-    "Volksbank Rhein-Ruhr",
-    "Volksbank Rhein-Ruhr (Gf P2)",
-    "Volksbank Rhein-Selz (Gf P2)",
-    "Volksbank Rhein-Selz -alt-",
-    "Volksbank Rhein-Wehra",
-    "Volksbank Rhein-Wehra (Gf P2)",
-    "Volksbank Rhein-Wehra -alt-",
-    "Volksbank RheinAhrEifel",
-    "Volksbank RheinAhrEifel (Gf GAA)",
-    "Volksbank Rheinb\366llen",
-    "Volksbank Riesa",
-    "Volksbank Riesa (Gf P2)",
-    "Volksbank Riesa Gs",
-    "Volksbank Rosenheim -alt-",
-    "Volksbank Rot",
-    "Volksbank Rot (Gf P2)",
-    "Volksbank Rotenburg Hzw d Bremischen VB",
-    "Volksbank Rottweil",
-    "Volksbank Rottweil (Gf P2)",
-    "Volksbank Ruhr Mitte",
-    "Volksbank Ruhr Mitte (Gf P2)",
-    "Volksbank R\374then Ndl der Volksbank Anr\366chte",
-    "Volksbank Saarburg (Gf P2)",
-    "Volksbank Saarburg -alt-",
-    "Volksbank Saarlouis (Gf P2)",
-    "Volksbank Saarlouis -alt-",
-    "Volksbank Sandhofen",
-    "Volksbank Sandhofen (Gf P2)",
-    "Volksbank Sauerland",
-    "Volksbank Sauerland (Gf P2)",
-    "Volksbank Sauerland -alt-",
-    "Volksbank Schermbeck",
-    "Volksbank Schermbeck (Gf P2)",
-    "Volksbank Schlangen",
-    "Volksbank Schlangen (Gf P2)",
-    "Volksbank Schnathorst",
-    "Volksbank Schnathorst (Gf P2)",
-    "Volksbank Schnathorst -alt-",
-    "Volksbank Schupbach",
-    "Volksbank Schupbach (Gf P2)",
-    "Volksbank Schwalmtal",
-    "Volksbank Schwalmtal (Gf P2)",
-    "Volksbank Schwanewede",
-    "Volksbank Schwanewede (Gf P2)",
-    "Volksbank Schwarzwald Baar Hegau",
-    "Volksbank Schwarzwald Baar Hegau (Gf P2)",
-    "Volksbank Schwarzwald Baar Hegau -alt-",
-    "Volksbank Schwarzwald-Donau-Neckar",
-    "Volksbank Schwarzwald-Donau-Neckar (Gf P2)",
-    "Volksbank Schwarzwald-Neckar",
-    "Volksbank Schwarzwald-Neckar (Gf P2)",
-    "Volksbank Schwarzwald-Neckar -alt-",
-    "Volksbank Schwerte Zndl d Dortmunder Volksbank",
-    "Volksbank Schw\344bisch Gm\374nd (Gf P2)",
-    "Volksbank Schw\344bisch Gm\374nd -alt-",
-    "Volksbank Sch\366nau Zndl d Volksbank Freiburg",
-    "Volksbank Sch\366ppingen Ndl. der VB Gronau-Ahaus",
-    "Volksbank Seligenstadt",
-    "Volksbank Seligenstadt (Gf P2)",
-    "Volksbank Selm-Bork",
-    "Volksbank Selm-Bork (Gf P2)",
-    "Volksbank Senden",
-    "Volksbank Senden (Gf P2)",
-    "Volksbank Seppenrade (Gf P2)",
-    "Volksbank Seppenrade -alt-",
-    "Volksbank Siegerland",
-    "Volksbank Siegerland (Gf P2)",
-    "Volksbank Siegerland -alt-",
-    "Volksbank Solling",
-    "Volksbank Solling (Gf P2)",
-    "Volksbank Solling Zw Harste",
-    "Volksbank Sottrum (Gf P2)",
-    "Volksbank Sottrum -alt-",
-    "Volksbank Spree-Nei\337e",
-    "Volksbank Spree-Nei\337e (Gf P2)",
-    "Volksbank Sprockh\366vel",
-    "Volksbank Sprockh\366vel (Gf P2)",
-    "Volksbank Stade-Cuxhaven",
-    "Volksbank Stade-Cuxhaven (Gf P2)",
-    "Volksbank Staufen",
-    "Volksbank Staufen (Gf P2)",
-    "Volksbank Staufen Zw Ballrechten-Dottingen",
-    "Volksbank Staufen Zw Ehrenkirchen",
-    "Volksbank Staufen Zw Sulzburg",
-    "Volksbank Stein Eisingen (Gf P2)",
-    "Volksbank Stein Eisingen -alt-",
-    "Volksbank Stemweder Berg -alt-",
-    "Volksbank Stendal",
-    "Volksbank Stendal (Gf P2)",
-    "Volksbank Strohg\344u (Gf P2)",
-    "Volksbank Strohg\344u -alt-",
-    "Volksbank Stutensee-Weingarten (Gf P2)",
-    "Volksbank Stutensee-Weingarten -alt-",
-    "Volksbank Stuttgart",
-    "Volksbank Stuttgart (Gf P2)",
-    "Volksbank Stuttgart GAA",
-    "Volksbank St\366rmede-H\366rste",
-    "Volksbank St\366rmede-H\366rste (Gf P2)",
-    "Volksbank Sulmtal",
-    "Volksbank Sulmtal (Gf P2)",
-    "Volksbank Syke (Gf P2)",
-    "Volksbank Syke -alt-",
-    "Volksbank S\374d-Emsland",
-    "Volksbank S\374d-Emsland (Gf P2)",
-    "Volksbank S\374dheide - Isenhagener Land - Altmark",
-    "Volksbank S\374dheide - Isenhagener Land - Altmark (Gf P2)",
-    "Volksbank S\374dkirchen-Capelle-Nordkirchen",
-    "Volksbank S\374dkirchen-Capelle-Nordkirchen (Gf P2)",
-    "Volksbank S\374dm\374nsterland-Mitte (Gf P2)",
-    "Volksbank S\374dm\374nsterland-Mitte -alt-",
-    "Volksbank Tailfingen (Gf P2)",
-    "Volksbank Tailfingen -alt-",
-    "Volksbank Th\374len (Gf P2)",
-    "Volksbank Th\374len -alt-",
-    "Volksbank Th\374ringen Mitte",
-    "Volksbank Th\374ringen Mitte (Gf P2)",
-    "Volksbank Todtnau Zndl d Volksbank Freiburg",
-    "Volksbank Triberg (Gf P2)",
-    "Volksbank Triberg -alt-",
-    "Volksbank Trier",
-    "Volksbank Trier (Gf P2)",
-    "Volksbank Trier -alt-",
-    "Volksbank Trier Eifel",
-    "Volksbank Trier Eifel (Gf P2)",
-    "Volksbank Trossingen",
-    "Volksbank Trossingen (Gf P2)",
-    "Volksbank T\374bingen (Gf P2)",
-    "Volksbank T\374bingen -alt-",
-    "Volksbank Uelzen-Salzwedel",
-    "Volksbank Uelzen-Salzwedel (Gf P2)",
-    "Volksbank Ulm-Biberach",
-    "Volksbank Ulm-Biberach (Gf P2)",
-    "Volksbank Ulrichstein",
-    "Volksbank Unna Zndl d Dortmunder Volksbank",
-    "Volksbank Untere Saar (Gf P2)",
-    "Volksbank Untere Saar -alt-",
-    "Volksbank Usinger Land Ndl d Frankfurter VB",
-    "Volksbank Vechta",
-    "Volksbank Vechta (Gf P2)",
-    "Volksbank Versmold",
-    "Volksbank Versmold (Gf P2)",
-    "Volksbank Viersen",
-    "Volksbank Viersen (Gf P2)",
-    "Volksbank Visbek",
-    "Volksbank Visbek (Gf P2)",
-    "Volksbank Vogtland GAA",
-    "Volksbank Vogtland-Saale-Orla",
-    "Volksbank Vogtland-Saale-Orla (Gf P2)",
-    "Volksbank Vorbach-Tauber (Gf P2)",
-    "Volksbank Vorbach-Tauber -alt-",
-    "Volksbank Vorpommern",
-    "Volksbank Vorpommern (Gf P2)",
-    "Volksbank Vorpommern -alt-",
-    "Volksbank Vreden Ndl der VB Gronau-Ahaus",
-    "Volksbank Wachtberg (Gf P2)",
-    "Volksbank Wachtberg -alt-",
-    "Volksbank Waltrop (Gf P2)",
-    "Volksbank Waltrop -alt-",
-    "Volksbank Waltrop Zndl d Dortmunder Volksbank",
-    "Volksbank Warburger Land",
-    "Volksbank Warburger Land (Gf P2)",
-    "Volksbank Warburger Land -alt-",
-    "Volksbank Warstein-Belecke -alt-",
-    "Volksbank Weingarten (Gf P2)",
-    "Volksbank Weingarten -alt-",
-    "Volksbank Wenden-Drolshagen",
-    "Volksbank Weschnitztal",
-    "Volksbank Weschnitztal (Gf P2)",
-    "Volksbank Weserbergland",
-    "Volksbank Weserbergland (Gf P2)",
-    "Volksbank Weserbergland -alt-",
-    "Volksbank Weserbergland Holzminden",
-    "Volksbank Westenholz",
-    "Volksbank Westenholz (Gf P2)",
-    "Volksbank Westerkappeln-Saerbeck",
-    "Volksbank Westerkappeln-Saerbeck (Gf P2)",
-    "Volksbank Westerkappeln-Saerbeck -alt-",
-    "Volksbank Westerstede",
-    "Volksbank Westerstede (Gf P2)",
-    "Volksbank Westliche Saar plus (Gf P2)",
-    "Volksbank Westliche Saar plus -alt-",
-    "Volksbank Westm\374nsterland",
-    "Volksbank Westm\374nsterland (Gf P2)",
-    "Volksbank Westrhauderfehn",
-    "Volksbank Westrhauderfehn (Gf P2)",
-    "Volksbank Westrhauderfehn Zw Ostrhauderfehn",
-    "Volksbank Wewelsburg-Ahden (Gf P2)",
-    "Volksbank Wewelsburg-Ahden -alt-",
-    "Volksbank Wickede (Ruhr) (Gf P2)",
-    "Volksbank Wickede (Ruhr) -alt-",
-    "Volksbank Wilhelmshaven",
-    "Volksbank Wilhelmshaven (Gf P2)",
-    "Volksbank Winsener Marsch",
-    "Volksbank Winsener Marsch (Gf P2)",
-    "Volksbank Wipperf\374rth-Lindlar",
-    "Volksbank Wipperf\374rth-Lindlar (Gf P2)",
-    "Volksbank Wismar -alt-",
-    "Volksbank Witten -alt-",
-    "Volksbank Wittenberg",
-    "Volksbank Wittenberg (Gf P2)",
-    "Volksbank Wittgenstein",
-    "Volksbank Wittgenstein (Gf P2)",
-    "Volksbank Wittgenstein Zw",
-    "Volksbank Wittingen-Kl\366tze (Gf P2)",
-    "Volksbank Wittingen-Kl\366tze -alt-",
-    "Volksbank Wi\337mar",
-    "Volksbank Wi\337mar (Gf P2)",
-    "Volksbank Wolgast (Gf P2)",
-    "Volksbank Wolgast -alt-",
-    "Volksbank Worms-Wonnegau (Gf P2)",
-    "Volksbank Worms-Wonnegau -alt-",
-    "Volksbank Wulfen -alt-",
-    "Volksbank Wulfsen",
-    "Volksbank Wulfsen (Gf P2)",
-    "Volksbank Wulfsen -alt-",
-    "Volksbank Zuffenhausen m Zndl Stammheimer VB",
-    "Volksbank Zuffenhausen m Zndl Stammheimer VB (Gf P2)",
-    "Volksbank Zwickau",
-    "Volksbank Zwickau (Gf P2)",
-    "Volksbank am W\374rttemberg",
-    "Volksbank am W\374rttemberg (Gf P2)",
-    "Volksbank an der Niers",
-    "Volksbank an der Niers (Gf P2)",
-    "Volksbank im Bergischen Land",
-    "Volksbank im Bergischen Land (Gf P2)",
-    "Volksbank im Elbe-Weser-Dreieck",
-    "Volksbank im Elbe-Weser-Dreieck (Gf P2)",
-    "Volksbank im Harz",
-    "Volksbank im Harz (Gf P2)",
-    "Volksbank im Hochsauerland",
-    "Volksbank im Hochsauerland (Gf P2)",
-    "Volksbank im Kreis Freudenstadt",
-    "Volksbank im Kreis Freudenstadt (Gf P2)",
-    "Volksbank im M\374nsterland",
-    "Volksbank im M\374nsterland (Gf P2)",
-    "Volksbank im Ostm\374nsterland -alt-",
-    "Volksbank im Wesertal",
-    "Volksbank im Wesertal (Gf P2)",
-    "Volksbank in Ostwestfalen, Bad Oeynhausen",
-    "Volksbank in Ostwestfalen, Bielefeld",
-    "Volksbank in Ostwestfalen, B\374nde",
-    "Volksbank in Ostwestfalen, Enger",
-    "Volksbank in Ostwestfalen, G\374tersloh",
-    "Volksbank in Ostwestfalen, G\374tersloh (Gf P2)",
-    "Volksbank in Ostwestfalen, Herzebrock-Clarholz",
-    "Volksbank in Ostwestfalen, Hiddenhausen",
-    "Volksbank in Ostwestfalen, Hille",
-    "Volksbank in Ostwestfalen, Kirchlengern",
-    "Volksbank in Ostwestfalen, Langenberg",
-    "Volksbank in Ostwestfalen, L\366hne",
-    "Volksbank in Ostwestfalen, Melle",
-    "Volksbank in Ostwestfalen, Rheda-Wiedenbr\374ck",
-    "Volksbank in Ostwestfalen, Rietberg",
-    "Volksbank in Ostwestfalen, Schlo\337 Holte-Stukenbrock",
-    "Volksbank in Ostwestfalen, Spenge",
-    "Volksbank in Ostwestfalen, Vlotho",
-    "Volksbank in Schaumburg und Nienburg",
-    "Volksbank in Schaumburg und Nienburg (Gf P2)",
-    "Volksbank in S\374dwestfalen",
-    "Volksbank in S\374dwestfalen (Gf P2)",
-    "Volksbank in der Hohen Mark",
-    "Volksbank in der Hohen Mark (Gf P2)",
-    "Volksbank in der Region",
-    "Volksbank in der Region (Gf P2)",
-    "Volksbank pur",
-    "Volksbank pur (Gf P2)",
-    "Volksbank \334berherrn",
-    "Volksbank \334berlingen",
-    "Volksbank \334berlingen (Gf P2)",
-    "Volksbank \334berwald-Gorxheimertal",
-    "Volksbank \334berwald-Gorxheimertal (Gf P2)",
-    "Volksbank \334berwald-Gorxheimertal -alt-",
-    "Volksbank-Raiffeisenbank Chiemsee -alt-",
-    "Volksbank-Raiffeisenbank Chiemsee -alt- (Gf P2)",
-    "Volksbank-Raiffeisenbank Deggingen (Gf P2)",
-    "Volksbank-Raiffeisenbank Deggingen -alt-",
-    "Volksbank-Raiffeisenbank Glauchau",
-    "Volksbank-Raiffeisenbank Glauchau (Gf P2)",
-    "Volksbank-Raiffeisenbank Penzberg",
-    "Volksbank-Raiffeisenbank Penzberg (Gf P2)",
-    "Volksbank-Raiffeisenbank Penzberg -alt-",
-    "Volksbank-Raiffeisenbank im Kreis Rendsburg (Gf P2)",
-    "Volksbank-Raiffeisenbank im Kreis Rendsburg -alt-",
-    "Volkswagen Bank",
-    "V\326B-ZVD Processing",
-    "WOORI BANK EUROPE",
-    "Waldeck-Frankenberger Bank",
-    "Waldeck-Frankenberger Bank (Gf P2)",
-    "Wartburg-Sparkasse",
-    "Weberbank",
-    "Wernauer Bank Ndl d Volksbank Plochingen",
-    "Weser-Elbe Sparkasse",
-    "Westend Bank",
-    "Western Union Intl. Bank Niederlassung Deutschland",
-    "Westerwald Bank",
-    "Westerwald Bank (Gf P2)",
-    "Wiesbadener Volksbank",
-    "Wiesbadener Volksbank (Gf P2)",
-    "Winterbacher Bank",
-    "Winterbacher Bank (Gf P2)",
-    "W\374stenrot Bausparkasse",
-    "Yapi Kredi Bank Deutschland",
-    "ZIRAAT BANK International",
-    "ZTB der Commerzbank",
-    "ZV Landesbank Baden-W\374rttemberg",
-    "ZV Landesbank Baden-W\374rttemberg ISE",
-    "ZVA Norddeutsche Landesbank Gf MV",
-    "ZVA Norddeutsche Landesbank Gf SA",
-    "ZVA Norddeutsche Landesbank SH",
-    "Zeller Bank Ndl d Volksbank Plochingen",
-    "Zevener Volksbank",
-    "Zevener Volksbank (Gf P2)",
-    "Zevener Volksbank -alt-",
-    "Zweckverbandssparkasse Schee\337el",
-    "abcbank",
-    "akf bank",
-    "apoBank",
-    "apoBank (Gf P2)",
-    "apoBank (Gf P3)",
-    "bunq Niederlassung Deutschland",
-    "flatexDEGIRO Bank",
-    "levoBank",
-    "levoBank (Gf P2)",
-    "mediserv Bank",
-    "meine Volksbank Raiffeisenbank",
-    "meine Volksbank Raiffeisenbank (Gf P2)",
-    "norisbank",
-    "norisbank Gf P2",
-    "solarisBank",
-    "solarisBank Gf (PNTA)",
-    "solarisBank Gf (S)",
-    "start:bausparkasse",
-    "transact Elektronische Zahlungssysteme",
+const char l_name_pool[] =
+    "ABK Allgemeine Beamten Bank\000"
+    "ABN AMRO Bank Frankfurt Branch - Bethmann Bank\000"
+    "ABN AMRO Bank, Frankfurt Branch\000"
+    "AION Bank German Branch\000"
+    "AKA Ausfuhrkredit GmbH\000"
+    "AKBANK\000"
+    "AKTIVBANK\000"
+    "AKTIVBANK (Gf P2)\000"
+    "ALTE LEIPZIGER Bauspar\000"
+    "Aachener Bank\000"
+    "Aachener Bank (Gf P2)\000"
+    "Aachener Bausparkasse\000"
+    "Aareal Bank\000"
+    "Aareal Bank (formerly Westdeutsche ImmobilienBank)\000"
+    "Aareal Bank Clearing Wiesbaden\000"
+    "Aareal Bank GF - Banking & Digital Solutions -\000"
+    "Aareal Bank ehem. Filiale Frankfurt\000"
+    "Aareal Bank ehem. Filiale Hamburg\000"
+    "Aareal Bank ehem. Filiale Hannover\000"
+    "Aareal Bank ehem. Filiale Leipzig\000"
+    "Aareal Bank ehem. Filiale Mainz\000"
+    "Aareal Bank ehem. Filiale M\374nchen\000"
+    "Aareal Bank ehem. Filiale Stuttgart\000"
+    "Abtsgm\374nder Bank -Raiffeisen-\000"
+    "Abtsgm\374nder Bank -Raiffeisen- (Gf P2)\000"
+    "Adyen, German Branch\000"
+    "AgrarBank\000"
+    "Agricultural Bank of China, Frankfurt Branch\000"
+    "Airbus Bank\000"
+    "Allg\344uer Volksbank Kempten-Sonthofen\000"
+    "Allg\344uer Volksbank Kempten-Sonthofen (Gf P2)\000"
+    "Allg\344uer Volksbank Kempten-Sonthofen Zw\000"
+    "Altbacher Bank Ndl d Volksbank Plochingen\000"
+    "Alxing-Brucker Genossenschaftsbank\000"
+    "Alxing-Brucker Genossenschaftsbank (Gf P2)\000"
+    "Arab Banking Corporation Zweigniederlassung Frankfurt\000"
+    "Attijariwafa bank Europa ZNdl. Frankfurt\000"
+    "Audi Bank Zndl d Volkswagen Bank\000"
+    "AutoEuropa Bank\000"
+    "BAG Bankaktiengesellschaft\000"
+    "BANCO BILBAO VIZCAYA ARGENTARIA; Niederlassung Deutschland\000"
+    "BANQUE CHAABI DU MAROC Agentur Frankfurt Ndl. Deutschland\000"
+    "BAWAG Niederlassung Deutschland\000"
+    "BBBank\000"
+    "BBBank (Gf P2)\000"
+    "BHF-BANK\000"
+    "BHW Bausparkasse\000"
+    "BMW Bank\000"
+    "BNP Paribas NL Deutschland\000"
+    "BNP Paribas NL Deutschland (Gf P2)\000"
+    "BNP Paribas NL Deutschland (Gf P3)\000"
+    "BNP Paribas Niederlassung Deutschland\000"
+    "BVB Volksbank Ndl d Frankfurter Volksbank\000"
+    "Baader Bank\000"
+    "Bad Waldseer Bank (Gf P2)\000"
+    "Bad Waldseer Bank -alt-\000"
+    "Baden-W\374rttemb.Bank/Landesbank Baden-W\374rttemb.\000"
+    "Baden-W\374rttembergische Bank\000"
+    "Baden-W\374rttembergische Bank/Landesbank Baden-W\374rttemberg\000"
+    "Banco Santander Filiale Frankfurt\000"
+    "Banco do Brasil\000"
+    "Bank 1 Saar\000"
+    "Bank 1 Saar (Gf P2)\000"
+    "Bank Julius B\344r Deutschland\000"
+    "Bank Melli Iran\000"
+    "Bank Pictet & Cie (Europe)\000"
+    "Bank Saderat Iran\000"
+    "Bank Sepah-Iran\000"
+    "Bank Vontobel Europe\000"
+    "Bank f\374r Kirche und Caritas\000"
+    "Bank f\374r Kirche und Caritas (Gf P2)\000"
+    "Bank f\374r Kirche und Diakonie - KD-Bank\000"
+    "Bank f\374r Kirche und Diakonie - KD-Bank (Gf GAA RB)\000"
+    "Bank f\374r Kirche und Diakonie - KD-Bank (Gf P2)\000"
+    "Bank f\374r Kirche und Diakonie - KD-Bank Gf Sonder-BLZ\000"
+    "Bank f\374r Schiffahrt (BFS) Fil d Ostfr VB Leer\000"
+    "Bank f\374r Tirol und Vorarlberg Deutschland\000"
+    "Bank im Bistum Essen\000"
+    "Bank im Bistum Essen (Gf P2)\000"
+    "Bank of America Europe, Frankfurt Branch\000"
+    "Bank of China\000"
+    "Bank of China Fil Hamburg\000"
+    "Bank of Communications Frankfurt branch\000"
+    "Bank11 f\374r Privatkunden und Handel, Neuss\000"
+    "Bank11direkt\000"
+    "Bankhaus Anton Hafner\000"
+    "Bankhaus Anton Hafner (Gf P3)\000"
+    "Bankhaus Anton Hafner (Gf PayCenter)\000"
+    "Bankhaus Bauer, Essen\000"
+    "Bankhaus C. L. Seeliger\000"
+    "Bankhaus E. Mayer\000"
+    "Bankhaus E. Mayer (GF P2)\000"
+    "Bankhaus Ellwanger & Geiger\000"
+    "Bankhaus Gebr. Martin\000"
+    "Bankhaus Gebr. Martin (Gf P2)\000"
+    "Bankhaus Gebr. Martin (Gf P3)\000"
+    "Bankhaus Herzogpark\000"
+    "Bankhaus Ludwig Sperrer\000"
+    "Bankhaus Max Flessa\000"
+    "Bankhaus Max Flessa (Gf P2)\000"
+    "Bankhaus Neelmeyer\000"
+    "Bankhaus Obotritia\000"
+    "Bankhaus RSA\000"
+    "Bankhaus RSA (Gf P2)\000"
+    "Bankhaus Rautenschlein\000"
+    "Bankhaus Reuschel & Co -alt-\000"
+    "Bankhaus Werhahn\000"
+    "Bankhaus Werhahn (Gf P2)\000"
+    "Banking Circle - German Branch\000"
+    "Bankverein Bebra (Gf P2)\000"
+    "Bankverein Bebra -alt-\000"
+    "Bankverein Werther Zw Ndl der VerbundVolksbank OWL\000"
+    "Barclays Bank Ireland Frankfurt Branch\000"
+    "Barclays Bank Ireland Hamburg Branch (Gf P2)\000"
+    "Bausparkasse Mainz\000"
+    "Bausparkasse Schw\344bisch Hall\000"
+    "Bayerische Landesbank\000"
+    "Bensberger Bank\000"
+    "Bensberger Bank (Gf P2)\000"
+    "Berkheimer Bank (Gf P2)\000"
+    "Berkheimer Bank -alt-\000"
+    "Berlin Hyp\000"
+    "Berliner Volksbank\000"
+    "Berliner Volksbank (Gf P2)\000"
+    "Bernhauser Bank\000"
+    "Bernhauser Bank (Gf P2)\000"
+    "Bezirkssparkasse Reichenau\000"
+    "BfW - Bank f\374r Wohnungswirtschaft\000"
+    "Bielefelder Volksbank (Gf P2)\000"
+    "Bielefelder Volksbank -alt-\000"
+    "Birsteiner Volksbank (Gf P2)\000"
+    "Birsteiner Volksbank -alt-\000"
+    "Bopfinger Bank Sechta-Ries\000"
+    "Bopfinger Bank Sechta-Ries (Gf P2)\000"
+    "Bordesholmer Sparkasse\000"
+    "Brandenburger Bank\000"
+    "Brandenburger Bank (Gf P2)\000"
+    "Bremische Volksbank Weser-W\374mme\000"
+    "Bremische Volksbank Weser-W\374mme (Gf P2)\000"
+    "Br\374hler Bank\000"
+    "Br\374hler Bank (Gf P2)\000"
+    "Budenheimer Volksbank\000"
+    "Budenheimer Volksbank (Gf P2)\000"
+    "Bundesbank\000"
+    "Bundesbank Dortmund\000"
+    "Bundesbank Zentrale\000"
+    "Bundesbank eh Bochum\000"
+    "Bundesbank eh Dortmund -alt-\000"
+    "Bundesbank eh D\374sseldorf\000"
+    "Bundesbank eh Essen\000"
+    "Bundesbank eh Hagen\000"
+    "C24 Bank\000"
+    "CACEIS Bank, Germany Branch\000"
+    "CAIXABANK Zweigniederlassung Deutschland\000"
+    "CB Bank\000"
+    "CVW-Privatbank\000"
+    "CVW-Privatbank (Gf P2)\000"
+    "Calenberger Kreditverein\000"
+    "China Construction Bank Ndl Frankfurt\000"
+    "Citibank Europe Germany Branch\000"
+    "Clearingkonto LRP-SI\000"
+    "Commerz Service-Center Intensive\000"
+    "Commerzbank\000"
+    "Commerzbank (CLB Hamburg)\000"
+    "Commerzbank (CLB London)\000"
+    "Commerzbank (CLB Moskau)\000"
+    "Commerzbank (CLB New York) FFM\000"
+    "Commerzbank (CLB Prag)\000"
+    "Commerzbank (CLB Singapore) Frankfurt\000"
+    "Commerzbank (CLB Z\374rich)\000"
+    "Commerzbank (IPC AMSTERDAM)\000"
+    "Commerzbank (IPC BRUSSEL)\000"
+    "Commerzbank (IPC MADRID)\000"
+    "Commerzbank (IPC MILANO)\000"
+    "Commerzbank (IPC PARIS)\000"
+    "Commerzbank (IPC VIENNA)\000"
+    "Commerzbank - GF comdirect\000"
+    "Commerzbank - GF onvista\000"
+    "Commerzbank Bamberg\000"
+    "Commerzbank CC\000"
+    "Commerzbank Center Dresdner Bank Frankfurt\000"
+    "Commerzbank Erlangen\000"
+    "Commerzbank Fil B\374derich\000"
+    "Commerzbank Fil Du-Walsum\000"
+    "Commerzbank Fil Marl-H\374ls\000"
+    "Commerzbank Fil Nettetal-Lobberich\000"
+    "Commerzbank Fil Opladen\000"
+    "Commerzbank Fil Osterath\000"
+    "Commerzbank Fil. Herten-Westerholt\000"
+    "Commerzbank Filiale Berlin 2\000"
+    "Commerzbank F\374rth Bayern\000"
+    "Commerzbank GF COC\000"
+    "Commerzbank GF RME\000"
+    "Commerzbank GF-B48\000"
+    "Commerzbank GF-D48\000"
+    "Commerzbank GF-F48\000"
+    "Commerzbank GF-H48\000"
+    "Commerzbank GF-K48\000"
+    "Commerzbank GF-M48\000"
+    "Commerzbank Gf 160\000"
+    "Commerzbank Gf 161\000"
+    "Commerzbank Gf 260\000"
+    "Commerzbank Gf 261\000"
+    "Commerzbank Gf 460\000"
+    "Commerzbank Gf 461\000"
+    "Commerzbank Gf 660\000"
+    "Commerzbank Gf 661\000"
+    "Commerzbank Gf 860\000"
+    "Commerzbank Gf 861\000"
+    "Commerzbank Gf BRS\000"
+    "Commerzbank Gf Comp. Center STS\000"
+    "Commerzbank Gf ZCM\000"
+    "Commerzbank Gf ZRK\000"
+    "Commerzbank Hof Saale\000"
+    "Commerzbank INT\000"
+    "Commerzbank Kempten Allg\344u\000"
+    "Commerzbank Langenberg\000"
+    "Commerzbank Memmingen\000"
+    "Commerzbank Passau\000"
+    "Commerzbank Regensburg\000"
+    "Commerzbank Rosenheim\000"
+    "Commerzbank Schweinfurt\000"
+    "Commerzbank Service - BZ\000"
+    "Commerzbank Service - BZ Frankfurt\000"
+    "Commerzbank Service-BZ\000"
+    "Commerzbank Sindelfingen\000"
+    "Commerzbank Straubing\000"
+    "Commerzbank T\374bingen\000"
+    "Commerzbank Verm\366gensverwaltung\000"
+    "Commerzbank Villingen u Schwenningen\000"
+    "Commerzbank Wolfsburg\000"
+    "Commerzbank W\374rzburg\000"
+    "Commerzbank Zw 117\000"
+    "Commerzbank Zw 425 - keine Auslandsbanken\000"
+    "Commerzbank Zw 80\000"
+    "Commerzbank vorm. Dresdner Bk Fil Villingen u Schwenningen\000"
+    "Commerzbank vorm. Dresdner Bk Salzgitter-Bad u -Lebenstedt\000"
+    "Commerzbank vormals Bremer Bank (Dresdner Bank)\000"
+    "Commerzbank vormals Bremer Bank (Dresdner Bank) ITGK\000"
+    "Commerzbank vormals Dresdner Bank\000"
+    "Commerzbank vormals Dresdner Bank Bs 80\000"
+    "Commerzbank vormals Dresdner Bank ESOP\000"
+    "Commerzbank vormals Dresdner Bank Fil B\374derich\000"
+    "Commerzbank vormals Dresdner Bank Fil Kohlscheid\000"
+    "Commerzbank vormals Dresdner Bank Fil Limesstadt\000"
+    "Commerzbank vormals Dresdner Bank Filiale Berlin I\000"
+    "Commerzbank vormals Dresdner Bank Filiale Berlin II\000"
+    "Commerzbank vormals Dresdner Bank Filiale Berlin III\000"
+    "Commerzbank vormals Dresdner Bank Finance and Controlling\000"
+    "Commerzbank vormals Dresdner Bank Gf AVB\000"
+    "Commerzbank vormals Dresdner Bank Gf DrKW\000"
+    "Commerzbank vormals Dresdner Bank Gf DrKWSL\000"
+    "Commerzbank vormals Dresdner Bank Gf PCC DCC-ITGK 1\000"
+    "Commerzbank vormals Dresdner Bank Gf PCC DCC-ITGK 2\000"
+    "Commerzbank vormals Dresdner Bank Gf PCC DCC-ITGK 3\000"
+    "Commerzbank vormals Dresdner Bank Gf PCC-ITGK 3\000"
+    "Commerzbank vormals Dresdner Bank Gf ZW 57\000"
+    "Commerzbank vormals Dresdner Bank Gf Zw 57\000"
+    "Commerzbank vormals Dresdner Bank IBLZ\000"
+    "Commerzbank vormals Dresdner Bank ITGK\000"
+    "Commerzbank vormals Dresdner Bank ITGK 2\000"
+    "Commerzbank vormals Dresdner Bank ITGK 3\000"
+    "Commerzbank vormals Dresdner Bank ITGK I\000"
+    "Commerzbank vormals Dresdner Bank ITGK II\000"
+    "Commerzbank vormals Dresdner Bank Private Banking Inland\000"
+    "Commerzbank vormals Dresdner Bank Ztv 22\000"
+    "Commerzbank vormals Dresdner Bank Zw 05\000"
+    "Commerzbank vormals Dresdner Bank Zw 15\000"
+    "Commerzbank vormals Dresdner Bank Zw 25\000"
+    "Commerzbank vormals Dresdner Bank Zw 35\000"
+    "Commerzbank vormals Dresdner Bank Zw 38\000"
+    "Commerzbank vormals Dresdner Bank Zw 41\000"
+    "Commerzbank vormals Dresdner Bank Zw 53\000"
+    "Commerzbank vormals Dresdner Bank Zw 55\000"
+    "Commerzbank vormals Dresdner Bank Zw 56\000"
+    "Commerzbank vormals Dresdner Bank Zw 61\000"
+    "Commerzbank vormals Dresdner Bank Zw 74\000"
+    "Commerzbank vormals Dresdner Bank Zw 95\000"
+    "Commerzbank vormals Dresdner Bank Zw 96\000"
+    "Commerzbank vormals Dresdner Bank Zw 97\000"
+    "Commerzbank vormals Dresdner Bank Zw 98\000"
+    "Commerzbank vormals Dresdner Bank Zw 99\000"
+    "Commerzbank vormals Dresdner Bank Zw A\000"
+    "Commerzbank vormals Dresdner Bank Zw B\000"
+    "Commerzbank vormals Dresdner Bank Zw M\374nsterstra\337e\000"
+    "Commerzbank vormals Dresdner Bank Zw W\000"
+    "Commerzbank vormals Dresdner Bank in Frankfurt MBP\000"
+    "Commerzbank vormals Dresdner Bank, PCC DC-ITGK 4\000"
+    "Commerzbank vormals Dresdner Bank, PCC DC-ITGK 5\000"
+    "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK  2\000"
+    "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 1\000"
+    "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 10\000"
+    "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 11\000"
+    "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 12\000"
+    "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 13\000"
+    "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 14\000"
+    "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 2\000"
+    "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 3\000"
+    "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 4\000"
+    "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 5\000"
+    "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 6\000"
+    "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 7\000"
+    "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 8\000"
+    "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 9\000"
+    "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK1\000"
+    "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK2\000"
+    "Commerzbank, CC SP\000"
+    "Commerzbank, Filiale Berlin 1\000"
+    "Commerzbank, Filiale Berlin 3\000"
+    "Commerzbank, Filiale D\374sseldorf 2\000"
+    "Commerzbank, Filiale Frankfurt 2\000"
+    "Commerzbank, Filiale Hamburg 2\000"
+    "Commerzbank, Filiale M\374nchen 2\000"
+    "Commerzbank, Filiale N\374rnberg 2\000"
+    "Commerzbank, Filiale Stuttgart 2\000"
+    "Commerzbank, GF Web-K CMTS\000"
+    "Commerzbank, GF Web-K CMTS2\000"
+    "Commerzbank, GF W\374stenrot BSPK\000"
+    "Commerzbank, Gf Web-K\000"
+    "Commerzbank, Gf Web-K CMTS3\000"
+    "Commerzbank, INT 1\000"
+    "Commerzbank, MBP\000"
+    "Commerzbank, TF MZ 1\000"
+    "Commerzbank, TF MZ 2\000"
+    "Commerzbank/Kreditcenter Badenia\000"
+    "Crailsheimer Volksbank (Gf P2)\000"
+    "Crailsheimer Volksbank -alt-\000"
+    "Credit Agricole CIB Deutschland\000"
+    "Credit Europe Bank Ndl. Deutschland\000"
+    "Credit- und Volksbank Wuppertal (Gf P2)\000"
+    "Credit- und Volksbank Wuppertal -alt-\000"
+    "CreditPlus Bank\000"
+    "Cronbank\000"
+    "Cronbank (Gf P2)\000"
+    "DHB Bank, Niederlassung Deutschland\000"
+    "DKM Darlehnskasse M\374nster\000"
+    "DKM Darlehnskasse M\374nster (Gf P2)\000"
+    "DNB Bank ASA - Filiale Deutschland\000"
+    "DONNER & REUSCHEL\000"
+    "DSL Bank Ndl der Deutsche Bank\000"
+    "DZ BANK\000"
+    "DZ BANK (Gf P2)\000"
+    "DZ BANK GF BMT\000"
+    "DZ BANK GF BSH\000"
+    "DZ BANK GF DEV\000"
+    "DZ BANK GF DZH\000"
+    "DZ BANK GF GRX\000"
+    "DZ BANK GF ODA\000"
+    "DZ BANK GF TSG\000"
+    "DZ BANK GF VRF\000"
+    "DZ BANK f\374r Bausparkasse Schw\344bisch Hall\000"
+    "DZ BANK, Deutsche Zentral-Genossenschaftsbank\000"
+    "DZ Bank\000"
+    "DZ HYP\000"
+    "DZ PRIVATBANK Ndl. Stuttgart\000"
+    "DZB BANK\000"
+    "DZB Bank (Gf P2)\000"
+    "Darmsheimer Bank (Gf P2)\000"
+    "Darmsheimer Bank -alt-\000"
+    "Debeka Bausparkasse\000"
+    "Deizisauer Bank Ndl der Volksbank Plochingen\000"
+    "DekaBank\000"
+    "DekaBank Frankfurt\000"
+    "DenizBank (Wien) Zw Frankfurt\000"
+    "Denkendorfer Bank Ndl d Volksbank Plochingen\000"
+    "Dettinger Bank\000"
+    "Dettinger Bank (Gf P2)\000"
+    "Deutsche Bank\000"
+    "Deutsche Bank Europe\000"
+    "Deutsche Bank Gf P2\000"
+    "Deutsche Bausparkasse Badenia\000"
+    "Deutsche Bausparkasse Badenia (ehem. DBS Bausparkasse)\000"
+    "Deutsche Kreditbank\000"
+    "Deutsche Kreditbank (Gf P2)\000"
+    "Deutsche Kreditbank Berlin\000"
+    "Deutsche Leasing Finance\000"
+    "Deutsche Pfandbriefbank\000"
+    "Deutsche Pfandbriefbank (Gf: Scalable Capital)\000"
+    "Deutsche WertpapierService Bank\000"
+    "Dithmarscher Volks- und Raiffeisenbank\000"
+    "Dithmarscher Volks- und Raiffeisenbank (Gf P2)\000"
+    "Donau-Iller Bank\000"
+    "Donau-Iller Bank (Gf P2)\000"
+    "Donner + Reuschel GF NL LUX\000"
+    "Dortmunder Volksbank\000"
+    "Dortmunder Volksbank (Gf P2)\000"
+    "EBANK Gf Cash\000"
+    "ETRIS Bank\000"
+    "Echterdinger Bank\000"
+    "Echterdinger Bank (Gf P2)\000"
+    "Eckernf\366rder Bank Volksbank-Raiffeisenbank\000"
+    "Eckernf\366rder Bank Volksbank-Raiffeisenbank (Gf P2)\000"
+    "Edekabank\000"
+    "Edekabank (Gf P2)\000"
+    "Emsl\344ndische Volksbank\000"
+    "Emsl\344ndische Volksbank (Gf P2)\000"
+    "Emsl\344ndische Volksbank Meppen (Gf P2)\000"
+    "Emsl\344ndische Volksbank Meppen -alt-\000"
+    "Enztalbank -alt-\000"
+    "Erfurter Bank\000"
+    "Erfurter Bank (Gf P2)\000"
+    "Erfurter Bank -alt-\000"
+    "Erligheimer Bank -alt-\000"
+    "Erzgebirgssparkasse\000"
+    "Erzgebirgssparkassee\000"
+    "EthikBank, Zndl der Volksbank Eisenberg\000"
+    "EthikBank, Zndl der Volksbank Eisenberg (Gf P2)\000"
+    "Eurocity Bank\000"
+    "Eurocity Bank (Gf P2)\000"
+    "Eurocity Bank Gf GAA\000"
+    "Europe ARAB Bank\000"
+    "Europ\344isch-Iranische Handelsbank\000"
+    "Evangelische Bank\000"
+    "Evangelische Bank (Gf GAA)\000"
+    "Evangelische Bank (Gf P2)\000"
+    "Evangelische Bank Filiale Berlin\000"
+    "Evangelische Bank Filiale Eisenach\000"
+    "Evangelische Bank Filiale Frankfurt\000"
+    "Evangelische Bank Filiale Hannover\000"
+    "Evangelische Bank Filiale Kiel\000"
+    "Evangelische Bank Filiale M\374nchen\000"
+    "Evangelische Bank Filiale N\374rnberg\000"
+    "Evangelische Bank Filiale Schwerin\000"
+    "Evangelische Bank Filiale Speyer\000"
+    "Evangelische Bank Filiale Stuttgart\000"
+    "Evenord-Bank\000"
+    "Evenord-Bank (Gf P2)\000"
+    "FIB Frankfurt International Bank\000"
+    "FIL Fondsbank\000"
+    "FNZ Bank\000"
+    "Fachsenfelder Bank\000"
+    "Federseebank (Gf P2)\000"
+    "Federseebank -alt-\000"
+    "Fellbacher Bank\000"
+    "Fellbacher Bank (Gf P2)\000"
+    "Financiere des Paiements Electroniques NL Deutschland\000"
+    "Finom Payments Zweigniederlassung Deutschland\000"
+    "First Commercial Bank, Frankfurt Branch\000"
+    "Fondsdepot Bank\000"
+    "Ford Bank\000"
+    "Ford Bank (GF EG)\000"
+    "Frankenberger Bank Raiffeisenbank\000"
+    "Frankenberger Bank Raiffeisenbank (Gf P2)\000"
+    "Frankenberger Bank Raiffeisenbank -alt-\000"
+    "Frankfurter Bankgesellschaft (Deutschland)\000"
+    "Frankfurter Sparkasse\000"
+    "Frankfurter Sparkasse GF 1822direkt\000"
+    "Frankfurter Sparkasse Sprendlingen\000"
+    "Frankfurter Volksbank Rhein-Main\000"
+    "Frankfurter Volksbank Rhein-Main (Gf P2)\000"
+    "Freisinger Bank Volksbank-Raiffeisenbank\000"
+    "Freisinger Bank Volksbank-Raiffeisenbank (Gf P2)\000"
+    "F\366rde Sparkasse\000"
+    "F\374rst Fugger Privatbank\000"
+    "F\374rstlich Castellsche Bank\000"
+    "F\374rstlich Castellsche Bank (Gf P2)\000"
+    "F\374rstlich Castellsche Bank Credit-Casse\000"
+    "GEFA BANK\000"
+    "GENO BANK ESSEN\000"
+    "GENO BANK ESSEN (Gf P2)\000"
+    "GENO BANK ESSEN Zw. Niederwenigern\000"
+    "GLS Gemeinschaftsbank\000"
+    "GLS Gemeinschaftsbank (GAA)\000"
+    "GLS Gemeinschaftsbank (Gf P2)\000"
+    "GRENKE BANK\000"
+    "Gabler Saliter Bankgesch\344ft\000"
+    "Gabler Saliter Bankgesch\344ft (GF P2)\000"
+    "Gabler Saliter Bankgesch\344ft (GF P3)\000"
+    "Gabler-Saliter Bankgesch\344ft\000"
+    "GarantiBank International\000"
+    "Genobank Rh\366n-Grabfeld\000"
+    "Genossenschaftsbank Meckenbeuren (Gf P2)\000"
+    "Genossenschaftsbank Meckenbeuren -alt-\000"
+    "Genossenschaftsbank M\374nchen\000"
+    "Genossenschaftsbank M\374nchen (Gf P2)\000"
+    "Genossenschaftsbank Unterallg\344u\000"
+    "Genossenschaftsbank Unterallg\344u (Gf P2)\000"
+    "Genossenschaftsbank Weil im Sch\366nbuch\000"
+    "Genossenschaftsbank Weil im Sch\366nbuch (Gf P2)\000"
+    "Genossenschaftsbank Wolfschlugen (Gf P2)\000"
+    "Genossenschaftsbank Wolfschlugen -alt-\000"
+    "German branch of Unifiedpost Payments\000"
+    "Gladbacher Bank von 1922\000"
+    "Gladbacher Bank von 1922 (Gf P2)\000"
+    "Goldman Sachs\000"
+    "Goyer & G\366ppel\000"
+    "Grafschafter Volksbank\000"
+    "Grafschafter Volksbank (Gf P2)\000"
+    "Greensill Bank\000"
+    "HSBC Continental Europe, Germany\000"
+    "Hagnauer Volksbank\000"
+    "Hagnauer Volksbank (Gf P2)\000"
+    "Hagnauer Volksbank Zw Immenstaad\000"
+    "Hamburg Commercial Bank, ehemals HSH Nordbank Hamburg\000"
+    "Hamburger Sparkasse\000"
+    "Hamburger Volksbank\000"
+    "Hamburger Volksbank (Gf GAA)\000"
+    "Hamburger Volksbank (Gf P2)\000"
+    "Hannoversche Volksbank\000"
+    "Hannoversche Volksbank (Gf P2)\000"
+    "Hannoversche Volksbank GS nur f\374r GAA\000"
+    "Hanseatic Bank\000"
+    "Harzer Volksbank\000"
+    "Harzer Volksbank (Gf P2)\000"
+    "Harzsparkasse\000"
+    "Hauck Aufh\344user Lampe Privatbank\000"
+    "Hausbank M\374nchen\000"
+    "Hausbank M\374nchen (Gf P2)\000"
+    "Heidelberger Volksbank\000"
+    "Heidelberger Volksbank (Gf P2)\000"
+    "Heidenheimer Volksbank\000"
+    "Heidenheimer Volksbank (Gf P2)\000"
+    "Heidenheimer Volksbank Zw Steinheim\000"
+    "Heinsberger Volksbank (Gf P2)\000"
+    "Heinsberger Volksbank -alt-\000"
+    "Helaba D\374sseldorf Gf Verrechnung FI-Dus\000"
+    "Helaba D\374sseldorf Gf Verrechnung FI-M\374nster\000"
+    "Herner Sparkasse\000"
+    "Hochdorfer Bank Ndl d Volksbank Plochingen\000"
+    "Hoerner-Bank\000"
+    "Hohenz Landesbank Kreissparkasse Sigmaringen\000"
+    "Holvi Payment Services Zweigniederlassung Deutschland\000"
+    "Hypo Vorarlberg Bank\000"
+    "Hyundai Capital Bank Europe\000"
+    "H\374mmlinger Volksbank\000"
+    "H\374mmlinger Volksbank (Gf P2)\000"
+    "H\374ttenberger Bank\000"
+    "H\374ttenberger Bank (Gf P2)\000"
+    "IBAN FIRST, Zweigniederlassung M\374nchen\000"
+    "IBM Deutschland Kreditbank\000"
+    "IC Cash Services\000"
+    "ICICI Bank UK, Germany Branch\000"
+    "IKB Deutsche Industriebank\000"
+    "IKB Privatkunden - IKB Deutsche Industriebank\000"
+    "ING Bank\000"
+    "ING-DiBa\000"
+    "INTESA SANPAOLO\000"
+    "Ihre Volksbank Neckar Odenwald Main Tauber\000"
+    "Ihre Volksbank Neckar Odenwald Main Tauber (Gf P2)\000"
+    "Ikano Bank\000"
+    "Industrial and Commercial Bank of China\000"
+    "Internationales Bankhaus Bodensee\000"
+    "Intesa Sanpaolo Frankfurt\000"
+    "Investitions- und Strukturbank RP\000"
+    "Investitionsbank Berlin\000"
+    "Investitionsbank Sachsen-Anhalt\000"
+    "Investitionsbank des Landes Brandenburg\000"
+    "Isbank\000"
+    "Isbank Berlin\000"
+    "Isbank Fil Berlin\000"
+    "Isbank Fil D\374sseldorf\000"
+    "Isbank Fil Gelsenkirchen\000"
+    "Isbank Fil K\366ln\000"
+    "Isbank Fil M\374nchen\000"
+    "Isbank Fil N\374rnberg\000"
+    "Isbank Fil Stuttgart\000"
+    "Isbank eh Filiale Mannheim\000"
+    "J&T BANKA, Zweigniederlassung Deutschland\000"
+    "J.P. Morgan\000"
+    "Joh. Berenberg, Gossler & Co\000"
+    "Jyske Bank Fil Hamburg\000"
+    "KBC Bank Ndl Deutschland\000"
+    "KEB Hana Bank (Deutschland)\000"
+    "KT Bank\000"
+    "Kaltenkirchener Bank (Gf P2)\000"
+    "Kaltenkirchener Bank -alt-\000"
+    "Kasseler Sparkasse\000"
+    "Kerner Volksbank (Gf P2)\000"
+    "Kerner Volksbank -alt-\000"
+    "KfW Ausbildungsf\366rderung Bonn\000"
+    "KfW Kreditanstalt f\374r Wiederaufbau\000"
+    "KfW Kreditanstalt f\374r Wiederaufbau Frankfurt\000"
+    "KfW Ndl Bonn\000"
+    "Kieler Volksbank\000"
+    "Kieler Volksbank (Gf GAA)\000"
+    "Kieler Volksbank (Gf P2)\000"
+    "Klarna Bank German Branch\000"
+    "Kommunalkredit Austria, Zweigstelle Deutschland\000"
+    "Korber Bank (Gf P2)\000"
+    "Korber Bank -alt-\000"
+    "Kreis- und Stadtsparkasse Dinkelsb\374hl -alt-\000"
+    "Kreis- und Stadtsparkasse Erding-Dorfen\000"
+    "Kreis- und Stadtsparkasse Kaufbeuren -alt-\000"
+    "Kreis- und Stadtsparkasse Speyer\000"
+    "Kreis- und Stadtsparkasse Wasserburg\000"
+    "Kreis-Sparkasse Northeim\000"
+    "Kreissparkasse Ahrweiler\000"
+    "Kreissparkasse Anhalt-Bitterfeld\000"
+    "Kreissparkasse Anhalt-Zerbst -alt-\000"
+    "Kreissparkasse Augsburg\000"
+    "Kreissparkasse Augsburg -alt-\000"
+    "Kreissparkasse Bautzen\000"
+    "Kreissparkasse Bersenbr\374ck\000"
+    "Kreissparkasse Biberach\000"
+    "Kreissparkasse Birkenfeld\000"
+    "Kreissparkasse Bitburg-Pr\374m\000"
+    "Kreissparkasse B\366blingen\000"
+    "Kreissparkasse B\366rde\000"
+    "Kreissparkasse Clausthal-Zellerfeld -alt-\000"
+    "Kreissparkasse Cochem-Zell -alt-\000"
+    "Kreissparkasse Diepholz\000"
+    "Kreissparkasse D\366beln\000"
+    "Kreissparkasse D\374sseldorf\000"
+    "Kreissparkasse Eichsfeld\000"
+    "Kreissparkasse Esslingen-N\374rtingen\000"
+    "Kreissparkasse Euskirchen\000"
+    "Kreissparkasse Fallingbostel in Walsrode\000"
+    "Kreissparkasse Freudenstadt\000"
+    "Kreissparkasse Garmisch-Partenkirchen -alt-\000"
+    "Kreissparkasse Gelnhausen\000"
+    "Kreissparkasse Gotha\000"
+    "Kreissparkasse Grafschaft Bentheim zu Nordhorn\000"
+    "Kreissparkasse Grafschaft Diepholz\000"
+    "Kreissparkasse Grafschaft Diepholz -alt-\000"
+    "Kreissparkasse Gro\337-Gerau\000"
+    "Kreissparkasse G\366ppingen\000"
+    "Kreissparkasse Halle -alt-\000"
+    "Kreissparkasse Halle-Wiedenbr\374ck\000"
+    "Kreissparkasse Heidenheim\000"
+    "Kreissparkasse Heilbronn\000"
+    "Kreissparkasse Heinsberg in Erkelenz\000"
+    "Kreissparkasse Herzogtum Lauenburg\000"
+    "Kreissparkasse Hildburghausen\000"
+    "Kreissparkasse H\366chstadt\000"
+    "Kreissparkasse Kelheim\000"
+    "Kreissparkasse Kusel\000"
+    "Kreissparkasse K\366ln\000"
+    "Kreissparkasse K\366then -alt-\000"
+    "Kreissparkasse Limburg\000"
+    "Kreissparkasse Ludwigsburg\000"
+    "Kreissparkasse Mayen\000"
+    "Kreissparkasse Melle\000"
+    "Kreissparkasse Merseburg-Querfurt -alt-\000"
+    "Kreissparkasse Miesbach-Tegernsee\000"
+    "Kreissparkasse M\344rkisch-Oderland\000"
+    "Kreissparkasse M\374nchen Starnberg Ebersberg\000"
+    "Kreissparkasse Nordhausen\000"
+    "Kreissparkasse Ostalb\000"
+    "Kreissparkasse Osterholz -alt-\000"
+    "Kreissparkasse Peine -alt-\000"
+    "Kreissparkasse Ravensburg\000"
+    "Kreissparkasse Reutlingen\000"
+    "Kreissparkasse Rhein-Hunsr\374ck\000"
+    "Kreissparkasse Rhein-Pfalz\000"
+    "Kreissparkasse Rottweil\000"
+    "Kreissparkasse Saale-Orla\000"
+    "Kreissparkasse Saale-Orla Gs\000"
+    "Kreissparkasse Saalfeld-Rudolstadt\000"
+    "Kreissparkasse Saalfeld-Rudolstadt Zw\000"
+    "Kreissparkasse Saarlouis\000"
+    "Kreissparkasse Saarpfalz\000"
+    "Kreissparkasse Schl\374chtern\000"
+    "Kreissparkasse Schongau -alt-\000"
+    "Kreissparkasse Schwalm-Eder\000"
+    "Kreissparkasse Siegburg -alt-\000"
+    "Kreissparkasse Soltau\000"
+    "Kreissparkasse St. Wendel\000"
+    "Kreissparkasse Stade\000"
+    "Kreissparkasse Steinfurt\000"
+    "Kreissparkasse Stendal\000"
+    "Kreissparkasse Torgau-Oschatz -alt-\000"
+    "Kreissparkasse Traunstein-Trostberg\000"
+    "Kreissparkasse Tuttlingen\000"
+    "Kreissparkasse T\374bingen\000"
+    "Kreissparkasse Verden\000"
+    "Kreissparkasse Vulkaneifel\000"
+    "Kreissparkasse Waiblingen\000"
+    "Kreissparkasse Weilburg\000"
+    "Kreissparkasse Wei\337enfels -alt-\000"
+    "Kreissparkasse Weserm\374nde-Hadeln -alt-\000"
+    "Kreissparkasse Westerwald -alt-\000"
+    "Kreissparkasse Wittmund\000"
+    "Kurhessische Landbank\000"
+    "Kurhessische Landbank (Gf P2)\000"
+    "Kyffh\344usersparkasse\000"
+    "K\366lner Bank (Gf P2)\000"
+    "K\366lner Bank -alt-\000"
+    "LBS Landesbausparkasse Nord West\000"
+    "LBS Landesbausparkasse NordOst\000"
+    "LBS-Norddeutsche Landesbausparkasse\000"
+    "LIGA Bank\000"
+    "LIGA Bank (Gf P2)\000"
+    "LKG Sachsen Zndl der Bank f\374r Kirche u. Diakonie - KD-Bank\000"
+    "Landbank Horlofftal\000"
+    "Landbank Horlofftal (Gf P2)\000"
+    "Landesbank Baden-W\374rttemberg\000"
+    "Landesbank Baden-W\374rttemberg/Baden-W\374rttembergische Bank\000"
+    "Landesbank Baden-W\374rttemberg/RLP Bank\000"
+    "Landesbank Baden-W\374rttemberg/Rheinland-Pfalz Bank\000"
+    "Landesbank Berlin - Berliner Sparkasse\000"
+    "Landesbank Hessen-Th\374r Girozentrale\000"
+    "Landesbank Hessen-Th\374r Girozentrale Erfurt\000"
+    "Landesbank Hessen-Th\374ringen Girozentrale NL. D\374sseldorf\000"
+    "Landesbank Saar\000"
+    "Landeskreditbank Baden-W\374rttemberg F\366rderbank\000"
+    "Landeskreditbank Baden-W\374rttemberg F\366rderbank -alt-\000"
+    "Landeskreditkasse Kassel\000"
+    "Landessparkasse zu Oldenburg\000"
+    "Landwirtschaftliche Rentenbank\000"
+    "Leipziger Volksbank\000"
+    "Leipziger Volksbank (Gf P2)\000"
+    "LfA F\366rderbank Bayern\000"
+    "Lloyds Bank\000"
+    "L\366chgauer Bank (Gf P2)\000"
+    "L\366chgauer Bank -alt-\000"
+    "L\366chgauer Bank Gs\000"
+    "M.M. Warburg & CO\000"
+    "M.M. Warburg & Co (vormals Bankhaus Carl F. Plump & CO)\000"
+    "M.M. Warburg & Co (vormals Bankhaus Hallbaum)\000"
+    "M.M. Warburg & Co (vormals Bankhaus L\366bbecke)\000"
+    "M.M. Warburg & Co (vormals Schw\344bische Bank)\000"
+    "MANGOPAY German Branch\000"
+    "MCE Bank\000"
+    "MERKUR PRIVATBANK\000"
+    "MERKUR PRIVATBANK(Gf P2)\000"
+    "MKB Mittelstandskreditbank\000"
+    "MKB Mittelstandskreditbank (Gf P2)\000"
+    "MLP Banking\000"
+    "MLP Banking Zw CS\000"
+    "MLP Banking Zw CS (Gf P2)\000"
+    "MMV Bank\000"
+    "MUFG Bank (Europe) Germany Branch\000"
+    "Marcard, Stein & Co Bankiers\000"
+    "Mendener Bank\000"
+    "Mendener Bank (Gf P2)\000"
+    "Mercedes-Benz Bank\000"
+    "Merck Finck A Quintet Private Bank\000"
+    "Metzler, B. - seel Sohn & Co\000"
+    "Middle East Bank, Munich Branch\000"
+    "Misr Bank-Europe\000"
+    "Mittelbrandenburgische Sparkasse in Potsdam\000"
+    "Mizuho Bank Europe, Frankfurt Branch\000"
+    "Morgan Stanley Bank\000"
+    "Murgtalbank Mitteltal - Obertal -alt-\000"
+    "M\344rkische Bank\000"
+    "M\344rkische Bank (Gf P2)\000"
+    "M\374nchener Hypothekenbank\000"
+    "M\374nchner Bank\000"
+    "M\374nchner Bank (Gf P2)\000"
+    "M\374nchner Bank, Zndl Raiffeisenbank Oberschlei\337heim\000"
+    "M\374nsterl\344ndische Bank Thie,Zndl. d.VR-Bank Westm\374. (Gf P3)\000"
+    "M\374nsterl\344ndische Bank Thie,Zndl. d.VR-Bank Westm\374.(Gf P2)\000"
+    "M\374nsterl\344ndische Bank Thie,Zndl. d.VR-Bank Westm\374nst.-alt-\000"
+    "M\374ritz-Sparkasse\000"
+    "N26 Bank\000"
+    "NATIXIS Pfandbriefbank\000"
+    "NATIXIS Zweigniederlassung Deutschland\000"
+    "NIBC Bank Zndl Frankfurt am Main\000"
+    "NORD/LB vormals Deutsche Hypothekenbank\000"
+    "NRW.BANK\000"
+    "Nassauische Sparkasse\000"
+    "National Bank of Pakistan Zndl Frankfurt\000"
+    "National-Bank Essen\000"
+    "National-Bank Essen (Gf P2)\000"
+    "National-Bank Essen (Gf P3)\000"
+    "Navy Federal Credit Union - Overseas Military Bank\000"
+    "Niederrheinische Sparkasse RheinLippe\000"
+    "Noelse Pay\000"
+    "Nord-Ostsee Sparkasse\000"
+    "Norddeutsche Landesbank - Girozentrale -\000"
+    "Norddeutsche Landesbank Girozentrale\000"
+    "Norderstedter Bank (Gf P2)\000"
+    "Norderstedter Bank -alt-\000"
+    "Nordth\374ringer Volksbank (Gf P2)\000"
+    "Nordth\374ringer Volksbank -alt-\000"
+    "Nufringer Bank -Raiffeisen- (Gf P2)\000"
+    "Nufringer Bank -Raiffeisen- -alt-\000"
+    "ODDO BHF\000"
+    "OLINDA Zweigniederlassung Deutschland\000"
+    "OPEN BANK, Zweigniederlassung Deutschand\000"
+    "OWH\000"
+    "Oberbank Ndl Deutschland\000"
+    "Offenbacher Volksbank -alt-\000"
+    "Oldenburger Volksbank\000"
+    "Oldenburger Volksbank (Gf P2)\000"
+    "Oldenburgische Landesbank\000"
+    "Oldenburgische Landesbank (vormals W. Fortmann & S\366hne)\000"
+    "Oldenburgische Landesbank AG\000"
+    "Oldenburgische Landesbank AG Delmenhorst\000"
+    "Oldenburgische Landesbank AG Syke\000"
+    "Oldenburgische Landesbank Gs Jaderberg\000"
+    "Onstmettinger Bank\000"
+    "Onstmettinger Bank (Gf P2)\000"
+    "Ostfriesische Volksbank Leer\000"
+    "Ostfriesische Volksbank Leer (Gf P2)\000"
+    "Ostseesparkasse Rostock\000"
+    "Osts\344chsische Sparkasse Dresden\000"
+    "Otto M. Schr\366der Bank\000"
+    "Oyak Anker Bank\000"
+    "PAYONE\000"
+    "PKO Bank Polski Niederlassung Deutschland\000"
+    "PSD Bank\000"
+    "PSD Bank (Gf P2)\000"
+    "PSD Bank Berlin-Brandenburg\000"
+    "PSD Bank Berlin-Brandenburg (Gf P2)\000"
+    "PSD Bank Braunschweig\000"
+    "PSD Bank Dortmund -alt-\000"
+    "PSD Bank Hessen-Th\374ringen\000"
+    "PSD Bank Hessen-Th\374ringen (Gf P2)\000"
+    "PSD Bank Hessen-Th\374ringen Beratungscenter Darmstadt\000"
+    "PSD Bank Hessen-Th\374ringen Beratungscenter Erfurt\000"
+    "PSD Bank Karlsruhe-Neustadt\000"
+    "PSD Bank Karlsruhe-Neustadt (Gf P2)\000"
+    "PSD Bank Kiel (Gf P2)\000"
+    "PSD Bank Kiel -alt-\000"
+    "PSD Bank Koblenz\000"
+    "PSD Bank Koblenz (Gf P2)\000"
+    "PSD Bank M\374nchen\000"
+    "PSD Bank M\374nchen (Gf P2)\000"
+    "PSD Bank Nord\000"
+    "PSD Bank Nord (Gf P2)\000"
+    "PSD Bank Rhein-Ruhr\000"
+    "PSD Bank Rhein-Ruhr (Gf P2)\000"
+    "PSD Bank RheinNeckarSaar\000"
+    "PSD Bank RheinNeckarSaar (Gf P2)\000"
+    "PSD Bank Trier Ndl der PSD Bank West\000"
+    "PSD Bank West\000"
+    "PSD Bank West (Gf P2)\000"
+    "Pax-Bank\000"
+    "Pax-Bank (Gf P2)\000"
+    "Pax-Bank GF GAA\000"
+    "Pax-Bank Gf MHD\000"
+    "PayCenter\000"
+    "Piraeus Bank Frankfurt Branch\000"
+    "Postbank Ndl der Deutsche Bank\000"
+    "Postbank/DSL Ndl der Deutsche Bank\000"
+    "ProCredit Bank, Frankfurt am Main\000"
+    "Quirin Privatbank\000"
+    "RCI Banque Direkt\000"
+    "RCI Banque Niederlassung Deutschland\000"
+    "RSB Retail+Service Bank\000"
+    "RV Bank Rhein-Haardt (Gf P2)\000"
+    "RV Bank Rhein-Haardt -alt-\000"
+    "Rabobank International Frankfurt Branch\000"
+    "Raiffbk Elisabethfehn Ndl d Raiffbk Scharrel\000"
+    "Raiffbk Neumarkt-St. Veit - Niederbergkirchen (Gf P2)\000"
+    "Raiffbk Neumarkt-St. Veit - Niederbergkirchen -alt-\000"
+    "Raiffbk Teck Gs Gutenbg, Schopfloch, Brucken\000"
+    "Raiffeisen - meine Bank\000"
+    "Raiffeisen - meine Bank (Gf P2)\000"
+    "Raiffeisen Spar+Kreditbank Lauf a d Pegnitz\000"
+    "Raiffeisen Spar+Kreditbank Lauf a d Pegnitz (Gf P2)\000"
+    "Raiffeisen Spar+Kreditbank Zw Neunkirchen\000"
+    "Raiffeisen Spar+Kreditbank Zw Ottensoos\000"
+    "Raiffeisen Spar+Kreditbank Zw R\366thenbach\000"
+    "Raiffeisen Spar+Kreditbank Zw R\374ckersdorf\000"
+    "Raiffeisen Spar+Kreditbank Zw Schnaittach\000"
+    "Raiffeisen Volksbank\000"
+    "Raiffeisen Volksbank (Gf P2)\000"
+    "Raiffeisen- u Volksbank Dahn (Gf P2)\000"
+    "Raiffeisen- u Volksbank Dahn -alt-\000"
+    "Raiffeisen- und Volksbank Nordhorn -alt-\000"
+    "Raiffeisen-Bank Eschweiler\000"
+    "Raiffeisen-Bank Eschweiler (Gf P2)\000"
+    "Raiffeisen-Volksbank\000"
+    "Raiffeisen-Volksbank (Gf P2)\000"
+    "Raiffeisen-Volksbank -alt-\000"
+    "Raiffeisen-Volksbank Aschaffenburg\000"
+    "Raiffeisen-Volksbank Aschaffenburg (Gf P2)\000"
+    "Raiffeisen-Volksbank Aschaffenburg -alt-\000"
+    "Raiffeisen-Volksbank Bad Staffelstein\000"
+    "Raiffeisen-Volksbank Bad Staffelstein (Gf P2)\000"
+    "Raiffeisen-Volksbank Dillingen (Gf P2)\000"
+    "Raiffeisen-Volksbank Dillingen -alt-\000"
+    "Raiffeisen-Volksbank Donauw\366rth\000"
+    "Raiffeisen-Volksbank Donauw\366rth (Gf P2)\000"
+    "Raiffeisen-Volksbank Ebersberg\000"
+    "Raiffeisen-Volksbank Ebersberg (Gf P2)\000"
+    "Raiffeisen-Volksbank Fresena\000"
+    "Raiffeisen-Volksbank Fresena (Gf P2)\000"
+    "Raiffeisen-Volksbank F\374rth (Gf P2)\000"
+    "Raiffeisen-Volksbank F\374rth -alt-\000"
+    "Raiffeisen-Volksbank Ha\337berge\000"
+    "Raiffeisen-Volksbank Ha\337berge (Gf P2)\000"
+    "Raiffeisen-Volksbank Hermsdorfer Kreuz\000"
+    "Raiffeisen-Volksbank Hermsdorfer Kreuz (Gf P2)\000"
+    "Raiffeisen-Volksbank Hermsdorfer Kreuz Zw\000"
+    "Raiffeisen-Volksbank Miltenberg (Gf P2)\000"
+    "Raiffeisen-Volksbank Miltenberg -alt-\000"
+    "Raiffeisen-Volksbank Neustadt\000"
+    "Raiffeisen-Volksbank Neustadt (Gf P2)\000"
+    "Raiffeisen-Volksbank Ries\000"
+    "Raiffeisen-Volksbank Ries (Gf P2)\000"
+    "Raiffeisen-Volksbank Saale-Orla\000"
+    "Raiffeisen-Volksbank Saale-Orla (Gf P2)\000"
+    "Raiffeisen-Volksbank Saale-Orla -alt-\000"
+    "Raiffeisen-Volksbank T\374\337ling-Unterneukirchen\000"
+    "Raiffeisen-Volksbank Varel-Nordenham\000"
+    "Raiffeisen-Volksbank Varel-Nordenham (Gf P2)\000"
+    "Raiffeisen-Volksbank Wemding\000"
+    "Raiffeisen-Volksbank Wemding (Gf P2)\000"
+    "Raiffeisenbank\000"
+    "Raiffeisenbank (Gf P2)\000"
+    "Raiffeisenbank -alt-\000"
+    "Raiffeisenbank Adelzhausen-Sielenbach (Gf P2)\000"
+    "Raiffeisenbank Adelzhausen-Sielenbach -alt-\000"
+    "Raiffeisenbank Aichhalden-Hardt-Sulgen\000"
+    "Raiffeisenbank Aichhalden-Hardt-Sulgen (Gf P2)\000"
+    "Raiffeisenbank Aidlingen\000"
+    "Raiffeisenbank Aidlingen (Gf P2)\000"
+    "Raiffeisenbank Aiglsbach (Gf P2)\000"
+    "Raiffeisenbank Aiglsbach -alt-\000"
+    "Raiffeisenbank Aitrang-Ruderatshofen\000"
+    "Raiffeisenbank Aitrang-Ruderatshofen (Gf P2)\000"
+    "Raiffeisenbank Aldenhoven\000"
+    "Raiffeisenbank Aldenhoven (Gf P2)\000"
+    "Raiffeisenbank Aldenhoven Zw\000"
+    "Raiffeisenbank Altdorf-Feucht (Gf P2)\000"
+    "Raiffeisenbank Altdorf-Feucht -alt-\000"
+    "Raiffeisenbank Alteglofsheim-Hagelstadt\000"
+    "Raiffeisenbank Alteglofsheim-Hagelstadt (Gf P2)\000"
+    "Raiffeisenbank Altm\374hl-Jura\000"
+    "Raiffeisenbank Altm\374hl-Jura (Gf P2)\000"
+    "Raiffeisenbank Altschweier\000"
+    "Raiffeisenbank Altschweier (Gf P2)\000"
+    "Raiffeisenbank Aresing-Gerolsbach\000"
+    "Raiffeisenbank Aresing-Gerolsbach (GF P2)\000"
+    "Raiffeisenbank Aresing-H\366rzhausen-Schiltberg (Gf P2)\000"
+    "Raiffeisenbank Aresing-H\366rzhausen-Schiltberg -alt-\000"
+    "Raiffeisenbank Arnstorf\000"
+    "Raiffeisenbank Arnstorf (Gf P2)\000"
+    "Raiffeisenbank Asbach-Sorga (Gf P2)\000"
+    "Raiffeisenbank Asbach-Sorga -alt-\000"
+    "Raiffeisenbank Aschau-Samerberg\000"
+    "Raiffeisenbank Aschau-Samerberg (Gf P2)\000"
+    "Raiffeisenbank Aschberg\000"
+    "Raiffeisenbank Aschberg (Gf P2)\000"
+    "Raiffeisenbank Aschberg -alt-\000"
+    "Raiffeisenbank Auerbach-Freihung\000"
+    "Raiffeisenbank Auerbach-Freihung (Gf P2)\000"
+    "Raiffeisenbank Augsburger Land West\000"
+    "Raiffeisenbank Augsburger Land West (Gf P2)\000"
+    "Raiffeisenbank Aulendorf (Gf P2)\000"
+    "Raiffeisenbank Aulendorf -alt-\000"
+    "Raiffeisenbank Bachgau (Gf P2)\000"
+    "Raiffeisenbank Bachgau -alt-\000"
+    "Raiffeisenbank Bad G\366gging (Gf P2)\000"
+    "Raiffeisenbank Bad G\366gging -alt-\000"
+    "Raiffeisenbank Bad Homburg Ndl d FrankfurterVB\000"
+    "Raiffeisenbank Bad K\366tzting\000"
+    "Raiffeisenbank Bad K\366tzting (Gf P2)\000"
+    "Raiffeisenbank Bad Saulgau\000"
+    "Raiffeisenbank Bad Saulgau (Gf P2)\000"
+    "Raiffeisenbank Bad Schussenried-Aulendorf\000"
+    "Raiffeisenbank Bad Schussenried-Aulendorf (Gf P2)\000"
+    "Raiffeisenbank Bad Windsheim\000"
+    "Raiffeisenbank Bad Windsheim (Gf P2)\000"
+    "Raiffeisenbank Baiertal\000"
+    "Raiffeisenbank Baiertal (Gf P2)\000"
+    "Raiffeisenbank Baisweil-Eggenthal-Friesenried\000"
+    "Raiffeisenbank Baisweil-Eggenthal-Friesenried (Gf P2)\000"
+    "Raiffeisenbank Bauschlott (Gf P2)\000"
+    "Raiffeisenbank Bauschlott -alt-\000"
+    "Raiffeisenbank Beilngries (Gf P2)\000"
+    "Raiffeisenbank Beilngries -alt-\000"
+    "Raiffeisenbank Berg-Bad Steben (Gf P2)\000"
+    "Raiffeisenbank Berg-Bad Steben -alt-\000"
+    "Raiffeisenbank Beuerberg-Eurasburg\000"
+    "Raiffeisenbank Beuerberg-Eurasburg (Gf P2)\000"
+    "Raiffeisenbank Biberach\000"
+    "Raiffeisenbank Biberach (Gf P2)\000"
+    "Raiffeisenbank Biberach -alt-\000"
+    "Raiffeisenbank Bidingen\000"
+    "Raiffeisenbank Bidingen (Gf P2)\000"
+    "Raiffeisenbank Biebergrund-Petersberg\000"
+    "Raiffeisenbank Biebergrund-Petersberg (Gf P2)\000"
+    "Raiffeisenbank Biebergrund-Petersberg Zw\000"
+    "Raiffeisenbank Bissingen -alt-\000"
+    "Raiffeisenbank Bobingen\000"
+    "Raiffeisenbank Bobingen (Gf P2)\000"
+    "Raiffeisenbank Borken Nordhessen\000"
+    "Raiffeisenbank Borken Nordhessen (Gf P2)\000"
+    "Raiffeisenbank Borken Nordhessen -alt-\000"
+    "Raiffeisenbank Bretzfeld-Neuenstein -alt-\000"
+    "Raiffeisenbank Bruchk\366bel -alt-\000"
+    "Raiffeisenbank Bruck (Gf P2)\000"
+    "Raiffeisenbank Bruck -alt-\000"
+    "Raiffeisenbank Buch-Eching\000"
+    "Raiffeisenbank Buch-Eching (Gf P2)\000"
+    "Raiffeisenbank Burgebrach-Stegaurach\000"
+    "Raiffeisenbank Burgebrach-Stegaurach (Gf P2)\000"
+    "Raiffeisenbank Burghaun (Gf P2)\000"
+    "Raiffeisenbank Burghaun -alt-\000"
+    "Raiffeisenbank Butjadingen-Abbehausen\000"
+    "Raiffeisenbank Butjadingen-Abbehausen (Gf P2)\000"
+    "Raiffeisenbank B\366llingertal\000"
+    "Raiffeisenbank B\366llingertal (Gf P2)\000"
+    "Raiffeisenbank B\374chen\000"
+    "Raiffeisenbank B\374hlertal\000"
+    "Raiffeisenbank B\374hlertal (Gf P2)\000"
+    "Raiffeisenbank B\374hlertal B\374hlerzell\000"
+    "Raiffeisenbank B\374tthard-Gauk\366nigshofen\000"
+    "Raiffeisenbank B\374tthard-Gauk\366nigshofen (Gf P2)\000"
+    "Raiffeisenbank Chamer Land\000"
+    "Raiffeisenbank Chamer Land (Gf P2)\000"
+    "Raiffeisenbank Chiemgau-Nord - Obing\000"
+    "Raiffeisenbank Chiemgau-Nord - Obing (Gf P2)\000"
+    "Raiffeisenbank Deggendorf-Plattling-Sonnenwald\000"
+    "Raiffeisenbank Deggendorf-Plattling-Sonnenwald (Gf P2)\000"
+    "Raiffeisenbank Dellmensingen (Gf P2)\000"
+    "Raiffeisenbank Dellmensingen -alt-\000"
+    "Raiffeisenbank Dellmensingen Zw Stetten\000"
+    "Raiffeisenbank Denzlingen-Sexau\000"
+    "Raiffeisenbank Denzlingen-Sexau (Gf P2)\000"
+    "Raiffeisenbank Dietenhofen -alt-\000"
+    "Raiffeisenbank Dietersheim und Umgebung\000"
+    "Raiffeisenbank Dietersheim und Umgebung (Gf P2)\000"
+    "Raiffeisenbank Donau Heuberg\000"
+    "Raiffeisenbank Donau-Heuberg\000"
+    "Raiffeisenbank Donau-Heuberg (Gf P2)\000"
+    "Raiffeisenbank Donau-Iller\000"
+    "Raiffeisenbank Donau-Iller (Gf P2)\000"
+    "Raiffeisenbank Donau-Iller -alt-\000"
+    "Raiffeisenbank Donaumooser Land (Gf P2)\000"
+    "Raiffeisenbank Donaumooser Land -alt-\000"
+    "Raiffeisenbank Donnersberg (Gf P2)\000"
+    "Raiffeisenbank Donnersberg -alt-\000"
+    "Raiffeisenbank DreiFranken\000"
+    "Raiffeisenbank DreiFranken (Gf P2)\000"
+    "Raiffeisenbank Ebrachgrund\000"
+    "Raiffeisenbank Ebrachgrund (Gf P2)\000"
+    "Raiffeisenbank Ebrachgrund -alt-\000"
+    "Raiffeisenbank Ehekirchen-Oberhausen\000"
+    "Raiffeisenbank Ehekirchen-Oberhausen (Gf P2)\000"
+    "Raiffeisenbank Eichenb\374hl und Umgebung\000"
+    "Raiffeisenbank Eichenb\374hl und Umgebung (Gf P2)\000"
+    "Raiffeisenbank Eifel\000"
+    "Raiffeisenbank Eifel (Gf P2)\000"
+    "Raiffeisenbank Eifel Gs Roetgen\000"
+    "Raiffeisenbank Elbmarsch\000"
+    "Raiffeisenbank Elbmarsch (Gf P2)\000"
+    "Raiffeisenbank Elbmarsch Heist\000"
+    "Raiffeisenbank Elsavatal\000"
+    "Raiffeisenbank Elsavatal (Gf P2)\000"
+    "Raiffeisenbank Elztal\000"
+    "Raiffeisenbank Elztal (Gf P2)\000"
+    "Raiffeisenbank Ems-Vechte\000"
+    "Raiffeisenbank Ems-Vechte (Gf P2)\000"
+    "Raiffeisenbank Erding\000"
+    "Raiffeisenbank Erding (Gf P2)\000"
+    "Raiffeisenbank Erding -alt-\000"
+    "Raiffeisenbank Erding Zw\000"
+    "Raiffeisenbank Erkelenz\000"
+    "Raiffeisenbank Erkelenz (Gf P2)\000"
+    "Raiffeisenbank Erkelenz -alt-\000"
+    "Raiffeisenbank Erlenmoos (Gf P2)\000"
+    "Raiffeisenbank Erlenmoos -alt-\000"
+    "Raiffeisenbank Ersingen\000"
+    "Raiffeisenbank Ersingen (Gf P2)\000"
+    "Raiffeisenbank Eschlkam-Lam-Lohberg-Neukirchen (Gf P2)\000"
+    "Raiffeisenbank Eschlkam-Lam-Lohberg-Neukirchen b Hl Blut\000"
+    "Raiffeisenbank Essenbach\000"
+    "Raiffeisenbank Essenbach (Gf P2)\000"
+    "Raiffeisenbank Essenbach -alt-\000"
+    "Raiffeisenbank Estenfeld-Bergtheim\000"
+    "Raiffeisenbank Estenfeld-Bergtheim (Gf P2)\000"
+    "Raiffeisenbank Estenfeld-Bergtheim -alt-\000"
+    "Raiffeisenbank Falkenstein-W\366rth\000"
+    "Raiffeisenbank Falkenstein-W\366rth (Gf P2)\000"
+    "Raiffeisenbank Falkenstein-W\366rth Zw S\374ssenbach\000"
+    "Raiffeisenbank Fischenich-Kendenich (Gf P2)\000"
+    "Raiffeisenbank Fischenich-Kendenich -alt-\000"
+    "Raiffeisenbank Flachsmeer\000"
+    "Raiffeisenbank Flachsmeer (Gf P2)\000"
+    "Raiffeisenbank Flo\337\000"
+    "Raiffeisenbank Flo\337 (Gf P2)\000"
+    "Raiffeisenbank Frankenhardt-Stimpfach\000"
+    "Raiffeisenbank Frankenhardt-Stimpfach (Gf P2)\000"
+    "Raiffeisenbank Frankenwinheim und Umgebung (Gf P2)\000"
+    "Raiffeisenbank Frankenwinheim und Umgebung -alt-\000"
+    "Raiffeisenbank Freinsheim (Gf P2)\000"
+    "Raiffeisenbank Freinsheim -alt-\000"
+    "Raiffeisenbank Friedelsheim-R\366dersheim (Gf P2)\000"
+    "Raiffeisenbank Friedelsheim-R\366dersheim -alt-\000"
+    "Raiffeisenbank Fr\344nkische Schweiz\000"
+    "Raiffeisenbank Fr\344nkische Schweiz (Gf P2)\000"
+    "Raiffeisenbank Fr\344nkisches Weinland (Gf P2)\000"
+    "Raiffeisenbank Fr\344nkisches Weinland -alt-\000"
+    "Raiffeisenbank Fuchstal-Denklingen (Gf P2)\000"
+    "Raiffeisenbank Fuchstal-Denklingen -alt-\000"
+    "Raiffeisenbank Gammesfeld\000"
+    "Raiffeisenbank Gammesfeld (Gf P2)\000"
+    "Raiffeisenbank Garrel (Gf P2)\000"
+    "Raiffeisenbank Garrel -alt-\000"
+    "Raiffeisenbank Geilenkirchen Zw\000"
+    "Raiffeisenbank Geilenkirchen Zw Uetterath\000"
+    "Raiffeisenbank Geiselh\366ring-Pfaffenberg\000"
+    "Raiffeisenbank Geiselh\366ring-Pfaffenberg (Gf P2)\000"
+    "Raiffeisenbank Geislingen-Rosenfeld\000"
+    "Raiffeisenbank Geislingen-Rosenfeld (Gf P2)\000"
+    "Raiffeisenbank Gilching\000"
+    "Raiffeisenbank Gilching (Gf P2)\000"
+    "Raiffeisenbank Gmund am Tegernsee\000"
+    "Raiffeisenbank Gmund am Tegernsee (Gf P2)\000"
+    "Raiffeisenbank Goldener Steig - Dreisessel\000"
+    "Raiffeisenbank Goldener Steig - Dreisessel (Gf P2)\000"
+    "Raiffeisenbank Gotha (Gf P2)\000"
+    "Raiffeisenbank Gotha -alt-\000"
+    "Raiffeisenbank Grafenw\366hr-Kirchenthumbach (Gf P2)\000"
+    "Raiffeisenbank Grafenw\366hr-Kirchenthumbach -alt-\000"
+    "Raiffeisenbank Grafschaft-Wachtberg\000"
+    "Raiffeisenbank Grafschaft-Wachtberg (Gf P2)\000"
+    "Raiffeisenbank Grevenbroich (Gf P2)\000"
+    "Raiffeisenbank Grevenbroich -alt-\000"
+    "Raiffeisenbank Griesst\344tt-Halfing\000"
+    "Raiffeisenbank Griesst\344tt-Halfing (Gf P2)\000"
+    "Raiffeisenbank Grimma\000"
+    "Raiffeisenbank Grimma (Gf P2)\000"
+    "Raiffeisenbank Gro\337-Rohrheim\000"
+    "Raiffeisenbank Gro\337-Rohrheim (Gf P2)\000"
+    "Raiffeisenbank Gro\337ostheim-Obernburg (Gf P2)\000"
+    "Raiffeisenbank Gro\337ostheim-Obernburg -alt-\000"
+    "Raiffeisenbank Gruibingen\000"
+    "Raiffeisenbank Gruibingen (Gf P2)\000"
+    "Raiffeisenbank Gymnich\000"
+    "Raiffeisenbank Gymnich (Gf P2)\000"
+    "Raiffeisenbank Haag-Gars-Maitenbeth\000"
+    "Raiffeisenbank Haag-Gars-Maitenbeth (Gf P2)\000"
+    "Raiffeisenbank Haibach-Obernau\000"
+    "Raiffeisenbank Haibach-Obernau (Gf P2)\000"
+    "Raiffeisenbank Hallertau\000"
+    "Raiffeisenbank Hallertau (Gf P2)\000"
+    "Raiffeisenbank Hardt-Bruhrain\000"
+    "Raiffeisenbank Hardt-Bruhrain (Gf P2)\000"
+    "Raiffeisenbank Haunetal (Gf P2)\000"
+    "Raiffeisenbank Haunetal -alt-\000"
+    "Raiffeisenbank Haunetal Zw\000"
+    "Raiffeisenbank Heide (Gf P2)\000"
+    "Raiffeisenbank Heide -alt-\000"
+    "Raiffeisenbank Heidenheimer Alb (Gf P2)\000"
+    "Raiffeisenbank Heidenheimer Alb -alt-\000"
+    "Raiffeisenbank Heilsbronn-Windsbach\000"
+    "Raiffeisenbank Heilsbronn-Windsbach (Gf P2)\000"
+    "Raiffeisenbank Heilsbronn-Windsbach -alt-\000"
+    "Raiffeisenbank Hengersberg-Sch\366llnach\000"
+    "Raiffeisenbank Hengersberg-Sch\366llnach (Gf P2)\000"
+    "Raiffeisenbank Heroldsbach -alt-\000"
+    "Raiffeisenbank HessenNord\000"
+    "Raiffeisenbank HessenNord (Gf P2)\000"
+    "Raiffeisenbank Hiltenfingen zgl f Ndl Gennach\000"
+    "Raiffeisenbank Hirschau\000"
+    "Raiffeisenbank Hirschau (Gf P2)\000"
+    "Raiffeisenbank Hochfranken West\000"
+    "Raiffeisenbank Hochfranken West (Gf P2)\000"
+    "Raiffeisenbank Hofkirchen-Bayerbach\000"
+    "Raiffeisenbank Hofkirchen-Bayerbach (Gf P2)\000"
+    "Raiffeisenbank Hohenau-Mauth -alt-\000"
+    "Raiffeisenbank Hohenloher Land\000"
+    "Raiffeisenbank Hohenloher Land (Gf P2)\000"
+    "Raiffeisenbank Holzkirchen-Otterfing\000"
+    "Raiffeisenbank Holzkirchen-Otterfing (Gf P2)\000"
+    "Raiffeisenbank Horb (Gf P2)\000"
+    "Raiffeisenbank Horb -alt-\000"
+    "Raiffeisenbank H\344rten (Gf P2)\000"
+    "Raiffeisenbank H\344rten -alt-\000"
+    "Raiffeisenbank H\366chberg\000"
+    "Raiffeisenbank H\366chberg (Gf P2)\000"
+    "Raiffeisenbank H\366henkirchen und Umgebung (Gf P2)\000"
+    "Raiffeisenbank H\366henkirchen und Umgebung -alt-\000"
+    "Raiffeisenbank H\374ckeswagen Zndl d VB Oberberg\000"
+    "Raiffeisenbank Ichenhausen\000"
+    "Raiffeisenbank Illertal (Gf P2)\000"
+    "Raiffeisenbank Illertal -alt-\000"
+    "Raiffeisenbank Ingersheim (Gf P2)\000"
+    "Raiffeisenbank Ingersheim -alt-\000"
+    "Raiffeisenbank Irrel (Gf P2)\000"
+    "Raiffeisenbank Irrel -alt-\000"
+    "Raiffeisenbank Irrel Zw\000"
+    "Raiffeisenbank Isar-Loisachtal\000"
+    "Raiffeisenbank Isar-Loisachtal (Gf P2)\000"
+    "Raiffeisenbank Jettingen-Scheppach (Gf P2)\000"
+    "Raiffeisenbank Jettingen-Scheppach -alt-\000"
+    "Raiffeisenbank Junkersdorf (Gf P2)\000"
+    "Raiffeisenbank Junkersdorf -alt-\000"
+    "Raiffeisenbank Kaarst\000"
+    "Raiffeisenbank Kaarst (Gf P2)\000"
+    "Raiffeisenbank Kaiserstuhl\000"
+    "Raiffeisenbank Kaiserstuhl (Gf P2)\000"
+    "Raiffeisenbank Kaiserstuhl Vogtsburg Zw\000"
+    "Raiffeisenbank Kalbe-Bismark\000"
+    "Raiffeisenbank Kalbe-Bismark (Gf P2)\000"
+    "Raiffeisenbank Kalbe-Bismark Kalbe\000"
+    "Raiffeisenbank Kastellaun\000"
+    "Raiffeisenbank Kastellaun (Gf P2)\000"
+    "Raiffeisenbank Kastellaun Zw\000"
+    "Raiffeisenbank Kempten -alt-\000"
+    "Raiffeisenbank Kieselbronn\000"
+    "Raiffeisenbank Kieselbronn (Gf P2)\000"
+    "Raiffeisenbank Kirchberg v. Wald (Gf P2)\000"
+    "Raiffeisenbank Kirchberg v. Wald -alt-\000"
+    "Raiffeisenbank Kirchheim-Walheim (Gf P2)\000"
+    "Raiffeisenbank Kirchheim-Walheim -alt-\000"
+    "Raiffeisenbank Kirchweihtal\000"
+    "Raiffeisenbank Kirchweihtal (Gf P2)\000"
+    "Raiffeisenbank Kirtorf\000"
+    "Raiffeisenbank Kirtorf (Gf P2)\000"
+    "Raiffeisenbank Kitzinger Land\000"
+    "Raiffeisenbank Kitzinger Land (Gf P2)\000"
+    "Raiffeisenbank Kitzinger Land -alt-\000"
+    "Raiffeisenbank Knoblauchsland N\374rnberg-Buch (Gf P2)\000"
+    "Raiffeisenbank Knoblauchsland N\374rnberg-Buch -alt-\000"
+    "Raiffeisenbank Knoblauchsland-Bibertgrund\000"
+    "Raiffeisenbank Knoblauchsland-Bibertgrund (Gf P2)\000"
+    "Raiffeisenbank Kraichgau (Gf P2)\000"
+    "Raiffeisenbank Kraichgau -alt-\000"
+    "Raiffeisenbank Kreis Kelheim\000"
+    "Raiffeisenbank Kreis Kelheim (Gf P2)\000"
+    "Raiffeisenbank Krumbach/Schwaben (Gf P2)\000"
+    "Raiffeisenbank Krumbach/Schwaben -alt-\000"
+    "Raiffeisenbank K\374ps-Mitwitz-Stockheim\000"
+    "Raiffeisenbank K\374ps-Mitwitz-Stockheim (Gf P2)\000"
+    "Raiffeisenbank Landshuter Land\000"
+    "Raiffeisenbank Landshuter Land (Gf P2)\000"
+    "Raiffeisenbank Langenschwarz (Gf P2)\000"
+    "Raiffeisenbank Langenschwarz -alt-\000"
+    "Raiffeisenbank Lauenburg\000"
+    "Raiffeisenbank Lech-Ammersee (Gf P2)\000"
+    "Raiffeisenbank Lech-Ammersee -alt-\000"
+    "Raiffeisenbank Lechrain\000"
+    "Raiffeisenbank Lechrain (Gf P2)\000"
+    "Raiffeisenbank Leezen\000"
+    "Raiffeisenbank Leezen (Gf P2)\000"
+    "Raiffeisenbank Lorup\000"
+    "Raiffeisenbank Lorup (Gf P2)\000"
+    "Raiffeisenbank Lutzerather H\366he (Gf P2)\000"
+    "Raiffeisenbank Lutzerather H\366he -alt-\000"
+    "Raiffeisenbank MEHR\000"
+    "Raiffeisenbank MEHR (Gf P2)\000"
+    "Raiffeisenbank Main-Spessart\000"
+    "Raiffeisenbank Main-Spessart (Gf P2)\000"
+    "Raiffeisenbank Mainschleife - Steigerwald\000"
+    "Raiffeisenbank Mainschleife - Steigerwald (Gf P2)\000"
+    "Raiffeisenbank Maintal Ndl d Frankfurter VB\000"
+    "Raiffeisenbank Maitis\000"
+    "Raiffeisenbank Maitis (Gf P2)\000"
+    "Raiffeisenbank Malchin (Gf P2)\000"
+    "Raiffeisenbank Malchin -alt-\000"
+    "Raiffeisenbank Mangfalltal -alt-\000"
+    "Raiffeisenbank Mecklenburger Seenplatte\000"
+    "Raiffeisenbank Mecklenburger Seenplatte (Gf P2)\000"
+    "Raiffeisenbank Mehring-Leiwen\000"
+    "Raiffeisenbank Mehring-Leiwen (Gf P2)\000"
+    "Raiffeisenbank Mehrstetten\000"
+    "Raiffeisenbank Mengkofen-Loiching\000"
+    "Raiffeisenbank Mengkofen-Loiching (Gf P2)\000"
+    "Raiffeisenbank Mengkofen-Loiching -alt-\000"
+    "Raiffeisenbank Mittelrhein (Gf P2)\000"
+    "Raiffeisenbank Mittelrhein -alt-\000"
+    "Raiffeisenbank Mittelschwaben\000"
+    "Raiffeisenbank Mittelschwaben (Gf P2)\000"
+    "Raiffeisenbank Moormerland\000"
+    "Raiffeisenbank Morsbach Zndl d VB Oberberg\000"
+    "Raiffeisenbank Moselkrampen (Gf P2)\000"
+    "Raiffeisenbank Moselkrampen -alt-\000"
+    "Raiffeisenbank Much-Ruppichteroth\000"
+    "Raiffeisenbank Much-Ruppichteroth (Gf P2)\000"
+    "Raiffeisenbank Much-Ruppichteroth -alt-\000"
+    "Raiffeisenbank Mutlangen\000"
+    "Raiffeisenbank Mutlangen (Gf P2)\000"
+    "Raiffeisenbank Mutlangen -alt-\000"
+    "Raiffeisenbank Mutlangen Ndl Gro\337deinbach\000"
+    "Raiffeisenbank M\374nchen-Nord\000"
+    "Raiffeisenbank M\374nchen-Nord (Gf P2)\000"
+    "Raiffeisenbank M\374nchen-S\374d\000"
+    "Raiffeisenbank M\374nchen-S\374d (Gf P2)\000"
+    "Raiffeisenbank M\374nchen-S\374d Gf GA\000"
+    "Raiffeisenbank Nahe\000"
+    "Raiffeisenbank Nahe (Gf P2)\000"
+    "Raiffeisenbank Neudenau-Stein-Herbolzheim (Gf P2)\000"
+    "Raiffeisenbank Neudenau-Stein-Herbolzheim -alt-\000"
+    "Raiffeisenbank Neumarkt\000"
+    "Raiffeisenbank Neumarkt (Gf P2)\000"
+    "Raiffeisenbank Neumarkt Zw Sulzb\374rg\000"
+    "Raiffeisenbank Neumarkt Zw Trautmannshofen\000"
+    "Raiffeisenbank Neumarkt-St. Veit - Reischach\000"
+    "Raiffeisenbank Neumarkt-St. Veit - Reischach (Gf P2)\000"
+    "Raiffeisenbank Neustadt\000"
+    "Raiffeisenbank Neustadt (Gf P2)\000"
+    "Raiffeisenbank Neustadt, Sachs (Gf P2)\000"
+    "Raiffeisenbank Neustadt, Sachs -alt-\000"
+    "Raiffeisenbank Neustadt-Vohenstrau\337\000"
+    "Raiffeisenbank Neustadt-Vohenstrau\337 (Gf P2)\000"
+    "Raiffeisenbank Neustadt-Vohenstrau\337 -alt-\000"
+    "Raiffeisenbank Niedere Alb\000"
+    "Raiffeisenbank Niedere Alb (Gf P2)\000"
+    "Raiffeisenbank Niederfischbach (Gf P2)\000"
+    "Raiffeisenbank Niederfischbach -alt-\000"
+    "Raiffeisenbank N\366rdliche Bergstra\337e\000"
+    "Raiffeisenbank N\366rdliche Bergstra\337e (Gf P2)\000"
+    "Raiffeisenbank N\374mbrecht Zndl d VB Oberberg\000"
+    "Raiffeisenbank Oberaudorf\000"
+    "Raiffeisenbank Oberaudorf (Gf P2)\000"
+    "Raiffeisenbank Oberer Wald\000"
+    "Raiffeisenbank Oberer Wald (Gf P2)\000"
+    "Raiffeisenbank Oberer Wald -alt-\000"
+    "Raiffeisenbank Oberes G\344u\000"
+    "Raiffeisenbank Oberes G\344u Ergenzingen (Gf P2)\000"
+    "Raiffeisenbank Oberes G\344u Ergenzingen -alt-\000"
+    "Raiffeisenbank Oberferrieden-Burgthann\000"
+    "Raiffeisenbank Oberferrieden-Burgthann (Gf P2)\000"
+    "Raiffeisenbank Oberhaardt-G\344u (Gf P2)\000"
+    "Raiffeisenbank Oberhaardt-G\344u -alt-\000"
+    "Raiffeisenbank Oberland\000"
+    "Raiffeisenbank Oberland (Gf P2)\000"
+    "Raiffeisenbank Obermain Nord\000"
+    "Raiffeisenbank Obermain Nord (Gf P2)\000"
+    "Raiffeisenbank Oberpfalz NordWest\000"
+    "Raiffeisenbank Oberpfalz NordWest (Gf P2)\000"
+    "Raiffeisenbank Oberpfalz S\374d\000"
+    "Raiffeisenbank Oberpfalz S\374d (Gf P2)\000"
+    "Raiffeisenbank Oberstenfeld -alt-\000"
+    "Raiffeisenbank Oberteuringen-Meckenbeuren\000"
+    "Raiffeisenbank Oberteuringen-Meckenbeuren (Gf P2)\000"
+    "Raiffeisenbank Offenbach/M.-Bieber (Gf P2)\000"
+    "Raiffeisenbank Offenbach/M.-Bieber -alt-\000"
+    "Raiffeisenbank Oldenburg (Gf P2)\000"
+    "Raiffeisenbank Oldenburg -alt-\000"
+    "Raiffeisenbank Oldersum\000"
+    "Raiffeisenbank Ortenburg-Kirchberg\000"
+    "Raiffeisenbank Ostprignitz-Ruppin\000"
+    "Raiffeisenbank Ostprignitz-Ruppin (Gf P2)\000"
+    "Raiffeisenbank Ottenbach\000"
+    "Raiffeisenbank Ottenbach (Gf P2)\000"
+    "Raiffeisenbank Owschlag\000"
+    "Raiffeisenbank Owschlag (Gf P2)\000"
+    "Raiffeisenbank Parkstetten\000"
+    "Raiffeisenbank Parsberg-Velburg (Gf P2)\000"
+    "Raiffeisenbank Parsberg-Velburg -alt-\000"
+    "Raiffeisenbank Pfaffenhausen\000"
+    "Raiffeisenbank Pfaffenhausen (Gf P2)\000"
+    "Raiffeisenbank Pfaffenhofen a d Glonn\000"
+    "Raiffeisenbank Pfaffenhofen a d Glonn (Gf P2)\000"
+    "Raiffeisenbank Pfaffenwinkel\000"
+    "Raiffeisenbank Pfaffenwinkel (Gf P2)\000"
+    "Raiffeisenbank Pfeffenhausen-Rottenburg Wildenberg\000"
+    "Raiffeisenbank Pfeffenhausen-Rottenburg-Wildenberg\000"
+    "Raiffeisenbank Pfeffenhausen-Rottenburg-Wildenberg (Gf P2)\000"
+    "Raiffeisenbank Pfeffenhausen-Rottenburg-Wildenberg -alt-\000"
+    "Raiffeisenbank Plankstetten\000"
+    "Raiffeisenbank Plankstetten (Gf P2)\000"
+    "Raiffeisenbank Radevormwald Zndl d VB Oberberg\000"
+    "Raiffeisenbank Rain am Lech (Gf P2)\000"
+    "Raiffeisenbank Rain am Lech -alt-\000"
+    "Raiffeisenbank Raisting (Gf P2)\000"
+    "Raiffeisenbank Raisting -alt-\000"
+    "Raiffeisenbank Rammingen Ndl d Rbk T\374rkheim\000"
+    "Raiffeisenbank Rastede\000"
+    "Raiffeisenbank Rastede (Gf P2)\000"
+    "Raiffeisenbank Rattiszell-Konzell\000"
+    "Raiffeisenbank Rattiszell-Konzell (Gf P2)\000"
+    "Raiffeisenbank Regensburg-Wenzenbach\000"
+    "Raiffeisenbank Regensburg-Wenzenbach (Gf P2)\000"
+    "Raiffeisenbank Regenstauf\000"
+    "Raiffeisenbank Reute-Gaisbeuren\000"
+    "Raiffeisenbank Reute-Gaisbeuren (Gf P2)\000"
+    "Raiffeisenbank Rhein-Berg\000"
+    "Raiffeisenbank Rhein-Berg (Gf P2)\000"
+    "Raiffeisenbank Rhein-Berg -alt-\000"
+    "Raiffeisenbank Riedenburg-Lobsing (Gf P2)\000"
+    "Raiffeisenbank Riedenburg-Lobsing -alt-\000"
+    "Raiffeisenbank Ronshausen-Marksuhl (Gf P2)\000"
+    "Raiffeisenbank Ronshausen-Marksuhl -alt-\000"
+    "Raiffeisenbank Rosenstein\000"
+    "Raiffeisenbank Rosenstein (Gf P2)\000"
+    "Raiffeisenbank Roth-Schwabach (Gf P2)\000"
+    "Raiffeisenbank Roth-Schwabach -alt-\000"
+    "Raiffeisenbank Rupertiwinkel\000"
+    "Raiffeisenbank Rupertiwinkel (Gf P2)\000"
+    "Raiffeisenbank Salzweg-Thyrnau (Gf P2)\000"
+    "Raiffeisenbank Salzweg-Thyrnau -alt-\000"
+    "Raiffeisenbank Sankt Augustin (Gf P2)\000"
+    "Raiffeisenbank Sankt Augustin -alt-\000"
+    "Raiffeisenbank Schaafheim\000"
+    "Raiffeisenbank Schaafheim (Gf P2)\000"
+    "Raiffeisenbank Scharrel\000"
+    "Raiffeisenbank Scharrel (Gf P2)\000"
+    "Raiffeisenbank Schlat -alt-\000"
+    "Raiffeisenbank Schleusingen (Gf P2)\000"
+    "Raiffeisenbank Schleusingen -alt-\000"
+    "Raiffeisenbank Schrobenhausener Land\000"
+    "Raiffeisenbank Schrobenhausener Land (Gf P2)\000"
+    "Raiffeisenbank Schrozberg-Rot am See\000"
+    "Raiffeisenbank Schrozberg-Rot am See (Gf P2)\000"
+    "Raiffeisenbank Schwaben Mitte\000"
+    "Raiffeisenbank Schwaben Mitte (Gf P2)\000"
+    "Raiffeisenbank Schwabm\374nchen-Stauden\000"
+    "Raiffeisenbank Schwabm\374nchen-Stauden (Gf P2)\000"
+    "Raiffeisenbank Schwandorf-Nittenau (Gf P2)\000"
+    "Raiffeisenbank Schwandorf-Nittenau -alt-\000"
+    "Raiffeisenbank Seeg -alt-\000"
+    "Raiffeisenbank Selfkant\000"
+    "Raiffeisenbank Selfkant  -alt-\000"
+    "Raiffeisenbank Singoldtal\000"
+    "Raiffeisenbank Singoldtal (Gf P2)\000"
+    "Raiffeisenbank Sinzing\000"
+    "Raiffeisenbank Sinzing (Gf P2)\000"
+    "Raiffeisenbank Sinzing Gs Gundelshausen\000"
+    "Raiffeisenbank Sondelfingen\000"
+    "Raiffeisenbank Sondelfingen (Gf P2)\000"
+    "Raiffeisenbank Sonnenwald (Gf P2)\000"
+    "Raiffeisenbank Sonnenwald -alt-\000"
+    "Raiffeisenbank Sparneck-Stammbach-Zell (Gf P2)\000"
+    "Raiffeisenbank Sparneck-Stammbach-Zell -alt-\000"
+    "Raiffeisenbank St. Wolfgang-Schwindkirchen (Gf P2)\000"
+    "Raiffeisenbank St. Wolfgang-Schwindkirchen -alt-\000"
+    "Raiffeisenbank Stauden\000"
+    "Raiffeisenbank Stauden (Gf P2)\000"
+    "Raiffeisenbank Stauden -alt-\000"
+    "Raiffeisenbank Steingaden\000"
+    "Raiffeisenbank Steinheim (Gf P2)\000"
+    "Raiffeisenbank Steinheim -alt-\000"
+    "Raiffeisenbank Straubing\000"
+    "Raiffeisenbank Straubing (Gf P2)\000"
+    "Raiffeisenbank Stra\337enhaus -alt-\000"
+    "Raiffeisenbank Str\374cklingen-Idafehn\000"
+    "Raiffeisenbank Str\374cklingen-Idafehn (Gf P2)\000"
+    "Raiffeisenbank Sulzbach-Rosenberg\000"
+    "Raiffeisenbank Sulzbach-Rosenberg (Gf P2)\000"
+    "Raiffeisenbank Sulzbach-Rosenberg -alt-\000"
+    "Raiffeisenbank S\374dhardt Durmersheim\000"
+    "Raiffeisenbank S\374dhardt Durmersheim (Gf P2)\000"
+    "Raiffeisenbank S\374dl. Bayerischer Wald\000"
+    "Raiffeisenbank S\374dl. Bayerischer Wald (Gf P2)\000"
+    "Raiffeisenbank S\374dl. Bayerischer Wald -alt-\000"
+    "Raiffeisenbank S\374dliches Ostallg\344u\000"
+    "Raiffeisenbank S\374dliches Ostallg\344u (Gf P2)\000"
+    "Raiffeisenbank S\374dstormarn M\366lln\000"
+    "Raiffeisenbank S\374dstormarn M\366lln (Gf P2)\000"
+    "Raiffeisenbank Tattenh-Gro\337karolinenf (Gf P2)\000"
+    "Raiffeisenbank Tattenhausen-Gro\337karolinenfeld -alt-\000"
+    "Raiffeisenbank Taufkirchen-Oberneukirchen\000"
+    "Raiffeisenbank Taufkirchen-Oberneukirchen (Gf P2)\000"
+    "Raiffeisenbank Teck\000"
+    "Raiffeisenbank Teck (Gf P2)\000"
+    "Raiffeisenbank Teck -alt-\000"
+    "Raiffeisenbank Thannhausen\000"
+    "Raiffeisenbank Thurnauer Land\000"
+    "Raiffeisenbank Thurnauer Land (Gf P2)\000"
+    "Raiffeisenbank Todenb\374ttel\000"
+    "Raiffeisenbank Travem\374nde (Gf P2)\000"
+    "Raiffeisenbank Travem\374nde -alt-\000"
+    "Raiffeisenbank Trostberg-Traunreut (Gf P2)\000"
+    "Raiffeisenbank Trostberg-Traunreut -alt-\000"
+    "Raiffeisenbank Tussenh-Zais Ndl d Rbk T\374rkheim\000"
+    "Raiffeisenbank T\366lzer Land (Gf P2)\000"
+    "Raiffeisenbank T\366lzer Land -alt-\000"
+    "Raiffeisenbank T\374ngental\000"
+    "Raiffeisenbank T\374ngental (Gf P2)\000"
+    "Raiffeisenbank Uehlfeld-Dachsbach\000"
+    "Raiffeisenbank Uehlfeld-Dachsbach (Gf P2)\000"
+    "Raiffeisenbank Unteres Inntal\000"
+    "Raiffeisenbank Unteres Inntal (Gf P2)\000"
+    "Raiffeisenbank Unteres Inntal Gs Hartkirchen\000"
+    "Raiffeisenbank Unteres Inntal Zw W\374rding\000"
+    "Raiffeisenbank Unteres Vilstal\000"
+    "Raiffeisenbank Unteres Vilstal (Gf P2)\000"
+    "Raiffeisenbank Unteres Zusamtal\000"
+    "Raiffeisenbank Unteres Zusamtal (Gf P2)\000"
+    "Raiffeisenbank Untermosel -alt-\000"
+    "Raiffeisenbank Unterschlei\337heim-Haimhn -alt-\000"
+    "Raiffeisenbank Unterwesterwald (Gf P2)\000"
+    "Raiffeisenbank Unterwesterwald -alt-\000"
+    "Raiffeisenbank Urbach (Gf P2)\000"
+    "Raiffeisenbank Urbach -alt-\000"
+    "Raiffeisenbank Ursensollen-Ammerthal-Hohenburg -alt-\000"
+    "Raiffeisenbank Vogelsberg -alt-\000"
+    "Raiffeisenbank Volkmarsen\000"
+    "Raiffeisenbank Volkmarsen (Gf P2)\000"
+    "Raiffeisenbank Volkmarsen -alt-\000"
+    "Raiffeisenbank Volkmarsen Zw\000"
+    "Raiffeisenbank Vordere Alb\000"
+    "Raiffeisenbank Vordere Alb (Gf P2)\000"
+    "Raiffeisenbank Vordere Alb -alt-\000"
+    "Raiffeisenbank Vordersteinenberg (Gf P2)\000"
+    "Raiffeisenbank Vordersteinenberg -alt-\000"
+    "Raiffeisenbank Voreifel\000"
+    "Raiffeisenbank Voreifel (Gf P2)\000"
+    "Raiffeisenbank Wald-G\366risried\000"
+    "Raiffeisenbank Wald-G\366risried (Gf P2)\000"
+    "Raiffeisenbank Waldaschaff-Heigenbr\374cken (Gf P2)\000"
+    "Raiffeisenbank Waldaschaff-Heigenbr\374cken -alt-\000"
+    "Raiffeisenbank Waldbr\366l Zndl d VB Oberberg\000"
+    "Raiffeisenbank Wallgau-Kr\374n\000"
+    "Raiffeisenbank Wallgau-Kr\374n (Gf P2)\000"
+    "Raiffeisenbank Wangen\000"
+    "Raiffeisenbank Wegscheid\000"
+    "Raiffeisenbank Weiden\000"
+    "Raiffeisenbank Weiden (Gf P2)\000"
+    "Raiffeisenbank Weiden -alt-\000"
+    "Raiffeisenbank Weil u Umgebung (Gf P2)\000"
+    "Raiffeisenbank Weil u Umgebung -alt-\000"
+    "Raiffeisenbank Weilheim\000"
+    "Raiffeisenbank Weilheim (Gf P2)\000"
+    "Raiffeisenbank Weilheim -alt-\000"
+    "Raiffeisenbank Weilheim und Volksbank Bavaria\000"
+    "Raiffeisenbank Weissach\000"
+    "Raiffeisenbank Weissach (Gf P2)\000"
+    "Raiffeisenbank Weissach -alt-\000"
+    "Raiffeisenbank Weissacher Tal (Gf P2)\000"
+    "Raiffeisenbank Weissacher Tal -alt-\000"
+    "Raiffeisenbank Weissacher Tal Gs Cottenweiler\000"
+    "Raiffeisenbank Wei\337enburg-Gunzenhausen\000"
+    "Raiffeisenbank Wei\337enburg-Gunzenhausen (Gf P2)\000"
+    "Raiffeisenbank Wei\337enburg-Gunzenhausen -alt-\000"
+    "Raiffeisenbank Welling\000"
+    "Raiffeisenbank Welling (Gf P2)\000"
+    "Raiffeisenbank Werratal-Landeck\000"
+    "Raiffeisenbank Werratal-Landeck (Gf P2)\000"
+    "Raiffeisenbank Wesermarsch-S\374d\000"
+    "Raiffeisenbank Wesermarsch-S\374d (Gf P2)\000"
+    "Raiffeisenbank Westallg\344u\000"
+    "Raiffeisenbank Westallg\344u (Gf P2)\000"
+    "Raiffeisenbank Westallg\344u -alt-\000"
+    "Raiffeisenbank Westeifel\000"
+    "Raiffeisenbank Westeifel (Gf P2)\000"
+    "Raiffeisenbank Westhausen\000"
+    "Raiffeisenbank Westhausen (Gf P2)\000"
+    "Raiffeisenbank Westkreis F\374rstenfeldbruck\000"
+    "Raiffeisenbank Westkreis F\374rstenfeldbruck (Gf P2)\000"
+    "Raiffeisenbank Westkreis F\374rstenfeldbruck Zw\000"
+    "Raiffeisenbank Wiedergelt Ndl d Rbk T\374rkheim\000"
+    "Raiffeisenbank Wiesedermeer-Wiesede-Marcardsm\000"
+    "Raiffeisenbank Wiesedermeer-Wiesede-Marcardsm (Gf P2)\000"
+    "Raiffeisenbank Wimsheim-M\366nsheim\000"
+    "Raiffeisenbank Wimsheim-M\366nsheim (Gf P2)\000"
+    "Raiffeisenbank Wimsheim-M\366nsheim -alt-\000"
+    "Raiffeisenbank Wismar -alt-\000"
+    "Raiffeisenbank Wittelsbacher Land\000"
+    "Raiffeisenbank Wittelsbacher Land (Gf P2)\000"
+    "Raiffeisenbank Wittislingen (Gf P2)\000"
+    "Raiffeisenbank Wittislingen -alt-\000"
+    "Raiffeisenbank Wyhl\000"
+    "Raiffeisenbank Wyhl (Gf P2)\000"
+    "Raiffeisenbank W\374stenselbitz\000"
+    "Raiffeisenbank W\374stenselbitz (Gf P2)\000"
+    "Raiffeisenbank Zeller Land (Gf P2)\000"
+    "Raiffeisenbank Zeller Land -alt-\000"
+    "Raiffeisenbank Zorneding (Gf P2)\000"
+    "Raiffeisenbank Zorneding -alt-\000"
+    "Raiffeisenbank Zw\000"
+    "Raiffeisenbank Zw Kaufungen\000"
+    "Raiffeisenbank Zw Lohfelden\000"
+    "Raiffeisenbank Zw Schauenburg\000"
+    "Raiffeisenbank am Dreisessel\000"
+    "Raiffeisenbank am Dreisessel (Gf P2)\000"
+    "Raiffeisenbank am Dreisessel -alt-\000"
+    "Raiffeisenbank am Kulm\000"
+    "Raiffeisenbank am Kulm (Gf P2)\000"
+    "Raiffeisenbank am Rothsee\000"
+    "Raiffeisenbank am Rothsee (Gf P2)\000"
+    "Raiffeisenbank am Rothsee -alt-\000"
+    "Raiffeisenbank i Lkr Passau-Nord\000"
+    "Raiffeisenbank i Lkr Passau-Nord (Gf P2)\000"
+    "Raiffeisenbank im Allg\344uer Land\000"
+    "Raiffeisenbank im Allg\344uer Land (Gf P2)\000"
+    "Raiffeisenbank im Breisgau\000"
+    "Raiffeisenbank im Breisgau (Gf P2)\000"
+    "Raiffeisenbank im Donautal\000"
+    "Raiffeisenbank im Donautal (Gf P2)\000"
+    "Raiffeisenbank im Fuldaer Land\000"
+    "Raiffeisenbank im Fuldaer Land (Gf P2)\000"
+    "Raiffeisenbank im Fuldaer Land ZW Bad Salzschlirf\000"
+    "Raiffeisenbank im Fuldaer Land Zw Flieden\000"
+    "Raiffeisenbank im Fuldaer Land Zw Haimbach\000"
+    "Raiffeisenbank im Fuldaer Land Zw Hosenfeld\000"
+    "Raiffeisenbank im Grabfeld\000"
+    "Raiffeisenbank im Grabfeld (Gf P2)\000"
+    "Raiffeisenbank im Hochtaunus\000"
+    "Raiffeisenbank im Hochtaunus (Gf P2)\000"
+    "Raiffeisenbank im Kreis Calw\000"
+    "Raiffeisenbank im Kreis Calw (Gf P2)\000"
+    "Raiffeisenbank im N\374rnberger Land\000"
+    "Raiffeisenbank im N\374rnberger Land (Gf P2)\000"
+    "Raiffeisenbank im Oberland\000"
+    "Raiffeisenbank im Oberland (Gf P2)\000"
+    "Raiffeisenbank im Oberpf\344lzer Jura\000"
+    "Raiffeisenbank im Oberpf\344lzer Jura (Gf P2)\000"
+    "Raiffeisenbank im Stiftland (Gf P2)\000"
+    "Raiffeisenbank im Stiftland -alt-\000"
+    "Raiffeisenbank im Stiftland Gs Falkenberg\000"
+    "Raiffeisenbank im Stiftland Gs Fuchsm\374hl\000"
+    "Raiffeisenbank im Stiftland Gs Konnersreuth\000"
+    "Raiffeisenbank im Stiftland Gs Mitterteich\000"
+    "Raiffeisenbank im Stiftland Gs M\344hring\000"
+    "Raiffeisenbank im Stiftland Gs Neualbenreuth\000"
+    "Raiffeisenbank im Stiftland Gs Pl\366\337berg\000"
+    "Raiffeisenbank im Stiftland Gs Wiesau\000"
+    "Raiffeisenbank im Stiftland Gs Wurz\000"
+    "Raiffeisenbank im Stiftland HGs Tirschenreuth\000"
+    "Raiffeisenbank in Rheinhessen\000"
+    "Raiffeisenbank in Rheinhessen (Gf P2)\000"
+    "Raiffeisenbank s\374d\366stl. Starnberger See (Gf P2)\000"
+    "Raiffeisenbank s\374d\366stl. Starnberger See -alt-\000"
+    "Raiffeisenbank von 1895 Zw Horrem (Gf P2)\000"
+    "Raiffeisenbank von 1895 Zw Horrem -alt-\000"
+    "Raiffeisenbank \366stl S\374deifel (Gf P2)\000"
+    "Raiffeisenbank \366stl S\374deifel -alt-\000"
+    "Raiffeisenbank-Volksbank Oder-Spree\000"
+    "Raiffeisenbank-Volksbank Oder-Spree (Gf P2)\000"
+    "Raiffeisenbk Erftstadt -alt-\000"
+    "Raiffeisenbk Wesseling -alt-\000"
+    "Raiffeisenkasse Erbes-B\374desheim und Umgebung\000"
+    "Raiffeisenkasse Erbes-B\374desheim und Umgebung (Gf P2)\000"
+    "Raiffeisenkasse Erbes-B\374desheim und Umgebung -alt-\000"
+    "Raiffeisenlandesbank O\326 Zndl S\374dde - f\374r interne Zwecke\000"
+    "Raiffeisenlandesbank O\326 Zndl S\374ddeutschland\000"
+    "Raisin Bank\000"
+    "ReiseBank\000"
+    "ReiseBank Gf2\000"
+    "ReiseBank Gf3 vormals Cash Express\000"
+    "ReiseBank Gf4 vormals Cash Express\000"
+    "Revolut Bank, Zweigniederlassung Deutschland\000"
+    "Rheingauer Volksbank\000"
+    "Rheingauer Volksbank (Gf GAA)\000"
+    "Rheingauer Volksbank (Gf P2)\000"
+    "Rheinhessen Sparkasse\000"
+    "Rh\366n-Rennsteig-Sparkasse\000"
+    "Ritterschaftliches Kreditinstitut Stade\000"
+    "Rosbacher Raiffeisenbank (Gf P2)\000"
+    "Rosbacher Raiffeisenbank -alt-\000"
+    "Rostocker Volks- und Raiffeisenbank (Gf P2)\000"
+    "Rostocker Volks- und Raiffeisenbank -alt-\000"
+    "Rottaler Raiffeisenbank\000"
+    "Rottaler Raiffeisenbank (Gf P2)\000"
+    "Rottaler Raiffeisenbank -alt-\000"
+    "R\374sselsheimer Volksbank (Gf P2)\000"
+    "R\374sselsheimer Volksbank -alt-\000"
+    "R\374sselsheimer Volksbank GAA -alt-\000"
+    "R\374sselsheimer Volksbank Ndl Raunheim\000"
+    "S Broker Wiesbaden\000"
+    "S-Kreditpartner, Berlin\000"
+    "SECB Swiss Euro Clearing Bank\000"
+    "SHINHAN BANK EUROPE\000"
+    "SIEMENS BANK\000"
+    "SMBC Bank EU\000"
+    "SPARKASSE HANAU\000"
+    "Saalesparkasse\000"
+    "Saarl Investitionskreditbank\000"
+    "Salzlandsparkasse\000"
+    "Saman Bank Niederlassung Frankfurt\000"
+    "Santander Consumer Bank\000"
+    "Santander Consumer Bank Gf P2\000"
+    "Santander Consumer Bank Gf P3\000"
+    "Scharnhauser Bank (Gf P2)\000"
+    "Scharnhauser Bank -alt-\000"
+    "Schrobenhausener Bank\000"
+    "Schrobenhausener Bank (Gf P2)\000"
+    "Seat Bank Zndl d Volkswagen Bank\000"
+    "Service Credit Union Overseas Headquarters\000"
+    "Signal Iduna Bauspar\000"
+    "Skandinaviska Enskilda Banken (publ) Frankfurt Branch\000"
+    "Skandinaviska Enskilda Banken (publ) Hamburg Branch\000"
+    "Skoda Bank\000"
+    "Societe Generale\000"
+    "SozialBank\000"
+    "SozialBank (Gf P2)\000"
+    "SpDk Schlo\337 Holte-Stuckenbrock Zndl d.VB Delbr\374ck-Rietberg\000"
+    "Spar- u Darlehnskasse B\366rde Lamstedt-Hechthausen\000"
+    "Spar- u Darlehnskasse B\366rde Lamstedt-Hechthausen (Gf P2)\000"
+    "Spar- u Kreditbank d Bundes Fr ev Gemeinden\000"
+    "Spar- u Kreditbank d Bundes Fr ev Gemeinden (Gf P2)\000"
+    "Spar- u Kreditbank ev-freikirchl Gemeinden\000"
+    "Spar- u Kreditbank ev-freikirchl Gemeinden (Gf P2)\000"
+    "Spar- und Darlehnskasse (Gf P2)\000"
+    "Spar- und Darlehnskasse -alt-\000"
+    "Spar- und Darlehnskasse Aegidienberg (Gf P2)\000"
+    "Spar- und Darlehnskasse Aegidienberg -alt-\000"
+    "Spar- und Darlehnskasse Bockum-H\366vel\000"
+    "Spar- und Darlehnskasse Bockum-H\366vel (Gf P2)\000"
+    "Spar- und Darlehnskasse Brachelen (Gf P2)\000"
+    "Spar- und Darlehnskasse Brachelen -alt-\000"
+    "Spar- und Darlehnskasse Hoengen (Gf P2)\000"
+    "Spar- und Darlehnskasse Hoengen -alt-\000"
+    "Spar- und Darlehnskasse Oeventrop (Gf P2)\000"
+    "Spar- und Darlehnskasse Oeventrop -alt-\000"
+    "Spar- und Darlehnskasse Stockhausen (Gf P2)\000"
+    "Spar- und Darlehnskasse Stockhausen -alt-\000"
+    "Spar- und Darlehnskasse Zell -alt-\000"
+    "Spar- und Kreditbank\000"
+    "Spar- und Kreditbank (Gf P2)\000"
+    "Spar- und Kreditbank -alt-\000"
+    "Spar- und Kreditbank Hammah\000"
+    "Spar- und Kreditbank Hardt (Gf P2)\000"
+    "Spar- und Kreditbank Hardt -alt-\000"
+    "Spar- und Leihkasse zu Bredstedt\000"
+    "Spar- und Leihkasse zu Bredstedt -alt-\000"
+    "Spar-u Darlehnsk B Lippspr Zndl d VB Schlangen\000"
+    "Spar-u Darlehnskasse Schlo\337 Holte-Stukenbrock (Gf P2)\000"
+    "Spar-u Darlehnskasse Schlo\337 Holte-Stukenbrock -alt-\000"
+    "Spar-u Darlehnskasse Zndl der M\344rkischen Bank\000"
+    "Spar-u. Kredit-Bank\000"
+    "Spar-u. Kredit-Bank (Gf P2)\000"
+    "Sparda-Bank Augsburg\000"
+    "Sparda-Bank Augsburg (Gf P2)\000"
+    "Sparda-Bank Baden-W\374rttemberg\000"
+    "Sparda-Bank Berlin\000"
+    "Sparda-Bank Berlin (Gf P2)\000"
+    "Sparda-Bank Hamburg\000"
+    "Sparda-Bank Hamburg (Gf P2)\000"
+    "Sparda-Bank Hannover\000"
+    "Sparda-Bank Hannover (Gf P2)\000"
+    "Sparda-Bank Hessen\000"
+    "Sparda-Bank M\374nchen\000"
+    "Sparda-Bank M\374nchen (Gf P2)\000"
+    "Sparda-Bank N\374rnberg\000"
+    "Sparda-Bank N\374rnberg (Gf P2)\000"
+    "Sparda-Bank Ostbayern\000"
+    "Sparda-Bank Ostbayern (Gf P2)\000"
+    "Sparda-Bank S\374dwest\000"
+    "Sparda-Bank S\374dwest (Gf P2)\000"
+    "Sparda-Bank West\000"
+    "Sparkasse Aachen\000"
+    "Sparkasse Allg\344u\000"
+    "Sparkasse Allg\344u (Buchloe)\000"
+    "Sparkasse Allg\344u (Germaringen)\000"
+    "Sparkasse Allg\344u (Kaufbeuren)\000"
+    "Sparkasse Allg\344u (Mauerstetten)\000"
+    "Sparkasse Allg\344u (Pforzen)\000"
+    "Sparkasse Allg\344u (Westendorf)\000"
+    "Sparkasse Altbayern\000"
+    "Sparkasse Altenburger Land\000"
+    "Sparkasse Altenburger Land Gs\000"
+    "Sparkasse Altmark West\000"
+    "Sparkasse Alt\366tting-M\374hldorf\000"
+    "Sparkasse Amberg-Sulzbach\000"
+    "Sparkasse Ansbach\000"
+    "Sparkasse Arnsberg-Sundern\000"
+    "Sparkasse Arnsberg-Sundern -alt-\000"
+    "Sparkasse Arnstadt-Ilmenau\000"
+    "Sparkasse Aschaffenburg Miltenberg\000"
+    "Sparkasse Attendorn-Lennestadt-Kirchhundem\000"
+    "Sparkasse Aurich-Norden\000"
+    "Sparkasse Bad Hersfeld-Rotenburg\000"
+    "Sparkasse Bad Kissingen\000"
+    "Sparkasse Bad Neustadt a d Saale\000"
+    "Sparkasse Bad Oeynhausen-Porta Westfalica\000"
+    "Sparkasse Bad T\366lz-Wolfratshausen\000"
+    "Sparkasse Baden-Baden Gaggenau\000"
+    "Sparkasse Bamberg\000"
+    "Sparkasse Barnim\000"
+    "Sparkasse Battenberg\000"
+    "Sparkasse Bayreuth\000"
+    "Sparkasse Beckum-Wadersloh -alt-\000"
+    "Sparkasse Bensheim\000"
+    "Sparkasse Berchtesgadener Land\000"
+    "Sparkasse Bergkamen-B\366nen\000"
+    "Sparkasse Bestwig -alt-\000"
+    "Sparkasse Bielefeld\000"
+    "Sparkasse Bochum\000"
+    "Sparkasse Bodensee\000"
+    "Sparkasse Bonn -alt-\000"
+    "Sparkasse Bonndorf-St\374hlingen\000"
+    "Sparkasse Borken-Schwalmstadt\000"
+    "Sparkasse Bottrop\000"
+    "Sparkasse Bremen\000"
+    "Sparkasse Bremen Gf P2\000"
+    "Sparkasse Burbach-Neunkirchen\000"
+    "Sparkasse Burgenlandkreis\000"
+    "Sparkasse B\374delsdorf -alt-\000"
+    "Sparkasse B\374hl\000"
+    "Sparkasse Celle -alt-\000"
+    "Sparkasse Celle-Gifhorn-Wolfsburg\000"
+    "Sparkasse Chemnitz\000"
+    "Sparkasse Coburg-Lichtenfels\000"
+    "Sparkasse Dachau\000"
+    "Sparkasse Deggendorf\000"
+    "Sparkasse Delitzsch-Eilenburg\000"
+    "Sparkasse Delitzsch-Eilenburg -alt-\000"
+    "Sparkasse Dieburg\000"
+    "Sparkasse Dillenburg\000"
+    "Sparkasse Dinslaken-Voerde-H\374nxe -alt-\000"
+    "Sparkasse Donauw\366rth -alt-\000"
+    "Sparkasse Donnersberg\000"
+    "Sparkasse Dortmund\000"
+    "Sparkasse Duderstadt\000"
+    "Sparkasse Duisburg\000"
+    "Sparkasse D\374ren\000"
+    "Sparkasse Eckernf\366rde -alt-\000"
+    "Sparkasse Eichst\344tt -alt-\000"
+    "Sparkasse Einbeck\000"
+    "Sparkasse Elbe-Elster\000"
+    "Sparkasse Elmshorn\000"
+    "Sparkasse Emden\000"
+    "Sparkasse Emsland\000"
+    "Sparkasse Engen-Gottmadingen\000"
+    "Sparkasse Ennepetal-Breckerfeld -alt-\000"
+    "Sparkasse Erwitte-Anr\366chte\000"
+    "Sparkasse Erwitte-Anr\366chte -alt-\000"
+    "Sparkasse Essen\000"
+    "Sparkasse Ettlingen -alt-\000"
+    "Sparkasse Finnentrop -alt-\000"
+    "Sparkasse Forchheim\000"
+    "Sparkasse Freiburg-N\366rdlicher Breisgau\000"
+    "Sparkasse Freising Moosburg\000"
+    "Sparkasse Freyung-Grafenau\000"
+    "Sparkasse Fr\366ndenberg -alt-\000"
+    "Sparkasse Fulda\000"
+    "Sparkasse F\374rstenfeldbruck\000"
+    "Sparkasse F\374rth\000"
+    "Sparkasse Gelsenkirchen\000"
+    "Sparkasse Gengenbach -alt-\000"
+    "Sparkasse Gera-Greiz\000"
+    "Sparkasse Gera-Greiz Gs\000"
+    "Sparkasse Germersheim-Kandel -alt-\000"
+    "Sparkasse Geseke\000"
+    "Sparkasse Gie\337en\000"
+    "Sparkasse Goslar/Harz -alt-\000"
+    "Sparkasse Gronau -alt-\000"
+    "Sparkasse Gr\374nberg\000"
+    "Sparkasse Gummersbach\000"
+    "Sparkasse G\366ttingen\000"
+    "Sparkasse G\374nzburg-Krumbach\000"
+    "Sparkasse G\374nzburg-Krumbach -alt-\000"
+    "Sparkasse G\374tersloh-Rietberg-Versmold\000"
+    "Sparkasse Hameln-Weserbergland\000"
+    "Sparkasse Hamm\000"
+    "Sparkasse Hanauerland\000"
+    "Sparkasse Hannover\000"
+    "Sparkasse Hannover -alt-\000"
+    "Sparkasse Harburg-Buxtehude\000"
+    "Sparkasse Hattingen\000"
+    "Sparkasse Hegau-Bodensee\000"
+    "Sparkasse Heidelberg\000"
+    "Sparkasse Heiligenhaus -alt-\000"
+    "Sparkasse Hellweg-Lippe\000"
+    "Sparkasse Hennef -alt-\000"
+    "Sparkasse Hennstedt-Wesselburen -alt-\000"
+    "Sparkasse Herford\000"
+    "Sparkasse Hilden-Ratingen-Velbert\000"
+    "Sparkasse Hildesheim Goslar Peine\000"
+    "Sparkasse Hochfranken\000"
+    "Sparkasse Hochfranken -alt-\000"
+    "Sparkasse Hochrhein\000"
+    "Sparkasse Hochsauerland -alt-\000"
+    "Sparkasse Hochschwarzwald\000"
+    "Sparkasse Hockenheim\000"
+    "Sparkasse Hohenlohekreis\000"
+    "Sparkasse Hohenwestedt\000"
+    "Sparkasse Hohenwestedt -alt-\000"
+    "Sparkasse Holstein\000"
+    "Sparkasse H\366xter -alt-\000"
+    "Sparkasse Ingolstadt Eichst\344tt\000"
+    "Sparkasse Jena-Saale-Holzland\000"
+    "Sparkasse Jena-Saale-Holzland Gs\000"
+    "Sparkasse Jerichower Land -alt-\000"
+    "Sparkasse Kaiserslautern\000"
+    "Sparkasse Kamen -alt-\000"
+    "Sparkasse Karlsruhe\000"
+    "Sparkasse Kierspe-Meinerzhagen\000"
+    "Sparkasse Kinzigtal\000"
+    "Sparkasse Koblenz\000"
+    "Sparkasse Kraichgau Bruchsal-Bretten-Sinsheim\000"
+    "Sparkasse Krefeld\000"
+    "Sparkasse Kreis Pl\366n -alt-\000"
+    "Sparkasse Kulmbach-Kronach\000"
+    "Sparkasse K\366lnBonn\000"
+    "Sparkasse Landsberg-Die\337en\000"
+    "Sparkasse Landshut\000"
+    "Sparkasse Langen-Seligenstadt\000"
+    "Sparkasse Laubach-Hungen\000"
+    "Sparkasse LeerWittmund\000"
+    "Sparkasse Lemgo\000"
+    "Sparkasse Leverkusen\000"
+    "Sparkasse Lippstadt -alt-\000"
+    "Sparkasse L\366rrach-Rheinfelden\000"
+    "Sparkasse L\374denscheid -alt-\000"
+    "Sparkasse L\374neburg\000"
+    "Sparkasse MagdeBurg\000"
+    "Sparkasse Mainfranken W\374rzburg\000"
+    "Sparkasse Mainz -alt-\000"
+    "Sparkasse Mansfeld-S\374dharz\000"
+    "Sparkasse Marburg-Biedenkopf\000"
+    "Sparkasse Markgr\344flerland\000"
+    "Sparkasse Mecklenburg-Nordwest\000"
+    "Sparkasse Mecklenburg-Schwerin\000"
+    "Sparkasse Mecklenburg-Strelitz\000"
+    "Sparkasse Mecklenburg-Strelitz Gs\000"
+    "Sparkasse Mei\337en\000"
+    "Sparkasse Merzig-Wadern\000"
+    "Sparkasse Miltenberg-Obernburg -alt-\000"
+    "Sparkasse Minden-L\374bbecke\000"
+    "Sparkasse Mittelfranken-S\374d\000"
+    "Sparkasse Mittelholstein\000"
+    "Sparkasse Mittelmosel-Eifel Mosel Hunsr\374ck\000"
+    "Sparkasse Mittelsachsen\000"
+    "Sparkasse Mittelsachsen -alt-\000"
+    "Sparkasse Mittelth\374ringen\000"
+    "Sparkasse Mitten im Sauerland\000"
+    "Sparkasse Muldental\000"
+    "Sparkasse M\344rkisches Sauerland Hemer-Menden\000"
+    "Sparkasse M\374lheim an der Ruhr\000"
+    "Sparkasse M\374nsterland Ost\000"
+    "Sparkasse Neckartal-Odenwald\000"
+    "Sparkasse Neu-Ulm-Illertissen\000"
+    "Sparkasse Neubrandenburg-Demmin\000"
+    "Sparkasse Neuburg-Rain -alt-\000"
+    "Sparkasse Neukirchen-Vluyn -alt-\000"
+    "Sparkasse Neumarkt i d OPf-Parsberg\000"
+    "Sparkasse Neunkirchen\000"
+    "Sparkasse Neuss\000"
+    "Sparkasse Neuwied\000"
+    "Sparkasse Niederbayern-Mitte\000"
+    "Sparkasse Niederlausitz\000"
+    "Sparkasse Nienburg\000"
+    "Sparkasse Nordschwaben\000"
+    "Sparkasse N\366rdlingen -alt-\000"
+    "Sparkasse N\374rnberg\000"
+    "Sparkasse Oberhessen\000"
+    "Sparkasse Oberland\000"
+    "Sparkasse Oberlausitz-Niederschlesien\000"
+    "Sparkasse Oberpfalz Nord\000"
+    "Sparkasse Odenwaldkreis\000"
+    "Sparkasse Oder-Spree\000"
+    "Sparkasse Offenburg/Ortenau\000"
+    "Sparkasse Olpe-Drolshagen-Wenden\000"
+    "Sparkasse Osnabr\374ck\000"
+    "Sparkasse Osterode am Harz\000"
+    "Sparkasse Ostprignitz-Ruppin\000"
+    "Sparkasse Ostunterfranken\000"
+    "Sparkasse Ostunterfranken -alt-\000"
+    "Sparkasse Paderborn -alt-\000"
+    "Sparkasse Paderborn-Detmold-H\366xter\000"
+    "Sparkasse Parchim-L\374bz\000"
+    "Sparkasse Passau\000"
+    "Sparkasse Pfaffenhofen\000"
+    "Sparkasse Pforzheim Calw\000"
+    "Sparkasse Pfullendorf-Me\337kirch\000"
+    "Sparkasse Prignitz\000"
+    "Sparkasse Radevormwald-H\374ckeswagen -alt-\000"
+    "Sparkasse Rastatt-Gernsbach\000"
+    "Sparkasse Regen-Viechtach\000"
+    "Sparkasse Regensburg\000"
+    "Sparkasse Rhein Neckar Nord\000"
+    "Sparkasse Rhein-Haardt\000"
+    "Sparkasse Rhein-Maas\000"
+    "Sparkasse Rhein-Nahe\000"
+    "Sparkasse Rheinberg -alt-\000"
+    "Sparkasse Rietberg -alt-\000"
+    "Sparkasse Rosenheim-Bad Aibling\000"
+    "Sparkasse Rotenburg Osterholz\000"
+    "Sparkasse Rottal-Inn\000"
+    "Sparkasse Saarbr\374cken\000"
+    "Sparkasse Salem-Heiligenberg\000"
+    "Sparkasse Salzgitter -alt-\000"
+    "Sparkasse Schaumburg\000"
+    "Sparkasse Schwaben-Bodensee\000"
+    "Sparkasse Schwarzwald-Baar\000"
+    "Sparkasse Schweinfurt-Ha\337berge\000"
+    "Sparkasse Schwelm-Sprockh\366vel\000"
+    "Sparkasse Schwerin -alt-\000"
+    "Sparkasse Schw\344bisch Hall-Crailsheim\000"
+    "Sparkasse Sch\366nau-Todtnau\000"
+    "Sparkasse Sch\366nau-Todtnau -alt-\000"
+    "Sparkasse Siegen\000"
+    "Sparkasse Sonneberg\000"
+    "Sparkasse Spree-Nei\337e\000"
+    "Sparkasse St. Blasien\000"
+    "Sparkasse Stade-Altes Land\000"
+    "Sparkasse Starkenburg\000"
+    "Sparkasse Staufen-Breisach\000"
+    "Sparkasse Steinfurt -alt-\000"
+    "Sparkasse Stockach\000"
+    "Sparkasse Stockach -alt-\000"
+    "Sparkasse S\374dholstein\000"
+    "Sparkasse S\374dpfalz\000"
+    "Sparkasse S\374dwestpfalz\000"
+    "Sparkasse Tauberfranken\000"
+    "Sparkasse Trier\000"
+    "Sparkasse Uckermark\000"
+    "Sparkasse Uckermark Gs\000"
+    "Sparkasse Uecker-Randow\000"
+    "Sparkasse Uelzen L\374chow-Dannenberg\000"
+    "Sparkasse Ulm\000"
+    "Sparkasse UnnaKamen\000"
+    "Sparkasse Unstrut-Hainich\000"
+    "Sparkasse Vest Recklinghausen\000"
+    "Sparkasse Vogtland\000"
+    "Sparkasse Vorderpfalz\000"
+    "Sparkasse Vorpommern\000"
+    "Sparkasse Vorpommern auf R\374gen\000"
+    "Sparkasse Waldeck Frankenberg\000"
+    "Sparkasse Waldeck-Frankenberg\000"
+    "Sparkasse Werl -alt-\000"
+    "Sparkasse Werra-Mei\337ner\000"
+    "Sparkasse Westerwald-Sieg\000"
+    "Sparkasse Westholstein\000"
+    "Sparkasse Westm\374nsterland\000"
+    "Sparkasse Wetzlar\000"
+    "Sparkasse Wiesental\000"
+    "Sparkasse Wilhelmshaven\000"
+    "Sparkasse Witten\000"
+    "Sparkasse Wittenberg\000"
+    "Sparkasse Wittgenstein\000"
+    "Sparkasse Wolfach\000"
+    "Sparkasse Zollernalb\000"
+    "Sparkasse Zwickau\000"
+    "Sparkasse am Niederrhein\000"
+    "Sparkasse an Ennepe und Ruhr\000"
+    "Sparkasse an Volme und Ruhr\000"
+    "Sparkasse an der Lippe\000"
+    "Sparkasse der Homburgischen Gemeinden\000"
+    "Sparkasse der Homburgischen Gemeinden -alt-\000"
+    "Sparkasse der Stadt Iserlohn\000"
+    "Sparkasse der Stadt Straelen -alt-\000"
+    "Sparkasse im Landkreis Cham\000"
+    "Sparkasse im Landkreis Neustadt a.d. Aisch - Bad Windsheim\000"
+    "Sparkasse im Landkreis Schwandorf\000"
+    "Sparkasse zu L\374beck\000"
+    "Sparkassen Pfaffenhofen\000"
+    "Spreewaldbank\000"
+    "Spreewaldbank (Gf P2)\000"
+    "St.Galler Kantonalbank Deutschland\000"
+    "Stadt- u. Kreissparkasse Erlangen H\366chstadt Herzogenaurach\000"
+    "Stadt- und Kreis-Sparkasse Darmstadt\000"
+    "Stadt- und Kreissparkasse Leipzig\000"
+    "Stadt- und Kreissparkasse Moosburg -alt-\000"
+    "Stadt- und Kreissparkasse Rothenburg -alt-\000"
+    "Stadt-Sparkasse Haan\000"
+    "Stadt-Sparkasse Langenfeld\000"
+    "Stadt-Sparkasse Leichlingen -alt-\000"
+    "Stadt-Sparkasse Solingen\000"
+    "Stadtsparkasse Augsburg\000"
+    "Stadtsparkasse Bad Honnef -alt-\000"
+    "Stadtsparkasse Bad Pyrmont\000"
+    "Stadtsparkasse Bad Sachsa -alt-\000"
+    "Stadtsparkasse Barsinghausen\000"
+    "Stadtsparkasse Blomberg -alt-\000"
+    "Stadtsparkasse Bocholt\000"
+    "Stadtsparkasse Borken (Hessen) -alt-\000"
+    "Stadtsparkasse Burgdorf\000"
+    "Stadtsparkasse Cuxhaven\000"
+    "Stadtsparkasse Delbr\374ck -alt-\000"
+    "Stadtsparkasse Dessau\000"
+    "Stadtsparkasse D\374sseldorf\000"
+    "Stadtsparkasse Emmerich-Rees -alt-\000"
+    "Stadtsparkasse Felsberg -alt-\000"
+    "Stadtsparkasse Freudenberg -alt-\000"
+    "Stadtsparkasse Gladbeck\000"
+    "Stadtsparkasse Grebenstein\000"
+    "Stadtsparkasse Haltern am See -alt-\000"
+    "Stadtsparkasse Hameln -alt-\000"
+    "Stadtsparkasse Herdecke -alt-\000"
+    "Stadtsparkasse Hilchenbach -alt-\000"
+    "Stadtsparkasse Hildesheim -alt-\000"
+    "Stadtsparkasse Kaarst-B\374ttgen -alt-\000"
+    "Stadtsparkasse Kaiserslautern -alt-\000"
+    "Stadtsparkasse Landstuhl -alt-\000"
+    "Stadtsparkasse Lengerich\000"
+    "Stadtsparkasse M\366nchengladbach\000"
+    "Stadtsparkasse M\374nchen\000"
+    "Stadtsparkasse Oberhausen\000"
+    "Stadtsparkasse Porta Westfalica -alt-\000"
+    "Stadtsparkasse Rahden\000"
+    "Stadtsparkasse Remscheid\000"
+    "Stadtsparkasse Rheine\000"
+    "Stadtsparkasse Schmallenberg -alt-\000"
+    "Stadtsparkasse Schrobenhausen -alt-\000"
+    "Stadtsparkasse Schwedt\000"
+    "Stadtsparkasse Schwerte -alt-\000"
+    "Stadtsparkasse Sprockh\366vel -alt-\000"
+    "Stadtsparkasse Stadtlohn -alt-\000"
+    "Stadtsparkasse Versmold -alt-\000"
+    "Stadtsparkasse V\366lklingen -alt-\000"
+    "Stadtsparkasse Wedel\000"
+    "Stadtsparkasse Wermelskirchen\000"
+    "Stadtsparkasse Werne -alt-\000"
+    "Stadtsparkasse Wetter -alt-\000"
+    "Stadtsparkasse Wunstorf\000"
+    "Stadtsparkasse Wuppertal\000"
+    "Standard Chartered Bank\000"
+    "Standard Chartered Bank Frankfurt\000"
+    "State Bank of India\000"
+    "State Street Bank International\000"
+    "Stellantis Bank Niederlassung Deutschland\000"
+    "Steyler Bank\000"
+    "Steyler Bank (Gf P2)\000"
+    "St\344dtische Sparkasse Offenbach a.M.\000"
+    "St\344dtische Sparkasse Schweinfurt -alt-\000"
+    "Sumitomo Mitsui Banking Corporation\000"
+    "Sutor Bank\000"
+    "Swan Zweigniederlassung Deutschland\000"
+    "Swan Zweigniederlassung Deutschland (Gesch\344ftsfeld)\000"
+    "Sydbank Fil Hamburg\000"
+    "Sydbank Filiale Berlin\000"
+    "Sydbank Filiale Flensburg\000"
+    "Sydbank Filiale Kiel\000"
+    "Sylter Bank\000"
+    "Sylter Bank (Gf P2)\000"
+    "S\334DWESTBANK - BAWAG Niederlassung Deutschland\000"
+    "S\334DWESTBANK - BAWAG Niederlassung Deutschland (Gf P2)\000"
+    "S\344chsische Aufbaubank -F\366rderbank-\000"
+    "S\374d-West-Kreditbank Finanzierung\000"
+    "S\374dtiroler Sparkasse Niederlassung M\374nchen\000"
+    "TARGOBANK\000"
+    "TARGOBANK FIRMENKUNDEN CIB\000"
+    "TARGOBANK Gf FG\000"
+    "TEBA Kreditbank\000"
+    "TEN31 Bank\000"
+    "TOYOTA Kreditbank\000"
+    "TRUMPF Financial Services\000"
+    "Taunus-Sparkasse\000"
+    "TeamBank N\374rnberg\000"
+    "TeamBank N\374rnberg GF Austria\000"
+    "The Bank of New York Mellon\000"
+    "The Bank of New York Mellon NL Frankfurt\000"
+    "The Korea Development Bank, Frankfurt Branch\000"
+    "Trade Republic Bank\000"
+    "Tradegate Berlin\000"
+    "Tradegate, GF DIR\000"
+    "Treezor, Berlin\000"
+    "Triodos Bank Deutschland\000"
+    "Triodos Bank Deutschland (Gf P2)\000"
+    "UBS Europe\000"
+    "UNLIMINT EU Zweigniederlassung Deutschland\000"
+    "Uhlbacher Bank (Gf P2)\000"
+    "Uhlbacher Bank -alt-\000"
+    "UmweltBank\000"
+    "UmweltBank (Gf P2)\000"
+    "UniCredit Bank - HVB Settlement EAC01\000"
+    "UniCredit Bank - HVB Settlement EAC02\000"
+    "UniCredit Bank - HVB Settlement EAC03\000"
+    "UniCredit Bank - HVB Settlement EAC04\000"
+    "UniCredit Bank - HVB Settlement EAC05\000"
+    "UniCredit Bank - HVB Settlement EAC06\000"
+    "UniCredit Bank - HVB Settlement EAC07\000"
+    "UniCredit Bank - HVB Settlement EAC08\000"
+    "UniCredit Bank - HVB Settlement EAC09\000"
+    "UniCredit Bank - HVB Settlement EAC10\000"
+    "UniCredit Bank - HVB Settlement EAC11\000"
+    "UniCredit Bank - HVB Settlement EAC12\000"
+    "UniCredit Bank - HVB Settlement EAC13\000"
+    "UniCredit Bank - HVB Settlement EAC14\000"
+    "UniCredit Bank - HVB Settlement EAC15\000"
+    "UniCredit Bank - HVB Settlement EAC16\000"
+    "UniCredit Bank - HVB Settlement EAC17\000"
+    "UniCredit Bank - HVB Settlement EAC18\000"
+    "UniCredit Bank - HVB Settlement EAC19\000"
+    "UniCredit Bank - HVB Settlement EAC20\000"
+    "UniCredit Bank - HVB Settlement EAC21\000"
+    "UniCredit Bank - HVB Settlement EAC22\000"
+    "UniCredit Bank - HVB Settlement EAC23\000"
+    "UniCredit Bank - HVB Settlement EAC24\000"
+    "UniCredit Bank - HVB Settlement EAC25\000"
+    "UniCredit Bank - HVB Settlement EAC26\000"
+    "UniCredit Bank - HVB Settlement EAC27\000"
+    "UniCredit Bank - HVB Settlement EAC28\000"
+    "UniCredit Bank - HVB Settlement EAC29\000"
+    "UniCredit Bank - HVB Settlement EAC30\000"
+    "UniCredit Bank - HVB Settlement EAC31\000"
+    "UniCredit Bank - HVB Settlement EAC32\000"
+    "UniCredit Bank - HVB Settlement EAC33\000"
+    "UniCredit Bank - HVB Settlement EAC34\000"
+    "UniCredit Bank - HVB Settlement EAC35\000"
+    "UniCredit Bank - HVB Settlement EAC36\000"
+    "UniCredit Bank - HVB Settlement EAC37\000"
+    "UniCredit Bank - HVB Settlement EAC38\000"
+    "UniCredit Bank - HVB Settlement EAC39\000"
+    "UniCredit Bank - HVB Settlement EAC40\000"
+    "UniCredit Bank - HVB Settlement EAC41\000"
+    "UniCredit Bank - HVB Settlement EAC42\000"
+    "UniCredit Bank - HVB Settlement EAC43\000"
+    "UniCredit Bank - HVB Settlement EAC44\000"
+    "UniCredit Bank - HVB Settlement EAC45\000"
+    "UniCredit Bank - HVB Settlement EAC46\000"
+    "UniCredit Bank - HVB Settlement EAC47\000"
+    "UniCredit Bank - HVB Settlement EAC48\000"
+    "UniCredit Bank - HVB Settlement EAC49\000"
+    "UniCredit Bank - HVB Settlement EAC50\000"
+    "UniCredit Bank - HVB Settlement EAC52\000"
+    "UniCredit Bank - HVB Settlement EAC55\000"
+    "UniCredit Bank - HVB Settlement EAC56\000"
+    "UniCredit Bank - HVB Settlement EAC57\000"
+    "UniCredit Bank - HVB Settlement EAC58\000"
+    "UniCredit Bank - HVB Settlement EAC59\000"
+    "UniCredit Bank - HVB Settlement EAC60\000"
+    "UniCredit Bank - HVB Settlement EAC61\000"
+    "UniCredit Bank - HVB Settlement EAC62\000"
+    "UniCredit Bank - HVB Settlement EAC63\000"
+    "UniCredit Bank - HVB Settlement EAC64\000"
+    "UniCredit Bank - HVB Settlement EAC65\000"
+    "UniCredit Bank - HVB Settlement EAC66\000"
+    "UniCredit Bank - HVB Settlement EAC67\000"
+    "UniCredit Bank - HVB Settlement EAC68\000"
+    "UniCredit Bank - HVB Settlement EAC69\000"
+    "UniCredit Bank - HVB Settlement EAC70\000"
+    "UniCredit Bank - HVB Settlement EAC71\000"
+    "UniCredit Bank - HVB Settlement EAC72\000"
+    "UniCredit Bank - HVB Settlement EAC73\000"
+    "UniCredit Bank - HVB Settlement EAC74\000"
+    "UniCredit Bank - HVB Settlement EAC75\000"
+    "UniCredit Bank - HVB Settlement EAC76\000"
+    "UniCredit Bank - HVB Settlement EAC77\000"
+    "UniCredit Bank - HVB Settlement EAC78\000"
+    "UniCredit Bank - HVB Settlement EAC79\000"
+    "UniCredit Bank - HVB Settlement EAC80\000"
+    "UniCredit Bank - HVB Settlement EAC81\000"
+    "UniCredit Bank - HVB Settlement EAC82\000"
+    "UniCredit Bank - HVB Settlement EAC83\000"
+    "UniCredit Bank - HVB Settlement EAC84\000"
+    "UniCredit Bank - HVB Settlement EAC85\000"
+    "UniCredit Bank - HVB Settlement EAC86\000"
+    "UniCredit Bank - HVB Settlement EAC87\000"
+    "UniCredit Bank - HVB Settlement EAC88\000"
+    "UniCredit Bank - HVB Settlement EAC89\000"
+    "UniCredit Bank - HVB Settlement EAC90\000"
+    "UniCredit Bank - HVB Settlement EAC91\000"
+    "UniCredit Bank - HVB Settlement EAC92\000"
+    "UniCredit Bank - HVB Settlement EAC93\000"
+    "UniCredit Bank - HVB Settlement EAC94\000"
+    "UniCredit Bank - HVB Settlement EAC95\000"
+    "UniCredit Bank - HVB Settlement EAC96\000"
+    "UniCredit Bank - HVB Settlement EAC97\000"
+    "UniCredit Bank - HVB Settlement EAC98\000"
+    "UniCredit Bank - HVB Settlement EAC99\000"
+    "UniCredit Bank - HypoVereinsbank\000"
+    "UniCredit Bank - HypoVereinsbank Prepaid Card\000"
+    "UniCredit Family Financing Bank, Ndl der UniCredit\000"
+    "Union-Bank\000"
+    "Union-Bank Flensburg\000"
+    "Union-Bank Flensburg (Gf P2)\000"
+    "Unsere Volksbank St. Wendeler Land\000"
+    "Unsere Volksbank St. Wendeler Land (Gf P2)\000"
+    "Unsere Volksbank St. Wendeler Land -alt-\000"
+    "V-Bank\000"
+    "VB Castrop-Rauxel Zndl d Dortmunder Volksbank\000"
+    "VB M\366rfelden-Walldorf Ndl d Frankfurter VB\000"
+    "VBU Volksbank im Unterland\000"
+    "VBU Volksbank im Unterland (Gf P2)\000"
+    "VERIFONE PAYMENTS\000"
+    "VIVA PAYMENT SERVICES - Zweigniederlassung Deutschland\000"
+    "VR Bank\000"
+    "VR Bank (Gf GAA)\000"
+    "VR Bank (Gf P2)\000"
+    "VR Bank -alt-\000"
+    "VR Bank Alzey-Land-Schwabenheim\000"
+    "VR Bank Alzey-Land-Schwabenheim (Gf P2)\000"
+    "VR Bank Amberg-Sulzbach\000"
+    "VR Bank Amberg-Sulzbach (Gf P2)\000"
+    "VR Bank Augsburg-Ostallg\344u\000"
+    "VR Bank Augsburg-Ostallg\344u (Gf P2)\000"
+    "VR Bank Bad Orb-Gelnhausen\000"
+    "VR Bank Bad Orb-Gelnhausen (Gf P2)\000"
+    "VR Bank Bamberg Raiffeisen-Volksbank\000"
+    "VR Bank Bamberg Raiffeisen-Volksbank (Gf P2)\000"
+    "VR Bank Bamberg Raiffeisen-Volksbank -alt-\000"
+    "VR Bank Bamberg-Forchheim Volks- Raiffeisenbank\000"
+    "VR Bank Bamberg-Forchheim Volks- Raiffeisenbank (Gf P2)\000"
+    "VR Bank Bayreuth-Hof\000"
+    "VR Bank Bayreuth-Hof (Gf P2)\000"
+    "VR Bank Bergisch Gladbach-Leverkusen\000"
+    "VR Bank Bergisch Gladbach-Leverkusen (GF P2)\000"
+    "VR Bank Burglengenfeld (Gf P2)\000"
+    "VR Bank Burglengenfeld -alt-\000"
+    "VR Bank Donau-Oberschwaben\000"
+    "VR Bank Donau-Oberschwaben (Gf P2)\000"
+    "VR Bank Dreieich-Offenbach\000"
+    "VR Bank Dreieich-Offenbach (Gf P2)\000"
+    "VR Bank Enz plus (Gf P2)\000"
+    "VR Bank Enz plus -alt-\000"
+    "VR Bank Flensburg-Schleswig (Gf P2)\000"
+    "VR Bank Flensburg-Schleswig -alt-\000"
+    "VR Bank Forst -alt-\000"
+    "VR Bank Fulda\000"
+    "VR Bank Fulda (Gf P2)\000"
+    "VR Bank F\374rstenwalde Seelow Wriezen\000"
+    "VR Bank F\374rstenwalde Seelow Wriezen (Gf P2)\000"
+    "VR Bank Heilbronn Schw\344bisch Hall\000"
+    "VR Bank Heilbronn Schw\344bisch Hall (Gf P2)\000"
+    "VR Bank HessenLand\000"
+    "VR Bank HessenLand (Gf P2)\000"
+    "VR Bank Heuberg-Winterlingen\000"
+    "VR Bank Heuberg-Winterlingen (Gf P2)\000"
+    "VR Bank Hohenneuffen-Teck\000"
+    "VR Bank Hohenneuffen-Teck (Gf P2)\000"
+    "VR Bank Hohenneuffen-Teck -alt-\000"
+    "VR Bank Ihre Heimatbank\000"
+    "VR Bank Ihre Heimatbank (Gf P2)\000"
+    "VR Bank Kempten-Oberallg\344u\000"
+    "VR Bank Kempten-Oberallg\344u (Gf P2)\000"
+    "VR Bank Kitzingen\000"
+    "VR Bank Kitzingen (Gf P2)\000"
+    "VR Bank Lahn-Dill\000"
+    "VR Bank Lahn-Dill (Gf P2)\000"
+    "VR Bank Lausitz\000"
+    "VR Bank Lausitz (Gf P2)\000"
+    "VR Bank Leipziger Land\000"
+    "VR Bank Leipziger Land (Gf P2)\000"
+    "VR Bank Main-Kinzig-B\374dingen\000"
+    "VR Bank Main-Kinzig-B\374dingen (Gf P2)\000"
+    "VR Bank Mecklenburg\000"
+    "VR Bank Mecklenburg (Gf P2)\000"
+    "VR Bank Metropolregion N\374rnberg\000"
+    "VR Bank Metropolregion N\374rnberg (Gf P2)\000"
+    "VR Bank Mittelhaardt\000"
+    "VR Bank Mittelhaardt (Gf P2)\000"
+    "VR Bank Mittlere Oberpfalz\000"
+    "VR Bank Mittlere Oberpfalz (Gf P2)\000"
+    "VR Bank M\374nchen Land\000"
+    "VR Bank M\374nchen Land (Gf P2)\000"
+    "VR Bank Neuburg-Rain\000"
+    "VR Bank Neuburg-Rain (Gf P2)\000"
+    "VR Bank Neum\374nster (Gf P2)\000"
+    "VR Bank Neum\374nster -alt-\000"
+    "VR Bank Niederbayern-Oberpfalz\000"
+    "VR Bank Niederbayern-Oberpfalz (Gf P2)\000"
+    "VR Bank Nord\000"
+    "VR Bank Nord (Gf P2)\000"
+    "VR Bank Nordwestpfalz -alt-\000"
+    "VR Bank Oberfranken Mitte\000"
+    "VR Bank Oberfranken Mitte (Gf P2)\000"
+    "VR Bank Oldenburg Land West\000"
+    "VR Bank Oldenburg Land West (Gf P2)\000"
+    "VR Bank Oldenburg Land West -alt-\000"
+    "VR Bank Ravensburg-Weingarten (Gf P2)\000"
+    "VR Bank Ravensburg-Weingarten -alt-\000"
+    "VR Bank Rhein-Mosel\000"
+    "VR Bank Rhein-Mosel (Gf P2)\000"
+    "VR Bank Rhein-Mosel -alt-\000"
+    "VR Bank Rhein-Neckar\000"
+    "VR Bank Rhein-Neckar (Gf P2)\000"
+    "VR Bank RheinAhrEifel\000"
+    "VR Bank RheinAhrEifel (Gf P2)\000"
+    "VR Bank Ried-\334berwald, B\374rstadt\000"
+    "VR Bank Ried-\334berwald, B\374rstadt (Gf P2)\000"
+    "VR Bank Riedlingen-Federsee (Gf P2)\000"
+    "VR Bank Riedlingen-Federsee -alt-\000"
+    "VR Bank Rosenheim-Chiemsee (Gf P2)\000"
+    "VR Bank Rosenheim-Chiemsee -alt-\000"
+    "VR Bank Saarpfalz (Gf P2)\000"
+    "VR Bank Saarpfalz -alt-\000"
+    "VR Bank Schleswig-Mittelholstein\000"
+    "VR Bank Schleswig-Mittelholstein (Gf P2)\000"
+    "VR Bank Schl\374chtern-Birstein (Gf P2)\000"
+    "VR Bank Schl\374chtern-Birstein -alt-\000"
+    "VR Bank Schw\344bischer Wald\000"
+    "VR Bank Schw\344bischer Wald (Gf P2)\000"
+    "VR Bank S\374dliche Weinstra\337e-Wasgau\000"
+    "VR Bank S\374dliche Weinstra\337e-Wasgau (Gf P2)\000"
+    "VR Bank S\374dpfalz\000"
+    "VR Bank S\374dpfalz (Gf P2)\000"
+    "VR Bank T\374bingen\000"
+    "VR Bank T\374bingen (Gf P2)\000"
+    "VR Bank T\374bingen -alt-\000"
+    "VR Bank Weimar\000"
+    "VR Bank Weimar (Gf P2)\000"
+    "VR Bank Westfalen-Lippe\000"
+    "VR Bank Westfalen-Lippe (Gf P2)\000"
+    "VR Bank Westk\374ste\000"
+    "VR Bank Westk\374ste (Gf P2)\000"
+    "VR Bank Westth\374ringen (Gf P2)\000"
+    "VR Bank W\344chtersbach/Bad Soden-Salm\374nster -alt\000"
+    "VR Bank Zw\000"
+    "VR Bank Zw Neurath\000"
+    "VR Bank im Enzkreis (Gf P2)\000"
+    "VR Bank im Enzkreis -alt-\000"
+    "VR Bank im s\374dlichen Franken\000"
+    "VR Bank im s\374dlichen Franken (Gf P2)\000"
+    "VR Bank in Holstein\000"
+    "VR Bank in Holstein (Gf P2)\000"
+    "VR Bank in Th\374ringen\000"
+    "VR Bank zwischen den Meeren\000"
+    "VR Bank zwischen den Meeren (Gf P2)\000"
+    "VR GenoBank DonauWald\000"
+    "VR GenoBank DonauWald (Gf P2)\000"
+    "VR Itzehoe Norderstedt Hohenwestedt -alt-\000"
+    "VR PLUS Altmark-Wendland\000"
+    "VR PLUS Altmark-Wendland (Gf P2)\000"
+    "VR PartnerBank Chattengau-Schwalm-Eder\000"
+    "VR PartnerBank Chattengau-Schwalm-Eder (Gf P2)\000"
+    "VR S\374dBank\000"
+    "VR S\374dBank (Gf P2)\000"
+    "VR meine Raiffeisenbank (Gf P2)\000"
+    "VR meine Raiffeisenbank -alt-\000"
+    "VR-Bank\000"
+    "VR-Bank (Gf P2)\000"
+    "VR-Bank -alt-\000"
+    "VR-Bank Alb\000"
+    "VR-Bank Alb (Gf P2)\000"
+    "VR-Bank Alb -alt-\000"
+    "VR-Bank Alb-Blau-Donau\000"
+    "VR-Bank Alb-Blau-Donau (Gf P2)\000"
+    "VR-Bank Altenburger Land / Deutsche Skatbank\000"
+    "VR-Bank Altenburger Land / Skatbank (Gf P2)\000"
+    "VR-Bank Asperg-Markgr\366ningen\000"
+    "VR-Bank Asperg-Markgr\366ningen (Gf P2)\000"
+    "VR-Bank Asperg-Markgr\366ningen -alt-\000"
+    "VR-Bank Bad Kissingen\000"
+    "VR-Bank Bad Kissingen (Gf P2)\000"
+    "VR-Bank Bad Salzungen Schmal (Gf P2)\000"
+    "VR-Bank Bad Salzungen Schmalkalden\000"
+    "VR-Bank Bad Salzungen Schmalkalden GAA\000"
+    "VR-Bank Bonn (Gf P2)\000"
+    "VR-Bank Bonn -alt-\000"
+    "VR-Bank Bonn Rhein-Sieg\000"
+    "VR-Bank Bonn Rhein-Sieg (Gf P2)\000"
+    "VR-Bank Burghausen-M\374hldorf (Gf P2)\000"
+    "VR-Bank Burghausen-M\374hldorf -alt-\000"
+    "VR-Bank Chattengau (Gf P2)\000"
+    "VR-Bank Chattengau -alt-\000"
+    "VR-Bank Chiemgau-S\374d -alt-\000"
+    "VR-Bank Coburg\000"
+    "VR-Bank Coburg (Gf P2)\000"
+    "VR-Bank Dinklage-Steinfeld\000"
+    "VR-Bank Dinklage-Steinfeld (Gf P2)\000"
+    "VR-Bank Dinklage-Steinfeld -alt-\000"
+    "VR-Bank Donau-Mindel\000"
+    "VR-Bank Donau-Mindel (Gf P2)\000"
+    "VR-Bank Dornstetten-Horb\000"
+    "VR-Bank Dornstetten-Horb (Gf P2)\000"
+    "VR-Bank Dornstetten-Horb (Gf P3)\000"
+    "VR-Bank Dornstetten-Horb -alt-\000"
+    "VR-Bank Ehningen-Nufringen\000"
+    "VR-Bank Ehningen-Nufringen (Gf P2)\000"
+    "VR-Bank Ellwangen\000"
+    "VR-Bank Ellwangen (Gf P2)\000"
+    "VR-Bank Erding\000"
+    "VR-Bank Erding (Gf P2)\000"
+    "VR-Bank Erding -alt-\000"
+    "VR-Bank Erlangen-H\366chstadt-Herzogenaurach (Gf P2)\000"
+    "VR-Bank Erlangen-H\366chstadt-Herzogenaurach -alt-\000"
+    "VR-Bank Feuchtwangen-Limes (Gf P2)\000"
+    "VR-Bank Feuchtwangen-Limes -alt-\000"
+    "VR-Bank Fichtelgebirge-Frankenwald\000"
+    "VR-Bank Fichtelgebirge-Frankenwald (Gf P2)\000"
+    "VR-Bank Fl\344ming-Elsterland\000"
+    "VR-Bank Fl\344ming-Elsterland (Gf P2)\000"
+    "VR-Bank Freudenberg-Niederfischbach\000"
+    "VR-Bank Freudenberg-Niederfischbach (Gf P2)\000"
+    "VR-Bank Handels- und Gewerbebank\000"
+    "VR-Bank Handels- und Gewerbebank (Gf P2)\000"
+    "VR-Bank Hunsr\374ck-Mosel\000"
+    "VR-Bank Hunsr\374ck-Mosel (Gf P2)\000"
+    "VR-Bank Hunsr\374ck-Mosel -alt-\000"
+    "VR-Bank Isar-Vils\000"
+    "VR-Bank Isar-Vils (Gf P2)\000"
+    "VR-Bank Ismaning Hallbergmoos Neufahrn\000"
+    "VR-Bank Ismaning Hallbergmoos Neufahrn (Gf P2)\000"
+    "VR-Bank Landau\000"
+    "VR-Bank Landau-Mengkofen\000"
+    "VR-Bank Landau-Mengkofen (Gf P2)\000"
+    "VR-Bank Landsberg-Ammersee\000"
+    "VR-Bank Landsberg-Ammersee (Gf P2)\000"
+    "VR-Bank Landshut\000"
+    "VR-Bank Landshut (Gf P2)\000"
+    "VR-Bank Langenau-Ulmer Alb\000"
+    "VR-Bank Langenau-Ulmer Alb (Gf P2)\000"
+    "VR-Bank Langenau-Ulmer Alb -alt-\000"
+    "VR-Bank Lichtenfels-Ebern\000"
+    "VR-Bank Lichtenfels-Ebern (Gf P2)\000"
+    "VR-Bank Ludwigsburg\000"
+    "VR-Bank Ludwigsburg (Gf P2)\000"
+    "VR-Bank Magstadt-Weissach\000"
+    "VR-Bank Magstadt-Weissach (Gf P2)\000"
+    "VR-Bank Main-Rh\366n\000"
+    "VR-Bank Main-Rh\366n (Gf P2)\000"
+    "VR-Bank Mainz (Gf P2)\000"
+    "VR-Bank Mainz -alt-\000"
+    "VR-Bank Memmingen\000"
+    "VR-Bank Memmingen (Gf P2)\000"
+    "VR-Bank Mitte\000"
+    "VR-Bank Mitte (Gf P2)\000"
+    "VR-Bank Mittelfranken Mitte\000"
+    "VR-Bank Mittelfranken Mitte (Gf P2)\000"
+    "VR-Bank Mittelsachsen\000"
+    "VR-Bank Mittelsachsen (Gf P2)\000"
+    "VR-Bank Neu-Ulm\000"
+    "VR-Bank Neu-Ulm (Gf P2)\000"
+    "VR-Bank NordRh\366n\000"
+    "VR-Bank NordRh\366n (Gf P2)\000"
+    "VR-Bank Nordeifel\000"
+    "VR-Bank Nordeifel (Gf P2)\000"
+    "VR-Bank Osnabr\374cker Nordland\000"
+    "VR-Bank Osnabr\374cker Nordland (Gf P2)\000"
+    "VR-Bank Ostalb\000"
+    "VR-Bank Ostalb (Gf P2)\000"
+    "VR-Bank Ostbayern-Mitte\000"
+    "VR-Bank Ostbayern-Mitte (Gf P2)\000"
+    "VR-Bank Passau\000"
+    "VR-Bank Passau (Gf P2)\000"
+    "VR-Bank Rhein-Erft (Gf P2)\000"
+    "VR-Bank Rhein-Erft -alt-\000"
+    "VR-Bank Rottal-Inn\000"
+    "VR-Bank Rottal-Inn (Gf P2)\000"
+    "VR-Bank Rottal-Inn Gf GAA\000"
+    "VR-Bank Rur-Wurm (Gf P2)\000"
+    "VR-Bank Rur-Wurm -alt-\000"
+    "VR-Bank Schweinfurt (Gf P2)\000"
+    "VR-Bank Schweinfurt -alt-\000"
+    "VR-Bank Schwerin\000"
+    "VR-Bank Spangenberg-Morschen\000"
+    "VR-Bank Spangenberg-Morschen (Gf P2)\000"
+    "VR-Bank Starnberg-Herrsching-Landsberg (Gf P2)\000"
+    "VR-Bank S\374dwestpfalz Pirmasens-Zweibr\374cken\000"
+    "VR-Bank S\374dwestpfalz Pirmasens-Zweibr\374cken (Gf P2)\000"
+    "VR-Bank Taufkirchen-Dorfen\000"
+    "VR-Bank Taufkirchen-Dorfen (Gf P2)\000"
+    "VR-Bank Uckermark-Randow\000"
+    "VR-Bank Uckermark-Randow (Gf P2)\000"
+    "VR-Bank Vilshofen-Pocking\000"
+    "VR-Bank Vilshofen-Pocking (GF P2)\000"
+    "VR-Bank Weinstadt (Gf P2)\000"
+    "VR-Bank Weinstadt -alt-\000"
+    "VR-Bank Werdenfels\000"
+    "VR-Bank Werdenfels (Gf P2)\000"
+    "VR-Bank Westpfalz (Gf P2)\000"
+    "VR-Bank Westpfalz -alt-\000"
+    "VR-Bank Zeitz (Gf P2)\000"
+    "VR-Bank Zeitz -alt-\000"
+    "VR-Bank in Mittelbaden\000"
+    "VR-Bank in Mittelbaden (Gf P2)\000"
+    "VR-Bank in S\374dniedersachsen\000"
+    "VR-Bank in S\374dniedersachsen (Gf P2)\000"
+    "VR-Bank in S\374doldenburg\000"
+    "VR-Bank in S\374doldenburg (Gf P2)\000"
+    "VR-Bankverein Bad Hersfeld-Rotenburg\000"
+    "VR-Bankverein Bad Hersfeld-Rotenburg (Gf P2)\000"
+    "VR-MainBank\000"
+    "VR-MainBank (Gf P2)\000"
+    "VZ Verm\366gensZentrum Bank\000"
+    "VakifBank International Wien Zndl Deutschland\000"
+    "Varengold Bank\000"
+    "Verbandssparkasse Goch -alt-\000"
+    "VerbundVolksbank OWL\000"
+    "VerbundVolksbank OWL (Gf P2)\000"
+    "Verbundsparkasse Emsdetten Ochtrup\000"
+    "Vereinigte Raiffeisenbank Burgst\344dt\000"
+    "Vereinigte Raiffeisenbank Burgst\344dt (Gf P2)\000"
+    "Vereinigte Raiffeisenbanken\000"
+    "Vereinigte Raiffeisenbanken (Gf P2)\000"
+    "Vereinigte Raiffeisenbanken -alt-\000"
+    "Vereinigte Sparkasse im M\344rkischen Kreis\000"
+    "Vereinigte Sparkassen Eschenbach i d Opf\000"
+    "Vereinigte Sparkassen Gunzenhausen\000"
+    "Vereinigte VR Bank\000"
+    "Vereinigte VR Bank (Gf P2)\000"
+    "Vereinigte VR Bank Kur- und Rheinpfalz\000"
+    "Vereinigte VR Bank Kur- und Rheinpfalz (Gf P2)\000"
+    "Vereinigte Volksbank\000"
+    "Vereinigte Volksbank (Gf P2)\000"
+    "Vereinigte Volksbank Bramgau Osnabr\374ck Wittlage\000"
+    "Vereinigte Volksbank Bramgau Osnabr\374ck Wittlage (Gf P2)\000"
+    "Vereinigte Volksbank GAA\000"
+    "Vereinigte Volksbank Griesheim-Weiterstadt\000"
+    "Vereinigte Volksbank Griesheim-Weiterstadt (Gf P2)\000"
+    "Vereinigte Volksbank Griesheim-Weiterstadt -alt-\000"
+    "Vereinigte Volksbank Limburg (Gf P2)\000"
+    "Vereinigte Volksbank Limburg -alt-\000"
+    "Vereinigte Volksbank Maingau\000"
+    "Vereinigte Volksbank Maingau (Gf P2)\000"
+    "Vereinigte Volksbank Maingau -alt-\000"
+    "Vereinigte Volksbank M\374nster (Gf P2)\000"
+    "Vereinigte Volksbank M\374nster -alt-\000"
+    "Vereinigte Volksbank Raiffeisenbank\000"
+    "Vereinigte Volksbank Raiffeisenbank (Gf P2)\000"
+    "Vereinigte Volksbank Raiffeisenbank -alt-\000"
+    "Vereinigte Volksbank Saarlouis-Losheim-Sulzbach/S.(Gf P2)\000"
+    "Vereinigte Volksbank Saarlouis-Losheim-Sulzbach/Saar\000"
+    "Vereinigte Volksbanken\000"
+    "Vereinigte Volksbanken (Gf P2)\000"
+    "Vereinte Volksbank\000"
+    "Vereinte Volksbank (Gf P2)\000"
+    "Vierl\344nder Volksbank (Gf P2)\000"
+    "Vierl\344nder Volksbank -alt-\000"
+    "Vietnam Joint Stock Commercial Bank for Industry and Trade\000"
+    "Vietnam Joint Stock Commercial Bk f.Industry a. T. (Gf P2)\000"
+    "Volks- und Raiffeisenbank\000"
+    "Volks- und Raiffeisenbank (Gf P2)\000"
+    "Volks- und Raiffeisenbank Boll -alt-\000"
+    "Volks- und Raiffeisenbank Eisleben (Gf P2)\000"
+    "Volks- und Raiffeisenbank Eisleben -alt-\000"
+    "Volks- und Raiffeisenbank Leinebergland (Gf P2)\000"
+    "Volks- und Raiffeisenbank Leinebergland -alt-\000"
+    "Volks- und Raiffeisenbank Muldental\000"
+    "Volks- und Raiffeisenbank Muldental (Gf P2)\000"
+    "Volks- und Raiffeisenbank Prignitz\000"
+    "Volks- und Raiffeisenbank Prignitz (Gf P2)\000"
+    "Volks- und Raiffeisenbank Saale-Unstrut\000"
+    "Volks- und Raiffeisenbank Saale-Unstrut (Gf P2)\000"
+    "Volks- und Raiffeisenbank Saarpfalz\000"
+    "Volks- und Raiffeisenbank Saarpfalz (Gf P2)\000"
+    "Volks- und Raiffeisenbank Saarpfalz -alt-\000"
+    "Volks- und Raiffeisenbank Weilm\374nster -alt-\000"
+    "Volksbank\000"
+    "Volksbank  Emstek Essen Cappeln\000"
+    "Volksbank  Emstek Essen Cappeln (Gf P2)\000"
+    "Volksbank (Gf P2)\000"
+    "Volksbank - Die Gestalterbank\000"
+    "Volksbank - Die Gestalterbank (Gf P2)\000"
+    "Volksbank -alt-\000"
+    "Volksbank Aachen S\374d\000"
+    "Volksbank Achern (Gf P2)\000"
+    "Volksbank Achern -alt-\000"
+    "Volksbank Achim Hzw d Bremischen VB\000"
+    "Volksbank Aerzen\000"
+    "Volksbank Aerzen (Gf P2)\000"
+    "Volksbank Aerzen -alt-\000"
+    "Volksbank Ahaus Ndl. der VB Gronau-Ahaus\000"
+    "Volksbank Ahlerstedt\000"
+    "Volksbank Ahlerstedt (Gf P2)\000"
+    "Volksbank Alb\000"
+    "Volksbank Alb (Gf P2)\000"
+    "Volksbank Albstadt\000"
+    "Volksbank Albstadt (Gf P2)\000"
+    "Volksbank Aller-Oker\000"
+    "Volksbank Aller-Oker (Gf P2)\000"
+    "Volksbank Aller-Weser (Gf P2)\000"
+    "Volksbank Aller-Weser -alt-\000"
+    "Volksbank Allg\344u-Oberschwaben\000"
+    "Volksbank Allg\344u-Oberschwaben (Gf P2)\000"
+    "Volksbank Allg\344u-West (Gf P2)\000"
+    "Volksbank Allg\344u-West -alt-\000"
+    "Volksbank Altena -alt-\000"
+    "Volksbank Altl\374nen Ndl d Volksbank Selm-Bork\000"
+    "Volksbank Altshausen (Gf P2)\000"
+    "Volksbank Altshausen -alt-.\000"
+    "Volksbank Alzey-Worms\000"
+    "Volksbank Alzey-Worms (Gf P2)\000"
+    "Volksbank Amelsb\374ren (Gf P2)\000"
+    "Volksbank Amelsb\374ren -alt-\000"
+    "Volksbank Anr\366chte\000"
+    "Volksbank Anr\366chte (Gf P2)\000"
+    "Volksbank Appenweier-Urloffen Appenweier -alt-\000"
+    "Volksbank Aschaffenburg (Gf P2)\000"
+    "Volksbank Aschaffenburg -alt-\000"
+    "Volksbank Ascheberg-Herbern\000"
+    "Volksbank Ascheberg-Herbern (Gf P2)\000"
+    "Volksbank BRAWO\000"
+    "Volksbank BRAWO (Gf P2)\000"
+    "Volksbank Backnang\000"
+    "Volksbank Backnang (Gf P2)\000"
+    "Volksbank Backnang Zw Oppenweiler\000"
+    "Volksbank Backnang Zw Sulzbach, Murr\000"
+    "Volksbank Backnang Zw Weissach\000"
+    "Volksbank Bad Krozingen Zw d VB Staufen\000"
+    "Volksbank Bad Laer-Borgloh-Hilter-Melle\000"
+    "Volksbank Bad Laer-Borgloh-Hilter-Melle (Gf P2)\000"
+    "Volksbank Bad Salzuflen\000"
+    "Volksbank Bad Salzuflen (Gf P2)\000"
+    "Volksbank Bad Salzuflen (Zw Lemgo-Kirchheide)\000"
+    "Volksbank Bad Salzuflen Zw Leopoldsh\366he\000"
+    "Volksbank Baden-Baden Rastatt\000"
+    "Volksbank Baden-Baden Rastatt (Gf P2)\000"
+    "Volksbank Baden-Baden Rastatt -alt-\000"
+    "Volksbank Baiersbronn Murgtal\000"
+    "Volksbank Baiersbronn Murgtal (Gf P2)\000"
+    "Volksbank Baiersbronn Murgtal -alt-\000"
+    "Volksbank Bakum (Gf P2)\000"
+    "Volksbank Bakum -alt-\000"
+    "Volksbank Balingen\000"
+    "Volksbank Balingen (Gf P2)\000"
+    "Volksbank Balingen -alt-\000"
+    "Volksbank Barntrup Ndl d VB Bad Salzuflen\000"
+    "Volksbank Baumberge\000"
+    "Volksbank Baumberge (Gf P2)\000"
+    "Volksbank Bautzen\000"
+    "Volksbank Bautzen (Gf P2)\000"
+    "Volksbank Bautzen -alt-\000"
+    "Volksbank Bautzen Zw\000"
+    "Volksbank Bechtheim (Gf P2)\000"
+    "Volksbank Bechtheim -alt-\000"
+    "Volksbank Beckum (Gf P2)\000"
+    "Volksbank Beckum -alt-\000"
+    "Volksbank Beckum-Lippstadt\000"
+    "Volksbank Beckum-Lippstadt (Gf P2)\000"
+    "Volksbank Beckum-Lippstadt Zndl\000"
+    "Volksbank Beilstein-Ilsfeld-Abstatt\000"
+    "Volksbank Beilstein-Ilsfeld-Abstatt (Gf P2)\000"
+    "Volksbank Beilstein-Ilsfeld-Abstatt Zw Gronau\000"
+    "Volksbank Benninghausen (Gf P2)\000"
+    "Volksbank Benninghausen -alt-\000"
+    "Volksbank Berg\000"
+    "Volksbank Berg (Gf P2)\000"
+    "Volksbank Bigge-Lenne (Gf P2)\000"
+    "Volksbank Bigge-Lenne -alt-\000"
+    "Volksbank Blaubeuren (Gf P2)\000"
+    "Volksbank Blaubeuren -alt-\000"
+    "Volksbank Bleckede-Dahlenburg -alt-\000"
+    "Volksbank Bocholt\000"
+    "Volksbank Bocholt (Gf P2)\000"
+    "Volksbank Bochum Witten\000"
+    "Volksbank Bochum Witten (Gf P2)\000"
+    "Volksbank Bodensee-Oberschwaben\000"
+    "Volksbank Bodensee-Oberschwaben (Gf P2)\000"
+    "Volksbank Bookholzberg-Lemwerder\000"
+    "Volksbank Bookholzberg-Lemwerder (Gf P2)\000"
+    "Volksbank Bookholzberg-Lemwerder -alt-\000"
+    "Volksbank Borgentreich -alt-\000"
+    "Volksbank Brackenheim-G\374glingen (Gf P2)\000"
+    "Volksbank Brackenheim-G\374glingen -alt-\000"
+    "Volksbank Brambauer Zndl d Dortmunder Volksbank\000"
+    "Volksbank Bramgau-Wittlage\000"
+    "Volksbank Bramgau-Wittlage (GF P2)\000"
+    "Volksbank Bramgau-Wittlage -alt-\000"
+    "Volksbank Brandoberndorf\000"
+    "Volksbank Brandoberndorf (Gf P2)\000"
+    "Volksbank Braunlage\000"
+    "Volksbank Braunlage (Gf P2)\000"
+    "Volksbank Braunlage Zw Walkenried\000"
+    "Volksbank Breisgau Nord\000"
+    "Volksbank Breisgau Nord (Gf P2)\000"
+    "Volksbank Breisgau-Markgr\344flerland\000"
+    "Volksbank Breisgau-Markgr\344flerland (Gf P2)\000"
+    "Volksbank Bremen-Nord\000"
+    "Volksbank Bremen-Nord (Gf GAA)\000"
+    "Volksbank Bremen-Nord (Gf P2)\000"
+    "Volksbank Bremerhaven-Weserm\374nde -alt-\000"
+    "Volksbank Bremerhaven-Weserm\374nde -alt- (Gf P2)\000"
+    "Volksbank Brenztal\000"
+    "Volksbank Brenztal (Gf P2)\000"
+    "Volksbank Brilon (Gf P2)\000"
+    "Volksbank Brilon -alt-\000"
+    "Volksbank Brilon-B\374ren-Salzkotten\000"
+    "Volksbank Brilon-B\374ren-Salzkotten (Gf P2)\000"
+    "Volksbank Brilon-B\374ren-Salzkotten -alt-\000"
+    "Volksbank Bruchsal-Bretten (Gf P2)\000"
+    "Volksbank Bruchsal-Bretten -alt-\000"
+    "Volksbank Bruhrain-Kraich-Hardt (Gf P2)\000"
+    "Volksbank Bruhrain-Kraich-Hardt -alt-\000"
+    "Volksbank Br\374ggen-Nettetal\000"
+    "Volksbank Br\374ggen-Nettetal (Gf P2)\000"
+    "Volksbank Br\374ggen-Nettetal Zw\000"
+    "Volksbank Buldern -alt-\000"
+    "Volksbank Butzbach\000"
+    "Volksbank Butzbach (Gf P2)\000"
+    "Volksbank B\366nen\000"
+    "Volksbank B\366nen (Gf P2)\000"
+    "Volksbank B\366rde-Bernburg\000"
+    "Volksbank B\366rde-Bernburg (Gf P2)\000"
+    "Volksbank B\366r\337um-Hornburg\000"
+    "Volksbank B\366r\337um-Hornburg (Gf P2)\000"
+    "Volksbank B\366sel (Gf P2)\000"
+    "Volksbank B\366sel -alt-\000"
+    "Volksbank B\374hl\000"
+    "Volksbank B\374hl (Gf P2)\000"
+    "Volksbank B\374hl Fil Kehl\000"
+    "Volksbank B\374hl Fil Lichtenau\000"
+    "Volksbank B\374hl Fil Rheinau\000"
+    "Volksbank B\374hl Zw B\374hlertal\000"
+    "Volksbank B\374hl Zw Ottersweier\000"
+    "Volksbank B\374hl Zw Rheinm\374nster\000"
+    "Volksbank B\374hl Zw Steinbach\000"
+    "Volksbank B\374hl Zw Willst\344tt\000"
+    "Volksbank Chemnitz\000"
+    "Volksbank Chemnitz (Gf P2)\000"
+    "Volksbank Clenze-Hitzacker (Gf P2)\000"
+    "Volksbank Clenze-Hitzacker -alt-\000"
+    "Volksbank Daaden\000"
+    "Volksbank Daaden (Gf P2)\000"
+    "Volksbank Daaden Zw Herdorf\000"
+    "Volksbank Daaden Zw Weitefeld\000"
+    "Volksbank Dammer Berge\000"
+    "Volksbank Dammer Berge (Gf P2)\000"
+    "Volksbank Darmstadt - S\374dhessen\000"
+    "Volksbank Darmstadt - S\374dhessen (Gf P2)\000"
+    "Volksbank Darmstadt - S\374dhessen -alt-\000"
+    "Volksbank Darmstadt Mainz\000"
+    "Volksbank Darmstadt Mainz (Gf P2)\000"
+    "Volksbank Datteln Zndl d Dortmunder Volksbank\000"
+    "Volksbank Deisslingen\000"
+    "Volksbank Deisslingen (Gf P2)\000"
+    "Volksbank Delbr\374ck-H\366velhof (Gf P2)\000"
+    "Volksbank Delbr\374ck-H\366velhof -alt-\000"
+    "Volksbank Delbr\374ck-Rietberg\000"
+    "Volksbank Delbr\374ck-Rietberg (Gf P2)\000"
+    "Volksbank Delitzsch\000"
+    "Volksbank Delitzsch (Gf P2)\000"
+    "Volksbank Delmenhorst Schierbrok (Gf P2)\000"
+    "Volksbank Delmenhorst Schierbrok -alt-\000"
+    "Volksbank Demmin\000"
+    "Volksbank Demmin (Gf P2)\000"
+    "Volksbank Dessau-Anhalt\000"
+    "Volksbank Dessau-Anhalt (Gf P2)\000"
+    "Volksbank Dettenhausen\000"
+    "Volksbank Dettenhausen (Gf P2)\000"
+    "Volksbank Diepholz-Barnstorf (Gf P2)\000"
+    "Volksbank Diepholz-Barnstorf -alt-\000"
+    "Volksbank Dill\000"
+    "Volksbank Dill (Gf P2)\000"
+    "Volksbank Dill -alt-\000"
+    "Volksbank Dillingen (Gf P2)\000"
+    "Volksbank Dillingen -alt-\000"
+    "Volksbank Dinslaken\000"
+    "Volksbank Dinslaken (Gf P2)\000"
+    "Volksbank Dorsten (Gf P2)\000"
+    "Volksbank Dorsten -alt-\000"
+    "Volksbank Dortmund-Nordwest\000"
+    "Volksbank Dortmund-Nordwest (Gf P2)\000"
+    "Volksbank Dreil\344ndereck\000"
+    "Volksbank Dreil\344ndereck (Gf P2)\000"
+    "Volksbank Dresden-Bautzen\000"
+    "Volksbank Dresden-Bautzen (Gf P2)\000"
+    "Volksbank D\374nnwald-Holweide\000"
+    "Volksbank D\374nnwald-Holweide (Gf P2)\000"
+    "Volksbank D\374ren (Gf P2)\000"
+    "Volksbank D\374ren -alt-\000"
+    "Volksbank D\374ren Zw\000"
+    "Volksbank D\374ren Zw Kelz\000"
+    "Volksbank D\374ren Zw Schlich\000"
+    "Volksbank D\374sseldorf Neuss\000"
+    "Volksbank D\374sseldorf Neuss (Gf GAA)\000"
+    "Volksbank D\374sseldorf Neuss (Gf P2)\000"
+    "Volksbank D\374sseldorf Neuss Zw Ratingen\000"
+    "Volksbank D\374te-Ems\000"
+    "Volksbank D\374te-Ems (Gf P2)\000"
+    "Volksbank Egelsbach -alt-\000"
+    "Volksbank Eifel Mitte (Gf P2)\000"
+    "Volksbank Eifel Mitte -alt-\000"
+    "Volksbank Einbeck (Gf P2)\000"
+    "Volksbank Einbeck -alt-\000"
+    "Volksbank Eisbergen (Gf P2)\000"
+    "Volksbank Eisbergen -alt-\000"
+    "Volksbank Eisenberg\000"
+    "Volksbank Eisenberg (Gf P2)\000"
+    "Volksbank Eisenberg Zw\000"
+    "Volksbank Elkenroth Zw d VB Gebhardshain\000"
+    "Volksbank Elmshorn (Gf P2)\000"
+    "Volksbank Elmshorn -alt-\000"
+    "Volksbank Elsen-Wewer-Borchen\000"
+    "Volksbank Elsen-Wewer-Borchen (Gf P2)\000"
+    "Volksbank Elsterland (Gf P2)\000"
+    "Volksbank Elsterland -alt-\000"
+    "Volksbank Emmerich-Rees\000"
+    "Volksbank Emmerich-Rees (Gf P2)\000"
+    "Volksbank Emstal\000"
+    "Volksbank Emstal (Gf P2)\000"
+    "Volksbank Emstek (Gf P2)\000"
+    "Volksbank Emstek -alt-\000"
+    "Volksbank Emstek Essen Cappeln\000"
+    "Volksbank Enniger-Ostenfelde-Westkirchen\000"
+    "Volksbank Enniger-Ostenfelde-Westkirchen (Gf P2)\000"
+    "Volksbank Erft\000"
+    "Volksbank Erft (Gf P2)\000"
+    "Volksbank Erkelenz\000"
+    "Volksbank Erkelenz (Gf P2)\000"
+    "Volksbank Erkelenz -alt-\000"
+    "Volksbank Erle (Gf P2)\000"
+    "Volksbank Erle -alt-\000"
+    "Volksbank Ermstal-Alb\000"
+    "Volksbank Ermstal-Alb (Gf P2)\000"
+    "Volksbank Esens (Gf P2)\000"
+    "Volksbank Esens -alt-\000"
+    "Volksbank Esslingen (Gf P2)\000"
+    "Volksbank Esslingen -alt-\000"
+    "Volksbank Ettlingen\000"
+    "Volksbank Ettlingen (Gf P2)\000"
+    "Volksbank Ettlingen Zw Bad Herrenalb\000"
+    "Volksbank Ettlingen Zw Karlsbad\000"
+    "Volksbank Ettlingen Zw Malsch\000"
+    "Volksbank Ettlingen Zw Marxzell\000"
+    "Volksbank Ettlingen Zw Reichenbach\000"
+    "Volksbank Euskirchen\000"
+    "Volksbank Euskirchen (Gf P2)\000"
+    "Volksbank Eutin Raiffeisenbank\000"
+    "Volksbank Eutin Raiffeisenbank (Gf P2)\000"
+    "Volksbank Exertal Ndl d VB Bad Salzuflen\000"
+    "Volksbank Feldatal\000"
+    "Volksbank Feldatal (Gf P2)\000"
+    "Volksbank Filder\000"
+    "Volksbank Filder (Gf P2)\000"
+    "Volksbank Flein-Talheim\000"
+    "Volksbank Flein-Talheim (Gf P2)\000"
+    "Volksbank Franken\000"
+    "Volksbank Franken (Gf P2)\000"
+    "Volksbank Franken Zw\000"
+    "Volksbank Fredenbeck\000"
+    "Volksbank Fredenbeck (Gf P2)\000"
+    "Volksbank Freiberg und Umgebung -alt-\000"
+    "Volksbank Freiburg\000"
+    "Volksbank Freiburg (Gf P2)\000"
+    "Volksbank Freiburg Zw Gundelfingen\000"
+    "Volksbank Freiburg Zw March-Hugstetten\000"
+    "Volksbank Freiburg Zw Merzhausen\000"
+    "Volksbank Freiburg Zw M\344rgen\000"
+    "Volksbank Freiburg Zw St. Peter\000"
+    "Volksbank Freiburg Zw Stegen\000"
+    "Volksbank Freiburg Zw Umkirch\000"
+    "Volksbank Friedrichshafen (Gf P2)\000"
+    "Volksbank Friedrichshafen -alt-\000"
+    "Volksbank Friedrichshafen Ndl Langenargen\000"
+    "Volksbank Gebhardshain\000"
+    "Volksbank Gebhardshain (Gf P2)\000"
+    "Volksbank Geest\000"
+    "Volksbank Geest (Gf P2)\000"
+    "Volksbank Geeste-Nord\000"
+    "Volksbank Geeste-Nord (Gf P2)\000"
+    "Volksbank Gemen (Gf P2)\000"
+    "Volksbank Gemen -alt-\000"
+    "Volksbank Gem\374nd-Kall\000"
+    "Volksbank Gem\374nd-Kall -alt-\000"
+    "Volksbank Gera-Jena-Rudolstadt\000"
+    "Volksbank Gera-Jena-Rudolstadt (Gf P2)\000"
+    "Volksbank Gersprenztal-Otzberg\000"
+    "Volksbank Gescher\000"
+    "Volksbank Gevelsberg Zndl der M\344rkischen Bank\000"
+    "Volksbank Gf GA\000"
+    "Volksbank Glan-M\374nchweiler\000"
+    "Volksbank Glan-M\374nchweiler (Gf P2)\000"
+    "Volksbank Glan-M\374nchweiler Zw\000"
+    "Volksbank Glan-M\374nchweiler Zw Miesau\000"
+    "Volksbank Glan-M\374nchweiler Zw Nanzweiler\000"
+    "Volksbank Glan-M\374nchweiler Zw Niedermohr\000"
+    "Volksbank Glan-M\374nchweiler Zw Sch\366nenb-K\374belb\000"
+    "Volksbank Glan-M\374nchweiler Zw Steinwenden\000"
+    "Volksbank Glatten-Wittendorf\000"
+    "Volksbank Glatten-Wittendorf (Gf P2)\000"
+    "Volksbank Glatten-Wittendorf -alt-\000"
+    "Volksbank Grebenhain\000"
+    "Volksbank Grebenhain (Gf P2)\000"
+    "Volksbank Greven (Gf P2)\000"
+    "Volksbank Greven -alt-\000"
+    "Volksbank Grevenbr\374ck (Gf P2)\000"
+    "Volksbank Grevenbr\374ck -alt\000"
+    "Volksbank Griesheim (Gf P2)\000"
+    "Volksbank Griesheim -alt-\000"
+    "Volksbank Gronau-Ahaus\000"
+    "Volksbank Gronau-Ahaus (Gf P2)\000"
+    "Volksbank Gr\344fenhausen (Gf P2)\000"
+    "Volksbank Gr\344fenhausen -alt-\000"
+    "Volksbank G\366ppingen\000"
+    "Volksbank G\366ppingen (Gf P2)\000"
+    "Volksbank G\366ttingen -alt-\000"
+    "Volksbank G\374nzburg (Gf P2)\000"
+    "Volksbank G\374nzburg -alt-\000"
+    "Volksbank Haaren (Gf P2)\000"
+    "Volksbank Haaren -alt-\000"
+    "Volksbank Halle, Saale\000"
+    "Volksbank Halle, Saale (Gf P2)\000"
+    "Volksbank Halle/Westf\000"
+    "Volksbank Halle/Westf (Gf P2)\000"
+    "Volksbank Haltern (Gf P2)\000"
+    "Volksbank Haltern -alt-\000"
+    "Volksbank Hamburg Ost-West -alt-\000"
+    "Volksbank Hamburg Ost-West -alt- (Gf P2)\000"
+    "Volksbank Hameln-Stadthagen\000"
+    "Volksbank Hameln-Stadthagen (Gf P2)\000"
+    "Volksbank Hamm Zndl d Dortmunder Volksbank\000"
+    "Volksbank Hamm/Sieg\000"
+    "Volksbank Hamm/Sieg (Gf P2)\000"
+    "Volksbank Hamm/Sieg Zweigstelle Eichelhardt\000"
+    "Volksbank Hamm/Sieg Zweigstelle Windeck-Rosbach\000"
+    "Volksbank Hankensb\374ttel-Wahrenholz (Gf P2)\000"
+    "Volksbank Hankensb\374ttel-Wahrenholz -alt-\000"
+    "Volksbank Haren Fil d Ostfriesischen VB\000"
+    "Volksbank Harsewinkel -alt-\000"
+    "Volksbank Hasel\374nne\000"
+    "Volksbank Hasel\374nne (Gf P2)\000"
+    "Volksbank Hattingen Ndl d VB Sprockh\366vel\000"
+    "Volksbank Heek Ndl. der VB Gronau-Ahaus\000"
+    "Volksbank Hegau\000"
+    "Volksbank Hegau (Gf P2)\000"
+    "Volksbank Hegau -alt-\000"
+    "Volksbank Heiden\000"
+    "Volksbank Heiden (Gf P2)\000"
+    "Volksbank Heilbronn\000"
+    "Volksbank Heilbronn (Gf P2)\000"
+    "Volksbank Heilbronn -alt-\000"
+    "Volksbank Heiligenstadt (Gf P2)\000"
+    "Volksbank Heiligenstadt -alt-\000"
+    "Volksbank Heimbach\000"
+    "Volksbank Heimbach (Gf P2)\000"
+    "Volksbank Heinsberg\000"
+    "Volksbank Heinsberg (Gf P2)\000"
+    "Volksbank Heitersheim Zw d VB Staufen\000"
+    "Volksbank Heldenbergen Ndl d Frankfurter VB\000"
+    "Volksbank Hellweg\000"
+    "Volksbank Hellweg (Gf P2)\000"
+    "Volksbank Hellweg Ndl Warstein\000"
+    "Volksbank Hellweg Ndl Werl\000"
+    "Volksbank Hellweg Zw K\366rbecke\000"
+    "Volksbank Hemer Zndl der M\344rkischen Bank\000"
+    "Volksbank Herborn-Eschenburg (Gf P2)\000"
+    "Volksbank Herborn-Eschenburg -alt-\000"
+    "Volksbank Herborn-Eschenburg Zw\000"
+    "Volksbank Herborn-Eschenburg Zw Sinn\000"
+    "Volksbank Herdecke Zndl der M\344rkischen Bank\000"
+    "Volksbank Herford-Mindener Land (Gf P2)\000"
+    "Volksbank Herford-Mindener Land -alt-\000"
+    "Volksbank Heuberg\000"
+    "Volksbank Heuberg (Gf P2)\000"
+    "Volksbank Heuberg -alt-\000"
+    "Volksbank Heuchelheim\000"
+    "Volksbank Heuchelheim (Gf P2)\000"
+    "Volksbank Hildesheim\000"
+    "Volksbank Hildesheim (Gf P2)\000"
+    "Volksbank Hildesheimer B\366rde (Gf P2)\000"
+    "Volksbank Hildesheimer B\366rde -alt-\000"
+    "Volksbank Hochrhein\000"
+    "Volksbank Hochrhein (Gf P2)\000"
+    "Volksbank Hochwald-Saarburg (Gf P2)\000"
+    "Volksbank Hochwald-Saarburg -alt-\000"
+    "Volksbank Hohenlimburg\000"
+    "Volksbank Hohenlimburg (Gf P2)\000"
+    "Volksbank Hohenlimburg Zw\000"
+    "Volksbank Hohenlohe\000"
+    "Volksbank Hohenlohe (Gf P2)\000"
+    "Volksbank Hohenlohe Gs Blaufelden\000"
+    "Volksbank Hohenlohe Gs Bretzfeld\000"
+    "Volksbank Hohenlohe Gs D\366rzbach\000"
+    "Volksbank Hohenlohe Gs Forchtenberg\000"
+    "Volksbank Hohenlohe Gs Gerabronn\000"
+    "Volksbank Hohenlohe Gs Ingelfingen\000"
+    "Volksbank Hohenlohe Gs Kirchberg\000"
+    "Volksbank Hohenlohe Gs Kupferzell\000"
+    "Volksbank Hohenlohe Gs K\374nzelsau\000"
+    "Volksbank Hohenlohe Gs Langenburg\000"
+    "Volksbank Hohenlohe Gs Neuenstein\000"
+    "Volksbank Hohenlohe Gs Niedernhall\000"
+    "Volksbank Hohenlohe Gs Niederstetten\000"
+    "Volksbank Hohenlohe Gs Pfedelbach\000"
+    "Volksbank Hohenlohe Gs Rot am See\000"
+    "Volksbank Hohenlohe Gs Schrozberg\000"
+    "Volksbank Hohenlohe Gs Wei\337bach\000"
+    "Volksbank Hohenzollern-Balingen\000"
+    "Volksbank Hohenzollern-Balingen (Gf P2)\000"
+    "Volksbank Horb (Gf P2)\000"
+    "Volksbank Horb -alt-\000"
+    "Volksbank Horn Ndl d VB Anr\366chte\000"
+    "Volksbank H\366chst a.M., ZwNdl. der Frankfurter VB (Gf P2)\000"
+    "Volksbank H\366chst a.M., ZwNdl. der Frankfurter VB -alt-\000"
+    "Volksbank H\366rste (Gf P2)\000"
+    "Volksbank H\366rste -alt-\000"
+    "Volksbank H\366rstel -alt-\000"
+    "Volksbank Immenstadt\000"
+    "Volksbank Immenstadt (Gf P2)\000"
+    "Volksbank Iserlohn Zndl der M\344rkischen Bank\000"
+    "Volksbank Jerichower Land\000"
+    "Volksbank Jerichower Land (Gf P2)\000"
+    "Volksbank Jever\000"
+    "Volksbank Jever (Gf P2)\000"
+    "Volksbank Kaiserslautern\000"
+    "Volksbank Kaiserslautern-Nordwestpfalz\000"
+    "Volksbank Kaiserslautern-Nordwestpfalz (Gf P2)\000"
+    "Volksbank Kalletal Ndl d VB Bad Salzuflen\000"
+    "Volksbank Kamen-Werne (Gf P2)\000"
+    "Volksbank Kamen-Werne -alt-\000"
+    "Volksbank Kamen-Werne Zndl d Dortmunder Volksbank\000"
+    "Volksbank Kassel G\366ttingen\000"
+    "Volksbank Kassel G\366ttingen (Gf P2)\000"
+    "Volksbank Kehdingen Zndl. der Ostfriesischen VB (Gf P2)\000"
+    "Volksbank Kehdingen Zndl. der Ostfriesischen Volksbank\000"
+    "Volksbank Kelsterbach Ndl d Frankfurter VB\000"
+    "Volksbank Kempen-Grefrath\000"
+    "Volksbank Kempen-Grefrath (Gf P2)\000"
+    "Volksbank Kempen-Grefrath Zw\000"
+    "Volksbank Kierspe\000"
+    "Volksbank Kierspe (Gf P2)\000"
+    "Volksbank Kirchzarten Zndl d VB Freiburg\000"
+    "Volksbank Kirnau-Krautheim\000"
+    "Volksbank Kirnau-Krautheim (Gf P2)\000"
+    "Volksbank Klettgau-Wut\366schingen\000"
+    "Volksbank Klettgau-Wut\366schingen (Gf P2)\000"
+    "Volksbank Kleverland\000"
+    "Volksbank Kleverland (Gf P2)\000"
+    "Volksbank Kleverland Hzw\000"
+    "Volksbank Kleverland Zw\000"
+    "Volksbank Koblenz Mittelrhein (Gf P2)\000"
+    "Volksbank Koblenz Mittelrhein -alt-\000"
+    "Volksbank Koblenz Mittelrhein GAA -alt-\000"
+    "Volksbank Kraichgau\000"
+    "Volksbank Kraichgau (Gf P2)\000"
+    "Volksbank Kraichgau -alt-\000"
+    "Volksbank Krautheim (Gf P2)\000"
+    "Volksbank Krautheim -alt-\000"
+    "Volksbank Krefeld\000"
+    "Volksbank Krefeld (Gf P2)\000"
+    "Volksbank Kurpfalz\000"
+    "Volksbank Kurpfalz (Gf P2)\000"
+    "Volksbank Kurpfalz -alt-\000"
+    "Volksbank K\366ln Bonn\000"
+    "Volksbank K\366ln Bonn (Gf P2)\000"
+    "Volksbank K\366ln-Nord (Gf P2)\000"
+    "Volksbank K\366ln-Nord -alt-\000"
+    "Volksbank Laer-Horstmar-Leer (Gf P2)\000"
+    "Volksbank Laer-Horstmar-Leer -alt-\000"
+    "Volksbank Lahr\000"
+    "Volksbank Lahr (Gf P2)\000"
+    "Volksbank Langenberg Zndl d VB Sprockh\366vel\000"
+    "Volksbank Langenberg Zndl d Volksbank Delbr\374ck-Rietberg\000"
+    "Volksbank Langendernbach\000"
+    "Volksbank Langendernbach (Gf P2)\000"
+    "Volksbank Lastrup\000"
+    "Volksbank Lastrup (Gf P2)\000"
+    "Volksbank Lauterbach-Schlitz\000"
+    "Volksbank Lauterbach-Schlitz (Gf P2)\000"
+    "Volksbank Lauterecken\000"
+    "Volksbank Lauterecken (Gf P2)\000"
+    "Volksbank Legden Ndl. der VB Gronau-Ahaus\000"
+    "Volksbank Lengerich/Lotte -alt-\000"
+    "Volksbank Leonberg-Strohg\344u\000"
+    "Volksbank Leonberg-Strohg\344u (Gf P2)\000"
+    "Volksbank Lette-Darup-Rorup\000"
+    "Volksbank Lette-Darup-Rorup (Gf P2)\000"
+    "Volksbank Limbach\000"
+    "Volksbank Limbach (Gf P2)\000"
+    "Volksbank Linden Zndl d VB Sprockh\366vel\000"
+    "Volksbank Lindenberg\000"
+    "Volksbank Lohne-Dinklage-Steinfeld-M\374hlen\000"
+    "Volksbank Lohne-Dinklage-Steinfeld-M\374hlen (Gf P2)\000"
+    "Volksbank Ludwigsburg\000"
+    "Volksbank Ludwigsburg (Gf P2)\000"
+    "Volksbank Ludwigsburg -alt-\000"
+    "Volksbank L\366bau-Zittau\000"
+    "Volksbank L\366bau-Zittau (Gf P2)\000"
+    "Volksbank L\366ningen\000"
+    "Volksbank L\366ningen (Gf P2)\000"
+    "Volksbank L\374beck\000"
+    "Volksbank L\374beck (Gf P2)\000"
+    "Volksbank L\374denscheid -alt-\000"
+    "Volksbank L\374denscheid -alt- (Gf P2)\000"
+    "Volksbank L\374gde-Rischenau Zndl. der VB Ostlippe\000"
+    "Volksbank L\374neburg (Gf P2)\000"
+    "Volksbank L\374neburg -alt-\000"
+    "Volksbank L\374neburger Heide\000"
+    "Volksbank L\374neburger Heide (Gf P2)\000"
+    "Volksbank L\374neburger Heide -alt-\000"
+    "Volksbank Magdeburg\000"
+    "Volksbank Magdeburg (Gf P2)\000"
+    "Volksbank Main-Taunus\000"
+    "Volksbank Main-Taunus (Gf P2)\000"
+    "Volksbank Main-Taunus -alt-\000"
+    "Volksbank Mainspitze\000"
+    "Volksbank Mainspitze (Gf P2)\000"
+    "Volksbank Marienfeld -alt-\000"
+    "Volksbank Marl-Recklinghausen\000"
+    "Volksbank Marl-Recklinghausen (Gf GAA)\000"
+    "Volksbank Marl-Recklinghausen (Gf P2)\000"
+    "Volksbank Marl-Recklinghausen Zw\000"
+    "Volksbank Medebach (Gf P2)\000"
+    "Volksbank Medebach -alt-\000"
+    "Volksbank Meerbusch (Gf P2)\000"
+    "Volksbank Meerbusch -alt-\000"
+    "Volksbank Meinerzhagen -alt-\000"
+    "Volksbank Meinerzhagen -alt- (Gf P2)\000"
+    "Volksbank Menden Zndl der M\344rkischen Bank\000"
+    "Volksbank Metelen Ndl. der VB Gronau-Ahaus\000"
+    "Volksbank Me\337kirch -alt-\000"
+    "Volksbank Me\337kirch Raiffeisenbank\000"
+    "Volksbank Me\337kirch Raiffeisenbank (Gf P2)\000"
+    "Volksbank Minden (Gf P2)\000"
+    "Volksbank Minden -alt-\000"
+    "Volksbank Mindener Land (Gf P2)\000"
+    "Volksbank Mindener Land -alt-\000"
+    "Volksbank Mitte (Gf P2)\000"
+    "Volksbank Mitte -alt-\000"
+    "Volksbank Mittelhessen\000"
+    "Volksbank Mittelhessen (Gf P2)\000"
+    "Volksbank Mittlerer Neckar\000"
+    "Volksbank Mittlerer Neckar (Gf P2)\000"
+    "Volksbank Mittlerer Schwarzwald\000"
+    "Volksbank Mittlerer Schwarzwald (Gf P2)\000"
+    "Volksbank Mittleres Erzgebirge\000"
+    "Volksbank Mittleres Erzgebirge (Gf P2)\000"
+    "Volksbank Mittweida\000"
+    "Volksbank Montabaur-H\366hr-Grenzhausen (Gf P2)\000"
+    "Volksbank Montabaur-H\366hr-Grenzhausen -alt-\000"
+    "Volksbank Mosbach (Gf P2)\000"
+    "Volksbank Mosbach -alt-\000"
+    "Volksbank Murgtal -alt-\000"
+    "Volksbank Murgtal Baiersbr-Klosterreichenbach (Gf P2)\000"
+    "Volksbank M\366ckm\374hl\000"
+    "Volksbank M\366ckm\374hl (Gf P2)\000"
+    "Volksbank M\366nchengladbach\000"
+    "Volksbank M\366nchengladbach (Gf P2)\000"
+    "Volksbank M\366ssingen -alt-\000"
+    "Volksbank M\374lheim-K\344rlich (Gf P2)\000"
+    "Volksbank M\374lheim-K\344rlich -alt-\000"
+    "Volksbank M\374llheim (Gf P2)\000"
+    "Volksbank M\374llheim -alt-\000"
+    "Volksbank M\374nsingen\000"
+    "Volksbank M\374nsingen (Gf P2)\000"
+    "Volksbank M\374nstertal Zw d VB Staufen\000"
+    "Volksbank Nagoldtal (Gf P2)\000"
+    "Volksbank Nagoldtal -alt-\000"
+    "Volksbank Nahe-Schaumberg (Gf P2)\000"
+    "Volksbank Nahe-Schaumberg -alt-\000"
+    "Volksbank Neckartal\000"
+    "Volksbank Neckartal (Gf P2)\000"
+    "Volksbank Neuenkirchen-V\366rden (Gf P2)\000"
+    "Volksbank Neuenkirchen-V\366rden -alt-\000"
+    "Volksbank Neuss -alt-\000"
+    "Volksbank Niedergrafschaft\000"
+    "Volksbank Niedergrafschaft (Gf P2)\000"
+    "Volksbank Niederrhein\000"
+    "Volksbank Niederrhein (Gf P2)\000"
+    "Volksbank Niederrhein Zw\000"
+    "Volksbank Niedersachsen-Mitte\000"
+    "Volksbank Niedersachsen-Mitte (Gf GAA)\000"
+    "Volksbank Niedersachsen-Mitte (Gf P2)\000"
+    "Volksbank Nienburg (Gf P2)\000"
+    "Volksbank Nienburg -alt-\000"
+    "Volksbank Nordharz\000"
+    "Volksbank Nordharz (Gf P2)\000"
+    "Volksbank Nordh\374mmling\000"
+    "Volksbank Nordh\374mmling (Gf P2)\000"
+    "Volksbank Nordm\374nsterland (Gf P2)\000"
+    "Volksbank Nordm\374nsterland -alt-\000"
+    "Volksbank Nordschwarzwald\000"
+    "Volksbank Nordschwarzwald (Gf P2)\000"
+    "Volksbank Nottuln\000"
+    "Volksbank Nottuln (Gf P2)\000"
+    "Volksbank Ober-M\366rlen\000"
+    "Volksbank Ober-M\366rlen (Gf P2)\000"
+    "Volksbank Oberberg\000"
+    "Volksbank Oberberg (Gf P2)\000"
+    "Volksbank Obergrafschaft -alt-\000"
+    "Volksbank Obergrafschaft -alt- (Gf P2)\000"
+    "Volksbank Ochtrup-Laer\000"
+    "Volksbank Ochtrup-Laer (Gf P2)\000"
+    "Volksbank Oelde-Ennigerloh-Neubeckum (Gf P2)\000"
+    "Volksbank Oelde-Ennigerloh-Neubeckum -alt-\000"
+    "Volksbank Oer-Erkenschwick Zndl d Dortmunder Volksbank\000"
+    "Volksbank Oldenburg-Land Delmenhorst\000"
+    "Volksbank Oldenburg-Land Delmenhorst (Gf P2)\000"
+    "Volksbank Olpe (Gf P2)\000"
+    "Volksbank Olpe -alt-\000"
+    "Volksbank Olpe-Wenden-Drolshagen\000"
+    "Volksbank Olpe-Wenden-Drolshagen (Gf P2)\000"
+    "Volksbank Osnabr\374cker Nordland (Gf P2)\000"
+    "Volksbank Osnabr\374cker Nordland -alt-\000"
+    "Volksbank Ostlippe\000"
+    "Volksbank Ostlippe (Gf P2)\000"
+    "Volksbank Ostlippe Zndl. Schieder-Schwalenberg\000"
+    "Volksbank Oyten\000"
+    "Volksbank Oyten (Gf P2)\000"
+    "Volksbank PLUS\000"
+    "Volksbank PLUS (Gf P2)\000"
+    "Volksbank Papenburg Fil d. Ostfries. VB Leer\000"
+    "Volksbank Peine (Gf P2)\000"
+    "Volksbank Peine -alt-\000"
+    "Volksbank Pforzheim (Gf P2)\000"
+    "Volksbank Pforzheim -alt-\000"
+    "Volksbank Pforzheim Zw M\374hlacker\000"
+    "Volksbank Pfullendorf\000"
+    "Volksbank Pfullendorf (Gf P2)\000"
+    "Volksbank Pfullendorf Fil\000"
+    "Volksbank Pirna\000"
+    "Volksbank Pirna (Gf P2)\000"
+    "Volksbank Plochingen\000"
+    "Volksbank Plochingen (Gf P2)\000"
+    "Volksbank Potsdam Zndl d Berliner Volksbank\000"
+    "Volksbank Raesfeld und Erle\000"
+    "Volksbank Raesfeld und Erle (Gf P2)\000"
+    "Volksbank Raiffbk Dachau Zw M\374nchen-Allach\000"
+    "Volksbank Raiffbk Itzehoe Norderstedt Hohenwestedt (Gf P2)\000"
+    "Volksbank Raiffeisenbank\000"
+    "Volksbank Raiffeisenbank (Gf P2)\000"
+    "Volksbank Raiffeisenbank -alt-\000"
+    "Volksbank Raiffeisenbank AmmerG\344u\000"
+    "Volksbank Raiffeisenbank Ammerg\344u (Gf P2)\000"
+    "Volksbank Raiffeisenbank Bayern Mitte\000"
+    "Volksbank Raiffeisenbank Bayern Mitte (Gf P2)\000"
+    "Volksbank Raiffeisenbank Dachau\000"
+    "Volksbank Raiffeisenbank Dachau (Gf GAA)\000"
+    "Volksbank Raiffeisenbank Dachau (Gf P2)\000"
+    "Volksbank Raiffeisenbank F\374rstenfeldbruck\000"
+    "Volksbank Raiffeisenbank F\374rstenfeldbruck (Gf P2)\000"
+    "Volksbank Raiffeisenbank Hanau Ndl d Frankf VB\000"
+    "Volksbank Raiffeisenbank Itzehoe Norderstedt Hohenwestedt\000"
+    "Volksbank Raiffeisenbank Laupheim-Illertal\000"
+    "Volksbank Raiffeisenbank Laupheim-Illertal (Gf P2)\000"
+    "Volksbank Raiffeisenbank Laupheim-Illertal -alt-\000"
+    "Volksbank Raiffeisenbank Mei\337en Gro\337enhain\000"
+    "Volksbank Raiffeisenbank Mei\337en Gro\337enhain (Gf P2)\000"
+    "Volksbank Raiffeisenbank Niederschlesien\000"
+    "Volksbank Raiffeisenbank Niederschlesien (Gf P2)\000"
+    "Volksbank Raiffeisenbank Nordoberpfalz\000"
+    "Volksbank Raiffeisenbank Nordoberpfalz (Gf P2)\000"
+    "Volksbank Raiffeisenbank N\374rnberg (Gf GAA)\000"
+    "Volksbank Raiffeisenbank Oberbayern S\374dost\000"
+    "Volksbank Raiffeisenbank Oberbayern S\374dost (Gf P2)\000"
+    "Volksbank Raiffeisenbank Regensburg-Schwandorf\000"
+    "Volksbank Raiffeisenbank Regensburg-Schwandorf (Gf P2)\000"
+    "Volksbank Raiffeisenbank Rh\366n-Grabfeld (Gf P2)\000"
+    "Volksbank Raiffeisenbank Rh\366n-Grabfeld -alt-\000"
+    "Volksbank Raiffeisenbank Starnberg-Herrsching-Landsberg\000"
+    "Volksbank Raiffeisenbank W\374rzburg\000"
+    "Volksbank Raiffeisenbank W\374rzburg (Gf P2)\000"
+    "Volksbank Rathenow\000"
+    "Volksbank Rathenow (Gf P2)\000"
+    "Volksbank Reichenbach Ndl d VB Plochingen\000"
+    "Volksbank Reiste-Eslohe (Gf P2)\000"
+    "Volksbank Reiste-Eslohe -alt-\000"
+    "Volksbank Rems (Gf P2)\000"
+    "Volksbank Rems -alt-\000"
+    "Volksbank Remseck\000"
+    "Volksbank Remseck (Gf P2)\000"
+    "Volksbank Reutlingen (Gf P2)\000"
+    "Volksbank Reutlingen -alt-\000"
+    "Volksbank Rhede\000"
+    "Volksbank Rhede (Gf P2)\000"
+    "Volksbank Rhede Hzw Rhedebr\374gge\000"
+    "Volksbank Rhein-Erft-K\366ln\000"
+    "Volksbank Rhein-Erft-K\366ln (Gf P2)\000"
+    "Volksbank Rhein-Lahn-Limburg\000"
+    "Volksbank Rhein-Lahn-Limburg (Gf P2)\000"
+    "Volksbank Rhein-Lippe\000"
+    "Volksbank Rhein-Lippe (GAA)\000"
+    "Volksbank Rhein-Lippe (Gf P2)\000"
+    "Volksbank Rhein-Nahe-Hunsr\374ck\000"
+    "Volksbank Rhein-Nahe-Hunsr\374ck (Gf P2)\000"
+    "Volksbank Rhein-Ruhr\000"
+    "Volksbank Rhein-Ruhr (Gf P2)\000"
+    "Volksbank Rhein-Selz (Gf P2)\000"
+    "Volksbank Rhein-Selz -alt-\000"
+    "Volksbank Rhein-Wehra\000"
+    "Volksbank Rhein-Wehra (Gf P2)\000"
+    "Volksbank Rhein-Wehra -alt-\000"
+    "Volksbank RheinAhrEifel\000"
+    "Volksbank RheinAhrEifel (Gf GAA)\000"
+    "Volksbank Rheinb\366llen\000"
+    "Volksbank Riesa\000"
+    "Volksbank Riesa (Gf P2)\000"
+    "Volksbank Riesa Gs\000"
+    "Volksbank Rosenheim -alt-\000"
+    "Volksbank Rot\000"
+    "Volksbank Rot (Gf P2)\000"
+    "Volksbank Rotenburg Hzw d Bremischen VB\000"
+    "Volksbank Rottweil\000"
+    "Volksbank Rottweil (Gf P2)\000"
+    "Volksbank Ruhr Mitte\000"
+    "Volksbank Ruhr Mitte (Gf P2)\000"
+    "Volksbank R\374then Ndl der Volksbank Anr\366chte\000"
+    "Volksbank Saarburg (Gf P2)\000"
+    "Volksbank Saarburg -alt-\000"
+    "Volksbank Saarlouis (Gf P2)\000"
+    "Volksbank Saarlouis -alt-\000"
+    "Volksbank Sandhofen\000"
+    "Volksbank Sandhofen (Gf P2)\000"
+    "Volksbank Sauerland\000"
+    "Volksbank Sauerland (Gf P2)\000"
+    "Volksbank Sauerland -alt-\000"
+    "Volksbank Schermbeck\000"
+    "Volksbank Schermbeck (Gf P2)\000"
+    "Volksbank Schlangen\000"
+    "Volksbank Schlangen (Gf P2)\000"
+    "Volksbank Schnathorst\000"
+    "Volksbank Schnathorst (Gf P2)\000"
+    "Volksbank Schnathorst -alt-\000"
+    "Volksbank Schupbach\000"
+    "Volksbank Schupbach (Gf P2)\000"
+    "Volksbank Schwalmtal\000"
+    "Volksbank Schwalmtal (Gf P2)\000"
+    "Volksbank Schwanewede\000"
+    "Volksbank Schwanewede (Gf P2)\000"
+    "Volksbank Schwarzwald Baar Hegau\000"
+    "Volksbank Schwarzwald Baar Hegau (Gf P2)\000"
+    "Volksbank Schwarzwald Baar Hegau -alt-\000"
+    "Volksbank Schwarzwald-Donau-Neckar\000"
+    "Volksbank Schwarzwald-Donau-Neckar (Gf P2)\000"
+    "Volksbank Schwarzwald-Neckar\000"
+    "Volksbank Schwarzwald-Neckar (Gf P2)\000"
+    "Volksbank Schwarzwald-Neckar -alt-\000"
+    "Volksbank Schwerte Zndl d Dortmunder Volksbank\000"
+    "Volksbank Schw\344bisch Gm\374nd (Gf P2)\000"
+    "Volksbank Schw\344bisch Gm\374nd -alt-\000"
+    "Volksbank Sch\366nau Zndl d Volksbank Freiburg\000"
+    "Volksbank Sch\366ppingen Ndl. der VB Gronau-Ahaus\000"
+    "Volksbank Seligenstadt\000"
+    "Volksbank Seligenstadt (Gf P2)\000"
+    "Volksbank Selm-Bork\000"
+    "Volksbank Selm-Bork (Gf P2)\000"
+    "Volksbank Senden\000"
+    "Volksbank Senden (Gf P2)\000"
+    "Volksbank Seppenrade (Gf P2)\000"
+    "Volksbank Seppenrade -alt-\000"
+    "Volksbank Siegerland\000"
+    "Volksbank Siegerland (Gf P2)\000"
+    "Volksbank Siegerland -alt-\000"
+    "Volksbank Solling\000"
+    "Volksbank Solling (Gf P2)\000"
+    "Volksbank Solling Zw Harste\000"
+    "Volksbank Sottrum (Gf P2)\000"
+    "Volksbank Sottrum -alt-\000"
+    "Volksbank Spree-Nei\337e\000"
+    "Volksbank Spree-Nei\337e (Gf P2)\000"
+    "Volksbank Sprockh\366vel\000"
+    "Volksbank Sprockh\366vel (Gf P2)\000"
+    "Volksbank Stade-Cuxhaven\000"
+    "Volksbank Stade-Cuxhaven (Gf P2)\000"
+    "Volksbank Staufen\000"
+    "Volksbank Staufen (Gf P2)\000"
+    "Volksbank Staufen Zw Ballrechten-Dottingen\000"
+    "Volksbank Staufen Zw Ehrenkirchen\000"
+    "Volksbank Staufen Zw Sulzburg\000"
+    "Volksbank Stein Eisingen (Gf P2)\000"
+    "Volksbank Stein Eisingen -alt-\000"
+    "Volksbank Stemweder Berg -alt-\000"
+    "Volksbank Stendal\000"
+    "Volksbank Stendal (Gf P2)\000"
+    "Volksbank Strohg\344u (Gf P2)\000"
+    "Volksbank Strohg\344u -alt-\000"
+    "Volksbank Stutensee-Weingarten (Gf P2)\000"
+    "Volksbank Stutensee-Weingarten -alt-\000"
+    "Volksbank Stuttgart\000"
+    "Volksbank Stuttgart (Gf P2)\000"
+    "Volksbank Stuttgart GAA\000"
+    "Volksbank St\366rmede-H\366rste\000"
+    "Volksbank St\366rmede-H\366rste (Gf P2)\000"
+    "Volksbank Sulmtal\000"
+    "Volksbank Sulmtal (Gf P2)\000"
+    "Volksbank Syke (Gf P2)\000"
+    "Volksbank Syke -alt-\000"
+    "Volksbank S\374d-Emsland\000"
+    "Volksbank S\374d-Emsland (Gf P2)\000"
+    "Volksbank S\374dheide - Isenhagener Land - Altmark\000"
+    "Volksbank S\374dheide - Isenhagener Land - Altmark (Gf P2)\000"
+    "Volksbank S\374dkirchen-Capelle-Nordkirchen\000"
+    "Volksbank S\374dkirchen-Capelle-Nordkirchen (Gf P2)\000"
+    "Volksbank S\374dm\374nsterland-Mitte (Gf P2)\000"
+    "Volksbank S\374dm\374nsterland-Mitte -alt-\000"
+    "Volksbank Tailfingen (Gf P2)\000"
+    "Volksbank Tailfingen -alt-\000"
+    "Volksbank Th\374len (Gf P2)\000"
+    "Volksbank Th\374len -alt-\000"
+    "Volksbank Th\374ringen Mitte\000"
+    "Volksbank Th\374ringen Mitte (Gf P2)\000"
+    "Volksbank Todtnau Zndl d Volksbank Freiburg\000"
+    "Volksbank Triberg (Gf P2)\000"
+    "Volksbank Triberg -alt-\000"
+    "Volksbank Trier\000"
+    "Volksbank Trier (Gf P2)\000"
+    "Volksbank Trier -alt-\000"
+    "Volksbank Trier Eifel\000"
+    "Volksbank Trier Eifel (Gf P2)\000"
+    "Volksbank Trossingen\000"
+    "Volksbank Trossingen (Gf P2)\000"
+    "Volksbank T\374bingen (Gf P2)\000"
+    "Volksbank T\374bingen -alt-\000"
+    "Volksbank Uelzen-Salzwedel\000"
+    "Volksbank Uelzen-Salzwedel (Gf P2)\000"
+    "Volksbank Ulm-Biberach\000"
+    "Volksbank Ulm-Biberach (Gf P2)\000"
+    "Volksbank Ulrichstein\000"
+    "Volksbank Unna Zndl d Dortmunder Volksbank\000"
+    "Volksbank Untere Saar (Gf P2)\000"
+    "Volksbank Untere Saar -alt-\000"
+    "Volksbank Usinger Land Ndl d Frankfurter VB\000"
+    "Volksbank Vechta\000"
+    "Volksbank Vechta (Gf P2)\000"
+    "Volksbank Versmold\000"
+    "Volksbank Versmold (Gf P2)\000"
+    "Volksbank Viersen\000"
+    "Volksbank Viersen (Gf P2)\000"
+    "Volksbank Visbek\000"
+    "Volksbank Visbek (Gf P2)\000"
+    "Volksbank Vogtland GAA\000"
+    "Volksbank Vogtland-Saale-Orla\000"
+    "Volksbank Vogtland-Saale-Orla (Gf P2)\000"
+    "Volksbank Vorbach-Tauber (Gf P2)\000"
+    "Volksbank Vorbach-Tauber -alt-\000"
+    "Volksbank Vorpommern\000"
+    "Volksbank Vorpommern (Gf P2)\000"
+    "Volksbank Vorpommern -alt-\000"
+    "Volksbank Vreden Ndl der VB Gronau-Ahaus\000"
+    "Volksbank Wachtberg (Gf P2)\000"
+    "Volksbank Wachtberg -alt-\000"
+    "Volksbank Waltrop (Gf P2)\000"
+    "Volksbank Waltrop -alt-\000"
+    "Volksbank Waltrop Zndl d Dortmunder Volksbank\000"
+    "Volksbank Warburger Land\000"
+    "Volksbank Warburger Land (Gf P2)\000"
+    "Volksbank Warburger Land -alt-\000"
+    "Volksbank Warstein-Belecke -alt-\000"
+    "Volksbank Weingarten (Gf P2)\000"
+    "Volksbank Weingarten -alt-\000"
+    "Volksbank Wenden-Drolshagen\000"
+    "Volksbank Weschnitztal\000"
+    "Volksbank Weschnitztal (Gf P2)\000"
+    "Volksbank Weserbergland\000"
+    "Volksbank Weserbergland (Gf P2)\000"
+    "Volksbank Weserbergland -alt-\000"
+    "Volksbank Weserbergland Holzminden\000"
+    "Volksbank Westenholz\000"
+    "Volksbank Westenholz (Gf P2)\000"
+    "Volksbank Westerkappeln-Saerbeck\000"
+    "Volksbank Westerkappeln-Saerbeck (Gf P2)\000"
+    "Volksbank Westerkappeln-Saerbeck -alt-\000"
+    "Volksbank Westerstede\000"
+    "Volksbank Westerstede (Gf P2)\000"
+    "Volksbank Westliche Saar plus (Gf P2)\000"
+    "Volksbank Westliche Saar plus -alt-\000"
+    "Volksbank Westm\374nsterland\000"
+    "Volksbank Westm\374nsterland (Gf P2)\000"
+    "Volksbank Westrhauderfehn\000"
+    "Volksbank Westrhauderfehn (Gf P2)\000"
+    "Volksbank Westrhauderfehn Zw Ostrhauderfehn\000"
+    "Volksbank Wewelsburg-Ahden (Gf P2)\000"
+    "Volksbank Wewelsburg-Ahden -alt-\000"
+    "Volksbank Wickede (Ruhr) (Gf P2)\000"
+    "Volksbank Wickede (Ruhr) -alt-\000"
+    "Volksbank Wilhelmshaven\000"
+    "Volksbank Wilhelmshaven (Gf P2)\000"
+    "Volksbank Winsener Marsch\000"
+    "Volksbank Winsener Marsch (Gf P2)\000"
+    "Volksbank Wipperf\374rth-Lindlar\000"
+    "Volksbank Wipperf\374rth-Lindlar (Gf P2)\000"
+    "Volksbank Wismar -alt-\000"
+    "Volksbank Witten -alt-\000"
+    "Volksbank Wittenberg\000"
+    "Volksbank Wittenberg (Gf P2)\000"
+    "Volksbank Wittgenstein\000"
+    "Volksbank Wittgenstein (Gf P2)\000"
+    "Volksbank Wittgenstein Zw\000"
+    "Volksbank Wittingen-Kl\366tze (Gf P2)\000"
+    "Volksbank Wittingen-Kl\366tze -alt-\000"
+    "Volksbank Wi\337mar\000"
+    "Volksbank Wi\337mar (Gf P2)\000"
+    "Volksbank Wolgast (Gf P2)\000"
+    "Volksbank Wolgast -alt-\000"
+    "Volksbank Worms-Wonnegau (Gf P2)\000"
+    "Volksbank Worms-Wonnegau -alt-\000"
+    "Volksbank Wulfen -alt-\000"
+    "Volksbank Wulfsen\000"
+    "Volksbank Wulfsen (Gf P2)\000"
+    "Volksbank Wulfsen -alt-\000"
+    "Volksbank Zuffenhausen m Zndl Stammheimer VB\000"
+    "Volksbank Zuffenhausen m Zndl Stammheimer VB (Gf P2)\000"
+    "Volksbank Zwickau\000"
+    "Volksbank Zwickau (Gf P2)\000"
+    "Volksbank am W\374rttemberg\000"
+    "Volksbank am W\374rttemberg (Gf P2)\000"
+    "Volksbank an der Niers\000"
+    "Volksbank an der Niers (Gf P2)\000"
+    "Volksbank im Bergischen Land\000"
+    "Volksbank im Bergischen Land (Gf P2)\000"
+    "Volksbank im Elbe-Weser-Dreieck\000"
+    "Volksbank im Elbe-Weser-Dreieck (Gf P2)\000"
+    "Volksbank im Harz\000"
+    "Volksbank im Harz (Gf P2)\000"
+    "Volksbank im Hochsauerland\000"
+    "Volksbank im Hochsauerland (Gf P2)\000"
+    "Volksbank im Kreis Freudenstadt\000"
+    "Volksbank im Kreis Freudenstadt (Gf P2)\000"
+    "Volksbank im M\374nsterland\000"
+    "Volksbank im M\374nsterland (Gf P2)\000"
+    "Volksbank im Ostm\374nsterland -alt-\000"
+    "Volksbank im Wesertal\000"
+    "Volksbank im Wesertal (Gf P2)\000"
+    "Volksbank in Ostwestfalen, Bad Oeynhausen\000"
+    "Volksbank in Ostwestfalen, Bielefeld\000"
+    "Volksbank in Ostwestfalen, B\374nde\000"
+    "Volksbank in Ostwestfalen, Enger\000"
+    "Volksbank in Ostwestfalen, G\374tersloh\000"
+    "Volksbank in Ostwestfalen, G\374tersloh (Gf P2)\000"
+    "Volksbank in Ostwestfalen, Herzebrock-Clarholz\000"
+    "Volksbank in Ostwestfalen, Hiddenhausen\000"
+    "Volksbank in Ostwestfalen, Hille\000"
+    "Volksbank in Ostwestfalen, Kirchlengern\000"
+    "Volksbank in Ostwestfalen, Langenberg\000"
+    "Volksbank in Ostwestfalen, L\366hne\000"
+    "Volksbank in Ostwestfalen, Melle\000"
+    "Volksbank in Ostwestfalen, Rheda-Wiedenbr\374ck\000"
+    "Volksbank in Ostwestfalen, Rietberg\000"
+    "Volksbank in Ostwestfalen, Schlo\337 Holte-Stukenbrock\000"
+    "Volksbank in Ostwestfalen, Spenge\000"
+    "Volksbank in Ostwestfalen, Vlotho\000"
+    "Volksbank in Schaumburg und Nienburg\000"
+    "Volksbank in Schaumburg und Nienburg (Gf P2)\000"
+    "Volksbank in S\374dwestfalen\000"
+    "Volksbank in S\374dwestfalen (Gf P2)\000"
+    "Volksbank in der Hohen Mark\000"
+    "Volksbank in der Hohen Mark (Gf P2)\000"
+    "Volksbank in der Region\000"
+    "Volksbank in der Region (Gf P2)\000"
+    "Volksbank pur\000"
+    "Volksbank pur (Gf P2)\000"
+    "Volksbank \334berherrn\000"
+    "Volksbank \334berlingen\000"
+    "Volksbank \334berlingen (Gf P2)\000"
+    "Volksbank \334berwald-Gorxheimertal\000"
+    "Volksbank \334berwald-Gorxheimertal (Gf P2)\000"
+    "Volksbank \334berwald-Gorxheimertal -alt-\000"
+    "Volksbank-Raiffeisenbank Chiemsee -alt-\000"
+    "Volksbank-Raiffeisenbank Chiemsee -alt- (Gf P2)\000"
+    "Volksbank-Raiffeisenbank Deggingen (Gf P2)\000"
+    "Volksbank-Raiffeisenbank Deggingen -alt-\000"
+    "Volksbank-Raiffeisenbank Glauchau\000"
+    "Volksbank-Raiffeisenbank Glauchau (Gf P2)\000"
+    "Volksbank-Raiffeisenbank Penzberg\000"
+    "Volksbank-Raiffeisenbank Penzberg (Gf P2)\000"
+    "Volksbank-Raiffeisenbank Penzberg -alt-\000"
+    "Volksbank-Raiffeisenbank im Kreis Rendsburg (Gf P2)\000"
+    "Volksbank-Raiffeisenbank im Kreis Rendsburg -alt-\000"
+    "Volkswagen Bank\000"
+    "V\326B-ZVD Processing\000"
+    "WOORI BANK EUROPE\000"
+    "Waldeck-Frankenberger Bank\000"
+    "Waldeck-Frankenberger Bank (Gf P2)\000"
+    "Wartburg-Sparkasse\000"
+    "Weberbank\000"
+    "Wernauer Bank Ndl d Volksbank Plochingen\000"
+    "Weser-Elbe Sparkasse\000"
+    "Westend Bank\000"
+    "Western Union Intl. Bank Niederlassung Deutschland\000"
+    "Westerwald Bank\000"
+    "Westerwald Bank (Gf P2)\000"
+    "Wiesbadener Volksbank\000"
+    "Wiesbadener Volksbank (Gf P2)\000"
+    "Winterbacher Bank\000"
+    "Winterbacher Bank (Gf P2)\000"
+    "W\374stenrot Bausparkasse\000"
+    "Yapi Kredi Bank Deutschland\000"
+    "ZIRAAT BANK International\000"
+    "ZTB der Commerzbank\000"
+    "ZV Landesbank Baden-W\374rttemberg\000"
+    "ZV Landesbank Baden-W\374rttemberg ISE\000"
+    "ZVA Norddeutsche Landesbank Gf MV\000"
+    "ZVA Norddeutsche Landesbank Gf SA\000"
+    "ZVA Norddeutsche Landesbank SH\000"
+    "Zeller Bank Ndl d Volksbank Plochingen\000"
+    "Zevener Volksbank\000"
+    "Zevener Volksbank (Gf P2)\000"
+    "Zevener Volksbank -alt-\000"
+    "Zweckverbandssparkasse Schee\337el\000"
+    "abcbank\000"
+    "akf bank\000"
+    "apoBank\000"
+    "apoBank (Gf P2)\000"
+    "apoBank (Gf P3)\000"
+    "bunq Niederlassung Deutschland\000"
+    "flatexDEGIRO Bank\000"
+    "levoBank\000"
+    "levoBank (Gf P2)\000"
+    "mediserv Bank\000"
+    "meine Volksbank Raiffeisenbank\000"
+    "meine Volksbank Raiffeisenbank (Gf P2)\000"
+    "norisbank\000"
+    "norisbank Gf P2\000"
+    "solarisBank\000"
+    "solarisBank Gf (PNTA)\000"
+    "solarisBank Gf (S)\000"
+    "start:bausparkasse\000"
+    "transact Elektronische Zahlungssysteme\000"
+    ;
+const uint32_t l_name_pool_size = 111714;  // bytes, terminators included
+const uint32_t l_name_offset[] = {
+    0, 28, 75, 107, 131, 154, 161, 171, 189, 212,
+    226, 248, 270, 282, 333, 364, 411, 447, 481, 516,
+    550, 582, 616, 652, 682, 720, 741, 751, 796, 808,
+    845, 890, 930, 972, 1007, 1050, 1104, 1145, 1178, 1194,
+    1221, 1280, 1338, 1370, 1377, 1392, 1401, 1418, 1427, 1454,
+    1489, 1524, 1562, 1604, 1616, 1642, 1666, 1713, 1741, 1798,
+    1832, 1848, 1860, 1880, 1908, 1924, 1951, 1969, 1985, 2006,
+    2034, 2070, 2109, 2160, 2207, 2260, 2306, 2348, 2369, 2398,
+    2439, 2453, 2479, 2519, 2561, 2574, 2596, 2626, 2663, 2685,
+    2709, 2727, 2753, 2781, 2803, 2833, 2863, 2883, 2907, 2927,
+    2955, 2974, 2993, 3006, 3027, 3050, 3079, 3096, 3121, 3152,
+    3177, 3200, 3251, 3290, 3335, 3354, 3383, 3405, 3421, 3445,
+    3469, 3491, 3502, 3521, 3548, 3564, 3588, 3615, 3649, 3679,
+    3707, 3736, 3763, 3790, 3825, 3848, 3867, 3894, 3926, 3966,
+    3979, 4000, 4022, 4052, 4063, 4083, 4103, 4124, 4153, 4178,
+    4198, 4218, 4227, 4255, 4296, 4304, 4319, 4342, 4367, 4405,
+    4436, 4457, 4490, 4502, 4528, 4553, 4578, 4609, 4632, 4670,
+    4695, 4723, 4749, 4774, 4799, 4823, 4848, 4875, 4900, 4920,
+    4935, 4978, 4999, 5024, 5050, 5076, 5111, 5135, 5160, 5195,
+    5224, 5249, 5268, 5287, 5306, 5325, 5344, 5363, 5382, 5401,
+    5420, 5439, 5458, 5477, 5496, 5515, 5534, 5553, 5572, 5591,
+    5610, 5642, 5661, 5680, 5702, 5718, 5745, 5768, 5790, 5809,
+    5832, 5854, 5878, 5903, 5938, 5961, 5986, 6008, 6029, 6061,
+    6098, 6120, 6141, 6160, 6202, 6220, 6279, 6338, 6386, 6439,
+    6473, 6513, 6552, 6599, 6648, 6697, 6748, 6800, 6853, 6911,
+    6952, 6994, 7038, 7090, 7142, 7194, 7242, 7285, 7328, 7367,
+    7406, 7447, 7488, 7529, 7571, 7628, 7669, 7709, 7749, 7789,
+    7829, 7869, 7909, 7949, 7989, 8029, 8069, 8109, 8149, 8189,
+    8229, 8269, 8309, 8348, 8387, 8438, 8477, 8528, 8577, 8626,
+    8677, 8727, 8778, 8829, 8880, 8931, 8982, 9032, 9082, 9132,
+    9182, 9232, 9282, 9332, 9382, 9431, 9480, 9499, 9529, 9559,
+    9593, 9626, 9657, 9688, 9720, 9753, 9780, 9808, 9839, 9861,
+    9889, 9908, 9925, 9946, 9967, 10000, 10031, 10060, 10092, 10128,
+    10168, 10206, 10222, 10231, 10248, 10284, 10310, 10344, 10379, 10397,
+    10428, 10436, 10452, 10467, 10482, 10497, 10512, 10527, 10542, 10557,
+    10572, 10613, 10659, 10667, 10674, 10703, 10712, 10729, 10754, 10777,
+    10797, 10842, 10851, 10870, 10900, 10945, 10960, 10983, 10997, 11018,
+    11038, 11068, 11123, 11143, 11171, 11198, 11223, 11247, 11294, 11326,
+    11365, 11412, 11429, 11454, 11482, 11503, 11532, 11546, 11557, 11575,
+    11601, 11644, 11695, 11705, 11723, 11746, 11777, 11815, 11851, 11868,
+    11882, 11904, 11924, 11947, 11967, 11988, 12028, 12076, 12090, 12112,
+    12133, 12150, 12183, 12201, 12228, 12254, 12287, 12322, 12358, 12393,
+    12424, 12458, 12493, 12528, 12561, 12597, 12610, 12631, 12664, 12678,
+    12687, 12706, 12727, 12746, 12762, 12786, 12840, 12886, 12926, 12942,
+    12952, 12970, 13004, 13046, 13086, 13129, 13151, 13187, 13222, 13255,
+    13296, 13337, 13386, 13402, 13426, 13453, 13488, 13528, 13538, 13554,
+    13578, 13613, 13635, 13663, 13693, 13705, 13733, 13769, 13805, 13833,
+    13859, 13882, 13923, 13962, 13990, 14026, 14058, 14098, 14136, 14182,
+    14223, 14262, 14300, 14325, 14358, 14372, 14387, 14410, 14441, 14456,
+    14489, 14508, 14535, 14568, 14622, 14642, 14662, 14691, 14719, 14742,
+    14773, 14811, 14826, 14843, 14868, 14882, 14915, 14932, 14957, 14980,
+    15011, 15034, 15065, 15101, 15131, 15159, 15199, 15243, 15260, 15303,
+    15316, 15361, 15415, 15436, 15464, 15485, 15514, 15532, 15558, 15597,
+    15624, 15641, 15671, 15698, 15744, 15753, 15762, 15778, 15821, 15872,
+    15883, 15923, 15957, 15983, 16017, 16041, 16073, 16113, 16120, 16134,
+    16152, 16174, 16199, 16215, 16234, 16254, 16275, 16302, 16344, 16356,
+    16385, 16408, 16433, 16461, 16469, 16498, 16525, 16544, 16569, 16592,
+    16622, 16657, 16702, 16715, 16732, 16758, 16783, 16809, 16857, 16877,
+    16895, 16939, 16979, 17022, 17055, 17092, 17117, 17142, 17175, 17210,
+    17234, 17264, 17287, 17314, 17338, 17364, 17392, 17417, 17438, 17480,
+    17513, 17537, 17559, 17585, 17610, 17645, 17671, 17712, 17740, 17784,
+    17810, 17831, 17878, 17913, 17954, 17980, 18005, 18032, 18065, 18091,
+    18116, 18153, 18188, 18218, 18243, 18266, 18287, 18307, 18335, 18358,
+    18385, 18406, 18427, 18467, 18501, 18534, 18577, 18603, 18625, 18656,
+    18683, 18709, 18735, 18765, 18792, 18816, 18842, 18871, 18906, 18944,
+    18969, 18994, 19021, 19051, 19079, 19109, 19131, 19157, 19178, 19203,
+    19226, 19262, 19298, 19324, 19348, 19370, 19397, 19423, 19447, 19479,
+    19518, 19550, 19574, 19596, 19626, 19646, 19666, 19684, 19717, 19748,
+    19784, 19794, 19812, 19871, 19891, 19919, 19948, 20005, 20043, 20093,
+    20132, 20168, 20211, 20267, 20283, 20329, 20381, 20406, 20435, 20466,
+    20486, 20514, 20536, 20548, 20571, 20592, 20610, 20628, 20684, 20730,
+    20776, 20821, 20844, 20853, 20871, 20896, 20923, 20958, 20970, 20988,
+    21014, 21023, 21057, 21086, 21100, 21122, 21141, 21176, 21205, 21237,
+    21254, 21298, 21335, 21355, 21393, 21408, 21431, 21456, 21470, 21492,
+    21543, 21602, 21660, 21719, 21736, 21745, 21768, 21807, 21840, 21880,
+    21889, 21911, 21952, 21972, 22000, 22028, 22079, 22117, 22128, 22150,
+    22191, 22228, 22255, 22280, 22312, 22342, 22378, 22412, 22421, 22459,
+    22500, 22504, 22529, 22557, 22579, 22609, 22635, 22691, 22720, 22761,
+    22795, 22834, 22853, 22880, 22909, 22946, 22970, 23002, 23024, 23040,
+    23047, 23089, 23098, 23115, 23143, 23179, 23201, 23225, 23251, 23285,
+    23337, 23386, 23414, 23450, 23472, 23492, 23509, 23534, 23551, 23576,
+    23590, 23612, 23632, 23660, 23685, 23718, 23755, 23769, 23791, 23800,
+    23817, 23833, 23849, 23859, 23889, 23920, 23955, 23989, 24007, 24025,
+    24062, 24086, 24115, 24142, 24182, 24227, 24281, 24333, 24378, 24402,
+    24434, 24478, 24530, 24572, 24612, 24653, 24695, 24737, 24758, 24787,
+    24824, 24859, 24900, 24927, 24962, 24983, 25012, 25039, 25074, 25117,
+    25158, 25196, 25242, 25281, 25318, 25350, 25390, 25421, 25460, 25489,
+    25526, 25561, 25594, 25624, 25662, 25701, 25748, 25790, 25830, 25868,
+    25898, 25936, 25962, 25996, 26028, 26068, 26106, 26151, 26188, 26233,
+    26262, 26299, 26314, 26337, 26358, 26404, 26448, 26487, 26534, 26559,
+    26592, 26625, 26656, 26693, 26738, 26764, 26798, 26827, 26865, 26901,
+    26941, 26989, 27017, 27053, 27080, 27115, 27149, 27191, 27244, 27295,
+    27319, 27351, 27387, 27421, 27453, 27493, 27517, 27549, 27579, 27612,
+    27653, 27689, 27733, 27766, 27797, 27828, 27857, 27892, 27925, 27972,
+    28000, 28036, 28063, 28098, 28140, 28190, 28219, 28256, 28280, 28312,
+    28358, 28412, 28446, 28478, 28512, 28544, 28583, 28620, 28655, 28698,
+    28722, 28754, 28784, 28808, 28840, 28878, 28924, 28965, 28996, 29020,
+    29052, 29085, 29126, 29165, 29207, 29239, 29268, 29295, 29322, 29357,
+    29394, 29439, 29471, 29501, 29539, 29585, 29613, 29649, 29671, 29696,
+    29729, 29765, 29804, 29851, 29878, 29913, 29950, 29995, 30042, 30097,
+    30134, 30169, 30209, 30241, 30281, 30314, 30354, 30402, 30431, 30460,
+    30497, 30524, 30559, 30592, 30632, 30670, 30705, 30738, 30765, 30800,
+    30827, 30862, 30895, 30932, 30977, 31016, 31063, 31084, 31113, 31145,
+    31170, 31203, 31234, 31259, 31292, 31314, 31344, 31370, 31404, 31426,
+    31456, 31484, 31509, 31533, 31565, 31595, 31628, 31659, 31683, 31715,
+    31770, 31827, 31852, 31885, 31916, 31951, 31994, 32035, 32068, 32109,
+    32156, 32200, 32242, 32268, 32302, 32322, 32350, 32388, 32434, 32485,
+    32534, 32568, 32600, 32647, 32692, 32726, 32768, 32812, 32854, 32897,
+    32938, 32964, 32998, 33028, 33056, 33088, 33130, 33170, 33218, 33254,
+    33298, 33322, 33354, 33388, 33430, 33473, 33524, 33553, 33580, 33630,
+    33678, 33714, 33758, 33794, 33828, 33862, 33904, 33926, 33956, 33985,
+    34022, 34067, 34110, 34136, 34170, 34193, 34224, 34260, 34304, 34335,
+    34374, 34399, 34432, 34462, 34500, 34532, 34562, 34589, 34618, 34645,
+    34685, 34723, 34759, 34803, 34845, 34883, 34929, 34962, 34988, 35022,
+    35068, 35092, 35124, 35156, 35196, 35232, 35276, 35311, 35342, 35381,
+    35418, 35463, 35491, 35517, 35547, 35575, 35599, 35631, 35680, 35727,
+    35773, 35800, 35832, 35862, 35896, 35928, 35957, 35984, 36008, 36039,
+    36078, 36121, 36162, 36197, 36230, 36252, 36282, 36309, 36344, 36384,
+    36413, 36450, 36485, 36511, 36545, 36574, 36603, 36630, 36665, 36706,
+    36745, 36786, 36825, 36853, 36889, 36912, 36943, 36973, 37011, 37047,
+    37099, 37149, 37191, 37241, 37274, 37305, 37334, 37371, 37412, 37451,
+    37489, 37535, 37566, 37605, 37642, 37677, 37702, 37739, 37774, 37798,
+    37830, 37852, 37882, 37903, 37932, 37972, 38010, 38030, 38058, 38087,
+    38124, 38166, 38216, 38260, 38282, 38312, 38343, 38372, 38405, 38445,
+    38493, 38523, 38561, 38588, 38622, 38664, 38704, 38739, 38772, 38802,
+    38840, 38867, 38910, 38946, 38980, 39014, 39056, 39096, 39121, 39154,
+    39185, 39227, 39255, 39291, 39318, 39353, 39386, 39406, 39434, 39484,
+    39532, 39556, 39588, 39624, 39667, 39712, 39765, 39789, 39821, 39860,
+    39897, 39933, 39977, 40019, 40046, 40081, 40120, 40157, 40193, 40237,
+    40281, 40307, 40341, 40368, 40403, 40436, 40462, 40508, 40552, 40591,
+    40638, 40676, 40712, 40736, 40768, 40797, 40834, 40868, 40910, 40939,
+    40976, 41010, 41052, 41102, 41145, 41186, 41219, 41250, 41274, 41309,
+    41343, 41385, 41410, 41443, 41467, 41499, 41526, 41566, 41604, 41633,
+    41670, 41708, 41754, 41783, 41820, 41871, 41922, 41981, 42038, 42066,
+    42102, 42149, 42185, 42219, 42251, 42281, 42325, 42348, 42379, 42413,
+    42455, 42492, 42537, 42563, 42595, 42635, 42661, 42695, 42727, 42769,
+    42809, 42852, 42893, 42919, 42953, 42991, 43027, 43056, 43093, 43132,
+    43169, 43207, 43243, 43269, 43303, 43327, 43359, 43387, 43423, 43457,
+    43494, 43539, 43576, 43621, 43651, 43689, 43726, 43771, 43814, 43855,
+    43881, 43905, 43936, 43962, 43996, 44019, 44050, 44090, 44118, 44154,
+    44188, 44220, 44267, 44312, 44363, 44412, 44435, 44466, 44495, 44521,
+    44554, 44585, 44610, 44643, 44676, 44712, 44756, 44790, 44832, 44872,
+    44908, 44952, 44990, 45036, 45080, 45115, 45158, 45191, 45232, 45278,
+    45330, 45372, 45422, 45442, 45470, 45496, 45523, 45553, 45591, 45618,
+    45652, 45684, 45727, 45768, 45815, 45850, 45883, 45908, 45941, 45975,
+    46017, 46047, 46085, 46130, 46171, 46202, 46241, 46273, 46313, 46345,
+    46390, 46429, 46466, 46496, 46524, 46577, 46609, 46635, 46669, 46701,
+    46730, 46757, 46792, 46825, 46866, 46905, 46929, 46961, 46991, 47029,
+    47078, 47125, 47168, 47196, 47232, 47254, 47279, 47301, 47331, 47359,
+    47398, 47435, 47459, 47491, 47521, 47567, 47591, 47623, 47653, 47691,
+    47727, 47773, 47812, 47859, 47904, 47927, 47958, 47990, 48030, 48061,
+    48100, 48126, 48160, 48192, 48217, 48250, 48276, 48310, 48352, 48402,
+    48447, 48492, 48538, 48592, 48625, 48666, 48705, 48733, 48767, 48809,
+    48845, 48879, 48899, 48927, 48956, 48993, 49028, 49061, 49094, 49125,
+    49143, 49171, 49199, 49229, 49258, 49295, 49330, 49353, 49384, 49410,
+    49444, 49476, 49509, 49550, 49582, 49622, 49649, 49684, 49711, 49746,
+    49777, 49816, 49866, 49908, 49951, 49995, 50022, 50057, 50086, 50123,
+    50152, 50189, 50223, 50265, 50292, 50327, 50362, 50405, 50441, 50475,
+    50517, 50558, 50602, 50645, 50684, 50729, 50769, 50807, 50843, 50889,
+    50919, 50957, 51005, 51051, 51093, 51133, 51170, 51205, 51241, 51285,
+    51314, 51343, 51388, 51441, 51492, 51548, 51592, 51604, 51614, 51628,
+    51663, 51698, 51743, 51764, 51794, 51823, 51845, 51870, 51910, 51943,
+    51974, 52018, 52060, 52084, 52116, 52146, 52178, 52208, 52242, 52279,
+    52298, 52322, 52352, 52372, 52385, 52398, 52414, 52429, 52458, 52476,
+    52511, 52535, 52565, 52595, 52621, 52645, 52667, 52697, 52730, 52773,
+    52794, 52848, 52900, 52911, 52928, 52939, 52958, 53017, 53066, 53123,
+    53167, 53219, 53262, 53313, 53345, 53375, 53420, 53463, 53500, 53545,
+    53587, 53627, 53667, 53705, 53747, 53787, 53831, 53873, 53908, 53929,
+    53958, 53985, 54013, 54048, 54081, 54114, 54153, 54200, 54254, 54306,
+    54352, 54372, 54400, 54421, 54450, 54480, 54499, 54526, 54546, 54574,
+    54595, 54624, 54643, 54663, 54691, 54712, 54741, 54763, 54793, 54813,
+    54841, 54858, 54875, 54892, 54919, 54950, 54980, 55012, 55039, 55069,
+    55089, 55116, 55146, 55169, 55198, 55224, 55242, 55269, 55302, 55329,
+    55364, 55407, 55431, 55464, 55488, 55521, 55563, 55597, 55628, 55646,
+    55663, 55684, 55703, 55736, 55755, 55786, 55812, 55836, 55856, 55873,
+    55892, 55913, 55943, 55973, 55991, 56008, 56031, 56061, 56087, 56114,
+    56129, 56151, 56185, 56204, 56233, 56250, 56271, 56301, 56337, 56355,
+    56376, 56415, 56442, 56464, 56483, 56504, 56523, 56539, 56567, 56593,
+    56611, 56633, 56652, 56668, 56686, 56715, 56753, 56780, 56813, 56829,
+    56855, 56882, 56902, 56941, 56969, 56996, 57024, 57040, 57067, 57083,
+    57107, 57134, 57155, 57179, 57214, 57231, 57248, 57276, 57299, 57318,
+    57340, 57360, 57388, 57422, 57460, 57491, 57506, 57528, 57547, 57572,
+    57600, 57620, 57645, 57666, 57695, 57719, 57742, 57780, 57798, 57832,
+    57866, 57888, 57916, 57936, 57966, 57992, 58013, 58038, 58061, 58090,
+    58109, 58132, 58163, 58193, 58226, 58258, 58283, 58305, 58325, 58356,
+    58376, 58394, 58440, 58458, 58485, 58512, 58531, 58558, 58577, 58607,
+    58632, 58655, 58671, 58692, 58718, 58748, 58776, 58795, 58815, 58846,
+    58868, 58895, 58924, 58950, 58981, 59012, 59043, 59077, 59094, 59118,
+    59155, 59181, 59209, 59234, 59277, 59301, 59331, 59357, 59387, 59407,
+    59451, 59481, 59507, 59536, 59566, 59598, 59627, 59660, 59696, 59718,
+    59734, 59752, 59781, 59805, 59824, 59847, 59874, 59893, 59914, 59933,
+    59971, 59996, 60020, 60041, 60069, 60102, 60122, 60149, 60178, 60204,
+    60236, 60262, 60297, 60320, 60337, 60360, 60385, 60416, 60435, 60476,
+    60504, 60530, 60551, 60579, 60602, 60623, 60644, 60670, 60695, 60727,
+    60757, 60778, 60800, 60829, 60856, 60877, 60905, 60932, 60963, 60993,
+    61018, 61055, 61081, 61113, 61130, 61150, 61172, 61194, 61221, 61243,
+    61270, 61296, 61315, 61340, 61362, 61381, 61404, 61428, 61444, 61464,
+    61487, 61511, 61546, 61560, 61580, 61606, 61636, 61655, 61677, 61698,
+    61729, 61759, 61789, 61810, 61834, 61860, 61883, 61909, 61927, 61947,
+    61971, 61988, 62009, 62032, 62050, 62071, 62089, 62114, 62143, 62171,
+    62194, 62232, 62276, 62305, 62340, 62368, 62427, 62461, 62481, 62505,
+    62519, 62541, 62576, 62635, 62672, 62706, 62747, 62790, 62811, 62838,
+    62872, 62897, 62921, 62953, 62980, 63012, 63041, 63071, 63094, 63131,
+    63155, 63179, 63209, 63231, 63257, 63292, 63322, 63355, 63379, 63406,
+    63442, 63470, 63500, 63533, 63565, 63601, 63637, 63668, 63693, 63724,
+    63747, 63773, 63811, 63833, 63858, 63880, 63915, 63951, 63974, 64004,
+    64037, 64068, 64098, 64130, 64151, 64181, 64208, 64236, 64260, 64285,
+    64309, 64343, 64363, 64395, 64437, 64450, 64471, 64507, 64546, 64582,
+    64593, 64629, 64681, 64701, 64724, 64750, 64771, 64783, 64803, 64849,
+    64903, 64938, 64971, 65014, 65024, 65051, 65067, 65083, 65094, 65112,
+    65138, 65155, 65173, 65202, 65230, 65271, 65316, 65336, 65353, 65371,
+    65387, 65412, 65445, 65456, 65499, 65522, 65543, 65554, 65573, 65611,
+    65649, 65687, 65725, 65763, 65801, 65839, 65877, 65915, 65953, 65991,
+    66029, 66067, 66105, 66143, 66181, 66219, 66257, 66295, 66333, 66371,
+    66409, 66447, 66485, 66523, 66561, 66599, 66637, 66675, 66713, 66751,
+    66789, 66827, 66865, 66903, 66941, 66979, 67017, 67055, 67093, 67131,
+    67169, 67207, 67245, 67283, 67321, 67359, 67397, 67435, 67473, 67511,
+    67549, 67587, 67625, 67663, 67701, 67739, 67777, 67815, 67853, 67891,
+    67929, 67967, 68005, 68043, 68081, 68119, 68157, 68195, 68233, 68271,
+    68309, 68347, 68385, 68423, 68461, 68499, 68537, 68575, 68613, 68651,
+    68689, 68727, 68765, 68803, 68841, 68879, 68917, 68955, 68993, 69031,
+    69069, 69107, 69145, 69183, 69221, 69254, 69300, 69351, 69362, 69383,
+    69412, 69447, 69490, 69531, 69538, 69584, 69627, 69654, 69689, 69707,
+    69762, 69770, 69787, 69803, 69817, 69849, 69889, 69913, 69945, 69972,
+    70007, 70034, 70069, 70106, 70151, 70194, 70242, 70298, 70319, 70348,
+    70385, 70430, 70461, 70490, 70517, 70552, 70579, 70614, 70639, 70662,
+    70698, 70732, 70752, 70766, 70788, 70824, 70868, 70902, 70944, 70963,
+    70990, 71019, 71056, 71082, 71116, 71148, 71172, 71204, 71231, 71266,
+    71284, 71310, 71328, 71354, 71370, 71394, 71417, 71448, 71477, 71514,
+    71534, 71562, 71594, 71634, 71655, 71684, 71711, 71746, 71767, 71796,
+    71817, 71846, 71873, 71898, 71929, 71968, 71981, 72002, 72030, 72056,
+    72090, 72118, 72154, 72188, 72226, 72262, 72282, 72310, 72336, 72357,
+    72386, 72408, 72438, 72470, 72510, 72546, 72580, 72615, 72648, 72674,
+    72698, 72731, 72772, 72809, 72844, 72870, 72904, 72939, 72982, 72999,
+    73024, 73041, 73066, 73089, 73104, 73127, 73151, 73183, 73201, 73227,
+    73257, 73304, 73315, 73334, 73362, 73388, 73417, 73454, 73474, 73502,
+    73523, 73551, 73587, 73609, 73639, 73681, 73706, 73739, 73778, 73825,
+    73836, 73855, 73887, 73917, 73925, 73941, 73955, 73967, 73987, 74005,
+    74028, 74059, 74104, 74148, 74177, 74214, 74249, 74271, 74301, 74338,
+    74373, 74412, 74433, 74452, 74476, 74508, 74544, 74578, 74605, 74630,
+    74657, 74672, 74695, 74722, 74757, 74790, 74811, 74840, 74865, 74898,
+    74931, 74962, 74989, 75024, 75042, 75068, 75083, 75106, 75127, 75177,
+    75225, 75260, 75293, 75328, 75371, 75398, 75433, 75469, 75513, 75546,
+    75587, 75610, 75641, 75670, 75688, 75714, 75753, 75800, 75815, 75840,
+    75873, 75900, 75935, 75952, 75977, 76004, 76039, 76072, 76098, 76132,
+    76152, 76180, 76206, 76240, 76258, 76284, 76306, 76326, 76344, 76370,
+    76384, 76406, 76434, 76470, 76492, 76522, 76538, 76562, 76579, 76604,
+    76622, 76648, 76677, 76714, 76729, 76752, 76776, 76808, 76823, 76846,
+    76873, 76898, 76917, 76944, 76970, 76995, 77018, 77046, 77072, 77089,
+    77118, 77155, 77202, 77245, 77296, 77323, 77358, 77383, 77416, 77442,
+    77476, 77502, 77526, 77545, 77572, 77598, 77622, 77644, 77664, 77687,
+    77718, 77746, 77782, 77806, 77838, 77875, 77920, 77932, 77952, 77977,
+    78023, 78038, 78067, 78088, 78117, 78152, 78188, 78232, 78260, 78296,
+    78330, 78371, 78412, 78447, 78466, 78493, 78532, 78579, 78600, 78629,
+    78677, 78733, 78758, 78801, 78852, 78901, 78938, 78973, 79002, 79039,
+    79074, 79111, 79146, 79182, 79226, 79268, 79326, 79379, 79402, 79433,
+    79452, 79479, 79508, 79535, 79594, 79653, 79679, 79713, 79750, 79793,
+    79834, 79882, 79928, 79964, 80008, 80043, 80086, 80126, 80174, 80210,
+    80254, 80296, 80340, 80350, 80382, 80422, 80440, 80470, 80508, 80524,
+    80545, 80570, 80593, 80629, 80646, 80671, 80694, 80735, 80756, 80785,
+    80799, 80821, 80840, 80867, 80888, 80917, 80947, 80975, 81005, 81043,
+    81073, 81101, 81124, 81169, 81198, 81226, 81248, 81278, 81307, 81334,
+    81353, 81380, 81427, 81459, 81489, 81517, 81553, 81569, 81593, 81612,
+    81639, 81673, 81710, 81741, 81781, 81821, 81869, 81893, 81925, 81971,
+    82011, 82041, 82079, 82115, 82145, 82183, 82219, 82243, 82265, 82284,
+    82311, 82336, 82378, 82398, 82426, 82444, 82470, 82494, 82515, 82543,
+    82569, 82594, 82617, 82644, 82679, 82711, 82747, 82791, 82837, 82869,
+    82899, 82914, 82937, 82967, 82995, 83024, 83051, 83087, 83105, 83131,
+    83155, 83187, 83219, 83259, 83292, 83333, 83372, 83401, 83441, 83479,
+    83527, 83554, 83589, 83622, 83647, 83680, 83700, 83728, 83762, 83786,
+    83818, 83853, 83896, 83918, 83949, 83979, 84018, 84065, 84084, 84111,
+    84136, 84159, 84193, 84235, 84275, 84310, 84343, 84383, 84421, 84448,
+    84483, 84513, 84537, 84556, 84583, 84599, 84623, 84648, 84681, 84707,
+    84741, 84765, 84787, 84802, 84825, 84849, 84878, 84905, 84933, 84963,
+    84994, 85022, 85050, 85069, 85096, 85131, 85164, 85181, 85206, 85234,
+    85264, 85287, 85318, 85350, 85390, 85428, 85454, 85488, 85534, 85556,
+    85586, 85622, 85656, 85684, 85720, 85740, 85768, 85809, 85848, 85865,
+    85890, 85914, 85946, 85969, 86000, 86037, 86072, 86087, 86110, 86131,
+    86159, 86185, 86205, 86233, 86259, 86283, 86311, 86347, 86371, 86403,
+    86429, 86463, 86491, 86527, 86551, 86573, 86592, 86616, 86643, 86670,
+    86706, 86741, 86780, 86799, 86826, 86852, 86882, 86910, 86936, 86960,
+    86988, 87014, 87034, 87062, 87085, 87126, 87153, 87178, 87208, 87246,
+    87275, 87302, 87326, 87358, 87375, 87400, 87425, 87448, 87479, 87520,
+    87569, 87584, 87607, 87626, 87653, 87678, 87701, 87722, 87744, 87774,
+    87798, 87820, 87848, 87874, 87894, 87922, 87959, 87991, 88021, 88053,
+    88088, 88109, 88138, 88169, 88208, 88249, 88268, 88295, 88312, 88337,
+    88361, 88393, 88411, 88437, 88458, 88479, 88508, 88546, 88565, 88592,
+    88627, 88666, 88699, 88728, 88760, 88789, 88819, 88853, 88885, 88927,
+    88950, 88981, 88997, 89021, 89043, 89073, 89097, 89119, 89141, 89169,
+    89200, 89239, 89270, 89288, 89334, 89350, 89377, 89412, 89442, 89479,
+    89520, 89561, 89607, 89649, 89678, 89715, 89750, 89771, 89800, 89825,
+    89848, 89878, 89905, 89933, 89959, 89982, 90013, 90044, 90073, 90093,
+    90121, 90147, 90174, 90199, 90224, 90247, 90270, 90301, 90323, 90353,
+    90379, 90403, 90436, 90477, 90505, 90541, 90584, 90604, 90632, 90676,
+    90724, 90767, 90808, 90848, 90876, 90896, 90924, 90965, 91005, 91021,
+    91045, 91067, 91084, 91109, 91129, 91157, 91183, 91215, 91245, 91264,
+    91291, 91311, 91339, 91377, 91421, 91439, 91465, 91496, 91523, 91553,
+    91594, 91631, 91666, 91698, 91735, 91779, 91819, 91857, 91875, 91901,
+    91925, 91947, 91977, 91998, 92027, 92064, 92099, 92119, 92147, 92183,
+    92217, 92240, 92271, 92297, 92317, 92345, 92379, 92412, 92444, 92480,
+    92513, 92548, 92581, 92615, 92648, 92682, 92716, 92751, 92788, 92822,
+    92856, 92890, 92922, 92954, 92994, 93017, 93038, 93071, 93128, 93183,
+    93208, 93231, 93255, 93276, 93305, 93349, 93375, 93409, 93425, 93449,
+    93474, 93513, 93560, 93602, 93632, 93660, 93710, 93737, 93772, 93828,
+    93883, 93926, 93952, 93986, 94015, 94033, 94059, 94100, 94127, 94162,
+    94194, 94234, 94255, 94284, 94309, 94333, 94371, 94407, 94447, 94467,
+    94495, 94521, 94549, 94575, 94593, 94619, 94638, 94665, 94690, 94710,
+    94738, 94766, 94792, 94829, 94864, 94879, 94902, 94945, 95001, 95026,
+    95059, 95077, 95103, 95132, 95169, 95191, 95221, 95263, 95295, 95323,
+    95359, 95387, 95423, 95441, 95467, 95506, 95527, 95569, 95619, 95641,
+    95671, 95699, 95722, 95753, 95772, 95799, 95816, 95841, 95869, 95905,
+    95953, 95980, 96005, 96032, 96067, 96100, 96120, 96148, 96170, 96200,
+    96228, 96249, 96278, 96305, 96335, 96374, 96412, 96445, 96472, 96497,
+    96525, 96551, 96580, 96617, 96659, 96702, 96727, 96761, 96803, 96828,
+    96851, 96883, 96913, 96937, 96959, 96982, 97013, 97040, 97075, 97107,
+    97147, 97178, 97217, 97237, 97282, 97325, 97351, 97375, 97399, 97453,
+    97472, 97499, 97525, 97559, 97585, 97619, 97651, 97678, 97703, 97723,
+    97751, 97788, 97816, 97842, 97876, 97908, 97928, 97956, 97994, 98030,
+    98052, 98079, 98114, 98136, 98166, 98191, 98221, 98260, 98298, 98325,
+    98350, 98369, 98396, 98419, 98450, 98484, 98516, 98542, 98576, 98594,
+    98620, 98642, 98672, 98691, 98718, 98749, 98788, 98811, 98842, 98887,
+    98930, 98985, 99022, 99067, 99090, 99111, 99144, 99185, 99224, 99261,
+    99280, 99307, 99354, 99370, 99394, 99409, 99432, 99477, 99501, 99523,
+    99551, 99577, 99610, 99632, 99662, 99688, 99704, 99728, 99749, 99778,
+    99822, 99850, 99886, 99929, 99988, 100013, 100046, 100077, 100111, 100153,
+    100191, 100237, 100269, 100310, 100350, 100392, 100442, 100489, 100547, 100590,
+    100641, 100690, 100733, 100784, 100825, 100874, 100913, 100960, 101003, 101046,
+    101097, 101144, 101199, 101246, 101291, 101347, 101381, 101423, 101442, 101469,
+    101511, 101543, 101573, 101596, 101617, 101635, 101661, 101690, 101717, 101733,
+    101757, 101789, 101815, 101849, 101878, 101915, 101937, 101965, 101995, 102025,
+    102063, 102084, 102113, 102142, 102169, 102191, 102221, 102249, 102273, 102306,
+    102328, 102344, 102368, 102387, 102413, 102427, 102449, 102489, 102508, 102535,
+    102556, 102585, 102629, 102656, 102681, 102709, 102735, 102755, 102783, 102803,
+    102831, 102857, 102878, 102907, 102927, 102955, 102977, 103007, 103035, 103055,
+    103083, 103104, 103133, 103155, 103185, 103218, 103259, 103298, 103333, 103376,
+    103405, 103442, 103477, 103524, 103559, 103592, 103636, 103683, 103706, 103737,
+    103757, 103785, 103802, 103827, 103856, 103883, 103904, 103933, 103960, 103978,
+    104004, 104032, 104058, 104082, 104104, 104134, 104156, 104186, 104211, 104244,
+    104262, 104288, 104331, 104365, 104395, 104428, 104459, 104490, 104508, 104534,
+    104561, 104586, 104625, 104662, 104682, 104710, 104734, 104760, 104794, 104812,
+    104838, 104861, 104882, 104904, 104934, 104982, 105038, 105079, 105128, 105167,
+    105204, 105233, 105260, 105285, 105308, 105334, 105368, 105412, 105438, 105462,
+    105478, 105502, 105524, 105546, 105576, 105597, 105626, 105653, 105678, 105705,
+    105740, 105763, 105794, 105816, 105859, 105889, 105917, 105961, 105978, 106003,
+    106022, 106049, 106067, 106093, 106110, 106135, 106158, 106188, 106226, 106259,
+    106290, 106311, 106340, 106367, 106408, 106436, 106462, 106488, 106512, 106558,
+    106583, 106616, 106647, 106680, 106709, 106736, 106764, 106787, 106818, 106842,
+    106874, 106904, 106939, 106960, 106989, 107022, 107063, 107102, 107124, 107154,
+    107192, 107228, 107254, 107288, 107314, 107348, 107392, 107427, 107460, 107493,
+    107524, 107548, 107580, 107606, 107640, 107670, 107708, 107731, 107754, 107775,
+    107804, 107827, 107858, 107884, 107919, 107952, 107969, 107994, 108020, 108044,
+    108077, 108108, 108131, 108149, 108175, 108199, 108244, 108297, 108315, 108341,
+    108366, 108399, 108422, 108453, 108482, 108519, 108551, 108591, 108609, 108635,
+    108662, 108697, 108729, 108769, 108794, 108827, 108861, 108883, 108913, 108955,
+    108992, 109025, 109058, 109095, 109140, 109187, 109227, 109260, 109300, 109338,
+    109371, 109404, 109449, 109485, 109537, 109571, 109605, 109642, 109687, 109713,
+    109747, 109775, 109811, 109835, 109867, 109881, 109903, 109923, 109944, 109973,
+    110006, 110047, 110086, 110126, 110174, 110217, 110258, 110292, 110334, 110368,
+    110410, 110450, 110502, 110552, 110568, 110587, 110605, 110632, 110667, 110686,
+    110696, 110737, 110758, 110771, 110822, 110838, 110862, 110884, 110914, 110932,
+    110958, 110981, 111009, 111035, 111055, 111087, 111123, 111157, 111191, 111222,
+    111261, 111279, 111305, 111329, 111361, 111369, 111378, 111386, 111402, 111418,
+    111449, 111467, 111476, 111493, 111507, 111538, 111577, 111587, 111603, 111615,
+    111637, 111656, 111675,
 };
-const uint32_t l_names_size = sizeof l_names / sizeof l_names[0];
+const uint32_t l_names_size = sizeof l_name_offset / sizeof l_name_offset[0];
 
-const char *const l_places[] = {
-    "Aach",
-    "Aachen",
-    "Aalen",
-    "Aarbergen",
-    "Abenberg",
-    "Abensberg",
-    "Abstatt",
-    "Abtsgm\374nd",
-    "Abtsteinach",
-    "Achern",
-    "Achim",
-    "Achstetten",
-    "Adelberg",
-    "Adelebsen",
-    "Adelmannsfelden",
-    "Adelsdorf",
-    "Adelsheim",
-    "Adelshofen",
-    "Adelsried",
-    "Adelzhausen",
-    "Adenau",
-    "Adendorf",
-    "Adlkofen",
-    "Adorf/Vogtl.",
-    "Aerzen",
-    "Affalterbach",
-    "Affing",
-    "Aglasterhausen",
-    "Aham",
-    "Ahaus",
-    "Ahlen",
-    "Ahlerstedt",
-    "Ahnatal",
-    "Aholming",
-    "Ahorn",
-    "Ahrbr\374ck",
-    "Ahrensburg",
-    "Ahrensb\366k",
-    "Aichach",
-    "Aichhalden",
-    "Aichtal",
-    "Aichwald",
-    "Aidenbach",
-    "Aidlingen",
-    "Aiglsbach",
-    "Aindling",
-    "Ainring",
-    "Aislingen",
-    "Aiterhofen",
-    "Aitrach",
-    "Aitrang",
-    "Aken (Elbe)",
-    "Albaching",
-    "Albbruck",
-    "Albersdorf",
-    "Albershausen",
-    "Albersweiler",
-    "Albertshofen",
-    "Albisheim (Pfrimm)",
-    "Albstadt",
-    "Aldenhoven",
-    "Aldersbach",
-    "Aldingen",
-    "Alerheim",
-    "Alfdorf",
-    "Alfeld",
-    "Alfeld (Leine)",
-    "Alfhausen",
-    "Alheim",
-    "Allendorf (Eder)",
-    "Allendorf (Lumda)",
-    "Allensbach",
-    "Allersberg",
-    "Allershausen",
-    "Alleshausen",
-    "Alling",
-    "Allmendingen",
-    "Allmersbach im Tal",
-    "Alpen",
-    "Alpirsbach",
-    "Alsbach-H\344hnlein",
-    "Alsdorf",
-    "Alsenz",
-    "Alsfeld",
-    "Alsheim",
-    "Altbach",
-    "Altdorf",
-    "Altdorf b. N\374rnberg",
-    "Altd\366bern",
-    "Alteglofsheim",
-    "Altena",
-    "Altenahr",
-    "Altenbeken",
-    "Altenberg",
-    "Altenberge",
-    "Altenburg",
-    "Altenglan",
-    "Altenholz",
-    "Altenkirchen (Westerwald)",
-    "Altenkunstadt",
-    "Altenmarkt a.d.Alz",
-    "Altenm\374nster",
-    "Altenstadt",
-    "Altenstadt a.d.Waldnaab",
-    "Altensteig",
-    "Altenthann",
-    "Altentreptow",
-    "Altfraunhofen",
-    "Althegnenberg",
-    "Altheim",
-    "Altheim (Alb)",
-    "Althengstett",
-    "Alth\374tte",
-    "Altleiningen",
-    "Altlu\337heim",
-    "Altmannstein",
-    "Altmittweida",
-    "Altom\374nster",
-    "Altrip",
-    "Altshausen",
-    "Altusried",
-    "Alt\366tting",
-    "Alveslohe",
-    "Alzenau",
-    "Alzey",
-    "Am Ettersberg",
-    "Amberg",
-    "Amelinghausen",
-    "Amerang",
-    "Amerdingen",
-    "Ammerbuch",
-    "Ammersbek",
-    "Ammerthal",
-    "Ampfing",
-    "Amstetten",
-    "Amt Creuzburg",
-    "Amtzell",
-    "Andechs",
-    "Andernach",
-    "Andervenne",
-    "Angelbachtal",
-    "Anger",
-    "Angerm\374nde",
-    "Anhausen",
-    "Anklam",
-    "Ankum",
-    "Annaberg-Buchholz",
-    "Annweiler am Trifels",
-    "Anr\366chte",
-    "Ansbach",
-    "Antrifttal",
-    "Antweiler",
-    "Anzing",
-    "Apen",
-    "Apensen",
-    "Apolda",
-    "Appenweier",
-    "Arendsee (Altmark)",
-    "Aresing",
-    "Argenb\374hl",
-    "Arnbruck",
-    "Arnsberg",
-    "Arnschwang",
-    "Arnsdorf",
-    "Arnstadt",
-    "Arnstein",
-    "Arnstorf",
-    "Artern",
-    "Arzbach",
-    "Arzberg",
-    "Arzfeld",
-    "Asbach",
-    "Asbach-B\344umenheim",
-    "Ascha",
-    "Aschaffenburg",
-    "Aschau a. Inn",
-    "Aschau i. Chiemgau",
-    "Ascheberg",
-    "Ascheberg (Holstein)",
-    "Aschersleben",
-    "Aschheim",
-    "Asendorf",
-    "Aspach",
-    "Asperg",
-    "Assamstadt",
-    "Attendorn",
-    "Attenkirchen",
-    "Atting",
-    "Au am Rhein",
-    "Au i.d.Hallertau",
-    "Aub",
-    "Aue-Bad Schlema",
-    "Auenwald",
-    "Auerbach",
-    "Auerbach i.d.OPf.",
-    "Auerbach/Vogtl.",
-    "Aufhausen",
-    "Augsburg",
-    "Augustdorf",
-    "Augustusburg",
-    "Auhausen",
-    "Aukrug",
-    "Aulendorf",
-    "Aura i. Sinngrund",
-    "Aurach",
-    "Aurachtal",
-    "Aurich",
-    "Au\337ernzell",
-    "Aying",
-    "Aystetten",
-    "A\337lar",
-    "A\337ling",
-    "Baar-Ebenhausen",
-    "Babenhausen",
-    "Babensham",
-    "Bach a.d.Donau",
-    "Bacharach",
-    "Bachhagel",
-    "Backnang",
-    "Bad Abbach",
-    "Bad Aibling",
-    "Bad Arolsen",
-    "Bad Bayersoien",
-    "Bad Belzig",
-    "Bad Bentheim",
-    "Bad Bergzabern",
-    "Bad Berka",
-    "Bad Berleburg",
-    "Bad Berneck i. Fichtelgebirge",
-    "Bad Bevensen",
-    "Bad Birnbach",
-    "Bad Blankenburg",
-    "Bad Bocklet",
-    "Bad Bodenteich",
-    "Bad Boll",
-    "Bad Brambach",
-    "Bad Bramstedt",
-    "Bad Breisig",
-    "Bad Br\374ckenau",
-    "Bad Buchau",
-    "Bad Camberg",
-    "Bad Doberan",
-    "Bad Driburg",
-    "Bad D\374rkheim",
-    "Bad D\374rrheim",
-    "Bad Elster",
-    "Bad Ems",
-    "Bad Emstal",
-    "Bad Endbach",
-    "Bad Endorf",
-    "Bad Essen",
-    "Bad Fallingbostel",
-    "Bad Feilnbach",
-    "Bad Frankenhausen/Kyffh\344user",
-    "Bad Freienwalde (Oder)",
-    "Bad Friedrichshall",
-    "Bad F\374ssing",
-    "Bad Gandersheim",
-    "Bad Gottleuba-Berggie\337h\374bel",
-    "Bad Griesbach i.Rottal",
-    "Bad Grund (Harz)",
-    "Bad Gr\366nenbach",
-    "Bad Harzburg",
-    "Bad Herrenalb",
-    "Bad Hersfeld",
-    "Bad Hindelang",
-    "Bad Homburg",
-    "Bad Honnef",
-    "Bad H\366nningen",
-    "Bad Iburg",
-    "Bad Karlshafen",
-    "Bad Kissingen",
-    "Bad Kleinen",
-    "Bad Klosterlausnitz",
-    "Bad Kohlgrub",
-    "Bad Kreuznach",
-    "Bad Krozingen",
-    "Bad K\366nig",
-    "Bad K\366nigshofen i. Grabfeld",
-    "Bad K\366stritz",
-    "Bad K\366tzting",
-    "Bad Laasphe",
-    "Bad Laer",
-    "Bad Langensalza",
-    "Bad Lausick",
-    "Bad Lauterberg im Harz",
-    "Bad Liebenstein",
-    "Bad Liebenwerda",
-    "Bad Liebenzell",
-    "Bad Lippspringe",
-    "Bad Lobenstein",
-    "Bad Marienberg (Westerwald)",
-    "Bad Mergentheim",
-    "Bad Muskau",
-    "Bad M\374nstereifel",
-    "Bad Nauheim",
-    "Bad Neualbenreuth",
-    "Bad Neuenahr-Ahrweiler",
-    "Bad Neustadt a.d.Saale",
-    "Bad Oeynhausen",
-    "Bad Oldesloe",
-    "Bad Orb",
-    "Bad Peterstal-Griesbach",
-    "Bad Pyrmont",
-    "Bad Rappenau",
-    "Bad Reichenhall",
-    "Bad Rippoldsau-Schapbach",
-    "Bad Rodach",
-    "Bad Rothenfelde",
-    "Bad Sachsa",
-    "Bad Salzschlirf",
-    "Bad Salzuflen",
-    "Bad Salzungen",
-    "Bad Sassendorf",
-    "Bad Saulgau",
-    "Bad Schandau",
-    "Bad Schussenried",
-    "Bad Schwalbach",
-    "Bad Schwartau",
-    "Bad Sch\366nborn",
-    "Bad Segeberg",
-    "Bad Sobernheim",
-    "Bad Soden am Taunus",
-    "Bad Soden-Salm\374nster",
-    "Bad Sooden-Allendorf",
-    "Bad Staffelstein",
-    "Bad Steben",
-    "Bad Sulza",
-    "Bad S\344ckingen",
-    "Bad Tabarz",
-    "Bad T\366lz",
-    "Bad Urach",
-    "Bad Vilbel",
-    "Bad Waldsee",
-    "Bad Wiessee",
-    "Bad Wildungen",
-    "Bad Wilsnack",
-    "Bad Wimpfen",
-    "Bad Windsheim",
-    "Bad Wurzach",
-    "Bad W\366rishofen",
-    "Bad W\374nnenberg",
-    "Bad Zwesten",
-    "Bad Zwischenahn",
-    "Bad \334berkingen",
-    "Badbergen",
-    "Baddeckenstedt",
-    "Baden-Baden",
-    "Badenweiler",
-    "Baesweiler",
-    "Bahretal",
-    "Baienfurt",
-    "Baierbach",
-    "Baierbrunn",
-    "Baiersbronn",
-    "Baiersdorf",
-    "Baindt",
-    "Baisweil",
-    "Bakum",
-    "Balderschwang",
-    "Baldham",
-    "Balgheim",
-    "Balingen",
-    "Balje",
-    "Ballendorf",
-    "Ballrechten-Dottingen",
-    "Baltmannsweiler",
-    "Baltrum",
-    "Balve",
-    "Balzheim",
-    "Bamberg",
-    "Bammental",
-    "Bann",
-    "Bannewitz",
-    "Barbing",
-    "Bardowick",
-    "Barendorf",
-    "Bargfeld-Stegen",
-    "Bargstedt",
-    "Bargteheide",
-    "Barmstedt",
-    "Barnstorf",
-    "Barntrup",
-    "Barsb\374ttel",
-    "Barsinghausen",
-    "Barth",
-    "Bartholom\344",
-    "Bar\337el",
-    "Bassum",
-    "Battenberg (Eder)",
-    "Baumholder",
-    "Baunach",
-    "Baunatal",
-    "Bausendorf",
-    "Bautzen",
-    "Bayerbach",
-    "Bayerbach b. Ergoldsbach",
-    "Bayerisch Eisenstein",
-    "Bayerisch Gmain",
-    "Bayreuth",
-    "Bayrischzell",
-    "Bebra",
-    "Bechhofen",
-    "Bechtheim",
-    "Beckingen",
-    "Beckum",
-    "Bedburg",
-    "Bedburg-Hau",
-    "Beelen",
-    "Beelitz",
-    "Beeskow",
-    "Beesten",
-    "Beilngries",
-    "Beilstein",
-    "Beimerstetten",
-    "Bellenberg",
-    "Bellheim",
-    "Belm",
-    "Beltheim",
-    "Bempflingen",
-    "Bendorf",
-    "Benediktbeuern",
-    "Benningen",
-    "Benningen am Neckar",
-    "Bensheim",
-    "Beratzhausen",
-    "Berching",
-    "Berchtesgaden",
-    "Berg",
-    "Berg (Pfalz)",
-    "Berg b.Neumarkt i.d.OPf.",
-    "Berg im Gau",
-    "Berga-W\374nschendorf",
-    "Berge",
-    "Bergen",
-    "Bergen auf R\374gen",
-    "Bergheim",
-    "Bergh\374len",
-    "Bergisch Gladbach",
-    "Bergkamen",
-    "Bergkirchen",
-    "Berglen",
-    "Bergneustadt",
-    "Bergrheinfeld",
-    "Bergtheim",
-    "Berkheim",
-    "Berlin",
-    "Bermatingen",
-    "Bernau a. Chiemsee",
-    "Bernau bei Berlin",
-    "Bernau im Schwarzwald",
-    "Bernbeuren",
-    "Bernburg (Saale)",
-    "Berne",
-    "Berngau",
-    "Bernhardswald",
-    "Bernkastel-Kues",
-    "Bernried",
-    "Bernsdorf",
-    "Bernstadt",
-    "Bernstadt a. d. Eigen",
-    "Bersenbr\374ck",
-    "Beselich",
-    "Besigheim",
-    "Bessenbach",
-    "Bestwig",
-    "Betzdorf",
-    "Beuren",
-    "Beuron",
-    "Bevern",
-    "Beverstedt",
-    "Beverungen",
-    "Bexbach",
-    "Biberach an der Ri\337",
-    "Biberbach",
-    "Bibertal",
-    "Biblis",
-    "Bichl",
-    "Bickenbach",
-    "Bidingen",
-    "Biebergem\374nd",
-    "Biebertal",
-    "Biebesheim am Rhein",
-    "Biedenkopf",
-    "Bielefeld",
-    "Bienenb\374ttel",
-    "Biessenhofen",
-    "Bietigheim",
-    "Bietigheim-Bissingen",
-    "Billerbeck",
-    "Billigheim",
-    "Billigheim-Ingenheim",
-    "Bilsen",
-    "Bilshausen",
-    "Bindlach",
-    "Bingen",
-    "Bingen am Rhein",
-    "Binzen",
-    "Bippen",
-    "Birgland",
-    "Birkenau",
-    "Birkenfeld",
-    "Birkweiler",
-    "Birresborn",
-    "Birstein",
-    "Bischberg",
-    "Bischoffen",
-    "Bischofsgr\374n",
-    "Bischofsheim",
-    "Bischofsheim i.d.Rh\366n",
-    "Bischofsmais",
-    "Bischofswerda",
-    "Bischofswiesen",
-    "Bischweier",
-    "Bisingen",
-    "Bismark (Altmark)",
-    "Bispingen",
-    "Bissendorf",
-    "Bissingen",
-    "Bissingen an der Teck",
-    "Bitburg",
-    "Bitterfeld-Wolfen",
-    "Bitz",
-    "Blaibach",
-    "Blaichach",
-    "Blankenburg (Harz)",
-    "Blankenhain",
-    "Blankenheim",
-    "Blaubeuren",
-    "Blaufelden",
-    "Blaustein",
-    "Bleckede",
-    "Bleialf",
-    "Bleicherode",
-    "Blieskastel",
-    "Blomberg",
-    "Blumberg",
-    "Bobenheim-Roxheim",
-    "Bobingen",
-    "Bobitz",
-    "Bobritzsch-Hilbersdorf",
-    "Bocholt",
-    "Bochum",
-    "Bockenem",
-    "Bockenheim an der Weinstra\337e",
-    "Bockhorn",
-    "Bodelshausen",
-    "Bodenfelde",
-    "Bodenheim",
-    "Bodenkirchen",
-    "Bodenmais",
-    "Bodenwerder",
-    "Bodenw\366hr",
-    "Bodman-Ludwigshafen",
-    "Bogen",
-    "Bohmte",
-    "Boitzenburger Land",
-    "Boizenburg",
-    "Bondorf",
-    "Bonn",
-    "Bonndorf im Schwarzwald",
-    "Boos",
-    "Boostedt",
-    "Bopfingen",
-    "Boppard",
-    "Borchen",
-    "Bordesholm",
-    "Borgentreich",
-    "Borgholzhausen",
-    "Borgstedt",
-    "Borken",
-    "Borken (Hessen)",
-    "Borkum",
-    "Born a. Dar\337",
-    "Borna",
-    "Bornheim",
-    "Bothel",
-    "Bottrop",
-    "Bous",
-    "Bovenden",
-    "Boxberg",
-    "Boxberg/O.L.",
-    "Brackel",
-    "Brackenheim",
-    "Brake (Unterweser)",
-    "Brakel",
-    "Bramsche",
-    "Brand-Erbisdorf",
-    "Brandenburg an der Havel",
-    "Brandis",
-    "Brannenburg",
-    "Braubach",
-    "Braunfels",
-    "Braunlage",
-    "Braunsbach",
-    "Braunschweig",
-    "Brechen",
-    "Breckerfeld",
-    "Bredstedt",
-    "Breidenbach",
-    "Breisach am Rhein",
-    "Breitbrunn a. Chiemsee",
-    "Breitenbach",
-    "Breitenbach a. Herzberg",
-    "Breitenberg",
-    "Breitenbrunn",
-    "Breitenbrunn/Erzgeb.",
-    "Breiteng\374\337bach",
-    "Breitenthal",
-    "Breitscheid",
-    "Bremen",
-    "Bremerhaven",
-    "Bremerv\366rde",
-    "Brennberg",
-    "Brensbach",
-    "Bretten",
-    "Bretzfeld",
-    "Breuberg",
-    "Breuna",
-    "Briedel",
-    "Brietlingen",
-    "Brigachtal",
-    "Brilon",
-    "Brodenbach",
-    "Brohl-L\374tzing",
-    "Brokstedt",
-    "Brombachtal",
-    "Brome",
-    "Bruchhausen-Vilsen",
-    "Bruchk\366bel",
-    "Bruchm\374hlbach-Miesau",
-    "Bruchsal",
-    "Bruck",
-    "Bruck i.d.OPf.",
-    "Bruckberg",
-    "Bruckm\374hl",
-    "Brunnen",
-    "Brunnthal",
-    "Brunsb\374ttel",
-    "Br\344unlingen",
-    "Br\374cken (Pfalz)",
-    "Br\374el",
-    "Br\374ggen",
-    "Br\374hl",
-    "Br\374ssow",
-    "Bubenreuth",
-    "Bubsheim",
-    "Buch",
-    "Buch a. Buchrain",
-    "Buch a. Erlbach",
-    "Buchbach",
-    "Buchdorf",
-    "Buchen (Odenwald)",
-    "Buchenberg",
-    "Buchhofen",
-    "Buchholz in der Nordheide",
-    "Buchloe",
-    "Buckenhof",
-    "Budenheim",
-    "Buggingen",
-    "Bunde",
-    "Bundenthal",
-    "Burbach",
-    "Burg",
-    "Burg (Dithmarschen)",
-    "Burg Stargard",
-    "Burgau",
-    "Burgbernheim",
-    "Burgbrohl",
-    "Burgdorf",
-    "Burgebrach",
-    "Burggen",
-    "Burghaun",
-    "Burghausen",
-    "Burgkirchen a.d.Alz",
-    "Burgkunstadt",
-    "Burglengenfeld",
-    "Burgoberbach",
-    "Burgpreppach",
-    "Burgrieden",
-    "Burgsinn",
-    "Burgstetten",
-    "Burgst\344dt",
-    "Burgthann",
-    "Burgwald",
-    "Burgwedel",
-    "Burk",
-    "Burkardroth",
-    "Burkhardtsdorf",
-    "Burladingen",
-    "Burscheid",
-    "Burtenbach",
-    "Buseck",
-    "Butjadingen",
-    "Buttenheim",
-    "Buttenwiesen",
-    "Buttst\344dt",
-    "Butzbach",
-    "Buxheim",
-    "Buxtehude",
-    "B\344rnau",
-    "B\366bing",
-    "B\366bingen an der Rems",
-    "B\366blingen",
-    "B\366brach",
-    "B\366hl-Iggelheim",
-    "B\366hmenkirch",
-    "B\366klund",
-    "B\366nen",
-    "B\366nnigheim",
-    "B\366nningstedt",
-    "B\366rger",
-    "B\366r\337um",
-    "B\366sel",
-    "B\366singen",
-    "B\366ttingen",
-    "B\366tzingen",
-    "B\374chen",
-    "B\374chenbach",
-    "B\374chlberg",
-    "B\374ckeburg",
-    "B\374delsdorf",
-    "B\374dingen",
-    "B\374hl",
-    "B\374hlertal",
-    "B\374hlertann",
-    "B\374hlerzell",
-    "B\374nde",
-    "B\374ren",
-    "B\374rgel",
-    "B\374rstadt",
-    "B\374singen am Hochrhein",
-    "B\374sum",
-    "B\374ttelborn",
-    "B\374tthard",
-    "B\374tzow",
-    "Cadenberge",
-    "Cadolzburg",
-    "Calau",
-    "Calden",
-    "Callenberg",
-    "Calv\366rde",
-    "Calw",
-    "Cappeln (Oldenburg)",
-    "Carlsberg",
-    "Castrop-Rauxel",
-    "Celle",
-    "Cham",
-    "Chemnitz",
-    "Chieming",
-    "Clausthal-Zellerfeld",
-    "Cleebronn",
-    "Clenze",
-    "Cloppenburg",
-    "Coburg",
-    "Cochem",
-    "Coesfeld",
-    "Colditz",
-    "Colmberg",
-    "Contwig",
-    "Coppenbr\374gge",
-    "Cornberg",
-    "Coswig",
-    "Coswig (Anhalt)",
-    "Cottbus",
-    "Crailsheim",
-    "Creglingen",
-    "Cremlingen",
-    "Creu\337en",
-    "Crimmitschau",
-    "Crivitz",
-    "Crossen an der Elster",
-    "Crottendorf",
-    "Cunewalde",
-    "Cuxhaven",
-    "C\366lbe",
-    "Daaden",
-    "Dabel",
-    "Dachau",
-    "Dachsbach",
-    "Dachsberg (S\374dschwarzwald)",
-    "Dachsenhausen",
-    "Dahlem",
-    "Dahlen",
-    "Dahlenburg",
-    "Dahn",
-    "Damme",
-    "Damp",
-    "Dannenberg (Elbe)",
-    "Dannstadt-Schauernheim",
-    "Dargun",
-    "Darmstadt",
-    "Dassel",
-    "Dassow",
-    "Datteln",
-    "Dauchingen",
-    "Daun",
-    "Dautphetal",
-    "Deckenpfronn",
-    "Deggendorf",
-    "Deggenhausertal",
-    "Deggingen",
-    "Deidesheim",
-    "Deilingen",
-    "Deining",
-    "Deiningen",
-    "Deisenhofen",
-    "Deizisau",
-    "Dei\337lingen",
-    "Delbr\374ck",
-    "Delitzsch",
-    "Delligsen",
-    "Delmenhorst",
-    "Demitz-Thumitz",
-    "Demmin, Hansestadt",
-    "Denkendorf",
-    "Denkingen",
-    "Dentlein a. Forst",
-    "Denzlingen",
-    "Dermbach",
-    "Dernau",
-    "Dersum",
-    "Dessau-Ro\337lau",
-    "Detern",
-    "Detmold",
-    "Dettelbach",
-    "Dettenhausen",
-    "Dettenheim",
-    "Dettingen an der Erms",
-    "Dettingen an der Iller",
-    "Dettingen unter Teck",
-    "Deutsch Evern",
-    "Didderse",
-    "Dieblich",
-    "Dieburg",
-    "Diedorf",
-    "Dielheim",
-    "Diemelsee",
-    "Diemelstadt",
-    "Diepholz",
-    "Dierdorf",
-    "Dietenheim",
-    "Dietenhofen",
-    "Dietersburg",
-    "Dietersheim",
-    "Dietfurt a.d.Altm\374hl",
-    "Dietingen",
-    "Dietmannsried",
-    "Dietramszell",
-    "Dietzenbach",
-    "Dietzh\366lztal",
-    "Diez",
-    "Die\337en am Ammersee",
-    "Dillenburg",
-    "Dillingen",
-    "Dillingen a.d.Donau",
-    "Dingelst\344dt",
-    "Dingolfing",
-    "Dinkelsb\374hl",
-    "Dinkelscherben",
-    "Dinklage",
-    "Dinslaken",
-    "Dipperz",
-    "Dippoldiswalde",
-    "Dirlewang",
-    "Dirmstein",
-    "Dischingen",
-    "Dissen am Teutoburger Wald",
-    "Dittelbrunn",
-    "Dittenheim",
-    "Ditzingen",
-    "Dobbertin",
-    "Dogern",
-    "Dollern",
-    "Dollnstein",
-    "Domb\374hl",
-    "Donaueschingen",
-    "Donaustauf",
-    "Donauw\366rth",
-    "Donnersdorf",
-    "Donzdorf",
-    "Dorf Mecklenburg",
-    "Dorfchemnitz",
-    "Dorfen",
-    "Dormagen",
-    "Dormitz",
-    "Dornburg",
-    "Dornburg-Camburg",
-    "Dornhan",
-    "Dornstadt",
-    "Dornstetten",
-    "Dornum",
-    "Dorsten",
-    "Dortmund",
-    "Dossenheim",
-    "Drachselsried",
-    "Dransfeld",
-    "Drebach",
-    "Drebber",
-    "Dreieich",
-    "Drensteinfurt",
-    "Dresden",
-    "Driedorf",
-    "Drochtersen",
-    "Drolshagen",
-    "Dudeldorf",
-    "Dudenhofen",
-    "Duderstadt",
-    "Duingen",
-    "Duisburg",
-    "Dunningen",
-    "Durach",
-    "Durbach",
-    "Durlangen",
-    "Durmersheim",
-    "Du\337lingen",
-    "D\344nischenhagen",
-    "D\366beln",
-    "D\366mitz",
-    "D\366rentrup",
-    "D\366rfles-Esbach",
-    "D\366rpen",
-    "D\366rverden",
-    "D\366rzbach",
-    "D\374lmen",
-    "D\374rbheim",
-    "D\374ren",
-    "D\374rmentingen",
-    "D\374rrr\366hrsdorf-Dittersbach",
-    "D\374rrwangen",
-    "D\374sseldorf",
-    "Ebeleben",
-    "Ebelsbach",
-    "Ebensfeld",
-    "Eberbach",
-    "Eberdingen",
-    "Eberfing",
-    "Eberg\366tzen",
-    "Eberhardzell",
-    "Ebermannsdorf",
-    "Ebermannstadt",
-    "Ebern",
-    "Ebersbach",
-    "Ebersbach an der Fils",
-    "Ebersbach-Musbach",
-    "Ebersbach-Neugersdorf",
-    "Ebersberg",
-    "Ebersdorf b. Coburg",
-    "Eberstadt",
-    "Eberswalde",
-    "Ebhausen",
-    "Ebrach",
-    "Ebsdorfergrund",
-    "Ebstorf",
-    "Eching",
-    "Eching am Ammersee",
-    "Echzell",
-    "Eckental",
-    "Eckernf\366rde",
-    "Eckersdorf",
-    "Eddelak",
-    "Edelsfeld",
-    "Edenkoben",
-    "Ederheim",
-    "Ederm\374nde",
-    "Edesheim",
-    "Edewecht",
-    "Edingen-Neckarhausen",
-    "Edling",
-    "Effeltrich",
-    "Efringen-Kirchen",
-    "Egelsbach",
-    "Egenhausen",
-    "Egenhofen",
-    "Egestorf",
-    "Eggebek",
-    "Eggenfelden",
-    "Eggenstein-Leopoldshafen",
-    "Eggenthal",
-    "Eggingen",
-    "Egglham",
-    "Egglkofen",
-    "Eggolsheim",
-    "Eggst\344tt",
-    "Eging a.See",
-    "Eglfing",
-    "Egling",
-    "Egloffstein",
-    "Ehekirchen",
-    "Ehingen",
-    "Ehingen (Donau)",
-    "Ehningen",
-    "Ehra-Lessien",
-    "Ehrenburg",
-    "Ehrenfriedersdorf",
-    "Ehrenkirchen",
-    "Ehringshausen",
-    "Eibau",
-    "Eibelstadt",
-    "Eibenstock",
-    "Eich",
-    "Eichelhardt",
-    "Eichenau",
-    "Eichenb\374hl",
-    "Eichendorf",
-    "Eichst\344tt",
-    "Eicklingen",
-    "Eigeltingen",
-    "Eilenburg",
-    "Eilsleben",
-    "Einbeck",
-    "Einhausen",
-    "Eiselfing",
-    "Eisenach",
-    "Eisenberg",
-    "Eisenberg (Pfalz)",
-    "Eisenh\374ttenstadt",
-    "Eisfeld",
-    "Eisingen",
-    "Eislingen/Fils",
-    "Eitensheim",
-    "Eiterfeld",
-    "Eitorf",
-    "Elbtal",
-    "Elchesheim-Illingen",
-    "Elchingen",
-    "Eldena",
-    "Elfershausen",
-    "Elkenroth",
-    "Ellenberg",
-    "Ellerau",
-    "Ellerstadt",
-    "Ellhofen",
-    "Ellingen",
-    "Ellrich",
-    "Ellwangen (Jagst)",
-    "Ellzee",
-    "Elmshorn",
-    "Elmstein",
-    "Elsdorf",
-    "Elsendorf",
-    "Elsenfeld",
-    "Elsfleth",
-    "Elsterberg",
-    "Eltmann",
-    "Eltville am Rhein",
-    "Elxleben",
-    "Elz",
-    "Elzach",
-    "Elztal",
-    "Emden",
-    "Emersacker",
-    "Emlichheim",
-    "Emmelshausen",
-    "Emmendingen",
-    "Emmerich am Rhein",
-    "Emmering",
-    "Emmerthal",
-    "Emmerting",
-    "Emmingen-Liptingen",
-    "Empfingen",
-    "Emsb\374ren",
-    "Emsdetten",
-    "Emskirchen",
-    "Emstek",
-    "Endingen am Kaiserstuhl",
-    "Engelsberg",
-    "Engelskirchen",
-    "Engen",
-    "Enger",
-    "Engstingen",
-    "Eningen unter Achalm",
-    "Enkenbach-Alsenborn",
-    "Enkirch",
-    "Ennepetal",
-    "Ennigerloh",
-    "Ensdorf",
-    "Ense",
-    "Enzkl\366sterle",
-    "Epfenbach",
-    "Epfendorf",
-    "Eppelborn",
-    "Eppelheim",
-    "Eppendorf",
-    "Eppertshausen",
-    "Eppstein",
-    "Erbach",
-    "Erbendorf",
-    "Erbes-B\374desheim",
-    "Erding",
-    "Erdmannhausen",
-    "Erdweg",
-    "Eresing",
-    "Erftstadt",
-    "Erfurt",
-    "Ergersheim",
-    "Ergolding",
-    "Ergoldsbach",
-    "Ering",
-    "Eriskirch",
-    "Erkelenz",
-    "Erkenbrechtsweiler",
-    "Erkheim",
-    "Erkner",
-    "Erkrath",
-    "Erlangen",
-    "Erlau",
-    "Erlenbach",
-    "Erlenbach b. Marktheidenfeld",
-    "Erlenmoos",
-    "Erlensee",
-    "Erligheim",
-    "Ermershausen",
-    "Erndtebr\374ck",
-    "Ernsgaden",
-    "Ernst",
-    "Erolzheim",
-    "Erpel",
-    "Ertingen",
-    "Erwitte",
-    "Erzhausen",
-    "Eschach",
-    "Eschau",
-    "Eschbach",
-    "Eschborn",
-    "Eschbronn",
-    "Eschede",
-    "Eschelbronn",
-    "Eschenbach i.d.OPf.",
-    "Eschenburg",
-    "Eschenlohe",
-    "Eschlkam",
-    "Eschwege",
-    "Eschweiler",
-    "Esens",
-    "Eslarn",
-    "Eslohe (Sauerland)",
-    "Espelkamp",
-    "Espenau",
-    "Esselbach",
-    "Essen",
-    "Essen (Oldenburg)",
-    "Essenbach",
-    "Essingen",
-    "Esslingen am Neckar",
-    "Estenfeld",
-    "Esterwegen",
-    "Ettenheim",
-    "Ettenstatt",
-    "Ettlingen",
-    "Ettringen",
-    "Etzenricht",
-    "Euerbach",
-    "Euerdorf",
-    "Eurasburg",
-    "Euskirchen",
-    "Eutin",
-    "Eutingen im G\344u",
-    "Eu\337enheim",
-    "Everswinkel",
-    "Extertal",
-    "Fahrenbach",
-    "Fahrenzhausen",
-    "Falkenberg",
-    "Falkenfels",
-    "Falkensee",
-    "Falkenstein",
-    "Falkenstein/Vogtl.",
-    "Farchant",
-    "Fa\337berg",
-    "Fehmarn",
-    "Fehrbellin",
-    "Feilitzsch",
-    "Feldafing",
-    "Feldatal",
-    "Feldberger Seenlandschaft",
-    "Felde",
-    "Feldkirchen",
-    "Feldkirchen-Westerham",
-    "Fell",
-    "Fellbach",
-    "Fellen",
-    "Felsberg",
-    "Fensterbach",
-    "Fernwald",
-    "Ferschweiler",
-    "Feucht",
-    "Feuchtwangen",
-    "Fichtenau",
-    "Filderstadt",
-    "Finnentrop",
-    "Finning",
-    "Finningen",
-    "Finsing",
-    "Finsterwalde",
-    "Fintel",
-    "Fischach",
-    "Fischbach",
-    "Fischbachau",
-    "Fischen i. Allg\344u",
-    "Flachslanden",
-    "Fladungen",
-    "Flechtingen",
-    "Fleckeby",
-    "Flein",
-    "Flensburg",
-    "Flieden",
-    "Flintbek",
-    "Flintsbach a. Inn",
-    "Flonheim",
-    "Florstadt",
-    "Flossenb\374rg",
-    "Flo\337",
-    "Fluorn-Winzeln",
-    "Fl\366ha",
-    "Fl\366rsbachtal",
-    "Fl\366rsheim am Main",
-    "Fl\366rsheim-Dalsheim",
-    "Fockbek",
-    "Forbach",
-    "Forchheim",
-    "Forchtenberg",
-    "Forheim",
-    "Forst",
-    "Forst (Lausitz)",
-    "Forstern",
-    "Forstinning",
-    "Frammersbach",
-    "Frankenau",
-    "Frankenberg",
-    "Frankenblick",
-    "Frankenhardt",
-    "Frankenstein",
-    "Frankenthal (Pfalz)",
-    "Frankenwinheim",
-    "Frankfurt (Oder)",
-    "Frankfurt am Main",
-    "Franzburg",
-    "Frasdorf",
-    "Frauenau",
-    "Frauenstein",
-    "Fraunberg",
-    "Frechen",
-    "Freckenfeld",
-    "Freden (Leine)",
-    "Fredenbeck",
-    "Freiamt",
-    "Freiberg",
-    "Freiberg am Neckar",
-    "Freiburg (Elbe)",
-    "Freiburg im Breisgau",
-    "Freiensteinau",
-    "Freigericht",
-    "Freihung",
-    "Freilassing",
-    "Freinsheim",
-    "Freisen",
-    "Freising",
-    "Freital",
-    "Fremdingen",
-    "Frensdorf",
-    "Freren",
-    "Freudenberg",
-    "Freudenburg",
-    "Freudenstadt",
-    "Freudental",
-    "Freystadt",
-    "Freyung",
-    "Frickenhausen",
-    "Frickingen",
-    "Fridingen an der Donau",
-    "Fridolfing",
-    "Friedberg",
-    "Friedberg (Hessen)",
-    "Friedeburg",
-    "Friedelsheim",
-    "Friedewald",
-    "Friedland",
-    "Friedrichroda",
-    "Friedrichsdorf",
-    "Friedrichshafen",
-    "Friedrichstadt",
-    "Friedrichsthal",
-    "Frielendorf",
-    "Friesenheim",
-    "Friesenried",
-    "Friesoythe",
-    "Friolzheim",
-    "Frittlingen",
-    "Fritzlar",
-    "Fronhausen",
-    "Fronreute",
-    "Frontenhausen",
-    "Fr\344nkisch-Crumbach",
-    "Fr\366ndenberg/Ruhr",
-    "Fuchsm\374hl",
-    "Fuchsstadt",
-    "Fuchstal",
-    "Fulda",
-    "Fuldabr\374ck",
-    "Fuldatal",
-    "Furth",
-    "Furth im Wald",
-    "Furtwangen im Schwarzwald",
-    "Fu\337g\366nheim",
-    "F\366hren",
-    "F\366ritztal",
-    "F\374rstenau",
-    "F\374rstenfeldbruck",
-    "F\374rstenstein",
-    "F\374rstenwalde/Spree",
-    "F\374rstenzell",
-    "F\374rth",
-    "F\374ssen",
-    "Gablingen",
-    "Gachenbach",
-    "Gadebusch",
-    "Gaggenau",
-    "Gaiberg",
-    "Gaienhofen",
-    "Gaildorf",
-    "Gailingen am Hochrhein",
-    "Gaimersheim",
-    "Gai\337ach",
-    "Gallmersgarten",
-    "Gammelsdorf",
-    "Gammertingen",
-    "Ganderkesee",
-    "Gangelt",
-    "Gangkofen",
-    "Garbsen",
-    "Garching a.d.Alz",
-    "Garching b. M\374nchen",
-    "Gardelegen",
-    "Garding",
-    "Garmisch-Partenkirchen",
-    "Garrel",
-    "Gars a. Inn",
-    "Gartow",
-    "Gartz (Oder)",
-    "Gau-Algesheim",
-    "Gau-Odernheim",
-    "Gauk\366nigshofen",
-    "Gauting",
-    "Gebenbach",
-    "Gebhardshain",
-    "Gebsattel",
-    "Gedern",
-    "Geeste",
-    "Geesthacht",
-    "Geestland",
-    "Gefrees",
-    "Gehrde",
-    "Gehrden",
-    "Geiersthal",
-    "Geilenkirchen",
-    "Geisa",
-    "Geiselh\366ring",
-    "Geiselwind",
-    "Geisenfeld",
-    "Geisenhausen",
-    "Geisenheim",
-    "Geisingen",
-    "Geislingen",
-    "Geislingen an der Steige",
-    "Geldern",
-    "Gelenau",
-    "Gelnhausen",
-    "Gelsenkirchen",
-    "Geltendorf",
-    "Gelting",
-    "Gemmrigheim",
-    "Gem\374nden",
-    "Gem\374nden (Wohra)",
-    "Gem\374nden a. Main",
-    "Genderkingen",
-    "Gengenbach",
-    "Gensingen",
-    "Genthin",
-    "Georgensgm\374nd",
-    "Georgsdorf",
-    "Georgsmarienh\374tte",
-    "Gera",
-    "Gerabronn",
-    "Geratskirchen",
-    "Gerbrunn",
-    "Gerdshagen",
-    "Geretsried",
-    "Geringswalde",
-    "Gerlingen",
-    "Germaringen",
-    "Germering",
-    "Germersheim",
-    "Gernsbach",
-    "Gernsheim",
-    "Geroldsgr\374n",
-    "Gerolsbach",
-    "Gerolstein",
-    "Gerolzhofen",
-    "Gersdorf",
-    "Gersheim",
-    "Gerstetten",
-    "Gersthofen",
-    "Gerstungen",
-    "Gerswalde",
-    "Gerzen",
-    "Gescher",
-    "Geseke",
-    "Geslau",
-    "Gessertshausen",
-    "Gestratz",
-    "Gettorf",
-    "Gevelsberg",
-    "Geyer",
-    "Giebelstadt",
-    "Gieboldehausen",
-    "Giengen an der Brenz",
-    "Gie\337en",
-    "Gifhorn",
-    "Gilching",
-    "Gillenfeld",
-    "Gilserberg",
-    "Gimbsheim",
-    "Gingen an der Fils",
-    "Ginsheim-Gustavsburg",
-    "Girod",
-    "Gladbeck",
-    "Gladenbach",
-    "Glan-M\374nchweiler",
-    "Glandorf",
-    "Glash\374tte",
-    "Glattbach",
-    "Glatten",
-    "Glaubitz",
-    "Glauburg",
-    "Glauchau",
-    "Gleichen",
-    "Glinde",
-    "Glonn",
-    "Glottertal",
-    "Gl\366tt",
-    "Gl\374cksburg (Ostsee)",
-    "Gl\374ckstadt",
-    "Gmund a. Tegernsee",
-    "Goch",
-    "Gochsheim",
-    "Goldbach",
-    "Goldbeck",
-    "Goldberg",
-    "Goldenstedt",
-    "Golzow",
-    "Gomadingen",
-    "Gomaringen",
-    "Gommersheim",
-    "Gondelsheim",
-    "Gornau",
-    "Gorxheimertal",
-    "Gosheim",
-    "Goslar",
-    "Gotha",
-    "Gotteszell",
-    "Gottfrieding",
-    "Gottmadingen",
-    "Graben",
-    "Graben-Neudorf",
-    "Grabenst\344tt",
-    "Grabow",
-    "Grafenau",
-    "Grafenberg",
-    "Grafengehaig",
-    "Grafenhausen",
-    "Grafenrheinfeld",
-    "Grafenwiesen",
-    "Grafenw\366hr",
-    "Grafing b. M\374nchen",
-    "Grafling",
-    "Grafrath",
-    "Grafschaft",
-    "Grainau",
-    "Grainet",
-    "Gramzow",
-    "Gransee",
-    "Grasberg",
-    "Grasellenbach",
-    "Grassau",
-    "Grattersdorf",
-    "Grebenhain",
-    "Grebenstein",
-    "Greding",
-    "Grefrath",
-    "Greifenberg",
-    "Greifenstein",
-    "Greifswald",
-    "Greiz",
-    "Gremsdorf",
-    "Grenzach-Wyhlen",
-    "Grettstadt",
-    "Greu\337en",
-    "Greven",
-    "Grevenbroich",
-    "Grevesm\374hlen",
-    "Griesheim",
-    "Griesst\344tt",
-    "Grimma",
-    "Grimmen",
-    "Gronau (Leine)",
-    "Gronau (Westf.)",
-    "Gro\337 Kreutz (Havel)",
-    "Gro\337 Oesingen",
-    "Gro\337 Wittensee",
-    "Gro\337-Gerau",
-    "Gro\337-Rohrheim",
-    "Gro\337-Umstadt",
-    "Gro\337-Zimmern",
-    "Gro\337aitingen",
-    "Gro\337almerode",
-    "Gro\337beeren",
-    "Gro\337bettlingen",
-    "Gro\337bottwar",
-    "Gro\337breitenbach",
-    "Gro\337dubrau",
-    "Gro\337efehn",
-    "Gro\337enhain",
-    "Gro\337enkneten",
-    "Gro\337enl\374der",
-    "Gro\337enseebach",
-    "Gro\337enwiehe",
-    "Gro\337erlach",
-    "Gro\337habersdorf",
-    "Gro\337hansdorf",
-    "Gro\337harthau",
-    "Gro\337hartmannsdorf",
-    "Gro\337heide",
-    "Gro\337heirath",
-    "Gro\337karolinenfeld",
-    "Gro\337krotzenburg",
-    "Gro\337mehring",
-    "Gro\337olbersdorf",
-    "Gro\337ostheim",
-    "Gro\337postwitz/O.L.",
-    "Gro\337rinderfeld",
-    "Gro\337rosseln",
-    "Gro\337r\344schen",
-    "Gro\337r\366hrsdorf",
-    "Gro\337schirma",
-    "Gro\337sch\366nau",
-    "Gro\337wallstadt",
-    "Gro\337weil",
-    "Grub a. Forst",
-    "Gruibingen",
-    "Gr\344felfing",
-    "Gr\344fenberg",
-    "Gr\344fendorf",
-    "Gr\344fenhainichen",
-    "Gr\344venwiesbach",
-    "Gr\366benzell",
-    "Gr\366ditz",
-    "Gr\366mitz",
-    "Gr\374nberg",
-    "Gr\374ndau",
-    "Gr\374nenbach",
-    "Gr\374nhain-Beierfeld",
-    "Gr\374nhainichen",
-    "Gr\374nkraut",
-    "Gr\374nsfeld",
-    "Gr\374nstadt",
-    "Gr\374nwald",
-    "Gschwend",
-    "Guben",
-    "Gudensberg",
-    "Guldental",
-    "Gummersbach",
-    "Gundelfingen",
-    "Gundelfingen a.d.Donau",
-    "Gundelsheim",
-    "Gundersheim",
-    "Guntersblum",
-    "Gunzenhausen",
-    "Gutach (Schwarzwaldbahn)",
-    "Gutenzell-H\374rbel",
-    "Guxhagen",
-    "G\344rtringen",
-    "G\344ufelden",
-    "G\366da",
-    "G\366llheim",
-    "G\366nnheim",
-    "G\366ppingen",
-    "G\366risried",
-    "G\366rlitz",
-    "G\366rwihl",
-    "G\366ssenheim",
-    "G\366ttingen",
-    "G\366\337nitz",
-    "G\366\337weinstein",
-    "G\374glingen",
-    "G\374ntersleben",
-    "G\374nzach",
-    "G\374nzburg",
-    "G\374strow",
-    "G\374tenbach",
-    "G\374tersloh",
-    "Haag i.OB",
-    "Haan",
-    "Haar",
-    "Haarbach",
-    "Habichtswald",
-    "Hachenburg",
-    "Hadamar",
-    "Hafenlohr",
-    "Hage",
-    "Hagelstadt",
-    "Hagen",
-    "Hagen am Teutoburger Wald",
-    "Hagen im Bremischen",
-    "Hagenbach",
-    "Hagenow",
-    "Hagnau am Bodensee",
-    "Hahnbach",
-    "Hahnst\344tten",
-    "Haibach",
-    "Haidm\374hle",
-    "Haiger",
-    "Haigerloch",
-    "Haimhausen",
-    "Haiming",
-    "Haina (Kloster)",
-    "Hainburg",
-    "Hainichen",
-    "Haiterbach",
-    "Halbe",
-    "Halberstadt",
-    "Halblech",
-    "Haldensleben",
-    "Halfing",
-    "Hallbergmoos",
-    "Halle (Saale)",
-    "Halle (Westf.)",
-    "Hallerndorf",
-    "Hallstadt",
-    "Halsbach",
-    "Halsbr\374cke",
-    "Halstenbek",
-    "Haltern am See",
-    "Halver",
-    "Hambergen",
-    "Hambr\374cken",
-    "Hamburg",
-    "Hamb\374hren",
-    "Hameln",
-    "Hamm",
-    "Hammah",
-    "Hammelburg",
-    "Hammersbach",
-    "Hanau",
-    "Handewitt",
-    "Handorf",
-    "Hanerau-Hademarschen",
-    "Hankensb\374ttel",
-    "Hann. M\374nden",
-    "Hannover",
-    "Hanstedt",
-    "Harburg (Schwaben)",
-    "Hardegsen",
-    "Hardheim",
-    "Hardt",
-    "Hardthausen am Kocher",
-    "Haren (Ems)",
-    "Hargesheim",
-    "Harpstedt",
-    "Harrislee",
-    "Harsdorf",
-    "Harsefeld",
-    "Harsewinkel",
-    "Hartha",
-    "Harthausen",
-    "Hartmannsdorf",
-    "Haseldorf",
-    "Hasel\374nne",
-    "Haslach im Kinzigtal",
-    "Hasselroth",
-    "Hatten",
-    "Hattenhofen",
-    "Hattersheim am Main",
-    "Hattingen",
-    "Hattorf am Harz",
-    "Hattstedt",
-    "Hatzenb\374hl",
-    "Hatzfeld (Eder)",
-    "Hauenstein",
-    "Hauneck",
-    "Haunetal",
-    "Hauptstuhl",
-    "Hausach",
-    "Hausen",
-    "Hausen am Tann",
-    "Hausen b. W\374rzburg",
-    "Hausen ob Verena",
-    "Hausham",
-    "Hauzenberg",
-    "Havelberg",
-    "Havixbeck",
-    "Hawangen",
-    "Hayingen",
-    "Ha\337furt",
-    "Ha\337loch",
-    "Ha\337mersheim",
-    "Hebertsfelden",
-    "Hebertshausen",
-    "Hechingen",
-    "Hechthausen",
-    "Heddesbach",
-    "Heddesheim",
-    "Heek",
-    "Heeslingen",
-    "Hehlen",
-    "Heide",
-    "Heideck",
-    "Heidelberg",
-    "Heiden",
-    "Heidenau",
-    "Heidenheim",
-    "Heidenheim an der Brenz",
-    "Heidenrod",
-    "Heigenbr\374cken",
-    "Heikendorf",
-    "Heilbad Heiligenstadt",
-    "Heilbronn",
-    "Heiligenberg",
-    "Heiligenhafen",
-    "Heiligenhaus",
-    "Heiligenstadt i.OFr.",
-    "Heiligkreuzsteinach",
-    "Heilsbronn",
-    "Heimbach",
-    "Heimbuchenthal",
-    "Heimenkirch",
-    "Heimertingen",
-    "Heimsheim",
-    "Heinersreuth",
-    "Heiningen",
-    "Heinsberg",
-    "Heist",
-    "Heitersheim",
-    "Heldburg",
-    "Heldenstein",
-    "Helgoland",
-    "Hellenthal",
-    "Helmbrechts",
-    "Helmstadt",
-    "Helmstadt-Bargen",
-    "Helmstedt",
-    "Helsa",
-    "Hemau",
-    "Hemer",
-    "Hemhofen",
-    "Hemmingen",
-    "Hemmingstedt",
-    "Hemmoor",
-    "Hemsbach",
-    "Henfenfeld",
-    "Hengersberg",
-    "Hennef (Sieg)",
-    "Hennigsdorf",
-    "Hennstedt",
-    "Henstedt-Ulzburg",
-    "Heppenheim (Bergstra\337e)",
-    "Herbertingen",
-    "Herborn",
-    "Herbrechtingen",
-    "Herbstein",
-    "Herdecke",
-    "Herdorf",
-    "Herdwangen-Sch\366nach",
-    "Herford",
-    "Hergatz",
-    "Hergensweiler",
-    "Heringen",
-    "Heringen (Werra)",
-    "Hermannsburg",
-    "Hermaringen",
-    "Hermersberg",
-    "Hermeskeil",
-    "Hermsdorf",
-    "Hermsdorf/Erzgeb.",
-    "Herne",
-    "Heroldsbach",
-    "Heroldsberg",
-    "Heroldstatt",
-    "Herrenberg",
-    "Herrieden",
-    "Herrischried",
-    "Herrnhut",
-    "Herrsching a.Ammersee",
-    "Herrstein",
-    "Hersbruck",
-    "Herschbach",
-    "Herscheid",
-    "Herschweiler-Pettersheim",
-    "Herten",
-    "Herxheim",
-    "Herzberg",
-    "Herzberg am Harz",
-    "Herzebrock-Clarholz",
-    "Herzlake",
-    "Herzogenaurach",
-    "Herzogenrath",
-    "Hesel",
-    "Hessigheim",
-    "Hessisch Lichtenau",
-    "Hessisch Oldendorf",
-    "Hettenleidelheim",
-    "Hettingen",
-    "Hettstadt",
-    "Hettstedt",
-    "Hetzerath",
-    "Hetzles",
-    "Heubach",
-    "Heuchelheim a. d. Lahn",
-    "Heuchlingen",
-    "Heusenstamm",
-    "Heusweiler",
-    "He\337dorf",
-    "He\337heim",
-    "Hiddenhausen",
-    "Hilchenbach",
-    "Hildburghausen",
-    "Hilden",
-    "Hildesheim",
-    "Hildrizhausen",
-    "Hilgertshausen-Tandern",
-    "Hille",
-    "Hillerse",
-    "Hillesheim",
-    "Hillscheid",
-    "Hilpoltstein",
-    "Hiltenfingen",
-    "Hilter am Teutoburger Wald",
-    "Hiltpoltstein",
-    "Hilzingen",
-    "Himmelkron",
-    "Himmelpforten",
-    "Hinte",
-    "Hinterschmiding",
-    "Hinterzarten",
-    "Hirrlingen",
-    "Hirschaid",
-    "Hirschau",
-    "Hirschberg",
-    "Hirschberg an der Bergstra\337e",
-    "Hirschfelde",
-    "Hirschhorn (Neckar)",
-    "Hirzenhain",
-    "Hitzacker (Elbe)",
-    "Hitzhofen",
-    "Hochdorf",
-    "Hochdorf-Assenheim",
-    "Hochheim am Main",
-    "Hochkirch",
-    "Hochspeyer",
-    "Hochstadt (Pfalz)",
-    "Hockenheim",
-    "Hodenhagen",
-    "Hof",
-    "Hofbieber",
-    "Hofgeismar",
-    "Hofheim am Taunus",
-    "Hofheim i.UFr.",
-    "Hofkirchen",
-    "Hofstetten",
-    "Hohberg",
-    "Hohenahr",
-    "Hohenau",
-    "Hohenbrunn",
-    "Hohenburg",
-    "Hohenfels",
-    "Hohenfurch",
-    "Hohenlinden",
-    "Hohenlockstedt",
-    "Hohenpei\337enberg",
-    "Hohenroda",
-    "Hohensch\344ftlarn",
-    "Hohenstein",
-    "Hohenstein-Ernstthal",
-    "Hohentengen",
-    "Hohentengen am Hochrhein",
-    "Hohenthann",
-    "Hohenwart",
-    "Hohenwarth",
-    "Hohenwestedt",
-    "Hohn",
-    "Hohndorf",
-    "Hohnstorf (Elbe)",
-    "Hohwacht (Ostsee)",
-    "Holdorf",
-    "Holle",
-    "Hollenbach",
-    "Hollenstedt",
-    "Hollfeld",
-    "Holm",
-    "Holste",
-    "Holtland",
-    "Holzappel",
-    "Holzgerlingen",
-    "Holzheim",
-    "Holzkirchen",
-    "Holzminden",
-    "Holzwickede",
-    "Homberg",
-    "Homberg (Ohm)",
-    "Homburg",
-    "Hoogstede",
-    "Hopsten",
-    "Horb am Neckar",
-    "Horgau",
-    "Horgenzell",
-    "Horhausen (Westerwald)",
-    "Horn-Bad Meinberg",
-    "Hornberg",
-    "Hornburg",
-    "Horneburg",
-    "Horst (Holstein)",
-    "Horstmar",
-    "Hosena",
-    "Hosenfeld",
-    "Hoya",
-    "Hoyerswerda",
-    "Hude",
-    "Huglfing",
-    "Huisheim",
-    "Hunderdorf",
-    "Hunding",
-    "Hungen",
-    "Hurlach",
-    "Husby",
-    "Husum",
-    "Hutthurm",
-    "H\344usern",
-    "H\366chberg",
-    "H\366chenschwand",
-    "H\366chst",
-    "H\366chstadt a.d.Aisch",
-    "H\366chst\344dt a.d.Donau",
-    "H\366chst\344dt i. Fichtelgebirge",
-    "H\366henkirchen-Siegertsbrunn",
-    "H\366hr-Grenzhausen",
-    "H\366pfingen",
-    "H\366rdt",
-    "H\366rstel",
-    "H\366sbach",
-    "H\366slwang",
-    "H\366velhof",
-    "H\366xter",
-    "H\374ckelhoven",
-    "H\374ckeswagen",
-    "H\374fingen",
-    "H\374gelsheim",
-    "H\374lben",
-    "H\374llhorst",
-    "H\374nfeld",
-    "H\374nfelden",
-    "H\374nstetten",
-    "H\374rtgenwald",
-    "H\374rth",
-    "H\374tschenhausen",
-    "H\374ttenberg",
-    "H\374ttisheim",
-    "H\374ttlingen",
-    "Ibbenb\374ren",
-    "Ichenhausen",
-    "Idar-Oberstein",
-    "Idstein",
-    "Iffezheim",
-    "Igensdorf",
-    "Igersheim",
-    "Iggensbach",
-    "Iggingen",
-    "Igling",
-    "Ihlow",
-    "Ihringen",
-    "Ihrlerstein",
-    "Illerkirchberg",
-    "Illerrieden",
-    "Illertissen",
-    "Illingen",
-    "Illmensee",
-    "Illschwang",
-    "Ilmenau",
-    "Ilmm\374nster",
-    "Ilsfeld",
-    "Ilshofen",
-    "Ilvesheim",
-    "Immendingen",
-    "Immenhausen",
-    "Immenstaad am Bodensee",
-    "Immenstadt i. Allg\344u",
-    "Inchenhofen",
-    "Inden",
-    "Ingelfingen",
-    "Ingelheim am Rhein",
-    "Ingenried",
-    "Ingersheim",
-    "Ingoldingen",
-    "Ingolstadt",
-    "Innernzell",
-    "Inning a. Ammersee",
-    "Insel Poel",
-    "Insingen",
-    "Insul",
-    "Inzell",
-    "Inzigkofen",
-    "Iphofen",
-    "Ipsheim",
-    "Irrel",
-    "Irsch",
-    "Irschenberg",
-    "Isen",
-    "Iserlohn",
-    "Isernhagen",
-    "Ismaning",
-    "Isny im Allg\344u",
-    "Isselburg",
-    "Issigau",
-    "Issum",
-    "Itterbeck",
-    "Itzehoe",
-    "Itzgrund",
-    "Jade",
-    "Jagsthausen",
-    "Jagstzell",
-    "Jahnatal",
-    "Jahnsdorf/Erzgeb.",
-    "Jandelsbrunn",
-    "Jemgum",
-    "Jena",
-    "Jesberg",
-    "Jesenwang",
-    "Jesteburg",
-    "Jestetten",
-    "Jettingen",
-    "Jettingen-Scheppach",
-    "Jetzendorf",
-    "Jevenstedt",
-    "Jever",
-    "Joachimsthal",
-    "Jockgrim",
-    "Johannesberg",
-    "Johanngeorgenstadt",
-    "Johanniskirchen",
-    "Jork",
-    "Jossgrund",
-    "Juist",
-    "Jungingen",
-    "J\374bek",
-    "J\374chen",
-    "J\374lich",
-    "J\374nkerath",
-    "J\374terbog",
-    "Kaarst",
-    "Kahla",
-    "Kaisersbach",
-    "Kaisersesch",
-    "Kaiserslautern",
-    "Kaisheim",
-    "Kalbe (Milde)",
-    "Kalchreuth",
-    "Kalefeld",
-    "Kalkar",
-    "Kall",
-    "Kalletal",
-    "Kallm\374nz",
-    "Kallstadt",
-    "Kaltenengers",
-    "Kaltenkirchen",
-    "Kaltennordheim",
-    "Kaltental",
-    "Kamen",
-    "Kamenz",
-    "Kamp-Bornhofen",
-    "Kamp-Lintfort",
-    "Kandel",
-    "Kandern",
-    "Kappel-Grafenhausen",
-    "Kappeln",
-    "Kappelrodeck",
-    "Karbach",
-    "Karben",
-    "Karby",
-    "Karlsbad",
-    "Karlsdorf-Neuthard",
-    "Karlsfeld",
-    "Karlshagen",
-    "Karlshuld",
-    "Karlskron",
-    "Karlsruhe",
-    "Karlstadt",
-    "Karsbach",
-    "Karst\344dt",
-    "Kasendorf",
-    "Kassel",
-    "Kastellaun",
-    "Kastl",
-    "Katlenburg-Lindau",
-    "Katzenelnbogen",
-    "Katzweiler",
-    "Kaub",
-    "Kaufbeuren",
-    "Kaufering",
-    "Kaufungen",
-    "Kaulsdorf",
-    "Kehl",
-    "Kehrig",
-    "Kelberg",
-    "Kelheim",
-    "Kelkheim (Taunus)",
-    "Kell am See",
-    "Kellenhusen (Ostsee)",
-    "Kellinghusen",
-    "Kelsterbach",
-    "Kemmern",
-    "Kemnath",
-    "Kempen",
-    "Kempenich",
-    "Kempten (Allg\344u)",
-    "Kenn",
-    "Kenzingen",
-    "Kerken",
-    "Kernen im Remstal",
-    "Kerpen",
-    "Kesselsdorf",
-    "Ketsch",
-    "Kettenkamp",
-    "Kettershausen",
-    "Kevelaer",
-    "Kiedrich",
-    "Kiefersfelden",
-    "Kiel",
-    "Kierspe",
-    "Kieselbronn",
-    "Kindsbach",
-    "Kipfenberg",
-    "Kippenheim",
-    "Kirchansch\366ring",
-    "Kirchardt",
-    "Kirchbarkau",
-    "Kirchberg",
-    "Kirchberg (Hunsr\374ck)",
-    "Kirchberg an der Iller",
-    "Kirchberg an der Jagst",
-    "Kirchberg an der Murr",
-    "Kirchberg i. Wald",
-    "Kirchdorf",
-    "Kirchdorf a. Inn",
-    "Kirchdorf an der Iller",
-    "Kirchdorf i.Wald",
-    "Kirchehrenbach",
-    "Kirchenlamitz",
-    "Kirchentellinsfurt",
-    "Kirchenthumbach",
-    "Kirchgellersen",
-    "Kirchhain",
-    "Kirchham",
-    "Kirchheim",
-    "Kirchheim am Neckar",
-    "Kirchheim b. M\374nchen",
-    "Kirchheim i.Schw.",
-    "Kirchheim unter Teck",
-    "Kirchheimbolanden",
-    "Kirchhundem",
-    "Kirchlauter",
-    "Kirchlengern",
-    "Kirchlinteln",
-    "Kirchroth",
-    "Kirchweidach",
-    "Kirchzarten",
-    "Kirkel",
-    "Kirn",
-    "Kirrweiler (Pfalz)",
-    "Kirtorf",
-    "Kisdorf",
-    "Kitzingen",
-    "Ki\337legg",
-    "Klein Ber\337en",
-    "Kleinblittersdorf",
-    "Kleines Wiesental",
-    "Klettgau",
-    "Kleve",
-    "Klingenberg",
-    "Klingenm\374nster",
-    "Klingenthal",
-    "Klotten",
-    "Kl\374tz",
-    "Knetzgau",
-    "Kn\374llwald",
-    "Kobern-Gondorf",
-    "Koblenz",
-    "Kochel a. See",
-    "Kodersdorf",
-    "Kohlberg",
-    "Kolbermoor",
-    "Kolbingen",
-    "Kolitzheim",
-    "Konnersreuth",
-    "Konradsreuth",
-    "Konstanz",
-    "Konz",
-    "Konzell",
-    "Korb",
-    "Korbach",
-    "Kordel",
-    "Korntal-M\374nchingen",
-    "Kornwestheim",
-    "Korschenbroich",
-    "Koserow",
-    "Kottenheim",
-    "Kraiburg a. Inn",
-    "Kraichtal",
-    "Krailling",
-    "Krakow am See",
-    "Kranenburg",
-    "Kranichfeld",
-    "Kranzberg",
-    "Krauchenwies",
-    "Krauschwitz i.d. O.L.",
-    "Krautheim",
-    "Krefeld",
-    "Kreischa",
-    "Kressbronn am Bodensee",
-    "Kreuth",
-    "Kreuzau",
-    "Kreuztal",
-    "Kreuzwertheim",
-    "Kre\337berg",
-    "Krickenbach",
-    "Kriegsfeld",
-    "Kriftel",
-    "Kronach",
-    "Kronau",
-    "Kronberg im Taunus",
-    "Kronshagen",
-    "Kropp",
-    "Kruft",
-    "Krumbach (Schwaben)",
-    "Krummennaab",
-    "Krummesse",
-    "Krummh\366rn",
-    "Kr\366lpa",
-    "Kr\366ning",
-    "Kr\366v",
-    "Kr\374n",
-    "Kubsch\374tz",
-    "Kuchen",
-    "Kuhardt",
-    "Kulmbach",
-    "Kunreuth",
-    "Kupferzell",
-    "Kuppenheim",
-    "Kurort Oberwiesenthal",
-    "Kurort Seiffen",
-    "Kusel",
-    "Kusterdingen",
-    "Kutenholz",
-    "Kyritz",
-    "K\344mpfelbach",
-    "K\366fering",
-    "K\366lleda",
-    "K\366lln-Reisiek",
-    "K\366ln",
-    "K\366ngen",
-    "K\366nigheim",
-    "K\366nigs Wusterhausen",
-    "K\366nigsbach-Stein",
-    "K\366nigsberg i.Bay.",
-    "K\366nigsbronn",
-    "K\366nigsbrunn",
-    "K\366nigsbr\374ck",
-    "K\366nigsee",
-    "K\366nigsfeld",
-    "K\366nigsfeld im Schwarzwald",
-    "K\366nigshain-Wiederau",
-    "K\366nigsmoos",
-    "K\366nigstein",
-    "K\366nigstein im Taunus",
-    "K\366nigstein/S\344chs. Schw.",
-    "K\366nigswalde",
-    "K\366nigswartha",
-    "K\366nigswinter",
-    "K\366rle",
-    "K\366sching",
-    "K\366then (Anhalt)",
-    "K\366tz",
-    "K\366\337larn",
-    "K\374hbach",
-    "K\374hlungsborn, Ostseebad",
-    "K\374lsheim",
-    "K\374mmersbruck",
-    "K\374nzelsau",
-    "K\374nzing",
-    "K\374ps",
-    "K\374rnach",
-    "K\374rten",
-    "K\374ssaberg",
-    "Laaber",
-    "Laage",
-    "Laar",
-    "Laatzen",
-    "Laberweinting",
-    "Laboe",
-    "Lachen",
-    "Lachendorf",
-    "Ladbergen",
-    "Ladenburg",
-    "Laer",
-    "Lage",
-    "Lahn",
-    "Lahnau",
-    "Lahnstein",
-    "Lahntal",
-    "Lahr",
-    "Laichingen",
-    "Lalendorf",
-    "Lalling",
-    "Lam",
-    "Lambrecht (Pfalz)",
-    "Lambsheim",
-    "Lampertheim",
-    "Lamstedt",
-    "Landau a.d.Isar",
-    "Landau in der Pfalz",
-    "Landsberg am Lech",
-    "Landscheid",
-    "Landshut",
-    "Landstuhl",
-    "Langdorf",
-    "Langelsheim",
-    "Langen (Hessen)",
-    "Langenaltheim",
-    "Langenargen",
-    "Langenau",
-    "Langenberg",
-    "Langenbrettach",
-    "Langenburg",
-    "Langenenslingen",
-    "Langenfeld (Rheinland)",
-    "Langenhagen",
-    "Langenhorn",
-    "Langenleuba-Niederhain",
-    "Langenlonsheim",
-    "Langenmosen",
-    "Langenneufnach",
-    "Langenpreising",
-    "Langenselbold",
-    "Langensendelbach",
-    "Langenwetzendorf",
-    "Langenzenn",
-    "Langeoog",
-    "Langerringen",
-    "Langerwehe",
-    "Langfurth",
-    "Langg\366ns",
-    "Langlingen",
-    "Langquaid",
-    "Langwedel",
-    "Langweid a. Lech",
-    "Lappersdorf",
-    "Lastrup",
-    "Lathen",
-    "Laubach",
-    "Lauben",
-    "Lauchhammer",
-    "Lauchheim",
-    "Lauchringen",
-    "Lauda-K\366nigshofen",
-    "Laudenbach",
-    "Lauenau",
-    "Lauenburg",
-    "Lauenf\366rde",
-    "Lauf",
-    "Lauf a.d.Pegnitz",
-    "Laufach",
-    "Laufen",
-    "Laufenburg (Baden)",
-    "Lauffen am Neckar",
-    "Lauingen (Donau)",
-    "Laupheim",
-    "Lauscha",
-    "Lauta",
-    "Lautenbach",
-    "Lauterbach",
-    "Lauterbach (Hessen)",
-    "Lauterecken",
-    "Lauterhofen",
-    "Lauterstein",
-    "Lautertal",
-    "Lautertal (Odenwald)",
-    "Lebach",
-    "Lechbruck am See",
-    "Leck",
-    "Leer (Ostfriesland)",
-    "Leezdorf",
-    "Leezen",
-    "Legau",
-    "Legden",
-    "Lehrberg",
-    "Lehrensteinsfeld",
-    "Lehrte",
-    "Leibertingen",
-    "Leiblfing",
-    "Leichlingen (Rheinland)",
-    "Leidersbach",
-    "Leiferde",
-    "Leimen",
-    "Leimersheim",
-    "Leinach",
-    "Leinburg",
-    "Leinefelde-Worbis",
-    "Leinfelden-Echterdingen",
-    "Leingarten",
-    "Leinzell",
-    "Leipheim",
-    "Leipzig",
-    "Leisel",
-    "Leisnig",
-    "Leiwen",
-    "Lemf\366rde",
-    "Lemgo",
-    "Lemwerder",
-    "Lengdorf",
-    "Lengede",
-    "Lengefeld",
-    "Lengenfeld",
-    "Lengenwang",
-    "Lengerich",
-    "Lenggries",
-    "Lennestadt",
-    "Lenningen",
-    "Lensahn",
-    "Lentf\366hrden",
-    "Lenting",
-    "Lenzen (Elbe)",
-    "Lenzkirch",
-    "Leonberg",
-    "Leopoldsh\366he",
-    "Letschin",
-    "Leubsdorf",
-    "Leun",
-    "Leupoldsgr\374n",
-    "Leutenbach",
-    "Leutenberg",
-    "Leutershausen",
-    "Leutesdorf",
-    "Leutkirch im Allg\344u",
-    "Leverkusen",
-    "Lich",
-    "Lichtenau",
-    "Lichtenberg/Erzgeb.",
-    "Lichtenfels",
-    "Lichtenstein",
-    "Lichtenstein/Sa.",
-    "Liebenau",
-    "Liederbach am Taunus",
-    "Lienen",
-    "Lilienthal",
-    "Limbach",
-    "Limbach-Oberfrohna",
-    "Limburg",
-    "Limburgerhof",
-    "Limeshain",
-    "Lindau (Bodensee)",
-    "Linden",
-    "Lindenberg i. Allg\344u",
-    "Lindenfels",
-    "Lindern (Oldenburg)",
-    "Lindow (Mark)",
-    "Lindwedel",
-    "Lingen (Ems)",
-    "Lingenfeld",
-    "Linnich",
-    "Linsengericht",
-    "Linz",
-    "Lippetal",
-    "Lippstadt",
-    "Lisberg",
-    "Litzendorf",
-    "Lobbach",
-    "Lohberg",
-    "Lohfelden",
-    "Lohkirchen",
-    "Lohmar",
-    "Lohmen",
-    "Lohne (Oldenburg)",
-    "Lohr a. Main",
-    "Lohra",
-    "Lohsa",
-    "Loiching",
-    "Lollar",
-    "Lonnerstadt",
-    "Lonnig",
-    "Lonsee",
-    "Lorch",
-    "Lorsch",
-    "Lorup",
-    "Losheim am See",
-    "Lotte",
-    "Loxstedt",
-    "Lo\337burg",
-    "Lucka",
-    "Luckau",
-    "Luckenwalde",
-    "Ludwigsau",
-    "Ludwigsburg",
-    "Ludwigschorgast",
-    "Ludwigsfelde",
-    "Ludwigshafen am Rhein",
-    "Ludwigslust",
-    "Ludwigsstadt",
-    "Lugau",
-    "Luhe-Wildenau",
-    "Lunden",
-    "Lunzenau",
-    "Lustadt",
-    "Lutherstadt Eisleben",
-    "Lutherstadt Wittenberg",
-    "Lutzerath",
-    "Lychen",
-    "L\344hden",
-    "L\366bau",
-    "L\366chgau",
-    "L\366cknitz",
-    "L\366f",
-    "L\366ffingen",
-    "L\366hnberg",
-    "L\366hne",
-    "L\366ningen",
-    "L\366rrach",
-    "L\366wenstein",
-    "L\366\337nitz",
-    "L\374bbecke",
-    "L\374bben (Spreewald)",
-    "L\374bbenau/Spreewald",
-    "L\374beck",
-    "L\374btheen",
-    "L\374bz",
-    "L\374chow (Wendland)",
-    "L\374denscheid",
-    "L\374dinghausen",
-    "L\374gde",
-    "L\374neburg",
-    "L\374nen",
-    "L\374nne",
-    "L\374tjenburg",
-    "L\374tjensee",
-    "L\374tzelbach",
-    "L\374tzow",
-    "Machern",
-    "Mackenbach",
-    "Magdala",
-    "Magdeburg",
-    "Magstadt",
-    "Mahlberg",
-    "Maierh\366fen",
-    "Maihingen",
-    "Maikammer",
-    "Mainaschaff",
-    "Mainburg",
-    "Mainhardt",
-    "Mainhausen",
-    "Mainleus",
-    "Maintal",
-    "Mainz",
-    "Mainz-Kastel",
-    "Maisach",
-    "Maitenbeth",
-    "Malchin",
-    "Malchow",
-    "Malente",
-    "Malgersdorf",
-    "Mallersdorf-Pfaffenberg",
-    "Malli\337",
-    "Malsch",
-    "Malschwitz",
-    "Malsfeld",
-    "Malterdingen",
-    "Mammendorf",
-    "Mamming",
-    "Manching",
-    "Mandelbachtal",
-    "Manderscheid",
-    "Mannheim",
-    "Mantel",
-    "Marbach am Neckar",
-    "Marburg",
-    "March",
-    "Margetsh\366chheim",
-    "Mariaposching",
-    "Marienberg",
-    "Marienfeld",
-    "Marienhafe",
-    "Marienheide",
-    "Marienm\374nster",
-    "Markdorf",
-    "Markersdorf",
-    "Markgr\366ningen",
-    "Markkleeberg",
-    "Marklkofen",
-    "Markneukirchen",
-    "Markt Erlbach",
-    "Markt Indersdorf",
-    "Markt Rettenbach",
-    "Markt Schwaben",
-    "Markt Wald",
-    "Marktbergel",
-    "Marktbreit",
-    "Marktheidenfeld",
-    "Marktl",
-    "Marktleugast",
-    "Marktleuthen",
-    "Marktoberdorf",
-    "Marktoffingen",
-    "Marktredwitz",
-    "Marktrodach",
-    "Marktschellenberg",
-    "Marl",
-    "Marloffstein",
-    "Marlow",
-    "Marne",
-    "Maroldsweisach",
-    "Marpingen",
-    "Marquartstein",
-    "Marsberg",
-    "Marschacht",
-    "Martfeld",
-    "Martinsh\366he",
-    "Marxheim",
-    "Marxzell",
-    "Marzling",
-    "Maselheim",
-    "Massenbachhausen",
-    "Massenhausen",
-    "Masserberg",
-    "Massing",
-    "Mauer",
-    "Mauerstetten",
-    "Maulburg",
-    "Mauth",
-    "Maxdorf",
-    "Maxh\374tte-Haidhof",
-    "Mayen",
-    "Mayscho\337",
-    "Ma\337bach",
-    "Mechernich",
-    "Meckenbeuren",
-    "Meckenheim",
-    "Meckesheim",
-    "Medebach",
-    "Meeder",
-    "Meerane",
-    "Meerbusch",
-    "Meersburg",
-    "Megesheim",
-    "Mehlingen",
-    "Mehring",
-    "Mehrstetten",
-    "Meinersen",
-    "Meinerzhagen",
-    "Meiningen",
-    "Meisenheim",
-    "Meitingen",
-    "Mei\337en",
-    "Mei\337enheim",
-    "Melbeck",
-    "Meldorf",
-    "Melle",
-    "Mellingen",
-    "Mellrichstadt",
-    "Melsungen",
-    "Memmelsdorf",
-    "Memmingen",
-    "Memmingerberg",
-    "Menden (Sauerland)",
-    "Mendig",
-    "Mengen",
-    "Mengerskirchen",
-    "Mengkofen",
-    "Menslage",
-    "Meppen",
-    "Merchweiler",
-    "Mering",
-    "Merkendorf",
-    "Merklingen",
-    "Merseburg",
-    "Mertingen",
-    "Mertloch",
-    "Merzen",
-    "Merzenich",
-    "Merzhausen",
-    "Merzig",
-    "Meschede",
-    "Messel",
-    "Messingen",
-    "Metelen",
-    "Metten",
-    "Mettenheim",
-    "Mettingen",
-    "Mettlach",
-    "Mettmann",
-    "Metzingen",
-    "Meuselwitz",
-    "Meyenburg",
-    "Me\337kirch",
-    "Me\337stetten",
-    "Michelau i.OFr.",
-    "Michelbach an der Bilz",
-    "Michelfeld",
-    "Michelsneukirchen",
-    "Michelstadt",
-    "Mickhausen",
-    "Miehlen",
-    "Miesbach",
-    "Mietingen",
-    "Mildenau",
-    "Mildstedt",
-    "Miltach",
-    "Miltenberg",
-    "Mindelheim",
-    "Mindelstetten",
-    "Minden",
-    "Mintraching",
-    "Mirow",
-    "Mistelgau",
-    "Mittelangeln",
-    "Mittelbiberach",
-    "Mitteleschenbach",
-    "Mittelneufnach",
-    "Mittelsinn",
-    "Mittenaar",
-    "Mittenwald",
-    "Mitterfels",
-    "Mitterskirchen",
-    "Mitterteich",
-    "Mittweida",
-    "Mitwitz",
-    "Modautal",
-    "Moers",
-    "Mohlsdorf-Teichwolframsdorf",
-    "Moisburg",
-    "Molbergen",
-    "Molfsee",
-    "Mommenheim",
-    "Monheim",
-    "Monheim am Rhein",
-    "Monschau",
-    "Monsheim",
-    "Montabaur",
-    "Monzelfeld",
-    "Moorenweis",
-    "Moormerland",
-    "Moos",
-    "Moosbach",
-    "Moosburg a.d.Isar",
-    "Moosinning",
-    "Moosthenning",
-    "Morbach",
-    "Moringen",
-    "Morsbach",
-    "Morschen",
-    "Mosbach",
-    "Motten",
-    "Much",
-    "Mudau",
-    "Mudersbach",
-    "Muggensturm",
-    "Muhr a. See",
-    "Mulda",
-    "Muldenhammer",
-    "Mulfingen",
-    "Mundelsheim",
-    "Munderkingen",
-    "Munningen",
-    "Munster",
-    "Murg",
-    "Murnau a. Staffelsee",
-    "Murr",
-    "Murrhardt",
-    "Mutlangen",
-    "Mutterstadt",
-    "M\344hring",
-    "M\366ckern",
-    "M\366ckm\374hl",
-    "M\366gglingen",
-    "M\366glingen",
-    "M\366hnesee",
-    "M\366hrendorf",
-    "M\366lln",
-    "M\366mbris",
-    "M\366mlingen",
-    "M\366nchberg",
-    "M\366nchengladbach",
-    "M\366nchsdeggingen",
-    "M\366nchweiler",
-    "M\366nkeberg",
-    "M\366nsheim",
-    "M\366rfelden-Walldorf",
-    "M\366rlenbach",
-    "M\366ssingen",
-    "M\366ttingen",
-    "M\366tzing",
-    "M\366tzingen",
-    "M\374cka",
-    "M\374cke",
-    "M\374den (Aller)",
-    "M\374hlacker",
-    "M\374hldorf a. Inn",
-    "M\374hlhausen",
-    "M\374hlhausen-Ehingen",
-    "M\374hlhausen/Th\374ringen",
-    "M\374hlheim am Main",
-    "M\374hlheim an der Donau",
-    "M\374hlingen",
-    "M\374hltal",
-    "M\374hltroff",
-    "M\374lheim an der Ruhr",
-    "M\374lheim-K\344rlich",
-    "M\374llheim",
-    "M\374lsen",
-    "M\374nchberg",
-    "M\374ncheberg",
-    "M\374nchen",
-    "M\374nchen-Flughafen",
-    "M\374nchenbernsdorf",
-    "M\374nchhausen",
-    "M\374nchsm\374nster",
-    "M\374nnerstadt",
-    "M\374nsing",
-    "M\374nsingen",
-    "M\374nster",
-    "M\374nster (Hessen)",
-    "M\374nsterhausen",
-    "M\374nstermaifeld",
-    "M\374nstertal",
-    "M\374nzenberg",
-    "Nabburg",
-    "Nachrodt-Wiblingwerde",
-    "Nackenheim",
-    "Nagel",
-    "Nagold",
-    "Nahe",
-    "Naila",
-    "Nalbach",
-    "Namborn",
-    "Nandlstadt",
-    "Nanzdietschweiler",
-    "Nassau",
-    "Nassenfels",
-    "Nast\344tten",
-    "Nattheim",
-    "Nauen",
-    "Nauheim",
-    "Naumburg",
-    "Naumburg (Saale)",
-    "Naunhof",
-    "Nauort",
-    "Nebel",
-    "Neckarbischofsheim",
-    "Neckargem\374nd",
-    "Neckargerach",
-    "Neckarsteinach",
-    "Neckarsulm",
-    "Neckartailfingen",
-    "Neckartenzlingen",
-    "Neckarwestheim",
-    "Nehren",
-    "Neidenstein",
-    "Neidlingen",
-    "Nellingen",
-    "Nennslingen",
-    "Nentershausen",
-    "Neresheim",
-    "Nersingen",
-    "Neschwitz",
-    "Nesselwang",
-    "Netphen",
-    "Nettersheim",
-    "Nettetal",
-    "Netzschkau",
-    "Neu Kali\337",
-    "Neu Wulmstorf",
-    "Neu-Anspach",
-    "Neu-Isenburg",
-    "Neu-Ulm",
-    "Neuberg",
-    "Neubeuern",
-    "Neubiberg",
-    "Neubrandenburg",
-    "Neubrunn",
-    "Neubukow",
-    "Neubulach",
-    "Neuburg",
-    "Neuburg a.Inn",
-    "Neuburg a.d.Donau",
-    "Neuburg a.d.Kammel",
-    "Neuching",
-    "Neudenau",
-    "Neudrossenfeld",
-    "Neuenburg am Rhein",
-    "Neuendettelsau",
-    "Neuendorf",
-    "Neuenhaus",
-    "Neuenkirchen",
-    "Neuenkirchen-V\366rden",
-    "Neuenmarkt",
-    "Neuenrade",
-    "Neuenstadt am Kocher",
-    "Neuenstein",
-    "Neuental",
-    "Neufahrn b. Freising",
-    "Neufahrn i.NB",
-    "Neuffen",
-    "Neuhaus",
-    "Neuhaus a.Inn",
-    "Neuhaus a.d.Pegnitz",
-    "Neuhaus am Rennweg",
-    "Neuhausen auf den Fildern",
-    "Neuhausen ob Eck",
-    "Neuhofen",
-    "Neuh\344usel",
-    "Neuh\374tten",
-    "Neukalen",
-    "Neukirch",
-    "Neukirch/Lausitz",
-    "Neukirchen",
-    "Neukirchen b.Hl.Blut",
-    "Neukirchen b.Sulzbach-Rosenberg",
-    "Neukirchen vorm Wald",
-    "Neukirchen-Vluyn",
-    "Neukirchen/Erzgeb.",
-    "Neukloster",
-    "Neulehe",
-    "Neuler",
-    "Neulingen",
-    "Neulu\337heim",
-    "Neumagen-Dhron",
-    "Neumark",
-    "Neumarkt i.d.OPf.",
-    "Neumarkt-Sankt Veit",
-    "Neum\374nster",
-    "Neunburg vorm Wald",
-    "Neunkirchen",
-    "Neunkirchen a. Brand",
-    "Neunkirchen a. Sand",
-    "Neunkirchen-Seelscheid",
-    "Neupetershain",
-    "Neupotz",
-    "Neureichenau",
-    "Neuried",
-    "Neuruppin",
-    "Neusalza-Spremberg",
-    "Neusch\366nau",
-    "Neusorg",
-    "Neuss",
-    "Neustadt (Dosse)",
-    "Neustadt (Hessen)",
-    "Neustadt (Wied)",
-    "Neustadt a. Main",
-    "Neustadt a.d.Aisch",
-    "Neustadt a.d.Donau",
-    "Neustadt a.d.Waldnaab",
-    "Neustadt am Kulm",
-    "Neustadt am R\374benberge",
-    "Neustadt an der Orla",
-    "Neustadt an der Weinstra\337e",
-    "Neustadt b. Coburg",
-    "Neustadt in Holstein",
-    "Neustadt in Sachsen",
-    "Neustadt-Glewe",
-    "Neustetten",
-    "Neustrelitz",
-    "Neus\344\337",
-    "Neutraubling",
-    "Neuweiler",
-    "Neuwied",
-    "Neu\366tting",
-    "Nickenich",
-    "Nidda",
-    "Niddatal",
-    "Nidderau",
-    "Nideggen",
-    "Nieb\374ll",
-    "Niedenstein",
-    "Niederaichbach",
-    "Niederalteich",
-    "Niederaula",
-    "Niederbergkirchen",
-    "Niederbrombach",
-    "Niederdorfelden",
-    "Niedereschach",
-    "Niederfischbach",
-    "Niederfrohna",
-    "Niederkassel",
-    "Niederkirchen",
-    "Niederkr\374chten",
-    "Niedermohr",
-    "Niedernberg",
-    "Niedernhall",
-    "Niedernhausen",
-    "Niedernw\366hren",
-    "Niederorschel",
-    "Niederstetten",
-    "Niederstotzingen",
-    "Niedertaufkirchen",
-    "Niederviehbach",
-    "Niederwallmenach",
-    "Niederwerrn",
-    "Niederwiesa",
-    "Niederwinkling",
-    "Niederzier",
-    "Niederzissen",
-    "Niefern-\326schelbronn",
-    "Nieheim",
-    "Nienburg (Weser)",
-    "Nienhagen",
-    "Nierstein",
-    "Niesky",
-    "Nieste",
-    "Niestetal",
-    "Nittel",
-    "Nittenau",
-    "Nittendorf",
-    "Nobitz",
-    "Nohfelden",
-    "Nonnenhorn",
-    "Nonnweiler",
-    "Norddorf auf Amrum",
-    "Norden",
-    "Nordendorf",
-    "Nordenham",
-    "Norderney",
-    "Norderstedt",
-    "Nordhastedt",
-    "Nordhausen",
-    "Nordheim",
-    "Nordheim a. Main",
-    "Nordhorn",
-    "Nordkirchen",
-    "Nordleda",
-    "Nordwalde",
-    "Nordwestuckermark",
-    "Northeim",
-    "Nortmoor",
-    "Nortorf",
-    "Nortrup",
-    "Nottuln",
-    "Notzingen",
-    "Nufringen",
-    "Nusplingen",
-    "Nu\337dorf",
-    "Nu\337dorf a. Inn",
-    "Nu\337loch",
-    "N\366rdlingen",
-    "N\366rten-Hardenberg",
-    "N\374dlingen",
-    "N\374mbrecht",
-    "N\374nchritz",
-    "N\374rnberg",
-    "N\374rtingen",
-    "N\374sttal",
-    "N\374tzen",
-    "Ober-M\366rlen",
-    "Ober-Olm",
-    "Ober-Ramstadt",
-    "Oberammergau",
-    "Oberasbach",
-    "Oberau",
-    "Oberaudorf",
-    "Oberaula",
-    "Oberaurach",
-    "Oberbergkirchen",
-    "Oberboihingen",
-    "Oberdachstetten",
-    "Oberderdingen",
-    "Oberding",
-    "Oberdischingen",
-    "Oberelsbach",
-    "Oberfell",
-    "Oberg\374nzburg",
-    "Oberhaching",
-    "Oberhaid",
-    "Oberhausen",
-    "Oberhausen-Rheinhausen",
-    "Oberkirch",
-    "Oberkochen",
-    "Oberkotzau",
-    "Obermeitingen",
-    "Obermoschel",
-    "Obernbreit",
-    "Obernburg a. Main",
-    "Oberndorf a. Lech",
-    "Oberndorf am Neckar",
-    "Oberneukirchen",
-    "Obernheim",
-    "Obernzell",
-    "Obernzenn",
-    "Oberostendorf",
-    "Oberpframmern",
-    "Oberpleichfeld",
-    "Oberp\366ring",
-    "Oberreichenbach",
-    "Oberreute",
-    "Oberriexingen",
-    "Oberrot",
-    "Oberschlei\337heim",
-    "Oberschneiding",
-    "Obersinn",
-    "Obersontheim",
-    "Oberstadion",
-    "Oberstaufen",
-    "Oberstdorf",
-    "Oberstenfeld",
-    "Obersulm",
-    "Obers\366chering",
-    "Obers\374\337bach",
-    "Obertaufkirchen",
-    "Oberteuringen",
-    "Oberthal",
-    "Oberthulba",
-    "Obertraubling",
-    "Obertrubach",
-    "Obertshausen",
-    "Oberursel (Taunus)",
-    "Oberviechtach",
-    "Oberwesel",
-    "Oberwolfach",
-    "Oberzent",
-    "Obing",
-    "Obrigheim",
-    "Ochsenfurt",
-    "Ochsenhausen",
-    "Ochtendung",
-    "Ochtrup",
-    "Odelzhausen",
-    "Odenthal",
-    "Oderwitz",
-    "Oebisfelde",
-    "Oederan",
-    "Oederquart",
-    "Oedheim",
-    "Oelde",
-    "Oelsnitz/Erzgeb.",
-    "Oelsnitz/Vogtl.",
-    "Oer-Erkenschwick",
-    "Oerlenbach",
-    "Oerlinghausen",
-    "Oestrich-Winkel",
-    "Oettingen i.Bay.",
-    "Offenbach am Main",
-    "Offenbach an der Queich",
-    "Offenbach-Hundheim",
-    "Offenberg",
-    "Offenburg",
-    "Offenhausen",
-    "Offingen",
-    "Ofterdingen",
-    "Oftersheim",
-    "Oggelshausen",
-    "Ohlstadt",
-    "Ohrdruf",
-    "Olbernhau",
-    "Olbersdorf",
-    "Olching",
-    "Oldenburg",
-    "Oldenburg in Holstein",
-    "Oldendorf",
-    "Olfen",
-    "Olpe",
-    "Olsberg",
-    "Olsbr\374cken",
-    "Opfenbach",
-    "Oppach",
-    "Oppenau",
-    "Oppenweiler",
-    "Oranienbaum-W\366rlitz",
-    "Oranienburg",
-    "Ornbau",
-    "Orsingen-Nenzingen",
-    "Ortenberg",
-    "Ortenburg",
-    "Ortrand",
-    "Osann-Monzel",
-    "Osburg",
-    "Oschatz",
-    "Oschersleben (Bode)",
-    "Osdorf",
-    "Osnabr\374ck",
-    "Ostbevern",
-    "Osterburg (Altmark)",
-    "Osterburken",
-    "Ostercappeln",
-    "Osterhofen",
-    "Osterholz-Scharmbeck",
-    "Osterode am Harz",
-    "Osterr\366nfeld",
-    "Osterwieck",
-    "Ostfildern",
-    "Ostheim v.d.Rh\366n",
-    "Osthofen",
-    "Ostrach",
-    "Ostrhauderfehn",
-    "Ostritz",
-    "Ostseebad Boltenhagen",
-    "Ostseebad Prerow",
-    "Ostseebad Wustrow",
-    "Oststeinbek",
-    "Ottenbach",
-    "Ottendorf-Okrilla",
-    "Ottenhofen",
-    "Ottenh\366fen im Schwarzwald",
-    "Ottensoos",
-    "Otterbach",
-    "Otterberg",
-    "Otterfing",
-    "Otterndorf",
-    "Ottersberg",
-    "Ottersheim",
-    "Otterstadt",
-    "Ottersweier",
-    "Otting",
-    "Ottobeuren",
-    "Ottobrunn",
-    "Ottrau",
-    "Ottweiler",
-    "Otzberg",
-    "Otzing",
-    "Ovelg\366nne",
-    "Overath",
-    "Owen",
-    "Owingen",
-    "Owschlag",
-    "Oy-Mittelberg",
-    "Oyten",
-    "Paderborn",
-    "Painten",
-    "Palling",
-    "Pampow",
-    "Panschwitz-Kuckau",
-    "Pansdorf",
-    "Papenburg",
-    "Pappenheim",
-    "Parchim",
-    "Parkstein",
-    "Parkstetten",
-    "Parsberg",
-    "Partenstein",
-    "Pasewalk",
-    "Passau",
-    "Pastetten",
-    "Pattensen",
-    "Pausa",
-    "Pechbrunn",
-    "Pegnitz",
-    "Peine",
-    "Peiting",
-    "Pei\337enberg",
-    "Pellworm",
-    "Penig",
-    "Pentling",
-    "Penzberg",
-    "Penzing",
-    "Perach",
-    "Perl",
-    "Perleberg",
-    "Perlesreut",
-    "Petersaurach",
-    "Petersberg",
-    "Petershagen",
-    "Petershausen",
-    "Pettendorf",
-    "Petting",
-    "Pettstadt",
-    "Pfaffenhausen",
-    "Pfaffenhofen",
-    "Pfaffenhofen a.d.Glonn",
-    "Pfaffenhofen a.d.Ilm",
-    "Pfaffenhofen a.d.Roth",
-    "Pfaffing",
-    "Pfakofen",
-    "Pfalzfeld",
-    "Pfalzgrafenweiler",
-    "Pfarrkirchen",
-    "Pfatter",
-    "Pfedelbach",
-    "Pfeffenhausen",
-    "Pforzen",
-    "Pforzheim",
-    "Pfreimd",
-    "Pfronten",
-    "Pfullendorf",
-    "Pfullingen",
-    "Pfungstadt",
-    "Pf\366rring",
-    "Philippsburg",
-    "Philippsthal (Werra)",
-    "Piding",
-    "Pielenhofen",
-    "Piesport",
-    "Pilsach",
-    "Pilsting",
-    "Pinneberg",
-    "Pirk",
-    "Pirmasens",
-    "Pirna",
-    "Pittenhart",
-    "Plaidt",
-    "Planegg",
-    "Plankstadt",
-    "Plate",
-    "Plattenburg",
-    "Plattling",
-    "Plau am See",
-    "Plauen",
-    "Pleidelsheim",
-    "Pleinfeld",
-    "Pleiskirchen",
-    "Plettenberg",
-    "Pleystein",
-    "Pliening",
-    "Pliezhausen",
-    "Plochingen",
-    "Pluwig",
-    "Pl\366n",
-    "Pl\366\337berg",
-    "Pl\374derhausen",
-    "Pockau",
-    "Pocking",
-    "Pohlheim",
-    "Poing",
-    "Polch",
-    "Polle",
-    "Pollenfeld",
-    "Pollhagen",
-    "Polling",
-    "Pommelsbrunn",
-    "Poppenhausen",
-    "Poppenricht",
-    "Porta Westfalica",
-    "Postbauer-Heng",
-    "Postm\374nster",
-    "Potsdam",
-    "Pottenstein",
-    "Poxdorf",
-    "Preetz",
-    "Prem",
-    "Prenzlau",
-    "Pressath",
-    "Presseck",
-    "Pressig",
-    "Pretzfeld",
-    "Preu\337isch Oldendorf",
-    "Prien a. Chiemsee",
-    "Prittriching",
-    "Pritzwalk",
-    "Probsteierhagen",
-    "Probstzella",
-    "Pronsfeld",
-    "Prutting",
-    "Pr\374m",
-    "Puchheim",
-    "Puderbach",
-    "Pulheim",
-    "Pullach i. Isartal",
-    "Pulsnitz",
-    "Putlitz",
-    "Putzbrunn",
-    "Pyrbaum",
-    "P\344hl",
-    "P\366cking",
-    "P\366lzig",
-    "P\366rnbach",
-    "P\366ttmes",
-    "P\366\337neck",
-    "P\374chersreuth",
-    "P\374ttlingen",
-    "Quakenbr\374ck",
-    "Quedlinburg",
-    "Queidersbach",
-    "Quickborn",
-    "Quierschied",
-    "Rabenau",
-    "Radeberg",
-    "Radebeul",
-    "Radevormwald",
-    "Radolfzell am Bodensee",
-    "Raesfeld",
-    "Raguhn-Je\337nitz",
-    "Rahden",
-    "Rain",
-    "Raisting",
-    "Rammingen",
-    "Ramsau b. Berchtesgaden",
-    "Ramstein-Miesenbach",
-    "Randersacker",
-    "Rangendingen",
-    "Rannungen",
-    "Ransbach-Baumbach",
-    "Ranstadt",
-    "Raschau-Markersbach",
-    "Rastatt",
-    "Rastdorf",
-    "Rastede",
-    "Ratekau",
-    "Rathenow",
-    "Ratingen",
-    "Rattelsdorf",
-    "Rattenberg",
-    "Rattiszell",
-    "Ratzeburg",
-    "Raubling",
-    "Rauenberg",
-    "Rauhenebrach",
-    "Raunheim",
-    "Rauschenberg",
-    "Ravensburg",
-    "Ravenstein",
-    "Rechberghausen",
-    "Rechenberg-Bienenm\374hle",
-    "Rechtenbach",
-    "Rechtmehring",
-    "Rechtsupweg",
-    "Recke",
-    "Reckendorf",
-    "Recklinghausen",
-    "Redefin",
-    "Rednitzhembach",
-    "Redwitz a.d.Rodach",
-    "Rees",
-    "Regen",
-    "Regensburg",
-    "Regenstauf",
-    "Rehau",
-    "Rehburg-Loccum",
-    "Rehden",
-    "Rehling",
-    "Rehlingen-Siersburg",
-    "Rehna",
-    "Reichartshausen",
-    "Reichelsheim (Odenwald)",
-    "Reichelsheim (Wetterau)",
-    "Reichenau",
-    "Reichenbach an der Fils",
-    "Reichenbach im Vogtland",
-    "Reichenbach-Steegen",
-    "Reichenbach/O.L.",
-    "Reichenberg",
-    "Reichenschwand",
-    "Reichersbeuern",
-    "Reichertshausen",
-    "Reichertsheim",
-    "Reichertshofen",
-    "Reichshof",
-    "Reil",
-    "Reilingen",
-    "Reimlingen",
-    "Reinbek",
-    "Reinfeld (Holstein)",
-    "Reinhardshagen",
-    "Reinheim",
-    "Reinsberg",
-    "Reinsfeld",
-    "Reisbach",
-    "Reischach",
-    "Reiskirchen",
-    "Reit im Winkl",
-    "Reitmehring",
-    "Reken",
-    "Rellingen",
-    "Remagen",
-    "Remchingen",
-    "Remlingen",
-    "Remscheid",
-    "Remseck am Neckar",
-    "Remshalden",
-    "Renchen",
-    "Rendsburg",
-    "Rengsdorf",
-    "Rennerod",
-    "Rennertshofen",
-    "Renningen",
-    "Reppenstedt",
-    "Rethem (Aller)",
-    "Rettenbach a.Auerberg",
-    "Rettenberg",
-    "Retzstadt",
-    "Reute",
-    "Reutlingen",
-    "Rhauderfehn",
-    "Rhaunen",
-    "Rheda-Wiedenbr\374ck",
-    "Rhede",
-    "Rhede (Ems)",
-    "Rheinau",
-    "Rheinbach",
-    "Rheinberg",
-    "Rheinbreitbach",
-    "Rheinbrohl",
-    "Rheinb\366llen",
-    "Rheine",
-    "Rheinfelden (Baden)",
-    "Rheinm\374nster",
-    "Rheinsberg",
-    "Rheinstetten",
-    "Rheinzabern",
-    "Rhens",
-    "Rheurdt",
-    "Rhodt unter Rietburg",
-    "Ribnitz-Damgarten",
-    "Rickenbach",
-    "Rieden",
-    "Riedenburg",
-    "Riederich",
-    "Riedering",
-    "Riedlingen",
-    "Riedstadt",
-    "Riegelsberg",
-    "Riegsee",
-    "Riekofen",
-    "Rielasingen-Worblingen",
-    "Rieneck",
-    "Riesa",
-    "Rieseby",
-    "Rieste",
-    "Rietberg",
-    "Rietheim-Weilheim",
-    "Rietschen",
-    "Riezlern",
-    "Rimbach",
-    "Rimpar",
-    "Rimsting",
-    "Rinchnach",
-    "Ringelai",
-    "Ringsheim",
-    "Rinteln",
-    "Risum-Lindholm",
-    "Ritterhude",
-    "Rochlitz",
-    "Rockenberg",
-    "Rockenhausen",
-    "Rodalben",
-    "Rodenbach",
-    "Rodenberg",
-    "Rodewisch",
-    "Rodgau",
-    "Roding",
-    "Roetgen",
-    "Roggenburg",
-    "Roggentin",
-    "Rohr",
-    "Rohr i. NB",
-    "Rohrbach",
-    "Rohrdorf",
-    "Roigheim",
-    "Rommerskirchen",
-    "Romrod",
-    "Ronneburg",
-    "Ronnenberg",
-    "Ronsberg",
-    "Ronshausen",
-    "Rosbach",
-    "Rosche",
-    "Rosdorf",
-    "Rosenberg",
-    "Rosendahl",
-    "Rosenfeld",
-    "Rosengarten",
-    "Rosenheim",
-    "Rosenthal",
-    "Rosenthal am Rennsteig",
-    "Rositz",
-    "Rostock",
-    "Rot am See",
-    "Rot an der Rot",
-    "Rotenburg (W\374mme)",
-    "Rotenburg a. d. Fulda",
-    "Roth",
-    "Rothenbuch",
-    "Rothenburg ob der Tauber",
-    "Rothenburg/O.L.",
-    "Rothenfels",
-    "Rott a. Inn",
-    "Rottach-Egern",
-    "Rottenacker",
-    "Rottenbuch",
-    "Rottenburg a.d.Laaber",
-    "Rottenburg am Neckar",
-    "Rottendorf",
-    "Rotthalm\374nster",
-    "Rottweil",
-    "Ro\337bach",
-    "Ro\337dorf",
-    "Ro\337haupten",
-    "Ro\337leben-Wiehe",
-    "Ro\337tal",
-    "Ro\337wein",
-    "Rudelzhausen",
-    "Ruderatshofen",
-    "Rudersberg",
-    "Ruderting",
-    "Rudolstadt",
-    "Rugendorf",
-    "Ruhla",
-    "Ruhland",
-    "Ruhmannsfelden",
-    "Ruhpolding",
-    "Ruhstorf a.d.Rott",
-    "Runkel",
-    "Ruppertshofen",
-    "Ruppichteroth",
-    "Rust",
-    "Rutesheim",
-    "R\366dental",
-    "R\366dermark",
-    "R\366dinghausen",
-    "R\366fingen",
-    "R\366hrmoos",
-    "R\366hrnbach",
-    "R\366merberg",
-    "R\366merstein",
-    "R\366mhild",
-    "R\366slau",
-    "R\366srath",
-    "R\366thenbach (Allg\344u)",
-    "R\366thenbach a.d.Pegnitz",
-    "R\366thlein",
-    "R\366ttenbach",
-    "R\366ttingen",
-    "R\366tz",
-    "R\374ckersdorf",
-    "R\374ckholz",
-    "R\374desheim",
-    "R\374desheim am Rhein",
-    "R\374lzheim",
-    "R\374sselsheim am Main",
-    "R\374then",
-    "Saal a.d.Donau",
-    "Saal a.d.Saale",
-    "Saalburg-Ebersdorf",
-    "Saaldorf-Surheim",
-    "Saalfeld/Saale",
-    "Saarbr\374cken",
-    "Saarburg",
-    "Saarlouis",
-    "Saarwellingen",
-    "Sachsen b. Ansbach",
-    "Sachsenhagen",
-    "Sachsenheim",
-    "Sachsenkam",
-    "Saerbeck",
-    "Saffig",
-    "Sailauf",
-    "Salach",
-    "Salching",
-    "Salem",
-    "Salmtal",
-    "Salzbergen",
-    "Salzgitter",
-    "Salzhausen",
-    "Salzhemmendorf",
-    "Salzkotten",
-    "Salzwedel, Hansestadt",
-    "Salzweg",
-    "Samerberg",
-    "Sand a. Main",
-    "Sande",
-    "Sandersdorf",
-    "Sandhausen",
-    "Sangerhausen",
-    "Sankt Augustin",
-    "Sankt Englmar",
-    "Sankt Margarethen",
-    "Sankt Peter-Ording",
-    "Sankt Wolfgang",
-    "Sarstedt",
-    "Sasbach",
-    "Sasbach am Kaiserstuhl",
-    "Sasbachwalden",
-    "Sassenberg",
-    "Sassenburg",
-    "Sassnitz",
-    "Saterland",
-    "Satteldorf",
-    "Sauerlach",
-    "Sauldorf",
-    "Saulgrub",
-    "Sayda",
-    "Schaafheim",
-    "Schacht-Audorf",
-    "Schafflund",
-    "Schalkau",
-    "Schalksm\374hle",
-    "Schallodenbach",
-    "Schallstadt",
-    "Schapen",
-    "Scharbeutz",
-    "Scharnebeck",
-    "Schauenburg",
-    "Schaufling",
-    "Schechen",
-    "Schechingen",
-    "Scheer",
-    "Schee\337el",
-    "Scheidegg",
-    "Scheinfeld",
-    "Schelklingen",
-    "Schellhorn",
-    "Schemmerhofen",
-    "Schenefeld",
-    "Schenkenzell",
-    "Schenklengsfeld",
-    "Schermbeck",
-    "Schernfeld",
-    "Scheuring",
-    "Scheyern",
-    "Sche\337litz",
-    "Schieder-Schwalenberg",
-    "Schierling",
-    "Schiffdorf",
-    "Schifferstadt",
-    "Schiffweiler",
-    "Schillingsf\374rst",
-    "Schiltach",
-    "Schiltberg",
-    "Schipkau",
-    "Schirgiswalde-Kirschau",
-    "Schirmitz",
-    "Schirnding",
-    "Schkeuditz",
-    "Schk\366len",
-    "Schladen",
-    "Schlammersdorf",
-    "Schlangen",
-    "Schlangenbad",
-    "Schlat",
-    "Schleching",
-    "Schleiden",
-    "Schleife",
-    "Schleiz",
-    "Schleswig",
-    "Schlettau",
-    "Schleusingen",
-    "Schliengen",
-    "Schlierbach",
-    "Schliersee",
-    "Schlo\337 Holte-Stukenbrock",
-    "Schluchsee",
-    "Schl\374chtern",
-    "Schl\374sselfeld",
-    "Schmalfeld",
-    "Schmalkalden",
-    "Schmallenberg",
-    "Schmelz",
-    "Schmidm\374hlen",
-    "Schmitten im Taunus",
-    "Schm\366lln",
-    "Schnaitsee",
-    "Schnaittach",
-    "Schnaittenbach",
-    "Schneeberg",
-    "Schnelldorf",
-    "Schneverdingen",
-    "Schn\374rpflingen",
-    "Schonach im Schwarzwald",
-    "Schondorf am Ammersee",
-    "Schongau",
-    "Schonstett",
-    "Schonungen",
-    "Schopfheim",
-    "Schopfloch",
-    "Schopp",
-    "Schorndorf",
-    "Schortens",
-    "Schotten",
-    "Schramberg",
-    "Schrecksbach",
-    "Schriesheim",
-    "Schrobenhausen",
-    "Schrozberg",
-    "Schuttertal",
-    "Schutterwald",
-    "Schwaan",
-    "Schwabach",
-    "Schwabenheim an der Selz",
-    "Schwabhausen",
-    "Schwabm\374nchen",
-    "Schwabsoien",
-    "Schwaigern",
-    "Schwaikheim",
-    "Schwalbach",
-    "Schwalbach am Taunus",
-    "Schwalmstadt",
-    "Schwalmtal",
-    "Schwanau",
-    "Schwandorf",
-    "Schwanewede",
-    "Schwanfeld",
-    "Schwangau",
-    "Schwanstetten",
-    "Schwarme",
-    "Schwarmstedt",
-    "Schwarzach",
-    "Schwarzatal",
-    "Schwarzenbach a.Wald",
-    "Schwarzenbach a.d.Saale",
-    "Schwarzenbek",
-    "Schwarzenberg/Erzgeb.",
-    "Schwarzenborn",
-    "Schwarzenbruck",
-    "Schwarzenfeld",
-    "Schwarzheide",
-    "Schwebheim",
-    "Schwedelbach",
-    "Schwedt/Oder",
-    "Schweich",
-    "Schweigen-Rechtenbach",
-    "Schweinfurt",
-    "Schweitenkirchen",
-    "Schwelm",
-    "Schwendi",
-    "Schwentinental",
-    "Schwerin",
-    "Schwerte",
-    "Schwetzingen",
-    "Schwieberdingen",
-    "Schwindegg",
-    "Schw\344bisch Gm\374nd",
-    "Schw\344bisch Hall",
-    "Schw\366rstadt",
-    "Sch\344ftlarn",
-    "Sch\366ffengrund",
-    "Sch\366fweg",
-    "Sch\366llnach",
-    "Sch\366mberg",
-    "Sch\366naich",
-    "Sch\366nau",
-    "Sch\366nau a. K\366nigssee",
-    "Sch\366nau im Schwarzwald",
-    "Sch\366nau-Berzdorf",
-    "Sch\366nberg",
-    "Sch\366nberg (Holstein)",
-    "Sch\366nbrunn",
-    "Sch\366nebeck (Elbe)",
-    "Sch\366neck",
-    "Sch\366neck/Vogtl.",
-    "Sch\366necken",
-    "Sch\366nenberg-K\374belberg",
-    "Sch\366nfeld",
-    "Sch\366nhausen (Elbe)",
-    "Sch\366nheide",
-    "Sch\366ningen",
-    "Sch\366nkirchen",
-    "Sch\366nsee",
-    "Sch\366ntal",
-    "Sch\366nwald",
-    "Sch\366nwald im Schwarzwald",
-    "Sch\366nwalde am Bungsberg",
-    "Sch\366ppenstedt",
-    "Sch\366ppingen",
-    "Sch\374ttorf",
-    "Sebnitz",
-    "Seckach",
-    "Seebad Ahlbeck",
-    "Seebruck",
-    "Seefeld",
-    "Seeg",
-    "Seehausen (Altmark)",
-    "Seeheim-Jugenheim",
-    "Seelbach",
-    "Seelow",
-    "Seelze",
-    "Seeon",
-    "Seesen",
-    "Seeshaupt",
-    "Seesterm\374he",
-    "Seevetal",
-    "Seewald",
-    "Sehmatal-Neudorf",
-    "Sehnde",
-    "Seifhennersdorf",
-    "Seitingen-Oberflacht",
-    "Selb",
-    "Selbitz",
-    "Selent",
-    "Selfkant",
-    "Seligenstadt",
-    "Selm",
-    "Selsingen",
-    "Selters (Taunus)",
-    "Selters (Westerwald)",
-    "Sembach",
-    "Senden",
-    "Sendenhorst",
-    "Senftenberg",
-    "Sennfeld",
-    "Sersheim",
-    "Seubersdorf i.d.OPf.",
-    "Sexau",
-    "Se\337lach",
-    "Siebeldingen",
-    "Siedenburg",
-    "Siegbach",
-    "Siegburg",
-    "Siegen",
-    "Siegenburg",
-    "Siegsdorf",
-    "Sielenbach",
-    "Sien",
-    "Sigmaringen",
-    "Sigmaringendorf",
-    "Sigmarszell",
-    "Silberstedt",
-    "Simbach",
-    "Simbach a. Inn",
-    "Simmerath",
-    "Simmern",
-    "Simmersfeld",
-    "Simonswald",
-    "Sindelfingen",
-    "Sindelsdorf",
-    "Singen (Hohentwiel)",
-    "Singhofen",
-    "Sinn",
-    "Sinntal",
-    "Sinsheim",
-    "Sinzheim",
-    "Sinzig",
-    "Sinzing",
-    "Sittensen",
-    "Sitzendorf",
-    "Soest",
-    "Sohland",
-    "Sohren",
-    "Solingen",
-    "Solms",
-    "Solnhofen",
-    "Soltau",
-    "Sommerhausen",
-    "Sonderhofen",
-    "Sondershausen",
-    "Sonneberg",
-    "Sonnefeld",
-    "Sonnen",
-    "Sonnenb\374hl",
-    "Sonsbeck",
-    "Sontheim",
-    "Sontheim an der Brenz",
-    "Sonthofen",
-    "Sontra",
-    "Sottrum",
-    "Soyen",
-    "Spahnharrenst\344tte",
-    "Spaichingen",
-    "Spalt",
-    "Spangenberg",
-    "Spardorf",
-    "Sparneck",
-    "Spechbach",
-    "Speichersdorf",
-    "Spelle",
-    "Spenge",
-    "Speyer",
-    "Spiegelau",
-    "Spiegelberg",
-    "Spiesen-Elversberg",
-    "Spiesheim",
-    "Spraitbach",
-    "Spreenhagen",
-    "Spremberg",
-    "Sprendlingen",
-    "Springe",
-    "Sprockh\366vel",
-    "St. Blasien",
-    "St. Egidien",
-    "St. Georgen im Schwarzwald",
-    "St. Goarshausen",
-    "St. Ingbert",
-    "St. Johann",
-    "St. Katharinen",
-    "St. Leon-Rot",
-    "St. Martin",
-    "St. Michaelisdonn",
-    "St. M\344rgen",
-    "St. Peter",
-    "St. Wendel",
-    "Stade",
-    "Stadecken-Elsheim",
-    "Stadelhofen",
-    "Stadland",
-    "Stadtallendorf",
-    "Stadtbergen",
-    "Stadthagen",
-    "Stadtlauringen",
-    "Stadtlohn",
-    "Stadtoldendorf",
-    "Stadtroda",
-    "Stadtsteinach",
-    "Staig",
-    "Stallwang",
-    "Stammbach",
-    "Stammham",
-    "Stamsried",
-    "Starnberg",
-    "Starzach",
-    "Stauchitz",
-    "Staufen im Breisgau",
-    "Staufenberg",
-    "Stavenhagen, Reuterstadt",
-    "Stavern",
-    "Sta\337furt",
-    "Steffenberg",
-    "Stegaurach",
-    "Stegen",
-    "Steinach",
-    "Steinau",
-    "Steinbach (Taunus)",
-    "Steinbach a. Wald",
-    "Steinberg",
-    "Steinbergkirche",
-    "Steinburg",
-    "Steindorf",
-    "Steinen",
-    "Steinenbronn",
-    "Steinfeld",
-    "Steinfeld (Oldenburg)",
-    "Steinfurt",
-    "Steingaden",
-    "Steinhagen",
-    "Steinhausen an der Rottum",
-    "Steinheim",
-    "Steinheim am Albuch",
-    "Steinheim an der Murr",
-    "Steinhorst",
-    "Steinh\366ring",
-    "Steinkirchen",
-    "Steinmauern",
-    "Steinweiler",
-    "Steinwenden",
-    "Steinwiesen",
-    "Stei\337lingen",
-    "Stelle",
-    "Stemwede",
-    "Stendal",
-    "Stephanskirchen",
-    "Stephansposching",
-    "Sternberg",
-    "Stetten",
-    "Stetten am kalten Markt",
-    "Steyerberg",
-    "Stiefenhofen",
-    "Stimpfach",
-    "Stockach",
-    "Stockelsdorf",
-    "Stockheim",
-    "Stockstadt a. Main",
-    "Stockstadt am Rhein",
-    "Stolberg (Rhld.)",
-    "Stollberg/Erzgeb.",
-    "Stolpen",
-    "Straelen",
-    "Stralsund",
-    "Strasburg (Uckermark)",
-    "Straubing",
-    "Straufhain",
-    "Strausberg",
-    "Stra\337berg",
-    "Stra\337enhaus",
-    "Stra\337kirchen",
-    "Stra\337lach-Dingharting",
-    "Strehla",
-    "Strohn",
-    "Stromberg",
-    "Strullendorf",
-    "Struppen",
-    "Struvenh\374tten",
-    "Stuhr",
-    "Stutensee",
-    "Stuttgart",
-    "St\366dtlen",
-    "St\366tten a. Auerberg",
-    "St\374hlingen",
-    "Suderburg",
-    "Sudwalde",
-    "Suhl",
-    "Sulingen",
-    "Sulz am Neckar",
-    "Sulzbach",
-    "Sulzbach (Taunus)",
-    "Sulzbach a. Main",
-    "Sulzbach an der Murr",
-    "Sulzbach-Laufen",
-    "Sulzbach-Rosenberg",
-    "Sulzberg",
-    "Sulzburg",
-    "Sulzdorf a.d.Lederhecke",
-    "Sulzemoos",
-    "Sulzheim",
-    "Sundern (Sauerland)",
-    "Surwold",
-    "Swisttal",
-    "Syke",
-    "Sylt",
-    "Syrgenstein",
-    "S\366chtenau",
-    "S\366gel",
-    "S\366hlde",
-    "S\366hrewald",
-    "S\366mmerda",
-    "S\366rup",
-    "S\374dbrookmerland",
-    "S\374derbrarup",
-    "S\374derl\374gum",
-    "S\374dlohn",
-    "S\374nching",
-    "S\374pplingen",
-    "S\374\337en",
-    "Tacherting",
-    "Taching a. See",
-    "Tagmersheim",
-    "Talheim",
-    "Tambach-Dietharz",
-    "Tamm",
-    "Tangerh\374tte",
-    "Tangerm\374nde",
-    "Tangstedt",
-    "Tann",
-    "Tann (Rh\366n)",
-    "Tanna",
-    "Tannhausen",
-    "Tannheim",
-    "Tapfheim",
-    "Tarmstedt",
-    "Tarp",
-    "Tauberbischofsheim",
-    "Taucha",
-    "Taufkirchen",
-    "Taufkirchen (Vils)",
-    "Taunusstein",
-    "Tawern",
-    "Tecklenburg",
-    "Tegernheim",
-    "Tegernsee",
-    "Teisendorf",
-    "Teising",
-    "Teisnach",
-    "Telgte",
-    "Tellingstedt",
-    "Teltow",
-    "Templin",
-    "Tengen",
-    "Teningen",
-    "Tespe",
-    "Teterow",
-    "Tettau",
-    "Tettenweis",
-    "Tettnang",
-    "Teublitz",
-    "Teuschnitz",
-    "Thaleischweiler-Fr\366schen",
-    "Thalfang",
-    "Thalheim",
-    "Thalmassing",
-    "Thalm\344ssing",
-    "Thannhausen",
-    "Tharandt",
-    "Thedinghausen",
-    "Themar",
-    "Theres",
-    "Thierhaupten",
-    "Thiersheim",
-    "Tholey",
-    "Thomm",
-    "Thuine",
-    "Thum",
-    "Thurmansbang",
-    "Thurnau",
-    "Thyrnau",
-    "Th\374ngen",
-    "Th\374ngersheim",
-    "Tiefenbach",
-    "Timmendorfer Strand",
-    "Tirschenreuth",
-    "Titisee-Neustadt",
-    "Titting",
-    "Tittling",
-    "Tittmoning",
-    "Titz",
-    "Todenb\374ttel",
-    "Todtmoos",
-    "Todtnau",
-    "Tonna",
-    "Toppenstedt",
-    "Torgau",
-    "Torgelow",
-    "Tornesch",
-    "Tostedt",
-    "Traben-Trarbach",
-    "Trabitz",
-    "Traitsching",
-    "Trappenkamp",
-    "Traunreut",
-    "Traunstein",
-    "Treben",
-    "Trebgast",
-    "Trebsen/Mulde",
-    "Trebur",
-    "Treffurt",
-    "Treis-Karden",
-    "Trendelburg",
-    "Treuchtlingen",
-    "Treuen",
-    "Treuenbrietzen",
-    "Triberg im Schwarzwald",
-    "Triefenstein",
-    "Trier",
-    "Trierweiler",
-    "Triftern",
-    "Trippstadt",
-    "Triptis",
-    "Trittau",
-    "Trittenheim",
-    "Trochtelfingen",
-    "Trogen",
-    "Troisdorf",
-    "Trossingen",
-    "Trostberg",
-    "Truchtlaching",
-    "Trunkelsberg",
-    "Tr\366stau",
-    "Tuningen",
-    "Tuntenhausen",
-    "Tussenhausen",
-    "Tuttlingen",
-    "Tutzing",
-    "Twist",
-    "Twistetal",
-    "Twistringen",
-    "Tyrlaching",
-    "T\344ferrot",
-    "T\344nnesberg",
-    "T\366ging a. Inn",
-    "T\366nisvorst",
-    "T\366nning",
-    "T\366pen",
-    "T\374bingen",
-    "T\374rkenfeld",
-    "T\374rkheim",
-    "T\374\337ling",
-    "Ubstadt-Weiher",
-    "Ueckerm\374nde",
-    "Uedem",
-    "Uehlfeld",
-    "Uelsen",
-    "Uelzen",
-    "Uetersen",
-    "Uettingen",
-    "Uetze",
-    "Uffenheim",
-    "Uffing a. Staffelsee",
-    "Uhingen",
-    "Uhldingen-M\374hlhofen",
-    "Uhlst\344dt-Kirchhasel",
-    "Ulm",
-    "Ulmen",
-    "Ulrichstein",
-    "Umkirch",
-    "Ummendorf",
-    "Ummern",
-    "Undeloh",
-    "Undenheim",
-    "Ungerhausen",
-    "Unkel",
-    "Unlingen",
-    "Unna",
-    "Unterammergau",
-    "Unterbreizbach",
-    "Unterdietfurt",
-    "Unterensingen",
-    "Unterf\366hring",
-    "Untergriesbach",
-    "Untergruppenbach",
-    "Unterhaching",
-    "Unterkirnach",
-    "Unterl\374\337",
-    "Untermeitingen",
-    "Unterm\374nkheim",
-    "Unterneukirchen",
-    "Unterpleichfeld",
-    "Unterreit",
-    "Unterschlei\337heim",
-    "Unterschneidheim",
-    "Untersiemau",
-    "Untersteinach",
-    "Unterthingau",
-    "Unterwellenborn",
-    "Unterw\366ssen",
-    "Untrasried",
-    "Uplengen",
-    "Urbach",
-    "Urmitz",
-    "Ursberg",
-    "Ursensollen",
-    "Urspringen",
-    "Usedom",
-    "Usingen",
-    "Uslar",
-    "Ustersbach",
-    "Uttenreuth",
-    "Uttenweiler",
-    "Utting am Ammersee",
-    "Vacha",
-    "Vachendorf",
-    "Vaihingen an der Enz",
-    "Vallendar",
-    "Valley",
-    "Varel",
-    "Varrel",
-    "Vaterstetten",
-    "Vechelde",
-    "Vechta",
-    "Veitsh\366chheim",
-    "Veitsrodt",
-    "Velbert",
-    "Velburg",
-    "Velden",
-    "Veldenz",
-    "Velen",
-    "Vellahn",
-    "Vellberg",
-    "Vellmar",
-    "Velpke",
-    "Verden (Aller)",
-    "Veringenstadt",
-    "Verl",
-    "Versmold",
-    "Vetschau/Spreewald",
-    "Vettelscho\337",
-    "Vettwei\337",
-    "Viechtach",
-    "Viereth-Trunstadt",
-    "Vierkirchen",
-    "Viernheim",
-    "Viersen",
-    "Vilgertshofen",
-    "Villenbach",
-    "Villingen-Schwenningen",
-    "Villingendorf",
-    "Villmar",
-    "Vilsbiburg",
-    "Vilseck",
-    "Vilsheim",
-    "Vilshofen an der Donau",
-    "Vinningen",
-    "Visbek",
-    "Visselh\366vede",
-    "Vi\366l",
-    "Vlotho",
-    "Voerde (Niederrhein)",
-    "Vogt",
-    "Vogtareuth",
-    "Vogtsburg im Kaiserstuhl",
-    "Vohburg a.d.Donau",
-    "Vohenstrau\337",
-    "Volkach",
-    "Volkenschwand",
-    "Volkertshausen",
-    "Volkmarsen",
-    "Vollersode",
-    "Voltlage",
-    "Vreden",
-    "Vrees",
-    "V\366hl",
-    "V\366hrenbach",
-    "V\366hringen",
-    "V\366lklingen",
-    "Waakirchen",
-    "Waal",
-    "Wabern",
-    "Wachenheim an der Weinstra\337e",
-    "Wachenroth",
-    "Wachtberg",
-    "Wachtendonk",
-    "Wacken",
-    "Wackersdorf",
-    "Wadern",
-    "Wadersloh",
-    "Wadgassen",
-    "Wagenfeld",
-    "Wagh\344usel",
-    "Waging a. See",
-    "Wahlstedt",
-    "Wahrenholz",
-    "Waiblingen",
-    "Waibstadt",
-    "Waidhaus",
-    "Waidhofen",
-    "Wain",
-    "Waischenfeld",
-    "Wakendorf II",
-    "Wald",
-    "Wald-Michelbach",
-    "Waldachtal",
-    "Waldalgesheim",
-    "Waldaschaff",
-    "Waldbreitbach",
-    "Waldbronn",
-    "Waldbrunn",
-    "Waldbrunn (Westerwald)",
-    "Waldbr\366l",
-    "Waldburg",
-    "Walddorfh\344slach",
-    "Waldeck",
-    "Waldems",
-    "Waldenbuch",
-    "Waldenburg",
-    "Walderbach",
-    "Waldershof",
-    "Waldesch",
-    "Waldfeucht",
-    "Waldfischbach-Burgalben",
-    "Waldheim",
-    "Waldkappel",
-    "Waldkirch",
-    "Waldkirchen",
-    "Waldkraiburg",
-    "Waldmohr",
-    "Waldm\374nchen",
-    "Waldrach",
-    "Waldsassen",
-    "Waldsee",
-    "Waldshut-Tiengen",
-    "Waldsolms",
-    "Waldstetten",
-    "Waldthurn",
-    "Walheim",
-    "Walkenried",
-    "Walldorf",
-    "Walld\374rn",
-    "Wallenfels",
-    "Wallenhorst",
-    "Wallerfangen",
-    "Wallerfing",
-    "Wallersdorf",
-    "Wallerstein",
-    "Wallgau",
-    "Wallhalben",
-    "Wallhausen",
-    "Wallmerod",
-    "Walluf",
-    "Walpertskirchen",
-    "Walsdorf",
-    "Walsrode",
-    "Waltenhofen",
-    "Waltershausen",
-    "Waltrop",
-    "Walzbachtal",
-    "Wanfried",
-    "Wangen",
-    "Wangen im Allg\344u",
-    "Wangerland",
-    "Wangerooge, Nordseebad",
-    "Wankendorf",
-    "Wannweil",
-    "Wanzleben-B\366rde",
-    "Warburg",
-    "Wardenburg",
-    "Waren (M\374ritz)",
-    "Warendorf",
-    "Warin",
-    "Warmensteinach",
-    "Warngau",
-    "Warstein",
-    "Wartenberg",
-    "Warthausen",
-    "Wasbek",
-    "Wassenberg",
-    "Wasserburg (Bodensee)",
-    "Wasserburg a. Inn",
-    "Wassertr\374dingen",
-    "Wathlingen",
-    "Wechingen",
-    "Wechselburg",
-    "Weddelbrook",
-    "Wedel",
-    "Wedemark",
-    "Weener",
-    "Wees",
-    "Weeze",
-    "Wegberg",
-    "Wegscheid",
-    "Wehingen",
-    "Wehr",
-    "Wehretal",
-    "Wehrheim",
-    "Wehringen",
-    "Weibern",
-    "Weibersbrunn",
-    "Weichering",
-    "Weichs",
-    "Weida",
-    "Weiden i.d.OPf.",
-    "Weidenbach",
-    "Weidenberg",
-    "Weidhausen b. Coburg",
-    "Weigendorf",
-    "Weihenzell",
-    "Weiherhammer",
-    "Weihmichl",
-    "Weikersheim",
-    "Weil",
-    "Weil am Rhein",
-    "Weil der Stadt",
-    "Weil im Sch\366nbuch",
-    "Weilburg",
-    "Weiler-Simmerberg",
-    "Weilerbach",
-    "Weilersbach",
-    "Weilerswist",
-    "Weilheim",
-    "Weilheim an der Teck",
-    "Weilheim i. OB",
-    "Weilm\374nster",
-    "Weilrod",
-    "Weiltingen",
-    "Weimar",
-    "Weimar (Lahn)",
-    "Weingarten",
-    "Weingarten (Baden)",
-    "Weingarten (Pfalz)",
-    "Weinheim",
-    "Weinsberg",
-    "Weinsheim",
-    "Weinstadt",
-    "Weischlitz",
-    "Weisel",
-    "Weisendorf",
-    "Weisenheim am Berg",
-    "Weisenheim am Sand",
-    "Weiskirchen",
-    "Weismain",
-    "Weissach",
-    "Weissach im Tal",
-    "Weitefeld",
-    "Weitersburg",
-    "Weiterstadt",
-    "Weitnau",
-    "Weitramsdorf",
-    "Wei\337bach",
-    "Wei\337enberg",
-    "Wei\337enborn/Erzgeb.",
-    "Wei\337enbrunn",
-    "Wei\337enburg i.Bay.",
-    "Wei\337enfels",
-    "Wei\337enhorn",
-    "Wei\337ensee",
-    "Wei\337enstadt",
-    "Wei\337enthurm",
-    "Wei\337wasser/O.L.",
-    "Welden",
-    "Welle",
-    "Wellendingen",
-    "Wellheim",
-    "Welling",
-    "Welver",
-    "Welzheim",
-    "Wemding",
-    "Wendeburg",
-    "Wendelstein",
-    "Wenden",
-    "Wendlingen am Neckar",
-    "Wennigsen (Deister)",
-    "Wensin",
-    "Wentorf bei Hamburg",
-    "Wenzenbach",
-    "Werbach",
-    "Werdau",
-    "Werder (Havel)",
-    "Werdohl",
-    "Werdum",
-    "Werl",
-    "Werlte",
-    "Wermelskirchen",
-    "Wernau (Neckar)",
-    "Wernberg-K\366blitz",
-    "Werne",
-    "Werneck",
-    "Wernigerode",
-    "Werpeloh",
-    "Wertach",
-    "Wertheim",
-    "Werther (Westf.)",
-    "Wertingen",
-    "Wesel",
-    "Wesenberg",
-    "Wesendorf",
-    "Wesselburen",
-    "Wesseling",
-    "Wessobrunn",
-    "Westendorf",
-    "Wester-Ohrstedt",
-    "Westerburg",
-    "Westerheim",
-    "Westerholt",
-    "Westerkappeln",
-    "Westerstede",
-    "Westerstetten",
-    "Westhausen",
-    "Westhofen",
-    "Westoverledingen",
-    "Wettenberg",
-    "Wetter (Hessen)",
-    "Wetter (Ruhr)",
-    "Wettringen",
-    "Wettstetten",
-    "Wetzlar",
-    "Weyarn",
-    "Weyerbusch",
-    "Weyhe",
-    "We\337ling",
-    "Wickede (Ruhr)",
-    "Widdern",
-    "Wiedensahl",
-    "Wiedenzhausen",
-    "Wiedergeltingen",
-    "Wiefelstede",
-    "Wiehl",
-    "Wielenbach",
-    "Wienhausen",
-    "Wiesau",
-    "Wiesbaden",
-    "Wiesen",
-    "Wiesenbach",
-    "Wiesenfelden",
-    "Wiesensteig",
-    "Wiesent",
-    "Wiesentheid",
-    "Wiesenttal",
-    "Wiesloch",
-    "Wiesmoor",
-    "Wiesthal",
-    "Wietmarschen",
-    "Wietze",
-    "Wietzendorf",
-    "Wiggensbach",
-    "Wilburgstetten",
-    "Wildau",
-    "Wildberg",
-    "Wildeck",
-    "Wildenberg",
-    "Wildeshausen",
-    "Wildflecken",
-    "Wildpoldsried",
-    "Wildsteig",
-    "Wilhelmsdorf",
-    "Wilhelmsfeld",
-    "Wilhelmshaven",
-    "Wilhelmsthal",
-    "Wilhermsdorf",
-    "Wilkau-Ha\337lau",
-    "Willanzheim",
-    "Willebadessen",
-    "Willich",
-    "Willingen (Upland)",
-    "Willingshausen",
-    "Willst\344tt",
-    "Wilnsdorf",
-    "Wilsdruff",
-    "Wilster",
-    "Wilsum",
-    "Wilthen",
-    "Wimsheim",
-    "Wincheringen",
-    "Windach",
-    "Windeck",
-    "Windhagen",
-    "Windischeschenbach",
-    "Windorf",
-    "Windsbach",
-    "Winh\366ring",
-    "Winkelhaid",
-    "Winklarn",
-    "Winnenden",
-    "Winningen",
-    "Winnweiler",
-    "Winsen (Aller)",
-    "Winsen (Luhe)",
-    "Winterbach",
-    "Winterberg",
-    "Winterlingen",
-    "Winzer",
-    "Wipperf\374rth",
-    "Wippingen",
-    "Wirges",
-    "Wirsberg",
-    "Wischhafen",
-    "Wismar",
-    "Wissen",
-    "Wittd\374n auf Amrum",
-    "Witten",
-    "Wittenberge",
-    "Wittenburg",
-    "Wittibreut",
-    "Wittichenau",
-    "Wittighausen",
-    "Wittingen",
-    "Wittislingen",
-    "Wittlich",
-    "Wittmund",
-    "Wittstock/Dosse",
-    "Witzenhausen",
-    "Wohratal",
-    "Woldegk",
-    "Wolfach",
-    "Wolfegg",
-    "Wolfenb\374ttel",
-    "Wolferstadt",
-    "Wolfertschwenden",
-    "Wolfhagen",
-    "Wolframs-Eschenbach",
-    "Wolfratshausen",
-    "Wolfsburg",
-    "Wolfschlugen",
-    "Wolfsegg",
-    "Wolfstein",
-    "Wolgast",
-    "Wolkenstein",
-    "Wolnzach",
-    "Wolpertswende",
-    "Woltersdorf",
-    "Wonsees",
-    "Woringen",
-    "Worms",
-    "Worpswede",
-    "Wriezen",
-    "Wulfsen",
-    "Wulften",
-    "Wunsiedel",
-    "Wunstorf",
-    "Wuppertal",
-    "Wurmannsquick",
-    "Wurmlingen",
-    "Wurzbach",
-    "Wurzen",
-    "Wusterhausen",
-    "Wustrow (Wendland)",
-    "Wutach",
-    "Wutha-Farnroda",
-    "Wut\366schingen",
-    "Wyhl am Kaiserstuhl",
-    "Wyk auf F\366hr",
-    "W\344chtersbach",
-    "W\344schenbeuren",
-    "W\366bbelin",
-    "W\366lfersheim",
-    "W\366llstadt",
-    "W\366llstein",
-    "W\366rnitz",
-    "W\366rrstadt",
-    "W\366rt",
-    "W\366rth",
-    "W\366rth a. Main",
-    "W\366rth a.d.Donau",
-    "W\366rth a.d.Isar",
-    "W\366rth am Rhein",
-    "W\366rthsee",
-    "W\374lfrath",
-    "W\374rselen",
-    "W\374rzburg",
-    "W\374stenrot",
-    "Xanten",
-    "Zaberfeld",
-    "Zandt",
-    "Zapfendorf",
-    "Zarrentin am Schaalsee",
-    "Zehdenick",
-    "Zeil a. Main",
-    "Zeilarn",
-    "Zeithain",
-    "Zeitlarn",
-    "Zeitz",
-    "Zell (Mosel)",
-    "Zell a. Main",
-    "Zell im Fichtelgebirge",
-    "Zell im Wiesental",
-    "Zell unter Aichelberg",
-    "Zella-Mehlis",
-    "Zellingen",
-    "Zeltingen-Rachtig",
-    "Zerbst/Anhalt",
-    "Zerf",
-    "Zetel",
-    "Zeulenroda-Triebes",
-    "Zeven",
-    "Ziemetshausen",
-    "Zierenberg",
-    "Ziesar",
-    "Zimmern ob Rottweil",
-    "Zingst",
-    "Zinnowitz, Ostseebad",
-    "Zirndorf",
-    "Zittau",
-    "Zolling",
-    "Zorneding",
-    "Zossen",
-    "Zschopau",
-    "Zschorlau",
-    "Zusmarshausen",
-    "Zuzenhausen",
-    "Zweibr\374cken",
-    "Zweiflingen",
-    "Zwickau",
-    "Zwiefalten",
-    "Zwiesel",
-    "Zwingenberg",
-    "Zw\366nitz",
-    "Z\366rbig",
-    "Z\374lpich",
-    "\326hningen",
-    "\326hringen",
-    "\326stringen",
-    "\326tigheim",
-    "\334bach-Palenberg",
-    "\334berherrn",
-    "\334berlingen",
-    "\334bersee",
-    "\334hlingen-Birkendorf",
+const char l_place_pool[] =
+    "Aach\000"
+    "Aachen\000"
+    "Aalen\000"
+    "Aarbergen\000"
+    "Abenberg\000"
+    "Abensberg\000"
+    "Abstatt\000"
+    "Abtsgm\374nd\000"
+    "Abtsteinach\000"
+    "Achern\000"
+    "Achim\000"
+    "Achstetten\000"
+    "Adelberg\000"
+    "Adelebsen\000"
+    "Adelmannsfelden\000"
+    "Adelsdorf\000"
+    "Adelsheim\000"
+    "Adelshofen\000"
+    "Adelsried\000"
+    "Adelzhausen\000"
+    "Adenau\000"
+    "Adendorf\000"
+    "Adlkofen\000"
+    "Adorf/Vogtl.\000"
+    "Aerzen\000"
+    "Affalterbach\000"
+    "Affing\000"
+    "Aglasterhausen\000"
+    "Aham\000"
+    "Ahaus\000"
+    "Ahlen\000"
+    "Ahlerstedt\000"
+    "Ahnatal\000"
+    "Aholming\000"
+    "Ahorn\000"
+    "Ahrbr\374ck\000"
+    "Ahrensburg\000"
+    "Ahrensb\366k\000"
+    "Aichach\000"
+    "Aichhalden\000"
+    "Aichtal\000"
+    "Aichwald\000"
+    "Aidenbach\000"
+    "Aidlingen\000"
+    "Aiglsbach\000"
+    "Aindling\000"
+    "Ainring\000"
+    "Aislingen\000"
+    "Aiterhofen\000"
+    "Aitrach\000"
+    "Aitrang\000"
+    "Aken (Elbe)\000"
+    "Albaching\000"
+    "Albbruck\000"
+    "Albersdorf\000"
+    "Albershausen\000"
+    "Albersweiler\000"
+    "Albertshofen\000"
+    "Albisheim (Pfrimm)\000"
+    "Albstadt\000"
+    "Aldenhoven\000"
+    "Aldersbach\000"
+    "Aldingen\000"
+    "Alerheim\000"
+    "Alfdorf\000"
+    "Alfeld\000"
+    "Alfeld (Leine)\000"
+    "Alfhausen\000"
+    "Alheim\000"
+    "Allendorf (Eder)\000"
+    "Allendorf (Lumda)\000"
+    "Allensbach\000"
+    "Allersberg\000"
+    "Allershausen\000"
+    "Alleshausen\000"
+    "Alling\000"
+    "Allmendingen\000"
+    "Allmersbach im Tal\000"
+    "Alpen\000"
+    "Alpirsbach\000"
+    "Alsbach-H\344hnlein\000"
+    "Alsdorf\000"
+    "Alsenz\000"
+    "Alsfeld\000"
+    "Alsheim\000"
+    "Altbach\000"
+    "Altdorf\000"
+    "Altdorf b. N\374rnberg\000"
+    "Altd\366bern\000"
+    "Alteglofsheim\000"
+    "Altena\000"
+    "Altenahr\000"
+    "Altenbeken\000"
+    "Altenberg\000"
+    "Altenberge\000"
+    "Altenburg\000"
+    "Altenglan\000"
+    "Altenholz\000"
+    "Altenkirchen (Westerwald)\000"
+    "Altenkunstadt\000"
+    "Altenmarkt a.d.Alz\000"
+    "Altenm\374nster\000"
+    "Altenstadt\000"
+    "Altenstadt a.d.Waldnaab\000"
+    "Altensteig\000"
+    "Altenthann\000"
+    "Altentreptow\000"
+    "Altfraunhofen\000"
+    "Althegnenberg\000"
+    "Altheim\000"
+    "Altheim (Alb)\000"
+    "Althengstett\000"
+    "Alth\374tte\000"
+    "Altleiningen\000"
+    "Altlu\337heim\000"
+    "Altmannstein\000"
+    "Altmittweida\000"
+    "Altom\374nster\000"
+    "Altrip\000"
+    "Altshausen\000"
+    "Altusried\000"
+    "Alt\366tting\000"
+    "Alveslohe\000"
+    "Alzenau\000"
+    "Alzey\000"
+    "Am Ettersberg\000"
+    "Amberg\000"
+    "Amelinghausen\000"
+    "Amerang\000"
+    "Amerdingen\000"
+    "Ammerbuch\000"
+    "Ammersbek\000"
+    "Ammerthal\000"
+    "Ampfing\000"
+    "Amstetten\000"
+    "Amt Creuzburg\000"
+    "Amtzell\000"
+    "Andechs\000"
+    "Andernach\000"
+    "Andervenne\000"
+    "Angelbachtal\000"
+    "Anger\000"
+    "Angerm\374nde\000"
+    "Anhausen\000"
+    "Anklam\000"
+    "Ankum\000"
+    "Annaberg-Buchholz\000"
+    "Annweiler am Trifels\000"
+    "Anr\366chte\000"
+    "Ansbach\000"
+    "Antrifttal\000"
+    "Antweiler\000"
+    "Anzing\000"
+    "Apen\000"
+    "Apensen\000"
+    "Apolda\000"
+    "Appenweier\000"
+    "Arendsee (Altmark)\000"
+    "Aresing\000"
+    "Argenb\374hl\000"
+    "Arnbruck\000"
+    "Arnsberg\000"
+    "Arnschwang\000"
+    "Arnsdorf\000"
+    "Arnstadt\000"
+    "Arnstein\000"
+    "Arnstorf\000"
+    "Artern\000"
+    "Arzbach\000"
+    "Arzberg\000"
+    "Arzfeld\000"
+    "Asbach\000"
+    "Asbach-B\344umenheim\000"
+    "Ascha\000"
+    "Aschaffenburg\000"
+    "Aschau a. Inn\000"
+    "Aschau i. Chiemgau\000"
+    "Ascheberg\000"
+    "Ascheberg (Holstein)\000"
+    "Aschersleben\000"
+    "Aschheim\000"
+    "Asendorf\000"
+    "Aspach\000"
+    "Asperg\000"
+    "Assamstadt\000"
+    "Attendorn\000"
+    "Attenkirchen\000"
+    "Atting\000"
+    "Au am Rhein\000"
+    "Au i.d.Hallertau\000"
+    "Aub\000"
+    "Aue-Bad Schlema\000"
+    "Auenwald\000"
+    "Auerbach\000"
+    "Auerbach i.d.OPf.\000"
+    "Auerbach/Vogtl.\000"
+    "Aufhausen\000"
+    "Augsburg\000"
+    "Augustdorf\000"
+    "Augustusburg\000"
+    "Auhausen\000"
+    "Aukrug\000"
+    "Aulendorf\000"
+    "Aura i. Sinngrund\000"
+    "Aurach\000"
+    "Aurachtal\000"
+    "Aurich\000"
+    "Au\337ernzell\000"
+    "Aying\000"
+    "Aystetten\000"
+    "A\337lar\000"
+    "A\337ling\000"
+    "Baar-Ebenhausen\000"
+    "Babenhausen\000"
+    "Babensham\000"
+    "Bach a.d.Donau\000"
+    "Bacharach\000"
+    "Bachhagel\000"
+    "Backnang\000"
+    "Bad Abbach\000"
+    "Bad Aibling\000"
+    "Bad Arolsen\000"
+    "Bad Bayersoien\000"
+    "Bad Belzig\000"
+    "Bad Bentheim\000"
+    "Bad Bergzabern\000"
+    "Bad Berka\000"
+    "Bad Berleburg\000"
+    "Bad Berneck i. Fichtelgebirge\000"
+    "Bad Bevensen\000"
+    "Bad Birnbach\000"
+    "Bad Blankenburg\000"
+    "Bad Bocklet\000"
+    "Bad Bodenteich\000"
+    "Bad Boll\000"
+    "Bad Brambach\000"
+    "Bad Bramstedt\000"
+    "Bad Breisig\000"
+    "Bad Br\374ckenau\000"
+    "Bad Buchau\000"
+    "Bad Camberg\000"
+    "Bad Doberan\000"
+    "Bad Driburg\000"
+    "Bad D\374rkheim\000"
+    "Bad D\374rrheim\000"
+    "Bad Elster\000"
+    "Bad Ems\000"
+    "Bad Emstal\000"
+    "Bad Endbach\000"
+    "Bad Endorf\000"
+    "Bad Essen\000"
+    "Bad Fallingbostel\000"
+    "Bad Feilnbach\000"
+    "Bad Frankenhausen/Kyffh\344user\000"
+    "Bad Freienwalde (Oder)\000"
+    "Bad Friedrichshall\000"
+    "Bad F\374ssing\000"
+    "Bad Gandersheim\000"
+    "Bad Gottleuba-Berggie\337h\374bel\000"
+    "Bad Griesbach i.Rottal\000"
+    "Bad Grund (Harz)\000"
+    "Bad Gr\366nenbach\000"
+    "Bad Harzburg\000"
+    "Bad Herrenalb\000"
+    "Bad Hersfeld\000"
+    "Bad Hindelang\000"
+    "Bad Homburg\000"
+    "Bad Honnef\000"
+    "Bad H\366nningen\000"
+    "Bad Iburg\000"
+    "Bad Karlshafen\000"
+    "Bad Kissingen\000"
+    "Bad Kleinen\000"
+    "Bad Klosterlausnitz\000"
+    "Bad Kohlgrub\000"
+    "Bad Kreuznach\000"
+    "Bad Krozingen\000"
+    "Bad K\366nig\000"
+    "Bad K\366nigshofen i. Grabfeld\000"
+    "Bad K\366stritz\000"
+    "Bad K\366tzting\000"
+    "Bad Laasphe\000"
+    "Bad Laer\000"
+    "Bad Langensalza\000"
+    "Bad Lausick\000"
+    "Bad Lauterberg im Harz\000"
+    "Bad Liebenstein\000"
+    "Bad Liebenwerda\000"
+    "Bad Liebenzell\000"
+    "Bad Lippspringe\000"
+    "Bad Lobenstein\000"
+    "Bad Marienberg (Westerwald)\000"
+    "Bad Mergentheim\000"
+    "Bad Muskau\000"
+    "Bad M\374nstereifel\000"
+    "Bad Nauheim\000"
+    "Bad Neualbenreuth\000"
+    "Bad Neuenahr-Ahrweiler\000"
+    "Bad Neustadt a.d.Saale\000"
+    "Bad Oeynhausen\000"
+    "Bad Oldesloe\000"
+    "Bad Orb\000"
+    "Bad Peterstal-Griesbach\000"
+    "Bad Pyrmont\000"
+    "Bad Rappenau\000"
+    "Bad Reichenhall\000"
+    "Bad Rippoldsau-Schapbach\000"
+    "Bad Rodach\000"
+    "Bad Rothenfelde\000"
+    "Bad Sachsa\000"
+    "Bad Salzschlirf\000"
+    "Bad Salzuflen\000"
+    "Bad Salzungen\000"
+    "Bad Sassendorf\000"
+    "Bad Saulgau\000"
+    "Bad Schandau\000"
+    "Bad Schussenried\000"
+    "Bad Schwalbach\000"
+    "Bad Schwartau\000"
+    "Bad Sch\366nborn\000"
+    "Bad Segeberg\000"
+    "Bad Sobernheim\000"
+    "Bad Soden am Taunus\000"
+    "Bad Soden-Salm\374nster\000"
+    "Bad Sooden-Allendorf\000"
+    "Bad Staffelstein\000"
+    "Bad Steben\000"
+    "Bad Sulza\000"
+    "Bad S\344ckingen\000"
+    "Bad Tabarz\000"
+    "Bad T\366lz\000"
+    "Bad Urach\000"
+    "Bad Vilbel\000"
+    "Bad Waldsee\000"
+    "Bad Wiessee\000"
+    "Bad Wildungen\000"
+    "Bad Wilsnack\000"
+    "Bad Wimpfen\000"
+    "Bad Windsheim\000"
+    "Bad Wurzach\000"
+    "Bad W\366rishofen\000"
+    "Bad W\374nnenberg\000"
+    "Bad Zwesten\000"
+    "Bad Zwischenahn\000"
+    "Bad \334berkingen\000"
+    "Badbergen\000"
+    "Baddeckenstedt\000"
+    "Baden-Baden\000"
+    "Badenweiler\000"
+    "Baesweiler\000"
+    "Bahretal\000"
+    "Baienfurt\000"
+    "Baierbach\000"
+    "Baierbrunn\000"
+    "Baiersbronn\000"
+    "Baiersdorf\000"
+    "Baindt\000"
+    "Baisweil\000"
+    "Bakum\000"
+    "Balderschwang\000"
+    "Baldham\000"
+    "Balgheim\000"
+    "Balingen\000"
+    "Balje\000"
+    "Ballendorf\000"
+    "Ballrechten-Dottingen\000"
+    "Baltmannsweiler\000"
+    "Baltrum\000"
+    "Balve\000"
+    "Balzheim\000"
+    "Bamberg\000"
+    "Bammental\000"
+    "Bann\000"
+    "Bannewitz\000"
+    "Barbing\000"
+    "Bardowick\000"
+    "Barendorf\000"
+    "Bargfeld-Stegen\000"
+    "Bargstedt\000"
+    "Bargteheide\000"
+    "Barmstedt\000"
+    "Barnstorf\000"
+    "Barntrup\000"
+    "Barsb\374ttel\000"
+    "Barsinghausen\000"
+    "Barth\000"
+    "Bartholom\344\000"
+    "Bar\337el\000"
+    "Bassum\000"
+    "Battenberg (Eder)\000"
+    "Baumholder\000"
+    "Baunach\000"
+    "Baunatal\000"
+    "Bausendorf\000"
+    "Bautzen\000"
+    "Bayerbach\000"
+    "Bayerbach b. Ergoldsbach\000"
+    "Bayerisch Eisenstein\000"
+    "Bayerisch Gmain\000"
+    "Bayreuth\000"
+    "Bayrischzell\000"
+    "Bebra\000"
+    "Bechhofen\000"
+    "Bechtheim\000"
+    "Beckingen\000"
+    "Beckum\000"
+    "Bedburg\000"
+    "Bedburg-Hau\000"
+    "Beelen\000"
+    "Beelitz\000"
+    "Beeskow\000"
+    "Beesten\000"
+    "Beilngries\000"
+    "Beilstein\000"
+    "Beimerstetten\000"
+    "Bellenberg\000"
+    "Bellheim\000"
+    "Belm\000"
+    "Beltheim\000"
+    "Bempflingen\000"
+    "Bendorf\000"
+    "Benediktbeuern\000"
+    "Benningen\000"
+    "Benningen am Neckar\000"
+    "Bensheim\000"
+    "Beratzhausen\000"
+    "Berching\000"
+    "Berchtesgaden\000"
+    "Berg\000"
+    "Berg (Pfalz)\000"
+    "Berg b.Neumarkt i.d.OPf.\000"
+    "Berg im Gau\000"
+    "Berga-W\374nschendorf\000"
+    "Berge\000"
+    "Bergen\000"
+    "Bergen auf R\374gen\000"
+    "Bergheim\000"
+    "Bergh\374len\000"
+    "Bergisch Gladbach\000"
+    "Bergkamen\000"
+    "Bergkirchen\000"
+    "Berglen\000"
+    "Bergneustadt\000"
+    "Bergrheinfeld\000"
+    "Bergtheim\000"
+    "Berkheim\000"
+    "Berlin\000"
+    "Bermatingen\000"
+    "Bernau a. Chiemsee\000"
+    "Bernau bei Berlin\000"
+    "Bernau im Schwarzwald\000"
+    "Bernbeuren\000"
+    "Bernburg (Saale)\000"
+    "Berne\000"
+    "Berngau\000"
+    "Bernhardswald\000"
+    "Bernkastel-Kues\000"
+    "Bernried\000"
+    "Bernsdorf\000"
+    "Bernstadt\000"
+    "Bernstadt a. d. Eigen\000"
+    "Bersenbr\374ck\000"
+    "Beselich\000"
+    "Besigheim\000"
+    "Bessenbach\000"
+    "Bestwig\000"
+    "Betzdorf\000"
+    "Beuren\000"
+    "Beuron\000"
+    "Bevern\000"
+    "Beverstedt\000"
+    "Beverungen\000"
+    "Bexbach\000"
+    "Biberach an der Ri\337\000"
+    "Biberbach\000"
+    "Bibertal\000"
+    "Biblis\000"
+    "Bichl\000"
+    "Bickenbach\000"
+    "Bidingen\000"
+    "Biebergem\374nd\000"
+    "Biebertal\000"
+    "Biebesheim am Rhein\000"
+    "Biedenkopf\000"
+    "Bielefeld\000"
+    "Bienenb\374ttel\000"
+    "Biessenhofen\000"
+    "Bietigheim\000"
+    "Bietigheim-Bissingen\000"
+    "Billerbeck\000"
+    "Billigheim\000"
+    "Billigheim-Ingenheim\000"
+    "Bilsen\000"
+    "Bilshausen\000"
+    "Bindlach\000"
+    "Bingen\000"
+    "Bingen am Rhein\000"
+    "Binzen\000"
+    "Bippen\000"
+    "Birgland\000"
+    "Birkenau\000"
+    "Birkenfeld\000"
+    "Birkweiler\000"
+    "Birresborn\000"
+    "Birstein\000"
+    "Bischberg\000"
+    "Bischoffen\000"
+    "Bischofsgr\374n\000"
+    "Bischofsheim\000"
+    "Bischofsheim i.d.Rh\366n\000"
+    "Bischofsmais\000"
+    "Bischofswerda\000"
+    "Bischofswiesen\000"
+    "Bischweier\000"
+    "Bisingen\000"
+    "Bismark (Altmark)\000"
+    "Bispingen\000"
+    "Bissendorf\000"
+    "Bissingen\000"
+    "Bissingen an der Teck\000"
+    "Bitburg\000"
+    "Bitterfeld-Wolfen\000"
+    "Bitz\000"
+    "Blaibach\000"
+    "Blaichach\000"
+    "Blankenburg (Harz)\000"
+    "Blankenhain\000"
+    "Blankenheim\000"
+    "Blaubeuren\000"
+    "Blaufelden\000"
+    "Blaustein\000"
+    "Bleckede\000"
+    "Bleialf\000"
+    "Bleicherode\000"
+    "Blieskastel\000"
+    "Blomberg\000"
+    "Blumberg\000"
+    "Bobenheim-Roxheim\000"
+    "Bobingen\000"
+    "Bobitz\000"
+    "Bobritzsch-Hilbersdorf\000"
+    "Bocholt\000"
+    "Bochum\000"
+    "Bockenem\000"
+    "Bockenheim an der Weinstra\337e\000"
+    "Bockhorn\000"
+    "Bodelshausen\000"
+    "Bodenfelde\000"
+    "Bodenheim\000"
+    "Bodenkirchen\000"
+    "Bodenmais\000"
+    "Bodenwerder\000"
+    "Bodenw\366hr\000"
+    "Bodman-Ludwigshafen\000"
+    "Bogen\000"
+    "Bohmte\000"
+    "Boitzenburger Land\000"
+    "Boizenburg\000"
+    "Bondorf\000"
+    "Bonn\000"
+    "Bonndorf im Schwarzwald\000"
+    "Boos\000"
+    "Boostedt\000"
+    "Bopfingen\000"
+    "Boppard\000"
+    "Borchen\000"
+    "Bordesholm\000"
+    "Borgentreich\000"
+    "Borgholzhausen\000"
+    "Borgstedt\000"
+    "Borken\000"
+    "Borken (Hessen)\000"
+    "Borkum\000"
+    "Born a. Dar\337\000"
+    "Borna\000"
+    "Bornheim\000"
+    "Bothel\000"
+    "Bottrop\000"
+    "Bous\000"
+    "Bovenden\000"
+    "Boxberg\000"
+    "Boxberg/O.L.\000"
+    "Brackel\000"
+    "Brackenheim\000"
+    "Brake (Unterweser)\000"
+    "Brakel\000"
+    "Bramsche\000"
+    "Brand-Erbisdorf\000"
+    "Brandenburg an der Havel\000"
+    "Brandis\000"
+    "Brannenburg\000"
+    "Braubach\000"
+    "Braunfels\000"
+    "Braunlage\000"
+    "Braunsbach\000"
+    "Braunschweig\000"
+    "Brechen\000"
+    "Breckerfeld\000"
+    "Bredstedt\000"
+    "Breidenbach\000"
+    "Breisach am Rhein\000"
+    "Breitbrunn a. Chiemsee\000"
+    "Breitenbach\000"
+    "Breitenbach a. Herzberg\000"
+    "Breitenberg\000"
+    "Breitenbrunn\000"
+    "Breitenbrunn/Erzgeb.\000"
+    "Breiteng\374\337bach\000"
+    "Breitenthal\000"
+    "Breitscheid\000"
+    "Bremen\000"
+    "Bremerhaven\000"
+    "Bremerv\366rde\000"
+    "Brennberg\000"
+    "Brensbach\000"
+    "Bretten\000"
+    "Bretzfeld\000"
+    "Breuberg\000"
+    "Breuna\000"
+    "Briedel\000"
+    "Brietlingen\000"
+    "Brigachtal\000"
+    "Brilon\000"
+    "Brodenbach\000"
+    "Brohl-L\374tzing\000"
+    "Brokstedt\000"
+    "Brombachtal\000"
+    "Brome\000"
+    "Bruchhausen-Vilsen\000"
+    "Bruchk\366bel\000"
+    "Bruchm\374hlbach-Miesau\000"
+    "Bruchsal\000"
+    "Bruck\000"
+    "Bruck i.d.OPf.\000"
+    "Bruckberg\000"
+    "Bruckm\374hl\000"
+    "Brunnen\000"
+    "Brunnthal\000"
+    "Brunsb\374ttel\000"
+    "Br\344unlingen\000"
+    "Br\374cken (Pfalz)\000"
+    "Br\374el\000"
+    "Br\374ggen\000"
+    "Br\374hl\000"
+    "Br\374ssow\000"
+    "Bubenreuth\000"
+    "Bubsheim\000"
+    "Buch\000"
+    "Buch a. Buchrain\000"
+    "Buch a. Erlbach\000"
+    "Buchbach\000"
+    "Buchdorf\000"
+    "Buchen (Odenwald)\000"
+    "Buchenberg\000"
+    "Buchhofen\000"
+    "Buchholz in der Nordheide\000"
+    "Buchloe\000"
+    "Buckenhof\000"
+    "Budenheim\000"
+    "Buggingen\000"
+    "Bunde\000"
+    "Bundenthal\000"
+    "Burbach\000"
+    "Burg\000"
+    "Burg (Dithmarschen)\000"
+    "Burg Stargard\000"
+    "Burgau\000"
+    "Burgbernheim\000"
+    "Burgbrohl\000"
+    "Burgdorf\000"
+    "Burgebrach\000"
+    "Burggen\000"
+    "Burghaun\000"
+    "Burghausen\000"
+    "Burgkirchen a.d.Alz\000"
+    "Burgkunstadt\000"
+    "Burglengenfeld\000"
+    "Burgoberbach\000"
+    "Burgpreppach\000"
+    "Burgrieden\000"
+    "Burgsinn\000"
+    "Burgstetten\000"
+    "Burgst\344dt\000"
+    "Burgthann\000"
+    "Burgwald\000"
+    "Burgwedel\000"
+    "Burk\000"
+    "Burkardroth\000"
+    "Burkhardtsdorf\000"
+    "Burladingen\000"
+    "Burscheid\000"
+    "Burtenbach\000"
+    "Buseck\000"
+    "Butjadingen\000"
+    "Buttenheim\000"
+    "Buttenwiesen\000"
+    "Buttst\344dt\000"
+    "Butzbach\000"
+    "Buxheim\000"
+    "Buxtehude\000"
+    "B\344rnau\000"
+    "B\366bing\000"
+    "B\366bingen an der Rems\000"
+    "B\366blingen\000"
+    "B\366brach\000"
+    "B\366hl-Iggelheim\000"
+    "B\366hmenkirch\000"
+    "B\366klund\000"
+    "B\366nen\000"
+    "B\366nnigheim\000"
+    "B\366nningstedt\000"
+    "B\366rger\000"
+    "B\366r\337um\000"
+    "B\366sel\000"
+    "B\366singen\000"
+    "B\366ttingen\000"
+    "B\366tzingen\000"
+    "B\374chen\000"
+    "B\374chenbach\000"
+    "B\374chlberg\000"
+    "B\374ckeburg\000"
+    "B\374delsdorf\000"
+    "B\374dingen\000"
+    "B\374hl\000"
+    "B\374hlertal\000"
+    "B\374hlertann\000"
+    "B\374hlerzell\000"
+    "B\374nde\000"
+    "B\374ren\000"
+    "B\374rgel\000"
+    "B\374rstadt\000"
+    "B\374singen am Hochrhein\000"
+    "B\374sum\000"
+    "B\374ttelborn\000"
+    "B\374tthard\000"
+    "B\374tzow\000"
+    "Cadenberge\000"
+    "Cadolzburg\000"
+    "Calau\000"
+    "Calden\000"
+    "Callenberg\000"
+    "Calv\366rde\000"
+    "Calw\000"
+    "Cappeln (Oldenburg)\000"
+    "Carlsberg\000"
+    "Castrop-Rauxel\000"
+    "Celle\000"
+    "Cham\000"
+    "Chemnitz\000"
+    "Chieming\000"
+    "Clausthal-Zellerfeld\000"
+    "Cleebronn\000"
+    "Clenze\000"
+    "Cloppenburg\000"
+    "Coburg\000"
+    "Cochem\000"
+    "Coesfeld\000"
+    "Colditz\000"
+    "Colmberg\000"
+    "Contwig\000"
+    "Coppenbr\374gge\000"
+    "Cornberg\000"
+    "Coswig\000"
+    "Coswig (Anhalt)\000"
+    "Cottbus\000"
+    "Crailsheim\000"
+    "Creglingen\000"
+    "Cremlingen\000"
+    "Creu\337en\000"
+    "Crimmitschau\000"
+    "Crivitz\000"
+    "Crossen an der Elster\000"
+    "Crottendorf\000"
+    "Cunewalde\000"
+    "Cuxhaven\000"
+    "C\366lbe\000"
+    "Daaden\000"
+    "Dabel\000"
+    "Dachau\000"
+    "Dachsbach\000"
+    "Dachsberg (S\374dschwarzwald)\000"
+    "Dachsenhausen\000"
+    "Dahlem\000"
+    "Dahlen\000"
+    "Dahlenburg\000"
+    "Dahn\000"
+    "Damme\000"
+    "Damp\000"
+    "Dannenberg (Elbe)\000"
+    "Dannstadt-Schauernheim\000"
+    "Dargun\000"
+    "Darmstadt\000"
+    "Dassel\000"
+    "Dassow\000"
+    "Datteln\000"
+    "Dauchingen\000"
+    "Daun\000"
+    "Dautphetal\000"
+    "Deckenpfronn\000"
+    "Deggendorf\000"
+    "Deggenhausertal\000"
+    "Deggingen\000"
+    "Deidesheim\000"
+    "Deilingen\000"
+    "Deining\000"
+    "Deiningen\000"
+    "Deisenhofen\000"
+    "Deizisau\000"
+    "Dei\337lingen\000"
+    "Delbr\374ck\000"
+    "Delitzsch\000"
+    "Delligsen\000"
+    "Delmenhorst\000"
+    "Demitz-Thumitz\000"
+    "Demmin, Hansestadt\000"
+    "Denkendorf\000"
+    "Denkingen\000"
+    "Dentlein a. Forst\000"
+    "Denzlingen\000"
+    "Dermbach\000"
+    "Dernau\000"
+    "Dersum\000"
+    "Dessau-Ro\337lau\000"
+    "Detern\000"
+    "Detmold\000"
+    "Dettelbach\000"
+    "Dettenhausen\000"
+    "Dettenheim\000"
+    "Dettingen an der Erms\000"
+    "Dettingen an der Iller\000"
+    "Dettingen unter Teck\000"
+    "Deutsch Evern\000"
+    "Didderse\000"
+    "Dieblich\000"
+    "Dieburg\000"
+    "Diedorf\000"
+    "Dielheim\000"
+    "Diemelsee\000"
+    "Diemelstadt\000"
+    "Diepholz\000"
+    "Dierdorf\000"
+    "Dietenheim\000"
+    "Dietenhofen\000"
+    "Dietersburg\000"
+    "Dietersheim\000"
+    "Dietfurt a.d.Altm\374hl\000"
+    "Dietingen\000"
+    "Dietmannsried\000"
+    "Dietramszell\000"
+    "Dietzenbach\000"
+    "Dietzh\366lztal\000"
+    "Diez\000"
+    "Die\337en am Ammersee\000"
+    "Dillenburg\000"
+    "Dillingen\000"
+    "Dillingen a.d.Donau\000"
+    "Dingelst\344dt\000"
+    "Dingolfing\000"
+    "Dinkelsb\374hl\000"
+    "Dinkelscherben\000"
+    "Dinklage\000"
+    "Dinslaken\000"
+    "Dipperz\000"
+    "Dippoldiswalde\000"
+    "Dirlewang\000"
+    "Dirmstein\000"
+    "Dischingen\000"
+    "Dissen am Teutoburger Wald\000"
+    "Dittelbrunn\000"
+    "Dittenheim\000"
+    "Ditzingen\000"
+    "Dobbertin\000"
+    "Dogern\000"
+    "Dollern\000"
+    "Dollnstein\000"
+    "Domb\374hl\000"
+    "Donaueschingen\000"
+    "Donaustauf\000"
+    "Donauw\366rth\000"
+    "Donnersdorf\000"
+    "Donzdorf\000"
+    "Dorf Mecklenburg\000"
+    "Dorfchemnitz\000"
+    "Dorfen\000"
+    "Dormagen\000"
+    "Dormitz\000"
+    "Dornburg\000"
+    "Dornburg-Camburg\000"
+    "Dornhan\000"
+    "Dornstadt\000"
+    "Dornstetten\000"
+    "Dornum\000"
+    "Dorsten\000"
+    "Dortmund\000"
+    "Dossenheim\000"
+    "Drachselsried\000"
+    "Dransfeld\000"
+    "Drebach\000"
+    "Drebber\000"
+    "Dreieich\000"
+    "Drensteinfurt\000"
+    "Dresden\000"
+    "Driedorf\000"
+    "Drochtersen\000"
+    "Drolshagen\000"
+    "Dudeldorf\000"
+    "Dudenhofen\000"
+    "Duderstadt\000"
+    "Duingen\000"
+    "Duisburg\000"
+    "Dunningen\000"
+    "Durach\000"
+    "Durbach\000"
+    "Durlangen\000"
+    "Durmersheim\000"
+    "Du\337lingen\000"
+    "D\344nischenhagen\000"
+    "D\366beln\000"
+    "D\366mitz\000"
+    "D\366rentrup\000"
+    "D\366rfles-Esbach\000"
+    "D\366rpen\000"
+    "D\366rverden\000"
+    "D\366rzbach\000"
+    "D\374lmen\000"
+    "D\374rbheim\000"
+    "D\374ren\000"
+    "D\374rmentingen\000"
+    "D\374rrr\366hrsdorf-Dittersbach\000"
+    "D\374rrwangen\000"
+    "D\374sseldorf\000"
+    "Ebeleben\000"
+    "Ebelsbach\000"
+    "Ebensfeld\000"
+    "Eberbach\000"
+    "Eberdingen\000"
+    "Eberfing\000"
+    "Eberg\366tzen\000"
+    "Eberhardzell\000"
+    "Ebermannsdorf\000"
+    "Ebermannstadt\000"
+    "Ebern\000"
+    "Ebersbach\000"
+    "Ebersbach an der Fils\000"
+    "Ebersbach-Musbach\000"
+    "Ebersbach-Neugersdorf\000"
+    "Ebersberg\000"
+    "Ebersdorf b. Coburg\000"
+    "Eberstadt\000"
+    "Eberswalde\000"
+    "Ebhausen\000"
+    "Ebrach\000"
+    "Ebsdorfergrund\000"
+    "Ebstorf\000"
+    "Eching\000"
+    "Eching am Ammersee\000"
+    "Echzell\000"
+    "Eckental\000"
+    "Eckernf\366rde\000"
+    "Eckersdorf\000"
+    "Eddelak\000"
+    "Edelsfeld\000"
+    "Edenkoben\000"
+    "Ederheim\000"
+    "Ederm\374nde\000"
+    "Edesheim\000"
+    "Edewecht\000"
+    "Edingen-Neckarhausen\000"
+    "Edling\000"
+    "Effeltrich\000"
+    "Efringen-Kirchen\000"
+    "Egelsbach\000"
+    "Egenhausen\000"
+    "Egenhofen\000"
+    "Egestorf\000"
+    "Eggebek\000"
+    "Eggenfelden\000"
+    "Eggenstein-Leopoldshafen\000"
+    "Eggenthal\000"
+    "Eggingen\000"
+    "Egglham\000"
+    "Egglkofen\000"
+    "Eggolsheim\000"
+    "Eggst\344tt\000"
+    "Eging a.See\000"
+    "Eglfing\000"
+    "Egling\000"
+    "Egloffstein\000"
+    "Ehekirchen\000"
+    "Ehingen\000"
+    "Ehingen (Donau)\000"
+    "Ehningen\000"
+    "Ehra-Lessien\000"
+    "Ehrenburg\000"
+    "Ehrenfriedersdorf\000"
+    "Ehrenkirchen\000"
+    "Ehringshausen\000"
+    "Eibau\000"
+    "Eibelstadt\000"
+    "Eibenstock\000"
+    "Eich\000"
+    "Eichelhardt\000"
+    "Eichenau\000"
+    "Eichenb\374hl\000"
+    "Eichendorf\000"
+    "Eichst\344tt\000"
+    "Eicklingen\000"
+    "Eigeltingen\000"
+    "Eilenburg\000"
+    "Eilsleben\000"
+    "Einbeck\000"
+    "Einhausen\000"
+    "Eiselfing\000"
+    "Eisenach\000"
+    "Eisenberg\000"
+    "Eisenberg (Pfalz)\000"
+    "Eisenh\374ttenstadt\000"
+    "Eisfeld\000"
+    "Eisingen\000"
+    "Eislingen/Fils\000"
+    "Eitensheim\000"
+    "Eiterfeld\000"
+    "Eitorf\000"
+    "Elbtal\000"
+    "Elchesheim-Illingen\000"
+    "Elchingen\000"
+    "Eldena\000"
+    "Elfershausen\000"
+    "Elkenroth\000"
+    "Ellenberg\000"
+    "Ellerau\000"
+    "Ellerstadt\000"
+    "Ellhofen\000"
+    "Ellingen\000"
+    "Ellrich\000"
+    "Ellwangen (Jagst)\000"
+    "Ellzee\000"
+    "Elmshorn\000"
+    "Elmstein\000"
+    "Elsdorf\000"
+    "Elsendorf\000"
+    "Elsenfeld\000"
+    "Elsfleth\000"
+    "Elsterberg\000"
+    "Eltmann\000"
+    "Eltville am Rhein\000"
+    "Elxleben\000"
+    "Elz\000"
+    "Elzach\000"
+    "Elztal\000"
+    "Emden\000"
+    "Emersacker\000"
+    "Emlichheim\000"
+    "Emmelshausen\000"
+    "Emmendingen\000"
+    "Emmerich am Rhein\000"
+    "Emmering\000"
+    "Emmerthal\000"
+    "Emmerting\000"
+    "Emmingen-Liptingen\000"
+    "Empfingen\000"
+    "Emsb\374ren\000"
+    "Emsdetten\000"
+    "Emskirchen\000"
+    "Emstek\000"
+    "Endingen am Kaiserstuhl\000"
+    "Engelsberg\000"
+    "Engelskirchen\000"
+    "Engen\000"
+    "Enger\000"
+    "Engstingen\000"
+    "Eningen unter Achalm\000"
+    "Enkenbach-Alsenborn\000"
+    "Enkirch\000"
+    "Ennepetal\000"
+    "Ennigerloh\000"
+    "Ensdorf\000"
+    "Ense\000"
+    "Enzkl\366sterle\000"
+    "Epfenbach\000"
+    "Epfendorf\000"
+    "Eppelborn\000"
+    "Eppelheim\000"
+    "Eppendorf\000"
+    "Eppertshausen\000"
+    "Eppstein\000"
+    "Erbach\000"
+    "Erbendorf\000"
+    "Erbes-B\374desheim\000"
+    "Erding\000"
+    "Erdmannhausen\000"
+    "Erdweg\000"
+    "Eresing\000"
+    "Erftstadt\000"
+    "Erfurt\000"
+    "Ergersheim\000"
+    "Ergolding\000"
+    "Ergoldsbach\000"
+    "Ering\000"
+    "Eriskirch\000"
+    "Erkelenz\000"
+    "Erkenbrechtsweiler\000"
+    "Erkheim\000"
+    "Erkner\000"
+    "Erkrath\000"
+    "Erlangen\000"
+    "Erlau\000"
+    "Erlenbach\000"
+    "Erlenbach b. Marktheidenfeld\000"
+    "Erlenmoos\000"
+    "Erlensee\000"
+    "Erligheim\000"
+    "Ermershausen\000"
+    "Erndtebr\374ck\000"
+    "Ernsgaden\000"
+    "Ernst\000"
+    "Erolzheim\000"
+    "Erpel\000"
+    "Ertingen\000"
+    "Erwitte\000"
+    "Erzhausen\000"
+    "Eschach\000"
+    "Eschau\000"
+    "Eschbach\000"
+    "Eschborn\000"
+    "Eschbronn\000"
+    "Eschede\000"
+    "Eschelbronn\000"
+    "Eschenbach i.d.OPf.\000"
+    "Eschenburg\000"
+    "Eschenlohe\000"
+    "Eschlkam\000"
+    "Eschwege\000"
+    "Eschweiler\000"
+    "Esens\000"
+    "Eslarn\000"
+    "Eslohe (Sauerland)\000"
+    "Espelkamp\000"
+    "Espenau\000"
+    "Esselbach\000"
+    "Essen\000"
+    "Essen (Oldenburg)\000"
+    "Essenbach\000"
+    "Essingen\000"
+    "Esslingen am Neckar\000"
+    "Estenfeld\000"
+    "Esterwegen\000"
+    "Ettenheim\000"
+    "Ettenstatt\000"
+    "Ettlingen\000"
+    "Ettringen\000"
+    "Etzenricht\000"
+    "Euerbach\000"
+    "Euerdorf\000"
+    "Eurasburg\000"
+    "Euskirchen\000"
+    "Eutin\000"
+    "Eutingen im G\344u\000"
+    "Eu\337enheim\000"
+    "Everswinkel\000"
+    "Extertal\000"
+    "Fahrenbach\000"
+    "Fahrenzhausen\000"
+    "Falkenberg\000"
+    "Falkenfels\000"
+    "Falkensee\000"
+    "Falkenstein\000"
+    "Falkenstein/Vogtl.\000"
+    "Farchant\000"
+    "Fa\337berg\000"
+    "Fehmarn\000"
+    "Fehrbellin\000"
+    "Feilitzsch\000"
+    "Feldafing\000"
+    "Feldatal\000"
+    "Feldberger Seenlandschaft\000"
+    "Felde\000"
+    "Feldkirchen\000"
+    "Feldkirchen-Westerham\000"
+    "Fell\000"
+    "Fellbach\000"
+    "Fellen\000"
+    "Felsberg\000"
+    "Fensterbach\000"
+    "Fernwald\000"
+    "Ferschweiler\000"
+    "Feucht\000"
+    "Feuchtwangen\000"
+    "Fichtenau\000"
+    "Filderstadt\000"
+    "Finnentrop\000"
+    "Finning\000"
+    "Finningen\000"
+    "Finsing\000"
+    "Finsterwalde\000"
+    "Fintel\000"
+    "Fischach\000"
+    "Fischbach\000"
+    "Fischbachau\000"
+    "Fischen i. Allg\344u\000"
+    "Flachslanden\000"
+    "Fladungen\000"
+    "Flechtingen\000"
+    "Fleckeby\000"
+    "Flein\000"
+    "Flensburg\000"
+    "Flieden\000"
+    "Flintbek\000"
+    "Flintsbach a. Inn\000"
+    "Flonheim\000"
+    "Florstadt\000"
+    "Flossenb\374rg\000"
+    "Flo\337\000"
+    "Fluorn-Winzeln\000"
+    "Fl\366ha\000"
+    "Fl\366rsbachtal\000"
+    "Fl\366rsheim am Main\000"
+    "Fl\366rsheim-Dalsheim\000"
+    "Fockbek\000"
+    "Forbach\000"
+    "Forchheim\000"
+    "Forchtenberg\000"
+    "Forheim\000"
+    "Forst\000"
+    "Forst (Lausitz)\000"
+    "Forstern\000"
+    "Forstinning\000"
+    "Frammersbach\000"
+    "Frankenau\000"
+    "Frankenberg\000"
+    "Frankenblick\000"
+    "Frankenhardt\000"
+    "Frankenstein\000"
+    "Frankenthal (Pfalz)\000"
+    "Frankenwinheim\000"
+    "Frankfurt (Oder)\000"
+    "Frankfurt am Main\000"
+    "Franzburg\000"
+    "Frasdorf\000"
+    "Frauenau\000"
+    "Frauenstein\000"
+    "Fraunberg\000"
+    "Frechen\000"
+    "Freckenfeld\000"
+    "Freden (Leine)\000"
+    "Fredenbeck\000"
+    "Freiamt\000"
+    "Freiberg\000"
+    "Freiberg am Neckar\000"
+    "Freiburg (Elbe)\000"
+    "Freiburg im Breisgau\000"
+    "Freiensteinau\000"
+    "Freigericht\000"
+    "Freihung\000"
+    "Freilassing\000"
+    "Freinsheim\000"
+    "Freisen\000"
+    "Freising\000"
+    "Freital\000"
+    "Fremdingen\000"
+    "Frensdorf\000"
+    "Freren\000"
+    "Freudenberg\000"
+    "Freudenburg\000"
+    "Freudenstadt\000"
+    "Freudental\000"
+    "Freystadt\000"
+    "Freyung\000"
+    "Frickenhausen\000"
+    "Frickingen\000"
+    "Fridingen an der Donau\000"
+    "Fridolfing\000"
+    "Friedberg\000"
+    "Friedberg (Hessen)\000"
+    "Friedeburg\000"
+    "Friedelsheim\000"
+    "Friedewald\000"
+    "Friedland\000"
+    "Friedrichroda\000"
+    "Friedrichsdorf\000"
+    "Friedrichshafen\000"
+    "Friedrichstadt\000"
+    "Friedrichsthal\000"
+    "Frielendorf\000"
+    "Friesenheim\000"
+    "Friesenried\000"
+    "Friesoythe\000"
+    "Friolzheim\000"
+    "Frittlingen\000"
+    "Fritzlar\000"
+    "Fronhausen\000"
+    "Fronreute\000"
+    "Frontenhausen\000"
+    "Fr\344nkisch-Crumbach\000"
+    "Fr\366ndenberg/Ruhr\000"
+    "Fuchsm\374hl\000"
+    "Fuchsstadt\000"
+    "Fuchstal\000"
+    "Fulda\000"
+    "Fuldabr\374ck\000"
+    "Fuldatal\000"
+    "Furth\000"
+    "Furth im Wald\000"
+    "Furtwangen im Schwarzwald\000"
+    "Fu\337g\366nheim\000"
+    "F\366hren\000"
+    "F\366ritztal\000"
+    "F\374rstenau\000"
+    "F\374rstenfeldbruck\000"
+    "F\374rstenstein\000"
+    "F\374rstenwalde/Spree\000"
+    "F\374rstenzell\000"
+    "F\374rth\000"
+    "F\374ssen\000"
+    "Gablingen\000"
+    "Gachenbach\000"
+    "Gadebusch\000"
+    "Gaggenau\000"
+    "Gaiberg\000"
+    "Gaienhofen\000"
+    "Gaildorf\000"
+    "Gailingen am Hochrhein\000"
+    "Gaimersheim\000"
+    "Gai\337ach\000"
+    "Gallmersgarten\000"
+    "Gammelsdorf\000"
+    "Gammertingen\000"
+    "Ganderkesee\000"
+    "Gangelt\000"
+    "Gangkofen\000"
+    "Garbsen\000"
+    "Garching a.d.Alz\000"
+    "Garching b. M\374nchen\000"
+    "Gardelegen\000"
+    "Garding\000"
+    "Garmisch-Partenkirchen\000"
+    "Garrel\000"
+    "Gars a. Inn\000"
+    "Gartow\000"
+    "Gartz (Oder)\000"
+    "Gau-Algesheim\000"
+    "Gau-Odernheim\000"
+    "Gauk\366nigshofen\000"
+    "Gauting\000"
+    "Gebenbach\000"
+    "Gebhardshain\000"
+    "Gebsattel\000"
+    "Gedern\000"
+    "Geeste\000"
+    "Geesthacht\000"
+    "Geestland\000"
+    "Gefrees\000"
+    "Gehrde\000"
+    "Gehrden\000"
+    "Geiersthal\000"
+    "Geilenkirchen\000"
+    "Geisa\000"
+    "Geiselh\366ring\000"
+    "Geiselwind\000"
+    "Geisenfeld\000"
+    "Geisenhausen\000"
+    "Geisenheim\000"
+    "Geisingen\000"
+    "Geislingen\000"
+    "Geislingen an der Steige\000"
+    "Geldern\000"
+    "Gelenau\000"
+    "Gelnhausen\000"
+    "Gelsenkirchen\000"
+    "Geltendorf\000"
+    "Gelting\000"
+    "Gemmrigheim\000"
+    "Gem\374nden\000"
+    "Gem\374nden (Wohra)\000"
+    "Gem\374nden a. Main\000"
+    "Genderkingen\000"
+    "Gengenbach\000"
+    "Gensingen\000"
+    "Genthin\000"
+    "Georgensgm\374nd\000"
+    "Georgsdorf\000"
+    "Georgsmarienh\374tte\000"
+    "Gera\000"
+    "Gerabronn\000"
+    "Geratskirchen\000"
+    "Gerbrunn\000"
+    "Gerdshagen\000"
+    "Geretsried\000"
+    "Geringswalde\000"
+    "Gerlingen\000"
+    "Germaringen\000"
+    "Germering\000"
+    "Germersheim\000"
+    "Gernsbach\000"
+    "Gernsheim\000"
+    "Geroldsgr\374n\000"
+    "Gerolsbach\000"
+    "Gerolstein\000"
+    "Gerolzhofen\000"
+    "Gersdorf\000"
+    "Gersheim\000"
+    "Gerstetten\000"
+    "Gersthofen\000"
+    "Gerstungen\000"
+    "Gerswalde\000"
+    "Gerzen\000"
+    "Gescher\000"
+    "Geseke\000"
+    "Geslau\000"
+    "Gessertshausen\000"
+    "Gestratz\000"
+    "Gettorf\000"
+    "Gevelsberg\000"
+    "Geyer\000"
+    "Giebelstadt\000"
+    "Gieboldehausen\000"
+    "Giengen an der Brenz\000"
+    "Gie\337en\000"
+    "Gifhorn\000"
+    "Gilching\000"
+    "Gillenfeld\000"
+    "Gilserberg\000"
+    "Gimbsheim\000"
+    "Gingen an der Fils\000"
+    "Ginsheim-Gustavsburg\000"
+    "Girod\000"
+    "Gladbeck\000"
+    "Gladenbach\000"
+    "Glan-M\374nchweiler\000"
+    "Glandorf\000"
+    "Glash\374tte\000"
+    "Glattbach\000"
+    "Glatten\000"
+    "Glaubitz\000"
+    "Glauburg\000"
+    "Glauchau\000"
+    "Gleichen\000"
+    "Glinde\000"
+    "Glonn\000"
+    "Glottertal\000"
+    "Gl\366tt\000"
+    "Gl\374cksburg (Ostsee)\000"
+    "Gl\374ckstadt\000"
+    "Gmund a. Tegernsee\000"
+    "Goch\000"
+    "Gochsheim\000"
+    "Goldbach\000"
+    "Goldbeck\000"
+    "Goldberg\000"
+    "Goldenstedt\000"
+    "Golzow\000"
+    "Gomadingen\000"
+    "Gomaringen\000"
+    "Gommersheim\000"
+    "Gondelsheim\000"
+    "Gornau\000"
+    "Gorxheimertal\000"
+    "Gosheim\000"
+    "Goslar\000"
+    "Gotha\000"
+    "Gotteszell\000"
+    "Gottfrieding\000"
+    "Gottmadingen\000"
+    "Graben\000"
+    "Graben-Neudorf\000"
+    "Grabenst\344tt\000"
+    "Grabow\000"
+    "Grafenau\000"
+    "Grafenberg\000"
+    "Grafengehaig\000"
+    "Grafenhausen\000"
+    "Grafenrheinfeld\000"
+    "Grafenwiesen\000"
+    "Grafenw\366hr\000"
+    "Grafing b. M\374nchen\000"
+    "Grafling\000"
+    "Grafrath\000"
+    "Grafschaft\000"
+    "Grainau\000"
+    "Grainet\000"
+    "Gramzow\000"
+    "Gransee\000"
+    "Grasberg\000"
+    "Grasellenbach\000"
+    "Grassau\000"
+    "Grattersdorf\000"
+    "Grebenhain\000"
+    "Grebenstein\000"
+    "Greding\000"
+    "Grefrath\000"
+    "Greifenberg\000"
+    "Greifenstein\000"
+    "Greifswald\000"
+    "Greiz\000"
+    "Gremsdorf\000"
+    "Grenzach-Wyhlen\000"
+    "Grettstadt\000"
+    "Greu\337en\000"
+    "Greven\000"
+    "Grevenbroich\000"
+    "Grevesm\374hlen\000"
+    "Griesheim\000"
+    "Griesst\344tt\000"
+    "Grimma\000"
+    "Grimmen\000"
+    "Gronau (Leine)\000"
+    "Gronau (Westf.)\000"
+    "Gro\337 Kreutz (Havel)\000"
+    "Gro\337 Oesingen\000"
+    "Gro\337 Wittensee\000"
+    "Gro\337-Gerau\000"
+    "Gro\337-Rohrheim\000"
+    "Gro\337-Umstadt\000"
+    "Gro\337-Zimmern\000"
+    "Gro\337aitingen\000"
+    "Gro\337almerode\000"
+    "Gro\337beeren\000"
+    "Gro\337bettlingen\000"
+    "Gro\337bottwar\000"
+    "Gro\337breitenbach\000"
+    "Gro\337dubrau\000"
+    "Gro\337efehn\000"
+    "Gro\337enhain\000"
+    "Gro\337enkneten\000"
+    "Gro\337enl\374der\000"
+    "Gro\337enseebach\000"
+    "Gro\337enwiehe\000"
+    "Gro\337erlach\000"
+    "Gro\337habersdorf\000"
+    "Gro\337hansdorf\000"
+    "Gro\337harthau\000"
+    "Gro\337hartmannsdorf\000"
+    "Gro\337heide\000"
+    "Gro\337heirath\000"
+    "Gro\337karolinenfeld\000"
+    "Gro\337krotzenburg\000"
+    "Gro\337mehring\000"
+    "Gro\337olbersdorf\000"
+    "Gro\337ostheim\000"
+    "Gro\337postwitz/O.L.\000"
+    "Gro\337rinderfeld\000"
+    "Gro\337rosseln\000"
+    "Gro\337r\344schen\000"
+    "Gro\337r\366hrsdorf\000"
+    "Gro\337schirma\000"
+    "Gro\337sch\366nau\000"
+    "Gro\337wallstadt\000"
+    "Gro\337weil\000"
+    "Grub a. Forst\000"
+    "Gruibingen\000"
+    "Gr\344felfing\000"
+    "Gr\344fenberg\000"
+    "Gr\344fendorf\000"
+    "Gr\344fenhainichen\000"
+    "Gr\344venwiesbach\000"
+    "Gr\366benzell\000"
+    "Gr\366ditz\000"
+    "Gr\366mitz\000"
+    "Gr\374nberg\000"
+    "Gr\374ndau\000"
+    "Gr\374nenbach\000"
+    "Gr\374nhain-Beierfeld\000"
+    "Gr\374nhainichen\000"
+    "Gr\374nkraut\000"
+    "Gr\374nsfeld\000"
+    "Gr\374nstadt\000"
+    "Gr\374nwald\000"
+    "Gschwend\000"
+    "Guben\000"
+    "Gudensberg\000"
+    "Guldental\000"
+    "Gummersbach\000"
+    "Gundelfingen\000"
+    "Gundelfingen a.d.Donau\000"
+    "Gundelsheim\000"
+    "Gundersheim\000"
+    "Guntersblum\000"
+    "Gunzenhausen\000"
+    "Gutach (Schwarzwaldbahn)\000"
+    "Gutenzell-H\374rbel\000"
+    "Guxhagen\000"
+    "G\344rtringen\000"
+    "G\344ufelden\000"
+    "G\366da\000"
+    "G\366llheim\000"
+    "G\366nnheim\000"
+    "G\366ppingen\000"
+    "G\366risried\000"
+    "G\366rlitz\000"
+    "G\366rwihl\000"
+    "G\366ssenheim\000"
+    "G\366ttingen\000"
+    "G\366\337nitz\000"
+    "G\366\337weinstein\000"
+    "G\374glingen\000"
+    "G\374ntersleben\000"
+    "G\374nzach\000"
+    "G\374nzburg\000"
+    "G\374strow\000"
+    "G\374tenbach\000"
+    "G\374tersloh\000"
+    "Haag i.OB\000"
+    "Haan\000"
+    "Haar\000"
+    "Haarbach\000"
+    "Habichtswald\000"
+    "Hachenburg\000"
+    "Hadamar\000"
+    "Hafenlohr\000"
+    "Hage\000"
+    "Hagelstadt\000"
+    "Hagen\000"
+    "Hagen am Teutoburger Wald\000"
+    "Hagen im Bremischen\000"
+    "Hagenbach\000"
+    "Hagenow\000"
+    "Hagnau am Bodensee\000"
+    "Hahnbach\000"
+    "Hahnst\344tten\000"
+    "Haibach\000"
+    "Haidm\374hle\000"
+    "Haiger\000"
+    "Haigerloch\000"
+    "Haimhausen\000"
+    "Haiming\000"
+    "Haina (Kloster)\000"
+    "Hainburg\000"
+    "Hainichen\000"
+    "Haiterbach\000"
+    "Halbe\000"
+    "Halberstadt\000"
+    "Halblech\000"
+    "Haldensleben\000"
+    "Halfing\000"
+    "Hallbergmoos\000"
+    "Halle (Saale)\000"
+    "Halle (Westf.)\000"
+    "Hallerndorf\000"
+    "Hallstadt\000"
+    "Halsbach\000"
+    "Halsbr\374cke\000"
+    "Halstenbek\000"
+    "Haltern am See\000"
+    "Halver\000"
+    "Hambergen\000"
+    "Hambr\374cken\000"
+    "Hamburg\000"
+    "Hamb\374hren\000"
+    "Hameln\000"
+    "Hamm\000"
+    "Hammah\000"
+    "Hammelburg\000"
+    "Hammersbach\000"
+    "Hanau\000"
+    "Handewitt\000"
+    "Handorf\000"
+    "Hanerau-Hademarschen\000"
+    "Hankensb\374ttel\000"
+    "Hann. M\374nden\000"
+    "Hannover\000"
+    "Hanstedt\000"
+    "Harburg (Schwaben)\000"
+    "Hardegsen\000"
+    "Hardheim\000"
+    "Hardt\000"
+    "Hardthausen am Kocher\000"
+    "Haren (Ems)\000"
+    "Hargesheim\000"
+    "Harpstedt\000"
+    "Harrislee\000"
+    "Harsdorf\000"
+    "Harsefeld\000"
+    "Harsewinkel\000"
+    "Hartha\000"
+    "Harthausen\000"
+    "Hartmannsdorf\000"
+    "Haseldorf\000"
+    "Hasel\374nne\000"
+    "Haslach im Kinzigtal\000"
+    "Hasselroth\000"
+    "Hatten\000"
+    "Hattenhofen\000"
+    "Hattersheim am Main\000"
+    "Hattingen\000"
+    "Hattorf am Harz\000"
+    "Hattstedt\000"
+    "Hatzenb\374hl\000"
+    "Hatzfeld (Eder)\000"
+    "Hauenstein\000"
+    "Hauneck\000"
+    "Haunetal\000"
+    "Hauptstuhl\000"
+    "Hausach\000"
+    "Hausen\000"
+    "Hausen am Tann\000"
+    "Hausen b. W\374rzburg\000"
+    "Hausen ob Verena\000"
+    "Hausham\000"
+    "Hauzenberg\000"
+    "Havelberg\000"
+    "Havixbeck\000"
+    "Hawangen\000"
+    "Hayingen\000"
+    "Ha\337furt\000"
+    "Ha\337loch\000"
+    "Ha\337mersheim\000"
+    "Hebertsfelden\000"
+    "Hebertshausen\000"
+    "Hechingen\000"
+    "Hechthausen\000"
+    "Heddesbach\000"
+    "Heddesheim\000"
+    "Heek\000"
+    "Heeslingen\000"
+    "Hehlen\000"
+    "Heide\000"
+    "Heideck\000"
+    "Heidelberg\000"
+    "Heiden\000"
+    "Heidenau\000"
+    "Heidenheim\000"
+    "Heidenheim an der Brenz\000"
+    "Heidenrod\000"
+    "Heigenbr\374cken\000"
+    "Heikendorf\000"
+    "Heilbad Heiligenstadt\000"
+    "Heilbronn\000"
+    "Heiligenberg\000"
+    "Heiligenhafen\000"
+    "Heiligenhaus\000"
+    "Heiligenstadt i.OFr.\000"
+    "Heiligkreuzsteinach\000"
+    "Heilsbronn\000"
+    "Heimbach\000"
+    "Heimbuchenthal\000"
+    "Heimenkirch\000"
+    "Heimertingen\000"
+    "Heimsheim\000"
+    "Heinersreuth\000"
+    "Heiningen\000"
+    "Heinsberg\000"
+    "Heist\000"
+    "Heitersheim\000"
+    "Heldburg\000"
+    "Heldenstein\000"
+    "Helgoland\000"
+    "Hellenthal\000"
+    "Helmbrechts\000"
+    "Helmstadt\000"
+    "Helmstadt-Bargen\000"
+    "Helmstedt\000"
+    "Helsa\000"
+    "Hemau\000"
+    "Hemer\000"
+    "Hemhofen\000"
+    "Hemmingen\000"
+    "Hemmingstedt\000"
+    "Hemmoor\000"
+    "Hemsbach\000"
+    "Henfenfeld\000"
+    "Hengersberg\000"
+    "Hennef (Sieg)\000"
+    "Hennigsdorf\000"
+    "Hennstedt\000"
+    "Henstedt-Ulzburg\000"
+    "Heppenheim (Bergstra\337e)\000"
+    "Herbertingen\000"
+    "Herborn\000"
+    "Herbrechtingen\000"
+    "Herbstein\000"
+    "Herdecke\000"
+    "Herdorf\000"
+    "Herdwangen-Sch\366nach\000"
+    "Herford\000"
+    "Hergatz\000"
+    "Hergensweiler\000"
+    "Heringen\000"
+    "Heringen (Werra)\000"
+    "Hermannsburg\000"
+    "Hermaringen\000"
+    "Hermersberg\000"
+    "Hermeskeil\000"
+    "Hermsdorf\000"
+    "Hermsdorf/Erzgeb.\000"
+    "Herne\000"
+    "Heroldsbach\000"
+    "Heroldsberg\000"
+    "Heroldstatt\000"
+    "Herrenberg\000"
+    "Herrieden\000"
+    "Herrischried\000"
+    "Herrnhut\000"
+    "Herrsching a.Ammersee\000"
+    "Herrstein\000"
+    "Hersbruck\000"
+    "Herschbach\000"
+    "Herscheid\000"
+    "Herschweiler-Pettersheim\000"
+    "Herten\000"
+    "Herxheim\000"
+    "Herzberg\000"
+    "Herzberg am Harz\000"
+    "Herzebrock-Clarholz\000"
+    "Herzlake\000"
+    "Herzogenaurach\000"
+    "Herzogenrath\000"
+    "Hesel\000"
+    "Hessigheim\000"
+    "Hessisch Lichtenau\000"
+    "Hessisch Oldendorf\000"
+    "Hettenleidelheim\000"
+    "Hettingen\000"
+    "Hettstadt\000"
+    "Hettstedt\000"
+    "Hetzerath\000"
+    "Hetzles\000"
+    "Heubach\000"
+    "Heuchelheim a. d. Lahn\000"
+    "Heuchlingen\000"
+    "Heusenstamm\000"
+    "Heusweiler\000"
+    "He\337dorf\000"
+    "He\337heim\000"
+    "Hiddenhausen\000"
+    "Hilchenbach\000"
+    "Hildburghausen\000"
+    "Hilden\000"
+    "Hildesheim\000"
+    "Hildrizhausen\000"
+    "Hilgertshausen-Tandern\000"
+    "Hille\000"
+    "Hillerse\000"
+    "Hillesheim\000"
+    "Hillscheid\000"
+    "Hilpoltstein\000"
+    "Hiltenfingen\000"
+    "Hilter am Teutoburger Wald\000"
+    "Hiltpoltstein\000"
+    "Hilzingen\000"
+    "Himmelkron\000"
+    "Himmelpforten\000"
+    "Hinte\000"
+    "Hinterschmiding\000"
+    "Hinterzarten\000"
+    "Hirrlingen\000"
+    "Hirschaid\000"
+    "Hirschau\000"
+    "Hirschberg\000"
+    "Hirschberg an der Bergstra\337e\000"
+    "Hirschfelde\000"
+    "Hirschhorn (Neckar)\000"
+    "Hirzenhain\000"
+    "Hitzacker (Elbe)\000"
+    "Hitzhofen\000"
+    "Hochdorf\000"
+    "Hochdorf-Assenheim\000"
+    "Hochheim am Main\000"
+    "Hochkirch\000"
+    "Hochspeyer\000"
+    "Hochstadt (Pfalz)\000"
+    "Hockenheim\000"
+    "Hodenhagen\000"
+    "Hof\000"
+    "Hofbieber\000"
+    "Hofgeismar\000"
+    "Hofheim am Taunus\000"
+    "Hofheim i.UFr.\000"
+    "Hofkirchen\000"
+    "Hofstetten\000"
+    "Hohberg\000"
+    "Hohenahr\000"
+    "Hohenau\000"
+    "Hohenbrunn\000"
+    "Hohenburg\000"
+    "Hohenfels\000"
+    "Hohenfurch\000"
+    "Hohenlinden\000"
+    "Hohenlockstedt\000"
+    "Hohenpei\337enberg\000"
+    "Hohenroda\000"
+    "Hohensch\344ftlarn\000"
+    "Hohenstein\000"
+    "Hohenstein-Ernstthal\000"
+    "Hohentengen\000"
+    "Hohentengen am Hochrhein\000"
+    "Hohenthann\000"
+    "Hohenwart\000"
+    "Hohenwarth\000"
+    "Hohenwestedt\000"
+    "Hohn\000"
+    "Hohndorf\000"
+    "Hohnstorf (Elbe)\000"
+    "Hohwacht (Ostsee)\000"
+    "Holdorf\000"
+    "Holle\000"
+    "Hollenbach\000"
+    "Hollenstedt\000"
+    "Hollfeld\000"
+    "Holm\000"
+    "Holste\000"
+    "Holtland\000"
+    "Holzappel\000"
+    "Holzgerlingen\000"
+    "Holzheim\000"
+    "Holzkirchen\000"
+    "Holzminden\000"
+    "Holzwickede\000"
+    "Homberg\000"
+    "Homberg (Ohm)\000"
+    "Homburg\000"
+    "Hoogstede\000"
+    "Hopsten\000"
+    "Horb am Neckar\000"
+    "Horgau\000"
+    "Horgenzell\000"
+    "Horhausen (Westerwald)\000"
+    "Horn-Bad Meinberg\000"
+    "Hornberg\000"
+    "Hornburg\000"
+    "Horneburg\000"
+    "Horst (Holstein)\000"
+    "Horstmar\000"
+    "Hosena\000"
+    "Hosenfeld\000"
+    "Hoya\000"
+    "Hoyerswerda\000"
+    "Hude\000"
+    "Huglfing\000"
+    "Huisheim\000"
+    "Hunderdorf\000"
+    "Hunding\000"
+    "Hungen\000"
+    "Hurlach\000"
+    "Husby\000"
+    "Husum\000"
+    "Hutthurm\000"
+    "H\344usern\000"
+    "H\366chberg\000"
+    "H\366chenschwand\000"
+    "H\366chst\000"
+    "H\366chstadt a.d.Aisch\000"
+    "H\366chst\344dt a.d.Donau\000"
+    "H\366chst\344dt i. Fichtelgebirge\000"
+    "H\366henkirchen-Siegertsbrunn\000"
+    "H\366hr-Grenzhausen\000"
+    "H\366pfingen\000"
+    "H\366rdt\000"
+    "H\366rstel\000"
+    "H\366sbach\000"
+    "H\366slwang\000"
+    "H\366velhof\000"
+    "H\366xter\000"
+    "H\374ckelhoven\000"
+    "H\374ckeswagen\000"
+    "H\374fingen\000"
+    "H\374gelsheim\000"
+    "H\374lben\000"
+    "H\374llhorst\000"
+    "H\374nfeld\000"
+    "H\374nfelden\000"
+    "H\374nstetten\000"
+    "H\374rtgenwald\000"
+    "H\374rth\000"
+    "H\374tschenhausen\000"
+    "H\374ttenberg\000"
+    "H\374ttisheim\000"
+    "H\374ttlingen\000"
+    "Ibbenb\374ren\000"
+    "Ichenhausen\000"
+    "Idar-Oberstein\000"
+    "Idstein\000"
+    "Iffezheim\000"
+    "Igensdorf\000"
+    "Igersheim\000"
+    "Iggensbach\000"
+    "Iggingen\000"
+    "Igling\000"
+    "Ihlow\000"
+    "Ihringen\000"
+    "Ihrlerstein\000"
+    "Illerkirchberg\000"
+    "Illerrieden\000"
+    "Illertissen\000"
+    "Illingen\000"
+    "Illmensee\000"
+    "Illschwang\000"
+    "Ilmenau\000"
+    "Ilmm\374nster\000"
+    "Ilsfeld\000"
+    "Ilshofen\000"
+    "Ilvesheim\000"
+    "Immendingen\000"
+    "Immenhausen\000"
+    "Immenstaad am Bodensee\000"
+    "Immenstadt i. Allg\344u\000"
+    "Inchenhofen\000"
+    "Inden\000"
+    "Ingelfingen\000"
+    "Ingelheim am Rhein\000"
+    "Ingenried\000"
+    "Ingersheim\000"
+    "Ingoldingen\000"
+    "Ingolstadt\000"
+    "Innernzell\000"
+    "Inning a. Ammersee\000"
+    "Insel Poel\000"
+    "Insingen\000"
+    "Insul\000"
+    "Inzell\000"
+    "Inzigkofen\000"
+    "Iphofen\000"
+    "Ipsheim\000"
+    "Irrel\000"
+    "Irsch\000"
+    "Irschenberg\000"
+    "Isen\000"
+    "Iserlohn\000"
+    "Isernhagen\000"
+    "Ismaning\000"
+    "Isny im Allg\344u\000"
+    "Isselburg\000"
+    "Issigau\000"
+    "Issum\000"
+    "Itterbeck\000"
+    "Itzehoe\000"
+    "Itzgrund\000"
+    "Jade\000"
+    "Jagsthausen\000"
+    "Jagstzell\000"
+    "Jahnatal\000"
+    "Jahnsdorf/Erzgeb.\000"
+    "Jandelsbrunn\000"
+    "Jemgum\000"
+    "Jena\000"
+    "Jesberg\000"
+    "Jesenwang\000"
+    "Jesteburg\000"
+    "Jestetten\000"
+    "Jettingen\000"
+    "Jettingen-Scheppach\000"
+    "Jetzendorf\000"
+    "Jevenstedt\000"
+    "Jever\000"
+    "Joachimsthal\000"
+    "Jockgrim\000"
+    "Johannesberg\000"
+    "Johanngeorgenstadt\000"
+    "Johanniskirchen\000"
+    "Jork\000"
+    "Jossgrund\000"
+    "Juist\000"
+    "Jungingen\000"
+    "J\374bek\000"
+    "J\374chen\000"
+    "J\374lich\000"
+    "J\374nkerath\000"
+    "J\374terbog\000"
+    "Kaarst\000"
+    "Kahla\000"
+    "Kaisersbach\000"
+    "Kaisersesch\000"
+    "Kaiserslautern\000"
+    "Kaisheim\000"
+    "Kalbe (Milde)\000"
+    "Kalchreuth\000"
+    "Kalefeld\000"
+    "Kalkar\000"
+    "Kall\000"
+    "Kalletal\000"
+    "Kallm\374nz\000"
+    "Kallstadt\000"
+    "Kaltenengers\000"
+    "Kaltenkirchen\000"
+    "Kaltennordheim\000"
+    "Kaltental\000"
+    "Kamen\000"
+    "Kamenz\000"
+    "Kamp-Bornhofen\000"
+    "Kamp-Lintfort\000"
+    "Kandel\000"
+    "Kandern\000"
+    "Kappel-Grafenhausen\000"
+    "Kappeln\000"
+    "Kappelrodeck\000"
+    "Karbach\000"
+    "Karben\000"
+    "Karby\000"
+    "Karlsbad\000"
+    "Karlsdorf-Neuthard\000"
+    "Karlsfeld\000"
+    "Karlshagen\000"
+    "Karlshuld\000"
+    "Karlskron\000"
+    "Karlsruhe\000"
+    "Karlstadt\000"
+    "Karsbach\000"
+    "Karst\344dt\000"
+    "Kasendorf\000"
+    "Kassel\000"
+    "Kastellaun\000"
+    "Kastl\000"
+    "Katlenburg-Lindau\000"
+    "Katzenelnbogen\000"
+    "Katzweiler\000"
+    "Kaub\000"
+    "Kaufbeuren\000"
+    "Kaufering\000"
+    "Kaufungen\000"
+    "Kaulsdorf\000"
+    "Kehl\000"
+    "Kehrig\000"
+    "Kelberg\000"
+    "Kelheim\000"
+    "Kelkheim (Taunus)\000"
+    "Kell am See\000"
+    "Kellenhusen (Ostsee)\000"
+    "Kellinghusen\000"
+    "Kelsterbach\000"
+    "Kemmern\000"
+    "Kemnath\000"
+    "Kempen\000"
+    "Kempenich\000"
+    "Kempten (Allg\344u)\000"
+    "Kenn\000"
+    "Kenzingen\000"
+    "Kerken\000"
+    "Kernen im Remstal\000"
+    "Kerpen\000"
+    "Kesselsdorf\000"
+    "Ketsch\000"
+    "Kettenkamp\000"
+    "Kettershausen\000"
+    "Kevelaer\000"
+    "Kiedrich\000"
+    "Kiefersfelden\000"
+    "Kiel\000"
+    "Kierspe\000"
+    "Kieselbronn\000"
+    "Kindsbach\000"
+    "Kipfenberg\000"
+    "Kippenheim\000"
+    "Kirchansch\366ring\000"
+    "Kirchardt\000"
+    "Kirchbarkau\000"
+    "Kirchberg\000"
+    "Kirchberg (Hunsr\374ck)\000"
+    "Kirchberg an der Iller\000"
+    "Kirchberg an der Jagst\000"
+    "Kirchberg an der Murr\000"
+    "Kirchberg i. Wald\000"
+    "Kirchdorf\000"
+    "Kirchdorf a. Inn\000"
+    "Kirchdorf an der Iller\000"
+    "Kirchdorf i.Wald\000"
+    "Kirchehrenbach\000"
+    "Kirchenlamitz\000"
+    "Kirchentellinsfurt\000"
+    "Kirchenthumbach\000"
+    "Kirchgellersen\000"
+    "Kirchhain\000"
+    "Kirchham\000"
+    "Kirchheim\000"
+    "Kirchheim am Neckar\000"
+    "Kirchheim b. M\374nchen\000"
+    "Kirchheim i.Schw.\000"
+    "Kirchheim unter Teck\000"
+    "Kirchheimbolanden\000"
+    "Kirchhundem\000"
+    "Kirchlauter\000"
+    "Kirchlengern\000"
+    "Kirchlinteln\000"
+    "Kirchroth\000"
+    "Kirchweidach\000"
+    "Kirchzarten\000"
+    "Kirkel\000"
+    "Kirn\000"
+    "Kirrweiler (Pfalz)\000"
+    "Kirtorf\000"
+    "Kisdorf\000"
+    "Kitzingen\000"
+    "Ki\337legg\000"
+    "Klein Ber\337en\000"
+    "Kleinblittersdorf\000"
+    "Kleines Wiesental\000"
+    "Klettgau\000"
+    "Kleve\000"
+    "Klingenberg\000"
+    "Klingenm\374nster\000"
+    "Klingenthal\000"
+    "Klotten\000"
+    "Kl\374tz\000"
+    "Knetzgau\000"
+    "Kn\374llwald\000"
+    "Kobern-Gondorf\000"
+    "Koblenz\000"
+    "Kochel a. See\000"
+    "Kodersdorf\000"
+    "Kohlberg\000"
+    "Kolbermoor\000"
+    "Kolbingen\000"
+    "Kolitzheim\000"
+    "Konnersreuth\000"
+    "Konradsreuth\000"
+    "Konstanz\000"
+    "Konz\000"
+    "Konzell\000"
+    "Korb\000"
+    "Korbach\000"
+    "Kordel\000"
+    "Korntal-M\374nchingen\000"
+    "Kornwestheim\000"
+    "Korschenbroich\000"
+    "Koserow\000"
+    "Kottenheim\000"
+    "Kraiburg a. Inn\000"
+    "Kraichtal\000"
+    "Krailling\000"
+    "Krakow am See\000"
+    "Kranenburg\000"
+    "Kranichfeld\000"
+    "Kranzberg\000"
+    "Krauchenwies\000"
+    "Krauschwitz i.d. O.L.\000"
+    "Krautheim\000"
+    "Krefeld\000"
+    "Kreischa\000"
+    "Kressbronn am Bodensee\000"
+    "Kreuth\000"
+    "Kreuzau\000"
+    "Kreuztal\000"
+    "Kreuzwertheim\000"
+    "Kre\337berg\000"
+    "Krickenbach\000"
+    "Kriegsfeld\000"
+    "Kriftel\000"
+    "Kronach\000"
+    "Kronau\000"
+    "Kronberg im Taunus\000"
+    "Kronshagen\000"
+    "Kropp\000"
+    "Kruft\000"
+    "Krumbach (Schwaben)\000"
+    "Krummennaab\000"
+    "Krummesse\000"
+    "Krummh\366rn\000"
+    "Kr\366lpa\000"
+    "Kr\366ning\000"
+    "Kr\366v\000"
+    "Kr\374n\000"
+    "Kubsch\374tz\000"
+    "Kuchen\000"
+    "Kuhardt\000"
+    "Kulmbach\000"
+    "Kunreuth\000"
+    "Kupferzell\000"
+    "Kuppenheim\000"
+    "Kurort Oberwiesenthal\000"
+    "Kurort Seiffen\000"
+    "Kusel\000"
+    "Kusterdingen\000"
+    "Kutenholz\000"
+    "Kyritz\000"
+    "K\344mpfelbach\000"
+    "K\366fering\000"
+    "K\366lleda\000"
+    "K\366lln-Reisiek\000"
+    "K\366ln\000"
+    "K\366ngen\000"
+    "K\366nigheim\000"
+    "K\366nigs Wusterhausen\000"
+    "K\366nigsbach-Stein\000"
+    "K\366nigsberg i.Bay.\000"
+    "K\366nigsbronn\000"
+    "K\366nigsbrunn\000"
+    "K\366nigsbr\374ck\000"
+    "K\366nigsee\000"
+    "K\366nigsfeld\000"
+    "K\366nigsfeld im Schwarzwald\000"
+    "K\366nigshain-Wiederau\000"
+    "K\366nigsmoos\000"
+    "K\366nigstein\000"
+    "K\366nigstein im Taunus\000"
+    "K\366nigstein/S\344chs. Schw.\000"
+    "K\366nigswalde\000"
+    "K\366nigswartha\000"
+    "K\366nigswinter\000"
+    "K\366rle\000"
+    "K\366sching\000"
+    "K\366then (Anhalt)\000"
+    "K\366tz\000"
+    "K\366\337larn\000"
+    "K\374hbach\000"
+    "K\374hlungsborn, Ostseebad\000"
+    "K\374lsheim\000"
+    "K\374mmersbruck\000"
+    "K\374nzelsau\000"
+    "K\374nzing\000"
+    "K\374ps\000"
+    "K\374rnach\000"
+    "K\374rten\000"
+    "K\374ssaberg\000"
+    "Laaber\000"
+    "Laage\000"
+    "Laar\000"
+    "Laatzen\000"
+    "Laberweinting\000"
+    "Laboe\000"
+    "Lachen\000"
+    "Lachendorf\000"
+    "Ladbergen\000"
+    "Ladenburg\000"
+    "Laer\000"
+    "Lage\000"
+    "Lahn\000"
+    "Lahnau\000"
+    "Lahnstein\000"
+    "Lahntal\000"
+    "Lahr\000"
+    "Laichingen\000"
+    "Lalendorf\000"
+    "Lalling\000"
+    "Lam\000"
+    "Lambrecht (Pfalz)\000"
+    "Lambsheim\000"
+    "Lampertheim\000"
+    "Lamstedt\000"
+    "Landau a.d.Isar\000"
+    "Landau in der Pfalz\000"
+    "Landsberg am Lech\000"
+    "Landscheid\000"
+    "Landshut\000"
+    "Landstuhl\000"
+    "Langdorf\000"
+    "Langelsheim\000"
+    "Langen (Hessen)\000"
+    "Langenaltheim\000"
+    "Langenargen\000"
+    "Langenau\000"
+    "Langenberg\000"
+    "Langenbrettach\000"
+    "Langenburg\000"
+    "Langenenslingen\000"
+    "Langenfeld (Rheinland)\000"
+    "Langenhagen\000"
+    "Langenhorn\000"
+    "Langenleuba-Niederhain\000"
+    "Langenlonsheim\000"
+    "Langenmosen\000"
+    "Langenneufnach\000"
+    "Langenpreising\000"
+    "Langenselbold\000"
+    "Langensendelbach\000"
+    "Langenwetzendorf\000"
+    "Langenzenn\000"
+    "Langeoog\000"
+    "Langerringen\000"
+    "Langerwehe\000"
+    "Langfurth\000"
+    "Langg\366ns\000"
+    "Langlingen\000"
+    "Langquaid\000"
+    "Langwedel\000"
+    "Langweid a. Lech\000"
+    "Lappersdorf\000"
+    "Lastrup\000"
+    "Lathen\000"
+    "Laubach\000"
+    "Lauben\000"
+    "Lauchhammer\000"
+    "Lauchheim\000"
+    "Lauchringen\000"
+    "Lauda-K\366nigshofen\000"
+    "Laudenbach\000"
+    "Lauenau\000"
+    "Lauenburg\000"
+    "Lauenf\366rde\000"
+    "Lauf\000"
+    "Lauf a.d.Pegnitz\000"
+    "Laufach\000"
+    "Laufen\000"
+    "Laufenburg (Baden)\000"
+    "Lauffen am Neckar\000"
+    "Lauingen (Donau)\000"
+    "Laupheim\000"
+    "Lauscha\000"
+    "Lauta\000"
+    "Lautenbach\000"
+    "Lauterbach\000"
+    "Lauterbach (Hessen)\000"
+    "Lauterecken\000"
+    "Lauterhofen\000"
+    "Lauterstein\000"
+    "Lautertal\000"
+    "Lautertal (Odenwald)\000"
+    "Lebach\000"
+    "Lechbruck am See\000"
+    "Leck\000"
+    "Leer (Ostfriesland)\000"
+    "Leezdorf\000"
+    "Leezen\000"
+    "Legau\000"
+    "Legden\000"
+    "Lehrberg\000"
+    "Lehrensteinsfeld\000"
+    "Lehrte\000"
+    "Leibertingen\000"
+    "Leiblfing\000"
+    "Leichlingen (Rheinland)\000"
+    "Leidersbach\000"
+    "Leiferde\000"
+    "Leimen\000"
+    "Leimersheim\000"
+    "Leinach\000"
+    "Leinburg\000"
+    "Leinefelde-Worbis\000"
+    "Leinfelden-Echterdingen\000"
+    "Leingarten\000"
+    "Leinzell\000"
+    "Leipheim\000"
+    "Leipzig\000"
+    "Leisel\000"
+    "Leisnig\000"
+    "Leiwen\000"
+    "Lemf\366rde\000"
+    "Lemgo\000"
+    "Lemwerder\000"
+    "Lengdorf\000"
+    "Lengede\000"
+    "Lengefeld\000"
+    "Lengenfeld\000"
+    "Lengenwang\000"
+    "Lengerich\000"
+    "Lenggries\000"
+    "Lennestadt\000"
+    "Lenningen\000"
+    "Lensahn\000"
+    "Lentf\366hrden\000"
+    "Lenting\000"
+    "Lenzen (Elbe)\000"
+    "Lenzkirch\000"
+    "Leonberg\000"
+    "Leopoldsh\366he\000"
+    "Letschin\000"
+    "Leubsdorf\000"
+    "Leun\000"
+    "Leupoldsgr\374n\000"
+    "Leutenbach\000"
+    "Leutenberg\000"
+    "Leutershausen\000"
+    "Leutesdorf\000"
+    "Leutkirch im Allg\344u\000"
+    "Leverkusen\000"
+    "Lich\000"
+    "Lichtenau\000"
+    "Lichtenberg/Erzgeb.\000"
+    "Lichtenfels\000"
+    "Lichtenstein\000"
+    "Lichtenstein/Sa.\000"
+    "Liebenau\000"
+    "Liederbach am Taunus\000"
+    "Lienen\000"
+    "Lilienthal\000"
+    "Limbach\000"
+    "Limbach-Oberfrohna\000"
+    "Limburg\000"
+    "Limburgerhof\000"
+    "Limeshain\000"
+    "Lindau (Bodensee)\000"
+    "Linden\000"
+    "Lindenberg i. Allg\344u\000"
+    "Lindenfels\000"
+    "Lindern (Oldenburg)\000"
+    "Lindow (Mark)\000"
+    "Lindwedel\000"
+    "Lingen (Ems)\000"
+    "Lingenfeld\000"
+    "Linnich\000"
+    "Linsengericht\000"
+    "Linz\000"
+    "Lippetal\000"
+    "Lippstadt\000"
+    "Lisberg\000"
+    "Litzendorf\000"
+    "Lobbach\000"
+    "Lohberg\000"
+    "Lohfelden\000"
+    "Lohkirchen\000"
+    "Lohmar\000"
+    "Lohmen\000"
+    "Lohne (Oldenburg)\000"
+    "Lohr a. Main\000"
+    "Lohra\000"
+    "Lohsa\000"
+    "Loiching\000"
+    "Lollar\000"
+    "Lonnerstadt\000"
+    "Lonnig\000"
+    "Lonsee\000"
+    "Lorch\000"
+    "Lorsch\000"
+    "Lorup\000"
+    "Losheim am See\000"
+    "Lotte\000"
+    "Loxstedt\000"
+    "Lo\337burg\000"
+    "Lucka\000"
+    "Luckau\000"
+    "Luckenwalde\000"
+    "Ludwigsau\000"
+    "Ludwigsburg\000"
+    "Ludwigschorgast\000"
+    "Ludwigsfelde\000"
+    "Ludwigshafen am Rhein\000"
+    "Ludwigslust\000"
+    "Ludwigsstadt\000"
+    "Lugau\000"
+    "Luhe-Wildenau\000"
+    "Lunden\000"
+    "Lunzenau\000"
+    "Lustadt\000"
+    "Lutherstadt Eisleben\000"
+    "Lutherstadt Wittenberg\000"
+    "Lutzerath\000"
+    "Lychen\000"
+    "L\344hden\000"
+    "L\366bau\000"
+    "L\366chgau\000"
+    "L\366cknitz\000"
+    "L\366f\000"
+    "L\366ffingen\000"
+    "L\366hnberg\000"
+    "L\366hne\000"
+    "L\366ningen\000"
+    "L\366rrach\000"
+    "L\366wenstein\000"
+    "L\366\337nitz\000"
+    "L\374bbecke\000"
+    "L\374bben (Spreewald)\000"
+    "L\374bbenau/Spreewald\000"
+    "L\374beck\000"
+    "L\374btheen\000"
+    "L\374bz\000"
+    "L\374chow (Wendland)\000"
+    "L\374denscheid\000"
+    "L\374dinghausen\000"
+    "L\374gde\000"
+    "L\374neburg\000"
+    "L\374nen\000"
+    "L\374nne\000"
+    "L\374tjenburg\000"
+    "L\374tjensee\000"
+    "L\374tzelbach\000"
+    "L\374tzow\000"
+    "Machern\000"
+    "Mackenbach\000"
+    "Magdala\000"
+    "Magdeburg\000"
+    "Magstadt\000"
+    "Mahlberg\000"
+    "Maierh\366fen\000"
+    "Maihingen\000"
+    "Maikammer\000"
+    "Mainaschaff\000"
+    "Mainburg\000"
+    "Mainhardt\000"
+    "Mainhausen\000"
+    "Mainleus\000"
+    "Maintal\000"
+    "Mainz\000"
+    "Mainz-Kastel\000"
+    "Maisach\000"
+    "Maitenbeth\000"
+    "Malchin\000"
+    "Malchow\000"
+    "Malente\000"
+    "Malgersdorf\000"
+    "Mallersdorf-Pfaffenberg\000"
+    "Malli\337\000"
+    "Malsch\000"
+    "Malschwitz\000"
+    "Malsfeld\000"
+    "Malterdingen\000"
+    "Mammendorf\000"
+    "Mamming\000"
+    "Manching\000"
+    "Mandelbachtal\000"
+    "Manderscheid\000"
+    "Mannheim\000"
+    "Mantel\000"
+    "Marbach am Neckar\000"
+    "Marburg\000"
+    "March\000"
+    "Margetsh\366chheim\000"
+    "Mariaposching\000"
+    "Marienberg\000"
+    "Marienfeld\000"
+    "Marienhafe\000"
+    "Marienheide\000"
+    "Marienm\374nster\000"
+    "Markdorf\000"
+    "Markersdorf\000"
+    "Markgr\366ningen\000"
+    "Markkleeberg\000"
+    "Marklkofen\000"
+    "Markneukirchen\000"
+    "Markt Erlbach\000"
+    "Markt Indersdorf\000"
+    "Markt Rettenbach\000"
+    "Markt Schwaben\000"
+    "Markt Wald\000"
+    "Marktbergel\000"
+    "Marktbreit\000"
+    "Marktheidenfeld\000"
+    "Marktl\000"
+    "Marktleugast\000"
+    "Marktleuthen\000"
+    "Marktoberdorf\000"
+    "Marktoffingen\000"
+    "Marktredwitz\000"
+    "Marktrodach\000"
+    "Marktschellenberg\000"
+    "Marl\000"
+    "Marloffstein\000"
+    "Marlow\000"
+    "Marne\000"
+    "Maroldsweisach\000"
+    "Marpingen\000"
+    "Marquartstein\000"
+    "Marsberg\000"
+    "Marschacht\000"
+    "Martfeld\000"
+    "Martinsh\366he\000"
+    "Marxheim\000"
+    "Marxzell\000"
+    "Marzling\000"
+    "Maselheim\000"
+    "Massenbachhausen\000"
+    "Massenhausen\000"
+    "Masserberg\000"
+    "Massing\000"
+    "Mauer\000"
+    "Mauerstetten\000"
+    "Maulburg\000"
+    "Mauth\000"
+    "Maxdorf\000"
+    "Maxh\374tte-Haidhof\000"
+    "Mayen\000"
+    "Mayscho\337\000"
+    "Ma\337bach\000"
+    "Mechernich\000"
+    "Meckenbeuren\000"
+    "Meckenheim\000"
+    "Meckesheim\000"
+    "Medebach\000"
+    "Meeder\000"
+    "Meerane\000"
+    "Meerbusch\000"
+    "Meersburg\000"
+    "Megesheim\000"
+    "Mehlingen\000"
+    "Mehring\000"
+    "Mehrstetten\000"
+    "Meinersen\000"
+    "Meinerzhagen\000"
+    "Meiningen\000"
+    "Meisenheim\000"
+    "Meitingen\000"
+    "Mei\337en\000"
+    "Mei\337enheim\000"
+    "Melbeck\000"
+    "Meldorf\000"
+    "Melle\000"
+    "Mellingen\000"
+    "Mellrichstadt\000"
+    "Melsungen\000"
+    "Memmelsdorf\000"
+    "Memmingen\000"
+    "Memmingerberg\000"
+    "Menden (Sauerland)\000"
+    "Mendig\000"
+    "Mengen\000"
+    "Mengerskirchen\000"
+    "Mengkofen\000"
+    "Menslage\000"
+    "Meppen\000"
+    "Merchweiler\000"
+    "Mering\000"
+    "Merkendorf\000"
+    "Merklingen\000"
+    "Merseburg\000"
+    "Mertingen\000"
+    "Mertloch\000"
+    "Merzen\000"
+    "Merzenich\000"
+    "Merzhausen\000"
+    "Merzig\000"
+    "Meschede\000"
+    "Messel\000"
+    "Messingen\000"
+    "Metelen\000"
+    "Metten\000"
+    "Mettenheim\000"
+    "Mettingen\000"
+    "Mettlach\000"
+    "Mettmann\000"
+    "Metzingen\000"
+    "Meuselwitz\000"
+    "Meyenburg\000"
+    "Me\337kirch\000"
+    "Me\337stetten\000"
+    "Michelau i.OFr.\000"
+    "Michelbach an der Bilz\000"
+    "Michelfeld\000"
+    "Michelsneukirchen\000"
+    "Michelstadt\000"
+    "Mickhausen\000"
+    "Miehlen\000"
+    "Miesbach\000"
+    "Mietingen\000"
+    "Mildenau\000"
+    "Mildstedt\000"
+    "Miltach\000"
+    "Miltenberg\000"
+    "Mindelheim\000"
+    "Mindelstetten\000"
+    "Minden\000"
+    "Mintraching\000"
+    "Mirow\000"
+    "Mistelgau\000"
+    "Mittelangeln\000"
+    "Mittelbiberach\000"
+    "Mitteleschenbach\000"
+    "Mittelneufnach\000"
+    "Mittelsinn\000"
+    "Mittenaar\000"
+    "Mittenwald\000"
+    "Mitterfels\000"
+    "Mitterskirchen\000"
+    "Mitterteich\000"
+    "Mittweida\000"
+    "Mitwitz\000"
+    "Modautal\000"
+    "Moers\000"
+    "Mohlsdorf-Teichwolframsdorf\000"
+    "Moisburg\000"
+    "Molbergen\000"
+    "Molfsee\000"
+    "Mommenheim\000"
+    "Monheim\000"
+    "Monheim am Rhein\000"
+    "Monschau\000"
+    "Monsheim\000"
+    "Montabaur\000"
+    "Monzelfeld\000"
+    "Moorenweis\000"
+    "Moormerland\000"
+    "Moos\000"
+    "Moosbach\000"
+    "Moosburg a.d.Isar\000"
+    "Moosinning\000"
+    "Moosthenning\000"
+    "Morbach\000"
+    "Moringen\000"
+    "Morsbach\000"
+    "Morschen\000"
+    "Mosbach\000"
+    "Motten\000"
+    "Much\000"
+    "Mudau\000"
+    "Mudersbach\000"
+    "Muggensturm\000"
+    "Muhr a. See\000"
+    "Mulda\000"
+    "Muldenhammer\000"
+    "Mulfingen\000"
+    "Mundelsheim\000"
+    "Munderkingen\000"
+    "Munningen\000"
+    "Munster\000"
+    "Murg\000"
+    "Murnau a. Staffelsee\000"
+    "Murr\000"
+    "Murrhardt\000"
+    "Mutlangen\000"
+    "Mutterstadt\000"
+    "M\344hring\000"
+    "M\366ckern\000"
+    "M\366ckm\374hl\000"
+    "M\366gglingen\000"
+    "M\366glingen\000"
+    "M\366hnesee\000"
+    "M\366hrendorf\000"
+    "M\366lln\000"
+    "M\366mbris\000"
+    "M\366mlingen\000"
+    "M\366nchberg\000"
+    "M\366nchengladbach\000"
+    "M\366nchsdeggingen\000"
+    "M\366nchweiler\000"
+    "M\366nkeberg\000"
+    "M\366nsheim\000"
+    "M\366rfelden-Walldorf\000"
+    "M\366rlenbach\000"
+    "M\366ssingen\000"
+    "M\366ttingen\000"
+    "M\366tzing\000"
+    "M\366tzingen\000"
+    "M\374cka\000"
+    "M\374cke\000"
+    "M\374den (Aller)\000"
+    "M\374hlacker\000"
+    "M\374hldorf a. Inn\000"
+    "M\374hlhausen\000"
+    "M\374hlhausen-Ehingen\000"
+    "M\374hlhausen/Th\374ringen\000"
+    "M\374hlheim am Main\000"
+    "M\374hlheim an der Donau\000"
+    "M\374hlingen\000"
+    "M\374hltal\000"
+    "M\374hltroff\000"
+    "M\374lheim an der Ruhr\000"
+    "M\374lheim-K\344rlich\000"
+    "M\374llheim\000"
+    "M\374lsen\000"
+    "M\374nchberg\000"
+    "M\374ncheberg\000"
+    "M\374nchen\000"
+    "M\374nchen-Flughafen\000"
+    "M\374nchenbernsdorf\000"
+    "M\374nchhausen\000"
+    "M\374nchsm\374nster\000"
+    "M\374nnerstadt\000"
+    "M\374nsing\000"
+    "M\374nsingen\000"
+    "M\374nster\000"
+    "M\374nster (Hessen)\000"
+    "M\374nsterhausen\000"
+    "M\374nstermaifeld\000"
+    "M\374nstertal\000"
+    "M\374nzenberg\000"
+    "Nabburg\000"
+    "Nachrodt-Wiblingwerde\000"
+    "Nackenheim\000"
+    "Nagel\000"
+    "Nagold\000"
+    "Nahe\000"
+    "Naila\000"
+    "Nalbach\000"
+    "Namborn\000"
+    "Nandlstadt\000"
+    "Nanzdietschweiler\000"
+    "Nassau\000"
+    "Nassenfels\000"
+    "Nast\344tten\000"
+    "Nattheim\000"
+    "Nauen\000"
+    "Nauheim\000"
+    "Naumburg\000"
+    "Naumburg (Saale)\000"
+    "Naunhof\000"
+    "Nauort\000"
+    "Nebel\000"
+    "Neckarbischofsheim\000"
+    "Neckargem\374nd\000"
+    "Neckargerach\000"
+    "Neckarsteinach\000"
+    "Neckarsulm\000"
+    "Neckartailfingen\000"
+    "Neckartenzlingen\000"
+    "Neckarwestheim\000"
+    "Nehren\000"
+    "Neidenstein\000"
+    "Neidlingen\000"
+    "Nellingen\000"
+    "Nennslingen\000"
+    "Nentershausen\000"
+    "Neresheim\000"
+    "Nersingen\000"
+    "Neschwitz\000"
+    "Nesselwang\000"
+    "Netphen\000"
+    "Nettersheim\000"
+    "Nettetal\000"
+    "Netzschkau\000"
+    "Neu Kali\337\000"
+    "Neu Wulmstorf\000"
+    "Neu-Anspach\000"
+    "Neu-Isenburg\000"
+    "Neu-Ulm\000"
+    "Neuberg\000"
+    "Neubeuern\000"
+    "Neubiberg\000"
+    "Neubrandenburg\000"
+    "Neubrunn\000"
+    "Neubukow\000"
+    "Neubulach\000"
+    "Neuburg\000"
+    "Neuburg a.Inn\000"
+    "Neuburg a.d.Donau\000"
+    "Neuburg a.d.Kammel\000"
+    "Neuching\000"
+    "Neudenau\000"
+    "Neudrossenfeld\000"
+    "Neuenburg am Rhein\000"
+    "Neuendettelsau\000"
+    "Neuendorf\000"
+    "Neuenhaus\000"
+    "Neuenkirchen\000"
+    "Neuenkirchen-V\366rden\000"
+    "Neuenmarkt\000"
+    "Neuenrade\000"
+    "Neuenstadt am Kocher\000"
+    "Neuenstein\000"
+    "Neuental\000"
+    "Neufahrn b. Freising\000"
+    "Neufahrn i.NB\000"
+    "Neuffen\000"
+    "Neuhaus\000"
+    "Neuhaus a.Inn\000"
+    "Neuhaus a.d.Pegnitz\000"
+    "Neuhaus am Rennweg\000"
+    "Neuhausen auf den Fildern\000"
+    "Neuhausen ob Eck\000"
+    "Neuhofen\000"
+    "Neuh\344usel\000"
+    "Neuh\374tten\000"
+    "Neukalen\000"
+    "Neukirch\000"
+    "Neukirch/Lausitz\000"
+    "Neukirchen\000"
+    "Neukirchen b.Hl.Blut\000"
+    "Neukirchen b.Sulzbach-Rosenberg\000"
+    "Neukirchen vorm Wald\000"
+    "Neukirchen-Vluyn\000"
+    "Neukirchen/Erzgeb.\000"
+    "Neukloster\000"
+    "Neulehe\000"
+    "Neuler\000"
+    "Neulingen\000"
+    "Neulu\337heim\000"
+    "Neumagen-Dhron\000"
+    "Neumark\000"
+    "Neumarkt i.d.OPf.\000"
+    "Neumarkt-Sankt Veit\000"
+    "Neum\374nster\000"
+    "Neunburg vorm Wald\000"
+    "Neunkirchen\000"
+    "Neunkirchen a. Brand\000"
+    "Neunkirchen a. Sand\000"
+    "Neunkirchen-Seelscheid\000"
+    "Neupetershain\000"
+    "Neupotz\000"
+    "Neureichenau\000"
+    "Neuried\000"
+    "Neuruppin\000"
+    "Neusalza-Spremberg\000"
+    "Neusch\366nau\000"
+    "Neusorg\000"
+    "Neuss\000"
+    "Neustadt (Dosse)\000"
+    "Neustadt (Hessen)\000"
+    "Neustadt (Wied)\000"
+    "Neustadt a. Main\000"
+    "Neustadt a.d.Aisch\000"
+    "Neustadt a.d.Donau\000"
+    "Neustadt a.d.Waldnaab\000"
+    "Neustadt am Kulm\000"
+    "Neustadt am R\374benberge\000"
+    "Neustadt an der Orla\000"
+    "Neustadt an der Weinstra\337e\000"
+    "Neustadt b. Coburg\000"
+    "Neustadt in Holstein\000"
+    "Neustadt in Sachsen\000"
+    "Neustadt-Glewe\000"
+    "Neustetten\000"
+    "Neustrelitz\000"
+    "Neus\344\337\000"
+    "Neutraubling\000"
+    "Neuweiler\000"
+    "Neuwied\000"
+    "Neu\366tting\000"
+    "Nickenich\000"
+    "Nidda\000"
+    "Niddatal\000"
+    "Nidderau\000"
+    "Nideggen\000"
+    "Nieb\374ll\000"
+    "Niedenstein\000"
+    "Niederaichbach\000"
+    "Niederalteich\000"
+    "Niederaula\000"
+    "Niederbergkirchen\000"
+    "Niederbrombach\000"
+    "Niederdorfelden\000"
+    "Niedereschach\000"
+    "Niederfischbach\000"
+    "Niederfrohna\000"
+    "Niederkassel\000"
+    "Niederkirchen\000"
+    "Niederkr\374chten\000"
+    "Niedermohr\000"
+    "Niedernberg\000"
+    "Niedernhall\000"
+    "Niedernhausen\000"
+    "Niedernw\366hren\000"
+    "Niederorschel\000"
+    "Niederstetten\000"
+    "Niederstotzingen\000"
+    "Niedertaufkirchen\000"
+    "Niederviehbach\000"
+    "Niederwallmenach\000"
+    "Niederwerrn\000"
+    "Niederwiesa\000"
+    "Niederwinkling\000"
+    "Niederzier\000"
+    "Niederzissen\000"
+    "Niefern-\326schelbronn\000"
+    "Nieheim\000"
+    "Nienburg (Weser)\000"
+    "Nienhagen\000"
+    "Nierstein\000"
+    "Niesky\000"
+    "Nieste\000"
+    "Niestetal\000"
+    "Nittel\000"
+    "Nittenau\000"
+    "Nittendorf\000"
+    "Nobitz\000"
+    "Nohfelden\000"
+    "Nonnenhorn\000"
+    "Nonnweiler\000"
+    "Norddorf auf Amrum\000"
+    "Norden\000"
+    "Nordendorf\000"
+    "Nordenham\000"
+    "Norderney\000"
+    "Norderstedt\000"
+    "Nordhastedt\000"
+    "Nordhausen\000"
+    "Nordheim\000"
+    "Nordheim a. Main\000"
+    "Nordhorn\000"
+    "Nordkirchen\000"
+    "Nordleda\000"
+    "Nordwalde\000"
+    "Nordwestuckermark\000"
+    "Northeim\000"
+    "Nortmoor\000"
+    "Nortorf\000"
+    "Nortrup\000"
+    "Nottuln\000"
+    "Notzingen\000"
+    "Nufringen\000"
+    "Nusplingen\000"
+    "Nu\337dorf\000"
+    "Nu\337dorf a. Inn\000"
+    "Nu\337loch\000"
+    "N\366rdlingen\000"
+    "N\366rten-Hardenberg\000"
+    "N\374dlingen\000"
+    "N\374mbrecht\000"
+    "N\374nchritz\000"
+    "N\374rnberg\000"
+    "N\374rtingen\000"
+    "N\374sttal\000"
+    "N\374tzen\000"
+    "Ober-M\366rlen\000"
+    "Ober-Olm\000"
+    "Ober-Ramstadt\000"
+    "Oberammergau\000"
+    "Oberasbach\000"
+    "Oberau\000"
+    "Oberaudorf\000"
+    "Oberaula\000"
+    "Oberaurach\000"
+    "Oberbergkirchen\000"
+    "Oberboihingen\000"
+    "Oberdachstetten\000"
+    "Oberderdingen\000"
+    "Oberding\000"
+    "Oberdischingen\000"
+    "Oberelsbach\000"
+    "Oberfell\000"
+    "Oberg\374nzburg\000"
+    "Oberhaching\000"
+    "Oberhaid\000"
+    "Oberhausen\000"
+    "Oberhausen-Rheinhausen\000"
+    "Oberkirch\000"
+    "Oberkochen\000"
+    "Oberkotzau\000"
+    "Obermeitingen\000"
+    "Obermoschel\000"
+    "Obernbreit\000"
+    "Obernburg a. Main\000"
+    "Oberndorf a. Lech\000"
+    "Oberndorf am Neckar\000"
+    "Oberneukirchen\000"
+    "Obernheim\000"
+    "Obernzell\000"
+    "Obernzenn\000"
+    "Oberostendorf\000"
+    "Oberpframmern\000"
+    "Oberpleichfeld\000"
+    "Oberp\366ring\000"
+    "Oberreichenbach\000"
+    "Oberreute\000"
+    "Oberriexingen\000"
+    "Oberrot\000"
+    "Oberschlei\337heim\000"
+    "Oberschneiding\000"
+    "Obersinn\000"
+    "Obersontheim\000"
+    "Oberstadion\000"
+    "Oberstaufen\000"
+    "Oberstdorf\000"
+    "Oberstenfeld\000"
+    "Obersulm\000"
+    "Obers\366chering\000"
+    "Obers\374\337bach\000"
+    "Obertaufkirchen\000"
+    "Oberteuringen\000"
+    "Oberthal\000"
+    "Oberthulba\000"
+    "Obertraubling\000"
+    "Obertrubach\000"
+    "Obertshausen\000"
+    "Oberursel (Taunus)\000"
+    "Oberviechtach\000"
+    "Oberwesel\000"
+    "Oberwolfach\000"
+    "Oberzent\000"
+    "Obing\000"
+    "Obrigheim\000"
+    "Ochsenfurt\000"
+    "Ochsenhausen\000"
+    "Ochtendung\000"
+    "Ochtrup\000"
+    "Odelzhausen\000"
+    "Odenthal\000"
+    "Oderwitz\000"
+    "Oebisfelde\000"
+    "Oederan\000"
+    "Oederquart\000"
+    "Oedheim\000"
+    "Oelde\000"
+    "Oelsnitz/Erzgeb.\000"
+    "Oelsnitz/Vogtl.\000"
+    "Oer-Erkenschwick\000"
+    "Oerlenbach\000"
+    "Oerlinghausen\000"
+    "Oestrich-Winkel\000"
+    "Oettingen i.Bay.\000"
+    "Offenbach am Main\000"
+    "Offenbach an der Queich\000"
+    "Offenbach-Hundheim\000"
+    "Offenberg\000"
+    "Offenburg\000"
+    "Offenhausen\000"
+    "Offingen\000"
+    "Ofterdingen\000"
+    "Oftersheim\000"
+    "Oggelshausen\000"
+    "Ohlstadt\000"
+    "Ohrdruf\000"
+    "Olbernhau\000"
+    "Olbersdorf\000"
+    "Olching\000"
+    "Oldenburg\000"
+    "Oldenburg in Holstein\000"
+    "Oldendorf\000"
+    "Olfen\000"
+    "Olpe\000"
+    "Olsberg\000"
+    "Olsbr\374cken\000"
+    "Opfenbach\000"
+    "Oppach\000"
+    "Oppenau\000"
+    "Oppenweiler\000"
+    "Oranienbaum-W\366rlitz\000"
+    "Oranienburg\000"
+    "Ornbau\000"
+    "Orsingen-Nenzingen\000"
+    "Ortenberg\000"
+    "Ortenburg\000"
+    "Ortrand\000"
+    "Osann-Monzel\000"
+    "Osburg\000"
+    "Oschatz\000"
+    "Oschersleben (Bode)\000"
+    "Osdorf\000"
+    "Osnabr\374ck\000"
+    "Ostbevern\000"
+    "Osterburg (Altmark)\000"
+    "Osterburken\000"
+    "Ostercappeln\000"
+    "Osterhofen\000"
+    "Osterholz-Scharmbeck\000"
+    "Osterode am Harz\000"
+    "Osterr\366nfeld\000"
+    "Osterwieck\000"
+    "Ostfildern\000"
+    "Ostheim v.d.Rh\366n\000"
+    "Osthofen\000"
+    "Ostrach\000"
+    "Ostrhauderfehn\000"
+    "Ostritz\000"
+    "Ostseebad Boltenhagen\000"
+    "Ostseebad Prerow\000"
+    "Ostseebad Wustrow\000"
+    "Oststeinbek\000"
+    "Ottenbach\000"
+    "Ottendorf-Okrilla\000"
+    "Ottenhofen\000"
+    "Ottenh\366fen im Schwarzwald\000"
+    "Ottensoos\000"
+    "Otterbach\000"
+    "Otterberg\000"
+    "Otterfing\000"
+    "Otterndorf\000"
+    "Ottersberg\000"
+    "Ottersheim\000"
+    "Otterstadt\000"
+    "Ottersweier\000"
+    "Otting\000"
+    "Ottobeuren\000"
+    "Ottobrunn\000"
+    "Ottrau\000"
+    "Ottweiler\000"
+    "Otzberg\000"
+    "Otzing\000"
+    "Ovelg\366nne\000"
+    "Overath\000"
+    "Owen\000"
+    "Owingen\000"
+    "Owschlag\000"
+    "Oy-Mittelberg\000"
+    "Oyten\000"
+    "Paderborn\000"
+    "Painten\000"
+    "Palling\000"
+    "Pampow\000"
+    "Panschwitz-Kuckau\000"
+    "Pansdorf\000"
+    "Papenburg\000"
+    "Pappenheim\000"
+    "Parchim\000"
+    "Parkstein\000"
+    "Parkstetten\000"
+    "Parsberg\000"
+    "Partenstein\000"
+    "Pasewalk\000"
+    "Passau\000"
+    "Pastetten\000"
+    "Pattensen\000"
+    "Pausa\000"
+    "Pechbrunn\000"
+    "Pegnitz\000"
+    "Peine\000"
+    "Peiting\000"
+    "Pei\337enberg\000"
+    "Pellworm\000"
+    "Penig\000"
+    "Pentling\000"
+    "Penzberg\000"
+    "Penzing\000"
+    "Perach\000"
+    "Perl\000"
+    "Perleberg\000"
+    "Perlesreut\000"
+    "Petersaurach\000"
+    "Petersberg\000"
+    "Petershagen\000"
+    "Petershausen\000"
+    "Pettendorf\000"
+    "Petting\000"
+    "Pettstadt\000"
+    "Pfaffenhausen\000"
+    "Pfaffenhofen\000"
+    "Pfaffenhofen a.d.Glonn\000"
+    "Pfaffenhofen a.d.Ilm\000"
+    "Pfaffenhofen a.d.Roth\000"
+    "Pfaffing\000"
+    "Pfakofen\000"
+    "Pfalzfeld\000"
+    "Pfalzgrafenweiler\000"
+    "Pfarrkirchen\000"
+    "Pfatter\000"
+    "Pfedelbach\000"
+    "Pfeffenhausen\000"
+    "Pforzen\000"
+    "Pforzheim\000"
+    "Pfreimd\000"
+    "Pfronten\000"
+    "Pfullendorf\000"
+    "Pfullingen\000"
+    "Pfungstadt\000"
+    "Pf\366rring\000"
+    "Philippsburg\000"
+    "Philippsthal (Werra)\000"
+    "Piding\000"
+    "Pielenhofen\000"
+    "Piesport\000"
+    "Pilsach\000"
+    "Pilsting\000"
+    "Pinneberg\000"
+    "Pirk\000"
+    "Pirmasens\000"
+    "Pirna\000"
+    "Pittenhart\000"
+    "Plaidt\000"
+    "Planegg\000"
+    "Plankstadt\000"
+    "Plate\000"
+    "Plattenburg\000"
+    "Plattling\000"
+    "Plau am See\000"
+    "Plauen\000"
+    "Pleidelsheim\000"
+    "Pleinfeld\000"
+    "Pleiskirchen\000"
+    "Plettenberg\000"
+    "Pleystein\000"
+    "Pliening\000"
+    "Pliezhausen\000"
+    "Plochingen\000"
+    "Pluwig\000"
+    "Pl\366n\000"
+    "Pl\366\337berg\000"
+    "Pl\374derhausen\000"
+    "Pockau\000"
+    "Pocking\000"
+    "Pohlheim\000"
+    "Poing\000"
+    "Polch\000"
+    "Polle\000"
+    "Pollenfeld\000"
+    "Pollhagen\000"
+    "Polling\000"
+    "Pommelsbrunn\000"
+    "Poppenhausen\000"
+    "Poppenricht\000"
+    "Porta Westfalica\000"
+    "Postbauer-Heng\000"
+    "Postm\374nster\000"
+    "Potsdam\000"
+    "Pottenstein\000"
+    "Poxdorf\000"
+    "Preetz\000"
+    "Prem\000"
+    "Prenzlau\000"
+    "Pressath\000"
+    "Presseck\000"
+    "Pressig\000"
+    "Pretzfeld\000"
+    "Preu\337isch Oldendorf\000"
+    "Prien a. Chiemsee\000"
+    "Prittriching\000"
+    "Pritzwalk\000"
+    "Probsteierhagen\000"
+    "Probstzella\000"
+    "Pronsfeld\000"
+    "Prutting\000"
+    "Pr\374m\000"
+    "Puchheim\000"
+    "Puderbach\000"
+    "Pulheim\000"
+    "Pullach i. Isartal\000"
+    "Pulsnitz\000"
+    "Putlitz\000"
+    "Putzbrunn\000"
+    "Pyrbaum\000"
+    "P\344hl\000"
+    "P\366cking\000"
+    "P\366lzig\000"
+    "P\366rnbach\000"
+    "P\366ttmes\000"
+    "P\366\337neck\000"
+    "P\374chersreuth\000"
+    "P\374ttlingen\000"
+    "Quakenbr\374ck\000"
+    "Quedlinburg\000"
+    "Queidersbach\000"
+    "Quickborn\000"
+    "Quierschied\000"
+    "Rabenau\000"
+    "Radeberg\000"
+    "Radebeul\000"
+    "Radevormwald\000"
+    "Radolfzell am Bodensee\000"
+    "Raesfeld\000"
+    "Raguhn-Je\337nitz\000"
+    "Rahden\000"
+    "Rain\000"
+    "Raisting\000"
+    "Rammingen\000"
+    "Ramsau b. Berchtesgaden\000"
+    "Ramstein-Miesenbach\000"
+    "Randersacker\000"
+    "Rangendingen\000"
+    "Rannungen\000"
+    "Ransbach-Baumbach\000"
+    "Ranstadt\000"
+    "Raschau-Markersbach\000"
+    "Rastatt\000"
+    "Rastdorf\000"
+    "Rastede\000"
+    "Ratekau\000"
+    "Rathenow\000"
+    "Ratingen\000"
+    "Rattelsdorf\000"
+    "Rattenberg\000"
+    "Rattiszell\000"
+    "Ratzeburg\000"
+    "Raubling\000"
+    "Rauenberg\000"
+    "Rauhenebrach\000"
+    "Raunheim\000"
+    "Rauschenberg\000"
+    "Ravensburg\000"
+    "Ravenstein\000"
+    "Rechberghausen\000"
+    "Rechenberg-Bienenm\374hle\000"
+    "Rechtenbach\000"
+    "Rechtmehring\000"
+    "Rechtsupweg\000"
+    "Recke\000"
+    "Reckendorf\000"
+    "Recklinghausen\000"
+    "Redefin\000"
+    "Rednitzhembach\000"
+    "Redwitz a.d.Rodach\000"
+    "Rees\000"
+    "Regen\000"
+    "Regensburg\000"
+    "Regenstauf\000"
+    "Rehau\000"
+    "Rehburg-Loccum\000"
+    "Rehden\000"
+    "Rehling\000"
+    "Rehlingen-Siersburg\000"
+    "Rehna\000"
+    "Reichartshausen\000"
+    "Reichelsheim (Odenwald)\000"
+    "Reichelsheim (Wetterau)\000"
+    "Reichenau\000"
+    "Reichenbach an der Fils\000"
+    "Reichenbach im Vogtland\000"
+    "Reichenbach-Steegen\000"
+    "Reichenbach/O.L.\000"
+    "Reichenberg\000"
+    "Reichenschwand\000"
+    "Reichersbeuern\000"
+    "Reichertshausen\000"
+    "Reichertsheim\000"
+    "Reichertshofen\000"
+    "Reichshof\000"
+    "Reil\000"
+    "Reilingen\000"
+    "Reimlingen\000"
+    "Reinbek\000"
+    "Reinfeld (Holstein)\000"
+    "Reinhardshagen\000"
+    "Reinheim\000"
+    "Reinsberg\000"
+    "Reinsfeld\000"
+    "Reisbach\000"
+    "Reischach\000"
+    "Reiskirchen\000"
+    "Reit im Winkl\000"
+    "Reitmehring\000"
+    "Reken\000"
+    "Rellingen\000"
+    "Remagen\000"
+    "Remchingen\000"
+    "Remlingen\000"
+    "Remscheid\000"
+    "Remseck am Neckar\000"
+    "Remshalden\000"
+    "Renchen\000"
+    "Rendsburg\000"
+    "Rengsdorf\000"
+    "Rennerod\000"
+    "Rennertshofen\000"
+    "Renningen\000"
+    "Reppenstedt\000"
+    "Rethem (Aller)\000"
+    "Rettenbach a.Auerberg\000"
+    "Rettenberg\000"
+    "Retzstadt\000"
+    "Reute\000"
+    "Reutlingen\000"
+    "Rhauderfehn\000"
+    "Rhaunen\000"
+    "Rheda-Wiedenbr\374ck\000"
+    "Rhede\000"
+    "Rhede (Ems)\000"
+    "Rheinau\000"
+    "Rheinbach\000"
+    "Rheinberg\000"
+    "Rheinbreitbach\000"
+    "Rheinbrohl\000"
+    "Rheinb\366llen\000"
+    "Rheine\000"
+    "Rheinfelden (Baden)\000"
+    "Rheinm\374nster\000"
+    "Rheinsberg\000"
+    "Rheinstetten\000"
+    "Rheinzabern\000"
+    "Rhens\000"
+    "Rheurdt\000"
+    "Rhodt unter Rietburg\000"
+    "Ribnitz-Damgarten\000"
+    "Rickenbach\000"
+    "Rieden\000"
+    "Riedenburg\000"
+    "Riederich\000"
+    "Riedering\000"
+    "Riedlingen\000"
+    "Riedstadt\000"
+    "Riegelsberg\000"
+    "Riegsee\000"
+    "Riekofen\000"
+    "Rielasingen-Worblingen\000"
+    "Rieneck\000"
+    "Riesa\000"
+    "Rieseby\000"
+    "Rieste\000"
+    "Rietberg\000"
+    "Rietheim-Weilheim\000"
+    "Rietschen\000"
+    "Riezlern\000"
+    "Rimbach\000"
+    "Rimpar\000"
+    "Rimsting\000"
+    "Rinchnach\000"
+    "Ringelai\000"
+    "Ringsheim\000"
+    "Rinteln\000"
+    "Risum-Lindholm\000"
+    "Ritterhude\000"
+    "Rochlitz\000"
+    "Rockenberg\000"
+    "Rockenhausen\000"
+    "Rodalben\000"
+    "Rodenbach\000"
+    "Rodenberg\000"
+    "Rodewisch\000"
+    "Rodgau\000"
+    "Roding\000"
+    "Roetgen\000"
+    "Roggenburg\000"
+    "Roggentin\000"
+    "Rohr\000"
+    "Rohr i. NB\000"
+    "Rohrbach\000"
+    "Rohrdorf\000"
+    "Roigheim\000"
+    "Rommerskirchen\000"
+    "Romrod\000"
+    "Ronneburg\000"
+    "Ronnenberg\000"
+    "Ronsberg\000"
+    "Ronshausen\000"
+    "Rosbach\000"
+    "Rosche\000"
+    "Rosdorf\000"
+    "Rosenberg\000"
+    "Rosendahl\000"
+    "Rosenfeld\000"
+    "Rosengarten\000"
+    "Rosenheim\000"
+    "Rosenthal\000"
+    "Rosenthal am Rennsteig\000"
+    "Rositz\000"
+    "Rostock\000"
+    "Rot am See\000"
+    "Rot an der Rot\000"
+    "Rotenburg (W\374mme)\000"
+    "Rotenburg a. d. Fulda\000"
+    "Roth\000"
+    "Rothenbuch\000"
+    "Rothenburg ob der Tauber\000"
+    "Rothenburg/O.L.\000"
+    "Rothenfels\000"
+    "Rott a. Inn\000"
+    "Rottach-Egern\000"
+    "Rottenacker\000"
+    "Rottenbuch\000"
+    "Rottenburg a.d.Laaber\000"
+    "Rottenburg am Neckar\000"
+    "Rottendorf\000"
+    "Rotthalm\374nster\000"
+    "Rottweil\000"
+    "Ro\337bach\000"
+    "Ro\337dorf\000"
+    "Ro\337haupten\000"
+    "Ro\337leben-Wiehe\000"
+    "Ro\337tal\000"
+    "Ro\337wein\000"
+    "Rudelzhausen\000"
+    "Ruderatshofen\000"
+    "Rudersberg\000"
+    "Ruderting\000"
+    "Rudolstadt\000"
+    "Rugendorf\000"
+    "Ruhla\000"
+    "Ruhland\000"
+    "Ruhmannsfelden\000"
+    "Ruhpolding\000"
+    "Ruhstorf a.d.Rott\000"
+    "Runkel\000"
+    "Ruppertshofen\000"
+    "Ruppichteroth\000"
+    "Rust\000"
+    "Rutesheim\000"
+    "R\366dental\000"
+    "R\366dermark\000"
+    "R\366dinghausen\000"
+    "R\366fingen\000"
+    "R\366hrmoos\000"
+    "R\366hrnbach\000"
+    "R\366merberg\000"
+    "R\366merstein\000"
+    "R\366mhild\000"
+    "R\366slau\000"
+    "R\366srath\000"
+    "R\366thenbach (Allg\344u)\000"
+    "R\366thenbach a.d.Pegnitz\000"
+    "R\366thlein\000"
+    "R\366ttenbach\000"
+    "R\366ttingen\000"
+    "R\366tz\000"
+    "R\374ckersdorf\000"
+    "R\374ckholz\000"
+    "R\374desheim\000"
+    "R\374desheim am Rhein\000"
+    "R\374lzheim\000"
+    "R\374sselsheim am Main\000"
+    "R\374then\000"
+    "Saal a.d.Donau\000"
+    "Saal a.d.Saale\000"
+    "Saalburg-Ebersdorf\000"
+    "Saaldorf-Surheim\000"
+    "Saalfeld/Saale\000"
+    "Saarbr\374cken\000"
+    "Saarburg\000"
+    "Saarlouis\000"
+    "Saarwellingen\000"
+    "Sachsen b. Ansbach\000"
+    "Sachsenhagen\000"
+    "Sachsenheim\000"
+    "Sachsenkam\000"
+    "Saerbeck\000"
+    "Saffig\000"
+    "Sailauf\000"
+    "Salach\000"
+    "Salching\000"
+    "Salem\000"
+    "Salmtal\000"
+    "Salzbergen\000"
+    "Salzgitter\000"
+    "Salzhausen\000"
+    "Salzhemmendorf\000"
+    "Salzkotten\000"
+    "Salzwedel, Hansestadt\000"
+    "Salzweg\000"
+    "Samerberg\000"
+    "Sand a. Main\000"
+    "Sande\000"
+    "Sandersdorf\000"
+    "Sandhausen\000"
+    "Sangerhausen\000"
+    "Sankt Augustin\000"
+    "Sankt Englmar\000"
+    "Sankt Margarethen\000"
+    "Sankt Peter-Ording\000"
+    "Sankt Wolfgang\000"
+    "Sarstedt\000"
+    "Sasbach\000"
+    "Sasbach am Kaiserstuhl\000"
+    "Sasbachwalden\000"
+    "Sassenberg\000"
+    "Sassenburg\000"
+    "Sassnitz\000"
+    "Saterland\000"
+    "Satteldorf\000"
+    "Sauerlach\000"
+    "Sauldorf\000"
+    "Saulgrub\000"
+    "Sayda\000"
+    "Schaafheim\000"
+    "Schacht-Audorf\000"
+    "Schafflund\000"
+    "Schalkau\000"
+    "Schalksm\374hle\000"
+    "Schallodenbach\000"
+    "Schallstadt\000"
+    "Schapen\000"
+    "Scharbeutz\000"
+    "Scharnebeck\000"
+    "Schauenburg\000"
+    "Schaufling\000"
+    "Schechen\000"
+    "Schechingen\000"
+    "Scheer\000"
+    "Schee\337el\000"
+    "Scheidegg\000"
+    "Scheinfeld\000"
+    "Schelklingen\000"
+    "Schellhorn\000"
+    "Schemmerhofen\000"
+    "Schenefeld\000"
+    "Schenkenzell\000"
+    "Schenklengsfeld\000"
+    "Schermbeck\000"
+    "Schernfeld\000"
+    "Scheuring\000"
+    "Scheyern\000"
+    "Sche\337litz\000"
+    "Schieder-Schwalenberg\000"
+    "Schierling\000"
+    "Schiffdorf\000"
+    "Schifferstadt\000"
+    "Schiffweiler\000"
+    "Schillingsf\374rst\000"
+    "Schiltach\000"
+    "Schiltberg\000"
+    "Schipkau\000"
+    "Schirgiswalde-Kirschau\000"
+    "Schirmitz\000"
+    "Schirnding\000"
+    "Schkeuditz\000"
+    "Schk\366len\000"
+    "Schladen\000"
+    "Schlammersdorf\000"
+    "Schlangen\000"
+    "Schlangenbad\000"
+    "Schlat\000"
+    "Schleching\000"
+    "Schleiden\000"
+    "Schleife\000"
+    "Schleiz\000"
+    "Schleswig\000"
+    "Schlettau\000"
+    "Schleusingen\000"
+    "Schliengen\000"
+    "Schlierbach\000"
+    "Schliersee\000"
+    "Schlo\337 Holte-Stukenbrock\000"
+    "Schluchsee\000"
+    "Schl\374chtern\000"
+    "Schl\374sselfeld\000"
+    "Schmalfeld\000"
+    "Schmalkalden\000"
+    "Schmallenberg\000"
+    "Schmelz\000"
+    "Schmidm\374hlen\000"
+    "Schmitten im Taunus\000"
+    "Schm\366lln\000"
+    "Schnaitsee\000"
+    "Schnaittach\000"
+    "Schnaittenbach\000"
+    "Schneeberg\000"
+    "Schnelldorf\000"
+    "Schneverdingen\000"
+    "Schn\374rpflingen\000"
+    "Schonach im Schwarzwald\000"
+    "Schondorf am Ammersee\000"
+    "Schongau\000"
+    "Schonstett\000"
+    "Schonungen\000"
+    "Schopfheim\000"
+    "Schopfloch\000"
+    "Schopp\000"
+    "Schorndorf\000"
+    "Schortens\000"
+    "Schotten\000"
+    "Schramberg\000"
+    "Schrecksbach\000"
+    "Schriesheim\000"
+    "Schrobenhausen\000"
+    "Schrozberg\000"
+    "Schuttertal\000"
+    "Schutterwald\000"
+    "Schwaan\000"
+    "Schwabach\000"
+    "Schwabenheim an der Selz\000"
+    "Schwabhausen\000"
+    "Schwabm\374nchen\000"
+    "Schwabsoien\000"
+    "Schwaigern\000"
+    "Schwaikheim\000"
+    "Schwalbach\000"
+    "Schwalbach am Taunus\000"
+    "Schwalmstadt\000"
+    "Schwalmtal\000"
+    "Schwanau\000"
+    "Schwandorf\000"
+    "Schwanewede\000"
+    "Schwanfeld\000"
+    "Schwangau\000"
+    "Schwanstetten\000"
+    "Schwarme\000"
+    "Schwarmstedt\000"
+    "Schwarzach\000"
+    "Schwarzatal\000"
+    "Schwarzenbach a.Wald\000"
+    "Schwarzenbach a.d.Saale\000"
+    "Schwarzenbek\000"
+    "Schwarzenberg/Erzgeb.\000"
+    "Schwarzenborn\000"
+    "Schwarzenbruck\000"
+    "Schwarzenfeld\000"
+    "Schwarzheide\000"
+    "Schwebheim\000"
+    "Schwedelbach\000"
+    "Schwedt/Oder\000"
+    "Schweich\000"
+    "Schweigen-Rechtenbach\000"
+    "Schweinfurt\000"
+    "Schweitenkirchen\000"
+    "Schwelm\000"
+    "Schwendi\000"
+    "Schwentinental\000"
+    "Schwerin\000"
+    "Schwerte\000"
+    "Schwetzingen\000"
+    "Schwieberdingen\000"
+    "Schwindegg\000"
+    "Schw\344bisch Gm\374nd\000"
+    "Schw\344bisch Hall\000"
+    "Schw\366rstadt\000"
+    "Sch\344ftlarn\000"
+    "Sch\366ffengrund\000"
+    "Sch\366fweg\000"
+    "Sch\366llnach\000"
+    "Sch\366mberg\000"
+    "Sch\366naich\000"
+    "Sch\366nau\000"
+    "Sch\366nau a. K\366nigssee\000"
+    "Sch\366nau im Schwarzwald\000"
+    "Sch\366nau-Berzdorf\000"
+    "Sch\366nberg\000"
+    "Sch\366nberg (Holstein)\000"
+    "Sch\366nbrunn\000"
+    "Sch\366nebeck (Elbe)\000"
+    "Sch\366neck\000"
+    "Sch\366neck/Vogtl.\000"
+    "Sch\366necken\000"
+    "Sch\366nenberg-K\374belberg\000"
+    "Sch\366nfeld\000"
+    "Sch\366nhausen (Elbe)\000"
+    "Sch\366nheide\000"
+    "Sch\366ningen\000"
+    "Sch\366nkirchen\000"
+    "Sch\366nsee\000"
+    "Sch\366ntal\000"
+    "Sch\366nwald\000"
+    "Sch\366nwald im Schwarzwald\000"
+    "Sch\366nwalde am Bungsberg\000"
+    "Sch\366ppenstedt\000"
+    "Sch\366ppingen\000"
+    "Sch\374ttorf\000"
+    "Sebnitz\000"
+    "Seckach\000"
+    "Seebad Ahlbeck\000"
+    "Seebruck\000"
+    "Seefeld\000"
+    "Seeg\000"
+    "Seehausen (Altmark)\000"
+    "Seeheim-Jugenheim\000"
+    "Seelbach\000"
+    "Seelow\000"
+    "Seelze\000"
+    "Seeon\000"
+    "Seesen\000"
+    "Seeshaupt\000"
+    "Seesterm\374he\000"
+    "Seevetal\000"
+    "Seewald\000"
+    "Sehmatal-Neudorf\000"
+    "Sehnde\000"
+    "Seifhennersdorf\000"
+    "Seitingen-Oberflacht\000"
+    "Selb\000"
+    "Selbitz\000"
+    "Selent\000"
+    "Selfkant\000"
+    "Seligenstadt\000"
+    "Selm\000"
+    "Selsingen\000"
+    "Selters (Taunus)\000"
+    "Selters (Westerwald)\000"
+    "Sembach\000"
+    "Senden\000"
+    "Sendenhorst\000"
+    "Senftenberg\000"
+    "Sennfeld\000"
+    "Sersheim\000"
+    "Seubersdorf i.d.OPf.\000"
+    "Sexau\000"
+    "Se\337lach\000"
+    "Siebeldingen\000"
+    "Siedenburg\000"
+    "Siegbach\000"
+    "Siegburg\000"
+    "Siegen\000"
+    "Siegenburg\000"
+    "Siegsdorf\000"
+    "Sielenbach\000"
+    "Sien\000"
+    "Sigmaringen\000"
+    "Sigmaringendorf\000"
+    "Sigmarszell\000"
+    "Silberstedt\000"
+    "Simbach\000"
+    "Simbach a. Inn\000"
+    "Simmerath\000"
+    "Simmern\000"
+    "Simmersfeld\000"
+    "Simonswald\000"
+    "Sindelfingen\000"
+    "Sindelsdorf\000"
+    "Singen (Hohentwiel)\000"
+    "Singhofen\000"
+    "Sinn\000"
+    "Sinntal\000"
+    "Sinsheim\000"
+    "Sinzheim\000"
+    "Sinzig\000"
+    "Sinzing\000"
+    "Sittensen\000"
+    "Sitzendorf\000"
+    "Soest\000"
+    "Sohland\000"
+    "Sohren\000"
+    "Solingen\000"
+    "Solms\000"
+    "Solnhofen\000"
+    "Soltau\000"
+    "Sommerhausen\000"
+    "Sonderhofen\000"
+    "Sondershausen\000"
+    "Sonneberg\000"
+    "Sonnefeld\000"
+    "Sonnen\000"
+    "Sonnenb\374hl\000"
+    "Sonsbeck\000"
+    "Sontheim\000"
+    "Sontheim an der Brenz\000"
+    "Sonthofen\000"
+    "Sontra\000"
+    "Sottrum\000"
+    "Soyen\000"
+    "Spahnharrenst\344tte\000"
+    "Spaichingen\000"
+    "Spalt\000"
+    "Spangenberg\000"
+    "Spardorf\000"
+    "Sparneck\000"
+    "Spechbach\000"
+    "Speichersdorf\000"
+    "Spelle\000"
+    "Spenge\000"
+    "Speyer\000"
+    "Spiegelau\000"
+    "Spiegelberg\000"
+    "Spiesen-Elversberg\000"
+    "Spiesheim\000"
+    "Spraitbach\000"
+    "Spreenhagen\000"
+    "Spremberg\000"
+    "Sprendlingen\000"
+    "Springe\000"
+    "Sprockh\366vel\000"
+    "St. Blasien\000"
+    "St. Egidien\000"
+    "St. Georgen im Schwarzwald\000"
+    "St. Goarshausen\000"
+    "St. Ingbert\000"
+    "St. Johann\000"
+    "St. Katharinen\000"
+    "St. Leon-Rot\000"
+    "St. Martin\000"
+    "St. Michaelisdonn\000"
+    "St. M\344rgen\000"
+    "St. Peter\000"
+    "St. Wendel\000"
+    "Stade\000"
+    "Stadecken-Elsheim\000"
+    "Stadelhofen\000"
+    "Stadland\000"
+    "Stadtallendorf\000"
+    "Stadtbergen\000"
+    "Stadthagen\000"
+    "Stadtlauringen\000"
+    "Stadtlohn\000"
+    "Stadtoldendorf\000"
+    "Stadtroda\000"
+    "Stadtsteinach\000"
+    "Staig\000"
+    "Stallwang\000"
+    "Stammbach\000"
+    "Stammham\000"
+    "Stamsried\000"
+    "Starnberg\000"
+    "Starzach\000"
+    "Stauchitz\000"
+    "Staufen im Breisgau\000"
+    "Staufenberg\000"
+    "Stavenhagen, Reuterstadt\000"
+    "Stavern\000"
+    "Sta\337furt\000"
+    "Steffenberg\000"
+    "Stegaurach\000"
+    "Stegen\000"
+    "Steinach\000"
+    "Steinau\000"
+    "Steinbach (Taunus)\000"
+    "Steinbach a. Wald\000"
+    "Steinberg\000"
+    "Steinbergkirche\000"
+    "Steinburg\000"
+    "Steindorf\000"
+    "Steinen\000"
+    "Steinenbronn\000"
+    "Steinfeld\000"
+    "Steinfeld (Oldenburg)\000"
+    "Steinfurt\000"
+    "Steingaden\000"
+    "Steinhagen\000"
+    "Steinhausen an der Rottum\000"
+    "Steinheim\000"
+    "Steinheim am Albuch\000"
+    "Steinheim an der Murr\000"
+    "Steinhorst\000"
+    "Steinh\366ring\000"
+    "Steinkirchen\000"
+    "Steinmauern\000"
+    "Steinweiler\000"
+    "Steinwenden\000"
+    "Steinwiesen\000"
+    "Stei\337lingen\000"
+    "Stelle\000"
+    "Stemwede\000"
+    "Stendal\000"
+    "Stephanskirchen\000"
+    "Stephansposching\000"
+    "Sternberg\000"
+    "Stetten\000"
+    "Stetten am kalten Markt\000"
+    "Steyerberg\000"
+    "Stiefenhofen\000"
+    "Stimpfach\000"
+    "Stockach\000"
+    "Stockelsdorf\000"
+    "Stockheim\000"
+    "Stockstadt a. Main\000"
+    "Stockstadt am Rhein\000"
+    "Stolberg (Rhld.)\000"
+    "Stollberg/Erzgeb.\000"
+    "Stolpen\000"
+    "Straelen\000"
+    "Stralsund\000"
+    "Strasburg (Uckermark)\000"
+    "Straubing\000"
+    "Straufhain\000"
+    "Strausberg\000"
+    "Stra\337berg\000"
+    "Stra\337enhaus\000"
+    "Stra\337kirchen\000"
+    "Stra\337lach-Dingharting\000"
+    "Strehla\000"
+    "Strohn\000"
+    "Stromberg\000"
+    "Strullendorf\000"
+    "Struppen\000"
+    "Struvenh\374tten\000"
+    "Stuhr\000"
+    "Stutensee\000"
+    "Stuttgart\000"
+    "St\366dtlen\000"
+    "St\366tten a. Auerberg\000"
+    "St\374hlingen\000"
+    "Suderburg\000"
+    "Sudwalde\000"
+    "Suhl\000"
+    "Sulingen\000"
+    "Sulz am Neckar\000"
+    "Sulzbach\000"
+    "Sulzbach (Taunus)\000"
+    "Sulzbach a. Main\000"
+    "Sulzbach an der Murr\000"
+    "Sulzbach-Laufen\000"
+    "Sulzbach-Rosenberg\000"
+    "Sulzberg\000"
+    "Sulzburg\000"
+    "Sulzdorf a.d.Lederhecke\000"
+    "Sulzemoos\000"
+    "Sulzheim\000"
+    "Sundern (Sauerland)\000"
+    "Surwold\000"
+    "Swisttal\000"
+    "Syke\000"
+    "Sylt\000"
+    "Syrgenstein\000"
+    "S\366chtenau\000"
+    "S\366gel\000"
+    "S\366hlde\000"
+    "S\366hrewald\000"
+    "S\366mmerda\000"
+    "S\366rup\000"
+    "S\374dbrookmerland\000"
+    "S\374derbrarup\000"
+    "S\374derl\374gum\000"
+    "S\374dlohn\000"
+    "S\374nching\000"
+    "S\374pplingen\000"
+    "S\374\337en\000"
+    "Tacherting\000"
+    "Taching a. See\000"
+    "Tagmersheim\000"
+    "Talheim\000"
+    "Tambach-Dietharz\000"
+    "Tamm\000"
+    "Tangerh\374tte\000"
+    "Tangerm\374nde\000"
+    "Tangstedt\000"
+    "Tann\000"
+    "Tann (Rh\366n)\000"
+    "Tanna\000"
+    "Tannhausen\000"
+    "Tannheim\000"
+    "Tapfheim\000"
+    "Tarmstedt\000"
+    "Tarp\000"
+    "Tauberbischofsheim\000"
+    "Taucha\000"
+    "Taufkirchen\000"
+    "Taufkirchen (Vils)\000"
+    "Taunusstein\000"
+    "Tawern\000"
+    "Tecklenburg\000"
+    "Tegernheim\000"
+    "Tegernsee\000"
+    "Teisendorf\000"
+    "Teising\000"
+    "Teisnach\000"
+    "Telgte\000"
+    "Tellingstedt\000"
+    "Teltow\000"
+    "Templin\000"
+    "Tengen\000"
+    "Teningen\000"
+    "Tespe\000"
+    "Teterow\000"
+    "Tettau\000"
+    "Tettenweis\000"
+    "Tettnang\000"
+    "Teublitz\000"
+    "Teuschnitz\000"
+    "Thaleischweiler-Fr\366schen\000"
+    "Thalfang\000"
+    "Thalheim\000"
+    "Thalmassing\000"
+    "Thalm\344ssing\000"
+    "Thannhausen\000"
+    "Tharandt\000"
+    "Thedinghausen\000"
+    "Themar\000"
+    "Theres\000"
+    "Thierhaupten\000"
+    "Thiersheim\000"
+    "Tholey\000"
+    "Thomm\000"
+    "Thuine\000"
+    "Thum\000"
+    "Thurmansbang\000"
+    "Thurnau\000"
+    "Thyrnau\000"
+    "Th\374ngen\000"
+    "Th\374ngersheim\000"
+    "Tiefenbach\000"
+    "Timmendorfer Strand\000"
+    "Tirschenreuth\000"
+    "Titisee-Neustadt\000"
+    "Titting\000"
+    "Tittling\000"
+    "Tittmoning\000"
+    "Titz\000"
+    "Todenb\374ttel\000"
+    "Todtmoos\000"
+    "Todtnau\000"
+    "Tonna\000"
+    "Toppenstedt\000"
+    "Torgau\000"
+    "Torgelow\000"
+    "Tornesch\000"
+    "Tostedt\000"
+    "Traben-Trarbach\000"
+    "Trabitz\000"
+    "Traitsching\000"
+    "Trappenkamp\000"
+    "Traunreut\000"
+    "Traunstein\000"
+    "Treben\000"
+    "Trebgast\000"
+    "Trebsen/Mulde\000"
+    "Trebur\000"
+    "Treffurt\000"
+    "Treis-Karden\000"
+    "Trendelburg\000"
+    "Treuchtlingen\000"
+    "Treuen\000"
+    "Treuenbrietzen\000"
+    "Triberg im Schwarzwald\000"
+    "Triefenstein\000"
+    "Trier\000"
+    "Trierweiler\000"
+    "Triftern\000"
+    "Trippstadt\000"
+    "Triptis\000"
+    "Trittau\000"
+    "Trittenheim\000"
+    "Trochtelfingen\000"
+    "Trogen\000"
+    "Troisdorf\000"
+    "Trossingen\000"
+    "Trostberg\000"
+    "Truchtlaching\000"
+    "Trunkelsberg\000"
+    "Tr\366stau\000"
+    "Tuningen\000"
+    "Tuntenhausen\000"
+    "Tussenhausen\000"
+    "Tuttlingen\000"
+    "Tutzing\000"
+    "Twist\000"
+    "Twistetal\000"
+    "Twistringen\000"
+    "Tyrlaching\000"
+    "T\344ferrot\000"
+    "T\344nnesberg\000"
+    "T\366ging a. Inn\000"
+    "T\366nisvorst\000"
+    "T\366nning\000"
+    "T\366pen\000"
+    "T\374bingen\000"
+    "T\374rkenfeld\000"
+    "T\374rkheim\000"
+    "T\374\337ling\000"
+    "Ubstadt-Weiher\000"
+    "Ueckerm\374nde\000"
+    "Uedem\000"
+    "Uehlfeld\000"
+    "Uelsen\000"
+    "Uelzen\000"
+    "Uetersen\000"
+    "Uettingen\000"
+    "Uetze\000"
+    "Uffenheim\000"
+    "Uffing a. Staffelsee\000"
+    "Uhingen\000"
+    "Uhldingen-M\374hlhofen\000"
+    "Uhlst\344dt-Kirchhasel\000"
+    "Ulm\000"
+    "Ulmen\000"
+    "Ulrichstein\000"
+    "Umkirch\000"
+    "Ummendorf\000"
+    "Ummern\000"
+    "Undeloh\000"
+    "Undenheim\000"
+    "Ungerhausen\000"
+    "Unkel\000"
+    "Unlingen\000"
+    "Unna\000"
+    "Unterammergau\000"
+    "Unterbreizbach\000"
+    "Unterdietfurt\000"
+    "Unterensingen\000"
+    "Unterf\366hring\000"
+    "Untergriesbach\000"
+    "Untergruppenbach\000"
+    "Unterhaching\000"
+    "Unterkirnach\000"
+    "Unterl\374\337\000"
+    "Untermeitingen\000"
+    "Unterm\374nkheim\000"
+    "Unterneukirchen\000"
+    "Unterpleichfeld\000"
+    "Unterreit\000"
+    "Unterschlei\337heim\000"
+    "Unterschneidheim\000"
+    "Untersiemau\000"
+    "Untersteinach\000"
+    "Unterthingau\000"
+    "Unterwellenborn\000"
+    "Unterw\366ssen\000"
+    "Untrasried\000"
+    "Uplengen\000"
+    "Urbach\000"
+    "Urmitz\000"
+    "Ursberg\000"
+    "Ursensollen\000"
+    "Urspringen\000"
+    "Usedom\000"
+    "Usingen\000"
+    "Uslar\000"
+    "Ustersbach\000"
+    "Uttenreuth\000"
+    "Uttenweiler\000"
+    "Utting am Ammersee\000"
+    "Vacha\000"
+    "Vachendorf\000"
+    "Vaihingen an der Enz\000"
+    "Vallendar\000"
+    "Valley\000"
+    "Varel\000"
+    "Varrel\000"
+    "Vaterstetten\000"
+    "Vechelde\000"
+    "Vechta\000"
+    "Veitsh\366chheim\000"
+    "Veitsrodt\000"
+    "Velbert\000"
+    "Velburg\000"
+    "Velden\000"
+    "Veldenz\000"
+    "Velen\000"
+    "Vellahn\000"
+    "Vellberg\000"
+    "Vellmar\000"
+    "Velpke\000"
+    "Verden (Aller)\000"
+    "Veringenstadt\000"
+    "Verl\000"
+    "Versmold\000"
+    "Vetschau/Spreewald\000"
+    "Vettelscho\337\000"
+    "Vettwei\337\000"
+    "Viechtach\000"
+    "Viereth-Trunstadt\000"
+    "Vierkirchen\000"
+    "Viernheim\000"
+    "Viersen\000"
+    "Vilgertshofen\000"
+    "Villenbach\000"
+    "Villingen-Schwenningen\000"
+    "Villingendorf\000"
+    "Villmar\000"
+    "Vilsbiburg\000"
+    "Vilseck\000"
+    "Vilsheim\000"
+    "Vilshofen an der Donau\000"
+    "Vinningen\000"
+    "Visbek\000"
+    "Visselh\366vede\000"
+    "Vi\366l\000"
+    "Vlotho\000"
+    "Voerde (Niederrhein)\000"
+    "Vogt\000"
+    "Vogtareuth\000"
+    "Vogtsburg im Kaiserstuhl\000"
+    "Vohburg a.d.Donau\000"
+    "Vohenstrau\337\000"
+    "Volkach\000"
+    "Volkenschwand\000"
+    "Volkertshausen\000"
+    "Volkmarsen\000"
+    "Vollersode\000"
+    "Voltlage\000"
+    "Vreden\000"
+    "Vrees\000"
+    "V\366hl\000"
+    "V\366hrenbach\000"
+    "V\366hringen\000"
+    "V\366lklingen\000"
+    "Waakirchen\000"
+    "Waal\000"
+    "Wabern\000"
+    "Wachenheim an der Weinstra\337e\000"
+    "Wachenroth\000"
+    "Wachtberg\000"
+    "Wachtendonk\000"
+    "Wacken\000"
+    "Wackersdorf\000"
+    "Wadern\000"
+    "Wadersloh\000"
+    "Wadgassen\000"
+    "Wagenfeld\000"
+    "Wagh\344usel\000"
+    "Waging a. See\000"
+    "Wahlstedt\000"
+    "Wahrenholz\000"
+    "Waiblingen\000"
+    "Waibstadt\000"
+    "Waidhaus\000"
+    "Waidhofen\000"
+    "Wain\000"
+    "Waischenfeld\000"
+    "Wakendorf II\000"
+    "Wald\000"
+    "Wald-Michelbach\000"
+    "Waldachtal\000"
+    "Waldalgesheim\000"
+    "Waldaschaff\000"
+    "Waldbreitbach\000"
+    "Waldbronn\000"
+    "Waldbrunn\000"
+    "Waldbrunn (Westerwald)\000"
+    "Waldbr\366l\000"
+    "Waldburg\000"
+    "Walddorfh\344slach\000"
+    "Waldeck\000"
+    "Waldems\000"
+    "Waldenbuch\000"
+    "Waldenburg\000"
+    "Walderbach\000"
+    "Waldershof\000"
+    "Waldesch\000"
+    "Waldfeucht\000"
+    "Waldfischbach-Burgalben\000"
+    "Waldheim\000"
+    "Waldkappel\000"
+    "Waldkirch\000"
+    "Waldkirchen\000"
+    "Waldkraiburg\000"
+    "Waldmohr\000"
+    "Waldm\374nchen\000"
+    "Waldrach\000"
+    "Waldsassen\000"
+    "Waldsee\000"
+    "Waldshut-Tiengen\000"
+    "Waldsolms\000"
+    "Waldstetten\000"
+    "Waldthurn\000"
+    "Walheim\000"
+    "Walkenried\000"
+    "Walldorf\000"
+    "Walld\374rn\000"
+    "Wallenfels\000"
+    "Wallenhorst\000"
+    "Wallerfangen\000"
+    "Wallerfing\000"
+    "Wallersdorf\000"
+    "Wallerstein\000"
+    "Wallgau\000"
+    "Wallhalben\000"
+    "Wallhausen\000"
+    "Wallmerod\000"
+    "Walluf\000"
+    "Walpertskirchen\000"
+    "Walsdorf\000"
+    "Walsrode\000"
+    "Waltenhofen\000"
+    "Waltershausen\000"
+    "Waltrop\000"
+    "Walzbachtal\000"
+    "Wanfried\000"
+    "Wangen\000"
+    "Wangen im Allg\344u\000"
+    "Wangerland\000"
+    "Wangerooge, Nordseebad\000"
+    "Wankendorf\000"
+    "Wannweil\000"
+    "Wanzleben-B\366rde\000"
+    "Warburg\000"
+    "Wardenburg\000"
+    "Waren (M\374ritz)\000"
+    "Warendorf\000"
+    "Warin\000"
+    "Warmensteinach\000"
+    "Warngau\000"
+    "Warstein\000"
+    "Wartenberg\000"
+    "Warthausen\000"
+    "Wasbek\000"
+    "Wassenberg\000"
+    "Wasserburg (Bodensee)\000"
+    "Wasserburg a. Inn\000"
+    "Wassertr\374dingen\000"
+    "Wathlingen\000"
+    "Wechingen\000"
+    "Wechselburg\000"
+    "Weddelbrook\000"
+    "Wedel\000"
+    "Wedemark\000"
+    "Weener\000"
+    "Wees\000"
+    "Weeze\000"
+    "Wegberg\000"
+    "Wegscheid\000"
+    "Wehingen\000"
+    "Wehr\000"
+    "Wehretal\000"
+    "Wehrheim\000"
+    "Wehringen\000"
+    "Weibern\000"
+    "Weibersbrunn\000"
+    "Weichering\000"
+    "Weichs\000"
+    "Weida\000"
+    "Weiden i.d.OPf.\000"
+    "Weidenbach\000"
+    "Weidenberg\000"
+    "Weidhausen b. Coburg\000"
+    "Weigendorf\000"
+    "Weihenzell\000"
+    "Weiherhammer\000"
+    "Weihmichl\000"
+    "Weikersheim\000"
+    "Weil\000"
+    "Weil am Rhein\000"
+    "Weil der Stadt\000"
+    "Weil im Sch\366nbuch\000"
+    "Weilburg\000"
+    "Weiler-Simmerberg\000"
+    "Weilerbach\000"
+    "Weilersbach\000"
+    "Weilerswist\000"
+    "Weilheim\000"
+    "Weilheim an der Teck\000"
+    "Weilheim i. OB\000"
+    "Weilm\374nster\000"
+    "Weilrod\000"
+    "Weiltingen\000"
+    "Weimar\000"
+    "Weimar (Lahn)\000"
+    "Weingarten\000"
+    "Weingarten (Baden)\000"
+    "Weingarten (Pfalz)\000"
+    "Weinheim\000"
+    "Weinsberg\000"
+    "Weinsheim\000"
+    "Weinstadt\000"
+    "Weischlitz\000"
+    "Weisel\000"
+    "Weisendorf\000"
+    "Weisenheim am Berg\000"
+    "Weisenheim am Sand\000"
+    "Weiskirchen\000"
+    "Weismain\000"
+    "Weissach\000"
+    "Weissach im Tal\000"
+    "Weitefeld\000"
+    "Weitersburg\000"
+    "Weiterstadt\000"
+    "Weitnau\000"
+    "Weitramsdorf\000"
+    "Wei\337bach\000"
+    "Wei\337enberg\000"
+    "Wei\337enborn/Erzgeb.\000"
+    "Wei\337enbrunn\000"
+    "Wei\337enburg i.Bay.\000"
+    "Wei\337enfels\000"
+    "Wei\337enhorn\000"
+    "Wei\337ensee\000"
+    "Wei\337enstadt\000"
+    "Wei\337enthurm\000"
+    "Wei\337wasser/O.L.\000"
+    "Welden\000"
+    "Welle\000"
+    "Wellendingen\000"
+    "Wellheim\000"
+    "Welling\000"
+    "Welver\000"
+    "Welzheim\000"
+    "Wemding\000"
+    "Wendeburg\000"
+    "Wendelstein\000"
+    "Wenden\000"
+    "Wendlingen am Neckar\000"
+    "Wennigsen (Deister)\000"
+    "Wensin\000"
+    "Wentorf bei Hamburg\000"
+    "Wenzenbach\000"
+    "Werbach\000"
+    "Werdau\000"
+    "Werder (Havel)\000"
+    "Werdohl\000"
+    "Werdum\000"
+    "Werl\000"
+    "Werlte\000"
+    "Wermelskirchen\000"
+    "Wernau (Neckar)\000"
+    "Wernberg-K\366blitz\000"
+    "Werne\000"
+    "Werneck\000"
+    "Wernigerode\000"
+    "Werpeloh\000"
+    "Wertach\000"
+    "Wertheim\000"
+    "Werther (Westf.)\000"
+    "Wertingen\000"
+    "Wesel\000"
+    "Wesenberg\000"
+    "Wesendorf\000"
+    "Wesselburen\000"
+    "Wesseling\000"
+    "Wessobrunn\000"
+    "Westendorf\000"
+    "Wester-Ohrstedt\000"
+    "Westerburg\000"
+    "Westerheim\000"
+    "Westerholt\000"
+    "Westerkappeln\000"
+    "Westerstede\000"
+    "Westerstetten\000"
+    "Westhausen\000"
+    "Westhofen\000"
+    "Westoverledingen\000"
+    "Wettenberg\000"
+    "Wetter (Hessen)\000"
+    "Wetter (Ruhr)\000"
+    "Wettringen\000"
+    "Wettstetten\000"
+    "Wetzlar\000"
+    "Weyarn\000"
+    "Weyerbusch\000"
+    "Weyhe\000"
+    "We\337ling\000"
+    "Wickede (Ruhr)\000"
+    "Widdern\000"
+    "Wiedensahl\000"
+    "Wiedenzhausen\000"
+    "Wiedergeltingen\000"
+    "Wiefelstede\000"
+    "Wiehl\000"
+    "Wielenbach\000"
+    "Wienhausen\000"
+    "Wiesau\000"
+    "Wiesbaden\000"
+    "Wiesen\000"
+    "Wiesenbach\000"
+    "Wiesenfelden\000"
+    "Wiesensteig\000"
+    "Wiesent\000"
+    "Wiesentheid\000"
+    "Wiesenttal\000"
+    "Wiesloch\000"
+    "Wiesmoor\000"
+    "Wiesthal\000"
+    "Wietmarschen\000"
+    "Wietze\000"
+    "Wietzendorf\000"
+    "Wiggensbach\000"
+    "Wilburgstetten\000"
+    "Wildau\000"
+    "Wildberg\000"
+    "Wildeck\000"
+    "Wildenberg\000"
+    "Wildeshausen\000"
+    "Wildflecken\000"
+    "Wildpoldsried\000"
+    "Wildsteig\000"
+    "Wilhelmsdorf\000"
+    "Wilhelmsfeld\000"
+    "Wilhelmshaven\000"
+    "Wilhelmsthal\000"
+    "Wilhermsdorf\000"
+    "Wilkau-Ha\337lau\000"
+    "Willanzheim\000"
+    "Willebadessen\000"
+    "Willich\000"
+    "Willingen (Upland)\000"
+    "Willingshausen\000"
+    "Willst\344tt\000"
+    "Wilnsdorf\000"
+    "Wilsdruff\000"
+    "Wilster\000"
+    "Wilsum\000"
+    "Wilthen\000"
+    "Wimsheim\000"
+    "Wincheringen\000"
+    "Windach\000"
+    "Windeck\000"
+    "Windhagen\000"
+    "Windischeschenbach\000"
+    "Windorf\000"
+    "Windsbach\000"
+    "Winh\366ring\000"
+    "Winkelhaid\000"
+    "Winklarn\000"
+    "Winnenden\000"
+    "Winningen\000"
+    "Winnweiler\000"
+    "Winsen (Aller)\000"
+    "Winsen (Luhe)\000"
+    "Winterbach\000"
+    "Winterberg\000"
+    "Winterlingen\000"
+    "Winzer\000"
+    "Wipperf\374rth\000"
+    "Wippingen\000"
+    "Wirges\000"
+    "Wirsberg\000"
+    "Wischhafen\000"
+    "Wismar\000"
+    "Wissen\000"
+    "Wittd\374n auf Amrum\000"
+    "Witten\000"
+    "Wittenberge\000"
+    "Wittenburg\000"
+    "Wittibreut\000"
+    "Wittichenau\000"
+    "Wittighausen\000"
+    "Wittingen\000"
+    "Wittislingen\000"
+    "Wittlich\000"
+    "Wittmund\000"
+    "Wittstock/Dosse\000"
+    "Witzenhausen\000"
+    "Wohratal\000"
+    "Woldegk\000"
+    "Wolfach\000"
+    "Wolfegg\000"
+    "Wolfenb\374ttel\000"
+    "Wolferstadt\000"
+    "Wolfertschwenden\000"
+    "Wolfhagen\000"
+    "Wolframs-Eschenbach\000"
+    "Wolfratshausen\000"
+    "Wolfsburg\000"
+    "Wolfschlugen\000"
+    "Wolfsegg\000"
+    "Wolfstein\000"
+    "Wolgast\000"
+    "Wolkenstein\000"
+    "Wolnzach\000"
+    "Wolpertswende\000"
+    "Woltersdorf\000"
+    "Wonsees\000"
+    "Woringen\000"
+    "Worms\000"
+    "Worpswede\000"
+    "Wriezen\000"
+    "Wulfsen\000"
+    "Wulften\000"
+    "Wunsiedel\000"
+    "Wunstorf\000"
+    "Wuppertal\000"
+    "Wurmannsquick\000"
+    "Wurmlingen\000"
+    "Wurzbach\000"
+    "Wurzen\000"
+    "Wusterhausen\000"
+    "Wustrow (Wendland)\000"
+    "Wutach\000"
+    "Wutha-Farnroda\000"
+    "Wut\366schingen\000"
+    "Wyhl am Kaiserstuhl\000"
+    "Wyk auf F\366hr\000"
+    "W\344chtersbach\000"
+    "W\344schenbeuren\000"
+    "W\366bbelin\000"
+    "W\366lfersheim\000"
+    "W\366llstadt\000"
+    "W\366llstein\000"
+    "W\366rnitz\000"
+    "W\366rrstadt\000"
+    "W\366rt\000"
+    "W\366rth\000"
+    "W\366rth a. Main\000"
+    "W\366rth a.d.Donau\000"
+    "W\366rth a.d.Isar\000"
+    "W\366rth am Rhein\000"
+    "W\366rthsee\000"
+    "W\374lfrath\000"
+    "W\374rselen\000"
+    "W\374rzburg\000"
+    "W\374stenrot\000"
+    "Xanten\000"
+    "Zaberfeld\000"
+    "Zandt\000"
+    "Zapfendorf\000"
+    "Zarrentin am Schaalsee\000"
+    "Zehdenick\000"
+    "Zeil a. Main\000"
+    "Zeilarn\000"
+    "Zeithain\000"
+    "Zeitlarn\000"
+    "Zeitz\000"
+    "Zell (Mosel)\000"
+    "Zell a. Main\000"
+    "Zell im Fichtelgebirge\000"
+    "Zell im Wiesental\000"
+    "Zell unter Aichelberg\000"
+    "Zella-Mehlis\000"
+    "Zellingen\000"
+    "Zeltingen-Rachtig\000"
+    "Zerbst/Anhalt\000"
+    "Zerf\000"
+    "Zetel\000"
+    "Zeulenroda-Triebes\000"
+    "Zeven\000"
+    "Ziemetshausen\000"
+    "Zierenberg\000"
+    "Ziesar\000"
+    "Zimmern ob Rottweil\000"
+    "Zingst\000"
+    "Zinnowitz, Ostseebad\000"
+    "Zirndorf\000"
+    "Zittau\000"
+    "Zolling\000"
+    "Zorneding\000"
+    "Zossen\000"
+    "Zschopau\000"
+    "Zschorlau\000"
+    "Zusmarshausen\000"
+    "Zuzenhausen\000"
+    "Zweibr\374cken\000"
+    "Zweiflingen\000"
+    "Zwickau\000"
+    "Zwiefalten\000"
+    "Zwiesel\000"
+    "Zwingenberg\000"
+    "Zw\366nitz\000"
+    "Z\366rbig\000"
+    "Z\374lpich\000"
+    "\326hningen\000"
+    "\326hringen\000"
+    "\326stringen\000"
+    "\326tigheim\000"
+    "\334bach-Palenberg\000"
+    "\334berherrn\000"
+    "\334berlingen\000"
+    "\334bersee\000"
+    "\334hlingen-Birkendorf\000"
+    ;
+const uint32_t l_place_pool_size = 54839;  // bytes, terminators included
+const uint32_t l_place_offset[] = {
+    0, 5, 12, 18, 28, 37, 47, 55, 65, 77,
+    84, 90, 101, 110, 120, 136, 146, 156, 167, 177,
+    189, 196, 205, 214, 227, 234, 247, 254, 269, 274,
+    280, 286, 297, 305, 314, 320, 329, 340, 350, 358,
+    369, 377, 386, 396, 406, 416, 425, 433, 443, 454,
+    462, 470, 482, 492, 501, 512, 525, 538, 551, 570,
+    579, 590, 601, 610, 619, 627, 634, 649, 659, 666,
+    683, 701, 712, 723, 736, 748, 755, 768, 787, 793,
+    804, 821, 829, 836, 844, 852, 860, 868, 888, 898,
+    912, 919, 928, 939, 949, 960, 970, 980, 990, 1016,
+    1030, 1049, 1062, 1073, 1097, 1108, 1119, 1132, 1146, 1160,
+    1168, 1182, 1195, 1204, 1217, 1228, 1241, 1254, 1266, 1273,
+    1284, 1294, 1304, 1314, 1322, 1328, 1342, 1349, 1363, 1371,
+    1382, 1392, 1402, 1412, 1420, 1430, 1444, 1452, 1460, 1470,
+    1481, 1494, 1500, 1511, 1520, 1527, 1533, 1551, 1572, 1581,
+    1589, 1600, 1610, 1617, 1622, 1630, 1637, 1648, 1667, 1675,
+    1685, 1694, 1703, 1714, 1723, 1732, 1741, 1750, 1757, 1765,
+    1773, 1781, 1788, 1806, 1812, 1826, 1840, 1859, 1869, 1890,
+    1903, 1912, 1921, 1928, 1935, 1946, 1956, 1969, 1976, 1988,
+    2005, 2009, 2025, 2034, 2043, 2061, 2077, 2087, 2096, 2107,
+    2120, 2129, 2136, 2146, 2164, 2171, 2181, 2188, 2199, 2205,
+    2215, 2221, 2228, 2244, 2256, 2266, 2281, 2291, 2301, 2310,
+    2321, 2333, 2345, 2360, 2371, 2384, 2399, 2409, 2423, 2453,
+    2466, 2479, 2495, 2507, 2522, 2531, 2544, 2558, 2570, 2584,
+    2595, 2607, 2619, 2631, 2644, 2657, 2668, 2676, 2687, 2699,
+    2710, 2720, 2738, 2752, 2781, 2804, 2823, 2835, 2851, 2879,
+    2902, 2919, 2934, 2947, 2961, 2974, 2988, 3000, 3011, 3025,
+    3035, 3050, 3064, 3076, 3096, 3109, 3123, 3137, 3147, 3175,
+    3188, 3201, 3213, 3222, 3238, 3250, 3273, 3289, 3305, 3320,
+    3336, 3351, 3379, 3395, 3406, 3423, 3435, 3453, 3476, 3499,
+    3514, 3527, 3535, 3559, 3571, 3584, 3600, 3625, 3636, 3652,
+    3663, 3679, 3693, 3707, 3722, 3734, 3747, 3764, 3779, 3793,
+    3807, 3820, 3835, 3855, 3876, 3897, 3914, 3925, 3935, 3949,
+    3960, 3969, 3979, 3990, 4002, 4014, 4028, 4041, 4053, 4067,
+    4079, 4094, 4109, 4121, 4137, 4152, 4162, 4177, 4189, 4201,
+    4212, 4221, 4231, 4241, 4252, 4264, 4275, 4282, 4291, 4297,
+    4311, 4319, 4328, 4337, 4343, 4354, 4376, 4392, 4400, 4406,
+    4415, 4423, 4433, 4438, 4448, 4456, 4466, 4476, 4492, 4502,
+    4514, 4524, 4534, 4543, 4554, 4568, 4574, 4585, 4592, 4599,
+    4617, 4628, 4636, 4645, 4656, 4664, 4674, 4699, 4720, 4736,
+    4745, 4758, 4764, 4774, 4784, 4794, 4801, 4809, 4821, 4828,
+    4836, 4844, 4852, 4863, 4873, 4887, 4898, 4907, 4912, 4921,
+    4933, 4941, 4956, 4966, 4986, 4995, 5008, 5017, 5031, 5036,
+    5049, 5074, 5086, 5105, 5111, 5118, 5135, 5144, 5154, 5172,
+    5182, 5194, 5202, 5215, 5229, 5239, 5248, 5255, 5267, 5286,
+    5304, 5326, 5337, 5354, 5360, 5368, 5382, 5398, 5407, 5417,
+    5427, 5449, 5461, 5470, 5480, 5491, 5499, 5508, 5515, 5522,
+    5529, 5540, 5551, 5559, 5579, 5589, 5598, 5605, 5611, 5622,
+    5631, 5644, 5654, 5674, 5685, 5695, 5708, 5721, 5732, 5753,
+    5764, 5775, 5796, 5803, 5814, 5823, 5830, 5846, 5853, 5860,
+    5869, 5878, 5889, 5900, 5911, 5920, 5930, 5941, 5954, 5967,
+    5989, 6002, 6016, 6031, 6042, 6051, 6069, 6079, 6090, 6100,
+    6122, 6130, 6148, 6153, 6162, 6172, 6191, 6203, 6215, 6226,
+    6237, 6247, 6256, 6264, 6276, 6288, 6297, 6306, 6324, 6333,
+    6340, 6363, 6371, 6378, 6387, 6416, 6425, 6438, 6449, 6459,
+    6472, 6482, 6494, 6504, 6524, 6530, 6537, 6556, 6567, 6575,
+    6580, 6604, 6609, 6618, 6628, 6636, 6644, 6655, 6668, 6683,
+    6693, 6700, 6716, 6723, 6736, 6742, 6751, 6758, 6766, 6771,
+    6780, 6788, 6801, 6809, 6821, 6840, 6847, 6856, 6872, 6897,
+    6905, 6917, 6926, 6936, 6946, 6957, 6970, 6978, 6990, 7000,
+    7012, 7030, 7053, 7065, 7089, 7101, 7114, 7135, 7150, 7162,
+    7174, 7181, 7193, 7205, 7215, 7225, 7233, 7243, 7252, 7259,
+    7267, 7279, 7290, 7297, 7308, 7322, 7332, 7344, 7350, 7369,
+    7380, 7401, 7410, 7416, 7431, 7441, 7451, 7459, 7469, 7481,
+    7493, 7509, 7515, 7523, 7529, 7537, 7548, 7557, 7562, 7579,
+    7595, 7604, 7613, 7631, 7642, 7652, 7678, 7686, 7696, 7706,
+    7716, 7722, 7733, 7741, 7746, 7766, 7780, 7787, 7800, 7810,
+    7819, 7830, 7838, 7847, 7858, 7878, 7891, 7906, 7919, 7932,
+    7943, 7952, 7964, 7974, 7984, 7993, 8003, 8008, 8020, 8035,
+    8047, 8057, 8068, 8075, 8087, 8098, 8111, 8121, 8130, 8138,
+    8148, 8155, 8162, 8183, 8193, 8201, 8216, 8228, 8236, 8242,
+    8253, 8266, 8273, 8280, 8286, 8295, 8305, 8315, 8322, 8333,
+    8343, 8353, 8364, 8373, 8378, 8388, 8399, 8410, 8416, 8422,
+    8429, 8438, 8460, 8466, 8477, 8486, 8493, 8504, 8515, 8521,
+    8528, 8539, 8548, 8553, 8573, 8583, 8598, 8604, 8609, 8618,
+    8627, 8648, 8658, 8665, 8677, 8684, 8691, 8700, 8708, 8717,
+    8725, 8738, 8747, 8754, 8770, 8778, 8789, 8800, 8811, 8819,
+    8832, 8840, 8862, 8874, 8884, 8893, 8899, 8906, 8912, 8919,
+    8929, 8956, 8970, 8977, 8984, 8995, 9000, 9006, 9011, 9029,
+    9052, 9059, 9069, 9076, 9083, 9091, 9102, 9107, 9118, 9131,
+    9142, 9158, 9168, 9179, 9189, 9197, 9207, 9219, 9228, 9239,
+    9248, 9258, 9268, 9280, 9295, 9314, 9325, 9335, 9353, 9364,
+    9373, 9380, 9387, 9401, 9408, 9416, 9427, 9440, 9451, 9473,
+    9496, 9517, 9531, 9540, 9549, 9557, 9565, 9574, 9584, 9596,
+    9605, 9614, 9625, 9637, 9649, 9661, 9682, 9692, 9706, 9719,
+    9731, 9744, 9749, 9768, 9779, 9789, 9809, 9821, 9832, 9844,
+    9859, 9868, 9878, 9886, 9901, 9911, 9921, 9932, 9959, 9971,
+    9982, 9992, 10002, 10009, 10017, 10028, 10036, 10051, 10062, 10073,
+    10085, 10094, 10111, 10124, 10131, 10140, 10148, 10157, 10174, 10182,
+    10192, 10204, 10211, 10219, 10228, 10239, 10253, 10263, 10271, 10279,
+    10288, 10302, 10310, 10319, 10331, 10342, 10352, 10363, 10374, 10382,
+    10391, 10401, 10408, 10416, 10426, 10438, 10448, 10463, 10470, 10477,
+    10487, 10502, 10509, 10519, 10528, 10535, 10544, 10550, 10563, 10589,
+    10600, 10611, 10620, 10630, 10640, 10649, 10660, 10669, 10680, 10693,
+    10707, 10721, 10727, 10737, 10759, 10777, 10799, 10809, 10829, 10839,
+    10850, 10859, 10866, 10881, 10889, 10896, 10915, 10923, 10932, 10944,
+    10955, 10963, 10973, 10983, 10992, 11002, 11011, 11020, 11041, 11048,
+    11059, 11076, 11086, 11097, 11107, 11116, 11124, 11136, 11161, 11171,
+    11180, 11188, 11198, 11209, 11218, 11230, 11238, 11245, 11257, 11268,
+    11276, 11292, 11301, 11314, 11324, 11342, 11355, 11369, 11375, 11386,
+    11397, 11402, 11414, 11423, 11434, 11445, 11455, 11466, 11478, 11488,
+    11498, 11506, 11516, 11526, 11535, 11545, 11563, 11580, 11588, 11597,
+    11612, 11623, 11633, 11640, 11647, 11667, 11677, 11684, 11697, 11707,
+    11717, 11725, 11736, 11745, 11754, 11762, 11780, 11787, 11796, 11805,
+    11813, 11823, 11833, 11842, 11853, 11861, 11879, 11888, 11892, 11899,
+    11906, 11912, 11923, 11934, 11947, 11959, 11977, 11986, 11996, 12006,
+    12025, 12035, 12044, 12054, 12065, 12072, 12096, 12107, 12121, 12127,
+    12133, 12144, 12165, 12185, 12193, 12203, 12214, 12222, 12227, 12240,
+    12250, 12260, 12270, 12280, 12290, 12304, 12313, 12320, 12330, 12346,
+    12353, 12367, 12374, 12382, 12392, 12399, 12410, 12420, 12432, 12438,
+    12448, 12457, 12476, 12484, 12491, 12499, 12508, 12514, 12524, 12553,
+    12563, 12572, 12582, 12595, 12607, 12617, 12623, 12633, 12639, 12648,
+    12656, 12666, 12674, 12681, 12690, 12699, 12709, 12717, 12729, 12749,
+    12760, 12771, 12780, 12789, 12800, 12806, 12813, 12832, 12842, 12850,
+    12860, 12866, 12884, 12894, 12903, 12923, 12933, 12944, 12954, 12965,
+    12975, 12985, 12996, 13005, 13014, 13024, 13035, 13041, 13057, 13067,
+    13079, 13088, 13099, 13113, 13124, 13135, 13145, 13157, 13176, 13185,
+    13193, 13201, 13212, 13223, 13233, 13242, 13268, 13274, 13286, 13308,
+    13313, 13322, 13329, 13338, 13350, 13359, 13372, 13379, 13392, 13402,
+    13414, 13425, 13433, 13443, 13451, 13464, 13471, 13480, 13490, 13502,
+    13520, 13533, 13543, 13555, 13564, 13570, 13580, 13588, 13597, 13615,
+    13624, 13634, 13646, 13651, 13666, 13672, 13685, 13703, 13722, 13730,
+    13738, 13748, 13761, 13769, 13775, 13791, 13800, 13812, 13825, 13835,
+    13847, 13860, 13873, 13886, 13906, 13921, 13938, 13956, 13966, 13975,
+    13984, 13996, 14006, 14014, 14026, 14041, 14052, 14060, 14069, 14088,
+    14104, 14125, 14139, 14151, 14160, 14172, 14183, 14191, 14200, 14208,
+    14219, 14229, 14236, 14248, 14260, 14273, 14284, 14294, 14302, 14316,
+    14327, 14350, 14361, 14371, 14390, 14401, 14414, 14425, 14435, 14449,
+    14464, 14480, 14495, 14510, 14522, 14534, 14546, 14557, 14568, 14580,
+    14589, 14600, 14610, 14624, 14643, 14660, 14670, 14681, 14690, 14696,
+    14707, 14716, 14722, 14736, 14762, 14773, 14780, 14790, 14800, 14817,
+    14830, 14849, 14861, 14867, 14874, 14884, 14895, 14905, 14914, 14922,
+    14933, 14942, 14965, 14977, 14985, 15000, 15012, 15025, 15037, 15045,
+    15055, 15063, 15080, 15100, 15111, 15119, 15142, 15149, 15161, 15168,
+    15181, 15195, 15209, 15224, 15232, 15242, 15255, 15265, 15272, 15279,
+    15290, 15300, 15308, 15315, 15323, 15334, 15348, 15354, 15367, 15378,
+    15389, 15402, 15413, 15423, 15434, 15459, 15467, 15475, 15486, 15500,
+    15511, 15519, 15531, 15540, 15557, 15574, 15587, 15598, 15608, 15616,
+    15630, 15641, 15659, 15664, 15674, 15688, 15697, 15708, 15719, 15732,
+    15742, 15754, 15764, 15776, 15786, 15796, 15808, 15819, 15830, 15842,
+    15851, 15860, 15871, 15882, 15893, 15903, 15910, 15918, 15925, 15932,
+    15947, 15956, 15964, 15975, 15981, 15993, 16008, 16029, 16036, 16044,
+    16053, 16064, 16075, 16085, 16104, 16125, 16131, 16140, 16151, 16168,
+    16177, 16187, 16197, 16205, 16214, 16223, 16232, 16241, 16248, 16254,
+    16265, 16271, 16291, 16302, 16321, 16326, 16336, 16345, 16354, 16363,
+    16375, 16382, 16393, 16404, 16416, 16428, 16435, 16449, 16457, 16464,
+    16470, 16481, 16494, 16507, 16514, 16529, 16541, 16548, 16557, 16568,
+    16581, 16594, 16610, 16623, 16634, 16653, 16662, 16671, 16682, 16690,
+    16698, 16706, 16714, 16723, 16737, 16745, 16758, 16769, 16781, 16789,
+    16798, 16810, 16823, 16834, 16840, 16850, 16866, 16877, 16885, 16892,
+    16905, 16918, 16928, 16939, 16946, 16954, 16969, 16985, 17005, 17019,
+    17034, 17045, 17059, 17072, 17085, 17098, 17111, 17122, 17137, 17149,
+    17165, 17176, 17186, 17197, 17210, 17222, 17236, 17248, 17259, 17274,
+    17287, 17299, 17317, 17327, 17339, 17357, 17373, 17385, 17400, 17412,
+    17430, 17445, 17457, 17469, 17483, 17495, 17507, 17521, 17530, 17544,
+    17555, 17566, 17577, 17588, 17604, 17619, 17630, 17638, 17646, 17655,
+    17663, 17674, 17693, 17707, 17717, 17727, 17737, 17746, 17755, 17761,
+    17772, 17782, 17794, 17807, 17830, 17842, 17854, 17866, 17879, 17904,
+    17921, 17930, 17941, 17951, 17956, 17965, 17974, 17984, 17994, 18002,
+    18010, 18021, 18031, 18039, 18052, 18062, 18075, 18083, 18092, 18100,
+    18110, 18120, 18130, 18135, 18140, 18149, 18162, 18173, 18181, 18191,
+    18196, 18207, 18213, 18239, 18259, 18269, 18277, 18296, 18305, 18317,
+    18325, 18335, 18342, 18353, 18364, 18372, 18388, 18397, 18407, 18418,
+    18424, 18436, 18445, 18458, 18466, 18479, 18493, 18508, 18520, 18530,
+    18539, 18550, 18561, 18576, 18583, 18593, 18604, 18612, 18622, 18629,
+    18634, 18641, 18652, 18664, 18670, 18680, 18688, 18709, 18723, 18736,
+    18745, 18754, 18773, 18783, 18792, 18798, 18820, 18832, 18843, 18853,
+    18863, 18872, 18882, 18894, 18901, 18912, 18926, 18936, 18946, 18967,
+    18978, 18985, 18997, 19017, 19027, 19043, 19053, 19064, 19080, 19091,
+    19099, 19108, 19119, 19127, 19134, 19149, 19168, 19185, 19193, 19204,
+    19214, 19224, 19233, 19242, 19250, 19258, 19270, 19284, 19298, 19308,
+    19320, 19331, 19342, 19347, 19358, 19365, 19371, 19379, 19390, 19397,
+    19406, 19417, 19441, 19451, 19465, 19476, 19498, 19508, 19521, 19535,
+    19548, 19569, 19589, 19600, 19609, 19624, 19636, 19649, 19659, 19672,
+    19682, 19692, 19698, 19710, 19719, 19731, 19741, 19752, 19764, 19774,
+    19791, 19801, 19807, 19813, 19819, 19828, 19838, 19851, 19859, 19868,
+    19879, 19891, 19905, 19917, 19927, 19944, 19968, 19981, 19989, 20004,
+    20014, 20023, 20031, 20051, 20059, 20067, 20081, 20090, 20107, 20120,
+    20132, 20144, 20155, 20165, 20183, 20189, 20201, 20213, 20225, 20236,
+    20246, 20259, 20268, 20290, 20300, 20310, 20321, 20331, 20356, 20363,
+    20372, 20381, 20398, 20418, 20427, 20442, 20455, 20461, 20472, 20491,
+    20510, 20527, 20537, 20547, 20557, 20567, 20575, 20583, 20606, 20618,
+    20630, 20641, 20649, 20657, 20670, 20682, 20697, 20704, 20715, 20729,
+    20752, 20758, 20767, 20778, 20789, 20802, 20815, 20842, 20856, 20866,
+    20877, 20891, 20897, 20913, 20926, 20937, 20947, 20956, 20967, 20996,
+    21008, 21028, 21039, 21056, 21066, 21075, 21094, 21111, 21121, 21132,
+    21150, 21161, 21172, 21176, 21186, 21197, 21215, 21230, 21241, 21252,
+    21260, 21269, 21277, 21288, 21298, 21308, 21319, 21331, 21346, 21362,
+    21372, 21388, 21399, 21420, 21432, 21457, 21468, 21478, 21489, 21502,
+    21507, 21516, 21533, 21551, 21559, 21565, 21576, 21588, 21597, 21602,
+    21609, 21618, 21628, 21642, 21651, 21663, 21674, 21686, 21694, 21708,
+    21716, 21726, 21734, 21749, 21756, 21767, 21790, 21808, 21817, 21826,
+    21836, 21853, 21862, 21869, 21879, 21884, 21896, 21901, 21910, 21919,
+    21930, 21938, 21945, 21953, 21959, 21965, 21974, 21982, 21991, 22005,
+    22012, 22032, 22052, 22080, 22107, 22124, 22134, 22140, 22148, 22156,
+    22165, 22174, 22181, 22193, 22205, 22214, 22225, 22232, 22242, 22250,
+    22260, 22271, 22283, 22289, 22304, 22315, 22326, 22337, 22348, 22360,
+    22375, 22383, 22393, 22403, 22413, 22424, 22433, 22440, 22446, 22455,
+    22467, 22482, 22494, 22506, 22515, 22525, 22536, 22544, 22555, 22563,
+    22572, 22582, 22594, 22606, 22629, 22650, 22662, 22668, 22680, 22699,
+    22709, 22720, 22732, 22743, 22754, 22773, 22784, 22793, 22799, 22806,
+    22817, 22825, 22833, 22839, 22845, 22857, 22862, 22871, 22882, 22891,
+    22906, 22916, 22924, 22930, 22940, 22948, 22957, 22962, 22974, 22984,
+    22993, 23011, 23024, 23031, 23036, 23044, 23054, 23064, 23074, 23084,
+    23104, 23115, 23126, 23132, 23145, 23154, 23167, 23186, 23202, 23207,
+    23217, 23223, 23233, 23239, 23246, 23253, 23263, 23272, 23279, 23285,
+    23297, 23309, 23324, 23333, 23347, 23358, 23367, 23374, 23379, 23388,
+    23397, 23407, 23420, 23434, 23449, 23459, 23465, 23472, 23487, 23501,
+    23508, 23516, 23536, 23544, 23557, 23565, 23572, 23578, 23587, 23606,
+    23616, 23627, 23637, 23647, 23657, 23667, 23676, 23685, 23695, 23702,
+    23713, 23719, 23737, 23752, 23763, 23768, 23779, 23789, 23799, 23809,
+    23814, 23821, 23829, 23837, 23855, 23867, 23888, 23901, 23913, 23921,
+    23929, 23936, 23946, 23963, 23968, 23978, 23985, 24003, 24010, 24022,
+    24029, 24040, 24054, 24063, 24072, 24086, 24091, 24099, 24111, 24121,
+    24132, 24143, 24159, 24169, 24181, 24191, 24212, 24235, 24258, 24280,
+    24298, 24308, 24325, 24348, 24365, 24380, 24394, 24413, 24429, 24444,
+    24454, 24463, 24473, 24493, 24514, 24532, 24553, 24571, 24583, 24595,
+    24608, 24621, 24631, 24644, 24656, 24663, 24668, 24687, 24695, 24703,
+    24713, 24721, 24734, 24752, 24770, 24779, 24785, 24797, 24812, 24824,
+    24832, 24838, 24847, 24857, 24872, 24880, 24894, 24905, 24914, 24925,
+    24935, 24946, 24959, 24972, 24981, 24986, 24994, 24999, 25007, 25014,
+    25033, 25046, 25061, 25069, 25080, 25096, 25106, 25116, 25130, 25141,
+    25153, 25163, 25176, 25198, 25208, 25216, 25225, 25248, 25255, 25263,
+    25272, 25286, 25295, 25307, 25318, 25326, 25334, 25341, 25360, 25371,
+    25377, 25383, 25403, 25415, 25425, 25435, 25442, 25450, 25455, 25460,
+    25470, 25477, 25485, 25494, 25503, 25514, 25525, 25547, 25562, 25568,
+    25581, 25591, 25598, 25610, 25619, 25627, 25641, 25646, 25653, 25663,
+    25683, 25700, 25718, 25730, 25742, 25754, 25763, 25774, 25800, 25820,
+    25831, 25842, 25863, 25887, 25899, 25912, 25925, 25931, 25940, 25956,
+    25961, 25969, 25977, 26001, 26010, 26023, 26033, 26041, 26046, 26054,
+    26061, 26071, 26078, 26084, 26089, 26097, 26111, 26117, 26124, 26135,
+    26145, 26155, 26160, 26165, 26170, 26177, 26187, 26195, 26200, 26211,
+    26221, 26229, 26233, 26251, 26261, 26273, 26282, 26298, 26318, 26336,
+    26347, 26356, 26366, 26375, 26387, 26403, 26417, 26429, 26438, 26449,
+    26464, 26475, 26491, 26514, 26526, 26537, 26560, 26575, 26587, 26602,
+    26617, 26631, 26648, 26665, 26676, 26685, 26698, 26709, 26719, 26728,
+    26739, 26749, 26759, 26776, 26788, 26796, 26803, 26811, 26818, 26830,
+    26840, 26852, 26870, 26881, 26889, 26899, 26910, 26915, 26932, 26940,
+    26947, 26966, 26984, 27001, 27010, 27018, 27024, 27035, 27046, 27066,
+    27078, 27090, 27102, 27112, 27133, 27140, 27157, 27162, 27182, 27191,
+    27198, 27204, 27211, 27220, 27237, 27244, 27257, 27267, 27291, 27303,
+    27312, 27319, 27331, 27339, 27348, 27366, 27390, 27401, 27410, 27419,
+    27427, 27434, 27442, 27449, 27458, 27464, 27474, 27483, 27491, 27501,
+    27512, 27523, 27533, 27543, 27554, 27564, 27572, 27584, 27592, 27606,
+    27616, 27625, 27638, 27647, 27657, 27662, 27675, 27686, 27697, 27711,
+    27722, 27742, 27753, 27758, 27768, 27788, 27800, 27813, 27830, 27839,
+    27860, 27867, 27878, 27886, 27905, 27913, 27926, 27936, 27954, 27961,
+    27982, 27993, 28013, 28027, 28037, 28050, 28061, 28069, 28083, 28088,
+    28097, 28107, 28115, 28126, 28134, 28142, 28152, 28163, 28170, 28177,
+    28195, 28208, 28214, 28220, 28229, 28236, 28248, 28255, 28262, 28268,
+    28275, 28281, 28296, 28302, 28311, 28319, 28325, 28332, 28344, 28354,
+    28366, 28382, 28395, 28417, 28429, 28442, 28448, 28462, 28469, 28478,
+    28486, 28507, 28530, 28540, 28547, 28554, 28560, 28568, 28577, 28581,
+    28591, 28600, 28606, 28615, 28623, 28634, 28642, 28651, 28670, 28689,
+    28696, 28705, 28710, 28728, 28740, 28753, 28759, 28768, 28774, 28780,
+    28791, 28801, 28812, 28819, 28827, 28838, 28846, 28856, 28865, 28874,
+    28885, 28895, 28905, 28917, 28926, 28936, 28947, 28956, 28964, 28970,
+    28983, 28991, 29002, 29010, 29018, 29026, 29038, 29062, 29069, 29076,
+    29087, 29096, 29109, 29120, 29128, 29137, 29151, 29164, 29173, 29180,
+    29198, 29206, 29212, 29228, 29242, 29253, 29264, 29275, 29287, 29301,
+    29310, 29322, 29336, 29349, 29360, 29375, 29389, 29406, 29423, 29438,
+    29449, 29461, 29472, 29488, 29495, 29508, 29521, 29535, 29549, 29562,
+    29574, 29592, 29597, 29610, 29617, 29623, 29638, 29648, 29662, 29671,
+    29682, 29691, 29703, 29712, 29721, 29730, 29740, 29757, 29770, 29781,
+    29789, 29795, 29808, 29817, 29823, 29831, 29848, 29854, 29863, 29871,
+    29882, 29895, 29906, 29917, 29926, 29933, 29941, 29951, 29961, 29971,
+    29981, 29989, 30001, 30011, 30024, 30034, 30045, 30055, 30062, 30073,
+    30081, 30089, 30095, 30105, 30119, 30129, 30141, 30151, 30165, 30184,
+    30191, 30198, 30213, 30223, 30232, 30239, 30251, 30258, 30269, 30280,
+    30290, 30300, 30309, 30316, 30326, 30337, 30344, 30353, 30360, 30370,
+    30378, 30385, 30396, 30406, 30415, 30424, 30434, 30445, 30455, 30464,
+    30475, 30491, 30514, 30525, 30543, 30555, 30566, 30574, 30583, 30593,
+    30602, 30612, 30620, 30631, 30642, 30656, 30663, 30675, 30681, 30691,
+    30704, 30719, 30736, 30751, 30762, 30772, 30783, 30794, 30809, 30821,
+    30831, 30839, 30848, 30854, 30882, 30891, 30901, 30909, 30920, 30928,
+    30945, 30954, 30963, 30973, 30984, 30995, 31007, 31012, 31021, 31039,
+    31050, 31063, 31071, 31080, 31089, 31098, 31106, 31113, 31118, 31124,
+    31135, 31147, 31159, 31165, 31178, 31188, 31200, 31213, 31223, 31231,
+    31236, 31257, 31262, 31272, 31282, 31294, 31302, 31310, 31319, 31330,
+    31340, 31349, 31360, 31366, 31374, 31384, 31394, 31410, 31426, 31438,
+    31448, 31457, 31476, 31487, 31497, 31507, 31515, 31525, 31531, 31537,
+    31551, 31561, 31577, 31588, 31607, 31628, 31645, 31667, 31677, 31685,
+    31695, 31715, 31731, 31740, 31747, 31757, 31768, 31776, 31794, 31811,
+    31823, 31837, 31849, 31857, 31867, 31875, 31892, 31906, 31921, 31932,
+    31943, 31951, 31973, 31984, 31990, 31997, 32002, 32008, 32016, 32024,
+    32035, 32053, 32060, 32071, 32081, 32090, 32096, 32104, 32113, 32130,
+    32138, 32145, 32151, 32170, 32183, 32196, 32211, 32222, 32239, 32256,
+    32271, 32278, 32290, 32301, 32311, 32323, 32337, 32347, 32357, 32367,
+    32378, 32386, 32398, 32407, 32418, 32428, 32442, 32454, 32467, 32475,
+    32483, 32493, 32503, 32518, 32527, 32536, 32546, 32554, 32568, 32586,
+    32605, 32614, 32623, 32638, 32657, 32672, 32682, 32692, 32705, 32725,
+    32736, 32746, 32767, 32778, 32787, 32808, 32822, 32830, 32838, 32852,
+    32872, 32891, 32917, 32934, 32943, 32953, 32963, 32972, 32981, 32998,
+    33009, 33030, 33062, 33083, 33100, 33119, 33130, 33138, 33145, 33155,
+    33166, 33181, 33189, 33207, 33227, 33238, 33257, 33269, 33290, 33310,
+    33333, 33347, 33355, 33368, 33376, 33386, 33405, 33416, 33424, 33430,
+    33447, 33465, 33481, 33498, 33517, 33536, 33558, 33575, 33598, 33619,
+    33646, 33665, 33686, 33706, 33721, 33732, 33744, 33751, 33764, 33774,
+    33782, 33792, 33802, 33808, 33817, 33826, 33835, 33843, 33855, 33870,
+    33884, 33895, 33913, 33928, 33944, 33958, 33974, 33987, 34000, 34014,
+    34029, 34040, 34052, 34064, 34078, 34092, 34106, 34120, 34137, 34155,
+    34170, 34187, 34199, 34211, 34226, 34237, 34250, 34270, 34278, 34295,
+    34305, 34315, 34322, 34329, 34339, 34346, 34355, 34366, 34373, 34383,
+    34394, 34405, 34424, 34431, 34442, 34452, 34462, 34474, 34486, 34497,
+    34506, 34523, 34532, 34544, 34553, 34563, 34581, 34590, 34599, 34607,
+    34615, 34623, 34633, 34643, 34654, 34662, 34677, 34685, 34696, 34714,
+    34724, 34734, 34744, 34753, 34763, 34771, 34778, 34790, 34799, 34813,
+    34826, 34837, 34844, 34855, 34864, 34875, 34891, 34905, 34921, 34935,
+    34944, 34959, 34971, 34980, 34993, 35005, 35014, 35025, 35048, 35058,
+    35069, 35080, 35094, 35106, 35117, 35135, 35153, 35173, 35188, 35198,
+    35208, 35218, 35232, 35246, 35261, 35272, 35288, 35298, 35312, 35320,
+    35336, 35351, 35360, 35373, 35385, 35397, 35408, 35421, 35430, 35444,
+    35456, 35472, 35486, 35495, 35506, 35520, 35532, 35545, 35564, 35578,
+    35588, 35600, 35609, 35615, 35625, 35636, 35649, 35660, 35668, 35680,
+    35689, 35698, 35709, 35717, 35728, 35736, 35742, 35759, 35775, 35792,
+    35803, 35817, 35833, 35850, 35868, 35892, 35911, 35921, 35931, 35943,
+    35952, 35964, 35975, 35988, 35997, 36005, 36015, 36026, 36034, 36044,
+    36066, 36076, 36082, 36087, 36095, 36106, 36116, 36123, 36131, 36143,
+    36163, 36175, 36182, 36201, 36211, 36221, 36229, 36242, 36249, 36257,
+    36277, 36284, 36294, 36304, 36324, 36336, 36349, 36360, 36381, 36398,
+    36411, 36422, 36433, 36450, 36459, 36467, 36482, 36490, 36512, 36529,
+    36547, 36559, 36569, 36587, 36598, 36624, 36634, 36644, 36654, 36664,
+    36675, 36686, 36697, 36708, 36720, 36727, 36738, 36748, 36755, 36765,
+    36773, 36780, 36790, 36798, 36803, 36811, 36820, 36834, 36840, 36850,
+    36858, 36866, 36873, 36891, 36900, 36910, 36921, 36929, 36939, 36951,
+    36960, 36972, 36981, 36988, 36998, 37008, 37014, 37024, 37032, 37038,
+    37046, 37057, 37066, 37072, 37081, 37090, 37098, 37105, 37110, 37120,
+    37131, 37144, 37155, 37167, 37180, 37191, 37199, 37209, 37223, 37236,
+    37259, 37280, 37302, 37311, 37320, 37330, 37348, 37361, 37369, 37380,
+    37394, 37402, 37412, 37420, 37429, 37441, 37452, 37463, 37472, 37485,
+    37506, 37513, 37525, 37534, 37542, 37551, 37561, 37566, 37576, 37582,
+    37593, 37600, 37608, 37619, 37625, 37637, 37647, 37659, 37666, 37679,
+    37689, 37702, 37714, 37724, 37733, 37745, 37756, 37763, 37768, 37777,
+    37790, 37797, 37805, 37814, 37820, 37826, 37832, 37843, 37853, 37861,
+    37874, 37887, 37899, 37916, 37931, 37943, 37951, 37963, 37971, 37978,
+    37983, 37992, 38001, 38010, 38018, 38028, 38048, 38066, 38079, 38089,
+    38105, 38117, 38127, 38136, 38141, 38150, 38160, 38168, 38187, 38196,
+    38204, 38214, 38222, 38227, 38235, 38242, 38251, 38259, 38267, 38280,
+    38291, 38303, 38315, 38328, 38338, 38350, 38358, 38367, 38376, 38389,
+    38412, 38421, 38436, 38443, 38448, 38457, 38467, 38491, 38511, 38524,
+    38537, 38547, 38565, 38574, 38594, 38602, 38611, 38619, 38627, 38636,
+    38645, 38657, 38668, 38679, 38689, 38698, 38708, 38721, 38730, 38743,
+    38754, 38765, 38780, 38803, 38815, 38828, 38840, 38846, 38857, 38872,
+    38880, 38895, 38914, 38919, 38925, 38936, 38947, 38953, 38968, 38975,
+    38983, 39003, 39009, 39025, 39049, 39073, 39083, 39107, 39131, 39151,
+    39168, 39180, 39195, 39210, 39226, 39240, 39255, 39265, 39270, 39280,
+    39291, 39299, 39319, 39334, 39343, 39353, 39363, 39372, 39382, 39394,
+    39408, 39420, 39426, 39436, 39444, 39455, 39465, 39475, 39493, 39504,
+    39512, 39522, 39532, 39541, 39555, 39565, 39577, 39592, 39614, 39625,
+    39635, 39641, 39652, 39664, 39672, 39690, 39696, 39708, 39716, 39726,
+    39736, 39751, 39762, 39774, 39781, 39801, 39814, 39825, 39838, 39850,
+    39856, 39864, 39885, 39903, 39914, 39921, 39932, 39942, 39952, 39963,
+    39973, 39985, 39993, 40002, 40025, 40033, 40039, 40047, 40054, 40063,
+    40081, 40091, 40100, 40108, 40115, 40124, 40134, 40143, 40153, 40161,
+    40176, 40187, 40196, 40207, 40220, 40229, 40239, 40249, 40259, 40266,
+    40273, 40281, 40292, 40302, 40307, 40318, 40327, 40336, 40345, 40360,
+    40367, 40377, 40388, 40397, 40408, 40416, 40423, 40431, 40441, 40451,
+    40461, 40473, 40483, 40493, 40516, 40523, 40531, 40542, 40557, 40575,
+    40597, 40602, 40613, 40638, 40654, 40665, 40677, 40691, 40703, 40714,
+    40736, 40757, 40768, 40783, 40792, 40800, 40808, 40819, 40834, 40841,
+    40849, 40862, 40876, 40887, 40897, 40908, 40918, 40924, 40932, 40947,
+    40958, 40976, 40983, 40997, 41011, 41016, 41026, 41035, 41045, 41058,
+    41067, 41076, 41086, 41096, 41107, 41115, 41122, 41130, 41150, 41173,
+    41182, 41193, 41203, 41208, 41220, 41229, 41239, 41258, 41267, 41287,
+    41294, 41309, 41324, 41343, 41360, 41375, 41387, 41396, 41406, 41420,
+    41439, 41452, 41464, 41475, 41484, 41491, 41499, 41506, 41515, 41521,
+    41529, 41540, 41551, 41562, 41577, 41588, 41610, 41618, 41628, 41641,
+    41647, 41659, 41670, 41683, 41698, 41712, 41730, 41749, 41764, 41773,
+    41781, 41804, 41818, 41829, 41840, 41849, 41859, 41870, 41880, 41889,
+    41898, 41904, 41915, 41930, 41941, 41950, 41963, 41978, 41990, 41998,
+    42009, 42021, 42033, 42044, 42053, 42065, 42072, 42081, 42091, 42102,
+    42115, 42126, 42140, 42151, 42164, 42180, 42191, 42202, 42212, 42221,
+    42231, 42253, 42264, 42275, 42289, 42302, 42318, 42328, 42339, 42348,
+    42371, 42381, 42392, 42403, 42412, 42421, 42436, 42446, 42459, 42466,
+    42477, 42487, 42496, 42504, 42514, 42524, 42537, 42548, 42560, 42571,
+    42596, 42607, 42619, 42633, 42644, 42657, 42671, 42679, 42692, 42712,
+    42721, 42732, 42744, 42759, 42770, 42782, 42797, 42812, 42836, 42858,
+    42867, 42878, 42889, 42900, 42911, 42918, 42929, 42939, 42948, 42959,
+    42972, 42984, 42999, 43010, 43022, 43035, 43043, 43053, 43078, 43091,
+    43105, 43117, 43128, 43140, 43151, 43172, 43185, 43196, 43205, 43216,
+    43228, 43239, 43249, 43263, 43272, 43285, 43296, 43308, 43329, 43353,
+    43366, 43388, 43402, 43417, 43431, 43444, 43455, 43468, 43481, 43490,
+    43512, 43524, 43541, 43549, 43558, 43573, 43582, 43591, 43604, 43620,
+    43631, 43648, 43664, 43676, 43687, 43701, 43710, 43721, 43731, 43741,
+    43749, 43770, 43793, 43810, 43820, 43841, 43852, 43870, 43879, 43895,
+    43906, 43928, 43938, 43957, 43968, 43979, 43992, 44001, 44010, 44020,
+    44045, 44069, 44083, 44095, 44105, 44113, 44121, 44136, 44145, 44153,
+    44158, 44178, 44196, 44205, 44212, 44219, 44225, 44232, 44242, 44254,
+    44263, 44271, 44288, 44295, 44311, 44332, 44337, 44345, 44352, 44361,
+    44374, 44379, 44389, 44406, 44427, 44435, 44442, 44454, 44466, 44475,
+    44484, 44505, 44511, 44519, 44532, 44543, 44552, 44561, 44568, 44579,
+    44589, 44600, 44605, 44617, 44633, 44645, 44657, 44665, 44680, 44690,
+    44698, 44710, 44721, 44734, 44746, 44766, 44776, 44781, 44789, 44798,
+    44807, 44814, 44822, 44832, 44843, 44849, 44857, 44864, 44873, 44879,
+    44889, 44896, 44909, 44921, 44935, 44945, 44955, 44962, 44973, 44982,
+    44991, 45013, 45023, 45030, 45038, 45044, 45062, 45074, 45080, 45092,
+    45101, 45110, 45120, 45134, 45141, 45148, 45155, 45165, 45177, 45196,
+    45206, 45217, 45229, 45239, 45252, 45260, 45272, 45284, 45296, 45323,
+    45339, 45351, 45362, 45377, 45390, 45401, 45419, 45430, 45440, 45451,
+    45457, 45475, 45487, 45496, 45511, 45523, 45534, 45549, 45559, 45574,
+    45584, 45598, 45604, 45614, 45624, 45633, 45643, 45653, 45662, 45672,
+    45692, 45704, 45729, 45737, 45746, 45758, 45769, 45776, 45785, 45793,
+    45812, 45830, 45840, 45856, 45866, 45876, 45884, 45897, 45907, 45929,
+    45939, 45950, 45961, 45987, 45997, 46017, 46039, 46050, 46062, 46075,
+    46087, 46099, 46111, 46123, 46135, 46142, 46151, 46159, 46175, 46192,
+    46202, 46210, 46234, 46245, 46258, 46268, 46277, 46290, 46300, 46319,
+    46339, 46356, 46374, 46382, 46391, 46401, 46423, 46433, 46444, 46455,
+    46465, 46477, 46490, 46512, 46520, 46527, 46537, 46550, 46559, 46573,
+    46579, 46589, 46599, 46608, 46628, 46639, 46649, 46658, 46663, 46672,
+    46687, 46696, 46714, 46731, 46752, 46768, 46787, 46796, 46805, 46829,
+    46839, 46848, 46868, 46876, 46885, 46890, 46895, 46907, 46917, 46923,
+    46930, 46940, 46949, 46955, 46971, 46983, 46994, 47002, 47011, 47022,
+    47028, 47039, 47054, 47066, 47074, 47091, 47096, 47108, 47120, 47130,
+    47135, 47147, 47153, 47164, 47173, 47182, 47192, 47197, 47216, 47223,
+    47235, 47254, 47266, 47273, 47285, 47296, 47306, 47317, 47325, 47334,
+    47341, 47354, 47361, 47369, 47376, 47385, 47391, 47399, 47406, 47417,
+    47426, 47435, 47446, 47471, 47480, 47489, 47501, 47513, 47525, 47534,
+    47548, 47555, 47562, 47575, 47586, 47593, 47599, 47606, 47611, 47624,
+    47632, 47640, 47648, 47661, 47672, 47692, 47706, 47723, 47731, 47740,
+    47751, 47756, 47768, 47777, 47785, 47791, 47803, 47810, 47819, 47828,
+    47836, 47852, 47860, 47872, 47884, 47894, 47905, 47912, 47921, 47935,
+    47942, 47951, 47964, 47976, 47990, 47997, 48012, 48035, 48048, 48054,
+    48066, 48075, 48086, 48094, 48102, 48114, 48129, 48136, 48146, 48157,
+    48167, 48181, 48194, 48202, 48211, 48224, 48237, 48248, 48256, 48262,
+    48272, 48284, 48295, 48304, 48315, 48329, 48340, 48348, 48354, 48363,
+    48374, 48383, 48391, 48406, 48418, 48424, 48433, 48440, 48447, 48456,
+    48466, 48472, 48482, 48503, 48511, 48531, 48551, 48555, 48561, 48573,
+    48581, 48591, 48598, 48606, 48616, 48628, 48634, 48643, 48648, 48662,
+    48677, 48691, 48705, 48718, 48733, 48750, 48763, 48776, 48785, 48800,
+    48814, 48830, 48846, 48856, 48873, 48890, 48902, 48916, 48929, 48945,
+    48957, 48968, 48977, 48984, 48991, 48999, 49011, 49022, 49029, 49037,
+    49043, 49054, 49065, 49077, 49096, 49102, 49113, 49134, 49144, 49151,
+    49157, 49164, 49177, 49186, 49193, 49207, 49217, 49225, 49233, 49240,
+    49248, 49254, 49262, 49271, 49279, 49286, 49301, 49315, 49320, 49329,
+    49348, 49360, 49369, 49379, 49397, 49409, 49419, 49427, 49441, 49452,
+    49475, 49489, 49497, 49508, 49516, 49525, 49548, 49558, 49565, 49578,
+    49583, 49590, 49611, 49616, 49627, 49652, 49670, 49682, 49690, 49704,
+    49719, 49730, 49741, 49750, 49757, 49763, 49768, 49779, 49789, 49800,
+    49811, 49816, 49823, 49852, 49863, 49873, 49885, 49892, 49904, 49911,
+    49921, 49931, 49941, 49951, 49965, 49975, 49986, 49997, 50007, 50016,
+    50026, 50031, 50044, 50057, 50062, 50078, 50089, 50103, 50115, 50129,
+    50139, 50149, 50172, 50181, 50190, 50206, 50214, 50222, 50233, 50244,
+    50255, 50266, 50275, 50286, 50310, 50319, 50330, 50340, 50352, 50365,
+    50374, 50386, 50395, 50406, 50414, 50431, 50441, 50453, 50463, 50471,
+    50482, 50491, 50500, 50511, 50523, 50536, 50547, 50559, 50571, 50579,
+    50590, 50601, 50611, 50618, 50634, 50643, 50652, 50664, 50678, 50686,
+    50698, 50707, 50714, 50731, 50742, 50765, 50776, 50785, 50801, 50809,
+    50820, 50835, 50845, 50851, 50866, 50874, 50883, 50894, 50905, 50912,
+    50923, 50945, 50963, 50979, 50990, 51000, 51012, 51024, 51030, 51039,
+    51046, 51051, 51057, 51065, 51075, 51084, 51089, 51098, 51107, 51117,
+    51125, 51138, 51149, 51156, 51162, 51178, 51189, 51200, 51221, 51232,
+    51243, 51256, 51266, 51278, 51283, 51297, 51312, 51330, 51339, 51357,
+    51368, 51380, 51392, 51401, 51422, 51437, 51449, 51457, 51468, 51475,
+    51489, 51500, 51519, 51538, 51547, 51557, 51567, 51577, 51588, 51595,
+    51606, 51625, 51644, 51656, 51665, 51674, 51690, 51700, 51712, 51724,
+    51732, 51745, 51754, 51765, 51784, 51796, 51814, 51825, 51836, 51846,
+    51858, 51870, 51886, 51893, 51899, 51912, 51921, 51929, 51936, 51945,
+    51953, 51963, 51975, 51982, 52003, 52023, 52030, 52050, 52061, 52069,
+    52076, 52091, 52099, 52106, 52111, 52118, 52133, 52149, 52166, 52172,
+    52180, 52192, 52201, 52209, 52218, 52235, 52245, 52251, 52261, 52271,
+    52283, 52293, 52304, 52315, 52331, 52342, 52353, 52364, 52378, 52390,
+    52404, 52415, 52425, 52442, 52453, 52469, 52483, 52494, 52506, 52514,
+    52521, 52532, 52538, 52546, 52561, 52569, 52580, 52594, 52610, 52622,
+    52628, 52639, 52650, 52657, 52667, 52674, 52685, 52698, 52710, 52718,
+    52730, 52741, 52750, 52759, 52768, 52781, 52788, 52800, 52812, 52827,
+    52834, 52843, 52851, 52862, 52875, 52887, 52901, 52911, 52924, 52937,
+    52951, 52964, 52977, 52991, 53003, 53017, 53025, 53044, 53059, 53069,
+    53079, 53089, 53097, 53104, 53112, 53121, 53134, 53142, 53150, 53160,
+    53179, 53187, 53197, 53207, 53218, 53227, 53237, 53247, 53258, 53273,
+    53287, 53298, 53309, 53322, 53329, 53341, 53351, 53358, 53367, 53378,
+    53385, 53392, 53410, 53417, 53429, 53440, 53451, 53463, 53476, 53486,
+    53499, 53508, 53517, 53533, 53546, 53555, 53563, 53571, 53579, 53592,
+    53604, 53621, 53631, 53651, 53666, 53676, 53689, 53698, 53708, 53716,
+    53728, 53737, 53751, 53763, 53771, 53780, 53786, 53796, 53804, 53812,
+    53820, 53830, 53839, 53849, 53863, 53874, 53883, 53890, 53903, 53922,
+    53929, 53944, 53957, 53977, 53990, 54003, 54017, 54026, 54038, 54048,
+    54058, 54066, 54076, 54081, 54087, 54101, 54117, 54132, 54147, 54156,
+    54165, 54174, 54183, 54193, 54200, 54210, 54216, 54227, 54250, 54260,
+    54273, 54281, 54290, 54299, 54305, 54318, 54331, 54354, 54372, 54394,
+    54407, 54417, 54435, 54449, 54454, 54460, 54479, 54485, 54499, 54510,
+    54517, 54537, 54544, 54565, 54574, 54581, 54589, 54599, 54606, 54615,
+    54625, 54639, 54651, 54663, 54675, 54683, 54694, 54702, 54714, 54722,
+    54729, 54737, 54746, 54755, 54765, 54774, 54790, 54800, 54811, 54819,
 };
-const uint32_t l_places_size = sizeof l_places / sizeof l_places[0];
+const uint32_t l_places_size = sizeof l_place_offset / sizeof l_place_offset[0];
+

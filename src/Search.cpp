@@ -144,36 +144,67 @@ bool contains_lower(const char *text, size_t tlen, const char *part, size_t plen
   return false;
 }
 
-// Whether each distinct text of a pool contains the wanted part, worked out
-// on first use.  The memo covers the first 8192 texts of a pool (this
-// edition has about 5000); texts beyond it are tested each time.  It lives on
-// the stack, and every stack page a one-shot process touches costs time.
-constexpr uint32_t kMemoSize = 8192;
-
-struct TextMemo {
-  const char *const *pool;
-  uint32_t pool_size;
-  const char *part;
-  size_t part_len;
-  signed char known[kMemoSize];  // -1 not yet tested, else 0 or 1
+// The distinct texts of one column of `l`: one block of NUL-ended texts in
+// byte order and where each starts.
+struct TextPool {
+  const char *block;
+  uint32_t block_size;  // bytes, terminators included
+  const uint32_t *offset;
+  uint32_t count;
 };
 
-void memo_init(TextMemo &m, const char *const *pool, uint32_t pool_size, const char *part,
-               size_t part_len) {
-  m.pool = pool;
-  m.pool_size = pool_size;
-  m.part = part;
-  m.part_len = part_len;
-  if (part_len) memset(m.known, -1, pool_size < kMemoSize ? pool_size : kMemoSize);
+// Which texts of a pool contain the wanted part: one bit per text id (ids
+// are 16-bit).  An absent part is contained in every text.
+struct TextMarks {
+  bool all;
+  unsigned char bits[65536 / 8];
+};
+
+bool marked(const TextMarks &m, uint16_t id) { return m.all || (m.bits[id >> 3] >> (id & 7)) & 1; }
+
+// The id of the text that holds byte `pos` of the block: the last text that
+// starts at or before it.
+uint32_t text_at(const TextPool &p, size_t pos) {
+  uint32_t lo = 0, hi = p.count;  // first text starting after pos lies in [lo, hi]
+  while (lo < hi) {
+    uint32_t mid = lo + (hi - lo) / 2;
+    if (p.offset[mid] <= pos)
+      lo = mid + 1;
+    else
+      hi = mid;
+  }
+  return lo - 1;  // offset[0] is 0, so lo >= 1
 }
 
-bool memo_contains(TextMemo &m, uint16_t id) {
-  if (m.part_len == 0) return true;
-  if (id >= m.pool_size) return false;
-  const char *text = m.pool[id];
-  if (id >= kMemoSize) return contains_lower(text, strlen(text), m.part, m.part_len);
-  if (m.known[id] < 0) m.known[id] = contains_lower(text, strlen(text), m.part, m.part_len);
-  return m.known[id] == 1;
+// Marks every text of the pool that contains `part` (lowercase; ASCII case
+// ignored in the texts).  The whole block is scanned in one pass for the
+// part's first character in either case: a one-shot process pays for every
+// page it touches and every call it makes, and the names and places are the
+// bulk of what a search reads.  The NUL after each text stops a comparison,
+// so no match can span two texts.
+void mark_texts(const TextPool &p, const char *part, size_t plen, TextMarks &m) {
+  m.all = plen == 0;
+  if (m.all) return;
+  memset(m.bits, 0, (p.count + 7) / 8 < sizeof m.bits ? (p.count + 7) / 8 : sizeof m.bits);
+  if (p.count == 0 || p.block_size == 0) return;
+  const char first = part[0];
+  const char other = (first >= 'a' && first <= 'z') ? static_cast<char>(first - 'a' + 'A') : first;
+  for (char candidate : {first, other}) {
+    size_t from = 0;
+    while (from < p.block_size) {
+      const void *hit = memchr(p.block + from, candidate, p.block_size - from);
+      if (!hit) break;
+      size_t at = static_cast<size_t>(static_cast<const char *>(hit) - p.block);
+      if (!matches_at(p.block, at, part, plen)) {
+        from = at + 1;
+        continue;
+      }
+      uint32_t id = text_at(p, at);
+      if (id < 65536) m.bits[id >> 3] = static_cast<unsigned char>(m.bits[id >> 3] | (1u << (id & 7)));
+      from = id + 1 < p.count ? p.offset[id + 1] : p.block_size;  // next text
+    }
+    if (other == first) break;
+  }
 }
 
 // The BIC of a bank code and whether it holds the BIC part; a bank without
@@ -212,11 +243,11 @@ void write_hit(Sink &out, uint32_t row, const char *bic) {
   sink_puts(out, "blz=");
   sink_puts(out, blz);
   sink_puts(out, "&name=");
-  sink_puts(out, l_names[l_name_id[row]]);
+  sink_puts(out, l_name_pool + l_name_offset[l_name_id[row]]);
   sink_puts(out, "&zip=");
   sink_puts(out, zip);
   sink_puts(out, "&location=");
-  sink_puts(out, l_places[l_place_id[row]]);
+  sink_puts(out, l_place_pool + l_place_offset[l_place_id[row]]);
   if (bic && *bic) {
     sink_puts(out, "&bic=");
     sink_puts(out, bic);
@@ -284,19 +315,21 @@ char Search_Main(char *query, char allinfo, Sink &out) {
   // test it once per bank code, and only when a BIC is asked for.
   bool need_bic = bic_len > 0 || allinfo;
   BankBic bank = {0, "", false};
-  // Branch rows repeat their bank's name and many places recur: each
-  // distinct text is tested once, on the first row that needs it.
-  TextMemo names, places;
-  memo_init(names, l_names, l_names_size, name, name_len);
-  memo_init(places, l_places, l_places_size, loc, loc_len);
+  // Branch rows repeat their bank's name and many places recur: the
+  // distinct texts are tested, then each row looks its texts' marks up.
+  const TextPool name_pool = {l_name_pool, l_name_pool_size, l_name_offset, l_names_size};
+  const TextPool place_pool = {l_place_pool, l_place_pool_size, l_place_offset, l_places_size};
+  TextMarks names, places;
+  mark_texts(name_pool, name, name_len, names);
+  mark_texts(place_pool, loc, loc_len, places);
 
   int32_t hits = 0;
   uint32_t row = 0;
   for (; row < l_size && hits < limit; row++) {
     if (blz_digits > 0 && (l_blz_number[row] < blz_low || l_blz_number[row] > blz_high)) continue;
     if (zip_digits > 0 && (l_zip_number[row] < zip_low || l_zip_number[row] > zip_high)) continue;
-    if (loc_len && !memo_contains(places, l_place_id[row])) continue;
-    if (name_len && !memo_contains(names, l_name_id[row])) continue;
+    if (loc_len && !marked(places, l_place_id[row])) continue;
+    if (name_len && !marked(names, l_name_id[row])) continue;
     if (need_bic && bank.code != l_blz_number[row]) bank = bank_bic(l_blz_number[row], bic, bic_len);
     if (bic_len && !bank.matches) continue;
     hits++;

@@ -129,9 +129,15 @@ extern const uint32_t l_blz_number[];  // l_size entries each
 extern const uint32_t l_zip_number[];
 extern const uint16_t l_name_id[];     // index into l_names
 extern const uint16_t l_place_id[];    // index into l_places
-extern const char *const l_names[];
+// The distinct names and places of `l` in byte order, each ended by a NUL,
+// in one block; *_offset[i] is where text i starts.
+extern const char l_name_pool[];
+extern const uint32_t l_name_pool_size;  // bytes, terminators included
+extern const uint32_t l_name_offset[];
 extern const uint32_t l_names_size;
-extern const char *const l_places[];
+extern const char l_place_pool[];
+extern const uint32_t l_place_pool_size;
+extern const uint32_t l_place_offset[];
 extern const uint32_t l_places_size;
 extern const Head_t_SEPA head_DE[];
 extern const uint32_t head_DE_size;

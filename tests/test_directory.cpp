@@ -88,20 +88,30 @@ TEST(GermanTables, HeadRecords) {
   }
 }
 
-TEST(GermanTables, SearchIndexMatchesEveryRow) {
+TEST(GermanTables, SearchColumnsMatchEveryRow) {
   ASSERT_LT(l_names_size, 65536u);
   ASSERT_LT(l_places_size, 65536u);
+  auto name = [](uint32_t id) { return l_name_pool + l_name_offset[id]; };
+  auto place = [](uint32_t id) { return l_place_pool + l_place_offset[id]; };
   for (uint32_t i = 0; i < l_size; i++) {
     ASSERT_EQ(l_blz_number[i], strtoul(l[i].blz, nullptr, 10)) << i;
     ASSERT_EQ(l_zip_number[i], strtoul(l[i].zip, nullptr, 10)) << i;
     ASSERT_LT(l_name_id[i], l_names_size);
     ASSERT_LT(l_place_id[i], l_places_size);
-    ASSERT_STREQ(l_names[l_name_id[i]], l[i].name) << i;
-    ASSERT_STREQ(l_places[l_place_id[i]], l[i].place) << i;
+    ASSERT_STREQ(name(l_name_id[i]), l[i].name) << i;
+    ASSERT_STREQ(place(l_place_id[i]), l[i].place) << i;
   }
-  // Each distinct text once, in byte order.
-  for (uint32_t i = 1; i < l_names_size; i++) ASSERT_LT(strcmp(l_names[i - 1], l_names[i]), 0);
-  for (uint32_t i = 1; i < l_places_size; i++) ASSERT_LT(strcmp(l_places[i - 1], l_places[i]), 0);
+  // Each distinct text once, in byte order, packed end to end.
+  EXPECT_EQ(l_name_offset[0], 0u);
+  EXPECT_EQ(l_place_offset[0], 0u);
+  for (uint32_t i = 1; i < l_names_size; i++) {
+    ASSERT_LT(strcmp(name(i - 1), name(i)), 0);
+    ASSERT_EQ(l_name_offset[i], l_name_offset[i - 1] + strlen(name(i - 1)) + 1);
+  }
+  for (uint32_t i = 1; i < l_places_size; i++) ASSERT_LT(strcmp(place(i - 1), place(i)), 0);
+  EXPECT_EQ(l_name_pool_size, l_name_offset[l_names_size - 1] + strlen(name(l_names_size - 1)) + 1);
+  EXPECT_EQ(l_place_pool_size,
+            l_place_offset[l_places_size - 1] + strlen(place(l_places_size - 1)) + 1);
 }
 
 TEST(RowLookup, FindsFirstRowOfBankCode) {

@@ -135,6 +135,26 @@ def text_pool(records: list, field: str) -> list:
     return sorted(set(r[field] for r in records))
 
 
+def text_pool_block(prefix: str, texts: list) -> str:
+    """The texts one after another, each ended by a NUL, in one block, and
+    where each one starts: a search scans the block in one pass."""
+    out = ["const char %s_pool[] =\n" % prefix]
+    offsets, at = [], 0
+    for t in texts:
+        offsets.append(at)
+        at += len(t) + 1
+        out.append("    %s\n" % c_string(t + b"\0"))
+    out.append("    ;\n")
+    out.append("const uint32_t %s_pool_size = %d;  // bytes, terminators included\n" % (prefix, at))
+    out.append("const uint32_t %s_offset[] = {\n" % prefix)
+    for k in range(0, len(offsets), 10):
+        out.append("    %s,\n" % ", ".join(str(v) for v in offsets[k:k + 10]))
+    out.append("};\n")
+    out.append("const uint32_t %ss_size = sizeof %s_offset / sizeof %s_offset[0];\n\n"
+               % (prefix, prefix, prefix))
+    return "".join(out)
+
+
 def render_search_index(records: list) -> str:
     """Columns of `l` for the search: bank code and postcode as numbers and
     the ids of each row's name and place among the distinct texts.  A search
@@ -158,12 +178,8 @@ def render_search_index(records: list) -> str:
     out.append(column("uint32_t", "l_zip_number", [int(r["zip"]) for r in records]))
     out.append(column("uint16_t", "l_name_id", [name_id[r["name"]] for r in records]))
     out.append(column("uint16_t", "l_place_id", [place_id[r["place"]] for r in records]))
-    out.append("const char *const l_names[] = {\n")
-    out += ["    %s,\n" % c_string(t) for t in names]
-    out.append("};\nconst uint32_t l_names_size = sizeof l_names / sizeof l_names[0];\n\n")
-    out.append("const char *const l_places[] = {\n")
-    out += ["    %s,\n" % c_string(t) for t in places]
-    out.append("};\nconst uint32_t l_places_size = sizeof l_places / sizeof l_places[0];\n")
+    out.append(text_pool_block("l_name", names))
+    out.append(text_pool_block("l_place", places))
     return "".join(out)
 
 
