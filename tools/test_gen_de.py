@@ -107,6 +107,23 @@ class DirectoryTest(unittest.TestCase):
             os.unlink(path)
 
 
+class SearchColumnsTest(unittest.TestCase):
+    def test_pool_block_offsets(self):
+        text = gen_de.text_pool_block("t", [b"Ab", b"C\xf6", b""])
+        self.assertIn('"Ab\\000"', text)
+        self.assertIn('"C\\366\\000"', text)
+        self.assertIn("t_pool_size = 7;", text)
+        self.assertIn("    0, 3, 6,\n", text)
+
+    def test_ids_refer_to_sorted_distinct_texts(self):
+        rows = [{"blz": b"10000000", "zip": b"01234", "name": b"B", "place": b"X"},
+                {"blz": b"10000000", "zip": b"09999", "name": b"A", "place": b"X"}]
+        text = gen_de.render_search_index(rows)
+        self.assertIn("l_zip_number[] = {\n    1234, 9999,", text)
+        self.assertIn("l_name_id[] = {\n    1, 0,", text)
+        self.assertIn("l_place_id[] = {\n    0, 0,", text)
+
+
 class SortCheckTest(unittest.TestCase):
     def test_duplicate_key_names_the_row(self):
         with self.assertRaisesRegex(GeneratorError, "row 2"):
