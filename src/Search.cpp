@@ -100,8 +100,8 @@ char split_query(const char *query, char values[kKeyCount][kSlot], bool seen[kKe
   return '1';
 }
 
-// The numbers a prefix of `digits` selects within `width`-digit numbers: the
-// prefix padded with zeros up to the padded with nines.  A prefix selects by
+// The numbers a prefix of `digits` digits selects among `width`-digit
+// numbers: from the prefix padded with zeros to the prefix padded with nines.  A prefix selects by
 // its digits, so the postcode prefix "01" selects 01000 to 01999.
 void prefix_range(int64_t value, int digits, int width, int64_t *low, int64_t *high) {
   int64_t span = 1;
@@ -122,8 +122,7 @@ bool matches_at(const char *text, size_t from, const char *part, size_t plen) {
 
 // Case-insensitive (ASCII letters only) substring test; `part` is lowercase
 // and an empty part is in every text.  Candidates for the first character are
-// found with memchr, once for each case of that character: every search walks
-// all rows of the directory, so this inner loop is the search's cost.
+// found with memchr, once for each case of that character.
 bool contains_lower(const char *text, size_t tlen, const char *part, size_t plen) {
   if (plen == 0) return true;
   if (tlen < plen) return false;
