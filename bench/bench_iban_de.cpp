@@ -6,12 +6,11 @@
 
 #include <cstring>
 
+#include "handlers.h"
 #include "pluvar.h"
 #include "process.h"
 
 namespace {
-
-void discard(void *, const char *, size_t) {}
 
 // IBAN requests across the rule kinds: plain banks (methods 00 and 09), the
 // Commerzbank procedure (methods 13 and 76, lists C1 and C2), Deutsche Bank
@@ -52,19 +51,9 @@ const char *const kAccountQueries[] = {
 };
 
 template <size_t N>
-void run_requests(benchmark::State &state, const char *const (&queries)[N],
-                  char (*handler)(char *, char, Sink &), char allinfo) {
-  Sink out;
-  sink_init(out, discard, nullptr);
-  char query[QUERY_SIZE];
-  size_t i = 0;
-  for (auto _ : state) {
-    str_copy(query, sizeof query, queries[i]);
-    benchmark::DoNotOptimize(handler(query, allinfo, out));
-    sink_finish(out);
-    if (++i == N) i = 0;
-  }
-  state.SetItemsProcessed(state.iterations());
+void run_requests(benchmark::State &state, const char *const (&queries)[N], BenchHandler handler,
+                  char allinfo) {
+  run_handler_queries(state, handler, queries, N, allinfo);
 }
 
 void BM_IbanGen_DE_Rules(benchmark::State &state) {

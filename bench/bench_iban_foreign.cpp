@@ -7,12 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "handlers.h"
 #include "pluvar.h"
 #include "process.h"
 
 namespace {
-
-void discard(void *, const char *, size_t) {}
 
 const char *const kMix[] = {
     "ccd=at&blz=11000&knr=12345678", "ccd=ch&blz=230&knr=12345",
@@ -22,18 +21,7 @@ const char *const kMix[] = {
 constexpr size_t kMixSize = sizeof kMix / sizeof kMix[0];
 
 void run_queries(benchmark::State &state, const char *const *queries, size_t count, char allinfo) {
-  char q[QUERY_SIZE];
-  Sink out;
-  sink_init(out, discard, nullptr);
-  size_t i = 0;
-  for (auto _ : state) {
-    strncpy(q, queries[i], sizeof q - 1);
-    q[sizeof q - 1] = '\0';
-    benchmark::DoNotOptimize(IbanGen_Main(q, allinfo, out));
-    out.len = 0;
-    if (++i == count) i = 0;
-  }
-  state.SetItemsProcessed(state.iterations());
+  run_handler_queries(state, IbanGen_Main, queries, count, allinfo);
 }
 
 void BM_IbanForeign_Mix(benchmark::State &state) { run_queries(state, kMix, kMixSize, 0); }

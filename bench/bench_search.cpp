@@ -1,25 +1,14 @@
 // In-process search: every query walks all rows of the directory.
 #include <benchmark/benchmark.h>
 
-#include <cstring>
-#include <string>
 
+#include "handlers.h"
 #include "pluvar.h"
 
 namespace {
 
-void discard(void *, const char *, size_t) {}
-
 void run_search(benchmark::State &state, const char *query, char allinfo) {
-  char q[QUERY_SIZE];
-  Sink out;
-  sink_init(out, discard, nullptr);
-  for (auto _ : state) {
-    strncpy(q, query, sizeof q - 1);
-    q[sizeof q - 1] = '\0';
-    benchmark::DoNotOptimize(Search_Main(q, allinfo, out));
-    out.len = 0;
-  }
+  run_handler_queries(state, Search_Main, &query, 1, allinfo);
 }
 
 }  // namespace

@@ -7,12 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "handlers.h"
 #include "pluvar.h"
 #include "process.h"
 
 namespace {
-
-void discard(void *, const char *, size_t) {}
 
 // Valid IBANs of banks in the directories, without BIC: national directories
 // (with their national checks), bank-code-to-BIC tables with the European
@@ -29,18 +28,7 @@ constexpr size_t kMixSize = sizeof kMix / sizeof kMix[0];
 
 void run_queries(benchmark::State &state, const char *const *queries, size_t count,
                  char allinfo) {
-  char q[QUERY_SIZE];
-  Sink out;
-  sink_init(out, discard, nullptr);
-  size_t i = 0;
-  for (auto _ : state) {
-    strncpy(q, queries[i], sizeof q - 1);
-    q[sizeof q - 1] = '\0';
-    benchmark::DoNotOptimize(Sepa_Main(q, allinfo, out));
-    out.len = 0;
-    if (++i == count) i = 0;
-  }
-  state.SetItemsProcessed(state.iterations());
+  run_handler_queries(state, Sepa_Main, queries, count, allinfo);
 }
 
 void BM_Sepa_Mix(benchmark::State &state) { run_queries(state, kMix, kMixSize, 0); }

@@ -7,6 +7,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <gtest/gtest.h>
+
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -67,6 +70,27 @@ inline CliResult run_pluvar_cli(const std::vector<std::string> &args) {
   waitpid(pid, &st, 0);
   if (WIFEXITED(st)) r.status = WEXITSTATUS(st);
   return r;
+}
+
+// One command line and the exact answer it must give.
+struct CliCase {
+  std::vector<std::string> args;
+  std::string out;
+  int status;
+};
+
+inline std::ostream &operator<<(std::ostream &os, const CliCase &c) {
+  for (const auto &a : c.args) os << '[' << a << ']';
+  return os;
+}
+
+// Runs the case through the built binary: exact stdout bytes, exit status,
+// and nothing on stderr.
+inline void expect_cli(const CliCase &c) {
+  CliResult r = run_pluvar_cli(c.args);
+  EXPECT_EQ(r.out, c.out) << c;
+  EXPECT_EQ(r.err, "") << c;
+  EXPECT_EQ(r.status, c.status) << c;
 }
 
 // Runs the same command line in-process through the output sink.

@@ -86,26 +86,9 @@ INSTANTIATE_TEST_SUITE_P(Queries, ExtractNumbers, ::testing::ValuesIn(kParseCase
 // The request flow on the command line
 // ---------------------------------------------------------------------------
 
-struct CliCase {
-  std::vector<std::string> args;
-  std::string out;
-  int status;
-};
-
-std::ostream &operator<<(std::ostream &os, const CliCase &c) {
-  for (const auto &a : c.args) os << a << " ";
-  return os;
-}
-
 class AccountCli : public ::testing::TestWithParam<CliCase> {};
 
-TEST_P(AccountCli, ExactBytesAndStatus) {
-  const CliCase &c = GetParam();
-  CliResult r = run_pluvar_cli(c.args);
-  EXPECT_EQ(r.out, c.out);
-  EXPECT_EQ(r.err, "");
-  EXPECT_EQ(r.status, c.status);
-}
+TEST_P(AccountCli, ExactBytesAndStatus) { expect_cli(GetParam()); }
 
 const std::string kBundesbank = "&name=Bundesbank&zip=10591&location=Berlin";
 const std::string kCommerzbankKoeln = "&name=Commerzbank&zip=50447&location=K\xf6ln";

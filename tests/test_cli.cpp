@@ -11,25 +11,9 @@ namespace {
 
 const char kBanner[] = "Pluvar 3.25.1,  valid 03/03/25 - 06/08/25";
 
-struct CliCase {
-  std::vector<std::string> args;
-  std::string out;
-  int status;
-};
-
-void PrintTo(const CliCase &c, std::ostream *os) {
-  for (const auto &a : c.args) *os << '[' << a << ']';
-}
-
 class CommandLine : public ::testing::TestWithParam<CliCase> {};
 
-TEST_P(CommandLine, ExactOutputAndStatus) {
-  const CliCase &c = GetParam();
-  CliResult r = run_pluvar_cli(c.args);
-  EXPECT_EQ(r.out, c.out);
-  EXPECT_EQ(r.status, c.status);
-  EXPECT_EQ(r.err, "");
-}
+TEST_P(CommandLine, ExactOutputAndStatus) { expect_cli(GetParam()); }
 
 const std::string kBundesbankHit = "blz=10000000&name=Bundesbank&zip=10591&location=Berlin\r\n";
 

@@ -10,12 +10,6 @@
 
 namespace {
 
-struct CliCase {
-  std::vector<std::string> args;
-  std::string out;
-  int status;
-};
-
 const CliCase kCases[] = {
     // bank_CH -> head_CH; "Z\374rich" is Zurich with u-umlaut (0xFC).
     {{"sepa", "-allinfo", "IBN=CH0600230000000000001"},
@@ -45,13 +39,7 @@ const CliCase kCases[] = {
 };
 
 TEST(TablesEuCli, AnswersCarryTheStoredBytes) {
-  for (const CliCase &c : kCases) {
-    SCOPED_TRACE(c.args.back());
-    CliResult r = run_pluvar_cli(c.args);
-    EXPECT_EQ(r.out, c.out);
-    EXPECT_EQ(r.err, "");
-    EXPECT_EQ(r.status, c.status);
-  }
+  for (const CliCase &c : kCases) expect_cli(c);
 }
 
 }  // namespace
