@@ -127,6 +127,14 @@ static uint64_t decimal_value(const char *text) {
   return v;
 }
 
+// Eight bytes as one number, first byte most significant: numbers compare
+// as the texts do byte by byte.
+static uint64_t big_endian8(const char *text) {
+  uint64_t v = 0;
+  for (int i = 0; i < 8; i++) v = (v << 8) | static_cast<unsigned char>(text[i]);
+  return v;
+}
+
 // Index of the first row of `blz` in `l`, or -1.  The search starts at the
 // first row of the bank code's leading digit; rows are sorted by bank code,
 // so the first row not below the key decides.  That row is found by halving
@@ -141,11 +149,12 @@ int64_t find_blz_row(const char *blz) {
     lo = static_cast<uint32_t>(start);
   }
   // Row codes are always eight digits, so for an eight-digit key the text
-  // order is the numeric order and the bytes can be compared directly.
+  // order is the numeric order and the eight bytes compare as one number.
   bool eight_digits = strnlen(blz, 9) == 8 && decimal_value(blz) >= 10000000;
+  const uint64_t key_bytes = eight_digits ? big_endian8(blz) : 0;
   while (lo < hi) {
     uint32_t mid = lo + (hi - lo) / 2;
-    bool below = eight_digits ? memcmp(l[mid].blz, blz, 8) < 0 : decimal_value(l[mid].blz) < key;
+    bool below = eight_digits ? big_endian8(l[mid].blz) < key_bytes : decimal_value(l[mid].blz) < key;
     if (below)
       lo = mid + 1;
     else
