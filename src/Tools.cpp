@@ -50,8 +50,9 @@ void str_append(char *dst, size_t cap, const char *src) {
 
 void str_copy(char *dst, size_t cap, const char *src) {
   if (cap == 0) return;
-  dst[0] = '\0';
-  str_append(dst, cap, src);
+  size_t n = 0;
+  for (; n < cap - 1 && src[n]; n++) dst[n] = src[n];
+  dst[n] = '\0';
 }
 
 // ---------------------------------------------------------------------------
@@ -75,9 +76,16 @@ int64_t lower_bound_search(const Record *table, uint64_t lo, uint64_t hi, Less l
   return equals_wanted(table[lo]) ? static_cast<int64_t>(lo) : -1;
 }
 
-// Byte order with bytes taken as unsigned; a prefix sorts first.
+// Byte order with bytes taken as unsigned; a prefix sorts first.  Keys are
+// short and differ early, so a plain loop beats a library call.
 int compare_text(const char *a, const char *b) {
-  return strcmp(a, b);  // strcmp compares as unsigned char
+  const unsigned char *x = reinterpret_cast<const unsigned char *>(a);
+  const unsigned char *y = reinterpret_cast<const unsigned char *>(b);
+  while (*x && *x == *y) {
+    x++;
+    y++;
+  }
+  return *x - *y;
 }
 
 template <typename Record>
