@@ -1,21 +1,14 @@
 // IBAN build, check and split, and the IBAN mode for all countries.
+#include <cstring>
+
 #include "pluvar.h"
 
 // ===== German IBAN =====
-#include <cstring>
 
 namespace {
 
 constexpr char kIbanRuleBlz43[] = "66650085";  // rule 43's bank code: checked by method 06
 constexpr unsigned char kMethod06 = 6;
-
-bool is_digit(char ch) { return ch >= '0' && ch <= '9'; }
-
-bool all_digits(const char *text) {
-  for (; *text; text++)
-    if (!is_digit(*text)) return false;
-  return true;
-}
 
 bool all_lower_letters(const char *text) {
   for (; *text; text++)
@@ -274,7 +267,6 @@ namespace {
 constexpr size_t kIbanBufSize = 35;  // the longest IBAN has 34 characters
 constexpr char kModeMarker[] = "&mode=IBAN";
 
-bool is_digit(unsigned char ch) { return ch >= '0' && ch <= '9'; }
 bool is_lower(unsigned char ch) { return ch >= 'a' && ch <= 'z'; }
 bool is_upper(unsigned char ch) { return ch >= 'A' && ch <= 'Z'; }
 bool is_digit_or_lower(unsigned char ch) { return is_digit(ch) || is_lower(ch); }
@@ -590,7 +582,7 @@ int iban_check_value(const char *country, const char *bban) {
     rem = mod97_push(rem, static_cast<unsigned char>(*p));
   for (int i = 0; i < 2 && rem >= 0; i++) {
     unsigned char ch = static_cast<unsigned char>(country[i]);
-    rem = foreign_iban::is_digit(ch) ? -1 : mod97_push(rem, ch);
+    rem = is_digit(ch) ? -1 : mod97_push(rem, ch);
   }
   if (rem < 0) return -1;
   rem = rem * 100 % 97;

@@ -16,7 +16,6 @@ constexpr size_t kBicLong = SEPA_BIC_SIZE - 1;     // 11 characters
 constexpr size_t kBicShort = 8;                    // bank without branch
 constexpr int kMaxFields = 3;
 
-bool is_digit(unsigned char ch) { return ch >= '0' && ch <= '9'; }
 bool is_upper(unsigned char ch) { return ch >= 'A' && ch <= 'Z'; }
 bool is_lower(unsigned char ch) { return ch >= 'a' && ch <= 'z'; }
 

@@ -21,7 +21,6 @@ bool is_extra_char(unsigned char ch) {
   return false;
 }
 
-bool is_digit(unsigned char ch) { return ch >= '0' && ch <= '9'; }
 bool is_lower(unsigned char ch) { return ch >= 'a' && ch <= 'z'; }
 
 enum class CharSet { Digits, Letters, LettersDigits };

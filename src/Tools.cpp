@@ -55,6 +55,12 @@ void str_copy(char *dst, size_t cap, const char *src) {
   dst[n] = '\0';
 }
 
+bool all_digits(const char *text) {
+  for (; *text; text++)
+    if (!is_digit(static_cast<unsigned char>(*text))) return false;
+  return true;
+}
+
 // ---------------------------------------------------------------------------
 // Binary-search family.  hi is the last index to search, not one past it, so
 // the last record is reachable; on duplicate keys the lowest index wins.

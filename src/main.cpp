@@ -104,14 +104,6 @@ char find_blz_and_form_output_string(const char *blz, char *line, unsigned char 
 
 namespace {
 
-bool is_digit_char(char ch) { return ch >= '0' && ch <= '9'; }
-
-bool only_digits(const char *text) {
-  for (; *text; text++)
-    if (!is_digit_char(*text)) return false;
-  return true;
-}
-
 // The IBAN key in any letter case followed by the country letters in
 // capitals: a German IBAN must be written with "DE", and the parser
 // lowercases the query before it reads the value.
@@ -167,12 +159,12 @@ char extract_numbers(char *query, char *iban, char *blz, char *knr) {
   char values[3][QUERY_SIZE];
   if (split_query_keys(query, kKeys, 3, values) != '1') return '6';
   const char *i = values[0], *b = values[1], *k = values[2];
-  if (!only_digits(b)) return '2';
-  if (!only_digits(k)) return '3';
+  if (!all_digits(b)) return '2';
+  if (!all_digits(k)) return '3';
   size_t ni = strlen(i);
   if (ni >= 2) {
     if (i[0] != 'd' || i[1] != 'e' || !capital_de) return '4';
-    if (ni == 2 || !only_digits(i + 2) || ni != IBAN_DE_SIZE - 1) return '4';
+    if (ni == 2 || !all_digits(i + 2) || ni != IBAN_DE_SIZE - 1) return '4';
     memcpy(iban, i, IBAN_DE_SIZE);
     return '1';
   }

@@ -41,6 +41,10 @@ constexpr size_t RESPONSE_SIZE = 300;  // response line incl. NUL
 void str_append(char *dst, size_t cap, const char *src);
 void str_copy(char *dst, size_t cap, const char *src);
 
+// The digit class of the query parsers: ASCII '0' to '9' only.
+inline bool is_digit(unsigned char ch) { return ch >= '0' && ch <= '9'; }
+bool all_digits(const char *text);  // true for the empty text too
+
 // ---------------------------------------------------------------------------
 // Record types of the compiled-in tables.  Texts are Windows-1252 bytes;
 // an absent value is the empty text, never null.
