@@ -13,6 +13,21 @@
 
 namespace {
 
+// A numeric table of the expected size whose first and last keys are found
+// at its ends (last index from the table's size) and whose neighbouring keys
+// are rejected.
+template <typename Table>
+void expect_numeric_bounds(const Table &t) {
+  const uint64_t last = *t.size - 1;
+  EXPECT_EQ(*t.size, t.count);
+  EXPECT_EQ(BinarySearch(t.table, 0, last, t.first_key), 0);
+  EXPECT_EQ(BinarySearch(t.table, 0, last, t.last_key), static_cast<int64_t>(last));
+  EXPECT_EQ(BinarySearch(t.table, 0, last, t.last_key + 1), -1);
+  if (t.first_key > 0) {
+    EXPECT_EQ(BinarySearch(t.table, 0, last, t.first_key - 1), -1);
+  }
+}
+
 // ---------------------------------------------------------------------------
 // National directories
 // ---------------------------------------------------------------------------
@@ -39,15 +54,8 @@ const HeadTable kHeadTables[] = {
 TEST(HeadTables, FirstAndLastFoundNeighboursRejected) {
   for (const HeadTable &t : kHeadTables) {
     SCOPED_TRACE(t.name);
-    const uint64_t last = *t.size - 1;
-    EXPECT_EQ(*t.size, t.count);
-    EXPECT_EQ(BinarySearch(t.table, 0, last, t.first_key), 0);
-    EXPECT_EQ(BinarySearch(t.table, 0, last, t.last_key), static_cast<int64_t>(last));
-    EXPECT_EQ(BinarySearch(t.table, 0, last, t.last_key + 1), -1);
-    if (t.first_key > 0) {
-      EXPECT_EQ(BinarySearch(t.table, 0, last, t.first_key - 1), -1);
-    }
-    EXPECT_EQ(BinarySearch(t.table, 1, last, t.first_key), -1);  // lo past the record
+    expect_numeric_bounds(t);
+    EXPECT_EQ(BinarySearch(t.table, 1, *t.size - 1, t.first_key), -1);  // lo past the record
   }
 }
 
@@ -159,14 +167,7 @@ const BranchTable kBranchTables[] = {
 TEST(BranchTables, FirstAndLastFoundNeighboursRejected) {
   for (const BranchTable &t : kBranchTables) {
     SCOPED_TRACE(t.name);
-    const uint64_t last = *t.size - 1;
-    EXPECT_EQ(*t.size, t.count);
-    EXPECT_EQ(BinarySearch(t.table, 0, last, t.first_key), 0);
-    EXPECT_EQ(BinarySearch(t.table, 0, last, t.last_key), static_cast<int64_t>(last));
-    EXPECT_EQ(BinarySearch(t.table, 0, last, t.last_key + 1), -1);
-    if (t.first_key > 0) {
-      EXPECT_EQ(BinarySearch(t.table, 0, last, t.first_key - 1), -1);
-    }
+    expect_numeric_bounds(t);
   }
 }
 
@@ -286,14 +287,7 @@ TEST(BicTables, AllTwentyNineCountries) {
 TEST(BicTables, NumericFirstAndLastFoundNeighboursRejected) {
   for (const NumericBicTable &t : kNumericTables) {
     SCOPED_TRACE(t.cc);
-    const uint64_t last = *t.size - 1;
-    EXPECT_EQ(*t.size, t.count);
-    EXPECT_EQ(BinarySearch(t.table, 0, last, t.first_key), 0);
-    EXPECT_EQ(BinarySearch(t.table, 0, last, t.last_key), static_cast<int64_t>(last));
-    EXPECT_EQ(BinarySearch(t.table, 0, last, t.last_key + 1), -1);
-    if (t.first_key > 0) {
-      EXPECT_EQ(BinarySearch(t.table, 0, last, t.first_key - 1), -1);
-    }
+    expect_numeric_bounds(t);
     for (uint32_t i = 0; i < *t.size; i++) {
       if (i > 0) {
         EXPECT_LT(t.table[i - 1].key, t.table[i].key);
