@@ -2,7 +2,7 @@
 // Bank code -> BIC, one table per country, each sorted by its key: the
 // bank code's number, or in byte order the four letters that identify the
 // bank in the IBANs of GB, IE, LV, MT, RO, BG and NL.
-#include "pluvar.h"
+#include "Tables.h"
 
 const Bank_t_BLZalpha_BIC list_BLZ_BIC_GB[] = {
     {"AACC", "AACCGB21XXX"},

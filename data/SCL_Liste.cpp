@@ -2,7 +2,7 @@
 // SEPA reachability (SCL directory valid from 25.05.2026), sorted by BIC in byte
 // order.  An 8-character BIC covers every branch of its bank.  Flags: SCT,
 // SDD core (COR), COR1 (reserved, 0), B2B, SCC.
-#include "pluvar.h"
+#include "Tables.h"
 
 const Bank_t_SCL list_SCL[] = {
     {"AAAARSBG", 1, 0, 0, 0, 0, {0, 0, 0}},

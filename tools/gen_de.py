@@ -116,7 +116,7 @@ def render_l(records: list, source: str) -> str:
     out = [GENERATED_NOTE.format(source=source),
            "// The German bank-code directory: every row of every bank code, sorted\n"
            "// by bank code, each bank's own row first, then its branches by postcode.\n",
-           '#include "pluvar.h"\n\n',
+           '#include "Tables.h"\n\n',
            "const BLZ_Row l[] = {\n"]
     for r in records:
         out.append("    {%s, %s, %s, %s, %d},\n" % (
@@ -187,7 +187,7 @@ def render_head_de(heads: list, source: str) -> str:
     check_strictly_ascending([int(h["blz"]) for h in heads], "head_DE")
     out = [GENERATED_NOTE.format(source=source),
            "// One record per German bank code: bank data, BIC, successor, IBAN rule.\n",
-           '#include "pluvar.h"\n\n',
+           '#include "Tables.h"\n\n',
            "const Head_t_SEPA head_DE[] = {\n"]
     for h in heads:
         out.append("    {%dULL, %s, %s, %s, %s, %s, %s, %d},\n" % (

@@ -1,0 +1,176 @@
+// Pluvar: the record types and the compiled-in tables (data/).
+//
+// Kept apart from pluvar.h so that the generated table units depend on
+// nothing but their own record layout: a change to a function declaration
+// does not recompile fourteen megabytes of tables.
+#ifndef PLUVAR_TABLES_H
+#define PLUVAR_TABLES_H
+
+#include <cstddef>
+#include <cstdint>
+
+// ---------------------------------------------------------------------------
+// Record types of the compiled-in tables.  Texts are Windows-1252 bytes;
+// an absent value is the empty text, never null.
+// ---------------------------------------------------------------------------
+
+// One row of the German bank-code directory `l` (113 bytes, all inline so the
+// table needs no relocations).
+struct BLZ_Row {
+  char blz[9];           // 8 digits + NUL
+  char name[61];         // at most 60 characters, zero-padded
+  char zip[6];           // 5 digits + NUL
+  char place[36];        // at most 35 characters, zero-padded
+  unsigned char method;  // check-digit method byte, 0..144
+};
+
+// A national bank directory record (head_DE and the six foreign directories).
+struct Head_t_SEPA {
+  uint64_t key;           // numeric value of the bank code
+  const char *code;       // bank code text with leading zeros
+  const char *name;
+  const char *zip;        // "DE-10591", "AT-1090", may be empty
+  const char *location;
+  const char *bic;        // 11 characters or empty
+  const char *successor;  // German successor bank code or empty
+  uint32_t iban_rule;     // German IBAN rule number, 0 abroad
+};
+
+// Branch table record: national code -> head record key (+ branch BIC).
+struct Bank_t_SEPA {
+  uint64_t key;
+  uint64_t head_key;
+  const char *bic;  // empty when the head record's BIC applies
+};
+
+// Bank-code-to-BIC record, numeric key.
+struct Bank_t_BLZ_BIC {
+  uint64_t key;
+  const char *bic;
+};
+
+// Bank-code-to-BIC record, four-letter key.
+struct Bank_t_BLZalpha_BIC {
+  const char *key;
+  const char *bic;
+};
+
+// European BIC directory record.
+struct Bank_t_EU {
+  const char *bic;  // 11 characters
+  const char *name;
+  const char *zip;
+  const char *location;
+};
+
+// SEPA reachability record: a BIC of 8 (all branches) or 11 characters and
+// eight flag bytes.
+struct Bank_t_SCL {
+  const char *bic;
+  unsigned char sct;
+  unsigned char sdd;
+  unsigned char reserved1;
+  unsigned char b2b;
+  unsigned char scc;
+  unsigned char reserved2[3];
+};
+
+// Country table record (95 bytes, all inline).
+struct Country_t {
+  char code[3];    // two capital letters + NUL
+  char name[51];   // English short name in capitals
+  char format[41]; // IBAN format in SWIFT notation, empty without IBAN
+};
+
+// ---------------------------------------------------------------------------
+// Compiled-in tables (data/).  Each size is the table's own record count, so
+// a new edition of the data needs no code change.
+// ---------------------------------------------------------------------------
+extern const BLZ_Row l[];
+extern const uint32_t l_size;
+extern const int32_t Sprung[10];
+
+// Search columns of `l`, row for row: bank code and postcode as numbers and
+// the ids of the row's name and place among the distinct texts.  A search
+// reads only the columns it needs and tests each distinct text once.
+extern const uint32_t l_blz_number[];  // l_size entries each
+extern const uint32_t l_zip_number[];
+extern const uint16_t l_name_id[];     // index into l_names
+extern const uint16_t l_place_id[];    // index into l_places
+// The distinct names and places of `l` in byte order, each ended by a NUL,
+// in one block; *_offset[i] is where text i starts.
+extern const char l_name_pool[];
+extern const uint32_t l_name_pool_size;  // bytes, terminators included
+extern const uint32_t l_name_offset[];
+extern const uint32_t l_names_size;
+extern const char l_place_pool[];
+extern const uint32_t l_place_pool_size;
+extern const uint32_t l_place_offset[];
+extern const uint32_t l_places_size;
+extern const Head_t_SEPA head_DE[];
+extern const uint32_t head_DE_size;
+
+extern const Head_t_SEPA head_AT[];
+extern const uint32_t head_AT_size;
+extern const Head_t_SEPA head_BE[];
+extern const uint32_t head_BE_size;
+extern const Head_t_SEPA head_CH[];
+extern const uint32_t head_CH_size;
+extern const Head_t_SEPA head_CZ[];
+extern const uint32_t head_CZ_size;
+extern const Head_t_SEPA head_ES[];
+extern const uint32_t head_ES_size;
+extern const Head_t_SEPA head_SK[];
+extern const uint32_t head_SK_size;
+extern const Bank_t_SEPA bank_BE[];
+extern const uint32_t bank_BE_size;
+extern const Bank_t_SEPA bank_CH[];
+extern const uint32_t bank_CH_size;
+
+// Bank-code-to-BIC tables of 29 countries (data/BLZ_BIC_Liste.cpp).
+#define PLUVAR_NUMERIC_BIC_TABLE(CC)            \
+  extern const Bank_t_BLZ_BIC list_BLZ_BIC_##CC[]; \
+  extern const uint32_t list_BLZ_BIC_##CC##_size;
+#define PLUVAR_ALPHA_BIC_TABLE(CC)                   \
+  extern const Bank_t_BLZalpha_BIC list_BLZ_BIC_##CC[]; \
+  extern const uint32_t list_BLZ_BIC_##CC##_size;
+PLUVAR_ALPHA_BIC_TABLE(GB)
+PLUVAR_ALPHA_BIC_TABLE(IE)
+PLUVAR_ALPHA_BIC_TABLE(LV)
+PLUVAR_ALPHA_BIC_TABLE(MT)
+PLUVAR_ALPHA_BIC_TABLE(RO)
+PLUVAR_ALPHA_BIC_TABLE(BG)
+PLUVAR_ALPHA_BIC_TABLE(NL)
+PLUVAR_NUMERIC_BIC_TABLE(SE)
+PLUVAR_NUMERIC_BIC_TABLE(SI)
+PLUVAR_NUMERIC_BIC_TABLE(VA)
+PLUVAR_NUMERIC_BIC_TABLE(GR)
+PLUVAR_NUMERIC_BIC_TABLE(PT)
+PLUVAR_NUMERIC_BIC_TABLE(PL)
+PLUVAR_NUMERIC_BIC_TABLE(NO)
+PLUVAR_NUMERIC_BIC_TABLE(IS)
+PLUVAR_NUMERIC_BIC_TABLE(IT)
+PLUVAR_NUMERIC_BIC_TABLE(FR)
+PLUVAR_NUMERIC_BIC_TABLE(FI)
+PLUVAR_NUMERIC_BIC_TABLE(EE)
+PLUVAR_NUMERIC_BIC_TABLE(DK)
+PLUVAR_NUMERIC_BIC_TABLE(CY)
+PLUVAR_NUMERIC_BIC_TABLE(HR)
+PLUVAR_NUMERIC_BIC_TABLE(HU)
+PLUVAR_NUMERIC_BIC_TABLE(SM)
+PLUVAR_NUMERIC_BIC_TABLE(MC)
+PLUVAR_NUMERIC_BIC_TABLE(LU)
+PLUVAR_NUMERIC_BIC_TABLE(LI)
+PLUVAR_NUMERIC_BIC_TABLE(AD)
+PLUVAR_NUMERIC_BIC_TABLE(LT)
+#undef PLUVAR_NUMERIC_BIC_TABLE
+#undef PLUVAR_ALPHA_BIC_TABLE
+
+extern const Bank_t_EU list_EU[];
+extern const uint32_t list_EU_size;
+extern const Bank_t_SCL list_SCL[];
+extern const uint32_t list_SCL_size;
+extern const Country_t c[];
+extern const uint32_t c_size;
+
+#endif  // PLUVAR_TABLES_H
