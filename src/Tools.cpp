@@ -13,6 +13,7 @@ void sink_init(Sink &out, void (*flush)(void *, const char *, size_t), void *ctx
   out.flush = flush;
   out.ctx = ctx;
   out.len = 0;
+  out.options = &kDefaultOptions;
 }
 
 void sink_write(Sink &out, const char *data, size_t len) {

@@ -19,10 +19,16 @@
 // search mode may list thousands of hit lines, so the sink streams instead of
 // holding the whole answer.
 // ---------------------------------------------------------------------------
+struct RequestOptions;
+
 struct Sink {
   void (*flush)(void *ctx, const char *data, size_t len);
   void *ctx;
   size_t len;
+  // The options of the request being answered (never null): sink_init points
+  // it at the defaults, the request path at the options of the command line
+  // for the time of one request.  Handlers read them as `out.options->strict`.
+  const RequestOptions *options;
   char buf[16384];
 };
 
@@ -30,6 +36,54 @@ void sink_init(Sink &out, void (*flush)(void *, const char *, size_t), void *ctx
 void sink_write(Sink &out, const char *data, size_t len);
 void sink_puts(Sink &out, const char *text);
 void sink_finish(Sink &out);  // hands the rest of the buffer to flush
+
+// ---------------------------------------------------------------------------
+// Request options (Request.cpp).
+//
+// Option words begin with "--" and stand before the mode word, or before the
+// query in the default mode:  pluvar [OPTION...] [MODE] [-allinfo] QUERY.
+// The last word is always the query and never an option.  After the options
+// are taken off, the command line is judged exactly as without them.  An
+// unknown option, an option value in the wrong form, or "--batch" (which the
+// process entry handles before it calls the request path) answers code=5.
+//
+// Handlers reach the options through the sink: `const RequestOptions &o =
+// *out.options;`.  Nothing else about the handlers' signatures changes.
+// ---------------------------------------------------------------------------
+struct RequestOptions {
+  bool utf8 = false;     // --utf8: texts of the answer in UTF-8, as the source spells them
+  bool json = false;     // --json: the answer as one JSON object on one line
+  bool lenient = false;  // --lenient: printed forms of IBANs, bank codes, accounts accepted
+  bool strict = false;   // --strict: the SEPA mode's strict reading
+  // --date YYYY-MM-DD: the day whose directory edition answers, as the number
+  // yyyymmdd (20250303); 0 when the option is absent.
+  uint32_t date = 0;
+};
+
+// The options in force when none is given; Sink::options points here after
+// sink_init.
+extern const RequestOptions kDefaultOptions;
+
+// Why an option word set was refused (the answer is code=5).
+enum class OptionError { none, unknown, date_missing, date_malformed };
+
+// Reads the option words at argv[first..]: stops at the first word that does
+// not begin with "--" or at the last word (argv[argc - 1], the query), and
+// returns the index of the first word that is not an option.  Options are
+// added to `opts` (so a caller may pass options it already holds, e.g. the
+// batch command line's).  All option words are read even after an error, so
+// that --json shapes the code=5 answer of a bad option too; `error` tells the
+// first error.
+int parse_options(int argc, const char *const *argv, int first, RequestOptions &opts,
+                  OptionError &error);
+// "YYYY-MM-DD" with a real calendar day (years 1000-9999) as yyyymmdd, or 0.
+uint32_t parse_option_date(const char *text);
+
+// The request path: options, then the command line as judged without them,
+// answered through `out`.  Returns the exit status (the answer's code digit).
+// `base` are options already in force (kDefaultOptions from the command line;
+// the batch command line's options for each batch line).
+int pluvar_request(const RequestOptions &base, int argc, const char *const *argv, Sink &out);
 
 // Sizes shared by all handlers.
 constexpr size_t QUERY_SIZE = 300;     // query buffer: 299 characters + NUL
@@ -101,8 +155,10 @@ char sachkonten(const unsigned char *knr);
 // through the sink and returns its result code character '0'..'9'.
 // ---------------------------------------------------------------------------
 
-// main.cpp: the whole command line; returns the exit status.
+// Request.cpp: the whole command line (argv[0] the program name) with the
+// default options in force; returns the exit status.
 int pluvar_run(int argc, const char *const *argv, Sink &out);
+// main.cpp
 char Account_Main(char *query, char allinfo, Sink &out);
 char extract_numbers(char *query, char *iban, char *blz, char *knr);
 
