@@ -46,6 +46,9 @@ def parse_record(line: bytes, lineno: int) -> dict:
     blz = field("blz")
     if not blz.isdigit() or blz[:1] == b"0":
         raise GeneratorError("line %d: bad bank code %r" % (lineno, blz))
+    if field("merkmal") not in (b"1", b"2"):
+        raise GeneratorError("line %d: bad row kind %r (1 = bank, 2 = branch)"
+                             % (lineno, field("merkmal")))
     zip_code = field("zip")
     if not zip_code.isdigit():
         raise GeneratorError("line %d: bad postcode %r" % (lineno, zip_code))
@@ -70,6 +73,24 @@ def parse_record(line: bytes, lineno: int) -> dict:
     }
 
 
+def check_file_order(rec: dict, prev: dict) -> None:
+    """The Bundesbank file is sorted by bank code and each bank code starts
+    with the bank's own row.  A file that breaks this is damaged or not a
+    bank-code file at all, and its tables would be wrong in ways no later
+    check sees; it is refused at the first line that breaks the order."""
+    new_code = prev is None or rec["blz"] != prev["blz"]
+    if prev is not None and rec["blz"] < prev["blz"]:
+        raise GeneratorError("line %d: bank code %s out of order after %s (line %d)"
+                             % (rec["line"], rec["blz"].decode(), prev["blz"].decode(),
+                                prev["line"]))
+    if new_code and not rec["own"]:
+        raise GeneratorError("line %d: branch of bank code %s before the bank's own row"
+                             % (rec["line"], rec["blz"].decode()))
+    if not new_code and rec["own"]:
+        raise GeneratorError("line %d: second own row of bank code %s"
+                             % (rec["line"], rec["blz"].decode()))
+
+
 def read_directory(path: str) -> list:
     """Records that are not marked for deletion, in the order of `l`: bank
     code ascending, the bank's own row first, branches by postcode, ties in
@@ -77,13 +98,18 @@ def read_directory(path: str) -> list:
     with open(path, "rb") as f:
         lines = f.read().split(b"\n")
     records = []
+    prev = None
     for lineno, raw in enumerate(lines, 1):
         raw = raw.rstrip(b"\r")
         if not raw:
             continue
         rec = parse_record(raw, lineno)
+        check_file_order(rec, prev)
+        prev = rec
         if rec["change"] != b"D":
             records.append(rec)
+    if not records:
+        raise GeneratorError("%s: no bank-code records" % os.path.basename(path))
     records.sort(key=lambda r: (r["blz"], not r["own"], b"" if r["own"] else r["zip"]))
     return records
 

@@ -58,14 +58,14 @@ class MethodByteTest(unittest.TestCase):
 class DirectoryTest(unittest.TestCase):
     def test_order_filter_and_fields(self):
         path = write_file([
-            record("20000000", "1", "Zweite Bank", "20000", "Hamburg", rule="000501",
-                   bic="ZWEIDEFFXXX"),
             record("10000000", "1", "Erste Bank", "10591", "Berlin", rule="004201",
                    successor="12345678"),
             record("10000000", "2", "Erste Bank", "30000", "Celle"),
             record("10000000", "2", "Erste Bank", "20000", "Ahrensburg"),
             record("10000000", "2", "Erste Bank", "20000", "Zeven"),
             record("10000000", "2", "Erste Bank", "10000", "Weg", change="D"),
+            record("20000000", "1", "Zweite Bank", "20000", "Hamburg", rule="000501",
+                   bic="ZWEIDEFFXXX"),
         ])
         try:
             rows = gen_de.read_directory(path)
@@ -89,14 +89,37 @@ class DirectoryTest(unittest.TestCase):
             os.unlink(path)
         self.assertEqual(rows[0]["rule"], 0)
 
+    def read_refused(self, lines, message):
+        path = write_file(lines)
+        try:
+            with self.assertRaisesRegex(GeneratorError, message):
+                gen_de.read_directory(path)
+        finally:
+            os.unlink(path)
+
     def test_bank_without_own_row_is_refused(self):
-        path = write_file([record("10000000", "2", "Bank", "10591", "Berlin")])
+        self.read_refused([record("10000000", "2", "Bank", "10591", "Berlin")], "^line 1: branch")
+        self.read_refused([record("10000000", "1", "Bank", "10591", "Berlin"),
+                           record("20000000", "2", "Bank", "10591", "Berlin")], "^line 2: branch")
+
+    def test_deleted_bank_with_live_branch_is_refused(self):
+        path = write_file([record("10000000", "1", "Bank", "10591", "Berlin", change="D"),
+                           record("10000000", "2", "Bank", "10592", "Berlin")])
         try:
             rows = gen_de.read_directory(path)
         finally:
             os.unlink(path)
-        with self.assertRaises(GeneratorError):
+        with self.assertRaisesRegex(GeneratorError, "line 2"):
             gen_de.bank_heads(rows)
+
+    def test_file_order_is_checked_before_sorting(self):
+        bank = record("20000000", "1", "Bank", "10591", "Berlin")
+        self.read_refused([bank, record("10000000", "1", "Bank", "10591", "Berlin")],
+                          "^line 2: bank code 10000000 out of order")
+        self.read_refused([bank, bank], "^line 2: second own row")
+        self.read_refused([bank[:8] + b"3" + bank[9:]],
+                          "^line 1: bad row kind")
+        self.read_refused([], "no bank-code records")
 
     def test_bad_record_length_names_the_line(self):
         path = write_file([record("10000000", "1", "Bank", "10591", "Berlin")[:100]])
