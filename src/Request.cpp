@@ -10,7 +10,6 @@ const RequestOptions kDefaultOptions{};
 
 namespace {
 
-const char kBanner[] = "Pluvar 3.25.1,  valid 03/03/25 - 06/08/25";
 constexpr size_t kModeWordSize = 10;
 // Program name, mode word, "-allinfo", query: the most words a command line
 // without options has.  A longer one answers code=5 whatever it holds.
@@ -61,7 +60,9 @@ char judge_command_line(int n, const char *const *words, Sink &out) {
 
   if (n == 2) {
     if (strcmp(words[1], "-v") == 0) {
-      sink_puts(out, kBanner);
+      char banner[BANNER_SIZE];
+      format_banner(banner, sizeof banner, edition_DE);
+      sink_puts(out, banner);
       return '1';
     }
     copy_query(query, words[1]);
@@ -84,13 +85,6 @@ char judge_command_line(int n, const char *const *words, Sink &out) {
   return write_code5(out);
 }
 
-bool leap_year(uint32_t y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
-
-uint32_t days_in_month(uint32_t y, uint32_t m) {
-  static const unsigned char kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  return m == 2 && leap_year(y) ? 29 : kDays[m - 1];
-}
-
 // Value of the n digits at text; false when one of them is not a digit.
 bool read_digits(const char *text, int n, uint32_t &value) {
   value = 0;
@@ -109,8 +103,8 @@ uint32_t parse_option_date(const char *text) {
   uint32_t y, m, d;
   if (!read_digits(text, 4, y) || !read_digits(text + 5, 2, m) || !read_digits(text + 8, 2, d))
     return 0;
-  if (y < 1000 || m < 1 || m > 12 || d < 1 || d > days_in_month(y, m)) return 0;
-  return y * 10000 + m * 100 + d;
+  uint32_t ymd = y * 10000 + m * 100 + d;
+  return y >= 1000 && valid_ymd(ymd) ? ymd : 0;
 }
 
 int parse_options(int argc, const char *const *argv, int first, RequestOptions &opts,
@@ -174,6 +168,21 @@ int pluvar_request(const RequestOptions &base, int argc, const char *const *argv
   return code - '0';
 }
 
+// "pluvar [--date YYYY-MM-DD] --version": a description for people of the
+// program and its data editions, as of the given day or today.  Only the
+// command line asks this; a batch line or library call never does, as its
+// answer is several lines.
+static bool is_version_request(int argc, const char *const *argv, RequestOptions &opts) {
+  if (argc < 2 || strcmp(argv[argc - 1], "--version") != 0) return false;
+  OptionError error = OptionError::none;
+  return parse_options(argc, argv, 1, opts, error) == argc - 1 && error == OptionError::none;
+}
+
 int pluvar_run(int argc, const char *const *argv, Sink &out) {
+  RequestOptions opts = kDefaultOptions;
+  if (is_version_request(argc, argv, opts)) {
+    write_version(out, opts.date != 0 ? opts.date : today_ymd());
+    return 0;
+  }
   return pluvar_request(kDefaultOptions, argc, argv, out);
 }

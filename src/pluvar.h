@@ -100,6 +100,28 @@ inline bool is_digit(unsigned char ch) { return ch >= '0' && ch <= '9'; }
 bool all_digits(const char *text);  // true for the empty text too
 
 #include "Tables.h"
+#include "Edition.h"
+
+// ---------------------------------------------------------------------------
+// Editions (Version.cpp).  Dates are numbers YYYYMMDD.
+// ---------------------------------------------------------------------------
+constexpr size_t BANNER_SIZE = 48;  // "Pluvar 3.25.1,  valid 03/03/25 - 06/08/25" + NUL
+
+// The -v banner: program version and the edition's validity, MM/DD/YY.
+void format_banner(char *banner, size_t cap, const Edition_DE &edition);
+// The --version text: program version, the German edition and whether it is
+// valid on `day`, and every table's source, edition and sha256.
+void write_version(Sink &out, uint32_t day);
+// The local calendar date, or 0 when the clock cannot tell.
+uint32_t today_ymd();
+bool valid_ymd(uint32_t ymd);
+// Days since 1970-01-01 (negative before), for any valid date.
+int32_t day_number(uint32_t ymd);
+
+enum class EditionState { Valid, Expired, NotYetValid };
+// Where `day` lies against the edition's validity; *days is how many days it
+// expired ago or how many remain until it takes effect (0 when valid).
+EditionState edition_state(const Edition_DE &edition, uint32_t day, int32_t *days);
 
 // ---------------------------------------------------------------------------
 // Directory lookups (Tools.cpp, except where noted).

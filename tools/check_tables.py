@@ -9,6 +9,7 @@ import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
+import gen_edition  # noqa: E402
 import gen_tables  # noqa: E402
 from tablegen import write_if_changed  # noqa: E402
 
@@ -18,8 +19,10 @@ def main() -> int:
     parser.add_argument("--source", required=True)
     parser.add_argument("--data", required=True)
     args = parser.parse_args()
-    if not os.path.exists(os.path.join(args.source, gen_tables.BLZ_FILE)):
-        print("SKIPPED: raw data not found under %s; cannot regenerate the tables" % args.source)
+    facts = gen_edition.read_manifest(args.data)
+    blz = gen_edition.source_path(args.source, facts["blz"])
+    if not os.path.exists(blz):
+        print("SKIPPED: raw data %s not found; cannot regenerate the tables" % blz)
         return 77
     written = []
 
@@ -28,7 +31,7 @@ def main() -> int:
         write_if_changed(path, text)
 
     with tempfile.TemporaryDirectory() as tmp:
-        gen_tables.generate_all(args.source, tmp, record)
+        gen_tables.generate_all(args.source, tmp, record, facts)
         differ = []
         for name in sorted(written):
             with open(os.path.join(tmp, name), "rb") as a:

@@ -225,9 +225,11 @@ def render_head_de(heads: list, source: str) -> str:
     return "".join(out)
 
 
-def generate(blz_path: str, out_dir: str, write) -> None:
+def generate(blz_path: str, out_dir: str, write) -> tuple:
+    """Writes both German units; returns the counts of rows and bank codes."""
     source = os.path.basename(blz_path)
     records = read_directory(blz_path)
     heads = bank_heads(records)
     write(os.path.join(out_dir, "BLZ_Liste.cpp"), render_l(records, source))
     write(os.path.join(out_dir, "BLZ_Liste_DE.cpp"), render_head_de(heads, source))
+    return len(records), len(heads)

@@ -12,22 +12,28 @@ import sys
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 import gen_de  # noqa: E402
+import gen_edition  # noqa: E402
 import gen_eu  # noqa: E402
 from tablegen import GeneratorError, write_if_changed  # noqa: E402
 
-# The editions the committed tables are built from.
-BLZ_FILE = "de/blz-2025-03-03.txt"
+# The folders of the other tables' raw data.
 NATIONAL_DIR = "national"
 BIC_TABLES_DIR = "bic/tables"
 BIC_DIRECTORY_FILE = "bic/bic_directory.tsv"
-SCL_FILE = "de/scl-2026-05-25.csv"
 
 
-def generate_all(source_dir: str, out_dir: str, write=write_if_changed) -> None:
-    gen_de.generate(os.path.join(source_dir, BLZ_FILE), out_dir, write)
+def generate_all(source_dir: str, out_dir: str, write=write_if_changed, facts=None) -> None:
+    """Every table and the edition facts.  `facts` names the German and SCL
+    files and the German validity (data/edition.txt, else the shipped
+    edition)."""
+    if facts is None:
+        facts = gen_edition.read_manifest(out_dir)
+    rows, codes = gen_de.generate(gen_edition.source_path(source_dir, facts["blz"]), out_dir,
+                                  write)
     gen_eu.generate(os.path.join(source_dir, NATIONAL_DIR), os.path.join(source_dir, BIC_TABLES_DIR),
-                    os.path.join(source_dir, BIC_DIRECTORY_FILE), os.path.join(source_dir, SCL_FILE),
-                    out_dir, write)
+                    os.path.join(source_dir, BIC_DIRECTORY_FILE),
+                    gen_edition.source_path(source_dir, facts["scl"]), out_dir, write)
+    gen_edition.generate(source_dir, facts, rows, codes, out_dir, write)
 
 
 def main(argv=None) -> int:
