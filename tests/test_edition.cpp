@@ -134,9 +134,22 @@ TEST(Version, CommandLine) {
   std::string expected = version_on(today);
   if (r.out != expected) expected = version_on(today_ymd());  // the day turned meanwhile
   EXPECT_EQ(r.out, expected);
-  // Only the word alone; anything else stays an unusable command line or query.
+  // Only as the last word after options; anything else stays an unusable
+  // command line or query.
   expect_cli({{"--version", "x"}, "code=5", 5});
+  expect_cli({{"--version", "-v"}, "code=5", 5});
   expect_cli({{"--VERSION"}, "code=6", 6});
+  expect_cli({{"--date", "2025-13-01", "--version"}, "code=5", 5});
+  expect_cli({{"--frobnicate", "--version"}, "code=5", 5});
+}
+
+// --date answers as of that day, also about the edition's validity.
+TEST(Version, AsOfTheGivenDate) {
+  for (uint32_t day : {edition_DE.valid_from, edition_DE.valid_to + 1, 20000101u}) {
+    char text[16];
+    snprintf(text, sizeof text, "%04u-%02u-%02u", day / 10000, day / 100 % 100, day % 100);
+    expect_cli({{"--date", text, "--version"}, version_on(day), 0});
+  }
 }
 
 // The edition valid from 08.09.2025, built by tools/update-data from
