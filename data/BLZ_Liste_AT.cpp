@@ -3,877 +3,1920 @@
 #include "Tables.h"
 
 const Head_t_SEPA head_AT[] = {
-    {100ULL, "00100", "Oesterreichische Nationalbank", "AT-1090", "Wien", "NABAATWWXXX", "", 0},
-    {1000ULL, "01000", "Republik \326sterreich", "AT-1010", "Wien", "BUNDATWWXXX", "", 0},
-    {10000ULL, "10000", "Oesterreichische Kontrollbank Aktiengesellschaft", "AT-1010", "Wien", "OEKOATWWXXX", "", 0},
-    {11000ULL, "11000", "UniCredit Bank Austria AG", "AT-1020", "Wien", "BKAUATWWXXX", "", 0},
-    {12000ULL, "12000", "UniCredit Bank Austria AG", "AT-1020", "Wien", "BKAUATWWXXX", "", 0},
-    {12002ULL, "12002", "UniCredit Bank Austria AG", "AT-1020", "Wien", "BKAUATWWXXX", "", 0},
-    {12004ULL, "12004", "UniCredit Bank Austria AG", "AT-1020", "Wien", "BKAUATWWXXX", "", 0},
-    {12005ULL, "12005", "UniCredit Bank Austria AG", "AT-1020", "Wien", "BKAUATWWXXX", "", 0},
-    {14000ULL, "14000", "BAWAG P.S.K. Bank f\374r Arbeit und Wirtschaft und \326sterreichische Postsparkasse Aktiengesellschaft", "AT-1100", "Wien", "BAWAATWWXXX", "", 0},
-    {14001ULL, "14001", "BAWAG P.S.K. Bank f\374r Arbeit und Wirtschaft und \326sterreichische Postsparkasse Aktiengesellschaft", "AT-1100", "Wien", "BAWAATWWXXX", "", 0},
-    {14002ULL, "14002", "BAWAG P.S.K. Bank f\374r Arbeit und Wirtschaft und \326sterreichische Postsparkasse Aktiengesellschaft", "AT-1100", "Wien", "BAWAATWWXXX", "", 0},
-    {14200ULL, "14200", "BAWAG P.S.K. Bank f\374r Arbeit und Wirtschaft und \326sterreichische Postsparkasse Aktiengesellschaft", "AT-1100", "Wien", "BAWAATWWXXX", "", 0},
-    {14210ULL, "14210", "BAWAG P.S.K. Bank f\374r Arbeit und Wirtschaft und \326sterreichische Postsparkasse Aktiengesellschaft", "AT-1100", "Wien", "BAWAATWWXXX", "", 0},
-    {14900ULL, "14900", "BAWAG P.S.K. Bank f\374r Arbeit und Wirtschaft und \326sterreichische Postsparkasse Aktiengesellschaft", "AT-1100", "Wien", "BAWAATWWXXX", "", 0},
-    {15000ULL, "15000", "Oberbank AG", "AT-4020", "Linz", "OBKLAT2LXXX", "", 0},
-    {15001ULL, "15001", "Oberbank AG", "AT-4020", "Linz", "OBKLAT2LXXX", "", 0},
-    {15002ULL, "15002", "Oberbank AG", "AT-4020", "Linz", "OBKLAT2LXXX", "", 0},
-    {15003ULL, "15003", "Oberbank AG", "AT-4020", "Linz", "OBKLAT2LXXX", "", 0},
-    {15004ULL, "15004", "Oberbank AG", "AT-4020", "Linz", "OBKLAT2LXXX", "", 0},
-    {15005ULL, "15005", "Oberbank AG", "AT-4020", "Linz", "OBKLAT2LXXX", "", 0},
-    {15006ULL, "15006", "Oberbank AG", "AT-4020", "Linz", "OBKLAT2LXXX", "", 0},
-    {15007ULL, "15007", "Oberbank AG", "AT-4020", "Linz", "OBKLAT2LXXX", "", 0},
-    {15008ULL, "15008", "Oberbank AG", "AT-4020", "Linz", "OBKLAT2LXXX", "", 0},
-    {15009ULL, "15009", "Oberbank AG", "AT-4020", "Linz", "OBKLAT2LXXX", "", 0},
-    {15010ULL, "15010", "Oberbank AG", "AT-4020", "Linz", "OBKLAT2LXXX", "", 0},
-    {15011ULL, "15011", "Oberbank AG", "AT-4020", "Linz", "OBKLAT2LXXX", "", 0},
-    {15012ULL, "15012", "Oberbank AG", "AT-4020", "Linz", "OBKLAT2LXXX", "", 0},
-    {15013ULL, "15013", "Oberbank AG", "AT-4020", "Linz", "OBKLAT2LXXX", "", 0},
-    {15021ULL, "15021", "Oberbank AG", "AT-4020", "Linz", "OBKLAT2LXXX", "", 0},
-    {15022ULL, "15022", "Oberbank AG", "AT-4020", "Linz", "OBKLAT2LXXX", "", 0},
-    {15023ULL, "15023", "Oberbank AG", "AT-4020", "Linz", "OBKLAT2LXXX", "", 0},
-    {15024ULL, "15024", "Oberbank AG", "AT-4020", "Linz", "OBKLAT2LXXX", "", 0},
-    {15025ULL, "15025", "Oberbank AG", "AT-4020", "Linz", "OBKLAT2LXXX", "", 0},
-    {15030ULL, "15030", "Oberbank AG", "AT-4020", "Linz", "OBKLAT2LXXX", "", 0},
-    {15031ULL, "15031", "Oberbank AG", "AT-4020", "Linz", "OBKLAT2LXXX", "", 0},
-    {15040ULL, "15040", "Oberbank AG", "AT-4020", "Linz", "OBKLAT2LXXX", "", 0},
-    {15041ULL, "15041", "Oberbank AG", "AT-4020", "Linz", "OBKLAT2LXXX", "", 0},
-    {15042ULL, "15042", "Oberbank AG", "AT-4020", "Linz", "OBKLAT2LXXX", "", 0},
-    {15060ULL, "15060", "Oberbank AG", "AT-4020", "Linz", "OBKLAT2LXXX", "", 0},
-    {15061ULL, "15061", "Oberbank AG", "AT-4020", "Linz", "OBKLAT2LXXX", "", 0},
-    {15062ULL, "15062", "Oberbank AG", "AT-4020", "Linz", "OBKLAT2LXXX", "", 0},
-    {15080ULL, "15080", "Oberbank AG", "AT-4020", "Linz", "OBKLAT2LXXX", "", 0},
-    {15081ULL, "15081", "Oberbank AG", "AT-4020", "Linz", "OBKLAT2LXXX", "", 0},
-    {15090ULL, "15090", "Oberbank AG", "AT-4020", "Linz", "OBKLAT2LXXX", "", 0},
-    {15091ULL, "15091", "Oberbank AG", "AT-4020", "Linz", "OBKLAT2LXXX", "", 0},
-    {15092ULL, "15092", "Oberbank AG", "AT-4020", "Linz", "OBKLAT2LXXX", "", 0},
-    {15093ULL, "15093", "Oberbank AG", "AT-4020", "Linz", "OBKLAT2LXXX", "", 0},
-    {15094ULL, "15094", "Oberbank AG", "AT-4020", "Linz", "OBKLAT2LXXX", "", 0},
-    {15095ULL, "15095", "Oberbank AG", "AT-4020", "Linz", "OBKLAT2LXXX", "", 0},
-    {15096ULL, "15096", "Oberbank AG", "AT-4020", "Linz", "OBKLAT2LXXX", "", 0},
-    {15097ULL, "15097", "Oberbank AG", "AT-4020", "Linz", "OBKLAT2LXXX", "", 0},
-    {15110ULL, "15110", "Oberbank AG", "AT-4020", "Linz", "OBKLAT2LXXX", "", 0},
-    {15120ULL, "15120", "Oberbank AG", "AT-4020", "Linz", "OBKLAT2LXXX", "", 0},
-    {15121ULL, "15121", "Oberbank AG", "AT-4020", "Linz", "OBKLAT2LXXX", "", 0},
-    {15122ULL, "15122", "Oberbank AG", "AT-4020", "Linz", "OBKLAT2LXXX", "", 0},
-    {15123ULL, "15123", "Oberbank AG", "AT-4020", "Linz", "OBKLAT2LXXX", "", 0},
-    {15130ULL, "15130", "Oberbank AG", "AT-4020", "Linz", "OBKLAT2LXXX", "", 0},
-    {15131ULL, "15131", "Oberbank AG", "AT-4020", "Linz", "OBKLAT2LXXX", "", 0},
-    {15132ULL, "15132", "Oberbank AG", "AT-4020", "Linz", "OBKLAT2LXXX", "", 0},
-    {15133ULL, "15133", "Oberbank AG", "AT-4020", "Linz", "OBKLAT2LXXX", "", 0},
-    {15134ULL, "15134", "Oberbank AG", "AT-4020", "Linz", "OBKLAT2LXXX", "", 0},
-    {15135ULL, "15135", "Oberbank AG", "AT-4020", "Linz", "OBKLAT2LXXX", "", 0},
-    {15150ULL, "15150", "Oberbank AG", "AT-4020", "Linz", "OBKLAT2LXXX", "", 0},
-    {15151ULL, "15151", "Oberbank AG", "AT-4020", "Linz", "OBKLAT2LXXX", "", 0},
-    {15899ULL, "15899", "Oberbank AG", "AT-4020", "Linz", "OBKLAT2LXXX", "", 0},
-    {16000ULL, "16000", "Bank f\374r Tirol und Vorarlberg Aktiengesellschaft", "AT-6020", "Innsbruck", "BTVAAT22XXX", "", 0},
-    {16300ULL, "16300", "Bank f\374r Tirol und Vorarlberg Aktiengesellschaft", "AT-6020", "Innsbruck", "BTVAAT22XXX", "", 0},
-    {16310ULL, "16310", "Bank f\374r Tirol und Vorarlberg Aktiengesellschaft", "AT-6020", "Innsbruck", "BTVAAT22XXX", "", 0},
-    {16320ULL, "16320", "Bank f\374r Tirol und Vorarlberg Aktiengesellschaft", "AT-6020", "Innsbruck", "BTVAAT22XXX", "", 0},
-    {16330ULL, "16330", "Bank f\374r Tirol und Vorarlberg Aktiengesellschaft", "AT-6020", "Innsbruck", "BTVAAT22XXX", "", 0},
-    {16340ULL, "16340", "Bank f\374r Tirol und Vorarlberg Aktiengesellschaft", "AT-6020", "Innsbruck", "BTVAAT22XXX", "", 0},
-    {16350ULL, "16350", "Bank f\374r Tirol und Vorarlberg Aktiengesellschaft", "AT-6020", "Innsbruck", "BTVAAT22XXX", "", 0},
-    {16360ULL, "16360", "Bank f\374r Tirol und Vorarlberg Aktiengesellschaft", "AT-6020", "Innsbruck", "BTVAAT22XXX", "", 0},
-    {16370ULL, "16370", "Bank f\374r Tirol und Vorarlberg Aktiengesellschaft", "AT-6020", "Innsbruck", "BTVAAT22XXX", "", 0},
-    {16380ULL, "16380", "Bank f\374r Tirol und Vorarlberg Aktiengesellschaft", "AT-6020", "Innsbruck", "BTVAAT22XXX", "", 0},
-    {16390ULL, "16390", "Bank f\374r Tirol und Vorarlberg Aktiengesellschaft", "AT-6020", "Innsbruck", "BTVAAT22XXX", "", 0},
-    {16400ULL, "16400", "Bank f\374r Tirol und Vorarlberg Aktiengesellschaft", "AT-6020", "Innsbruck", "BTVAAT22XXX", "", 0},
-    {16410ULL, "16410", "Bank f\374r Tirol und Vorarlberg Aktiengesellschaft", "AT-6020", "Innsbruck", "BTVAAT22XXX", "", 0},
-    {16420ULL, "16420", "Bank f\374r Tirol und Vorarlberg Aktiengesellschaft", "AT-6020", "Innsbruck", "BTVAAT22XXX", "", 0},
-    {16430ULL, "16430", "Bank f\374r Tirol und Vorarlberg Aktiengesellschaft", "AT-6020", "Innsbruck", "BTVAAT22XXX", "", 0},
-    {16440ULL, "16440", "Bank f\374r Tirol und Vorarlberg Aktiengesellschaft", "AT-6020", "Innsbruck", "BTVAAT22XXX", "", 0},
-    {16450ULL, "16450", "Bank f\374r Tirol und Vorarlberg Aktiengesellschaft", "AT-6020", "Innsbruck", "BTVAAT22XXX", "", 0},
-    {16460ULL, "16460", "Bank f\374r Tirol und Vorarlberg Aktiengesellschaft", "AT-6020", "Innsbruck", "BTVAAT22XXX", "", 0},
-    {17000ULL, "17000", "BKS Bank AG", "AT-9020", "Klagenfurt", "BFKKAT2KXXX", "", 0},
-    {17100ULL, "17100", "BKS Bank AG", "AT-9020", "Klagenfurt", "BFKKAT2KXXX", "", 0},
-    {17200ULL, "17200", "BKS Bank AG", "AT-9020", "Klagenfurt", "BFKKAT2KXXX", "", 0},
-    {17300ULL, "17300", "BKS Bank AG", "AT-9020", "Klagenfurt", "BFKKAT2KXXX", "", 0},
-    {17400ULL, "17400", "BKS Bank AG", "AT-9020", "Klagenfurt", "BFKKAT2KXXX", "", 0},
-    {17500ULL, "17500", "BKS Bank AG", "AT-9020", "Klagenfurt", "BFKKAT2KXXX", "", 0},
-    {17899ULL, "17899", "BKS Bank AG", "AT-9020", "Klagenfurt", "BFKKAT2KXXX", "", 0},
-    {18100ULL, "18100", "BNP Paribas SA Niederlassung \326sterreich", "AT-1030", "Wien", "GEBAATWWXXX", "", 0},
-    {18120ULL, "18120", "A1 Bank AG", "AT-1020", "Wien", "PABXATW1XXX", "", 0},
-    {18130ULL, "18130", "\326sterreichische \304rzte- und Apothekerbank AG", "AT-1090", "Wien", "BWFBATW1XXX", "", 0},
-    {18140ULL, "18140", "Citibank Europe plc, Austria Branch", "AT-1010", "Wien", "CITIATWXXXX", "", 0},
-    {18150ULL, "18150", "Soci\351t\351 G\351n\351rale Zweigniederlassung Wien", "AT-1040", "Wien", "SGABATWWXXX", "", 0},
-    {18160ULL, "18160", "VOLKSBANK WIEN AG", "AT-1030", "Wien", "VBOEATWWXXX", "", 0},
-    {18170ULL, "18170", "KA Finanz AG i.A.", "AT-1020", "Wien", "", "", 0},
-    {18190ULL, "18190", "BAWAG P.S.K. Bank f\374r Arbeit und Wirtschaft und \326sterreichische Postsparkasse Aktiengesellschaft", "AT-1100", "Wien", "BAWAATWWXXX", "", 0},
-    {18400ULL, "18400", "Generali Bank AG", "AT-1010", "Wien", "BGENATWWXXX", "", 0},
-    {18600ULL, "18600", "Volkskreditbank AG", "AT-4020", "Linz", "VKBLAT2LXXX", "", 0},
-    {19100ULL, "19100", "Deutsche Bank Aktiengesellschaft Filiale Wien", "AT-1010", "Wien", "DEUTATWWXXX", "", 0},
-    {19120ULL, "19120", "bank99 AG", "AT-1020", "Wien", "SPBAATWWXXX", "", 0},
-    {19140ULL, "19140", "Bank Gutmann Aktiengesellschaft", "AT-1010", "Wien", "GUTBATWWXXX", "", 0},
-    {19150ULL, "19150", "Kathrein Privatbank Aktiengesellschaft", "AT-1010", "Wien", "KTBKATWWXXX", "", 0},
-    {19160ULL, "19160", "Wiener Privatbank SE", "AT-1010", "Wien", "WIPBATWWXXX", "", 0},
-    {19170ULL, "19170", "PARTNER BANK AKTIENGESELLSCHAFT", "AT-4020", "Linz", "PABAAT2LXXX", "", 0},
-    {19190ULL, "19190", "Schelhammer Capital Bank AG", "AT-1010", "Wien", "BSSWATWWXXX", "", 0},
-    {19200ULL, "19200", "Schoellerbank Aktiengesellschaft", "AT-1010", "Wien", "SCHOATWWXXX", "", 0},
-    {19210ULL, "19210", "bank99 AG", "AT-1020", "Wien", "SPBAATWWB99", "", 0},
-    {19220ULL, "19220", "Bank Winter & Co. AG", "AT-1010", "Wien", "WISMATWWXXX", "", 0},
-    {19250ULL, "19250", "BAWAG P.S.K. Bank f\374r Arbeit und Wirtschaft und \326sterreichische Postsparkasse Aktiengesellschaft", "AT-1100", "Wien", "DIRAAT2SXXX", "", 0},
-    {19340ULL, "19340", "European American Investment Bank Aktiengesellschaft", "AT-1010", "Wien", "EUAAATWWXXX", "", 0},
-    {19360ULL, "19360", "ING Austria Branch of ING Bank N.V.", "AT-1020", "Wien", "INGBATWWXXX", "", 0},
-    {19380ULL, "19380", "Bankhaus Denzel Aktiengesellschaft", "AT-1030", "Wien", "DENEATW1XXX", "", 0},
-    {19390ULL, "19390", "BMW Austria Bank GmbH", "AT-5020", "Salzburg", "BMASAT21XXX", "", 0},
-    {19400ULL, "19400", "MUFG Bank (Europe) N.V. Vienna Branch", "AT-1030", "Wien", "", "", 0},
-    {19420ULL, "19420", "RCI Banque SA, Niederlassung \326sterreich", "AT-1100", "Wien", "RCNOATW1XXX", "", 0},
-    {19440ULL, "19440", "Wiener Privatbank SE", "AT-1010", "Wien", "WIPBATWWXXX", "", 0},
-    {19450ULL, "19450", "Liechtensteinische Landesbank (\326sterreich) AG", "AT-1010", "Wien", "COPRATWWXXX", "", 0},
-    {19460ULL, "19460", "LGT Bank AG, Zweigniederlassung \326sterreich", "AT-1010", "Wien", "BLFLATWWXXX", "", 0},
-    {19480ULL, "19480", "flatexDEGIRO Bank AG", "AT-1010", "Wien", "BIIWATWWXXX", "", 0},
-    {19510ULL, "19510", "LLB Bank AG", "AT-5020", "Salzburg", "PIAGAT2SXXX", "", 0},
-    {19515ULL, "19515", "Stellantis Bank SA Niederlassung \326sterreich", "AT-1220", "Wien", "OPBAATW2XXX", "", 0},
-    {19520ULL, "19520", "Steierm\344rkische Bank und Sparkassen Aktiengesellschaft", "AT-8010", "Graz", "STSPAT2GXXX", "", 0},
-    {19530ULL, "19530", "Bankhaus Carl Sp\344ngler & Co. Aktiengesellschaft", "AT-5020", "Salzburg", "SPAEAT2SXXX", "", 0},
-    {19540ULL, "19540", "Bank of China (Central and Eastern Europe) Limited Vienna Branch", "AT-1010", "Wien", "BKCHATWWXXX", "", 0},
-    {19600ULL, "19600", "Schelhammer Capital Bank AG", "AT-1010", "Wien", "BSSWATWWXXX", "", 0},
-    {19610ULL, "19610", "BNP PARIBAS PERSONAL FINANCE SA Niederlassung \326sterreich", "AT-1030", "Wien", "", "", 0},
-    {19650ULL, "19650", "DenizBank AG", "AT-1030", "Wien", "ESBKATWWXXX", "", 0},
-    {19660ULL, "19660", "Kommunalkredit Austria AG", "AT-1090", "Wien", "INVOATWWXXX", "", 0},
-    {19675ULL, "19675", "Commerzbank AG Niederlassung Wien", "AT-1130", "Wien", "COBAATWXXXX", "", 0},
-    {19690ULL, "19690", "VakifBank International AG", "AT-1040", "Wien", "TVBAATWWXXX", "", 0},
-    {19810ULL, "19810", "Santander Consumer Bank GmbH", "AT-1220", "Wien", "SANTATWWXXX", "", 0},
-    {19825ULL, "19825", "W\374stenrot Bank AG", "AT-1010", "Wien", "WUSNATWWXXX", "", 0},
-    {19835ULL, "19835", "Ford Bank GmbH, Zweigniederlassung \326sterreich", "AT-5020", "Salzburg", "FAZFAT21XXX", "", 0},
-    {19880ULL, "19880", "Western Union International Bank GmbH", "AT-1100", "Wien", "WUIBATWWXXX", "", 0},
-    {19888ULL, "19888", "ICBC Austria Bank GmbH", "AT-1090", "Wien", "ICBKATWWXXX", "", 0},
-    {19930ULL, "19930", "Raiffeisen Digital Bank AG", "AT-1030", "Wien", "CENBATWWXXX", "", 0},
-    {19931ULL, "19931", "Raiffeisen Digital Bank AG", "AT-1030", "Wien", "CENBATWWRDB", "", 0},
-    {19950ULL, "19950", "Bausparkasse W\374stenrot Aktiengesellschaft", "AT-5020", "Salzburg", "WUBUAT2SXXX", "", 0},
-    {19970ULL, "19970", "Banco do Brasil Aktiengesellschaft", "AT-1020", "Wien", "BRASATWWXXX", "", 0},
-    {20100ULL, "20100", "Erste Group Bank AG", "AT-1100", "Wien", "GIBAATWGXXX", "", 0},
-    {20111ULL, "20111", "Erste Bank der oesterreichischen Sparkassen AG", "AT-1100", "Wien", "GIBAATWWXXX", "", 0},
-    {20112ULL, "20112", "Die Zweite Wiener Vereins-Sparcasse", "AT-1030", "Wien", "GIBAAT21XXX", "", 0},
-    {20202ULL, "20202", "Sparkasse der Stadt Amstetten AG", "AT-3300", "Amstetten (N\326)", "SPAMAT21XXX", "", 0},
-    {20205ULL, "20205", "Sparkasse Baden", "AT-2500", "Baden bei Wien", "SPBDAT21XXX", "", 0},
-    {20216ULL, "20216", "Sparkasse Hainburg-Bruck-Neusiedl Aktiengesellschaft", "AT-2410", "Hainburg an der Donau", "SPHBAT21XXX", "", 0},
-    {20218ULL, "20218", "Sparkasse Haugsdorf", "AT-2054", "Haugsdorf", "SPHAAT21XXX", "", 0},
-    {20219ULL, "20219", "Sparkasse Herzogenburg-Neulengbach Bank Aktiengesellschaft", "AT-3130", "Herzogenburg", "SPHEAT21XXX", "", 0},
-    {20221ULL, "20221", "Sparkasse Horn-Ravelsbach-Kirchberg Aktiengesellschaft", "AT-3580", "Horn", "SPHNAT21XXX", "", 0},
-    {20225ULL, "20225", "Sparkasse Baden", "AT-2500", "Baden bei Wien", "SPBDAT21XXX", "", 0},
-    {20227ULL, "20227", "Sparkasse Korneuburg AG", "AT-2100", "Korneuburg", "SSKOAT21XXX", "", 0},
-    {20228ULL, "20228", "KREMSER BANK UND SPARKASSEN AKTIENGESELLSCHAFT", "AT-3500", "Krems an der Donau", "SPKDAT21XXX", "", 0},
-    {20230ULL, "20230", "Sparkasse Langenlois", "AT-3550", "Langenlois", "SPLSAT21XXX", "", 0},
-    {20241ULL, "20241", "Sparkasse Neunkirchen", "AT-2620", "Neunkirchen/ N\326", "SPNGAT21XXX", "", 0},
-    {20245ULL, "20245", "Sparkasse Pottenstein N.\326.", "AT-2563", "Pottenstein a.d. Triesting", "SPPOAT21XXX", "", 0},
-    {20246ULL, "20246", "Sparkasse Poysdorf AG", "AT-2170", "Poysdorf", "SPPDAT21XXX", "", 0},
-    {20256ULL, "20256", "SPARKASSE NIEDER\326STERREICH MITTE WEST AKTIENGESELLSCHAFT", "AT-3100", "St.P\366lten", "SPSPAT21XXX", "", 0},
-    {20257ULL, "20257", "Sparkasse Scheibbs AG", "AT-3270", "Scheibbs", "SPSBAT21XXX", "", 0},
-    {20263ULL, "20263", "Waldviertler Sparkasse Bank AG", "AT-3910", "Zwettl", "SPZWAT21XXX", "", 0},
-    {20267ULL, "20267", "Wiener Neust\344dter Sparkasse", "AT-2700", "Wiener Neustadt", "WINSATWNXXX", "", 0},
-    {20272ULL, "20272", "Waldviertler Sparkasse Bank AG", "AT-3910", "Zwettl", "SPZWAT21XXX", "", 0},
-    {20306ULL, "20306", "SPARKASSE FRANKENMARKT AKTIENGESELLSCHAFT", "AT-4890", "Frankenmarkt", "SPFRAT21XXX", "", 0},
-    {20314ULL, "20314", "Sparkasse Salzkammergut AG", "AT-4820", "Bad Ischl", "SKBIAT21XXX", "", 0},
-    {20317ULL, "20317", "Sparkasse Lambach Bank Aktiengesellschaft", "AT-4650", "Lambach", "SPLAAT21XXX", "", 0},
-    {20320ULL, "20320", "Sparkasse Ober\366sterreich Bank AG", "AT-4020", "Linz", "ASPKAT2LXXX", "", 0},
-    {20326ULL, "20326", "Sparkasse Neuhofen Bank Aktiengesellschaft", "AT-4501", "Neuhofen an der Krems", "SPNKAT21XXX", "", 0},
-    {20330ULL, "20330", "Sparkasse Eferding-Peuerbach-Waizenkirchen", "AT-4070", "Eferding", "SPPBAT21XXX", "", 0},
-    {20331ULL, "20331", "Sparkasse Pregarten - Unterwei\337enbach AG", "AT-4230", "Pregarten", "SPPRAT21XXX", "", 0},
-    {20333ULL, "20333", "Sparkasse Ried im Innkreis-Haag am Hausruck", "AT-4910", "Ried im Innkreis", "SPRHAT21XXX", "", 0},
-    {20334ULL, "20334", "Sparkasse M\374hlviertel-West Bank Aktiengesellschaft", "AT-4150", "Rohrbach-Berg", "SMWRAT21XXX", "", 0},
-    {20402ULL, "20402", "Sparkasse Mittersill Bank AG", "AT-5730", "Mittersill", "SPMIAT21XXX", "", 0},
-    {20404ULL, "20404", "Salzburger Sparkasse Bank Aktiengesellschaft", "AT-5020", "Salzburg", "SBGSAT2SXXX", "", 0},
-    {20502ULL, "20502", "Sparkasse Imst AG", "AT-6460", "Imst", "SPIMAT21XXX", "", 0},
-    {20503ULL, "20503", "Tiroler Sparkasse Bankaktiengesellschaft Innsbruck", "AT-6010", "Innsbruck", "SPIHAT22XXX", "", 0},
-    {20505ULL, "20505", "Sparkasse der Stadt Kitzb\374hel", "AT-6370", "Kitzb\374hel", "SPKIAT2KXXX", "", 0},
-    {20506ULL, "20506", "Sparkasse Kufstein Tiroler Sparkasse von 1877", "AT-6330", "Kufstein", "SPKUAT22XXX", "", 0},
-    {20507ULL, "20507", "Lienzer Sparkasse AG", "AT-9900", "Lienz", "LISPAT21XXX", "", 0},
-    {20508ULL, "20508", "Sparkasse Rattenberg Bank AG", "AT-6240", "Rattenberg", "SPRTAT21XXX", "", 0},
-    {20509ULL, "20509", "Sparkasse Reutte AG", "AT-6600", "Reutte", "SPREAT21XXX", "", 0},
-    {20510ULL, "20510", "Sparkasse Schwaz AG", "AT-6130", "Schwaz", "SPSCAT22XXX", "", 0},
-    {20601ULL, "20601", "Sparkasse Bregenz Bank Aktiengesellschaft", "AT-6900", "Bregenz", "SPBRAT2BXXX", "", 0},
-    {20602ULL, "20602", "Dornbirner Sparkasse Bank AG", "AT-6850", "Dornbirn", "DOSPAT2DXXX", "", 0},
-    {20603ULL, "20603", "Sparkasse der Gemeinde Egg", "AT-6863", "Egg (Vbg.)", "SPEGAT21XXX", "", 0},
-    {20604ULL, "20604", "Sparkasse der Stadt Feldkirch", "AT-6800", "Feldkirch", "SPFKAT2BXXX", "", 0},
-    {20607ULL, "20607", "Sparkasse Bludenz Bank AG", "AT-6700", "Bludenz", "SSBLAT21XXX", "", 0},
-    {20702ULL, "20702", "Sparkasse Feldkirchen/K\344rnten", "AT-9560", "Feldkirchen (Ktn.)", "SPFNAT21XXX", "", 0},
-    {20706ULL, "20706", "K\344rntner Sparkasse Aktiengesellschaft", "AT-9020", "Klagenfurt", "KSPKAT2KXXX", "", 0},
-    {20815ULL, "20815", "Steierm\344rkische Bank und Sparkassen Aktiengesellschaft", "AT-8010", "Graz", "STSPAT2GXXX", "", 0},
-    {20828ULL, "20828", "Sparkasse M\374rzzuschlag Aktiengesellschaft", "AT-8680", "M\374rzzuschlag", "SPMZAT21XXX", "", 0},
-    {20833ULL, "20833", "Sparkasse P\366llau AG", "AT-8225", "P\366llau", "SPPLAT21XXX", "", 0},
-    {20839ULL, "20839", "Sparkasse Voitsberg-K\366flach Bankaktiengesellschaft", "AT-8570", "Voitsberg", "SPVOAT21XXX", "", 0},
-    {24012ULL, "24012", "Bausparkasse der \366sterreichischen Sparkassen Aktiengesellschaft", "AT-1100", "Wien", "BAOSATWWXXX", "", 0},
-    {30000ULL, "30000", "Raiffeisen Bank International AG", "AT-1030", "Wien", "RZBAATWWXXX", "", 0},
-    {31000ULL, "31000", "Raiffeisen Bank International AG", "AT-1030", "Wien", "RZBAATWWXXX", "", 0},
-    {31111ULL, "31111", "Raiffeisen Bank International AG", "AT-1030", "Wien", "RZBAATWWVAM", "", 0},
-    {31112ULL, "31112", "Raiffeisen Bank International AG", "AT-1030", "Wien", "RZBAATWWREC", "", 0},
-    {31303ULL, "31303", "Raiffeisen Bausparkasse Gesellschaft m.b.H.", "AT-1190", "Wien", "RBSKATW1XXX", "", 0},
-    {31500ULL, "31500", "NOTARTREUHANDBANK AG", "AT-1010", "Wien", "NTBAATWWXXX", "", 0},
-    {32000ULL, "32000", "RAIFFEISENLANDESBANK NIEDER\326STERREICH-WIEN AG", "AT-1020", "Wien", "RLNWATWWXXX", "", 0},
-    {32002ULL, "32002", "Raiffeisenbank Wagram-Schmidatal eGen", "AT-3462", "Absdorf", "RLNWATW1002", "", 0},
-    {32025ULL, "32025", "Raiffeisenbank Region Amstetten eGen", "AT-3300", "Amstetten", "RLNWATWWAMS", "", 0},
-    {32033ULL, "32033", "Raiffeisenbank Region Amstetten eGen", "AT-3300", "Amstetten", "RLNWATWWAMS", "", 0},
-    {32039ULL, "32039", "Raiffeisenbank Wolkersdorf - Auersthal eGen", "AT-2120", "Wolkersdorf", "RLNWATWWWDF", "", 0},
-    {32045ULL, "32045", "Raiffeisenbank Region Baden eGen", "AT-2500", "Baden bei Wien", "RLNWATWWBAD", "", 0},
-    {32059ULL, "32059", "Raiffeisenkasse Blindenmarkt eGen", "AT-3372", "Blindenmarkt", "RLNWATW1059", "", 0},
-    {32073ULL, "32073", "Raiffeisenbank Bruck-Carnuntum eGen", "AT-2460", "Bruck an der Leitha", "RLNWATWWBRL", "", 0},
-    {32092ULL, "32092", "Raiffeisen-Regionalbank G\344nserndorf eGen", "AT-2230", "G\344nserndorf", "RLNWATWWGAE", "", 0},
-    {32099ULL, "32099", "Raiffeisenkasse Dobersberg-Waldkirchen eGen", "AT-3843", "Dobersberg", "RLNWATW1099", "", 0},
-    {32118ULL, "32118", "Raiffeisenbank Region Baden eGen", "AT-2500", "Baden bei Wien", "RLNWATWWBAD", "", 0},
-    {32123ULL, "32123", "Raiffeisenbank Eggenburg eGen", "AT-3730", "Eggenburg", "RLNWATWW123", "", 0},
-    {32127ULL, "32127", "Raiffeisenbank im Thayatal eGen", "AT-3830", "Waidhofen an der Thaya", "RLNWATWWWTH", "", 0},
-    {32145ULL, "32145", "Raiffeisenkasse Ernstbrunn eGen", "AT-2115", "Ernstbrunn", "RLNWATW1145", "", 0},
-    {32195ULL, "32195", "Raiffeisenbank Region Wiener Alpen eGen", "AT-2870", "Aspang", "RLNWATWWASP", "", 0},
-    {32198ULL, "32198", "Raiffeisenbank Hollabrunn eGen", "AT-2020", "Hollabrunn", "RLNWATW1322", "", 0},
-    {32227ULL, "32227", "Raiffeisenbank Weinviertel Nordost eGen", "AT-2225", "Zistersdorf", "RLNWATWWZDF", "", 0},
-    {32242ULL, "32242", "Raiffeisenbank Wagram-Schmidatal eGen", "AT-3462", "Absdorf", "RLNWATW1002", "", 0},
-    {32247ULL, "32247", "Raiffeisenbank Region Baden eGen", "AT-2500", "Baden bei Wien", "RLNWATWWBAD", "", 0},
-    {32250ULL, "32250", "Raiffeisen Regionalbank M\366dling eGen", "AT-2340", "M\366dling", "RLNWATWWGTD", "", 0},
-    {32275ULL, "32275", "Raiffeisenbank Seefeld-Hadres eGen", "AT-2061", "Hadres", "RLNWATW1275", "", 0},
-    {32278ULL, "32278", "Raiffeisenkasse Haidershofen eGen", "AT-4431", "Haidershofen", "RLNWATWW278", "", 0},
-    {32286ULL, "32286", "Raiffeisenkasse Heiligeneich eGen", "AT-3452", "Heiligeneich", "RLNWATW1286", "", 0},
-    {32291ULL, "32291", "Raiffeisenbank Wagram-Schmidatal eGen", "AT-3462", "Absdorf", "RLNWATW1002", "", 0},
-    {32322ULL, "32322", "Raiffeisenbank Hollabrunn eGen", "AT-2020", "Hollabrunn", "RLNWATW1322", "", 0},
-    {32356ULL, "32356", "Raiffeisenbank Region St. P\366lten eGen", "AT-3100", "St. P\366lten", "RLNWATWWOBG", "", 0},
-    {32367ULL, "32367", "Raiffeisenbank Klosterneuburg eGen", "AT-3400", "Klosterneuburg", "RLNWATWW367", "", 0},
-    {32368ULL, "32368", "Raiffeisenbank Region Schallaburg eGen", "AT-3382", "Loosdorf/ Bez. Melk", "RLNWATW1477", "", 0},
-    {32374ULL, "32374", "Raiffeisenbank Region Wiener Alpen eGen", "AT-2870", "Aspang", "RLNWATWWASP", "", 0},
-    {32395ULL, "32395", "Raiffeisenbank Korneuburg eGen", "AT-2100", "Korneuburg", "RLNWATWWKOR", "", 0},
-    {32397ULL, "32397", "Raiffeisenbank Krems eGen", "AT-3500", "Krems an der Donau", "RLNWATWWKRE", "", 0},
-    {32413ULL, "32413", "Raiffeisenbank Laa/Thaya eGen", "AT-2136", "Laa a.d. Thaya", "RLNWATWWLAA", "", 0},
-    {32414ULL, "32414", "Raiffeisenbank Wienerwald eGen", "AT-3021", "Pressbaum", "RLNWATWWPRB", "", 0},
-    {32415ULL, "32415", "Raiffeisenbank Oberes Waldviertel eGen", "AT-3943", "Schrems", "RLNWATWWOWS", "", 0},
-    {32426ULL, "32426", "Raiffeisenbank Langenlois eGen", "AT-3550", "Langenlois", "RLNWATWW426", "", 0},
-    {32438ULL, "32438", "Raiffeisenbank Kreuzenstein eGen", "AT-2100", "Leobendorf", "RLNWATW1438", "", 0},
-    {32447ULL, "32447", "Raiffeisenbank Traisen-G\366lsental eGen", "AT-3180", "Lilienfeld", "RLNWATWWLFD", "", 0},
-    {32455ULL, "32455", "Raiffeisenbank Region Schallaburg eGen", "AT-3382", "Loosdorf/ Bez. Melk", "RLNWATW1477", "", 0},
-    {32477ULL, "32477", "Raiffeisenbank Region Schallaburg eGen", "AT-3382", "Loosdorf/ Bez. Melk", "RLNWATW1477", "", 0},
-    {32497ULL, "32497", "Raiffeisenbank Tulln eGen", "AT-3430", "Tulln", "RLNWATW1880", "", 0},
-    {32501ULL, "32501", "Raiffeisenbank im Weinviertel eGen", "AT-2130", "Mistelbach", "RLNWATWWMIB", "", 0},
-    {32551ULL, "32551", "Raiffeisenkasse Neusiedl a.d.Zaya eGen", "AT-2183", "Neusiedl an der Zaya", "RLNWATWWNSD", "", 0},
-    {32585ULL, "32585", "Raiffeisenbank Region St. P\366lten eGen", "AT-3100", "St. P\366lten", "RLNWATWWOBG", "", 0},
-    {32589ULL, "32589", "Raiffeisenbank Gross Gerungs eGen", "AT-3920", "Gro\337 Gerungs", "RLNWATW1589", "", 0},
-    {32614ULL, "32614", "Raiffeisenkasse Orth a.d. Donau eGen", "AT-2304", "Orth/Donau", "RLNWATWWODO", "", 0},
-    {32615ULL, "32615", "Raiffeisenbank Region Waldviertel Mitte eGen", "AT-3910", "Zwettl", "RLNWATWWZWE", "", 0},
-    {32631ULL, "32631", "Raiffeisenbank Region Wiener Alpen eGen", "AT-2870", "Aspang", "RLNWATWWASP", "", 0},
-    {32633ULL, "32633", "Raiffeisen Regionalbank M\366dling eGen", "AT-2340", "M\366dling", "RLNWATWWGTD", "", 0},
-    {32642ULL, "32642", "Raiffeisenbank Wr. Neustadt-Schneebergland eGen", "AT-2700", "Wiener Neustadt", "RLNWATWWWRN", "", 0},
-    {32647ULL, "32647", "Raiffeisenbank Region Wiener Alpen eGen", "AT-2870", "Aspang", "RLNWATWWASP", "", 0},
-    {32651ULL, "32651", "Raiffeisenbank Mittleres Mostviertel eGen", "AT-3250", "Wieselburg", "RLNWATWW939", "", 0},
-    {32660ULL, "32660", "Raiffeisenbank Region Wiener Alpen eGen", "AT-2870", "Aspang", "RLNWATWWASP", "", 0},
-    {32663ULL, "32663", "Raiffeisenbank im Weinviertel eGen", "AT-2130", "Mistelbach", "RLNWATWWMIB", "", 0},
-    {32667ULL, "32667", "Raiffeisenbank Wienerwald eGen", "AT-3021", "Pressbaum", "RLNWATWWPRB", "", 0},
-    {32679ULL, "32679", "Raiffeisenbank Region Schallaburg eGen", "AT-3382", "Loosdorf/ Bez. Melk", "RLNWATW1477", "", 0},
-    {32715ULL, "32715", "Raiffeisenkasse Retz-Pulkautal eGen", "AT-2070", "Retz", "RLNWATW1715", "", 0},
-    {32731ULL, "32731", "Raiffeisenbank Kreuzenstein eGen", "AT-2100", "Leobendorf", "RLNWATW1438", "", 0},
-    {32769ULL, "32769", "Raiffeisenbank Region St. P\366lten eGen", "AT-3100", "St. P\366lten", "RLNWATWWOBG", "", 0},
-    {32778ULL, "32778", "Raiffeisenbank Region Amstetten eGen", "AT-3300", "Amstetten", "RLNWATWWAMS", "", 0},
-    {32789ULL, "32789", "Raiffeisenbank Region Amstetten eGen", "AT-3300", "Amstetten", "RLNWATWWAMS", "", 0},
-    {32823ULL, "32823", "Raiffeisenbank Region Schwechat eGen", "AT-2320", "Schwechat", "RLNWATWW823", "", 0},
-    {32842ULL, "32842", "Raiffeisenbank Stockerau eGen", "AT-2000", "Stockerau", "RLNWATWWSTO", "", 0},
-    {32865ULL, "32865", "Raiffeisenbank Wr. Neustadt-Schneebergland eGen", "AT-2700", "Wiener Neustadt", "RLNWATWWWRN", "", 0},
-    {32880ULL, "32880", "Raiffeisenbank Tulln eGen", "AT-3430", "Tulln", "RLNWATW1880", "", 0},
-    {32901ULL, "32901", "Raiffeisenbank Vitis eGen", "AT-3902", "Vitis", "RLNWATW1901", "", 0},
-    {32904ULL, "32904", "Raiffeisenbank im Thayatal eGen", "AT-3830", "Waidhofen an der Thaya", "RLNWATWWWTH", "", 0},
-    {32906ULL, "32906", "Raiffeisenbank Ybbstal eGen", "AT-3340", "Waidhofen an der Ybbs", "RLNWATWWWHY", "", 0},
-    {32930ULL, "32930", "Raiffeisenbank Region Baden eGen", "AT-2500", "Baden bei Wien", "RLNWATWWBAD", "", 0},
-    {32936ULL, "32936", "Raiffeisenbank Oberes Waldviertel eGen", "AT-3943", "Schrems", "RLNWATWWOWS", "", 0},
-    {32937ULL, "32937", "Raiffeisenbank Wr. Neustadt-Schneebergland eGen", "AT-2700", "Wiener Neustadt", "RLNWATWWWRN", "", 0},
-    {32939ULL, "32939", "Raiffeisenbank Mittleres Mostviertel eGen", "AT-3250", "Wieselburg", "RLNWATWW939", "", 0},
-    {32940ULL, "32940", "Raiffeisenbank Wr. Neustadt-Schneebergland eGen", "AT-2700", "Wiener Neustadt", "RLNWATWWWRN", "", 0},
-    {32944ULL, "32944", "Raiffeisenbank Traisen-G\366lsental eGen", "AT-3180", "Lilienfeld", "RLNWATWWLFD", "", 0},
-    {32951ULL, "32951", "Raiffeisenbank Wolkersdorf - Auersthal eGen", "AT-2120", "Wolkersdorf", "RLNWATWWWDF", "", 0},
-    {32982ULL, "32982", "Raiffeisenbank Hollabrunn eGen", "AT-2020", "Hollabrunn", "RLNWATW1322", "", 0},
-    {32985ULL, "32985", "Raiffeisenbank Weinviertel Nordost eGen", "AT-2225", "Zistersdorf", "RLNWATWWZDF", "", 0},
-    {32990ULL, "32990", "Raiffeisenbank Region Waldviertel Mitte eGen", "AT-3910", "Zwettl", "RLNWATWWZWE", "", 0},
-    {33000ULL, "33000", "Raiffeisenlandesbank Burgenland und Revisionsverband eGen", "AT-7000", "Eisenstadt", "RLBBAT2EXXX", "", 0},
-    {33002ULL, "33002", "Raiffeisen Bezirksbank Neusiedl Ost eGen", "AT-2425", "Nickelsdorf an der Leitha", "RLBBAT2E038", "", 0},
-    {33004ULL, "33004", "Raiffeisen Bezirksbank Neusiedl Ost eGen", "AT-2425", "Nickelsdorf an der Leitha", "RLBBAT2E038", "", 0},
-    {33010ULL, "33010", "Raiffeisenbank Region Deutschkreutz-Horitschon eGen", "AT-7301", "Deutschkreutz", "RLBBAT2E010", "", 0},
-    {33012ULL, "33012", "Raiffeisenbank Neusiedlersee-H\374gelland eGen", "AT-7082", "Donnerskirchen", "RLBBAT2E012", "", 0},
-    {33014ULL, "33014", "Raiffeisenbank Dra\337markt-Kobersdorf-St. Martin eGen", "AT-7372", "Dra\337markt", "RLBBAT2E014", "", 0},
-    {33027ULL, "33027", "Raiffeisen Regionalbank G\374ssing-Jennersdorf eGen", "AT-7540", "G\374ssing", "RLBBAT2E027", "", 0},
-    {33028ULL, "33028", "Raiffeisen Bezirksbank Neusiedl Ost eGen", "AT-2425", "Nickelsdorf an der Leitha", "RLBBAT2E038", "", 0},
-    {33031ULL, "33031", "Raiffeisenbank Region Deutschkreutz-Horitschon eGen", "AT-7301", "Deutschkreutz", "RLBBAT2E010", "", 0},
-    {33033ULL, "33033", "Raiffeisen Bezirksbank Neusiedl Ost eGen", "AT-2425", "Nickelsdorf an der Leitha", "RLBBAT2E038", "", 0},
-    {33034ULL, "33034", "Raiffeisen Regionalbank G\374ssing-Jennersdorf eGen", "AT-7540", "G\374ssing", "RLBBAT2E027", "", 0},
-    {33035ULL, "33035", "Raiffeisenlandesbank Burgenland und Revisionsverband eGen", "AT-7000", "Eisenstadt", "RLBBAT2EXXX", "", 0},
-    {33038ULL, "33038", "Raiffeisen Bezirksbank Neusiedl Ost eGen", "AT-2425", "Nickelsdorf an der Leitha", "RLBBAT2E038", "", 0},
-    {33041ULL, "33041", "Raiffeisen Regionalbank G\374ssing-Jennersdorf eGen", "AT-7540", "G\374ssing", "RLBBAT2E027", "", 0},
-    {33046ULL, "33046", "Raiffeisenbank Burgenland Mitte eGen", "AT-7350", "Oberpullendorf", "RLBBAT2E065", "", 0},
-    {33048ULL, "33048", "Raiffeisenbank Region Deutschkreutz-Horitschon eGen", "AT-7301", "Deutschkreutz", "RLBBAT2E010", "", 0},
-    {33054ULL, "33054", "Raiffeisenbank Frauenkirchen-M\366nchhof-Podersdorf am See eGen", "AT-7132", "Frauenkirchen", "RLBBAT2E116", "", 0},
-    {33055ULL, "33055", "Raiffeisenbank Neusiedlersee-H\374gelland eGen", "AT-7082", "Donnerskirchen", "RLBBAT2E012", "", 0},
-    {33058ULL, "33058", "Raiffeisenbank Region Deutschkreutz-Horitschon eGen", "AT-7301", "Deutschkreutz", "RLBBAT2E010", "", 0},
-    {33063ULL, "33063", "Raiffeisen Bezirksbank Neusiedl Ost eGen", "AT-2425", "Nickelsdorf an der Leitha", "RLBBAT2E038", "", 0},
-    {33065ULL, "33065", "Raiffeisenbank Burgenland Mitte eGen", "AT-7350", "Oberpullendorf", "RLBBAT2E065", "", 0},
-    {33067ULL, "33067", "Raiffeisenbezirksbank Oberwart eGen", "AT-7400", "Oberwart", "RLBBAT2E125", "", 0},
-    {33071ULL, "33071", "Raiffeisen Bezirksbank Neusiedl Ost eGen", "AT-2425", "Nickelsdorf an der Leitha", "RLBBAT2E038", "", 0},
-    {33072ULL, "33072", "Raiffeisenbank Region Parndorf eGen", "AT-7111", "Parndorf", "RLBBAT2E072", "", 0},
-    {33074ULL, "33074", "Raiffeisenbank Frauenkirchen-M\366nchhof-Podersdorf am See eGen", "AT-7132", "Frauenkirchen", "RLBBAT2E116", "", 0},
-    {33078ULL, "33078", "Raiffeisenbank Purbach eGen", "AT-7083", "Purbach am Neusiedlersee", "RLBBAT2E078", "", 0},
-    {33085ULL, "33085", "Raiffeisenbank Neusiedlersee-H\374gelland eGen", "AT-7082", "Donnerskirchen", "RLBBAT2E012", "", 0},
-    {33090ULL, "33090", "Raiffeisen Bezirksbank Neusiedl Ost eGen", "AT-2425", "Nickelsdorf an der Leitha", "RLBBAT2E038", "", 0},
-    {33092ULL, "33092", "Raiffeisenbank Neusiedlersee-H\374gelland eGen", "AT-7082", "Donnerskirchen", "RLBBAT2E012", "", 0},
-    {33104ULL, "33104", "Raiffeisen Bezirksbank Neusiedl Ost eGen", "AT-2425", "Nickelsdorf an der Leitha", "RLBBAT2E038", "", 0},
-    {33106ULL, "33106", "Raiffeisenbank Weiden am See eGen", "AT-7121", "Weiden am See", "RLBBAT2E106", "", 0},
-    {33114ULL, "33114", "Raiffeisen Bezirksbank Neusiedl Ost eGen", "AT-2425", "Nickelsdorf an der Leitha", "RLBBAT2E038", "", 0},
-    {33116ULL, "33116", "Raiffeisenbank Frauenkirchen-M\366nchhof-Podersdorf am See eGen", "AT-7132", "Frauenkirchen", "RLBBAT2E116", "", 0},
-    {33118ULL, "33118", "Raiffeisen Bezirksbank Neusiedl Ost eGen", "AT-2425", "Nickelsdorf an der Leitha", "RLBBAT2E038", "", 0},
-    {33124ULL, "33124", "Raiffeisenbank Burgenland Mitte eGen", "AT-7350", "Oberpullendorf", "RLBBAT2E065", "", 0},
-    {33125ULL, "33125", "Raiffeisenbezirksbank Oberwart eGen", "AT-7400", "Oberwart", "RLBBAT2E125", "", 0},
-    {33135ULL, "33135", "Raiffeisenlandesbank Burgenland und Revisionsverband eGen", "AT-7000", "Eisenstadt", "RLBBAT2EXXX", "", 0},
-    {34000ULL, "34000", "Raiffeisenlandesbank Ober\366sterreich Aktiengesellschaft", "AT-4020", "Linz", "RZOOAT2LXXX", "", 0},
-    {34016ULL, "34016", "Raiffeisenbank Aspach-Wildenau eGen", "AT-5252", "Aspach im Innkreis", "RZOOAT2L016", "", 0},
-    {34030ULL, "34030", "Raiffeisenbank Region Altheim eGen", "AT-4950", "Altheim", "RZOOAT2L030", "", 0},
-    {34060ULL, "34060", "Raiffeisenbank Region Braunau eGen", "AT-5280", "Braunau am Inn", "RZOOAT2L060", "", 0},
-    {34068ULL, "34068", "Raiffeisenbank Grein eGen", "AT-4360", "Grein", "RZOOAT2L068", "", 0},
-    {34075ULL, "34075", "Raiffeisenbank Donau-Ameisberg eGen", "AT-4152", "Sarleinsbach", "RZOOAT2L075", "", 0},
-    {34080ULL, "34080", "Raiffeisenbank Ennstal eGen", "AT-4452", "Ternberg", "RZOOAT2L080", "", 0},
-    {34081ULL, "34081", "Raiffeisenbank Eberschwang-Pramet eGen", "AT-4906", "Eberschwang", "RZOOAT2L081", "", 0},
-    {34083ULL, "34083", "Raiffeisenbank Region Traun-Alm eGen", "AT-4650", "Lambach", "RZOOAT2L083", "", 0},
-    {34100ULL, "34100", "Raiffeisenbank Feldkirchen-Goldw\366rth eGen", "AT-4101", "Feldkirchen an der Donau", "RZOOAT2L100", "", 0},
-    {34110ULL, "34110", "Raiffeisenbank Region Freistadt eGen", "AT-4240", "Freistadt (O\326)", "RZOOAT2L110", "", 0},
-    {34111ULL, "34111", "Raiffeisenbank Region Gallneukirchen eGen", "AT-4210", "Gallneukirchen", "RZOOAT2L111", "", 0},
-    {34113ULL, "34113", "Raiffeisenbank Gampern eGen", "AT-4851", "Gampern", "RZOOAT2L113", "", 0},
-    {34114ULL, "34114", "Raiffeisenbank Steyr eGen", "AT-4400", "Steyr", "RZOOAT2L114", "", 0},
-    {34118ULL, "34118", "Raiffeisenbank Geretsberg eGen", "AT-5132", "Geretsberg", "RZOOAT2L118", "", 0},
-    {34126ULL, "34126", "Raiffeisenbank Ennstal eGen", "AT-4452", "Ternberg", "RZOOAT2L080", "", 0},
-    {34127ULL, "34127", "Raiffeisenbank Almtal eGen", "AT-4645", "Gr\374nau im Almtal", "RZOOAT2L127", "", 0},
-    {34129ULL, "34129", "Raiffeisenbank Gunskirchen eGen", "AT-4623", "Gunskirchen", "RZOOAT2L129", "", 0},
-    {34135ULL, "34135", "Raiffeisenbank Gramastetten Rodltal eGen", "AT-4201", "Gramastetten", "RZOOAT2L135", "", 0},
-    {34155ULL, "34155", "Raiffeisenbank Handenberg - St. Georgen a. F. eGen", "AT-5144", "Handenberg", "RZOOAT2L155", "", 0},
-    {34157ULL, "34157", "Raiffeisenbank Region Sierning-Enns eGen", "AT-4522", "Sierning", "RZOOAT2L560", "", 0},
-    {34160ULL, "34160", "Raiffeisenbank Region Rohrbach eGen", "AT-4150", "Rohrbach-Berg(O\326)", "RZOOAT2L410", "", 0},
-    {34161ULL, "34161", "Raiffeisenbank Region Gallneukirchen eGen", "AT-4210", "Gallneukirchen", "RZOOAT2L111", "", 0},
-    {34165ULL, "34165", "Raiffeisenbank Pyhrn-Priel eGen", "AT-4573", "Hinterstoder", "RZOOAT2L491", "", 0},
-    {34170ULL, "34170", "Raiffeisenbank Linz-Land West eGen", "AT-4060", "Leonding", "RZOOAT2L276", "", 0},
-    {34180ULL, "34180", "Raiffeisenbank Region Eferding eGen", "AT-4070", "Eferding", "RZOOAT2L180", "", 0},
-    {34200ULL, "34200", "Raiffeisenbank Innkreis Mitte eGen", "AT-4974", "Ort im Innkreis", "RZOOAT2L200", "", 0},
-    {34214ULL, "34214", "Raiffeisenbank Kematen-Neuhofen eGen", "AT-4501", "Neuhofen an der Krems", "RZOOAT2L214", "", 0},
-    {34226ULL, "34226", "Raiffeisenbank Kleinm\374nchen/Linz eGen", "AT-4030", "Linz", "RZOOAT2L226", "", 0},
-    {34231ULL, "34231", "Raiffeisenbank Kollerschlag eGen", "AT-4154", "Kollerschlag", "RZOOAT2L231", "", 0},
-    {34233ULL, "34233", "Raiffeisenbank Region Kirchdorf eGen", "AT-4560", "Kirchdorf an der Krems", "RZOOAT2L380", "", 0},
-    {34234ULL, "34234", "Raiffeisenbank Wels eGen", "AT-4601", "Wels", "RZOOAT2L680", "", 0},
-    {34250ULL, "34250", "Raiffeisenbank Region Hausruck eGen", "AT-4680", "Haag am Hausruck", "RZOOAT2L250", "", 0},
-    {34276ULL, "34276", "Raiffeisenbank Linz-Land West eGen", "AT-4060", "Leonding", "RZOOAT2L276", "", 0},
-    {34277ULL, "34277", "Raiffeisenbank Region Bad Leonfelden eGen", "AT-4190", "Bad Leonfelden", "RZOOAT2L277", "", 0},
-    {34284ULL, "34284", "Raiffeisenbank Region Ried i.I. eGen", "AT-4910", "Ried im Innkreis", "RZOOAT2L450", "", 0},
-    {34290ULL, "34290", "Raiffeisenbank Lochen am See eGen", "AT-5221", "Lochen am See", "RZOOAT2L290", "", 0},
-    {34300ULL, "34300", "Raiffeisenbank Region Neufelden eGen", "AT-4113", "St. Martin im M\374hlkreis", "RZOOAT2L300", "", 0},
-    {34303ULL, "34303", "Raiffeisenbank Mattigtal eGen", "AT-5231", "Schalchen", "RZOOAT2L303", "", 0},
-    {34312ULL, "34312", "Raiffeisenbank Maria Schmolln-St. Johann eGen", "AT-5241", "Maria Schmolln", "RZOOAT2L312", "", 0},
-    {34313ULL, "34313", "Raiffeisenbank Meggenhofen-Kematen eGen", "AT-4714", "Meggenhofen", "RZOOAT2L313", "", 0},
-    {34318ULL, "34318", "Raiffeisenbank Region Kirchdorf eGen", "AT-4560", "Kirchdorf an der Krems", "RZOOAT2L380", "", 0},
-    {34321ULL, "34321", "Raiffeisenbank Region Kirchdorf eGen", "AT-4560", "Kirchdorf an der Krems", "RZOOAT2L380", "", 0},
-    {34322ULL, "34322", "Raiffeisenbank Mondseeland eGen", "AT-5310", "Mondsee", "RZOOAT2L322", "", 0},
-    {34330ULL, "34330", "Raiffeisenbank M\374hlviertler Alm eGen", "AT-4280", "K\366nigswiesen", "RZOOAT2L330", "", 0},
-    {34356ULL, "34356", "Raiffeisenbank Neukirchen an der V\366ckla eGen", "AT-4872", "Neukirchen an der V\366ckla", "RZOOAT2L356", "", 0},
-    {34361ULL, "34361", "Raiffeisenbank Region Neufelden eGen", "AT-4113", "St. Martin im M\374hlkreis", "RZOOAT2L300", "", 0},
-    {34362ULL, "34362", "Raiffeisenbank Region Kirchdorf eGen", "AT-4560", "Kirchdorf an der Krems", "RZOOAT2L380", "", 0},
-    {34363ULL, "34363", "Raiffeisenbank Attersee-S\374d eGen", "AT-4865", "Nussdorf am Attersee", "RZOOAT2L363", "", 0},
-    {34370ULL, "34370", "Raiffeisenbank Oberes Innviertel eGen", "AT-5142", "Eggelsberg", "RZOOAT2L370", "", 0},
-    {34380ULL, "34380", "Raiffeisenbank Region Kirchdorf eGen", "AT-4560", "Kirchdorf an der Krems", "RZOOAT2L380", "", 0},
-    {34383ULL, "34383", "Raiffeisenbank Gramastetten Rodltal eGen", "AT-4201", "Gramastetten", "RZOOAT2L135", "", 0},
-    {34390ULL, "34390", "Raiffeisenbank Ohlsdorf eGen", "AT-4694", "Ohlsdorf", "RZOOAT2L390", "", 0},
-    {34400ULL, "34400", "Raiffeisenbank Region Schwanenstadt eGen", "AT-4690", "Schwanenstadt", "RZOOAT2L630", "", 0},
-    {34410ULL, "34410", "Raiffeisenbank Region Rohrbach eGen", "AT-4150", "Rohrbach-Berg(O\326)", "RZOOAT2L410", "", 0},
-    {34420ULL, "34420", "Raiffeisenbank M\374hlviertler Alm eGen", "AT-4280", "K\366nigswiesen", "RZOOAT2L330", "", 0},
-    {34427ULL, "34427", "Raiffeisenbank Region Kirchdorf eGen", "AT-4560", "Kirchdorf an der Krems", "RZOOAT2L380", "", 0},
-    {34430ULL, "34430", "Raiffeisenbank Gunskirchen eGen", "AT-4623", "Gunskirchen", "RZOOAT2L129", "", 0},
-    {34434ULL, "34434", "Raiffeisenbank P\366ndorf - Frankenmarkt eGen", "AT-4891", "P\366ndorf", "RZOOAT2L434", "", 0},
-    {34437ULL, "34437", "Raiffeisenbank Prambachkirchen eGen", "AT-4731", "Prambachkirchen", "RZOOAT2L437", "", 0},
-    {34438ULL, "34438", "Raiffeisenbank Eberschwang-Pramet eGen", "AT-4906", "Eberschwang", "RZOOAT2L081", "", 0},
-    {34442ULL, "34442", "Raiffeisenbank Region Peuerbach eGen", "AT-4722", "Peuerbach", "RZOOAT2L442", "", 0},
-    {34450ULL, "34450", "Raiffeisenbank Region Ried i.I. eGen", "AT-4910", "Ried im Innkreis", "RZOOAT2L450", "", 0},
-    {34455ULL, "34455", "Raiffeisenbank Region Sch\344rding eGen", "AT-4780", "Sch\344rding", "RZOOAT2L455", "", 0},
-    {34460ULL, "34460", "Raiffeisenbank Aist eGen", "AT-4224", "Wartberg ob der Aist", "RZOOAT2L460", "", 0},
-    {34475ULL, "34475", "Raiffeisenbank Region Gallneukirchen eGen", "AT-4210", "Gallneukirchen", "RZOOAT2L111", "", 0},
-    {34481ULL, "34481", "Raiffeisenbank Region Kirchdorf eGen", "AT-4560", "Kirchdorf an der Krems", "RZOOAT2L380", "", 0},
-    {34491ULL, "34491", "Raiffeisenbank Pyhrn-Priel eGen", "AT-4580", "Windischgarsten", "RZOOAT2L491", "", 0},
-    {34510ULL, "34510", "Raiffeisenbank Salzkammergut eGen", "AT-4810", "Gmunden", "RZOOAT2L510", "", 0},
-    {34521ULL, "34521", "Raiffeisenbank Region Peuerbach eGen", "AT-4722", "Peuerbach", "RZOOAT2L442", "", 0},
-    {34522ULL, "34522", "Raiffeisenbank St.Florian am Inn eGen", "AT-4782", "St. Florian am Inn", "RZOOAT2L522", "", 0},
-    {34523ULL, "34523", "Raiffeisenbank Attergau eGen", "AT-4880", "St. Georgen im Attergau", "RZOOAT2L523", "", 0},
-    {34530ULL, "34530", "Raiffeisenbank St. Marien eGen", "AT-4502", "St. Marien bei Neuhofen", "RZOOAT2L530", "", 0},
-    {34535ULL, "34535", "Raiffeisenbank Region Neufelden eGen", "AT-4113", "St. Martin im M\374hlkreis", "RZOOAT2L300", "", 0},
-    {34540ULL, "34540", "Raiffeisenbank St. Roman eGen", "AT-4793", "St. Roman bei Sch\344rding", "RZOOAT2L540", "", 0},
-    {34543ULL, "34543", "Raiffeisenbank Steyr eGen", "AT-4400", "Steyr", "RZOOAT2L114", "", 0},
-    {34545ULL, "34545", "Raiffeisenbank Inneres Salzkammergut eGen", "AT-4820", "Bad Ischl", "RZOOAT2L545", "", 0},
-    {34560ULL, "34560", "Raiffeisenbank Region Sierning-Enns eGen", "AT-4522", "Sierning", "RZOOAT2L560", "", 0},
-    {34606ULL, "34606", "Raiffeisenbank Region Kirchdorf eGen", "AT-4560", "Kirchdorf an der Krems", "RZOOAT2L380", "", 0},
-    {34608ULL, "34608", "Raiffeisenbank Attersee-Nord eGen", "AT-4863", "Seewalchen am Attersee", "RZOOAT2L608", "", 0},
-    {34613ULL, "34613", "Raiffeisenbank Aist eGen", "AT-4224", "Wartberg ob der Aist", "RZOOAT2L460", "", 0},
-    {34630ULL, "34630", "Raiffeisenbank Region Schwanenstadt eGen", "AT-4690", "Schwanenstadt", "RZOOAT2L630", "", 0},
-    {34633ULL, "34633", "Raiffeisenbank Steinbach-Gr\374nburg eGen", "AT-4594", "Gr\374nburg", "RZOOAT2L633", "", 0},
-    {34637ULL, "34637", "Raiffeisenbank Perg eGen", "AT-4320", "Perg", "RZOOAT2L777", "", 0},
-    {34661ULL, "34661", "Raiffeisenbank Region Braunau eGen", "AT-5280", "Braunau am Inn", "RZOOAT2L060", "", 0},
-    {34669ULL, "34669", "Raiffeisenbank Timelkam-Lenzing-Puchkirchen eGen", "AT-4850", "Timelkam", "RZOOAT2L669", "", 0},
-    {34680ULL, "34680", "Raiffeisenbank Wels eGen", "AT-4601", "Wels", "RZOOAT2L680", "", 0},
-    {34710ULL, "34710", "Raiffeisenbank Region V\366cklabruck eGen", "AT-4840", "V\366cklabruck", "RZOOAT2L710", "", 0},
-    {34732ULL, "34732", "Raiffeisenbank Walding-Ottensheim eGen", "AT-4111", "Walding", "RZOOAT2L732", "", 0},
-    {34735ULL, "34735", "Raiffeisenbank Region Ried i.I. eGen", "AT-4910", "Ried im Innkreis", "RZOOAT2L450", "", 0},
-    {34736ULL, "34736", "Raiffeisenbank Region Grieskirchen eGen", "AT-4710", "Grieskirchen", "RZOOAT2L736", "", 0},
-    {34738ULL, "34738", "Raiffeisenbank Wartberg an der Krems eGen", "AT-4552", "Wartberg an der Krems", "RZOOAT2L738", "", 0},
-    {34741ULL, "34741", "Raiffeisenbank Wei\337kirchen a.d. Traun eGen", "AT-4616", "Wei\337kirchen an der Traun", "RZOOAT2L741", "", 0},
-    {34747ULL, "34747", "Raiffeisenbank Weyer eGen", "AT-3335", "Weyer (O\326)", "RZOOAT2L747", "", 0},
-    {34750ULL, "34750", "Raiffeisenbank Region Traun-Alm eGen", "AT-4654", "Bad Wimsbach-Neydharting", "RZOOAT2L083", "", 0},
-    {34770ULL, "34770", "Raiffeisenbank Wels S\374d eGen", "AT-4600", "Thalheim bei Wels", "RZOOAT2L770", "", 0},
-    {34777ULL, "34777", "Raiffeisenbank Perg eGen", "AT-4320", "Perg", "RZOOAT2L777", "", 0},
-    {34796ULL, "34796", "Raiffeisenlandesbank Ober\366sterreich Aktiengesellschaft", "AT-4020", "Linz", "RZOOAT2LXXX", "", 0},
-    {34920ULL, "34920", "Raiffeisenlandesbank Ober\366sterreich Aktiengesellschaft", "AT-4020", "Linz", "RZOOAT2LXXX", "", 0},
-    {34921ULL, "34921", "Raiffeisenlandesbank Ober\366sterreich Aktiengesellschaft", "AT-4020", "Linz", "RZOOAT2LXXX", "", 0},
-    {34922ULL, "34922", "Raiffeisenlandesbank Ober\366sterreich Aktiengesellschaft", "AT-4020", "Linz", "RZOOAT2LXXX", "", 0},
-    {34923ULL, "34923", "Raiffeisenlandesbank Ober\366sterreich Aktiengesellschaft", "AT-4020", "Linz", "RZOOAT2LXXX", "", 0},
-    {34950ULL, "34950", "Raiffeisenlandesbank Ober\366sterreich Aktiengesellschaft", "AT-4020", "Linz", "RZOOAT2LXXX", "", 0},
-    {34955ULL, "34955", "Raiffeisenlandesbank Ober\366sterreich Aktiengesellschaft", "AT-4020", "Linz", "RZOOAT2LXXX", "", 0},
-    {35000ULL, "35000", "Raiffeisenverband Salzburg eGen", "AT-5020", "Salzburg", "RVSAAT2SXXX", "", 0},
-    {35001ULL, "35001", "Raiffeisenbank Lammertal eGen", "AT-5441", "Abtenau", "RVSAAT2S001", "", 0},
-    {35003ULL, "35003", "Raiffeisenbank Pinzgau Mitte eGen", "AT-5760", "Saalfelden am Stein. Meer", "RVSAAT2S053", "", 0},
-    {35004ULL, "35004", "Raiffeisenbank Altenmarkt-Flachau-Eben eGen", "AT-5541", "Altenmarkt im Pongau", "RVSAAT2S004", "", 0},
-    {35005ULL, "35005", "Raiffeisenbank Untersberg eGen", "AT-5082", "Gr\366dig", "RVSAAT2S018", "", 0},
-    {35006ULL, "35006", "Raiffeisenbank Lammertal eGen", "AT-5441", "Abtenau", "RVSAAT2S001", "", 0},
-    {35007ULL, "35007", "Raiffeisenbank Anthering - Elixhausen eGen", "AT-5102", "Anthering", "RVSAAT2S007", "", 0},
-    {35008ULL, "35008", "Raiffeisenbank Flachgau Mitte eGen", "AT-5301", "Eugendorf", "RVSAAT2S015", "", 0},
-    {35009ULL, "35009", "Raiffeisenbank Salzburger Seenland eGen", "AT-5201", "Seekirchen am Wallersee", "RVSAAT2S047", "", 0},
-    {35010ULL, "35010", "Raiffeisenbank Pongau Mitte eGen", "AT-5620", "Schwarzach", "RVSAAT2S055", "", 0},
-    {35011ULL, "35011", "Raiffeisenbank Oberpinzgau eGen", "AT-5730", "Mittersill", "RVSAAT2S039", "", 0},
-    {35012ULL, "35012", "Raiffeisenbank Hohe Tauern eGen", "AT-5710", "Kaprun", "RVSAAT2S012", "", 0},
-    {35013ULL, "35013", "Raiffeisenbank Pinzgau Mitte eGen", "AT-5760", "Saalfelden am Stein. Meer", "RVSAAT2S053", "", 0},
-    {35014ULL, "35014", "Raiffeisenbank Anthering - Elixhausen eGen", "AT-5102", "Anthering", "RVSAAT2S007", "", 0},
-    {35015ULL, "35015", "Raiffeisenbank Flachgau Mitte eGen", "AT-5301", "Eugendorf", "RVSAAT2S015", "", 0},
-    {35016ULL, "35016", "Raiffeisenbank Faistenau-Hintersee eGen", "AT-5324", "Faistenau", "RVSAAT2S016", "", 0},
-    {35017ULL, "35017", "Raiffeisenbank Golling-Scheffau-Kellau registrierte Genossenschaft mit beschr\344nkter Haftung", "AT-5440", "Golling an der Salzach", "RVSAAT2S017", "", 0},
-    {35018ULL, "35018", "Raiffeisenbank Untersberg eGen", "AT-5082", "Gr\366dig", "RVSAAT2S018", "", 0},
-    {35019ULL, "35019", "Raiffeisenbank Gro\337arl-H\374ttschlag eGen", "AT-5611", "Gro\337arl", "RVSAAT2S019", "", 0},
-    {35020ULL, "35020", "Raiffeisenbank Gro\337gmain eGen", "AT-5084", "Gro\337gmain", "RVSAAT2S020", "", 0},
-    {35021ULL, "35021", "Raiffeisenbank Wallersee eGen", "AT-5202", "Neumarkt am Wallersee", "RVSAAT2S021", "", 0},
-    {35022ULL, "35022", "Raiffeisenbank Hallein-Oberalm eGen", "AT-5400", "Hallein", "RVSAAT2S022", "", 0},
-    {35023ULL, "35023", "Raiffeisenbank Flachgau Mitte eGen", "AT-5301", "Eugendorf", "RVSAAT2S015", "", 0},
-    {35024ULL, "35024", "Raiffeisenbank Wallersee eGen", "AT-5202", "Neumarkt am Wallersee", "RVSAAT2S021", "", 0},
-    {35025ULL, "35025", "Raiffeisenbank Fuschlsee West eGen", "AT-5322", "Hof bei Salzburg", "RVSAAT2S065", "", 0},
-    {35026ULL, "35026", "Raiffeisenbank Gastein eGen", "AT-5630", "Bad Hofgastein", "RVSAAT2S026", "", 0},
-    {35027ULL, "35027", "Raiffeisenbank H\374ttau-St. Martin eGen", "AT-5511", "H\374ttau", "RVSAAT2S027", "", 0},
-    {35028ULL, "35028", "Raiffeisenbank Oberpinzgau eGen", "AT-5730", "Mittersill", "RVSAAT2S039", "", 0},
-    {35029ULL, "35029", "Raiffeisenbank Kuchl-St. Koloman eGen", "AT-5431", "Kuchl", "RVSAAT2S029", "", 0},
-    {35030ULL, "35030", "Raiffeisenbank Flachgau Nord eGen", "AT-5112", "Lamprechtshausen", "RVSAAT2S030", "", 0},
-    {35031ULL, "35031", "Raiffeisenbank Pinzgau Mitte eGen", "AT-5760", "Saalfelden am Stein. Meer", "RVSAAT2S053", "", 0},
-    {35034ULL, "35034", "Raiffeisenbank Salzburg Liefering-Maxglan-Siezenheim eGen", "AT-5020", "Salzburg", "RVSAAT2S034", "", 0},
-    {35035ULL, "35035", "Raiffeisenbank Pinzgau Mitte eGen", "AT-5760", "Saalfelden am Stein. Meer", "RVSAAT2S053", "", 0},
-    {35036ULL, "35036", "Raiffeisenbank Lungau eGen", "AT-5580", "Tamsweg", "RVSAAT2S063", "", 0},
-    {35037ULL, "35037", "Raiffeisenbank Lungau eGen", "AT-5580", "Tamsweg", "RVSAAT2S063", "", 0},
-    {35038ULL, "35038", "Raiffeisenbank Flachgau Nord eGen", "AT-5112", "Lamprechtshausen", "RVSAAT2S030", "", 0},
-    {35039ULL, "35039", "Raiffeisenbank Oberpinzgau eGen", "AT-5730", "Mittersill", "RVSAAT2S039", "", 0},
-    {35042ULL, "35042", "Raiffeisenbank Oberpinzgau eGen", "AT-5730", "Mittersill", "RVSAAT2S039", "", 0},
-    {35043ULL, "35043", "Raiffeisenbank Hohe Tauern eGen", "AT-5710", "Kaprun", "RVSAAT2S012", "", 0},
-    {35044ULL, "35044", "Raiffeisenbank Flachgau Nord eGen", "AT-5112", "Lamprechtshausen", "RVSAAT2S030", "", 0},
-    {35045ULL, "35045", "Raiffeisenbank Hallein-Oberalm eGen", "AT-5400", "Hallein", "RVSAAT2S022", "", 0},
-    {35046ULL, "35046", "Raiffeisenbank Flachgau Nord eGen", "AT-5112", "Lamprechtshausen", "RVSAAT2S030", "", 0},
-    {35047ULL, "35047", "Raiffeisenbank Salzburger Seenland eGen", "AT-5201", "Seekirchen am Wallersee", "RVSAAT2S047", "", 0},
-    {35048ULL, "35048", "Raiffeisenbank Hohe Tauern eGen", "AT-5710", "Kaprun", "RVSAAT2S012", "", 0},
-    {35049ULL, "35049", "Raiffeisenbank Radstadt-Untertauern-Filzmoos-Forstau registrierte Genossenschaft mit beschr\344nkter Haftung", "AT-5550", "Radstadt", "RVSAAT2S049", "", 0},
-    {35050ULL, "35050", "Raiffeisenbank Lungau eGen", "AT-5580", "Tamsweg", "RVSAAT2S063", "", 0},
-    {35051ULL, "35051", "Raiffeisenbank Rauris-Bucheben eGen", "AT-5661", "Rauris", "RVSAAT2S051", "", 0},
-    {35052ULL, "35052", "Raiffeisenbank Saalbach-Hinterglemm-Viehhofen eGen", "AT-5753", "Saalbach-Hinterglemm", "RVSAAT2S052", "", 0},
-    {35053ULL, "35053", "Raiffeisenbank Pinzgau Mitte eGen", "AT-5760", "Saalfelden am Stein. Meer", "RVSAAT2S053", "", 0},
-    {35054ULL, "35054", "Raiffeisenbank Salzburg Liefering-Maxglan-Siezenheim eGen", "AT-5020", "Salzburg", "RVSAAT2S034", "", 0},
-    {35055ULL, "35055", "Raiffeisenbank Pongau Mitte eGen", "AT-5620", "Schwarzach", "RVSAAT2S055", "", 0},
-    {35056ULL, "35056", "Raiffeisenbank St.Gilgen-Fuschl-Strobl eGen", "AT-5340", "St. Gilgen", "RVSAAT2S056", "", 0},
-    {35057ULL, "35057", "Raiffeisenbank St. Johann-Wagrain-Kleinarl eGen", "AT-5600", "St. Johann im Pongau", "RVSAAT2S069", "", 0},
-    {35058ULL, "35058", "Raiffeisenbank Kuchl-St. Koloman eGen", "AT-5431", "Kuchl", "RVSAAT2S029", "", 0},
-    {35060ULL, "35060", "Raiffeisenbank St. Martin-Lofer-Wei\337bach eGen", "AT-5092", "St. Martin bei Lofer", "RVSAAT2S060", "", 0},
-    {35061ULL, "35061", "Raiffeisenbank Lungau eGen", "AT-5580", "Tamsweg", "RVSAAT2S063", "", 0},
-    {35062ULL, "35062", "Raiffeisenbank Stra\337walchen eGen", "AT-5204", "Stra\337walchen", "RVSAAT2S062", "", 0},
-    {35063ULL, "35063", "Raiffeisenbank Lungau eGen", "AT-5580", "Tamsweg", "RVSAAT2S063", "", 0},
-    {35064ULL, "35064", "Raiffeisenbank Taxenbach eGen", "AT-5660", "Taxenbach", "RVSAAT2S064", "", 0},
-    {35065ULL, "35065", "Raiffeisenbank Fuschlsee West eGen", "AT-5322", "Hof bei Salzburg", "RVSAAT2S065", "", 0},
-    {35066ULL, "35066", "Raiffeisenbank Unken eGen", "AT-5091", "Unken", "RVSAAT2S066", "", 0},
-    {35068ULL, "35068", "Raiffeisenbank Oberpinzgau eGen", "AT-5730", "Mittersill", "RVSAAT2S039", "", 0},
-    {35069ULL, "35069", "Raiffeisenbank St. Johann-Wagrain-Kleinarl eGen", "AT-5600", "St. Johann im Pongau", "RVSAAT2S069", "", 0},
-    {35070ULL, "35070", "Raiffeisenbank Oberpinzgau eGen", "AT-5730", "Mittersill", "RVSAAT2S039", "", 0},
-    {35071ULL, "35071", "Raiffeisenbank Wals-Himmelreich eGen", "AT-5071", "Wals bei Salzburg", "RVSAAT2S071", "", 0},
-    {35072ULL, "35072", "Raiffeisenbank Pongau Mitte eGen", "AT-5620", "Schwarzach", "RVSAAT2S055", "", 0},
-    {35075ULL, "35075", "Raiffeisenbank Salzburger Seenland eGen", "AT-5201", "Seekirchen am Wallersee", "RVSAAT2S047", "", 0},
-    {35101ULL, "35101", "Raiffeisenbank Lammertal eGen", "AT-5441", "Abtenau", "RVSAAT2S001", "", 0},
-    {35104ULL, "35104", "Raiffeisenbank Altenmarkt-Flachau-Eben eGen", "AT-5541", "Altenmarkt im Pongau", "RVSAAT2S004", "", 0},
-    {35105ULL, "35105", "Raiffeisenbank Untersberg eGen", "AT-5082", "Gr\366dig", "RVSAAT2S018", "", 0},
-    {35108ULL, "35108", "Raiffeisenbank Flachgau Mitte eGen", "AT-5301", "Eugendorf", "RVSAAT2S015", "", 0},
-    {35109ULL, "35109", "Raiffeisenbank Salzburger Seenland eGen", "AT-5201", "Seekirchen am Wallersee", "RVSAAT2S047", "", 0},
-    {35110ULL, "35110", "Raiffeisenbank Pongau Mitte eGen", "AT-5620", "Schwarzach", "RVSAAT2S055", "", 0},
-    {35111ULL, "35111", "Raiffeisenbank Oberpinzgau eGen", "AT-5730", "Mittersill", "RVSAAT2S039", "", 0},
-    {35112ULL, "35112", "Raiffeisenbank Hohe Tauern eGen", "AT-5710", "Kaprun", "RVSAAT2S012", "", 0},
-    {35115ULL, "35115", "Raiffeisenbank Flachgau Mitte eGen", "AT-5301", "Eugendorf", "RVSAAT2S015", "", 0},
-    {35118ULL, "35118", "Raiffeisenbank Untersberg eGen", "AT-5082", "Gr\366dig", "RVSAAT2S018", "", 0},
-    {35119ULL, "35119", "Raiffeisenbank Gro\337arl-H\374ttschlag eGen", "AT-5611", "Gro\337arl", "RVSAAT2S019", "", 0},
-    {35121ULL, "35121", "Raiffeisenbank Wallersee eGen", "AT-5202", "Neumarkt am Wallersee", "RVSAAT2S021", "", 0},
-    {35122ULL, "35122", "Raiffeisenbank Hallein-Oberalm eGen", "AT-5400", "Hallein", "RVSAAT2S022", "", 0},
-    {35125ULL, "35125", "Raiffeisenbank Fuschlsee West eGen", "AT-5322", "Hof bei Salzburg", "RVSAAT2S065", "", 0},
-    {35126ULL, "35126", "Raiffeisenbank Gastein eGen", "AT-5630", "Bad Hofgastein", "RVSAAT2S026", "", 0},
-    {35127ULL, "35127", "Raiffeisenbank H\374ttau-St. Martin eGen", "AT-5511", "H\374ttau", "RVSAAT2S027", "", 0},
-    {35130ULL, "35130", "Raiffeisenbank Flachgau Nord eGen", "AT-5112", "Lamprechtshausen", "RVSAAT2S030", "", 0},
-    {35139ULL, "35139", "Raiffeisenbank Oberpinzgau eGen", "AT-5730", "Mittersill", "RVSAAT2S039", "", 0},
-    {35147ULL, "35147", "Raiffeisenbank Salzburger Seenland eGen", "AT-5201", "Seekirchen am Wallersee", "RVSAAT2S047", "", 0},
-    {35149ULL, "35149", "Raiffeisenbank Radstadt-Untertauern-Filzmoos-Forstau registrierte Genossenschaft mit beschr\344nkter Haftung", "AT-5550", "Radstadt", "RVSAAT2S049", "", 0},
-    {35152ULL, "35152", "Raiffeisenbank Saalbach-Hinterglemm-Viehhofen eGen", "AT-5753", "Saalbach-Hinterglemm", "RVSAAT2S052", "", 0},
-    {35154ULL, "35154", "Raiffeisenbank Salzburg Liefering-Maxglan-Siezenheim eGen", "AT-5020", "Salzburg", "RVSAAT2S034", "", 0},
-    {35155ULL, "35155", "Raiffeisenbank Pongau Mitte eGen", "AT-5620", "Schwarzach", "RVSAAT2S055", "", 0},
-    {35156ULL, "35156", "Raiffeisenbank St.Gilgen-Fuschl-Strobl eGen", "AT-5340", "St. Gilgen", "RVSAAT2S056", "", 0},
-    {35160ULL, "35160", "Raiffeisenbank St. Martin-Lofer-Wei\337bach eGen", "AT-5092", "St. Martin bei Lofer", "RVSAAT2S060", "", 0},
-    {35161ULL, "35161", "Raiffeisenbank Lungau eGen", "AT-5580", "Tamsweg", "RVSAAT2S063", "", 0},
-    {35163ULL, "35163", "Raiffeisenbank Lungau eGen", "AT-5580", "Tamsweg", "RVSAAT2S063", "", 0},
-    {35164ULL, "35164", "Raiffeisenbank Taxenbach eGen", "AT-5660", "Taxenbach", "RVSAAT2S064", "", 0},
-    {35169ULL, "35169", "Raiffeisenbank St. Johann-Wagrain-Kleinarl eGen", "AT-5600", "St. Johann im Pongau", "RVSAAT2S069", "", 0},
-    {35170ULL, "35170", "Raiffeisenbank Oberpinzgau eGen", "AT-5730", "Mittersill", "RVSAAT2S039", "", 0},
-    {35172ULL, "35172", "Raiffeisenbank Pongau Mitte eGen", "AT-5620", "Schwarzach", "RVSAAT2S055", "", 0},
-    {35204ULL, "35204", "Raiffeisenbank Altenmarkt-Flachau-Eben eGen", "AT-5541", "Altenmarkt im Pongau", "RVSAAT2S004", "", 0},
-    {35212ULL, "35212", "Raiffeisenbank Hohe Tauern eGen", "AT-5710", "Kaprun", "RVSAAT2S012", "", 0},
-    {35215ULL, "35215", "Raiffeisenbank Flachgau Mitte eGen", "AT-5301", "Eugendorf", "RVSAAT2S015", "", 0},
-    {35221ULL, "35221", "Raiffeisenbank Wallersee eGen", "AT-5202", "Neumarkt am Wallersee", "RVSAAT2S021", "", 0},
-    {35225ULL, "35225", "Raiffeisenbank Fuschlsee West eGen", "AT-5322", "Hof bei Salzburg", "RVSAAT2S065", "", 0},
-    {35226ULL, "35226", "Raiffeisenbank Gastein eGen", "AT-5630", "Bad Hofgastein", "RVSAAT2S026", "", 0},
-    {35239ULL, "35239", "Raiffeisenbank Oberpinzgau eGen", "AT-5730", "Mittersill", "RVSAAT2S039", "", 0},
-    {35249ULL, "35249", "Raiffeisenbank Radstadt-Untertauern-Filzmoos-Forstau registrierte Genossenschaft mit beschr\344nkter Haftung", "AT-5550", "Radstadt", "RVSAAT2S049", "", 0},
-    {35255ULL, "35255", "Raiffeisenbank Pongau Mitte eGen", "AT-5620", "Schwarzach", "RVSAAT2S055", "", 0},
-    {35256ULL, "35256", "Raiffeisenbank St.Gilgen-Fuschl-Strobl eGen", "AT-5340", "St. Gilgen", "RVSAAT2S056", "", 0},
-    {35261ULL, "35261", "Raiffeisenbank Lungau eGen", "AT-5580", "Tamsweg", "RVSAAT2S063", "", 0},
-    {35263ULL, "35263", "Raiffeisenbank Lungau eGen", "AT-5580", "Tamsweg", "RVSAAT2S063", "", 0},
-    {35272ULL, "35272", "Raiffeisenbank Pongau Mitte eGen", "AT-5620", "Schwarzach", "RVSAAT2S055", "", 0},
-    {35310ULL, "35310", "Raiffeisenbank Pongau Mitte eGen", "AT-5620", "Schwarzach", "RVSAAT2S055", "", 0},
-    {35312ULL, "35312", "Raiffeisenbank Hohe Tauern eGen", "AT-5710", "Kaprun", "RVSAAT2S012", "", 0},
-    {35322ULL, "35322", "Raiffeisenbank Hallein-Oberalm eGen", "AT-5400", "Hallein", "RVSAAT2S022", "", 0},
-    {35339ULL, "35339", "Raiffeisenbank Oberpinzgau eGen", "AT-5730", "Mittersill", "RVSAAT2S039", "", 0},
-    {35352ULL, "35352", "Raiffeisenbank Saalbach-Hinterglemm-Viehhofen eGen", "AT-5753", "Saalbach-Hinterglemm", "RVSAAT2S052", "", 0},
-    {35361ULL, "35361", "Raiffeisenbank Lungau eGen", "AT-5580", "Tamsweg", "RVSAAT2S063", "", 0},
-    {35371ULL, "35371", "Raiffeisenbank Wals-Himmelreich eGen", "AT-5071", "Wals bei Salzburg", "RVSAAT2S071", "", 0},
-    {35404ULL, "35404", "Raiffeisenbank Altenmarkt-Flachau-Eben eGen", "AT-5541", "Altenmarkt im Pongau", "RVSAAT2S004", "", 0},
-    {35422ULL, "35422", "Raiffeisenbank Hallein-Oberalm eGen", "AT-5400", "Hallein", "RVSAAT2S022", "", 0},
-    {35452ULL, "35452", "Raiffeisenbank Saalbach-Hinterglemm-Viehhofen eGen", "AT-5753", "Saalbach-Hinterglemm", "RVSAAT2S052", "", 0},
-    {35522ULL, "35522", "Raiffeisenbank Hallein-Oberalm eGen", "AT-5400", "Hallein", "RVSAAT2S022", "", 0},
-    {36000ULL, "36000", "Raiffeisen-Landesbank Tirol AG", "AT-6063", "Rum", "RZTIAT22XXX", "", 0},
-    {36200ULL, "36200", "Raiffeisenbank Absam-Thaur-Volders eGen", "AT-6065", "Thaur", "RZTIAT22200", "", 0},
-    {36201ULL, "36201", "Raiffeisen Regionalbank Achensee eGen", "AT-6212", "Maurach", "RZTIAT22218", "", 0},
-    {36203ULL, "36203", "Raiffeisenbank Alpbachtal eGen", "AT-6236", "Alpbach", "RZTIAT22203", "", 0},
-    {36207ULL, "36207", "Raiffeisenbank Pitztal eGen", "AT-6473", "Wenns", "RZTIAT22353", "", 0},
-    {36209ULL, "36209", "Raiffeisenbank Tirol Mitte West eGen", "AT-6410", "Telfs", "RZTIAT22336", "", 0},
-    {36213ULL, "36213", "Raiffeisen Bezirksbank Kufstein eGen", "AT-6330", "Kufstein", "RZTIAT22358", "", 0},
-    {36215ULL, "36215", "Raiffeisenbank Brixen im Thale eGen", "AT-6364", "Brixen im Thale", "RZTIAT22215", "", 0},
-    {36216ULL, "36216", "Raiffeisen Bezirksbank Kufstein eGen", "AT-6330", "Kufstein", "RZTIAT22358", "", 0},
-    {36218ULL, "36218", "Raiffeisen Regionalbank Achensee eGen", "AT-6212", "Maurach", "RZTIAT22218", "", 0},
-    {36219ULL, "36219", "Raiffeisenbank Ehrwald-Lermoos-Biberwier eGen", "AT-6632", "Ehrwald", "RZTIAT22219", "", 0},
-    {36220ULL, "36220", "Raiffeisenbank Oberland-Reutte eGen", "AT-6600", "Reutte", "RBRTAT22XXX", "", 0},
-    {36223ULL, "36223", "Raiffeisen Bezirksbank Kufstein eGen", "AT-6330", "Kufstein", "RZTIAT22358", "", 0},
-    {36229ULL, "36229", "Raiffeisen Regionalbank F\374gen-Kaltenbach-Zell eGen", "AT-6263", "F\374gen", "RZTIAT22229", "", 0},
-    {36230ULL, "36230", "Raiffeisenbank Wipptal - Stubaital Mitte eGen", "AT-6150", "Steinach a.Br.", "RZTIAT22329", "", 0},
-    {36232ULL, "36232", "RaiffeisenBank Going eGen", "AT-6353", "Going am W.K.", "RZTIAT22232", "", 0},
-    {36236ULL, "36236", "Raiffeisen Bezirksbank Kufstein eGen", "AT-6330", "Kufstein", "RZTIAT22358", "", 0},
-    {36240ULL, "36240", "Raiffeisenbank Hippach-Hart eGen", "AT-6284", "Ramsau im Zillertal", "RZTIAT22241", "", 0},
-    {36241ULL, "36241", "Raiffeisenbank Hippach-Hart eGen", "AT-6284", "Ramsau im Zillertal", "RZTIAT22241", "", 0},
-    {36245ULL, "36245", "Raiffeisenbank Wilder Kaiser - Brixental West eGen", "AT-6361", "Hopfgarten", "RZTIAT22245", "", 0},
-    {36248ULL, "36248", "Raiffeisenbank Arlberg Silvretta eGen", "AT-6580", "St. Anton am Arlberg", "RZTIAT22248", "", 0},
-    {36249ULL, "36249", "Raiffeisen Regionalbank Achensee eGen", "AT-6212", "Maurach", "RZTIAT22218", "", 0},
-    {36252ULL, "36252", "Raiffeisenbank Arlberg Silvretta eGen", "AT-6580", "St. Anton am Arlberg", "RZTIAT22248", "", 0},
-    {36254ULL, "36254", "Raiffeisenbank Kitzb\374hel - St. Johann eGen", "AT-6370", "Kitzb\374hel", "RZTIAT22263", "", 0},
-    {36260ULL, "36260", "Raiffeisenbank Tirol Mitte West eGen", "AT-6410", "Telfs", "RZTIAT22336", "", 0},
-    {36262ULL, "36262", "Raiffeisenbank K\366ssen-Kirchdorf eGen", "AT-6345", "K\366ssen", "RZTIAT22264", "", 0},
-    {36263ULL, "36263", "Raiffeisenbank Kitzb\374hel - St. Johann eGen", "AT-6370", "Kitzb\374hel", "RZTIAT22263", "", 0},
-    {36264ULL, "36264", "Raiffeisenbank K\366ssen-Kirchdorf eGen", "AT-6345", "K\366ssen", "RZTIAT22264", "", 0},
-    {36265ULL, "36265", "Raiffeisen Regionalbank Schwaz-Wattens eGen", "AT-6130", "Schwaz", "RZTIAT22322", "", 0},
-    {36267ULL, "36267", "Raiffeisenbank Kundl-M\374nster eGen", "AT-6250", "Kundl", "RZTIAT22267", "", 0},
-    {36268ULL, "36268", "Raiffeisenbank L\344ngenfeld eGen", "AT-6444", "L\344ngenfeld", "RZTIAT22268", "", 0},
-    {36269ULL, "36269", "Raiffeisenbank Langkampfen-Thiersee eGen", "AT-6335", "Thiersee", "RZTIAT22339", "", 0},
-    {36272ULL, "36272", "Raiffeisen Regionalbank Schwaz-Wattens eGen", "AT-6130", "Schwaz", "RZTIAT22322", "", 0},
-    {36273ULL, "36273", "Raiffeisenbank Matrei am Brenner und Umgebung eGen", "AT-6143", "Matrei am Brenner", "RZTIAT22273", "", 0},
-    {36274ULL, "36274", "Raiffeisenbank Mayrhofen und Umgebung eGen", "AT-6290", "Mayrhofen", "RZTIAT22274", "", 0},
-    {36275ULL, "36275", "Raiffeisenbank Neustift-Mieders-Sch\366nberg im Stubaital eGen", "AT-6167", "Neustift im Stubaital", "RZTIAT22285", "", 0},
-    {36276ULL, "36276", "Raiffeisenbank Tirol Mitte West eGen", "AT-6410", "Telfs", "RZTIAT22336", "", 0},
-    {36279ULL, "36279", "Raiffeisenbank Kundl-M\374nster eGen", "AT-6250", "Kundl", "RZTIAT22267", "", 0},
-    {36281ULL, "36281", "Raiffeisenkasse f\374r Mutters, Natters und Kreith registrierte Genossenschaft mit beschr\344nkter Haftung", "AT-6162", "Mutters", "RZTIAT22281", "", 0},
-    {36283ULL, "36283", "Raiffeisenbank Serfaus-Fiss-Ried-Nauders eGen", "AT-6543", "Nauders", "RZTIAT22283", "", 0},
-    {36285ULL, "36285", "Raiffeisenbank Neustift-Mieders-Sch\366nberg im Stubaital eGen", "AT-6167", "Neustift im Stubaital", "RZTIAT22285", "", 0},
-    {36291ULL, "36291", "Raiffeisenbank Vorderes \326tztal eGen", "AT-6433", "Oetz", "RZTIAT22291", "", 0},
-    {36303ULL, "36303", "Raiffeisenbank Alpbachtal eGen", "AT-6236", "Alpbach", "RZTIAT22203", "", 0},
-    {36305ULL, "36305", "Raiffeisenbank Oberland-Reutte eGen", "AT-6600", "Reutte", "RBRTAT22XXX", "", 0},
-    {36306ULL, "36306", "Raiffeisenbank Serfaus-Fiss-Ried-Nauders eGen", "AT-6534", "Serfaus", "RZTIAT22315", "", 0},
-    {36310ULL, "36310", "Raiffeisenkasse Rum-Innsbruck/Arzl eGen", "AT-6063", "Rum", "RZTIAT22310", "", 0},
-    {36314ULL, "36314", "Raiffeisenbank Seefeld-Leutasch-Reith-Scharnitz registrierte Genossenschaft mit beschr\344nkter Haftung", "AT-6100", "Seefeld", "RZTIAT22314", "", 0},
-    {36315ULL, "36315", "Raiffeisenbank Serfaus-Fiss-Ried-Nauders eGen", "AT-6534", "Serfaus", "RZTIAT22315", "", 0},
-    {36316ULL, "36316", "Raiffeisenbank Silz-Haiming und Umgebung eGen", "AT-6424", "Silz", "RZTIAT22316", "", 0},
-    {36318ULL, "36318", "Raiffeisenbank Wilder Kaiser - Brixental West eGen", "AT-6361", "Hopfgarten", "RZTIAT22245", "", 0},
-    {36320ULL, "36320", "Raiffeisenkasse Schlitters, Bruck und Strass registrierte Genossenschaft mit beschr\344nkter Haftung", "AT-6262", "Schlitters", "RZTIAT22320", "", 0},
-    {36322ULL, "36322", "Raiffeisen Regionalbank Schwaz-Wattens eGen", "AT-6130", "Schwaz", "RZTIAT22322", "", 0},
-    {36324ULL, "36324", "Raiffeisenbank S\366lden eGen", "AT-6450", "S\366lden", "RZTIAT22324", "", 0},
-    {36329ULL, "36329", "Raiffeisenbank Wipptal - Stubaital Mitte eGen", "AT-6150", "Steinach a.Br.", "RZTIAT22329", "", 0},
-    {36332ULL, "36332", "Raiffeisenkasse Stumm, Stummerberg und Umgebung registrierte Genossenschaft mit beschr\344nkter Haftung", "AT-6275", "Stumm", "RZTIAT22332", "", 0},
-    {36333ULL, "36333", "Raiffeisenbank Tannheimertal eGen", "AT-6675", "Tannheim", "RZTIAT22333", "", 0},
-    {36336ULL, "36336", "Raiffeisenbank Tirol Mitte West eGen", "AT-6410", "Telfs", "RZTIAT22336", "", 0},
-    {36337ULL, "36337", "Raiffeisenbank Absam-Thaur-Volders eGen", "AT-6065", "Thaur", "RZTIAT22200", "", 0},
-    {36339ULL, "36339", "Raiffeisenbank Langkampfen-Thiersee eGen", "AT-6335", "Thiersee", "RZTIAT22339", "", 0},
-    {36342ULL, "36342", "Raiffeisenbank Tux eGen", "AT-6293", "Tux", "RZTIAT22342", "", 0},
-    {36345ULL, "36345", "Raiffeisenbank Oberland-Reutte eGen", "AT-6600", "Reutte", "RBRTAT22XXX", "", 0},
-    {36347ULL, "36347", "Raiffeisenbank Absam-Thaur-Volders eGen", "AT-6065", "Thaur", "RZTIAT22200", "", 0},
-    {36349ULL, "36349", "RaiffeisenBank St. Ulrich - Waidring eGen", "AT-6384", "Waidring", "RZTIAT22349", "", 0},
-    {36351ULL, "36351", "Raiffeisen Regionalbank Schwaz-Wattens eGen", "AT-6130", "Schwaz", "RZTIAT22322", "", 0},
-    {36352ULL, "36352", "Raiffeisen Regionalbank Achensee eGen", "AT-6212", "Maurach", "RZTIAT22218", "", 0},
-    {36353ULL, "36353", "Raiffeisenbank Pitztal eGen", "AT-6473", "Wenns", "RZTIAT22353", "", 0},
-    {36354ULL, "36354", "Raiffeisenbank Wilder Kaiser - Brixental West eGen", "AT-6361", "Hopfgarten", "RZTIAT22245", "", 0},
-    {36357ULL, "36357", "Raiffeisenbank Wildsch\366nau eGen", "AT-6311", "Wildsch\366nau", "RZTIAT22357", "", 0},
-    {36358ULL, "36358", "Raiffeisen Bezirksbank Kufstein eGen", "AT-6330", "Kufstein", "RZTIAT22358", "", 0},
-    {36359ULL, "36359", "Raiffeisenbank Oberland-Reutte eGen", "AT-6600", "Reutte", "RBRTAT22XXX", "", 0},
-    {36360ULL, "36360", "Raiffeisen Regionalbank F\374gen-Kaltenbach-Zell eGen", "AT-6263", "F\374gen", "RZTIAT22229", "", 0},
-    {36362ULL, "36362", "Raiffeisen Regionalbank Hall in Tirol eGen", "AT-6060", "Hall in Tirol", "RZTIAT22362", "", 0},
-    {36367ULL, "36367", "Raiffeisen Regionalbank Matrei i.O. eGen", "AT-9971", "Matrei in Osttirol", "RZTIAT22378", "", 0},
-    {36368ULL, "36368", "Raiffeisenbank Sillian - Lienzer Talboden eGen", "AT-9920", "Sillian", "RZTIAT22368", "", 0},
-    {36373ULL, "36373", "Raiffeisenbank Sillian - Lienzer Talboden eGen", "AT-9920", "Sillian", "RZTIAT22368", "", 0},
-    {36374ULL, "36374", "Raiffeisenbank Sillian - Lienzer Talboden eGen", "AT-9920", "Sillian", "RZTIAT22368", "", 0},
-    {36378ULL, "36378", "Raiffeisen Regionalbank Matrei i.O. eGen", "AT-9971", "Matrei in Osttirol", "RZTIAT22378", "", 0},
-    {36386ULL, "36386", "Raiffeisenkasse Villgratental eGen", "AT-9932", "Innervillgraten", "RZTIAT22386", "", 0},
-    {36387ULL, "36387", "Raiffeisenbank Sillian - Lienzer Talboden eGen", "AT-9920", "Sillian", "RZTIAT22368", "", 0},
-    {36791ULL, "36791", "Alpen Privatbank Aktiengesellschaft", "AT-6991", "Riezlern", "ALPEAT22XXX", "", 0},
-    {36990ULL, "36990", "Raiffeisenbank Oberland-Reutte eGen", "AT-6600", "Reutte", "RBRTAT22XXX", "", 0},
-    {37000ULL, "37000", "Raiffeisen Landesbank Vorarlberg mit Revisionsverband eGen", "AT-6900", "Bregenz", "RVVGAT2BXXX", "", 0},
-    {37401ULL, "37401", "Raiffeisenbank Alberschwende eGen", "AT-6861", "Alberschwende", "RVVGAT2B401", "", 0},
-    {37402ULL, "37402", "Raiffeisenbank Montfort eGen", "AT-6830", "Rankweil", "RVVGAT2B422", "", 0},
-    {37405ULL, "37405", "Raiffeisenbank Mittel- und Hinterbregenzerwald eGen", "AT-6863", "Egg (Vbg.)", "RVVGAT2B423", "", 0},
-    {37406ULL, "37406", "Raiffeisenbank Bezau-Mellau-Bizau eGen", "AT-6870", "Bezau", "RVVGAT2B406", "", 0},
-    {37410ULL, "37410", "Raiffeisenbank Bludenz-Montafon eGen", "AT-6700", "Bludenz", "RVVGAT2B468", "", 0},
-    {37420ULL, "37420", "Raiffeisenbank Im Rheintal eGen", "AT-6850", "Dornbirn", "RVVGAT2B420", "", 0},
-    {37422ULL, "37422", "Raiffeisenbank Montfort eGen", "AT-6830", "Rankweil", "RVVGAT2B422", "", 0},
-    {37423ULL, "37423", "Raiffeisenbank Mittel- und Hinterbregenzerwald eGen", "AT-6863", "Egg (Vbg.)", "RVVGAT2B423", "", 0},
-    {37424ULL, "37424", "RAIFFEISENBANK im Walgau eGen", "AT-6710", "Nenzing", "RVVGAT2B458", "", 0},
-    {37429ULL, "37429", "Raiffeisenbank Montfort eGen", "AT-6830", "Rankweil", "RVVGAT2B422", "", 0},
-    {37431ULL, "37431", "Raiffeisenbank Bodensee-Leiblachtal eGen", "AT-6971", "Hard (Vbg.)", "RVVGAT2B431", "", 0},
-    {37434ULL, "37434", "Walser Raiffeisen Bank Aktiengesellschaft", "AT-6992", "Hirschegg", "RANJAT2BXXX", "", 0},
-    {37435ULL, "37435", "Raiffeisenbank Vorderbregenzerwald eGen", "AT-6952", "Hittisau", "RVVGAT2B435", "", 0},
-    {37438ULL, "37438", "RAIFFEISENBANK HOHENEMS eGen", "AT-6845", "Hohenems", "RANMAT21XXX", "", 0},
-    {37439ULL, "37439", "Raiffeisenbank Bodensee-Leiblachtal eGen", "AT-6971", "Hard (Vbg.)", "RVVGAT2B431", "", 0},
-    {37445ULL, "37445", "Raiffeisenbank Weissachtal eGen", "AT-6934", "Sulzberg (Vbg.)", "RVVGAT2B474", "", 0},
-    {37449ULL, "37449", "Raiffeisenbank Lech am Arlberg eGen", "AT-6764", "Lech", "RVVGAT2B449", "", 0},
-    {37453ULL, "37453", "Raiffeisenbank Im Rheintal eGen", "AT-6850", "Dornbirn", "RVVGAT2B420", "", 0},
-    {37458ULL, "37458", "RAIFFEISENBANK im Walgau eGen", "AT-6710", "Nenzing", "RVVGAT2B458", "", 0},
-    {37461ULL, "37461", "Raiffeisenbank Montfort eGen", "AT-6830", "Rankweil", "RVVGAT2B422", "", 0},
-    {37468ULL, "37468", "Raiffeisenbank Bludenz-Montafon eGen", "AT-6700", "Bludenz", "RVVGAT2B468", "", 0},
-    {37474ULL, "37474", "Raiffeisenbank Weissachtal eGen", "AT-6934", "Sulzberg (Vbg.)", "RVVGAT2B474", "", 0},
-    {37475ULL, "37475", "Raiffeisenbank Vorderland eGen", "AT-6832", "Sulz", "RVVGAT2B475", "", 0},
-    {37482ULL, "37482", "Raiffeisenbank am Hofsteig eGen", "AT-6922", "Wolfurt", "RVVGAT2B482", "", 0},
-    {38000ULL, "38000", "Raiffeisen-Landesbank Steiermark AG", "AT-8010", "Graz", "RZSTAT2GXXX", "", 0},
-    {38001ULL, "38001", "Raiffeisenbank Region Liezen eGen", "AT-8911", "Admont", "RZSTAT2G215", "", 0},
-    {38010ULL, "38010", "Raiffeisenbank Weiz-Anger eGen", "AT-8160", "Weiz", "RZSTAT2G187", "", 0},
-    {38023ULL, "38023", "Raiffeisenbank Oststeiermark Nord eGen", "AT-8225", "P\366llau bei Hartberg", "RZSTAT2G023", "", 0},
-    {38026ULL, "38026", "Raiffeisenbank Passail eGen", "AT-8162", "Passail", "RZSTAT2G282", "", 0},
-    {38041ULL, "38041", "Raiffeisenbank Oststeiermark Nord eGen", "AT-8225", "P\366llau bei Hartberg", "RZSTAT2G023", "", 0},
-    {38043ULL, "38043", "Raiffeisenbank Schilcherland eGen", "AT-8530", "Deutschlandsberg", "RZSTAT2G043", "", 0},
-    {38053ULL, "38053", "Raiffeisenbank Lipizzanerheimat eGen", "AT-8570", "Voitsberg", "RZSTAT2G487", "", 0},
-    {38055ULL, "38055", "Raiffeisenbank Nestelbach-Eggersdorf eGen", "AT-8302", "Nestelbach bei Graz", "RZSTAT2G252", "", 0},
-    {38056ULL, "38056", "Raiffeisenbank S\374d-Weststeiermark eGen", "AT-8551", "Wies (Stmk.)", "RZSTAT2G056", "", 0},
-    {38071ULL, "38071", "Raiffeisenbank Region Fehring eGen", "AT-8350", "Fehring", "RZSTAT2G071", "", 0},
-    {38072ULL, "38072", "Raiffeisenbank Kalsdorf-Lieboch-Stainz eGen", "AT-8401", "Kalsdorf bei Graz", "RZSTAT2G210", "", 0},
-    {38075ULL, "38075", "Raiffeisenbank Mittlere S\374doststeiermark eGen", "AT-8341", "Paldau", "RZSTAT2G075", "", 0},
-    {38076ULL, "38076", "Raiffeisenbank Aichfeld eGen", "AT-8720", "Knittelfeld", "RZSTAT2G346", "", 0},
-    {38077ULL, "38077", "Raiffeisenbank Region F\374rstenfeld eGen", "AT-8280", "F\374rstenfeld", "RZSTAT2G077", "", 0},
-    {38094ULL, "38094", "Raiffeisenbank Gamlitz eGen", "AT-8462", "Gamlitz", "RZSTAT2G094", "", 0},
-    {38102ULL, "38102", "Raiffeisenbank Gleinst\344tten-Leutschach-Wildon eGen", "AT-8443", "Gleinst\344tten", "RZSTAT2G102", "", 0},
-    {38103ULL, "38103", "Raiffeisenbank Region Gleisdorf-Pischelsdorf eGen", "AT-8200", "Gleisdorf", "RZSTAT2G103", "", 0},
-    {38104ULL, "38104", "Raiffeisenbank Region Feldbach eGen", "AT-8330", "Feldbach", "RZSTAT2G497", "", 0},
-    {38108ULL, "38108", "Raiffeisenbank Oststeiermark Nord eGen", "AT-8225", "P\366llau bei Hartberg", "RZSTAT2G023", "", 0},
-    {38111ULL, "38111", "Raiffeisenbank Gratkorn eGen", "AT-8101", "Gratkorn", "RZSTAT2G111", "", 0},
-    {38112ULL, "38112", "Raiffeisenbank Gratwein-Hitzendorf eGen", "AT-8112", "Gratwein-Stra\337engel", "RZSTAT2G138", "", 0},
-    {38113ULL, "38113", "Raiffeisenbank Schladming-Gr\366bming eGen", "AT-8962", "Gr\366bming", "RZSTAT2G113", "", 0},
-    {38118ULL, "38118", "Raiffeisenbank Gleinst\344tten-Leutschach-Wildon eGen", "AT-8443", "Gleinst\344tten", "RZSTAT2G102", "", 0},
-    {38120ULL, "38120", "Raiffeisenbank Ilz-Gro\337steinbach-Riegersburg eGen", "AT-8262", "Ilz", "RZSTAT2G151", "", 0},
-    {38122ULL, "38122", "Raiffeisenbank Region F\374rstenfeld eGen", "AT-8280", "F\374rstenfeld", "RZSTAT2G077", "", 0},
-    {38128ULL, "38128", "Raiffeisenbank Region Radkersburg eGen", "AT-8492", "Halbenrain", "RZSTAT2G312", "", 0},
-    {38129ULL, "38129", "Raiffeisenbank Mariazellerland eGen", "AT-8630", "Mariazell", "RZSTAT2G129", "", 0},
-    {38131ULL, "38131", "Raiffeisenbank Region Feldbach eGen", "AT-8330", "Feldbach", "RZSTAT2G497", "", 0},
-    {38132ULL, "38132", "Raiffeisenbank Region Fehring eGen", "AT-8350", "Fehring", "RZSTAT2G071", "", 0},
-    {38133ULL, "38133", "Raiffeisenbank Hausmannst\344tten eGen", "AT-8071", "Hausmannst\344tten", "RZSTAT2G133", "", 0},
-    {38138ULL, "38138", "Raiffeisenbank Gratwein-Hitzendorf eGen", "AT-8112", "Gratwein-Stra\337engel", "RZSTAT2G138", "", 0},
-    {38151ULL, "38151", "Raiffeisenbank Ilz-Gro\337steinbach-Riegersburg eGen", "AT-8262", "Ilz", "RZSTAT2G151", "", 0},
-    {38170ULL, "38170", "Raiffeisenbank Heiligenkreuz-Kirchbach -St. Georgen eGen", "AT-8082", "Kirchbach-Zerlach", "RZSTAT2G170", "", 0},
-    {38171ULL, "38171", "Raiffeisenbank Mittlere S\374doststeiermark eGen", "AT-8341", "Paldau", "RZSTAT2G075", "", 0},
-    {38186ULL, "38186", "Raiffeisenbank M\374rztal eGen", "AT-8680", "M\374rzzuschlag", "RZSTAT2G186", "", 0},
-    {38187ULL, "38187", "Raiffeisenbank Weiz-Anger eGen", "AT-8160", "Weiz", "RZSTAT2G187", "", 0},
-    {38206ULL, "38206", "Raiffeisenbank Leibnitz eGen", "AT-8430", "Leibnitz", "RZSTAT2G206", "", 0},
-    {38210ULL, "38210", "Raiffeisenbank Kalsdorf-Lieboch-Stainz eGen", "AT-8510", "Stainz", "RZSTAT2G210", "", 0},
-    {38211ULL, "38211", "Raiffeisenbank Lipizzanerheimat eGen", "AT-8570", "Voitsberg", "RZSTAT2G487", "", 0},
-    {38215ULL, "38215", "Raiffeisenbank Region Liezen eGen", "AT-8940", "Liezen", "RZSTAT2G215", "", 0},
-    {38223ULL, "38223", "Raiffeisenbank Region Graz Nord eGen", "AT-8045", "Graz", "RZSTAT2G377", "", 0},
-    {38227ULL, "38227", "Raiffeisenbank Liesingtal-St. Stefan eGen", "AT-8774", "Mautern (Stmk.)", "RZSTAT2G227", "", 0},
-    {38235ULL, "38235", "Raiffeisenbank Lipizzanerheimat eGen", "AT-8570", "Voitsberg", "RZSTAT2G487", "", 0},
-    {38238ULL, "38238", "Raiffeisenbank Murau eGen", "AT-8850", "Murau", "RZSTAT2G402", "", 0},
-    {38240ULL, "38240", "Raiffeisenbank M\374rztal eGen", "AT-8680", "M\374rzzuschlag", "RZSTAT2G186", "", 0},
-    {38249ULL, "38249", "Raiffeisenbank Steirisches Salzkammergut-\326blarn eGen", "AT-8983", "Bad Mitterndorf", "RZSTAT2G249", "", 0},
-    {38252ULL, "38252", "Raiffeisenbank Nestelbach-Eggersdorf eGen", "AT-8302", "Nestelbach bei Graz", "RZSTAT2G252", "", 0},
-    {38261ULL, "38261", "Raiffeisenbank Zirbenland eGen", "AT-8750", "Judenburg", "RZSTAT2G368", "", 0},
-    {38262ULL, "38262", "Raiffeisenbank Gleinst\344tten-Leutschach-Wildon eGen", "AT-8443", "Gleinst\344tten", "RZSTAT2G102", "", 0},
-    {38266ULL, "38266", "Raiffeisenbank Steirisches Salzkammergut-\326blarn eGen", "AT-8983", "Bad Mitterndorf", "RZSTAT2G249", "", 0},
-    {38282ULL, "38282", "Raiffeisenbank Passail eGen", "AT-8162", "Passail", "RZSTAT2G282", "", 0},
-    {38285ULL, "38285", "Raiffeisenbank Region Gleisdorf-Pischelsdorf eGen", "AT-8200", "Gleisdorf", "RZSTAT2G103", "", 0},
-    {38292ULL, "38292", "Raiffeisenbank Gleinst\344tten-Leutschach-Wildon eGen", "AT-8410", "Wildon", "RZSTAT2G102", "", 0},
-    {38311ULL, "38311", "Raiffeisenbank Oststeiermark Nord eGen", "AT-8225", "P\366llau bei Hartberg", "RZSTAT2G023", "", 0},
-    {38312ULL, "38312", "Raiffeisenbank Region Radkersburg eGen", "AT-8490", "Bad Radkersburg", "RZSTAT2G312", "", 0},
-    {38326ULL, "38326", "Raiffeisenbank Ilz-Gro\337steinbach-Riegersburg eGen", "AT-8262", "Ilz", "RZSTAT2G151", "", 0},
-    {38333ULL, "38333", "Raiffeisenbank Gratwein-Hitzendorf eGen", "AT-8112", "Gratwein-Stra\337engel", "RZSTAT2G138", "", 0},
-    {38335ULL, "38335", "Raiffeisenbank Heiligenkreuz-Kirchbach -St. Georgen eGen", "AT-8082", "Kirchbach-Zerlach", "RZSTAT2G170", "", 0},
-    {38346ULL, "38346", "Raiffeisenbank Aichfeld eGen", "AT-8720", "Knittelfeld", "RZSTAT2G346", "", 0},
-    {38347ULL, "38347", "Raiffeisenbank Turnau-St. Lorenzen eGen", "AT-8641", "St. Marein im M\374rztal", "RZSTAT2G347", "", 0},
-    {38348ULL, "38348", "Raiffeisenbank Region Liezen eGen", "AT-8940", "Liezen", "RZSTAT2G215", "", 0},
-    {38367ULL, "38367", "Raiffeisenbank Graz-St. Peter eGen", "AT-8042", "Graz-St. Peter", "RZSTAT2G367", "", 0},
-    {38368ULL, "38368", "Raiffeisenbank Zirbenland eGen", "AT-8750", "Judenburg", "RZSTAT2G368", "", 0},
-    {38370ULL, "38370", "Raiffeisenbank Mureck eGen", "AT-8480", "Mureck", "RZSTAT2G370", "", 0},
-    {38372ULL, "38372", "Raiffeisenbank Region Gleisdorf-Pischelsdorf eGen", "AT-8200", "Gleisdorf", "RZSTAT2G103", "", 0},
-    {38373ULL, "38373", "Raiffeisenbank Liesingtal-St. Stefan eGen", "AT-8774", "Mautern (Stmk.)", "RZSTAT2G227", "", 0},
-    {38374ULL, "38374", "Raiffeisenbank Mittlere S\374doststeiermark eGen", "AT-8341", "Paldau", "RZSTAT2G075", "", 0},
-    {38375ULL, "38375", "Raiffeisenbank Schilcherland eGen", "AT-8530", "Deutschlandsberg", "RZSTAT2G043", "", 0},
-    {38377ULL, "38377", "Raiffeisenbank Region Graz Nord eGen", "AT-8045", "Graz", "RZSTAT2G377", "", 0},
-    {38402ULL, "38402", "Raiffeisenbank Murau eGen", "AT-8850", "Murau", "RZSTAT2G402", "", 0},
-    {38403ULL, "38403", "Raiffeisenbank Region Hartberg eGen", "AT-8230", "Hartberg", "RZSTAT2G403", "", 0},
-    {38407ULL, "38407", "Raiffeisenbank S\374d-Weststeiermark eGen", "AT-8551", "Wies (Stmk.)", "RZSTAT2G056", "", 0},
-    {38411ULL, "38411", "Raiffeisenbank Region Hartberg eGen", "AT-8230", "Hartberg", "RZSTAT2G403", "", 0},
-    {38420ULL, "38420", "Raiffeisenbank Stra\337-Spielfeld eGen", "AT-8472", "Stra\337", "RZSTAT2G420", "", 0},
-    {38433ULL, "38433", "Raiffeisenbank Stallhofen eGen", "AT-8152", "Stallhofen", "RZSTAT2G433", "", 0},
-    {38436ULL, "38436", "Raiffeisenbank Region Radkersburg eGen", "AT-8345", "Straden", "RZSTAT2G312", "", 0},
-    {38439ULL, "38439", "Raiffeisenbank Graz-Stra\337gang eGen", "AT-8054", "Graz", "RZSTAT2G439", "", 0},
-    {38452ULL, "38452", "Raiffeisenbank Murau eGen", "AT-8850", "Murau", "RZSTAT2G402", "", 0},
-    {38460ULL, "38460", "Raiffeisenbank Leoben-Bruck eGen", "AT-8605", "Kapfenberg", "RZSTAT2G460", "", 0},
-    {38462ULL, "38462", "Raiffeisenbank Turnau-St. Lorenzen eGen", "AT-8641", "St. Marein im M\374rztal", "RZSTAT2G347", "", 0},
-    {38477ULL, "38477", "Raiffeisenbank Kalsdorf-Lieboch-Stainz eGen", "AT-8401", "Kalsdorf bei Graz", "RZSTAT2G210", "", 0},
-    {38481ULL, "38481", "Raiffeisenbank Schladming-Gr\366bming eGen", "AT-8962", "Gr\366bming", "RZSTAT2G113", "", 0},
-    {38487ULL, "38487", "Raiffeisenbank Lipizzanerheimat eGen", "AT-8570", "Voitsberg", "RZSTAT2G487", "", 0},
-    {38497ULL, "38497", "Raiffeisenbank Region Feldbach eGen", "AT-8330", "Feldbach", "RZSTAT2G497", "", 0},
-    {38499ULL, "38499", "Raiffeisenbank Gleinst\344tten-Leutschach-Wildon eGen", "AT-8410", "Wildon", "RZSTAT2G102", "", 0},
-    {38503ULL, "38503", "Raiffeisenbank S\374d-Weststeiermark eGen", "AT-8551", "Wies (Stmk.)", "RZSTAT2G056", "", 0},
-    {39000ULL, "39000", "Raiffeisenlandesbank K\344rnten - Rechenzentrum und Revisionsverband, registrierte Genossenschaft mit beschr\344nkter Haftung", "AT-9020", "Klagenfurt", "RZKTAT2KXXX", "", 0},
-    {39100ULL, "39100", "Posojilnica Bank eGen", "AT-9020", "Klagenfurt am W\366rthersee", "VSGKAT2KXXX", "", 0},
-    {39101ULL, "39101", "Posojilnica Bank eGen", "AT-9020", "Klagenfurt am W\366rthersee", "VSGKAT2KXXX", "", 0},
-    {39102ULL, "39102", "Posojilnica Bank eGen", "AT-9020", "Klagenfurt am W\366rthersee", "VSGKAT2KXXX", "", 0},
-    {39104ULL, "39104", "Posojilnica Bank eGen", "AT-9020", "Klagenfurt am W\366rthersee", "VSGKAT2KXXX", "", 0},
-    {39109ULL, "39109", "Posojilnica Bank eGen", "AT-9020", "Klagenfurt am W\366rthersee", "VSGKAT2KXXX", "", 0},
-    {39116ULL, "39116", "Posojilnica Bank eGen", "AT-9020", "Klagenfurt am W\366rthersee", "VSGKAT2KXXX", "", 0},
-    {39117ULL, "39117", "Posojilnica Bank eGen", "AT-9020", "Klagenfurt am W\366rthersee", "VSGKAT2KXXX", "", 0},
-    {39130ULL, "39130", "Posojilnica Bank eGen", "AT-9020", "Klagenfurt am W\366rthersee", "VSGKAT2KXXX", "", 0},
-    {39254ULL, "39254", "Raiffeisenbank Mittelk\344rnten eG", "AT-9300", "St. Veit an der Glan", "RZKTAT2K475", "", 0},
-    {39255ULL, "39255", "Raiffeisenbank Mittelk\344rnten eG", "AT-9300", "St. Veit an der Glan", "RZKTAT2K475", "", 0},
-    {39257ULL, "39257", "Raiffeisenbank Region Villach eG", "AT-9601", "Arnoldstein", "RZKTAT2K496", "", 0},
-    {39267ULL, "39267", "Raiffeisen-Bezirksbank Spittal/Drau, registrierte Genossenschaft mit beschr\344nkter Haftung", "AT-9800", "Spittal an der Drau", "RZKTAT2K267", "", 0},
-    {39271ULL, "39271", "Raiffeisenbank Br\374ckl-Eberstein-Klein St. Paul-Waisenberg, registrierte Genossenschaft mit beschr\344nkter Haftung", "AT-9371", "Br\374ckl", "RZKTAT2K271", "", 0},
-    {39272ULL, "39272", "Raiffeisenbank V\366lkermarkt-Bleiburg eGen", "AT-9100", "V\366lkermarkt", "RZKTAT2K546", "", 0},
-    {39288ULL, "39288", "Raiffeisenbank Eberndorf registrierte Genossenschaft mit beschr\344nkter Haftung", "AT-9141", "Eberndorf", "RZKTAT2K288", "", 0},
-    {39292ULL, "39292", "Raiffeisenbank Unteres Lavanttal eGen", "AT-9473", "Lavam\374nd", "RZKTAT2K292", "", 0},
-    {39305ULL, "39305", "Raiffeisenbank Region Villach eG", "AT-9601", "Arnoldstein", "RZKTAT2K496", "", 0},
-    {39320ULL, "39320", "Raiffeisenbank Grafenstein-Magdalensberg und Umgebung, registrierte Genossenschaft mit beschr\344nkter Haftung", "AT-9131", "Grafenstein", "RZKTAT2K320", "", 0},
-    {39322ULL, "39322", "Raiffeisenbank Gro\337glockner-Weissensee eG", "AT-9841", "Winklern im M\366lltal", "RZKTAT2K561", "", 0},
-    {39340ULL, "39340", "Raiffeisenbank Mittelk\344rnten eG", "AT-9300", "St. Veit an der Glan", "RZKTAT2K475", "", 0},
-    {39355ULL, "39355", "Raiffeisenbank W\366rthersee-Landskron-Gegendtal eG", "AT-9220", "Velden am W\366rther See", "RZKTAT2K390", "", 0},
-    {39358ULL, "39358", "Raiffeisenlandesbank K\344rnten - Rechenzentrum und Revisionsverband, registrierte Genossenschaft mit beschr\344nkter Haftung", "AT-9020", "Klagenfurt", "RZKTAT2KXXX", "", 0},
-    {39364ULL, "39364", "Raiffeisenbank Karnische Region eG", "AT-9640", "K\366tschach-Mauthen", "RZKTAT2K364", "", 0},
-    {39381ULL, "39381", "Raiffeisenbank W\366rthersee-Landskron-Gegendtal eG", "AT-9523", "Villach-Landskron", "RZKTAT2K390", "", 0},
-    {39383ULL, "39383", "Raiffeisenbank Region Villach eG", "AT-9500", "Villach", "RZKTAT2K496", "", 0},
-    {39384ULL, "39384", "Raiffeisenbank Mittelk\344rnten eG", "AT-9300", "St. Veit an der Glan", "RZKTAT2K475", "", 0},
-    {39390ULL, "39390", "Raiffeisenbank W\366rthersee-Landskron-Gegendtal eG", "AT-9220", "Velden am W\366rther See", "RZKTAT2K390", "", 0},
-    {39400ULL, "39400", "Raiffeisenbank Lieser-Maltatal eG", "AT-9863", "Rennweg", "RZKTAT2K464", "", 0},
-    {39404ULL, "39404", "Raiffeisenbank Drautal registrierte Genossenschaft mit beschr\344nkter Haftung", "AT-9710", "Feistritz an der Drau", "RZKTAT2K442", "", 0},
-    {39407ULL, "39407", "Raiffeisenbank Mittelk\344rnten eG", "AT-9300", "St. Veit an der Glan", "RZKTAT2K475", "", 0},
-    {39411ULL, "39411", "Raiffeisenbank Moosburg-Tigring, registrierte Genossenschaft mit beschr\344nkter Haftung", "AT-9062", "Moosburg (Ktn.)", "RZKTAT2K411", "", 0},
-    {39412ULL, "39412", "Raiffeisen Bank Lurnfeld-M\366lltal eGen", "AT-9813", "M\366llbr\374cke", "RZKTAT2K412", "", 0},
-    {39431ULL, "39431", "Raiffeisenbank Gro\337glockner-Weissensee eG", "AT-9841", "Winklern im M\366lltal", "RZKTAT2K561", "", 0},
-    {39436ULL, "39436", "Raiffeisen Bank Lurnfeld-M\366lltal eGen", "AT-9813", "M\366llbr\374cke", "RZKTAT2K412", "", 0},
-    {39442ULL, "39442", "Raiffeisenbank Drautal registrierte Genossenschaft mit beschr\344nkter Haftung", "AT-9710", "Feistritz an der Drau", "RZKTAT2K442", "", 0},
-    {39457ULL, "39457", "Raiffeisenbank Nockberge eGen", "AT-9545", "Radenthein", "RZKTAT2K457", "", 0},
-    {39461ULL, "39461", "Raiffeisenbank Nockberge eGen", "AT-9545", "Radenthein", "RZKTAT2K457", "", 0},
-    {39464ULL, "39464", "Raiffeisenbank Lieser-Maltatal eG", "AT-9863", "Rennweg", "RZKTAT2K464", "", 0},
-    {39465ULL, "39465", "Raiffeisenbank Mittleres Lavanttal eGen", "AT-9433", "St. Andr\344 im Lavanttal", "RZKTAT2K481", "", 0},
-    {39475ULL, "39475", "Raiffeisenbank Mittelk\344rnten eG", "AT-9300", "St. Veit an der Glan", "RZKTAT2K475", "", 0},
-    {39479ULL, "39479", "Raiffeisenbank Millst\344ttersee eG", "AT-9871", "Seeboden", "RZKTAT2K479", "", 0},
-    {39481ULL, "39481", "Raiffeisenbank Mittleres Lavanttal eGen", "AT-9433", "St. Andr\344 im Lavanttal", "RZKTAT2K481", "", 0},
-    {39483ULL, "39483", "Raiffeisenbank Region Villach eG", "AT-9500", "Villach", "RZKTAT2K496", "", 0},
-    {39487ULL, "39487", "Raiffeisenbank Rosental, registrierte Genossenschaft mit beschr\344nkter Haftung", "AT-9181", "Feistritz im Rosental", "RZKTAT2K487", "", 0},
-    {39491ULL, "39491", "Raiffeisenbank Oberes Lavanttal - St. Paul eG", "AT-9462", "Bad St. Leonhard / Lavanttal", "RZKTAT2K491", "", 0},
-    {39496ULL, "39496", "Raiffeisenbank Region Villach eG", "AT-9500", "Villach", "RZKTAT2K496", "", 0},
-    {39500ULL, "39500", "Raiffeisenbank Oberes Lavanttal - St. Paul eG", "AT-9470", "St. Paul im Lavanttal", "RZKTAT2K491", "", 0},
-    {39501ULL, "39501", "Raiffeisenbank Friesach-Metnitztal, registrierte Genossenschaft mit beschr\344nkter Haftung", "AT-9360", "Friesach (Ktn.)", "RZKTAT2K501", "", 0},
-    {39505ULL, "39505", "Raiffeisenbank Mittelk\344rnten eG", "AT-9300", "St. Veit an der Glan", "RZKTAT2K475", "", 0},
-    {39510ULL, "39510", "Raiffeisenbank Ossiacher See eG", "AT-9551", "Bodensdorf am Ossiacher See", "RZKTAT2K510", "", 0},
-    {39511ULL, "39511", "Raiffeisenbank Mittelk\344rnten eG", "AT-9300", "St. Veit an der Glan", "RZKTAT2K475", "", 0},
-    {39543ULL, "39543", "Raiffeisenbank Karnische Region eG", "AT-9620", "Hermagor", "RZKTAT2K364", "", 0},
-    {39546ULL, "39546", "Raiffeisenbank V\366lkermarkt-Bleiburg eGen", "AT-9100", "V\366lkermarkt", "RZKTAT2K546", "", 0},
-    {39559ULL, "39559", "Raiffeisenbank Wernberg, registrierte Genossenschaft mit beschr\344nkter Haftung", "AT-9241", "Wernberg", "RZKTAT2K559", "", 0},
-    {39561ULL, "39561", "Raiffeisenbank Gro\337glockner-Weissensee eG", "AT-9841", "Winklern im M\366lltal", "RZKTAT2K561", "", 0},
-    {40000ULL, "40000", "VOLKSBANK WIEN AG", "AT-1030", "Wien", "VBOEATWWXXX", "", 0},
-    {40074ULL, "40074", "immigon portfolioabbau ag i.A.", "AT-1010", "Wien", "", "", 0},
-    {40100ULL, "40100", "VOLKSBANK WIEN AG", "AT-1030", "Wien", "VBOEATWWXXX", "", 0},
-    {40170ULL, "40170", "Volksbank Nieder\366sterreich AG", "AT-3100", "St. P\366lten", "VBOEATWWNOM", "", 0},
-    {40430ULL, "40430", "VOLKSBANK WIEN AG", "AT-1030", "Wien", "VBOEATWWXXX", "", 0},
-    {40630ULL, "40630", "Volksbank Nieder\366sterreich AG", "AT-3100", "St. P\366lten", "VBOEATWWNOM", "", 0},
-    {40720ULL, "40720", "Volksbank Salzburg eG", "AT-5020", "Salzburg", "VBOEATWWSAL", "", 0},
-    {40730ULL, "40730", "DolomitenBank Osttirol-Westk\344rnten eG", "AT-9900", "Lienz", "OVLIAT21XXX", "", 0},
-    {40850ULL, "40850", "Volksbank Nieder\366sterreich AG", "AT-3100", "St. P\366lten", "VBOEATWWNOM", "", 0},
-    {41050ULL, "41050", "Volksbank Nieder\366sterreich AG", "AT-3100", "St. P\366lten", "VBOEATWWNOM", "", 0},
-    {41210ULL, "41210", "Volksbank Nieder\366sterreich AG", "AT-3100", "St. P\366lten", "VBOEATWWNOM", "", 0},
-    {41600ULL, "41600", "VOLKSBANK WIEN AG", "AT-1030", "Wien", "VBOEATWWXXX", "", 0},
-    {42110ULL, "42110", "Marchfelder Bank eG", "AT-2230", "G\344nserndorf", "MVOGAT22XXX", "", 0},
-    {42130ULL, "42130", "Volksbank K\344rnten eG", "AT-9020", "Klagenfurt am W\366rthersee", "VBOEATWWKLA", "", 0},
-    {42320ULL, "42320", "Volksbank Steiermark AG", "AT-8010", "Graz", "VBOEATWWGRA", "", 0},
-    {42390ULL, "42390", "Volksbank Tirol AG", "AT-6020", "Innsbruck", "VBOEATWWINN", "", 0},
-    {42550ULL, "42550", "Volksbank Ober\366sterreich AG", "AT-4600", "Wels", "VBOEATWWOOE", "", 0},
-    {42600ULL, "42600", "Volksbank K\344rnten eG", "AT-9020", "Klagenfurt am W\366rthersee", "VBOEATWWKLA", "", 0},
-    {42630ULL, "42630", "Volksbank Ober\366sterreich AG", "AT-4600", "Wels", "VBOEATWWOOE", "", 0},
-    {42740ULL, "42740", "Volksbank Salzburg eG", "AT-5020", "Salzburg", "VBOEATWWSAL", "", 0},
-    {42750ULL, "42750", "VOLKSBANK WIEN AG", "AT-1030", "Wien", "VBOEATWWXXX", "", 0},
-    {42820ULL, "42820", "Volksbank K\344rnten eG", "AT-9020", "Klagenfurt am W\366rthersee", "VBOEATWWKLA", "", 0},
-    {42830ULL, "42830", "Volksbank Ober\366sterreich AG", "AT-4600", "Wels", "VBOEATWWOOE", "", 0},
-    {43000ULL, "43000", "VOLKSBANK WIEN AG", "AT-1030", "Wien", "VBOEATWWXXX", "", 0},
-    {43030ULL, "43030", "Volksbank Steiermark AG", "AT-8010", "Graz", "VBOEATWWGRA", "", 0},
-    {43180ULL, "43180", "Volksbank Ober\366sterreich AG", "AT-4600", "Wels", "VBOEATWWOOE", "", 0},
-    {43210ULL, "43210", "Volksbank Ober\366sterreich AG", "AT-4600", "Wels", "VBOEATWWOOE", "", 0},
-    {43380ULL, "43380", "DolomitenBank Osttirol-Westk\344rnten eG", "AT-9900", "Lienz", "OVLIAT21XXX", "", 0},
-    {43510ULL, "43510", "start:bausparkasse AG", "AT-1100", "Wien", "ABVRATW1XXX", "", 0},
-    {43530ULL, "43530", "Volksbank Nieder\366sterreich AG", "AT-3100", "St. P\366lten", "VBOEATWWNOM", "", 0},
-    {43600ULL, "43600", "VOLKSBANK WIEN AG", "AT-1030", "Wien", "VBOEATWWXXX", "", 0},
-    {43610ULL, "43610", "VOLKSBANK WIEN AG", "AT-1030", "Wien", "VBOEATWWXXX", "", 0},
-    {43690ULL, "43690", "VOLKSBANK WIEN AG", "AT-1030", "Wien", "VBOEATWWXXX", "", 0},
-    {43770ULL, "43770", "Volksbank Tirol AG", "AT-6020", "Innsbruck", "VBOEATWWINN", "", 0},
-    {43830ULL, "43830", "Volksbank Ober\366sterreich AG", "AT-4600", "Wels", "VBOEATWWOOE", "", 0},
-    {43920ULL, "43920", "Volksbank Nieder\366sterreich AG", "AT-3100", "St. P\366lten", "VBOEATWWNOM", "", 0},
-    {44020ULL, "44020", "Volksbank Salzburg eG", "AT-5020", "Salzburg", "VBOEATWWSAL", "", 0},
-    {44220ULL, "44220", "\326sterreichische \304rzte- und Apothekerbank AG", "AT-1090", "Wien", "BWFBATW1XXX", "", 0},
-    {44300ULL, "44300", "Volksbank Salzburg eG", "AT-5020", "Salzburg", "VBOEATWWSAL", "", 0},
-    {44400ULL, "44400", "DolomitenBank Osttirol-Westk\344rnten eG", "AT-9900", "Lienz", "OVLIAT21XXX", "", 0},
-    {44430ULL, "44430", "VOLKSBANK WIEN AG", "AT-1030", "Wien", "VBOEATWWXXX", "", 0},
-    {44480ULL, "44480", "Volksbank Salzburg eG", "AT-5020", "Salzburg", "VBOEATWWSAL", "", 0},
-    {44570ULL, "44570", "VOLKSBANK WIEN AG", "AT-1030", "Wien", "VBOEATWWXXX", "", 0},
-    {44770ULL, "44770", "Volksbank Steiermark AG", "AT-8010", "Graz", "VBOEATWWGRA", "", 0},
-    {44780ULL, "44780", "Volksbank Steiermark AG", "AT-8010", "Graz", "VBOEATWWGRA", "", 0},
-    {44790ULL, "44790", "Volksbank Ober\366sterreich AG", "AT-4600", "Wels", "VBOEATWWOOE", "", 0},
-    {44800ULL, "44800", "Volksbank Ober\366sterreich AG", "AT-4600", "Wels", "VBOEATWWOOE", "", 0},
-    {44810ULL, "44810", "Volksbank Steiermark AG", "AT-8010", "Graz", "VBOEATWWGRA", "", 0},
-    {44820ULL, "44820", "Volksbank Nieder\366sterreich AG", "AT-3100", "St. P\366lten", "VBOEATWWNOM", "", 0},
-    {44960ULL, "44960", "WSK Bank AG", "AT-1180", "Wien", "WSPKATW1XXX", "", 0},
-    {45010ULL, "45010", "Volksbank Salzburg eG", "AT-5020", "Salzburg", "VBOEATWWSAL", "", 0},
-    {45330ULL, "45330", "Volksbank Ober\366sterreich AG", "AT-4600", "Wels", "VBOEATWWOOE", "", 0},
-    {45710ULL, "45710", "VOLKSBANK VORARLBERG e. Gen.", "AT-6830", "Rankweil", "VBOEATWWVBG", "", 0},
-    {45850ULL, "45850", "Volksbank Tirol AG", "AT-6020", "Innsbruck", "VBOEATWWINN", "", 0},
-    {46590ULL, "46590", "Volksbank Steiermark AG", "AT-8010", "Graz", "VBOEATWWGRA", "", 0},
-    {46660ULL, "46660", "VOLKSBANK WIEN AG", "AT-1030", "Wien", "VBOEATWWXXX", "", 0},
-    {46900ULL, "46900", "Volksbank K\344rnten eG", "AT-9020", "Klagenfurt am W\366rthersee", "VBOEATWWKLA", "", 0},
-    {47150ULL, "47150", "Volksbank Nieder\366sterreich AG", "AT-3100", "St. P\366lten", "VBOEATWWNOM", "", 0},
-    {48150ULL, "48150", "Volksbank Steiermark AG", "AT-8010", "Graz", "VBOEATWWGRA", "", 0},
-    {49220ULL, "49220", "VOLKSBANK WIEN AG", "AT-1030", "Wien", "VBOEATWWXXX", "", 0},
-    {49460ULL, "49460", "VOLKSBANK WIEN AG", "AT-1030", "Wien", "VBOEATWWXXX", "", 0},
-    {51000ULL, "51000", "HYPO-BANK BURGENLAND Aktiengesellschaft", "AT-7000", "Eisenstadt", "EHBBAT2EXXX", "", 0},
-    {52000ULL, "52000", "Austrian Anadi Bank AG", "AT-9020", "Klagenfurt", "HAABAT2KXXX", "", 0},
-    {52300ULL, "52300", "Addiko Bank AG", "AT-1100", "Wien", "HSEEAT2KXXX", "", 0},
-    {53000ULL, "53000", "HYPO NOE Landesbank f\374r Nieder\366sterreich und Wien AG", "AT-3100", "St.P\366lten", "HYPNATWWXXX", "", 0},
-    {53100ULL, "53100", "HYPO NOE Landesbank f\374r Nieder\366sterreich und Wien AG", "AT-3100", "St.P\366lten", "HYPNATWWLDS", "", 0},
-    {54000ULL, "54000", "Ober\366sterreichische Landesbank Aktiengesellschaft", "AT-4010", "Linz", "OBLAAT2LXXX", "", 0},
-    {55000ULL, "55000", "Raiffeisenlandesbank Ober\366sterreich Aktiengesellschaft", "AT-4020", "Linz", "SLHYAT2SXXX", "", 0},
-    {55500ULL, "55500", "Raiffeisenlandesbank Ober\366sterreich Aktiengesellschaft", "AT-4020", "Linz", "SLHYAT2S500", "", 0},
-    {56000ULL, "56000", "Raiffeisen-Landesbank Steiermark AG", "AT-8010", "Graz", "RZSTAT2GXXX", "", 0},
-    {57000ULL, "57000", "HYPO TIROL BANK AG", "AT-6020", "Innsbruck", "HYPTAT22XXX", "", 0},
-    {57100ULL, "57100", "HYPO TIROL BANK AG", "AT-6020", "Innsbruck", "HYPTAT22XXX", "", 0},
-    {58000ULL, "58000", "Hypo Vorarlberg Bank AG", "AT-6900", "Bregenz", "HYPVAT2BXXX", "", 0},
-    {60000ULL, "60000", "BAWAG P.S.K. Bank f\374r Arbeit und Wirtschaft und \326sterreichische Postsparkasse Aktiengesellschaft", "AT-1100", "Wien", "BAWAATWWXXX", "", 0},
-    {73700ULL, "73700", "\326sterreichische Hotel- und Tourismusbank Gesellschaft m.b.H.", "AT-1010", "Wien", "", "", 0},
-    {74200ULL, "74200", "SPAR-FINANZ BANK AG", "AT-5015", "Salzburg", "SFIVATW1XXX", "", 0},
-    {75100ULL, "75100", "State Street Bank International GmbH Filiale Wien", "AT-1010", "Wien", "SBOSATWWXXX", "", 0},
-    {75910ULL, "75910", "Stellantis Bank SA Niederlassung \326sterreich", "AT-1220", "Wien", "OPBAATW2XXX", "", 0},
-    {76000ULL, "76000", "Porsche Bank Aktiengesellschaft", "AT-5020", "Salzburg", "PORCAT21XXX", "", 0},
-    {76022ULL, "76022", "card complete Service Bank AG", "AT-1020", "Wien", "VIAUATW1XXX", "", 0},
-    {76032ULL, "76032", "TeamBank \326sterreich - Niederlassung der TeamBank AG N\374rnberg", "AT-1010", "Wien", "TEAMDE71TAT", "", 0},
-    {76040ULL, "76040", "card complete Service Bank AG", "AT-1020", "Wien", "VIAUATW1XXX", "", 0},
-    {76520ULL, "76520", "Liechtensteinische Landesbank (\326sterreich) AG", "AT-1010", "Wien", "COPRATWWXXX", "", 0},
+    {100ULL, "00100", 1, 31, 39, "NABAATWWXXX", "", 0},
+    {1000ULL, "01000", 44, 64, 39, "BUNDATWWXXX", "", 0},
+    {10000ULL, "10000", 72, 64, 39, "OEKOATWWXXX", "", 0},
+    {11000ULL, "11000", 121, 147, 39, "BKAUATWWXXX", "", 0},
+    {12000ULL, "12000", 121, 147, 39, "BKAUATWWXXX", "", 0},
+    {12002ULL, "12002", 121, 147, 39, "BKAUATWWXXX", "", 0},
+    {12004ULL, "12004", 121, 147, 39, "BKAUATWWXXX", "", 0},
+    {12005ULL, "12005", 121, 147, 39, "BKAUATWWXXX", "", 0},
+    {14000ULL, "14000", 155, 252, 39, "BAWAATWWXXX", "", 0},
+    {14001ULL, "14001", 155, 252, 39, "BAWAATWWXXX", "", 0},
+    {14002ULL, "14002", 155, 252, 39, "BAWAATWWXXX", "", 0},
+    {14200ULL, "14200", 155, 252, 39, "BAWAATWWXXX", "", 0},
+    {14210ULL, "14210", 155, 252, 39, "BAWAATWWXXX", "", 0},
+    {14900ULL, "14900", 155, 252, 39, "BAWAATWWXXX", "", 0},
+    {15000ULL, "15000", 260, 272, 280, "OBKLAT2LXXX", "", 0},
+    {15001ULL, "15001", 260, 272, 280, "OBKLAT2LXXX", "", 0},
+    {15002ULL, "15002", 260, 272, 280, "OBKLAT2LXXX", "", 0},
+    {15003ULL, "15003", 260, 272, 280, "OBKLAT2LXXX", "", 0},
+    {15004ULL, "15004", 260, 272, 280, "OBKLAT2LXXX", "", 0},
+    {15005ULL, "15005", 260, 272, 280, "OBKLAT2LXXX", "", 0},
+    {15006ULL, "15006", 260, 272, 280, "OBKLAT2LXXX", "", 0},
+    {15007ULL, "15007", 260, 272, 280, "OBKLAT2LXXX", "", 0},
+    {15008ULL, "15008", 260, 272, 280, "OBKLAT2LXXX", "", 0},
+    {15009ULL, "15009", 260, 272, 280, "OBKLAT2LXXX", "", 0},
+    {15010ULL, "15010", 260, 272, 280, "OBKLAT2LXXX", "", 0},
+    {15011ULL, "15011", 260, 272, 280, "OBKLAT2LXXX", "", 0},
+    {15012ULL, "15012", 260, 272, 280, "OBKLAT2LXXX", "", 0},
+    {15013ULL, "15013", 260, 272, 280, "OBKLAT2LXXX", "", 0},
+    {15021ULL, "15021", 260, 272, 280, "OBKLAT2LXXX", "", 0},
+    {15022ULL, "15022", 260, 272, 280, "OBKLAT2LXXX", "", 0},
+    {15023ULL, "15023", 260, 272, 280, "OBKLAT2LXXX", "", 0},
+    {15024ULL, "15024", 260, 272, 280, "OBKLAT2LXXX", "", 0},
+    {15025ULL, "15025", 260, 272, 280, "OBKLAT2LXXX", "", 0},
+    {15030ULL, "15030", 260, 272, 280, "OBKLAT2LXXX", "", 0},
+    {15031ULL, "15031", 260, 272, 280, "OBKLAT2LXXX", "", 0},
+    {15040ULL, "15040", 260, 272, 280, "OBKLAT2LXXX", "", 0},
+    {15041ULL, "15041", 260, 272, 280, "OBKLAT2LXXX", "", 0},
+    {15042ULL, "15042", 260, 272, 280, "OBKLAT2LXXX", "", 0},
+    {15060ULL, "15060", 260, 272, 280, "OBKLAT2LXXX", "", 0},
+    {15061ULL, "15061", 260, 272, 280, "OBKLAT2LXXX", "", 0},
+    {15062ULL, "15062", 260, 272, 280, "OBKLAT2LXXX", "", 0},
+    {15080ULL, "15080", 260, 272, 280, "OBKLAT2LXXX", "", 0},
+    {15081ULL, "15081", 260, 272, 280, "OBKLAT2LXXX", "", 0},
+    {15090ULL, "15090", 260, 272, 280, "OBKLAT2LXXX", "", 0},
+    {15091ULL, "15091", 260, 272, 280, "OBKLAT2LXXX", "", 0},
+    {15092ULL, "15092", 260, 272, 280, "OBKLAT2LXXX", "", 0},
+    {15093ULL, "15093", 260, 272, 280, "OBKLAT2LXXX", "", 0},
+    {15094ULL, "15094", 260, 272, 280, "OBKLAT2LXXX", "", 0},
+    {15095ULL, "15095", 260, 272, 280, "OBKLAT2LXXX", "", 0},
+    {15096ULL, "15096", 260, 272, 280, "OBKLAT2LXXX", "", 0},
+    {15097ULL, "15097", 260, 272, 280, "OBKLAT2LXXX", "", 0},
+    {15110ULL, "15110", 260, 272, 280, "OBKLAT2LXXX", "", 0},
+    {15120ULL, "15120", 260, 272, 280, "OBKLAT2LXXX", "", 0},
+    {15121ULL, "15121", 260, 272, 280, "OBKLAT2LXXX", "", 0},
+    {15122ULL, "15122", 260, 272, 280, "OBKLAT2LXXX", "", 0},
+    {15123ULL, "15123", 260, 272, 280, "OBKLAT2LXXX", "", 0},
+    {15130ULL, "15130", 260, 272, 280, "OBKLAT2LXXX", "", 0},
+    {15131ULL, "15131", 260, 272, 280, "OBKLAT2LXXX", "", 0},
+    {15132ULL, "15132", 260, 272, 280, "OBKLAT2LXXX", "", 0},
+    {15133ULL, "15133", 260, 272, 280, "OBKLAT2LXXX", "", 0},
+    {15134ULL, "15134", 260, 272, 280, "OBKLAT2LXXX", "", 0},
+    {15135ULL, "15135", 260, 272, 280, "OBKLAT2LXXX", "", 0},
+    {15150ULL, "15150", 260, 272, 280, "OBKLAT2LXXX", "", 0},
+    {15151ULL, "15151", 260, 272, 280, "OBKLAT2LXXX", "", 0},
+    {15899ULL, "15899", 260, 272, 280, "OBKLAT2LXXX", "", 0},
+    {16000ULL, "16000", 285, 334, 342, "BTVAAT22XXX", "", 0},
+    {16300ULL, "16300", 285, 334, 342, "BTVAAT22XXX", "", 0},
+    {16310ULL, "16310", 285, 334, 342, "BTVAAT22XXX", "", 0},
+    {16320ULL, "16320", 285, 334, 342, "BTVAAT22XXX", "", 0},
+    {16330ULL, "16330", 285, 334, 342, "BTVAAT22XXX", "", 0},
+    {16340ULL, "16340", 285, 334, 342, "BTVAAT22XXX", "", 0},
+    {16350ULL, "16350", 285, 334, 342, "BTVAAT22XXX", "", 0},
+    {16360ULL, "16360", 285, 334, 342, "BTVAAT22XXX", "", 0},
+    {16370ULL, "16370", 285, 334, 342, "BTVAAT22XXX", "", 0},
+    {16380ULL, "16380", 285, 334, 342, "BTVAAT22XXX", "", 0},
+    {16390ULL, "16390", 285, 334, 342, "BTVAAT22XXX", "", 0},
+    {16400ULL, "16400", 285, 334, 342, "BTVAAT22XXX", "", 0},
+    {16410ULL, "16410", 285, 334, 342, "BTVAAT22XXX", "", 0},
+    {16420ULL, "16420", 285, 334, 342, "BTVAAT22XXX", "", 0},
+    {16430ULL, "16430", 285, 334, 342, "BTVAAT22XXX", "", 0},
+    {16440ULL, "16440", 285, 334, 342, "BTVAAT22XXX", "", 0},
+    {16450ULL, "16450", 285, 334, 342, "BTVAAT22XXX", "", 0},
+    {16460ULL, "16460", 285, 334, 342, "BTVAAT22XXX", "", 0},
+    {17000ULL, "17000", 352, 364, 372, "BFKKAT2KXXX", "", 0},
+    {17100ULL, "17100", 352, 364, 372, "BFKKAT2KXXX", "", 0},
+    {17200ULL, "17200", 352, 364, 372, "BFKKAT2KXXX", "", 0},
+    {17300ULL, "17300", 352, 364, 372, "BFKKAT2KXXX", "", 0},
+    {17400ULL, "17400", 352, 364, 372, "BFKKAT2KXXX", "", 0},
+    {17500ULL, "17500", 352, 364, 372, "BFKKAT2KXXX", "", 0},
+    {17899ULL, "17899", 352, 364, 372, "BFKKAT2KXXX", "", 0},
+    {18100ULL, "18100", 383, 423, 39, "GEBAATWWXXX", "", 0},
+    {18120ULL, "18120", 431, 147, 39, "PABXATW1XXX", "", 0},
+    {18130ULL, "18130", 442, 31, 39, "BWFBATW1XXX", "", 0},
+    {18140ULL, "18140", 486, 64, 39, "CITIATWXXXX", "", 0},
+    {18150ULL, "18150", 522, 563, 39, "SGABATWWXXX", "", 0},
+    {18160ULL, "18160", 571, 423, 39, "VBOEATWWXXX", "", 0},
+    {18170ULL, "18170", 589, 147, 39, "", "", 0},
+    {18190ULL, "18190", 155, 252, 39, "BAWAATWWXXX", "", 0},
+    {18400ULL, "18400", 607, 64, 39, "BGENATWWXXX", "", 0},
+    {18600ULL, "18600", 624, 272, 280, "VKBLAT2LXXX", "", 0},
+    {19100ULL, "19100", 643, 64, 39, "DEUTATWWXXX", "", 0},
+    {19120ULL, "19120", 689, 147, 39, "SPBAATWWXXX", "", 0},
+    {19140ULL, "19140", 699, 64, 39, "GUTBATWWXXX", "", 0},
+    {19150ULL, "19150", 731, 64, 39, "KTBKATWWXXX", "", 0},
+    {19160ULL, "19160", 770, 64, 39, "WIPBATWWXXX", "", 0},
+    {19170ULL, "19170", 791, 272, 280, "PABAAT2LXXX", "", 0},
+    {19190ULL, "19190", 823, 64, 39, "BSSWATWWXXX", "", 0},
+    {19200ULL, "19200", 851, 64, 39, "SCHOATWWXXX", "", 0},
+    {19210ULL, "19210", 689, 147, 39, "SPBAATWWB99", "", 0},
+    {19220ULL, "19220", 884, 64, 39, "WISMATWWXXX", "", 0},
+    {19250ULL, "19250", 155, 252, 39, "DIRAAT2SXXX", "", 0},
+    {19340ULL, "19340", 905, 64, 39, "EUAAATWWXXX", "", 0},
+    {19360ULL, "19360", 958, 147, 39, "INGBATWWXXX", "", 0},
+    {19380ULL, "19380", 994, 423, 39, "DENEATW1XXX", "", 0},
+    {19390ULL, "19390", 1029, 1051, 1059, "BMASAT21XXX", "", 0},
+    {19400ULL, "19400", 1068, 423, 39, "", "", 0},
+    {19420ULL, "19420", 1106, 252, 39, "RCNOATW1XXX", "", 0},
+    {19440ULL, "19440", 770, 64, 39, "WIPBATWWXXX", "", 0},
+    {19450ULL, "19450", 1146, 64, 39, "COPRATWWXXX", "", 0},
+    {19460ULL, "19460", 1192, 64, 39, "BLFLATWWXXX", "", 0},
+    {19480ULL, "19480", 1235, 64, 39, "BIIWATWWXXX", "", 0},
+    {19510ULL, "19510", 1256, 1051, 1059, "PIAGAT2SXXX", "", 0},
+    {19515ULL, "19515", 1268, 1312, 39, "OPBAATW2XXX", "", 0},
+    {19520ULL, "19520", 1320, 1375, 1383, "STSPAT2GXXX", "", 0},
+    {19530ULL, "19530", 1388, 1051, 1059, "SPAEAT2SXXX", "", 0},
+    {19540ULL, "19540", 1436, 64, 39, "BKCHATWWXXX", "", 0},
+    {19600ULL, "19600", 823, 64, 39, "BSSWATWWXXX", "", 0},
+    {19610ULL, "19610", 1501, 423, 39, "", "", 0},
+    {19650ULL, "19650", 1558, 423, 39, "ESBKATWWXXX", "", 0},
+    {19660ULL, "19660", 1571, 31, 39, "INVOATWWXXX", "", 0},
+    {19675ULL, "19675", 1597, 1631, 39, "COBAATWXXXX", "", 0},
+    {19690ULL, "19690", 1639, 563, 39, "TVBAATWWXXX", "", 0},
+    {19810ULL, "19810", 1666, 1312, 39, "SANTATWWXXX", "", 0},
+    {19825ULL, "19825", 1695, 64, 39, "WUSNATWWXXX", "", 0},
+    {19835ULL, "19835", 1713, 1051, 1059, "FAZFAT21XXX", "", 0},
+    {19880ULL, "19880", 1759, 252, 39, "WUIBATWWXXX", "", 0},
+    {19888ULL, "19888", 1797, 31, 39, "ICBKATWWXXX", "", 0},
+    {19930ULL, "19930", 1820, 423, 39, "CENBATWWXXX", "", 0},
+    {19931ULL, "19931", 1820, 423, 39, "CENBATWWRDB", "", 0},
+    {19950ULL, "19950", 1847, 1051, 1059, "WUBUAT2SXXX", "", 0},
+    {19970ULL, "19970", 1889, 147, 39, "BRASATWWXXX", "", 0},
+    {20100ULL, "20100", 1924, 252, 39, "GIBAATWGXXX", "", 0},
+    {20111ULL, "20111", 1944, 252, 39, "GIBAATWWXXX", "", 0},
+    {20112ULL, "20112", 1991, 423, 39, "GIBAAT21XXX", "", 0},
+    {20202ULL, "20202", 2027, 2060, 2068, "SPAMAT21XXX", "", 0},
+    {20205ULL, "20205", 2083, 2099, 2107, "SPBDAT21XXX", "", 0},
+    {20216ULL, "20216", 2122, 2175, 2183, "SPHBAT21XXX", "", 0},
+    {20218ULL, "20218", 2205, 2225, 2233, "SPHAAT21XXX", "", 0},
+    {20219ULL, "20219", 2243, 2302, 2310, "SPHEAT21XXX", "", 0},
+    {20221ULL, "20221", 2323, 2378, 2386, "SPHNAT21XXX", "", 0},
+    {20225ULL, "20225", 2083, 2099, 2107, "SPBDAT21XXX", "", 0},
+    {20227ULL, "20227", 2391, 2415, 2423, "SSKOAT21XXX", "", 0},
+    {20228ULL, "20228", 2434, 2481, 2489, "SPKDAT21XXX", "", 0},
+    {20230ULL, "20230", 2508, 2529, 2537, "SPLSAT21XXX", "", 0},
+    {20241ULL, "20241", 2548, 2570, 2578, "SPNGAT21XXX", "", 0},
+    {20245ULL, "20245", 2594, 2621, 2629, "SPPOAT21XXX", "", 0},
+    {20246ULL, "20246", 2656, 2678, 2686, "SPPDAT21XXX", "", 0},
+    {20256ULL, "20256", 2695, 2752, 2760, "SPSPAT21XXX", "", 0},
+    {20257ULL, "20257", 2770, 2792, 2800, "SPSBAT21XXX", "", 0},
+    {20263ULL, "20263", 2809, 2840, 2848, "SPZWAT21XXX", "", 0},
+    {20267ULL, "20267", 2855, 2883, 2891, "WINSATWNXXX", "", 0},
+    {20272ULL, "20272", 2809, 2840, 2848, "SPZWAT21XXX", "", 0},
+    {20306ULL, "20306", 2907, 2949, 2957, "SPFRAT21XXX", "", 0},
+    {20314ULL, "20314", 2970, 2997, 3005, "SKBIAT21XXX", "", 0},
+    {20317ULL, "20317", 3015, 3057, 3065, "SPLAAT21XXX", "", 0},
+    {20320ULL, "20320", 3073, 272, 280, "ASPKAT2LXXX", "", 0},
+    {20326ULL, "20326", 3106, 3149, 3157, "SPNKAT21XXX", "", 0},
+    {20330ULL, "20330", 3179, 3222, 3230, "SPPBAT21XXX", "", 0},
+    {20331ULL, "20331", 3239, 3280, 3288, "SPPRAT21XXX", "", 0},
+    {20333ULL, "20333", 3298, 3342, 3350, "SPRHAT21XXX", "", 0},
+    {20334ULL, "20334", 3367, 3418, 3426, "SMWRAT21XXX", "", 0},
+    {20402ULL, "20402", 3440, 3469, 3477, "SPMIAT21XXX", "", 0},
+    {20404ULL, "20404", 3488, 1051, 1059, "SBGSAT2SXXX", "", 0},
+    {20502ULL, "20502", 3533, 3551, 3559, "SPIMAT21XXX", "", 0},
+    {20503ULL, "20503", 3564, 3615, 342, "SPIHAT22XXX", "", 0},
+    {20505ULL, "20505", 3623, 3653, 3661, "SPKIAT2KXXX", "", 0},
+    {20506ULL, "20506", 3671, 3717, 3725, "SPKUAT22XXX", "", 0},
+    {20507ULL, "20507", 3734, 3755, 3763, "LISPAT21XXX", "", 0},
+    {20508ULL, "20508", 3769, 3798, 3806, "SPRTAT21XXX", "", 0},
+    {20509ULL, "20509", 3817, 3837, 3845, "SPREAT21XXX", "", 0},
+    {20510ULL, "20510", 3852, 3872, 3880, "SPSCAT22XXX", "", 0},
+    {20601ULL, "20601", 3887, 3929, 3937, "SPBRAT2BXXX", "", 0},
+    {20602ULL, "20602", 3945, 3974, 3982, "DOSPAT2DXXX", "", 0},
+    {20603ULL, "20603", 3991, 4018, 4026, "SPEGAT21XXX", "", 0},
+    {20604ULL, "20604", 4037, 4067, 4075, "SPFKAT2BXXX", "", 0},
+    {20607ULL, "20607", 4085, 4111, 4119, "SSBLAT21XXX", "", 0},
+    {20702ULL, "20702", 4127, 4157, 4165, "SPFNAT21XXX", "", 0},
+    {20706ULL, "20706", 4184, 364, 372, "KSPKAT2KXXX", "", 0},
+    {20815ULL, "20815", 1320, 1375, 1383, "STSPAT2GXXX", "", 0},
+    {20828ULL, "20828", 4222, 4264, 4272, "SPMZAT21XXX", "", 0},
+    {20833ULL, "20833", 4285, 4305, 4313, "SPPLAT21XXX", "", 0},
+    {20839ULL, "20839", 4320, 4371, 4379, "SPVOAT21XXX", "", 0},
+    {24012ULL, "24012", 4389, 252, 39, "BAOSATWWXXX", "", 0},
+    {30000ULL, "30000", 4453, 423, 39, "RZBAATWWXXX", "", 0},
+    {31000ULL, "31000", 4453, 423, 39, "RZBAATWWXXX", "", 0},
+    {31111ULL, "31111", 4453, 423, 39, "RZBAATWWVAM", "", 0},
+    {31112ULL, "31112", 4453, 423, 39, "RZBAATWWREC", "", 0},
+    {31303ULL, "31303", 4486, 4530, 39, "RBSKATW1XXX", "", 0},
+    {31500ULL, "31500", 4538, 64, 39, "NTBAATWWXXX", "", 0},
+    {32000ULL, "32000", 4559, 147, 39, "RLNWATWWXXX", "", 0},
+    {32002ULL, "32002", 4605, 4643, 4651, "RLNWATW1002", "", 0},
+    {32025ULL, "32025", 4659, 2060, 4696, "RLNWATWWAMS", "", 0},
+    {32033ULL, "32033", 4659, 2060, 4696, "RLNWATWWAMS", "", 0},
+    {32039ULL, "32039", 4706, 4750, 4758, "RLNWATWWWDF", "", 0},
+    {32045ULL, "32045", 4770, 2099, 2107, "RLNWATWWBAD", "", 0},
+    {32059ULL, "32059", 4803, 4837, 4845, "RLNWATW1059", "", 0},
+    {32073ULL, "32073", 4858, 4894, 4902, "RLNWATWWBRL", "", 0},
+    {32092ULL, "32092", 4922, 4963, 4971, "RLNWATWWGAE", "", 0},
+    {32099ULL, "32099", 4983, 5027, 5035, "RLNWATW1099", "", 0},
+    {32118ULL, "32118", 4770, 2099, 2107, "RLNWATWWBAD", "", 0},
+    {32123ULL, "32123", 5046, 5076, 5084, "RLNWATWW123", "", 0},
+    {32127ULL, "32127", 5094, 5126, 5134, "RLNWATWWWTH", "", 0},
+    {32145ULL, "32145", 5157, 5189, 5197, "RLNWATW1145", "", 0},
+    {32195ULL, "32195", 5208, 5248, 5256, "RLNWATWWASP", "", 0},
+    {32198ULL, "32198", 5263, 5294, 5302, "RLNWATW1322", "", 0},
+    {32227ULL, "32227", 5313, 5353, 5361, "RLNWATWWZDF", "", 0},
+    {32242ULL, "32242", 4605, 4643, 4651, "RLNWATW1002", "", 0},
+    {32247ULL, "32247", 4770, 2099, 2107, "RLNWATWWBAD", "", 0},
+    {32250ULL, "32250", 5373, 5410, 5418, "RLNWATWWGTD", "", 0},
+    {32275ULL, "32275", 5426, 5461, 5469, "RLNWATW1275", "", 0},
+    {32278ULL, "32278", 5476, 5510, 5518, "RLNWATWW278", "", 0},
+    {32286ULL, "32286", 5531, 5565, 5573, "RLNWATW1286", "", 0},
+    {32291ULL, "32291", 4605, 4643, 4651, "RLNWATW1002", "", 0},
+    {32322ULL, "32322", 5263, 5294, 5302, "RLNWATW1322", "", 0},
+    {32356ULL, "32356", 5586, 2752, 5624, "RLNWATWWOBG", "", 0},
+    {32367ULL, "32367", 5635, 5670, 5678, "RLNWATWW367", "", 0},
+    {32368ULL, "32368", 5693, 5732, 5740, "RLNWATW1477", "", 0},
+    {32374ULL, "32374", 5208, 5248, 5256, "RLNWATWWASP", "", 0},
+    {32395ULL, "32395", 5760, 2415, 2423, "RLNWATWWKOR", "", 0},
+    {32397ULL, "32397", 5791, 2481, 2489, "RLNWATWWKRE", "", 0},
+    {32413ULL, "32413", 5817, 5847, 5855, "RLNWATWWLAA", "", 0},
+    {32414ULL, "32414", 5870, 5901, 5909, "RLNWATWWPRB", "", 0},
+    {32415ULL, "32415", 5919, 5958, 5966, "RLNWATWWOWS", "", 0},
+    {32426ULL, "32426", 5974, 2529, 2537, "RLNWATWW426", "", 0},
+    {32438ULL, "32438", 6005, 2415, 6038, "RLNWATW1438", "", 0},
+    {32447ULL, "32447", 6049, 6087, 6095, "RLNWATWWLFD", "", 0},
+    {32455ULL, "32455", 5693, 5732, 5740, "RLNWATW1477", "", 0},
+    {32477ULL, "32477", 5693, 5732, 5740, "RLNWATW1477", "", 0},
+    {32497ULL, "32497", 6106, 6132, 6140, "RLNWATW1880", "", 0},
+    {32501ULL, "32501", 6146, 6181, 6189, "RLNWATWWMIB", "", 0},
+    {32551ULL, "32551", 6200, 6239, 6247, "RLNWATWWNSD", "", 0},
+    {32585ULL, "32585", 5586, 2752, 5624, "RLNWATWWOBG", "", 0},
+    {32589ULL, "32589", 6268, 6302, 6310, "RLNWATW1589", "", 0},
+    {32614ULL, "32614", 6323, 6360, 6368, "RLNWATWWODO", "", 0},
+    {32615ULL, "32615", 6379, 2840, 2848, "RLNWATWWZWE", "", 0},
+    {32631ULL, "32631", 5208, 5248, 5256, "RLNWATWWASP", "", 0},
+    {32633ULL, "32633", 5373, 5410, 5418, "RLNWATWWGTD", "", 0},
+    {32642ULL, "32642", 6424, 2883, 2891, "RLNWATWWWRN", "", 0},
+    {32647ULL, "32647", 5208, 5248, 5256, "RLNWATWWASP", "", 0},
+    {32651ULL, "32651", 6472, 6514, 6522, "RLNWATWW939", "", 0},
+    {32660ULL, "32660", 5208, 5248, 5256, "RLNWATWWASP", "", 0},
+    {32663ULL, "32663", 6146, 6181, 6189, "RLNWATWWMIB", "", 0},
+    {32667ULL, "32667", 5870, 5901, 5909, "RLNWATWWPRB", "", 0},
+    {32679ULL, "32679", 5693, 5732, 5740, "RLNWATW1477", "", 0},
+    {32715ULL, "32715", 6533, 6569, 6577, "RLNWATW1715", "", 0},
+    {32731ULL, "32731", 6005, 2415, 6038, "RLNWATW1438", "", 0},
+    {32769ULL, "32769", 5586, 2752, 5624, "RLNWATWWOBG", "", 0},
+    {32778ULL, "32778", 4659, 2060, 4696, "RLNWATWWAMS", "", 0},
+    {32789ULL, "32789", 4659, 2060, 4696, "RLNWATWWAMS", "", 0},
+    {32823ULL, "32823", 6582, 6619, 6627, "RLNWATWW823", "", 0},
+    {32842ULL, "32842", 6637, 6667, 6675, "RLNWATWWSTO", "", 0},
+    {32865ULL, "32865", 6424, 2883, 2891, "RLNWATWWWRN", "", 0},
+    {32880ULL, "32880", 6106, 6132, 6140, "RLNWATW1880", "", 0},
+    {32901ULL, "32901", 6685, 6711, 6719, "RLNWATW1901", "", 0},
+    {32904ULL, "32904", 5094, 5126, 5134, "RLNWATWWWTH", "", 0},
+    {32906ULL, "32906", 6725, 6753, 6761, "RLNWATWWWHY", "", 0},
+    {32930ULL, "32930", 4770, 2099, 2107, "RLNWATWWBAD", "", 0},
+    {32936ULL, "32936", 5919, 5958, 5966, "RLNWATWWOWS", "", 0},
+    {32937ULL, "32937", 6424, 2883, 2891, "RLNWATWWWRN", "", 0},
+    {32939ULL, "32939", 6472, 6514, 6522, "RLNWATWW939", "", 0},
+    {32940ULL, "32940", 6424, 2883, 2891, "RLNWATWWWRN", "", 0},
+    {32944ULL, "32944", 6049, 6087, 6095, "RLNWATWWLFD", "", 0},
+    {32951ULL, "32951", 4706, 4750, 4758, "RLNWATWWWDF", "", 0},
+    {32982ULL, "32982", 5263, 5294, 5302, "RLNWATW1322", "", 0},
+    {32985ULL, "32985", 5313, 5353, 5361, "RLNWATWWZDF", "", 0},
+    {32990ULL, "32990", 6379, 2840, 2848, "RLNWATWWZWE", "", 0},
+    {33000ULL, "33000", 6783, 6841, 6849, "RLBBAT2EXXX", "", 0},
+    {33002ULL, "33002", 6860, 6901, 6909, "RLBBAT2E038", "", 0},
+    {33004ULL, "33004", 6860, 6901, 6909, "RLBBAT2E038", "", 0},
+    {33010ULL, "33010", 6935, 6987, 6995, "RLBBAT2E010", "", 0},
+    {33012ULL, "33012", 7009, 7053, 7061, "RLBBAT2E012", "", 0},
+    {33014ULL, "33014", 7076, 7128, 7136, "RLBBAT2E014", "", 0},
+    {33027ULL, "33027", 7146, 7195, 7203, "RLBBAT2E027", "", 0},
+    {33028ULL, "33028", 6860, 6901, 6909, "RLBBAT2E038", "", 0},
+    {33031ULL, "33031", 6935, 6987, 6995, "RLBBAT2E010", "", 0},
+    {33033ULL, "33033", 6860, 6901, 6909, "RLBBAT2E038", "", 0},
+    {33034ULL, "33034", 7146, 7195, 7203, "RLBBAT2E027", "", 0},
+    {33035ULL, "33035", 6783, 6841, 6849, "RLBBAT2EXXX", "", 0},
+    {33038ULL, "33038", 6860, 6901, 6909, "RLBBAT2E038", "", 0},
+    {33041ULL, "33041", 7146, 7195, 7203, "RLBBAT2E027", "", 0},
+    {33046ULL, "33046", 7211, 7248, 7256, "RLBBAT2E065", "", 0},
+    {33048ULL, "33048", 6935, 6987, 6995, "RLBBAT2E010", "", 0},
+    {33054ULL, "33054", 7271, 7332, 7340, "RLBBAT2E116", "", 0},
+    {33055ULL, "33055", 7009, 7053, 7061, "RLBBAT2E012", "", 0},
+    {33058ULL, "33058", 6935, 6987, 6995, "RLBBAT2E010", "", 0},
+    {33063ULL, "33063", 6860, 6901, 6909, "RLBBAT2E038", "", 0},
+    {33065ULL, "33065", 7211, 7248, 7256, "RLBBAT2E065", "", 0},
+    {33067ULL, "33067", 7354, 7390, 7398, "RLBBAT2E125", "", 0},
+    {33071ULL, "33071", 6860, 6901, 6909, "RLBBAT2E038", "", 0},
+    {33072ULL, "33072", 7407, 7443, 7451, "RLBBAT2E072", "", 0},
+    {33074ULL, "33074", 7271, 7332, 7340, "RLBBAT2E116", "", 0},
+    {33078ULL, "33078", 7460, 7488, 7496, "RLBBAT2E078", "", 0},
+    {33085ULL, "33085", 7009, 7053, 7061, "RLBBAT2E012", "", 0},
+    {33090ULL, "33090", 6860, 6901, 6909, "RLBBAT2E038", "", 0},
+    {33092ULL, "33092", 7009, 7053, 7061, "RLBBAT2E012", "", 0},
+    {33104ULL, "33104", 6860, 6901, 6909, "RLBBAT2E038", "", 0},
+    {33106ULL, "33106", 7521, 7555, 7563, "RLBBAT2E106", "", 0},
+    {33114ULL, "33114", 6860, 6901, 6909, "RLBBAT2E038", "", 0},
+    {33116ULL, "33116", 7271, 7332, 7340, "RLBBAT2E116", "", 0},
+    {33118ULL, "33118", 6860, 6901, 6909, "RLBBAT2E038", "", 0},
+    {33124ULL, "33124", 7211, 7248, 7256, "RLBBAT2E065", "", 0},
+    {33125ULL, "33125", 7354, 7390, 7398, "RLBBAT2E125", "", 0},
+    {33135ULL, "33135", 6783, 6841, 6849, "RLBBAT2EXXX", "", 0},
+    {34000ULL, "34000", 7577, 272, 280, "RZOOAT2LXXX", "", 0},
+    {34016ULL, "34016", 7632, 7668, 7676, "RZOOAT2L016", "", 0},
+    {34030ULL, "34030", 7695, 7730, 7738, "RZOOAT2L030", "", 0},
+    {34060ULL, "34060", 7746, 7781, 7789, "RZOOAT2L060", "", 0},
+    {34068ULL, "34068", 7804, 7830, 7838, "RZOOAT2L068", "", 0},
+    {34075ULL, "34075", 7844, 7880, 7888, "RZOOAT2L075", "", 0},
+    {34080ULL, "34080", 7901, 7929, 7937, "RZOOAT2L080", "", 0},
+    {34081ULL, "34081", 7946, 7985, 7993, "RZOOAT2L081", "", 0},
+    {34083ULL, "34083", 8005, 3057, 3065, "RZOOAT2L083", "", 0},
+    {34100ULL, "34100", 8042, 8084, 8092, "RZOOAT2L100", "", 0},
+    {34110ULL, "34110", 8117, 8154, 8162, "RZOOAT2L110", "", 0},
+    {34111ULL, "34111", 8177, 8219, 8227, "RZOOAT2L111", "", 0},
+    {34113ULL, "34113", 8242, 8270, 8278, "RZOOAT2L113", "", 0},
+    {34114ULL, "34114", 8286, 8312, 8320, "RZOOAT2L114", "", 0},
+    {34118ULL, "34118", 8326, 8357, 8365, "RZOOAT2L118", "", 0},
+    {34126ULL, "34126", 7901, 7929, 7937, "RZOOAT2L080", "", 0},
+    {34127ULL, "34127", 8376, 8403, 8411, "RZOOAT2L127", "", 0},
+    {34129ULL, "34129", 8428, 8460, 8468, "RZOOAT2L129", "", 0},
+    {34135ULL, "34135", 8480, 8521, 8529, "RZOOAT2L135", "", 0},
+    {34155ULL, "34155", 8542, 8593, 8601, "RZOOAT2L155", "", 0},
+    {34157ULL, "34157", 8612, 8653, 8661, "RZOOAT2L560", "", 0},
+    {34160ULL, "34160", 8670, 3418, 8706, "RZOOAT2L410", "", 0},
+    {34161ULL, "34161", 8177, 8219, 8227, "RZOOAT2L111", "", 0},
+    {34165ULL, "34165", 8724, 8756, 8764, "RZOOAT2L491", "", 0},
+    {34170ULL, "34170", 8777, 8812, 8820, "RZOOAT2L276", "", 0},
+    {34180ULL, "34180", 8829, 3222, 3230, "RZOOAT2L180", "", 0},
+    {34200ULL, "34200", 8865, 8900, 8908, "RZOOAT2L200", "", 0},
+    {34214ULL, "34214", 8924, 3149, 3157, "RZOOAT2L214", "", 0},
+    {34226ULL, "34226", 8961, 8999, 280, "RZOOAT2L226", "", 0},
+    {34231ULL, "34231", 9007, 9040, 9048, "RZOOAT2L231", "", 0},
+    {34233ULL, "34233", 9061, 9098, 9106, "RZOOAT2L380", "", 0},
+    {34234ULL, "34234", 9129, 9154, 9162, "RZOOAT2L680", "", 0},
+    {34250ULL, "34250", 9167, 9203, 9211, "RZOOAT2L250", "", 0},
+    {34276ULL, "34276", 8777, 8812, 8820, "RZOOAT2L276", "", 0},
+    {34277ULL, "34277", 9228, 9270, 9278, "RZOOAT2L277", "", 0},
+    {34284ULL, "34284", 9293, 3342, 3350, "RZOOAT2L450", "", 0},
+    {34290ULL, "34290", 9330, 9364, 9372, "RZOOAT2L290", "", 0},
+    {34300ULL, "34300", 9386, 9423, 9431, "RZOOAT2L300", "", 0},
+    {34303ULL, "34303", 9455, 9485, 9493, "RZOOAT2L303", "", 0},
+    {34312ULL, "34312", 9503, 9549, 9557, "RZOOAT2L312", "", 0},
+    {34313ULL, "34313", 9572, 9612, 9620, "RZOOAT2L313", "", 0},
+    {34318ULL, "34318", 9061, 9098, 9106, "RZOOAT2L380", "", 0},
+    {34321ULL, "34321", 9061, 9098, 9106, "RZOOAT2L380", "", 0},
+    {34322ULL, "34322", 9632, 9664, 9672, "RZOOAT2L322", "", 0},
+    {34330ULL, "34330", 9680, 9717, 9725, "RZOOAT2L330", "", 0},
+    {34356ULL, "34356", 9738, 9783, 9791, "RZOOAT2L356", "", 0},
+    {34361ULL, "34361", 9386, 9423, 9431, "RZOOAT2L300", "", 0},
+    {34362ULL, "34362", 9061, 9098, 9106, "RZOOAT2L380", "", 0},
+    {34363ULL, "34363", 9816, 9849, 9857, "RZOOAT2L363", "", 0},
+    {34370ULL, "34370", 9878, 9916, 9924, "RZOOAT2L370", "", 0},
+    {34380ULL, "34380", 9061, 9098, 9106, "RZOOAT2L380", "", 0},
+    {34383ULL, "34383", 8480, 8521, 8529, "RZOOAT2L135", "", 0},
+    {34390ULL, "34390", 9935, 9964, 9972, "RZOOAT2L390", "", 0},
+    {34400ULL, "34400", 9981, 10022, 10030, "RZOOAT2L630", "", 0},
+    {34410ULL, "34410", 8670, 3418, 8706, "RZOOAT2L410", "", 0},
+    {34420ULL, "34420", 9680, 9717, 9725, "RZOOAT2L330", "", 0},
+    {34427ULL, "34427", 9061, 9098, 9106, "RZOOAT2L380", "", 0},
+    {34430ULL, "34430", 8428, 8460, 8468, "RZOOAT2L129", "", 0},
+    {34434ULL, "34434", 10044, 10087, 10095, "RZOOAT2L434", "", 0},
+    {34437ULL, "34437", 10103, 10139, 10147, "RZOOAT2L437", "", 0},
+    {34438ULL, "34438", 7946, 7985, 7993, "RZOOAT2L081", "", 0},
+    {34442ULL, "34442", 10163, 10200, 10208, "RZOOAT2L442", "", 0},
+    {34450ULL, "34450", 9293, 3342, 3350, "RZOOAT2L450", "", 0},
+    {34455ULL, "34455", 10218, 10255, 10263, "RZOOAT2L455", "", 0},
+    {34460ULL, "34460", 10273, 10298, 10306, "RZOOAT2L460", "", 0},
+    {34475ULL, "34475", 8177, 8219, 8227, "RZOOAT2L111", "", 0},
+    {34481ULL, "34481", 9061, 9098, 9106, "RZOOAT2L380", "", 0},
+    {34491ULL, "34491", 8724, 10327, 10335, "RZOOAT2L491", "", 0},
+    {34510ULL, "34510", 10351, 10385, 10393, "RZOOAT2L510", "", 0},
+    {34521ULL, "34521", 10163, 10200, 10208, "RZOOAT2L442", "", 0},
+    {34522ULL, "34522", 10401, 10439, 10447, "RZOOAT2L522", "", 0},
+    {34523ULL, "34523", 10466, 10495, 10503, "RZOOAT2L523", "", 0},
+    {34530ULL, "34530", 10527, 10558, 10566, "RZOOAT2L530", "", 0},
+    {34535ULL, "34535", 9386, 9423, 9431, "RZOOAT2L300", "", 0},
+    {34540ULL, "34540", 10590, 10620, 10628, "RZOOAT2L540", "", 0},
+    {34543ULL, "34543", 8286, 8312, 8320, "RZOOAT2L114", "", 0},
+    {34545ULL, "34545", 10652, 2997, 3005, "RZOOAT2L545", "", 0},
+    {34560ULL, "34560", 8612, 8653, 8661, "RZOOAT2L560", "", 0},
+    {34606ULL, "34606", 9061, 9098, 9106, "RZOOAT2L380", "", 0},
+    {34608ULL, "34608", 10694, 10728, 10736, "RZOOAT2L608", "", 0},
+    {34613ULL, "34613", 10273, 10298, 10306, "RZOOAT2L460", "", 0},
+    {34630ULL, "34630", 9981, 10022, 10030, "RZOOAT2L630", "", 0},
+    {34633ULL, "34633", 10759, 10798, 10806, "RZOOAT2L633", "", 0},
+    {34637ULL, "34637", 10815, 10840, 10848, "RZOOAT2L777", "", 0},
+    {34661ULL, "34661", 7746, 7781, 7789, "RZOOAT2L060", "", 0},
+    {34669ULL, "34669", 10853, 10902, 10910, "RZOOAT2L669", "", 0},
+    {34680ULL, "34680", 9129, 9154, 9162, "RZOOAT2L680", "", 0},
+    {34710ULL, "34710", 10919, 10958, 10966, "RZOOAT2L710", "", 0},
+    {34732ULL, "34732", 10978, 11017, 11025, "RZOOAT2L732", "", 0},
+    {34735ULL, "34735", 9293, 3342, 3350, "RZOOAT2L450", "", 0},
+    {34736ULL, "34736", 11033, 11073, 11081, "RZOOAT2L736", "", 0},
+    {34738ULL, "34738", 11094, 11136, 11144, "RZOOAT2L738", "", 0},
+    {34741ULL, "34741", 11166, 11209, 11217, "RZOOAT2L741", "", 0},
+    {34747ULL, "34747", 11242, 11268, 11276, "RZOOAT2L747", "", 0},
+    {34750ULL, "34750", 8005, 11287, 11295, "RZOOAT2L083", "", 0},
+    {34770ULL, "34770", 11320, 11349, 11357, "RZOOAT2L770", "", 0},
+    {34777ULL, "34777", 10815, 10840, 10848, "RZOOAT2L777", "", 0},
+    {34796ULL, "34796", 7577, 272, 280, "RZOOAT2LXXX", "", 0},
+    {34920ULL, "34920", 7577, 272, 280, "RZOOAT2LXXX", "", 0},
+    {34921ULL, "34921", 7577, 272, 280, "RZOOAT2LXXX", "", 0},
+    {34922ULL, "34922", 7577, 272, 280, "RZOOAT2LXXX", "", 0},
+    {34923ULL, "34923", 7577, 272, 280, "RZOOAT2LXXX", "", 0},
+    {34950ULL, "34950", 7577, 272, 280, "RZOOAT2LXXX", "", 0},
+    {34955ULL, "34955", 7577, 272, 280, "RZOOAT2LXXX", "", 0},
+    {35000ULL, "35000", 11375, 1051, 1059, "RVSAAT2SXXX", "", 0},
+    {35001ULL, "35001", 11407, 11437, 11445, "RVSAAT2S001", "", 0},
+    {35003ULL, "35003", 11453, 11487, 11495, "RVSAAT2S053", "", 0},
+    {35004ULL, "35004", 11521, 11565, 11573, "RVSAAT2S004", "", 0},
+    {35005ULL, "35005", 11594, 11625, 11633, "RVSAAT2S018", "", 0},
+    {35006ULL, "35006", 11407, 11437, 11445, "RVSAAT2S001", "", 0},
+    {35007ULL, "35007", 11640, 11683, 11691, "RVSAAT2S007", "", 0},
+    {35008ULL, "35008", 11701, 11736, 11744, "RVSAAT2S015", "", 0},
+    {35009ULL, "35009", 11754, 11794, 11802, "RVSAAT2S047", "", 0},
+    {35010ULL, "35010", 11826, 11859, 11867, "RVSAAT2S055", "", 0},
+    {35011ULL, "35011", 11878, 3469, 3477, "RVSAAT2S039", "", 0},
+    {35012ULL, "35012", 11910, 11942, 11950, "RVSAAT2S012", "", 0},
+    {35013ULL, "35013", 11453, 11487, 11495, "RVSAAT2S053", "", 0},
+    {35014ULL, "35014", 11640, 11683, 11691, "RVSAAT2S007", "", 0},
+    {35015ULL, "35015", 11701, 11736, 11744, "RVSAAT2S015", "", 0},
+    {35016ULL, "35016", 11957, 11997, 12005, "RVSAAT2S016", "", 0},
+    {35017ULL, "35017", 12015, 12107, 12115, "RVSAAT2S017", "", 0},
+    {35018ULL, "35018", 11594, 11625, 11633, "RVSAAT2S018", "", 0},
+    {35019ULL, "35019", 12138, 12177, 12185, "RVSAAT2S019", "", 0},
+    {35020ULL, "35020", 12193, 12223, 12231, "RVSAAT2S020", "", 0},
+    {35021ULL, "35021", 12241, 12271, 12279, "RVSAAT2S021", "", 0},
+    {35022ULL, "35022", 12301, 12337, 12345, "RVSAAT2S022", "", 0},
+    {35023ULL, "35023", 11701, 11736, 11744, "RVSAAT2S015", "", 0},
+    {35024ULL, "35024", 12241, 12271, 12279, "RVSAAT2S021", "", 0},
+    {35025ULL, "35025", 12353, 12388, 12396, "RVSAAT2S065", "", 0},
+    {35026ULL, "35026", 12413, 12441, 12449, "RVSAAT2S026", "", 0},
+    {35027ULL, "35027", 12464, 12502, 12510, "RVSAAT2S027", "", 0},
+    {35028ULL, "35028", 11878, 3469, 3477, "RVSAAT2S039", "", 0},
+    {35029ULL, "35029", 12517, 12555, 12563, "RVSAAT2S029", "", 0},
+    {35030ULL, "35030", 12569, 12603, 12611, "RVSAAT2S030", "", 0},
+    {35031ULL, "35031", 11453, 11487, 11495, "RVSAAT2S053", "", 0},
+    {35034ULL, "35034", 12628, 1051, 1059, "RVSAAT2S034", "", 0},
+    {35035ULL, "35035", 11453, 11487, 11495, "RVSAAT2S053", "", 0},
+    {35036ULL, "35036", 12686, 12713, 12721, "RVSAAT2S063", "", 0},
+    {35037ULL, "35037", 12686, 12713, 12721, "RVSAAT2S063", "", 0},
+    {35038ULL, "35038", 12569, 12603, 12611, "RVSAAT2S030", "", 0},
+    {35039ULL, "35039", 11878, 3469, 3477, "RVSAAT2S039", "", 0},
+    {35042ULL, "35042", 11878, 3469, 3477, "RVSAAT2S039", "", 0},
+    {35043ULL, "35043", 11910, 11942, 11950, "RVSAAT2S012", "", 0},
+    {35044ULL, "35044", 12569, 12603, 12611, "RVSAAT2S030", "", 0},
+    {35045ULL, "35045", 12301, 12337, 12345, "RVSAAT2S022", "", 0},
+    {35046ULL, "35046", 12569, 12603, 12611, "RVSAAT2S030", "", 0},
+    {35047ULL, "35047", 11754, 11794, 11802, "RVSAAT2S047", "", 0},
+    {35048ULL, "35048", 11910, 11942, 11950, "RVSAAT2S012", "", 0},
+    {35049ULL, "35049", 12729, 12835, 12843, "RVSAAT2S049", "", 0},
+    {35050ULL, "35050", 12686, 12713, 12721, "RVSAAT2S063", "", 0},
+    {35051ULL, "35051", 12852, 12888, 12896, "RVSAAT2S051", "", 0},
+    {35052ULL, "35052", 12903, 12954, 12962, "RVSAAT2S052", "", 0},
+    {35053ULL, "35053", 11453, 11487, 11495, "RVSAAT2S053", "", 0},
+    {35054ULL, "35054", 12628, 1051, 1059, "RVSAAT2S034", "", 0},
+    {35055ULL, "35055", 11826, 11859, 11867, "RVSAAT2S055", "", 0},
+    {35056ULL, "35056", 12983, 13027, 13035, "RVSAAT2S056", "", 0},
+    {35057ULL, "35057", 13046, 13094, 13102, "RVSAAT2S069", "", 0},
+    {35058ULL, "35058", 12517, 12555, 12563, "RVSAAT2S029", "", 0},
+    {35060ULL, "35060", 13123, 13169, 13177, "RVSAAT2S060", "", 0},
+    {35061ULL, "35061", 12686, 12713, 12721, "RVSAAT2S063", "", 0},
+    {35062ULL, "35062", 13198, 13231, 13239, "RVSAAT2S062", "", 0},
+    {35063ULL, "35063", 12686, 12713, 12721, "RVSAAT2S063", "", 0},
+    {35064ULL, "35064", 13252, 13282, 13290, "RVSAAT2S064", "", 0},
+    {35065ULL, "35065", 12353, 12388, 12396, "RVSAAT2S065", "", 0},
+    {35066ULL, "35066", 13300, 13326, 13334, "RVSAAT2S066", "", 0},
+    {35068ULL, "35068", 11878, 3469, 3477, "RVSAAT2S039", "", 0},
+    {35069ULL, "35069", 13046, 13094, 13102, "RVSAAT2S069", "", 0},
+    {35070ULL, "35070", 11878, 3469, 3477, "RVSAAT2S039", "", 0},
+    {35071ULL, "35071", 13340, 13377, 13385, "RVSAAT2S071", "", 0},
+    {35072ULL, "35072", 11826, 11859, 11867, "RVSAAT2S055", "", 0},
+    {35075ULL, "35075", 11754, 11794, 11802, "RVSAAT2S047", "", 0},
+    {35101ULL, "35101", 11407, 11437, 11445, "RVSAAT2S001", "", 0},
+    {35104ULL, "35104", 11521, 11565, 11573, "RVSAAT2S004", "", 0},
+    {35105ULL, "35105", 11594, 11625, 11633, "RVSAAT2S018", "", 0},
+    {35108ULL, "35108", 11701, 11736, 11744, "RVSAAT2S015", "", 0},
+    {35109ULL, "35109", 11754, 11794, 11802, "RVSAAT2S047", "", 0},
+    {35110ULL, "35110", 11826, 11859, 11867, "RVSAAT2S055", "", 0},
+    {35111ULL, "35111", 11878, 3469, 3477, "RVSAAT2S039", "", 0},
+    {35112ULL, "35112", 11910, 11942, 11950, "RVSAAT2S012", "", 0},
+    {35115ULL, "35115", 11701, 11736, 11744, "RVSAAT2S015", "", 0},
+    {35118ULL, "35118", 11594, 11625, 11633, "RVSAAT2S018", "", 0},
+    {35119ULL, "35119", 12138, 12177, 12185, "RVSAAT2S019", "", 0},
+    {35121ULL, "35121", 12241, 12271, 12279, "RVSAAT2S021", "", 0},
+    {35122ULL, "35122", 12301, 12337, 12345, "RVSAAT2S022", "", 0},
+    {35125ULL, "35125", 12353, 12388, 12396, "RVSAAT2S065", "", 0},
+    {35126ULL, "35126", 12413, 12441, 12449, "RVSAAT2S026", "", 0},
+    {35127ULL, "35127", 12464, 12502, 12510, "RVSAAT2S027", "", 0},
+    {35130ULL, "35130", 12569, 12603, 12611, "RVSAAT2S030", "", 0},
+    {35139ULL, "35139", 11878, 3469, 3477, "RVSAAT2S039", "", 0},
+    {35147ULL, "35147", 11754, 11794, 11802, "RVSAAT2S047", "", 0},
+    {35149ULL, "35149", 12729, 12835, 12843, "RVSAAT2S049", "", 0},
+    {35152ULL, "35152", 12903, 12954, 12962, "RVSAAT2S052", "", 0},
+    {35154ULL, "35154", 12628, 1051, 1059, "RVSAAT2S034", "", 0},
+    {35155ULL, "35155", 11826, 11859, 11867, "RVSAAT2S055", "", 0},
+    {35156ULL, "35156", 12983, 13027, 13035, "RVSAAT2S056", "", 0},
+    {35160ULL, "35160", 13123, 13169, 13177, "RVSAAT2S060", "", 0},
+    {35161ULL, "35161", 12686, 12713, 12721, "RVSAAT2S063", "", 0},
+    {35163ULL, "35163", 12686, 12713, 12721, "RVSAAT2S063", "", 0},
+    {35164ULL, "35164", 13252, 13282, 13290, "RVSAAT2S064", "", 0},
+    {35169ULL, "35169", 13046, 13094, 13102, "RVSAAT2S069", "", 0},
+    {35170ULL, "35170", 11878, 3469, 3477, "RVSAAT2S039", "", 0},
+    {35172ULL, "35172", 11826, 11859, 11867, "RVSAAT2S055", "", 0},
+    {35204ULL, "35204", 11521, 11565, 11573, "RVSAAT2S004", "", 0},
+    {35212ULL, "35212", 11910, 11942, 11950, "RVSAAT2S012", "", 0},
+    {35215ULL, "35215", 11701, 11736, 11744, "RVSAAT2S015", "", 0},
+    {35221ULL, "35221", 12241, 12271, 12279, "RVSAAT2S021", "", 0},
+    {35225ULL, "35225", 12353, 12388, 12396, "RVSAAT2S065", "", 0},
+    {35226ULL, "35226", 12413, 12441, 12449, "RVSAAT2S026", "", 0},
+    {35239ULL, "35239", 11878, 3469, 3477, "RVSAAT2S039", "", 0},
+    {35249ULL, "35249", 12729, 12835, 12843, "RVSAAT2S049", "", 0},
+    {35255ULL, "35255", 11826, 11859, 11867, "RVSAAT2S055", "", 0},
+    {35256ULL, "35256", 12983, 13027, 13035, "RVSAAT2S056", "", 0},
+    {35261ULL, "35261", 12686, 12713, 12721, "RVSAAT2S063", "", 0},
+    {35263ULL, "35263", 12686, 12713, 12721, "RVSAAT2S063", "", 0},
+    {35272ULL, "35272", 11826, 11859, 11867, "RVSAAT2S055", "", 0},
+    {35310ULL, "35310", 11826, 11859, 11867, "RVSAAT2S055", "", 0},
+    {35312ULL, "35312", 11910, 11942, 11950, "RVSAAT2S012", "", 0},
+    {35322ULL, "35322", 12301, 12337, 12345, "RVSAAT2S022", "", 0},
+    {35339ULL, "35339", 11878, 3469, 3477, "RVSAAT2S039", "", 0},
+    {35352ULL, "35352", 12903, 12954, 12962, "RVSAAT2S052", "", 0},
+    {35361ULL, "35361", 12686, 12713, 12721, "RVSAAT2S063", "", 0},
+    {35371ULL, "35371", 13340, 13377, 13385, "RVSAAT2S071", "", 0},
+    {35404ULL, "35404", 11521, 11565, 11573, "RVSAAT2S004", "", 0},
+    {35422ULL, "35422", 12301, 12337, 12345, "RVSAAT2S022", "", 0},
+    {35452ULL, "35452", 12903, 12954, 12962, "RVSAAT2S052", "", 0},
+    {35522ULL, "35522", 12301, 12337, 12345, "RVSAAT2S022", "", 0},
+    {36000ULL, "36000", 13403, 13434, 13442, "RZTIAT22XXX", "", 0},
+    {36200ULL, "36200", 13446, 13486, 13494, "RZTIAT22200", "", 0},
+    {36201ULL, "36201", 13500, 13538, 13546, "RZTIAT22218", "", 0},
+    {36203ULL, "36203", 13554, 13585, 13593, "RZTIAT22203", "", 0},
+    {36207ULL, "36207", 13601, 13629, 13637, "RZTIAT22353", "", 0},
+    {36209ULL, "36209", 13643, 13680, 13688, "RZTIAT22336", "", 0},
+    {36213ULL, "36213", 13694, 3717, 3725, "RZTIAT22358", "", 0},
+    {36215ULL, "36215", 13731, 13767, 13775, "RZTIAT22215", "", 0},
+    {36216ULL, "36216", 13694, 3717, 3725, "RZTIAT22358", "", 0},
+    {36218ULL, "36218", 13500, 13538, 13546, "RZTIAT22218", "", 0},
+    {36219ULL, "36219", 13791, 13837, 13845, "RZTIAT22219", "", 0},
+    {36220ULL, "36220", 13853, 3837, 3845, "RBRTAT22XXX", "", 0},
+    {36223ULL, "36223", 13694, 3717, 3725, "RZTIAT22358", "", 0},
+    {36229ULL, "36229", 13889, 13940, 13948, "RZTIAT22229", "", 0},
+    {36230ULL, "36230", 13954, 14000, 14008, "RZTIAT22329", "", 0},
+    {36232ULL, "36232", 14023, 14049, 14057, "RZTIAT22232", "", 0},
+    {36236ULL, "36236", 13694, 3717, 3725, "RZTIAT22358", "", 0},
+    {36240ULL, "36240", 14071, 14104, 14112, "RZTIAT22241", "", 0},
+    {36241ULL, "36241", 14071, 14104, 14112, "RZTIAT22241", "", 0},
+    {36245ULL, "36245", 14132, 14183, 14191, "RZTIAT22245", "", 0},
+    {36248ULL, "36248", 14202, 14240, 14248, "RZTIAT22248", "", 0},
+    {36249ULL, "36249", 13500, 13538, 13546, "RZTIAT22218", "", 0},
+    {36252ULL, "36252", 14202, 14240, 14248, "RZTIAT22248", "", 0},
+    {36254ULL, "36254", 14269, 3653, 3661, "RZTIAT22263", "", 0},
+    {36260ULL, "36260", 13643, 13680, 13688, "RZTIAT22336", "", 0},
+    {36262ULL, "36262", 14312, 14349, 14357, "RZTIAT22264", "", 0},
+    {36263ULL, "36263", 14269, 3653, 3661, "RZTIAT22263", "", 0},
+    {36264ULL, "36264", 14312, 14349, 14357, "RZTIAT22264", "", 0},
+    {36265ULL, "36265", 14364, 3872, 3880, "RZTIAT22322", "", 0},
+    {36267ULL, "36267", 14408, 14442, 14450, "RZTIAT22267", "", 0},
+    {36268ULL, "36268", 14456, 14487, 14495, "RZTIAT22268", "", 0},
+    {36269ULL, "36269", 14506, 14547, 14555, "RZTIAT22339", "", 0},
+    {36272ULL, "36272", 14364, 3872, 3880, "RZTIAT22322", "", 0},
+    {36273ULL, "36273", 14564, 14615, 14623, "RZTIAT22273", "", 0},
+    {36274ULL, "36274", 14641, 14684, 14692, "RZTIAT22274", "", 0},
+    {36275ULL, "36275", 14702, 14762, 14770, "RZTIAT22285", "", 0},
+    {36276ULL, "36276", 13643, 13680, 13688, "RZTIAT22336", "", 0},
+    {36279ULL, "36279", 14408, 14442, 14450, "RZTIAT22267", "", 0},
+    {36281ULL, "36281", 14792, 14893, 14901, "RZTIAT22281", "", 0},
+    {36283ULL, "36283", 14909, 14955, 14963, "RZTIAT22283", "", 0},
+    {36285ULL, "36285", 14702, 14762, 14770, "RZTIAT22285", "", 0},
+    {36291ULL, "36291", 14971, 15007, 15015, "RZTIAT22291", "", 0},
+    {36303ULL, "36303", 13554, 13585, 13593, "RZTIAT22203", "", 0},
+    {36305ULL, "36305", 13853, 3837, 3845, "RBRTAT22XXX", "", 0},
+    {36306ULL, "36306", 14909, 15020, 15028, "RZTIAT22315", "", 0},
+    {36310ULL, "36310", 15036, 13434, 13442, "RZTIAT22310", "", 0},
+    {36314ULL, "36314", 15076, 15177, 15185, "RZTIAT22314", "", 0},
+    {36315ULL, "36315", 14909, 15020, 15028, "RZTIAT22315", "", 0},
+    {36316ULL, "36316", 15193, 15239, 15247, "RZTIAT22316", "", 0},
+    {36318ULL, "36318", 14132, 14183, 14191, "RZTIAT22245", "", 0},
+    {36320ULL, "36320", 15252, 15350, 15358, "RZTIAT22320", "", 0},
+    {36322ULL, "36322", 14364, 3872, 3880, "RZTIAT22322", "", 0},
+    {36324ULL, "36324", 15369, 15396, 15404, "RZTIAT22324", "", 0},
+    {36329ULL, "36329", 13954, 14000, 14008, "RZTIAT22329", "", 0},
+    {36332ULL, "36332", 15411, 15512, 15520, "RZTIAT22332", "", 0},
+    {36333ULL, "36333", 15526, 15560, 15568, "RZTIAT22333", "", 0},
+    {36336ULL, "36336", 13643, 13680, 13688, "RZTIAT22336", "", 0},
+    {36337ULL, "36337", 13446, 13486, 13494, "RZTIAT22200", "", 0},
+    {36339ULL, "36339", 14506, 14547, 14555, "RZTIAT22339", "", 0},
+    {36342ULL, "36342", 15577, 15601, 15609, "RZTIAT22342", "", 0},
+    {36345ULL, "36345", 13853, 3837, 3845, "RBRTAT22XXX", "", 0},
+    {36347ULL, "36347", 13446, 13486, 13494, "RZTIAT22200", "", 0},
+    {36349ULL, "36349", 15613, 15655, 15663, "RZTIAT22349", "", 0},
+    {36351ULL, "36351", 14364, 3872, 3880, "RZTIAT22322", "", 0},
+    {36352ULL, "36352", 13500, 13538, 13546, "RZTIAT22218", "", 0},
+    {36353ULL, "36353", 13601, 13629, 13637, "RZTIAT22353", "", 0},
+    {36354ULL, "36354", 14132, 14183, 14191, "RZTIAT22245", "", 0},
+    {36357ULL, "36357", 15672, 15704, 15712, "RZTIAT22357", "", 0},
+    {36358ULL, "36358", 13694, 3717, 3725, "RZTIAT22358", "", 0},
+    {36359ULL, "36359", 13853, 3837, 3845, "RBRTAT22XXX", "", 0},
+    {36360ULL, "36360", 13889, 13940, 13948, "RZTIAT22229", "", 0},
+    {36362ULL, "36362", 15724, 15767, 15775, "RZTIAT22362", "", 0},
+    {36367ULL, "36367", 15789, 15830, 15838, "RZTIAT22378", "", 0},
+    {36368ULL, "36368", 15857, 15904, 15912, "RZTIAT22368", "", 0},
+    {36373ULL, "36373", 15857, 15904, 15912, "RZTIAT22368", "", 0},
+    {36374ULL, "36374", 15857, 15904, 15912, "RZTIAT22368", "", 0},
+    {36378ULL, "36378", 15789, 15830, 15838, "RZTIAT22378", "", 0},
+    {36386ULL, "36386", 15920, 15955, 15963, "RZTIAT22386", "", 0},
+    {36387ULL, "36387", 15857, 15904, 15912, "RZTIAT22368", "", 0},
+    {36791ULL, "36791", 15979, 16015, 16023, "ALPEAT22XXX", "", 0},
+    {36990ULL, "36990", 13853, 3837, 3845, "RBRTAT22XXX", "", 0},
+    {37000ULL, "37000", 16032, 3929, 3937, "RVVGAT2BXXX", "", 0},
+    {37401ULL, "37401", 16091, 16125, 16133, "RVVGAT2B401", "", 0},
+    {37402ULL, "37402", 16147, 16176, 16184, "RVVGAT2B422", "", 0},
+    {37405ULL, "37405", 16193, 4018, 4026, "RVVGAT2B423", "", 0},
+    {37406ULL, "37406", 16245, 16284, 16292, "RVVGAT2B406", "", 0},
+    {37410ULL, "37410", 16298, 4111, 4119, "RVVGAT2B468", "", 0},
+    {37420ULL, "37420", 16335, 3974, 3982, "RVVGAT2B420", "", 0},
+    {37422ULL, "37422", 16147, 16176, 16184, "RVVGAT2B422", "", 0},
+    {37423ULL, "37423", 16193, 4018, 4026, "RVVGAT2B423", "", 0},
+    {37424ULL, "37424", 16367, 16397, 16405, "RVVGAT2B458", "", 0},
+    {37429ULL, "37429", 16147, 16176, 16184, "RVVGAT2B422", "", 0},
+    {37431ULL, "37431", 16413, 16454, 16462, "RVVGAT2B431", "", 0},
+    {37434ULL, "37434", 16474, 16516, 16524, "RANJAT2BXXX", "", 0},
+    {37435ULL, "37435", 16534, 16574, 16582, "RVVGAT2B435", "", 0},
+    {37438ULL, "37438", 16591, 16620, 16628, "RANMAT21XXX", "", 0},
+    {37439ULL, "37439", 16413, 16454, 16462, "RVVGAT2B431", "", 0},
+    {37445ULL, "37445", 16637, 16669, 16677, "RVVGAT2B474", "", 0},
+    {37449ULL, "37449", 16693, 16729, 16737, "RVVGAT2B449", "", 0},
+    {37453ULL, "37453", 16335, 3974, 3982, "RVVGAT2B420", "", 0},
+    {37458ULL, "37458", 16367, 16397, 16405, "RVVGAT2B458", "", 0},
+    {37461ULL, "37461", 16147, 16176, 16184, "RVVGAT2B422", "", 0},
+    {37468ULL, "37468", 16298, 4111, 4119, "RVVGAT2B468", "", 0},
+    {37474ULL, "37474", 16637, 16669, 16677, "RVVGAT2B474", "", 0},
+    {37475ULL, "37475", 16742, 16773, 16781, "RVVGAT2B475", "", 0},
+    {37482ULL, "37482", 16786, 16818, 16826, "RVVGAT2B482", "", 0},
+    {38000ULL, "38000", 16834, 1375, 1383, "RZSTAT2GXXX", "", 0},
+    {38001ULL, "38001", 16870, 16904, 16912, "RZSTAT2G215", "", 0},
+    {38010ULL, "38010", 16919, 16950, 16958, "RZSTAT2G187", "", 0},
+    {38023ULL, "38023", 16963, 4305, 17002, "RZSTAT2G023", "", 0},
+    {38026ULL, "38026", 17022, 17050, 17058, "RZSTAT2G282", "", 0},
+    {38041ULL, "38041", 16963, 4305, 17002, "RZSTAT2G023", "", 0},
+    {38043ULL, "38043", 17066, 17100, 17108, "RZSTAT2G043", "", 0},
+    {38053ULL, "38053", 17125, 4371, 4379, "RZSTAT2G487", "", 0},
+    {38055ULL, "38055", 17162, 17204, 17212, "RZSTAT2G252", "", 0},
+    {38056ULL, "38056", 17232, 17271, 17279, "RZSTAT2G056", "", 0},
+    {38071ULL, "38071", 17292, 17327, 17335, "RZSTAT2G071", "", 0},
+    {38072ULL, "38072", 17343, 17387, 17395, "RZSTAT2G210", "", 0},
+    {38075ULL, "38075", 17413, 17459, 17467, "RZSTAT2G075", "", 0},
+    {38076ULL, "38076", 17474, 17503, 17511, "RZSTAT2G346", "", 0},
+    {38077ULL, "38077", 17523, 17562, 17570, "RZSTAT2G077", "", 0},
+    {38094ULL, "38094", 17582, 17610, 17618, "RZSTAT2G094", "", 0},
+    {38102ULL, "38102", 17626, 17677, 17685, "RZSTAT2G102", "", 0},
+    {38103ULL, "38103", 17698, 17748, 17756, "RZSTAT2G103", "", 0},
+    {38104ULL, "38104", 17766, 17802, 17810, "RZSTAT2G497", "", 0},
+    {38108ULL, "38108", 16963, 4305, 17002, "RZSTAT2G023", "", 0},
+    {38111ULL, "38111", 17819, 17848, 17856, "RZSTAT2G111", "", 0},
+    {38112ULL, "38112", 17865, 17905, 17913, "RZSTAT2G138", "", 0},
+    {38113ULL, "38113", 17933, 17973, 17981, "RZSTAT2G113", "", 0},
+    {38118ULL, "38118", 17626, 17677, 17685, "RZSTAT2G102", "", 0},
+    {38120ULL, "38120", 17990, 18040, 18048, "RZSTAT2G151", "", 0},
+    {38122ULL, "38122", 17523, 17562, 17570, "RZSTAT2G077", "", 0},
+    {38128ULL, "38128", 18052, 18091, 18099, "RZSTAT2G312", "", 0},
+    {38129ULL, "38129", 18110, 18146, 18154, "RZSTAT2G129", "", 0},
+    {38131ULL, "38131", 17766, 17802, 17810, "RZSTAT2G497", "", 0},
+    {38132ULL, "38132", 17292, 17327, 17335, "RZSTAT2G071", "", 0},
+    {38133ULL, "38133", 18164, 18200, 18208, "RZSTAT2G133", "", 0},
+    {38138ULL, "38138", 17865, 17905, 17913, "RZSTAT2G138", "", 0},
+    {38151ULL, "38151", 17990, 18040, 18048, "RZSTAT2G151", "", 0},
+    {38170ULL, "38170", 18224, 18281, 18289, "RZSTAT2G170", "", 0},
+    {38171ULL, "38171", 17413, 17459, 17467, "RZSTAT2G075", "", 0},
+    {38186ULL, "38186", 18307, 4264, 4272, "RZSTAT2G186", "", 0},
+    {38187ULL, "38187", 16919, 16950, 16958, "RZSTAT2G187", "", 0},
+    {38206ULL, "38206", 18335, 18364, 18372, "RZSTAT2G206", "", 0},
+    {38210ULL, "38210", 17343, 18381, 18389, "RZSTAT2G210", "", 0},
+    {38211ULL, "38211", 17125, 4371, 4379, "RZSTAT2G487", "", 0},
+    {38215ULL, "38215", 16870, 18396, 18404, "RZSTAT2G215", "", 0},
+    {38223ULL, "38223", 18411, 18448, 1383, "RZSTAT2G377", "", 0},
+    {38227ULL, "38227", 18456, 18498, 18506, "RZSTAT2G227", "", 0},
+    {38235ULL, "38235", 17125, 4371, 4379, "RZSTAT2G487", "", 0},
+    {38238ULL, "38238", 18522, 18548, 18556, "RZSTAT2G402", "", 0},
+    {38240ULL, "38240", 18307, 4264, 4272, "RZSTAT2G186", "", 0},
+    {38249ULL, "38249", 18562, 18615, 18623, "RZSTAT2G249", "", 0},
+    {38252ULL, "38252", 17162, 17204, 17212, "RZSTAT2G252", "", 0},
+    {38261ULL, "38261", 18639, 18670, 18678, "RZSTAT2G368", "", 0},
+    {38262ULL, "38262", 17626, 17677, 17685, "RZSTAT2G102", "", 0},
+    {38266ULL, "38266", 18562, 18615, 18623, "RZSTAT2G249", "", 0},
+    {38282ULL, "38282", 17022, 17050, 17058, "RZSTAT2G282", "", 0},
+    {38285ULL, "38285", 17698, 17748, 17756, "RZSTAT2G103", "", 0},
+    {38292ULL, "38292", 17626, 18688, 18696, "RZSTAT2G102", "", 0},
+    {38311ULL, "38311", 16963, 4305, 17002, "RZSTAT2G023", "", 0},
+    {38312ULL, "38312", 18052, 18703, 18711, "RZSTAT2G312", "", 0},
+    {38326ULL, "38326", 17990, 18040, 18048, "RZSTAT2G151", "", 0},
+    {38333ULL, "38333", 17865, 17905, 17913, "RZSTAT2G138", "", 0},
+    {38335ULL, "38335", 18224, 18281, 18289, "RZSTAT2G170", "", 0},
+    {38346ULL, "38346", 17474, 17503, 17511, "RZSTAT2G346", "", 0},
+    {38347ULL, "38347", 18727, 18767, 18775, "RZSTAT2G347", "", 0},
+    {38348ULL, "38348", 16870, 18396, 18404, "RZSTAT2G215", "", 0},
+    {38367ULL, "38367", 18797, 18832, 18840, "RZSTAT2G367", "", 0},
+    {38368ULL, "38368", 18639, 18670, 18678, "RZSTAT2G368", "", 0},
+    {38370ULL, "38370", 18855, 18882, 18890, "RZSTAT2G370", "", 0},
+    {38372ULL, "38372", 17698, 17748, 17756, "RZSTAT2G103", "", 0},
+    {38373ULL, "38373", 18456, 18498, 18506, "RZSTAT2G227", "", 0},
+    {38374ULL, "38374", 17413, 17459, 17467, "RZSTAT2G075", "", 0},
+    {38375ULL, "38375", 17066, 17100, 17108, "RZSTAT2G043", "", 0},
+    {38377ULL, "38377", 18411, 18448, 1383, "RZSTAT2G377", "", 0},
+    {38402ULL, "38402", 18522, 18548, 18556, "RZSTAT2G402", "", 0},
+    {38403ULL, "38403", 18897, 18933, 18941, "RZSTAT2G403", "", 0},
+    {38407ULL, "38407", 17232, 17271, 17279, "RZSTAT2G056", "", 0},
+    {38411ULL, "38411", 18897, 18933, 18941, "RZSTAT2G403", "", 0},
+    {38420ULL, "38420", 18950, 18986, 18994, "RZSTAT2G420", "", 0},
+    {38433ULL, "38433", 19000, 19031, 19039, "RZSTAT2G433", "", 0},
+    {38436ULL, "38436", 18052, 19050, 19058, "RZSTAT2G312", "", 0},
+    {38439ULL, "38439", 19066, 19101, 1383, "RZSTAT2G439", "", 0},
+    {38452ULL, "38452", 18522, 18548, 18556, "RZSTAT2G402", "", 0},
+    {38460ULL, "38460", 19109, 19142, 19150, "RZSTAT2G460", "", 0},
+    {38462ULL, "38462", 18727, 18767, 18775, "RZSTAT2G347", "", 0},
+    {38477ULL, "38477", 17343, 17387, 17395, "RZSTAT2G210", "", 0},
+    {38481ULL, "38481", 17933, 17973, 17981, "RZSTAT2G113", "", 0},
+    {38487ULL, "38487", 17125, 4371, 4379, "RZSTAT2G487", "", 0},
+    {38497ULL, "38497", 17766, 17802, 17810, "RZSTAT2G497", "", 0},
+    {38499ULL, "38499", 17626, 18688, 18696, "RZSTAT2G102", "", 0},
+    {38503ULL, "38503", 17232, 17271, 17279, "RZSTAT2G056", "", 0},
+    {39000ULL, "39000", 19161, 364, 372, "RZKTAT2KXXX", "", 0},
+    {39100ULL, "39100", 19281, 364, 19303, "VSGKAT2KXXX", "", 0},
+    {39101ULL, "39101", 19281, 364, 19303, "VSGKAT2KXXX", "", 0},
+    {39102ULL, "39102", 19281, 364, 19303, "VSGKAT2KXXX", "", 0},
+    {39104ULL, "39104", 19281, 364, 19303, "VSGKAT2KXXX", "", 0},
+    {39109ULL, "39109", 19281, 364, 19303, "VSGKAT2KXXX", "", 0},
+    {39116ULL, "39116", 19281, 364, 19303, "VSGKAT2KXXX", "", 0},
+    {39117ULL, "39117", 19281, 364, 19303, "VSGKAT2KXXX", "", 0},
+    {39130ULL, "39130", 19281, 364, 19303, "VSGKAT2KXXX", "", 0},
+    {39254ULL, "39254", 19328, 19360, 19368, "RZKTAT2K475", "", 0},
+    {39255ULL, "39255", 19328, 19360, 19368, "RZKTAT2K475", "", 0},
+    {39257ULL, "39257", 19389, 19422, 19430, "RZKTAT2K496", "", 0},
+    {39267ULL, "39267", 19442, 19532, 19540, "RZKTAT2K267", "", 0},
+    {39271ULL, "39271", 19560, 19672, 19680, "RZKTAT2K271", "", 0},
+    {39272ULL, "39272", 19687, 19728, 19736, "RZKTAT2K546", "", 0},
+    {39288ULL, "39288", 19748, 19826, 19834, "RZKTAT2K288", "", 0},
+    {39292ULL, "39292", 19844, 19882, 19890, "RZKTAT2K292", "", 0},
+    {39305ULL, "39305", 19389, 19422, 19430, "RZKTAT2K496", "", 0},
+    {39320ULL, "39320", 19899, 20007, 20015, "RZKTAT2K320", "", 0},
+    {39322ULL, "39322", 20027, 20069, 20077, "RZKTAT2K561", "", 0},
+    {39340ULL, "39340", 19328, 19360, 19368, "RZKTAT2K475", "", 0},
+    {39355ULL, "39355", 20097, 20146, 20154, "RZKTAT2K390", "", 0},
+    {39358ULL, "39358", 19161, 364, 372, "RZKTAT2KXXX", "", 0},
+    {39364ULL, "39364", 20176, 20211, 20219, "RZKTAT2K364", "", 0},
+    {39381ULL, "39381", 20097, 20237, 20245, "RZKTAT2K390", "", 0},
+    {39383ULL, "39383", 19389, 20263, 20271, "RZKTAT2K496", "", 0},
+    {39384ULL, "39384", 19328, 19360, 19368, "RZKTAT2K475", "", 0},
+    {39390ULL, "39390", 20097, 20146, 20154, "RZKTAT2K390", "", 0},
+    {39400ULL, "39400", 20279, 20313, 20321, "RZKTAT2K464", "", 0},
+    {39404ULL, "39404", 20329, 20405, 20413, "RZKTAT2K442", "", 0},
+    {39407ULL, "39407", 19328, 19360, 19368, "RZKTAT2K475", "", 0},
+    {39411ULL, "39411", 20435, 20521, 20529, "RZKTAT2K411", "", 0},
+    {39412ULL, "39412", 20545, 20583, 20591, "RZKTAT2K412", "", 0},
+    {39431ULL, "39431", 20027, 20069, 20077, "RZKTAT2K561", "", 0},
+    {39436ULL, "39436", 20545, 20583, 20591, "RZKTAT2K412", "", 0},
+    {39442ULL, "39442", 20329, 20405, 20413, "RZKTAT2K442", "", 0},
+    {39457ULL, "39457", 20602, 20632, 20640, "RZKTAT2K457", "", 0},
+    {39461ULL, "39461", 20602, 20632, 20640, "RZKTAT2K457", "", 0},
+    {39464ULL, "39464", 20279, 20313, 20321, "RZKTAT2K464", "", 0},
+    {39465ULL, "39465", 20651, 20691, 20699, "RZKTAT2K481", "", 0},
+    {39475ULL, "39475", 19328, 19360, 19368, "RZKTAT2K475", "", 0},
+    {39479ULL, "39479", 20722, 20755, 20763, "RZKTAT2K479", "", 0},
+    {39481ULL, "39481", 20651, 20691, 20699, "RZKTAT2K481", "", 0},
+    {39483ULL, "39483", 19389, 20263, 20271, "RZKTAT2K496", "", 0},
+    {39487ULL, "39487", 20772, 20850, 20858, "RZKTAT2K487", "", 0},
+    {39491ULL, "39491", 20880, 20926, 20934, "RZKTAT2K491", "", 0},
+    {39496ULL, "39496", 19389, 20263, 20271, "RZKTAT2K496", "", 0},
+    {39500ULL, "39500", 20880, 20963, 20971, "RZKTAT2K491", "", 0},
+    {39501ULL, "39501", 20993, 21082, 21090, "RZKTAT2K501", "", 0},
+    {39505ULL, "39505", 19328, 19360, 19368, "RZKTAT2K475", "", 0},
+    {39510ULL, "39510", 21106, 21138, 21146, "RZKTAT2K510", "", 0},
+    {39511ULL, "39511", 19328, 19360, 19368, "RZKTAT2K475", "", 0},
+    {39543ULL, "39543", 20176, 21174, 21182, "RZKTAT2K364", "", 0},
+    {39546ULL, "39546", 19687, 19728, 19736, "RZKTAT2K546", "", 0},
+    {39559ULL, "39559", 21191, 21269, 21277, "RZKTAT2K559", "", 0},
+    {39561ULL, "39561", 20027, 20069, 20077, "RZKTAT2K561", "", 0},
+    {40000ULL, "40000", 571, 423, 39, "VBOEATWWXXX", "", 0},
+    {40074ULL, "40074", 21286, 64, 39, "", "", 0},
+    {40100ULL, "40100", 571, 423, 39, "VBOEATWWXXX", "", 0},
+    {40170ULL, "40170", 21317, 2752, 5624, "VBOEATWWNOM", "", 0},
+    {40430ULL, "40430", 571, 423, 39, "VBOEATWWXXX", "", 0},
+    {40630ULL, "40630", 21317, 2752, 5624, "VBOEATWWNOM", "", 0},
+    {40720ULL, "40720", 21347, 1051, 1059, "VBOEATWWSAL", "", 0},
+    {40730ULL, "40730", 21369, 3755, 3763, "OVLIAT21XXX", "", 0},
+    {40850ULL, "40850", 21317, 2752, 5624, "VBOEATWWNOM", "", 0},
+    {41050ULL, "41050", 21317, 2752, 5624, "VBOEATWWNOM", "", 0},
+    {41210ULL, "41210", 21317, 2752, 5624, "VBOEATWWNOM", "", 0},
+    {41600ULL, "41600", 571, 423, 39, "VBOEATWWXXX", "", 0},
+    {42110ULL, "42110", 21407, 4963, 4971, "MVOGAT22XXX", "", 0},
+    {42130ULL, "42130", 21427, 364, 19303, "VBOEATWWKLA", "", 0},
+    {42320ULL, "42320", 21448, 1375, 1383, "VBOEATWWGRA", "", 0},
+    {42390ULL, "42390", 21472, 334, 342, "VBOEATWWINN", "", 0},
+    {42550ULL, "42550", 21491, 11349, 9162, "VBOEATWWOOE", "", 0},
+    {42600ULL, "42600", 21427, 364, 19303, "VBOEATWWKLA", "", 0},
+    {42630ULL, "42630", 21491, 11349, 9162, "VBOEATWWOOE", "", 0},
+    {42740ULL, "42740", 21347, 1051, 1059, "VBOEATWWSAL", "", 0},
+    {42750ULL, "42750", 571, 423, 39, "VBOEATWWXXX", "", 0},
+    {42820ULL, "42820", 21427, 364, 19303, "VBOEATWWKLA", "", 0},
+    {42830ULL, "42830", 21491, 11349, 9162, "VBOEATWWOOE", "", 0},
+    {43000ULL, "43000", 571, 423, 39, "VBOEATWWXXX", "", 0},
+    {43030ULL, "43030", 21448, 1375, 1383, "VBOEATWWGRA", "", 0},
+    {43180ULL, "43180", 21491, 11349, 9162, "VBOEATWWOOE", "", 0},
+    {43210ULL, "43210", 21491, 11349, 9162, "VBOEATWWOOE", "", 0},
+    {43380ULL, "43380", 21369, 3755, 3763, "OVLIAT21XXX", "", 0},
+    {43510ULL, "43510", 21519, 252, 39, "ABVRATW1XXX", "", 0},
+    {43530ULL, "43530", 21317, 2752, 5624, "VBOEATWWNOM", "", 0},
+    {43600ULL, "43600", 571, 423, 39, "VBOEATWWXXX", "", 0},
+    {43610ULL, "43610", 571, 423, 39, "VBOEATWWXXX", "", 0},
+    {43690ULL, "43690", 571, 423, 39, "VBOEATWWXXX", "", 0},
+    {43770ULL, "43770", 21472, 334, 342, "VBOEATWWINN", "", 0},
+    {43830ULL, "43830", 21491, 11349, 9162, "VBOEATWWOOE", "", 0},
+    {43920ULL, "43920", 21317, 2752, 5624, "VBOEATWWNOM", "", 0},
+    {44020ULL, "44020", 21347, 1051, 1059, "VBOEATWWSAL", "", 0},
+    {44220ULL, "44220", 442, 31, 39, "BWFBATW1XXX", "", 0},
+    {44300ULL, "44300", 21347, 1051, 1059, "VBOEATWWSAL", "", 0},
+    {44400ULL, "44400", 21369, 3755, 3763, "OVLIAT21XXX", "", 0},
+    {44430ULL, "44430", 571, 423, 39, "VBOEATWWXXX", "", 0},
+    {44480ULL, "44480", 21347, 1051, 1059, "VBOEATWWSAL", "", 0},
+    {44570ULL, "44570", 571, 423, 39, "VBOEATWWXXX", "", 0},
+    {44770ULL, "44770", 21448, 1375, 1383, "VBOEATWWGRA", "", 0},
+    {44780ULL, "44780", 21448, 1375, 1383, "VBOEATWWGRA", "", 0},
+    {44790ULL, "44790", 21491, 11349, 9162, "VBOEATWWOOE", "", 0},
+    {44800ULL, "44800", 21491, 11349, 9162, "VBOEATWWOOE", "", 0},
+    {44810ULL, "44810", 21448, 1375, 1383, "VBOEATWWGRA", "", 0},
+    {44820ULL, "44820", 21317, 2752, 5624, "VBOEATWWNOM", "", 0},
+    {44960ULL, "44960", 21541, 21553, 39, "WSPKATW1XXX", "", 0},
+    {45010ULL, "45010", 21347, 1051, 1059, "VBOEATWWSAL", "", 0},
+    {45330ULL, "45330", 21491, 11349, 9162, "VBOEATWWOOE", "", 0},
+    {45710ULL, "45710", 21561, 16176, 16184, "VBOEATWWVBG", "", 0},
+    {45850ULL, "45850", 21472, 334, 342, "VBOEATWWINN", "", 0},
+    {46590ULL, "46590", 21448, 1375, 1383, "VBOEATWWGRA", "", 0},
+    {46660ULL, "46660", 571, 423, 39, "VBOEATWWXXX", "", 0},
+    {46900ULL, "46900", 21427, 364, 19303, "VBOEATWWKLA", "", 0},
+    {47150ULL, "47150", 21317, 2752, 5624, "VBOEATWWNOM", "", 0},
+    {48150ULL, "48150", 21448, 1375, 1383, "VBOEATWWGRA", "", 0},
+    {49220ULL, "49220", 571, 423, 39, "VBOEATWWXXX", "", 0},
+    {49460ULL, "49460", 571, 423, 39, "VBOEATWWXXX", "", 0},
+    {51000ULL, "51000", 21590, 6841, 6849, "EHBBAT2EXXX", "", 0},
+    {52000ULL, "52000", 21630, 364, 372, "HAABAT2KXXX", "", 0},
+    {52300ULL, "52300", 21653, 252, 39, "HSEEAT2KXXX", "", 0},
+    {53000ULL, "53000", 21668, 2752, 2760, "HYPNATWWXXX", "", 0},
+    {53100ULL, "53100", 21668, 2752, 2760, "HYPNATWWLDS", "", 0},
+    {54000ULL, "54000", 21721, 21771, 280, "OBLAAT2LXXX", "", 0},
+    {55000ULL, "55000", 7577, 272, 280, "SLHYAT2SXXX", "", 0},
+    {55500ULL, "55500", 7577, 272, 280, "SLHYAT2S500", "", 0},
+    {56000ULL, "56000", 16834, 1375, 1383, "RZSTAT2GXXX", "", 0},
+    {57000ULL, "57000", 21779, 334, 342, "HYPTAT22XXX", "", 0},
+    {57100ULL, "57100", 21779, 334, 342, "HYPTAT22XXX", "", 0},
+    {58000ULL, "58000", 21798, 3929, 3937, "HYPVAT2BXXX", "", 0},
+    {60000ULL, "60000", 155, 252, 39, "BAWAATWWXXX", "", 0},
+    {73700ULL, "73700", 21822, 64, 39, "", "", 0},
+    {74200ULL, "74200", 21883, 21903, 1059, "SFIVATW1XXX", "", 0},
+    {75100ULL, "75100", 21911, 64, 39, "SBOSATWWXXX", "", 0},
+    {75910ULL, "75910", 1268, 1312, 39, "OPBAATW2XXX", "", 0},
+    {76000ULL, "76000", 21961, 1051, 1059, "PORCAT21XXX", "", 0},
+    {76022ULL, "76022", 21993, 147, 39, "VIAUATW1XXX", "", 0},
+    {76032ULL, "76032", 22023, 64, 39, "TEAMDE71TAT", "", 0},
+    {76040ULL, "76040", 21993, 147, 39, "VIAUATW1XXX", "", 0},
+    {76520ULL, "76520", 1146, 64, 39, "COPRATWWXXX", "", 0},
 };
 
 const uint32_t head_AT_size = sizeof head_AT / sizeof head_AT[0];
+
+// The free texts of the records above, each ended by a NUL; a record
+// holds the offset of its text here.
+const char head_AT_text[] =
+    "\000"
+    "Oesterreichische Nationalbank\000"
+    "AT-1090\000"
+    "Wien\000"
+    "Republik \326sterreich\000"
+    "AT-1010\000"
+    "Oesterreichische Kontrollbank Aktiengesellschaft\000"
+    "UniCredit Bank Austria AG\000"
+    "AT-1020\000"
+    "BAWAG P.S.K. Bank f\374r Arbeit und Wirtschaft und \326sterreichische Postsparkasse Aktiengesellschaft\000"
+    "AT-1100\000"
+    "Oberbank AG\000"
+    "AT-4020\000"
+    "Linz\000"
+    "Bank f\374r Tirol und Vorarlberg Aktiengesellschaft\000"
+    "AT-6020\000"
+    "Innsbruck\000"
+    "BKS Bank AG\000"
+    "AT-9020\000"
+    "Klagenfurt\000"
+    "BNP Paribas SA Niederlassung \326sterreich\000"
+    "AT-1030\000"
+    "A1 Bank AG\000"
+    "\326sterreichische \304rzte- und Apothekerbank AG\000"
+    "Citibank Europe plc, Austria Branch\000"
+    "Soci\351t\351 G\351n\351rale Zweigniederlassung Wien\000"
+    "AT-1040\000"
+    "VOLKSBANK WIEN AG\000"
+    "KA Finanz AG i.A.\000"
+    "Generali Bank AG\000"
+    "Volkskreditbank AG\000"
+    "Deutsche Bank Aktiengesellschaft Filiale Wien\000"
+    "bank99 AG\000"
+    "Bank Gutmann Aktiengesellschaft\000"
+    "Kathrein Privatbank Aktiengesellschaft\000"
+    "Wiener Privatbank SE\000"
+    "PARTNER BANK AKTIENGESELLSCHAFT\000"
+    "Schelhammer Capital Bank AG\000"
+    "Schoellerbank Aktiengesellschaft\000"
+    "Bank Winter & Co. AG\000"
+    "European American Investment Bank Aktiengesellschaft\000"
+    "ING Austria Branch of ING Bank N.V.\000"
+    "Bankhaus Denzel Aktiengesellschaft\000"
+    "BMW Austria Bank GmbH\000"
+    "AT-5020\000"
+    "Salzburg\000"
+    "MUFG Bank (Europe) N.V. Vienna Branch\000"
+    "RCI Banque SA, Niederlassung \326sterreich\000"
+    "Liechtensteinische Landesbank (\326sterreich) AG\000"
+    "LGT Bank AG, Zweigniederlassung \326sterreich\000"
+    "flatexDEGIRO Bank AG\000"
+    "LLB Bank AG\000"
+    "Stellantis Bank SA Niederlassung \326sterreich\000"
+    "AT-1220\000"
+    "Steierm\344rkische Bank und Sparkassen Aktiengesellschaft\000"
+    "AT-8010\000"
+    "Graz\000"
+    "Bankhaus Carl Sp\344ngler & Co. Aktiengesellschaft\000"
+    "Bank of China (Central and Eastern Europe) Limited Vienna Branch\000"
+    "BNP PARIBAS PERSONAL FINANCE SA Niederlassung \326sterreich\000"
+    "DenizBank AG\000"
+    "Kommunalkredit Austria AG\000"
+    "Commerzbank AG Niederlassung Wien\000"
+    "AT-1130\000"
+    "VakifBank International AG\000"
+    "Santander Consumer Bank GmbH\000"
+    "W\374stenrot Bank AG\000"
+    "Ford Bank GmbH, Zweigniederlassung \326sterreich\000"
+    "Western Union International Bank GmbH\000"
+    "ICBC Austria Bank GmbH\000"
+    "Raiffeisen Digital Bank AG\000"
+    "Bausparkasse W\374stenrot Aktiengesellschaft\000"
+    "Banco do Brasil Aktiengesellschaft\000"
+    "Erste Group Bank AG\000"
+    "Erste Bank der oesterreichischen Sparkassen AG\000"
+    "Die Zweite Wiener Vereins-Sparcasse\000"
+    "Sparkasse der Stadt Amstetten AG\000"
+    "AT-3300\000"
+    "Amstetten (N\326)\000"
+    "Sparkasse Baden\000"
+    "AT-2500\000"
+    "Baden bei Wien\000"
+    "Sparkasse Hainburg-Bruck-Neusiedl Aktiengesellschaft\000"
+    "AT-2410\000"
+    "Hainburg an der Donau\000"
+    "Sparkasse Haugsdorf\000"
+    "AT-2054\000"
+    "Haugsdorf\000"
+    "Sparkasse Herzogenburg-Neulengbach Bank Aktiengesellschaft\000"
+    "AT-3130\000"
+    "Herzogenburg\000"
+    "Sparkasse Horn-Ravelsbach-Kirchberg Aktiengesellschaft\000"
+    "AT-3580\000"
+    "Horn\000"
+    "Sparkasse Korneuburg AG\000"
+    "AT-2100\000"
+    "Korneuburg\000"
+    "KREMSER BANK UND SPARKASSEN AKTIENGESELLSCHAFT\000"
+    "AT-3500\000"
+    "Krems an der Donau\000"
+    "Sparkasse Langenlois\000"
+    "AT-3550\000"
+    "Langenlois\000"
+    "Sparkasse Neunkirchen\000"
+    "AT-2620\000"
+    "Neunkirchen/ N\326\000"
+    "Sparkasse Pottenstein N.\326.\000"
+    "AT-2563\000"
+    "Pottenstein a.d. Triesting\000"
+    "Sparkasse Poysdorf AG\000"
+    "AT-2170\000"
+    "Poysdorf\000"
+    "SPARKASSE NIEDER\326STERREICH MITTE WEST AKTIENGESELLSCHAFT\000"
+    "AT-3100\000"
+    "St.P\366lten\000"
+    "Sparkasse Scheibbs AG\000"
+    "AT-3270\000"
+    "Scheibbs\000"
+    "Waldviertler Sparkasse Bank AG\000"
+    "AT-3910\000"
+    "Zwettl\000"
+    "Wiener Neust\344dter Sparkasse\000"
+    "AT-2700\000"
+    "Wiener Neustadt\000"
+    "SPARKASSE FRANKENMARKT AKTIENGESELLSCHAFT\000"
+    "AT-4890\000"
+    "Frankenmarkt\000"
+    "Sparkasse Salzkammergut AG\000"
+    "AT-4820\000"
+    "Bad Ischl\000"
+    "Sparkasse Lambach Bank Aktiengesellschaft\000"
+    "AT-4650\000"
+    "Lambach\000"
+    "Sparkasse Ober\366sterreich Bank AG\000"
+    "Sparkasse Neuhofen Bank Aktiengesellschaft\000"
+    "AT-4501\000"
+    "Neuhofen an der Krems\000"
+    "Sparkasse Eferding-Peuerbach-Waizenkirchen\000"
+    "AT-4070\000"
+    "Eferding\000"
+    "Sparkasse Pregarten - Unterwei\337enbach AG\000"
+    "AT-4230\000"
+    "Pregarten\000"
+    "Sparkasse Ried im Innkreis-Haag am Hausruck\000"
+    "AT-4910\000"
+    "Ried im Innkreis\000"
+    "Sparkasse M\374hlviertel-West Bank Aktiengesellschaft\000"
+    "AT-4150\000"
+    "Rohrbach-Berg\000"
+    "Sparkasse Mittersill Bank AG\000"
+    "AT-5730\000"
+    "Mittersill\000"
+    "Salzburger Sparkasse Bank Aktiengesellschaft\000"
+    "Sparkasse Imst AG\000"
+    "AT-6460\000"
+    "Imst\000"
+    "Tiroler Sparkasse Bankaktiengesellschaft Innsbruck\000"
+    "AT-6010\000"
+    "Sparkasse der Stadt Kitzb\374hel\000"
+    "AT-6370\000"
+    "Kitzb\374hel\000"
+    "Sparkasse Kufstein Tiroler Sparkasse von 1877\000"
+    "AT-6330\000"
+    "Kufstein\000"
+    "Lienzer Sparkasse AG\000"
+    "AT-9900\000"
+    "Lienz\000"
+    "Sparkasse Rattenberg Bank AG\000"
+    "AT-6240\000"
+    "Rattenberg\000"
+    "Sparkasse Reutte AG\000"
+    "AT-6600\000"
+    "Reutte\000"
+    "Sparkasse Schwaz AG\000"
+    "AT-6130\000"
+    "Schwaz\000"
+    "Sparkasse Bregenz Bank Aktiengesellschaft\000"
+    "AT-6900\000"
+    "Bregenz\000"
+    "Dornbirner Sparkasse Bank AG\000"
+    "AT-6850\000"
+    "Dornbirn\000"
+    "Sparkasse der Gemeinde Egg\000"
+    "AT-6863\000"
+    "Egg (Vbg.)\000"
+    "Sparkasse der Stadt Feldkirch\000"
+    "AT-6800\000"
+    "Feldkirch\000"
+    "Sparkasse Bludenz Bank AG\000"
+    "AT-6700\000"
+    "Bludenz\000"
+    "Sparkasse Feldkirchen/K\344rnten\000"
+    "AT-9560\000"
+    "Feldkirchen (Ktn.)\000"
+    "K\344rntner Sparkasse Aktiengesellschaft\000"
+    "Sparkasse M\374rzzuschlag Aktiengesellschaft\000"
+    "AT-8680\000"
+    "M\374rzzuschlag\000"
+    "Sparkasse P\366llau AG\000"
+    "AT-8225\000"
+    "P\366llau\000"
+    "Sparkasse Voitsberg-K\366flach Bankaktiengesellschaft\000"
+    "AT-8570\000"
+    "Voitsberg\000"
+    "Bausparkasse der \366sterreichischen Sparkassen Aktiengesellschaft\000"
+    "Raiffeisen Bank International AG\000"
+    "Raiffeisen Bausparkasse Gesellschaft m.b.H.\000"
+    "AT-1190\000"
+    "NOTARTREUHANDBANK AG\000"
+    "RAIFFEISENLANDESBANK NIEDER\326STERREICH-WIEN AG\000"
+    "Raiffeisenbank Wagram-Schmidatal eGen\000"
+    "AT-3462\000"
+    "Absdorf\000"
+    "Raiffeisenbank Region Amstetten eGen\000"
+    "Amstetten\000"
+    "Raiffeisenbank Wolkersdorf - Auersthal eGen\000"
+    "AT-2120\000"
+    "Wolkersdorf\000"
+    "Raiffeisenbank Region Baden eGen\000"
+    "Raiffeisenkasse Blindenmarkt eGen\000"
+    "AT-3372\000"
+    "Blindenmarkt\000"
+    "Raiffeisenbank Bruck-Carnuntum eGen\000"
+    "AT-2460\000"
+    "Bruck an der Leitha\000"
+    "Raiffeisen-Regionalbank G\344nserndorf eGen\000"
+    "AT-2230\000"
+    "G\344nserndorf\000"
+    "Raiffeisenkasse Dobersberg-Waldkirchen eGen\000"
+    "AT-3843\000"
+    "Dobersberg\000"
+    "Raiffeisenbank Eggenburg eGen\000"
+    "AT-3730\000"
+    "Eggenburg\000"
+    "Raiffeisenbank im Thayatal eGen\000"
+    "AT-3830\000"
+    "Waidhofen an der Thaya\000"
+    "Raiffeisenkasse Ernstbrunn eGen\000"
+    "AT-2115\000"
+    "Ernstbrunn\000"
+    "Raiffeisenbank Region Wiener Alpen eGen\000"
+    "AT-2870\000"
+    "Aspang\000"
+    "Raiffeisenbank Hollabrunn eGen\000"
+    "AT-2020\000"
+    "Hollabrunn\000"
+    "Raiffeisenbank Weinviertel Nordost eGen\000"
+    "AT-2225\000"
+    "Zistersdorf\000"
+    "Raiffeisen Regionalbank M\366dling eGen\000"
+    "AT-2340\000"
+    "M\366dling\000"
+    "Raiffeisenbank Seefeld-Hadres eGen\000"
+    "AT-2061\000"
+    "Hadres\000"
+    "Raiffeisenkasse Haidershofen eGen\000"
+    "AT-4431\000"
+    "Haidershofen\000"
+    "Raiffeisenkasse Heiligeneich eGen\000"
+    "AT-3452\000"
+    "Heiligeneich\000"
+    "Raiffeisenbank Region St. P\366lten eGen\000"
+    "St. P\366lten\000"
+    "Raiffeisenbank Klosterneuburg eGen\000"
+    "AT-3400\000"
+    "Klosterneuburg\000"
+    "Raiffeisenbank Region Schallaburg eGen\000"
+    "AT-3382\000"
+    "Loosdorf/ Bez. Melk\000"
+    "Raiffeisenbank Korneuburg eGen\000"
+    "Raiffeisenbank Krems eGen\000"
+    "Raiffeisenbank Laa/Thaya eGen\000"
+    "AT-2136\000"
+    "Laa a.d. Thaya\000"
+    "Raiffeisenbank Wienerwald eGen\000"
+    "AT-3021\000"
+    "Pressbaum\000"
+    "Raiffeisenbank Oberes Waldviertel eGen\000"
+    "AT-3943\000"
+    "Schrems\000"
+    "Raiffeisenbank Langenlois eGen\000"
+    "Raiffeisenbank Kreuzenstein eGen\000"
+    "Leobendorf\000"
+    "Raiffeisenbank Traisen-G\366lsental eGen\000"
+    "AT-3180\000"
+    "Lilienfeld\000"
+    "Raiffeisenbank Tulln eGen\000"
+    "AT-3430\000"
+    "Tulln\000"
+    "Raiffeisenbank im Weinviertel eGen\000"
+    "AT-2130\000"
+    "Mistelbach\000"
+    "Raiffeisenkasse Neusiedl a.d.Zaya eGen\000"
+    "AT-2183\000"
+    "Neusiedl an der Zaya\000"
+    "Raiffeisenbank Gross Gerungs eGen\000"
+    "AT-3920\000"
+    "Gro\337 Gerungs\000"
+    "Raiffeisenkasse Orth a.d. Donau eGen\000"
+    "AT-2304\000"
+    "Orth/Donau\000"
+    "Raiffeisenbank Region Waldviertel Mitte eGen\000"
+    "Raiffeisenbank Wr. Neustadt-Schneebergland eGen\000"
+    "Raiffeisenbank Mittleres Mostviertel eGen\000"
+    "AT-3250\000"
+    "Wieselburg\000"
+    "Raiffeisenkasse Retz-Pulkautal eGen\000"
+    "AT-2070\000"
+    "Retz\000"
+    "Raiffeisenbank Region Schwechat eGen\000"
+    "AT-2320\000"
+    "Schwechat\000"
+    "Raiffeisenbank Stockerau eGen\000"
+    "AT-2000\000"
+    "Stockerau\000"
+    "Raiffeisenbank Vitis eGen\000"
+    "AT-3902\000"
+    "Vitis\000"
+    "Raiffeisenbank Ybbstal eGen\000"
+    "AT-3340\000"
+    "Waidhofen an der Ybbs\000"
+    "Raiffeisenlandesbank Burgenland und Revisionsverband eGen\000"
+    "AT-7000\000"
+    "Eisenstadt\000"
+    "Raiffeisen Bezirksbank Neusiedl Ost eGen\000"
+    "AT-2425\000"
+    "Nickelsdorf an der Leitha\000"
+    "Raiffeisenbank Region Deutschkreutz-Horitschon eGen\000"
+    "AT-7301\000"
+    "Deutschkreutz\000"
+    "Raiffeisenbank Neusiedlersee-H\374gelland eGen\000"
+    "AT-7082\000"
+    "Donnerskirchen\000"
+    "Raiffeisenbank Dra\337markt-Kobersdorf-St. Martin eGen\000"
+    "AT-7372\000"
+    "Dra\337markt\000"
+    "Raiffeisen Regionalbank G\374ssing-Jennersdorf eGen\000"
+    "AT-7540\000"
+    "G\374ssing\000"
+    "Raiffeisenbank Burgenland Mitte eGen\000"
+    "AT-7350\000"
+    "Oberpullendorf\000"
+    "Raiffeisenbank Frauenkirchen-M\366nchhof-Podersdorf am See eGen\000"
+    "AT-7132\000"
+    "Frauenkirchen\000"
+    "Raiffeisenbezirksbank Oberwart eGen\000"
+    "AT-7400\000"
+    "Oberwart\000"
+    "Raiffeisenbank Region Parndorf eGen\000"
+    "AT-7111\000"
+    "Parndorf\000"
+    "Raiffeisenbank Purbach eGen\000"
+    "AT-7083\000"
+    "Purbach am Neusiedlersee\000"
+    "Raiffeisenbank Weiden am See eGen\000"
+    "AT-7121\000"
+    "Weiden am See\000"
+    "Raiffeisenlandesbank Ober\366sterreich Aktiengesellschaft\000"
+    "Raiffeisenbank Aspach-Wildenau eGen\000"
+    "AT-5252\000"
+    "Aspach im Innkreis\000"
+    "Raiffeisenbank Region Altheim eGen\000"
+    "AT-4950\000"
+    "Altheim\000"
+    "Raiffeisenbank Region Braunau eGen\000"
+    "AT-5280\000"
+    "Braunau am Inn\000"
+    "Raiffeisenbank Grein eGen\000"
+    "AT-4360\000"
+    "Grein\000"
+    "Raiffeisenbank Donau-Ameisberg eGen\000"
+    "AT-4152\000"
+    "Sarleinsbach\000"
+    "Raiffeisenbank Ennstal eGen\000"
+    "AT-4452\000"
+    "Ternberg\000"
+    "Raiffeisenbank Eberschwang-Pramet eGen\000"
+    "AT-4906\000"
+    "Eberschwang\000"
+    "Raiffeisenbank Region Traun-Alm eGen\000"
+    "Raiffeisenbank Feldkirchen-Goldw\366rth eGen\000"
+    "AT-4101\000"
+    "Feldkirchen an der Donau\000"
+    "Raiffeisenbank Region Freistadt eGen\000"
+    "AT-4240\000"
+    "Freistadt (O\326)\000"
+    "Raiffeisenbank Region Gallneukirchen eGen\000"
+    "AT-4210\000"
+    "Gallneukirchen\000"
+    "Raiffeisenbank Gampern eGen\000"
+    "AT-4851\000"
+    "Gampern\000"
+    "Raiffeisenbank Steyr eGen\000"
+    "AT-4400\000"
+    "Steyr\000"
+    "Raiffeisenbank Geretsberg eGen\000"
+    "AT-5132\000"
+    "Geretsberg\000"
+    "Raiffeisenbank Almtal eGen\000"
+    "AT-4645\000"
+    "Gr\374nau im Almtal\000"
+    "Raiffeisenbank Gunskirchen eGen\000"
+    "AT-4623\000"
+    "Gunskirchen\000"
+    "Raiffeisenbank Gramastetten Rodltal eGen\000"
+    "AT-4201\000"
+    "Gramastetten\000"
+    "Raiffeisenbank Handenberg - St. Georgen a. F. eGen\000"
+    "AT-5144\000"
+    "Handenberg\000"
+    "Raiffeisenbank Region Sierning-Enns eGen\000"
+    "AT-4522\000"
+    "Sierning\000"
+    "Raiffeisenbank Region Rohrbach eGen\000"
+    "Rohrbach-Berg(O\326)\000"
+    "Raiffeisenbank Pyhrn-Priel eGen\000"
+    "AT-4573\000"
+    "Hinterstoder\000"
+    "Raiffeisenbank Linz-Land West eGen\000"
+    "AT-4060\000"
+    "Leonding\000"
+    "Raiffeisenbank Region Eferding eGen\000"
+    "Raiffeisenbank Innkreis Mitte eGen\000"
+    "AT-4974\000"
+    "Ort im Innkreis\000"
+    "Raiffeisenbank Kematen-Neuhofen eGen\000"
+    "Raiffeisenbank Kleinm\374nchen/Linz eGen\000"
+    "AT-4030\000"
+    "Raiffeisenbank Kollerschlag eGen\000"
+    "AT-4154\000"
+    "Kollerschlag\000"
+    "Raiffeisenbank Region Kirchdorf eGen\000"
+    "AT-4560\000"
+    "Kirchdorf an der Krems\000"
+    "Raiffeisenbank Wels eGen\000"
+    "AT-4601\000"
+    "Wels\000"
+    "Raiffeisenbank Region Hausruck eGen\000"
+    "AT-4680\000"
+    "Haag am Hausruck\000"
+    "Raiffeisenbank Region Bad Leonfelden eGen\000"
+    "AT-4190\000"
+    "Bad Leonfelden\000"
+    "Raiffeisenbank Region Ried i.I. eGen\000"
+    "Raiffeisenbank Lochen am See eGen\000"
+    "AT-5221\000"
+    "Lochen am See\000"
+    "Raiffeisenbank Region Neufelden eGen\000"
+    "AT-4113\000"
+    "St. Martin im M\374hlkreis\000"
+    "Raiffeisenbank Mattigtal eGen\000"
+    "AT-5231\000"
+    "Schalchen\000"
+    "Raiffeisenbank Maria Schmolln-St. Johann eGen\000"
+    "AT-5241\000"
+    "Maria Schmolln\000"
+    "Raiffeisenbank Meggenhofen-Kematen eGen\000"
+    "AT-4714\000"
+    "Meggenhofen\000"
+    "Raiffeisenbank Mondseeland eGen\000"
+    "AT-5310\000"
+    "Mondsee\000"
+    "Raiffeisenbank M\374hlviertler Alm eGen\000"
+    "AT-4280\000"
+    "K\366nigswiesen\000"
+    "Raiffeisenbank Neukirchen an der V\366ckla eGen\000"
+    "AT-4872\000"
+    "Neukirchen an der V\366ckla\000"
+    "Raiffeisenbank Attersee-S\374d eGen\000"
+    "AT-4865\000"
+    "Nussdorf am Attersee\000"
+    "Raiffeisenbank Oberes Innviertel eGen\000"
+    "AT-5142\000"
+    "Eggelsberg\000"
+    "Raiffeisenbank Ohlsdorf eGen\000"
+    "AT-4694\000"
+    "Ohlsdorf\000"
+    "Raiffeisenbank Region Schwanenstadt eGen\000"
+    "AT-4690\000"
+    "Schwanenstadt\000"
+    "Raiffeisenbank P\366ndorf - Frankenmarkt eGen\000"
+    "AT-4891\000"
+    "P\366ndorf\000"
+    "Raiffeisenbank Prambachkirchen eGen\000"
+    "AT-4731\000"
+    "Prambachkirchen\000"
+    "Raiffeisenbank Region Peuerbach eGen\000"
+    "AT-4722\000"
+    "Peuerbach\000"
+    "Raiffeisenbank Region Sch\344rding eGen\000"
+    "AT-4780\000"
+    "Sch\344rding\000"
+    "Raiffeisenbank Aist eGen\000"
+    "AT-4224\000"
+    "Wartberg ob der Aist\000"
+    "AT-4580\000"
+    "Windischgarsten\000"
+    "Raiffeisenbank Salzkammergut eGen\000"
+    "AT-4810\000"
+    "Gmunden\000"
+    "Raiffeisenbank St.Florian am Inn eGen\000"
+    "AT-4782\000"
+    "St. Florian am Inn\000"
+    "Raiffeisenbank Attergau eGen\000"
+    "AT-4880\000"
+    "St. Georgen im Attergau\000"
+    "Raiffeisenbank St. Marien eGen\000"
+    "AT-4502\000"
+    "St. Marien bei Neuhofen\000"
+    "Raiffeisenbank St. Roman eGen\000"
+    "AT-4793\000"
+    "St. Roman bei Sch\344rding\000"
+    "Raiffeisenbank Inneres Salzkammergut eGen\000"
+    "Raiffeisenbank Attersee-Nord eGen\000"
+    "AT-4863\000"
+    "Seewalchen am Attersee\000"
+    "Raiffeisenbank Steinbach-Gr\374nburg eGen\000"
+    "AT-4594\000"
+    "Gr\374nburg\000"
+    "Raiffeisenbank Perg eGen\000"
+    "AT-4320\000"
+    "Perg\000"
+    "Raiffeisenbank Timelkam-Lenzing-Puchkirchen eGen\000"
+    "AT-4850\000"
+    "Timelkam\000"
+    "Raiffeisenbank Region V\366cklabruck eGen\000"
+    "AT-4840\000"
+    "V\366cklabruck\000"
+    "Raiffeisenbank Walding-Ottensheim eGen\000"
+    "AT-4111\000"
+    "Walding\000"
+    "Raiffeisenbank Region Grieskirchen eGen\000"
+    "AT-4710\000"
+    "Grieskirchen\000"
+    "Raiffeisenbank Wartberg an der Krems eGen\000"
+    "AT-4552\000"
+    "Wartberg an der Krems\000"
+    "Raiffeisenbank Wei\337kirchen a.d. Traun eGen\000"
+    "AT-4616\000"
+    "Wei\337kirchen an der Traun\000"
+    "Raiffeisenbank Weyer eGen\000"
+    "AT-3335\000"
+    "Weyer (O\326)\000"
+    "AT-4654\000"
+    "Bad Wimsbach-Neydharting\000"
+    "Raiffeisenbank Wels S\374d eGen\000"
+    "AT-4600\000"
+    "Thalheim bei Wels\000"
+    "Raiffeisenverband Salzburg eGen\000"
+    "Raiffeisenbank Lammertal eGen\000"
+    "AT-5441\000"
+    "Abtenau\000"
+    "Raiffeisenbank Pinzgau Mitte eGen\000"
+    "AT-5760\000"
+    "Saalfelden am Stein. Meer\000"
+    "Raiffeisenbank Altenmarkt-Flachau-Eben eGen\000"
+    "AT-5541\000"
+    "Altenmarkt im Pongau\000"
+    "Raiffeisenbank Untersberg eGen\000"
+    "AT-5082\000"
+    "Gr\366dig\000"
+    "Raiffeisenbank Anthering - Elixhausen eGen\000"
+    "AT-5102\000"
+    "Anthering\000"
+    "Raiffeisenbank Flachgau Mitte eGen\000"
+    "AT-5301\000"
+    "Eugendorf\000"
+    "Raiffeisenbank Salzburger Seenland eGen\000"
+    "AT-5201\000"
+    "Seekirchen am Wallersee\000"
+    "Raiffeisenbank Pongau Mitte eGen\000"
+    "AT-5620\000"
+    "Schwarzach\000"
+    "Raiffeisenbank Oberpinzgau eGen\000"
+    "Raiffeisenbank Hohe Tauern eGen\000"
+    "AT-5710\000"
+    "Kaprun\000"
+    "Raiffeisenbank Faistenau-Hintersee eGen\000"
+    "AT-5324\000"
+    "Faistenau\000"
+    "Raiffeisenbank Golling-Scheffau-Kellau registrierte Genossenschaft mit beschr\344nkter Haftung\000"
+    "AT-5440\000"
+    "Golling an der Salzach\000"
+    "Raiffeisenbank Gro\337arl-H\374ttschlag eGen\000"
+    "AT-5611\000"
+    "Gro\337arl\000"
+    "Raiffeisenbank Gro\337gmain eGen\000"
+    "AT-5084\000"
+    "Gro\337gmain\000"
+    "Raiffeisenbank Wallersee eGen\000"
+    "AT-5202\000"
+    "Neumarkt am Wallersee\000"
+    "Raiffeisenbank Hallein-Oberalm eGen\000"
+    "AT-5400\000"
+    "Hallein\000"
+    "Raiffeisenbank Fuschlsee West eGen\000"
+    "AT-5322\000"
+    "Hof bei Salzburg\000"
+    "Raiffeisenbank Gastein eGen\000"
+    "AT-5630\000"
+    "Bad Hofgastein\000"
+    "Raiffeisenbank H\374ttau-St. Martin eGen\000"
+    "AT-5511\000"
+    "H\374ttau\000"
+    "Raiffeisenbank Kuchl-St. Koloman eGen\000"
+    "AT-5431\000"
+    "Kuchl\000"
+    "Raiffeisenbank Flachgau Nord eGen\000"
+    "AT-5112\000"
+    "Lamprechtshausen\000"
+    "Raiffeisenbank Salzburg Liefering-Maxglan-Siezenheim eGen\000"
+    "Raiffeisenbank Lungau eGen\000"
+    "AT-5580\000"
+    "Tamsweg\000"
+    "Raiffeisenbank Radstadt-Untertauern-Filzmoos-Forstau registrierte Genossenschaft mit beschr\344nkter Haftung\000"
+    "AT-5550\000"
+    "Radstadt\000"
+    "Raiffeisenbank Rauris-Bucheben eGen\000"
+    "AT-5661\000"
+    "Rauris\000"
+    "Raiffeisenbank Saalbach-Hinterglemm-Viehhofen eGen\000"
+    "AT-5753\000"
+    "Saalbach-Hinterglemm\000"
+    "Raiffeisenbank St.Gilgen-Fuschl-Strobl eGen\000"
+    "AT-5340\000"
+    "St. Gilgen\000"
+    "Raiffeisenbank St. Johann-Wagrain-Kleinarl eGen\000"
+    "AT-5600\000"
+    "St. Johann im Pongau\000"
+    "Raiffeisenbank St. Martin-Lofer-Wei\337bach eGen\000"
+    "AT-5092\000"
+    "St. Martin bei Lofer\000"
+    "Raiffeisenbank Stra\337walchen eGen\000"
+    "AT-5204\000"
+    "Stra\337walchen\000"
+    "Raiffeisenbank Taxenbach eGen\000"
+    "AT-5660\000"
+    "Taxenbach\000"
+    "Raiffeisenbank Unken eGen\000"
+    "AT-5091\000"
+    "Unken\000"
+    "Raiffeisenbank Wals-Himmelreich eGen\000"
+    "AT-5071\000"
+    "Wals bei Salzburg\000"
+    "Raiffeisen-Landesbank Tirol AG\000"
+    "AT-6063\000"
+    "Rum\000"
+    "Raiffeisenbank Absam-Thaur-Volders eGen\000"
+    "AT-6065\000"
+    "Thaur\000"
+    "Raiffeisen Regionalbank Achensee eGen\000"
+    "AT-6212\000"
+    "Maurach\000"
+    "Raiffeisenbank Alpbachtal eGen\000"
+    "AT-6236\000"
+    "Alpbach\000"
+    "Raiffeisenbank Pitztal eGen\000"
+    "AT-6473\000"
+    "Wenns\000"
+    "Raiffeisenbank Tirol Mitte West eGen\000"
+    "AT-6410\000"
+    "Telfs\000"
+    "Raiffeisen Bezirksbank Kufstein eGen\000"
+    "Raiffeisenbank Brixen im Thale eGen\000"
+    "AT-6364\000"
+    "Brixen im Thale\000"
+    "Raiffeisenbank Ehrwald-Lermoos-Biberwier eGen\000"
+    "AT-6632\000"
+    "Ehrwald\000"
+    "Raiffeisenbank Oberland-Reutte eGen\000"
+    "Raiffeisen Regionalbank F\374gen-Kaltenbach-Zell eGen\000"
+    "AT-6263\000"
+    "F\374gen\000"
+    "Raiffeisenbank Wipptal - Stubaital Mitte eGen\000"
+    "AT-6150\000"
+    "Steinach a.Br.\000"
+    "RaiffeisenBank Going eGen\000"
+    "AT-6353\000"
+    "Going am W.K.\000"
+    "Raiffeisenbank Hippach-Hart eGen\000"
+    "AT-6284\000"
+    "Ramsau im Zillertal\000"
+    "Raiffeisenbank Wilder Kaiser - Brixental West eGen\000"
+    "AT-6361\000"
+    "Hopfgarten\000"
+    "Raiffeisenbank Arlberg Silvretta eGen\000"
+    "AT-6580\000"
+    "St. Anton am Arlberg\000"
+    "Raiffeisenbank Kitzb\374hel - St. Johann eGen\000"
+    "Raiffeisenbank K\366ssen-Kirchdorf eGen\000"
+    "AT-6345\000"
+    "K\366ssen\000"
+    "Raiffeisen Regionalbank Schwaz-Wattens eGen\000"
+    "Raiffeisenbank Kundl-M\374nster eGen\000"
+    "AT-6250\000"
+    "Kundl\000"
+    "Raiffeisenbank L\344ngenfeld eGen\000"
+    "AT-6444\000"
+    "L\344ngenfeld\000"
+    "Raiffeisenbank Langkampfen-Thiersee eGen\000"
+    "AT-6335\000"
+    "Thiersee\000"
+    "Raiffeisenbank Matrei am Brenner und Umgebung eGen\000"
+    "AT-6143\000"
+    "Matrei am Brenner\000"
+    "Raiffeisenbank Mayrhofen und Umgebung eGen\000"
+    "AT-6290\000"
+    "Mayrhofen\000"
+    "Raiffeisenbank Neustift-Mieders-Sch\366nberg im Stubaital eGen\000"
+    "AT-6167\000"
+    "Neustift im Stubaital\000"
+    "Raiffeisenkasse f\374r Mutters, Natters und Kreith registrierte Genossenschaft mit beschr\344nkter Haftung\000"
+    "AT-6162\000"
+    "Mutters\000"
+    "Raiffeisenbank Serfaus-Fiss-Ried-Nauders eGen\000"
+    "AT-6543\000"
+    "Nauders\000"
+    "Raiffeisenbank Vorderes \326tztal eGen\000"
+    "AT-6433\000"
+    "Oetz\000"
+    "AT-6534\000"
+    "Serfaus\000"
+    "Raiffeisenkasse Rum-Innsbruck/Arzl eGen\000"
+    "Raiffeisenbank Seefeld-Leutasch-Reith-Scharnitz registrierte Genossenschaft mit beschr\344nkter Haftung\000"
+    "AT-6100\000"
+    "Seefeld\000"
+    "Raiffeisenbank Silz-Haiming und Umgebung eGen\000"
+    "AT-6424\000"
+    "Silz\000"
+    "Raiffeisenkasse Schlitters, Bruck und Strass registrierte Genossenschaft mit beschr\344nkter Haftung\000"
+    "AT-6262\000"
+    "Schlitters\000"
+    "Raiffeisenbank S\366lden eGen\000"
+    "AT-6450\000"
+    "S\366lden\000"
+    "Raiffeisenkasse Stumm, Stummerberg und Umgebung registrierte Genossenschaft mit beschr\344nkter Haftung\000"
+    "AT-6275\000"
+    "Stumm\000"
+    "Raiffeisenbank Tannheimertal eGen\000"
+    "AT-6675\000"
+    "Tannheim\000"
+    "Raiffeisenbank Tux eGen\000"
+    "AT-6293\000"
+    "Tux\000"
+    "RaiffeisenBank St. Ulrich - Waidring eGen\000"
+    "AT-6384\000"
+    "Waidring\000"
+    "Raiffeisenbank Wildsch\366nau eGen\000"
+    "AT-6311\000"
+    "Wildsch\366nau\000"
+    "Raiffeisen Regionalbank Hall in Tirol eGen\000"
+    "AT-6060\000"
+    "Hall in Tirol\000"
+    "Raiffeisen Regionalbank Matrei i.O. eGen\000"
+    "AT-9971\000"
+    "Matrei in Osttirol\000"
+    "Raiffeisenbank Sillian - Lienzer Talboden eGen\000"
+    "AT-9920\000"
+    "Sillian\000"
+    "Raiffeisenkasse Villgratental eGen\000"
+    "AT-9932\000"
+    "Innervillgraten\000"
+    "Alpen Privatbank Aktiengesellschaft\000"
+    "AT-6991\000"
+    "Riezlern\000"
+    "Raiffeisen Landesbank Vorarlberg mit Revisionsverband eGen\000"
+    "Raiffeisenbank Alberschwende eGen\000"
+    "AT-6861\000"
+    "Alberschwende\000"
+    "Raiffeisenbank Montfort eGen\000"
+    "AT-6830\000"
+    "Rankweil\000"
+    "Raiffeisenbank Mittel- und Hinterbregenzerwald eGen\000"
+    "Raiffeisenbank Bezau-Mellau-Bizau eGen\000"
+    "AT-6870\000"
+    "Bezau\000"
+    "Raiffeisenbank Bludenz-Montafon eGen\000"
+    "Raiffeisenbank Im Rheintal eGen\000"
+    "RAIFFEISENBANK im Walgau eGen\000"
+    "AT-6710\000"
+    "Nenzing\000"
+    "Raiffeisenbank Bodensee-Leiblachtal eGen\000"
+    "AT-6971\000"
+    "Hard (Vbg.)\000"
+    "Walser Raiffeisen Bank Aktiengesellschaft\000"
+    "AT-6992\000"
+    "Hirschegg\000"
+    "Raiffeisenbank Vorderbregenzerwald eGen\000"
+    "AT-6952\000"
+    "Hittisau\000"
+    "RAIFFEISENBANK HOHENEMS eGen\000"
+    "AT-6845\000"
+    "Hohenems\000"
+    "Raiffeisenbank Weissachtal eGen\000"
+    "AT-6934\000"
+    "Sulzberg (Vbg.)\000"
+    "Raiffeisenbank Lech am Arlberg eGen\000"
+    "AT-6764\000"
+    "Lech\000"
+    "Raiffeisenbank Vorderland eGen\000"
+    "AT-6832\000"
+    "Sulz\000"
+    "Raiffeisenbank am Hofsteig eGen\000"
+    "AT-6922\000"
+    "Wolfurt\000"
+    "Raiffeisen-Landesbank Steiermark AG\000"
+    "Raiffeisenbank Region Liezen eGen\000"
+    "AT-8911\000"
+    "Admont\000"
+    "Raiffeisenbank Weiz-Anger eGen\000"
+    "AT-8160\000"
+    "Weiz\000"
+    "Raiffeisenbank Oststeiermark Nord eGen\000"
+    "P\366llau bei Hartberg\000"
+    "Raiffeisenbank Passail eGen\000"
+    "AT-8162\000"
+    "Passail\000"
+    "Raiffeisenbank Schilcherland eGen\000"
+    "AT-8530\000"
+    "Deutschlandsberg\000"
+    "Raiffeisenbank Lipizzanerheimat eGen\000"
+    "Raiffeisenbank Nestelbach-Eggersdorf eGen\000"
+    "AT-8302\000"
+    "Nestelbach bei Graz\000"
+    "Raiffeisenbank S\374d-Weststeiermark eGen\000"
+    "AT-8551\000"
+    "Wies (Stmk.)\000"
+    "Raiffeisenbank Region Fehring eGen\000"
+    "AT-8350\000"
+    "Fehring\000"
+    "Raiffeisenbank Kalsdorf-Lieboch-Stainz eGen\000"
+    "AT-8401\000"
+    "Kalsdorf bei Graz\000"
+    "Raiffeisenbank Mittlere S\374doststeiermark eGen\000"
+    "AT-8341\000"
+    "Paldau\000"
+    "Raiffeisenbank Aichfeld eGen\000"
+    "AT-8720\000"
+    "Knittelfeld\000"
+    "Raiffeisenbank Region F\374rstenfeld eGen\000"
+    "AT-8280\000"
+    "F\374rstenfeld\000"
+    "Raiffeisenbank Gamlitz eGen\000"
+    "AT-8462\000"
+    "Gamlitz\000"
+    "Raiffeisenbank Gleinst\344tten-Leutschach-Wildon eGen\000"
+    "AT-8443\000"
+    "Gleinst\344tten\000"
+    "Raiffeisenbank Region Gleisdorf-Pischelsdorf eGen\000"
+    "AT-8200\000"
+    "Gleisdorf\000"
+    "Raiffeisenbank Region Feldbach eGen\000"
+    "AT-8330\000"
+    "Feldbach\000"
+    "Raiffeisenbank Gratkorn eGen\000"
+    "AT-8101\000"
+    "Gratkorn\000"
+    "Raiffeisenbank Gratwein-Hitzendorf eGen\000"
+    "AT-8112\000"
+    "Gratwein-Stra\337engel\000"
+    "Raiffeisenbank Schladming-Gr\366bming eGen\000"
+    "AT-8962\000"
+    "Gr\366bming\000"
+    "Raiffeisenbank Ilz-Gro\337steinbach-Riegersburg eGen\000"
+    "AT-8262\000"
+    "Ilz\000"
+    "Raiffeisenbank Region Radkersburg eGen\000"
+    "AT-8492\000"
+    "Halbenrain\000"
+    "Raiffeisenbank Mariazellerland eGen\000"
+    "AT-8630\000"
+    "Mariazell\000"
+    "Raiffeisenbank Hausmannst\344tten eGen\000"
+    "AT-8071\000"
+    "Hausmannst\344tten\000"
+    "Raiffeisenbank Heiligenkreuz-Kirchbach -St. Georgen eGen\000"
+    "AT-8082\000"
+    "Kirchbach-Zerlach\000"
+    "Raiffeisenbank M\374rztal eGen\000"
+    "Raiffeisenbank Leibnitz eGen\000"
+    "AT-8430\000"
+    "Leibnitz\000"
+    "AT-8510\000"
+    "Stainz\000"
+    "AT-8940\000"
+    "Liezen\000"
+    "Raiffeisenbank Region Graz Nord eGen\000"
+    "AT-8045\000"
+    "Raiffeisenbank Liesingtal-St. Stefan eGen\000"
+    "AT-8774\000"
+    "Mautern (Stmk.)\000"
+    "Raiffeisenbank Murau eGen\000"
+    "AT-8850\000"
+    "Murau\000"
+    "Raiffeisenbank Steirisches Salzkammergut-\326blarn eGen\000"
+    "AT-8983\000"
+    "Bad Mitterndorf\000"
+    "Raiffeisenbank Zirbenland eGen\000"
+    "AT-8750\000"
+    "Judenburg\000"
+    "AT-8410\000"
+    "Wildon\000"
+    "AT-8490\000"
+    "Bad Radkersburg\000"
+    "Raiffeisenbank Turnau-St. Lorenzen eGen\000"
+    "AT-8641\000"
+    "St. Marein im M\374rztal\000"
+    "Raiffeisenbank Graz-St. Peter eGen\000"
+    "AT-8042\000"
+    "Graz-St. Peter\000"
+    "Raiffeisenbank Mureck eGen\000"
+    "AT-8480\000"
+    "Mureck\000"
+    "Raiffeisenbank Region Hartberg eGen\000"
+    "AT-8230\000"
+    "Hartberg\000"
+    "Raiffeisenbank Stra\337-Spielfeld eGen\000"
+    "AT-8472\000"
+    "Stra\337\000"
+    "Raiffeisenbank Stallhofen eGen\000"
+    "AT-8152\000"
+    "Stallhofen\000"
+    "AT-8345\000"
+    "Straden\000"
+    "Raiffeisenbank Graz-Stra\337gang eGen\000"
+    "AT-8054\000"
+    "Raiffeisenbank Leoben-Bruck eGen\000"
+    "AT-8605\000"
+    "Kapfenberg\000"
+    "Raiffeisenlandesbank K\344rnten - Rechenzentrum und Revisionsverband, registrierte Genossenschaft mit beschr\344nkter Haftung\000"
+    "Posojilnica Bank eGen\000"
+    "Klagenfurt am W\366rthersee\000"
+    "Raiffeisenbank Mittelk\344rnten eG\000"
+    "AT-9300\000"
+    "St. Veit an der Glan\000"
+    "Raiffeisenbank Region Villach eG\000"
+    "AT-9601\000"
+    "Arnoldstein\000"
+    "Raiffeisen-Bezirksbank Spittal/Drau, registrierte Genossenschaft mit beschr\344nkter Haftung\000"
+    "AT-9800\000"
+    "Spittal an der Drau\000"
+    "Raiffeisenbank Br\374ckl-Eberstein-Klein St. Paul-Waisenberg, registrierte Genossenschaft mit beschr\344nkter Haftung\000"
+    "AT-9371\000"
+    "Br\374ckl\000"
+    "Raiffeisenbank V\366lkermarkt-Bleiburg eGen\000"
+    "AT-9100\000"
+    "V\366lkermarkt\000"
+    "Raiffeisenbank Eberndorf registrierte Genossenschaft mit beschr\344nkter Haftung\000"
+    "AT-9141\000"
+    "Eberndorf\000"
+    "Raiffeisenbank Unteres Lavanttal eGen\000"
+    "AT-9473\000"
+    "Lavam\374nd\000"
+    "Raiffeisenbank Grafenstein-Magdalensberg und Umgebung, registrierte Genossenschaft mit beschr\344nkter Haftung\000"
+    "AT-9131\000"
+    "Grafenstein\000"
+    "Raiffeisenbank Gro\337glockner-Weissensee eG\000"
+    "AT-9841\000"
+    "Winklern im M\366lltal\000"
+    "Raiffeisenbank W\366rthersee-Landskron-Gegendtal eG\000"
+    "AT-9220\000"
+    "Velden am W\366rther See\000"
+    "Raiffeisenbank Karnische Region eG\000"
+    "AT-9640\000"
+    "K\366tschach-Mauthen\000"
+    "AT-9523\000"
+    "Villach-Landskron\000"
+    "AT-9500\000"
+    "Villach\000"
+    "Raiffeisenbank Lieser-Maltatal eG\000"
+    "AT-9863\000"
+    "Rennweg\000"
+    "Raiffeisenbank Drautal registrierte Genossenschaft mit beschr\344nkter Haftung\000"
+    "AT-9710\000"
+    "Feistritz an der Drau\000"
+    "Raiffeisenbank Moosburg-Tigring, registrierte Genossenschaft mit beschr\344nkter Haftung\000"
+    "AT-9062\000"
+    "Moosburg (Ktn.)\000"
+    "Raiffeisen Bank Lurnfeld-M\366lltal eGen\000"
+    "AT-9813\000"
+    "M\366llbr\374cke\000"
+    "Raiffeisenbank Nockberge eGen\000"
+    "AT-9545\000"
+    "Radenthein\000"
+    "Raiffeisenbank Mittleres Lavanttal eGen\000"
+    "AT-9433\000"
+    "St. Andr\344 im Lavanttal\000"
+    "Raiffeisenbank Millst\344ttersee eG\000"
+    "AT-9871\000"
+    "Seeboden\000"
+    "Raiffeisenbank Rosental, registrierte Genossenschaft mit beschr\344nkter Haftung\000"
+    "AT-9181\000"
+    "Feistritz im Rosental\000"
+    "Raiffeisenbank Oberes Lavanttal - St. Paul eG\000"
+    "AT-9462\000"
+    "Bad St. Leonhard / Lavanttal\000"
+    "AT-9470\000"
+    "St. Paul im Lavanttal\000"
+    "Raiffeisenbank Friesach-Metnitztal, registrierte Genossenschaft mit beschr\344nkter Haftung\000"
+    "AT-9360\000"
+    "Friesach (Ktn.)\000"
+    "Raiffeisenbank Ossiacher See eG\000"
+    "AT-9551\000"
+    "Bodensdorf am Ossiacher See\000"
+    "AT-9620\000"
+    "Hermagor\000"
+    "Raiffeisenbank Wernberg, registrierte Genossenschaft mit beschr\344nkter Haftung\000"
+    "AT-9241\000"
+    "Wernberg\000"
+    "immigon portfolioabbau ag i.A.\000"
+    "Volksbank Nieder\366sterreich AG\000"
+    "Volksbank Salzburg eG\000"
+    "DolomitenBank Osttirol-Westk\344rnten eG\000"
+    "Marchfelder Bank eG\000"
+    "Volksbank K\344rnten eG\000"
+    "Volksbank Steiermark AG\000"
+    "Volksbank Tirol AG\000"
+    "Volksbank Ober\366sterreich AG\000"
+    "start:bausparkasse AG\000"
+    "WSK Bank AG\000"
+    "AT-1180\000"
+    "VOLKSBANK VORARLBERG e. Gen.\000"
+    "HYPO-BANK BURGENLAND Aktiengesellschaft\000"
+    "Austrian Anadi Bank AG\000"
+    "Addiko Bank AG\000"
+    "HYPO NOE Landesbank f\374r Nieder\366sterreich und Wien AG\000"
+    "Ober\366sterreichische Landesbank Aktiengesellschaft\000"
+    "AT-4010\000"
+    "HYPO TIROL BANK AG\000"
+    "Hypo Vorarlberg Bank AG\000"
+    "\326sterreichische Hotel- und Tourismusbank Gesellschaft m.b.H.\000"
+    "SPAR-FINANZ BANK AG\000"
+    "AT-5015\000"
+    "State Street Bank International GmbH Filiale Wien\000"
+    "Porsche Bank Aktiengesellschaft\000"
+    "card complete Service Bank AG\000"
+    "TeamBank \326sterreich - Niederlassung der TeamBank AG N\374rnberg\000"
+    ;
+const uint32_t head_AT_text_size = sizeof head_AT_text;

@@ -4,120 +4,261 @@
 #include "Tables.h"
 
 const Head_t_SEPA head_BE[] = {
-    {0ULL, "000", "BNP Paribas Fortis", "BE-1000", "Brussel", "GEBABEBBXXX", "", 0},
-    {50ULL, "050", "BELFIUS BANK", "BE-1210", "Sint-Joost-ten-Node", "GKCCBEBBXXX", "", 0},
-    {100ULL, "100", "Nationale Bank van Belgi\353", "BE-1000", "Brussel", "NBBEBEBB203", "", 0},
-    {101ULL, "101", "Nationale Bank van Belgi\353 (Hoofdkas)", "", "", "NBBEBEBBHCC", "", 0},
-    {102ULL, "102", "Uitwisselingscentrum en Verrekening (U.C.V.)", "", "", "", "", 0},
-    {103ULL, "103", "Crelan", "BE-1070", "Anderlecht", "NICABEBBXXX", "", 0},
-    {109ULL, "109", "Beobank", "BE-1000", "Brussel", "CTBKBEBXXXX", "", 0},
-    {111ULL, "111", "Bank J. Van Breda & C\260", "BE-2000", "Antwerpen", "ABERBE22XXX", "", 0},
-    {125ULL, "125", "Banque CPH", "BE-7500", "Tournai", "CPHBBE75XXX", "", 0},
-    {130ULL, "130", "Digiteal SA", "", "", "DIGEBEB2XXX", "", 0},
-    {132ULL, "132", "Bank Nagelmackers", "BE-1000", "Brussel", "BNAGBEBBXXX", "", 0},
-    {150ULL, "150", "Bancontact Payconiq Company", "", "", "BCMCBEBBXXX", "", 0},
-    {175ULL, "175", "Syst\350mes Technologiques d'Echange et de Traitement - STET", "", "", "", "", 0},
-    {176ULL, "176", "Santander Consumer Finance \226 Succursale en Belgique/Bijkantoor in Belgi\353", "BE-1040", "Etterbeek", "BSCHBEBBRET", "", 0},
-    {185ULL, "185", "ING Belgi\353", "BE-1000", "Brussel", "BBRUBEBBXXX", "", 0},
-    {189ULL, "189", "Sumitomo Mitsui Banking Corporation (SMBC)", "BE-1000", "Brussel", "SMBCBEBBXXX", "", 0},
-    {190ULL, "190", "CBC Banque et Assurances", "BE-5000", "Namur", "CREGBEBBXXX", "", 0},
-    {400ULL, "400", "KBC Bank", "BE-1080", "Sint-Jans-Molenbeek", "KREDBEBBXXX", "", 0},
-    {500ULL, "500", "Moneytrans Payment Services", "", "", "MTPSBEBBXXX", "", 0},
-    {501ULL, "501", "Demir-Halk Bank (Nederland) (DHB)", "BE-1000", "Bruxelles", "DHBNBEBBXXX", "", 0},
-    {504ULL, "504", "Unifiedpost Payments", "", "", "PANXBEB1XXX", "", 0},
-    {507ULL, "507", "Dierickx, Leys & Cie Effectenbank", "BE-2000", "Antwerpen", "DIERBE21XXX", "", 0},
-    {508ULL, "508", "BNP Paribas SA, Belgium Branch \226 Securities Services business", "BE-1000", "Bruxelles", "PARBBEBZMDC", "", 0},
-    {509ULL, "509", "ABN AMRO Bank N.V.", "BE-2600", "Antwerpen", "ABNABE2AIPC", "", 0},
-    {510ULL, "510", "VAN DE PUT & CO Privaatbankiers", "", "", "VAPEBE22XXX", "", 0},
-    {512ULL, "512", "NIBC BANK", "BE-1000", "Bruxelles", "DNIBBE21XXX", "", 0},
-    {514ULL, "514", "Puilaetco Branch of Quintet Private Bank SA", "BE-1160", "Auderghem", "PUILBEBBXXX", "", 0},
-    {515ULL, "515", "The Bank of New York Mellon NV/SA", "BE-1000", "Brussel", "IRVTBEBBXXX", "", 0},
-    {521ULL, "521", "F. van Lanschot Bankiers", "BE-2018", "Antwerpen", "FVLBBE22XXX", "", 0},
-    {522ULL, "522", "United Taiwan Bank", "BE-1000", "Brussel", "UTWBBEBBXXX", "", 0},
-    {523ULL, "523", "Triodos Bank", "BE-1000", "Bruxelles", "TRIOBEBBXXX", "", 0},
-    {524ULL, "524", "Attijariwafa bank Europe", "BE-1000", "Brussel", "WAFABEBBXXX", "", 0},
-    {538ULL, "538", "Hoist Finance AB", "BE-2800", "Mechelen", "", "", 0},
-    {541ULL, "541", "BANK OF INDIA", "BE-2018", "Antwerpen", "BKIDBE22XXX", "", 0},
-    {548ULL, "548", "Lombard Odier (Europe)", "BE-1050", "Brussel", "LOCYBEBBXXX", "", 0},
-    {549ULL, "549", "J.P. Morgan SE -Brussels Branch", "BE-1000", "Bruxelles", "CHASBEBXXXX", "", 0},
-    {570ULL, "570", "Citibank Europe Plc - Belgium Branch", "BE-1210", "Sint-Joost-ten-Node", "CITIBEBXXXX", "", 0},
-    {581ULL, "581", "Mizuho Bank Europe N.V. Brussels Branch", "BE-1050", "Bruxelles", "MHCBBEBBXXX", "", 0},
-    {583ULL, "583", "Banque Degroof Petercam Luxembourg", "BE-1040", "Brussel", "DEGRBEBBXXX", "", 0},
-    {585ULL, "585", "Rothschild Belgique Succursale Rothschild Martin Maurel", "BE-1050", "Ixelles", "RCBPBEBBXXX", "", 0},
-    {586ULL, "586", "Cr\351dit Foncier de France", "BE-1050", "Brussel", "CFFRBEB1XXX", "", 0},
-    {587ULL, "587", "BinckBank", "BE-2000", "Antwerpen", "BIBLBE21XXX", "", 0},
-    {588ULL, "588", "Banque Transatlantique Belgium", "BE-1000", "Brussel", "CMCIBEB1BTB", "", 0},
-    {590ULL, "590", "Santander Consumer Finance \226 Succursale en Belgique/Bijkantoor in Belgi\353", "BE-1040", "Etterbeek", "BSCHBEBBXXX", "", 0},
-    {605ULL, "605", "Bank of China (Europe) SA Brussels Branch", "BE-1000", "Brussel", "BKCHBEBBXXX", "", 0},
-    {607ULL, "607", "Industrial and Commercial Bank of China (Europe)", "BE-1050", "Brussel", "ICBKBEBBXXX", "", 0},
-    {610ULL, "610", "Deutsche Bank AG", "BE-1000", "Brussel", "DEUTBEBEXXX", "", 0},
-    {640ULL, "640", "KBC Bank N.V. Business Center Diamant", "", "", "ADIABE22XXX", "", 0},
-    {642ULL, "642", "Banco Bilbao Vizcaya Argentaria", "BE-1000", "Brussel", "BBVABEBBXXX", "", 0},
-    {643ULL, "643", "Aion", "BE-1210", "Sint-Joost-ten-Node", "BMPBBEBBXXX", "", 0},
-    {644ULL, "644", "FCA Bank S.p.A.", "", "", "", "", 0},
-    {645ULL, "645", "Bank J. Van Breda & C\260", "BE-2000", "Antwerpen", "JVBABE22XXX", "", 0},
-    {648ULL, "648", "Aion", "BE-1210", "Sint-Joost-ten-Node", "BMPBBEBBVOD", "", 0},
-    {649ULL, "649", "Caisse d'Epargne et de Pr\351voyance Hauts de France", "BE-1050", "Elsene", "CEPABEB2XXX", "", 0},
-    {650ULL, "650", "Revolut Bank UAB Belgian branch", "", "", "REVOBEB2XXX", "", 0},
-    {651ULL, "651", "Ark\351a Direct Bank (nom commercial / commerci\353le naam: Keytrade Bank)", "", "", "KEYTBEBBXXX", "", 0},
-    {653ULL, "653", "Barclays Bank Ireland Plc Brussels Branch", "", "", "BARCBEBBXXX", "", 0},
-    {654ULL, "654", "Cr\351dit foncier et communal d'Alsace et de Lorraine - Banque", "BE-1000", "Bruxelles", "", "", 0},
-    {658ULL, "658", "Habib Bank", "", "", "HABBBEBBXXX", "", 0},
-    {663ULL, "663", "BMCE Euro Services", "", "", "BMEUBEB1XXX", "", 0},
-    {664ULL, "664", "Banque Chaabi du Maroc", "BE-1000", "Bruxelles", "BCDMBEBBXXX", "", 0},
-    {666ULL, "666", "WORLDLINE NV", "", "", "", "", 0},
-    {667ULL, "667", "Cr\351dit Industriel et Commercial - Succursale de Bruxelles", "", "", "CMCIBEB1CIC", "", 0},
-    {668ULL, "668", "State Bank of India", "BE-2018", "Antwerpen", "SBINBE2XXXX", "", 0},
-    {670ULL, "670", "CNH Industrial Capital EUROPE", "BE-1000", "Brussel", "", "", 0},
-    {671ULL, "671", "Europabank", "BE-9000", "Gent", "EURBBE99XXX", "", 0},
-    {674ULL, "674", "ABN AMRO Bank N.V.", "BE-2600", "Antwerpen", "ABNABE2AIDJ", "", 0},
-    {675ULL, "675", "Byblos Bank Europe", "BE-1000", "Brussel", "BYBBBEBBXXX", "", 0},
-    {676ULL, "676", "Bank Degroof Petercam", "BE-1040", "Brussel", "DEGRBEBBXXX", "", 0},
-    {677ULL, "677", "Intesa Sanpaolo Wealth Management", "BE-9051", "Gent", "CBPXBE99XXX", "", 0},
-    {678ULL, "678", "Delen Private Bank", "BE-2020", "ANTWERPEN", "DELEBE22XXX", "", 0},
-    {679ULL, "679", "bpost", "", "", "PCHQBEBBXXX", "", 0},
-    {684ULL, "684", "Soci\351t\351 G\351n\351rale", "BE-1000", "Brussel", "SGABBEB2XXX", "", 0},
-    {685ULL, "685", "Bank of America Europe DAC - Brussels Branch", "BE-1000", "Bruxelles", "BOFABE3XXXX", "", 0},
-    {687ULL, "687", "Euroclear Bank", "BE-1210", "Sint-Joost-ten-Node", "MGTCBEBEXXX", "", 0},
-    {693ULL, "693", "MUFG Bank (Europe)", "", "", "BOTKBEBXXXX", "", 0},
-    {696ULL, "696", "Cr\351dit Agricole Corporate & Investment Bank", "BE-1000", "Brussel", "CRLYBEBBXXX", "", 0},
-    {700ULL, "700", "Crelan", "BE-1070", "Anderlecht", "AXABBE22XXX", "", 0},
-    {719ULL, "719", "ABN AMRO Bank N.V.", "BE-2600", "Antwerpen", "ABNABE2AXXX", "", 0},
-    {817ULL, "817", "CACEIS Bank Belgian Branch", "", "", "ISAEBEBBXXX", "", 0},
-    {823ULL, "823", "Banque de Luxembourg", "BE-1000", "Brussel", "BLUXBEBBXXX", "", 0},
-    {824ULL, "824", "ING Bank", "", "", "", "", 0},
-    {840ULL, "840", "Edmond de Rothschild (Europe)", "BE-1050", "Brussel", "PRIBBEBBXXX", "", 0},
-    {876ULL, "876", "MeDirect Bank S.A.", "BE-1000", "Brussel", "MBWMBEBBXXX", "", 0},
-    {890ULL, "890", "vdk bank", "BE-9000", "Gent", "VDSPBE91XXX", "", 0},
-    {904ULL, "904", "Wise Europe SA", "", "", "TRWIBEBBXXX", "", 0},
-    {906ULL, "906", "Centrale Kredietverlening (C.K.V.)", "", "", "CEKVBE88XXX", "", 0},
-    {907ULL, "907", "Mollie B.V.", "", "", "", "", 0},
-    {911ULL, "911", "Worldline Financial Solutions nv/SA", "", "", "TUNZBEB1XXX", "", 0},
-    {913ULL, "913", "EPBF", "", "", "EPBFBEBBXXX", "", 0},
-    {914ULL, "914", "FX4BIZ", "", "", "FXBBBEBBXXX", "", 0},
-    {915ULL, "915", "Equals Money Europe SA", "", "", "OONXBEBBXXX", "", 0},
-    {916ULL, "916", "GOLD COMMODITIES FOREX (G.C.F.)", "", "", "GOCFBEB1XXX", "", 0},
-    {917ULL, "917", "Buy Way Personal Finance", "", "", "", "", 0},
-    {924ULL, "924", "Fimaser", "BE-1000", "Brussel", "FMMSBEB1XXX", "", 0},
-    {926ULL, "926", "Ebury Partners Belgium", "", "", "EBPBBEB1XXX", "", 0},
-    {928ULL, "928", "VIVA Payment Services", "", "", "VPAYBEB1XXX", "", 0},
-    {940ULL, "940", "Banque Centrale de Compensation (Clearnet)", "BE-1050", "Ixelles", "CLIQBEB1XXX", "", 0},
-    {941ULL, "941", "C A Indosuez Wealth (Europe)", "BE-1000", "Bruxelles", "CVMCBEBBXXX", "", 0},
-    {943ULL, "943", "IC Financial Services SA \226 Belgian Branch", "", "", "", "", 0},
-    {945ULL, "945", "J.P. Morgan SE \226 Brussels Branch", "", "", "JPMGBEBBXXX", "", 0},
-    {948ULL, "948", "Mastercard Transaction Services (Europe) NV/SA", "", "", "HOMNBEB2XXX", "", 0},
-    {949ULL, "949", "HSBC Continental Europe Belgium", "", "", "HSBCBEBBXXX", "", 0},
-    {964ULL, "964", "FINANCIERE DES PAIEMENTS ELECTRONIQUES SAS - NICKEL BELGIUM", "", "", "FPEBBEB2XXX", "", 0},
-    {967ULL, "967", "Wise Europe SA", "", "", "TRWIBEB1XXX", "", 0},
-    {968ULL, "968", "Banque Eni", "BE-1040", "Brussel", "ENIBBEBBXXX", "", 0},
-    {973ULL, "973", "Argenta Spaarbank (ASPA)", "BE-2018", "Antwerpen", "ARSPBE22XXX", "", 0},
-    {974ULL, "974", "PPS EU SA", "", "", "PESOBEB1XXX", "", 0},
-    {977ULL, "977", "Paynovate", "BE-1000", "Bruxelles", "PAYVBEB2XXX", "", 0},
-    {989ULL, "989", "bpost", "", "", "", "", 0},
-    {990ULL, "990", "Bpost", "", "", "", "", 0},
+    {0ULL, "000", 1, 20, 28, "GEBABEBBXXX", "", 0},
+    {50ULL, "050", 36, 49, 57, "GKCCBEBBXXX", "", 0},
+    {100ULL, "100", 77, 20, 28, "NBBEBEBB203", "", 0},
+    {101ULL, "101", 103, 0, 0, "NBBEBEBBHCC", "", 0},
+    {102ULL, "102", 140, 0, 0, "", "", 0},
+    {103ULL, "103", 185, 192, 200, "NICABEBBXXX", "", 0},
+    {109ULL, "109", 211, 20, 28, "CTBKBEBXXXX", "", 0},
+    {111ULL, "111", 219, 242, 250, "ABERBE22XXX", "", 0},
+    {125ULL, "125", 260, 271, 279, "CPHBBE75XXX", "", 0},
+    {130ULL, "130", 287, 0, 0, "DIGEBEB2XXX", "", 0},
+    {132ULL, "132", 299, 20, 28, "BNAGBEBBXXX", "", 0},
+    {150ULL, "150", 317, 0, 0, "BCMCBEBBXXX", "", 0},
+    {175ULL, "175", 345, 0, 0, "", "", 0},
+    {176ULL, "176", 403, 476, 484, "BSCHBEBBRET", "", 0},
+    {185ULL, "185", 494, 20, 28, "BBRUBEBBXXX", "", 0},
+    {189ULL, "189", 505, 20, 28, "SMBCBEBBXXX", "", 0},
+    {190ULL, "190", 548, 573, 581, "CREGBEBBXXX", "", 0},
+    {400ULL, "400", 587, 596, 604, "KREDBEBBXXX", "", 0},
+    {500ULL, "500", 624, 0, 0, "MTPSBEBBXXX", "", 0},
+    {501ULL, "501", 652, 20, 686, "DHBNBEBBXXX", "", 0},
+    {504ULL, "504", 696, 0, 0, "PANXBEB1XXX", "", 0},
+    {507ULL, "507", 717, 242, 250, "DIERBE21XXX", "", 0},
+    {508ULL, "508", 751, 20, 686, "PARBBEBZMDC", "", 0},
+    {509ULL, "509", 813, 832, 250, "ABNABE2AIPC", "", 0},
+    {510ULL, "510", 840, 0, 0, "VAPEBE22XXX", "", 0},
+    {512ULL, "512", 872, 20, 686, "DNIBBE21XXX", "", 0},
+    {514ULL, "514", 882, 926, 934, "PUILBEBBXXX", "", 0},
+    {515ULL, "515", 944, 20, 28, "IRVTBEBBXXX", "", 0},
+    {521ULL, "521", 978, 1003, 250, "FVLBBE22XXX", "", 0},
+    {522ULL, "522", 1011, 20, 28, "UTWBBEBBXXX", "", 0},
+    {523ULL, "523", 1030, 20, 686, "TRIOBEBBXXX", "", 0},
+    {524ULL, "524", 1043, 20, 28, "WAFABEBBXXX", "", 0},
+    {538ULL, "538", 1068, 1085, 1093, "", "", 0},
+    {541ULL, "541", 1102, 1003, 250, "BKIDBE22XXX", "", 0},
+    {548ULL, "548", 1116, 1139, 28, "LOCYBEBBXXX", "", 0},
+    {549ULL, "549", 1147, 20, 686, "CHASBEBXXXX", "", 0},
+    {570ULL, "570", 1179, 49, 57, "CITIBEBXXXX", "", 0},
+    {581ULL, "581", 1216, 1139, 686, "MHCBBEBBXXX", "", 0},
+    {583ULL, "583", 1256, 476, 28, "DEGRBEBBXXX", "", 0},
+    {585ULL, "585", 1291, 1139, 1347, "RCBPBEBBXXX", "", 0},
+    {586ULL, "586", 1355, 1139, 28, "CFFRBEB1XXX", "", 0},
+    {587ULL, "587", 1380, 242, 250, "BIBLBE21XXX", "", 0},
+    {588ULL, "588", 1390, 20, 28, "CMCIBEB1BTB", "", 0},
+    {590ULL, "590", 403, 476, 484, "BSCHBEBBXXX", "", 0},
+    {605ULL, "605", 1421, 20, 28, "BKCHBEBBXXX", "", 0},
+    {607ULL, "607", 1463, 1139, 28, "ICBKBEBBXXX", "", 0},
+    {610ULL, "610", 1512, 20, 28, "DEUTBEBEXXX", "", 0},
+    {640ULL, "640", 1529, 0, 0, "ADIABE22XXX", "", 0},
+    {642ULL, "642", 1567, 20, 28, "BBVABEBBXXX", "", 0},
+    {643ULL, "643", 1599, 49, 57, "BMPBBEBBXXX", "", 0},
+    {644ULL, "644", 1604, 0, 0, "", "", 0},
+    {645ULL, "645", 219, 242, 250, "JVBABE22XXX", "", 0},
+    {648ULL, "648", 1599, 49, 57, "BMPBBEBBVOD", "", 0},
+    {649ULL, "649", 1620, 1139, 1670, "CEPABEB2XXX", "", 0},
+    {650ULL, "650", 1677, 0, 0, "REVOBEB2XXX", "", 0},
+    {651ULL, "651", 1709, 0, 0, "KEYTBEBBXXX", "", 0},
+    {653ULL, "653", 1778, 0, 0, "BARCBEBBXXX", "", 0},
+    {654ULL, "654", 1820, 20, 686, "", "", 0},
+    {658ULL, "658", 1880, 0, 0, "HABBBEBBXXX", "", 0},
+    {663ULL, "663", 1891, 0, 0, "BMEUBEB1XXX", "", 0},
+    {664ULL, "664", 1910, 20, 686, "BCDMBEBBXXX", "", 0},
+    {666ULL, "666", 1933, 0, 0, "", "", 0},
+    {667ULL, "667", 1946, 0, 0, "CMCIBEB1CIC", "", 0},
+    {668ULL, "668", 2004, 1003, 250, "SBINBE2XXXX", "", 0},
+    {670ULL, "670", 2024, 20, 28, "", "", 0},
+    {671ULL, "671", 2054, 2065, 2073, "EURBBE99XXX", "", 0},
+    {674ULL, "674", 813, 832, 250, "ABNABE2AIDJ", "", 0},
+    {675ULL, "675", 2078, 20, 28, "BYBBBEBBXXX", "", 0},
+    {676ULL, "676", 2097, 476, 28, "DEGRBEBBXXX", "", 0},
+    {677ULL, "677", 2119, 2153, 2073, "CBPXBE99XXX", "", 0},
+    {678ULL, "678", 2161, 2180, 2188, "DELEBE22XXX", "", 0},
+    {679ULL, "679", 2198, 0, 0, "PCHQBEBBXXX", "", 0},
+    {684ULL, "684", 2204, 20, 28, "SGABBEB2XXX", "", 0},
+    {685ULL, "685", 2221, 20, 686, "BOFABE3XXXX", "", 0},
+    {687ULL, "687", 2266, 49, 57, "MGTCBEBEXXX", "", 0},
+    {693ULL, "693", 2281, 0, 0, "BOTKBEBXXXX", "", 0},
+    {696ULL, "696", 2300, 20, 28, "CRLYBEBBXXX", "", 0},
+    {700ULL, "700", 185, 192, 200, "AXABBE22XXX", "", 0},
+    {719ULL, "719", 813, 832, 250, "ABNABE2AXXX", "", 0},
+    {817ULL, "817", 2344, 0, 0, "ISAEBEBBXXX", "", 0},
+    {823ULL, "823", 2371, 20, 28, "BLUXBEBBXXX", "", 0},
+    {824ULL, "824", 2392, 0, 0, "", "", 0},
+    {840ULL, "840", 2401, 1139, 28, "PRIBBEBBXXX", "", 0},
+    {876ULL, "876", 2431, 20, 28, "MBWMBEBBXXX", "", 0},
+    {890ULL, "890", 2450, 2065, 2073, "VDSPBE91XXX", "", 0},
+    {904ULL, "904", 2459, 0, 0, "TRWIBEBBXXX", "", 0},
+    {906ULL, "906", 2474, 0, 0, "CEKVBE88XXX", "", 0},
+    {907ULL, "907", 2509, 0, 0, "", "", 0},
+    {911ULL, "911", 2521, 0, 0, "TUNZBEB1XXX", "", 0},
+    {913ULL, "913", 2557, 0, 0, "EPBFBEBBXXX", "", 0},
+    {914ULL, "914", 2562, 0, 0, "FXBBBEBBXXX", "", 0},
+    {915ULL, "915", 2569, 0, 0, "OONXBEBBXXX", "", 0},
+    {916ULL, "916", 2592, 0, 0, "GOCFBEB1XXX", "", 0},
+    {917ULL, "917", 2624, 0, 0, "", "", 0},
+    {924ULL, "924", 2649, 20, 28, "FMMSBEB1XXX", "", 0},
+    {926ULL, "926", 2657, 0, 0, "EBPBBEB1XXX", "", 0},
+    {928ULL, "928", 2680, 0, 0, "VPAYBEB1XXX", "", 0},
+    {940ULL, "940", 2702, 1139, 1347, "CLIQBEB1XXX", "", 0},
+    {941ULL, "941", 2745, 20, 686, "CVMCBEBBXXX", "", 0},
+    {943ULL, "943", 2774, 0, 0, "", "", 0},
+    {945ULL, "945", 2816, 0, 0, "JPMGBEBBXXX", "", 0},
+    {948ULL, "948", 2849, 0, 0, "HOMNBEB2XXX", "", 0},
+    {949ULL, "949", 2896, 0, 0, "HSBCBEBBXXX", "", 0},
+    {964ULL, "964", 2928, 0, 0, "FPEBBEB2XXX", "", 0},
+    {967ULL, "967", 2459, 0, 0, "TRWIBEB1XXX", "", 0},
+    {968ULL, "968", 2988, 476, 28, "ENIBBEBBXXX", "", 0},
+    {973ULL, "973", 2999, 1003, 250, "ARSPBE22XXX", "", 0},
+    {974ULL, "974", 3024, 0, 0, "PESOBEB1XXX", "", 0},
+    {977ULL, "977", 3034, 20, 686, "PAYVBEB2XXX", "", 0},
+    {989ULL, "989", 2198, 0, 0, "", "", 0},
+    {990ULL, "990", 3044, 0, 0, "", "", 0},
 };
 
 const uint32_t head_BE_size = sizeof head_BE / sizeof head_BE[0];
+
+// The free texts of the records above, each ended by a NUL; a record
+// holds the offset of its text here.
+const char head_BE_text[] =
+    "\000"
+    "BNP Paribas Fortis\000"
+    "BE-1000\000"
+    "Brussel\000"
+    "BELFIUS BANK\000"
+    "BE-1210\000"
+    "Sint-Joost-ten-Node\000"
+    "Nationale Bank van Belgi\353\000"
+    "Nationale Bank van Belgi\353 (Hoofdkas)\000"
+    "Uitwisselingscentrum en Verrekening (U.C.V.)\000"
+    "Crelan\000"
+    "BE-1070\000"
+    "Anderlecht\000"
+    "Beobank\000"
+    "Bank J. Van Breda & C\260\000"
+    "BE-2000\000"
+    "Antwerpen\000"
+    "Banque CPH\000"
+    "BE-7500\000"
+    "Tournai\000"
+    "Digiteal SA\000"
+    "Bank Nagelmackers\000"
+    "Bancontact Payconiq Company\000"
+    "Syst\350mes Technologiques d'Echange et de Traitement - STET\000"
+    "Santander Consumer Finance \226 Succursale en Belgique/Bijkantoor in Belgi\353\000"
+    "BE-1040\000"
+    "Etterbeek\000"
+    "ING Belgi\353\000"
+    "Sumitomo Mitsui Banking Corporation (SMBC)\000"
+    "CBC Banque et Assurances\000"
+    "BE-5000\000"
+    "Namur\000"
+    "KBC Bank\000"
+    "BE-1080\000"
+    "Sint-Jans-Molenbeek\000"
+    "Moneytrans Payment Services\000"
+    "Demir-Halk Bank (Nederland) (DHB)\000"
+    "Bruxelles\000"
+    "Unifiedpost Payments\000"
+    "Dierickx, Leys & Cie Effectenbank\000"
+    "BNP Paribas SA, Belgium Branch \226 Securities Services business\000"
+    "ABN AMRO Bank N.V.\000"
+    "BE-2600\000"
+    "VAN DE PUT & CO Privaatbankiers\000"
+    "NIBC BANK\000"
+    "Puilaetco Branch of Quintet Private Bank SA\000"
+    "BE-1160\000"
+    "Auderghem\000"
+    "The Bank of New York Mellon NV/SA\000"
+    "F. van Lanschot Bankiers\000"
+    "BE-2018\000"
+    "United Taiwan Bank\000"
+    "Triodos Bank\000"
+    "Attijariwafa bank Europe\000"
+    "Hoist Finance AB\000"
+    "BE-2800\000"
+    "Mechelen\000"
+    "BANK OF INDIA\000"
+    "Lombard Odier (Europe)\000"
+    "BE-1050\000"
+    "J.P. Morgan SE -Brussels Branch\000"
+    "Citibank Europe Plc - Belgium Branch\000"
+    "Mizuho Bank Europe N.V. Brussels Branch\000"
+    "Banque Degroof Petercam Luxembourg\000"
+    "Rothschild Belgique Succursale Rothschild Martin Maurel\000"
+    "Ixelles\000"
+    "Cr\351dit Foncier de France\000"
+    "BinckBank\000"
+    "Banque Transatlantique Belgium\000"
+    "Bank of China (Europe) SA Brussels Branch\000"
+    "Industrial and Commercial Bank of China (Europe)\000"
+    "Deutsche Bank AG\000"
+    "KBC Bank N.V. Business Center Diamant\000"
+    "Banco Bilbao Vizcaya Argentaria\000"
+    "Aion\000"
+    "FCA Bank S.p.A.\000"
+    "Caisse d'Epargne et de Pr\351voyance Hauts de France\000"
+    "Elsene\000"
+    "Revolut Bank UAB Belgian branch\000"
+    "Ark\351a Direct Bank (nom commercial / commerci\353le naam: Keytrade Bank)\000"
+    "Barclays Bank Ireland Plc Brussels Branch\000"
+    "Cr\351dit foncier et communal d'Alsace et de Lorraine - Banque\000"
+    "Habib Bank\000"
+    "BMCE Euro Services\000"
+    "Banque Chaabi du Maroc\000"
+    "WORLDLINE NV\000"
+    "Cr\351dit Industriel et Commercial - Succursale de Bruxelles\000"
+    "State Bank of India\000"
+    "CNH Industrial Capital EUROPE\000"
+    "Europabank\000"
+    "BE-9000\000"
+    "Gent\000"
+    "Byblos Bank Europe\000"
+    "Bank Degroof Petercam\000"
+    "Intesa Sanpaolo Wealth Management\000"
+    "BE-9051\000"
+    "Delen Private Bank\000"
+    "BE-2020\000"
+    "ANTWERPEN\000"
+    "bpost\000"
+    "Soci\351t\351 G\351n\351rale\000"
+    "Bank of America Europe DAC - Brussels Branch\000"
+    "Euroclear Bank\000"
+    "MUFG Bank (Europe)\000"
+    "Cr\351dit Agricole Corporate & Investment Bank\000"
+    "CACEIS Bank Belgian Branch\000"
+    "Banque de Luxembourg\000"
+    "ING Bank\000"
+    "Edmond de Rothschild (Europe)\000"
+    "MeDirect Bank S.A.\000"
+    "vdk bank\000"
+    "Wise Europe SA\000"
+    "Centrale Kredietverlening (C.K.V.)\000"
+    "Mollie B.V.\000"
+    "Worldline Financial Solutions nv/SA\000"
+    "EPBF\000"
+    "FX4BIZ\000"
+    "Equals Money Europe SA\000"
+    "GOLD COMMODITIES FOREX (G.C.F.)\000"
+    "Buy Way Personal Finance\000"
+    "Fimaser\000"
+    "Ebury Partners Belgium\000"
+    "VIVA Payment Services\000"
+    "Banque Centrale de Compensation (Clearnet)\000"
+    "C A Indosuez Wealth (Europe)\000"
+    "IC Financial Services SA \226 Belgian Branch\000"
+    "J.P. Morgan SE \226 Brussels Branch\000"
+    "Mastercard Transaction Services (Europe) NV/SA\000"
+    "HSBC Continental Europe Belgium\000"
+    "FINANCIERE DES PAIEMENTS ELECTRONIQUES SAS - NICKEL BELGIUM\000"
+    "Banque Eni\000"
+    "Argenta Spaarbank (ASPA)\000"
+    "PPS EU SA\000"
+    "Paynovate\000"
+    "Bpost\000"
+    ;
+const uint32_t head_BE_text_size = sizeof head_BE_text;
 
 const Bank_t_SEPA bank_BE[] = {
     {0ULL, 0ULL, ""},

@@ -4,620 +4,1351 @@
 #include "Tables.h"
 
 const Head_t_SEPA head_CH[] = {
-    {100ULL, "00100", "Schweizerische Nationalbank", "CH-8022", "Z\374rich", "SNBZCHZZXXX", "", 0},
-    {193ULL, "00193", "SECB Swiss Euro Clearing Bank", "DE-60486", "Frankfurt am Main", "SECGDEFFXXX", "", 0},
-    {230ULL, "00230", "UBS Switzerland AG", "CH-8098", "Z\374rich", "UBSWCHZH80A", "", 0},
-    {315ULL, "00315", "UBS AG", "CH-8098", "Z\374rich", "UBSBCHZZXXX", "", 0},
-    {700ULL, "00700", "Z\374rcher Kantonalbank", "CH-8010", "Z\374rich", "ZKBKCHZZ80A", "", 0},
-    {761ULL, "00761", "Aargauische Kantonalbank", "CH-5001", "Aarau", "KBAGCH22XXX", "", 0},
-    {763ULL, "00763", "Appenzeller Kantonalbank", "CH-9050", "Appenzell", "AIKACH22XXX", "", 0},
-    {764ULL, "00764", "Banca dello Stato del Cantone Ticino", "CH-6501", "Bellinzona", "BSCTCH22XXX", "", 0},
-    {765ULL, "00765", "Banque Cantonale du Valais", "CH-1951", "Sion/Sitten", "BCVSCH2LXXX", "", 0},
-    {766ULL, "00766", "Banque Cantonale Neuch\342teloise", "CH-2001", "Neuch\342tel", "BCNNCH22XXX", "", 0},
-    {767ULL, "00767", "Banque Cantonale Vaudoise", "CH-1001", "Lausanne", "BCVLCH2LXXX", "", 0},
-    {768ULL, "00768", "Banque Cantonale de Fribourg", "CH-1701", "Fribourg", "BEFRCH22XXX", "", 0},
-    {769ULL, "00769", "Basellandschaftliche Kantonalbank", "CH-4410", "Liestal", "BLKBCH22XXX", "", 0},
-    {770ULL, "00770", "Basler Kantonalbank", "CH-4002", "Basel", "BKBBCHBBXXX", "", 0},
-    {773ULL, "00773", "Glarner Kantonalbank", "CH-8750", "Glarus", "GLKBCH22XXX", "", 0},
-    {774ULL, "00774", "Graub\374ndner Kantonalbank", "CH-7001", "Chur", "GRKBCH2270A", "", 0},
-    {777ULL, "00777", "Schwyzer Kantonalbank", "CH-6431", "Schwyz", "KBSZCH22XXX", "", 0},
-    {778ULL, "00778", "Luzerner Kantonalbank AG", "CH-6002", "Luzern", "LUKBCH2260A", "", 0},
-    {779ULL, "00779", "Nidwaldner Kantonalbank", "CH-6371", "Stans", "NIKACH22XXX", "", 0},
-    {780ULL, "00780", "Obwaldner Kantonalbank", "CH-6061", "Sarnen 1", "OBWKCH22XXX", "", 0},
-    {781ULL, "00781", "St. Galler Kantonalbank AG", "CH-9001", "St. Gallen", "KBSGCH22XXX", "", 0},
-    {782ULL, "00782", "Schaffhauser Kantonalbank", "CH-8201", "Schaffhausen", "SHKBCH2SXXX", "", 0},
-    {784ULL, "00784", "Thurgauer Kantonalbank", "CH-8570", "Weinfelden", "KBTGCH22XXX", "", 0},
-    {785ULL, "00785", "Urner Kantonalbank", "CH-6460", "Altdorf UR", "URKNCH22XXX", "", 0},
-    {787ULL, "00787", "Zuger Kantonalbank", "CH-6301", "Zug", "KBZGCH22XXX", "", 0},
-    {788ULL, "00788", "Banque Cantonale de Gen\350ve", "CH-1211", "Gen\350ve 2", "BCGECHGGXXX", "", 0},
-    {789ULL, "00789", "Banque Cantonale du Jura SA", "CH-2900", "Porrentruy 2", "BCJUCH22XXX", "", 0},
-    {790ULL, "00790", "Berner Kantonalbank AG", "CH-3001", "Bern", "KBBECH22XXX", "", 0},
-    {1007ULL, "01007", "Schweizerische Nationalbank Transit wCBDC", "", "", "SNBZCHZZDX2", "", 0},
-    {4835ULL, "04835", "UBS Switzerland AG (formerly Credit Suisse)", "CH-8070", "Z\374rich", "CRESCHZZ80A", "", 0},
-    {4866ULL, "04866", "UBS AG (formerly Credit Suisse)", "CH-8001", "Z\374rich", "CRESCHZHXXX", "", 0},
-    {6180ULL, "06180", "Cr\351dit Mutuel de la Vall\351e SA", "CH-1347", "Sentier, Le", "RBABCH22180", "", 0},
-    {6182ULL, "06182", "Caisse d'Epargne de Cossonay soci\351t\351 coop\351rative", "CH-1304", "Cossonay-Ville", "RBABCH22182", "", 0},
-    {6186ULL, "06186", "Sparkasse Sense", "CH-1712", "Tafers/Tavel", "RBABCH22186", "", 0},
-    {6240ULL, "06240", "Caisse d'Epargne Courtelary SA", "CH-2608", "Courtelary", "RBABCH22240", "", 0},
-    {6300ULL, "06300", "Valiant Bank AG", "CH-3001", "Bern", "VABECH22XXX", "", 0},
-    {6313ULL, "06313", "Bernerland Bank AG", "CH-3454", "Sumiswald", "RBABCH22313", "", 0},
-    {6336ULL, "06336", "Clientis AG", "CH-3000", "Bern 7", "RBABCH22CLI", "", 0},
-    {6342ULL, "06342", "SB Saanen Bank AG", "CH-3792", "Saanen", "RBABCH22342", "", 0},
-    {6363ULL, "06363", "Bank SLM AG", "CH-3110", "M\374nsingen", "RBABCH22363", "", 0},
-    {6374ULL, "06374", "Spar+Leihkasse Riggisberg AG", "CH-3132", "Riggisberg", "RBABCH22374", "", 0},
-    {6382ULL, "06382", "Burgerliche Ersparniskasse Bern Genossenschaft", "CH-3001", "Bern", "RBABCH22382", "", 0},
-    {6387ULL, "06387", "Ersparniskasse Affoltern i. E. AG", "CH-3462", "Weier im Emmental", "RBABCH22387", "", 0},
-    {6395ULL, "06395", "Entris Banking AG", "CH-3073", "G\374mligen", "RBABCH22XXX", "", 0},
-    {6428ULL, "06428", "Clientis Sparkasse Oftringen Genossenschaft", "CH-4665", "Oftringen", "RBABCH22428", "", 0},
-    {6434ULL, "06434", "Clientis Bank im Thal AG", "CH-4710", "Balsthal", "RBABCH22434", "", 0},
-    {6450ULL, "06450", "Bank Oberaargau AG", "CH-4950", "Huttwil", "RBABCH22450", "", 0},
-    {6575ULL, "06575", "Clientis Bank Aareland AG", "CH-5024", "K\374ttigen", "RBABCH22575", "", 0},
-    {6588ULL, "06588", "Bank Leerau Genossenschaft", "CH-5054", "Kirchleerau", "RBABCH22588", "", 0},
-    {6633ULL, "06633", "Sparkasse Schwyz AG", "CH-6431", "Schwyz", "RBABCH22633", "", 0},
-    {6670ULL, "06670", "Clientis Entlebucher Bank AG", "CH-6170", "Sch\374pfheim", "RBABCH22670", "", 0},
-    {6807ULL, "06807", "GRB Glarner Regionalbank Genossenschaft", "CH-8762", "Schwanden", "RBABCH22807", "", 0},
-    {6808ULL, "06808", "Sparhafen Bank AG", "CH-8001", "Z\374rich", "BSZHCHZZXXX", "", 0},
-    {6814ULL, "06814", "Sparcassa 1816 Genossenschaft", "CH-8820", "W\344denswil", "RBABCH22814", "", 0},
-    {6824ULL, "06824", "BANK ZIMMERBERG AG", "CH-8810", "Horgen 1", "RBABCH22824", "", 0},
-    {6828ULL, "06828", "Regiobank M\344nnedorf AG", "CH-8708", "M\344nnedorf", "RBABCH22828", "", 0},
-    {6830ULL, "06830", "Lienhardt & Partner Privatbank Z\374rich AG", "CH-8024", "Z\374rich", "RBABCH22830", "", 0},
-    {6835ULL, "06835", "Ersparniskasse Schaffhausen AG", "CH-8201", "Schaffhausen", "RBABCH22835", "", 0},
-    {6850ULL, "06850", "Bank Avera Genossenschaft", "CH-8620", "Wetzikon ZH", "RBABCH22850", "", 0},
-    {6858ULL, "06858", "BS Bank Schaffhausen AG", "CH-8215", "Hallau", "RBABCH22858", "", 0},
-    {6866ULL, "06866", "Spar- und Leihkasse Thayngen AG", "CH-8240", "Thayngen", "RBABCH22866", "", 0},
-    {6875ULL, "06875", "Leihkasse Stammheim AG", "CH-8477", "Oberstammheim", "RBABCH22875", "", 0},
-    {6877ULL, "06877", "Z\374rcher Landbank AG", "CH-8353", "Elgg", "RBABCH22877", "", 0},
-    {6888ULL, "06888", "Bank BSU Genossenschaft", "CH-8610", "Uster 1", "RBABCH22888", "", 0},
-    {6900ULL, "06900", "acrevis Bank AG", "CH-9004", "St. Gallen", "ACRGCH22XXX", "", 0},
-    {6920ULL, "06920", "Alpha RHEINTAL Bank AG", "CH-9435", "Heerbrugg", "ARBHCH22XXX", "", 0},
-    {6935ULL, "06935", "Clientis Bank Oberuzwil AG", "CH-9242", "Oberuzwil", "RBABCH22935", "", 0},
-    {6955ULL, "06955", "Clientis Bank Toggenburg AG", "CH-9533", "Kirchberg SG", "RBABCH22955", "", 0},
-    {6964ULL, "06964", "Bank in Zuzwil", "CH-9524", "Zuzwil SG", "RBABCH22964", "", 0},
-    {6977ULL, "06977", "Clientis Bank Thur Genossenschaft", "CH-9642", "Ebnat-Kappel", "RBABCH22977", "", 0},
-    {6980ULL, "06980", "Biene Bank im Rheintal Genossenschaft", "CH-9450", "Altst\344tten SG", "RBABCH22980", "", 0},
-    {8235ULL, "08235", "Banco Santander International SA", "CH-1211", "Gen\350ve 1", "BSCHCHGGXXX", "", 0},
-    {8236ULL, "08236", "Credit Europe Bank (Suisse) SA", "CH-1211", "Gen\350ve 1", "FSUICHGGXXX", "", 0},
-    {8238ULL, "08238", "Investec Bank (Switzerland) AG", "CH-8022", "Z\374rich", "IVESCHZZXXX", "", 0},
-    {8243ULL, "08243", "Cr\351dit Agricole next Bank (Suisse) SA", "CH-1212", "Grand-Lancy", "AGRICHGXXXX", "", 0},
-    {8245ULL, "08245", "Kaleido Privatbank AG", "CH-8001", "Z\374rich", "ANPRCH22XXX", "", 0},
-    {8246ULL, "08246", "ONE swiss bank SA", "CH-1211", "Gen\350ve 21", "BQBHCHGGXXX", "", 0},
-    {8248ULL, "08248", "Van Lanschot Kempen (Schweiz) AG", "CH-8034", "Z\374rich", "FVLBCHZZXXX", "", 0},
-    {8252ULL, "08252", "Banca Popolare di Sondrio (Suisse) SA", "CH-6901", "Lugano 1", "POSOCH22XXX", "", 0},
-    {8268ULL, "08268", "Banque Internationale \340 Luxembourg (Suisse) SA", "CH-8027", "Z\374rich", "BILSCHZZXXX", "", 0},
-    {8270ULL, "08270", "BBVA SA", "CH-8021", "Z\374rich", "BBVACHZZXXX", "", 0},
-    {8278ULL, "08278", "Goldman Sachs Bank AG", "CH-8022", "Z\374rich", "GOLDCHZZXXX", "", 0},
-    {8288ULL, "08288", "Frankfurter Bankgesellschaft (Schweiz) AG", "CH-8022", "Z\374rich", "FBGSCHZZXXX", "", 0},
-    {8289ULL, "08289", "ODDO BHF (Schweiz) AG", "CH-8027", "Z\374rich", "BHFBCHZZXXX", "", 0},
-    {8296ULL, "08296", "Cembra Money Bank AG", "CH-8048", "Z\374rich", "CMBNCHZHXXX", "", 0},
-    {8300ULL, "08300", "Spar- und Leihkasse Wynigen AG", "CH-3472", "Wynigen", "SLWYCH21XXX", "", 0},
-    {8307ULL, "08307", "Hypothekarbank Lenzburg AG", "CH-5600", "Lenzburg 1", "HYPLCH22XXX", "", 0},
-    {8309ULL, "08309", "Banque SYZ SA", "CH-1201", "Geneva", "SYCOCHGGXXX", "", 0},
-    {8326ULL, "08326", "Caisse d'Epargne de Nyon soci\351t\351 coop\351rative", "CH-1260", "Nyon", "CAGYCH21XXX", "", 0},
-    {8327ULL, "08327", "Caisse d'Epargne d'Aubonne Soci\351te coop\351rative", "CH-1170", "Aubonne", "RBABCH22CEA", "", 0},
-    {8329ULL, "08329", "Ersparniskasse Speicher", "CH-9042", "Speicher", "ERSCCH21XXX", "", 0},
-    {8334ULL, "08334", "Baloise Bank AG", "CH-4500", "Solothurn", "KBSOCH22XXX", "", 0},
-    {8335ULL, "08335", "LGT Bank (Schweiz) AG", "CH-4002", "Basel", "BLFLCHBBXXX", "", 0},
-    {8346ULL, "08346", "Banque Alg\351rienne du Commerce Ext\351rieur SA", "CH-8023", "Z\374rich", "AEXTCHZZXXX", "", 0},
-    {8348ULL, "08348", "Caisse d'Epargne et de Cr\351dit Mutuel de Chermignon", "CH-3971", "Chermignon", "CDEMCH21XXX", "", 0},
-    {8349ULL, "08349", "Caisse d'Epargne Riviera, soci\351t\351 coop\351rative", "CH-1800", "Vevey 1", "CDDVCH21XXX", "", 0},
-    {8350ULL, "08350", "Loomis Schweiz AG", "CH-4702", "Oensingen", "SEPOCH22XXX", "", 0},
-    {8351ULL, "08351", "SOS Cash & Value SA", "CH-1904", "Vernayaz", "", "", 0},
-    {8352ULL, "08352", "Loomis Schweiz SA", "CH-4052", "Basel", "VIMMCHZZXXX", "", 0},
-    {8373ULL, "08373", "China Construction Bank Corporation, Beijing, Swiss Branch", "CH-8002", "Z\374rich", "PCBCCHZZXXX", "", 0},
-    {8374ULL, "08374", "CACEIS Bank, Montrouge, succursale de Nyon / Suisse", "CH-1260", "Nyon", "ISAECH2NXXX", "", 0},
-    {8377ULL, "08377", "Vontobel Swiss Financial Advisers AG", "CH-8098", "Z\374rich", "VSFACHZZXXX", "", 0},
-    {8378ULL, "08378", "NPB Neue Privat Bank AG", "CH-8024", "Z\374rich", "NEPICHZZXXX", "", 0},
-    {8379ULL, "08379", "QNB (Suisse) SA", "CH-1201", "Gen\350ve", "QNBACHGGXXX", "", 0},
-    {8380ULL, "08380", "J.P. Morgan (Suisse) SA", "CH-1211", "Gen\350ve 11", "MGTCCHGGXXX", "", 0},
-    {8384ULL, "08384", "Reyl & Cie S.A.", "CH-1204", "Gen\350ve", "REYLCHGGXXX", "", 0},
-    {8385ULL, "08385", "NBK Banque Priv\351e (Suisse) SA", "CH-1211", "Gen\350ve 1", "NBOKCHGGXXX", "", 0},
-    {8387ULL, "08387", "ING Bank N.V., Amsterdam, succursale de Lancy/Gen\350ve", "CH-1213", "Petit-Lancy", "BBRUCHGTXXX", "", 0},
-    {8388ULL, "08388", "Banque Eric Sturdza SA", "CH-1211", "Gen\350ve 3", "BABRCHGGXXX", "", 0},
-    {8389ULL, "08389", "Bezirks-Sparkasse Dielsdorf Genossenschaft", "CH-8157", "Dielsdorf", "BZSDCH22XXX", "", 0},
-    {8390ULL, "08390", "Alternative Bank Schweiz AG", "CH-4601", "Olten", "ABSOCH22XXX", "", 0},
-    {8391ULL, "08391", "WIR Bank Genossenschaft", "CH-4002", "Basel", "WIRBCHBBXXX", "", 0},
-    {8392ULL, "08392", "Freie Gemeinschaftsbank Genossenschaft", "CH-4002", "Basel", "FRGGCHB1XXX", "", 0},
-    {8393ULL, "08393", "Bank EKI Genossenschaft", "CH-3800", "Interlaken", "EKIICH22XXX", "", 0},
-    {8394ULL, "08394", "Bank EEK AG", "CH-3001", "Bern", "EEKBCH22XXX", "", 0},
-    {8395ULL, "08395", "Spar- und Leihkasse Bucheggberg", "CH-4584", "L\374terswil", "SLBUCH22XXX", "", 0},
-    {8396ULL, "08396", "Spar- und Leihkasse G\374rbetal AG", "CH-3127", "M\374hlethurnen", "SLGUCH2MXXX", "", 0},
-    {8397ULL, "08397", "DC Bank Deposito-Cassa der Stadt Bern", "CH-3001", "Bern", "RBABCH22DCB", "", 0},
-    {8398ULL, "08398", "VZ Depotbank AG", "CH-6300", "Zug", "VZDBCHZZXXX", "", 0},
-    {8401ULL, "08401", "Migros Bank AG", "CH-8010", "Z\374rich", "MIGRCHZZXXX", "", 0},
-    {8440ULL, "08440", "Bank Cler AG", "CH-4002", "Basel", "BCLRCHBBXXX", "", 0},
-    {8490ULL, "08490", "Corn\350r Banca SA", "CH-6901", "Lugano", "CBLUCH22XXX", "", 0},
-    {8495ULL, "08495", "Banca Credinvest SA", "CH-6902", "Lugano", "BCRECH22XXX", "", 0},
-    {8496ULL, "08496", "Banca Aletti & C. (Suisse) SA", "CH-6901", "Lugano", "VRBPCH22XXX", "", 0},
-    {8497ULL, "08497", "SAXO BANK (SCHWEIZ) AG", "CH-8002", "Z\374rich", "SAXOCHZHXXX", "", 0},
-    {8498ULL, "08498", "Axion SWISS Bank SA", "CH-6900", "Lugano", "UNCECH22XXX", "", 0},
-    {8499ULL, "08499", "FAB Private Bank (Suisse) SA", "CH-1211", "Gen\350ve 11", "NBPSCHGGXXX", "", 0},
-    {8509ULL, "08509", "Mercantil Bank (Schweiz) AG", "CH-8036", "Z\374rich", "BAMRCHZZXXX", "", 0},
-    {8515ULL, "08515", "Bank Julius B\344r & Co AG", "CH-8010", "Z\374rich", "BAERCHZZXXX", "", 0},
-    {8518ULL, "08518", "Bank Gantrisch Genossenschaft", "CH-3150", "Schwarzenburg", "BGAGCH22XXX", "", 0},
-    {8519ULL, "08519", "Ersparniskasse R\374eggisberg Genossenschaft", "CH-3088", "R\374eggisberg", "EKRUCH21XXX", "", 0},
-    {8521ULL, "08521", "BBO Bank Brienz Oberhasli AG", "CH-3855", "Brienz", "BBOBCH22XXX", "", 0},
-    {8522ULL, "08522", "Societ\340 Bancaria Ticinese", "CH-6501", "Bellinzona", "SBTICH22XXX", "", 0},
-    {8525ULL, "08525", "Bank f\374r Tirol und Vorarlberg Aktiengesellschaft, Innsbruck", "CH-9422", "Staad SG", "BTVACH22XXX", "", 0},
-    {8528ULL, "08528", "Privatbank IHAG Z\374rich AG", "CH-8022", "Z\374rich", "IHZUCHZZXXX", "", 0},
-    {8533ULL, "08533", "SELVI & Cie SA", "CH-1211", "Gen\350ve 11", "SELVCHGGXXX", "", 0},
-    {8534ULL, "08534", "VP Bank (Schweiz) AG", "CH-8001", "Z\374rich", "VPBVCHZHXXX", "", 0},
-    {8537ULL, "08537", "Banque Internationale de Commerce-BRED (Suisse) SA", "CH-1204", "Gen\350ve", "BICFCHGGXXX", "", 0},
-    {8539ULL, "08539", "Bergos AG", "CH-8034", "Z\374rich", "BEGOCHZZXXX", "", 0},
-    {8540ULL, "08540", "BANQUE BANORIENT (SUISSE) SA", "CH-1206", "Gen\350ve", "BLOMCHGGXXX", "", 0},
-    {8543ULL, "08543", "Scobag Privatbank AG", "CH-4010", "Basel", "SCOPCHBBXXX", "", 0},
-    {8548ULL, "08548", "Hyposwiss Private Bank Gen\350ve SA", "CH-1211", "Gen\350ve 1", "CCIECHGGXXX", "", 0},
-    {8553ULL, "08553", "BZ Bank Aktiengesellschaft", "CH-8832", "Wilen b. Wollerau", "BZBKCH2WXXX", "", 0},
-    {8564ULL, "08564", "Privatbank Von Graffenried AG", "CH-3001", "Bern", "GRAFCH22XXX", "", 0},
-    {8565ULL, "08565", "Dreyfus S\366hne & Cie AG, Banquiers", "CH-4002", "Basel", "DREYCHBBXXX", "", 0},
-    {8570ULL, "08570", "Banque Bonh\364te & Cie SA", "CH-2001", "Neuch\342tel", "BONHCH22XXX", "", 0},
-    {8571ULL, "08571", "Edmond de Rothschild (Suisse) S.A", "CH-1211", "Gen\350ve 11", "PRIBCHGGXXX", "", 0},
-    {8572ULL, "08572", "Trafina Privatbank AG", "CH-4020", "Basel", "TRAPCHBBXXX", "", 0},
-    {8573ULL, "08573", "Maerki, Baumann & Co. AG", "CH-8022", "Z\374rich", "MAEBCHZZXXX", "", 0},
-    {8574ULL, "08574", "BANKMED SUISSE SA", "CH-1211", "Gen\350ve 1", "MEDSCHGGXXX", "", 0},
-    {8582ULL, "08582", "Soci\351t\351 G\351n\351rale Private Banking (Suisse) SA", "CH-1211", "Gen\350ve 11", "RUEGCHZZXXX", "", 0},
-    {8584ULL, "08584", "Banca del Ceresio SA", "CH-6901", "Lugano", "BACECH22XXX", "", 0},
-    {8609ULL, "08609", "Banca Zarattini & Co. SA", "CH-6900", "Lugano", "EUBACH22XXX", "", 0},
-    {8615ULL, "08615", "DZ PRIVATBANK (Schweiz) AG", "CH-8022", "Z\374rich", "GENOCHZZXXX", "", 0},
-    {8616ULL, "08616", "EFG Bank European Financial Group SA", "CH-1211", "Gen\350ve 2", "EFGBCHGGXXX", "", 0},
-    {8619ULL, "08619", "Nomura Bank (Switzerland) Ltd", "CH-8021", "Z\374rich", "NBSZCHZZXXX", "", 0},
-    {8623ULL, "08623", "+Banque Havilland (Liechtenstein) AG, Vaduz, Zweig. Z\374rich", "CH-1211", "Gen\350ve 11", "BPGECHGGXXX", "", 0},
-    {8624ULL, "08624", "Banque Audi (Suisse) SA", "CH-1211", "Gen\350ve 12", "AUDSCHGGXXX", "", 0},
-    {8629ULL, "08629", "Banque de Commerce et de Placements SA", "CH-1211", "Gen\350ve 3", "BPCPCHGGXXX", "", 0},
-    {8634ULL, "08634", "Schroder & Co Bank AG", "CH-8021", "Z\374rich", "BJHSCHZZXXX", "", 0},
-    {8635ULL, "08635", "JPMorgan Chase Bank, National Association, Columbus", "CH-8027", "Z\374rich", "CHASCHGXXXX", "", 0},
-    {8638ULL, "08638", "Citibank (Switzerland) AG", "CH-8010", "Z\374rich", "CBSWCHZZXXX", "", 0},
-    {8657ULL, "08657", "Union Bancaire Priv\351e, UBP SA", "CH-1211", "Gen\350ve 1", "UBPGCHGGXXX", "", 0},
-    {8659ULL, "08659", "Deutsche Bank (Suisse) S.A.", "CH-1211", "Gen\350ve 1", "DEUTCHGGXXX", "", 0},
-    {8660ULL, "08660", "GPB (Schweiz) AG", "CH-8032", "Z\374rich", "RKBZCHZZXXX", "", 0},
-    {8661ULL, "08661", "Rothschild & Co Bank AG", "CH-8034", "Z\374rich", "ROTACHZZXXX", "", 0},
-    {8663ULL, "08663", "PKB PRIVATE BANK SA", "CH-6901", "Lugano", "PKBSCH22XXX", "", 0},
-    {8666ULL, "08666", "Banca del Sempione SA", "CH-6901", "Lugano 1", "BASECH22XXX", "", 0},
-    {8667ULL, "08667", "EFG Bank AG", "CH-8022", "Z\374rich", "EFGBCHZZXXX", "", 0},
-    {8686ULL, "08686", "BNP Paribas (Suisse) SA", "CH-1211", "Gen\350ve 11", "BPPBCHGGXXX", "", 0},
-    {8689ULL, "08689", "HSBC Private Bank (Suisse) SA", "CH-1211", "Gen\350ve 1", "BLICCHGGXXX", "", 0},
-    {8700ULL, "08700", "Citibank N.A., Sioux Falls", "CH-8010", "Z\374rich", "CITICHZZXXX", "", 0},
-    {8701ULL, "08701", "HSBC Bank plc, London, Zweigniederlassung Z\374rich", "CH-8002", "Z\374rich", "HSBCCHZZXXX", "", 0},
-    {8702ULL, "08702", "Leonteq Securities AG", "CH-8004", "Z\374rich", "EFGFCHZZXXX", "", 0},
-    {8703ULL, "08703", "bank zweiplus ag", "CH-8048", "Z\374rich", "BZPLCHZZXXX", "", 0},
-    {8704ULL, "08704", "AEK BANK 1826 Genossenschaft", "CH-3601", "Thun", "AEKTCH22XXX", "", 0},
-    {8705ULL, "08705", "Soci\351t\351 G\351n\351rale", "CH-8021", "Z\374rich", "SGABCHZZXXX", "", 0},
-    {8710ULL, "08710", "Bank CIC (SCHWEIZ) AG", "CH-4001", "Basel", "CIALCHBBXXX", "", 0},
-    {8719ULL, "08719", "Arab Bank (Switzerland) Ltd.", "CH-1204", "Gen\350ve", "ARBSCHZZXXX", "", 0},
-    {8721ULL, "08721", "Gonet & Cie SA", "CH-1211", "Gen\350ve 11", "GONECHGGXXX", "", 0},
-    {8726ULL, "08726", "Bank of America Europe DAC, Dublin, Zurich Branch", "CH-8002", "Z\374rich", "BOFACH2XXXX", "", 0},
-    {8727ULL, "08727", "Banque Cramer & Cie SA", "CH-1211", "Gen\350ve 12", "CRAMCHGGXXX", "", 0},
-    {8731ULL, "08731", "LLB (Schweiz) AG", "CH-8730", "Uznach", "LINSCH23XXX", "", 0},
-    {8733ULL, "08733", "Bank Thalwil Genossenschaft", "CH-8800", "Thalwil", "BKTHCH22XXX", "", 0},
-    {8735ULL, "08735", "Barclays Bank (Suisse) SA", "CH-1211", "Gen\350ve 3", "BARCCHGGXXX", "", 0},
-    {8737ULL, "08737", "Banque Thaler SA", "CH-1211", "Gen\350ve 3", "THALCHGGXXX", "", 0},
-    {8741ULL, "08741", "CA Indosuez (Switzerland) SA", "CH-1211", "Gen\350ve 11", "AGRICHGGXXX", "", 0},
-    {8750ULL, "08750", "Bank J. Safra Sarasin AG", "CH-4002", "Basel", "SARACHBBXXX", "", 0},
-    {8755ULL, "08755", "Banque Pictet & Cie SA", "CH-1211", "Gen\350ve 73", "PICTCHGGXXX", "", 0},
-    {8756ULL, "08756", "Baumann & Cie KmG", "CH-4002", "Basel", "BAUMCHBBXXX", "", 0},
-    {8757ULL, "08757", "Bank Vontobel AG", "CH-8022", "Z\374rich", "VONTCHZZXXX", "", 0},
-    {8760ULL, "08760", "Banque Lombard Odier & Cie SA", "CH-1211", "Gen\350ve 11", "LOCYCHGGXXX", "", 0},
-    {8761ULL, "08761", "Reichmuth & Co.", "CH-6000", "Luzern 7", "REICCH22XXX", "", 0},
-    {8762ULL, "08762", "CBH - Compagnie Bancaire Helv\351tique SA", "CH-1211", "Gen\350ve 3", "BSSACHGGXXX", "", 0},
-    {8767ULL, "08767", "Bordier & Cie SCmA", "CH-1211", "Gen\350ve 11", "BORDCHGGXXX", "", 0},
-    {8770ULL, "08770", "Mirabaud & Cie SA", "CH-1211", "Gen\350ve 11", "MIRACHGGXXX", "", 0},
-    {8775ULL, "08775", "E. Gutzwiller & Cie Banquiers", "CH-4001", "Basel", "GUTZCHBBXXX", "", 0},
-    {8777ULL, "08777", "Piguet Galland & Cie SA", "CH-1401", "Yverdon-les-Bains", "PIGUCH22XXX", "", 0},
-    {8779ULL, "08779", "Rahn+Bodmer Co.", "CH-8022", "Z\374rich", "RAHNCHZZXXX", "", 0},
-    {8780ULL, "08780", "Deutsche Bank AG Z\374rich Branch", "CH-8021", "Z\374rich", "DEUTCHZZXXX", "", 0},
-    {8781ULL, "08781", "Swissquote Bank SA", "CH-1196", "Gland", "SWQBCHZZXXX", "", 0},
-    {8784ULL, "08784", "Spar- und Leihkasse Frutigen AG", "CH-3714", "Frutigen", "SLFFCH22XXX", "", 0},
-    {8785ULL, "08785", "Regiobank Solothurn AG", "CH-4502", "Solothurn", "RSOSCH22XXX", "", 0},
-    {8787ULL, "08787", "Pfandbriefbank schweizerischer Hypothekarinstitute AG", "CH-8050", "Z\374rich", "", "", 0},
-    {8788ULL, "08788", "BANQUE HERITAGE SA", "CH-1211", "Gen\350ve 6", "HFTCCHGGXXX", "", 0},
-    {8789ULL, "08789", "Habib Bank AG Z\374rich", "CH-8042", "Z\374rich", "HBZUCHZZXXX", "", 0},
-    {8792ULL, "08792", "BNP PARIBAS, Paris, succursale de Zurich", "CH-8022", "Z\374rich", "PARBCHZZXXX", "", 0},
-    {8797ULL, "08797", "IBKR Financial Services AG", "CH-6301", "Zug", "TMBECH22XXX", "", 0},
-    {8799ULL, "08799", "InCore Bank AG", "CH-8952", "Schlieren", "INCOCHZZXXX", "", 0},
-    {8800ULL, "08800", "Liechtensteinische Landesbank Aktiengesellschaft", "LI-9490", "Vaduz", "LILALI2XXXX", "", 0},
-    {8801ULL, "08801", "BANK ALPINUM AKTIENGESELLSCHAFT", "LI-9490", "Vaduz", "BALPLI22XXX", "", 0},
-    {8802ULL, "08802", "Neue Bank AG", "LI-9490", "Vaduz", "NBANLI22XXX", "", 0},
-    {8803ULL, "08803", "BENDURA BANK AG", "LI-9487", "Gamprin-Bendern", "HYIBLI22XXX", "", 0},
-    {8805ULL, "08805", "VP Bank AG", "LI-9490", "Vaduz", "VPBVLI2XXXX", "", 0},
-    {8806ULL, "08806", "Kaiser Partner Privatbank AG", "LI-9490", "Vaduz", "SERBLI22XXX", "", 0},
-    {8810ULL, "08810", "LGT Bank AG", "LI-9490", "Vaduz", "BLFLLI2XXXX", "", 0},
-    {8811ULL, "08811", "Bank Frick & Co. AG", "LI-9496", "Balzers", "BFRILI22XXX", "", 0},
-    {8812ULL, "08812", "SIGMA Bank AG", "LI-9494", "Schaan", "VOAGLI22XXX", "", 0},
-    {8813ULL, "08813", "Mason Privatbank Liechtenstein AG", "LI-9490", "Vaduz", "RAIBLI22XXX", "", 0},
-    {8814ULL, "08814", "Banque Havilland (Liechtenstein) AG", "LI-9490", "Vaduz", "SFBALI22XXX", "", 0},
-    {8815ULL, "08815", "+Union Bank AG", "LI-9490", "Vaduz", "UNIVLI22XXX", "", 0},
-    {8820ULL, "08820", "Tellco Bank AG", "CH-6430", "Schwyz", "DOMICHZZXXX", "", 0},
-    {8821ULL, "08821", "Hypo Vorarlberg Bank AG, Bregenz, Zweigniederl., St. Gallen", "CH-9004", "St. Gallen", "RBABCH22VLH", "", 0},
-    {8822ULL, "08822", "CIM Banque SA", "CH-1211", "Gen\350ve 6", "CIMMCHGGXXX", "", 0},
-    {8825ULL, "08825", "TradeXBank AG", "CH-8027", "Z\374rich", "TXBZCHZZXXX", "", 0},
-    {8827ULL, "08827", "S.P. Hinduja Banque Priv\351e SA", "CH-1211", "Gen\350ve 1", "ABSGCHGGXXX", "", 0},
-    {8831ULL, "08831", "ABANCA CORPORACION BANCARIA S.A., BETANZOS", "CH-1211", "Gen\350ve 1", "CAGLCHGGXXX", "", 0},
-    {8836ULL, "08836", "COMMERZBANK AG FF, Zweigniederlassung Z\374rich", "CH-8001", "Z\374rich", "COBACHZHXXX", "", 0},
-    {8838ULL, "08838", "Banque du L\351man SA", "CH-1201", "Gen\350ve", "BLEMCHGGXXX", "", 0},
-    {8839ULL, "08839", "Quilvest (Switzerland) Ltd.", "CH-8002", "Z\374rich", "QVCHCHZHXXX", "", 0},
-    {8841ULL, "08841", "Banco Ita\372 (Suisse) SA", "CH-8002", "Z\374rich", "ITAUCHZZXXX", "", 0},
-    {8842ULL, "08842", "Globalance Bank AG", "CH-8002", "Z\374rich", "GLBNCHZZXXX", "", 0},
-    {8843ULL, "08843", "Dukascopy Bank SA", "CH-1215", "Gen\350ve 15", "DUBACHGGXXX", "", 0},
-    {8845ULL, "08845", "Helvetische Bank AG", "CH-8008", "Z\374rich", "SFBFCH22XXX", "", 0},
-    {8846ULL, "08846", "Aquila AG", "CH-8001", "Z\374rich", "AQULCHZZXXX", "", 0},
-    {8848ULL, "08848", "IG Bank S.A.", "CH-1204", "Gen\350ve", "IGBKCHGGXXX", "", 0},
-    {8850ULL, "08850", "compenswiss (Fonds de compensation AVS/AI/APG)", "CH-1204", "Gen\350ve", "FAVSCHGGXXX", "", 0},
-    {8851ULL, "08851", "SUVA", "CH-6002", "Luzern", "SUAACH22XXX", "", 0},
-    {8852ULL, "08852", "Swiss Life AG (KV, geb. Verm\366gen)", "CH-8022", "Z\374rich", "SLAMCHZZKV0", "", 0},
-    {8853ULL, "08853", "Schweizerische R\374ckversicherungs-Gesellschaft AG", "CH-8022", "Z\374rich", "SWRECHZHXXX", "", 0},
-    {8854ULL, "08854", "AXA Leben AG", "CH-8401", "Winterthur", "AXIPCHZZXXX", "", 0},
-    {8855ULL, "08855", "Zurich Insurance Company Ltd", "CH-8022", "Zurich", "ZURICHZFXXX", "", 0},
-    {8856ULL, "08856", "Baloise Leben AG", "CH-4002", "Basel", "BAAMCHBBXXX", "", 0},
-    {8858ULL, "08858", "Baloise Versicherung AG", "CH-4002", "Basel", "BAAMCHBBBVG", "", 0},
-    {8859ULL, "08859", "Schweizerische Mobiliar Versicherungsgesellschaft AG", "CH-3001", "Bern", "", "", 0},
-    {8865ULL, "08865", "Remaco Asset Management AG", "CH-4020", "Basel", "RMCOCHBBXXX", "", 0},
-    {8866ULL, "08866", "LF Finance (Suisse) SA", "CH-1211", "Gen\350ve 3", "LFFSCHGGXXX", "", 0},
-    {8867ULL, "08867", "State Street Bank International GmbH, M\374nchen, ZN Z\374rich", "CH-8027", "Z\374rich", "SSBECHZZXXX", "", 0},
-    {8868ULL, "08868", "Delen (Suisse) SA", "", "", "DELECHG2XXX", "", 0},
-    {8871ULL, "08871", "Z\344hringer Privatbank AG", "CH-3011", "Bern", "ZAPRCH22XXX", "", 0},
-    {8880ULL, "08880", "SIX SIS AG", "CH-8021", "Z\374rich", "INSECHZZXXX", "", 0},
-    {8883ULL, "08883", "EUREX Clearing AG", "DE-65760", "Eschborn", "EUXCDEFZXXX", "", 0},
-    {8890ULL, "08890", "Sparkasse Bundespersonal", "CH-3003", "Bern", "SKBPCH22XXX", "", 0},
-    {8899ULL, "08899", "BIZ Bank f\374r Internationalen Zahlungsausgleich", "CH-4002", "Basel", "BISBCHBBXXX", "", 0},
-    {8910ULL, "08910", "CLS Bank International", "US-10006", "New York, NY 1006-3053", "CLSBUS33XXX", "", 0},
-    {9000ULL, "09000", "PostFinance AG", "CH-3030", "Bern", "POFICHBEXXX", "", 0},
-    {30000ULL, "30000", "PostFinance AG", "CH-3030", "Bern", "POFICHBEXXX", "", 0},
-    {30002ULL, "30002", "ODDO BHF (Schweiz) AG", "CH-8027", "Z\374rich", "BHFBCHZZXXX", "", 0},
-    {30003ULL, "30003", "Z\374rich Lebensvers.-Ges. AG Individual Life geb. Verm\366gen", "", "", "ZURICHZFZLT", "", 0},
-    {30004ULL, "30004", "Z\374rich Lebensvers.-Ges. AG Group Life geb. Verm\366gen", "", "", "ZURICHZFZKT", "", 0},
-    {30005ULL, "30005", "UBS Switzerland AG", "CH-8098", "Z\374rich", "UBSWCHZH80A", "", 0},
-    {30006ULL, "30006", "Z\374rich Versicherungs.-Ges. AG gebundenes Verm\366gen", "", "", "ZURICHZFZNT", "", 0},
-    {30015ULL, "30015", "SWISS4.0 SA", "", "", "IWSSCHGGXXX", "", 0},
-    {30020ULL, "30020", "Cr\351dit Mutuel de la Vall\351e SA", "CH-1347", "Sentier, Le", "RBABCH22180", "", 0},
-    {30021ULL, "30021", "Caisse d'Epargne de Cossonay soci\351t\351 coop\351rative", "CH-1304", "Cossonay-Ville", "RBABCH22182", "", 0},
-    {30022ULL, "30022", "Sparkasse Sense", "CH-1712", "Tafers/Tavel", "RBABCH22186", "", 0},
-    {30023ULL, "30023", "Caisse d'Epargne Courtelary SA", "CH-2608", "Courtelary", "RBABCH22240", "", 0},
-    {30024ULL, "30024", "Valiant Bank AG", "CH-3001", "Bern", "VABECH22XXX", "", 0},
-    {30026ULL, "30026", "Bernerland Bank AG", "CH-3454", "Sumiswald", "RBABCH22313", "", 0},
-    {30027ULL, "30027", "SB Saanen Bank AG", "CH-3792", "Saanen", "RBABCH22342", "", 0},
-    {30028ULL, "30028", "Bank SLM AG", "CH-3110", "M\374nsingen", "RBABCH22363", "", 0},
-    {30029ULL, "30029", "Spar+Leihkasse Riggisberg AG", "CH-3132", "Riggisberg", "RBABCH22374", "", 0},
-    {30030ULL, "30030", "Burgerliche Ersparniskasse Bern Genossenschaft", "CH-3001", "Bern", "RBABCH22382", "", 0},
-    {30031ULL, "30031", "Ersparniskasse Affoltern i. E. AG", "CH-3462", "Weier im Emmental", "RBABCH22387", "", 0},
-    {30033ULL, "30033", "Clientis Sparkasse Oftringen Genossenschaft", "CH-4665", "Oftringen", "RBABCH22428", "", 0},
-    {30034ULL, "30034", "Clientis Bank im Thal AG", "CH-4710", "Balsthal", "RBABCH22434", "", 0},
-    {30035ULL, "30035", "Bank Oberaargau AG", "CH-4950", "Huttwil", "RBABCH22450", "", 0},
-    {30036ULL, "30036", "Clientis Bank Aareland AG", "CH-5024", "K\374ttigen", "RBABCH22575", "", 0},
-    {30037ULL, "30037", "Bank Leerau Genossenschaft", "CH-5054", "Kirchleerau", "RBABCH22588", "", 0},
-    {30038ULL, "30038", "Sparkasse Schwyz AG", "CH-6431", "Schwyz", "RBABCH22633", "", 0},
-    {30040ULL, "30040", "Clientis Entlebucher Bank AG", "CH-6170", "Sch\374pfheim", "RBABCH22670", "", 0},
-    {30042ULL, "30042", "GRB Glarner Regionalbank Genossenschaft", "CH-8762", "Schwanden", "RBABCH22807", "", 0},
-    {30043ULL, "30043", "Sparhafen Bank AG", "CH-8001", "Z\374rich", "BSZHCHZZXXX", "", 0},
-    {30044ULL, "30044", "Sparcassa 1816 Genossenschaft", "CH-8820", "W\344denswil", "RBABCH22814", "", 0},
-    {30045ULL, "30045", "BANK ZIMMERBERG AG", "CH-8810", "Horgen 1", "RBABCH22824", "", 0},
-    {30046ULL, "30046", "Regiobank M\344nnedorf AG", "CH-8708", "M\344nnedorf", "RBABCH22828", "", 0},
-    {30047ULL, "30047", "Lienhardt & Partner Privatbank Z\374rich AG", "CH-8024", "Z\374rich", "RBABCH22830", "", 0},
-    {30048ULL, "30048", "Ersparniskasse Schaffhausen AG", "CH-8201", "Schaffhausen", "RBABCH22835", "", 0},
-    {30049ULL, "30049", "Bank Avera Genossenschaft", "CH-8620", "Wetzikon ZH", "RBABCH22850", "", 0},
-    {30050ULL, "30050", "BS Bank Schaffhausen AG", "CH-8215", "Hallau", "RBABCH22858", "", 0},
-    {30051ULL, "30051", "Spar- und Leihkasse Thayngen AG", "CH-8240", "Thayngen", "RBABCH22866", "", 0},
-    {30053ULL, "30053", "Leihkasse Stammheim AG", "CH-8477", "Oberstammheim", "RBABCH22875", "", 0},
-    {30054ULL, "30054", "Z\374rcher Landbank AG", "CH-8353", "Elgg", "RBABCH22877", "", 0},
-    {30055ULL, "30055", "Bank BSU Genossenschaft", "CH-8610", "Uster 1", "RBABCH22888", "", 0},
-    {30056ULL, "30056", "acrevis Bank AG", "CH-9004", "St. Gallen", "ACRGCH22XXX", "", 0},
-    {30057ULL, "30057", "Alpha RHEINTAL Bank AG", "CH-9435", "Heerbrugg", "ARBHCH22XXX", "", 0},
-    {30058ULL, "30058", "Clientis Bank Oberuzwil AG", "CH-9242", "Oberuzwil", "RBABCH22935", "", 0},
-    {30060ULL, "30060", "Clientis Bank Toggenburg AG", "CH-9533", "Kirchberg SG", "RBABCH22955", "", 0},
-    {30061ULL, "30061", "Bank in Zuzwil", "CH-9524", "Zuzwil SG", "RBABCH22964", "", 0},
-    {30062ULL, "30062", "Clientis Bank Thur Genossenschaft", "CH-9642", "Ebnat-Kappel", "RBABCH22977", "", 0},
-    {30063ULL, "30063", "Biene Bank im Rheintal Genossenschaft", "CH-9450", "Altst\344tten SG", "RBABCH22980", "", 0},
-    {30110ULL, "30110", "Banca Popolare di Sondrio (Suisse) SA", "CH-6901", "Lugano 1", "POSOCH22XXX", "", 0},
-    {30113ULL, "30113", "Cr\351dit Agricole next Bank (Suisse) SA", "CH-1212", "Grand-Lancy", "AGRICHGXXXX", "", 0},
-    {30114ULL, "30114", "Cembra Money Bank AG", "CH-8048", "Z\374rich", "CMBNCHZHXXX", "", 0},
-    {30115ULL, "30115", "Spar- und Leihkasse Wynigen AG", "CH-3472", "Wynigen", "SLWYCH21XXX", "", 0},
-    {30116ULL, "30116", "Hypothekarbank Lenzburg AG", "CH-5600", "Lenzburg 1", "HYPLCH22XXX", "", 0},
-    {30117ULL, "30117", "Ersparniskasse Speicher", "CH-9042", "Speicher", "ERSCCH21XXX", "", 0},
-    {30118ULL, "30118", "Baloise Bank AG", "CH-4500", "Solothurn", "KBSOCH22XXX", "", 0},
-    {30119ULL, "30119", "LGT Bank (Schweiz) AG", "CH-4002", "Basel", "BLFLCHBBXXX", "", 0},
-    {30121ULL, "30121", "Caisse d'Epargne Riviera, soci\351t\351 coop\351rative", "CH-1800", "Vevey 1", "CDDVCH21XXX", "", 0},
-    {30122ULL, "30122", "Bezirks-Sparkasse Dielsdorf Genossenschaft", "CH-8157", "Dielsdorf", "BZSDCH22XXX", "", 0},
-    {30123ULL, "30123", "Alternative Bank Schweiz AG", "CH-4601", "Olten", "ABSOCH22XXX", "", 0},
-    {30124ULL, "30124", "WIR Bank Genossenschaft", "CH-4002", "Basel", "WIRBCHBBXXX", "", 0},
-    {30125ULL, "30125", "Freie Gemeinschaftsbank Genossenschaft", "CH-4002", "Basel", "FRGGCHB1XXX", "", 0},
-    {30126ULL, "30126", "Bank EKI Genossenschaft", "CH-3800", "Interlaken", "EKIICH22XXX", "", 0},
-    {30127ULL, "30127", "Bank EEK AG", "CH-3001", "Bern", "EEKBCH22XXX", "", 0},
-    {30128ULL, "30128", "Spar- und Leihkasse Bucheggberg", "CH-4584", "L\374terswil", "SLBUCH22XXX", "", 0},
-    {30129ULL, "30129", "Spar- und Leihkasse G\374rbetal AG", "CH-3127", "M\374hlethurnen", "SLGUCH2MXXX", "", 0},
-    {30130ULL, "30130", "DC Bank Deposito-Cassa der Stadt Bern", "CH-3001", "Bern", "RBABCH22DCB", "", 0},
-    {30131ULL, "30131", "VZ Depotbank AG", "CH-6300", "Zug", "VZDBCHZZXXX", "", 0},
-    {30132ULL, "30132", "Migros Bank AG", "CH-8010", "Z\374rich", "MIGRCHZZXXX", "", 0},
-    {30133ULL, "30133", "Bank Cler AG", "CH-4002", "Basel", "BCLRCHBBXXX", "", 0},
-    {30141ULL, "30141", "Corn\350r Banca SA", "CH-6901", "Lugano", "CBLUCH22XXX", "", 0},
-    {30143ULL, "30143", "Bank Gantrisch Genossenschaft", "CH-3150", "Schwarzenburg", "BGAGCH22XXX", "", 0},
-    {30144ULL, "30144", "Ersparniskasse R\374eggisberg Genossenschaft", "CH-3088", "R\374eggisberg", "EKRUCH21XXX", "", 0},
-    {30145ULL, "30145", "BBO Bank Brienz Oberhasli AG", "CH-3855", "Brienz", "BBOBCH22XXX", "", 0},
-    {30146ULL, "30146", "Societ\340 Bancaria Ticinese", "CH-6501", "Bellinzona", "SBTICH22XXX", "", 0},
-    {30147ULL, "30147", "Bank f\374r Tirol und Vorarlberg Aktiengesellschaft, Innsbruck", "CH-9422", "Staad SG", "BTVACH22XXX", "", 0},
-    {30148ULL, "30148", "Privatbank IHAG Z\374rich AG", "CH-8022", "Z\374rich", "IHZUCHZZXXX", "", 0},
-    {30151ULL, "30151", "BZ Bank Aktiengesellschaft", "CH-8832", "Wilen b. Wollerau", "BZBKCH2WXXX", "", 0},
-    {30152ULL, "30152", "JPMorgan Chase Bank, National Association, Columbus", "CH-8027", "Z\374rich", "CHASCHGXXXX", "", 0},
-    {30153ULL, "30153", "Banca del Sempione SA", "CH-6901", "Lugano 1", "BASECH22XXX", "", 0},
-    {30154ULL, "30154", "BNP Paribas (Suisse) SA", "CH-1211", "Gen\350ve 11", "BPPBCHGGXXX", "", 0},
-    {30156ULL, "30156", "HSBC Bank plc, London, Zweigniederlassung Z\374rich", "CH-8002", "Z\374rich", "HSBCCHZZXXX", "", 0},
-    {30157ULL, "30157", "AEK BANK 1826 Genossenschaft", "CH-3601", "Thun", "AEKTCH22XXX", "", 0},
-    {30159ULL, "30159", "Bank CIC (SCHWEIZ) AG", "CH-4001", "Basel", "CIALCHBBXXX", "", 0},
-    {30162ULL, "30162", "LLB (Schweiz) AG", "CH-8730", "Uznach", "LINSCH23XXX", "", 0},
-    {30163ULL, "30163", "Bank Thalwil Genossenschaft", "CH-8800", "Thalwil", "BKTHCH22XXX", "", 0},
-    {30164ULL, "30164", "CA Indosuez (Switzerland) SA", "CH-1211", "Gen\350ve 11", "AGRICHGGXXX", "", 0},
-    {30165ULL, "30165", "Bank J. Safra Sarasin AG", "CH-4002", "Basel", "SARACHBBXXX", "", 0},
-    {30166ULL, "30166", "CBH - Compagnie Bancaire Helv\351tique SA", "CH-1211", "Gen\350ve 3", "BSSACHGGXXX", "", 0},
-    {30167ULL, "30167", "Deutsche Bank AG Z\374rich Branch", "CH-8021", "Z\374rich", "DEUTCHZZXXX", "", 0},
-    {30168ULL, "30168", "Swissquote Bank SA", "CH-1196", "Gland", "SWQBCHZZXXX", "", 0},
-    {30169ULL, "30169", "Spar- und Leihkasse Frutigen AG", "CH-3714", "Frutigen", "SLFFCH22XXX", "", 0},
-    {30170ULL, "30170", "Regiobank Solothurn AG", "CH-4502", "Solothurn", "RSOSCH22XXX", "", 0},
-    {30172ULL, "30172", "Liechtensteinische Landesbank Aktiengesellschaft", "LI-9490", "Vaduz", "LILALI2XXXX", "", 0},
-    {30173ULL, "30173", "Neue Bank AG", "LI-9490", "Vaduz", "NBANLI22XXX", "", 0},
-    {30174ULL, "30174", "VP Bank AG", "LI-9490", "Vaduz", "VPBVLI2XXXX", "", 0},
-    {30175ULL, "30175", "LGT Bank AG", "LI-9490", "Vaduz", "BLFLLI2XXXX", "", 0},
-    {30176ULL, "30176", "Hypo Vorarlberg Bank AG, Bregenz, Zweigniederl., St. Gallen", "CH-9004", "St. Gallen", "RBABCH22VLH", "", 0},
-    {30177ULL, "30177", "COMMERZBANK AG FF, Zweigniederlassung Z\374rich", "CH-8001", "Z\374rich", "COBACHZHXXX", "", 0},
-    {30178ULL, "30178", "Sparkasse Bundespersonal", "CH-3003", "Bern", "SKBPCH22XXX", "", 0},
-    {30180ULL, "30180", "Banco Santander International SA", "CH-1211", "Gen\350ve 1", "BSCHCHGGXXX", "", 0},
-    {30182ULL, "30182", "Credit Europe Bank (Suisse) SA", "CH-1211", "Gen\350ve 1", "FSUICHGGXXX", "", 0},
-    {30184ULL, "30184", "Investec Bank (Switzerland) AG", "CH-8022", "Z\374rich", "IVESCHZZXXX", "", 0},
-    {30186ULL, "30186", "Kaleido Privatbank AG", "CH-8001", "Z\374rich", "ANPRCH22XXX", "", 0},
-    {30187ULL, "30187", "ONE swiss bank SA", "CH-1211", "Gen\350ve 21", "BQBHCHGGXXX", "", 0},
-    {30188ULL, "30188", "Van Lanschot Kempen (Schweiz) AG", "CH-8034", "Z\374rich", "FVLBCHZZXXX", "", 0},
-    {30189ULL, "30189", "Banque Internationale \340 Luxembourg (Suisse) SA", "CH-8027", "Z\374rich", "BILSCHZZXXX", "", 0},
-    {30190ULL, "30190", "BBVA SA", "CH-8021", "Z\374rich", "BBVACHZZXXX", "", 0},
-    {30194ULL, "30194", "Frankfurter Bankgesellschaft (Schweiz) AG", "CH-8022", "Z\374rich", "FBGSCHZZXXX", "", 0},
-    {30196ULL, "30196", "Bank von Roll AG", "CH-8027", "Z\374rich", "VRLLCHZZXXX", "", 0},
-    {30197ULL, "30197", "Banque SYZ SA", "CH-1201", "Geneva", "SYCOCHGGXXX", "", 0},
-    {30198ULL, "30198", "Caisse d'Epargne de Nyon soci\351t\351 coop\351rative", "CH-1260", "Nyon", "CAGYCH21XXX", "", 0},
-    {30199ULL, "30199", "Caisse d'Epargne d'Aubonne Soci\351te coop\351rative", "CH-1170", "Aubonne", "RBABCH22CEA", "", 0},
-    {30201ULL, "30201", "Banque Alg\351rienne du Commerce Ext\351rieur SA", "CH-8023", "Z\374rich", "AEXTCHZZXXX", "", 0},
-    {30202ULL, "30202", "Caisse d'Epargne et de Cr\351dit Mutuel de Chermignon", "CH-3971", "Chermignon", "CDEMCH21XXX", "", 0},
-    {30203ULL, "30203", "CACEIS Bank, Montrouge, succursale de Nyon / Suisse", "CH-1260", "Nyon", "ISAECH2NXXX", "", 0},
-    {30206ULL, "30206", "NPB Neue Privat Bank AG", "CH-8024", "Z\374rich", "NEPICHZZXXX", "", 0},
-    {30207ULL, "30207", "QNB (Suisse) SA", "CH-1201", "Gen\350ve", "QNBACHGGXXX", "", 0},
-    {30208ULL, "30208", "J.P. Morgan (Suisse) SA", "CH-1211", "Gen\350ve 11", "MGTCCHGGXXX", "", 0},
-    {30209ULL, "30209", "Reyl & Cie S.A.", "CH-1204", "Gen\350ve", "REYLCHGGXXX", "", 0},
-    {30210ULL, "30210", "NBK Banque Priv\351e (Suisse) SA", "CH-1211", "Gen\350ve 1", "NBOKCHGGXXX", "", 0},
-    {30211ULL, "30211", "ING Bank N.V., Amsterdam, succursale de Lancy/Gen\350ve", "CH-1213", "Petit-Lancy", "BBRUCHGTXXX", "", 0},
-    {30212ULL, "30212", "Banque Eric Sturdza SA", "CH-1211", "Gen\350ve 3", "BABRCHGGXXX", "", 0},
-    {30213ULL, "30213", "Banca Credinvest SA", "CH-6902", "Lugano", "BCRECH22XXX", "", 0},
-    {30214ULL, "30214", "Banca Aletti & C. (Suisse) SA", "CH-6901", "Lugano", "VRBPCH22XXX", "", 0},
-    {30216ULL, "30216", "Axion SWISS Bank SA", "CH-6900", "Lugano", "UNCECH22XXX", "", 0},
-    {30217ULL, "30217", "FAB Private Bank (Suisse) SA", "CH-1211", "Gen\350ve 11", "NBPSCHGGXXX", "", 0},
-    {30218ULL, "30218", "Mercantil Bank (Schweiz) AG", "CH-8036", "Z\374rich", "BAMRCHZZXXX", "", 0},
-    {30220ULL, "30220", "VP Bank (Schweiz) AG", "CH-8001", "Z\374rich", "VPBVCHZHXXX", "", 0},
-    {30221ULL, "30221", "SELVI & Cie SA", "CH-1211", "Gen\350ve 11", "SELVCHGGXXX", "", 0},
-    {30223ULL, "30223", "Bergos AG", "CH-8034", "Z\374rich", "BEGOCHZZXXX", "", 0},
-    {30224ULL, "30224", "BANQUE BANORIENT (SUISSE) SA", "CH-1206", "Gen\350ve", "BLOMCHGGXXX", "", 0},
-    {30225ULL, "30225", "Scobag Privatbank AG", "CH-4010", "Basel", "SCOPCHBBXXX", "", 0},
-    {30226ULL, "30226", "Hyposwiss Private Bank Gen\350ve SA", "CH-1211", "Gen\350ve 1", "CCIECHGGXXX", "", 0},
-    {30228ULL, "30228", "Privatbank Von Graffenried AG", "CH-3001", "Bern", "GRAFCH22XXX", "", 0},
-    {30229ULL, "30229", "Dreyfus S\366hne & Cie AG, Banquiers", "CH-4002", "Basel", "DREYCHBBXXX", "", 0},
-    {30230ULL, "30230", "Banque Bonh\364te & Cie SA", "CH-2001", "Neuch\342tel", "BONHCH22XXX", "", 0},
-    {30231ULL, "30231", "Edmond de Rothschild (Suisse) S.A", "CH-1211", "Gen\350ve 11", "PRIBCHGGXXX", "", 0},
-    {30232ULL, "30232", "Trafina Privatbank AG", "CH-4020", "Basel", "TRAPCHBBXXX", "", 0},
-    {30233ULL, "30233", "Maerki, Baumann & Co. AG", "CH-8022", "Z\374rich", "MAEBCHZZXXX", "", 0},
-    {30234ULL, "30234", "BANKMED SUISSE SA", "CH-1211", "Gen\350ve 1", "MEDSCHGGXXX", "", 0},
-    {30236ULL, "30236", "Soci\351t\351 G\351n\351rale Private Banking (Suisse) SA", "CH-1211", "Gen\350ve 11", "RUEGCHZZXXX", "", 0},
-    {30237ULL, "30237", "Banca del Ceresio SA", "CH-6901", "Lugano", "BACECH22XXX", "", 0},
-    {30238ULL, "30238", "Banca Zarattini & Co. SA", "CH-6900", "Lugano", "EUBACH22XXX", "", 0},
-    {30239ULL, "30239", "DZ PRIVATBANK (Schweiz) AG", "CH-8022", "Z\374rich", "GENOCHZZXXX", "", 0},
-    {30240ULL, "30240", "EFG Bank European Financial Group SA", "CH-1211", "Gen\350ve 2", "EFGBCHGGXXX", "", 0},
-    {30241ULL, "30241", "Nomura Bank (Switzerland) Ltd", "CH-8021", "Z\374rich", "NBSZCHZZXXX", "", 0},
-    {30242ULL, "30242", "Banque Havilland (Liechtenstein) AG, Vaduz, Zweig. Z\374rich", "CH-1211", "Gen\350ve 11", "BPGECHGGXXX", "", 0},
-    {30243ULL, "30243", "Banque Audi (Suisse) SA", "CH-1211", "Gen\350ve 12", "AUDSCHGGXXX", "", 0},
-    {30244ULL, "30244", "Banque de Commerce et de Placements SA", "CH-1211", "Gen\350ve 3", "BPCPCHGGXXX", "", 0},
-    {30245ULL, "30245", "Schroder & Co Bank AG", "CH-8021", "Z\374rich", "BJHSCHZZXXX", "", 0},
-    {30246ULL, "30246", "Citibank (Switzerland) AG", "CH-8010", "Z\374rich", "CBSWCHZZXXX", "", 0},
-    {30248ULL, "30248", "UNION BANCAIRE PRIVEE, UBP SA", "CH-1211", "Gen\350ve 1", "UBPGCHGGXXX", "", 0},
-    {30249ULL, "30249", "Deutsche Bank (Suisse) S.A.", "CH-1211", "Gen\350ve 1", "DEUTCHGGXXX", "", 0},
-    {30250ULL, "30250", "GPB (Schweiz) AG", "CH-8032", "Z\374rich", "RKBZCHZZXXX", "", 0},
-    {30251ULL, "30251", "Rothschild & Co Bank AG", "CH-8034", "Z\374rich", "ROTACHZZXXX", "", 0},
-    {30252ULL, "30252", "PKB PRIVATE BANK SA", "CH-6901", "Lugano", "PKBSCH22XXX", "", 0},
-    {30253ULL, "30253", "EFG Bank AG", "CH-8022", "Z\374rich", "EFGBCHZZXXX", "", 0},
-    {30254ULL, "30254", "HSBC Private Bank (Suisse) SA", "CH-1211", "Gen\350ve 1", "BLICCHGGXXX", "", 0},
-    {30256ULL, "30256", "Citibank N.A., Sioux Falls", "CH-8010", "Z\374rich", "CITICHZZXXX", "", 0},
-    {30259ULL, "30259", "Soci\351t\351 G\351n\351rale", "CH-8021", "Z\374rich", "SGABCHZZXXX", "", 0},
-    {30260ULL, "30260", "Arab Bank (Switzerland) Ltd.", "CH-1204", "Gen\350ve", "ARBSCHZZXXX", "", 0},
-    {30261ULL, "30261", "Gonet & Cie SA", "CH-1211", "Gen\350ve 11", "GONECHGGXXX", "", 0},
-    {30262ULL, "30262", "Bank of America Europe DAC, Dublin, Zurich Branch", "CH-8002", "Z\374rich", "BOFACH2XXXX", "", 0},
-    {30263ULL, "30263", "Banque Cramer & Cie SA", "CH-1211", "Gen\350ve 12", "CRAMCHGGXXX", "", 0},
-    {30264ULL, "30264", "Barclays Bank (Suisse) SA", "CH-1211", "Gen\350ve 3", "BARCCHGGXXX", "", 0},
-    {30269ULL, "30269", "Baumann & Cie KmG", "CH-4002", "Basel", "BAUMCHBBXXX", "", 0},
-    {30270ULL, "30270", "Bank Vontobel AG", "CH-8022", "Z\374rich", "VONTCHZZXXX", "", 0},
-    {30272ULL, "30272", "Reichmuth & Co.", "CH-6000", "Luzern 7", "REICCH22XXX", "", 0},
-    {30273ULL, "30273", "Bordier & Cie SCmA", "CH-1211", "Gen\350ve 11", "BORDCHGGXXX", "", 0},
-    {30275ULL, "30275", "Mirabaud & Cie SA", "CH-1211", "Gen\350ve 11", "MIRACHGGXXX", "", 0},
-    {30277ULL, "30277", "Piguet Galland & Cie SA", "CH-1401", "Yverdon-les-Bains", "PIGUCH22XXX", "", 0},
-    {30281ULL, "30281", "Pfandbriefbank schweizerischer Hypothekarinstitute AG", "CH-8050", "Z\374rich", "", "", 0},
-    {30283ULL, "30283", "Habib Bank AG Z\374rich", "CH-8042", "Z\374rich", "HBZUCHZZXXX", "", 0},
-    {30285ULL, "30285", "IBKR Financial Services AG", "CH-6301", "Zug", "TMBECH22XXX", "", 0},
-    {30286ULL, "30286", "InCore Bank AG", "CH-8952", "Schlieren", "INCOCHZZXXX", "", 0},
-    {30287ULL, "30287", "BANK ALPINUM AKTIENGESELLSCHAFT", "LI-9490", "Vaduz", "BALPLI22XXX", "", 0},
-    {30288ULL, "30288", "BENDURA BANK AG", "LI-9487", "Gamprin-Bendern", "HYIBLI22XXX", "", 0},
-    {30289ULL, "30289", "Kaiser Partner Privatbank AG", "LI-9490", "Vaduz", "SERBLI22XXX", "", 0},
-    {30290ULL, "30290", "Bank Frick & Co. AG", "LI-9496", "Balzers", "BFRILI22XXX", "", 0},
-    {30291ULL, "30291", "SIGMA Bank AG", "LI-9494", "Schaan", "VOAGLI22XXX", "", 0},
-    {30292ULL, "30292", "Mason Privatbank Liechtenstein AG", "LI-9490", "Vaduz", "RAIBLI22XXX", "", 0},
-    {30293ULL, "30293", "Banque Havilland (Liechtenstein) AG", "LI-9490", "Vaduz", "SFBALI22XXX", "", 0},
-    {30294ULL, "30294", "+Union Bank AG", "LI-9490", "Vaduz", "UNIVLI22XXX", "", 0},
-    {30295ULL, "30295", "Tellco Bank AG", "CH-6430", "Schwyz", "DOMICHZZXXX", "", 0},
-    {30296ULL, "30296", "CIM Banque SA", "CH-1211", "Gen\350ve 6", "CIMMCHGGXXX", "", 0},
-    {30297ULL, "30297", "TradeXBank AG", "CH-8027", "Z\374rich", "TXBZCHZZXXX", "", 0},
-    {30299ULL, "30299", "S.P. Hinduja Banque Priv\351e SA", "CH-1211", "Gen\350ve 1", "ABSGCHGGXXX", "", 0},
-    {30311ULL, "30311", "ABANCA CORPORACION BANCARIA S.A., BETANZOS", "CH-1211", "Gen\350ve 1", "CAGLCHGGXXX", "", 0},
-    {30313ULL, "30313", "Banque du L\351man SA", "CH-1201", "Gen\350ve", "BLEMCHGGXXX", "", 0},
-    {30314ULL, "30314", "Quilvest (Switzerland) Ltd.", "CH-8002", "Z\374rich", "QVCHCHZHXXX", "", 0},
-    {30315ULL, "30315", "Banco Ita\372 (Suisse) SA", "CH-8002", "Z\374rich", "ITAUCHZZXXX", "", 0},
-    {30316ULL, "30316", "Globalance Bank AG", "CH-8002", "Z\374rich", "GLBNCHZZXXX", "", 0},
-    {30317ULL, "30317", "Dukascopy Bank SA", "CH-1215", "Gen\350ve 15", "DUBACHGGXXX", "", 0},
-    {30318ULL, "30318", "Helvetische Bank AG", "CH-8008", "Z\374rich", "SFBFCH22XXX", "", 0},
-    {30319ULL, "30319", "Aquila AG", "CH-8001", "Z\374rich", "AQULCHZZXXX", "", 0},
-    {30321ULL, "30321", "Sygnum Bank AG", "CH-8045", "Z\374rich", "SYGNCHZZXXX", "", 0},
-    {30322ULL, "30322", "AMINA Bank AG", "CH-6300", "Zug", "SCRYCH22XXX", "", 0},
-    {30324ULL, "30324", "Remaco Asset Management AG", "CH-4020", "Basel", "RMCOCHBBXXX", "", 0},
-    {30325ULL, "30325", "LF Finance (Suisse) SA", "CH-1211", "Gen\350ve 3", "LFFSCHGGXXX", "", 0},
-    {30326ULL, "30326", "State Street Bank International GmbH, M\374nchen, ZN Z\374rich", "CH-8027", "Z\374rich", "SSBECHZZXXX", "", 0},
-    {30327ULL, "30327", "Z\344hringer Privatbank AG", "CH-3011", "Bern", "ZAPRCH22XXX", "", 0},
-    {30328ULL, "30328", "BIZ Bank f\374r Internationalen Zahlungsausgleich", "CH-4002", "Basel", "BISBCHBBXXX", "", 0},
-    {30329ULL, "30329", "Industrial and Commercial Bank of China Limited", "CH-8001", "Z\374rich", "ICBKCHZZXXX", "", 0},
-    {30330ULL, "30330", "JL Securities SA", "CH-1204", "Gen\350ve", "JLSECHGGXXX", "", 0},
-    {30331ULL, "30331", "Fidurh\364ne SA", "CH-1207", "Gen\351ve", "FIDHCHGGXXX", "", 0},
-    {30333ULL, "30333", "Privatbank Bellerive AG", "CH-8034", "Z\374rich", "PRBECHZZXXX", "", 0},
-    {30334ULL, "30334", "Yapeal AG", "CH-8048", "Z\374rich", "", "", 0},
-    {30520ULL, "30520", "Citibank N.A.", "GB-E145LB", "London", "CITIGB2LXXX", "", 0},
-    {30700ULL, "30700", "Z\374rcher Kantonalbank", "CH-8010", "Z\374rich", "ZKBKCHZZ80A", "", 0},
-    {30761ULL, "30761", "Aargauische Kantonalbank", "CH-5001", "Aarau", "KBAGCH22XXX", "", 0},
-    {30763ULL, "30763", "Appenzeller Kantonalbank", "CH-9050", "Appenzell", "AIKACH22XXX", "", 0},
-    {30764ULL, "30764", "Banca dello Stato del Cantone Ticino", "CH-6501", "Bellinzona", "BSCTCH22XXX", "", 0},
-    {30765ULL, "30765", "Banque Cantonale du Valais", "CH-1951", "Sion/Sitten", "BCVSCH2LXXX", "", 0},
-    {30766ULL, "30766", "Banque Cantonale Neuch\342teloise", "CH-2001", "Neuch\342tel", "BCNNCH22XXX", "", 0},
-    {30767ULL, "30767", "Banque Cantonale Vaudoise", "CH-1001", "Lausanne", "BCVLCH2LXXX", "", 0},
-    {30768ULL, "30768", "Banque Cantonale de Fribourg", "CH-1701", "Fribourg", "BEFRCH22XXX", "", 0},
-    {30769ULL, "30769", "Basellandschaftliche Kantonalbank", "CH-4410", "Liestal", "BLKBCH22XXX", "", 0},
-    {30770ULL, "30770", "Basler Kantonalbank", "CH-4002", "Basel", "BKBBCHBBXXX", "", 0},
-    {30773ULL, "30773", "Glarner Kantonalbank", "CH-8750", "Glarus", "GLKBCH22XXX", "", 0},
-    {30774ULL, "30774", "Graub\374ndner Kantonalbank", "CH-7001", "Chur", "GRKBCH2270A", "", 0},
-    {30777ULL, "30777", "Schwyzer Kantonalbank", "CH-6431", "Schwyz", "KBSZCH22XXX", "", 0},
-    {30778ULL, "30778", "Luzerner Kantonalbank AG", "CH-6002", "Luzern", "LUKBCH2260A", "", 0},
-    {30779ULL, "30779", "Nidwaldner Kantonalbank", "CH-6371", "Stans", "NIKACH22XXX", "", 0},
-    {30780ULL, "30780", "Obwaldner Kantonalbank", "CH-6061", "Sarnen 1", "OBWKCH22XXX", "", 0},
-    {30781ULL, "30781", "St. Galler Kantonalbank AG", "CH-9001", "St. Gallen", "KBSGCH22XXX", "", 0},
-    {30782ULL, "30782", "Schaffhauser Kantonalbank", "CH-8201", "Schaffhausen", "SHKBCH2SXXX", "", 0},
-    {30784ULL, "30784", "Thurgauer Kantonalbank", "CH-8570", "Weinfelden", "KBTGCH22XXX", "", 0},
-    {30785ULL, "30785", "Urner Kantonalbank", "CH-6460", "Altdorf UR", "URKNCH22XXX", "", 0},
-    {30787ULL, "30787", "Zuger Kantonalbank", "CH-6301", "Zug", "KBZGCH22XXX", "", 0},
-    {30788ULL, "30788", "Banque Cantonale de Gen\350ve", "CH-1211", "Gen\350ve 2", "BCGECHGGXXX", "", 0},
-    {30789ULL, "30789", "Banque Cantonale du Jura SA", "CH-2900", "Porrentruy 2", "BCJUCH22XXX", "", 0},
-    {30790ULL, "30790", "Berner Kantonalbank AG", "CH-3001", "Bern", "KBBECH22XXX", "", 0},
-    {30808ULL, "30808", "Raiffeisen", "CH-9001", "St. Gallen", "RAIFCH22XXX", "", 0},
-    {31000ULL, "31000", "UBS Switzerland AG (formerly Credit Suisse)", "CH-8070", "Z\374rich", "CRESCHZZ80A", "", 0},
-    {31100ULL, "31100", "radicant bank ag", "", "", "RDCTCHZHXXX", "", 0},
-    {31101ULL, "31101", "Bivial AG", "", "", "KLARCH22XXX", "", 0},
-    {31866ULL, "31866", "UBS AG (formerly Credit Suisse)", "CH-8001", "Z\374rich", "CRESCHZHXXX", "", 0},
-    {80000ULL, "80000", "Raiffeisen Schweiz", "CH-9001", "St. Gallen", "RAIFCH22XXX", "", 0},
-    {82007ULL, "82007", "Union Bancaire Priv\351e (Europe) SA", "LU-1150", "Luxembourg", "DBSALULLFND", "", 0},
-    {82008ULL, "82008", "Mirabaud & Cie (Europe) SA", "LU-1931", "Luxembourg", "MIRALULLXXX", "", 0},
-    {82016ULL, "82016", "Monzo Bank Limited", "GB-EC2A2AG", "London", "MONZGB2LXXX", "", 0},
-    {82018ULL, "82018", "Starling Bank Limited", "GB-EC2M2PP", "London", "SRLGGB3LXXX", "", 0},
-    {82019ULL, "82019", "Instinet Europe Limited", "GB-EC4R3AB", "London", "ISNTGB2LXXX", "", 0},
-    {83002ULL, "83002", "Bank von Roll AG", "CH-8027", "Z\374rich", "VRLLCHZZXXX", "", 0},
-    {83003ULL, "83003", "SIX x-clear AG", "CH-8021", "Z\374rich", "CLRXCHZZXXX", "", 0},
-    {83004ULL, "83004", "Allianz Suisse Versicherungs-Ges. AG (geb. Verm\366gen)", "CH-8304", "Wallisellen", "", "", 0},
-    {83006ULL, "83006", "Industrial and Commercial Bank of China Limited", "CH-8001", "Z\374rich", "ICBKCHZZXXX", "", 0},
-    {83007ULL, "83007", "JL Securities SA", "CH-1204", "Gen\350ve", "JLSECHGGXXX", "", 0},
-    {83008ULL, "83008", "Fidurh\364ne SA", "CH-1207", "Gen\351ve", "FIDHCHGGXXX", "", 0},
-    {83009ULL, "83009", "Helvetia Schweizerische Versicherungsgesellschaft AG", "CH-9001", "St. Gallen", "HELNCH22XXX", "", 0},
-    {83010ULL, "83010", "Allianz Suisse Lebensvers.-Ges. AG (geb. Verm\366gen KL)", "CH-8304", "Wallisellen", "", "", 0},
-    {83011ULL, "83011", "Privatbank Bellerive AG", "CH-8034", "Z\374rich", "PRBECHZZXXX", "", 0},
-    {83012ULL, "83012", "LGT Bank AG, Zweigniederlassung \326sterreich", "AT-1010", "Wien", "BLFLATWWXXX", "", 0},
-    {83013ULL, "83013", "Hottinger AG", "CH-8024", "Z\374rich", "JHOTCHZZXXX", "", 0},
-    {83014ULL, "83014", "Sygnum Bank AG", "CH-8045", "Z\374rich", "SYGNCHZZXXX", "", 0},
-    {83015ULL, "83015", "MBaer Merchant Bank AG", "CH-8008", "Z\374rich", "MBMECHZZXXX", "", 0},
-    {83016ULL, "83016", "AXA Versicherungen AG", "CH-8400", "Winterthur", "AXIPCHZZWIN", "", 0},
-    {83017ULL, "83017", "SIX Digital Exchange AG", "", "", "SDXXCHZHXXX", "", 0},
-    {83018ULL, "83018", "AMINA Bank AG", "CH-6300", "Zug", "SCRYCH22XXX", "", 0},
-    {83019ULL, "83019", "Yapeal AG", "CH-8048", "Z\374rich", "YAPECHZ2XXX", "", 0},
-    {83020ULL, "83020", "Barclays Capital, Zurich Branch of Barclays Bank PLC, London", "CH-8002", "Z\374rich", "", "", 0},
-    {83021ULL, "83021", "Cit\351 Gestion SA", "CH-1204", "Gen\350ve", "CITECHGGXXX", "", 0},
-    {83022ULL, "83022", "ISP Securities Ltd", "", "", "PLESCHZZXXX", "", 0},
-    {83024ULL, "83024", "Swiss Life AG (EV, geb. Verm\366gen)", "CH-8022", "Z\374rich", "SLAMCHZZEV0", "", 0},
-    {83025ULL, "83025", "Swiss Life AG (freies Verm\366gen)", "CH-8022", "Z\374rich", "SLAMCHZZNZ0", "", 0},
-    {83026ULL, "83026", "AXA Leben AG (Einzel, geb. Verm\366gen)", "CH-8400", "Winterthur", "AXIPCHZZWLE", "", 0},
-    {83027ULL, "83027", "Baloise Leben AG (Kollektiv, geb. Verm\366gen)", "CH-4002", "Basel", "BAAMCHBBBKL", "", 0},
-    {83028ULL, "83028", "Baloise Leben AG (Einzel, geb. Verm\366gen)", "CH-4002", "Basel", "BAAMCHBBBEL", "", 0},
-    {83030ULL, "83030", "Allianz Suisse Lebensvers.-Ges. AG (geb. Verm\366gen EL)", "CH-8304", "Wallisellen", "", "", 0},
-    {83031ULL, "83031", "Swisscanto Fondsleitung AG", "", "", "SWIPCHZHXXX", "", 0},
-    {83032ULL, "83032", "Z\374rich Versicherungs.-Ges. AG gebundenes Verm\366gen", "", "", "ZURICHZFZNT", "", 0},
-    {83033ULL, "83033", "Z\374rich Lebensvers.-Ges. AG Group Life geb. Verm\366gen", "", "", "ZURICHZFZKT", "", 0},
-    {83034ULL, "83034", "Z\374rich Lebensvers.-Ges. AG Individual Life geb. Verm\366gen", "", "", "ZURICHZFZLT", "", 0},
-    {83035ULL, "83035", "Taurus SA", "", "", "TARSCHGGXXX", "", 0},
-    {83036ULL, "83036", "radicant bank ag", "", "", "RDCTCHZHXXX", "", 0},
-    {83037ULL, "83037", "Vaudoise G\351n\351rale, Compagnie d'Assurances SA (geb. Verm\366gen)", "", "", "", "", 0},
-    {83039ULL, "83039", "Alpian SA", "", "", "APNACHGGXXX", "", 0},
-    {83040ULL, "83040", "Kendra Securities House SA", "", "", "KSEHCHGGXXX", "", 0},
-    {83041ULL, "83041", "Bivial AG", "", "", "KLARCH22XXX", "", 0},
-    {83042ULL, "83042", "MG Finance SA", "", "", "", "", 0},
-    {83043ULL, "83043", "Private Client Bank AG", "", "", "PICLCHZ2XXX", "", 0},
-    {83045ULL, "83045", "Bank of China Limited, GenevaBranch", "", "", "BKCHCHGEXXX", "", 0},
-    {83046ULL, "83046", "BG (Suisse) Private Bank SA", "", "", "BGPBCH22XXX", "", 0},
-    {83048ULL, "83048", "SWISS4.0 SA", "", "", "IWSSCHGGXXX", "", 0},
-    {83050ULL, "83050", "Relio AG", "", "", "", "", 0},
-    {83051ULL, "83051", "SR Saphirstein AG", "", "", "SAHHCHZ2XXX", "", 0},
-    {83057ULL, "83057", "Union Securities Switzerland SA", "", "", "", "", 0},
-    {83059ULL, "83059", "finpension AG", "", "", "FNPICH22XXX", "", 0},
-    {89002ULL, "89002", "B. Metzler seel. Sohn & Co. KGaA", "DE-60329", "Frankfurt am Main", "METZDEFFXXX", "", 0},
-    {89007ULL, "89007", "Bankhaus Lampe KG", "DE-40479", "D\374sseldorf", "LAMPDEDDXXX", "", 0},
-    {89012ULL, "89012", "Bayerische Landesbank", "DE-80277", "M\374nchen", "BYLADEMMXXX", "", 0},
-    {89013ULL, "89013", "UniCredit Bank AG", "DE-80311", "M\374nchen", "HYVEDEMMXXX", "", 0},
-    {89018ULL, "89018", "COMMERZBANK AG", "DE-60261", "Frankfurt am Main", "COBADEFFXXX", "", 0},
-    {89022ULL, "89022", "Deutsche Bank AG", "DE-60272", "Frankfurt am Main", "DEUTDEFFXXX", "", 0},
-    {89023ULL, "89023", "DekaBank Deutsche Girozentrale", "DE-60040", "Frankfurt am Main", "DGZFDEFFXXX", "", 0},
-    {89025ULL, "89025", "DZ Bank AG", "DE-60265", "Frankfurt am Main", "GENODEFFXXX", "", 0},
-    {89030ULL, "89030", "Hamburger Sparkasse AG", "DE-20454", "Hamburg", "HASPDEHHXXX", "", 0},
-    {89034ULL, "89034", "Landesbank Hessen-Th\374ringen", "DE-60311", "Frankfurt am Main", "HELADEFFXXX", "", 0},
-    {89042ULL, "89042", "Merck Finck & Co Privatbankiers", "DE-80333", "M\374nchen", "MEFIDEMM501", "", 0},
-    {89045ULL, "89045", "Morgan Stanley Bank AG", "DE-60016", "Frankfurt am Main", "MSFFDEFXXXX", "", 0},
-    {89058ULL, "89058", "Landesbank Baden-W\374rttemberg", "DE-70049", "Stuttgart", "SOLADESTXXX", "", 0},
-    {89059ULL, "89059", "HSBC Trinkaus & Burkhardt AG", "DE-40002", "D\374sseldorf", "TUBDDEDDXXX", "", 0},
-    {89067ULL, "89067", "Banco Santander, SA, Filiale Frankfurt", "DE-60325", "Frankfurt am Main", "BSCHDEFFXXX", "", 0},
-    {89070ULL, "89070", "Goldman Sachs Bank Europe SE", "DE-60329", "Frankfurt am Main", "GOLDDEFAXXX", "", 0},
-    {89079ULL, "89079", "NatWest Markets plc", "GB-EC2M4RB", "London", "RBOSGB2RTCM", "", 0},
-    {89081ULL, "89081", "Dornbirner Sparkasse Bank AG", "AT-6850", "Dornbirn", "DOSPAT2DXXX", "", 0},
-    {89088ULL, "89088", "Skandinaviska Enskilda Banken AB", "SE-0640", "Stockholm", "ESSESESSXXX", "", 0},
-    {89089ULL, "89089", "Landesbank Hessen Th\374ringen", "GB-EC4V4HN", "London", "HELAGB2LXXX", "", 0},
-    {89091ULL, "89091", "DZ PRIVATBANK S.A.", "LU-1445", "Luxembourg-Strassen", "GENOLULLXXX", "", 0},
-    {89092ULL, "89092", "Barclays Capital", "GB-E144BB", "London", "BARCGB33XXX", "", 0},
-    {89093ULL, "89093", "Volksbank Dreil\344ndereck EG", "DE-79537", "L\366rrach", "VOLODE66XXX", "", 0},
-    {89095ULL, "89095", "Citibank N.A.", "GB-E145LB", "London", "CITIGB2LXXX", "", 0},
-    {89098ULL, "89098", "Allgemeine Sparkasse Ober\366sterreich Bank AG", "AT-4041", "Linz", "ASPKAT2LXXX", "", 0},
-    {89099ULL, "89099", "Erste Group Bank AG", "AT-1100", "Wien", "GIBAATWGXXX", "", 0},
-    {89102ULL, "89102", "Co\366peratieve Rabobank U.A.", "NL-3500", "HG Utrecht", "RABONL2UXXX", "", 0},
-    {89105ULL, "89105", "NORD/LB Luxembourg S.A.", "LU-1748", "Luxembourg-Findel", "NOLALULLXXX", "", 0},
-    {89108ULL, "89108", "KAS Bank N.V.", "NL-1000", "DB Amsterdam", "KASANL2AXXX", "", 0},
-    {89109ULL, "89109", "Raiffeisenlandesbank Ober\366sterreich AG", "AT-4020", "Linz", "RZOOAT2LXXX", "", 0},
-    {89112ULL, "89112", "Oberbank AG", "AT-4020", "Linz", "OBKLAT2LXXX", "", 0},
-    {89115ULL, "89115", "Clearstream Banking S.A., London Branch", "GB-E144HE", "London", "SWISGB2LXXX", "", 0},
-    {89116ULL, "89116", "National Bank of Greece S.A.", "GR-10678", "Athens", "ETHNGRAAXXX", "", 0},
-    {89117ULL, "89117", "Hypo Vorarlberg Bank AG", "AT-6900", "Bregenz", "HYPVAT2BXXX", "", 0},
-    {89123ULL, "89123", "Merrill Lynch International", "GB-EC1A1HQ", "London", "MLILGB3LXXX", "", 0},
-    {89128ULL, "89128", "Intesa Sanpaolo S.P.A.", "IT-10121", "Torino", "BCITITMMXXX", "", 0},
-    {89129ULL, "89129", "Bank f\374r Tirol und Vorarlberg Aktiengesellschaft", "AT-6020", "Innsbruck", "BTVAAT22XXX", "", 0},
-    {89136ULL, "89136", "Banque Internationale \340 Luxembourg SA", "LU-2953", "Luxembourg", "BILLLULLXXX", "", 0},
-    {89139ULL, "89139", "Raiffeisen Bank International AG", "AT-1011", "Wien", "RZBAATWWXXX", "", 0},
-    {89142ULL, "89142", "European Investment Bank", "LU-2950", "Luxembourg", "BEILLULLXXX", "", 0},
-    {89151ULL, "89151", "ING Bank N.V.", "NL-1000", "BV Amsterdam", "INGBNL2AXXX", "", 0},
-    {89152ULL, "89152", "Sparkasse der Stadt Feldkirch", "AT-6800", "Feldkirch", "SPFKAT2BXXX", "", 0},
-    {89157ULL, "89157", "HYPO TIROL BANK AG", "AT-6020", "Innsbruck", "HYPTAT22XXX", "", 0},
-    {89158ULL, "89158", "RBC Europe Limited", "GB-EC2N4AA", "London", "ROYCGB22XXX", "", 0},
-    {89162ULL, "89162", "Danske Bank A/S", "DK-1092", "Copenhagen K", "DABADKKKXXX", "", 0},
-    {89165ULL, "89165", "Raiffeisenlandesbank Vorarlberg", "AT-6900", "Bregenz", "RVVGAT2BXXX", "", 0},
-    {89169ULL, "89169", "CACEIS Bank S.A., Germany Branch", "DE-80939", "M\374nchen", "FMBKDEMMXXX", "", 0},
-    {89171ULL, "89171", "RAIFFEISENLANDESBANK NIEDER\326STERREICH-WIEN AG", "AT-1011", "Wien", "RLNWATWWXXX", "", 0},
-    {89172ULL, "89172", "Raiffeisen-Landesbank Steiermark AG", "AT-8011", "Graz", "RZSTAT2GXXX", "", 0},
-    {89174ULL, "89174", "Raiffeisen-Landesbank Tirol AG", "AT-6021", "Innsbruck", "RZTIAT22XXX", "", 0},
-    {89175ULL, "89175", "NRW.BANK", "DE-40213", "D\374sseldorf", "NRWBDEDMXXX", "", 0},
-    {89176ULL, "89176", "Raiffeisenverband Salzburg eGen", "AT-5020", "Salzburg", "RVSAAT2SXXX", "", 0},
-    {89185ULL, "89185", "BKS Bank AG", "AT-9020", "Klagenfurt", "BFKKAT2KXXX", "", 0},
-    {89186ULL, "89186", "Sparkasse Schwaz AG", "AT-6130", "Schwaz", "SPSCAT22XXX", "", 0},
-    {89191ULL, "89191", "Goldman Sachs International", "GB-EC4A4AU", "London", "GSILGB2XXXX", "", 0},
-    {89193ULL, "89193", "HYPO NOE Landesbank f\374r Nieder\366sterreich und Wien AG", "AT-3100", "St. P\366lten", "HYPNATWWXXX", "", 0},
-    {89195ULL, "89195", "IKB Deutsche Industriebank AG", "DE-40474", "D\374sseldorf", "IKBDDEDDXXX", "", 0},
-    {89196ULL, "89196", "Santander UK plc", "GB-NW13AN", "London", "ANTSGB2LXXX", "", 0},
-    {89197ULL, "89197", "Nordea Bank Abp", "FI-00020", "Nordea-Helsinki", "NDEAFIHHXXX", "", 0},
-    {89199ULL, "89199", "Volksbank Hochrhein eG", "DE-79761", "Waldshut-Tiengen", "GENODE61WT1", "", 0},
-    {89202ULL, "89202", "Sparkasse Hochrhein", "DE-79761", "Waldshut-Tiengen", "SKHRDE6WXXX", "", 0},
-    {89205ULL, "89205", "Austrian Anadi Bank AG", "AT-9020", "Klagenfurt", "HAABAT2KXXX", "", 0},
-    {89206ULL, "89206", "European Central Counterparty N.V.", "NL-1077", "Amsterdam", "EMCFNL2AXXX", "", 0},
-    {89207ULL, "89207", "Oesterreichische Kontrollbank AG", "AT-1011", "Wien", "OEKOATWWXXX", "", 0},
-    {89208ULL, "89208", "Volksbank Rhein-Wehra eG", "DE-79713", "Bad S\344ckingen", "GENODE61BSK", "", 0},
-    {89212ULL, "89212", "E D & F  Man Capital Markets Limited", "GB-SE19SG", "London", "MACVGB22XXX", "", 0},
-    {89213ULL, "89213", "Banque de Luxembourg S.A.", "LU-2529", "luxembourg", "BLUXLULLXXX", "", 0},
-    {89214ULL, "89214", "Sparkasse L\366rrach-Rheinfelden", "DE-79539", "L\366rrach", "SKLODE66XXX", "", 0},
-    {89215ULL, "89215", "LCH Limited", "GB-EC3N1EA", "London", "LCHLGB2LXXX", "", 0},
-    {89216ULL, "89216", "ABN AMRO Clearing Bank N.V.", "NL-1082", "PP Amsterdam", "ABNCNL2AXXX", "", 0},
+    {100ULL, "00100", 1, 29, 37, "SNBZCHZZXXX", "", 0},
+    {193ULL, "00193", 44, 74, 83, "SECGDEFFXXX", "", 0},
+    {230ULL, "00230", 101, 120, 37, "UBSWCHZH80A", "", 0},
+    {315ULL, "00315", 128, 120, 37, "UBSBCHZZXXX", "", 0},
+    {700ULL, "00700", 135, 156, 37, "ZKBKCHZZ80A", "", 0},
+    {761ULL, "00761", 164, 189, 197, "KBAGCH22XXX", "", 0},
+    {763ULL, "00763", 203, 228, 236, "AIKACH22XXX", "", 0},
+    {764ULL, "00764", 246, 283, 291, "BSCTCH22XXX", "", 0},
+    {765ULL, "00765", 302, 329, 337, "BCVSCH2LXXX", "", 0},
+    {766ULL, "00766", 349, 380, 388, "BCNNCH22XXX", "", 0},
+    {767ULL, "00767", 398, 424, 432, "BCVLCH2LXXX", "", 0},
+    {768ULL, "00768", 441, 470, 478, "BEFRCH22XXX", "", 0},
+    {769ULL, "00769", 487, 521, 529, "BLKBCH22XXX", "", 0},
+    {770ULL, "00770", 537, 557, 565, "BKBBCHBBXXX", "", 0},
+    {773ULL, "00773", 571, 592, 600, "GLKBCH22XXX", "", 0},
+    {774ULL, "00774", 607, 632, 640, "GRKBCH2270A", "", 0},
+    {777ULL, "00777", 645, 667, 675, "KBSZCH22XXX", "", 0},
+    {778ULL, "00778", 682, 707, 715, "LUKBCH2260A", "", 0},
+    {779ULL, "00779", 722, 746, 754, "NIKACH22XXX", "", 0},
+    {780ULL, "00780", 760, 783, 791, "OBWKCH22XXX", "", 0},
+    {781ULL, "00781", 800, 827, 835, "KBSGCH22XXX", "", 0},
+    {782ULL, "00782", 846, 872, 880, "SHKBCH2SXXX", "", 0},
+    {784ULL, "00784", 893, 916, 924, "KBTGCH22XXX", "", 0},
+    {785ULL, "00785", 935, 954, 962, "URKNCH22XXX", "", 0},
+    {787ULL, "00787", 973, 992, 1000, "KBZGCH22XXX", "", 0},
+    {788ULL, "00788", 1004, 1031, 1039, "BCGECHGGXXX", "", 0},
+    {789ULL, "00789", 1048, 1076, 1084, "BCJUCH22XXX", "", 0},
+    {790ULL, "00790", 1097, 1120, 1128, "KBBECH22XXX", "", 0},
+    {1007ULL, "01007", 1133, 0, 0, "SNBZCHZZDX2", "", 0},
+    {4835ULL, "04835", 1175, 1219, 37, "CRESCHZZ80A", "", 0},
+    {4866ULL, "04866", 1227, 1259, 37, "CRESCHZHXXX", "", 0},
+    {6180ULL, "06180", 1267, 1297, 1305, "RBABCH22180", "", 0},
+    {6182ULL, "06182", 1317, 1366, 1374, "RBABCH22182", "", 0},
+    {6186ULL, "06186", 1389, 1405, 1413, "RBABCH22186", "", 0},
+    {6240ULL, "06240", 1426, 1457, 1465, "RBABCH22240", "", 0},
+    {6300ULL, "06300", 1476, 1120, 1128, "VABECH22XXX", "", 0},
+    {6313ULL, "06313", 1492, 1511, 1519, "RBABCH22313", "", 0},
+    {6336ULL, "06336", 1529, 1541, 1549, "RBABCH22CLI", "", 0},
+    {6342ULL, "06342", 1556, 1574, 1582, "RBABCH22342", "", 0},
+    {6363ULL, "06363", 1589, 1601, 1609, "RBABCH22363", "", 0},
+    {6374ULL, "06374", 1619, 1648, 1656, "RBABCH22374", "", 0},
+    {6382ULL, "06382", 1667, 1120, 1128, "RBABCH22382", "", 0},
+    {6387ULL, "06387", 1714, 1748, 1756, "RBABCH22387", "", 0},
+    {6395ULL, "06395", 1774, 1792, 1800, "RBABCH22XXX", "", 0},
+    {6428ULL, "06428", 1809, 1853, 1861, "RBABCH22428", "", 0},
+    {6434ULL, "06434", 1871, 1896, 1904, "RBABCH22434", "", 0},
+    {6450ULL, "06450", 1913, 1932, 1940, "RBABCH22450", "", 0},
+    {6575ULL, "06575", 1948, 1974, 1982, "RBABCH22575", "", 0},
+    {6588ULL, "06588", 1991, 2018, 2026, "RBABCH22588", "", 0},
+    {6633ULL, "06633", 2038, 667, 675, "RBABCH22633", "", 0},
+    {6670ULL, "06670", 2058, 2087, 2095, "RBABCH22670", "", 0},
+    {6807ULL, "06807", 2106, 2146, 2154, "RBABCH22807", "", 0},
+    {6808ULL, "06808", 2164, 1259, 37, "BSZHCHZZXXX", "", 0},
+    {6814ULL, "06814", 2182, 2212, 2220, "RBABCH22814", "", 0},
+    {6824ULL, "06824", 2230, 2249, 2257, "RBABCH22824", "", 0},
+    {6828ULL, "06828", 2266, 2289, 2297, "RBABCH22828", "", 0},
+    {6830ULL, "06830", 2307, 2348, 37, "RBABCH22830", "", 0},
+    {6835ULL, "06835", 2356, 872, 880, "RBABCH22835", "", 0},
+    {6850ULL, "06850", 2387, 2413, 2421, "RBABCH22850", "", 0},
+    {6858ULL, "06858", 2433, 2457, 2465, "RBABCH22858", "", 0},
+    {6866ULL, "06866", 2472, 2504, 2512, "RBABCH22866", "", 0},
+    {6875ULL, "06875", 2521, 2544, 2552, "RBABCH22875", "", 0},
+    {6877ULL, "06877", 2566, 2586, 2594, "RBABCH22877", "", 0},
+    {6888ULL, "06888", 2599, 2623, 2631, "RBABCH22888", "", 0},
+    {6900ULL, "06900", 2639, 2655, 835, "ACRGCH22XXX", "", 0},
+    {6920ULL, "06920", 2663, 2686, 2694, "ARBHCH22XXX", "", 0},
+    {6935ULL, "06935", 2704, 2731, 2739, "RBABCH22935", "", 0},
+    {6955ULL, "06955", 2749, 2777, 2785, "RBABCH22955", "", 0},
+    {6964ULL, "06964", 2798, 2813, 2821, "RBABCH22964", "", 0},
+    {6977ULL, "06977", 2831, 2865, 2873, "RBABCH22977", "", 0},
+    {6980ULL, "06980", 2886, 2924, 2932, "RBABCH22980", "", 0},
+    {8235ULL, "08235", 2946, 1031, 2979, "BSCHCHGGXXX", "", 0},
+    {8236ULL, "08236", 2988, 1031, 2979, "FSUICHGGXXX", "", 0},
+    {8238ULL, "08238", 3019, 29, 37, "IVESCHZZXXX", "", 0},
+    {8243ULL, "08243", 3050, 3088, 3096, "AGRICHGXXXX", "", 0},
+    {8245ULL, "08245", 3108, 1259, 37, "ANPRCH22XXX", "", 0},
+    {8246ULL, "08246", 3130, 1031, 3148, "BQBHCHGGXXX", "", 0},
+    {8248ULL, "08248", 3158, 3191, 37, "FVLBCHZZXXX", "", 0},
+    {8252ULL, "08252", 3199, 3237, 3245, "POSOCH22XXX", "", 0},
+    {8268ULL, "08268", 3254, 3301, 37, "BILSCHZZXXX", "", 0},
+    {8270ULL, "08270", 3309, 3317, 37, "BBVACHZZXXX", "", 0},
+    {8278ULL, "08278", 3325, 29, 37, "GOLDCHZZXXX", "", 0},
+    {8288ULL, "08288", 3347, 29, 37, "FBGSCHZZXXX", "", 0},
+    {8289ULL, "08289", 3389, 3301, 37, "BHFBCHZZXXX", "", 0},
+    {8296ULL, "08296", 3411, 3432, 37, "CMBNCHZHXXX", "", 0},
+    {8300ULL, "08300", 3440, 3471, 3479, "SLWYCH21XXX", "", 0},
+    {8307ULL, "08307", 3487, 3514, 3522, "HYPLCH22XXX", "", 0},
+    {8309ULL, "08309", 3533, 3547, 3555, "SYCOCHGGXXX", "", 0},
+    {8326ULL, "08326", 3562, 3607, 3615, "CAGYCH21XXX", "", 0},
+    {8327ULL, "08327", 3620, 3667, 3675, "RBABCH22CEA", "", 0},
+    {8329ULL, "08329", 3683, 3707, 3715, "ERSCCH21XXX", "", 0},
+    {8334ULL, "08334", 3724, 3740, 3748, "KBSOCH22XXX", "", 0},
+    {8335ULL, "08335", 3758, 557, 565, "BLFLCHBBXXX", "", 0},
+    {8346ULL, "08346", 3780, 3823, 37, "AEXTCHZZXXX", "", 0},
+    {8348ULL, "08348", 3831, 3882, 3890, "CDEMCH21XXX", "", 0},
+    {8349ULL, "08349", 3901, 3947, 3955, "CDDVCH21XXX", "", 0},
+    {8350ULL, "08350", 3963, 3981, 3989, "SEPOCH22XXX", "", 0},
+    {8351ULL, "08351", 3999, 4019, 4027, "", "", 0},
+    {8352ULL, "08352", 4036, 4054, 565, "VIMMCHZZXXX", "", 0},
+    {8373ULL, "08373", 4062, 4121, 37, "PCBCCHZZXXX", "", 0},
+    {8374ULL, "08374", 4129, 3607, 3615, "ISAECH2NXXX", "", 0},
+    {8377ULL, "08377", 4181, 120, 37, "VSFACHZZXXX", "", 0},
+    {8378ULL, "08378", 4218, 2348, 37, "NEPICHZZXXX", "", 0},
+    {8379ULL, "08379", 4242, 3547, 4258, "QNBACHGGXXX", "", 0},
+    {8380ULL, "08380", 4265, 1031, 4289, "MGTCCHGGXXX", "", 0},
+    {8384ULL, "08384", 4299, 4315, 4258, "REYLCHGGXXX", "", 0},
+    {8385ULL, "08385", 4323, 1031, 2979, "NBOKCHGGXXX", "", 0},
+    {8387ULL, "08387", 4353, 4406, 4414, "BBRUCHGTXXX", "", 0},
+    {8388ULL, "08388", 4426, 1031, 4449, "BABRCHGGXXX", "", 0},
+    {8389ULL, "08389", 4458, 4501, 4509, "BZSDCH22XXX", "", 0},
+    {8390ULL, "08390", 4519, 4547, 4555, "ABSOCH22XXX", "", 0},
+    {8391ULL, "08391", 4561, 557, 565, "WIRBCHBBXXX", "", 0},
+    {8392ULL, "08392", 4585, 557, 565, "FRGGCHB1XXX", "", 0},
+    {8393ULL, "08393", 4624, 4648, 4656, "EKIICH22XXX", "", 0},
+    {8394ULL, "08394", 4667, 1120, 1128, "EEKBCH22XXX", "", 0},
+    {8395ULL, "08395", 4679, 4711, 4719, "SLBUCH22XXX", "", 0},
+    {8396ULL, "08396", 4729, 4761, 4769, "SLGUCH2MXXX", "", 0},
+    {8397ULL, "08397", 4782, 1120, 1128, "RBABCH22DCB", "", 0},
+    {8398ULL, "08398", 4820, 4836, 1000, "VZDBCHZZXXX", "", 0},
+    {8401ULL, "08401", 4844, 156, 37, "MIGRCHZZXXX", "", 0},
+    {8440ULL, "08440", 4859, 557, 565, "BCLRCHBBXXX", "", 0},
+    {8490ULL, "08490", 4872, 3237, 4888, "CBLUCH22XXX", "", 0},
+    {8495ULL, "08495", 4895, 4915, 4888, "BCRECH22XXX", "", 0},
+    {8496ULL, "08496", 4923, 3237, 4888, "VRBPCH22XXX", "", 0},
+    {8497ULL, "08497", 4953, 4121, 37, "SAXOCHZHXXX", "", 0},
+    {8498ULL, "08498", 4976, 4996, 4888, "UNCECH22XXX", "", 0},
+    {8499ULL, "08499", 5004, 1031, 4289, "NBPSCHGGXXX", "", 0},
+    {8509ULL, "08509", 5033, 5061, 37, "BAMRCHZZXXX", "", 0},
+    {8515ULL, "08515", 5069, 156, 37, "BAERCHZZXXX", "", 0},
+    {8518ULL, "08518", 5093, 5123, 5131, "BGAGCH22XXX", "", 0},
+    {8519ULL, "08519", 5145, 5187, 5195, "EKRUCH21XXX", "", 0},
+    {8521ULL, "08521", 5207, 5236, 5244, "BBOBCH22XXX", "", 0},
+    {8522ULL, "08522", 5251, 283, 291, "SBTICH22XXX", "", 0},
+    {8525ULL, "08525", 5277, 5337, 5345, "BTVACH22XXX", "", 0},
+    {8528ULL, "08528", 5354, 29, 37, "IHZUCHZZXXX", "", 0},
+    {8533ULL, "08533", 5380, 1031, 4289, "SELVCHGGXXX", "", 0},
+    {8534ULL, "08534", 5395, 1259, 37, "VPBVCHZHXXX", "", 0},
+    {8537ULL, "08537", 5416, 4315, 4258, "BICFCHGGXXX", "", 0},
+    {8539ULL, "08539", 5467, 3191, 37, "BEGOCHZZXXX", "", 0},
+    {8540ULL, "08540", 5477, 5506, 4258, "BLOMCHGGXXX", "", 0},
+    {8543ULL, "08543", 5514, 5535, 565, "SCOPCHBBXXX", "", 0},
+    {8548ULL, "08548", 5543, 1031, 2979, "CCIECHGGXXX", "", 0},
+    {8553ULL, "08553", 5576, 5603, 5611, "BZBKCH2WXXX", "", 0},
+    {8564ULL, "08564", 5629, 1120, 1128, "GRAFCH22XXX", "", 0},
+    {8565ULL, "08565", 5659, 557, 565, "DREYCHBBXXX", "", 0},
+    {8570ULL, "08570", 5693, 380, 388, "BONHCH22XXX", "", 0},
+    {8571ULL, "08571", 5717, 1031, 4289, "PRIBCHGGXXX", "", 0},
+    {8572ULL, "08572", 5751, 5773, 565, "TRAPCHBBXXX", "", 0},
+    {8573ULL, "08573", 5781, 29, 37, "MAEBCHZZXXX", "", 0},
+    {8574ULL, "08574", 5806, 1031, 2979, "MEDSCHGGXXX", "", 0},
+    {8582ULL, "08582", 5824, 1031, 4289, "RUEGCHZZXXX", "", 0},
+    {8584ULL, "08584", 5869, 3237, 4888, "BACECH22XXX", "", 0},
+    {8609ULL, "08609", 5890, 4996, 4888, "EUBACH22XXX", "", 0},
+    {8615ULL, "08615", 5915, 29, 37, "GENOCHZZXXX", "", 0},
+    {8616ULL, "08616", 5942, 1031, 1039, "EFGBCHGGXXX", "", 0},
+    {8619ULL, "08619", 5979, 3317, 37, "NBSZCHZZXXX", "", 0},
+    {8623ULL, "08623", 6009, 1031, 4289, "BPGECHGGXXX", "", 0},
+    {8624ULL, "08624", 6068, 1031, 6092, "AUDSCHGGXXX", "", 0},
+    {8629ULL, "08629", 6102, 1031, 4449, "BPCPCHGGXXX", "", 0},
+    {8634ULL, "08634", 6141, 3317, 37, "BJHSCHZZXXX", "", 0},
+    {8635ULL, "08635", 6163, 3301, 37, "CHASCHGXXXX", "", 0},
+    {8638ULL, "08638", 6215, 156, 37, "CBSWCHZZXXX", "", 0},
+    {8657ULL, "08657", 6241, 1031, 2979, "UBPGCHGGXXX", "", 0},
+    {8659ULL, "08659", 6271, 1031, 2979, "DEUTCHGGXXX", "", 0},
+    {8660ULL, "08660", 6299, 6316, 37, "RKBZCHZZXXX", "", 0},
+    {8661ULL, "08661", 6324, 3191, 37, "ROTACHZZXXX", "", 0},
+    {8663ULL, "08663", 6348, 3237, 4888, "PKBSCH22XXX", "", 0},
+    {8666ULL, "08666", 6368, 3237, 3245, "BASECH22XXX", "", 0},
+    {8667ULL, "08667", 6390, 29, 37, "EFGBCHZZXXX", "", 0},
+    {8686ULL, "08686", 6402, 1031, 4289, "BPPBCHGGXXX", "", 0},
+    {8689ULL, "08689", 6426, 1031, 2979, "BLICCHGGXXX", "", 0},
+    {8700ULL, "08700", 6456, 156, 37, "CITICHZZXXX", "", 0},
+    {8701ULL, "08701", 6483, 4121, 37, "HSBCCHZZXXX", "", 0},
+    {8702ULL, "08702", 6532, 6554, 37, "EFGFCHZZXXX", "", 0},
+    {8703ULL, "08703", 6562, 3432, 37, "BZPLCHZZXXX", "", 0},
+    {8704ULL, "08704", 6579, 6608, 6616, "AEKTCH22XXX", "", 0},
+    {8705ULL, "08705", 6621, 3317, 37, "SGABCHZZXXX", "", 0},
+    {8710ULL, "08710", 6638, 6660, 565, "CIALCHBBXXX", "", 0},
+    {8719ULL, "08719", 6668, 4315, 4258, "ARBSCHZZXXX", "", 0},
+    {8721ULL, "08721", 6697, 1031, 4289, "GONECHGGXXX", "", 0},
+    {8726ULL, "08726", 6712, 4121, 37, "BOFACH2XXXX", "", 0},
+    {8727ULL, "08727", 6762, 1031, 6092, "CRAMCHGGXXX", "", 0},
+    {8731ULL, "08731", 6785, 6802, 6810, "LINSCH23XXX", "", 0},
+    {8733ULL, "08733", 6817, 6845, 6853, "BKTHCH22XXX", "", 0},
+    {8735ULL, "08735", 6861, 1031, 4449, "BARCCHGGXXX", "", 0},
+    {8737ULL, "08737", 6887, 1031, 4449, "THALCHGGXXX", "", 0},
+    {8741ULL, "08741", 6904, 1031, 4289, "AGRICHGGXXX", "", 0},
+    {8750ULL, "08750", 6933, 557, 565, "SARACHBBXXX", "", 0},
+    {8755ULL, "08755", 6958, 1031, 6981, "PICTCHGGXXX", "", 0},
+    {8756ULL, "08756", 6991, 557, 565, "BAUMCHBBXXX", "", 0},
+    {8757ULL, "08757", 7009, 29, 37, "VONTCHZZXXX", "", 0},
+    {8760ULL, "08760", 7026, 1031, 4289, "LOCYCHGGXXX", "", 0},
+    {8761ULL, "08761", 7056, 7072, 7080, "REICCH22XXX", "", 0},
+    {8762ULL, "08762", 7089, 1031, 4449, "BSSACHGGXXX", "", 0},
+    {8767ULL, "08767", 7128, 1031, 4289, "BORDCHGGXXX", "", 0},
+    {8770ULL, "08770", 7147, 1031, 4289, "MIRACHGGXXX", "", 0},
+    {8775ULL, "08775", 7165, 6660, 565, "GUTZCHBBXXX", "", 0},
+    {8777ULL, "08777", 7195, 7219, 7227, "PIGUCH22XXX", "", 0},
+    {8779ULL, "08779", 7245, 29, 37, "RAHNCHZZXXX", "", 0},
+    {8780ULL, "08780", 7261, 3317, 37, "DEUTCHZZXXX", "", 0},
+    {8781ULL, "08781", 7292, 7311, 7319, "SWQBCHZZXXX", "", 0},
+    {8784ULL, "08784", 7325, 7357, 7365, "SLFFCH22XXX", "", 0},
+    {8785ULL, "08785", 7374, 7397, 3748, "RSOSCH22XXX", "", 0},
+    {8787ULL, "08787", 7405, 7459, 37, "", "", 0},
+    {8788ULL, "08788", 7467, 1031, 7486, "HFTCCHGGXXX", "", 0},
+    {8789ULL, "08789", 7495, 7516, 37, "HBZUCHZZXXX", "", 0},
+    {8792ULL, "08792", 7524, 29, 37, "PARBCHZZXXX", "", 0},
+    {8797ULL, "08797", 7565, 992, 1000, "TMBECH22XXX", "", 0},
+    {8799ULL, "08799", 7592, 7607, 7615, "INCOCHZZXXX", "", 0},
+    {8800ULL, "08800", 7625, 7674, 7682, "LILALI2XXXX", "", 0},
+    {8801ULL, "08801", 7688, 7674, 7682, "BALPLI22XXX", "", 0},
+    {8802ULL, "08802", 7720, 7674, 7682, "NBANLI22XXX", "", 0},
+    {8803ULL, "08803", 7733, 7749, 7757, "HYIBLI22XXX", "", 0},
+    {8805ULL, "08805", 7773, 7674, 7682, "VPBVLI2XXXX", "", 0},
+    {8806ULL, "08806", 7784, 7674, 7682, "SERBLI22XXX", "", 0},
+    {8810ULL, "08810", 7813, 7674, 7682, "BLFLLI2XXXX", "", 0},
+    {8811ULL, "08811", 7825, 7845, 7853, "BFRILI22XXX", "", 0},
+    {8812ULL, "08812", 7861, 7875, 7883, "VOAGLI22XXX", "", 0},
+    {8813ULL, "08813", 7890, 7674, 7682, "RAIBLI22XXX", "", 0},
+    {8814ULL, "08814", 7924, 7674, 7682, "SFBALI22XXX", "", 0},
+    {8815ULL, "08815", 7960, 7674, 7682, "UNIVLI22XXX", "", 0},
+    {8820ULL, "08820", 7975, 7990, 675, "DOMICHZZXXX", "", 0},
+    {8821ULL, "08821", 7998, 2655, 835, "RBABCH22VLH", "", 0},
+    {8822ULL, "08822", 8058, 1031, 7486, "CIMMCHGGXXX", "", 0},
+    {8825ULL, "08825", 8072, 3301, 37, "TXBZCHZZXXX", "", 0},
+    {8827ULL, "08827", 8086, 1031, 2979, "ABSGCHGGXXX", "", 0},
+    {8831ULL, "08831", 8116, 1031, 2979, "CAGLCHGGXXX", "", 0},
+    {8836ULL, "08836", 8159, 1259, 37, "COBACHZHXXX", "", 0},
+    {8838ULL, "08838", 8204, 3547, 4258, "BLEMCHGGXXX", "", 0},
+    {8839ULL, "08839", 8223, 4121, 37, "QVCHCHZHXXX", "", 0},
+    {8841ULL, "08841", 8251, 4121, 37, "ITAUCHZZXXX", "", 0},
+    {8842ULL, "08842", 8274, 4121, 37, "GLBNCHZZXXX", "", 0},
+    {8843ULL, "08843", 8293, 8311, 8319, "DUBACHGGXXX", "", 0},
+    {8845ULL, "08845", 8329, 8349, 37, "SFBFCH22XXX", "", 0},
+    {8846ULL, "08846", 8357, 1259, 37, "AQULCHZZXXX", "", 0},
+    {8848ULL, "08848", 8367, 4315, 4258, "IGBKCHGGXXX", "", 0},
+    {8850ULL, "08850", 8380, 4315, 4258, "FAVSCHGGXXX", "", 0},
+    {8851ULL, "08851", 8427, 707, 715, "SUAACH22XXX", "", 0},
+    {8852ULL, "08852", 8432, 29, 37, "SLAMCHZZKV0", "", 0},
+    {8853ULL, "08853", 8466, 29, 37, "SWRECHZHXXX", "", 0},
+    {8854ULL, "08854", 8515, 8528, 8536, "AXIPCHZZXXX", "", 0},
+    {8855ULL, "08855", 8547, 29, 8576, "ZURICHZFXXX", "", 0},
+    {8856ULL, "08856", 8583, 557, 565, "BAAMCHBBXXX", "", 0},
+    {8858ULL, "08858", 8600, 557, 565, "BAAMCHBBBVG", "", 0},
+    {8859ULL, "08859", 8624, 1120, 1128, "", "", 0},
+    {8865ULL, "08865", 8677, 5773, 565, "RMCOCHBBXXX", "", 0},
+    {8866ULL, "08866", 8704, 1031, 4449, "LFFSCHGGXXX", "", 0},
+    {8867ULL, "08867", 8727, 3301, 37, "SSBECHZZXXX", "", 0},
+    {8868ULL, "08868", 8784, 0, 0, "DELECHG2XXX", "", 0},
+    {8871ULL, "08871", 8802, 8826, 1128, "ZAPRCH22XXX", "", 0},
+    {8880ULL, "08880", 8834, 3317, 37, "INSECHZZXXX", "", 0},
+    {8883ULL, "08883", 8845, 8863, 8872, "EUXCDEFZXXX", "", 0},
+    {8890ULL, "08890", 8881, 8906, 1128, "SKBPCH22XXX", "", 0},
+    {8899ULL, "08899", 8914, 557, 565, "BISBCHBBXXX", "", 0},
+    {8910ULL, "08910", 8961, 8984, 8993, "CLSBUS33XXX", "", 0},
+    {9000ULL, "09000", 9016, 9031, 1128, "POFICHBEXXX", "", 0},
+    {30000ULL, "30000", 9016, 9031, 1128, "POFICHBEXXX", "", 0},
+    {30002ULL, "30002", 3389, 3301, 37, "BHFBCHZZXXX", "", 0},
+    {30003ULL, "30003", 9039, 0, 0, "ZURICHZFZLT", "", 0},
+    {30004ULL, "30004", 9096, 0, 0, "ZURICHZFZKT", "", 0},
+    {30005ULL, "30005", 101, 120, 37, "UBSWCHZH80A", "", 0},
+    {30006ULL, "30006", 9148, 0, 0, "ZURICHZFZNT", "", 0},
+    {30015ULL, "30015", 9198, 0, 0, "IWSSCHGGXXX", "", 0},
+    {30020ULL, "30020", 1267, 1297, 1305, "RBABCH22180", "", 0},
+    {30021ULL, "30021", 1317, 1366, 1374, "RBABCH22182", "", 0},
+    {30022ULL, "30022", 1389, 1405, 1413, "RBABCH22186", "", 0},
+    {30023ULL, "30023", 1426, 1457, 1465, "RBABCH22240", "", 0},
+    {30024ULL, "30024", 1476, 1120, 1128, "VABECH22XXX", "", 0},
+    {30026ULL, "30026", 1492, 1511, 1519, "RBABCH22313", "", 0},
+    {30027ULL, "30027", 1556, 1574, 1582, "RBABCH22342", "", 0},
+    {30028ULL, "30028", 1589, 1601, 1609, "RBABCH22363", "", 0},
+    {30029ULL, "30029", 1619, 1648, 1656, "RBABCH22374", "", 0},
+    {30030ULL, "30030", 1667, 1120, 1128, "RBABCH22382", "", 0},
+    {30031ULL, "30031", 1714, 1748, 1756, "RBABCH22387", "", 0},
+    {30033ULL, "30033", 1809, 1853, 1861, "RBABCH22428", "", 0},
+    {30034ULL, "30034", 1871, 1896, 1904, "RBABCH22434", "", 0},
+    {30035ULL, "30035", 1913, 1932, 1940, "RBABCH22450", "", 0},
+    {30036ULL, "30036", 1948, 1974, 1982, "RBABCH22575", "", 0},
+    {30037ULL, "30037", 1991, 2018, 2026, "RBABCH22588", "", 0},
+    {30038ULL, "30038", 2038, 667, 675, "RBABCH22633", "", 0},
+    {30040ULL, "30040", 2058, 2087, 2095, "RBABCH22670", "", 0},
+    {30042ULL, "30042", 2106, 2146, 2154, "RBABCH22807", "", 0},
+    {30043ULL, "30043", 2164, 1259, 37, "BSZHCHZZXXX", "", 0},
+    {30044ULL, "30044", 2182, 2212, 2220, "RBABCH22814", "", 0},
+    {30045ULL, "30045", 2230, 2249, 2257, "RBABCH22824", "", 0},
+    {30046ULL, "30046", 2266, 2289, 2297, "RBABCH22828", "", 0},
+    {30047ULL, "30047", 2307, 2348, 37, "RBABCH22830", "", 0},
+    {30048ULL, "30048", 2356, 872, 880, "RBABCH22835", "", 0},
+    {30049ULL, "30049", 2387, 2413, 2421, "RBABCH22850", "", 0},
+    {30050ULL, "30050", 2433, 2457, 2465, "RBABCH22858", "", 0},
+    {30051ULL, "30051", 2472, 2504, 2512, "RBABCH22866", "", 0},
+    {30053ULL, "30053", 2521, 2544, 2552, "RBABCH22875", "", 0},
+    {30054ULL, "30054", 2566, 2586, 2594, "RBABCH22877", "", 0},
+    {30055ULL, "30055", 2599, 2623, 2631, "RBABCH22888", "", 0},
+    {30056ULL, "30056", 2639, 2655, 835, "ACRGCH22XXX", "", 0},
+    {30057ULL, "30057", 2663, 2686, 2694, "ARBHCH22XXX", "", 0},
+    {30058ULL, "30058", 2704, 2731, 2739, "RBABCH22935", "", 0},
+    {30060ULL, "30060", 2749, 2777, 2785, "RBABCH22955", "", 0},
+    {30061ULL, "30061", 2798, 2813, 2821, "RBABCH22964", "", 0},
+    {30062ULL, "30062", 2831, 2865, 2873, "RBABCH22977", "", 0},
+    {30063ULL, "30063", 2886, 2924, 2932, "RBABCH22980", "", 0},
+    {30110ULL, "30110", 3199, 3237, 3245, "POSOCH22XXX", "", 0},
+    {30113ULL, "30113", 3050, 3088, 3096, "AGRICHGXXXX", "", 0},
+    {30114ULL, "30114", 3411, 3432, 37, "CMBNCHZHXXX", "", 0},
+    {30115ULL, "30115", 3440, 3471, 3479, "SLWYCH21XXX", "", 0},
+    {30116ULL, "30116", 3487, 3514, 3522, "HYPLCH22XXX", "", 0},
+    {30117ULL, "30117", 3683, 3707, 3715, "ERSCCH21XXX", "", 0},
+    {30118ULL, "30118", 3724, 3740, 3748, "KBSOCH22XXX", "", 0},
+    {30119ULL, "30119", 3758, 557, 565, "BLFLCHBBXXX", "", 0},
+    {30121ULL, "30121", 3901, 3947, 3955, "CDDVCH21XXX", "", 0},
+    {30122ULL, "30122", 4458, 4501, 4509, "BZSDCH22XXX", "", 0},
+    {30123ULL, "30123", 4519, 4547, 4555, "ABSOCH22XXX", "", 0},
+    {30124ULL, "30124", 4561, 557, 565, "WIRBCHBBXXX", "", 0},
+    {30125ULL, "30125", 4585, 557, 565, "FRGGCHB1XXX", "", 0},
+    {30126ULL, "30126", 4624, 4648, 4656, "EKIICH22XXX", "", 0},
+    {30127ULL, "30127", 4667, 1120, 1128, "EEKBCH22XXX", "", 0},
+    {30128ULL, "30128", 4679, 4711, 4719, "SLBUCH22XXX", "", 0},
+    {30129ULL, "30129", 4729, 4761, 4769, "SLGUCH2MXXX", "", 0},
+    {30130ULL, "30130", 4782, 1120, 1128, "RBABCH22DCB", "", 0},
+    {30131ULL, "30131", 4820, 4836, 1000, "VZDBCHZZXXX", "", 0},
+    {30132ULL, "30132", 4844, 156, 37, "MIGRCHZZXXX", "", 0},
+    {30133ULL, "30133", 4859, 557, 565, "BCLRCHBBXXX", "", 0},
+    {30141ULL, "30141", 4872, 3237, 4888, "CBLUCH22XXX", "", 0},
+    {30143ULL, "30143", 5093, 5123, 5131, "BGAGCH22XXX", "", 0},
+    {30144ULL, "30144", 5145, 5187, 5195, "EKRUCH21XXX", "", 0},
+    {30145ULL, "30145", 5207, 5236, 5244, "BBOBCH22XXX", "", 0},
+    {30146ULL, "30146", 5251, 283, 291, "SBTICH22XXX", "", 0},
+    {30147ULL, "30147", 5277, 5337, 5345, "BTVACH22XXX", "", 0},
+    {30148ULL, "30148", 5354, 29, 37, "IHZUCHZZXXX", "", 0},
+    {30151ULL, "30151", 5576, 5603, 5611, "BZBKCH2WXXX", "", 0},
+    {30152ULL, "30152", 6163, 3301, 37, "CHASCHGXXXX", "", 0},
+    {30153ULL, "30153", 6368, 3237, 3245, "BASECH22XXX", "", 0},
+    {30154ULL, "30154", 6402, 1031, 4289, "BPPBCHGGXXX", "", 0},
+    {30156ULL, "30156", 6483, 4121, 37, "HSBCCHZZXXX", "", 0},
+    {30157ULL, "30157", 6579, 6608, 6616, "AEKTCH22XXX", "", 0},
+    {30159ULL, "30159", 6638, 6660, 565, "CIALCHBBXXX", "", 0},
+    {30162ULL, "30162", 6785, 6802, 6810, "LINSCH23XXX", "", 0},
+    {30163ULL, "30163", 6817, 6845, 6853, "BKTHCH22XXX", "", 0},
+    {30164ULL, "30164", 6904, 1031, 4289, "AGRICHGGXXX", "", 0},
+    {30165ULL, "30165", 6933, 557, 565, "SARACHBBXXX", "", 0},
+    {30166ULL, "30166", 7089, 1031, 4449, "BSSACHGGXXX", "", 0},
+    {30167ULL, "30167", 7261, 3317, 37, "DEUTCHZZXXX", "", 0},
+    {30168ULL, "30168", 7292, 7311, 7319, "SWQBCHZZXXX", "", 0},
+    {30169ULL, "30169", 7325, 7357, 7365, "SLFFCH22XXX", "", 0},
+    {30170ULL, "30170", 7374, 7397, 3748, "RSOSCH22XXX", "", 0},
+    {30172ULL, "30172", 7625, 7674, 7682, "LILALI2XXXX", "", 0},
+    {30173ULL, "30173", 7720, 7674, 7682, "NBANLI22XXX", "", 0},
+    {30174ULL, "30174", 7773, 7674, 7682, "VPBVLI2XXXX", "", 0},
+    {30175ULL, "30175", 7813, 7674, 7682, "BLFLLI2XXXX", "", 0},
+    {30176ULL, "30176", 7998, 2655, 835, "RBABCH22VLH", "", 0},
+    {30177ULL, "30177", 8159, 1259, 37, "COBACHZHXXX", "", 0},
+    {30178ULL, "30178", 8881, 8906, 1128, "SKBPCH22XXX", "", 0},
+    {30180ULL, "30180", 2946, 1031, 2979, "BSCHCHGGXXX", "", 0},
+    {30182ULL, "30182", 2988, 1031, 2979, "FSUICHGGXXX", "", 0},
+    {30184ULL, "30184", 3019, 29, 37, "IVESCHZZXXX", "", 0},
+    {30186ULL, "30186", 3108, 1259, 37, "ANPRCH22XXX", "", 0},
+    {30187ULL, "30187", 3130, 1031, 3148, "BQBHCHGGXXX", "", 0},
+    {30188ULL, "30188", 3158, 3191, 37, "FVLBCHZZXXX", "", 0},
+    {30189ULL, "30189", 3254, 3301, 37, "BILSCHZZXXX", "", 0},
+    {30190ULL, "30190", 3309, 3317, 37, "BBVACHZZXXX", "", 0},
+    {30194ULL, "30194", 3347, 29, 37, "FBGSCHZZXXX", "", 0},
+    {30196ULL, "30196", 9210, 3301, 37, "VRLLCHZZXXX", "", 0},
+    {30197ULL, "30197", 3533, 3547, 3555, "SYCOCHGGXXX", "", 0},
+    {30198ULL, "30198", 3562, 3607, 3615, "CAGYCH21XXX", "", 0},
+    {30199ULL, "30199", 3620, 3667, 3675, "RBABCH22CEA", "", 0},
+    {30201ULL, "30201", 3780, 3823, 37, "AEXTCHZZXXX", "", 0},
+    {30202ULL, "30202", 3831, 3882, 3890, "CDEMCH21XXX", "", 0},
+    {30203ULL, "30203", 4129, 3607, 3615, "ISAECH2NXXX", "", 0},
+    {30206ULL, "30206", 4218, 2348, 37, "NEPICHZZXXX", "", 0},
+    {30207ULL, "30207", 4242, 3547, 4258, "QNBACHGGXXX", "", 0},
+    {30208ULL, "30208", 4265, 1031, 4289, "MGTCCHGGXXX", "", 0},
+    {30209ULL, "30209", 4299, 4315, 4258, "REYLCHGGXXX", "", 0},
+    {30210ULL, "30210", 4323, 1031, 2979, "NBOKCHGGXXX", "", 0},
+    {30211ULL, "30211", 4353, 4406, 4414, "BBRUCHGTXXX", "", 0},
+    {30212ULL, "30212", 4426, 1031, 4449, "BABRCHGGXXX", "", 0},
+    {30213ULL, "30213", 4895, 4915, 4888, "BCRECH22XXX", "", 0},
+    {30214ULL, "30214", 4923, 3237, 4888, "VRBPCH22XXX", "", 0},
+    {30216ULL, "30216", 4976, 4996, 4888, "UNCECH22XXX", "", 0},
+    {30217ULL, "30217", 5004, 1031, 4289, "NBPSCHGGXXX", "", 0},
+    {30218ULL, "30218", 5033, 5061, 37, "BAMRCHZZXXX", "", 0},
+    {30220ULL, "30220", 5395, 1259, 37, "VPBVCHZHXXX", "", 0},
+    {30221ULL, "30221", 5380, 1031, 4289, "SELVCHGGXXX", "", 0},
+    {30223ULL, "30223", 5467, 3191, 37, "BEGOCHZZXXX", "", 0},
+    {30224ULL, "30224", 5477, 5506, 4258, "BLOMCHGGXXX", "", 0},
+    {30225ULL, "30225", 5514, 5535, 565, "SCOPCHBBXXX", "", 0},
+    {30226ULL, "30226", 5543, 1031, 2979, "CCIECHGGXXX", "", 0},
+    {30228ULL, "30228", 5629, 1120, 1128, "GRAFCH22XXX", "", 0},
+    {30229ULL, "30229", 5659, 557, 565, "DREYCHBBXXX", "", 0},
+    {30230ULL, "30230", 5693, 380, 388, "BONHCH22XXX", "", 0},
+    {30231ULL, "30231", 5717, 1031, 4289, "PRIBCHGGXXX", "", 0},
+    {30232ULL, "30232", 5751, 5773, 565, "TRAPCHBBXXX", "", 0},
+    {30233ULL, "30233", 5781, 29, 37, "MAEBCHZZXXX", "", 0},
+    {30234ULL, "30234", 5806, 1031, 2979, "MEDSCHGGXXX", "", 0},
+    {30236ULL, "30236", 5824, 1031, 4289, "RUEGCHZZXXX", "", 0},
+    {30237ULL, "30237", 5869, 3237, 4888, "BACECH22XXX", "", 0},
+    {30238ULL, "30238", 5890, 4996, 4888, "EUBACH22XXX", "", 0},
+    {30239ULL, "30239", 5915, 29, 37, "GENOCHZZXXX", "", 0},
+    {30240ULL, "30240", 5942, 1031, 1039, "EFGBCHGGXXX", "", 0},
+    {30241ULL, "30241", 5979, 3317, 37, "NBSZCHZZXXX", "", 0},
+    {30242ULL, "30242", 9227, 1031, 4289, "BPGECHGGXXX", "", 0},
+    {30243ULL, "30243", 6068, 1031, 6092, "AUDSCHGGXXX", "", 0},
+    {30244ULL, "30244", 6102, 1031, 4449, "BPCPCHGGXXX", "", 0},
+    {30245ULL, "30245", 6141, 3317, 37, "BJHSCHZZXXX", "", 0},
+    {30246ULL, "30246", 6215, 156, 37, "CBSWCHZZXXX", "", 0},
+    {30248ULL, "30248", 9285, 1031, 2979, "UBPGCHGGXXX", "", 0},
+    {30249ULL, "30249", 6271, 1031, 2979, "DEUTCHGGXXX", "", 0},
+    {30250ULL, "30250", 6299, 6316, 37, "RKBZCHZZXXX", "", 0},
+    {30251ULL, "30251", 6324, 3191, 37, "ROTACHZZXXX", "", 0},
+    {30252ULL, "30252", 6348, 3237, 4888, "PKBSCH22XXX", "", 0},
+    {30253ULL, "30253", 6390, 29, 37, "EFGBCHZZXXX", "", 0},
+    {30254ULL, "30254", 6426, 1031, 2979, "BLICCHGGXXX", "", 0},
+    {30256ULL, "30256", 6456, 156, 37, "CITICHZZXXX", "", 0},
+    {30259ULL, "30259", 6621, 3317, 37, "SGABCHZZXXX", "", 0},
+    {30260ULL, "30260", 6668, 4315, 4258, "ARBSCHZZXXX", "", 0},
+    {30261ULL, "30261", 6697, 1031, 4289, "GONECHGGXXX", "", 0},
+    {30262ULL, "30262", 6712, 4121, 37, "BOFACH2XXXX", "", 0},
+    {30263ULL, "30263", 6762, 1031, 6092, "CRAMCHGGXXX", "", 0},
+    {30264ULL, "30264", 6861, 1031, 4449, "BARCCHGGXXX", "", 0},
+    {30269ULL, "30269", 6991, 557, 565, "BAUMCHBBXXX", "", 0},
+    {30270ULL, "30270", 7009, 29, 37, "VONTCHZZXXX", "", 0},
+    {30272ULL, "30272", 7056, 7072, 7080, "REICCH22XXX", "", 0},
+    {30273ULL, "30273", 7128, 1031, 4289, "BORDCHGGXXX", "", 0},
+    {30275ULL, "30275", 7147, 1031, 4289, "MIRACHGGXXX", "", 0},
+    {30277ULL, "30277", 7195, 7219, 7227, "PIGUCH22XXX", "", 0},
+    {30281ULL, "30281", 7405, 7459, 37, "", "", 0},
+    {30283ULL, "30283", 7495, 7516, 37, "HBZUCHZZXXX", "", 0},
+    {30285ULL, "30285", 7565, 992, 1000, "TMBECH22XXX", "", 0},
+    {30286ULL, "30286", 7592, 7607, 7615, "INCOCHZZXXX", "", 0},
+    {30287ULL, "30287", 7688, 7674, 7682, "BALPLI22XXX", "", 0},
+    {30288ULL, "30288", 7733, 7749, 7757, "HYIBLI22XXX", "", 0},
+    {30289ULL, "30289", 7784, 7674, 7682, "SERBLI22XXX", "", 0},
+    {30290ULL, "30290", 7825, 7845, 7853, "BFRILI22XXX", "", 0},
+    {30291ULL, "30291", 7861, 7875, 7883, "VOAGLI22XXX", "", 0},
+    {30292ULL, "30292", 7890, 7674, 7682, "RAIBLI22XXX", "", 0},
+    {30293ULL, "30293", 7924, 7674, 7682, "SFBALI22XXX", "", 0},
+    {30294ULL, "30294", 7960, 7674, 7682, "UNIVLI22XXX", "", 0},
+    {30295ULL, "30295", 7975, 7990, 675, "DOMICHZZXXX", "", 0},
+    {30296ULL, "30296", 8058, 1031, 7486, "CIMMCHGGXXX", "", 0},
+    {30297ULL, "30297", 8072, 3301, 37, "TXBZCHZZXXX", "", 0},
+    {30299ULL, "30299", 8086, 1031, 2979, "ABSGCHGGXXX", "", 0},
+    {30311ULL, "30311", 8116, 1031, 2979, "CAGLCHGGXXX", "", 0},
+    {30313ULL, "30313", 8204, 3547, 4258, "BLEMCHGGXXX", "", 0},
+    {30314ULL, "30314", 8223, 4121, 37, "QVCHCHZHXXX", "", 0},
+    {30315ULL, "30315", 8251, 4121, 37, "ITAUCHZZXXX", "", 0},
+    {30316ULL, "30316", 8274, 4121, 37, "GLBNCHZZXXX", "", 0},
+    {30317ULL, "30317", 8293, 8311, 8319, "DUBACHGGXXX", "", 0},
+    {30318ULL, "30318", 8329, 8349, 37, "SFBFCH22XXX", "", 0},
+    {30319ULL, "30319", 8357, 1259, 37, "AQULCHZZXXX", "", 0},
+    {30321ULL, "30321", 9315, 9330, 37, "SYGNCHZZXXX", "", 0},
+    {30322ULL, "30322", 9338, 4836, 1000, "SCRYCH22XXX", "", 0},
+    {30324ULL, "30324", 8677, 5773, 565, "RMCOCHBBXXX", "", 0},
+    {30325ULL, "30325", 8704, 1031, 4449, "LFFSCHGGXXX", "", 0},
+    {30326ULL, "30326", 8727, 3301, 37, "SSBECHZZXXX", "", 0},
+    {30327ULL, "30327", 8802, 8826, 1128, "ZAPRCH22XXX", "", 0},
+    {30328ULL, "30328", 8914, 557, 565, "BISBCHBBXXX", "", 0},
+    {30329ULL, "30329", 9352, 1259, 37, "ICBKCHZZXXX", "", 0},
+    {30330ULL, "30330", 9400, 4315, 4258, "JLSECHGGXXX", "", 0},
+    {30331ULL, "30331", 9417, 9430, 9438, "FIDHCHGGXXX", "", 0},
+    {30333ULL, "30333", 9445, 3191, 37, "PRBECHZZXXX", "", 0},
+    {30334ULL, "30334", 9469, 3432, 37, "", "", 0},
+    {30520ULL, "30520", 9479, 9493, 9503, "CITIGB2LXXX", "", 0},
+    {30700ULL, "30700", 135, 156, 37, "ZKBKCHZZ80A", "", 0},
+    {30761ULL, "30761", 164, 189, 197, "KBAGCH22XXX", "", 0},
+    {30763ULL, "30763", 203, 228, 236, "AIKACH22XXX", "", 0},
+    {30764ULL, "30764", 246, 283, 291, "BSCTCH22XXX", "", 0},
+    {30765ULL, "30765", 302, 329, 337, "BCVSCH2LXXX", "", 0},
+    {30766ULL, "30766", 349, 380, 388, "BCNNCH22XXX", "", 0},
+    {30767ULL, "30767", 398, 424, 432, "BCVLCH2LXXX", "", 0},
+    {30768ULL, "30768", 441, 470, 478, "BEFRCH22XXX", "", 0},
+    {30769ULL, "30769", 487, 521, 529, "BLKBCH22XXX", "", 0},
+    {30770ULL, "30770", 537, 557, 565, "BKBBCHBBXXX", "", 0},
+    {30773ULL, "30773", 571, 592, 600, "GLKBCH22XXX", "", 0},
+    {30774ULL, "30774", 607, 632, 640, "GRKBCH2270A", "", 0},
+    {30777ULL, "30777", 645, 667, 675, "KBSZCH22XXX", "", 0},
+    {30778ULL, "30778", 682, 707, 715, "LUKBCH2260A", "", 0},
+    {30779ULL, "30779", 722, 746, 754, "NIKACH22XXX", "", 0},
+    {30780ULL, "30780", 760, 783, 791, "OBWKCH22XXX", "", 0},
+    {30781ULL, "30781", 800, 827, 835, "KBSGCH22XXX", "", 0},
+    {30782ULL, "30782", 846, 872, 880, "SHKBCH2SXXX", "", 0},
+    {30784ULL, "30784", 893, 916, 924, "KBTGCH22XXX", "", 0},
+    {30785ULL, "30785", 935, 954, 962, "URKNCH22XXX", "", 0},
+    {30787ULL, "30787", 973, 992, 1000, "KBZGCH22XXX", "", 0},
+    {30788ULL, "30788", 1004, 1031, 1039, "BCGECHGGXXX", "", 0},
+    {30789ULL, "30789", 1048, 1076, 1084, "BCJUCH22XXX", "", 0},
+    {30790ULL, "30790", 1097, 1120, 1128, "KBBECH22XXX", "", 0},
+    {30808ULL, "30808", 9510, 827, 835, "RAIFCH22XXX", "", 0},
+    {31000ULL, "31000", 1175, 1219, 37, "CRESCHZZ80A", "", 0},
+    {31100ULL, "31100", 9521, 0, 0, "RDCTCHZHXXX", "", 0},
+    {31101ULL, "31101", 9538, 0, 0, "KLARCH22XXX", "", 0},
+    {31866ULL, "31866", 1227, 1259, 37, "CRESCHZHXXX", "", 0},
+    {80000ULL, "80000", 9548, 827, 835, "RAIFCH22XXX", "", 0},
+    {82007ULL, "82007", 9567, 9601, 9609, "DBSALULLFND", "", 0},
+    {82008ULL, "82008", 9620, 9647, 9609, "MIRALULLXXX", "", 0},
+    {82016ULL, "82016", 9655, 9674, 9503, "MONZGB2LXXX", "", 0},
+    {82018ULL, "82018", 9685, 9707, 9503, "SRLGGB3LXXX", "", 0},
+    {82019ULL, "82019", 9718, 9742, 9503, "ISNTGB2LXXX", "", 0},
+    {83002ULL, "83002", 9210, 3301, 37, "VRLLCHZZXXX", "", 0},
+    {83003ULL, "83003", 9753, 3317, 37, "CLRXCHZZXXX", "", 0},
+    {83004ULL, "83004", 9768, 9821, 9829, "", "", 0},
+    {83006ULL, "83006", 9352, 1259, 37, "ICBKCHZZXXX", "", 0},
+    {83007ULL, "83007", 9400, 4315, 4258, "JLSECHGGXXX", "", 0},
+    {83008ULL, "83008", 9417, 9430, 9438, "FIDHCHGGXXX", "", 0},
+    {83009ULL, "83009", 9841, 827, 835, "HELNCH22XXX", "", 0},
+    {83010ULL, "83010", 9894, 9821, 9829, "", "", 0},
+    {83011ULL, "83011", 9445, 3191, 37, "PRBECHZZXXX", "", 0},
+    {83012ULL, "83012", 9948, 9991, 9999, "BLFLATWWXXX", "", 0},
+    {83013ULL, "83013", 10004, 2348, 37, "JHOTCHZZXXX", "", 0},
+    {83014ULL, "83014", 9315, 9330, 37, "SYGNCHZZXXX", "", 0},
+    {83015ULL, "83015", 10017, 8349, 37, "MBMECHZZXXX", "", 0},
+    {83016ULL, "83016", 10040, 10062, 8536, "AXIPCHZZWIN", "", 0},
+    {83017ULL, "83017", 10070, 0, 0, "SDXXCHZHXXX", "", 0},
+    {83018ULL, "83018", 9338, 4836, 1000, "SCRYCH22XXX", "", 0},
+    {83019ULL, "83019", 9469, 3432, 37, "YAPECHZ2XXX", "", 0},
+    {83020ULL, "83020", 10094, 4121, 37, "", "", 0},
+    {83021ULL, "83021", 10155, 4315, 4258, "CITECHGGXXX", "", 0},
+    {83022ULL, "83022", 10171, 0, 0, "PLESCHZZXXX", "", 0},
+    {83024ULL, "83024", 10190, 29, 37, "SLAMCHZZEV0", "", 0},
+    {83025ULL, "83025", 10224, 29, 37, "SLAMCHZZNZ0", "", 0},
+    {83026ULL, "83026", 10256, 10062, 8536, "AXIPCHZZWLE", "", 0},
+    {83027ULL, "83027", 10293, 557, 565, "BAAMCHBBBKL", "", 0},
+    {83028ULL, "83028", 10337, 557, 565, "BAAMCHBBBEL", "", 0},
+    {83030ULL, "83030", 10378, 9821, 9829, "", "", 0},
+    {83031ULL, "83031", 10432, 0, 0, "SWIPCHZHXXX", "", 0},
+    {83032ULL, "83032", 9148, 0, 0, "ZURICHZFZNT", "", 0},
+    {83033ULL, "83033", 9096, 0, 0, "ZURICHZFZKT", "", 0},
+    {83034ULL, "83034", 9039, 0, 0, "ZURICHZFZLT", "", 0},
+    {83035ULL, "83035", 10459, 0, 0, "TARSCHGGXXX", "", 0},
+    {83036ULL, "83036", 9521, 0, 0, "RDCTCHZHXXX", "", 0},
+    {83037ULL, "83037", 10469, 0, 0, "", "", 0},
+    {83039ULL, "83039", 10530, 0, 0, "APNACHGGXXX", "", 0},
+    {83040ULL, "83040", 10540, 0, 0, "KSEHCHGGXXX", "", 0},
+    {83041ULL, "83041", 9538, 0, 0, "KLARCH22XXX", "", 0},
+    {83042ULL, "83042", 10567, 0, 0, "", "", 0},
+    {83043ULL, "83043", 10581, 0, 0, "PICLCHZ2XXX", "", 0},
+    {83045ULL, "83045", 10604, 0, 0, "BKCHCHGEXXX", "", 0},
+    {83046ULL, "83046", 10640, 0, 0, "BGPBCH22XXX", "", 0},
+    {83048ULL, "83048", 9198, 0, 0, "IWSSCHGGXXX", "", 0},
+    {83050ULL, "83050", 10668, 0, 0, "", "", 0},
+    {83051ULL, "83051", 10677, 0, 0, "SAHHCHZ2XXX", "", 0},
+    {83057ULL, "83057", 10695, 0, 0, "", "", 0},
+    {83059ULL, "83059", 10727, 0, 0, "FNPICH22XXX", "", 0},
+    {89002ULL, "89002", 10741, 10774, 83, "METZDEFFXXX", "", 0},
+    {89007ULL, "89007", 10783, 10801, 10810, "LAMPDEDDXXX", "", 0},
+    {89012ULL, "89012", 10821, 10843, 10852, "BYLADEMMXXX", "", 0},
+    {89013ULL, "89013", 10860, 10878, 10852, "HYVEDEMMXXX", "", 0},
+    {89018ULL, "89018", 10887, 10902, 83, "COBADEFFXXX", "", 0},
+    {89022ULL, "89022", 10911, 10928, 83, "DEUTDEFFXXX", "", 0},
+    {89023ULL, "89023", 10937, 10968, 83, "DGZFDEFFXXX", "", 0},
+    {89025ULL, "89025", 10977, 10988, 83, "GENODEFFXXX", "", 0},
+    {89030ULL, "89030", 10997, 11020, 11029, "HASPDEHHXXX", "", 0},
+    {89034ULL, "89034", 11037, 11065, 83, "HELADEFFXXX", "", 0},
+    {89042ULL, "89042", 11074, 11106, 10852, "MEFIDEMM501", "", 0},
+    {89045ULL, "89045", 11115, 11138, 83, "MSFFDEFXXXX", "", 0},
+    {89058ULL, "89058", 11147, 11176, 11185, "SOLADESTXXX", "", 0},
+    {89059ULL, "89059", 11195, 11224, 10810, "TUBDDEDDXXX", "", 0},
+    {89067ULL, "89067", 11233, 11272, 83, "BSCHDEFFXXX", "", 0},
+    {89070ULL, "89070", 11281, 10774, 83, "GOLDDEFAXXX", "", 0},
+    {89079ULL, "89079", 11310, 11330, 9503, "RBOSGB2RTCM", "", 0},
+    {89081ULL, "89081", 11341, 11370, 11378, "DOSPAT2DXXX", "", 0},
+    {89088ULL, "89088", 11387, 11420, 11428, "ESSESESSXXX", "", 0},
+    {89089ULL, "89089", 11438, 11466, 9503, "HELAGB2LXXX", "", 0},
+    {89091ULL, "89091", 11477, 11496, 11504, "GENOLULLXXX", "", 0},
+    {89092ULL, "89092", 11524, 11541, 9503, "BARCGB33XXX", "", 0},
+    {89093ULL, "89093", 11551, 11578, 11587, "VOLODE66XXX", "", 0},
+    {89095ULL, "89095", 9479, 9493, 9503, "CITIGB2LXXX", "", 0},
+    {89098ULL, "89098", 11595, 11639, 11647, "ASPKAT2LXXX", "", 0},
+    {89099ULL, "89099", 11652, 11672, 9999, "GIBAATWGXXX", "", 0},
+    {89102ULL, "89102", 11680, 11707, 11715, "RABONL2UXXX", "", 0},
+    {89105ULL, "89105", 11726, 11750, 11758, "NOLALULLXXX", "", 0},
+    {89108ULL, "89108", 11776, 11790, 11798, "KASANL2AXXX", "", 0},
+    {89109ULL, "89109", 11811, 11850, 11647, "RZOOAT2LXXX", "", 0},
+    {89112ULL, "89112", 11858, 11850, 11647, "OBKLAT2LXXX", "", 0},
+    {89115ULL, "89115", 11870, 11910, 9503, "SWISGB2LXXX", "", 0},
+    {89116ULL, "89116", 11920, 11949, 11958, "ETHNGRAAXXX", "", 0},
+    {89117ULL, "89117", 11965, 11989, 11997, "HYPVAT2BXXX", "", 0},
+    {89123ULL, "89123", 12005, 12033, 9503, "MLILGB3LXXX", "", 0},
+    {89128ULL, "89128", 12044, 12067, 12076, "BCITITMMXXX", "", 0},
+    {89129ULL, "89129", 12083, 12132, 12140, "BTVAAT22XXX", "", 0},
+    {89136ULL, "89136", 12150, 12188, 9609, "BILLLULLXXX", "", 0},
+    {89139ULL, "89139", 12196, 12229, 9999, "RZBAATWWXXX", "", 0},
+    {89142ULL, "89142", 12237, 12262, 9609, "BEILLULLXXX", "", 0},
+    {89151ULL, "89151", 12270, 11790, 12284, "INGBNL2AXXX", "", 0},
+    {89152ULL, "89152", 12297, 12327, 12335, "SPFKAT2BXXX", "", 0},
+    {89157ULL, "89157", 12345, 12132, 12140, "HYPTAT22XXX", "", 0},
+    {89158ULL, "89158", 12364, 12383, 9503, "ROYCGB22XXX", "", 0},
+    {89162ULL, "89162", 12394, 12410, 12418, "DABADKKKXXX", "", 0},
+    {89165ULL, "89165", 12431, 11989, 11997, "RVVGAT2BXXX", "", 0},
+    {89169ULL, "89169", 12463, 12496, 10852, "FMBKDEMMXXX", "", 0},
+    {89171ULL, "89171", 12505, 12229, 9999, "RLNWATWWXXX", "", 0},
+    {89172ULL, "89172", 12551, 12587, 12595, "RZSTAT2GXXX", "", 0},
+    {89174ULL, "89174", 12600, 12631, 12140, "RZTIAT22XXX", "", 0},
+    {89175ULL, "89175", 12639, 12648, 10810, "NRWBDEDMXXX", "", 0},
+    {89176ULL, "89176", 12657, 12689, 12697, "RVSAAT2SXXX", "", 0},
+    {89185ULL, "89185", 12706, 12718, 12726, "BFKKAT2KXXX", "", 0},
+    {89186ULL, "89186", 12737, 12757, 12765, "SPSCAT22XXX", "", 0},
+    {89191ULL, "89191", 12772, 12800, 9503, "GSILGB2XXXX", "", 0},
+    {89193ULL, "89193", 12811, 12864, 12872, "HYPNATWWXXX", "", 0},
+    {89195ULL, "89195", 12883, 12913, 10810, "IKBDDEDDXXX", "", 0},
+    {89196ULL, "89196", 12922, 12939, 9503, "ANTSGB2LXXX", "", 0},
+    {89197ULL, "89197", 12949, 12965, 12974, "NDEAFIHHXXX", "", 0},
+    {89199ULL, "89199", 12990, 13013, 13022, "GENODE61WT1", "", 0},
+    {89202ULL, "89202", 13039, 13013, 13022, "SKHRDE6WXXX", "", 0},
+    {89205ULL, "89205", 13059, 12718, 12726, "HAABAT2KXXX", "", 0},
+    {89206ULL, "89206", 13082, 13117, 13125, "EMCFNL2AXXX", "", 0},
+    {89207ULL, "89207", 13135, 12229, 9999, "OEKOATWWXXX", "", 0},
+    {89208ULL, "89208", 13168, 13193, 13202, "GENODE61BSK", "", 0},
+    {89212ULL, "89212", 13216, 13253, 9503, "MACVGB22XXX", "", 0},
+    {89213ULL, "89213", 13263, 13289, 13297, "BLUXLULLXXX", "", 0},
+    {89214ULL, "89214", 13308, 13338, 11587, "SKLODE66XXX", "", 0},
+    {89215ULL, "89215", 13347, 13359, 9503, "LCHLGB2LXXX", "", 0},
+    {89216ULL, "89216", 13370, 13398, 13406, "ABNCNL2AXXX", "", 0},
 };
 
 const uint32_t head_CH_size = sizeof head_CH / sizeof head_CH[0];
+
+// The free texts of the records above, each ended by a NUL; a record
+// holds the offset of its text here.
+const char head_CH_text[] =
+    "\000"
+    "Schweizerische Nationalbank\000"
+    "CH-8022\000"
+    "Z\374rich\000"
+    "SECB Swiss Euro Clearing Bank\000"
+    "DE-60486\000"
+    "Frankfurt am Main\000"
+    "UBS Switzerland AG\000"
+    "CH-8098\000"
+    "UBS AG\000"
+    "Z\374rcher Kantonalbank\000"
+    "CH-8010\000"
+    "Aargauische Kantonalbank\000"
+    "CH-5001\000"
+    "Aarau\000"
+    "Appenzeller Kantonalbank\000"
+    "CH-9050\000"
+    "Appenzell\000"
+    "Banca dello Stato del Cantone Ticino\000"
+    "CH-6501\000"
+    "Bellinzona\000"
+    "Banque Cantonale du Valais\000"
+    "CH-1951\000"
+    "Sion/Sitten\000"
+    "Banque Cantonale Neuch\342teloise\000"
+    "CH-2001\000"
+    "Neuch\342tel\000"
+    "Banque Cantonale Vaudoise\000"
+    "CH-1001\000"
+    "Lausanne\000"
+    "Banque Cantonale de Fribourg\000"
+    "CH-1701\000"
+    "Fribourg\000"
+    "Basellandschaftliche Kantonalbank\000"
+    "CH-4410\000"
+    "Liestal\000"
+    "Basler Kantonalbank\000"
+    "CH-4002\000"
+    "Basel\000"
+    "Glarner Kantonalbank\000"
+    "CH-8750\000"
+    "Glarus\000"
+    "Graub\374ndner Kantonalbank\000"
+    "CH-7001\000"
+    "Chur\000"
+    "Schwyzer Kantonalbank\000"
+    "CH-6431\000"
+    "Schwyz\000"
+    "Luzerner Kantonalbank AG\000"
+    "CH-6002\000"
+    "Luzern\000"
+    "Nidwaldner Kantonalbank\000"
+    "CH-6371\000"
+    "Stans\000"
+    "Obwaldner Kantonalbank\000"
+    "CH-6061\000"
+    "Sarnen 1\000"
+    "St. Galler Kantonalbank AG\000"
+    "CH-9001\000"
+    "St. Gallen\000"
+    "Schaffhauser Kantonalbank\000"
+    "CH-8201\000"
+    "Schaffhausen\000"
+    "Thurgauer Kantonalbank\000"
+    "CH-8570\000"
+    "Weinfelden\000"
+    "Urner Kantonalbank\000"
+    "CH-6460\000"
+    "Altdorf UR\000"
+    "Zuger Kantonalbank\000"
+    "CH-6301\000"
+    "Zug\000"
+    "Banque Cantonale de Gen\350ve\000"
+    "CH-1211\000"
+    "Gen\350ve 2\000"
+    "Banque Cantonale du Jura SA\000"
+    "CH-2900\000"
+    "Porrentruy 2\000"
+    "Berner Kantonalbank AG\000"
+    "CH-3001\000"
+    "Bern\000"
+    "Schweizerische Nationalbank Transit wCBDC\000"
+    "UBS Switzerland AG (formerly Credit Suisse)\000"
+    "CH-8070\000"
+    "UBS AG (formerly Credit Suisse)\000"
+    "CH-8001\000"
+    "Cr\351dit Mutuel de la Vall\351e SA\000"
+    "CH-1347\000"
+    "Sentier, Le\000"
+    "Caisse d'Epargne de Cossonay soci\351t\351 coop\351rative\000"
+    "CH-1304\000"
+    "Cossonay-Ville\000"
+    "Sparkasse Sense\000"
+    "CH-1712\000"
+    "Tafers/Tavel\000"
+    "Caisse d'Epargne Courtelary SA\000"
+    "CH-2608\000"
+    "Courtelary\000"
+    "Valiant Bank AG\000"
+    "Bernerland Bank AG\000"
+    "CH-3454\000"
+    "Sumiswald\000"
+    "Clientis AG\000"
+    "CH-3000\000"
+    "Bern 7\000"
+    "SB Saanen Bank AG\000"
+    "CH-3792\000"
+    "Saanen\000"
+    "Bank SLM AG\000"
+    "CH-3110\000"
+    "M\374nsingen\000"
+    "Spar+Leihkasse Riggisberg AG\000"
+    "CH-3132\000"
+    "Riggisberg\000"
+    "Burgerliche Ersparniskasse Bern Genossenschaft\000"
+    "Ersparniskasse Affoltern i. E. AG\000"
+    "CH-3462\000"
+    "Weier im Emmental\000"
+    "Entris Banking AG\000"
+    "CH-3073\000"
+    "G\374mligen\000"
+    "Clientis Sparkasse Oftringen Genossenschaft\000"
+    "CH-4665\000"
+    "Oftringen\000"
+    "Clientis Bank im Thal AG\000"
+    "CH-4710\000"
+    "Balsthal\000"
+    "Bank Oberaargau AG\000"
+    "CH-4950\000"
+    "Huttwil\000"
+    "Clientis Bank Aareland AG\000"
+    "CH-5024\000"
+    "K\374ttigen\000"
+    "Bank Leerau Genossenschaft\000"
+    "CH-5054\000"
+    "Kirchleerau\000"
+    "Sparkasse Schwyz AG\000"
+    "Clientis Entlebucher Bank AG\000"
+    "CH-6170\000"
+    "Sch\374pfheim\000"
+    "GRB Glarner Regionalbank Genossenschaft\000"
+    "CH-8762\000"
+    "Schwanden\000"
+    "Sparhafen Bank AG\000"
+    "Sparcassa 1816 Genossenschaft\000"
+    "CH-8820\000"
+    "W\344denswil\000"
+    "BANK ZIMMERBERG AG\000"
+    "CH-8810\000"
+    "Horgen 1\000"
+    "Regiobank M\344nnedorf AG\000"
+    "CH-8708\000"
+    "M\344nnedorf\000"
+    "Lienhardt & Partner Privatbank Z\374rich AG\000"
+    "CH-8024\000"
+    "Ersparniskasse Schaffhausen AG\000"
+    "Bank Avera Genossenschaft\000"
+    "CH-8620\000"
+    "Wetzikon ZH\000"
+    "BS Bank Schaffhausen AG\000"
+    "CH-8215\000"
+    "Hallau\000"
+    "Spar- und Leihkasse Thayngen AG\000"
+    "CH-8240\000"
+    "Thayngen\000"
+    "Leihkasse Stammheim AG\000"
+    "CH-8477\000"
+    "Oberstammheim\000"
+    "Z\374rcher Landbank AG\000"
+    "CH-8353\000"
+    "Elgg\000"
+    "Bank BSU Genossenschaft\000"
+    "CH-8610\000"
+    "Uster 1\000"
+    "acrevis Bank AG\000"
+    "CH-9004\000"
+    "Alpha RHEINTAL Bank AG\000"
+    "CH-9435\000"
+    "Heerbrugg\000"
+    "Clientis Bank Oberuzwil AG\000"
+    "CH-9242\000"
+    "Oberuzwil\000"
+    "Clientis Bank Toggenburg AG\000"
+    "CH-9533\000"
+    "Kirchberg SG\000"
+    "Bank in Zuzwil\000"
+    "CH-9524\000"
+    "Zuzwil SG\000"
+    "Clientis Bank Thur Genossenschaft\000"
+    "CH-9642\000"
+    "Ebnat-Kappel\000"
+    "Biene Bank im Rheintal Genossenschaft\000"
+    "CH-9450\000"
+    "Altst\344tten SG\000"
+    "Banco Santander International SA\000"
+    "Gen\350ve 1\000"
+    "Credit Europe Bank (Suisse) SA\000"
+    "Investec Bank (Switzerland) AG\000"
+    "Cr\351dit Agricole next Bank (Suisse) SA\000"
+    "CH-1212\000"
+    "Grand-Lancy\000"
+    "Kaleido Privatbank AG\000"
+    "ONE swiss bank SA\000"
+    "Gen\350ve 21\000"
+    "Van Lanschot Kempen (Schweiz) AG\000"
+    "CH-8034\000"
+    "Banca Popolare di Sondrio (Suisse) SA\000"
+    "CH-6901\000"
+    "Lugano 1\000"
+    "Banque Internationale \340 Luxembourg (Suisse) SA\000"
+    "CH-8027\000"
+    "BBVA SA\000"
+    "CH-8021\000"
+    "Goldman Sachs Bank AG\000"
+    "Frankfurter Bankgesellschaft (Schweiz) AG\000"
+    "ODDO BHF (Schweiz) AG\000"
+    "Cembra Money Bank AG\000"
+    "CH-8048\000"
+    "Spar- und Leihkasse Wynigen AG\000"
+    "CH-3472\000"
+    "Wynigen\000"
+    "Hypothekarbank Lenzburg AG\000"
+    "CH-5600\000"
+    "Lenzburg 1\000"
+    "Banque SYZ SA\000"
+    "CH-1201\000"
+    "Geneva\000"
+    "Caisse d'Epargne de Nyon soci\351t\351 coop\351rative\000"
+    "CH-1260\000"
+    "Nyon\000"
+    "Caisse d'Epargne d'Aubonne Soci\351te coop\351rative\000"
+    "CH-1170\000"
+    "Aubonne\000"
+    "Ersparniskasse Speicher\000"
+    "CH-9042\000"
+    "Speicher\000"
+    "Baloise Bank AG\000"
+    "CH-4500\000"
+    "Solothurn\000"
+    "LGT Bank (Schweiz) AG\000"
+    "Banque Alg\351rienne du Commerce Ext\351rieur SA\000"
+    "CH-8023\000"
+    "Caisse d'Epargne et de Cr\351dit Mutuel de Chermignon\000"
+    "CH-3971\000"
+    "Chermignon\000"
+    "Caisse d'Epargne Riviera, soci\351t\351 coop\351rative\000"
+    "CH-1800\000"
+    "Vevey 1\000"
+    "Loomis Schweiz AG\000"
+    "CH-4702\000"
+    "Oensingen\000"
+    "SOS Cash & Value SA\000"
+    "CH-1904\000"
+    "Vernayaz\000"
+    "Loomis Schweiz SA\000"
+    "CH-4052\000"
+    "China Construction Bank Corporation, Beijing, Swiss Branch\000"
+    "CH-8002\000"
+    "CACEIS Bank, Montrouge, succursale de Nyon / Suisse\000"
+    "Vontobel Swiss Financial Advisers AG\000"
+    "NPB Neue Privat Bank AG\000"
+    "QNB (Suisse) SA\000"
+    "Gen\350ve\000"
+    "J.P. Morgan (Suisse) SA\000"
+    "Gen\350ve 11\000"
+    "Reyl & Cie S.A.\000"
+    "CH-1204\000"
+    "NBK Banque Priv\351e (Suisse) SA\000"
+    "ING Bank N.V., Amsterdam, succursale de Lancy/Gen\350ve\000"
+    "CH-1213\000"
+    "Petit-Lancy\000"
+    "Banque Eric Sturdza SA\000"
+    "Gen\350ve 3\000"
+    "Bezirks-Sparkasse Dielsdorf Genossenschaft\000"
+    "CH-8157\000"
+    "Dielsdorf\000"
+    "Alternative Bank Schweiz AG\000"
+    "CH-4601\000"
+    "Olten\000"
+    "WIR Bank Genossenschaft\000"
+    "Freie Gemeinschaftsbank Genossenschaft\000"
+    "Bank EKI Genossenschaft\000"
+    "CH-3800\000"
+    "Interlaken\000"
+    "Bank EEK AG\000"
+    "Spar- und Leihkasse Bucheggberg\000"
+    "CH-4584\000"
+    "L\374terswil\000"
+    "Spar- und Leihkasse G\374rbetal AG\000"
+    "CH-3127\000"
+    "M\374hlethurnen\000"
+    "DC Bank Deposito-Cassa der Stadt Bern\000"
+    "VZ Depotbank AG\000"
+    "CH-6300\000"
+    "Migros Bank AG\000"
+    "Bank Cler AG\000"
+    "Corn\350r Banca SA\000"
+    "Lugano\000"
+    "Banca Credinvest SA\000"
+    "CH-6902\000"
+    "Banca Aletti & C. (Suisse) SA\000"
+    "SAXO BANK (SCHWEIZ) AG\000"
+    "Axion SWISS Bank SA\000"
+    "CH-6900\000"
+    "FAB Private Bank (Suisse) SA\000"
+    "Mercantil Bank (Schweiz) AG\000"
+    "CH-8036\000"
+    "Bank Julius B\344r & Co AG\000"
+    "Bank Gantrisch Genossenschaft\000"
+    "CH-3150\000"
+    "Schwarzenburg\000"
+    "Ersparniskasse R\374eggisberg Genossenschaft\000"
+    "CH-3088\000"
+    "R\374eggisberg\000"
+    "BBO Bank Brienz Oberhasli AG\000"
+    "CH-3855\000"
+    "Brienz\000"
+    "Societ\340 Bancaria Ticinese\000"
+    "Bank f\374r Tirol und Vorarlberg Aktiengesellschaft, Innsbruck\000"
+    "CH-9422\000"
+    "Staad SG\000"
+    "Privatbank IHAG Z\374rich AG\000"
+    "SELVI & Cie SA\000"
+    "VP Bank (Schweiz) AG\000"
+    "Banque Internationale de Commerce-BRED (Suisse) SA\000"
+    "Bergos AG\000"
+    "BANQUE BANORIENT (SUISSE) SA\000"
+    "CH-1206\000"
+    "Scobag Privatbank AG\000"
+    "CH-4010\000"
+    "Hyposwiss Private Bank Gen\350ve SA\000"
+    "BZ Bank Aktiengesellschaft\000"
+    "CH-8832\000"
+    "Wilen b. Wollerau\000"
+    "Privatbank Von Graffenried AG\000"
+    "Dreyfus S\366hne & Cie AG, Banquiers\000"
+    "Banque Bonh\364te & Cie SA\000"
+    "Edmond de Rothschild (Suisse) S.A\000"
+    "Trafina Privatbank AG\000"
+    "CH-4020\000"
+    "Maerki, Baumann & Co. AG\000"
+    "BANKMED SUISSE SA\000"
+    "Soci\351t\351 G\351n\351rale Private Banking (Suisse) SA\000"
+    "Banca del Ceresio SA\000"
+    "Banca Zarattini & Co. SA\000"
+    "DZ PRIVATBANK (Schweiz) AG\000"
+    "EFG Bank European Financial Group SA\000"
+    "Nomura Bank (Switzerland) Ltd\000"
+    "+Banque Havilland (Liechtenstein) AG, Vaduz, Zweig. Z\374rich\000"
+    "Banque Audi (Suisse) SA\000"
+    "Gen\350ve 12\000"
+    "Banque de Commerce et de Placements SA\000"
+    "Schroder & Co Bank AG\000"
+    "JPMorgan Chase Bank, National Association, Columbus\000"
+    "Citibank (Switzerland) AG\000"
+    "Union Bancaire Priv\351e, UBP SA\000"
+    "Deutsche Bank (Suisse) S.A.\000"
+    "GPB (Schweiz) AG\000"
+    "CH-8032\000"
+    "Rothschild & Co Bank AG\000"
+    "PKB PRIVATE BANK SA\000"
+    "Banca del Sempione SA\000"
+    "EFG Bank AG\000"
+    "BNP Paribas (Suisse) SA\000"
+    "HSBC Private Bank (Suisse) SA\000"
+    "Citibank N.A., Sioux Falls\000"
+    "HSBC Bank plc, London, Zweigniederlassung Z\374rich\000"
+    "Leonteq Securities AG\000"
+    "CH-8004\000"
+    "bank zweiplus ag\000"
+    "AEK BANK 1826 Genossenschaft\000"
+    "CH-3601\000"
+    "Thun\000"
+    "Soci\351t\351 G\351n\351rale\000"
+    "Bank CIC (SCHWEIZ) AG\000"
+    "CH-4001\000"
+    "Arab Bank (Switzerland) Ltd.\000"
+    "Gonet & Cie SA\000"
+    "Bank of America Europe DAC, Dublin, Zurich Branch\000"
+    "Banque Cramer & Cie SA\000"
+    "LLB (Schweiz) AG\000"
+    "CH-8730\000"
+    "Uznach\000"
+    "Bank Thalwil Genossenschaft\000"
+    "CH-8800\000"
+    "Thalwil\000"
+    "Barclays Bank (Suisse) SA\000"
+    "Banque Thaler SA\000"
+    "CA Indosuez (Switzerland) SA\000"
+    "Bank J. Safra Sarasin AG\000"
+    "Banque Pictet & Cie SA\000"
+    "Gen\350ve 73\000"
+    "Baumann & Cie KmG\000"
+    "Bank Vontobel AG\000"
+    "Banque Lombard Odier & Cie SA\000"
+    "Reichmuth & Co.\000"
+    "CH-6000\000"
+    "Luzern 7\000"
+    "CBH - Compagnie Bancaire Helv\351tique SA\000"
+    "Bordier & Cie SCmA\000"
+    "Mirabaud & Cie SA\000"
+    "E. Gutzwiller & Cie Banquiers\000"
+    "Piguet Galland & Cie SA\000"
+    "CH-1401\000"
+    "Yverdon-les-Bains\000"
+    "Rahn+Bodmer Co.\000"
+    "Deutsche Bank AG Z\374rich Branch\000"
+    "Swissquote Bank SA\000"
+    "CH-1196\000"
+    "Gland\000"
+    "Spar- und Leihkasse Frutigen AG\000"
+    "CH-3714\000"
+    "Frutigen\000"
+    "Regiobank Solothurn AG\000"
+    "CH-4502\000"
+    "Pfandbriefbank schweizerischer Hypothekarinstitute AG\000"
+    "CH-8050\000"
+    "BANQUE HERITAGE SA\000"
+    "Gen\350ve 6\000"
+    "Habib Bank AG Z\374rich\000"
+    "CH-8042\000"
+    "BNP PARIBAS, Paris, succursale de Zurich\000"
+    "IBKR Financial Services AG\000"
+    "InCore Bank AG\000"
+    "CH-8952\000"
+    "Schlieren\000"
+    "Liechtensteinische Landesbank Aktiengesellschaft\000"
+    "LI-9490\000"
+    "Vaduz\000"
+    "BANK ALPINUM AKTIENGESELLSCHAFT\000"
+    "Neue Bank AG\000"
+    "BENDURA BANK AG\000"
+    "LI-9487\000"
+    "Gamprin-Bendern\000"
+    "VP Bank AG\000"
+    "Kaiser Partner Privatbank AG\000"
+    "LGT Bank AG\000"
+    "Bank Frick & Co. AG\000"
+    "LI-9496\000"
+    "Balzers\000"
+    "SIGMA Bank AG\000"
+    "LI-9494\000"
+    "Schaan\000"
+    "Mason Privatbank Liechtenstein AG\000"
+    "Banque Havilland (Liechtenstein) AG\000"
+    "+Union Bank AG\000"
+    "Tellco Bank AG\000"
+    "CH-6430\000"
+    "Hypo Vorarlberg Bank AG, Bregenz, Zweigniederl., St. Gallen\000"
+    "CIM Banque SA\000"
+    "TradeXBank AG\000"
+    "S.P. Hinduja Banque Priv\351e SA\000"
+    "ABANCA CORPORACION BANCARIA S.A., BETANZOS\000"
+    "COMMERZBANK AG FF, Zweigniederlassung Z\374rich\000"
+    "Banque du L\351man SA\000"
+    "Quilvest (Switzerland) Ltd.\000"
+    "Banco Ita\372 (Suisse) SA\000"
+    "Globalance Bank AG\000"
+    "Dukascopy Bank SA\000"
+    "CH-1215\000"
+    "Gen\350ve 15\000"
+    "Helvetische Bank AG\000"
+    "CH-8008\000"
+    "Aquila AG\000"
+    "IG Bank S.A.\000"
+    "compenswiss (Fonds de compensation AVS/AI/APG)\000"
+    "SUVA\000"
+    "Swiss Life AG (KV, geb. Verm\366gen)\000"
+    "Schweizerische R\374ckversicherungs-Gesellschaft AG\000"
+    "AXA Leben AG\000"
+    "CH-8401\000"
+    "Winterthur\000"
+    "Zurich Insurance Company Ltd\000"
+    "Zurich\000"
+    "Baloise Leben AG\000"
+    "Baloise Versicherung AG\000"
+    "Schweizerische Mobiliar Versicherungsgesellschaft AG\000"
+    "Remaco Asset Management AG\000"
+    "LF Finance (Suisse) SA\000"
+    "State Street Bank International GmbH, M\374nchen, ZN Z\374rich\000"
+    "Delen (Suisse) SA\000"
+    "Z\344hringer Privatbank AG\000"
+    "CH-3011\000"
+    "SIX SIS AG\000"
+    "EUREX Clearing AG\000"
+    "DE-65760\000"
+    "Eschborn\000"
+    "Sparkasse Bundespersonal\000"
+    "CH-3003\000"
+    "BIZ Bank f\374r Internationalen Zahlungsausgleich\000"
+    "CLS Bank International\000"
+    "US-10006\000"
+    "New York, NY 1006-3053\000"
+    "PostFinance AG\000"
+    "CH-3030\000"
+    "Z\374rich Lebensvers.-Ges. AG Individual Life geb. Verm\366gen\000"
+    "Z\374rich Lebensvers.-Ges. AG Group Life geb. Verm\366gen\000"
+    "Z\374rich Versicherungs.-Ges. AG gebundenes Verm\366gen\000"
+    "SWISS4.0 SA\000"
+    "Bank von Roll AG\000"
+    "Banque Havilland (Liechtenstein) AG, Vaduz, Zweig. Z\374rich\000"
+    "UNION BANCAIRE PRIVEE, UBP SA\000"
+    "Sygnum Bank AG\000"
+    "CH-8045\000"
+    "AMINA Bank AG\000"
+    "Industrial and Commercial Bank of China Limited\000"
+    "JL Securities SA\000"
+    "Fidurh\364ne SA\000"
+    "CH-1207\000"
+    "Gen\351ve\000"
+    "Privatbank Bellerive AG\000"
+    "Yapeal AG\000"
+    "Citibank N.A.\000"
+    "GB-E145LB\000"
+    "London\000"
+    "Raiffeisen\000"
+    "radicant bank ag\000"
+    "Bivial AG\000"
+    "Raiffeisen Schweiz\000"
+    "Union Bancaire Priv\351e (Europe) SA\000"
+    "LU-1150\000"
+    "Luxembourg\000"
+    "Mirabaud & Cie (Europe) SA\000"
+    "LU-1931\000"
+    "Monzo Bank Limited\000"
+    "GB-EC2A2AG\000"
+    "Starling Bank Limited\000"
+    "GB-EC2M2PP\000"
+    "Instinet Europe Limited\000"
+    "GB-EC4R3AB\000"
+    "SIX x-clear AG\000"
+    "Allianz Suisse Versicherungs-Ges. AG (geb. Verm\366gen)\000"
+    "CH-8304\000"
+    "Wallisellen\000"
+    "Helvetia Schweizerische Versicherungsgesellschaft AG\000"
+    "Allianz Suisse Lebensvers.-Ges. AG (geb. Verm\366gen KL)\000"
+    "LGT Bank AG, Zweigniederlassung \326sterreich\000"
+    "AT-1010\000"
+    "Wien\000"
+    "Hottinger AG\000"
+    "MBaer Merchant Bank AG\000"
+    "AXA Versicherungen AG\000"
+    "CH-8400\000"
+    "SIX Digital Exchange AG\000"
+    "Barclays Capital, Zurich Branch of Barclays Bank PLC, London\000"
+    "Cit\351 Gestion SA\000"
+    "ISP Securities Ltd\000"
+    "Swiss Life AG (EV, geb. Verm\366gen)\000"
+    "Swiss Life AG (freies Verm\366gen)\000"
+    "AXA Leben AG (Einzel, geb. Verm\366gen)\000"
+    "Baloise Leben AG (Kollektiv, geb. Verm\366gen)\000"
+    "Baloise Leben AG (Einzel, geb. Verm\366gen)\000"
+    "Allianz Suisse Lebensvers.-Ges. AG (geb. Verm\366gen EL)\000"
+    "Swisscanto Fondsleitung AG\000"
+    "Taurus SA\000"
+    "Vaudoise G\351n\351rale, Compagnie d'Assurances SA (geb. Verm\366gen)\000"
+    "Alpian SA\000"
+    "Kendra Securities House SA\000"
+    "MG Finance SA\000"
+    "Private Client Bank AG\000"
+    "Bank of China Limited, GenevaBranch\000"
+    "BG (Suisse) Private Bank SA\000"
+    "Relio AG\000"
+    "SR Saphirstein AG\000"
+    "Union Securities Switzerland SA\000"
+    "finpension AG\000"
+    "B. Metzler seel. Sohn & Co. KGaA\000"
+    "DE-60329\000"
+    "Bankhaus Lampe KG\000"
+    "DE-40479\000"
+    "D\374sseldorf\000"
+    "Bayerische Landesbank\000"
+    "DE-80277\000"
+    "M\374nchen\000"
+    "UniCredit Bank AG\000"
+    "DE-80311\000"
+    "COMMERZBANK AG\000"
+    "DE-60261\000"
+    "Deutsche Bank AG\000"
+    "DE-60272\000"
+    "DekaBank Deutsche Girozentrale\000"
+    "DE-60040\000"
+    "DZ Bank AG\000"
+    "DE-60265\000"
+    "Hamburger Sparkasse AG\000"
+    "DE-20454\000"
+    "Hamburg\000"
+    "Landesbank Hessen-Th\374ringen\000"
+    "DE-60311\000"
+    "Merck Finck & Co Privatbankiers\000"
+    "DE-80333\000"
+    "Morgan Stanley Bank AG\000"
+    "DE-60016\000"
+    "Landesbank Baden-W\374rttemberg\000"
+    "DE-70049\000"
+    "Stuttgart\000"
+    "HSBC Trinkaus & Burkhardt AG\000"
+    "DE-40002\000"
+    "Banco Santander, SA, Filiale Frankfurt\000"
+    "DE-60325\000"
+    "Goldman Sachs Bank Europe SE\000"
+    "NatWest Markets plc\000"
+    "GB-EC2M4RB\000"
+    "Dornbirner Sparkasse Bank AG\000"
+    "AT-6850\000"
+    "Dornbirn\000"
+    "Skandinaviska Enskilda Banken AB\000"
+    "SE-0640\000"
+    "Stockholm\000"
+    "Landesbank Hessen Th\374ringen\000"
+    "GB-EC4V4HN\000"
+    "DZ PRIVATBANK S.A.\000"
+    "LU-1445\000"
+    "Luxembourg-Strassen\000"
+    "Barclays Capital\000"
+    "GB-E144BB\000"
+    "Volksbank Dreil\344ndereck EG\000"
+    "DE-79537\000"
+    "L\366rrach\000"
+    "Allgemeine Sparkasse Ober\366sterreich Bank AG\000"
+    "AT-4041\000"
+    "Linz\000"
+    "Erste Group Bank AG\000"
+    "AT-1100\000"
+    "Co\366peratieve Rabobank U.A.\000"
+    "NL-3500\000"
+    "HG Utrecht\000"
+    "NORD/LB Luxembourg S.A.\000"
+    "LU-1748\000"
+    "Luxembourg-Findel\000"
+    "KAS Bank N.V.\000"
+    "NL-1000\000"
+    "DB Amsterdam\000"
+    "Raiffeisenlandesbank Ober\366sterreich AG\000"
+    "AT-4020\000"
+    "Oberbank AG\000"
+    "Clearstream Banking S.A., London Branch\000"
+    "GB-E144HE\000"
+    "National Bank of Greece S.A.\000"
+    "GR-10678\000"
+    "Athens\000"
+    "Hypo Vorarlberg Bank AG\000"
+    "AT-6900\000"
+    "Bregenz\000"
+    "Merrill Lynch International\000"
+    "GB-EC1A1HQ\000"
+    "Intesa Sanpaolo S.P.A.\000"
+    "IT-10121\000"
+    "Torino\000"
+    "Bank f\374r Tirol und Vorarlberg Aktiengesellschaft\000"
+    "AT-6020\000"
+    "Innsbruck\000"
+    "Banque Internationale \340 Luxembourg SA\000"
+    "LU-2953\000"
+    "Raiffeisen Bank International AG\000"
+    "AT-1011\000"
+    "European Investment Bank\000"
+    "LU-2950\000"
+    "ING Bank N.V.\000"
+    "BV Amsterdam\000"
+    "Sparkasse der Stadt Feldkirch\000"
+    "AT-6800\000"
+    "Feldkirch\000"
+    "HYPO TIROL BANK AG\000"
+    "RBC Europe Limited\000"
+    "GB-EC2N4AA\000"
+    "Danske Bank A/S\000"
+    "DK-1092\000"
+    "Copenhagen K\000"
+    "Raiffeisenlandesbank Vorarlberg\000"
+    "CACEIS Bank S.A., Germany Branch\000"
+    "DE-80939\000"
+    "RAIFFEISENLANDESBANK NIEDER\326STERREICH-WIEN AG\000"
+    "Raiffeisen-Landesbank Steiermark AG\000"
+    "AT-8011\000"
+    "Graz\000"
+    "Raiffeisen-Landesbank Tirol AG\000"
+    "AT-6021\000"
+    "NRW.BANK\000"
+    "DE-40213\000"
+    "Raiffeisenverband Salzburg eGen\000"
+    "AT-5020\000"
+    "Salzburg\000"
+    "BKS Bank AG\000"
+    "AT-9020\000"
+    "Klagenfurt\000"
+    "Sparkasse Schwaz AG\000"
+    "AT-6130\000"
+    "Schwaz\000"
+    "Goldman Sachs International\000"
+    "GB-EC4A4AU\000"
+    "HYPO NOE Landesbank f\374r Nieder\366sterreich und Wien AG\000"
+    "AT-3100\000"
+    "St. P\366lten\000"
+    "IKB Deutsche Industriebank AG\000"
+    "DE-40474\000"
+    "Santander UK plc\000"
+    "GB-NW13AN\000"
+    "Nordea Bank Abp\000"
+    "FI-00020\000"
+    "Nordea-Helsinki\000"
+    "Volksbank Hochrhein eG\000"
+    "DE-79761\000"
+    "Waldshut-Tiengen\000"
+    "Sparkasse Hochrhein\000"
+    "Austrian Anadi Bank AG\000"
+    "European Central Counterparty N.V.\000"
+    "NL-1077\000"
+    "Amsterdam\000"
+    "Oesterreichische Kontrollbank AG\000"
+    "Volksbank Rhein-Wehra eG\000"
+    "DE-79713\000"
+    "Bad S\344ckingen\000"
+    "E D & F  Man Capital Markets Limited\000"
+    "GB-SE19SG\000"
+    "Banque de Luxembourg S.A.\000"
+    "LU-2529\000"
+    "luxembourg\000"
+    "Sparkasse L\366rrach-Rheinfelden\000"
+    "DE-79539\000"
+    "LCH Limited\000"
+    "GB-EC3N1EA\000"
+    "ABN AMRO Clearing Bank N.V.\000"
+    "NL-1082\000"
+    "PP Amsterdam\000"
+    ;
+const uint32_t head_CH_text_size = sizeof head_CH_text;
 
 const Bank_t_SEPA bank_CH[] = {
     {100ULL, 100ULL, "SNBZCHZZXXX"},

@@ -3,51 +3,126 @@
 #include "Tables.h"
 
 const Head_t_SEPA head_CZ[] = {
-    {100ULL, "0100", "Komercn\355 banka, a.s.", "CZ-11000", "Praha 1", "KOMBCZPPXXX", "", 0},
-    {300ULL, "0300", "Ceskoslovensk\341 obchodn\355 banka, a. s.", "CZ-15000", "Praha 5", "CEKOCZPPXXX", "", 0},
-    {600ULL, "0600", "MONETA Money Bank, a.s.", "CZ-14000", "Praha 4", "AGBACZPPXXX", "", 0},
-    {710ULL, "0710", "CESK\301 N\301RODN\315 BANKA", "CZ-11000", "Praha 1", "CNBACZPPXXX", "", 0},
-    {800ULL, "0800", "Cesk\341 sporitelna, a.s.", "CZ-14000", "Praha 4", "GIBACZPXXXX", "", 0},
-    {2010ULL, "2010", "Fio banka, a.s.", "CZ-11000", "Praha 1", "FIOBCZPPXXX", "", 0},
-    {2060ULL, "2060", "Citfin, sporiteln\355 dru\236stvo", "CZ-15800", "Praha 5", "CITFCZPPXXX", "", 0},
-    {2070ULL, "2070", "TRINITY BANK a.s.", "CZ-11000", "Praha 1", "MPUBCZPPXXX", "", 0},
-    {2100ULL, "2100", "CSOB Hypotecn\355 banka, a.s.", "CZ-15000", "Praha 5", "", "", 0},
-    {2200ULL, "2200", "Pene\236n\355 dum, sporiteln\355 dru\236stvo", "CZ-68601", "Uhersk\351 Hradi\232te", "", "", 0},
-    {2220ULL, "2220", "Artesa, sporiteln\355 dru\236stvo", "CZ-12000", "Praha 2", "ARTTCZPPXXX", "", 0},
-    {2250ULL, "2250", "Banka CREDITAS a.s.", "CZ-18600", "Praha 8", "CTASCZ22XXX", "", 0},
-    {2260ULL, "2260", "NEY sporiteln\355 dru\236stvo", "CZ-18600", "Praha 8", "", "", 0},
-    {2600ULL, "2600", "Citibank Europe plc, organizacn\355 slo\236ka", "CZ-15800", "Praha 5", "CITICZPXXXX", "", 0},
-    {2700ULL, "2700", "UniCredit Bank Czech Republic and Slovakia, a.s.", "CZ-14000", "Praha 4", "BACXCZPPXXX", "", 0},
-    {3030ULL, "3030", "Air Bank a.s.", "CZ-16000", "Praha 6", "AIRACZPPXXX", "", 0},
-    {3060ULL, "3060", "PKO BP S.A., Czech Branch", "CZ-11000", "Praha 1", "BPKOCZPPXXX", "", 0},
-    {3500ULL, "3500", "ING Bank N.V.", "CZ-19000", "Praha 9", "INGBCZPPXXX", "", 0},
-    {4300ULL, "4300", "N\341rodn\355 rozvojov\341 banka, a.s.", "CZ-13000", "Praha 3", "NROZCZPPXXX", "", 0},
-    {5500ULL, "5500", "Raiffeisenbank a.s.", "CZ-14000", "Praha 4", "RZBCCZPPXXX", "", 0},
-    {5800ULL, "5800", "J&T BANKA, a.s.", "CZ-18600", "Praha 8", "JTBPCZPPXXX", "", 0},
-    {6000ULL, "6000", "PPF banka a.s.", "CZ-16000", "Praha 6", "PMBPCZPPXXX", "", 0},
-    {6200ULL, "6200", "COMMERZBANK Aktiengesellschaft, pobocka Praha", "CZ-12000", "Praha 2", "COBACZPXXXX", "", 0},
-    {6210ULL, "6210", "mBank S.A., organizacn\355 slo\236ka", "CZ-18600", "Praha 8", "BREXCZPPXXX", "", 0},
-    {6300ULL, "6300", "BNP Paribas S.A., pobocka Cesk\341 republika", "CZ-14000", "Praha 4", "GEBACZPPXXX", "", 0},
-    {6363ULL, "6363", "Partners Banka, a.s.", "CZ-14900", "Praha 4", "", "", 0},
-    {6700ULL, "6700", "V\232eobecn\341 \372verov\341 banka a.s., pobocka Praha", "CZ-", "", "SUBACZPPXXX", "", 0},
-    {6800ULL, "6800", "Sberbank CZ, a.s. v likvidaci", "CZ-", "", "VBOECZ2XXXX", "", 0},
-    {7910ULL, "7910", "Deutsche Bank Aktiengesellschaft Filiale Prag, organizacn\355 slo\236ka", "CZ-11000", "Praha 1", "DEUTCZPXXXX", "", 0},
-    {7950ULL, "7950", "Raiffeisen stavebn\355 sporitelna a.s.", "CZ-14000", "Praha 4", "", "", 0},
-    {7960ULL, "7960", "CSOB Stavebn\355 sporitelna, a.s.", "CZ-15000", "Praha 5", "", "", 0},
-    {7970ULL, "7970", "MONETA Stavebn\355 Sporitelna, a.s.", "CZ-14000", "Praha 4", "", "", 0},
-    {7990ULL, "7990", "Modr\341 pyramida stavebn\355 sporitelna, a.s.", "CZ-12000", "Praha 2", "", "", 0},
-    {8030ULL, "8030", "Volksbank Raiffeisenbank Nordoberpfalz eG pobocka Cheb", "CZ-35002", "Cheb", "GENOCZ21XXX", "", 0},
-    {8040ULL, "8040", "Oberbank AG pobocka Cesk\341 republika", "CZ-12000", "Praha 2", "OBKLCZ2XXXX", "", 0},
-    {8060ULL, "8060", "Stavebn\355 sporitelna Cesk\351 sporitelny, a.s.", "CZ-14000", "Praha 4", "", "", 0},
-    {8090ULL, "8090", "Cesk\341 exportn\355 banka, a.s.", "CZ-11000", "Praha 1", "CZEECZPPXXX", "", 0},
-    {8150ULL, "8150", "HSBC Continental Europe, Czech Republic", "CZ-11000", "Praha 1", "MIDLCZPPXXX", "", 0},
-    {8190ULL, "8190", "Sparkasse Oberlausitz-Niederschlesien", "CZ-", "", "", "", 0},
-    {8198ULL, "8198", "FAS finance company s.r.o.", "CZ-", "", "FFCSCZP1XXX", "", 0},
-    {8220ULL, "8220", "Payment execution s.r.o.", "CZ-", "", "PAERCZP1XXX", "", 0},
-    {8250ULL, "8250", "Bank of China (CEE) Ltd. Prague Branch", "CZ-11000", "Praha 1", "BKCHCZPPXXX", "", 0},
-    {8255ULL, "8255", "Bank of Communications Co., Ltd., Prague Branch od\232tepn\375 z\341vod", "CZ-18600", "Praha 8", "COMMCZPPXXX", "", 0},
-    {8265ULL, "8265", "Industrial and Commercial Bank of China Limited, Prague Branch, od\232tepn\375 z\341vod", "CZ-14000", "Praha 4", "ICBKCZPPXXX", "", 0},
-    {8500ULL, "8500", "Multitude Bank p.l.c.", "CZ-", "", "", "", 0},
+    {100ULL, "0100", 1, 22, 31, "KOMBCZPPXXX", "", 0},
+    {300ULL, "0300", 39, 76, 85, "CEKOCZPPXXX", "", 0},
+    {600ULL, "0600", 93, 117, 126, "AGBACZPPXXX", "", 0},
+    {710ULL, "0710", 134, 22, 31, "CNBACZPPXXX", "", 0},
+    {800ULL, "0800", 154, 117, 126, "GIBACZPXXXX", "", 0},
+    {2010ULL, "2010", 177, 22, 31, "FIOBCZPPXXX", "", 0},
+    {2060ULL, "2060", 193, 221, 85, "CITFCZPPXXX", "", 0},
+    {2070ULL, "2070", 230, 22, 31, "MPUBCZPPXXX", "", 0},
+    {2100ULL, "2100", 248, 76, 85, "", "", 0},
+    {2200ULL, "2200", 275, 308, 317, "", "", 0},
+    {2220ULL, "2220", 334, 362, 371, "ARTTCZPPXXX", "", 0},
+    {2250ULL, "2250", 379, 399, 408, "CTASCZ22XXX", "", 0},
+    {2260ULL, "2260", 416, 399, 408, "", "", 0},
+    {2600ULL, "2600", 440, 221, 85, "CITICZPXXXX", "", 0},
+    {2700ULL, "2700", 480, 117, 126, "BACXCZPPXXX", "", 0},
+    {3030ULL, "3030", 529, 543, 552, "AIRACZPPXXX", "", 0},
+    {3060ULL, "3060", 560, 22, 31, "BPKOCZPPXXX", "", 0},
+    {3500ULL, "3500", 586, 600, 609, "INGBCZPPXXX", "", 0},
+    {4300ULL, "4300", 617, 647, 656, "NROZCZPPXXX", "", 0},
+    {5500ULL, "5500", 664, 117, 126, "RZBCCZPPXXX", "", 0},
+    {5800ULL, "5800", 684, 399, 408, "JTBPCZPPXXX", "", 0},
+    {6000ULL, "6000", 700, 543, 552, "PMBPCZPPXXX", "", 0},
+    {6200ULL, "6200", 715, 362, 371, "COBACZPXXXX", "", 0},
+    {6210ULL, "6210", 761, 399, 408, "BREXCZPPXXX", "", 0},
+    {6300ULL, "6300", 792, 117, 126, "GEBACZPPXXX", "", 0},
+    {6363ULL, "6363", 834, 855, 126, "", "", 0},
+    {6700ULL, "6700", 864, 908, 0, "SUBACZPPXXX", "", 0},
+    {6800ULL, "6800", 912, 908, 0, "VBOECZ2XXXX", "", 0},
+    {7910ULL, "7910", 942, 22, 31, "DEUTCZPXXXX", "", 0},
+    {7950ULL, "7950", 1008, 117, 126, "", "", 0},
+    {7960ULL, "7960", 1044, 76, 85, "", "", 0},
+    {7970ULL, "7970", 1075, 117, 126, "", "", 0},
+    {7990ULL, "7990", 1108, 362, 371, "", "", 0},
+    {8030ULL, "8030", 1149, 1204, 1213, "GENOCZ21XXX", "", 0},
+    {8040ULL, "8040", 1218, 362, 371, "OBKLCZ2XXXX", "", 0},
+    {8060ULL, "8060", 1254, 117, 126, "", "", 0},
+    {8090ULL, "8090", 1297, 22, 31, "CZEECZPPXXX", "", 0},
+    {8150ULL, "8150", 1324, 22, 31, "MIDLCZPPXXX", "", 0},
+    {8190ULL, "8190", 1364, 908, 0, "", "", 0},
+    {8198ULL, "8198", 1402, 908, 0, "FFCSCZP1XXX", "", 0},
+    {8220ULL, "8220", 1429, 908, 0, "PAERCZP1XXX", "", 0},
+    {8250ULL, "8250", 1454, 22, 31, "BKCHCZPPXXX", "", 0},
+    {8255ULL, "8255", 1493, 399, 408, "COMMCZPPXXX", "", 0},
+    {8265ULL, "8265", 1556, 117, 126, "ICBKCZPPXXX", "", 0},
+    {8500ULL, "8500", 1635, 908, 0, "", "", 0},
 };
 
 const uint32_t head_CZ_size = sizeof head_CZ / sizeof head_CZ[0];
+
+// The free texts of the records above, each ended by a NUL; a record
+// holds the offset of its text here.
+const char head_CZ_text[] =
+    "\000"
+    "Komercn\355 banka, a.s.\000"
+    "CZ-11000\000"
+    "Praha 1\000"
+    "Ceskoslovensk\341 obchodn\355 banka, a. s.\000"
+    "CZ-15000\000"
+    "Praha 5\000"
+    "MONETA Money Bank, a.s.\000"
+    "CZ-14000\000"
+    "Praha 4\000"
+    "CESK\301 N\301RODN\315 BANKA\000"
+    "Cesk\341 sporitelna, a.s.\000"
+    "Fio banka, a.s.\000"
+    "Citfin, sporiteln\355 dru\236stvo\000"
+    "CZ-15800\000"
+    "TRINITY BANK a.s.\000"
+    "CSOB Hypotecn\355 banka, a.s.\000"
+    "Pene\236n\355 dum, sporiteln\355 dru\236stvo\000"
+    "CZ-68601\000"
+    "Uhersk\351 Hradi\232te\000"
+    "Artesa, sporiteln\355 dru\236stvo\000"
+    "CZ-12000\000"
+    "Praha 2\000"
+    "Banka CREDITAS a.s.\000"
+    "CZ-18600\000"
+    "Praha 8\000"
+    "NEY sporiteln\355 dru\236stvo\000"
+    "Citibank Europe plc, organizacn\355 slo\236ka\000"
+    "UniCredit Bank Czech Republic and Slovakia, a.s.\000"
+    "Air Bank a.s.\000"
+    "CZ-16000\000"
+    "Praha 6\000"
+    "PKO BP S.A., Czech Branch\000"
+    "ING Bank N.V.\000"
+    "CZ-19000\000"
+    "Praha 9\000"
+    "N\341rodn\355 rozvojov\341 banka, a.s.\000"
+    "CZ-13000\000"
+    "Praha 3\000"
+    "Raiffeisenbank a.s.\000"
+    "J&T BANKA, a.s.\000"
+    "PPF banka a.s.\000"
+    "COMMERZBANK Aktiengesellschaft, pobocka Praha\000"
+    "mBank S.A., organizacn\355 slo\236ka\000"
+    "BNP Paribas S.A., pobocka Cesk\341 republika\000"
+    "Partners Banka, a.s.\000"
+    "CZ-14900\000"
+    "V\232eobecn\341 \372verov\341 banka a.s., pobocka Praha\000"
+    "CZ-\000"
+    "Sberbank CZ, a.s. v likvidaci\000"
+    "Deutsche Bank Aktiengesellschaft Filiale Prag, organizacn\355 slo\236ka\000"
+    "Raiffeisen stavebn\355 sporitelna a.s.\000"
+    "CSOB Stavebn\355 sporitelna, a.s.\000"
+    "MONETA Stavebn\355 Sporitelna, a.s.\000"
+    "Modr\341 pyramida stavebn\355 sporitelna, a.s.\000"
+    "Volksbank Raiffeisenbank Nordoberpfalz eG pobocka Cheb\000"
+    "CZ-35002\000"
+    "Cheb\000"
+    "Oberbank AG pobocka Cesk\341 republika\000"
+    "Stavebn\355 sporitelna Cesk\351 sporitelny, a.s.\000"
+    "Cesk\341 exportn\355 banka, a.s.\000"
+    "HSBC Continental Europe, Czech Republic\000"
+    "Sparkasse Oberlausitz-Niederschlesien\000"
+    "FAS finance company s.r.o.\000"
+    "Payment execution s.r.o.\000"
+    "Bank of China (CEE) Ltd. Prague Branch\000"
+    "Bank of Communications Co., Ltd., Prague Branch od\232tepn\375 z\341vod\000"
+    "Industrial and Commercial Bank of China Limited, Prague Branch, od\232tepn\375 z\341vod\000"
+    "Multitude Bank p.l.c.\000"
+    ;
+const uint32_t head_CZ_text_size = sizeof head_CZ_text;

@@ -3,3519 +3,9212 @@
 #include "Tables.h"
 
 const Head_t_SEPA head_DE[] = {
-    {10000000ULL, "10000000", "Bundesbank", "DE-10591", "Berlin", "MARKDEF1100", "", 42},
-    {10010010ULL, "10010010", "Postbank Ndl der Deutsche Bank", "DE-10559", "Berlin", "PBNKDEFFXXX", "", 0},
-    {10010123ULL, "10010123", "OLINDA Zweigniederlassung Deutschland", "DE-10245", "Berlin", "QNTODEB2XXX", "", 0},
-    {10010178ULL, "10010178", "Revolut Bank, Zweigniederlassung Deutschland", "DE-10117", "Berlin", "REVODEB2XXX", "", 0},
-    {10010200ULL, "10010200", "Treezor, Berlin", "DE-10785", "Berlin", "TRZODEB2XXX", "", 0},
-    {10010300ULL, "10010300", "Klarna Bank German Branch", "DE-10115", "Berlin", "KLRNDEBEXXX", "", 0},
-    {10010424ULL, "10010424", "Aareal Bank", "DE-10666", "Berlin", "AARBDE5W100", "", 0},
-    {10010500ULL, "10010500", "Noelse Pay", "DE-10719", "Berlin", "AFOPDEB2XXX", "", 0},
-    {10010700ULL, "10010700", "Financiere des Paiements Electroniques NL Deutschland", "DE-10719", "Berlin", "FPEGDEB2XXX", "", 0},
-    {10011001ULL, "10011001", "N26 Bank", "DE-10179", "Berlin", "NTSBDEB1XXX", "", 0},
-    {10012345ULL, "10012345", "Trade Republic Bank", "DE-10119", "Berlin", "TRBKDEBBXXX", "", 0},
-    {10014000ULL, "10014000", "Swan Zweigniederlassung Deutschland", "DE-10178", "Berlin", "SWNBDEBBXXX", "", 0},
-    {10014001ULL, "10014001", "Swan Zweigniederlassung Deutschland (Gesch\344ftsfeld)", "DE-10178", "Berlin", "SWNBDEBBXXX", "", 0},
-    {10017997ULL, "10017997", "Holvi Payment Services Zweigniederlassung Deutschland", "DE-10967", "Berlin", "HOLVDEB1XXX", "", 0},
-    {10018000ULL, "10018000", "Finom Payments Zweigniederlassung Deutschland", "DE-10115", "Berlin", "FNOMDEB2XXX", "", 0},
-    {10019000ULL, "10019000", "Adyen, German Branch", "DE-10117", "Berlin", "ADYBDEB2XXX", "", 0},
-    {10020200ULL, "10020200", "BHF-BANK", "DE-10117", "Berlin", "BHFBDEFF100", "", 8},
-    {10020500ULL, "10020500", "SozialBank", "DE-10178", "Berlin", "BFSWDE33BER", "", 0},
-    {10020510ULL, "10020510", "SozialBank", "DE-10178", "Berlin", "BFSWDE33BER", "", 0},
-    {10020520ULL, "10020520", "SozialBank", "DE-10178", "Berlin", "BFSWDE33BER", "", 0},
-    {10020890ULL, "10020890", "UniCredit Bank - HypoVereinsbank", "DE-10117", "Berlin", "HYVEDEMM488", "", 32},
-    {10030200ULL, "10030200", "Berlin Hyp", "DE-10787", "Berlin", "BHYPDEB2XXX", "", 0},
-    {10030400ULL, "10030400", "ABK Allgemeine Beamten Bank", "DE-10115", "Berlin", "ABKBDEB1XXX", "", 0},
-    {10030500ULL, "10030500", "M.M. Warburg & Co (vormals Bankhaus L\366bbecke)", "DE-20095", "Hamburg", "LOEBDEBBXXX", "", 0},
-    {10030700ULL, "10030700", "Eurocity Bank", "DE-60311", "Frankfurt am Main", "DLGHDEB1XXX", "", 0},
-    {10030730ULL, "10030730", "Eurocity Bank Gf GAA", "DE-60311", "Frankfurt am Main", "DLGHDEB1XXX", "", 0},
-    {10033300ULL, "10033300", "Santander Consumer Bank", "DE-10439", "Berlin", "SCFBDE33XXX", "", 47},
-    {10040000ULL, "10040000", "Commerzbank, Filiale Berlin 1", "DE-10891", "Berlin", "COBADEBBXXX", "", 5},
-    {10040005ULL, "10040005", "Commerzbank, Filiale Berlin 3", "DE-10891", "Berlin", "COBADEBBXXX", "", 5},
-    {10040010ULL, "10040010", "Commerzbank, CC SP", "DE-10877", "Berlin", "COBADEFFXXX", "", 5},
-    {10040048ULL, "10040048", "Commerzbank GF-B48", "DE-10891", "Berlin", "COBADEFFXXX", "", 5},
-    {10040060ULL, "10040060", "Commerzbank Gf 160", "DE-10891", "Berlin", "COBADEFFXXX", "", 5},
-    {10040061ULL, "10040061", "Commerzbank Gf 161", "DE-10891", "Berlin", "COBADEFFXXX", "", 5},
-    {10040062ULL, "10040062", "Commerzbank CC", "DE-10783", "Berlin", "COBADEFFXXX", "", 5},
-    {10040063ULL, "10040063", "Commerzbank CC", "DE-10783", "Berlin", "COBADEFFXXX", "", 5},
-    {10040085ULL, "10040085", "Commerzbank, Gf Web-K", "DE-10877", "Berlin", "COBADEFFXXX", "", 5},
-    {10045050ULL, "10045050", "Commerzbank Service-BZ", "DE-10785", "Berlin", "COBADEFFXXX", "", 5},
-    {10050000ULL, "10050000", "Landesbank Berlin - Berliner Sparkasse", "DE-10889", "Berlin", "BELADEBEXXX", "", 4},
-    {10050020ULL, "10050020", "S-Kreditpartner, Berlin", "DE-10715", "Berlin", "SKPADEB1XXX", "", 0},
-    {10050500ULL, "10050500", "LBS Landesbausparkasse NordOst", "DE-10405", "Berlin", "LBSODEB1BLN", "", 0},
-    {10050999ULL, "10050999", "DekaBank", "DE-60040", "Frankfurt am Main", "DGZFDEFFBER", "", 0},
-    {10060198ULL, "10060198", "Pax-Bank", "DE-14005", "Berlin", "GENODED1PA6", "37060193", 1},
-    {10061006ULL, "10061006", "Bank f\374r Kirche und Diakonie - KD-Bank Gf Sonder-BLZ", "DE-10117", "Berlin", "GENODED1KDB", "", 0},
-    {10070000ULL, "10070000", "Deutsche Bank", "DE-10883", "Berlin", "DEUTDEBBXXX", "", 20},
-    {10070024ULL, "10070024", "Deutsche Bank", "DE-10883", "Berlin", "DEUTDEDBBER", "", 20},
-    {10070100ULL, "10070100", "Deutsche Bank", "DE-10883", "Berlin", "DEUTDEBB101", "", 20},
-    {10070124ULL, "10070124", "Deutsche Bank", "DE-10883", "Berlin", "DEUTDEDB101", "", 20},
-    {10070324ULL, "10070324", "Postbank/DSL Ndl der Deutsche Bank", "DE-10117", "Berlin", "DEUTDEDBP30", "", 20},
-    {10070397ULL, "10070397", "Postbank/DSL Ndl der Deutsche Bank", "DE-10117", "Berlin", "DEUTDEBBP30", "", 20},
-    {10070398ULL, "10070398", "Postbank/DSL Ndl der Deutsche Bank", "DE-12105", "Berlin", "DEUTDEBBP31", "", 20},
-    {10070399ULL, "10070399", "Postbank/DSL Ndl der Deutsche Bank", "DE-13125", "Berlin", "DEUTDEBBP32", "", 20},
-    {10070848ULL, "10070848", "Deutsche Bank", "DE-10623", "Berlin", "DEUTDEDB110", "", 20},
-    {10071324ULL, "10071324", "Postbank/DSL Ndl der Deutsche Bank", "DE-12105", "Berlin", "DEUTDEDBP31", "", 20},
-    {10072324ULL, "10072324", "Postbank/DSL Ndl der Deutsche Bank", "DE-13125", "Berlin", "DEUTDEDBP32", "", 20},
-    {10077777ULL, "10077777", "norisbank", "DE-10625", "Berlin", "NORSDE51XXX", "", 20},
-    {10080000ULL, "10080000", "Commerzbank vormals Dresdner Bank Filiale Berlin I", "DE-10877", "Berlin", "DRESDEFF100", "", 5},
-    {10080005ULL, "10080005", "Commerzbank vormals Dresdner Bank Zw A", "DE-10623", "Berlin", "DRESDEFFI26", "", 5},
-    {10080006ULL, "10080006", "Commerzbank vormals Dresdner Bank Zw B", "DE-10623", "Berlin", "DRESDEFFXXX", "", 5},
-    {10080055ULL, "10080055", "Commerzbank vormals Dresdner Bank Zw 55", "DE-10623", "Berlin", "DRESDEFF112", "", 5},
-    {10080057ULL, "10080057", "Commerzbank vormals Dresdner Bank Gf ZW 57", "DE-10877", "Berlin", "DRESDEFF114", "", 5},
-    {10080085ULL, "10080085", "Commerzbank vormals Dresdner Bank Gf PCC DCC-ITGK 3", "DE-10877", "Berlin", "DRESDEFFI53", "", 5},
-    {10080086ULL, "10080086", "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 4", "DE-10877", "Berlin", "DRESDEFFI71", "", 5},
-    {10080087ULL, "10080087", "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 5", "DE-10877", "Berlin", "DRESDEFFI72", "", 5},
-    {10080088ULL, "10080088", "Commerzbank vormals Dresdner Bank IBLZ", "DE-10623", "Berlin", "DRESDEFFXXX", "", 5},
-    {10080089ULL, "10080089", "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 6", "DE-10877", "Berlin", "DRESDEFFI73", "", 5},
-    {10080900ULL, "10080900", "Commerzbank vormals Dresdner Bank Filiale Berlin III", "DE-10877", "Berlin", "DRESDEFF199", "", 5},
-    {10089260ULL, "10089260", "Commerzbank vormals Dresdner Bank ITGK", "DE-10877", "Berlin", "DRESDEFFI14", "", 5},
-    {10089999ULL, "10089999", "Commerzbank vormals Dresdner Bank ITGK 2", "DE-10117", "Berlin", "DRESDEFFI99", "", 5},
-    {10090000ULL, "10090000", "Berliner Volksbank", "DE-10892", "Berlin", "BEVODEBBXXX", "", 0},
-    {10090300ULL, "10090300", "Bank f\374r Schiffahrt (BFS) Fil d Ostfr VB Leer", "DE-13353", "Berlin", "GENODEF1BSB", "", 0},
-    {10090900ULL, "10090900", "PSD Bank Berlin-Brandenburg", "DE-12154", "Berlin", "GENODEF1P01", "", 0},
-    {10110300ULL, "10110300", "Westend Bank", "DE-60599", "Frankfurt am Main", "MACODEB1XXX", "", 0},
-    {10110400ULL, "10110400", "Investitionsbank Berlin", "DE-10702", "Berlin", "IBBBDEBBXXX", "", 0},
-    {10110600ULL, "10110600", "Quirin Privatbank", "DE-10711", "Berlin", "QUBKDEBBXXX", "", 0},
-    {10120100ULL, "10120100", "Weberbank", "DE-10893", "Berlin", "WELADED1WBB", "", 0},
-    {10130600ULL, "10130600", "Isbank Fil Berlin", "DE-13353", "Berlin", "ISBKDEFXXXX", "", 0},
-    {10130800ULL, "10130800", "flatexDEGIRO Bank", "DE-60312", "Frankfurt am Main", "BIWBDE33XXX", "", 0},
-    {10220500ULL, "10220500", "Lloyds Bank", "DE-10178", "Berlin", "BOFSDEB1XXX", "", 0},
-    {10220600ULL, "10220600", "Sydbank Filiale Berlin", "DE-24937", "Flensburg", "SYBKDE22BER", "", 0},
-    {10310600ULL, "10310600", "Tradegate Berlin", "DE-10711", "Berlin", "TRDADEB1PBK", "", 0},
-    {10310666ULL, "10310666", "Tradegate, GF DIR", "DE-10711", "Berlin", "TRDADEBBDIR", "", 0},
-    {10320700ULL, "10320700", "MANGOPAY German Branch", "DE-10719", "Berlin", "MPAYDEB2XXX", "", 0},
-    {11010100ULL, "11010100", "solarisBank", "DE-10997", "Berlin", "SOBKDEBBXXX", "", 0},
-    {11010101ULL, "11010101", "solarisBank Gf (S)", "DE-10178", "Berlin", "SOBKDEB2XXX", "", 0},
-    {11010111ULL, "11010111", "solarisBank Gf (PNTA)", "DE-10997", "Berlin", "PNTADEBBXXX", "", 0},
-    {12016836ULL, "12016836", "KfW Kreditanstalt f\374r Wiederaufbau", "DE-10117", "Berlin", "KFWIDEFF100", "", 0},
-    {12030000ULL, "12030000", "Deutsche Kreditbank Berlin", "DE-10117", "Berlin", "BYLADEM1001", "", 0},
-    {12030900ULL, "12030900", "Merck Finck A Quintet Private Bank", "DE-10719", "Berlin", "MEFIDEMM100", "", 0},
-    {12040000ULL, "12040000", "Commerzbank Filiale Berlin 2", "DE-10891", "Berlin", "COBADEBB120", "", 5},
-    {12050555ULL, "12050555", "ZVA Norddeutsche Landesbank Gf SA", "DE-30151", "Hannover", "NOLADE21DVS", "", 0},
-    {12060000ULL, "12060000", "DZ BANK", "DE-10001", "Berlin", "GENODEFF120", "", 0},
-    {12070000ULL, "12070000", "Deutsche Bank", "DE-14405", "Potsdam", "DEUTDEBB160", "", 20},
-    {12070024ULL, "12070024", "Deutsche Bank", "DE-14405", "Potsdam", "DEUTDEDB160", "", 20},
-    {12070070ULL, "12070070", "Deutsche Bank", "DE-14405", "Potsdam", "DEUTDEFFVAC", "", 0},
-    {12070088ULL, "12070088", "Deutsche Bank", "DE-14405", "Potsdam", "DEUTDEDBPAL", "", 0},
-    {12070400ULL, "12070400", "Postbank/DSL Ndl der Deutsche Bank", "DE-03046", "Cottbus", "DEUTDEBBP33", "", 20},
-    {12070424ULL, "12070424", "Postbank/DSL Ndl der Deutsche Bank", "DE-03046", "Cottbus", "DEUTDEDBP33", "", 20},
-    {12080000ULL, "12080000", "Commerzbank vormals Dresdner Bank Filiale Berlin II", "DE-10623", "Berlin", "DRESDEFF120", "", 5},
-    {12096597ULL, "12096597", "Sparda-Bank Berlin", "DE-10117", "Berlin", "GENODEF1S10", "", 0},
-    {13000000ULL, "13000000", "Bundesbank", "DE-18004", "Rostock", "MARKDEF1130", "", 42},
-    {13040000ULL, "13040000", "Commerzbank", "DE-18006", "Rostock", "COBADEFFXXX", "", 5},
-    {13050000ULL, "13050000", "Ostseesparkasse Rostock", "DE-18004", "Rostock", "NOLADE21ROS", "", 0},
-    {13051042ULL, "13051042", "Sparkasse Vorpommern auf R\374gen", "DE-18525", "Bergen auf R\374gen", "NOLADE21RUE", "", 0},
-    {13061008ULL, "13061008", "Volksbank Wolgast -alt-", "DE-17438", "Wolgast", "GENODEF1WOG", "", 0},
-    {13061078ULL, "13061078", "Volks- und Raiffeisenbank", "DE-23952", "Wismar", "GENODEF1HWI", "", 0},
-    {13061088ULL, "13061088", "Raiffeisenbank Wismar -alt-", "DE-23952", "Wismar", "GENODEF1HWR", "13061078", 0},
-    {13061128ULL, "13061128", "Raiffeisenbank", "DE-18209", "Bad Doberan", "GENODEF1DBR", "14061308", 0},
-    {13070000ULL, "13070000", "Deutsche Bank", "DE-18002", "Rostock", "DEUTDEBRXXX", "", 20},
-    {13070024ULL, "13070024", "Deutsche Bank", "DE-18002", "Rostock", "DEUTDEDBROS", "", 20},
-    {13070405ULL, "13070405", "Postbank/DSL Ndl der Deutsche Bank", "DE-19053", "Schwerin", "DEUTDEBBP35", "", 20},
-    {13070424ULL, "13070424", "Postbank/DSL Ndl der Deutsche Bank", "DE-19053", "Schwerin", "DEUTDEDBP35", "", 20},
-    {13080000ULL, "13080000", "Commerzbank vormals Dresdner Bank", "DE-18010", "Rostock", "DRESDEFF130", "", 5},
-    {13090000ULL, "13090000", "Rostocker Volks- und Raiffeisenbank -alt-", "DE-18003", "Rostock", "GENODEF1HR1", "", 0},
-    {13091054ULL, "13091054", "Volksbank Vorpommern", "DE-18439", "Stralsund", "GENODEF1HST", "", 0},
-    {13091084ULL, "13091084", "Volksbank Wismar -alt-", "DE-23952", "Wismar", "GENODEF1HWV", "13061078", 0},
-    {14040000ULL, "14040000", "Commerzbank", "DE-19055", "Schwerin", "COBADEFFXXX", "", 5},
-    {14051000ULL, "14051000", "Sparkasse Mecklenburg-Nordwest", "DE-23951", "Wismar", "NOLADE21WIS", "", 0},
-    {14051362ULL, "14051362", "Sparkasse Parchim-L\374bz", "DE-19370", "Parchim", "NOLADE21PCH", "", 0},
-    {14051462ULL, "14051462", "Sparkasse Schwerin -alt-", "DE-19053", "Schwerin", "NOLADE21SNS", "", 0},
-    {14052000ULL, "14052000", "Sparkasse Mecklenburg-Schwerin", "DE-19053", "Schwerin", "NOLADE21LWL", "", 0},
-    {14061308ULL, "14061308", "VR Bank Mecklenburg", "DE-18055", "Rostock", "GENODEF1GUE", "", 0},
-    {14061438ULL, "14061438", "Raiffeisen-Volksbank -alt-", "DE-19205", "Gadebusch", "GENODEF1GDB", "", 0},
-    {14080000ULL, "14080000", "Commerzbank vormals Dresdner Bank", "DE-19006", "Schwerin", "DRESDEFF140", "", 5},
-    {14080011ULL, "14080011", "Commerzbank vormals Dresdner Bank Zw W", "DE-19006", "Schwerin", "DRESDEFFI27", "", 5},
-    {14091464ULL, "14091464", "VR-Bank -alt-", "DE-19055", "Schwerin", "GENODEF1SN1", "", 0},
-    {15000000ULL, "15000000", "Bundesbank", "DE-17020", "Neubrandenburg", "MARKDEF1150", "", 42},
-    {15040068ULL, "15040068", "Commerzbank", "DE-17019", "Neubrandenburg", "COBADEFFXXX", "", 5},
-    {15050100ULL, "15050100", "M\374ritz-Sparkasse", "DE-17192", "Waren (M\374ritz)", "NOLADE21WRN", "", 0},
-    {15050200ULL, "15050200", "Sparkasse Neubrandenburg-Demmin", "DE-17041", "Neubrandenburg", "NOLADE21NBS", "", 0},
-    {15050400ULL, "15050400", "Sparkasse Uecker-Randow", "DE-17309", "Pasewalk", "NOLADE21PSW", "", 0},
-    {15050500ULL, "15050500", "Sparkasse Vorpommern", "DE-17462", "Greifswald", "NOLADE21GRW", "", 0},
-    {15051732ULL, "15051732", "Sparkasse Mecklenburg-Strelitz", "DE-17235", "Neustrelitz", "NOLADE21MST", "", 0},
-    {15061618ULL, "15061618", "Raiffeisenbank Mecklenburger Seenplatte", "DE-17192", "Waren (M\374ritz)", "GENODEF1WRN", "", 0},
-    {15061638ULL, "15061638", "Volksbank Vorpommern -alt-", "DE-17489", "Greifswald", "GENODEF1ANK", "", 0},
-    {15061698ULL, "15061698", "Raiffeisenbank Malchin -alt-", "DE-17131", "Malchin", "GENODEF1MAL", "", 0},
-    {15080000ULL, "15080000", "Commerzbank vormals Dresdner Bank", "DE-17033", "Neubrandenburg", "DRESDEFF150", "", 5},
-    {15091674ULL, "15091674", "Volksbank Demmin", "DE-17109", "Demmin, Hansestadt", "GENODEF1DM1", "", 0},
-    {15091704ULL, "15091704", "VR-Bank Uckermark-Randow", "DE-17291", "Prenzlau", "GENODEF1PZ1", "", 0},
-    {16010300ULL, "16010300", "Investitionsbank des Landes Brandenburg", "DE-14473", "Potsdam", "ILBXDE8XXXX", "", 0},
-    {16020086ULL, "16020086", "UniCredit Bank - HypoVereinsbank", "DE-14467", "Potsdam", "HYVEDEMM470", "", 32},
-    {16040000ULL, "16040000", "Commerzbank", "DE-14402", "Potsdam", "COBADEFFXXX", "", 5},
-    {16050000ULL, "16050000", "Mittelbrandenburgische Sparkasse in Potsdam", "DE-14459", "Potsdam", "WELADED1PMB", "", 0},
-    {16050101ULL, "16050101", "Sparkasse Prignitz", "DE-16928", "Pritzwalk", "WELADED1PRP", "", 0},
-    {16050202ULL, "16050202", "Sparkasse Ostprignitz-Ruppin", "DE-16816", "Neuruppin", "WELADED1OPR", "", 0},
-    {16050500ULL, "16050500", "LBS Landesbausparkasse NordOst", "DE-14463", "Potsdam", "LBSODEB1XXX", "", 0},
-    {16060122ULL, "16060122", "Volks- und Raiffeisenbank Prignitz", "DE-19348", "Perleberg", "GENODEF1PER", "", 0},
-    {16061938ULL, "16061938", "Raiffeisenbank Ostprignitz-Ruppin", "DE-16803", "Neuruppin", "GENODEF1NPP", "", 0},
-    {16062008ULL, "16062008", "VR-Bank Fl\344ming-Elsterland", "DE-14943", "Luckenwalde", "GENODEF1LUK", "", 0},
-    {16062073ULL, "16062073", "Brandenburger Bank", "DE-14770", "Brandenburg an der Havel", "GENODEF1BRB", "", 0},
-    {16080000ULL, "16080000", "Commerzbank vormals Dresdner Bank", "DE-14467", "Potsdam", "DRESDEFF160", "", 5},
-    {16091994ULL, "16091994", "Volksbank Rathenow", "DE-14712", "Rathenow", "GENODEF1RN1", "", 0},
-    {17020086ULL, "17020086", "UniCredit Bank - HypoVereinsbank", "DE-15230", "Frankfurt (Oder)", "HYVEDEMM471", "", 32},
-    {17040000ULL, "17040000", "Commerzbank", "DE-15230", "Frankfurt (Oder)", "COBADEFFXXX", "", 5},
-    {17052000ULL, "17052000", "Sparkasse Barnim", "DE-16204", "Eberswalde", "WELADED1GZE", "", 0},
-    {17052302ULL, "17052302", "Stadtsparkasse Schwedt", "DE-16303", "Schwedt/Oder", "WELADED1UMX", "", 0},
-    {17054040ULL, "17054040", "Kreissparkasse M\344rkisch-Oderland", "DE-15344", "Strausberg", "WELADED1MOL", "", 0},
-    {17055050ULL, "17055050", "Sparkasse Oder-Spree", "DE-15203", "Frankfurt (Oder)", "WELADED1LOS", "", 0},
-    {17056060ULL, "17056060", "Sparkasse Uckermark", "DE-17291", "Prenzlau", "WELADED1UMP", "", 0},
-    {17062428ULL, "17062428", "Raiffeisenbank-Volksbank Oder-Spree", "DE-15848", "Beeskow", "GENODEF1BKW", "", 0},
-    {17080000ULL, "17080000", "Commerzbank vormals Dresdner Bank", "DE-15205", "Frankfurt (Oder)", "DRESDEFF170", "", 5},
-    {17092404ULL, "17092404", "VR Bank F\374rstenwalde Seelow Wriezen", "DE-15501", "F\374rstenwalde/Spree", "GENODEF1FW1", "", 0},
-    {18020086ULL, "18020086", "UniCredit Bank - HypoVereinsbank", "DE-03046", "Cottbus", "HYVEDEMM472", "", 32},
-    {18040000ULL, "18040000", "Commerzbank", "DE-03003", "Cottbus", "COBADEFFXXX", "", 5},
-    {18050000ULL, "18050000", "Sparkasse Spree-Nei\337e", "DE-03006", "Cottbus", "WELADED1CBN", "", 0},
-    {18051000ULL, "18051000", "Sparkasse Elbe-Elster", "DE-03231", "Finsterwalde", "WELADED1EES", "", 0},
-    {18055000ULL, "18055000", "Sparkasse Niederlausitz", "DE-01957", "Senftenberg", "WELADED1OSL", "", 0},
-    {18062678ULL, "18062678", "VR Bank Lausitz", "DE-03044", "Cottbus", "GENODEF1FWA", "", 0},
-    {18062758ULL, "18062758", "VR Bank Forst -alt-", "DE-03149", "Forst (Lausitz)", "GENODEF1FOR", "", 0},
-    {18080000ULL, "18080000", "Commerzbank vormals Dresdner Bank", "DE-03003", "Cottbus", "DRESDEFF180", "", 5},
-    {18092684ULL, "18092684", "Spreewaldbank", "DE-15907", "L\374bben (Spreewald)", "GENODEF1LN1", "", 0},
-    {18092744ULL, "18092744", "Volksbank Spree-Nei\337e", "DE-03130", "Spremberg", "GENODEF1SPM", "", 0},
-    {20000000ULL, "20000000", "Bundesbank", "DE-22772", "Hamburg", "MARKDEF1200", "", 42},
-    {20010020ULL, "20010020", "Postbank Ndl der Deutsche Bank", "DE-22280", "Hamburg", "PBNKDEFFXXX", "", 0},
-    {20010424ULL, "20010424", "Aareal Bank ehem. Filiale Hamburg", "DE-65189", "Wiesbaden", "AARBDE5W200", "", 0},
-    {20020200ULL, "20020200", "Skandinaviska Enskilda Banken (publ) Hamburg Branch", "DE-60313", "Frankfurt am Main", "ESSEDEFFHAM", "", 0},
-    {20020500ULL, "20020500", "Jyske Bank Fil Hamburg", "DE-20095", "Hamburg", "JYBADEHHXXX", "", 0},
-    {20020900ULL, "20020900", "Signal Iduna Bauspar", "DE-20351", "Hamburg", "SIBSDEHHXXX", "", 0},
-    {20030000ULL, "20030000", "UniCredit Bank - HypoVereinsbank", "DE-20454", "Hamburg", "HYVEDEMM300", "", 0},
-    {20030133ULL, "20030133", "Varengold Bank", "DE-22767", "Hamburg", "VGAGDEHHXXX", "", 0},
-    {20030300ULL, "20030300", "DONNER & REUSCHEL", "DE-20095", "Hamburg", "CHDBDEHHXXX", "", 0},
-    {20030301ULL, "20030301", "Donner + Reuschel GF NL LUX", "DE-20095", "Hamburg", "CHDBDEHHXXX", "", 0},
-    {20030400ULL, "20030400", "Marcard, Stein & Co Bankiers", "DE-20095", "Hamburg", "MCRDDEHHXXX", "", 0},
-    {20030600ULL, "20030600", "Sydbank Fil Hamburg", "DE-20459", "Hamburg", "SYBKDE22HAM", "", 0},
-    {20030700ULL, "20030700", "Merck Finck A Quintet Private Bank", "DE-20312", "Hamburg", "MEFIDEMM200", "", 0},
-    {20040000ULL, "20040000", "Commerzbank", "DE-20454", "Hamburg", "COBADEHHXXX", "", 5},
-    {20040005ULL, "20040005", "Commerzbank, Filiale Hamburg 2", "DE-20454", "Hamburg", "COBADEHHXXX", "", 5},
-    {20040020ULL, "20040020", "Commerzbank, CC SP", "DE-20349", "Hamburg", "COBADEFFXXX", "", 5},
-    {20040040ULL, "20040040", "Commerzbank GF RME", "DE-20454", "Hamburg", "COBADEFFXXX", "", 5},
-    {20040048ULL, "20040048", "Commerzbank GF-H48", "DE-20454", "Hamburg", "COBADEFFXXX", "", 5},
-    {20040050ULL, "20040050", "Commerzbank GF COC", "DE-20457", "Hamburg", "COBADEFFXXX", "", 5},
-    {20040060ULL, "20040060", "Commerzbank Gf 260", "DE-20454", "Hamburg", "COBADEFFXXX", "", 5},
-    {20040061ULL, "20040061", "Commerzbank Gf 261", "DE-20454", "Hamburg", "COBADEFFXXX", "", 5},
-    {20040062ULL, "20040062", "Commerzbank CC", "DE-20457", "Hamburg", "COBADEFFXXX", "", 5},
-    {20040063ULL, "20040063", "Commerzbank CC", "DE-20457", "Hamburg", "COBADEFFXXX", "", 5},
-    {20041111ULL, "20041111", "Commerzbank - GF comdirect", "DE-25449", "Quickborn", "COBADEHDXXX", "", 5},
-    {20041133ULL, "20041133", "Commerzbank - GF comdirect", "DE-25449", "Quickborn", "COBADEHD001", "", 5},
-    {20041144ULL, "20041144", "Commerzbank - GF comdirect", "DE-25449", "Quickborn", "COBADEHD044", "", 5},
-    {20041155ULL, "20041155", "Commerzbank - GF comdirect", "DE-25449", "Quickborn", "COBADEHD055", "", 5},
-    {20041166ULL, "20041166", "Commerzbank - GF comdirect", "DE-25449", "Quickborn", "COBADEHD066", "", 5},
-    {20041177ULL, "20041177", "Commerzbank - GF comdirect", "DE-25449", "Quickborn", "COBADEHD077", "", 5},
-    {20041188ULL, "20041188", "Commerzbank - GF comdirect", "DE-25449", "Quickborn", "COBADEHD088", "", 5},
-    {20041199ULL, "20041199", "Commerzbank - GF comdirect", "DE-25449", "Quickborn", "COBADEHD099", "", 5},
-    {20050550ULL, "20050550", "Hamburger Sparkasse", "DE-20354", "Hamburg", "HASPDEHHXXX", "", 0},
-    {20060000ULL, "20060000", "DZ BANK", "DE-20045", "Hamburg", "GENODEFF200", "", 0},
-    {20069111ULL, "20069111", "Norderstedter Bank -alt-", "DE-22827", "Norderstedt", "GENODEF1NDR", "", 0},
-    {20069125ULL, "20069125", "Kaltenkirchener Bank -alt-", "DE-24568", "Kaltenkirchen", "GENODEF1KLK", "", 0},
-    {20069130ULL, "20069130", "Raiffeisenbank -alt-", "DE-24571", "Bad Bramstedt", "GENODEF1BBR", "", 0},
-    {20069144ULL, "20069144", "Raiffeisenbank", "DE-25371", "Seesterm\374he", "GENODEF1SST", "", 0},
-    {20069177ULL, "20069177", "Raiffeisenbank S\374dstormarn M\366lln", "DE-23879", "M\366lln", "GENODEF1GRS", "", 0},
-    {20069232ULL, "20069232", "Raiffeisenbank -alt-", "DE-24643", "Struvenh\374tten", "GENODEF1STV", "", 0},
-    {20069641ULL, "20069641", "Raiffeisenbank Owschlag", "DE-24811", "Owschlag", "GENODEF1OWS", "", 0},
-    {20069780ULL, "20069780", "Volksbank Ahlerstedt", "DE-21702", "Ahlerstedt", "GENODEF1AST", "", 0},
-    {20069782ULL, "20069782", "Volksbank Geest", "DE-21641", "Apensen", "GENODEF1APE", "", 0},
-    {20069786ULL, "20069786", "Volksbank Kehdingen Zndl. der Ostfriesischen Volksbank", "DE-21703", "Drochtersen", "GENODEF1DRO", "", 0},
-    {20069800ULL, "20069800", "Spar- und Kreditbank", "DE-21714", "Hammah", "GENODEF1HAA", "", 0},
-    {20069812ULL, "20069812", "Volksbank Fredenbeck", "DE-21717", "Fredenbeck", "GENODEF1FRB", "", 0},
-    {20069815ULL, "20069815", "Volksbank", "DE-21724", "Oldendorf", "GENODEF1815", "", 0},
-    {20069861ULL, "20069861", "Raiffeisenbank -alt-", "DE-23909", "Ratzeburg", "GENODEF1RRZ", "", 0},
-    {20069882ULL, "20069882", "Raiffeisenbank Travem\374nde -alt-", "DE-23570", "L\374beck", "GENODEF1RLT", "", 0},
-    {20069965ULL, "20069965", "Volksbank Winsener Marsch", "DE-21436", "Marschacht", "GENODEF1WIM", "", 0},
-    {20069989ULL, "20069989", "Volksbank Wulfsen -alt-", "DE-21445", "Wulfsen", "GENODEF1WUL", "", 0},
-    {20070000ULL, "20070000", "Deutsche Bank", "DE-20079", "Hamburg", "DEUTDEHHXXX", "", 20},
-    {20070024ULL, "20070024", "Deutsche Bank", "DE-20079", "Hamburg", "DEUTDEDBHAM", "", 20},
-    {20070404ULL, "20070404", "Postbank/DSL Ndl der Deutsche Bank", "DE-20095", "Hamburg", "DEUTDEHHP34", "", 20},
-    {20070424ULL, "20070424", "Postbank/DSL Ndl der Deutsche Bank", "DE-20095", "Hamburg", "DEUTDEDBP34", "", 20},
-    {20080000ULL, "20080000", "Commerzbank vormals Dresdner Bank", "DE-20349", "Hamburg", "DRESDEFF200", "", 5},
-    {20080055ULL, "20080055", "Commerzbank vormals Dresdner Bank Zw 55", "DE-20349", "Hamburg", "DRESDEFF207", "", 5},
-    {20080057ULL, "20080057", "Commerzbank vormals Dresdner Bank Gf ZW 57", "DE-20349", "Hamburg", "DRESDEFF208", "", 5},
-    {20080085ULL, "20080085", "Commerzbank vormals Dresdner Bank Gf PCC DCC-ITGK 2", "DE-20349", "Hamburg", "DRESDEFFI56", "", 5},
-    {20080086ULL, "20080086", "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 3", "DE-20349", "Hamburg", "DRESDEFFI63", "", 5},
-    {20080087ULL, "20080087", "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 4", "DE-20349", "Hamburg", "DRESDEFFI64", "", 5},
-    {20080088ULL, "20080088", "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 5", "DE-20349", "Hamburg", "DRESDEFFI74", "", 5},
-    {20080089ULL, "20080089", "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 6", "DE-20349", "Hamburg", "DRESDEFFI75", "", 5},
-    {20080091ULL, "20080091", "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 7", "DE-20349", "Hamburg", "DRESDEFFJ33", "", 5},
-    {20080092ULL, "20080092", "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 8", "DE-20349", "Hamburg", "DRESDEFFJ34", "", 5},
-    {20080093ULL, "20080093", "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 9", "DE-20349", "Hamburg", "DRESDEFFJ35", "", 5},
-    {20080094ULL, "20080094", "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 10", "DE-20349", "Hamburg", "DRESDEFFJ36", "", 5},
-    {20080095ULL, "20080095", "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 11", "DE-20349", "Hamburg", "DRESDEFFJ37", "", 5},
-    {20089200ULL, "20089200", "Commerzbank vormals Dresdner Bank ITGK", "DE-20349", "Hamburg", "DRESDEFFI06", "", 5},
-    {20090400ULL, "20090400", "DZ HYP", "DE-20095", "Hamburg", "DGHYDEH1XXX", "", 0},
-    {20090700ULL, "20090700", "Edekabank", "DE-22297", "Hamburg", "EDEKDEHHXXX", "", 0},
-    {20090745ULL, "20090745", "EBANK Gf Cash", "DE-22297", "Hamburg", "EDEKDEHHXXX", "", 0},
-    {20090900ULL, "20090900", "PSD Bank Nord", "DE-22013", "Hamburg", "GENODEF1P08", "", 0},
-    {20110022ULL, "20110022", "Postbank Ndl der Deutsche Bank", "DE-22283", "Hamburg", "PBNKDEFFXXX", "", 0},
-    {20110700ULL, "20110700", "MUFG Bank (Europe) Germany Branch", "DE-40040", "D\374sseldorf", "BOTKDEH1XXX", "", 37},
-    {20110800ULL, "20110800", "Bank of China Fil Hamburg", "DE-20095", "Hamburg", "BKCHDEFFHMB", "", 0},
-    {20120000ULL, "20120000", "Joh. Berenberg, Gossler & Co", "DE-20354", "Hamburg", "BEGODEHHXXX", "", 0},
-    {20120100ULL, "20120100", "M.M. Warburg & CO", "DE-20095", "Hamburg", "WBWCDEHHXXX", "", 0},
-    {20120200ULL, "20120200", "BHF-BANK", "DE-20095", "Hamburg", "BHFBDEFF200", "", 8},
-    {20120400ULL, "20120400", "start:bausparkasse", "DE-22756", "Hamburg", "DRBKDEH1XXX", "", 0},
-    {20120520ULL, "20120520", "SozialBank", "DE-22297", "Hamburg", "BFSWDE33HAN", "", 0},
-    {20120600ULL, "20120600", "Goyer & G\366ppel", "DE-20354", "Hamburg", "GOGODEH1XXX", "", 0},
-    {20120700ULL, "20120700", "Hanseatic Bank", "DE-22309", "Hamburg", "HSTBDEHHXXX", "", 0},
-    {20130400ULL, "20130400", "GRENKE BANK", "DE-76532", "Baden-Baden", "GREBDEH1XXX", "", 0},
-    {20130600ULL, "20130600", "BAWAG Niederlassung Deutschland", "DE-20099", "Hamburg", "BARCDEHAXXX", "", 0},
-    {20133300ULL, "20133300", "Santander Consumer Bank", "DE-20095", "Hamburg", "SCFBDE33XXX", "", 47},
-    {20190003ULL, "20190003", "Hamburger Volksbank", "DE-20097", "Hamburg", "GENODEF1HH2", "", 0},
-    {20190077ULL, "20190077", "Hamburger Volksbank (Gf GAA)", "DE-20097", "Hamburg", "GENODEF1HH2", "", 0},
-    {20190109ULL, "20190109", "Volksbank Raiffeisenbank", "DE-23843", "Bad Oldesloe", "GENODEF1HH4", "", 0},
-    {20190206ULL, "20190206", "Volksbank Hamburg Ost-West -alt-", "DE-20019", "Hamburg", "GENODEF1HH1", "", 0},
-    {20190301ULL, "20190301", "Vierl\344nder Volksbank -alt-", "DE-21037", "Hamburg", "GENODEF1HH3", "", 0},
-    {20190800ULL, "20190800", "MKB Mittelstandskreditbank", "DE-22547", "Hamburg", "GENODEF1MKB", "", 0},
-    {20210200ULL, "20210200", "Bank Melli Iran", "DE-20421", "Hamburg", "MELIDEHHXXX", "", 0},
-    {20210300ULL, "20210300", "Bank Saderat Iran", "DE-20422", "Hamburg", "SIHRDEH1HAM", "", 0},
-    {20220100ULL, "20220100", "DNB Bank ASA - Filiale Deutschland", "DE-20354", "Hamburg", "DNBADEHXXXX", "", 0},
-    {20220800ULL, "20220800", "Banking Circle - German Branch", "DE-80333", "M\374nchen", "SXPYDEHHXXX", "", 0},
-    {20230300ULL, "20230300", "Otto M. Schr\366der Bank", "DE-20355", "Hamburg", "OSCBDEH1XXX", "", 0},
-    {20230600ULL, "20230600", "Isbank Berlin", "DE-13353", "Berlin", "ISBKDEFXXXX", "", 0},
-    {20230800ULL, "20230800", "Sutor Bank", "DE-20433", "Hamburg", "MHSBDEHBXXX", "", 0},
-    {20310300ULL, "20310300", "Europ\344isch-Iranische Handelsbank", "DE-20095", "Hamburg", "EIHBDEHHXXX", "", 0},
-    {20690500ULL, "20690500", "Sparda-Bank Hamburg", "DE-22704", "Hamburg", "GENODEF1S11", "", 0},
-    {20730001ULL, "20730001", "UniCredit Bank - HVB Settlement EAC01", "DE-21050", "Hamburg", "HYVEDEMME01", "", 0},
-    {20730002ULL, "20730002", "UniCredit Bank - HVB Settlement EAC02", "DE-21050", "Hamburg", "HYVEDEMME02", "", 0},
-    {20730003ULL, "20730003", "UniCredit Bank - HVB Settlement EAC03", "DE-21050", "Hamburg", "HYVEDEMME03", "", 0},
-    {20730004ULL, "20730004", "UniCredit Bank - HVB Settlement EAC04", "DE-21050", "Hamburg", "HYVEDEMME04", "", 0},
-    {20730005ULL, "20730005", "UniCredit Bank - HVB Settlement EAC05", "DE-21050", "Hamburg", "HYVEDEMME05", "", 0},
-    {20730006ULL, "20730006", "UniCredit Bank - HVB Settlement EAC06", "DE-21050", "Hamburg", "HYVEDEMME06", "", 0},
-    {20730007ULL, "20730007", "UniCredit Bank - HVB Settlement EAC07", "DE-21050", "Hamburg", "HYVEDEMME07", "", 0},
-    {20730008ULL, "20730008", "UniCredit Bank - HVB Settlement EAC08", "DE-21050", "Hamburg", "HYVEDEMME08", "", 0},
-    {20730009ULL, "20730009", "UniCredit Bank - HVB Settlement EAC09", "DE-21050", "Hamburg", "HYVEDEMME09", "", 0},
-    {20730010ULL, "20730010", "UniCredit Bank - HVB Settlement EAC10", "DE-21050", "Hamburg", "HYVEDEMME10", "", 0},
-    {20730011ULL, "20730011", "UniCredit Bank - HVB Settlement EAC11", "DE-21050", "Hamburg", "HYVEDEMME11", "", 0},
-    {20730012ULL, "20730012", "UniCredit Bank - HVB Settlement EAC12", "DE-21050", "Hamburg", "HYVEDEMME12", "", 0},
-    {20730013ULL, "20730013", "UniCredit Bank - HVB Settlement EAC13", "DE-21050", "Hamburg", "HYVEDEMME13", "", 0},
-    {20730014ULL, "20730014", "UniCredit Bank - HVB Settlement EAC14", "DE-21050", "Hamburg", "HYVEDEMME14", "", 0},
-    {20730015ULL, "20730015", "UniCredit Bank - HVB Settlement EAC15", "DE-21050", "Hamburg", "HYVEDEMME15", "", 0},
-    {20730016ULL, "20730016", "UniCredit Bank - HVB Settlement EAC16", "DE-21050", "Hamburg", "HYVEDEMME16", "", 0},
-    {20730017ULL, "20730017", "UniCredit Bank - HVB Settlement EAC17", "DE-21050", "Hamburg", "HYVEDEMME17", "", 0},
-    {20730018ULL, "20730018", "UniCredit Bank - HVB Settlement EAC18", "DE-21050", "Hamburg", "HYVEDEMME18", "", 0},
-    {20730019ULL, "20730019", "UniCredit Bank - HVB Settlement EAC19", "DE-21050", "Hamburg", "HYVEDEMME19", "", 0},
-    {20730020ULL, "20730020", "UniCredit Bank - HVB Settlement EAC20", "DE-21050", "Hamburg", "HYVEDEMME20", "", 0},
-    {20730021ULL, "20730021", "UniCredit Bank - HVB Settlement EAC21", "DE-21050", "Hamburg", "HYVEDEMME21", "", 0},
-    {20730022ULL, "20730022", "UniCredit Bank - HVB Settlement EAC22", "DE-21050", "Hamburg", "HYVEDEMME22", "", 0},
-    {20730023ULL, "20730023", "UniCredit Bank - HVB Settlement EAC23", "DE-21050", "Hamburg", "HYVEDEMME23", "", 0},
-    {20730024ULL, "20730024", "UniCredit Bank - HVB Settlement EAC24", "DE-21050", "Hamburg", "HYVEDEMME24", "", 0},
-    {20730025ULL, "20730025", "UniCredit Bank - HVB Settlement EAC25", "DE-21050", "Hamburg", "HYVEDEMME25", "", 0},
-    {20730026ULL, "20730026", "UniCredit Bank - HVB Settlement EAC26", "DE-21050", "Hamburg", "HYVEDEMME26", "", 0},
-    {20730027ULL, "20730027", "UniCredit Bank - HVB Settlement EAC27", "DE-21050", "Hamburg", "HYVEDEMME27", "", 0},
-    {20730028ULL, "20730028", "UniCredit Bank - HVB Settlement EAC28", "DE-21050", "Hamburg", "HYVEDEMME28", "", 0},
-    {20730029ULL, "20730029", "UniCredit Bank - HVB Settlement EAC29", "DE-21050", "Hamburg", "HYVEDEMME29", "", 0},
-    {20730030ULL, "20730030", "UniCredit Bank - HVB Settlement EAC30", "DE-21050", "Hamburg", "HYVEDEMME30", "", 0},
-    {20730031ULL, "20730031", "UniCredit Bank - HVB Settlement EAC31", "DE-21050", "Hamburg", "HYVEDEMME31", "", 0},
-    {20730032ULL, "20730032", "UniCredit Bank - HVB Settlement EAC32", "DE-21050", "Hamburg", "HYVEDEMME32", "", 0},
-    {20730033ULL, "20730033", "UniCredit Bank - HVB Settlement EAC33", "DE-21050", "Hamburg", "HYVEDEMME33", "", 0},
-    {20730034ULL, "20730034", "UniCredit Bank - HVB Settlement EAC34", "DE-21050", "Hamburg", "HYVEDEMME34", "", 0},
-    {20730035ULL, "20730035", "UniCredit Bank - HVB Settlement EAC35", "DE-21050", "Hamburg", "HYVEDEMME35", "", 0},
-    {20730036ULL, "20730036", "UniCredit Bank - HVB Settlement EAC36", "DE-21050", "Hamburg", "HYVEDEMME36", "", 0},
-    {20730037ULL, "20730037", "UniCredit Bank - HVB Settlement EAC37", "DE-21050", "Hamburg", "HYVEDEMME37", "", 0},
-    {20730038ULL, "20730038", "UniCredit Bank - HVB Settlement EAC38", "DE-21050", "Hamburg", "HYVEDEMME38", "", 0},
-    {20730039ULL, "20730039", "UniCredit Bank - HVB Settlement EAC39", "DE-21050", "Hamburg", "HYVEDEMME39", "", 0},
-    {20730040ULL, "20730040", "UniCredit Bank - HVB Settlement EAC40", "DE-21050", "Hamburg", "HYVEDEMME40", "", 0},
-    {20730041ULL, "20730041", "UniCredit Bank - HVB Settlement EAC41", "DE-21050", "Hamburg", "HYVEDEMME41", "", 0},
-    {20730042ULL, "20730042", "UniCredit Bank - HVB Settlement EAC42", "DE-21050", "Hamburg", "HYVEDEMME42", "", 0},
-    {20730043ULL, "20730043", "UniCredit Bank - HVB Settlement EAC43", "DE-21050", "Hamburg", "HYVEDEMME43", "", 0},
-    {20730044ULL, "20730044", "UniCredit Bank - HVB Settlement EAC44", "DE-21050", "Hamburg", "HYVEDEMME44", "", 0},
-    {20730045ULL, "20730045", "UniCredit Bank - HVB Settlement EAC45", "DE-21050", "Hamburg", "HYVEDEMME45", "", 0},
-    {20730046ULL, "20730046", "UniCredit Bank - HVB Settlement EAC46", "DE-21050", "Hamburg", "HYVEDEMME46", "", 0},
-    {20730047ULL, "20730047", "UniCredit Bank - HVB Settlement EAC47", "DE-21050", "Hamburg", "HYVEDEMME47", "", 0},
-    {20730048ULL, "20730048", "UniCredit Bank - HVB Settlement EAC48", "DE-21050", "Hamburg", "HYVEDEMME48", "", 0},
-    {20730049ULL, "20730049", "UniCredit Bank - HVB Settlement EAC49", "DE-21050", "Hamburg", "HYVEDEMME49", "", 0},
-    {20730050ULL, "20730050", "UniCredit Bank - HVB Settlement EAC50", "DE-21050", "Hamburg", "HYVEDEMME50", "", 0},
-    {20730052ULL, "20730052", "UniCredit Bank - HVB Settlement EAC52", "DE-21050", "Hamburg", "HYVEDEMME52", "", 0},
-    {20730055ULL, "20730055", "UniCredit Bank - HVB Settlement EAC55", "DE-21050", "Hamburg", "HYVEDEMME55", "", 0},
-    {20730056ULL, "20730056", "UniCredit Bank - HVB Settlement EAC56", "DE-21050", "Hamburg", "HYVEDEMME56", "", 0},
-    {20730057ULL, "20730057", "UniCredit Bank - HVB Settlement EAC57", "DE-21050", "Hamburg", "HYVEDEMME57", "", 0},
-    {20730058ULL, "20730058", "UniCredit Bank - HVB Settlement EAC58", "DE-21050", "Hamburg", "HYVEDEMME58", "", 0},
-    {20730059ULL, "20730059", "UniCredit Bank - HVB Settlement EAC59", "DE-21050", "Hamburg", "HYVEDEMME59", "", 0},
-    {20730060ULL, "20730060", "UniCredit Bank - HVB Settlement EAC60", "DE-21050", "Hamburg", "HYVEDEMME60", "", 0},
-    {20730061ULL, "20730061", "UniCredit Bank - HVB Settlement EAC61", "DE-21050", "Hamburg", "HYVEDEMME61", "", 0},
-    {20730062ULL, "20730062", "UniCredit Bank - HVB Settlement EAC62", "DE-21050", "Hamburg", "HYVEDEMME62", "", 0},
-    {20730063ULL, "20730063", "UniCredit Bank - HVB Settlement EAC63", "DE-21050", "Hamburg", "HYVEDEMME63", "", 0},
-    {20730064ULL, "20730064", "UniCredit Bank - HVB Settlement EAC64", "DE-21050", "Hamburg", "HYVEDEMME64", "", 0},
-    {20730065ULL, "20730065", "UniCredit Bank - HVB Settlement EAC65", "DE-21050", "Hamburg", "HYVEDEMME65", "", 0},
-    {20730066ULL, "20730066", "UniCredit Bank - HVB Settlement EAC66", "DE-21050", "Hamburg", "HYVEDEMME66", "", 0},
-    {20730067ULL, "20730067", "UniCredit Bank - HVB Settlement EAC67", "DE-21050", "Hamburg", "HYVEDEMME67", "", 0},
-    {20730068ULL, "20730068", "UniCredit Bank - HVB Settlement EAC68", "DE-21050", "Hamburg", "HYVEDEMME68", "", 0},
-    {20730069ULL, "20730069", "UniCredit Bank - HVB Settlement EAC69", "DE-21050", "Hamburg", "HYVEDEMME69", "", 0},
-    {20730070ULL, "20730070", "UniCredit Bank - HVB Settlement EAC70", "DE-21050", "Hamburg", "HYVEDEMME70", "", 0},
-    {20730071ULL, "20730071", "UniCredit Bank - HVB Settlement EAC71", "DE-21050", "Hamburg", "HYVEDEMME71", "", 0},
-    {20730072ULL, "20730072", "UniCredit Bank - HVB Settlement EAC72", "DE-21050", "Hamburg", "HYVEDEMME72", "", 0},
-    {20730073ULL, "20730073", "UniCredit Bank - HVB Settlement EAC73", "DE-21050", "Hamburg", "HYVEDEMME73", "", 0},
-    {20730074ULL, "20730074", "UniCredit Bank - HVB Settlement EAC74", "DE-21050", "Hamburg", "HYVEDEMME74", "", 0},
-    {20730075ULL, "20730075", "UniCredit Bank - HVB Settlement EAC75", "DE-21050", "Hamburg", "HYVEDEMME75", "", 0},
-    {20730076ULL, "20730076", "UniCredit Bank - HVB Settlement EAC76", "DE-21050", "Hamburg", "HYVEDEMME76", "", 0},
-    {20730077ULL, "20730077", "UniCredit Bank - HVB Settlement EAC77", "DE-21050", "Hamburg", "HYVEDEMME77", "", 0},
-    {20730078ULL, "20730078", "UniCredit Bank - HVB Settlement EAC78", "DE-21050", "Hamburg", "HYVEDEMME78", "", 0},
-    {20730079ULL, "20730079", "UniCredit Bank - HVB Settlement EAC79", "DE-21050", "Hamburg", "HYVEDEMME79", "", 0},
-    {20730080ULL, "20730080", "UniCredit Bank - HVB Settlement EAC80", "DE-21050", "Hamburg", "HYVEDEMME80", "", 0},
-    {20730081ULL, "20730081", "UniCredit Bank - HVB Settlement EAC81", "DE-21050", "Hamburg", "HYVEDEMME81", "", 0},
-    {20730082ULL, "20730082", "UniCredit Bank - HVB Settlement EAC82", "DE-21050", "Hamburg", "HYVEDEMME82", "", 0},
-    {20730083ULL, "20730083", "UniCredit Bank - HVB Settlement EAC83", "DE-21050", "Hamburg", "HYVEDEMME83", "", 0},
-    {20730084ULL, "20730084", "UniCredit Bank - HVB Settlement EAC84", "DE-21050", "Hamburg", "HYVEDEMME84", "", 0},
-    {20730085ULL, "20730085", "UniCredit Bank - HVB Settlement EAC85", "DE-21050", "Hamburg", "HYVEDEMME85", "", 0},
-    {20730086ULL, "20730086", "UniCredit Bank - HVB Settlement EAC86", "DE-21050", "Hamburg", "HYVEDEMME86", "", 0},
-    {20730087ULL, "20730087", "UniCredit Bank - HVB Settlement EAC87", "DE-21050", "Hamburg", "HYVEDEMME87", "", 0},
-    {20730088ULL, "20730088", "UniCredit Bank - HVB Settlement EAC88", "DE-21050", "Hamburg", "HYVEDEMME88", "", 0},
-    {20730089ULL, "20730089", "UniCredit Bank - HVB Settlement EAC89", "DE-21050", "Hamburg", "HYVEDEMME89", "", 0},
-    {20730090ULL, "20730090", "UniCredit Bank - HVB Settlement EAC90", "DE-21050", "Hamburg", "HYVEDEMME90", "", 0},
-    {20730091ULL, "20730091", "UniCredit Bank - HVB Settlement EAC91", "DE-21050", "Hamburg", "HYVEDEMME91", "", 0},
-    {20730092ULL, "20730092", "UniCredit Bank - HVB Settlement EAC92", "DE-21050", "Hamburg", "HYVEDEMME92", "", 0},
-    {20730093ULL, "20730093", "UniCredit Bank - HVB Settlement EAC93", "DE-21050", "Hamburg", "HYVEDEMME93", "", 0},
-    {20730094ULL, "20730094", "UniCredit Bank - HVB Settlement EAC94", "DE-21050", "Hamburg", "HYVEDEMME94", "", 0},
-    {20730095ULL, "20730095", "UniCredit Bank - HVB Settlement EAC95", "DE-21050", "Hamburg", "HYVEDEMME95", "", 0},
-    {20730096ULL, "20730096", "UniCredit Bank - HVB Settlement EAC96", "DE-21050", "Hamburg", "HYVEDEMME96", "", 0},
-    {20730097ULL, "20730097", "UniCredit Bank - HVB Settlement EAC97", "DE-21050", "Hamburg", "HYVEDEMME97", "", 0},
-    {20730098ULL, "20730098", "UniCredit Bank - HVB Settlement EAC98", "DE-21050", "Hamburg", "HYVEDEMME98", "", 0},
-    {20730099ULL, "20730099", "UniCredit Bank - HVB Settlement EAC99", "DE-21050", "Hamburg", "HYVEDEMME99", "", 0},
-    {20750000ULL, "20750000", "Sparkasse Harburg-Buxtehude", "DE-21045", "Hamburg", "NOLADE21HAM", "", 0},
-    {21020600ULL, "21020600", "Sydbank Filiale Kiel", "DE-24103", "Kiel", "SYBKDE22KIE", "", 0},
-    {21040010ULL, "21040010", "Commerzbank", "DE-24100", "Kiel", "COBADEFFXXX", "", 5},
-    {21042076ULL, "21042076", "Commerzbank", "DE-24331", "Eckernf\366rde", "COBADEFFXXX", "", 5},
-    {21050000ULL, "21050000", "Hamburg Commercial Bank, ehemals HSH Nordbank Hamburg", "DE-20095", "Hamburg", "HSHNDEHHXXX", "", 36},
-    {21050170ULL, "21050170", "F\366rde Sparkasse", "DE-24103", "Kiel", "NOLADE21KIE", "", 0},
-    {21051275ULL, "21051275", "Bordesholmer Sparkasse", "DE-24582", "Bordesholm", "NOLADE21BOR", "", 0},
-    {21051580ULL, "21051580", "Sparkasse Kreis Pl\366n -alt-", "DE-24306", "Pl\366n", "NOLADE21PLN", "", 0},
-    {21052090ULL, "21052090", "Sparkasse Eckernf\366rde -alt-", "DE-24340", "Eckernf\366rde", "NOLADE21ECK", "", 0},
-    {21070020ULL, "21070020", "Deutsche Bank", "DE-24011", "Kiel", "DEUTDEHH210", "", 20},
-    {21070024ULL, "21070024", "Deutsche Bank", "DE-24011", "Kiel", "DEUTDEDB210", "", 20},
-    {21080050ULL, "21080050", "Commerzbank vormals Dresdner Bank", "DE-24018", "Kiel", "DRESDEFF210", "", 5},
-    {21089201ULL, "21089201", "Commerzbank vormals Dresdner Bank ITGK", "DE-24018", "Kiel", "DRESDEFFI07", "", 5},
-    {21090007ULL, "21090007", "Kieler Volksbank", "DE-24027", "Kiel", "GENODEF1KIL", "", 0},
-    {21090099ULL, "21090099", "Kieler Volksbank (Gf GAA)", "DE-24027", "Kiel", "GENODEF1KIL", "", 0},
-    {21090900ULL, "21090900", "PSD Bank Kiel -alt-", "DE-24103", "Kiel", "GENODEF1P11", "", 0},
-    {21092023ULL, "21092023", "Eckernf\366rder Bank Volksbank-Raiffeisenbank", "DE-24331", "Eckernf\366rde", "GENODEF1EFO", "", 0},
-    {21240040ULL, "21240040", "Commerzbank", "DE-24503", "Neum\374nster", "COBADEFFXXX", "", 5},
-    {21241540ULL, "21241540", "Commerzbank", "DE-24571", "Bad Bramstedt", "COBADEFFXXX", "", 5},
-    {21270020ULL, "21270020", "Deutsche Bank", "DE-24504", "Neum\374nster", "DEUTDEHH212", "", 20},
-    {21270024ULL, "21270024", "Deutsche Bank", "DE-24504", "Neum\374nster", "DEUTDEDB212", "", 20},
-    {21280002ULL, "21280002", "Commerzbank vormals Dresdner Bank", "DE-24504", "Neum\374nster", "DRESDEFF212", "", 5},
-    {21290016ULL, "21290016", "VR Bank Neum\374nster -alt-", "DE-24517", "Neum\374nster", "GENODEF1NMS", "", 0},
-    {21340010ULL, "21340010", "Commerzbank", "DE-23722", "Neustadt in Holstein", "COBADEFFXXX", "", 5},
-    {21352240ULL, "21352240", "Sparkasse Holstein", "DE-23692", "Eutin", "NOLADE21HOL", "", 0},
-    {21390008ULL, "21390008", "VR Bank zwischen den Meeren", "DE-24534", "Neum\374nster", "GENODEF1NSH", "", 0},
-    {21392218ULL, "21392218", "Volksbank Eutin Raiffeisenbank", "DE-23693", "Eutin", "GENODEF1EUT", "", 0},
-    {21440045ULL, "21440045", "Commerzbank", "DE-24768", "Rendsburg", "COBADEFFXXX", "", 5},
-    {21450000ULL, "21450000", "Sparkasse Mittelholstein", "DE-24768", "Rendsburg", "NOLADE21RDB", "", 0},
-    {21451205ULL, "21451205", "Sparkasse B\374delsdorf -alt-", "DE-24782", "B\374delsdorf", "NOLADE21BDF", "", 0},
-    {21452030ULL, "21452030", "Sparkasse Hohenwestedt -alt-", "DE-24594", "Hohenwestedt", "NOLADE21HWS", "", 0},
-    {21463603ULL, "21463603", "Volksbank-Raiffeisenbank im Kreis Rendsburg -alt-", "DE-24783", "Osterr\366nfeld", "GENODEF1NTO", "", 0},
-    {21464671ULL, "21464671", "Raiffeisenbank", "DE-24819", "Todenb\374ttel", "GENODEF1TOB", "", 0},
-    {21480003ULL, "21480003", "Commerzbank vormals Dresdner Bank", "DE-24752", "Rendsburg", "DRESDEFF214", "", 5},
-    {21510600ULL, "21510600", "Sydbank Filiale Flensburg", "DE-24937", "Flensburg", "SYBKDE22XXX", "", 0},
-    {21520100ULL, "21520100", "Union-Bank Flensburg", "DE-24937", "Flensburg", "UNBNDE21XXX", "", 0},
-    {21540060ULL, "21540060", "Commerzbank", "DE-24903", "Flensburg", "COBADEFFXXX", "", 5},
-    {21565316ULL, "21565316", "Raiffeisenbank -alt-", "DE-24983", "Handewitt", "GENODEF1HDW", "", 0},
-    {21570011ULL, "21570011", "Deutsche Bank", "DE-24904", "Flensburg", "DEUTDEHH215", "", 20},
-    {21570024ULL, "21570024", "Deutsche Bank", "DE-24904", "Flensburg", "DEUTDEDB215", "", 20},
-    {21570202ULL, "21570202", "Postbank/DSL Ndl der Deutsche Bank", "DE-24937", "Flensburg", "DEUTDEHHP01", "", 20},
-    {21570224ULL, "21570224", "Postbank/DSL Ndl der Deutsche Bank", "DE-24937", "Flensburg", "DEUTDEDBP01", "", 20},
-    {21580000ULL, "21580000", "Commerzbank vormals Dresdner Bank", "DE-24904", "Flensburg", "DRESDEFF215", "", 5},
-    {21661719ULL, "21661719", "VR Bank Flensburg-Schleswig -alt-", "DE-24837", "Schleswig", "GENODEF1RSL", "", 0},
-    {21690020ULL, "21690020", "VR Bank Schleswig-Mittelholstein", "DE-24783", "Osterr\366nfeld", "GENODEF1SLW", "", 0},
-    {21740043ULL, "21740043", "Commerzbank", "DE-25801", "Husum", "COBADEFFXXX", "", 5},
-    {21741674ULL, "21741674", "Commerzbank", "DE-25899", "Nieb\374ll", "COBADEFFXXX", "", 5},
-    {21741825ULL, "21741825", "Commerzbank", "DE-25961", "Sylt", "COBADEFFXXX", "", 5},
-    {21750000ULL, "21750000", "Nord-Ostsee Sparkasse", "DE-24837", "Schleswig", "NOLADE21NOS", "", 0},
-    {21751230ULL, "21751230", "Spar- und Leihkasse zu Bredstedt -alt-", "DE-25821", "Bredstedt", "NOLADE21BRD", "", 0},
-    {21762550ULL, "21762550", "VR Bank Westk\374ste", "DE-25813", "Husum", "GENODEF1HUM", "", 0},
-    {21763542ULL, "21763542", "VR Bank Nord", "DE-24937", "Flensburg", "GENODEF1BDS", "", 0},
-    {21770011ULL, "21770011", "Deutsche Bank", "DE-25801", "Husum", "DEUTDEHH217", "", 20},
-    {21770024ULL, "21770024", "Deutsche Bank", "DE-25801", "Husum", "DEUTDEDB217", "", 20},
-    {21791805ULL, "21791805", "Sylter Bank", "DE-25980", "Sylt", "GENODEF1SYL", "", 0},
-    {21791906ULL, "21791906", "Vereinigte VR Bank", "DE-25938", "Wyk auf F\366hr", "GENODEF1WYK", "", 0},
-    {21840078ULL, "21840078", "Commerzbank", "DE-25740", "Heide", "COBADEFFXXX", "", 5},
-    {21841328ULL, "21841328", "Commerzbank", "DE-25541", "Brunsb\374ttel", "COBADEFFXXX", "", 5},
-    {21852310ULL, "21852310", "Sparkasse Hennstedt-Wesselburen -alt-", "DE-25764", "Wesselburen", "NOLADE21WEB", "", 0},
-    {21860418ULL, "21860418", "Raiffeisenbank Heide -alt-", "DE-25746", "Heide", "GENODEF1RHE", "", 0},
-    {21890022ULL, "21890022", "Dithmarscher Volks- und Raiffeisenbank", "DE-25746", "Heide", "GENODEF1DVR", "", 0},
-    {22140028ULL, "22140028", "Commerzbank", "DE-25335", "Elmshorn", "COBADEFFXXX", "", 5},
-    {22141028ULL, "22141028", "Commerzbank", "DE-24559", "Kaltenkirchen", "COBADEFFXXX", "", 5},
-    {22141428ULL, "22141428", "Commerzbank", "DE-25421", "Pinneberg", "COBADEFFXXX", "", 5},
-    {22141628ULL, "22141628", "Commerzbank", "DE-25429", "Uetersen", "COBADEFFXXX", "", 5},
-    {22150000ULL, "22150000", "Sparkasse Elmshorn", "DE-25335", "Elmshorn", "NOLADE21ELH", "", 0},
-    {22151730ULL, "22151730", "Stadtsparkasse Wedel", "DE-22880", "Wedel", "NOLADE21WED", "", 0},
-    {22163114ULL, "22163114", "Raiffeisenbank Elbmarsch", "DE-25492", "Heist", "GENODEF1HTE", "", 0},
-    {22180000ULL, "22180000", "Commerzbank vormals Dresdner Bank", "DE-25335", "Elmshorn", "DRESDEFF221", "", 5},
-    {22181400ULL, "22181400", "Commerzbank vormals Dresdner Bank", "DE-25421", "Pinneberg", "DRESDEFF206", "", 5},
-    {22190030ULL, "22190030", "Volksbank Elmshorn -alt-", "DE-25335", "Elmshorn", "GENODEF1ELM", "", 0},
-    {22191405ULL, "22191405", "VR Bank in Holstein", "DE-25421", "Pinneberg", "GENODEF1PIN", "", 0},
-    {22240073ULL, "22240073", "Commerzbank", "DE-25502", "Itzehoe", "COBADEFFXXX", "", 5},
-    {22250020ULL, "22250020", "Sparkasse Westholstein", "DE-25509", "Itzehoe", "NOLADE21WHO", "", 0},
-    {22280000ULL, "22280000", "Commerzbank vormals Dresdner Bank", "DE-25503", "Itzehoe", "DRESDEFF201", "", 5},
-    {22290031ULL, "22290031", "VR Itzehoe Norderstedt Hohenwestedt -alt-", "DE-25524", "Itzehoe", "GENODEF1VIT", "", 0},
-    {23040022ULL, "23040022", "Commerzbank", "DE-23547", "L\374beck", "COBADEFFXXX", "", 5},
-    {23050101ULL, "23050101", "Sparkasse zu L\374beck", "DE-23547", "L\374beck", "NOLADE21SPL", "", 0},
-    {23051030ULL, "23051030", "Sparkasse S\374dholstein", "DE-24531", "Neum\374nster", "NOLADE21SHO", "", 0},
-    {23052750ULL, "23052750", "Kreissparkasse Herzogtum Lauenburg", "DE-23879", "M\366lln", "NOLADE21RZB", "", 0},
-    {23061220ULL, "23061220", "Raiffeisenbank Leezen", "DE-23816", "Leezen", "GENODEF1LZN", "", 0},
-    {23062124ULL, "23062124", "Raiffeisenbank -alt-", "DE-22935", "Bargteheide", "GENODEF1BAR", "", 0},
-    {23063129ULL, "23063129", "Raiffeisenbank", "DE-21481", "Lauenburg", "GENODEF1RLB", "", 0},
-    {23064107ULL, "23064107", "Raiffeisenbank", "DE-21514", "B\374chen", "GENODEF1BCH", "", 0},
-    {23070203ULL, "23070203", "Postbank/DSL Ndl der Deutsche Bank", "DE-23566", "L\374beck", "DEUTDEHHP02", "", 20},
-    {23070224ULL, "23070224", "Postbank/DSL Ndl der Deutsche Bank", "DE-23566", "L\374beck", "DEUTDEDBP02", "", 20},
-    {23070700ULL, "23070700", "Deutsche Bank", "DE-23547", "L\374beck", "DEUTDEDB237", "", 20},
-    {23070710ULL, "23070710", "Deutsche Bank", "DE-23547", "L\374beck", "DEUTDEHH222", "", 20},
-    {23080040ULL, "23080040", "Commerzbank vormals Dresdner Bank", "DE-23501", "L\374beck", "DRESDEFF230", "", 5},
-    {23089201ULL, "23089201", "Commerzbank vormals Dresdner Bank ITGK", "DE-23501", "L\374beck", "DRESDEFFI08", "", 5},
-    {23090142ULL, "23090142", "Volksbank L\374beck", "DE-23552", "L\374beck", "GENODEF1HLU", "", 0},
-    {24040000ULL, "24040000", "Commerzbank", "DE-21303", "L\374neburg", "COBADEFFXXX", "", 5},
-    {24050110ULL, "24050110", "Sparkasse L\374neburg", "DE-21309", "L\374neburg", "NOLADE21LBG", "", 0},
-    {24060300ULL, "24060300", "Volksbank L\374neburger Heide", "DE-21412", "Winsen (Luhe)", "GENODEF1NBU", "", 0},
-    {24061392ULL, "24061392", "Volksbank Bleckede-Dahlenburg -alt-", "DE-21366", "Dahlenburg", "GENODEF1DAB", "", 0},
-    {24070024ULL, "24070024", "Deutsche Bank", "DE-21304", "L\374neburg", "DEUTDEDB240", "", 20},
-    {24070075ULL, "24070075", "Deutsche Bank", "DE-21304", "L\374neburg", "DEUTDE2H240", "", 20},
-    {24070324ULL, "24070324", "Postbank/DSL Ndl der Deutsche Bank", "DE-21335", "L\374neburg", "DEUTDEDBP22", "", 20},
-    {24070368ULL, "24070368", "Postbank/DSL Ndl der Deutsche Bank", "DE-21335", "L\374neburg", "DEUTDE2HP22", "", 20},
-    {24080000ULL, "24080000", "Commerzbank vormals Dresdner Bank", "DE-21304", "L\374neburg", "DRESDEFF240", "", 5},
-    {24090041ULL, "24090041", "Volksbank L\374neburg -alt-", "DE-21319", "L\374neburg", "GENODEF1LUE", "", 0},
-    {24121000ULL, "24121000", "Ritterschaftliches Kreditinstitut Stade", "DE-21682", "Stade", "GENODED1RKI", "", 0},
-    {24140041ULL, "24140041", "Commerzbank", "DE-27451", "Cuxhaven", "COBADEFFXXX", "", 5},
-    {24150001ULL, "24150001", "Stadtsparkasse Cuxhaven", "DE-27456", "Cuxhaven", "BRLADE21CUX", "", 0},
-    {24151005ULL, "24151005", "Sparkasse Stade-Altes Land", "DE-21660", "Stade", "NOLADE21STS", "", 0},
-    {24151116ULL, "24151116", "Kreissparkasse Stade", "DE-21655", "Stade", "NOLADE21STK", "", 0},
-    {24151235ULL, "24151235", "Sparkasse Rotenburg Osterholz", "DE-27393", "Zeven", "BRLADE21ROB", "", 0},
-    {24161594ULL, "24161594", "Zevener Volksbank -alt-", "DE-27404", "Zeven", "GENODEF1SIT", "", 0},
-    {24162898ULL, "24162898", "Spar- u Darlehnskasse B\366rde Lamstedt-Hechthausen", "DE-21769", "Lamstedt", "GENODEF1LAS", "", 0},
-    {24180000ULL, "24180000", "Commerzbank vormals Dresdner Bank", "DE-21758", "Otterndorf", "DRESDEFF242", "", 5},
-    {24180001ULL, "24180001", "Commerzbank vormals Dresdner Bank", "DE-27452", "Cuxhaven", "DRESDEFF241", "", 5},
-    {24191015ULL, "24191015", "Volksbank Stade-Cuxhaven", "DE-21661", "Stade", "GENODEF1SDE", "", 0},
-    {25000000ULL, "25000000", "Bundesbank", "DE-30002", "Hannover", "MARKDEF1250", "", 42},
-    {25010030ULL, "25010030", "Postbank Ndl der Deutsche Bank", "DE-30139", "Hannover", "PBNKDEFFXXX", "", 0},
-    {25010424ULL, "25010424", "Aareal Bank ehem. Filiale Hannover", "DE-65189", "Wiesbaden", "AARBDE5W250", "", 0},
-    {25010600ULL, "25010600", "NORD/LB vormals Deutsche Hypothekenbank", "DE-30159", "Hannover", "DEHYDE2HXXX", "", 0},
-    {25010900ULL, "25010900", "Calenberger Kreditverein", "DE-30159", "Hannover", "CKVHDE21XXX", "", 0},
-    {25020200ULL, "25020200", "BHF-BANK", "DE-30159", "Hannover", "BHFBDEFF250", "", 8},
-    {25020600ULL, "25020600", "Santander Consumer Bank", "DE-30179", "Hannover", "SCFBDE33XXX", "", 46},
-    {25040060ULL, "25040060", "Commerzbank CC", "DE-30159", "Hannover", "COBADEFFXXX", "", 5},
-    {25040061ULL, "25040061", "Commerzbank CC", "DE-30159", "Hannover", "COBADEFFXXX", "", 5},
-    {25040066ULL, "25040066", "Commerzbank", "DE-30012", "Hannover", "COBADEFFXXX", "", 5},
-    {25050000ULL, "25050000", "Norddeutsche Landesbank Girozentrale", "DE-30002", "Hannover", "NOLADE2HXXX", "", 0},
-    {25050055ULL, "25050055", "ZVA Norddeutsche Landesbank SH", "DE-30151", "Hannover", "NOLADE21CSH", "", 0},
-    {25050066ULL, "25050066", "ZVA Norddeutsche Landesbank Gf MV", "DE-30151", "Hannover", "NOLADE21CMV", "", 0},
-    {25050180ULL, "25050180", "Sparkasse Hannover", "DE-30001", "Hannover", "SPKHDE2HXXX", "", 0},
-    {25050299ULL, "25050299", "Sparkasse Hannover -alt-", "DE-30056", "Hannover", "", "25050180", 28},
-    {25055500ULL, "25055500", "LBS-Norddeutsche Landesbausparkasse", "DE-30002", "Hannover", "NOLADE21LBS", "", 0},
-    {25060000ULL, "25060000", "DZ BANK", "DE-30002", "Hannover", "GENODEFF250", "", 0},
-    {25060180ULL, "25060180", "M.M. Warburg & Co (vormals Bankhaus Hallbaum)", "DE-20095", "Hamburg", "HALLDE2HXXX", "", 0},
-    {25069168ULL, "25069168", "Volks- und Raiffeisenbank Leinebergland -alt-", "DE-31069", "Delligsen", "GENODEF1DES", "", 0},
-    {25069262ULL, "25069262", "Raiffeisen-Volksbank Neustadt", "DE-31535", "Neustadt am R\374benberge", "GENODEF1NST", "", 0},
-    {25069270ULL, "25069270", "Volksbank Aller-Oker", "DE-38539", "M\374den (Aller)", "GENODEF1MUA", "", 0},
-    {25069503ULL, "25069503", "Volksbank Diepholz-Barnstorf -alt-", "DE-49356", "Diepholz", "GENODEF1BNT", "", 0},
-    {25070024ULL, "25070024", "Deutsche Bank", "DE-30002", "Hannover", "DEUTDEDBHAN", "", 20},
-    {25070066ULL, "25070066", "Deutsche Bank", "DE-31642", "Stadthagen", "DEUTDE2H265", "", 20},
-    {25070070ULL, "25070070", "Deutsche Bank", "DE-30002", "Hannover", "DEUTDE2HXXX", "", 20},
-    {25070077ULL, "25070077", "Deutsche Bank", "DE-31562", "Nienburg (Weser)", "DEUTDE2H256", "", 20},
-    {25070084ULL, "25070084", "Deutsche Bank", "DE-29601", "Soltau", "DEUTDE2H258", "", 20},
-    {25070086ULL, "25070086", "Deutsche Bank", "DE-37591", "Holzminden", "DEUTDE2H251", "", 20},
-    {25070324ULL, "25070324", "Postbank/DSL Ndl der Deutsche Bank", "DE-30159", "Hannover", "DEUTDEDBP24", "", 20},
-    {25070370ULL, "25070370", "Postbank/DSL Ndl der Deutsche Bank", "DE-30159", "Hannover", "DEUTDE2HP24", "", 20},
-    {25080020ULL, "25080020", "Commerzbank vormals Dresdner Bank", "DE-30002", "Hannover", "DRESDEFF250", "", 5},
-    {25080085ULL, "25080085", "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 2", "DE-20349", "Hamburg", "DRESDEFFI65", "", 5},
-    {25089220ULL, "25089220", "Commerzbank vormals Dresdner Bank ITGK", "DE-30002", "Hannover", "DRESDEFFI09", "", 5},
-    {25090300ULL, "25090300", "Bank f\374r Schiffahrt (BFS) Fil d Ostfr VB Leer", "DE-30175", "Hannover", "GENODEF1BFS", "", 38},
-    {25090500ULL, "25090500", "Sparda-Bank Hannover", "DE-30159", "Hannover", "GENODEF1S09", "", 0},
-    {25090900ULL, "25090900", "PSD Bank", "DE-30016", "Hannover", "GENODEF1P09", "", 0},
-    {25120510ULL, "25120510", "SozialBank", "DE-30005", "Hannover", "BFSWDE33HAN", "", 0},
-    {25151270ULL, "25151270", "Stadtsparkasse Barsinghausen", "DE-30890", "Barsinghausen", "NOLADE21BAH", "", 0},
-    {25151371ULL, "25151371", "Stadtsparkasse Burgdorf", "DE-31290", "Burgdorf", "NOLADE21BUF", "", 0},
-    {25152375ULL, "25152375", "Kreissparkasse Fallingbostel in Walsrode", "DE-29653", "Walsrode", "NOLADE21WAL", "", 0},
-    {25152490ULL, "25152490", "Stadtsparkasse Wunstorf", "DE-31501", "Wunstorf", "NOLADE21WST", "", 0},
-    {25190001ULL, "25190001", "Hannoversche Volksbank", "DE-30159", "Hannover", "VOHADE2HXXX", "", 0},
-    {25190088ULL, "25190088", "Hannoversche Volksbank GS nur f\374r GAA", "DE-29690", "Lindwedel", "VOHADE2HXXX", "", 1},
-    {25193331ULL, "25193331", "Volksbank", "DE-30982", "Pattensen", "GENODEF1PAT", "", 0},
-    {25250001ULL, "25250001", "Kreissparkasse Peine -alt-", "DE-31204", "Peine", "NOLADE21PEI", "", 0},
-    {25260010ULL, "25260010", "Volksbank Peine -alt-", "DE-31224", "Peine", "GENODEF1PEV", "", 0},
-    {25410200ULL, "25410200", "BHW Bausparkasse", "DE-31763", "Hameln", "BHWBDE2HXXX", "", 0},
-    {25440047ULL, "25440047", "Commerzbank", "DE-31752", "Hameln", "COBADEFFXXX", "", 5},
-    {25450001ULL, "25450001", "Stadtsparkasse Hameln -alt-", "DE-31784", "Hameln", "NOLADE21HMS", "", 0},
-    {25450110ULL, "25450110", "Sparkasse Hameln-Weserbergland", "DE-31763", "Hameln", "NOLADE21SWB", "", 0},
-    {25451345ULL, "25451345", "Stadtsparkasse Bad Pyrmont", "DE-31797", "Bad Pyrmont", "NOLADE21PMT", "", 0},
-    {25462160ULL, "25462160", "Volksbank Hameln-Stadthagen", "DE-31763", "Hameln", "GENODEF1HMP", "", 0},
-    {25462680ULL, "25462680", "Volksbank im Wesertal", "DE-31863", "Coppenbr\374gge", "GENODEF1COP", "", 0},
-    {25470024ULL, "25470024", "Deutsche Bank", "DE-31785", "Hameln", "DEUTDEDB254", "", 20},
-    {25470073ULL, "25470073", "Deutsche Bank", "DE-31785", "Hameln", "DEUTDE2H254", "", 20},
-    {25471024ULL, "25471024", "Deutsche Bank", "DE-31737", "Rinteln", "DEUTDEDB264", "", 20},
-    {25471073ULL, "25471073", "Deutsche Bank", "DE-31737", "Rinteln", "DEUTDE2H264", "", 20},
-    {25480021ULL, "25480021", "Commerzbank vormals Dresdner Bank", "DE-31752", "Hameln", "DRESDEFF254", "", 5},
-    {25491273ULL, "25491273", "Volksbank Aerzen -alt-", "DE-31850", "Aerzen", "GENODED1AEZ", "", 0},
-    {25541426ULL, "25541426", "Commerzbank", "DE-31675", "B\374ckeburg", "COBADEFFXXX", "", 5},
-    {25551480ULL, "25551480", "Sparkasse Schaumburg", "DE-31726", "Rinteln", "NOLADE21SHG", "", 0},
-    {25591413ULL, "25591413", "Volksbank in Schaumburg und Nienburg", "DE-31737", "Rinteln", "GENODEF1BCK", "", 0},
-    {25621327ULL, "25621327", "Oldenburgische Landesbank AG", "DE-49344", "Diepholz", "OLBODEH2XXX", "", 39},
-    {25641302ULL, "25641302", "Commerzbank", "DE-49356", "Diepholz", "COBADEFFXXX", "", 5},
-    {25650106ULL, "25650106", "Sparkasse Nienburg", "DE-31567", "Nienburg (Weser)", "NOLADE21NIB", "", 0},
-    {25651325ULL, "25651325", "Kreissparkasse Grafschaft Diepholz -alt-", "DE-49343", "Diepholz", "BRLADE21DHZ", "", 0},
-    {25662540ULL, "25662540", "Volksbank -alt-", "DE-31593", "Steyerberg", "GENODEF1STY", "", 0},
-    {25663584ULL, "25663584", "Volksbank Aller-Weser -alt-", "DE-27318", "Hoya", "GENODEF1HOY", "", 0},
-    {25690009ULL, "25690009", "Volksbank Nienburg -alt-", "DE-31582", "Nienburg (Weser)", "GENODEF1NIN", "", 0},
-    {25691633ULL, "25691633", "Volksbank Niedersachsen-Mitte", "DE-27318", "Hoya", "GENODEF1SUL", "", 0},
-    {25691699ULL, "25691699", "Volksbank Niedersachsen-Mitte (Gf GAA)", "DE-27318", "Hoya", "GENODEF1SUL", "", 0},
-    {25740061ULL, "25740061", "Commerzbank", "DE-29201", "Celle", "COBADEFFXXX", "", 5},
-    {25750001ULL, "25750001", "Sparkasse Celle -alt-", "DE-29221", "Celle", "NOLADE21CEL", "", 0},
-    {25761894ULL, "25761894", "Volksbank Wittingen-Kl\366tze -alt-", "DE-29371", "Wittingen", "GENODEF1WIK", "", 0},
-    {25770024ULL, "25770024", "Deutsche Bank", "DE-29221", "Celle", "DEUTDEDB257", "", 20},
-    {25770069ULL, "25770069", "Deutsche Bank", "DE-29221", "Celle", "DEUTDE2H257", "", 20},
-    {25780022ULL, "25780022", "Commerzbank vormals Dresdner Bank", "DE-29204", "Celle", "DRESDEFF257", "", 5},
-    {25791516ULL, "25791516", "Volksbank Hankensb\374ttel-Wahrenholz -alt-", "DE-29384", "Hankensb\374ttel", "GENODEF1HKB", "", 0},
-    {25791635ULL, "25791635", "Volksbank S\374dheide - Isenhagener Land - Altmark", "DE-29221", "Celle", "GENODEF1HMN", "", 0},
-    {25840048ULL, "25840048", "Commerzbank", "DE-29523", "Uelzen", "COBADEFFXXX", "", 5},
-    {25841403ULL, "25841403", "Commerzbank", "DE-29431", "L\374chow (Wendland)", "COBADEFFXXX", "", 5},
-    {25841708ULL, "25841708", "Commerzbank", "DE-29634", "Schneverdingen", "COBADEFFXXX", "", 5},
-    {25850110ULL, "25850110", "Sparkasse Uelzen L\374chow-Dannenberg", "DE-29525", "Uelzen", "NOLADE21UEL", "", 0},
-    {25851660ULL, "25851660", "Kreissparkasse Soltau", "DE-29603", "Soltau", "NOLADE21SOL", "", 0},
-    {25861990ULL, "25861990", "Volksbank Clenze-Hitzacker -alt-", "DE-29459", "Clenze", "GENODEF1CLZ", "", 0},
-    {25862292ULL, "25862292", "Volksbank Uelzen-Salzwedel", "DE-29525", "Uelzen", "GENODEF1EUB", "", 0},
-    {25863489ULL, "25863489", "VR PLUS Altmark-Wendland", "DE-29439", "L\374chow (Wendland)", "GENODEF1WOT", "", 0},
-    {25891636ULL, "25891636", "Volksbank L\374neburger Heide -alt-", "DE-29605", "Soltau", "GENODEF1SOL", "", 0},
-    {25940033ULL, "25940033", "Commerzbank", "DE-31102", "Hildesheim", "COBADEFFXXX", "", 5},
-    {25950001ULL, "25950001", "Stadtsparkasse Hildesheim -alt-", "DE-31112", "Hildesheim", "NOLADE21HIS", "", 0},
-    {25950130ULL, "25950130", "Sparkasse Hildesheim Goslar Peine", "DE-31134", "Hildesheim", "NOLADE21HIK", "", 0},
-    {25970024ULL, "25970024", "Deutsche Bank", "DE-31103", "Hildesheim", "DEUTDEDB259", "", 20},
-    {25970074ULL, "25970074", "Deutsche Bank", "DE-31103", "Hildesheim", "DEUTDE2H259", "", 20},
-    {25971024ULL, "25971024", "Deutsche Bank", "DE-31042", "Alfeld (Leine)", "DEUTDEDB253", "", 20},
-    {25971071ULL, "25971071", "Deutsche Bank", "DE-31042", "Alfeld (Leine)", "DEUTDE2H253", "", 20},
-    {25980027ULL, "25980027", "Commerzbank vormals Dresdner Bank", "DE-31103", "Hildesheim", "DRESDEFF259", "", 5},
-    {25990011ULL, "25990011", "Volksbank Hildesheim", "DE-31113", "Hildesheim", "GENODEF1HIH", "", 0},
-    {25991528ULL, "25991528", "Volksbank Hildesheimer B\366rde -alt-", "DE-31185", "S\366hlde", "GENODEF1SLD", "", 0},
-    {26000000ULL, "26000000", "Bundesbank", "DE-37016", "G\366ttingen", "MARKDEF1260", "", 42},
-    {26040030ULL, "26040030", "Commerzbank", "DE-37005", "G\366ttingen", "COBADEFFXXX", "", 5},
-    {26050001ULL, "26050001", "Sparkasse G\366ttingen", "DE-37070", "G\366ttingen", "NOLADE21GOE", "", 0},
-    {26051260ULL, "26051260", "Sparkasse Duderstadt", "DE-37105", "Duderstadt", "NOLADE21DUD", "", 0},
-    {26061291ULL, "26061291", "Volksbank Mitte -alt-", "DE-37104", "Duderstadt", "GENODEF1DUD", "", 0},
-    {26061556ULL, "26061556", "Volksbank", "DE-37139", "Adelebsen", "GENODEF1ADE", "", 0},
-    {26062433ULL, "26062433", "VR-Bank in S\374dniedersachsen", "DE-37127", "Dransfeld", "GENODEF1DRA", "", 0},
-    {26070024ULL, "26070024", "Deutsche Bank", "DE-37073", "G\366ttingen", "DEUTDEDB260", "", 20},
-    {26070072ULL, "26070072", "Deutsche Bank", "DE-37073", "G\366ttingen", "DEUTDE2H260", "", 20},
-    {26080024ULL, "26080024", "Commerzbank vormals Dresdner Bank", "DE-37006", "G\366ttingen", "DRESDEFF260", "", 5},
-    {26090050ULL, "26090050", "Volksbank G\366ttingen -alt-", "DE-37027", "G\366ttingen", "GENODEF1GOE", "", 0},
-    {26240039ULL, "26240039", "Commerzbank", "DE-37141", "Northeim", "COBADEFFXXX", "", 5},
-    {26250001ULL, "26250001", "Kreis-Sparkasse Northeim", "DE-37144", "Northeim", "NOLADE21NOM", "", 0},
-    {26251425ULL, "26251425", "Sparkasse Einbeck", "DE-37574", "Einbeck", "NOLADE21EIN", "", 0},
-    {26261492ULL, "26261492", "Volksbank Einbeck -alt-", "DE-37559", "Einbeck", "GENODEF1EIN", "", 0},
-    {26261693ULL, "26261693", "Volksbank Solling", "DE-37177", "Hardegsen", "GENODEF1HDG", "", 0},
-    {26271424ULL, "26271424", "Deutsche Bank", "DE-37553", "Einbeck", "DEUTDEDB262", "", 20},
-    {26271471ULL, "26271471", "Deutsche Bank", "DE-37553", "Einbeck", "DEUTDE2H262", "", 20},
-    {26280020ULL, "26280020", "Commerzbank vormals Dresdner Bank", "DE-37142", "Northeim", "DRESDEFF261", "", 5},
-    {26281420ULL, "26281420", "Commerzbank vormals Dresdner Bank", "DE-37553", "Einbeck", "DRESDEFF262", "", 5},
-    {26340056ULL, "26340056", "Commerzbank", "DE-37520", "Osterode am Harz", "COBADEFFXXX", "", 5},
-    {26341072ULL, "26341072", "Commerzbank", "DE-37412", "Herzberg am Harz", "COBADEFFXXX", "", 5},
-    {26351015ULL, "26351015", "Sparkasse Osterode am Harz", "DE-37520", "Osterode am Harz", "NOLADE21HZB", "", 0},
-    {26351445ULL, "26351445", "Stadtsparkasse Bad Sachsa -alt-", "DE-37438", "Bad Sachsa", "NOLADE21SAC", "", 0},
-    {26500000ULL, "26500000", "Bundesbank", "DE-49018", "Osnabr\374ck", "MARKDEF1265", "", 42},
-    {26520017ULL, "26520017", "Oldenburgische Landesbank AG", "DE-49023", "Osnabr\374ck", "OLBODEH2XXX", "", 39},
-    {26521703ULL, "26521703", "Oldenburgische Landesbank AG", "DE-49552", "Bramsche", "OLBODEH2XXX", "", 39},
-    {26522319ULL, "26522319", "Oldenburgische Landesbank AG", "DE-49603", "Quakenbr\374ck", "OLBODEH2XXX", "", 39},
-    {26540070ULL, "26540070", "Commerzbank", "DE-49005", "Osnabr\374ck", "COBADEFFXXX", "", 5},
-    {26550105ULL, "26550105", "Sparkasse Osnabr\374ck", "DE-49018", "Osnabr\374ck", "NOLADE22XXX", "", 0},
-    {26551540ULL, "26551540", "Kreissparkasse Bersenbr\374ck", "DE-49587", "Bersenbr\374ck", "NOLADE21BEB", "", 0},
-    {26552286ULL, "26552286", "Kreissparkasse Melle", "DE-49324", "Melle", "NOLADE21MEL", "", 0},
-    {26562490ULL, "26562490", "Volksbank Bad Laer-Borgloh-Hilter-Melle", "DE-49176", "Hilter am Teutoburger Wald", "GENODEF1HTR", "", 0},
-    {26563960ULL, "26563960", "Volksbank Bramgau-Wittlage -alt-", "DE-49554", "Bramsche", "GENODEF1WHO", "", 0},
-    {26565928ULL, "26565928", "Volksbank D\374te-Ems", "DE-49124", "Georgsmarienh\374tte", "GENODEF1HGM", "", 0},
-    {26566939ULL, "26566939", "Volksbank Osnabr\374cker Nordland -alt-", "DE-49578", "F\374rstenau", "GENODEF1MRZ", "", 0},
-    {26567943ULL, "26567943", "VR-Bank Osnabr\374cker Nordland", "DE-49584", "F\374rstenau", "GENODEF1NOP", "", 0},
-    {26570024ULL, "26570024", "Deutsche Bank", "DE-49006", "Osnabr\374ck", "DEUTDEDB265", "", 20},
-    {26570090ULL, "26570090", "Deutsche Bank", "DE-49006", "Osnabr\374ck", "DEUTDE3B265", "", 20},
-    {26580070ULL, "26580070", "Commerzbank vormals Dresdner Bank", "DE-49007", "Osnabr\374ck", "DRESDEFF265", "", 5},
-    {26589210ULL, "26589210", "Commerzbank vormals Dresdner Bank ITGK", "DE-49007", "Osnabr\374ck", "DRESDEFFI10", "", 5},
-    {26590025ULL, "26590025", "Vereinigte Volksbank Bramgau Osnabr\374ck Wittlage", "DE-49090", "Osnabr\374ck", "GENODEF1OSV", "", 23},
-    {26620010ULL, "26620010", "Oldenburgische Landesbank AG", "DE-49789", "Lingen (Ems)", "OLBODEH2XXX", "", 39},
-    {26621413ULL, "26621413", "Oldenburgische Landesbank AG", "DE-49706", "Meppen", "OLBODEH2XXX", "", 39},
-    {26640049ULL, "26640049", "Commerzbank", "DE-49783", "Lingen (Ems)", "COBADEFFXXX", "", 5},
-    {26650001ULL, "26650001", "Sparkasse Emsland", "DE-49704", "Meppen", "NOLADE21EMS", "", 0},
-    {26660060ULL, "26660060", "Emsl\344ndische Volksbank", "DE-49791", "Lingen (Ems)", "GENODEF1LIG", "", 0},
-    {26661380ULL, "26661380", "Volksbank Hasel\374nne", "DE-49734", "Hasel\374nne", "GENODEF1HLN", "", 0},
-    {26661494ULL, "26661494", "Emsl\344ndische Volksbank Meppen -alt-", "DE-49716", "Meppen", "GENODEF1MEP", "", 0},
-    {26662932ULL, "26662932", "Volksbank -alt-", "DE-49838", "Lengerich", "GENODEF1LEN", "", 0},
-    {26691213ULL, "26691213", "Volksbank Haren Fil d Ostfriesischen VB", "DE-49725", "Haren (Ems)", "GENODEF1HAR", "", 38},
-    {26720028ULL, "26720028", "Oldenburgische Landesbank AG", "DE-48510", "Nordhorn", "OLBODEH2XXX", "", 39},
-    {26740044ULL, "26740044", "Commerzbank", "DE-48502", "Nordhorn", "COBADEFFXXX", "", 5},
-    {26750001ULL, "26750001", "Kreissparkasse Grafschaft Bentheim zu Nordhorn", "DE-48522", "Nordhorn", "NOLADE21NOH", "", 0},
-    {26760005ULL, "26760005", "Raiffeisen- und Volksbank Nordhorn -alt-", "DE-48511", "Nordhorn", "GENODEF1NDH", "28069956", 0},
-    {26770024ULL, "26770024", "Deutsche Bank", "DE-48503", "Nordhorn", "DEUTDEDB267", "", 20},
-    {26770095ULL, "26770095", "Deutsche Bank", "DE-48503", "Nordhorn", "DEUTDE3B267", "", 20},
-    {26840032ULL, "26840032", "Commerzbank", "DE-38640", "Goslar", "COBADEFFXXX", "", 5},
-    {26850001ULL, "26850001", "Sparkasse Goslar/Harz -alt-", "DE-38640", "Goslar", "NOLADE21GSL", "", 0},
-    {26851410ULL, "26851410", "Kreissparkasse Clausthal-Zellerfeld -alt-", "DE-38669", "Clausthal-Zellerfeld", "NOLADE21CLZ", "", 0},
-    {26851620ULL, "26851620", "Sparkasse Salzgitter -alt-", "DE-38246", "Salzgitter", "NOLADE21SZG", "", 0},
-    {26870024ULL, "26870024", "Deutsche Bank", "DE-38640", "Goslar", "DEUTDEDB268", "", 20},
-    {26870032ULL, "26870032", "Deutsche Bank", "DE-38640", "Goslar", "DEUTDE2H268", "", 20},
-    {26880063ULL, "26880063", "Commerzbank vormals Dresdner Bank", "DE-38640", "Goslar", "DRESDEFF268", "", 5},
-    {26890019ULL, "26890019", "Volksbank Nordharz", "DE-38640", "Goslar", "GENODEF1VNH", "", 0},
-    {26891484ULL, "26891484", "Volksbank im Harz", "DE-37504", "Osterode am Harz", "GENODEF1OHA", "", 0},
-    {26941053ULL, "26941053", "Commerzbank Wolfsburg", "DE-38440", "Wolfsburg", "COBADEFFXXX", "", 5},
-    {26951311ULL, "26951311", "Sparkasse Celle-Gifhorn-Wolfsburg", "DE-38518", "Gifhorn", "NOLADE21GFW", "", 0},
-    {26971024ULL, "26971024", "Deutsche Bank", "DE-38402", "Wolfsburg", "DEUTDEDB269", "", 20},
-    {26971038ULL, "26971038", "Deutsche Bank", "DE-38402", "Wolfsburg", "DEUTDE2H269", "", 20},
-    {26981062ULL, "26981062", "Commerzbank vormals Dresdner Bank", "DE-38402", "Wolfsburg", "DRESDEFF269", "", 5},
-    {26989221ULL, "26989221", "Commerzbank vormals Dresdner Bank ITGK", "DE-38402", "Wolfsburg", "DRESDEFFI11", "", 5},
-    {26991066ULL, "26991066", "Volksbank BRAWO", "DE-38440", "Wolfsburg", "GENODEF1WOB", "", 0},
-    {27020000ULL, "27020000", "Volkswagen Bank", "DE-38112", "Braunschweig", "VOWADE2BXXX", "", 0},
-    {27020001ULL, "27020001", "Audi Bank Zndl d Volkswagen Bank", "DE-38112", "Braunschweig", "AUDFDE21XXX", "", 0},
-    {27020003ULL, "27020003", "Skoda Bank", "DE-38093", "Braunschweig", "SKODDE21XXX", "", 0},
-    {27020004ULL, "27020004", "AutoEuropa Bank", "DE-38112", "Braunschweig", "ECBKDE21XXX", "", 0},
-    {27020800ULL, "27020800", "Seat Bank Zndl d Volkswagen Bank", "DE-38093", "Braunschweig", "SEATDE21XXX", "", 0},
-    {27032500ULL, "27032500", "Bankhaus C. L. Seeliger", "DE-38300", "Wolfenb\374ttel", "BCLSDE21XXX", "", 0},
-    {27040080ULL, "27040080", "Commerzbank", "DE-38022", "Braunschweig", "COBADEFFXXX", "", 5},
-    {27062290ULL, "27062290", "Volksbank B\366r\337um-Hornburg", "DE-38312", "B\366r\337um", "GENODEF1BOH", "", 0},
-    {27070024ULL, "27070024", "Deutsche Bank", "DE-38022", "Braunschweig", "DEUTDEDB270", "", 20},
-    {27070030ULL, "27070030", "Deutsche Bank", "DE-38022", "Braunschweig", "DEUTDE2H270", "", 20},
-    {27070031ULL, "27070031", "Deutsche Bank", "DE-38502", "Gifhorn", "DEUTDE2H271", "", 20},
-    {27070034ULL, "27070034", "Deutsche Bank", "DE-37501", "Osterode am Harz", "DEUTDE2H274", "", 20},
-    {27070041ULL, "27070041", "Deutsche Bank", "DE-37441", "Bad Sachsa", "DEUTDE2H279", "", 20},
-    {27070042ULL, "27070042", "Deutsche Bank", "DE-38667", "Bad Harzburg", "DEUTDE2H272", "", 20},
-    {27070043ULL, "27070043", "Deutsche Bank", "DE-38335", "Helmstedt", "DEUTDE2H273", "", 20},
-    {27070079ULL, "27070079", "Deutsche Bank", "DE-31202", "Peine", "DEUTDE2H275", "", 20},
-    {27070324ULL, "27070324", "Postbank/DSL Ndl der Deutsche Bank", "DE-38102", "Braunschweig", "DEUTDEDBP23", "", 20},
-    {27070369ULL, "27070369", "Postbank/DSL Ndl der Deutsche Bank", "DE-38102", "Braunschweig", "DEUTDE2HP23", "", 20},
-    {27072524ULL, "27072524", "Deutsche Bank", "DE-38282", "Wolfenb\374ttel", "DEUTDEDB277", "", 20},
-    {27072537ULL, "27072537", "Deutsche Bank", "DE-38282", "Wolfenb\374ttel", "DEUTDE2H277", "", 20},
-    {27072724ULL, "27072724", "Deutsche Bank", "DE-38242", "Salzgitter", "DEUTDEDB276", "", 20},
-    {27072736ULL, "27072736", "Deutsche Bank", "DE-38242", "Salzgitter", "DEUTDE2H276", "", 20},
-    {27080060ULL, "27080060", "Commerzbank vormals Dresdner Bank", "DE-38007", "Braunschweig", "DRESDEFF270", "", 5},
-    {27089221ULL, "27089221", "Commerzbank vormals Dresdner Bank ITGK", "DE-38007", "Braunschweig", "DRESDEFFI12", "", 5},
-    {27090900ULL, "27090900", "PSD Bank", "DE-38030", "Braunschweig", "GENODEF1P02", "", 0},
-    {27092555ULL, "27092555", "Volksbank", "DE-38300", "Wolfenb\374ttel", "GENODEF1WFV", "", 0},
-    {27131300ULL, "27131300", "Bankhaus Rautenschlein", "DE-38364", "Sch\366ningen", "GENODEF1RTS", "", 0},
-    {27240004ULL, "27240004", "Commerzbank", "DE-37591", "Holzminden", "COBADEFFXXX", "", 5},
-    {27290087ULL, "27290087", "Volksbank Weserbergland -alt-", "DE-37594", "Holzminden", "GENODEF1HMV", "", 0},
-    {27893359ULL, "27893359", "Volksbank Braunlage", "DE-38700", "Braunlage", "GENODEF1BLG", "", 0},
-    {27893760ULL, "27893760", "Volksbank", "DE-38723", "Seesen", "GENODEF1SES", "", 0},
-    {28000000ULL, "28000000", "Bundesbank", "DE-26016", "Oldenburg", "MARKDEF1280", "", 42},
-    {28020050ULL, "28020050", "Oldenburgische Landesbank AG", "DE-26016", "Oldenburg", "OLBODEH2XXX", "", 0},
-    {28021002ULL, "28021002", "Oldenburgische Landesbank AG", "DE-26913", "Brake (Unterweser)", "OLBODEH2XXX", "", 39},
-    {28021301ULL, "28021301", "Oldenburgische Landesbank AG", "DE-26149", "Bad Zwischenahn", "OLBODEH2XXX", "", 39},
-    {28021504ULL, "28021504", "Oldenburgische Landesbank AG", "DE-49643", "Cloppenburg", "OLBODEH2XXX", "", 39},
-    {28021623ULL, "28021623", "Oldenburgische Landesbank AG", "DE-49396", "Damme", "OLBODEH2XXX", "", 39},
-    {28021705ULL, "28021705", "Oldenburgische Landesbank AG", "DE-27735", "Delmenhorst", "OLBODEH2XXX", "", 39},
-    {28021906ULL, "28021906", "Oldenburgische Landesbank AG", "DE-26925", "Elsfleth", "OLBODEH2XXX", "", 39},
-    {28022015ULL, "28022015", "Oldenburgische Landesbank AG", "DE-26954", "Nordenham", "OLBODEH2XXX", "", 39},
-    {28022412ULL, "28022412", "Oldenburgische Landesbank AG", "DE-49619", "L\366ningen", "OLBODEH2XXX", "", 39},
-    {28022511ULL, "28022511", "Oldenburgische Landesbank AG", "DE-49382", "Lohne (Oldenburg)", "OLBODEH2XXX", "", 39},
-    {28022620ULL, "28022620", "Oldenburgische Landesbank AG", "DE-26171", "Rastede", "OLBODEH2XXX", "", 39},
-    {28022822ULL, "28022822", "Oldenburgische Landesbank AG", "DE-49363", "Vechta", "OLBODEH2XXX", "", 39},
-    {28023224ULL, "28023224", "Oldenburgische Landesbank AG", "DE-26644", "Westerstede", "OLBODEH2XXX", "", 39},
-    {28023325ULL, "28023325", "Oldenburgische Landesbank AG", "DE-27782", "Wildeshausen", "OLBODEH2XXX", "", 39},
-    {28030300ULL, "28030300", "Oldenburgische Landesbank (vormals W. Fortmann & S\366hne)", "DE-26122", "Oldenburg", "FORTDEH4XXX", "", 0},
-    {28040046ULL, "28040046", "Commerzbank", "DE-26016", "Oldenburg", "COBADEFFXXX", "", 5},
-    {28042865ULL, "28042865", "Commerzbank", "DE-49360", "Vechta", "COBADEFFXXX", "", 5},
-    {28050100ULL, "28050100", "Landessparkasse zu Oldenburg", "DE-26016", "Oldenburg", "SLZODE22XXX", "", 0},
-    {28060228ULL, "28060228", "Raiffeisenbank Oldenburg -alt-", "DE-26016", "Oldenburg", "GENODEF1OL2", "", 0},
-    {28061410ULL, "28061410", "Raiffeisenbank Wesermarsch-S\374d", "DE-26913", "Brake (Unterweser)", "GENODEF1BRN", "", 0},
-    {28061501ULL, "28061501", "VR-Bank in S\374doldenburg", "DE-49681", "Garrel", "GENODEF1CLP", "", 0},
-    {28061679ULL, "28061679", "Volksbank Dammer Berge", "DE-49396", "Damme", "GENODEF1DAM", "", 0},
-    {28061822ULL, "28061822", "Oldenburger Volksbank", "DE-26122", "Oldenburg", "GENODEF1EDE", "", 0},
-    {28062165ULL, "28062165", "Raiffeisenbank Rastede", "DE-26170", "Rastede", "GENODEF1RSE", "", 0},
-    {28062249ULL, "28062249", "Vereinigte Volksbank", "DE-27795", "Hude", "GENODEF1HUD", "", 0},
-    {28062299ULL, "28062299", "Vereinigte Volksbank GAA", "DE-27798", "Hude", "GENODEF1HUD", "", 0},
-    {28062560ULL, "28062560", "Volksbank Lohne-Dinklage-Steinfeld-M\374hlen", "DE-49379", "Lohne (Oldenburg)", "GENODEF1LON", "", 0},
-    {28062740ULL, "28062740", "Volksbank Bookholzberg-Lemwerder -alt-", "DE-27770", "Ganderkesee", "GENODEF1GBH", "", 0},
-    {28062913ULL, "28062913", "Volksbank B\366sel -alt-", "DE-26216", "B\366sel", "GENODEF1BSL", "", 0},
-    {28063253ULL, "28063253", "Volksbank Westerstede", "DE-26655", "Westerstede", "GENODEF1WRE", "", 0},
-    {28063526ULL, "28063526", "Volksbank  Emstek Essen Cappeln", "DE-49692", "Cappeln (Oldenburg)", "GENODEF1ESO", "", 0},
-    {28063607ULL, "28063607", "Volksbank Bakum -alt-", "DE-49456", "Bakum", "GENODEF1BAM", "", 0},
-    {28064179ULL, "28064179", "Volksbank Vechta", "DE-49364", "Vechta", "GENODEF1VEC", "", 0},
-    {28064241ULL, "28064241", "Raiffeisen-Volksbank Varel-Nordenham", "DE-26954", "Nordenham", "GENODEF1NHE", "", 0},
-    {28065061ULL, "28065061", "Volksbank L\366ningen", "DE-49619", "L\366ningen", "GENODEF1LOG", "", 0},
-    {28065108ULL, "28065108", "VR-Bank Dinklage-Steinfeld -alt-", "DE-49407", "Dinklage", "GENODEF1DIK", "", 0},
-    {28065286ULL, "28065286", "Raiffeisenbank Scharrel", "DE-26683", "Saterland", "GENODEF1SAN", "", 0},
-    {28066103ULL, "28066103", "Volksbank Visbek", "DE-49425", "Visbek", "GENODEF1VIS", "", 0},
-    {28066214ULL, "28066214", "Volksbank Oldenburg-Land Delmenhorst", "DE-27793", "Wildeshausen", "GENODEF1WDH", "", 0},
-    {28066620ULL, "28066620", "Volksbank", "DE-26169", "Friesoythe", "GENODEF1FOY", "", 0},
-    {28067068ULL, "28067068", "Volksbank Neuenkirchen-V\366rden -alt-", "DE-49434", "Neuenkirchen-V\366rden", "GENODEF1NEO", "", 0},
-    {28067170ULL, "28067170", "Volksbank Delmenhorst Schierbrok -alt-", "DE-27738", "Delmenhorst", "GENODEF1GSC", "", 0},
-    {28067257ULL, "28067257", "Volksbank Lastrup", "DE-49688", "Lastrup", "GENODEF1LAP", "", 0},
-    {28068218ULL, "28068218", "Raiffeisenbank Butjadingen-Abbehausen", "DE-26963", "Butjadingen", "GENODEF1BUT", "", 0},
-    {28069052ULL, "28069052", "Raiffeisenbank Str\374cklingen-Idafehn", "DE-26842", "Ostrhauderfehn", "GENODEF1ORF", "", 0},
-    {28069092ULL, "28069092", "VR Bank Oldenburg Land West -alt-", "DE-26209", "Hatten", "GENODEF1HAT", "", 0},
-    {28069109ULL, "28069109", "Volksbank Emstek -alt-", "DE-49685", "Emstek", "GENODEF1EMK", "", 0},
-    {28069128ULL, "28069128", "Raiffeisenbank Garrel -alt-", "DE-49675", "Garrel", "GENODEF1GRR", "", 0},
-    {28069138ULL, "28069138", "VR Bank Oldenburg Land West -alt-", "DE-26209", "Hatten", "GENODEF1VAG", "", 0},
-    {28069293ULL, "28069293", "Volksbank Obergrafschaft -alt-", "DE-48465", "Sch\374ttorf", "GENODEF1BBH", "28069956", 0},
-    {28069381ULL, "28069381", "H\374mmlinger Volksbank", "DE-49757", "Werlte", "GENODEF1WLT", "", 0},
-    {28069706ULL, "28069706", "Volksbank Nordh\374mmling", "DE-26904", "B\366rger", "GENODEF1BOG", "", 0},
-    {28069755ULL, "28069755", "Raiffeisenbank Oldersum", "DE-26802", "Moormerland", "GENODEF1MLO", "28563749", 0},
-    {28069773ULL, "28069773", "Raiffeisenbank Wiesedermeer-Wiesede-Marcardsm", "DE-26446", "Friedeburg", "GENODEF1WWM", "", 0},
-    {28069878ULL, "28069878", "Raiffeisenbank Ems-Vechte", "DE-49777", "Klein Ber\337en", "GENODEF1KBL", "", 0},
-    {28069926ULL, "28069926", "Volksbank Niedergrafschaft", "DE-49843", "Uelsen", "GENODEF1HOO", "", 0},
-    {28069935ULL, "28069935", "Raiffeisenbank Lorup", "DE-26900", "Lorup", "GENODEF1LRU", "", 0},
-    {28069956ULL, "28069956", "Grafschafter Volksbank", "DE-48511", "Nordhorn", "GENODEF1NEV", "", 0},
-    {28069991ULL, "28069991", "Volksbank Emstal", "DE-49759", "Lathen", "GENODEF1LTH", "", 0},
-    {28069994ULL, "28069994", "Volksbank S\374d-Emsland", "DE-48480", "Spelle", "GENODEF1SPL", "", 0},
-    {28070024ULL, "28070024", "Deutsche Bank", "DE-26016", "Oldenburg", "DEUTDEDB280", "", 20},
-    {28070057ULL, "28070057", "Deutsche Bank", "DE-26016", "Oldenburg", "DEUTDEHB280", "", 20},
-    {28220026ULL, "28220026", "Oldenburgische Landesbank AG", "DE-26361", "Wilhelmshaven", "OLBODEH2XXX", "", 39},
-    {28222208ULL, "28222208", "Oldenburgische Landesbank AG", "DE-26436", "Jever", "OLBODEH2XXX", "", 39},
-    {28222621ULL, "28222621", "Oldenburgische Landesbank AG", "DE-26305", "Varel", "OLBODEH2XXX", "", 39},
-    {28240023ULL, "28240023", "Commerzbank", "DE-26382", "Wilhelmshaven", "COBADEFFXXX", "", 5},
-    {28250110ULL, "28250110", "Sparkasse Wilhelmshaven", "DE-26363", "Wilhelmshaven", "BRLADE21WHV", "", 0},
-    {28252760ULL, "28252760", "Kreissparkasse Wittmund", "DE-26409", "Wittmund", "BRLADE21WTM", "", 50},
-    {28262254ULL, "28262254", "Volksbank Jever", "DE-26441", "Jever", "GENODEF1JEV", "", 0},
-    {28262673ULL, "28262673", "Raiffeisen-Volksbank Varel-Nordenham", "DE-26316", "Varel", "GENODEF1VAR", "", 0},
-    {28270024ULL, "28270024", "Deutsche Bank", "DE-26382", "Wilhelmshaven", "DEUTDEDB282", "", 20},
-    {28270056ULL, "28270056", "Deutsche Bank", "DE-26382", "Wilhelmshaven", "DEUTDEHB282", "", 20},
-    {28280012ULL, "28280012", "Commerzbank vormals Dresdner Bank", "DE-26352", "Wilhelmshaven", "DRESDEFF282", "", 5},
-    {28290063ULL, "28290063", "Volksbank Wilhelmshaven", "DE-26382", "Wilhelmshaven", "GENODEF1WHV", "", 0},
-    {28291551ULL, "28291551", "Volksbank Esens -alt-", "DE-26422", "Esens", "GENODEF1ESE", "", 0},
-    {28320014ULL, "28320014", "Oldenburgische Landesbank AG", "DE-26494", "Norden", "OLBODEH2XXX", "", 39},
-    {28321816ULL, "28321816", "Oldenburgische Landesbank AG", "DE-26536", "Norderney", "OLBODEH2XXX", "", 39},
-    {28350000ULL, "28350000", "Sparkasse Aurich-Norden", "DE-26584", "Aurich", "BRLADE21ANO", "", 0},
-    {28361592ULL, "28361592", "Raiffeisen-Volksbank Fresena", "DE-26506", "Norden", "GENODEF1MAR", "", 0},
-    {28420007ULL, "28420007", "Oldenburgische Landesbank AG", "DE-26700", "Emden", "OLBODEH2XXX", "", 39},
-    {28421030ULL, "28421030", "Oldenburgische Landesbank AG", "DE-26585", "Aurich", "OLBODEH2XXX", "", 39},
-    {28440037ULL, "28440037", "Commerzbank", "DE-26693", "Emden", "COBADEFFXXX", "", 5},
-    {28450000ULL, "28450000", "Sparkasse Emden", "DE-26702", "Emden", "BRLADE21EMD", "", 0},
-    {28470024ULL, "28470024", "Deutsche Bank", "DE-26693", "Emden", "DEUTDEDB284", "", 20},
-    {28470091ULL, "28470091", "Deutsche Bank", "DE-26693", "Emden", "DEUTDEHB284", "", 20},
-    {28520009ULL, "28520009", "Oldenburgische Landesbank AG", "DE-26769", "Leer (Ostfriesland)", "OLBODEH2XXX", "", 39},
-    {28521518ULL, "28521518", "Oldenburgische Landesbank AG", "DE-26855", "Papenburg", "OLBODEH2XXX", "", 39},
-    {28540034ULL, "28540034", "Commerzbank", "DE-26763", "Leer (Ostfriesland)", "COBADEFFXXX", "", 5},
-    {28550000ULL, "28550000", "Sparkasse LeerWittmund", "DE-26766", "Leer (Ostfriesland)", "BRLADE21LER", "", 0},
-    {28562297ULL, "28562297", "Raiffeisen-Volksbank", "DE-26589", "Aurich", "GENODEF1UPL", "", 0},
-    {28562716ULL, "28562716", "Raiffeisenbank Flachsmeer", "DE-26810", "Westoverledingen", "GENODEF1WEF", "", 0},
-    {28562863ULL, "28562863", "Raiffeisenbank Moormerland", "DE-26835", "Holtland", "GENODEF1HTL", "28563749", 0},
-    {28563749ULL, "28563749", "Raiffeisenbank", "DE-26802", "Moormerland", "GENODEF1MML", "", 0},
-    {28570024ULL, "28570024", "Deutsche Bank", "DE-26763", "Leer (Ostfriesland)", "DEUTDEDB285", "", 20},
-    {28570092ULL, "28570092", "Deutsche Bank", "DE-26763", "Leer (Ostfriesland)", "DEUTDEHB285", "", 20},
-    {28590075ULL, "28590075", "Ostfriesische Volksbank Leer", "DE-26768", "Leer (Ostfriesland)", "GENODEF1LER", "", 0},
-    {28591579ULL, "28591579", "Volksbank Papenburg Fil d. Ostfries. VB Leer", "DE-26858", "Papenburg", "GENODEF1PAP", "", 38},
-    {28591654ULL, "28591654", "Volksbank Westrhauderfehn", "DE-26817", "Rhauderfehn", "GENODEF1WRH", "", 0},
-    {29020000ULL, "29020000", "Bankhaus Neelmeyer", "DE-28195", "Bremen", "NEELDE22XXX", "", 0},
-    {29020200ULL, "29020200", "Greensill Bank", "DE-28028", "Bremen", "NFHBDE21XXX", "", 0},
-    {29030400ULL, "29030400", "M.M. Warburg & Co (vormals Bankhaus Carl F. Plump & CO)", "DE-20095", "Hamburg", "PLUMDE29XXX", "", 0},
-    {29040060ULL, "29040060", "Commerzbank CC", "DE-28195", "Bremen", "COBADEFFXXX", "", 5},
-    {29040061ULL, "29040061", "Commerzbank CC", "DE-28195", "Bremen", "COBADEFFXXX", "", 5},
-    {29040090ULL, "29040090", "Commerzbank", "DE-28079", "Bremen", "COBADEFFXXX", "", 5},
-    {29050000ULL, "29050000", "Norddeutsche Landesbank - Girozentrale -", "DE-28195", "Bremen", "BRLADE22XXX", "", 0},
-    {29050101ULL, "29050101", "Sparkasse Bremen", "DE-28078", "Bremen", "SBREDE22XXX", "", 0},
-    {29070024ULL, "29070024", "Deutsche Bank", "DE-28189", "Bremen", "DEUTDEDBBRE", "", 20},
-    {29070050ULL, "29070050", "Deutsche Bank", "DE-28189", "Bremen", "DEUTDEHBXXX", "", 20},
-    {29070051ULL, "29070051", "Deutsche Bank", "DE-27568", "Bremerhaven", "DEUTDEHB292", "", 20},
-    {29070052ULL, "29070052", "Deutsche Bank", "DE-27732", "Delmenhorst", "DEUTDEHB294", "", 20},
-    {29070058ULL, "29070058", "Deutsche Bank", "DE-49647", "Cloppenburg", "DEUTDEHB293", "", 20},
-    {29070059ULL, "29070059", "Deutsche Bank", "DE-49360", "Vechta", "DEUTDEHB290", "", 20},
-    {29070324ULL, "29070324", "Postbank/DSL Ndl der Deutsche Bank", "DE-28195", "Bremen", "DEUTDEDBP21", "", 20},
-    {29070367ULL, "29070367", "Postbank/DSL Ndl der Deutsche Bank", "DE-28195", "Bremen", "DEUTDEHBP21", "", 20},
-    {29080010ULL, "29080010", "Commerzbank vormals Bremer Bank (Dresdner Bank)", "DE-28079", "Bremen", "DRESDEFF290", "", 5},
-    {29089210ULL, "29089210", "Commerzbank vormals Bremer Bank (Dresdner Bank) ITGK", "DE-28079", "Bremen", "DRESDEFFI13", "", 5},
-    {29090900ULL, "29090900", "PSD Bank Nord", "DE-28361", "Bremen", "GENODEF1P03", "", 0},
-    {29121731ULL, "29121731", "Oldenburgische Landesbank AG", "DE-28847", "Syke", "OLBODEH2XXX", "", 39},
-    {29151700ULL, "29151700", "Kreissparkasse Diepholz", "DE-28846", "Syke", "BRLADE21SYK", "", 0},
-    {29152300ULL, "29152300", "Kreissparkasse Osterholz -alt-", "DE-27702", "Osterholz-Scharmbeck", "BRLADE21OHZ", "", 0},
-    {29152550ULL, "29152550", "Zweckverbandssparkasse Schee\337el", "DE-27377", "Schee\337el", "BRLADE21SHL", "", 0},
-    {29152670ULL, "29152670", "Kreissparkasse Verden", "DE-27264", "Verden (Aller)", "BRLADE21VER", "", 0},
-    {29162394ULL, "29162394", "Volksbank", "DE-27704", "Osterholz-Scharmbeck", "GENODEF1OHZ", "", 0},
-    {29162453ULL, "29162453", "Volksbank Schwanewede", "DE-28784", "Schwanewede", "GENODEF1SWW", "", 0},
-    {29162697ULL, "29162697", "Volksbank Aller-Weser -alt-", "DE-27268", "Verden (Aller)", "GENODEF1VER", "", 0},
-    {29165545ULL, "29165545", "Volksbank Oyten", "DE-28871", "Oyten", "GENODEF1OYT", "", 0},
-    {29165681ULL, "29165681", "Volksbank Sottrum -alt-", "DE-27364", "Sottrum", "GENODEF1SUM", "", 0},
-    {29166568ULL, "29166568", "Volksbank", "DE-27726", "Worpswede", "GENODEF1WOP", "", 0},
-    {29167624ULL, "29167624", "Volksbank Syke -alt-", "DE-28857", "Syke", "GENODEF1SHR", "", 0},
-    {29172624ULL, "29172624", "Deutsche Bank", "DE-27262", "Verden (Aller)", "DEUTDEDB291", "", 20},
-    {29172655ULL, "29172655", "Deutsche Bank", "DE-27262", "Verden (Aller)", "DEUTDEHB291", "", 20},
-    {29190024ULL, "29190024", "Bremische Volksbank Weser-W\374mme", "DE-28069", "Bremen", "GENODEF1HB1", "", 0},
-    {29190330ULL, "29190330", "Volksbank Bremen-Nord", "DE-28757", "Bremen", "GENODEF1HB2", "", 0},
-    {29190399ULL, "29190399", "Volksbank Bremen-Nord (Gf GAA)", "DE-28757", "Bremen", "GENODEF1HB2", "", 0},
-    {29240024ULL, "29240024", "Commerzbank", "DE-27515", "Bremerhaven", "COBADEFFXXX", "", 5},
-    {29250000ULL, "29250000", "Weser-Elbe Sparkasse", "DE-27568", "Bremerhaven", "BRLADE21BRS", "", 0},
-    {29250150ULL, "29250150", "Kreissparkasse Weserm\374nde-Hadeln -alt-", "DE-27570", "Bremerhaven", "BRLADE21BRK", "", 0},
-    {29262722ULL, "29262722", "Volksbank Geeste-Nord", "DE-27607", "Geestland", "GENODEF1BRV", "", 0},
-    {29265747ULL, "29265747", "Volksbank im Elbe-Weser-Dreieck", "DE-27613", "Beverstedt", "GENODEF1BEV", "", 0},
-    {29280011ULL, "29280011", "Commerzbank vormals Dresdner Bank", "DE-27502", "Bremerhaven", "DRESDEFF292", "", 5},
-    {29290034ULL, "29290034", "Volksbank Bremerhaven-Weserm\374nde -alt-", "DE-27539", "Bremerhaven", "GENODEF1HBV", "", 0},
-    {30000000ULL, "30000000", "Bundesbank eh D\374sseldorf", "DE-40002", "D\374sseldorf", "MARKDEF1300", "", 42},
-    {30010400ULL, "30010400", "IKB Deutsche Industriebank", "DE-40002", "D\374sseldorf", "IKBDDEDDXXX", "", 0},
-    {30010444ULL, "30010444", "IKB Privatkunden - IKB Deutsche Industriebank", "DE-40474", "D\374sseldorf", "IKBDDEDDDIR", "", 0},
-    {30010700ULL, "30010700", "MUFG Bank (Europe) Germany Branch", "DE-40040", "D\374sseldorf", "BOTKDEDXXXX", "", 0},
-    {30018800ULL, "30018800", "VIVA PAYMENT SERVICES - Zweigniederlassung Deutschland", "DE-10785", "Berlin", "VPAYDE32XXX", "", 0},
-    {30020500ULL, "30020500", "BHF-BANK", "DE-40213", "D\374sseldorf", "BHFBDEFF300", "", 8},
-    {30020700ULL, "30020700", "Mizuho Bank Europe, Frankfurt Branch", "DE-60310", "Frankfurt am Main", "MHCBDEDDXXX", "", 0},
-    {30020900ULL, "30020900", "TARGOBANK", "DE-40213", "D\374sseldorf", "CMCIDEDDXXX", "", 0},
-    {30022000ULL, "30022000", "NRW.BANK", "DE-40213", "D\374sseldorf", "NRWBDEDMXXX", "", 0},
-    {30030100ULL, "30030100", "S Broker Wiesbaden", "DE-65203", "Wiesbaden", "PULSDEDDXXX", "", 0},
-    {30030500ULL, "30030500", "Bank11direkt", "DE-41460", "Neuss", "CUABDED1XXX", "", 0},
-    {30030600ULL, "30030600", "ETRIS Bank", "DE-42389", "Wuppertal", "ETRIDE31XXX", "", 0},
-    {30030880ULL, "30030880", "HSBC Continental Europe, Germany", "DE-40549", "D\374sseldorf", "TUBDDEDDXXX", "", 0},
-    {30030889ULL, "30030889", "HSBC Continental Europe, Germany", "DE-40549", "D\374sseldorf", "TUBDDEDDXXX", "", 0},
-    {30030900ULL, "30030900", "Merck Finck A Quintet Private Bank", "DE-40028", "D\374sseldorf", "MEFIDEMM300", "", 0},
-    {30040000ULL, "30040000", "Commerzbank", "DE-40002", "D\374sseldorf", "COBADEDDXXX", "", 5},
-    {30040005ULL, "30040005", "Commerzbank, Filiale D\374sseldorf 2", "DE-40002", "D\374sseldorf", "COBADEDDXXX", "", 5},
-    {30040048ULL, "30040048", "Commerzbank GF-D48", "DE-40002", "D\374sseldorf", "COBADEFFXXX", "", 5},
-    {30040060ULL, "30040060", "Commerzbank Gf 660", "DE-40002", "D\374sseldorf", "COBADEFFXXX", "", 5},
-    {30040061ULL, "30040061", "Commerzbank Gf 661", "DE-40002", "D\374sseldorf", "COBADEFFXXX", "", 5},
-    {30040062ULL, "30040062", "Commerzbank CC", "DE-40213", "D\374sseldorf", "COBADEFFXXX", "", 5},
-    {30040063ULL, "30040063", "Commerzbank CC", "DE-40213", "D\374sseldorf", "COBADEFFXXX", "", 5},
-    {30040098ULL, "30040098", "Commerz Service-Center Intensive", "DE-40547", "D\374sseldorf", "COBADEFFCSC", "", 5},
-    {30040099ULL, "30040099", "Commerzbank Gf Comp. Center STS", "DE-40213", "D\374sseldorf", "COBADEFFSTS", "", 5},
-    {30050000ULL, "30050000", "Landesbank Hessen-Th\374ringen Girozentrale NL. D\374sseldorf", "DE-40019", "D\374sseldorf", "WELADEDDXXX", "", 0},
-    {30050110ULL, "30050110", "Stadtsparkasse D\374sseldorf", "DE-40001", "D\374sseldorf", "DUSSDEDDXXX", "", 0},
-    {30060010ULL, "30060010", "DZ BANK", "DE-40001", "D\374sseldorf", "GENODEDDXXX", "", 49},
-    {30060601ULL, "30060601", "apoBank", "DE-40001", "D\374sseldorf", "DAAEDEDDXXX", "", 14},
-    {30060992ULL, "30060992", "PSD Bank Rhein-Ruhr", "DE-40032", "D\374sseldorf", "GENODEF1P05", "", 0},
-    {30070010ULL, "30070010", "Deutsche Bank", "DE-40189", "D\374sseldorf", "DEUTDEDDXXX", "", 20},
-    {30070024ULL, "30070024", "Deutsche Bank", "DE-40189", "D\374sseldorf", "DEUTDEDBDUE", "", 20},
-    {30070207ULL, "30070207", "Postbank/DSL Ndl der Deutsche Bank", "DE-40210", "D\374sseldorf", "DEUTDEDDP06", "", 20},
-    {30070224ULL, "30070224", "Postbank/DSL Ndl der Deutsche Bank", "DE-40210", "D\374sseldorf", "DEUTDEDBP06", "", 20},
-    {30080000ULL, "30080000", "Commerzbank vormals Dresdner Bank", "DE-40002", "D\374sseldorf", "DRESDEFF300", "", 5},
-    {30080005ULL, "30080005", "Commerzbank vormals Dresdner Bank Zw 05", "DE-40002", "D\374sseldorf", "DRESDEFFXXX", "", 5},
-    {30080022ULL, "30080022", "Commerzbank vormals Dresdner Bank Ztv 22", "DE-40002", "D\374sseldorf", "DRESDEFFI28", "", 5},
-    {30080038ULL, "30080038", "Commerzbank vormals Dresdner Bank Zw 38", "DE-40002", "D\374sseldorf", "DRESDEFFXXX", "", 5},
-    {30080041ULL, "30080041", "Commerzbank vormals Dresdner Bank Zw 41", "DE-40002", "D\374sseldorf", "DRESDEFFI29", "", 5},
-    {30080053ULL, "30080053", "Commerzbank vormals Dresdner Bank Zw 53", "DE-40002", "D\374sseldorf", "DRESDEFFI30", "", 5},
-    {30080055ULL, "30080055", "Commerzbank vormals Dresdner Bank Zw 55", "DE-40002", "D\374sseldorf", "DRESDEFF309", "", 5},
-    {30080057ULL, "30080057", "Commerzbank vormals Dresdner Bank Gf ZW 57", "DE-40002", "D\374sseldorf", "DRESDEFF316", "", 5},
-    {30080061ULL, "30080061", "Commerzbank vormals Dresdner Bank Zw 61", "DE-40002", "D\374sseldorf", "DRESDEFFI31", "", 5},
-    {30080074ULL, "30080074", "Commerzbank vormals Dresdner Bank Zw 74", "DE-40002", "D\374sseldorf", "DRESDEFFI32", "", 5},
-    {30080080ULL, "30080080", "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 3", "DE-40300", "D\374sseldorf", "DRESDEFFI76", "", 5},
-    {30080081ULL, "30080081", "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 4", "DE-40300", "D\374sseldorf", "DRESDEFFI77", "", 5},
-    {30080082ULL, "30080082", "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 5", "DE-40300", "D\374sseldorf", "DRESDEFFI78", "", 5},
-    {30080083ULL, "30080083", "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 6", "DE-40300", "D\374sseldorf", "DRESDEFFI79", "", 5},
-    {30080084ULL, "30080084", "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 7", "DE-40300", "D\374sseldorf", "DRESDEFFI80", "", 5},
-    {30080085ULL, "30080085", "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 8", "DE-40300", "D\374sseldorf", "DRESDEFFI81", "", 5},
-    {30080086ULL, "30080086", "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 9", "DE-40300", "D\374sseldorf", "DRESDEFFI82", "", 5},
-    {30080087ULL, "30080087", "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 10", "DE-40300", "D\374sseldorf", "DRESDEFFI83", "", 5},
-    {30080088ULL, "30080088", "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 11", "DE-40300", "D\374sseldorf", "DRESDEFFI84", "", 5},
-    {30080089ULL, "30080089", "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 12", "DE-40300", "D\374sseldorf", "DRESDEFFI85", "", 5},
-    {30080095ULL, "30080095", "Commerzbank vormals Dresdner Bank Zw 95", "DE-40002", "D\374sseldorf", "DRESDEFFI33", "", 5},
-    {30089300ULL, "30089300", "Commerzbank vormals Dresdner Bank ITGK I", "DE-40002", "D\374sseldorf", "DRESDEFFI02", "", 5},
-    {30089302ULL, "30089302", "Commerzbank vormals Dresdner Bank ITGK II", "DE-40002", "D\374sseldorf", "DRESDEFFI03", "", 5},
-    {30110300ULL, "30110300", "Sumitomo Mitsui Banking Corporation", "DE-40510", "D\374sseldorf", "SMBCDEDDXXX", "", 0},
-    {30130100ULL, "30130100", "DHB Bank, Niederlassung Deutschland", "DE-40213", "D\374sseldorf", "DHBNDEDDXXX", "", 0},
-    {30130200ULL, "30130200", "GarantiBank International", "DE-40474", "D\374sseldorf", "UGBIDEDDXXX", "", 0},
-    {30130600ULL, "30130600", "Isbank Fil D\374sseldorf", "DE-40210", "D\374sseldorf", "ISBKDEFXDUS", "", 0},
-    {30150001ULL, "30150001", "Helaba D\374sseldorf Gf Verrechnung FI-Dus", "DE-40019", "D\374sseldorf", "WELADEDDXXX", "", 1},
-    {30150200ULL, "30150200", "Kreissparkasse D\374sseldorf", "DE-40001", "D\374sseldorf", "WELADED1KSD", "", 0},
-    {30160213ULL, "30160213", "Volksbank D\374sseldorf Neuss", "DE-40012", "D\374sseldorf", "GENODED1DNE", "", 0},
-    {30160266ULL, "30160266", "Volksbank D\374sseldorf Neuss (Gf GAA)", "DE-40215", "D\374sseldorf", "GENODED1DNE", "", 0},
-    {30220190ULL, "30220190", "UniCredit Bank - HypoVereinsbank", "DE-40212", "D\374sseldorf", "HYVEDEMM414", "", 32},
-    {30330800ULL, "30330800", "flatexDEGIRO Bank", "DE-60312", "Frankfurt am Main", "BIWBDE33303", "", 0},
-    {30351220ULL, "30351220", "Stadt-Sparkasse Haan", "DE-42781", "Haan", "WELADED1HAA", "", 0},
-    {30520000ULL, "30520000", "RCI Banque Niederlassung Deutschland", "DE-41468", "Neuss", "RCIDDE3NXXX", "", 0},
-    {30520037ULL, "30520037", "RCI Banque Direkt", "DE-41468", "Neuss", "RCIDDE3NPAY", "", 0},
-    {30524400ULL, "30524400", "KBC Bank Ndl Deutschland", "DE-40212", "D\374sseldorf", "KREDDEDDXXX", "", 0},
-    {30530000ULL, "30530000", "Bankhaus Werhahn", "DE-41460", "Neuss", "WERHDED1XXX", "", 0},
-    {30530500ULL, "30530500", "Bank11 f\374r Privatkunden und Handel, Neuss", "DE-41460", "Neuss", "WEFZDED1XXX", "", 0},
-    {30550000ULL, "30550000", "Sparkasse Neuss", "DE-41456", "Neuss", "WELADEDNXXX", "", 0},
-    {30551240ULL, "30551240", "Stadtsparkasse Kaarst-B\374ttgen -alt-", "DE-41552", "Kaarst", "WELADED1KST", "", 0},
-    {30560090ULL, "30560090", "Volksbank Neuss -alt-", "DE-41415", "Neuss", "GENODED1NSS", "", 0},
-    {30560548ULL, "30560548", "VR Bank", "DE-40789", "Monheim am Rhein", "GENODED1NLD", "", 0},
-    {30560591ULL, "30560591", "VR Bank (Gf GAA)", "DE-40789", "Monheim am Rhein", "GENODED1NLD", "", 0},
-    {31010833ULL, "31010833", "Santander Consumer Bank", "DE-41061", "M\366nchengladbach", "SCFBDE33XXX", "", 0},
-    {31040015ULL, "31040015", "Commerzbank", "DE-41012", "M\366nchengladbach", "COBADEFFXXX", "", 5},
-    {31040060ULL, "31040060", "Commerzbank CC", "DE-41061", "M\366nchengladbach", "COBADEFFXXX", "", 5},
-    {31040061ULL, "31040061", "Commerzbank CC", "DE-41061", "M\366nchengladbach", "COBADEFFXXX", "", 5},
-    {31050000ULL, "31050000", "Stadtsparkasse M\366nchengladbach", "DE-41003", "M\366nchengladbach", "MGLSDE33XXX", "", 0},
-    {31060181ULL, "31060181", "Gladbacher Bank von 1922", "DE-41006", "M\366nchengladbach", "GENODED1GBM", "", 0},
-    {31060517ULL, "31060517", "Volksbank M\366nchengladbach", "DE-41241", "M\366nchengladbach", "GENODED1MRB", "", 0},
-    {31062154ULL, "31062154", "Volksbank Br\374ggen-Nettetal", "DE-41376", "Br\374ggen", "GENODED1KBN", "", 0},
-    {31062553ULL, "31062553", "Volksbank Schwalmtal", "DE-41372", "Niederkr\374chten", "GENODED1NKR", "31460290", 0},
-    {31070001ULL, "31070001", "Deutsche Bank", "DE-41061", "M\366nchengladbach", "DEUTDEDD310", "", 20},
-    {31070024ULL, "31070024", "Deutsche Bank", "DE-41061", "M\366nchengladbach", "DEUTDEDB310", "", 20},
-    {31070206ULL, "31070206", "Postbank/DSL Ndl der Deutsche Bank", "DE-41061", "M\366nchengladbach", "DEUTDEDDP05", "", 20},
-    {31070224ULL, "31070224", "Postbank/DSL Ndl der Deutsche Bank", "DE-41061", "M\366nchengladbach", "DEUTDEDBP05", "", 20},
-    {31080015ULL, "31080015", "Commerzbank vormals Dresdner Bank", "DE-41004", "M\366nchengladbach", "DRESDEFF310", "", 5},
-    {31080061ULL, "31080061", "Commerzbank vormals Dresdner Bank Zw 61", "DE-41004", "M\366nchengladbach", "DRESDEFFI34", "", 5},
-    {31251220ULL, "31251220", "Kreissparkasse Heinsberg in Erkelenz", "DE-41806", "Erkelenz", "WELADED1ERK", "", 0},
-    {31261282ULL, "31261282", "Volksbank Erkelenz -alt-", "DE-41812", "Erkelenz", "GENODED1EHE", "", 0},
-    {31263359ULL, "31263359", "Raiffeisenbank Erkelenz -alt-", "DE-41801", "Erkelenz", "GENODED1LOE", "", 0},
-    {31460290ULL, "31460290", "Volksbank Viersen", "DE-41730", "Viersen", "GENODED1VSN", "", 0},
-    {31470004ULL, "31470004", "Deutsche Bank", "DE-41747", "Viersen", "DEUTDEDD314", "", 20},
-    {31470024ULL, "31470024", "Deutsche Bank", "DE-41747", "Viersen", "DEUTDEDB314", "", 20},
-    {32040024ULL, "32040024", "Commerzbank", "DE-47705", "Krefeld", "COBADEFFXXX", "", 5},
-    {32050000ULL, "32050000", "Sparkasse Krefeld", "DE-47719", "Krefeld", "SPKRDE33XXX", "", 11},
-    {32051996ULL, "32051996", "Sparkasse der Stadt Straelen -alt-", "DE-47630", "Straelen", "WELADED1STR", "", 0},
-    {32060362ULL, "32060362", "Volksbank Krefeld", "DE-47832", "Krefeld", "GENODED1HTK", "", 27},
-    {32061384ULL, "32061384", "Volksbank an der Niers", "DE-47623", "Kevelaer", "GENODED1GDL", "", 0},
-    {32061414ULL, "32061414", "Volksbank Kempen-Grefrath", "DE-47885", "Kempen", "GENODED1KMP", "", 0},
-    {32070024ULL, "32070024", "Deutsche Bank", "DE-47707", "Krefeld", "DEUTDEDB320", "", 20},
-    {32070080ULL, "32070080", "Deutsche Bank", "DE-47707", "Krefeld", "DEUTDEDD320", "", 20},
-    {32080010ULL, "32080010", "Commerzbank vormals Dresdner Bank", "DE-47705", "Krefeld", "DRESDEFF320", "", 5},
-    {32250050ULL, "32250050", "Verbandssparkasse Goch -alt-", "DE-47533", "Kleve", "WELADED1GOC", "", 0},
-    {32440023ULL, "32440023", "Commerzbank", "DE-47511", "Kleve", "COBADEFFXXX", "", 5},
-    {32450000ULL, "32450000", "Sparkasse Rhein-Maas", "DE-47533", "Kleve", "WELADED1KLE", "", 0},
-    {32460422ULL, "32460422", "Volksbank Kleverland", "DE-47533", "Kleve", "GENODED1KLL", "", 0},
-    {32470024ULL, "32470024", "Deutsche Bank", "DE-47512", "Kleve", "DEUTDEDB324", "", 20},
-    {32470077ULL, "32470077", "Deutsche Bank", "DE-47512", "Kleve", "DEUTDEDD324", "", 20},
-    {33020000ULL, "33020000", "akf bank", "DE-42231", "Wuppertal", "AKFBDE31XXX", "", 0},
-    {33020190ULL, "33020190", "UniCredit Bank - HypoVereinsbank", "DE-42103", "Wuppertal", "HYVEDEMM809", "", 32},
-    {33030000ULL, "33030000", "GEFA BANK", "DE-42347", "Wuppertal", "GGABDE31XXX", "", 0},
-    {33040001ULL, "33040001", "Commerzbank", "DE-42003", "Wuppertal", "COBADEFFXXX", "", 5},
-    {33040310ULL, "33040310", "Commerzbank Zw 117", "DE-42003", "Wuppertal", "COBADEDHXXX", "", 5},
-    {33050000ULL, "33050000", "Stadtsparkasse Wuppertal", "DE-42103", "Wuppertal", "WUPSDE33XXX", "", 0},
-    {33060098ULL, "33060098", "Credit- und Volksbank Wuppertal -alt-", "DE-42203", "Wuppertal", "GENODED1CVW", "", 0},
-    {33060592ULL, "33060592", "Sparda-Bank West", "DE-42097", "Wuppertal", "GENODED1SPW", "", 0},
-    {33070024ULL, "33070024", "Deutsche Bank", "DE-42097", "Wuppertal", "DEUTDEDBWUP", "", 20},
-    {33070090ULL, "33070090", "Deutsche Bank", "DE-42097", "Wuppertal", "DEUTDEDWXXX", "", 20},
-    {33080001ULL, "33080001", "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 1", "DE-42300", "Wuppertal", "DRESDEFFI86", "", 5},
-    {33080030ULL, "33080030", "Commerzbank vormals Dresdner Bank", "DE-42003", "Wuppertal", "DRESDEFF332", "", 5},
-    {33080085ULL, "33080085", "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 2", "DE-42300", "Wuppertal", "DRESDEFFI87", "", 5},
-    {33080086ULL, "33080086", "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 3", "DE-42300", "Wuppertal", "DRESDEFFI88", "", 5},
-    {33080087ULL, "33080087", "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 4", "DE-42300", "Wuppertal", "DRESDEFFI89", "", 5},
-    {33080088ULL, "33080088", "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 5", "DE-42300", "Wuppertal", "DRESDEFFI90", "", 5},
-    {33440035ULL, "33440035", "Commerzbank", "DE-42551", "Velbert", "COBADEFFXXX", "", 5},
-    {33450000ULL, "33450000", "Sparkasse Hilden-Ratingen-Velbert", "DE-42510", "Velbert", "WELADED1VEL", "", 0},
-    {33451220ULL, "33451220", "Sparkasse Heiligenhaus -alt-", "DE-42579", "Heiligenhaus", "WELADED1HGH", "", 0},
-    {34040049ULL, "34040049", "Commerzbank", "DE-42853", "Remscheid", "COBADEFFXXX", "", 5},
-    {34050000ULL, "34050000", "Stadtsparkasse Remscheid", "DE-42808", "Remscheid", "WELADEDRXXX", "", 0},
-    {34051350ULL, "34051350", "Sparkasse Radevormwald-H\374ckeswagen -alt-", "DE-42464", "Radevormwald", "WELADED1RVW", "", 0},
-    {34051570ULL, "34051570", "Stadtsparkasse Wermelskirchen", "DE-42904", "Wermelskirchen", "WELADED1WMK", "", 0},
-    {34060094ULL, "34060094", "Volksbank im Bergischen Land", "DE-42897", "Remscheid", "VBRSDE33XXX", "", 0},
-    {34070024ULL, "34070024", "Deutsche Bank", "DE-42897", "Remscheid", "DEUTDEDB340", "", 20},
-    {34070093ULL, "34070093", "Deutsche Bank", "DE-42897", "Remscheid", "DEUTDEDW340", "", 20},
-    {34080031ULL, "34080031", "Commerzbank vormals Dresdner Bank", "DE-42802", "Remscheid", "DRESDEFF340", "", 5},
-    {34240050ULL, "34240050", "Commerzbank", "DE-42611", "Solingen", "COBADEFFXXX", "", 5},
-    {34250000ULL, "34250000", "Stadt-Sparkasse Solingen", "DE-42648", "Solingen", "SOLSDE33XXX", "", 0},
-    {34270024ULL, "34270024", "Deutsche Bank", "DE-42651", "Solingen", "DEUTDEDB342", "", 20},
-    {34270094ULL, "34270094", "Deutsche Bank", "DE-42651", "Solingen", "DEUTDEDW342", "", 20},
-    {34280032ULL, "34280032", "Commerzbank vormals Dresdner Bank", "DE-42610", "Solingen", "DRESDEFF342", "", 5},
-    {35040038ULL, "35040038", "Commerzbank", "DE-47002", "Duisburg", "COBADEFFXXX", "", 5},
-    {35040085ULL, "35040085", "Commerzbank, Gf Web-K", "DE-47002", "Duisburg", "COBADEFFXXX", "", 5},
-    {35050000ULL, "35050000", "Sparkasse Duisburg", "DE-47015", "Duisburg", "DUISDE33XXX", "", 0},
-    {35060190ULL, "35060190", "Bank f\374r Kirche und Diakonie - KD-Bank", "DE-44135", "Dortmund", "GENODED1DKD", "", 26},
-    {35060199ULL, "35060199", "Bank f\374r Kirche und Diakonie - KD-Bank (Gf GAA RB)", "DE-44135", "Dortmund", "GENODED1DKD", "", 26},
-    {35060386ULL, "35060386", "Volksbank Rhein-Ruhr", "DE-47013", "Duisburg", "GENODED1VRR", "", 0},
-    {35070024ULL, "35070024", "Deutsche Bank", "DE-47003", "Duisburg", "DEUTDEDB350", "", 20},
-    {35070030ULL, "35070030", "Deutsche Bank", "DE-47003", "Duisburg", "DEUTDEDE350", "", 20},
-    {35080070ULL, "35080070", "Commerzbank vormals Dresdner Bank", "DE-47003", "Duisburg", "DRESDEFF350", "", 5},
-    {35080085ULL, "35080085", "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 1", "DE-47301", "Duisburg", "DRESDEFFI91", "", 5},
-    {35080086ULL, "35080086", "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 2", "DE-47301", "Duisburg", "DRESDEFFI92", "", 5},
-    {35080087ULL, "35080087", "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 3", "DE-47301", "Duisburg", "DRESDEFFI93", "", 5},
-    {35080088ULL, "35080088", "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 4", "DE-47301", "Duisburg", "DRESDEFFI94", "", 5},
-    {35080089ULL, "35080089", "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 5", "DE-47301", "Duisburg", "DRESDEFFI95", "", 5},
-    {35090300ULL, "35090300", "Bank f\374r Schiffahrt (BFS) Fil d Ostfr VB Leer", "DE-47119", "Duisburg", "GENODEF1BSD", "", 0},
-    {35251000ULL, "35251000", "Sparkasse Dinslaken-Voerde-H\374nxe -alt-", "DE-46535", "Dinslaken", "WELADED1DIN", "", 0},
-    {35261248ULL, "35261248", "Volksbank Dinslaken", "DE-46525", "Dinslaken", "GENODED1DLK", "", 0},
-    {35450000ULL, "35450000", "Sparkasse am Niederrhein", "DE-47439", "Moers", "WELADED1MOR", "", 0},
-    {35451460ULL, "35451460", "Sparkasse Neukirchen-Vluyn -alt-", "DE-47504", "Neukirchen-Vluyn", "WELADED1NVL", "", 1},
-    {35451775ULL, "35451775", "Sparkasse Rheinberg -alt-", "DE-47479", "Rheinberg", "WELADED1RHB", "", 1},
-    {35461106ULL, "35461106", "Volksbank Niederrhein", "DE-46515", "Alpen", "GENODED1NRH", "", 0},
-    {35640064ULL, "35640064", "Commerzbank", "DE-46463", "Wesel", "COBADEFFXXX", "", 5},
-    {35650000ULL, "35650000", "Niederrheinische Sparkasse RheinLippe", "DE-46466", "Wesel", "WELADED1WES", "", 0},
-    {35660501ULL, "35660501", "Volksbank Rhein-Lippe (GAA)", "DE-46483", "Wesel", "GENODED1RLW", "", 0},
-    {35660599ULL, "35660599", "Volksbank Rhein-Lippe", "DE-46465", "Wesel", "GENODED1RLW", "", 0},
-    {35850000ULL, "35850000", "Stadtsparkasse Emmerich-Rees -alt-", "DE-46428", "Emmerich am Rhein", "WELADED1EMR", "", 0},
-    {35860245ULL, "35860245", "Volksbank Emmerich-Rees", "DE-46427", "Emmerich am Rhein", "GENODED1EMR", "", 0},
-    {36000000ULL, "36000000", "Bundesbank eh Essen", "DE-45024", "Essen", "MARKDEF1360", "", 42},
-    {36010043ULL, "36010043", "Postbank Ndl der Deutsche Bank", "DE-45125", "Essen", "PBNKDEFFXXX", "", 0},
-    {36010424ULL, "36010424", "Aareal Bank", "DE-45009", "Essen", "AARBDE5W360", "", 0},
-    {36020030ULL, "36020030", "National-Bank Essen", "DE-45027", "Essen", "NBAGDE3EXXX", "", 21},
-    {36020186ULL, "36020186", "UniCredit Bank - HypoVereinsbank", "DE-45005", "Essen", "HYVEDEMM360", "", 32},
-    {36033300ULL, "36033300", "Santander Consumer Bank", "DE-45128", "Essen", "SCFBDE33XXX", "", 47},
-    {36040039ULL, "36040039", "Commerzbank", "DE-45116", "Essen", "COBADEFFXXX", "", 5},
-    {36040060ULL, "36040060", "Commerzbank CC", "DE-45127", "Essen", "COBADEFFXXX", "", 5},
-    {36040061ULL, "36040061", "Commerzbank CC", "DE-45127", "Essen", "COBADEFFXXX", "", 5},
-    {36040085ULL, "36040085", "Commerzbank, Gf Web-K", "DE-45116", "Essen", "COBADEFFXXX", "", 5},
-    {36050105ULL, "36050105", "Sparkasse Essen", "DE-45117", "Essen", "SPESDE3EXXX", "", 0},
-    {36060192ULL, "36060192", "Pax-Bank", "DE-45029", "Essen", "GENODED1PA2", "37060193", 1},
-    {36060295ULL, "36060295", "Bank im Bistum Essen", "DE-45008", "Essen", "GENODED1BBE", "", 24},
-    {36060488ULL, "36060488", "GENO BANK ESSEN", "DE-45127", "Essen", "GENODEM1GBE", "", 0},
-    {36060591ULL, "36060591", "Sparda-Bank West", "DE-40227", "D\374sseldorf", "GENODED1SPE", "", 0},
-    {36070024ULL, "36070024", "Deutsche Bank", "DE-45116", "Essen", "DEUTDEDBESS", "", 20},
-    {36070050ULL, "36070050", "Deutsche Bank", "DE-45116", "Essen", "DEUTDEDEXXX", "", 20},
-    {36070208ULL, "36070208", "Postbank/DSL Ndl der Deutsche Bank", "DE-45127", "Essen", "DEUTDEDEP07", "", 20},
-    {36070224ULL, "36070224", "Postbank/DSL Ndl der Deutsche Bank", "DE-45127", "Essen", "DEUTDEDBP07", "", 20},
-    {36080080ULL, "36080080", "Commerzbank vormals Dresdner Bank", "DE-45008", "Essen", "DRESDEFF360", "", 5},
-    {36080085ULL, "36080085", "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK  2", "DE-45357", "Essen", "DRESDEFFI66", "", 5},
-    {36089321ULL, "36089321", "Commerzbank vormals Dresdner Bank ITGK", "DE-45008", "Essen", "DRESDEFFI17", "", 5},
-    {36240045ULL, "36240045", "Commerzbank", "DE-45403", "M\374lheim an der Ruhr", "COBADEFFXXX", "", 5},
-    {36250000ULL, "36250000", "Sparkasse M\374lheim an der Ruhr", "DE-45466", "M\374lheim an der Ruhr", "SPMHDE3EXXX", "", 0},
-    {36270024ULL, "36270024", "Deutsche Bank", "DE-45404", "M\374lheim an der Ruhr", "DEUTDEDB362", "", 20},
-    {36270048ULL, "36270048", "Deutsche Bank", "DE-45404", "M\374lheim an der Ruhr", "DEUTDEDE362", "", 20},
-    {36280071ULL, "36280071", "Commerzbank vormals Dresdner Bank", "DE-45404", "M\374lheim an der Ruhr", "DRESDEFF362", "", 5},
-    {36540046ULL, "36540046", "Commerzbank", "DE-46045", "Oberhausen", "COBADEFFXXX", "", 5},
-    {36550000ULL, "36550000", "Stadtsparkasse Oberhausen", "DE-46045", "Oberhausen", "WELADED1OBH", "", 0},
-    {36570024ULL, "36570024", "Deutsche Bank", "DE-46045", "Oberhausen", "DEUTDEDB365", "", 20},
-    {36570049ULL, "36570049", "Deutsche Bank", "DE-46045", "Oberhausen", "DEUTDEDE365", "", 20},
-    {36580072ULL, "36580072", "Commerzbank vormals Dresdner Bank", "DE-46045", "Oberhausen", "DRESDEFF365", "", 5},
-    {37000000ULL, "37000000", "Bundesbank", "DE-50463", "K\366ln", "MARKDEF1370", "", 42},
-    {37010050ULL, "37010050", "Postbank Ndl der Deutsche Bank", "DE-51222", "K\366ln", "PBNKDEFFXXX", "", 0},
-    {37010600ULL, "37010600", "BNP Paribas Niederlassung Deutschland", "DE-60327", "Frankfurt am Main", "BNPADEFFXXX", "", 0},
-    {37010699ULL, "37010699", "BNP Paribas Niederlassung Deutschland", "DE-60327", "Frankfurt am Main", "BNPADEFFXXX", "", 0},
-    {37011000ULL, "37011000", "Postbank Ndl der Deutsche Bank", "DE-51149", "K\366ln", "PBNKDEFFXXX", "", 0},
-    {37019000ULL, "37019000", "bunq Niederlassung Deutschland", "DE-50667", "K\366ln", "BUNQDE82XXX", "", 0},
-    {37020090ULL, "37020090", "UniCredit Bank - HypoVereinsbank", "DE-50443", "K\366ln", "HYVEDEMM429", "", 32},
-    {37020200ULL, "37020200", "Fondsdepot Bank", "DE-95030", "Hof", "AXABDE31XXX", "", 0},
-    {37020400ULL, "37020400", "TOYOTA Kreditbank", "DE-50858", "K\366ln", "TOBADE33XXX", "", 0},
-    {37020500ULL, "37020500", "SozialBank", "DE-50443", "K\366ln", "BFSWDE33XXX", "", 0},
-    {37020600ULL, "37020600", "Santander Consumer Bank", "DE-41052", "M\366nchengladbach", "SCFBDE33XXX", "", 0},
-    {37021500ULL, "37021500", "Ford Bank", "DE-50735", "K\366ln", "FDBADE8FXXX", "", 0},
-    {37021548ULL, "37021548", "Ford Bank (GF EG)", "DE-50735", "K\366ln", "LRFSDE31XXX", "", 0},
-    {37027000ULL, "37027000", "Santander Consumer Bank", "DE-41061", "M\366nchengladbach", "SCFBDE33XXX", "", 0},
-    {37030700ULL, "37030700", "abcbank", "DE-50672", "K\366ln", "WWBADE3AXXX", "", 0},
-    {37030800ULL, "37030800", "Isbank Fil K\366ln", "DE-50670", "K\366ln", "ISBKDEFXKOL", "", 0},
-    {37040037ULL, "37040037", "Commerzbank, CC SP", "DE-50447", "K\366ln", "COBADEFFXXX", "", 5},
-    {37040044ULL, "37040044", "Commerzbank", "DE-50447", "K\366ln", "COBADEFFXXX", "", 5},
-    {37040048ULL, "37040048", "Commerzbank GF-K48", "DE-50447", "K\366ln", "COBADEFFXXX", "", 5},
-    {37040060ULL, "37040060", "Commerzbank CC", "DE-50672", "K\366ln", "COBADEFFXXX", "", 5},
-    {37040061ULL, "37040061", "Commerzbank CC", "DE-50672", "K\366ln", "COBADEFFXXX", "", 5},
-    {37050198ULL, "37050198", "Sparkasse K\366lnBonn", "DE-50667", "K\366ln", "COLSDE33XXX", "", 7},
-    {37050299ULL, "37050299", "Kreissparkasse K\366ln", "DE-50461", "K\366ln", "COKSDE33XXX", "", 0},
-    {37060120ULL, "37060120", "Pax-Bank Gf MHD", "DE-50467", "K\366ln", "GENODED1PA7", "", 0},
-    {37060193ULL, "37060193", "Pax-Bank", "DE-50467", "K\366ln", "GENODED1PAX", "", 15},
-    {37060194ULL, "37060194", "Pax-Bank GF GAA", "DE-50670", "K\366ln", "GENODED1PAX", "", 15},
-    {37060590ULL, "37060590", "Sparda-Bank West", "DE-50668", "K\366ln", "GENODED1SPK", "", 0},
-    {37060993ULL, "37060993", "PSD Bank West", "DE-50667", "K\366ln", "GENODEF1P13", "", 0},
-    {37062124ULL, "37062124", "Bensberger Bank", "DE-51401", "Bergisch Gladbach", "GENODED1BGL", "", 0},
-    {37062365ULL, "37062365", "Volksbank Rhein-Erft-K\366ln", "DE-50354", "H\374rth", "GENODED1FHH", "", 0},
-    {37062600ULL, "37062600", "VR Bank Bergisch Gladbach-Leverkusen", "DE-51465", "Bergisch Gladbach", "GENODED1PAF", "", 0},
-    {37063367ULL, "37063367", "Raiffeisenbank Fischenich-Kendenich -alt-", "DE-50354", "H\374rth", "GENODED1FKH", "", 0},
-    {37069101ULL, "37069101", "Spar- und Darlehnskasse Aegidienberg -alt-", "DE-53593", "Bad Honnef", "GENODED1AEG", "", 0},
-    {37069103ULL, "37069103", "Raiffeisenbank Aldenhoven", "DE-52449", "Aldenhoven", "GENODED1ALD", "", 0},
-    {37069125ULL, "37069125", "Volksbank Berg", "DE-51679", "Wipperf\374rth", "GENODED1RKO", "", 0},
-    {37069153ULL, "37069153", "Spar- und Darlehnskasse Brachelen -alt-", "DE-41836", "H\374ckelhoven", "GENODED1HCK", "", 0},
-    {37069164ULL, "37069164", "Volksbank Meerbusch -alt-", "DE-40670", "Meerbusch", "GENODED1MBU", "", 0},
-    {37069252ULL, "37069252", "Volksbank Erft", "DE-50183", "Elsdorf", "GENODED1ERE", "", 0},
-    {37069302ULL, "37069302", "Raiffeisenbank -alt-", "DE-52501", "Geilenkirchen", "GENODED1GLK", "37069412", 0},
-    {37069303ULL, "37069303", "Volksbank Gem\374nd-Kall -alt-", "DE-53925", "Kall", "GENODED1GKK", "", 0},
-    {37069306ULL, "37069306", "Raiffeisenbank Grevenbroich -alt-", "DE-41515", "Grevenbroich", "GENODED1GRB", "", 0},
-    {37069322ULL, "37069322", "Raiffeisenbank Gymnich", "DE-50374", "Erftstadt", "GENODED1EGY", "", 0},
-    {37069330ULL, "37069330", "Volksbank Haaren -alt-", "DE-52525", "Waldfeucht", "GENODED1HAW", "", 0},
-    {37069331ULL, "37069331", "Raiffeisenbank von 1895 Zw Horrem -alt-", "DE-50169", "Kerpen", "GENODED1KHO", "", 0},
-    {37069342ULL, "37069342", "Volksbank Heimbach", "DE-52396", "Heimbach", "GENODED1HMB", "", 0},
-    {37069354ULL, "37069354", "Raiffeisenbank Selfkant  -alt-", "DE-52538", "Gangelt", "GENODED1SEG", "37069412", 0},
-    {37069355ULL, "37069355", "Spar- und Darlehnskasse Hoengen -alt-", "DE-52477", "Alsdorf", "GENODED1AHO", "", 0},
-    {37069381ULL, "37069381", "VR-Bank Rur-Wurm -alt-", "DE-52511", "Geilenkirchen", "GENODED1IMM", "", 0},
-    {37069401ULL, "37069401", "Raiffeisenbank Junkersdorf -alt-", "DE-50841", "K\366ln", "GENODED1JUK", "", 0},
-    {37069405ULL, "37069405", "Raiffeisenbank Kaarst", "DE-41564", "Kaarst", "GENODED1KAA", "", 0},
-    {37069412ULL, "37069412", "Volksbank Heinsberg", "DE-52525", "Heinsberg", "GENODED1HRB", "", 0},
-    {37069427ULL, "37069427", "Volksbank D\374nnwald-Holweide", "DE-51069", "K\366ln", "GENODED1DHK", "", 0},
-    {37069429ULL, "37069429", "Volksbank K\366ln-Nord -alt-", "DE-50739", "K\366ln", "GENODED1KNL", "", 0},
-    {37069472ULL, "37069472", "Raiffeisenbk Erftstadt -alt-", "DE-50364", "Erftstadt", "GENODED1ERF", "", 0},
-    {37069520ULL, "37069520", "VR-Bank Bonn Rhein-Sieg", "DE-53721", "Siegburg", "GENODED1RST", "", 0},
-    {37069521ULL, "37069521", "Raiffeisenbank Rhein-Berg -alt-", "DE-40789", "Monheim am Rhein", "GENODED1MNH", "", 0},
-    {37069524ULL, "37069524", "Raiffeisenbank Much-Ruppichteroth -alt-", "DE-53798", "Much", "GENODED1MUC", "", 0},
-    {37069627ULL, "37069627", "Raiffeisenbank Voreifel", "DE-53359", "Rheinbach", "GENODED1RBC", "", 0},
-    {37069639ULL, "37069639", "Rosbacher Raiffeisenbank -alt-", "DE-51570", "Windeck", "GENODED1WND", "", 0},
-    {37069642ULL, "37069642", "Raiffeisenbank Eifel", "DE-52152", "Simmerath", "GENODED1SMR", "", 0},
-    {37069707ULL, "37069707", "Raiffeisenbank Sankt Augustin -alt-", "DE-53734", "Sankt Augustin", "GENODED1SAM", "", 0},
-    {37069720ULL, "37069720", "VR-Bank Nordeifel", "DE-53932", "Schleiden", "GENODED1SLE", "", 0},
-    {37069805ULL, "37069805", "Volksbank Wachtberg -alt-", "DE-53343", "Wachtberg", "GENODED1WVI", "", 0},
-    {37069833ULL, "37069833", "Raiffeisenbk Wesseling -alt-", "DE-50378", "Wesseling", "GENODED1WSL", "", 0},
-    {37069840ULL, "37069840", "Volksbank Wipperf\374rth-Lindlar", "DE-51688", "Wipperf\374rth", "GENODED1WPF", "", 0},
-    {37069991ULL, "37069991", "Br\374hler Bank", "DE-50321", "Br\374hl", "GENODED1BRL", "", 0},
-    {37070000ULL, "37070000", "Deutsche Bank", "DE-50467", "K\366ln", "DEUTDEDK402", "", 20},
-    {37070024ULL, "37070024", "Deutsche Bank", "DE-50587", "K\366ln", "DEUTDEDBKOE", "", 20},
-    {37070060ULL, "37070060", "Deutsche Bank", "DE-50587", "K\366ln", "DEUTDEDKXXX", "", 20},
-    {37070209ULL, "37070209", "Postbank/DSL Ndl der Deutsche Bank", "DE-50667", "K\366ln", "DEUTDEDKP08", "", 20},
-    {37070224ULL, "37070224", "Postbank/DSL Ndl der Deutsche Bank", "DE-50667", "K\366ln", "DEUTDEDBP08", "", 20},
-    {37080040ULL, "37080040", "Commerzbank vormals Dresdner Bank", "DE-50450", "K\366ln", "DRESDEFF370", "", 5},
-    {37080085ULL, "37080085", "Commerzbank vormals Dresdner Bank Gf PCC DCC-ITGK 1", "DE-50450", "K\366ln", "DRESDEFFI51", "", 5},
-    {37080086ULL, "37080086", "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 4", "DE-50756", "K\366ln", "DRESDEFFI67", "", 5},
-    {37080087ULL, "37080087", "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 5", "DE-50450", "K\366ln", "DRESDEFFI96", "", 5},
-    {37080088ULL, "37080088", "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 6", "DE-50450", "K\366ln", "DRESDEFFI97", "", 5},
-    {37080089ULL, "37080089", "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 7", "DE-50450", "K\366ln", "DRESDEFFI98", "", 5},
-    {37080090ULL, "37080090", "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 8", "DE-50450", "K\366ln", "DRESDEFFJ01", "", 5},
-    {37080091ULL, "37080091", "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 9", "DE-50450", "K\366ln", "DRESDEFFJ02", "", 5},
-    {37080092ULL, "37080092", "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 10", "DE-50450", "K\366ln", "DRESDEFFJ03", "", 5},
-    {37080093ULL, "37080093", "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 11", "DE-50450", "K\366ln", "DRESDEFFJ04", "", 5},
-    {37080094ULL, "37080094", "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 12", "DE-50450", "K\366ln", "DRESDEFFJ05", "", 5},
-    {37080095ULL, "37080095", "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 13", "DE-50450", "K\366ln", "DRESDEFFJ06", "", 5},
-    {37080096ULL, "37080096", "Commerzbank vormals Dresdner Bank Zw 96", "DE-50450", "K\366ln", "DRESDEFFXXX", "", 5},
-    {37080097ULL, "37080097", "Commerzbank vormals Dresdner Bank Zw 97", "DE-50450", "K\366ln", "DRESDEFFXXX", "", 5},
-    {37080098ULL, "37080098", "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 14", "DE-50450", "K\366ln", "DRESDEFFJ07", "", 5},
-    {37080099ULL, "37080099", "Commerzbank vormals Dresdner Bank Zw 99", "DE-50450", "K\366ln", "DRESDEFFI36", "", 5},
-    {37089340ULL, "37089340", "Commerzbank vormals Dresdner Bank ITGK I", "DE-50450", "K\366ln", "DRESDEFFI04", "", 5},
-    {37089342ULL, "37089342", "Commerzbank vormals Dresdner Bank ITGK II", "DE-50450", "K\366ln", "DRESDEFFI05", "", 5},
-    {37160087ULL, "37160087", "K\366lner Bank -alt-", "DE-50461", "K\366ln", "GENODED1CGN", "", 16},
-    {37161289ULL, "37161289", "VR-Bank Rhein-Erft -alt-", "DE-50309", "Br\374hl", "GENODED1BRH", "", 0},
-    {37540050ULL, "37540050", "Commerzbank", "DE-51302", "Leverkusen", "COBADEFFXXX", "", 5},
-    {37551020ULL, "37551020", "Stadt-Sparkasse Leichlingen -alt-", "DE-42787", "Leichlingen (Rheinland)", "WELADED1LEI", "37050299", 0},
-    {37551440ULL, "37551440", "Sparkasse Leverkusen", "DE-51312", "Leverkusen", "WELADEDLLEV", "", 0},
-    {37551780ULL, "37551780", "Stadt-Sparkasse Langenfeld", "DE-40740", "Langenfeld (Rheinland)", "WELADED1LAF", "", 0},
-    {37570024ULL, "37570024", "Deutsche Bank", "DE-51373", "Leverkusen", "DEUTDEDB375", "", 20},
-    {37570064ULL, "37570064", "Deutsche Bank", "DE-51373", "Leverkusen", "DEUTDEDK375", "", 20},
-    {38010053ULL, "38010053", "Postbank Ndl der Deutsche Bank", "DE-53113", "Bonn", "PBNKDEFF380", "", 1},
-    {38010700ULL, "38010700", "DSL Bank Ndl der Deutsche Bank", "DE-53175", "Bonn", "PBNKDEFFDSL", "", 0},
-    {38010900ULL, "38010900", "KfW Ndl Bonn", "DE-53170", "Bonn", "DTABDED1XXX", "", 0},
-    {38010999ULL, "38010999", "KfW Ausbildungsf\366rderung Bonn", "DE-53170", "Bonn", "DTABDED1AUS", "", 0},
-    {38011000ULL, "38011000", "V\326B-ZVD Processing", "DE-53175", "Bonn", "VZVDDED1XXX", "", 0},
-    {38011001ULL, "38011001", "V\326B-ZVD Processing", "DE-53175", "Bonn", "VZVDDED1001", "", 0},
-    {38011002ULL, "38011002", "V\326B-ZVD Processing", "DE-53175", "Bonn", "VZVDDED1002", "", 0},
-    {38011003ULL, "38011003", "V\326B-ZVD Processing", "DE-53175", "Bonn", "VZVDDED1003", "", 0},
-    {38011004ULL, "38011004", "V\326B-ZVD Processing", "DE-53175", "Bonn", "VZVDDED1004", "", 0},
-    {38011005ULL, "38011005", "V\326B-ZVD Processing", "DE-53175", "Bonn", "VZVDDED1005", "", 0},
-    {38011006ULL, "38011006", "V\326B-ZVD Processing", "DE-53175", "Bonn", "VZVDDED1006", "", 0},
-    {38011007ULL, "38011007", "V\326B-ZVD Processing", "DE-53175", "Bonn", "VZVDDED1007", "", 0},
-    {38011008ULL, "38011008", "V\326B-ZVD Processing", "DE-53175", "Bonn", "VZVDDED1008", "", 0},
-    {38020090ULL, "38020090", "UniCredit Bank - HypoVereinsbank", "DE-53002", "Bonn", "HYVEDEMM402", "", 32},
-    {38040007ULL, "38040007", "Commerzbank", "DE-53003", "Bonn", "COBADEFFXXX", "", 5},
-    {38050000ULL, "38050000", "Sparkasse Bonn -alt-", "DE-53111", "Bonn", "COLSDE33BON", "37050198", 0},
-    {38051290ULL, "38051290", "Stadtsparkasse Bad Honnef -alt-", "DE-53587", "Bad Honnef", "WELADED1HON", "", 0},
-    {38060186ULL, "38060186", "Volksbank K\366ln Bonn", "DE-53252", "Bonn", "GENODED1BRS", "", 17},
-    {38070024ULL, "38070024", "Deutsche Bank", "DE-53004", "Bonn", "DEUTDEDB380", "", 20},
-    {38070059ULL, "38070059", "Deutsche Bank", "DE-53004", "Bonn", "DEUTDEDK380", "", 20},
-    {38070408ULL, "38070408", "Postbank/DSL Ndl der Deutsche Bank", "DE-53113", "Bonn", "DEUTDEDKP38", "", 20},
-    {38070424ULL, "38070424", "Postbank/DSL Ndl der Deutsche Bank", "DE-53113", "Bonn", "DEUTDEDBP38", "", 20},
-    {38070724ULL, "38070724", "Deutsche Bank", "DE-53117", "Bonn", "DEUTDEDBXXX", "", 20},
-    {38077724ULL, "38077724", "Deutsche Bank", "DE-53639", "K\366nigswinter", "DEUTDEDB383", "", 20},
-    {38080055ULL, "38080055", "Commerzbank vormals Dresdner Bank", "DE-53004", "Bonn", "DRESDEFF380", "", 5},
-    {38160220ULL, "38160220", "VR-Bank Bonn -alt-", "DE-53123", "Bonn", "GENODED1HBO", "", 0},
-    {38250110ULL, "38250110", "Kreissparkasse Euskirchen", "DE-53861", "Euskirchen", "WELADED1EUS", "", 0},
-    {38260082ULL, "38260082", "Volksbank Euskirchen", "DE-53879", "Euskirchen", "GENODED1EVB", "", 0},
-    {38440016ULL, "38440016", "Commerzbank", "DE-51643", "Gummersbach", "COBADEFFXXX", "", 5},
-    {38450000ULL, "38450000", "Sparkasse Gummersbach", "DE-51608", "Gummersbach", "WELADED1GMB", "", 0},
-    {38452490ULL, "38452490", "Sparkasse der Homburgischen Gemeinden -alt-", "DE-51656", "Wiehl", "WELADED1WIE", "", 0},
-    {38462135ULL, "38462135", "Volksbank Oberberg", "DE-51674", "Wiehl", "GENODED1WIL", "", 0},
-    {38470024ULL, "38470024", "Deutsche Bank", "DE-51602", "Gummersbach", "DEUTDEDB384", "", 20},
-    {38470091ULL, "38470091", "Deutsche Bank", "DE-51602", "Gummersbach", "DEUTDEDW384", "", 20},
-    {38621500ULL, "38621500", "Steyler Bank", "DE-53754", "Sankt Augustin", "GENODED1STB", "", 0},
-    {38650000ULL, "38650000", "Kreissparkasse Siegburg -alt-", "DE-53705", "Siegburg", "WELADED1SGB", "37050299", 0},
-    {38651390ULL, "38651390", "Sparkasse Hennef -alt-", "DE-53762", "Hennef (Sieg)", "WELADED1HEN", "37050299", 0},
-    {39020000ULL, "39020000", "Aachener Bausparkasse", "DE-52001", "Aachen", "AABSDE31XXX", "", 0},
-    {39040013ULL, "39040013", "Commerzbank", "DE-52003", "Aachen", "COBADEFFXXX", "", 5},
-    {39050000ULL, "39050000", "Sparkasse Aachen", "DE-52059", "Aachen", "AACSDE33XXX", "", 0},
-    {39060180ULL, "39060180", "Aachener Bank", "DE-52001", "Aachen", "GENODED1AAC", "", 18},
-    {39061981ULL, "39061981", "Heinsberger Volksbank -alt-", "DE-52525", "Heinsberg", "GENODED1HNB", "37069412", 0},
-    {39070020ULL, "39070020", "Deutsche Bank", "DE-52062", "Aachen", "DEUTDEDK390", "", 20},
-    {39070024ULL, "39070024", "Deutsche Bank", "DE-52062", "Aachen", "DEUTDEDB390", "", 20},
-    {39070210ULL, "39070210", "Postbank/DSL Ndl der Deutsche Bank", "DE-52062", "Aachen", "DEUTDEDKP09", "", 20},
-    {39070224ULL, "39070224", "Postbank/DSL Ndl der Deutsche Bank", "DE-52062", "Aachen", "DEUTDEDBP09", "", 20},
-    {39080005ULL, "39080005", "Commerzbank vormals Dresdner Bank", "DE-52006", "Aachen", "DRESDEFF390", "", 5},
-    {39080098ULL, "39080098", "Commerzbank vormals Dresdner Bank Zw 98", "DE-52006", "Aachen", "DRESDEFFI37", "", 5},
-    {39080099ULL, "39080099", "Commerzbank vormals Dresdner Bank Zw 99", "DE-52006", "Aachen", "DRESDEFFI38", "", 5},
-    {39160191ULL, "39160191", "Pax-Bank", "DE-52012", "Aachen", "GENODED1PA1", "37060193", 1},
-    {39161490ULL, "39161490", "Volksbank Aachen S\374d", "DE-52037", "Aachen", "GENODED1AAS", "", 0},
-    {39162980ULL, "39162980", "VR-Bank", "DE-52135", "W\374rselen", "GENODED1WUR", "", 0},
-    {39362254ULL, "39362254", "Raiffeisen-Bank Eschweiler", "DE-52231", "Eschweiler", "GENODED1RSC", "", 0},
-    {39540052ULL, "39540052", "Commerzbank", "DE-52351", "D\374ren", "COBADEFFXXX", "", 5},
-    {39550110ULL, "39550110", "Sparkasse D\374ren", "DE-52324", "D\374ren", "SDUEDE33XXX", "", 0},
-    {39560201ULL, "39560201", "Volksbank D\374ren -alt-", "DE-52316", "D\374ren", "GENODED1DUE", "", 0},
-    {39570024ULL, "39570024", "Deutsche Bank", "DE-52304", "D\374ren", "DEUTDEDB395", "", 20},
-    {39570061ULL, "39570061", "Deutsche Bank", "DE-52304", "D\374ren", "DEUTDEDK395", "", 20},
-    {39580041ULL, "39580041", "Commerzbank vormals Dresdner Bank", "DE-52304", "D\374ren", "DRESDEFF395", "", 5},
-    {40022000ULL, "40022000", "NRW.BANK", "DE-48145", "M\374nster", "NRWBDEDMMST", "", 0},
-    {40030000ULL, "40030000", "M\374nsterl\344ndische Bank Thie,Zndl. d.VR-Bank Westm\374nst.-alt-", "DE-48143", "M\374nster", "MLBKDEH1MUE", "", 0},
-    {40040028ULL, "40040028", "Commerzbank", "DE-48136", "M\374nster", "COBADEFFXXX", "", 5},
-    {40050000ULL, "40050000", "Landesbank Hessen-Th\374ringen Girozentrale NL. D\374sseldorf", "DE-48134", "M\374nster", "WELADE3MXXX", "", 13},
-    {40050150ULL, "40050150", "Sparkasse M\374nsterland Ost", "DE-48151", "M\374nster", "WELADED1MST", "", 0},
-    {40055555ULL, "40055555", "LBS Landesbausparkasse Nord West", "DE-48149", "M\374nster", "LBSWDE31XXX", "", 0},
-    {40060000ULL, "40060000", "DZ BANK", "DE-48136", "M\374nster", "GENODEMSXXX", "", 49},
-    {40060265ULL, "40060265", "DKM Darlehnskasse M\374nster", "DE-48008", "M\374nster", "GENODEM1DKM", "", 0},
-    {40060560ULL, "40060560", "Sparda-Bank West", "DE-48037", "M\374nster", "GENODEF1S08", "", 0},
-    {40061238ULL, "40061238", "Volksbank Greven -alt-", "DE-48256", "Greven", "GENODEM1GRV", "", 0},
-    {40069226ULL, "40069226", "Volksbank Lette-Darup-Rorup", "DE-48645", "Coesfeld", "GENODEM1CND", "", 0},
-    {40069266ULL, "40069266", "Volksbank im Hochsauerland", "DE-59889", "Eslohe (Sauerland)", "GENODEM1MAS", "", 0},
-    {40069283ULL, "40069283", "Volksbank Schlangen", "DE-33185", "Schlangen", "GENODEM1SLN", "", 0},
-    {40069348ULL, "40069348", "Volksbank Medebach -alt-", "DE-59961", "Medebach", "GENODEM1MDB", "", 0},
-    {40069362ULL, "40069362", "Volksbank -alt-", "DE-48369", "Saerbeck", "GENODEM1SAE", "", 0},
-    {40069363ULL, "40069363", "Volksbank Schermbeck", "DE-46510", "Schermbeck", "GENODEM1SMB", "", 0},
-    {40069371ULL, "40069371", "Volksbank Th\374len -alt-", "DE-59929", "Brilon", "GENODEM1BTH", "", 0},
-    {40069408ULL, "40069408", "Volksbank Baumberge", "DE-48727", "Billerbeck", "GENODEM1BAU", "", 0},
-    {40069477ULL, "40069477", "Volksbank Wulfen -alt-", "DE-46282", "Dorsten", "GENODEM1DWU", "", 0},
-    {40069546ULL, "40069546", "Volksbank Senden", "DE-48308", "Senden", "GENODEM1SDN", "", 0},
-    {40069600ULL, "40069600", "Volksbank Amelsb\374ren -alt-", "DE-48163", "M\374nster", "GENODEM1MAB", "", 0},
-    {40069601ULL, "40069601", "Volksbank Ascheberg-Herbern", "DE-59381", "Ascheberg", "GENODEM1CAN", "", 0},
-    {40069606ULL, "40069606", "Volksbank Erle -alt-", "DE-46348", "Raesfeld", "GENODEM1ERR", "", 0},
-    {40069622ULL, "40069622", "Volksbank Seppenrade -alt-", "DE-59348", "L\374dinghausen", "GENODEM1LSP", "", 0},
-    {40069709ULL, "40069709", "Volksbank in der Hohen Mark", "DE-48734", "Reken", "GENODEM1DLR", "", 0},
-    {40069716ULL, "40069716", "Volksbank S\374dkirchen-Capelle-Nordkirchen", "DE-59394", "Nordkirchen", "GENODEM1SCN", "", 0},
-    {40070024ULL, "40070024", "Deutsche Bank", "DE-48136", "M\374nster", "DEUTDEDB400", "", 20},
-    {40070080ULL, "40070080", "Deutsche Bank", "DE-48136", "M\374nster", "DEUTDE3B400", "", 20},
-    {40070211ULL, "40070211", "Postbank/DSL Ndl der Deutsche Bank", "DE-48143", "M\374nster", "DEUTDE3BP10", "", 20},
-    {40070224ULL, "40070224", "Postbank/DSL Ndl der Deutsche Bank", "DE-48143", "M\374nster", "DEUTDEDBP10", "", 20},
-    {40080040ULL, "40080040", "Commerzbank vormals Dresdner Bank", "DE-48135", "M\374nster", "DRESDEFF400", "", 5},
-    {40080085ULL, "40080085", "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 1", "DE-48084", "M\374nster", "DRESDEFFI68", "", 5},
-    {40090900ULL, "40090900", "VR Bank Westfalen-Lippe", "DE-48155", "M\374nster", "GENODEF1P15", "", 0},
-    {40150001ULL, "40150001", "Helaba D\374sseldorf Gf Verrechnung FI-M\374nster", "DE-40019", "D\374sseldorf", "WELADEDDXXX", "", 1},
-    {40153768ULL, "40153768", "Verbundsparkasse Emsdetten Ochtrup", "DE-48282", "Emsdetten", "WELADED1EMS", "", 0},
-    {40154006ULL, "40154006", "Sparkasse Gronau -alt-", "DE-48599", "Gronau (Westf.)", "WELADED1GRO", "", 0},
-    {40154476ULL, "40154476", "Stadtsparkasse Lengerich", "DE-49525", "Lengerich", "WELADED1LEN", "", 0},
-    {40154530ULL, "40154530", "Sparkasse Westm\374nsterland", "DE-48683", "Ahaus", "WELADE3WXXX", "", 0},
-    {40154702ULL, "40154702", "Stadtsparkasse Stadtlohn -alt-", "DE-48695", "Stadtlohn", "WELADED1STL", "", 0},
-    {40160050ULL, "40160050", "Vereinigte Volksbank M\374nster -alt-", "DE-48044", "M\374nster", "GENODEM1MSC", "", 0},
-    {40163720ULL, "40163720", "Volksbank Nordm\374nsterland -alt-", "DE-48411", "Rheine", "GENODEM1SEE", "", 0},
-    {40164024ULL, "40164024", "Volksbank Gronau-Ahaus", "DE-48599", "Gronau (Westf.)", "GENODEM1GRN", "", 0},
-    {40164256ULL, "40164256", "Volksbank Laer-Horstmar-Leer -alt-", "DE-48362", "Laer", "GENODEM1LAE", "", 0},
-    {40164352ULL, "40164352", "Volksbank Nottuln", "DE-48301", "Nottuln", "GENODEM1CNO", "", 0},
-    {40164528ULL, "40164528", "Volksbank S\374dm\374nsterland-Mitte -alt-", "DE-59348", "L\374dinghausen", "GENODEM1LHN", "", 0},
-    {40164618ULL, "40164618", "Volksbank Ochtrup-Laer", "DE-48602", "Ochtrup", "GENODEM1OTR", "", 0},
-    {40164901ULL, "40164901", "Volksbank Gescher", "DE-48705", "Gescher", "GENODEM1GE1", "", 0},
-    {40165366ULL, "40165366", "Volksbank Selm-Bork", "DE-59379", "Selm", "GENODEM1SEM", "", 0},
-    {40166439ULL, "40166439", "Volksbank Lengerich/Lotte -alt-", "DE-49525", "Lengerich", "GENODEM1LLE", "", 0},
-    {40166800ULL, "40166800", "Volksbank Buldern -alt-", "DE-48249", "D\374lmen", "GENODEM1BUL", "", 0},
-    {40340030ULL, "40340030", "Commerzbank", "DE-48431", "Rheine", "COBADEFFXXX", "", 5},
-    {40350005ULL, "40350005", "Stadtsparkasse Rheine", "DE-48410", "Rheine", "WELADED1RHN", "", 0},
-    {40351060ULL, "40351060", "Kreissparkasse Steinfurt", "DE-49477", "Ibbenb\374ren", "WELADED1STF", "", 0},
-    {40351220ULL, "40351220", "Sparkasse Steinfurt -alt-", "DE-48543", "Steinfurt", "WELADED1IBB", "", 1},
-    {40361627ULL, "40361627", "Volksbank Westerkappeln-Saerbeck -alt-", "DE-49492", "Westerkappeln", "GENODEM1WKP", "", 0},
-    {40361906ULL, "40361906", "Volksbank im M\374nsterland", "DE-48143", "M\374nster", "GENODEM1IBB", "", 0},
-    {40363433ULL, "40363433", "Volksbank H\366rstel -alt-", "DE-48467", "H\366rstel", "GENODEM1HRL", "", 0},
-    {40370024ULL, "40370024", "Deutsche Bank", "DE-48403", "Rheine", "DEUTDEDB403", "", 20},
-    {40370079ULL, "40370079", "Deutsche Bank", "DE-48403", "Rheine", "DEUTDE3B403", "", 20},
-    {41040018ULL, "41040018", "Commerzbank", "DE-59003", "Hamm", "COBADEFFXXX", "", 5},
-    {41041000ULL, "41041000", "ZTB der Commerzbank", "DE-59003", "Hamm", "COBADEFFXXX", "", 5},
-    {41050095ULL, "41050095", "Sparkasse Hamm", "DE-59061", "Hamm", "WELADED1HAM", "", 0},
-    {41051605ULL, "41051605", "Stadtsparkasse Werne -alt-", "DE-59358", "Werne", "WELADED1WRN", "", 0},
-    {41051845ULL, "41051845", "Sparkasse Bergkamen-B\366nen", "DE-59180", "Bergkamen", "WELADED1BGK", "", 0},
-    {41061011ULL, "41061011", "Spar- und Darlehnskasse Bockum-H\366vel", "DE-59038", "Hamm", "GENODEM1HBH", "", 0},
-    {41061903ULL, "41061903", "BAG Bankaktiengesellschaft", "DE-59069", "Hamm", "GENODEM1BAG", "", 0},
-    {41062215ULL, "41062215", "Volksbank B\366nen", "DE-59194", "B\366nen", "GENODEM1BO1", "", 0},
-    {41070024ULL, "41070024", "Deutsche Bank", "DE-59003", "Hamm", "DEUTDEDB410", "", 20},
-    {41070049ULL, "41070049", "Deutsche Bank", "DE-59003", "Hamm", "DEUTDEDE410", "", 20},
-    {41240048ULL, "41240048", "Commerzbank", "DE-59269", "Beckum", "COBADEFFXXX", "", 5},
-    {41250035ULL, "41250035", "Sparkasse Beckum-Wadersloh -alt-", "DE-59267", "Beckum", "WELADED1BEK", "", 0},
-    {41260006ULL, "41260006", "Volksbank Beckum -alt-", "DE-59249", "Beckum", "GENODEM1BEK", "", 0},
-    {41261324ULL, "41261324", "Volksbank Enniger-Ostenfelde-Westkirchen", "DE-59307", "Ennigerloh", "GENODEM1EOW", "", 0},
-    {41261419ULL, "41261419", "Volksbank Oelde-Ennigerloh-Neubeckum -alt-", "DE-59320", "Ennigerloh", "GENODEM1OEN", "", 0},
-    {41262501ULL, "41262501", "Volksbank -alt-", "DE-48212", "Warendorf", "GENODEM1AHL", "", 0},
-    {41280043ULL, "41280043", "Commerzbank vormals Dresdner Bank", "DE-59243", "Beckum", "DRESDEFF413", "", 5},
-    {41440018ULL, "41440018", "Commerzbank", "DE-59485", "Soest", "COBADEFFXXX", "", 5},
-    {41450075ULL, "41450075", "Sparkasse Hellweg-Lippe", "DE-59553", "Lippstadt", "WELADED1SOS", "", 0},
-    {41451750ULL, "41451750", "Sparkasse Werl -alt-", "DE-59553", "Lippstadt", "WELADED1WRL", "", 0},
-    {41460116ULL, "41460116", "Volksbank Hellweg", "DE-59494", "Soest", "GENODEM1SOE", "", 0},
-    {41462295ULL, "41462295", "Volksbank Wickede (Ruhr) -alt-", "DE-58734", "Wickede (Ruhr)", "GENODEM1WRU", "", 0},
-    {41650001ULL, "41650001", "Sparkasse Lippstadt -alt-", "DE-59553", "Lippstadt", "WELADED1LIP", "", 0},
-    {41651770ULL, "41651770", "Sparkasse Hochsauerland -alt-", "DE-59929", "Brilon", "WELADED1HSL", "", 0},
-    {41651815ULL, "41651815", "Sparkasse Erwitte-Anr\366chte -alt-", "DE-59592", "Erwitte", "WELADED1ERW", "", 0},
-    {41651965ULL, "41651965", "Sparkasse Geseke", "DE-59585", "Geseke", "WELADED1GES", "", 0},
-    {41660124ULL, "41660124", "Volksbank Beckum-Lippstadt", "DE-59537", "Lippstadt", "GENODEM1LPS", "", 0},
-    {41661206ULL, "41661206", "Volksbank Anr\366chte", "DE-59604", "Anr\366chte", "GENODEM1ANR", "", 0},
-    {41661504ULL, "41661504", "Volksbank Benninghausen -alt-", "DE-59556", "Lippstadt", "GENODEM1LBH", "", 0},
-    {41661719ULL, "41661719", "Volksbank Brilon -alt-", "DE-59920", "Brilon", "GENODEM1BRI", "", 0},
-    {41662465ULL, "41662465", "Volksbank St\366rmede-H\366rste", "DE-59590", "Geseke", "GENODEM1SGE", "", 0},
-    {41662557ULL, "41662557", "Volksbank Warstein-Belecke -alt-", "DE-59564", "Warstein", "GENODEM1WST", "", 0},
-    {41663335ULL, "41663335", "Volksbank H\366rste -alt-", "DE-59558", "Lippstadt", "GENODEM1HOE", "", 0},
-    {41670024ULL, "41670024", "Deutsche Bank", "DE-59524", "Lippstadt", "DEUTDEDB416", "", 20},
-    {41670027ULL, "41670027", "Deutsche Bank", "DE-59524", "Lippstadt", "DEUTDE3B416", "", 20},
-    {41670028ULL, "41670028", "Deutsche Bank", "DE-59929", "Brilon", "DEUTDE3B417", "", 20},
-    {41670029ULL, "41670029", "Deutsche Bank", "DE-59485", "Soest", "DEUTDE3B414", "", 20},
-    {41670030ULL, "41670030", "Deutsche Bank", "DE-59457", "Werl", "DEUTDE3B418", "", 20},
-    {42030600ULL, "42030600", "Isbank Fil Gelsenkirchen", "DE-45879", "Gelsenkirchen", "ISBKDEFXGEL", "", 0},
-    {42040040ULL, "42040040", "Commerzbank", "DE-45805", "Gelsenkirchen", "COBADEFFXXX", "", 5},
-    {42050001ULL, "42050001", "Sparkasse Gelsenkirchen", "DE-45801", "Gelsenkirchen", "WELADED1GEK", "", 0},
-    {42070024ULL, "42070024", "Deutsche Bank", "DE-45801", "Gelsenkirchen", "DEUTDEDB420", "", 20},
-    {42070062ULL, "42070062", "Deutsche Bank", "DE-45801", "Gelsenkirchen", "DEUTDEDE420", "", 20},
-    {42080082ULL, "42080082", "Commerzbank vormals Dresdner Bank", "DE-45806", "Gelsenkirchen", "DRESDEFF420", "", 5},
-    {42260001ULL, "42260001", "Volksbank Ruhr Mitte", "DE-45877", "Gelsenkirchen", "GENODEM1GBU", "", 0},
-    {42450040ULL, "42450040", "Stadtsparkasse Gladbeck", "DE-45955", "Gladbeck", "WELADED1GLA", "", 0},
-    {42451220ULL, "42451220", "Sparkasse Bottrop", "DE-46215", "Bottrop", "WELADED1BOT", "", 0},
-    {42461435ULL, "42461435", "Vereinte Volksbank", "DE-46282", "Dorsten", "GENODEM1KIH", "", 0},
-    {42640048ULL, "42640048", "Commerzbank", "DE-45603", "Recklinghausen", "COBADEFFXXX", "", 5},
-    {42650150ULL, "42650150", "Sparkasse Vest Recklinghausen", "DE-45608", "Recklinghausen", "WELADED1REK", "", 0},
-    {42651315ULL, "42651315", "Stadtsparkasse Haltern am See -alt-", "DE-45713", "Haltern am See", "WELADED1HAT", "", 0},
-    {42661008ULL, "42661008", "Volksbank Marl-Recklinghausen", "DE-45752", "Marl", "GENODEM1MRL", "", 0},
-    {42661088ULL, "42661088", "Volksbank Marl-Recklinghausen (Gf GAA)", "DE-45772", "Marl", "GENODEM1MRL", "", 0},
-    {42661330ULL, "42661330", "Volksbank Haltern -alt-", "DE-45721", "Haltern am See", "GENODEM1HLT", "", 0},
-    {42661717ULL, "42661717", "Volksbank Waltrop -alt-", "DE-45724", "Waltrop", "GENODEM1WLW", "", 0},
-    {42662320ULL, "42662320", "Volksbank Dorsten -alt-", "DE-46256", "Dorsten", "GENODEM1DST", "", 0},
-    {42680081ULL, "42680081", "Commerzbank vormals Dresdner Bank", "DE-45604", "Recklinghausen", "DRESDEFF426", "", 5},
-    {42840005ULL, "42840005", "Commerzbank", "DE-46362", "Bocholt", "COBADEFFXXX", "", 5},
-    {42850035ULL, "42850035", "Stadtsparkasse Bocholt", "DE-46372", "Bocholt", "WELADED1BOH", "", 0},
-    {42860003ULL, "42860003", "Volksbank Bocholt", "DE-46374", "Bocholt", "GENODEM1BOH", "", 0},
-    {42861239ULL, "42861239", "Spar- und Darlehnskasse -alt-", "DE-48734", "Reken", "GENODEM1RKN", "", 0},
-    {42861387ULL, "42861387", "Volksbank Westm\374nsterland", "DE-48653", "Coesfeld", "GENODEM1BOB", "", 0},
-    {42861515ULL, "42861515", "Volksbank Gemen -alt-", "DE-46325", "Borken", "GENODEM1BOG", "", 0},
-    {42861608ULL, "42861608", "Volksbank Heiden", "DE-46356", "Heiden", "GENODEM1HEI", "", 0},
-    {42861814ULL, "42861814", "Volksbank Rhede", "DE-46407", "Rhede", "GENODEM1RHD", "", 0},
-    {42862451ULL, "42862451", "Volksbank Raesfeld und Erle", "DE-46348", "Raesfeld", "GENODEM1RAE", "", 0},
-    {42870024ULL, "42870024", "Deutsche Bank", "DE-46399", "Bocholt", "DEUTDEDB428", "", 20},
-    {42870077ULL, "42870077", "Deutsche Bank", "DE-46399", "Bocholt", "DEUTDE3B428", "", 20},
-    {43000000ULL, "43000000", "Bundesbank eh Bochum", "DE-44715", "Bochum", "MARKDEF1430", "", 42},
-    {43040036ULL, "43040036", "Commerzbank", "DE-44701", "Bochum", "COBADEFFXXX", "", 5},
-    {43050001ULL, "43050001", "Sparkasse Bochum", "DE-44724", "Bochum", "WELADED1BOC", "", 0},
-    {43051040ULL, "43051040", "Sparkasse Hattingen", "DE-45504", "Hattingen", "WELADED1HTG", "", 0},
-    {43060129ULL, "43060129", "Volksbank Bochum Witten", "DE-44728", "Bochum", "GENODEM1BOC", "", 0},
-    {43060967ULL, "43060967", "GLS Gemeinschaftsbank", "DE-44789", "Bochum", "GENODEM1GLS", "", 22},
-    {43060988ULL, "43060988", "GLS Gemeinschaftsbank (GAA)", "DE-44789", "Bochum", "GENODEM1GLS", "", 0},
-    {43070024ULL, "43070024", "Deutsche Bank", "DE-44705", "Bochum", "DEUTDEDB430", "", 20},
-    {43070061ULL, "43070061", "Deutsche Bank", "DE-44705", "Bochum", "DEUTDEDE430", "", 20},
-    {43080083ULL, "43080083", "Commerzbank vormals Dresdner Bank", "DE-44705", "Bochum", "DRESDEFF430", "", 5},
-    {43250030ULL, "43250030", "Herner Sparkasse", "DE-44621", "Herne", "WELADED1HRN", "", 0},
-    {44000000ULL, "44000000", "Bundesbank eh Dortmund -alt-", "DE-44025", "Dortmund", "MARKDEF1440", "", 42},
-    {44010046ULL, "44010046", "Postbank Ndl der Deutsche Bank", "DE-44131", "Dortmund", "PBNKDEFFXXX", "", 0},
-    {44020090ULL, "44020090", "UniCredit Bank - HypoVereinsbank", "DE-44003", "Dortmund", "HYVEDEMM808", "", 32},
-    {44040037ULL, "44040037", "Commerzbank", "DE-44047", "Dortmund", "COBADEFFXXX", "", 5},
-    {44040060ULL, "44040060", "Commerzbank CC", "DE-44137", "Dortmund", "COBADEFFXXX", "", 5},
-    {44040061ULL, "44040061", "Commerzbank CC", "DE-44137", "Dortmund", "COBADEFFXXX", "", 5},
-    {44040085ULL, "44040085", "Commerzbank, Gf Web-K", "DE-44047", "Dortmund", "COBADEFFXXX", "", 5},
-    {44050000ULL, "44050000", "Landesbank Hessen-Th\374ringen Girozentrale NL. D\374sseldorf", "DE-44047", "Dortmund", "WELADE3DXXX", "", 13},
-    {44050199ULL, "44050199", "Sparkasse Dortmund", "DE-44047", "Dortmund", "DORTDE33XXX", "", 0},
-    {44060122ULL, "44060122", "Volksbank Dortmund-Nordwest", "DE-44359", "Dortmund", "GENODEM1DNW", "", 0},
-    {44064406ULL, "44064406", "Bank f\374r Kirche und Diakonie - KD-Bank Gf Sonder-BLZ", "DE-44135", "Dortmund", "GENODED1KDD", "", 0},
-    {44070024ULL, "44070024", "Deutsche Bank", "DE-44126", "Dortmund", "DEUTDEDB440", "", 20},
-    {44070050ULL, "44070050", "Deutsche Bank", "DE-44126", "Dortmund", "DEUTDEDE440", "", 20},
-    {44080050ULL, "44080050", "Commerzbank vormals Dresdner Bank", "DE-44047", "Dortmund", "DRESDEFF440", "", 5},
-    {44080055ULL, "44080055", "Commerzbank vormals Dresdner Bank Zw 55", "DE-44047", "Dortmund", "DRESDEFF446", "", 5},
-    {44080057ULL, "44080057", "Commerzbank vormals Dresdner Bank Gf ZW 57", "DE-44047", "Dortmund", "DRESDEFF447", "", 5},
-    {44080085ULL, "44080085", "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 2", "DE-44401", "Dortmund", "DRESDEFFI69", "", 5},
-    {44089320ULL, "44089320", "Commerzbank vormals Dresdner Bank ITGK", "DE-44047", "Dortmund", "DRESDEFFI18", "", 5},
-    {44090920ULL, "44090920", "PSD Bank Dortmund -alt-", "DE-44139", "Dortmund", "GENODEF1P04", "", 0},
-    {44152370ULL, "44152370", "Sparkasse an der Lippe", "DE-44530", "L\374nen", "WELADED1LUN", "", 0},
-    {44152490ULL, "44152490", "Stadtsparkasse Schwerte -alt-", "DE-58212", "Schwerte", "WELADED1SWT", "", 0},
-    {44160014ULL, "44160014", "Dortmunder Volksbank", "DE-44128", "Dortmund", "GENODEM1DOR", "", 0},
-    {44340037ULL, "44340037", "Commerzbank", "DE-59401", "Unna", "COBADEFFXXX", "", 5},
-    {44350060ULL, "44350060", "Sparkasse UnnaKamen", "DE-59409", "Unna", "WELADED1UNN", "", 0},
-    {44351380ULL, "44351380", "Sparkasse Kamen -alt-", "DE-59159", "Kamen", "WELADED1KAM", "", 0},
-    {44351740ULL, "44351740", "Sparkasse Fr\366ndenberg -alt-", "DE-58720", "Fr\366ndenberg/Ruhr", "WELADED1FRN", "", 0},
-    {44361342ULL, "44361342", "Volksbank Kamen-Werne -alt-", "DE-59174", "Kamen", "GENODEM1KWK", "", 0},
-    {44540022ULL, "44540022", "Commerzbank", "DE-58583", "Iserlohn", "COBADEFFXXX", "", 5},
-    {44550045ULL, "44550045", "Sparkasse der Stadt Iserlohn", "DE-58634", "Iserlohn", "WELADED1ISL", "", 0},
-    {44551210ULL, "44551210", "Sparkasse M\344rkisches Sauerland Hemer-Menden", "DE-58675", "Hemer", "WELADED1HEM", "", 0},
-    {44570004ULL, "44570004", "Deutsche Bank", "DE-58634", "Iserlohn", "DEUTDEDW445", "", 20},
-    {44570024ULL, "44570024", "Deutsche Bank", "DE-58634", "Iserlohn", "DEUTDEDB445", "", 20},
-    {44580070ULL, "44580070", "Commerzbank vormals Dresdner Bank", "DE-58634", "Iserlohn", "DRESDEFF445", "", 5},
-    {44580085ULL, "44580085", "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 1", "DE-58582", "Iserlohn", "DRESDEFFI70", "", 5},
-    {44761312ULL, "44761312", "Mendener Bank", "DE-58708", "Menden (Sauerland)", "GENODEM1MEN", "", 0},
-    {44761534ULL, "44761534", "Volksbank in S\374dwestfalen", "DE-57072", "Siegen", "GENODEM1NRD", "", 0},
-    {45000000ULL, "45000000", "Bundesbank eh Hagen", "DE-58042", "Hagen", "MARKDEF1450", "", 42},
-    {45040042ULL, "45040042", "Commerzbank", "DE-58006", "Hagen", "COBADEFFXXX", "", 5},
-    {45050001ULL, "45050001", "Sparkasse an Volme und Ruhr", "DE-58042", "Hagen", "WELADE3HXXX", "", 0},
-    {45051485ULL, "45051485", "Stadtsparkasse Herdecke -alt-", "DE-58311", "Herdecke", "WELADED1HER", "", 0},
-    {45060009ULL, "45060009", "M\344rkische Bank", "DE-58037", "Hagen", "GENODEM1HGN", "", 0},
-    {45061524ULL, "45061524", "Volksbank Hohenlimburg", "DE-58119", "Hagen", "GENODEM1HLH", "", 0},
-    {45070002ULL, "45070002", "Deutsche Bank", "DE-58085", "Hagen", "DEUTDEDW450", "", 20},
-    {45070024ULL, "45070024", "Deutsche Bank", "DE-58085", "Hagen", "DEUTDEDB450", "", 20},
-    {45080060ULL, "45080060", "Commerzbank vormals Dresdner Bank", "DE-58041", "Hagen", "DRESDEFF450", "", 5},
-    {45240056ULL, "45240056", "Commerzbank", "DE-58452", "Witten", "COBADEFFXXX", "", 5},
-    {45250035ULL, "45250035", "Sparkasse Witten", "DE-58449", "Witten", "WELADED1WTN", "", 0},
-    {45251480ULL, "45251480", "Stadtsparkasse Wetter -alt-", "DE-58300", "Wetter (Ruhr)", "WELADED1WET", "", 0},
-    {45251515ULL, "45251515", "Stadtsparkasse Sprockh\366vel -alt-", "DE-45536", "Sprockh\366vel", "SPSHDE31XXX", "", 0},
-    {45260041ULL, "45260041", "Volksbank Witten -alt-", "DE-58414", "Witten", "GENODEM1WTN", "", 0},
-    {45260475ULL, "45260475", "Spar- u Kreditbank d Bundes Fr ev Gemeinden", "DE-58426", "Witten", "GENODEM1BFG", "", 0},
-    {45261547ULL, "45261547", "Volksbank Sprockh\366vel", "DE-45538", "Sprockh\366vel", "GENODEM1SPO", "", 0},
-    {45450050ULL, "45450050", "Sparkasse an Ennepe und Ruhr", "DE-58265", "Gevelsberg", "WELADED1GEV", "", 0},
-    {45451060ULL, "45451060", "Sparkasse Ennepetal-Breckerfeld -alt-", "DE-58244", "Ennepetal", "WELADED1ENE", "", 0},
-    {45451555ULL, "45451555", "Sparkasse Schwelm-Sprockh\366vel", "DE-58332", "Schwelm", "WELADED1SLM", "", 0},
-    {45660029ULL, "45660029", "Volksbank Altena -alt-", "DE-58754", "Altena", "GENODEM1ALA", "", 0},
-    {45840026ULL, "45840026", "Commerzbank", "DE-58463", "L\374denscheid", "COBADEFFXXX", "", 5},
-    {45841031ULL, "45841031", "Commerzbank", "DE-58811", "Plettenberg", "COBADEFFXXX", "", 5},
-    {45850005ULL, "45850005", "Sparkasse L\374denscheid -alt-", "DE-58505", "L\374denscheid", "WELADED1LSD", "", 0},
-    {45851020ULL, "45851020", "Vereinigte Sparkasse im M\344rkischen Kreis", "DE-58816", "Plettenberg", "WELADED1PLB", "", 0},
-    {45851665ULL, "45851665", "Sparkasse Kierspe-Meinerzhagen", "DE-58531", "Meinerzhagen", "WELADED1KMZ", "", 0},
-    {45860033ULL, "45860033", "Volksbank L\374denscheid -alt-", "DE-58478", "L\374denscheid", "GENODEM1LHA", "", 0},
-    {45861434ULL, "45861434", "Volksbank Kierspe", "DE-58540", "Meinerzhagen", "GENODEM1KIE", "", 0},
-    {45861617ULL, "45861617", "Volksbank Meinerzhagen -alt-", "DE-58531", "Meinerzhagen", "GENODEM1MOM", "", 0},
-    {46040033ULL, "46040033", "Commerzbank", "DE-57002", "Siegen", "COBADEFFXXX", "", 5},
-    {46050001ULL, "46050001", "Sparkasse Siegen", "DE-57009", "Siegen", "WELADED1SIE", "", 0},
-    {46051240ULL, "46051240", "Sparkasse Burbach-Neunkirchen", "DE-57291", "Burbach", "WELADED1BUB", "", 0},
-    {46051733ULL, "46051733", "Stadtsparkasse Freudenberg -alt-", "DE-57251", "Freudenberg", "WELADED1FRE", "", 0},
-    {46051875ULL, "46051875", "Stadtsparkasse Hilchenbach -alt-", "DE-57271", "Hilchenbach", "WELADED1HIL", "", 0},
-    {46052855ULL, "46052855", "Stadtsparkasse Schmallenberg -alt-", "DE-57376", "Schmallenberg", "WELADED1SMB", "", 0},
-    {46053480ULL, "46053480", "Sparkasse Wittgenstein", "DE-57304", "Bad Berleburg", "WELADED1BEB", "", 0},
-    {46060040ULL, "46060040", "Volksbank Siegerland -alt-", "DE-57011", "Siegen", "GENODEM1SNS", "", 0},
-    {46061724ULL, "46061724", "VR-Bank Freudenberg-Niederfischbach", "DE-57258", "Freudenberg", "GENODEM1FRF", "", 0},
-    {46062817ULL, "46062817", "Volksbank Sauerland", "DE-57392", "Schmallenberg", "GENODEM1SMA", "", 0},
-    {46063405ULL, "46063405", "Volksbank Wittgenstein", "DE-57306", "Bad Berleburg", "GENODEM1BB1", "", 0},
-    {46070024ULL, "46070024", "Deutsche Bank", "DE-57069", "Siegen", "DEUTDEDB460", "", 20},
-    {46070090ULL, "46070090", "Deutsche Bank", "DE-57069", "Siegen", "DEUTDEDK460", "", 20},
-    {46080010ULL, "46080010", "Commerzbank vormals Dresdner Bank", "DE-57003", "Siegen", "DRESDEFF460", "", 5},
-    {46240016ULL, "46240016", "Commerzbank", "DE-57462", "Olpe", "COBADEFFXXX", "", 5},
-    {46250049ULL, "46250049", "Sparkasse Olpe-Drolshagen-Wenden", "DE-57447", "Olpe", "WELADED1OPE", "", 0},
-    {46251590ULL, "46251590", "Sparkasse Finnentrop -alt-", "DE-57401", "Finnentrop", "WELADED1FTR", "", 0},
-    {46251630ULL, "46251630", "Sparkasse Attendorn-Lennestadt-Kirchhundem", "DE-57428", "Attendorn", "WELADED1ALK", "", 0},
-    {46260023ULL, "46260023", "Volksbank Olpe -alt-", "DE-57450", "Olpe", "GENODEM1OLP", "", 0},
-    {46261607ULL, "46261607", "Volksbank Grevenbr\374ck -alt", "DE-57368", "Lennestadt", "GENODEM1GLG", "", 0},
-    {46261822ULL, "46261822", "Volksbank Olpe-Wenden-Drolshagen", "DE-57450", "Olpe", "GENODEM1WDD", "", 0},
-    {46262456ULL, "46262456", "Volksbank Bigge-Lenne -alt-", "DE-57368", "Lennestadt", "GENODEM1HUL", "", 0},
-    {46441003ULL, "46441003", "Commerzbank", "DE-59872", "Meschede", "COBADEFFXXX", "", 5},
-    {46451012ULL, "46451012", "Sparkasse Mitten im Sauerland", "DE-59872", "Meschede", "WELADED1MES", "", 0},
-    {46451250ULL, "46451250", "Sparkasse Bestwig -alt-", "DE-59909", "Bestwig", "WELADED1BST", "", 0},
-    {46461126ULL, "46461126", "Volksbank Sauerland -alt-", "DE-59872", "Meschede", "GENODEM1SRL", "", 0},
-    {46462271ULL, "46462271", "Spar- und Darlehnskasse Oeventrop -alt-", "DE-59823", "Arnsberg", "GENODEM1ANO", "", 0},
-    {46464453ULL, "46464453", "Volksbank Reiste-Eslohe -alt-", "DE-59889", "Eslohe (Sauerland)", "GENODEM1RET", "", 0},
-    {46640018ULL, "46640018", "Commerzbank", "DE-59704", "Arnsberg", "COBADEFFXXX", "", 5},
-    {46650005ULL, "46650005", "Sparkasse Arnsberg-Sundern -alt-", "DE-59753", "Arnsberg", "WELADED1ARN", "", 0},
-    {46660022ULL, "46660022", "Volksbank Sauerland -alt-", "DE-59738", "Arnsberg", "GENODEM1NEH", "", 0},
-    {46670007ULL, "46670007", "Deutsche Bank", "DE-59704", "Arnsberg", "DEUTDEDW466", "", 20},
-    {46670024ULL, "46670024", "Deutsche Bank", "DE-59704", "Arnsberg", "DEUTDEDB961", "", 20},
-    {46670204ULL, "46670204", "Postbank/DSL Ndl der Deutsche Bank", "DE-59755", "Arnsberg", "DEUTDEDWP03", "", 20},
-    {46670224ULL, "46670224", "Postbank/DSL Ndl der Deutsche Bank", "DE-59755", "Arnsberg", "DEUTDEDBP03", "", 20},
-    {47000000ULL, "47000000", "Bundesbank Dortmund", "DE-44025", "Dortmund", "MARKDEF1470", "", 1},
-    {47240047ULL, "47240047", "Commerzbank", "DE-33043", "Paderborn", "COBADEFFXXX", "", 5},
-    {47250101ULL, "47250101", "Sparkasse Paderborn -alt-", "DE-33054", "Paderborn", "WELADED1PBN", "", 0},
-    {47251550ULL, "47251550", "Sparkasse H\366xter -alt-", "DE-33027", "Brakel", "WELADED1HXB", "", 0},
-    {47251740ULL, "47251740", "Stadtsparkasse Delbr\374ck -alt-", "DE-33129", "Delbr\374ck", "WELADED1DEL", "", 0},
-    {47260121ULL, "47260121", "VerbundVolksbank OWL", "DE-33098", "Paderborn", "DGPBDE3MXXX", "", 0},
-    {47260234ULL, "47260234", "Volksbank Elsen-Wewer-Borchen", "DE-33075", "Paderborn", "GENODEM1EWB", "", 0},
-    {47260307ULL, "47260307", "Bank f\374r Kirche und Caritas", "DE-33044", "Paderborn", "GENODEM1BKC", "", 0},
-    {47261429ULL, "47261429", "Volksbank Haaren -alt-", "DE-33181", "Bad W\374nnenberg", "GENODEM1WNH", "47261603", 0},
-    {47261603ULL, "47261603", "Volksbank Brilon-B\374ren-Salzkotten -alt-", "DE-33146", "Salzkotten", "GENODEM1BUS", "", 0},
-    {47262626ULL, "47262626", "Volksbank Westenholz", "DE-33129", "Delbr\374ck", "GENODEM1WDE", "", 0},
-    {47262703ULL, "47262703", "Volksbank Delbr\374ck-H\366velhof -alt-", "DE-33129", "Delbr\374ck", "GENODEM1DLB", "", 0},
-    {47264367ULL, "47264367", "Vereinigte Volksbank", "DE-33029", "Brakel", "GENODEM1STM", "", 0},
-    {47265383ULL, "47265383", "Volksbank Wewelsburg-Ahden -alt-", "DE-33142", "B\374ren", "GENODEM1WAH", "", 0},
-    {47267216ULL, "47267216", "Volksbank Borgentreich -alt-", "DE-34432", "Borgentreich", "GENODEM1BOT", "", 0},
-    {47270024ULL, "47270024", "Deutsche Bank", "DE-33044", "Paderborn", "DEUTDEDB472", "", 20},
-    {47270029ULL, "47270029", "Deutsche Bank", "DE-33044", "Paderborn", "DEUTDE3B472", "", 20},
-    {47460028ULL, "47460028", "Volksbank Warburger Land -alt-", "DE-34414", "Warburg", "GENODEM1WBG", "47264367", 1},
-    {47640051ULL, "47640051", "Commerzbank", "DE-32756", "Detmold", "COBADEFFXXX", "", 5},
-    {47650130ULL, "47650130", "Sparkasse Paderborn-Detmold-H\366xter", "DE-32756", "Detmold", "WELADE3LXXX", "", 0},
-    {47651225ULL, "47651225", "Stadtsparkasse Blomberg -alt-", "DE-32820", "Blomberg", "WELADED1BLO", "", 0},
-    {47670023ULL, "47670023", "Deutsche Bank", "DE-32756", "Detmold", "DEUTDE3B476", "", 20},
-    {47670024ULL, "47670024", "Deutsche Bank", "DE-32756", "Detmold", "DEUTDEDB476", "", 20},
-    {47670205ULL, "47670205", "Postbank/DSL Ndl der Deutsche Bank", "DE-32756", "Detmold", "DEUTDE3BP04", "", 20},
-    {47670224ULL, "47670224", "Postbank/DSL Ndl der Deutsche Bank", "DE-32756", "Detmold", "DEUTDEDBP04", "", 20},
-    {47691200ULL, "47691200", "Volksbank Ostlippe", "DE-32820", "Blomberg", "GENODEM1OLB", "", 0},
-    {47840065ULL, "47840065", "Commerzbank", "DE-33244", "G\374tersloh", "COBADEFFXXX", "", 5},
-    {47840080ULL, "47840080", "Commerzbank Zw 80", "DE-33244", "G\374tersloh", "COBADEFFXXX", "", 5},
-    {47850065ULL, "47850065", "Sparkasse G\374tersloh-Rietberg-Versmold", "DE-33260", "G\374tersloh", "WELADED1GTL", "", 0},
-    {47852760ULL, "47852760", "Sparkasse Rietberg -alt-", "DE-33381", "Rietberg", "WELADED1RTG", "", 0},
-    {47853355ULL, "47853355", "Stadtsparkasse Versmold -alt-", "DE-33762", "Versmold", "WELADED1VSM", "", 0},
-    {47853520ULL, "47853520", "Kreissparkasse Halle-Wiedenbr\374ck", "DE-33378", "Rheda-Wiedenbr\374ck", "WELADED1WDB", "", 0},
-    {47860125ULL, "47860125", "Volksbank in Ostwestfalen, G\374tersloh", "DE-33262", "G\374tersloh", "GENODEM1GTL", "", 0},
-    {47861317ULL, "47861317", "Volksbank im Ostm\374nsterland -alt-", "DE-33419", "Harsewinkel", "GENODEM1CLL", "", 0},
-    {47861518ULL, "47861518", "Volksbank Harsewinkel -alt-", "DE-33419", "Harsewinkel", "GENODEM1HWI", "", 0},
-    {47862261ULL, "47862261", "Volksbank Marienfeld -alt-", "DE-33429", "Marienfeld", "GENODEM1MFD", "", 0},
-    {47862447ULL, "47862447", "Volksbank Delbr\374ck-Rietberg", "DE-33129", "Delbr\374ck", "GENODEM1RNE", "", 0},
-    {47863373ULL, "47863373", "Volksbank Versmold", "DE-33762", "Versmold", "GENODEM1VMD", "", 0},
-    {47880031ULL, "47880031", "Commerzbank vormals Dresdner Bank", "DE-33244", "G\374tersloh", "DRESDEFF478", "", 5},
-    {48000000ULL, "48000000", "Bundesbank", "DE-33518", "Bielefeld", "MARKDEF1480", "", 42},
-    {48020086ULL, "48020086", "UniCredit Bank - HypoVereinsbank", "DE-33505", "Bielefeld", "HYVEDEMM344", "", 32},
-    {48020151ULL, "48020151", "Hauck Aufh\344user Lampe Privatbank", "DE-60311", "Frankfurt am Main", "HAUKDEFFXXX", "", 0},
-    {48021900ULL, "48021900", "Bankverein Werther Zw Ndl der VerbundVolksbank OWL", "DE-33824", "Werther (Westf.)", "DGPBDE3MBVW", "", 0},
-    {48040035ULL, "48040035", "Commerzbank", "DE-33596", "Bielefeld", "COBADEFFXXX", "", 5},
-    {48040060ULL, "48040060", "Commerzbank CC", "DE-33605", "Bielefeld", "COBADEFFXXX", "", 5},
-    {48040061ULL, "48040061", "Commerzbank CC", "DE-33605", "Bielefeld", "COBADEFFXXX", "", 5},
-    {48050161ULL, "48050161", "Sparkasse Bielefeld", "DE-33526", "Bielefeld", "SPBIDE3BXXX", "", 0},
-    {48051580ULL, "48051580", "Kreissparkasse Halle -alt-", "DE-33778", "Halle (Westf.)", "WELADED1HAW", "", 0},
-    {48060036ULL, "48060036", "Bielefelder Volksbank -alt-", "DE-33529", "Bielefeld", "GENODEM1BIE", "", 0},
-    {48062051ULL, "48062051", "Volksbank Halle/Westf", "DE-33790", "Halle (Westf.)", "GENODEM1HLW", "", 0},
-    {48062466ULL, "48062466", "Spar-u Darlehnskasse Schlo\337 Holte-Stukenbrock -alt-", "DE-33751", "Schlo\337 Holte-Stukenbrock", "GENODEM1SHS", "", 0},
-    {48070020ULL, "48070020", "Deutsche Bank", "DE-33501", "Bielefeld", "DEUTDE3BXXX", "", 20},
-    {48070024ULL, "48070024", "Deutsche Bank", "DE-33501", "Bielefeld", "DEUTDEDBBIE", "", 20},
-    {48070040ULL, "48070040", "Deutsche Bank", "DE-33244", "G\374tersloh", "DEUTDE3B480", "", 20},
-    {48070042ULL, "48070042", "Deutsche Bank", "DE-33416", "Harsewinkel", "DEUTDE3B484", "", 20},
-    {48070043ULL, "48070043", "Deutsche Bank", "DE-33398", "Verl", "DEUTDE3B489", "", 20},
-    {48070044ULL, "48070044", "Deutsche Bank", "DE-33341", "Rheda-Wiedenbr\374ck", "DEUTDE3B487", "", 20},
-    {48070045ULL, "48070045", "Deutsche Bank", "DE-59243", "Beckum", "DEUTDE3B413", "", 20},
-    {48070050ULL, "48070050", "Deutsche Bank", "DE-32004", "Herford", "DEUTDE3B481", "", 20},
-    {48070052ULL, "48070052", "Deutsche Bank", "DE-32215", "B\374nde", "DEUTDE3B492", "", 20},
-    {48080020ULL, "48080020", "Commerzbank vormals Dresdner Bank", "DE-33502", "Bielefeld", "DRESDEFF480", "", 5},
-    {48089350ULL, "48089350", "Commerzbank vormals Dresdner Bank ITGK", "DE-33502", "Bielefeld", "DRESDEFFI19", "", 5},
-    {48250110ULL, "48250110", "Sparkasse Lemgo", "DE-32655", "Lemgo", "WELADED1LEM", "", 0},
-    {48291490ULL, "48291490", "Volksbank Bad Salzuflen", "DE-32108", "Bad Salzuflen", "GENODEM1BSU", "", 0},
-    {49040043ULL, "49040043", "Commerzbank", "DE-32423", "Minden", "COBADEFFXXX", "", 5},
-    {49050101ULL, "49050101", "Sparkasse Minden-L\374bbecke", "DE-32382", "Minden", "WELADED1MIN", "", 0},
-    {49051065ULL, "49051065", "Stadtsparkasse Rahden", "DE-32362", "Rahden", "WELADED1RHD", "", 0},
-    {49051285ULL, "49051285", "Sparkasse Bad Oeynhausen-Porta Westfalica", "DE-32543", "Bad Oeynhausen", "WELADED1OEH", "", 0},
-    {49051990ULL, "49051990", "Stadtsparkasse Porta Westfalica -alt-", "DE-32457", "Porta Westfalica", "WELADED1PWF", "", 0},
-    {49060127ULL, "49060127", "Volksbank Mindener Land -alt-", "DE-32387", "Minden", "GENODEM1MPW", "", 0},
-    {49060392ULL, "49060392", "Volksbank Minden -alt-", "DE-32389", "Minden", "GENODEM1MND", "", 0},
-    {49061470ULL, "49061470", "Volksbank Stemweder Berg -alt-", "DE-32369", "Rahden", "GENODEM1STR", "", 0},
-    {49061510ULL, "49061510", "Volksbank Eisbergen -alt-", "DE-32457", "Porta Westfalica", "GENODEM1EPW", "", 0},
-    {49070024ULL, "49070024", "Deutsche Bank", "DE-32423", "Minden", "DEUTDEDB490", "", 20},
-    {49070028ULL, "49070028", "Deutsche Bank", "DE-32423", "Minden", "DEUTDE3B490", "", 20},
-    {49080025ULL, "49080025", "Commerzbank vormals Dresdner Bank", "DE-32379", "Minden", "DRESDEFF491", "", 5},
-    {49092650ULL, "49092650", "Volksbank PLUS", "DE-32312", "L\374bbecke", "GENODEM1LUB", "", 0},
-    {49240096ULL, "49240096", "Commerzbank", "DE-32214", "B\374nde", "COBADEFFXXX", "", 5},
-    {49262364ULL, "49262364", "Volksbank Schnathorst -alt-", "DE-32609", "H\374llhorst", "GENODEM1SNA", "", 0},
-    {49440043ULL, "49440043", "Commerzbank", "DE-32004", "Herford", "COBADEFFXXX", "", 5},
-    {49450120ULL, "49450120", "Sparkasse Herford", "DE-32045", "Herford", "WLAHDE44XXX", "", 0},
-    {49490070ULL, "49490070", "Volksbank Herford-Mindener Land -alt-", "DE-32049", "Herford", "GENODEM1HFV", "", 0},
-    {50000000ULL, "50000000", "Bundesbank", "DE-60047", "Frankfurt am Main", "MARKDEF1500", "", 42},
-    {50010060ULL, "50010060", "Postbank Ndl der Deutsche Bank", "DE-60288", "Frankfurt am Main", "PBNKDEFFXXX", "", 0},
-    {50010200ULL, "50010200", "AKBANK", "DE-65760", "Eschborn", "AKBKDEFFXXX", "", 0},
-    {50010300ULL, "50010300", "First Commercial Bank, Frankfurt Branch", "DE-60325", "Frankfurt am Main", "FCBKDEFFXXX", "", 0},
-    {50010424ULL, "50010424", "Aareal Bank ehem. Filiale Frankfurt", "DE-65189", "Wiesbaden", "AARBDE5W500", "", 0},
-    {50010517ULL, "50010517", "ING-DiBa", "DE-60628", "Frankfurt am Main", "INGDDEFFXXX", "", 0},
-    {50010700ULL, "50010700", "Oldenburgische Landesbank", "DE-26014", "Oldenburg", "DEGUDEFFXXX", "", 0},
-    {50010900ULL, "50010900", "Bank of America Europe, Frankfurt Branch", "DE-60329", "Frankfurt am Main", "BOFADEFXXXX", "", 0},
-    {50010910ULL, "50010910", "Bank of America Europe, Frankfurt Branch", "DE-60329", "Frankfurt am Main", "BOFADEFXVAM", "", 0},
-    {50012800ULL, "50012800", "ALTE LEIPZIGER Bauspar", "DE-61440", "Oberursel (Taunus)", "ALTEDEFAXXX", "", 0},
-    {50015001ULL, "50015001", "J&T BANKA, Zweigniederlassung Deutschland", "DE-60486", "Frankfurt am Main", "JTBPDEFFXXX", "", 0},
-    {50016600ULL, "50016600", "Western Union Intl. Bank Niederlassung Deutschland", "DE-60486", "Frankfurt am Main", "WUIDDEF1XXX", "", 0},
-    {50020200ULL, "50020200", "ODDO BHF", "DE-60323", "Frankfurt am Main", "BHFBDEFF500", "", 8},
-    {50020400ULL, "50020400", "KfW Kreditanstalt f\374r Wiederaufbau Frankfurt", "DE-60046", "Frankfurt am Main", "KFWIDEFFXXX", "", 0},
-    {50020500ULL, "50020500", "Landwirtschaftliche Rentenbank", "DE-60014", "Frankfurt am Main", "LAREDEFFXXX", "", 0},
-    {50020700ULL, "50020700", "Credit Europe Bank Ndl. Deutschland", "DE-60050", "Frankfurt am Main", "FBHLDEFFXXX", "", 0},
-    {50020800ULL, "50020800", "Intesa Sanpaolo Frankfurt", "DE-60011", "Frankfurt am Main", "BCITDEFFXXX", "", 0},
-    {50021000ULL, "50021000", "ING Bank", "DE-60486", "Frankfurt am Main", "INGBDEFFXXX", "", 0},
-    {50021100ULL, "50021100", "FIL Fondsbank", "DE-60311", "Frankfurt am Main", "FFBKDEFFKRN", "", 0},
-    {50021120ULL, "50021120", "FIL Fondsbank", "DE-61476", "Kronberg im Taunus", "FFBKDEFFTHK", "", 0},
-    {50022200ULL, "50022200", "Hyundai Capital Bank Europe", "DE-60327", "Frankfurt am Main", "HCSEDEF1XXX", "", 0},
-    {50024024ULL, "50024024", "C24 Bank", "DE-60327", "Frankfurt am Main", "DEFFDEFFXXX", "", 0},
-    {50025000ULL, "50025000", "Stellantis Bank Niederlassung Deutschland", "DE-63263", "Neu-Isenburg", "GMGGDE51XXX", "", 0},
-    {50026600ULL, "50026600", "UNLIMINT EU Zweigniederlassung Deutschland", "DE-60322", "Frankfurt am Main", "CARDDEFFXXX", "", 0},
-    {50030000ULL, "50030000", "Stellantis Bank Niederlassung Deutschland", "DE-63263", "Neu-Isenburg", "PSADDEF1XXX", "", 1},
-    {50030010ULL, "50030010", "Stellantis Bank Niederlassung Deutschland", "DE-63263", "Neu-Isenburg", "BPNDDE52XXX", "", 0},
-    {50030500ULL, "50030500", "BNP Paribas Niederlassung Deutschland", "DE-60325", "Frankfurt am Main", "PARBDEFFXXX", "", 0},
-    {50030600ULL, "50030600", "Deutsche WertpapierService Bank", "DE-60487", "Frankfurt am Main", "DWPBDEFFXXX", "", 1},
-    {50030700ULL, "50030700", "DenizBank (Wien) Zw Frankfurt", "DE-60329", "Frankfurt am Main", "ESBKDEFFXXX", "", 0},
-    {50031000ULL, "50031000", "Triodos Bank Deutschland", "DE-60326", "Frankfurt am Main", "TRODDEF1XXX", "", 0},
-    {50031900ULL, "50031900", "BANCO BILBAO VIZCAYA ARGENTARIA; Niederlassung Deutschland", "DE-60311", "Frankfurt am Main", "BBVADEFFXXX", "", 0},
-    {50033300ULL, "50033300", "Santander Consumer Bank", "DE-60325", "Frankfurt am Main", "SCFBDE33XXX", "", 47},
-    {50034200ULL, "50034200", "OPEN BANK, Zweigniederlassung Deutschand", "DE-60322", "Frankfurt am Main", "OPENDEFFXXX", "", 0},
-    {50038800ULL, "50038800", "Agricultural Bank of China, Frankfurt Branch", "DE-60325", "Frankfurt am Main", "ABOCDEFFXXX", "", 0},
-    {50040000ULL, "50040000", "Commerzbank", "DE-60005", "Frankfurt am Main", "COBADEFFXXX", "", 5},
-    {50040005ULL, "50040005", "Commerzbank, Filiale Frankfurt 2", "DE-60005", "Frankfurt am Main", "COBADEFFXXX", "", 5},
-    {50040010ULL, "50040010", "Commerzbank (IPC PARIS)", "DE-60261", "Frankfurt am Main", "COBADEFFPAR", "", 5},
-    {50040011ULL, "50040011", "Commerzbank (IPC VIENNA)", "DE-60261", "Frankfurt am Main", "COBADEFFVIE", "", 5},
-    {50040012ULL, "50040012", "Commerzbank (IPC MILANO)", "DE-60261", "Frankfurt am Main", "COBADEFFMIL", "", 5},
-    {50040013ULL, "50040013", "Commerzbank (IPC AMSTERDAM)", "DE-60261", "Frankfurt am Main", "COBADEFFAMS", "", 5},
-    {50040014ULL, "50040014", "Commerzbank (IPC BRUSSEL)", "DE-60261", "Frankfurt am Main", "COBADEFFBRU", "", 5},
-    {50040015ULL, "50040015", "Commerzbank (IPC MADRID)", "DE-60261", "Frankfurt am Main", "COBADEFFMAD", "", 5},
-    {50040016ULL, "50040016", "Commerzbank (CLB New York) FFM", "DE-60261", "Frankfurt am Main", "COBADEFFNYC", "", 5},
-    {50040017ULL, "50040017", "Commerzbank (CLB Singapore) Frankfurt", "DE-60261", "Frankfurt am Main", "COBADEFFSGP", "", 5},
-    {50040018ULL, "50040018", "Commerzbank (CLB London)", "DE-60261", "Frankfurt am Main", "COBADEFFLDN", "", 5},
-    {50040019ULL, "50040019", "Commerzbank (CLB Z\374rich)", "DE-60261", "Frankfurt am Main", "COBADEFFZUR", "", 5},
-    {50040020ULL, "50040020", "Commerzbank (CLB Prag)", "DE-60261", "Frankfurt am Main", "COBADEFFPRA", "", 5},
-    {50040021ULL, "50040021", "Commerzbank (CLB Moskau)", "DE-60261", "Frankfurt am Main", "COBADEFFMOS", "", 5},
-    {50040022ULL, "50040022", "Commerzbank (CLB Hamburg)", "DE-60261", "Frankfurt am Main", "COBADEFFHBG", "", 5},
-    {50040033ULL, "50040033", "Commerzbank Gf BRS", "DE-60005", "Frankfurt am Main", "COBADEF1BRS", "", 1},
-    {50040038ULL, "50040038", "Commerzbank, MBP", "DE-60005", "Frankfurt am Main", "COBADEFFXXX", "", 5},
-    {50040040ULL, "50040040", "Commerzbank Gf ZRK", "DE-60005", "Frankfurt am Main", "COBADEFFXXX", "", 5},
-    {50040048ULL, "50040048", "Commerzbank GF-F48", "DE-60005", "Frankfurt am Main", "COBADEFFXXX", "", 5},
-    {50040050ULL, "50040050", "Commerzbank, CC SP", "DE-60613", "Frankfurt am Main", "COBADEFFXXX", "", 5},
-    {50040051ULL, "50040051", "Commerzbank Center Dresdner Bank Frankfurt", "DE-60311", "Frankfurt am Main", "COBADEFFXXX", "", 5},
-    {50040052ULL, "50040052", "Commerzbank Service - BZ Frankfurt", "DE-60311", "Frankfurt am Main", "COBADEFFXXX", "", 5},
-    {50040060ULL, "50040060", "Commerzbank Gf 460", "DE-60005", "Frankfurt am Main", "COBADEFFXXX", "", 5},
-    {50040061ULL, "50040061", "Commerzbank Gf 461", "DE-60005", "Frankfurt am Main", "COBADEFFXXX", "", 5},
-    {50040062ULL, "50040062", "Commerzbank CC", "DE-60311", "Frankfurt am Main", "COBADEFFXXX", "", 5},
-    {50040063ULL, "50040063", "Commerzbank CC", "DE-60311", "Frankfurt am Main", "COBADEFFXXX", "", 5},
-    {50040075ULL, "50040075", "Commerzbank Gf ZCM", "DE-60005", "Frankfurt am Main", "COBADEFFXXX", "", 5},
-    {50040084ULL, "50040084", "Commerzbank, GF Web-K CMTS2", "DE-60613", "Frankfurt am Main", "COBADEFFXXX", "", 0},
-    {50040085ULL, "50040085", "Commerzbank, Gf Web-K", "DE-60613", "Frankfurt am Main", "COBADEFFXXX", "", 5},
-    {50040086ULL, "50040086", "Commerzbank, GF Web-K CMTS", "DE-60613", "Frankfurt am Main", "COBADEFFXXX", "", 5},
-    {50040087ULL, "50040087", "Commerzbank, Gf Web-K CMTS3", "DE-60613", "Frankfurt am Main", "COBADEFFXXX", "", 0},
-    {50040088ULL, "50040088", "Commerzbank, INT 1", "DE-60311", "Frankfurt am Main", "COBADEFFXXX", "", 5},
-    {50040099ULL, "50040099", "Commerzbank INT", "DE-60311", "Frankfurt am Main", "COBADEFFXXX", "", 5},
-    {50042500ULL, "50042500", "Commerzbank Zw 425 - keine Auslandsbanken", "DE-60005", "Frankfurt am Main", "COBADEFFXXX", "", 5},
-    {50044444ULL, "50044444", "Commerzbank Verm\366gensverwaltung", "DE-60005", "Frankfurt am Main", "COBADEFFXXX", "", 5},
-    {50047010ULL, "50047010", "Commerzbank Service - BZ", "DE-60261", "Frankfurt am Main", "COBADEFFXXX", "", 5},
-    {50050000ULL, "50050000", "Landesbank Hessen-Th\374r Girozentrale", "DE-60297", "Frankfurt am Main", "HELADEFFXXX", "", 0},
-    {50050201ULL, "50050201", "Frankfurter Sparkasse", "DE-60255", "Frankfurt am Main", "HELADEF1822", "", 10},
-    {50050222ULL, "50050222", "Frankfurter Sparkasse GF 1822direkt", "DE-60255", "Frankfurt am Main", "HELADEF1822", "", 10},
-    {50050999ULL, "50050999", "DekaBank Frankfurt", "DE-60329", "Frankfurt am Main", "DGZFDEFFXXX", "", 0},
-    {50060000ULL, "50060000", "DZ Bank", "DE-60274", "Frankfurt am Main", "GENODE55XXX", "", 0},
-    {50060400ULL, "50060400", "DZ BANK", "DE-60265", "Frankfurt am Main", "GENODEFFXXX", "", 0},
-    {50060412ULL, "50060412", "DZ BANK GF DZH", "DE-60265", "Frankfurt am Main", "GENODEF1VK1", "", 0},
-    {50060413ULL, "50060413", "DZ BANK GF ODA", "DE-60265", "Frankfurt am Main", "GENODEF1VK2", "", 0},
-    {50060414ULL, "50060414", "DZ BANK f\374r Bausparkasse Schw\344bisch Hall", "DE-60265", "Frankfurt am Main", "GENODEF1VK3", "", 0},
-    {50060415ULL, "50060415", "DZ BANK f\374r Bausparkasse Schw\344bisch Hall", "DE-60265", "Frankfurt am Main", "GENODEF1VK4", "", 0},
-    {50060416ULL, "50060416", "DZ BANK GF TSG", "DE-60265", "Frankfurt am Main", "GENODEF1VK6", "", 0},
-    {50060417ULL, "50060417", "DZ BANK GF BMT", "DE-60265", "Frankfurt am Main", "GENODEF1VK7", "", 0},
-    {50060418ULL, "50060418", "DZ BANK GF BMT", "DE-60265", "Frankfurt am Main", "GENODEF1VK8", "", 0},
-    {50060419ULL, "50060419", "DZ BANK GF VRF", "DE-60265", "Frankfurt am Main", "GENODEF1VK9", "", 0},
-    {50060420ULL, "50060420", "DZ BANK GF BSH", "DE-60265", "Frankfurt am Main", "GENODEF1V20", "", 0},
-    {50060421ULL, "50060421", "DZ BANK GF BSH", "DE-60265", "Frankfurt am Main", "GENODEF1V21", "", 0},
-    {50060422ULL, "50060422", "DZ BANK GF GRX", "DE-60265", "Frankfurt am Main", "GENODEF1V22", "", 0},
-    {50060423ULL, "50060423", "DZ BANK GF GRX", "DE-60265", "Frankfurt am Main", "GENODEF1V23", "", 0},
-    {50060424ULL, "50060424", "DZ BANK GF DEV", "DE-60265", "Frankfurt am Main", "GENODEF1V24", "", 0},
-    {50060425ULL, "50060425", "DZ BANK GF BSH", "DE-60265", "Frankfurt am Main", "GENODEF1V25", "", 0},
-    {50060474ULL, "50060474", "DZ BANK, Deutsche Zentral-Genossenschaftsbank", "DE-60265", "Frankfurt am Main", "GENODEFFBRO", "", 0},
-    {50061741ULL, "50061741", "Raiffeisenbank im Hochtaunus", "DE-61352", "Bad Homburg", "GENODE51OBU", "", 0},
-    {50069126ULL, "50069126", "VR Bank Alzey-Land-Schwabenheim", "DE-55270", "Schwabenheim an der Selz", "GENODE51ABO", "", 0},
-    {50069146ULL, "50069146", "Volksbank Grebenhain", "DE-36352", "Grebenhain", "GENODE51GRC", "", 0},
-    {50069187ULL, "50069187", "Volksbank Egelsbach -alt-", "DE-63323", "Egelsbach", "GENODE51EGE", "", 0},
-    {50069241ULL, "50069241", "Raiffeisenkasse Erbes-B\374desheim und Umgebung -alt-", "DE-55234", "Erbes-B\374desheim", "GENODE51ERB", "", 0},
-    {50069345ULL, "50069345", "Raiffeisenbank", "DE-61279", "Gr\344venwiesbach", "GENODE51GWB", "", 0},
-    {50069455ULL, "50069455", "H\374ttenberger Bank", "DE-35625", "H\374ttenberg", "GENODE51HUT", "", 0},
-    {50069477ULL, "50069477", "Raiffeisenbank Kirtorf", "DE-36320", "Kirtorf", "GENODE51KIF", "", 0},
-    {50069693ULL, "50069693", "Raiffeisenbank Bad Homburg Ndl d FrankfurterVB", "DE-61352", "Bad Homburg", "GENODE51BH1", "", 0},
-    {50069842ULL, "50069842", "Raiffeisen Volksbank", "DE-55270", "Schwabenheim an der Selz", "GENODE51SWB", "", 0},
-    {50069976ULL, "50069976", "Volksbank Wi\337mar", "DE-35435", "Wettenberg", "GENODE51WWI", "", 0},
-    {50070010ULL, "50070010", "Deutsche Bank", "DE-60254", "Frankfurt am Main", "DEUTDEFFXXX", "", 20},
-    {50070011ULL, "50070011", "Deutsche Bank", "DE-60329", "Frankfurt am Main", "DEUTDEFFSIP", "", 20},
-    {50070024ULL, "50070024", "Deutsche Bank", "DE-60254", "Frankfurt am Main", "DEUTDEDBFRA", "", 20},
-    {50070050ULL, "50070050", "Deutsche Bank", "DE-60325", "Frankfurt am Main", "DEUTDEFFXXX", "", 0},
-    {50070051ULL, "50070051", "Deutsche Bank", "DE-60325", "Frankfurt am Main", "DEUTDEFFXXX", "", 0},
-    {50070052ULL, "50070052", "Deutsche Bank", "DE-60325", "Frankfurt am Main", "DEUTDEFFXXX", "", 0},
-    {50070053ULL, "50070053", "Deutsche Bank", "DE-60325", "Frankfurt am Main", "DEUTDEFFXXX", "", 0},
-    {50070054ULL, "50070054", "Deutsche Bank", "DE-60325", "Frankfurt am Main", "DEUTDEFFXXX", "", 0},
-    {50070055ULL, "50070055", "Deutsche Bank", "DE-60325", "Frankfurt am Main", "DEUTDEFFXXX", "", 0},
-    {50070056ULL, "50070056", "Deutsche Bank", "DE-60325", "Frankfurt am Main", "DEUTDEFFXXX", "", 0},
-    {50070057ULL, "50070057", "Deutsche Bank", "DE-60325", "Frankfurt am Main", "DEUTDEFFXXX", "", 0},
-    {50070058ULL, "50070058", "Deutsche Bank", "DE-60325", "Frankfurt am Main", "DEUTDEFFXXX", "", 0},
-    {50070059ULL, "50070059", "Deutsche Bank", "DE-60325", "Frankfurt am Main", "DEUTDEFFXXX", "", 0},
-    {50070060ULL, "50070060", "Deutsche Bank", "DE-60325", "Frankfurt am Main", "DEUTDEFFXXX", "", 0},
-    {50070061ULL, "50070061", "Deutsche Bank", "DE-60325", "Frankfurt am Main", "DEUTDEFFXXX", "", 0},
-    {50070062ULL, "50070062", "Deutsche Bank", "DE-60325", "Frankfurt am Main", "DEUTDEFFXXX", "", 0},
-    {50070063ULL, "50070063", "Deutsche Bank", "DE-60325", "Frankfurt am Main", "DEUTDEFFXXX", "", 0},
-    {50070064ULL, "50070064", "Deutsche Bank", "DE-60325", "Frankfurt am Main", "DEUTDEFFXXX", "", 0},
-    {50070065ULL, "50070065", "Deutsche Bank", "DE-60325", "Frankfurt am Main", "DEUTDEFFXXX", "", 0},
-    {50070324ULL, "50070324", "Postbank/DSL Ndl der Deutsche Bank", "DE-61348", "Bad Homburg", "DEUTDEDBP25", "", 20},
-    {50070371ULL, "50070371", "Postbank/DSL Ndl der Deutsche Bank", "DE-61348", "Bad Homburg", "DEUTDEFFS25", "", 20},
-    {50070435ULL, "50070435", "Deutsche Bank", "DE-65812", "Bad Soden am Taunus", "DEUTDEDBEW1", "", 20},
-    {50070436ULL, "50070436", "Deutsche Bank", "DE-65812", "Bad Soden am Taunus", "DEUTDEDBEW2", "", 20},
-    {50070437ULL, "50070437", "Deutsche Bank", "DE-65812", "Bad Soden am Taunus", "DEUTDEDBEW3", "", 20},
-    {50070438ULL, "50070438", "Deutsche Bank", "DE-65812", "Bad Soden am Taunus", "DEUTDEDBEW4", "", 20},
-    {50070439ULL, "50070439", "Deutsche Bank", "DE-65812", "Bad Soden am Taunus", "DEUTDEDBEW5", "", 20},
-    {50073019ULL, "50073019", "Deutsche Bank", "DE-65428", "R\374sselsheim am Main", "DEUTDEFF502", "", 20},
-    {50073024ULL, "50073024", "Deutsche Bank", "DE-65428", "R\374sselsheim am Main", "DEUTDEDB502", "", 20},
-    {50073081ULL, "50073081", "Deutsche Bank Europe", "DE-60486", "Frankfurt am Main", "DEUTDE5XXXX", "", 20},
-    {50080000ULL, "50080000", "Commerzbank vormals Dresdner Bank", "DE-60613", "Frankfurt am Main", "DRESDEFFXXX", "", 5},
-    {50080015ULL, "50080015", "Commerzbank vormals Dresdner Bank Zw 15", "DE-60613", "Frankfurt am Main", "DRESDEFFI39", "", 5},
-    {50080025ULL, "50080025", "Commerzbank vormals Dresdner Bank Zw 25", "DE-60613", "Frankfurt am Main", "DRESDEFFXXX", "", 5},
-    {50080035ULL, "50080035", "Commerzbank vormals Dresdner Bank Zw 35", "DE-60613", "Frankfurt am Main", "DRESDEFFI40", "", 5},
-    {50080055ULL, "50080055", "Commerzbank vormals Dresdner Bank Zw 55", "DE-60613", "Frankfurt am Main", "DRESDEFF516", "", 5},
-    {50080057ULL, "50080057", "Commerzbank vormals Dresdner Bank Gf ZW 57", "DE-60613", "Frankfurt am Main", "DRESDEFF522", "", 5},
-    {50080060ULL, "50080060", "Commerzbank vormals Dresdner Bank Gf DrKW", "DE-60301", "Frankfurt am Main", "DRESDEFFXXX", "", 5},
-    {50080061ULL, "50080061", "Commerzbank vormals Dresdner Bank Gf DrKWSL", "DE-60301", "Frankfurt am Main", "DRESDEFFLDG", "", 5},
-    {50080077ULL, "50080077", "Commerzbank, GF W\374stenrot BSPK", "DE-61116", "Bad Vilbel", "DRESDEFFBSP", "", 5},
-    {50080079ULL, "50080079", "Commerzbank vormals Dresdner Bank ESOP", "DE-60301", "Frankfurt am Main", "DRESDEFFXXX", "", 5},
-    {50080080ULL, "50080080", "Commerzbank vormals Dresdner Bank Bs 80", "DE-60613", "Frankfurt am Main", "DRESDEFFI41", "", 5},
-    {50080082ULL, "50080082", "Commerzbank vormals Dresdner Bank Gf AVB", "DE-60613", "Frankfurt am Main", "DRESDEFFAVB", "", 5},
-    {50080086ULL, "50080086", "Commerzbank vormals Dresdner Bank ITGK 3", "DE-60613", "Frankfurt am Main", "DRESDEFFI49", "", 5},
-    {50080087ULL, "50080087", "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 4", "DE-60613", "Frankfurt am Main", "DRESDEFFJ08", "", 5},
-    {50080088ULL, "50080088", "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 5", "DE-60613", "Frankfurt am Main", "DRESDEFFJ09", "", 5},
-    {50080089ULL, "50080089", "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 6", "DE-60613", "Frankfurt am Main", "DRESDEFFJ10", "", 5},
-    {50080091ULL, "50080091", "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 7", "DE-60613", "Frankfurt am Main", "DRESDEFFJ11", "", 5},
-    {50080092ULL, "50080092", "Commerzbank vormals Dresdner Bank Finance and Controlling", "DE-60301", "Frankfurt am Main", "DRESDEFFFCO", "", 5},
-    {50080099ULL, "50080099", "Commerzbank vormals Dresdner Bank Zw 99", "DE-60613", "Frankfurt am Main", "DRESDEFFI42", "", 5},
-    {50080300ULL, "50080300", "Commerzbank vormals Dresdner Bank Private Banking Inland", "DE-60613", "Frankfurt am Main", "DRESDEFF500", "", 5},
-    {50083007ULL, "50083007", "Commerzbank vormals Dresdner Bank", "DE-65402", "R\374sselsheim am Main", "DRESDEFF502", "", 5},
-    {50083838ULL, "50083838", "Commerzbank vormals Dresdner Bank in Frankfurt MBP", "DE-60301", "Frankfurt am Main", "DRESDEFFMBP", "", 5},
-    {50089400ULL, "50089400", "Commerzbank vormals Dresdner Bank ITGK", "DE-60613", "Frankfurt am Main", "DRESDEFFI01", "", 5},
-    {50090500ULL, "50090500", "Sparda-Bank Hessen", "DE-60327", "Frankfurt am Main", "GENODEF1S12", "", 0},
-    {50090900ULL, "50090900", "PSD Bank Hessen-Th\374ringen", "DE-65760", "Eschborn", "GENODEF1P06", "", 0},
-    {50092100ULL, "50092100", "Spar- u Kreditbank ev-freikirchl Gemeinden", "DE-61282", "Bad Homburg", "GENODE51BH2", "", 0},
-    {50092200ULL, "50092200", "Volksbank Main-Taunus -alt-", "DE-65766", "Kelkheim (Taunus)", "GENODE51KEL", "", 0},
-    {50092900ULL, "50092900", "Volksbank Usinger Land Ndl d Frankfurter VB", "DE-61241", "Usingen", "GENODE51USI", "", 0},
-    {50093000ULL, "50093000", "R\374sselsheimer Volksbank -alt-", "DE-65407", "R\374sselsheim am Main", "GENODE51RUS", "", 0},
-    {50093010ULL, "50093010", "R\374sselsheimer Volksbank GAA -alt-", "DE-65407", "R\374sselsheim am Main", "GENODE51GAA", "", 0},
-    {50093400ULL, "50093400", "Volksbank Kelsterbach Ndl d Frankfurter VB", "DE-65444", "Kelsterbach", "GENODE51KBH", "", 0},
-    {50110200ULL, "50110200", "Industrial and Commercial Bank of China", "DE-60322", "Frankfurt am Main", "ICBKDEFFXXX", "", 0},
-    {50110400ULL, "50110400", "AKA Ausfuhrkredit GmbH", "DE-60001", "Frankfurt am Main", "AUSKDEFFXXX", "", 0},
-    {50110500ULL, "50110500", "NATIXIS Zweigniederlassung Deutschland", "DE-60322", "Frankfurt am Main", "NATXDEFFXXX", "", 0},
-    {50110636ULL, "50110636", "Standard Chartered Bank Frankfurt", "DE-60325", "Frankfurt am Main", "SCBLDEFXXXX", "", 0},
-    {50110700ULL, "50110700", "Frankfurter Bankgesellschaft (Deutschland)", "DE-60311", "Frankfurt am Main", "FBGADEF1XXX", "", 0},
-    {50110800ULL, "50110800", "J.P. Morgan", "DE-60311", "Frankfurt am Main", "CHASDEFXXXX", "", 0},
-    {50110801ULL, "50110801", "J.P. Morgan", "DE-60310", "Frankfurt am Main", "CHASDEFXVR1", "", 0},
-    {50110808ULL, "50110808", "J.P. Morgan", "DE-60310", "Frankfurt am Main", "CHASDEF2XXX", "", 0},
-    {50110855ULL, "50110855", "J.P. Morgan", "DE-60310", "Frankfurt am Main", "JPMGDEFFXXX", "", 0},
-    {50110900ULL, "50110900", "Navy Federal Credit Union - Overseas Military Bank", "DE-65208", "Wiesbaden", "MNBIDEF1XXX", "", 0},
-    {50120100ULL, "50120100", "ICICI Bank UK, Germany Branch", "DE-65760", "Eschborn", "ICICDEFFXXX", "", 0},
-    {50120383ULL, "50120383", "ABN AMRO Bank Frankfurt Branch - Bethmann Bank", "DE-60329", "Frankfurt am Main", "DELBDE33XXX", "", 0},
-    {50120600ULL, "50120600", "Bank of Communications Frankfurt branch", "DE-60311", "Frankfurt am Main", "COMMDEFFXXX", "", 0},
-    {50120800ULL, "50120800", "AION Bank German Branch", "DE-60329", "Frankfurt am Main", "BMPBDEF2XXX", "", 0},
-    {50120900ULL, "50120900", "VakifBank International Wien Zndl Deutschland", "DE-50667", "K\366ln", "TVBADEFFXXX", "", 0},
-    {50127000ULL, "50127000", "PKO Bank Polski Niederlassung Deutschland", "DE-60311", "Frankfurt am Main", "BPKODEFFXXX", "", 0},
-    {50127700ULL, "50127700", "PAYONE", "DE-60528", "Frankfurt am Main", "PAYODEF2XXX", "", 0},
-    {50130000ULL, "50130000", "National Bank of Pakistan Zndl Frankfurt", "DE-60313", "Frankfurt am Main", "NBPADEFFXXX", "", 0},
-    {50130400ULL, "50130400", "Merck Finck A Quintet Private Bank", "DE-60015", "Frankfurt am Main", "MEFIDEMM501", "", 0},
-    {50130600ULL, "50130600", "UBS Europe", "DE-60079", "Frankfurt am Main", "UBSWDEFFXXX", "", 0},
-    {50131000ULL, "50131000", "Vietnam Joint Stock Commercial Bank for Industry and Trade", "DE-60322", "Frankfurt am Main", "ICBVDEFFXXX", "", 0},
-    {50131700ULL, "50131700", "The Korea Development Bank, Frankfurt Branch", "DE-60311", "Frankfurt am Main", "KODBDEFFXXX", "", 0},
-    {50190000ULL, "50190000", "Frankfurter Volksbank Rhein-Main", "DE-60008", "Frankfurt am Main", "FFVBDEFFXXX", "", 0},
-    {50190300ULL, "50190300", "Volksbank H\366chst a.M., ZwNdl. der Frankfurter VB -alt-", "DE-65929", "Frankfurt am Main", "GENODE51FHC", "", 0},
-    {50190400ULL, "50190400", "Volksbank Griesheim -alt-", "DE-65933", "Frankfurt am Main", "GENODE51FGH", "", 0},
-    {50210200ULL, "50210200", "Rabobank International Frankfurt Branch", "DE-60486", "Frankfurt am Main", "RABODEFFTAR", "", 0},
-    {50210295ULL, "50210295", "Rabobank International Frankfurt Branch", "DE-60486", "Frankfurt am Main", "RABODEFFXXX", "", 0},
-    {50210800ULL, "50210800", "ProCredit Bank, Frankfurt am Main", "DE-60486", "Frankfurt am Main", "PRCBDEFFXXX", "", 0},
-    {50210900ULL, "50210900", "Citibank Europe Germany Branch", "DE-60038", "Frankfurt am Main", "CITIDEFFXXX", "", 0},
-    {50220085ULL, "50220085", "UBS Europe", "DE-60020", "Frankfurt am Main", "SMHBDEFFXXX", "", 0},
-    {50220101ULL, "50220101", "Kommunalkredit Austria, Zweigstelle Deutschland", "DE-60313", "Frankfurt am Main", "INVODEF2XXX", "", 0},
-    {50220300ULL, "50220300", "WOORI BANK EUROPE", "DE-60308", "Frankfurt am Main", "HVBKDEFFXXX", "", 0},
-    {50220500ULL, "50220500", "Lloyds Bank", "DE-10178", "Berlin", "BOFSDEF1XXX", "", 0},
-    {50220707ULL, "50220707", "CAIXABANK Zweigniederlassung Deutschland", "DE-60311", "Frankfurt am Main", "CAIXDEFFXXX", "", 0},
-    {50220900ULL, "50220900", "Hauck Aufh\344user Lampe Privatbank", "DE-60311", "Frankfurt am Main", "HAUKDEFFXXX", "", 0},
-    {50228899ULL, "50228899", "FIB Frankfurt International Bank", "DE-60329", "Frankfurt am Main", "EFIBDEFFXXX", "", 0},
-    {50230000ULL, "50230000", "Arab Banking Corporation Zweigniederlassung Frankfurt", "DE-60311", "Frankfurt am Main", "ABCADEFFXXX", "", 0},
-    {50230600ULL, "50230600", "Isbank", "DE-60022", "Frankfurt am Main", "ISBKDEFXXXX", "", 0},
-    {50230700ULL, "50230700", "Metzler, B. - seel Sohn & Co", "DE-60329", "Frankfurt am Main", "METZDEFFXXX", "", 0},
-    {50230800ULL, "50230800", "Ikano Bank", "DE-65205", "Wiesbaden", "PLFGDE5AXXX", "", 1},
-    {50230888ULL, "50230888", "Ikano Bank", "DE-65205", "Wiesbaden", "PLFGDE5AIKB", "", 0},
-    {50234500ULL, "50234500", "KT Bank", "DE-60327", "Frankfurt am Main", "KTAGDEFFXXX", "", 0},
-    {50250200ULL, "50250200", "Deutsche Leasing Finance", "DE-61283", "Bad Homburg", "DLFGDE51XXX", "", 0},
-    {50310400ULL, "50310400", "Barclays Bank Ireland Frankfurt Branch", "DE-60310", "Frankfurt am Main", "BARCDEFFXXX", "", 0},
-    {50310900ULL, "50310900", "China Construction Bank Ndl Frankfurt", "DE-60325", "Frankfurt am Main", "PCBCDEFFXXX", "", 0},
-    {50320000ULL, "50320000", "OWH", "DE-60325", "Frankfurt am Main", "OWHBDEFFXXX", "", 0},
-    {50320191ULL, "50320191", "UniCredit Bank - HypoVereinsbank", "DE-60003", "Frankfurt am Main", "HYVEDEMM430", "", 32},
-    {50320500ULL, "50320500", "Banco Santander Filiale Frankfurt", "DE-60003", "Frankfurt am Main", "BSCHDEFFXXX", "", 0},
-    {50320600ULL, "50320600", "Attijariwafa bank Europa ZNdl. Frankfurt", "DE-60329", "Frankfurt am Main", "BCMADEFFXXX", "", 0},
-    {50320900ULL, "50320900", "Bank Pictet & Cie (Europe)", "DE-60311", "Frankfurt am Main", "PICTDEFFXXX", "", 0},
-    {50324000ULL, "50324000", "ABN AMRO Bank, Frankfurt Branch", "DE-60325", "Frankfurt am Main", "FTSBDEFAXXX", "", 0},
-    {50330000ULL, "50330000", "State Bank of India", "DE-60329", "Frankfurt am Main", "SBINDEFFXXX", "", 0},
-    {50330200ULL, "50330200", "Raisin Bank", "DE-60325", "Frankfurt am Main", "MHBFDEFFXXX", "", 0},
-    {50330201ULL, "50330201", "Raisin Bank", "DE-60325", "Frankfurt am Main", "RAISDEFFXXX", "", 0},
-    {50330300ULL, "50330300", "The Bank of New York Mellon", "DE-60077", "Frankfurt am Main", "IRVTDEFXXXX", "", 0},
-    {50330500ULL, "50330500", "BANQUE CHAABI DU MAROC Agentur Frankfurt Ndl. Deutschland", "DE-60329", "Frankfurt am Main", "BCDMDEF1XXX", "", 0},
-    {50330600ULL, "50330600", "Bank Sepah-Iran", "DE-60327", "Frankfurt am Main", "SEPBDEFFXXX", "", 0},
-    {50334400ULL, "50334400", "The Bank of New York Mellon NL Frankfurt", "DE-60327", "Frankfurt am Main", "BNYMDEF1XXX", "", 0},
-    {50339900ULL, "50339900", "German branch of Unifiedpost Payments", "DE-60314", "Frankfurt am Main", "PANXDEF2XXX", "", 0},
-    {50400000ULL, "50400000", "Bundesbank Zentrale", "DE-60006", "Frankfurt am Main", "MARKDEFFXXX", "", 42},
-    {50510300ULL, "50510300", "SMBC Bank EU", "DE-60311", "Frankfurt am Main", "SMBCDEFFXXX", "", 0},
-    {50520190ULL, "50520190", "UniCredit Bank - HypoVereinsbank", "DE-63002", "Offenbach am Main", "HYVEDEMM467", "", 32},
-    {50530000ULL, "50530000", "Cronbank", "DE-63303", "Dreieich", "GENODE51CRO", "", 0},
-    {50540028ULL, "50540028", "Commerzbank", "DE-63003", "Offenbach am Main", "COBADEFFXXX", "", 5},
-    {50550020ULL, "50550020", "St\344dtische Sparkasse Offenbach a.M.", "DE-63019", "Offenbach am Main", "HELADEF1OFF", "", 0},
-    {50560102ULL, "50560102", "Raiffeisenbank Offenbach/M.-Bieber -alt-", "DE-63033", "Offenbach am Main", "GENODE51OF2", "", 0},
-    {50561315ULL, "50561315", "Vereinigte Volksbank Maingau -alt-", "DE-63171", "Obertshausen", "GENODE51OBH", "", 0},
-    {50570018ULL, "50570018", "Deutsche Bank", "DE-63065", "Offenbach am Main", "DEUTDEFF505", "", 20},
-    {50570024ULL, "50570024", "Deutsche Bank", "DE-63065", "Offenbach am Main", "DEUTDEDB505", "", 20},
-    {50580005ULL, "50580005", "Commerzbank vormals Dresdner Bank", "DE-63004", "Offenbach am Main", "DRESDEFF505", "", 5},
-    {50580085ULL, "50580085", "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 1", "DE-63034", "Offenbach am Main", "DRESDEFFJ12", "", 5},
-    {50590000ULL, "50590000", "Offenbacher Volksbank -alt-", "DE-63014", "Offenbach am Main", "GENODE51OF1", "", 0},
-    {50592200ULL, "50592200", "VR Bank Dreieich-Offenbach", "DE-63303", "Dreieich", "GENODE51DRE", "", 0},
-    {50640015ULL, "50640015", "Commerzbank", "DE-63402", "Hanau", "COBADEFFXXX", "", 5},
-    {50650023ULL, "50650023", "SPARKASSE HANAU", "DE-63411", "Hanau", "HELADEF1HAN", "", 0},
-    {50652124ULL, "50652124", "Sparkasse Langen-Seligenstadt", "DE-63487", "Seligenstadt", "HELADEF1SLS", "", 0},
-    {50661639ULL, "50661639", "VR Bank Main-Kinzig-B\374dingen", "DE-63654", "B\374dingen", "GENODEF1LSR", "", 0},
-    {50661816ULL, "50661816", "Volksbank Heldenbergen Ndl d Frankfurter VB", "DE-61123", "Nidderau", "GENODE51NIH", "", 0},
-    {50662299ULL, "50662299", "Raiffeisenbank Bruchk\366bel -alt-", "DE-63479", "Bruchk\366bel", "GENODEF1BKO", "", 0},
-    {50662669ULL, "50662669", "Raiffeisenbank Maintal Ndl d Frankfurter VB", "DE-63477", "Maintal", "RBMFDEF1XXX", "", 0},
-    {50663699ULL, "50663699", "Raiffeisenbank", "DE-63514", "Rodenbach", "GENODEF1RDB", "", 0},
-    {50670009ULL, "50670009", "Deutsche Bank", "DE-63450", "Hanau", "DEUTDEFF506", "", 20},
-    {50670024ULL, "50670024", "Deutsche Bank", "DE-63450", "Hanau", "DEUTDEDB506", "", 20},
-    {50680002ULL, "50680002", "Commerzbank vormals Dresdner Bank", "DE-63403", "Hanau", "DRESDEFF506", "", 5},
-    {50680085ULL, "50680085", "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 1", "DE-63402", "Hanau", "DRESDEFFJ13", "", 5},
-    {50690000ULL, "50690000", "Volksbank Raiffeisenbank Hanau Ndl d Frankf VB", "DE-63412", "Hanau", "GENODEF1HUV", "", 0},
-    {50691300ULL, "50691300", "DZB BANK", "DE-63533", "Mainhausen", "DZBMDEF1XXX", "", 0},
-    {50692100ULL, "50692100", "Volksbank Seligenstadt", "DE-63490", "Seligenstadt", "GENODE51SEL", "", 0},
-    {50740048ULL, "50740048", "Commerzbank", "DE-63571", "Gelnhausen", "COBADEFFXXX", "", 5},
-    {50750094ULL, "50750094", "Kreissparkasse Gelnhausen", "DE-63554", "Gelnhausen", "HELADEF1GEL", "", 0},
-    {50761333ULL, "50761333", "Volksbank -alt-", "DE-63654", "B\374dingen", "GENODE51BUE", "", 0},
-    {50763319ULL, "50763319", "Raiffeisenbank Vogelsberg -alt-", "DE-63633", "Birstein", "GENODEF1BIR", "53060180", 0},
-    {50780006ULL, "50780006", "Commerzbank vormals Dresdner Bank", "DE-63552", "Gelnhausen", "DRESDEFF524", "", 5},
-    {50790000ULL, "50790000", "VR Bank Bad Orb-Gelnhausen", "DE-63571", "Gelnhausen", "GENODE51GEL", "", 0},
-    {50793300ULL, "50793300", "Birsteiner Volksbank -alt-", "DE-63633", "Birstein", "GENODE51BIV", "", 0},
-    {50794300ULL, "50794300", "VR Bank W\344chtersbach/Bad Soden-Salm\374nster -alt", "DE-63607", "W\344chtersbach", "GENODE51WBH", "", 0},
-    {50810900ULL, "50810900", "Deutsche Bausparkasse Badenia (ehem. DBS Bausparkasse)", "DE-76114", "Karlsruhe", "BBSPDE6KXXX", "66010200", 57},
-    {50820292ULL, "50820292", "UniCredit Bank - HypoVereinsbank", "DE-64217", "Darmstadt", "HYVEDEMM487", "", 32},
-    {50835800ULL, "50835800", "MCE Bank", "DE-65439", "Fl\366rsheim am Main", "MKGMDE51XXX", "", 0},
-    {50840005ULL, "50840005", "Commerzbank", "DE-64218", "Darmstadt", "COBADEFFXXX", "", 5},
-    {50850049ULL, "50850049", "Landesbank Hessen-Th\374r Girozentrale", "DE-64222", "Darmstadt", "HELADEFF508", "", 12},
-    {50850150ULL, "50850150", "Stadt- und Kreis-Sparkasse Darmstadt", "DE-64278", "Darmstadt", "HELADEF1DAS", "", 0},
-    {50851952ULL, "50851952", "Sparkasse Odenwaldkreis", "DE-64711", "Erbach", "HELADEF1ERB", "", 0},
-    {50852553ULL, "50852553", "Kreissparkasse Gro\337-Gerau", "DE-64504", "Gro\337-Gerau", "HELADEF1GRG", "", 0},
-    {50852651ULL, "50852651", "Sparkasse Dieburg", "DE-64818", "Gro\337-Umstadt", "HELADEF1DIE", "", 0},
-    {50861393ULL, "50861393", "Spar- und Darlehnskasse Zell -alt-", "DE-64732", "Bad K\366nig", "GENODE51BKZ", "", 0},
-    {50861501ULL, "50861501", "Raiffeisenbank N\366rdliche Bergstra\337e", "DE-64659", "Alsbach-H\344hnlein", "GENODE51ABH", "", 0},
-    {50862311ULL, "50862311", "Volksbank Gr\344fenhausen -alt-", "DE-64331", "Weiterstadt", "GENODE51WGH", "", 0},
-    {50862408ULL, "50862408", "Vereinigte Volksbank Griesheim-Weiterstadt -alt-", "DE-64347", "Griesheim", "GENODE51GRI", "", 0},
-    {50862703ULL, "50862703", "Volksbank Gersprenztal-Otzberg", "DE-64354", "Reinheim", "GENODE51REI", "", 0},
-    {50862835ULL, "50862835", "Raiffeisenbank Schaafheim", "DE-64847", "Schaafheim", "GENODE51SHM", "", 0},
-    {50862903ULL, "50862903", "Volksbank Mainspitze", "DE-65462", "Ginsheim-Gustavsburg", "GENODE51GIN", "", 0},
-    {50863513ULL, "50863513", "Vereinigte Volksbank Raiffeisenbank", "DE-64354", "Reinheim", "GENODE51MIC", "", 0},
-    {50865224ULL, "50865224", "VB M\366rfelden-Walldorf Ndl d Frankfurter VB", "DE-64532", "M\366rfelden-Walldorf", "GENODE51MWA", "", 0},
-    {50865503ULL, "50865503", "Volksbank -alt-", "DE-64859", "Eppertshausen", "GENODE51EPT", "", 0},
-    {50870005ULL, "50870005", "Deutsche Bank", "DE-64219", "Darmstadt", "DEUTDEFF508", "", 20},
-    {50870024ULL, "50870024", "Deutsche Bank", "DE-64219", "Darmstadt", "DEUTDEDB508", "", 20},
-    {50870324ULL, "50870324", "Postbank/DSL Ndl der Deutsche Bank", "DE-64293", "Darmstadt", "DEUTDEDBP26", "", 20},
-    {50870393ULL, "50870393", "Postbank/DSL Ndl der Deutsche Bank", "DE-64293", "Darmstadt", "DEUTDEFFS26", "", 20},
-    {50880050ULL, "50880050", "Commerzbank vormals Dresdner Bank", "DE-64219", "Darmstadt", "DRESDEFF508", "", 5},
-    {50880085ULL, "50880085", "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 1", "DE-64207", "Darmstadt", "DRESDEFFJ14", "", 5},
-    {50880086ULL, "50880086", "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 2", "DE-64202", "Darmstadt", "DRESDEFFJ15", "", 5},
-    {50890000ULL, "50890000", "Volksbank Darmstadt - S\374dhessen -alt-", "DE-64218", "Darmstadt", "GENODEF1VBD", "", 0},
-    {50950068ULL, "50950068", "Sparkasse Bensheim", "DE-64601", "Bensheim", "HELADEF1BEN", "", 0},
-    {50951469ULL, "50951469", "Sparkasse Starkenburg", "DE-64646", "Heppenheim (Bergstra\337e)", "HELADEF1HEP", "", 0},
-    {50961206ULL, "50961206", "VR Bank Ried-\334berwald, B\374rstadt", "DE-68642", "B\374rstadt", "GENODE51RBU", "", 0},
-    {50961312ULL, "50961312", "Raiffeisenbank Gro\337-Rohrheim", "DE-68649", "Gro\337-Rohrheim", "GENODE51GRM", "", 0},
-    {50961592ULL, "50961592", "Volksbank Weschnitztal", "DE-64668", "Rimbach", "GENODE51FHO", "", 0},
-    {50961685ULL, "50961685", "Volksbank \334berwald-Gorxheimertal -alt-", "DE-69518", "Abtsteinach", "GENODE51ABT", "", 0},
-    {50970004ULL, "50970004", "Deutsche Bank", "DE-64602", "Bensheim", "DEUTDEFF509", "", 20},
-    {50970024ULL, "50970024", "Deutsche Bank", "DE-64602", "Bensheim", "DEUTDEDB509", "", 20},
-    {51010400ULL, "51010400", "Aareal Bank", "DE-65011", "Wiesbaden", "AARBDE5WXXX", "", 0},
-    {51020000ULL, "51020000", "BHF-BANK", "DE-65185", "Wiesbaden", "BHFBDEFF510", "", 8},
-    {51020186ULL, "51020186", "UniCredit Bank - HypoVereinsbank", "DE-65004", "Wiesbaden", "HYVEDEMM478", "", 32},
-    {51040038ULL, "51040038", "Commerzbank", "DE-65009", "Wiesbaden", "COBADEFFXXX", "", 5},
-    {51050015ULL, "51050015", "Nassauische Sparkasse", "DE-65034", "Wiesbaden", "NASSDE55XXX", "", 0},
-    {51051000ULL, "51051000", "S Broker Wiesbaden", "DE-65203", "Wiesbaden", "PULSDE5WXXX", "", 0},
-    {51070021ULL, "51070021", "Deutsche Bank", "DE-65011", "Wiesbaden", "DEUTDEFF510", "", 20},
-    {51070024ULL, "51070024", "Deutsche Bank", "DE-65011", "Wiesbaden", "DEUTDEDB510", "", 20},
-    {51080060ULL, "51080060", "Commerzbank vormals Dresdner Bank", "DE-65012", "Wiesbaden", "DRESDEFF510", "", 5},
-    {51080085ULL, "51080085", "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 1", "DE-65004", "Wiesbaden", "DRESDEFFJ16", "", 5},
-    {51080086ULL, "51080086", "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK2", "DE-65004", "Wiesbaden", "DRESDEFFJ17", "", 5},
-    {51089410ULL, "51089410", "Commerzbank vormals Dresdner Bank ITGK", "DE-65012", "Wiesbaden", "DRESDEFFI20", "", 5},
-    {51090000ULL, "51090000", "Wiesbadener Volksbank", "DE-65050", "Wiesbaden", "WIBADE5WXXX", "", 0},
-    {51091500ULL, "51091500", "Rheingauer Volksbank", "DE-65359", "Geisenheim", "GENODE51RGG", "", 0},
-    {51091501ULL, "51091501", "Rheingauer Volksbank (Gf GAA)", "DE-65366", "Geisenheim", "GENODE51RGG", "", 0},
-    {51140029ULL, "51140029", "Commerzbank", "DE-65549", "Limburg", "COBADEFFXXX", "", 5},
-    {51150018ULL, "51150018", "Kreissparkasse Limburg", "DE-65534", "Limburg", "HELADEF1LIM", "", 0},
-    {51151919ULL, "51151919", "Kreissparkasse Weilburg", "DE-35773", "Weilburg", "HELADEF1WEI", "", 0},
-    {51161606ULL, "51161606", "Volksbank Langendernbach", "DE-65599", "Dornburg", "GENODE51LDD", "", 0},
-    {51170010ULL, "51170010", "Deutsche Bank", "DE-65549", "Limburg", "DEUTDEFF511", "", 20},
-    {51170024ULL, "51170024", "Deutsche Bank", "DE-65549", "Limburg", "DEUTDEDB511", "", 20},
-    {51180041ULL, "51180041", "Commerzbank vormals Dresdner Bank", "DE-65534", "Limburg", "DRESDEFF511", "", 5},
-    {51190000ULL, "51190000", "Vereinigte Volksbank Limburg -alt-", "DE-65532", "Limburg", "GENODE51LIM", "", 0},
-    {51191800ULL, "51191800", "Volksbank Schupbach", "DE-65614", "Beselich", "GENODE51SBH", "", 0},
-    {51192200ULL, "51192200", "Volks- und Raiffeisenbank Weilm\374nster -alt-", "DE-35786", "Weilm\374nster", "GENODE51WEM", "", 0},
-    {51210600ULL, "51210600", "BNP Paribas Niederlassung Deutschland", "DE-60327", "Frankfurt am Main", "BNPADEFFXXX", "", 0},
-    {51210606ULL, "51210606", "BNP Paribas Niederlassung Deutschland", "DE-60327", "Frankfurt am Main", "BNPADEFFXXX", "", 0},
-    {51210699ULL, "51210699", "BNP Paribas Niederlassung Deutschland", "DE-60327", "Frankfurt am Main", "BNPADEFFXXX", "", 0},
-    {51210700ULL, "51210700", "NIBC Bank Zndl Frankfurt am Main", "DE-60322", "Frankfurt am Main", "NZFMDEF1XXX", "", 0},
-    {51210800ULL, "51210800", "Societe Generale", "DE-60311", "Frankfurt am Main", "SOGEDEFFXXX", "", 29},
-    {51210801ULL, "51210801", "Societe Generale", "DE-60311", "Frankfurt am Main", "SGSSDEFFXXX", "", 29},
-    {51210802ULL, "51210802", "Societe Generale", "DE-60311", "Frankfurt am Main", "SOGEDEFFXXX", "", 29},
-    {51210803ULL, "51210803", "Societe Generale", "DE-60311", "Frankfurt am Main", "SOGEDEFFXXX", "", 29},
-    {51211000ULL, "51211000", "NATIXIS Pfandbriefbank", "DE-60322", "Frankfurt am Main", "NATXDEFPXXX", "", 0},
-    {51220200ULL, "51220200", "Skandinaviska Enskilda Banken (publ) Frankfurt Branch", "DE-60313", "Frankfurt am Main", "ESSEDEFFXXX", "", 0},
-    {51220400ULL, "51220400", "Bank Saderat Iran", "DE-60064", "Frankfurt am Main", "SIHRDEH1FFM", "", 0},
-    {51220700ULL, "51220700", "ZIRAAT BANK International", "DE-60329", "Frankfurt am Main", "TCZBDEFFXXX", "", 0},
-    {51220800ULL, "51220800", "Banco do Brasil", "DE-60311", "Frankfurt am Main", "BRASDEFFXXX", "", 0},
-    {51220900ULL, "51220900", "Morgan Stanley Bank", "DE-60016", "Frankfurt am Main", "MSFFDEFXXXX", "", 0},
-    {51220910ULL, "51220910", "Morgan Stanley Bank", "DE-60311", "Frankfurt am Main", "MSFFDEFXCND", "", 0},
-    {51230500ULL, "51230500", "Standard Chartered Bank", "DE-60325", "Frankfurt am Main", "SCBLDEFXXXX", "", 0},
-    {51230502ULL, "51230502", "Standard Chartered Bank", "DE-60325", "Frankfurt am Main", "SCBLDEFXXXX", "", 0},
-    {51230555ULL, "51230555", "Ikano Bank", "DE-65205", "Wiesbaden", "PLFGDE5AIKB", "", 0},
-    {51230600ULL, "51230600", "Europe ARAB Bank", "DE-60323", "Frankfurt am Main", "ARABDEFFXXX", "", 0},
-    {51250000ULL, "51250000", "Taunus-Sparkasse", "DE-61288", "Bad Homburg", "HELADEF1TSK", "", 0},
-    {51340013ULL, "51340013", "Commerzbank", "DE-35348", "Gie\337en", "COBADEFFXXX", "", 5},
-    {51343224ULL, "51343224", "Commerzbank", "DE-36291", "Alsfeld", "COBADEFFXXX", "", 5},
-    {51350025ULL, "51350025", "Sparkasse Gie\337en", "DE-35347", "Gie\337en", "SKGIDE5FXXX", "", 0},
-    {51351526ULL, "51351526", "Sparkasse Gr\374nberg", "DE-35305", "Gr\374nberg", "HELADEF1GRU", "", 0},
-    {51352227ULL, "51352227", "Sparkasse Laubach-Hungen", "DE-35321", "Laubach", "HELADEF1LAU", "", 0},
-    {51361021ULL, "51361021", "Volksbank Heuchelheim", "DE-35452", "Heuchelheim a. d. Lahn", "GENODE51HHE", "", 0},
-    {51370008ULL, "51370008", "Deutsche Bank", "DE-35348", "Gie\337en", "DEUTDEFF513", "", 20},
-    {51370024ULL, "51370024", "Deutsche Bank", "DE-35348", "Gie\337en", "DEUTDEDB513", "", 20},
-    {51380040ULL, "51380040", "Commerzbank vormals Dresdner Bank", "DE-35332", "Gie\337en", "DRESDEFF513", "", 5},
-    {51380085ULL, "51380085", "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 1", "DE-35400", "Gie\337en", "DRESDEFFJ18", "", 5},
-    {51390000ULL, "51390000", "Volksbank Mittelhessen", "DE-35340", "Gie\337en", "VBMHDE5FXXX", "", 0},
-    {51410700ULL, "51410700", "Bank of China", "DE-60075", "Frankfurt am Main", "BKCHDEFFXXX", "", 0},
-    {51410800ULL, "51410800", "Commerzbank - GF onvista", "DE-60008", "Frankfurt am Main", "BOURDEFFXXX", "", 0},
-    {51420200ULL, "51420200", "Misr Bank-Europe", "DE-60015", "Frankfurt am Main", "MIBEDEFFXXX", "", 0},
-    {51420300ULL, "51420300", "Bank Julius B\344r Deutschland", "DE-60322", "Frankfurt am Main", "BAERDEF1XXX", "", 0},
-    {51430400ULL, "51430400", "Goldman Sachs", "DE-60308", "Frankfurt am Main", "GOLDDEFFXXX", "", 1},
-    {51430410ULL, "51430410", "Goldman Sachs", "DE-60329", "Frankfurt am Main", "GOLDDEFBXXX", "", 0},
-    {51432100ULL, "51432100", "Saman Bank Niederlassung Frankfurt", "DE-60323", "Frankfurt am Main", "SABCDEFFXXX", "", 0},
-    {51540037ULL, "51540037", "Commerzbank", "DE-35523", "Wetzlar", "COBADEFFXXX", "", 5},
-    {51550035ULL, "51550035", "Sparkasse Wetzlar", "DE-35576", "Wetzlar", "HELADEF1WET", "", 0},
-    {51570008ULL, "51570008", "Deutsche Bank", "DE-35524", "Wetzlar", "DEUTDEFF515", "", 20},
-    {51570024ULL, "51570024", "Deutsche Bank", "DE-35524", "Wetzlar", "DEUTDEDB515", "", 20},
-    {51580044ULL, "51580044", "Commerzbank vormals Dresdner Bank", "DE-35524", "Wetzlar", "DRESDEFF515", "", 5},
-    {51591300ULL, "51591300", "Volksbank Brandoberndorf", "DE-35647", "Waldsolms", "GENODE51WBO", "", 0},
-    {51640043ULL, "51640043", "Commerzbank", "DE-35662", "Dillenburg", "COBADEFFXXX", "", 5},
-    {51650045ULL, "51650045", "Sparkasse Dillenburg", "DE-35683", "Dillenburg", "HELADEF1DIL", "", 0},
-    {51690000ULL, "51690000", "Volksbank Dill -alt-", "DE-35668", "Dillenburg", "GENODE51DIL", "", 0},
-    {51691500ULL, "51691500", "Volksbank Herborn-Eschenburg -alt-", "DE-35728", "Herborn", "GENODE51HER", "", 0},
-    {51752267ULL, "51752267", "Sparkasse Battenberg", "DE-35088", "Battenberg (Eder)", "HELADEF1BAT", "", 0},
-    {51762434ULL, "51762434", "VR Bank Lahn-Dill", "DE-35683", "Dillenburg", "GENODE51BIK", "", 0},
-    {51850079ULL, "51850079", "Sparkasse Oberhessen", "DE-61167", "Friedberg (Hessen)", "HELADEF1FRI", "", 0},
-    {51861325ULL, "51861325", "BVB Volksbank Ndl d Frankfurter Volksbank", "DE-61101", "Bad Vilbel", "GENODEF1BVB", "", 0},
-    {51861403ULL, "51861403", "Volksbank Butzbach", "DE-35510", "Butzbach", "GENODE51BUT", "", 0},
-    {51861616ULL, "51861616", "Landbank Horlofftal", "DE-61201", "Reichelsheim (Wetterau)", "GENODE51REW", "", 0},
-    {51861806ULL, "51861806", "Volksbank Ober-M\366rlen", "DE-61239", "Ober-M\366rlen", "GENODE51OBM", "", 0},
-    {51961023ULL, "51961023", "Volksbank Ulrichstein", "DE-35327", "Ulrichstein", "GENODE51ULR", "", 0},
-    {51961515ULL, "51961515", "Spar- und Darlehnskasse Stockhausen -alt-", "DE-36358", "Herbstein", "GENODE51HSH", "", 0},
-    {51961801ULL, "51961801", "Volksbank Feldatal", "DE-36325", "Feldatal", "GENODE51FEL", "", 0},
-    {51990000ULL, "51990000", "Volksbank Lauterbach-Schlitz", "DE-36332", "Lauterbach (Hessen)", "GENODE51LB1", "", 0},
-    {52040021ULL, "52040021", "Commerzbank", "DE-34111", "Kassel", "COBADEFFXXX", "", 5},
-    {52050000ULL, "52050000", "Landeskreditkasse Kassel", "DE-34112", "Kassel", "HELADEFF520", "", 0},
-    {52050353ULL, "52050353", "Kasseler Sparkasse", "DE-34117", "Kassel", "HELADEF1KAS", "", 0},
-    {52051373ULL, "52051373", "Stadtsparkasse Borken (Hessen) -alt-", "DE-34582", "Borken (Hessen)", "HELADEF1BOR", "", 0},
-    {52051555ULL, "52051555", "Stadtsparkasse Felsberg -alt-", "DE-34587", "Felsberg", "HELADEF1FEL", "", 0},
-    {52051877ULL, "52051877", "Stadtsparkasse Grebenstein", "DE-34389", "Grebenstein", "HELADEF1GRE", "", 0},
-    {52052154ULL, "52052154", "Kreissparkasse Schwalm-Eder", "DE-34201", "Melsungen", "HELADEF1MEG", "", 0},
-    {52053458ULL, "52053458", "Sparkasse Borken-Schwalmstadt", "DE-34582", "Borken (Hessen)", "HELADEF1SWA", "", 0},
-    {52060000ULL, "52060000", "DZ BANK", "DE-34009", "Kassel", "GENODEFF520", "", 0},
-    {52060208ULL, "52060208", "Kurhessische Landbank", "DE-34023", "Kassel", "GENODEF1KS2", "", 0},
-    {52060410ULL, "52060410", "Evangelische Bank", "DE-34011", "Kassel", "GENODEF1EK1", "", 0},
-    {52060420ULL, "52060420", "Evangelische Bank (Gf GAA)", "DE-34117", "Kassel", "GENODEF1EK1", "", 0},
-    {52061303ULL, "52061303", "Raiffeisenbank Borken Nordhessen -alt-", "DE-34582", "Borken (Hessen)", "GENODEF1BOR", "", 0},
-    {52062200ULL, "52062200", "VR-Bank Chattengau -alt-", "DE-34281", "Gudensberg", "GENODEF1GUB", "", 0},
-    {52062601ULL, "52062601", "VR PartnerBank Chattengau-Schwalm-Eder", "DE-34212", "Melsungen", "GENODEF1HRV", "", 0},
-    {52063369ULL, "52063369", "VR-Bank Spangenberg-Morschen", "DE-34286", "Spangenberg", "GENODEF1SPB", "", 0},
-    {52063550ULL, "52063550", "Raiffeisenbank HessenNord", "DE-34466", "Wolfhagen", "GENODEF1WOH", "", 0},
-    {52064156ULL, "52064156", "Raiffeisenbank", "DE-34217", "Baunatal", "GENODEF1BTA", "", 0},
-    {52069013ULL, "52069013", "Raiffeisenbank Burghaun -alt-", "DE-36151", "Burghaun", "GENODEF1BHN", "", 0},
-    {52069029ULL, "52069029", "Spar-u. Kredit-Bank", "DE-35283", "Gem\374nden (Wohra)", "GENODEF1GMD", "", 0},
-    {52069065ULL, "52069065", "Raiffeisenbank Langenschwarz -alt-", "DE-36151", "Burghaun", "GENODEF1BUR", "", 0},
-    {52069149ULL, "52069149", "Raiffeisenbank Volkmarsen -alt-", "DE-34471", "Volkmarsen", "GENODEF1VLM", "", 0},
-    {52069519ULL, "52069519", "Frankenberger Bank Raiffeisenbank -alt-", "DE-35066", "Frankenberg", "GENODEF1FBK", "", 0},
-    {52070012ULL, "52070012", "Deutsche Bank", "DE-34117", "Kassel", "DEUTDEFF520", "", 20},
-    {52070024ULL, "52070024", "Deutsche Bank", "DE-34117", "Kassel", "DEUTDEDB520", "", 20},
-    {52071212ULL, "52071212", "Deutsche Bank", "DE-34535", "Bad Wildungen", "DEUTDEFF521", "", 20},
-    {52071224ULL, "52071224", "Deutsche Bank", "DE-34535", "Bad Wildungen", "DEUTDEDB521", "", 20},
-    {52080080ULL, "52080080", "Commerzbank vormals Dresdner Bank", "DE-34010", "Kassel", "DRESDEFF520", "", 5},
-    {52080085ULL, "52080085", "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK1", "DE-34001", "Kassel", "DRESDEFFJ19", "", 5},
-    {52090000ULL, "52090000", "Volksbank Kassel G\366ttingen", "DE-34117", "Kassel", "GENODE51KS1", "", 0},
-    {52240006ULL, "52240006", "Commerzbank", "DE-37252", "Eschwege", "COBADEFFXXX", "", 5},
-    {52250030ULL, "52250030", "Sparkasse Werra-Mei\337ner", "DE-37254", "Eschwege", "HELADEF1ESW", "", 0},
-    {52260385ULL, "52260385", "VR-Bank Mitte", "DE-37115", "Duderstadt", "GENODEF1ESW", "", 0},
-    {52270012ULL, "52270012", "Deutsche Bank", "DE-37252", "Eschwege", "DEUTDEFF522", "", 20},
-    {52270024ULL, "52270024", "Deutsche Bank", "DE-37252", "Eschwege", "DEUTDEDB522", "", 20},
-    {52350005ULL, "52350005", "Sparkasse Waldeck-Frankenberg", "DE-34497", "Korbach", "HELADEF1KOR", "", 0},
-    {52360059ULL, "52360059", "Waldeck-Frankenberger Bank", "DE-34497", "Korbach", "GENODEF1KBW", "", 0},
-    {52410300ULL, "52410300", "ReiseBank", "DE-60489", "Frankfurt am Main", "RBAGDEF1XXX", "", 1},
-    {52410310ULL, "52410310", "ReiseBank Gf2", "DE-60489", "Frankfurt am Main", "RBAGDEF1CMI", "", 1},
-    {52410400ULL, "52410400", "KEB Hana Bank (Deutschland)", "DE-60325", "Frankfurt am Main", "KOEXDEFAXXX", "", 0},
-    {52411000ULL, "52411000", "ReiseBank Gf3 vormals Cash Express", "DE-60489", "Frankfurt am Main", "RBAGDEF1CMI", "", 1},
-    {52411010ULL, "52411010", "ReiseBank Gf4 vormals Cash Express", "DE-60489", "Frankfurt am Main", "RBAGDEF1CMI", "", 1},
-    {52420000ULL, "52420000", "Credit Agricole CIB Deutschland", "DE-60325", "Frankfurt am Main", "BSUIDEFFXXX", "", 0},
-    {52420300ULL, "52420300", "SHINHAN BANK EUROPE", "DE-60322", "Frankfurt am Main", "SHBKDEFFXXX", "", 0},
-    {52420600ULL, "52420600", "Piraeus Bank Frankfurt Branch", "DE-60329", "Frankfurt am Main", "ABGRDEFFXXX", "", 0},
-    {52420700ULL, "52420700", "SECB Swiss Euro Clearing Bank", "DE-60486", "Frankfurt am Main", "SECGDEFFXXX", "", 0},
-    {52430000ULL, "52430000", "TARGOBANK FIRMENKUNDEN CIB", "DE-60329", "Frankfurt am Main", "CMCIDEF1XXX", "", 0},
-    {53040012ULL, "53040012", "Commerzbank", "DE-36002", "Fulda", "COBADEFFXXX", "", 5},
-    {53050180ULL, "53050180", "Sparkasse Fulda", "DE-36035", "Fulda", "HELADEF1FDS", "", 0},
-    {53051396ULL, "53051396", "Kreissparkasse Schl\374chtern", "DE-36372", "Schl\374chtern", "HELADEF1SLU", "", 0},
-    {53060180ULL, "53060180", "VR Bank Fulda", "DE-36037", "Fulda", "GENODE51FUL", "", 0},
-    {53061230ULL, "53061230", "VR-Bank NordRh\366n", "DE-36081", "H\374nfeld", "GENODEF1HUE", "", 0},
-    {53061313ULL, "53061313", "VR Bank Schl\374chtern-Birstein -alt-", "DE-36381", "Schl\374chtern", "GENODE51SLU", "", 0},
-    {53062035ULL, "53062035", "Raiffeisenbank im Fuldaer Land", "DE-36137", "Gro\337enl\374der", "GENODEF1GLU", "", 0},
-    {53062350ULL, "53062350", "Raiffeisenbank Biebergrund-Petersberg", "DE-36094", "Petersberg", "GENODEF1PBG", "", 0},
-    {53064023ULL, "53064023", "Raiffeisenbank -alt-", "DE-36101", "Flieden", "GENODEF1FLN", "", 0},
-    {53070007ULL, "53070007", "Deutsche Bank", "DE-36037", "Fulda", "DEUTDEFF530", "", 20},
-    {53070024ULL, "53070024", "Deutsche Bank", "DE-36037", "Fulda", "DEUTDEDB530", "", 20},
-    {53070324ULL, "53070324", "Postbank/DSL Ndl der Deutsche Bank", "DE-36037", "Fulda", "DEUTDEDBP27", "", 20},
-    {53070394ULL, "53070394", "Postbank/DSL Ndl der Deutsche Bank", "DE-36037", "Fulda", "DEUTDEFFS27", "", 20},
-    {53080030ULL, "53080030", "Commerzbank vormals Dresdner Bank", "DE-36002", "Fulda", "DRESDEFF530", "", 5},
-    {53093200ULL, "53093200", "VR Bank HessenLand", "DE-36295", "Alsfeld", "GENODE51ALS", "", 0},
-    {53093255ULL, "53093255", "AgrarBank", "DE-36295", "Alsfeld", "GENODE51AGR", "", 0},
-    {53240048ULL, "53240048", "Commerzbank", "DE-36222", "Bad Hersfeld", "COBADEFFXXX", "", 5},
-    {53250000ULL, "53250000", "Sparkasse Bad Hersfeld-Rotenburg", "DE-36229", "Bad Hersfeld", "HELADEF1HER", "", 0},
-    {53260145ULL, "53260145", "Raiffeisenbank Asbach-Sorga -alt-", "DE-36251", "Bad Hersfeld", "GENODEF1HFA", "", 0},
-    {53261202ULL, "53261202", "Bankverein Bebra -alt-", "DE-36179", "Bebra", "GENODEF1BEB", "", 0},
-    {53261342ULL, "53261342", "Raiffeisenbank Werratal-Landeck", "DE-36266", "Heringen (Werra)", "GENODEF1RAW", "", 0},
-    {53262073ULL, "53262073", "Raiffeisenbank Haunetal -alt-", "DE-36166", "Haunetal", "GENODEF1HNT", "", 0},
-    {53262455ULL, "53262455", "Raiffeisenbank Ronshausen-Marksuhl -alt-", "DE-36217", "Ronshausen", "GENODEF1ROH", "", 0},
-    {53270012ULL, "53270012", "Deutsche Bank", "DE-36223", "Bad Hersfeld", "DEUTDEFF532", "", 20},
-    {53270024ULL, "53270024", "Deutsche Bank", "DE-36223", "Bad Hersfeld", "DEUTDEDB518", "", 20},
-    {53280081ULL, "53280081", "Commerzbank vormals Dresdner Bank", "DE-36251", "Bad Hersfeld", "DRESDEFF532", "", 5},
-    {53290000ULL, "53290000", "VR-Bankverein Bad Hersfeld-Rotenburg", "DE-36251", "Bad Hersfeld", "GENODE51BHE", "", 0},
-    {53340024ULL, "53340024", "Commerzbank", "DE-35002", "Marburg", "COBADEFFXXX", "", 5},
-    {53350000ULL, "53350000", "Sparkasse Marburg-Biedenkopf", "DE-35009", "Marburg", "HELADEF1MAR", "", 0},
-    {53370008ULL, "53370008", "Deutsche Bank", "DE-35017", "Marburg", "DEUTDEFF533", "", 20},
-    {53370024ULL, "53370024", "Deutsche Bank", "DE-35017", "Marburg", "DEUTDEDB533", "", 20},
-    {53380042ULL, "53380042", "Commerzbank vormals Dresdner Bank", "DE-35003", "Marburg", "DRESDEFF533", "", 5},
-    {53381843ULL, "53381843", "Commerzbank vormals Dresdner Bank", "DE-35251", "Stadtallendorf", "DRESDEFF568", "", 5},
-    {54020090ULL, "54020090", "UniCredit Bank - HypoVereinsbank", "DE-67608", "Kaiserslautern", "HYVEDEMM482", "", 32},
-    {54030011ULL, "54030011", "Service Credit Union Overseas Headquarters", "DE-67681", "Sembach", "SCRUDE51XXX", "", 0},
-    {54040042ULL, "54040042", "Commerzbank", "DE-67611", "Kaiserslautern", "COBADEFFXXX", "", 5},
-    {54050110ULL, "54050110", "Stadtsparkasse Kaiserslautern -alt-", "DE-67653", "Kaiserslautern", "MALADE51KLS", "", 0},
-    {54050220ULL, "54050220", "Sparkasse Kaiserslautern", "DE-67653", "Kaiserslautern", "MALADE51KLK", "", 0},
-    {54051550ULL, "54051550", "Kreissparkasse Kusel", "DE-66864", "Kusel", "MALADE51KUS", "", 0},
-    {54051660ULL, "54051660", "Stadtsparkasse Landstuhl -alt-", "DE-66849", "Landstuhl", "MALADE51LAS", "", 0},
-    {54051990ULL, "54051990", "Sparkasse Donnersberg", "DE-67802", "Rockenhausen", "MALADE51ROK", "", 0},
-    {54061650ULL, "54061650", "VR-Bank Westpfalz -alt-", "DE-66849", "Landstuhl", "GENODE61LAN", "", 0},
-    {54062027ULL, "54062027", "Raiffeisenbank Donnersberg -alt-", "DE-67308", "Albisheim (Pfrimm)", "GENODE61ALB", "", 0},
-    {54070024ULL, "54070024", "Deutsche Bank", "DE-67611", "Kaiserslautern", "DEUTDEDB540", "", 20},
-    {54070092ULL, "54070092", "Deutsche Bank", "DE-67611", "Kaiserslautern", "DEUTDESM540", "", 20},
-    {54080021ULL, "54080021", "Commerzbank vormals Dresdner Bank", "DE-67611", "Kaiserslautern", "DRESDEFF540", "", 5},
-    {54090000ULL, "54090000", "Volksbank Kaiserslautern", "DE-67655", "Kaiserslautern", "GENODE61KL1", "", 0},
-    {54091700ULL, "54091700", "Volksbank Lauterecken", "DE-67742", "Lauterecken", "GENODE61LEK", "", 0},
-    {54091800ULL, "54091800", "VR Bank Nordwestpfalz -alt-", "DE-67806", "Rockenhausen", "GENODE61OB1", "", 0},
-    {54092400ULL, "54092400", "Volksbank Glan-M\374nchweiler", "DE-66905", "Glan-M\374nchweiler", "GENODE61GLM", "", 0},
-    {54220091ULL, "54220091", "UniCredit Bank - HypoVereinsbank", "DE-66923", "Pirmasens", "HYVEDEMM485", "", 32},
-    {54240032ULL, "54240032", "Commerzbank", "DE-66953", "Pirmasens", "COBADEFFXXX", "", 5},
-    {54250010ULL, "54250010", "Sparkasse S\374dwestpfalz", "DE-66930", "Pirmasens", "MALADE51SWP", "", 0},
-    {54261700ULL, "54261700", "VR-Bank S\374dwestpfalz Pirmasens-Zweibr\374cken", "DE-66953", "Pirmasens", "GENODE61ROA", "", 0},
-    {54270024ULL, "54270024", "Deutsche Bank", "DE-66923", "Pirmasens", "DEUTDEDB542", "", 20},
-    {54270096ULL, "54270096", "Deutsche Bank", "DE-66923", "Pirmasens", "DEUTDESM542", "", 20},
-    {54280023ULL, "54280023", "Commerzbank vormals Dresdner Bank", "DE-66923", "Pirmasens", "DRESDEFF542", "", 5},
-    {54291200ULL, "54291200", "Raiffeisen- u Volksbank Dahn -alt-", "DE-66991", "Dahn", "GENODE61DAH", "", 0},
-    {54500000ULL, "54500000", "Bundesbank", "DE-67008", "Ludwigshafen am Rhein", "MARKDEF1545", "", 42},
-    {54510067ULL, "54510067", "Postbank Ndl der Deutsche Bank", "DE-67057", "Ludwigshafen am Rhein", "PBNKDEFFXXX", "", 0},
-    {54520194ULL, "54520194", "UniCredit Bank - HypoVereinsbank", "DE-67003", "Ludwigshafen am Rhein", "HYVEDEMM483", "", 32},
-    {54540033ULL, "54540033", "Commerzbank", "DE-67003", "Ludwigshafen am Rhein", "COBADEFFXXX", "", 5},
-    {54550010ULL, "54550010", "Sparkasse Vorderpfalz", "DE-67059", "Ludwigshafen am Rhein", "LUHSDE6AXXX", "", 0},
-    {54550120ULL, "54550120", "Kreissparkasse Rhein-Pfalz", "DE-67071", "Ludwigshafen am Rhein", "MALADE51LUH", "", 0},
-    {54561310ULL, "54561310", "RV Bank Rhein-Haardt -alt-", "DE-67241", "Lambsheim", "GENODE61LBS", "", 0},
-    {54570024ULL, "54570024", "Deutsche Bank", "DE-67003", "Ludwigshafen am Rhein", "DEUTDEDB545", "", 20},
-    {54570094ULL, "54570094", "Deutsche Bank", "DE-67003", "Ludwigshafen am Rhein", "DEUTDESM545", "", 20},
-    {54580020ULL, "54580020", "Commerzbank vormals Dresdner Bank", "DE-67003", "Ludwigshafen am Rhein", "DRESDEFF545", "", 5},
-    {54620093ULL, "54620093", "UniCredit Bank - HypoVereinsbank", "DE-67402", "Neustadt an der Weinstra\337e", "HYVEDEMM620", "", 32},
-    {54640035ULL, "54640035", "Commerzbank", "DE-67403", "Neustadt an der Weinstra\337e", "COBADEFFXXX", "", 5},
-    {54651240ULL, "54651240", "Sparkasse Rhein-Haardt", "DE-67087", "Bad D\374rkheim", "MALADE51DKH", "", 0},
-    {54661800ULL, "54661800", "Raiffeisenbank Freinsheim -alt-", "DE-67248", "Freinsheim", "GENODE61FSH", "", 0},
-    {54663270ULL, "54663270", "Raiffeisenbank Friedelsheim-R\366dersheim -alt-", "DE-67159", "Friedelsheim", "GENODE61FHR", "", 0},
-    {54670024ULL, "54670024", "Deutsche Bank", "DE-67433", "Neustadt an der Weinstra\337e", "DEUTDEDB546", "", 20},
-    {54670095ULL, "54670095", "Deutsche Bank", "DE-67433", "Neustadt an der Weinstra\337e", "DEUTDESM546", "", 20},
-    {54680022ULL, "54680022", "Commerzbank vormals Dresdner Bank", "DE-67403", "Neustadt an der Weinstra\337e", "DRESDEFF546", "", 5},
-    {54691200ULL, "54691200", "VR Bank Mittelhaardt", "DE-67098", "Bad D\374rkheim", "GENODE61DUW", "", 0},
-    {54750010ULL, "54750010", "Kreis- und Stadtsparkasse Speyer", "DE-67343", "Speyer", "MALADE51SPY", "", 0},
-    {54790000ULL, "54790000", "Vereinigte VR Bank Kur- und Rheinpfalz", "DE-67346", "Speyer", "GENODE61SPE", "", 0},
-    {54850010ULL, "54850010", "Sparkasse S\374dpfalz", "DE-76825", "Landau in der Pfalz", "SOLADES1SUW", "", 0},
-    {54851440ULL, "54851440", "Sparkasse Germersheim-Kandel -alt-", "DE-76866", "Kandel", "MALADE51KAD", "", 0},
-    {54861190ULL, "54861190", "Raiffeisenbank Oberhaardt-G\344u -alt-", "DE-67483", "Edesheim", "GENODE61EDH", "", 0},
-    {54862390ULL, "54862390", "Raiffeisenbank -alt-", "DE-76858", "Herxheim", "GENODE61HXH", "", 0},
-    {54862500ULL, "54862500", "VR Bank S\374dpfalz", "DE-76829", "Landau in der Pfalz", "GENODE61SUW", "", 0},
-    {54891300ULL, "54891300", "VR Bank S\374dliche Weinstra\337e-Wasgau", "DE-76887", "Bad Bergzabern", "GENODE61BZA", "", 0},
-    {55000000ULL, "55000000", "Bundesbank", "DE-55020", "Mainz", "MARKDEF1550", "", 42},
-    {55010400ULL, "55010400", "Aareal Bank GF - Banking & Digital Solutions -", "DE-65189", "Wiesbaden", "AARBDE5WDOM", "", 0},
-    {55010424ULL, "55010424", "Aareal Bank ehem. Filiale Mainz", "DE-65189", "Wiesbaden", "AARBDE5W550", "", 0},
-    {55010625ULL, "55010625", "Aareal Bank Clearing Wiesbaden", "DE-65189", "Wiesbaden", "AARBDE5WCLE", "", 0},
-    {55010800ULL, "55010800", "Investitions- und Strukturbank RP", "DE-55020", "Mainz", "ISBRDE55XXX", "", 0},
-    {55020000ULL, "55020000", "BHF-BANK", "DE-55116", "Mainz", "BHFBDEFF550", "", 8},
-    {55020100ULL, "55020100", "Bausparkasse Mainz", "DE-55004", "Mainz", "BKMZDE51XXX", "", 0},
-    {55020486ULL, "55020486", "UniCredit Bank - HypoVereinsbank", "DE-55005", "Mainz", "HYVEDEMM486", "", 32},
-    {55020500ULL, "55020500", "SozialBank", "DE-34117", "Kassel", "BFSWDE33MNZ", "", 0},
-    {55020555ULL, "55020555", "SozialBank", "DE-34117", "Kassel", "BFSWDE33MNZ", "", 0},
-    {55020600ULL, "55020600", "Aareal Bank (formerly Westdeutsche ImmobilienBank)", "DE-65189", "Wiesbaden", "IMMODE5MXXX", "", 0},
-    {55020700ULL, "55020700", "S\374d-West-Kreditbank Finanzierung", "DE-55387", "Bingen am Rhein", "SUFGDE51XXX", "", 0},
-    {55030500ULL, "55030500", "TARGOBANK Gf FG", "DE-55014", "Mainz", "CPLADE55XXX", "", 0},
-    {55033300ULL, "55033300", "Santander Consumer Bank", "DE-55116", "Mainz", "SCFBDE33XXX", "", 47},
-    {55040022ULL, "55040022", "Commerzbank", "DE-55002", "Mainz", "COBADEFFXXX", "", 5},
-    {55040060ULL, "55040060", "Commerzbank CC", "DE-55116", "Mainz", "COBADEFFXXX", "", 5},
-    {55040061ULL, "55040061", "Commerzbank CC", "DE-55116", "Mainz", "COBADEFFXXX", "", 5},
-    {55050000ULL, "55050000", "ZV Landesbank Baden-W\374rttemberg", "DE-55098", "Mainz", "SOLADEST550", "", 53},
-    {55050120ULL, "55050120", "Sparkasse Mainz -alt-", "DE-55028", "Mainz", "MALADE51MNZ", "", 0},
-    {55060321ULL, "55060321", "VR-Bank Mainz -alt-", "DE-55052", "Mainz", "GENODE51MZ4", "", 0},
-    {55060417ULL, "55060417", "VR-Bank Mainz -alt-", "DE-55052", "Mainz", "GENODE51MZ2", "", 0},
-    {55060611ULL, "55060611", "Raiffeisenbank in Rheinhessen", "DE-55120", "Mainz", "GENODE51MZ6", "", 0},
-    {55061303ULL, "55061303", "Budenheimer Volksbank", "DE-55254", "Budenheim", "GENODE51BUD", "", 0},
-    {55061507ULL, "55061507", "VR-Bank Mainz -alt-", "DE-55052", "Mainz", "GENODE51HDS", "", 0},
-    {55061907ULL, "55061907", "Volksbank Rhein-Selz -alt-", "DE-55280", "Nierstein", "GENODE51NIS", "", 0},
-    {55070024ULL, "55070024", "Deutsche Bank", "DE-55007", "Mainz", "DEUTDEDBMAI", "", 20},
-    {55070040ULL, "55070040", "Deutsche Bank", "DE-55020", "Mainz", "DEUTDE5MXXX", "", 20},
-    {55070324ULL, "55070324", "Postbank/DSL Ndl der Deutsche Bank", "DE-55116", "Mainz", "DEUTDEDBP29", "", 20},
-    {55070396ULL, "55070396", "Postbank/DSL Ndl der Deutsche Bank", "DE-55116", "Mainz", "DEUTDE5MP29", "", 20},
-    {55080044ULL, "55080044", "Commerzbank, TF MZ 1", "DE-55006", "Mainz", "COBADEFFXXX", "", 5},
-    {55080065ULL, "55080065", "Commerzbank vormals Dresdner Bank", "DE-55006", "Mainz", "DRESDEFF550", "", 5},
-    {55080085ULL, "55080085", "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 1", "DE-55002", "Mainz", "DRESDEFFJ20", "", 5},
-    {55080086ULL, "55080086", "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 2", "DE-55002", "Mainz", "DRESDEFFJ21", "", 5},
-    {55080088ULL, "55080088", "Commerzbank, TF MZ 2", "DE-55006", "Mainz", "DRESDEFF555", "", 5},
-    {55090500ULL, "55090500", "Sparda-Bank S\374dwest", "DE-55129", "Mainz", "GENODEF1S01", "", 0},
-    {55091200ULL, "55091200", "Volksbank Alzey-Worms", "DE-67547", "Worms", "GENODE61AZY", "", 0},
-    {55150098ULL, "55150098", "Clearingkonto LRP-SI", "DE-55098", "Mainz", "MALADE51EMZ", "", 1},
-    {55160195ULL, "55160195", "Pax-Bank", "DE-55023", "Mainz", "GENODED1PA4", "37060193", 1},
-    {55190000ULL, "55190000", "Volksbank Darmstadt Mainz", "DE-55116", "Mainz", "MVBMDE55XXX", "", 0},
-    {55340041ULL, "55340041", "Commerzbank", "DE-67501", "Worms", "COBADEFFXXX", "", 5},
-    {55350010ULL, "55350010", "Rheinhessen Sparkasse", "DE-55116", "Mainz", "MALADE51WOR", "", 0},
-    {55361202ULL, "55361202", "VR Bank", "DE-67577", "Alsheim", "GENODE51AHM", "", 0},
-    {55362071ULL, "55362071", "Volksbank Bechtheim -alt-", "DE-67595", "Bechtheim", "GENODE51BEC", "", 0},
-    {55390000ULL, "55390000", "Volksbank Worms-Wonnegau -alt-", "DE-67512", "Worms", "GENODE61WO1", "", 0},
-    {56020086ULL, "56020086", "UniCredit Bank - HypoVereinsbank", "DE-55501", "Bad Kreuznach", "HYVEDEMM515", "", 32},
-    {56050180ULL, "56050180", "Sparkasse Rhein-Nahe", "DE-55541", "Bad Kreuznach", "MALADE51KRE", "", 0},
-    {56051790ULL, "56051790", "Kreissparkasse Rhein-Hunsr\374ck", "DE-55463", "Simmern", "MALADE51SIM", "", 0},
-    {56061151ULL, "56061151", "Raiffeisenbank Kastellaun", "DE-56284", "Kastellaun", "GENODED1KSL", "", 0},
-    {56061472ULL, "56061472", "Vereinigte Volksbank Raiffeisenbank", "DE-55469", "Simmern", "GENODED1KHK", "", 0},
-    {56062227ULL, "56062227", "Volksbank Rheinb\366llen", "DE-55492", "Rheinb\366llen", "GENODED1RBO", "", 0},
-    {56070024ULL, "56070024", "Deutsche Bank", "DE-55504", "Bad Kreuznach", "DEUTDEDB560", "", 20},
-    {56070040ULL, "56070040", "Deutsche Bank", "DE-55504", "Bad Kreuznach", "DEUTDE5M560", "", 20},
-    {56090000ULL, "56090000", "Volksbank Rhein-Nahe-Hunsr\374ck", "DE-55543", "Bad Kreuznach", "GENODE51KRE", "", 0},
-    {56240050ULL, "56240050", "Commerzbank", "DE-55743", "Idar-Oberstein", "COBADEFFXXX", "", 5},
-    {56250030ULL, "56250030", "Kreissparkasse Birkenfeld", "DE-55743", "Idar-Oberstein", "BILADE55XXX", "", 0},
-    {56261735ULL, "56261735", "Raiffeisenbank Nahe", "DE-55743", "Fischbach", "GENODED1FIN", "", 0},
-    {56270024ULL, "56270024", "Deutsche Bank", "DE-55743", "Idar-Oberstein", "DEUTDEDB562", "", 20},
-    {56270044ULL, "56270044", "Deutsche Bank", "DE-55743", "Idar-Oberstein", "DEUTDE5M562", "", 20},
-    {57000000ULL, "57000000", "Bundesbank", "DE-56010", "Koblenz", "MARKDEF1570", "", 42},
-    {57020086ULL, "57020086", "UniCredit Bank - HypoVereinsbank", "DE-56003", "Koblenz", "HYVEDEMM401", "", 32},
-    {57020301ULL, "57020301", "MMV Bank", "DE-56073", "Koblenz", "MKBKDE51XXX", "", 0},
-    {57020500ULL, "57020500", "Oyak Anker Bank", "DE-60528", "Frankfurt am Main", "OYAKDE5KXXX", "", 0},
-    {57020600ULL, "57020600", "Debeka Bausparkasse", "DE-56054", "Koblenz", "DEBKDE51XXX", "", 0},
-    {57040044ULL, "57040044", "Commerzbank", "DE-56004", "Koblenz", "COBADEFFXXX", "", 5},
-    {57050120ULL, "57050120", "Sparkasse Koblenz", "DE-56013", "Koblenz", "MALADE51KOB", "", 0},
-    {57051001ULL, "57051001", "Kreissparkasse Westerwald -alt-", "DE-56410", "Montabaur", "MALADE51BMB", "", 0},
-    {57051870ULL, "57051870", "Kreissparkasse Cochem-Zell -alt-", "DE-56812", "Cochem", "MALADE51COC", "", 0},
-    {57060000ULL, "57060000", "DZ BANK", "DE-56016", "Koblenz", "GENODEDD570", "", 49},
-    {57062675ULL, "57062675", "Raiffeisenbank", "DE-56357", "Niederwallmenach", "GENODE51NWA", "", 0},
-    {57064221ULL, "57064221", "Volksbank M\374lheim-K\344rlich -alt-", "DE-56218", "M\374lheim-K\344rlich", "GENODED1MKA", "", 0},
-    {57069067ULL, "57069067", "Raiffeisenbank Lutzerather H\366he -alt-", "DE-56826", "Lutzerath", "GENODED1LUH", "", 0},
-    {57069081ULL, "57069081", "Raiffeisenbank Moselkrampen -alt-", "DE-56814", "Ernst", "GENODED1MOK", "", 0},
-    {57069144ULL, "57069144", "Raiffeisenbank MEHR", "DE-56759", "Kaisersesch", "GENODED1KAI", "", 0},
-    {57069238ULL, "57069238", "Raiffeisenbank Neustadt", "DE-53573", "Neustadt (Wied)", "GENODED1ASN", "", 0},
-    {57069257ULL, "57069257", "Raiffeisenbank Untermosel -alt-", "DE-56253", "Treis-Karden", "GENODED1UMO", "", 0},
-    {57069315ULL, "57069315", "Raiffeisenbank Stra\337enhaus -alt-", "DE-56585", "Stra\337enhaus", "GENODED1SRH", "", 0},
-    {57069361ULL, "57069361", "Raiffeisenbank Welling", "DE-56753", "Welling", "GENODED1WLG", "", 0},
-    {57069727ULL, "57069727", "Raiffeisenbank Irrel -alt-", "DE-54666", "Irrel", "GENODED1IRR", "", 0},
-    {57069806ULL, "57069806", "VR-Bank Hunsr\374ck-Mosel -alt-", "DE-54497", "Morbach", "GENODED1MBA", "", 0},
-    {57070024ULL, "57070024", "Deutsche Bank", "DE-56005", "Koblenz", "DEUTDEDB570", "", 20},
-    {57070045ULL, "57070045", "Deutsche Bank", "DE-56005", "Koblenz", "DEUTDE5M570", "", 20},
-    {57070324ULL, "57070324", "Postbank/DSL Ndl der Deutsche Bank", "DE-56068", "Koblenz", "DEUTDEDBP28", "", 20},
-    {57070395ULL, "57070395", "Postbank/DSL Ndl der Deutsche Bank", "DE-56068", "Koblenz", "DEUTDE5MP28", "", 20},
-    {57080070ULL, "57080070", "Commerzbank vormals Dresdner Bank", "DE-56005", "Koblenz", "DRESDEFF570", "", 5},
-    {57090000ULL, "57090000", "Volksbank Koblenz Mittelrhein -alt-", "DE-56009", "Koblenz", "GENODE51KOB", "", 0},
-    {57090010ULL, "57090010", "Volksbank Koblenz Mittelrhein GAA -alt-", "DE-56068", "Koblenz", "GENODE51KOB", "", 0},
-    {57090900ULL, "57090900", "PSD Bank Koblenz", "DE-56068", "Koblenz", "GENODEF1P12", "", 0},
-    {57091000ULL, "57091000", "Volksbank Montabaur-H\366hr-Grenzhausen -alt-", "DE-56404", "Montabaur", "GENODE51MON", "", 0},
-    {57092800ULL, "57092800", "Volksbank Rhein-Lahn-Limburg", "DE-65582", "Diez", "GENODE51DIE", "", 0},
-    {57263015ULL, "57263015", "Raiffeisenbank Unterwesterwald -alt-", "DE-56337", "Arzbach", "GENODE51ARZ", "", 0},
-    {57351030ULL, "57351030", "Sparkasse Westerwald-Sieg", "DE-56470", "Bad Marienberg (Westerwald)", "MALADE51AKI", "", 0},
-    {57361476ULL, "57361476", "Volksbank Gebhardshain", "DE-57580", "Gebhardshain", "GENODED1GBS", "", 0},
-    {57363243ULL, "57363243", "Raiffeisenbank Niederfischbach -alt-", "DE-57572", "Niederfischbach", "GENODED1NFB", "", 0},
-    {57391200ULL, "57391200", "Volksbank Daaden", "DE-57567", "Daaden", "GENODE51DAA", "", 0},
-    {57391500ULL, "57391500", "Volksbank Hamm/Sieg", "DE-57573", "Hamm", "GENODE51HAM", "", 0},
-    {57391800ULL, "57391800", "Westerwald Bank", "DE-56410", "Montabaur", "GENODE51WW1", "", 0},
-    {57450120ULL, "57450120", "Sparkasse Neuwied", "DE-56510", "Neuwied", "MALADE51NWD", "", 0},
-    {57460117ULL, "57460117", "VR Bank Rhein-Mosel -alt-", "DE-56564", "Neuwied", "GENODED1NWD", "", 0},
-    {57461759ULL, "57461759", "Raiffeisenbank Mittelrhein -alt-", "DE-56572", "Wei\337enthurm", "GENODED1MRW", "", 0},
-    {57470024ULL, "57470024", "Deutsche Bank", "DE-56504", "Neuwied", "DEUTDEDB574", "", 20},
-    {57470047ULL, "57470047", "Deutsche Bank", "DE-56504", "Neuwied", "DEUTDE5M574", "", 20},
-    {57650010ULL, "57650010", "Kreissparkasse Mayen", "DE-56705", "Mayen", "MALADE51MYN", "", 0},
-    {57661253ULL, "57661253", "Raiffeisenbank -alt-", "DE-56729", "Kehrig", "GENODED1KEH", "", 0},
-    {57662263ULL, "57662263", "VR Bank Rhein-Mosel -alt-", "DE-56299", "Ochtendung", "GENODED1MPO", "", 0},
-    {57751310ULL, "57751310", "Kreissparkasse Ahrweiler", "DE-53458", "Bad Neuenahr-Ahrweiler", "MALADE51AHR", "", 0},
-    {57761591ULL, "57761591", "VR Bank RheinAhrEifel", "DE-56068", "Koblenz", "GENODED1BNA", "", 0},
-    {57761599ULL, "57761599", "Volksbank RheinAhrEifel (Gf GAA)", "DE-56068", "Koblenz", "GENODED1BNA", "", 0},
-    {57762265ULL, "57762265", "Raiffeisenbank Grafschaft-Wachtberg", "DE-53501", "Grafschaft", "GENODED1GRO", "", 0},
-    {58520086ULL, "58520086", "UniCredit Bank - HypoVereinsbank", "DE-54203", "Trier", "HYVEDEMM437", "", 32},
-    {58540035ULL, "58540035", "Commerzbank", "DE-54204", "Trier", "COBADEFFXXX", "", 5},
-    {58550130ULL, "58550130", "Sparkasse Trier", "DE-54292", "Trier", "TRISDE55XXX", "", 0},
-    {58560103ULL, "58560103", "Volksbank Trier -alt-", "DE-54292", "Trier", "GENODED1TVB", "", 0},
-    {58560294ULL, "58560294", "Pax-Bank", "DE-54220", "Trier", "GENODED1PA3", "37060193", 1},
-    {58561626ULL, "58561626", "Volksbank Saarburg -alt-", "DE-54439", "Saarburg", "GENODED1SRB", "", 0},
-    {58561771ULL, "58561771", "Raiffeisenbank Mehring-Leiwen", "DE-54340", "Leiwen", "GENODED1MLW", "", 0},
-    {58564788ULL, "58564788", "Volksbank Hochwald-Saarburg -alt-", "DE-54439", "Saarburg", "GENODED1HWM", "", 0},
-    {58570024ULL, "58570024", "Deutsche Bank", "DE-54205", "Trier", "DEUTDEDB585", "", 20},
-    {58570048ULL, "58570048", "Deutsche Bank", "DE-54205", "Trier", "DEUTDE5M585", "", 20},
-    {58580074ULL, "58580074", "Commerzbank vormals Dresdner Bank", "DE-54205", "Trier", "DRESDEFF585", "", 5},
-    {58590900ULL, "58590900", "PSD Bank Trier Ndl der PSD Bank West", "DE-54290", "Trier", "GENODEF1P21", "", 0},
-    {58650030ULL, "58650030", "Kreissparkasse Bitburg-Pr\374m", "DE-54623", "Bitburg", "MALADE51BIT", "", 0},
-    {58651240ULL, "58651240", "Kreissparkasse Vulkaneifel", "DE-54550", "Daun", "MALADE51DAU", "", 0},
-    {58660101ULL, "58660101", "Volksbank Trier Eifel", "DE-54292", "Trier", "GENODED1BIT", "", 0},
-    {58661901ULL, "58661901", "Raiffeisenbank Westeifel", "DE-54687", "Arzfeld", "GENODED1WSC", "", 0},
-    {58662653ULL, "58662653", "Raiffeisenbank \366stl S\374deifel -alt-", "DE-54647", "Dudeldorf", "GENODED1OSE", "", 0},
-    {58691500ULL, "58691500", "Volksbank Eifel Mitte -alt-", "DE-54591", "Pr\374m", "GENODED1PRU", "", 0},
-    {58751230ULL, "58751230", "Sparkasse Mittelmosel-Eifel Mosel Hunsr\374ck", "DE-54469", "Bernkastel-Kues", "MALADE51BKS", "", 0},
-    {58760954ULL, "58760954", "Vereinigte Volksbank Raiffeisenbank -alt-", "DE-54516", "Wittlich", "GENODED1WTL", "", 0},
-    {58761343ULL, "58761343", "Raiffeisenbank Zeller Land -alt-", "DE-56867", "Briedel", "GENODED1BPU", "", 0},
-    {58771224ULL, "58771224", "Deutsche Bank", "DE-54461", "Bernkastel-Kues", "DEUTDEDB587", "", 20},
-    {58771242ULL, "58771242", "Deutsche Bank", "DE-54461", "Bernkastel-Kues", "DEUTDE5M587", "", 20},
-    {59000000ULL, "59000000", "Bundesbank", "DE-66018", "Saarbr\374cken", "MARKDEF1590", "", 42},
-    {59010011ULL, "59010011", "Postbank Ndl der Deutsche Bank", "DE-66386", "St. Ingbert", "PBNKDEFF011", "", 0},
-    {59010012ULL, "59010012", "Postbank Ndl der Deutsche Bank", "DE-66538", "Neunkirchen", "PBNKDEFF012", "", 0},
-    {59010013ULL, "59010013", "Postbank Ndl der Deutsche Bank", "DE-66763", "Dillingen", "PBNKDEFF013", "", 0},
-    {59010014ULL, "59010014", "Postbank Ndl der Deutsche Bank", "DE-66333", "V\366lklingen", "PBNKDEFF014", "", 0},
-    {59010015ULL, "59010015", "Postbank Ndl der Deutsche Bank", "DE-52062", "Aachen", "PBNKDEFF015", "", 0},
-    {59010016ULL, "59010016", "Postbank Ndl der Deutsche Bank", "DE-76646", "Bruchsal", "PBNKDEFF016", "", 0},
-    {59010017ULL, "59010017", "Postbank Ndl der Deutsche Bank", "DE-37073", "G\366ttingen", "PBNKDEFF017", "", 0},
-    {59010018ULL, "59010018", "Postbank Ndl der Deutsche Bank", "DE-22880", "Wedel", "PBNKDEFF018", "", 0},
-    {59010019ULL, "59010019", "Postbank Ndl der Deutsche Bank", "DE-59755", "Arnsberg", "PBNKDEFF019", "", 0},
-    {59010021ULL, "59010021", "Postbank Ndl der Deutsche Bank", "DE-63739", "Aschaffenburg", "PBNKDEFF021", "", 0},
-    {59010022ULL, "59010022", "Postbank Ndl der Deutsche Bank", "DE-36037", "Fulda", "PBNKDEFF022", "", 0},
-    {59010023ULL, "59010023", "Postbank Ndl der Deutsche Bank", "DE-61348", "Bad Homburg", "PBNKDEFF023", "", 0},
-    {59010024ULL, "59010024", "Postbank Ndl der Deutsche Bank", "DE-50321", "Br\374hl", "PBNKDEFF024", "", 0},
-    {59010025ULL, "59010025", "Postbank Ndl der Deutsche Bank", "DE-34117", "Kassel", "PBNKDEFF025", "", 0},
-    {59010026ULL, "59010026", "Postbank Ndl der Deutsche Bank", "DE-87600", "Kaufbeuren", "PBNKDEFF026", "", 0},
-    {59010027ULL, "59010027", "Postbank Ndl der Deutsche Bank", "DE-25421", "Pinneberg", "PBNKDEFF027", "", 0},
-    {59010028ULL, "59010028", "Postbank Ndl der Deutsche Bank", "DE-55232", "Alzey", "PBNKDEFF028", "", 0},
-    {59010029ULL, "59010029", "Postbank Ndl der Deutsche Bank", "DE-61118", "Bad Vilbel", "PBNKDEFF029", "", 0},
-    {59010031ULL, "59010031", "Postbank Ndl der Deutsche Bank", "DE-75015", "Bretten", "PBNKDEFF031", "", 0},
-    {59010032ULL, "59010032", "Postbank Ndl der Deutsche Bank", "DE-18439", "Stralsund", "PBNKDEFF032", "", 0},
-    {59010033ULL, "59010033", "Postbank Ndl der Deutsche Bank", "DE-95444", "Bayreuth", "PBNKDEFF033", "", 0},
-    {59010034ULL, "59010034", "Postbank Ndl der Deutsche Bank", "DE-29614", "Soltau", "PBNKDEFF034", "", 0},
-    {59010035ULL, "59010035", "Postbank Ndl der Deutsche Bank", "DE-27755", "Delmenhorst", "PBNKDEFF035", "", 0},
-    {59010036ULL, "59010036", "Postbank Ndl der Deutsche Bank", "DE-93413", "Cham", "PBNKDEFF036", "", 0},
-    {59010037ULL, "59010037", "Postbank Ndl der Deutsche Bank", "DE-50126", "Bergheim", "PBNKDEFF037", "", 0},
-    {59010038ULL, "59010038", "Postbank Ndl der Deutsche Bank", "DE-86551", "Aichach", "PBNKDEFF038", "", 0},
-    {59010039ULL, "59010039", "Postbank Ndl der Deutsche Bank", "DE-51465", "Bergisch Gladbach", "PBNKDEFF039", "", 0},
-    {59010040ULL, "59010040", "Postbank Ndl der Deutsche Bank", "DE-71229", "Leonberg", "PBNKDEFF040", "", 0},
-    {59010041ULL, "59010041", "Postbank Ndl der Deutsche Bank", "DE-76726", "Germersheim", "PBNKDEFF041", "", 0},
-    {59010042ULL, "59010042", "Postbank Ndl der Deutsche Bank", "DE-46397", "Bocholt", "PBNKDEFF042", "", 0},
-    {59010044ULL, "59010044", "Postbank Ndl der Deutsche Bank", "DE-44787", "Bochum", "PBNKDEFF044", "", 0},
-    {59010045ULL, "59010045", "Postbank Ndl der Deutsche Bank", "DE-63477", "Maintal", "PBNKDEFF045", "", 0},
-    {59010047ULL, "59010047", "Postbank Ndl der Deutsche Bank", "DE-40721", "Hilden", "PBNKDEFF047", "", 0},
-    {59010048ULL, "59010048", "Postbank Ndl der Deutsche Bank", "DE-50226", "Frechen", "PBNKDEFF048", "", 0},
-    {59010049ULL, "59010049", "Postbank Ndl der Deutsche Bank", "DE-38440", "Wolfsburg", "PBNKDEFF049", "", 0},
-    {59010051ULL, "59010051", "Postbank Ndl der Deutsche Bank", "DE-49377", "Vechta", "PBNKDEFF051", "", 0},
-    {59010052ULL, "59010052", "Postbank Ndl der Deutsche Bank", "DE-29439", "L\374chow (Wendland)", "PBNKDEFF052", "", 0},
-    {59010053ULL, "59010053", "Postbank Ndl der Deutsche Bank", "DE-38102", "Braunschweig", "PBNKDEFF053", "", 0},
-    {59010054ULL, "59010054", "Postbank Ndl der Deutsche Bank", "DE-49565", "Bramsche", "PBNKDEFF054", "", 0},
-    {59010055ULL, "59010055", "Postbank Ndl der Deutsche Bank", "DE-38350", "Helmstedt", "PBNKDEFF055", "", 0},
-    {59010056ULL, "59010056", "Postbank Ndl der Deutsche Bank", "DE-14712", "Rathenow", "PBNKDEFF056", "", 0},
-    {59010057ULL, "59010057", "Postbank Ndl der Deutsche Bank", "DE-33602", "Bielefeld", "PBNKDEFF057", "", 0},
-    {59010058ULL, "59010058", "Postbank Ndl der Deutsche Bank", "DE-38300", "Wolfenb\374ttel", "PBNKDEFF058", "", 0},
-    {59010059ULL, "59010059", "Postbank Ndl der Deutsche Bank", "DE-14974", "Ludwigsfelde", "PBNKDEFF059", "", 0},
-    {59010061ULL, "59010061", "Postbank Ndl der Deutsche Bank", "DE-59494", "Soest", "PBNKDEFF061", "", 0},
-    {59010062ULL, "59010062", "Postbank Ndl der Deutsche Bank", "DE-99867", "Gotha", "PBNKDEFF062", "", 0},
-    {59010063ULL, "59010063", "Postbank Ndl der Deutsche Bank", "DE-02977", "Hoyerswerda", "PBNKDEFF063", "", 0},
-    {59010064ULL, "59010064", "Postbank Ndl der Deutsche Bank", "DE-56727", "Mayen", "PBNKDEFF064", "", 0},
-    {59010065ULL, "59010065", "Postbank Ndl der Deutsche Bank", "DE-63571", "Gelnhausen", "PBNKDEFF065", "", 0},
-    {59010066ULL, "59010066", "Postbank Ndl der Deutsche Bank", "DE-66111", "Saarbr\374cken", "PBNKDEFFXXX", "", 0},
-    {59010068ULL, "59010068", "Postbank Ndl der Deutsche Bank", "DE-95028", "Hof", "PBNKDEFF068", "", 0},
-    {59010069ULL, "59010069", "Postbank Ndl der Deutsche Bank", "DE-67098", "Bad D\374rkheim", "PBNKDEFF069", "", 0},
-    {59010071ULL, "59010071", "Postbank Ndl der Deutsche Bank", "DE-91413", "Neustadt a.d.Aisch", "PBNKDEFF071", "", 0},
-    {59010072ULL, "59010072", "Postbank Ndl der Deutsche Bank", "DE-72072", "T\374bingen", "PBNKDEFF072", "", 0},
-    {59010073ULL, "59010073", "Postbank Ndl der Deutsche Bank", "DE-85435", "Erding", "PBNKDEFF073", "", 0},
-    {59010074ULL, "59010074", "Postbank Ndl der Deutsche Bank", "DE-92224", "Amberg", "PBNKDEFF074", "", 0},
-    {59010400ULL, "59010400", "Saarl Investitionskreditbank", "DE-66027", "Saarbr\374cken", "SIKBDE55XXX", "", 0},
-    {59020090ULL, "59020090", "UniCredit Bank - HypoVereinsbank", "DE-66003", "Saarbr\374cken", "HYVEDEMM432", "", 32},
-    {59020400ULL, "59020400", "mediserv Bank", "DE-66121", "Saarbr\374cken", "MEGHDE81XXX", "", 0},
-    {59040000ULL, "59040000", "Commerzbank", "DE-66005", "Saarbr\374cken", "COBADEFFXXX", "", 5},
-    {59050000ULL, "59050000", "Landesbank Saar", "DE-66104", "Saarbr\374cken", "SALADE55XXX", "", 0},
-    {59050101ULL, "59050101", "Sparkasse Saarbr\374cken", "DE-66104", "Saarbr\374cken", "SAKSDE55XXX", "", 0},
-    {59051090ULL, "59051090", "Stadtsparkasse V\366lklingen -alt-", "DE-66310", "V\366lklingen", "SALADE51VKS", "", 0},
-    {59070000ULL, "59070000", "Deutsche Bank", "DE-66006", "Saarbr\374cken", "DEUTDE5M555", "", 20},
-    {59070070ULL, "59070070", "Deutsche Bank", "DE-66111", "Saarbr\374cken", "DEUTDEDB595", "", 20},
-    {59080090ULL, "59080090", "Commerzbank vormals Dresdner Bank", "DE-66007", "Saarbr\374cken", "DRESDEFF590", "", 5},
-    {59090900ULL, "59090900", "PSD Bank RheinNeckarSaar", "DE-66023", "Saarbr\374cken", "GENODEF1P19", "", 0},
-    {59092000ULL, "59092000", "Vereinigte Volksbank Saarlouis-Losheim-Sulzbach/Saar", "DE-66740", "Saarlouis", "GENODE51SB2", "", 0},
-    {59099550ULL, "59099550", "Volksbank Nahe-Schaumberg -alt-", "DE-66625", "Nohfelden", "GENODE51NOH", "", 0},
-    {59190000ULL, "59190000", "Bank 1 Saar", "DE-66026", "Saarbr\374cken", "SABADE5SXXX", "", 0},
-    {59190200ULL, "59190200", "Volksbank Westliche Saar plus -alt-", "DE-66724", "Saarlouis", "GENODE51SLS", "", 0},
-    {59251020ULL, "59251020", "Kreissparkasse St. Wendel", "DE-66606", "St. Wendel", "SALADE51WND", "", 0},
-    {59252046ULL, "59252046", "Sparkasse Neunkirchen", "DE-66538", "Neunkirchen", "SALADE51NKS", "", 0},
-    {59291000ULL, "59291000", "Unsere Volksbank St. Wendeler Land -alt-", "DE-66606", "St. Wendel", "GENODE51WEN", "", 0},
-    {59291200ULL, "59291200", "Volks- und Raiffeisenbank Saarpfalz -alt-", "DE-66424", "Homburg", "GENODE51BEX", "", 0},
-    {59320087ULL, "59320087", "UniCredit Bank - HypoVereinsbank", "DE-66714", "Saarlouis", "HYVEDEMM838", "", 32},
-    {59350110ULL, "59350110", "Kreissparkasse Saarlouis", "DE-66717", "Saarlouis", "KRSADE55XXX", "", 0},
-    {59351040ULL, "59351040", "Sparkasse Merzig-Wadern", "DE-66651", "Merzig", "MERZDE55XXX", "", 0},
-    {59390100ULL, "59390100", "Volksbank Saarlouis -alt-", "DE-66724", "Saarlouis", "GENODE51SLF", "", 0},
-    {59391200ULL, "59391200", "Volksbank \334berherrn", "DE-66802", "\334berherrn", "GENODE51UBH", "", 0},
-    {59392000ULL, "59392000", "Volksbank Dillingen -alt-", "DE-66763", "Dillingen", "GENODE51DSA", "", 0},
-    {59392200ULL, "59392200", "Volksbank Untere Saar -alt-", "DE-66679", "Losheim am See", "GENODE51LOS", "", 0},
-    {59393000ULL, "59393000", "levoBank", "DE-66822", "Lebach", "GENODE51LEB", "", 0},
-    {59450010ULL, "59450010", "Kreissparkasse Saarpfalz", "DE-66404", "Homburg", "SALADE51HOM", "", 0},
-    {59491300ULL, "59491300", "VR Bank Saarpfalz -alt-", "DE-66424", "Homburg", "GENODE51MBT", "", 0},
-    {60000000ULL, "60000000", "Bundesbank", "DE-70049", "Stuttgart", "MARKDEF1600", "", 42},
-    {60010070ULL, "60010070", "Postbank Ndl der Deutsche Bank", "DE-70148", "Stuttgart", "PBNKDEFFXXX", "", 0},
-    {60010424ULL, "60010424", "Aareal Bank ehem. Filiale Stuttgart", "DE-65189", "Wiesbaden", "AARBDE5W600", "", 0},
-    {60010700ULL, "60010700", "Landeskreditbank Baden-W\374rttemberg F\366rderbank -alt-", "DE-76113", "Karlsruhe", "LKBWDE6K600", "66010700", 0},
-    {60020030ULL, "60020030", "Baden-W\374rttembergische Bank", "DE-70049", "Stuttgart", "SOLADEST601", "", 53},
-    {60020100ULL, "60020100", "M.M. Warburg & Co (vormals Schw\344bische Bank)", "DE-20095", "Hamburg", "SCHWDESSXXX", "", 0},
-    {60020290ULL, "60020290", "UniCredit Bank - HypoVereinsbank", "DE-70003", "Stuttgart", "HYVEDEMM473", "", 34},
-    {60030000ULL, "60030000", "Mercedes-Benz Bank", "DE-70323", "Stuttgart", "MEBEDE6SDCB", "", 0},
-    {60030100ULL, "60030100", "Bankhaus Bauer, Essen", "DE-45149", "Essen", "BHBADES1XXX", "", 0},
-    {60030200ULL, "60030200", "Bankhaus Ellwanger & Geiger", "DE-70174", "Stuttgart", "ELGEDES1XXX", "", 0},
-    {60030600ULL, "60030600", "CreditPlus Bank", "DE-70004", "Stuttgart", "CPLUDES1XXX", "", 0},
-    {60030666ULL, "60030666", "CreditPlus Bank", "DE-70178", "Stuttgart", "CPLUDES1666", "", 0},
-    {60030700ULL, "60030700", "AKTIVBANK", "DE-60528", "Frankfurt am Main", "AKBADES1XXX", "", 0},
-    {60030900ULL, "60030900", "Isbank Fil Stuttgart", "DE-70174", "Stuttgart", "ISBKDEFXSTU", "", 0},
-    {60031000ULL, "60031000", "TRUMPF Financial Services", "DE-71254", "Ditzingen", "TRUFDE66XXX", "", 0},
-    {60033000ULL, "60033000", "W\374stenrot Bausparkasse", "DE-71630", "Ludwigsburg", "BSWLDE61XXX", "", 0},
-    {60035810ULL, "60035810", "IBM Deutschland Kreditbank", "DE-71032", "B\366blingen", "IBKBDES1XXX", "", 0},
-    {60040060ULL, "60040060", "Commerzbank CC", "DE-70173", "Stuttgart", "COBADEFFXXX", "", 5},
-    {60040061ULL, "60040061", "Commerzbank CC", "DE-70173", "Stuttgart", "COBADEFFXXX", "", 5},
-    {60040071ULL, "60040071", "Commerzbank", "DE-70049", "Stuttgart", "COBADEFFXXX", "", 5},
-    {60040075ULL, "60040075", "Commerzbank, Filiale Stuttgart 2", "DE-70049", "Stuttgart", "COBADEFFXXX", "", 5},
-    {60050000ULL, "60050000", "Landesbank Baden-W\374rttemberg", "DE-70144", "Stuttgart", "SOLADESTXXX", "", 53},
-    {60050009ULL, "60050009", "ZV Landesbank Baden-W\374rttemberg ISE", "DE-70144", "Stuttgart", "", "", 1},
-    {60050101ULL, "60050101", "Landesbank Baden-W\374rttemberg/Baden-W\374rttembergische Bank", "DE-70144", "Stuttgart", "SOLADEST600", "", 51},
-    {60060000ULL, "60060000", "DZ BANK", "DE-70049", "Stuttgart", "GENODESGXXX", "", 0},
-    {60060202ULL, "60060202", "DZ PRIVATBANK Ndl. Stuttgart", "DE-70191", "Stuttgart", "GENODESTXXX", "", 0},
-    {60060396ULL, "60060396", "Volksbank am W\374rttemberg", "DE-70703", "Fellbach", "GENODES1UTV", "", 0},
-    {60062775ULL, "60062775", "Echterdinger Bank", "DE-70750", "Leinfelden-Echterdingen", "GENODES1ECH", "", 0},
-    {60062909ULL, "60062909", "Volksbank Strohg\344u -alt-", "DE-70813", "Korntal-M\374nchingen", "GENODES1MCH", "", 0},
-    {60069017ULL, "60069017", "Raiffeisenbank Dellmensingen -alt-", "DE-89155", "Erbach", "GENODES1DMS", "60069346", 0},
-    {60069066ULL, "60069066", "Raiffeisenbank Niedere Alb", "DE-89129", "Langenau", "GENODES1RBA", "", 0},
-    {60069075ULL, "60069075", "Raiffeisenbank B\374hlertal", "DE-74541", "Vellberg", "GENODES1RVG", "", 0},
-    {60069147ULL, "60069147", "Raiffeisenbank Sondelfingen", "DE-72740", "Reutlingen", "GENODES1RSF", "", 0},
-    {60069158ULL, "60069158", "Raiffeisenbank Steinheim -alt-", "DE-89555", "Steinheim am Albuch", "GENODES1SAA", "", 0},
-    {60069206ULL, "60069206", "Raiffeisenbank Aidlingen", "DE-71134", "Aidlingen", "GENODES1AID", "", 0},
-    {60069224ULL, "60069224", "Genossenschaftsbank Weil im Sch\366nbuch", "DE-71093", "Weil im Sch\366nbuch", "GENODES1GWS", "", 0},
-    {60069239ULL, "60069239", "Bopfinger Bank Sechta-Ries", "DE-73441", "Bopfingen", "GENODES1BPF", "", 0},
-    {60069242ULL, "60069242", "Raiffeisenbank Gruibingen", "DE-73344", "Gruibingen", "GENODES1RGR", "", 0},
-    {60069245ULL, "60069245", "Raiffeisenbank B\374hlertal", "DE-74424", "B\374hlertann", "GENODES1RVG", "", 0},
-    {60069251ULL, "60069251", "Raiffeisenbank Donau-Iller -alt-", "DE-89155", "Erbach", "GENODES1RDI", "", 0},
-    {60069302ULL, "60069302", "Raiffeisenbank Erlenmoos -alt-", "DE-88416", "Erlenmoos", "GENODES1ERM", "", 0},
-    {60069303ULL, "60069303", "Raiffeisenbank Bad Schussenried-Aulendorf", "DE-88427", "Bad Schussenried", "GENODES1RBS", "", 0},
-    {60069308ULL, "60069308", "Raiffeisenbank -alt-", "DE-88456", "Ingoldingen", "GENODES1RIN", "", 0},
-    {60069315ULL, "60069315", "Volksbank Freiberg und Umgebung -alt-", "DE-74395", "Mundelsheim", "GENODES1MDH", "", 0},
-    {60069336ULL, "60069336", "Raiffeisenbank Maitis", "DE-73037", "G\366ppingen", "GENODES1RMA", "", 0},
-    {60069346ULL, "60069346", "VR-Bank Alb-Blau-Donau", "DE-89584", "Ehingen (Donau)", "GENODES1REH", "", 0},
-    {60069350ULL, "60069350", "Raiffeisenbank Reute-Gaisbeuren", "DE-88339", "Bad Waldsee", "GENODES1RRG", "", 0},
-    {60069355ULL, "60069355", "VR-Bank Ehningen-Nufringen", "DE-71139", "Ehningen", "GENODES1EHN", "", 0},
-    {60069378ULL, "60069378", "Volksbank Dettenhausen", "DE-72135", "Dettenhausen", "GENODES1DEH", "", 0},
-    {60069387ULL, "60069387", "Dettinger Bank", "DE-72581", "Dettingen an der Erms", "GENODES1DBE", "", 0},
-    {60069417ULL, "60069417", "Raiffeisenbank Kirchheim-Walheim -alt-", "DE-74366", "Kirchheim am Neckar", "GENODES1KIB", "", 0},
-    {60069419ULL, "60069419", "Uhlbacher Bank -alt-", "DE-70310", "Stuttgart", "GENODES1UHL", "", 0},
-    {60069442ULL, "60069442", "Raiffeisenbank Frankenhardt-Stimpfach", "DE-74597", "Stimpfach", "GENODES1RFS", "", 0},
-    {60069455ULL, "60069455", "Raiffeisenbank Vordersteinenberg -alt-", "DE-73553", "Alfdorf", "GENODES1RVS", "", 0},
-    {60069457ULL, "60069457", "Raiffeisenbank Ottenbach", "DE-73113", "Ottenbach", "GENODES1OTT", "", 0},
-    {60069462ULL, "60069462", "Winterbacher Bank", "DE-73650", "Winterbach", "GENODES1WBB", "", 0},
-    {60069463ULL, "60069463", "Raiffeisenbank Geislingen-Rosenfeld", "DE-72348", "Rosenfeld", "GENODES1RKH", "65362499", 0},
-    {60069476ULL, "60069476", "Raiffeisenbank Heidenheimer Alb -alt-", "DE-89547", "Gerstetten", "GENODES1DEA", "", 0},
-    {60069485ULL, "60069485", "Raiffeisenbank Oberer Wald -alt-", "DE-72226", "Simmersfeld", "GENODES1ROW", "", 0},
-    {60069505ULL, "60069505", "Volksbank Murgtal -alt-", "DE-72270", "Baiersbronn", "GENODES1VMT", "", 0},
-    {60069517ULL, "60069517", "Scharnhauser Bank -alt-", "DE-73760", "Ostfildern", "GENODES1SCA", "", 0},
-    {60069527ULL, "60069527", "Volksbank Brenztal", "DE-89537", "Giengen an der Brenz", "GENODES1RNS", "", 0},
-    {60069538ULL, "60069538", "L\366chgauer Bank -alt-", "DE-74367", "L\366chgau", "GENODES1LOC", "", 0},
-    {60069544ULL, "60069544", "Raiffeisenbank Westhausen", "DE-73461", "Westhausen", "GENODES1RWN", "", 0},
-    {60069545ULL, "60069545", "Nufringer Bank -Raiffeisen- -alt-", "DE-71150", "Nufringen", "GENODES1NUF", "", 0},
-    {60069553ULL, "60069553", "Raiffeisenbank Aichhalden-Hardt-Sulgen", "DE-78739", "Hardt", "GENODES1HAR", "", 0},
-    {60069564ULL, "60069564", "Raiffeisenbank Vordere Alb -alt-", "DE-72584", "H\374lben", "GENODES1RVA", "", 0},
-    {60069595ULL, "60069595", "Raiffeisenbank Schrozberg-Rot am See", "DE-74573", "Schrozberg", "GENODES1SBB", "", 0},
-    {60069639ULL, "60069639", "Raiffeisenbank Ingersheim -alt-", "DE-74377", "Ingersheim", "GENODES1RIH", "", 0},
-    {60069669ULL, "60069669", "Erligheimer Bank -alt-", "DE-74391", "Erligheim", "GENODES1EHB", "60491430", 1},
-    {60069673ULL, "60069673", "Abtsgm\374nder Bank -Raiffeisen-", "DE-73453", "Abtsgm\374nd", "GENODES1ABR", "", 0},
-    {60069680ULL, "60069680", "Raiffeisenbank Bretzfeld-Neuenstein -alt-", "DE-74626", "Bretzfeld", "GENODES1BRZ", "", 0},
-    {60069685ULL, "60069685", "Raiffeisenbank Wangen", "DE-73117", "Wangen", "GENODES1RWA", "", 0},
-    {60069705ULL, "60069705", "Raiffeisenbank Schlat -alt-", "DE-73114", "Schlat", "GENODES1SLA", "", 0},
-    {60069706ULL, "60069706", "Raiffeisenbank -alt-", "DE-72537", "Mehrstetten", "GENODES1MEH", "", 0},
-    {60069710ULL, "60069710", "Raiffeisenbank Gammesfeld", "DE-74572", "Blaufelden", "GENODES1RGF", "", 0},
-    {60069714ULL, "60069714", "Raiffeisenbank Hohenloher Land", "DE-74665", "Ingelfingen", "GENODES1IBR", "", 0},
-    {60069727ULL, "60069727", "Raiffeisenbank Oberstenfeld -alt-", "DE-71718", "Oberstenfeld", "GENODES1ROF", "", 0},
-    {60069738ULL, "60069738", "Volksbank Freiberg und Umgebung -alt-", "DE-71687", "Freiberg am Neckar", "GENODES1FAN", "", 0},
-    {60069766ULL, "60069766", "Volks- und Raiffeisenbank Boll -alt-", "DE-73085", "Bad Boll", "GENODES1BBO", "", 0},
-    {60069795ULL, "60069795", "Volksbank Freiberg und Umgebung -alt-", "DE-74394", "Hessigheim", "GENODES1HHB", "", 0},
-    {60069798ULL, "60069798", "Raiffeisenbank Horb -alt-", "DE-72154", "Horb am Neckar", "GENODES1RHB", "", 0},
-    {60069817ULL, "60069817", "Raiffeisenbank -alt-", "DE-71159", "M\366tzingen", "GENODES1RMO", "", 0},
-    {60069832ULL, "60069832", "Raiffeisenbank Urbach -alt-", "DE-73656", "Urbach", "GENODES1URB", "", 0},
-    {60069842ULL, "60069842", "Darmsheimer Bank -alt-", "DE-71069", "Sindelfingen", "GENODES1DHB", "", 0},
-    {60069858ULL, "60069858", "Enztalbank -alt-", "DE-71656", "Vaihingen an der Enz", "GENODES1VAI", "", 0},
-    {60069860ULL, "60069860", "Federseebank -alt-", "DE-88422", "Bad Buchau", "GENODES1FED", "", 0},
-    {60069876ULL, "60069876", "Raiffeisenbank Oberes G\344u Ergenzingen -alt-", "DE-72108", "Rottenburg am Neckar", "GENODES1ROG", "", 0},
-    {60069896ULL, "60069896", "Volksbank Freiberg und Umgebung -alt-", "DE-74385", "Pleidelsheim", "GENODES1PLE", "", 0},
-    {60069904ULL, "60069904", "VR-Bank Alb -alt-", "DE-72820", "Sonnenb\374hl", "GENODES1RUW", "", 0},
-    {60069905ULL, "60069905", "Volksbank Remseck", "DE-71680", "Remseck am Neckar", "GENODES1REM", "", 0},
-    {60069911ULL, "60069911", "Raiffeisenbank", "DE-74233", "Erlenbach", "GENODES1ERL", "", 0},
-    {60069926ULL, "60069926", "Volksbank Glatten-Wittendorf -alt-", "DE-72293", "Glatten", "GENODES1VBG", "", 0},
-    {60069927ULL, "60069927", "Berkheimer Bank -alt-", "DE-73734", "Esslingen am Neckar", "GENODES1BHB", "", 0},
-    {60069931ULL, "60069931", "Raiffeisenbank", "DE-89180", "Bergh\374len", "GENODES1BGH", "", 0},
-    {60069950ULL, "60069950", "Raiffeisenbank T\374ngental", "DE-74523", "Schw\344bisch Hall", "GENODES1TUN", "", 0},
-    {60069976ULL, "60069976", "Raiffeisenbank B\366llingertal", "DE-74078", "Heilbronn", "GENODES1BOE", "", 0},
-    {60070024ULL, "60070024", "Deutsche Bank", "DE-70049", "Stuttgart", "DEUTDEDBSTG", "", 20},
-    {60070070ULL, "60070070", "Deutsche Bank", "DE-70049", "Stuttgart", "DEUTDESSXXX", "", 20},
-    {60070214ULL, "60070214", "Postbank/DSL Ndl der Deutsche Bank", "DE-70173", "Stuttgart", "DEUTDESSP13", "", 20},
-    {60070224ULL, "60070224", "Postbank/DSL Ndl der Deutsche Bank", "DE-70173", "Stuttgart", "DEUTDEDBP13", "", 20},
-    {60080000ULL, "60080000", "Commerzbank vormals Dresdner Bank", "DE-70049", "Stuttgart", "DRESDEFF600", "", 5},
-    {60080055ULL, "60080055", "Commerzbank vormals Dresdner Bank Zw 55", "DE-70049", "Stuttgart", "DRESDEFF608", "", 5},
-    {60080057ULL, "60080057", "Commerzbank vormals Dresdner Bank Gf Zw 57", "DE-70049", "Stuttgart", "DRESDEFF609", "", 5},
-    {60080085ULL, "60080085", "Commerzbank vormals Dresdner Bank ITGK 2", "DE-70049", "Stuttgart", "DRESDEFFI50", "", 5},
-    {60080086ULL, "60080086", "Commerzbank vormals Dresdner Bank Gf PCC-ITGK 3", "DE-70140", "Stuttgart", "DRESDEFFI54", "", 5},
-    {60080087ULL, "60080087", "Commerzbank vormals Dresdner Bank, PCC DC-ITGK 4", "DE-70140", "Stuttgart", "DRESDEFFI57", "", 5},
-    {60080088ULL, "60080088", "Commerzbank vormals Dresdner Bank, PCC DC-ITGK 5", "DE-70140", "Stuttgart", "DRESDEFFI58", "", 5},
-    {60089450ULL, "60089450", "Commerzbank vormals Dresdner Bank ITGK", "DE-70049", "Stuttgart", "DRESDEFFI21", "", 5},
-    {60090100ULL, "60090100", "Volksbank Stuttgart", "DE-70039", "Stuttgart", "VOBADESSXXX", "", 0},
-    {60090133ULL, "60090133", "Volksbank Stuttgart GAA", "DE-70174", "Stuttgart", "VOBADESSXXX", "", 0},
-    {60090300ULL, "60090300", "Volksbank Zuffenhausen m Zndl Stammheimer VB", "DE-70432", "Stuttgart", "GENODES1ZUF", "", 0},
-    {60090700ULL, "60090700", "S\334DWESTBANK - BAWAG Niederlassung Deutschland", "DE-70037", "Stuttgart", "SWBSDESSXXX", "", 0},
-    {60090800ULL, "60090800", "Sparda-Bank Baden-W\374rttemberg", "DE-70191", "Stuttgart", "GENODEF1S02", "", 0},
-    {60090900ULL, "60090900", "PSD Bank RheinNeckarSaar", "DE-70369", "Stuttgart", "GENODEF1P20", "", 0},
-    {60120200ULL, "60120200", "BHF-BANK", "DE-70173", "Stuttgart", "BHFBDEFF600", "", 8},
-    {60120500ULL, "60120500", "SozialBank", "DE-70173", "Stuttgart", "BFSWDE33STG", "", 0},
-    {60133300ULL, "60133300", "Santander Consumer Bank", "DE-70173", "Stuttgart", "SCFBDE33XXX", "", 47},
-    {60241074ULL, "60241074", "Commerzbank", "DE-71522", "Backnang", "COBADEFFXXX", "", 5},
-    {60250010ULL, "60250010", "Kreissparkasse Waiblingen", "DE-71304", "Waiblingen", "SOLADES1WBN", "", 0},
-    {60261329ULL, "60261329", "Fellbacher Bank", "DE-70703", "Fellbach", "GENODES1FBB", "", 0},
-    {60261622ULL, "60261622", "VR-Bank Weinstadt -alt-", "DE-71384", "Weinstadt", "GENODES1WNS", "", 0},
-    {60261818ULL, "60261818", "Raiffeisenbank Weissacher Tal -alt-", "DE-71573", "Allmersbach im Tal", "GENODES1RWT", "", 0},
-    {60262063ULL, "60262063", "Korber Bank -alt-", "DE-71398", "Korb", "GENODES1KOR", "", 0},
-    {60262693ULL, "60262693", "Kerner Volksbank -alt-", "DE-71394", "Kernen im Remstal", "GENODES1KRN", "", 0},
-    {60270024ULL, "60270024", "Deutsche Bank", "DE-71332", "Waiblingen", "DEUTDEDB606", "", 20},
-    {60270073ULL, "60270073", "Deutsche Bank", "DE-71332", "Waiblingen", "DEUTDESS606", "", 20},
-    {60290110ULL, "60290110", "Volksbank Rems -alt-", "DE-71307", "Waiblingen", "GENODES1VWN", "", 0},
-    {60291120ULL, "60291120", "Volksbank Backnang", "DE-71522", "Backnang", "GENODES1VBK", "", 0},
-    {60320291ULL, "60320291", "UniCredit Bank - HypoVereinsbank", "DE-71001", "B\366blingen", "HYVEDEMM858", "", 32},
-    {60340071ULL, "60340071", "Commerzbank Sindelfingen", "DE-71043", "Sindelfingen", "COBADEFFXXX", "", 5},
-    {60350130ULL, "60350130", "Kreissparkasse B\366blingen", "DE-71005", "B\366blingen", "BBKRDE6BXXX", "", 0},
-    {60361923ULL, "60361923", "Raiffeisenbank Weissach -alt-", "DE-71287", "Weissach", "GENODES1WES", "", 0},
-    {60380002ULL, "60380002", "Commerzbank vormals Dresdner Bank", "DE-71002", "B\366blingen", "DRESDEFF601", "", 5},
-    {60390000ULL, "60390000", "Vereinigte Volksbanken", "DE-71063", "Sindelfingen", "GENODES1BBV", "", 0},
-    {60390300ULL, "60390300", "Volksbank Leonberg-Strohg\344u", "DE-71226", "Leonberg", "GENODES1LEO", "", 0},
-    {60391310ULL, "60391310", "Volksbank in der Region", "DE-72070", "T\374bingen", "GENODES1VBH", "", 0},
-    {60391420ULL, "60391420", "VR-Bank Magstadt-Weissach", "DE-71102", "Magstadt", "GENODES1MAG", "", 0},
-    {60420000ULL, "60420000", "Oldenburgische Landesbank", "DE-26122", "Oldenburg", "WBAGDE61XXX", "", 0},
-    {60420020ULL, "60420020", "Oldenburgische Landesbank", "DE-26122", "Oldenburg", "WBAGDEA1XXX", "", 0},
-    {60420021ULL, "60420021", "Oldenburgische Landesbank", "DE-26122", "Oldenburg", "WBAGDEA1XXX", "", 0},
-    {60420186ULL, "60420186", "UniCredit Bank - HypoVereinsbank", "DE-71604", "Ludwigsburg", "HYVEDEMM860", "", 32},
-    {60422000ULL, "60422000", "RSB Retail+Service Bank", "DE-70806", "Kornwestheim", "SABUDES1XXX", "", 0},
-    {60440073ULL, "60440073", "Commerzbank", "DE-71602", "Ludwigsburg", "COBADEFFXXX", "", 5},
-    {60450050ULL, "60450050", "Kreissparkasse Ludwigsburg", "DE-71638", "Ludwigsburg", "SOLADES1LBG", "", 0},
-    {60460142ULL, "60460142", "Volksbank Freiberg und Umgebung -alt-", "DE-71603", "Ludwigsburg", "GENODES1EGL", "", 0},
-    {60462808ULL, "60462808", "VR-Bank Asperg-Markgr\366ningen -alt-", "DE-71696", "M\366glingen", "GENODES1AMT", "", 0},
-    {60470024ULL, "60470024", "Deutsche Bank", "DE-71603", "Ludwigsburg", "DEUTDEDB604", "", 20},
-    {60470082ULL, "60470082", "Deutsche Bank", "DE-71603", "Ludwigsburg", "DEUTDESS604", "", 20},
-    {60480008ULL, "60480008", "Commerzbank vormals Dresdner Bank", "DE-71603", "Ludwigsburg", "DRESDEFF604", "", 5},
-    {60490150ULL, "60490150", "Volksbank Ludwigsburg -alt-", "DE-71610", "Ludwigsburg", "GENODES1LBG", "", 0},
-    {60491430ULL, "60491430", "VR-Bank Ludwigsburg", "DE-71636", "Ludwigsburg", "GENODES1VBB", "", 0},
-    {60661906ULL, "60661906", "Raiffeisenbank Wimsheim-M\366nsheim -alt-", "DE-71299", "Wimsheim", "GENODES1WIM", "", 0},
-    {60663084ULL, "60663084", "Raiffeisenbank im Kreis Calw", "DE-75387", "Neubulach", "GENODES1RCW", "", 0},
-    {60670024ULL, "60670024", "Deutsche Bank", "DE-70545", "Stuttgart", "DEUTDEDB659", "", 20},
-    {60670070ULL, "60670070", "Deutsche Bank", "DE-70545", "Stuttgart", "DEUTDESS659", "", 20},
-    {61030000ULL, "61030000", "Bankhaus Gebr. Martin", "DE-73033", "G\366ppingen", "MARBDE6GXXX", "", 0},
-    {61040014ULL, "61040014", "Commerzbank", "DE-73002", "G\366ppingen", "COBADEFFXXX", "", 5},
-    {61050000ULL, "61050000", "Kreissparkasse G\366ppingen", "DE-73007", "G\366ppingen", "GOPSDE6GXXX", "", 0},
-    {61060500ULL, "61060500", "Volksbank G\366ppingen", "DE-73013", "G\366ppingen", "GENODES1VGP", "", 0},
-    {61070024ULL, "61070024", "Deutsche Bank", "DE-73003", "G\366ppingen", "DEUTDEDB610", "", 20},
-    {61070078ULL, "61070078", "Deutsche Bank", "DE-73003", "G\366ppingen", "DEUTDESS610", "", 20},
-    {61080006ULL, "61080006", "Commerzbank vormals Dresdner Bank", "DE-73003", "G\366ppingen", "DRESDEFF610", "", 5},
-    {61091200ULL, "61091200", "Volksbank-Raiffeisenbank Deggingen -alt-", "DE-73324", "Deggingen", "GENODES1DGG", "", 0},
-    {61120286ULL, "61120286", "UniCredit Bank - HypoVereinsbank", "DE-73709", "Esslingen am Neckar", "HYVEDEMM859", "", 32},
-    {61140071ULL, "61140071", "Commerzbank", "DE-73706", "Esslingen am Neckar", "COBADEFFXXX", "", 5},
-    {61150020ULL, "61150020", "Kreissparkasse Esslingen-N\374rtingen", "DE-73702", "Esslingen am Neckar", "ESSLDE66XXX", "", 0},
-    {61161696ULL, "61161696", "Volksbank Filder", "DE-73761", "Neuhausen auf den Fildern", "GENODES1NHB", "", 0},
-    {61170024ULL, "61170024", "Deutsche Bank", "DE-73701", "Esslingen am Neckar", "DEUTDEDB611", "", 20},
-    {61170076ULL, "61170076", "Deutsche Bank", "DE-73701", "Esslingen am Neckar", "DEUTDESS611", "", 20},
-    {61180004ULL, "61180004", "Commerzbank vormals Dresdner Bank", "DE-73707", "Esslingen am Neckar", "DRESDEFF611", "", 5},
-    {61190110ULL, "61190110", "Volksbank Esslingen -alt-", "DE-73704", "Esslingen am Neckar", "GENODES1ESS", "", 0},
-    {61191310ULL, "61191310", "Volksbank Plochingen", "DE-73203", "Plochingen", "GENODES1VBP", "", 0},
-    {61240048ULL, "61240048", "Commerzbank", "DE-72622", "N\374rtingen", "COBADEFFXXX", "", 5},
-    {61261213ULL, "61261213", "Raiffeisenbank Teck -alt-", "DE-73277", "Owen", "GENODES1TEC", "", 0},
-    {61261339ULL, "61261339", "VR Bank Hohenneuffen-Teck -alt-", "DE-72633", "Frickenhausen", "GENODES1HON", "", 0},
-    {61262258ULL, "61262258", "Genossenschaftsbank Wolfschlugen -alt-", "DE-72645", "Wolfschlugen", "GENODES1WLF", "", 0},
-    {61262345ULL, "61262345", "Bernhauser Bank", "DE-70772", "Filderstadt", "GENODES1BBF", "", 0},
-    {61281007ULL, "61281007", "Commerzbank vormals Dresdner Bank", "DE-73230", "Kirchheim unter Teck", "DRESDEFF612", "", 5},
-    {61290120ULL, "61290120", "Volksbank Mittlerer Neckar", "DE-73728", "Esslingen am Neckar", "GENODES1NUE", "", 0},
-    {61340079ULL, "61340079", "Commerzbank", "DE-73502", "Schw\344bisch Gm\374nd", "COBADEFFXXX", "", 5},
-    {61361722ULL, "61361722", "Raiffeisenbank Rosenstein", "DE-73540", "Heubach", "GENODES1HEU", "", 0},
-    {61361975ULL, "61361975", "Raiffeisenbank Mutlangen -alt-", "DE-73557", "Mutlangen", "GENODES1RML", "", 0},
-    {61370024ULL, "61370024", "Deutsche Bank", "DE-73502", "Schw\344bisch Gm\374nd", "DEUTDEDB613", "", 20},
-    {61370086ULL, "61370086", "Deutsche Bank", "DE-73502", "Schw\344bisch Gm\374nd", "DEUTDESS613", "", 20},
-    {61390140ULL, "61390140", "Volksbank Schw\344bisch Gm\374nd -alt-", "DE-73525", "Schw\344bisch Gm\374nd", "GENODES1VGD", "", 0},
-    {61391410ULL, "61391410", "VR Bank Schw\344bischer Wald", "DE-73642", "Welzheim", "GENODES1WEL", "", 0},
-    {61420086ULL, "61420086", "UniCredit Bank - HypoVereinsbank", "DE-73401", "Aalen", "HYVEDEMM272", "", 32},
-    {61440086ULL, "61440086", "Commerzbank", "DE-73401", "Aalen", "COBADEFFXXX", "", 5},
-    {61450050ULL, "61450050", "Kreissparkasse Ostalb", "DE-73427", "Aalen", "OASPDE6AXXX", "", 0},
-    {61480001ULL, "61480001", "Commerzbank vormals Dresdner Bank", "DE-73402", "Aalen", "DRESDEFF614", "", 5},
-    {61490150ULL, "61490150", "VR-Bank Ostalb", "DE-73407", "Aalen", "GENODES1AAV", "", 0},
-    {61491010ULL, "61491010", "VR-Bank Ellwangen", "DE-73471", "Ellwangen (Jagst)", "GENODES1ELL", "", 0},
-    {62020000ULL, "62020000", "Hoerner-Bank", "DE-74072", "Heilbronn", "HOEBDE61XXX", "", 0},
-    {62040060ULL, "62040060", "Commerzbank", "DE-74004", "Heilbronn", "COBADEFFXXX", "", 5},
-    {62050000ULL, "62050000", "Kreissparkasse Heilbronn", "DE-74014", "Heilbronn", "HEISDE66XXX", "", 0},
-    {62061991ULL, "62061991", "Volksbank Sulmtal", "DE-74182", "Obersulm", "GENODES1VOS", "", 0},
-    {62062215ULL, "62062215", "Volksbank Beilstein-Ilsfeld-Abstatt", "DE-71717", "Beilstein", "GENODES1BIA", "", 0},
-    {62062643ULL, "62062643", "Volksbank Flein-Talheim", "DE-74223", "Flein", "GENODES1VFT", "", 0},
-    {62063263ULL, "62063263", "VBU Volksbank im Unterland", "DE-74336", "Brackenheim", "GENODES1VLS", "", 0},
-    {62070024ULL, "62070024", "Deutsche Bank", "DE-74005", "Heilbronn", "DEUTDEDB620", "", 20},
-    {62070081ULL, "62070081", "Deutsche Bank", "DE-74005", "Heilbronn", "DEUTDESS620", "", 20},
-    {62080012ULL, "62080012", "Commerzbank vormals Dresdner Bank", "DE-74005", "Heilbronn", "DRESDEFF620", "", 5},
-    {62090100ULL, "62090100", "Volksbank Heilbronn -alt-", "DE-74026", "Heilbronn", "GENODES1VHN", "", 0},
-    {62091400ULL, "62091400", "Volksbank Brackenheim-G\374glingen -alt-", "DE-74334", "Brackenheim", "GENODES1VBR", "", 0},
-    {62091600ULL, "62091600", "Volksbank M\366ckm\374hl", "DE-74219", "M\366ckm\374hl", "GENODES1VMN", "", 0},
-    {62091800ULL, "62091800", "Volksbank Hohenlohe", "DE-74613", "\326hringen", "GENODES1VHL", "", 0},
-    {62220000ULL, "62220000", "Bausparkasse Schw\344bisch Hall", "DE-74501", "Schw\344bisch Hall", "BSHHDE61XXX", "", 41},
-    {62240048ULL, "62240048", "Commerzbank", "DE-74523", "Schw\344bisch Hall", "COBADEFFXXX", "", 5},
-    {62250030ULL, "62250030", "Sparkasse Schw\344bisch Hall-Crailsheim", "DE-74504", "Schw\344bisch Hall", "SOLADES1SHA", "", 0},
-    {62251550ULL, "62251550", "Sparkasse Hohenlohekreis", "DE-74641", "K\374nzelsau", "SOLADES1KUN", "", 0},
-    {62280012ULL, "62280012", "Commerzbank vormals Dresdner Bank", "DE-74501", "Schw\344bisch Hall", "DRESDEFF622", "", 5},
-    {62290110ULL, "62290110", "VR Bank Heilbronn Schw\344bisch Hall", "DE-74523", "Schw\344bisch Hall", "GENODES1SHA", "", 0},
-    {62291020ULL, "62291020", "Crailsheimer Volksbank -alt-", "DE-74551", "Crailsheim", "GENODES1CRV", "", 0},
-    {62391420ULL, "62391420", "Volksbank Vorbach-Tauber -alt-", "DE-97990", "Weikersheim", "GENODES1VVT", "", 0},
-    {63000000ULL, "63000000", "Bundesbank", "DE-89018", "Ulm", "MARKDEF1630", "", 42},
-    {63020086ULL, "63020086", "UniCredit Bank - HypoVereinsbank", "DE-89002", "Ulm", "HYVEDEMM461", "", 32},
-    {63040053ULL, "63040053", "Commerzbank", "DE-89005", "Ulm", "COBADEFFXXX", "", 5},
-    {63050000ULL, "63050000", "Sparkasse Ulm", "DE-89017", "Ulm", "SOLADES1ULM", "", 0},
-    {63061486ULL, "63061486", "VR-Bank Langenau-Ulmer Alb -alt-", "DE-89121", "Langenau", "GENODES1LBK", "", 0},
-    {63070024ULL, "63070024", "Deutsche Bank", "DE-89006", "Ulm", "DEUTDEDB630", "", 20},
-    {63070088ULL, "63070088", "Deutsche Bank", "DE-89006", "Ulm", "DEUTDESS630", "", 20},
-    {63080015ULL, "63080015", "Commerzbank vormals Dresdner Bank", "DE-89005", "Ulm", "DRESDEFF630", "", 5},
-    {63080085ULL, "63080085", "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 1", "DE-70140", "Stuttgart", "DRESDEFFI59", "", 5},
-    {63090100ULL, "63090100", "Volksbank Ulm-Biberach", "DE-89070", "Ulm", "ULMVDE66XXX", "", 0},
-    {63091010ULL, "63091010", "Donau-Iller Bank", "DE-89574", "Ehingen (Donau)", "GENODES1EHI", "", 0},
-    {63091200ULL, "63091200", "Volksbank Blaubeuren -alt-", "DE-89143", "Blaubeuren", "GENODES1BLA", "", 0},
-    {63091300ULL, "63091300", "Volksbank Alb", "DE-89129", "Langenau", "GENODES1LAI", "", 0},
-    {63220090ULL, "63220090", "UniCredit Bank - HypoVereinsbank", "DE-89501", "Heidenheim an der Brenz", "HYVEDEMM271", "", 32},
-    {63240016ULL, "63240016", "Commerzbank", "DE-89502", "Heidenheim an der Brenz", "COBADEFFXXX", "", 5},
-    {63250030ULL, "63250030", "Kreissparkasse Heidenheim", "DE-89505", "Heidenheim an der Brenz", "SOLADES1HDH", "", 0},
-    {63290110ULL, "63290110", "Heidenheimer Volksbank", "DE-89504", "Heidenheim an der Brenz", "GENODES1HDH", "", 0},
-    {64000000ULL, "64000000", "Bundesbank", "DE-72711", "Reutlingen", "MARKDEF1640", "", 42},
-    {64020186ULL, "64020186", "UniCredit Bank - HypoVereinsbank", "DE-72702", "Reutlingen", "HYVEDEMM374", "", 32},
-    {64040033ULL, "64040033", "Commerzbank", "DE-72701", "Reutlingen", "COBADEFFXXX", "", 5},
-    {64040045ULL, "64040045", "Commerzbank", "DE-72555", "Metzingen", "COBADEFFXXX", "", 5},
-    {64050000ULL, "64050000", "Kreissparkasse Reutlingen", "DE-72710", "Reutlingen", "SOLADES1REU", "", 0},
-    {64061854ULL, "64061854", "VR Bank T\374bingen -alt-", "DE-72070", "T\374bingen", "GENODES1STW", "", 0},
-    {64070024ULL, "64070024", "Deutsche Bank", "DE-72704", "Reutlingen", "DEUTDEDB640", "", 20},
-    {64070085ULL, "64070085", "Deutsche Bank", "DE-72704", "Reutlingen", "DEUTDESS640", "", 20},
-    {64070215ULL, "64070215", "Postbank/DSL Ndl der Deutsche Bank", "DE-72072", "T\374bingen", "DEUTDESSP14", "", 20},
-    {64070224ULL, "64070224", "Postbank/DSL Ndl der Deutsche Bank", "DE-72072", "T\374bingen", "DEUTDEDBP14", "", 20},
-    {64080014ULL, "64080014", "Commerzbank vormals Dresdner Bank", "DE-72704", "Reutlingen", "DRESDEFF640", "", 5},
-    {64090100ULL, "64090100", "Volksbank Reutlingen -alt-", "DE-72764", "Reutlingen", "VBRTDE6RXXX", "", 0},
-    {64091200ULL, "64091200", "Volksbank Ermstal-Alb", "DE-72555", "Metzingen", "GENODES1MTZ", "", 0},
-    {64091300ULL, "64091300", "Volksbank M\374nsingen", "DE-72525", "M\374nsingen", "GENODES1MUN", "", 0},
-    {64140036ULL, "64140036", "Commerzbank T\374bingen", "DE-72002", "T\374bingen", "COBADEFFXXX", "", 5},
-    {64150020ULL, "64150020", "Kreissparkasse T\374bingen", "DE-72008", "T\374bingen", "SOLADES1TUB", "", 0},
-    {64161397ULL, "64161397", "Volksbank Raiffeisenbank AmmerG\344u", "DE-72108", "Rottenburg am Neckar", "GENODES1AMM", "", 0},
-    {64161608ULL, "64161608", "Raiffeisenbank H\344rten -alt-", "DE-72127", "Kusterdingen", "GENODES1RHK", "", 0},
-    {64161956ULL, "64161956", "Volksbank M\366ssingen -alt-", "DE-72110", "M\366ssingen", "GENODES1VMO", "", 0},
-    {64163225ULL, "64163225", "Volksbank Hohenzollern-Balingen", "DE-72336", "Balingen", "GENODES1VHZ", "", 0},
-    {64180014ULL, "64180014", "Commerzbank vormals Dresdner Bank", "DE-72003", "T\374bingen", "DRESDEFF641", "", 5},
-    {64190110ULL, "64190110", "Volksbank T\374bingen -alt-", "DE-72016", "T\374bingen", "GENODES1TUE", "", 0},
-    {64191030ULL, "64191030", "Volksbank Nagoldtal -alt-", "DE-72202", "Nagold", "GENODES1NAG", "", 0},
-    {64191700ULL, "64191700", "Volksbank Horb -alt-", "DE-72151", "Horb am Neckar", "GENODES1HOR", "", 0},
-    {64240048ULL, "64240048", "Commerzbank", "DE-78647", "Trossingen", "COBADEFFXXX", "", 5},
-    {64240071ULL, "64240071", "Commerzbank", "DE-78628", "Rottweil", "COBADEFFXXX", "", 5},
-    {64250040ULL, "64250040", "Kreissparkasse Rottweil", "DE-78614", "Rottweil", "SOLADES1RWL", "", 0},
-    {64251060ULL, "64251060", "Kreissparkasse Freudenstadt", "DE-72235", "Freudenstadt", "SOLADES1FDS", "", 0},
-    {64261363ULL, "64261363", "Volksbank Baiersbronn Murgtal -alt-", "DE-72270", "Baiersbronn", "GENODES1BAI", "", 0},
-    {64261626ULL, "64261626", "Murgtalbank Mitteltal - Obertal -alt-", "DE-72270", "Baiersbronn", "GENODES1MMO", "", 0},
-    {64261853ULL, "64261853", "Volksbank Nordschwarzwald", "DE-72285", "Pfalzgrafenweiler", "GENODES1PGW", "", 0},
-    {64262408ULL, "64262408", "VR-Bank Dornstetten-Horb -alt-", "DE-72277", "Dornstetten", "GENODES1VDS", "", 0},
-    {64290120ULL, "64290120", "Volksbank Rottweil", "DE-78618", "Rottweil", "GENODES1VRW", "", 0},
-    {64291010ULL, "64291010", "Volksbank im Kreis Freudenstadt", "DE-72250", "Freudenstadt", "GENODES1FDS", "", 0},
-    {64291420ULL, "64291420", "Volksbank Deisslingen", "DE-78652", "Dei\337lingen", "GENODES1VDL", "", 0},
-    {64292020ULL, "64292020", "Volksbank Schwarzwald-Neckar -alt-", "DE-78713", "Schramberg", "GENODES1SBG", "", 0},
-    {64292310ULL, "64292310", "Volksbank Trossingen", "DE-78647", "Trossingen", "GENODES1TRO", "", 0},
-    {64350070ULL, "64350070", "Kreissparkasse Tuttlingen", "DE-78502", "Tuttlingen", "SOLADES1TUT", "", 0},
-    {64361359ULL, "64361359", "Raiffeisenbank Donau-Heuberg", "DE-78568", "M\374hlheim an der Donau", "GENODES1RDH", "", 0},
-    {64380011ULL, "64380011", "Commerzbank vormals Dresdner Bank", "DE-78506", "Tuttlingen", "DRESDEFF643", "", 5},
-    {64390130ULL, "64390130", "Volksbank Schwarzwald-Donau-Neckar", "DE-78513", "Tuttlingen", "GENODES1TUT", "", 0},
-    {65020186ULL, "65020186", "UniCredit Bank - HypoVereinsbank", "DE-88181", "Ravensburg", "HYVEDEMM588", "", 32},
-    {65040073ULL, "65040073", "Commerzbank", "DE-88212", "Ravensburg", "COBADEFFXXX", "", 5},
-    {65050110ULL, "65050110", "Kreissparkasse Ravensburg", "DE-88209", "Ravensburg", "SOLADES1RVB", "", 0},
-    {65061219ULL, "65061219", "Raiffeisenbank Aulendorf -alt-", "DE-88326", "Aulendorf", "GENODES1AUL", "", 0},
-    {65062577ULL, "65062577", "VR Bank Ravensburg-Weingarten -alt-", "DE-88214", "Ravensburg", "GENODES1RRV", "", 0},
-    {65063086ULL, "65063086", "Raiffeisenbank Bad Saulgau", "DE-88343", "Bad Saulgau", "GENODES1SAG", "", 0},
-    {65070024ULL, "65070024", "Deutsche Bank", "DE-88183", "Ravensburg", "DEUTDEDB650", "", 20},
-    {65070084ULL, "65070084", "Deutsche Bank", "DE-88183", "Ravensburg", "DEUTDESS650", "", 20},
-    {65080009ULL, "65080009", "Commerzbank vormals Dresdner Bank", "DE-88183", "Ravensburg", "DRESDEFF650", "", 5},
-    {65091040ULL, "65091040", "Volksbank Allg\344u-Oberschwaben", "DE-88299", "Leutkirch im Allg\344u", "GENODES1LEU", "", 0},
-    {65091300ULL, "65091300", "Bad Waldseer Bank -alt-", "DE-88330", "Bad Waldsee", "GENODES1BWB", "", 0},
-    {65091600ULL, "65091600", "Volksbank Weingarten -alt-", "DE-88250", "Weingarten", "GENODES1VWG", "", 0},
-    {65092010ULL, "65092010", "Volksbank Allg\344u-West -alt-", "DE-88239", "Wangen im Allg\344u", "GENODES1WAN", "", 0},
-    {65092200ULL, "65092200", "Volksbank Altshausen -alt-.", "DE-88361", "Altshausen", "GENODES1VAH", "", 0},
-    {65093020ULL, "65093020", "VR Bank Donau-Oberschwaben", "DE-88348", "Bad Saulgau", "GENODES1SLG", "", 0},
-    {65110200ULL, "65110200", "Internationales Bankhaus Bodensee", "DE-88045", "Friedrichshafen", "IBBFDE81XXX", "", 0},
-    {65140072ULL, "65140072", "Commerzbank", "DE-88045", "Friedrichshafen", "COBADEFFXXX", "", 5},
-    {65161497ULL, "65161497", "Genossenschaftsbank Meckenbeuren -alt-", "DE-88074", "Meckenbeuren", "GENODES1GMB", "", 0},
-    {65162832ULL, "65162832", "Raiffeisenbank Oberteuringen-Meckenbeuren", "DE-88094", "Oberteuringen", "GENODES1OTE", "", 0},
-    {65180005ULL, "65180005", "Commerzbank vormals Dresdner Bank", "DE-88003", "Friedrichshafen", "DRESDEFF651", "", 5},
-    {65190110ULL, "65190110", "Volksbank Friedrichshafen -alt-", "DE-88014", "Friedrichshafen", "GENODES1VFN", "", 0},
-    {65191500ULL, "65191500", "Volksbank Bodensee-Oberschwaben", "DE-88069", "Tettnang", "GENODES1TET", "", 0},
-    {65340004ULL, "65340004", "Commerzbank", "DE-72426", "Albstadt", "COBADEFFXXX", "", 5},
-    {65341204ULL, "65341204", "Commerzbank", "DE-72302", "Balingen", "COBADEFFXXX", "", 5},
-    {65351050ULL, "65351050", "Hohenz Landesbank Kreissparkasse Sigmaringen", "DE-72484", "Sigmaringen", "SOLADES1SIG", "", 0},
-    {65351260ULL, "65351260", "Sparkasse Zollernalb", "DE-72334", "Balingen", "SOLADES1BAL", "", 0},
-    {65361469ULL, "65361469", "Volksbank Heuberg -alt-", "DE-72469", "Me\337stetten", "GENODES1HBM", "", 0},
-    {65361898ULL, "65361898", "VR Bank Heuberg-Winterlingen", "DE-72469", "Me\337stetten", "GENODES1WLB", "", 0},
-    {65361989ULL, "65361989", "Onstmettinger Bank", "DE-72461", "Albstadt", "GENODES1ONS", "", 0},
-    {65362499ULL, "65362499", "Raiffeisenbank Geislingen-Rosenfeld", "DE-72349", "Geislingen", "GENODES1GEI", "", 0},
-    {65370024ULL, "65370024", "Deutsche Bank", "DE-72425", "Albstadt", "DEUTDEDB653", "", 20},
-    {65370075ULL, "65370075", "Deutsche Bank", "DE-72425", "Albstadt", "DEUTDESS653", "", 20},
-    {65380003ULL, "65380003", "Commerzbank vormals Dresdner Bank", "DE-72421", "Albstadt", "DRESDEFF653", "", 5},
-    {65390120ULL, "65390120", "Volksbank Albstadt", "DE-72424", "Albstadt", "GENODES1EBI", "", 0},
-    {65391210ULL, "65391210", "Volksbank Balingen -alt-", "DE-72336", "Balingen", "GENODES1BAL", "", 0},
-    {65392030ULL, "65392030", "Volksbank Tailfingen -alt-", "DE-72440", "Albstadt", "GENODES1TAI", "", 0},
-    {65440087ULL, "65440087", "Commerzbank", "DE-88400", "Biberach an der Ri\337", "COBADEFFXXX", "", 5},
-    {65450070ULL, "65450070", "Kreissparkasse Biberach", "DE-88400", "Biberach an der Ri\337", "SBCRDE66XXX", "", 0},
-    {65461878ULL, "65461878", "Raiffeisenbank Biberach -alt-", "DE-88444", "Ummendorf", "GENODES1WAR", "", 0},
-    {65462231ULL, "65462231", "Raiffeisenbank Illertal -alt-", "DE-88453", "Erolzheim", "GENODES1ERO", "", 0},
-    {65491320ULL, "65491320", "Volksbank Raiffeisenbank Laupheim-Illertal -alt-", "DE-88471", "Laupheim", "GENODES1VBL", "", 0},
-    {65491510ULL, "65491510", "VR Bank Riedlingen-Federsee -alt-", "DE-88499", "Riedlingen", "GENODES1VRR", "", 0},
-    {66000000ULL, "66000000", "Bundesbank", "DE-76231", "Karlsruhe", "MARKDEF1660", "", 42},
-    {66010075ULL, "66010075", "Postbank Ndl der Deutsche Bank", "DE-76127", "Karlsruhe", "PBNKDEFFXXX", "", 0},
-    {66010200ULL, "66010200", "Deutsche Bausparkasse Badenia", "DE-76114", "Karlsruhe", "BBSPDE6KXXX", "", 0},
-    {66010700ULL, "66010700", "Landeskreditbank Baden-W\374rttemberg F\366rderbank", "DE-76113", "Karlsruhe", "LKBWDE6KXXX", "", 0},
-    {66020020ULL, "66020020", "Baden-W\374rttembergische Bank", "DE-76005", "Karlsruhe", "SOLADEST663", "", 53},
-    {66020286ULL, "66020286", "UniCredit Bank - HypoVereinsbank", "DE-76003", "Karlsruhe", "HYVEDEMM475", "", 32},
-    {66020500ULL, "66020500", "SozialBank", "DE-76003", "Karlsruhe", "BFSWDE33KRL", "", 0},
-    {66020566ULL, "66020566", "SozialBank", "DE-76131", "Karlsruhe", "BFSWDE33KRL", "", 0},
-    {66030600ULL, "66030600", "Isbank eh Filiale Mannheim", "DE-60022", "Frankfurt am Main", "ISBKDEFXXXX", "", 0},
-    {66040018ULL, "66040018", "Commerzbank", "DE-76007", "Karlsruhe", "COBADEFFXXX", "", 5},
-    {66040026ULL, "66040026", "Commerzbank/Kreditcenter Badenia", "DE-76007", "Karlsruhe", "COBADEFFXXX", "", 5},
-    {66050000ULL, "66050000", "Landesbank Baden-W\374rttemberg", "DE-76133", "Karlsruhe", "SOLADEST660", "", 53},
-    {66050101ULL, "66050101", "Sparkasse Karlsruhe", "DE-76041", "Karlsruhe", "KARSDE66XXX", "", 0},
-    {66051220ULL, "66051220", "Sparkasse Ettlingen -alt-", "DE-76255", "Ettlingen", "SOLADES1ETT", "66050101", 0},
-    {66060000ULL, "66060000", "DZ BANK", "DE-76049", "Karlsruhe", "GENODE6KXXX", "", 0},
-    {66060300ULL, "66060300", "Spar- und Kreditbank -alt-", "DE-76036", "Karlsruhe", "GENODE61KA3", "", 0},
-    {66061407ULL, "66061407", "Spar- und Kreditbank", "DE-76287", "Rheinstetten", "GENODE61RH2", "", 0},
-    {66061724ULL, "66061724", "Volksbank Stutensee-Weingarten -alt-", "DE-76288", "Stutensee", "GENODE61WGA", "", 0},
-    {66062138ULL, "66062138", "Spar- und Kreditbank Hardt -alt-", "DE-76344", "Eggenstein-Leopoldshafen", "GENODE61EGG", "", 0},
-    {66062366ULL, "66062366", "Raiffeisenbank Hardt-Bruhrain", "DE-76704", "Dettenheim", "GENODE61DET", "", 0},
-    {66069103ULL, "66069103", "Raiffeisenbank Elztal", "DE-74832", "Elztal", "GENODE61ELZ", "", 0},
-    {66069104ULL, "66069104", "Spar- und Kreditbank -alt-", "DE-78083", "Dauchingen", "GENODE61DAC", "", 0},
-    {66069342ULL, "66069342", "Volksbank Krautheim -alt-", "DE-74238", "Krautheim", "GENODE61KTH", "", 0},
-    {66070004ULL, "66070004", "Deutsche Bank", "DE-76125", "Karlsruhe", "DEUTDESM660", "", 20},
-    {66070024ULL, "66070024", "Deutsche Bank", "DE-76125", "Karlsruhe", "DEUTDEDB660", "", 20},
-    {66070213ULL, "66070213", "Postbank/DSL Ndl der Deutsche Bank", "DE-76137", "Karlsruhe", "DEUTDESMP12", "", 20},
-    {66070224ULL, "66070224", "Postbank/DSL Ndl der Deutsche Bank", "DE-76137", "Karlsruhe", "DEUTDEDBP12", "", 20},
-    {66080052ULL, "66080052", "Commerzbank vormals Dresdner Bank", "DE-76009", "Karlsruhe", "DRESDEFF660", "", 5},
-    {66090800ULL, "66090800", "BBBank", "DE-76119", "Karlsruhe", "GENODE61BBB", "", 0},
-    {66090900ULL, "66090900", "PSD Bank Karlsruhe-Neustadt", "DE-76033", "Karlsruhe", "GENODEF1P10", "", 0},
-    {66091200ULL, "66091200", "Volksbank Ettlingen", "DE-76263", "Ettlingen", "GENODE61ETT", "", 0},
-    {66190000ULL, "66190000", "Volksbank pur", "DE-76045", "Karlsruhe", "GENODE61KA1", "", 0},
-    {66240002ULL, "66240002", "Commerzbank", "DE-76481", "Baden-Baden", "COBADEFFXXX", "", 5},
-    {66250030ULL, "66250030", "Sparkasse Baden-Baden Gaggenau", "DE-76530", "Baden-Baden", "SOLADES1BAD", "", 0},
-    {66251434ULL, "66251434", "Sparkasse B\374hl", "DE-77815", "B\374hl", "SOLADES1BHL", "", 0},
-    {66261092ULL, "66261092", "Spar- und Kreditbank", "DE-77830", "B\374hlertal", "GENODE61BHT", "", 0},
-    {66261416ULL, "66261416", "Raiffeisenbank Altschweier", "DE-77815", "B\374hl", "GENODE61ALR", "", 0},
-    {66270001ULL, "66270001", "Deutsche Bank", "DE-76481", "Baden-Baden", "DEUTDESM662", "", 20},
-    {66270024ULL, "66270024", "Deutsche Bank", "DE-76481", "Baden-Baden", "DEUTDEDB662", "", 20},
-    {66280053ULL, "66280053", "Commerzbank vormals Dresdner Bank", "DE-76481", "Baden-Baden", "DRESDEFF662", "", 5},
-    {66290000ULL, "66290000", "Volksbank Baden-Baden Rastatt -alt-", "DE-76437", "Rastatt", "VBRADE6KXXX", "", 0},
-    {66291300ULL, "66291300", "Volksbank Achern -alt-", "DE-77855", "Achern", "GENODE61ACH", "", 0},
-    {66291400ULL, "66291400", "Volksbank B\374hl", "DE-77808", "B\374hl", "GENODE61BHL", "", 0},
-    {66340018ULL, "66340018", "Commerzbank", "DE-76643", "Bruchsal", "COBADEFFXXX", "", 5},
-    {66350036ULL, "66350036", "Sparkasse Kraichgau Bruchsal-Bretten-Sinsheim", "DE-76643", "Bruchsal", "BRUSDE66XXX", "", 0},
-    {66391200ULL, "66391200", "Volksbank Bruchsal-Bretten -alt-", "DE-75015", "Bretten", "GENODE61BTT", "", 0},
-    {66391600ULL, "66391600", "Volksbank Bruhrain-Kraich-Hardt -alt-", "DE-68790", "Oberhausen-Rheinhausen", "GENODE61ORH", "", 0},
-    {66432700ULL, "66432700", "Yapi Kredi Bank Deutschland", "DE-60311", "Frankfurt am Main", "FAITDE66XXX", "", 0},
-    {66440084ULL, "66440084", "Commerzbank", "DE-77603", "Offenburg", "COBADEFFXXX", "", 5},
-    {66450050ULL, "66450050", "Sparkasse Offenburg/Ortenau", "DE-77662", "Offenburg", "SOLADES1OFG", "", 0},
-    {66451346ULL, "66451346", "Sparkasse Gengenbach -alt-", "DE-77723", "Gengenbach", "SOLADES1GEB", "", 0},
-    {66451548ULL, "66451548", "Sparkasse Kinzigtal", "DE-77716", "Haslach im Kinzigtal", "SOLADES1HAL", "", 0},
-    {66451862ULL, "66451862", "Sparkasse Hanauerland", "DE-77694", "Kehl", "SOLADES1KEL", "", 0},
-    {66452776ULL, "66452776", "Sparkasse Wolfach", "DE-77705", "Wolfach", "SOLADES1WOF", "", 0},
-    {66470024ULL, "66470024", "Deutsche Bank", "DE-77603", "Offenburg", "DEUTDEDB968", "", 20},
-    {66470035ULL, "66470035", "Deutsche Bank", "DE-77603", "Offenburg", "DEUTDE6F664", "", 20},
-    {66490000ULL, "66490000", "Volksbank - Die Gestalterbank", "DE-77652", "Offenburg", "GENODE61OG1", "", 0},
-    {66491800ULL, "66491800", "Volksbank B\374hl Fil Kehl", "DE-77694", "Kehl", "GENODE61BHL", "66291400", 0},
-    {66492600ULL, "66492600", "Volksbank Appenweier-Urloffen Appenweier -alt-", "DE-77762", "Appenweier", "GENODE61APP", "", 0},
-    {66492700ULL, "66492700", "Volksbank Mittlerer Schwarzwald", "DE-77706", "Wolfach", "GENODE61KZT", "", 0},
-    {66550070ULL, "66550070", "Sparkasse Rastatt-Gernsbach", "DE-76402", "Rastatt", "SOLADES1RAS", "", 0},
-    {66562053ULL, "66562053", "Raiffeisenbank S\374dhardt Durmersheim", "DE-76448", "Durmersheim", "GENODE61DUR", "", 0},
-    {66562300ULL, "66562300", "VR-Bank in Mittelbaden", "DE-76473", "Iffezheim", "GENODE61IFF", "", 0},
-    {66640035ULL, "66640035", "Commerzbank", "DE-75172", "Pforzheim", "COBADEFFXXX", "", 5},
-    {66650085ULL, "66650085", "Sparkasse Pforzheim Calw", "DE-75172", "Pforzheim", "PZHSDE66XXX", "", 0},
-    {66661244ULL, "66661244", "Raiffeisenbank Bauschlott -alt-", "DE-75245", "Neulingen", "GENODE61NBT", "", 0},
-    {66661329ULL, "66661329", "Raiffeisenbank Kieselbronn", "DE-75249", "Kieselbronn", "GENODE61KBR", "", 0},
-    {66661454ULL, "66661454", "VR Bank im Enzkreis -alt-", "DE-75219", "Niefern-\326schelbronn", "GENODE61NFO", "", 0},
-    {66662155ULL, "66662155", "Raiffeisenbank Ersingen", "DE-75234", "K\344mpfelbach", "GENODE61ERS", "", 0},
-    {66662220ULL, "66662220", "Volksbank Stein Eisingen -alt-", "DE-75203", "K\366nigsbach-Stein", "GENODE61KBS", "", 0},
-    {66670006ULL, "66670006", "Deutsche Bank", "DE-75104", "Pforzheim", "DEUTDESM666", "", 20},
-    {66670024ULL, "66670024", "Deutsche Bank", "DE-75104", "Pforzheim", "DEUTDEDB666", "", 20},
-    {66680013ULL, "66680013", "Commerzbank vormals Dresdner Bank", "DE-75105", "Pforzheim", "DRESDEFF666", "", 5},
-    {66690000ULL, "66690000", "Volksbank Pforzheim -alt-", "DE-75172", "Pforzheim", "VBPFDE66XXX", "", 0},
-    {66692300ULL, "66692300", "VR Bank Enz plus -alt-", "DE-75196", "Remchingen", "GENODE61WIR", "", 0},
-    {66762332ULL, "66762332", "Raiffeisenbank Kraichgau -alt-", "DE-74912", "Kirchardt", "GENODE61KIR", "", 0},
-    {66762433ULL, "66762433", "Raiffeisenbank Neudenau-Stein-Herbolzheim -alt-", "DE-74861", "Neudenau", "GENODE61NEU", "", 0},
-    {67020190ULL, "67020190", "UniCredit Bank - HypoVereinsbank", "DE-68159", "Mannheim", "HYVEDEMM489", "", 32},
-    {67040031ULL, "67040031", "Commerzbank", "DE-68006", "Mannheim", "COBADEFFXXX", "", 5},
-    {67040060ULL, "67040060", "Commerzbank CC", "DE-68161", "Mannheim", "COBADEFFXXX", "", 5},
-    {67040061ULL, "67040061", "Commerzbank CC", "DE-68161", "Mannheim", "COBADEFFXXX", "", 5},
-    {67040085ULL, "67040085", "Commerzbank, Gf Web-K", "DE-68006", "Mannheim", "COBADEFFXXX", "", 5},
-    {67050505ULL, "67050505", "Sparkasse Rhein Neckar Nord", "DE-68151", "Mannheim", "MANSDE66XXX", "", 0},
-    {67051203ULL, "67051203", "Sparkasse Hockenheim", "DE-68766", "Hockenheim", "SOLADES1HOC", "", 0},
-    {67060031ULL, "67060031", "Volksbank Sandhofen", "DE-68273", "Mannheim", "GENODE61MA3", "", 0},
-    {67070010ULL, "67070010", "Deutsche Bank", "DE-68161", "Mannheim", "DEUTDESMXXX", "", 20},
-    {67070024ULL, "67070024", "Deutsche Bank", "DE-68161", "Mannheim", "DEUTDEDBMAN", "", 20},
-    {67080050ULL, "67080050", "Commerzbank vormals Dresdner Bank", "DE-68008", "Mannheim", "DRESDEFF670", "", 5},
-    {67080085ULL, "67080085", "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 2", "DE-68134", "Mannheim", "DRESDEFFI60", "", 5},
-    {67080086ULL, "67080086", "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 3", "DE-68134", "Mannheim", "DRESDEFFI61", "", 5},
-    {67089440ULL, "67089440", "Commerzbank vormals Dresdner Bank ITGK", "DE-70049", "Stuttgart", "DRESDEFFI22", "", 5},
-    {67090000ULL, "67090000", "VR Bank Rhein-Neckar", "DE-68165", "Mannheim", "GENODE61MA2", "", 0},
-    {67092300ULL, "67092300", "Volksbank Kurpfalz", "DE-69018", "Heidelberg", "GENODE61WNM", "", 0},
-    {67220286ULL, "67220286", "UniCredit Bank - HypoVereinsbank", "DE-69004", "Heidelberg", "HYVEDEMM479", "", 32},
-    {67230000ULL, "67230000", "MLP Banking", "DE-69168", "Wiesloch", "MLPBDE61XXX", "", 0},
-    {67230001ULL, "67230001", "MLP Banking Zw CS", "DE-69168", "Wiesloch", "MLPBDE61001", "", 0},
-    {67240039ULL, "67240039", "Commerzbank", "DE-69007", "Heidelberg", "COBADEFFXXX", "", 5},
-    {67250020ULL, "67250020", "Sparkasse Heidelberg", "DE-69004", "Heidelberg", "SOLADES1HDB", "", 0},
-    {67262243ULL, "67262243", "Raiffeisenbank Baiertal", "DE-69168", "Wiesloch", "GENODE61WIB", "", 0},
-    {67262550ULL, "67262550", "Volksbank Rot", "DE-68789", "St. Leon-Rot", "GENODE61LRO", "", 0},
-    {67270003ULL, "67270003", "Deutsche Bank", "DE-69111", "Heidelberg", "DEUTDESM672", "", 20},
-    {67270024ULL, "67270024", "Deutsche Bank", "DE-69111", "Heidelberg", "DEUTDEDB672", "", 20},
-    {67280051ULL, "67280051", "Commerzbank vormals Dresdner Bank", "DE-69115", "Heidelberg", "DRESDEFF672", "", 5},
-    {67290000ULL, "67290000", "Heidelberger Volksbank", "DE-69018", "Heidelberg", "GENODE61HD1", "", 0},
-    {67290100ULL, "67290100", "Volksbank Kurpfalz -alt-", "DE-69117", "Heidelberg", "GENODE61HD3", "", 0},
-    {67291700ULL, "67291700", "Volksbank Neckartal", "DE-69401", "Eberbach", "GENODE61NGD", "", 0},
-    {67291900ULL, "67291900", "Volksbank Kraichgau -alt-", "DE-74889", "Sinsheim", "GENODE61SSH", "", 1},
-    {67292200ULL, "67292200", "Volksbank Kraichgau", "DE-69157", "Wiesloch", "GENODE61WIE", "", 0},
-    {67352565ULL, "67352565", "Sparkasse Tauberfranken", "DE-97931", "Tauberbischofsheim", "SOLADES1TBB", "", 0},
-    {67390000ULL, "67390000", "Ihre Volksbank Neckar Odenwald Main Tauber", "DE-97866", "Wertheim", "GENODE61WTH", "", 0},
-    {67450048ULL, "67450048", "Sparkasse Neckartal-Odenwald", "DE-74819", "Mosbach", "SOLADES1MOS", "", 0},
-    {67460041ULL, "67460041", "Volksbank Mosbach -alt-", "DE-74819", "Mosbach", "GENODE61MOS", "", 0},
-    {67461424ULL, "67461424", "Volksbank Franken", "DE-74713", "Buchen (Odenwald)", "GENODE61BUC", "", 0},
-    {67461733ULL, "67461733", "Volksbank Kirnau-Krautheim", "DE-74749", "Rosenberg", "GENODE61RNG", "", 0},
-    {67462368ULL, "67462368", "Volksbank Limbach", "DE-74838", "Limbach", "GENODE61LMB", "", 0},
-    {68000000ULL, "68000000", "Bundesbank", "DE-79010", "Freiburg im Breisgau", "MARKDEF1680", "", 42},
-    {68020186ULL, "68020186", "UniCredit Bank - HypoVereinsbank", "DE-79007", "Freiburg im Breisgau", "HYVEDEMM357", "", 32},
-    {68030000ULL, "68030000", "Bankhaus E. Mayer", "DE-79002", "Freiburg im Breisgau", "BKMADE61XXX", "", 0},
-    {68040007ULL, "68040007", "Commerzbank", "DE-79004", "Freiburg im Breisgau", "COBADEFFXXX", "", 5},
-    {68050101ULL, "68050101", "Sparkasse Freiburg-N\366rdlicher Breisgau", "DE-79098", "Freiburg im Breisgau", "FRSPDE66XXX", "", 44},
-    {68051004ULL, "68051004", "Sparkasse Hochschwarzwald", "DE-79812", "Titisee-Neustadt", "SOLADES1HSW", "", 0},
-    {68051207ULL, "68051207", "Sparkasse Bonndorf-St\374hlingen", "DE-79844", "Bonndorf im Schwarzwald", "SOLADES1BND", "", 0},
-    {68052230ULL, "68052230", "Sparkasse St. Blasien", "DE-79837", "St. Blasien", "SOLADES1STB", "", 0},
-    {68052328ULL, "68052328", "Sparkasse Staufen-Breisach", "DE-79216", "Staufen im Breisgau", "SOLADES1STF", "", 0},
-    {68052863ULL, "68052863", "Sparkasse Sch\366nau-Todtnau -alt-", "DE-79670", "Todtnau", "SOLADES1SCH", "", 0},
-    {68061505ULL, "68061505", "Volksbank Breisgau-Markgr\344flerland", "DE-79427", "Eschbach", "GENODE61IHR", "", 0},
-    {68062105ULL, "68062105", "Raiffeisenbank Denzlingen-Sexau", "DE-79211", "Denzlingen", "GENODE61DEN", "", 0},
-    {68062730ULL, "68062730", "Raiffeisenbank Wyhl", "DE-79369", "Wyhl am Kaiserstuhl", "GENODE61WYH", "", 0},
-    {68063479ULL, "68063479", "Raiffeisenbank Kaiserstuhl", "DE-79235", "Vogtsburg im Kaiserstuhl", "GENODE61VOK", "", 0},
-    {68064222ULL, "68064222", "Raiffeisenbank im Breisgau", "DE-79194", "Gundelfingen", "GENODE61GUN", "", 0},
-    {68070024ULL, "68070024", "Deutsche Bank", "DE-79004", "Freiburg im Breisgau", "DEUTDEDBFRE", "", 20},
-    {68070030ULL, "68070030", "Deutsche Bank", "DE-79004", "Freiburg im Breisgau", "DEUTDE6FXXX", "", 20},
-    {68070212ULL, "68070212", "Postbank/DSL Ndl der Deutsche Bank", "DE-79098", "Freiburg im Breisgau", "DEUTDE6FP11", "", 20},
-    {68070224ULL, "68070224", "Postbank/DSL Ndl der Deutsche Bank", "DE-79098", "Freiburg im Breisgau", "DEUTDEDBP11", "", 20},
-    {68080030ULL, "68080030", "Commerzbank vormals Dresdner Bank", "DE-79003", "Freiburg im Breisgau", "DRESDEFF680", "", 5},
-    {68080031ULL, "68080031", "Commerzbank vormals Dresdner Bank Zw M\374nsterstra\337e", "DE-79003", "Freiburg im Breisgau", "DRESDEFFI44", "", 5},
-    {68080085ULL, "68080085", "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 1", "DE-79041", "Freiburg im Breisgau", "DRESDEFFI62", "", 5},
-    {68080086ULL, "68080086", "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 2", "DE-79001", "Freiburg im Breisgau", "DRESDEFFJ22", "", 5},
-    {68090000ULL, "68090000", "Volksbank Freiburg", "DE-79005", "Freiburg im Breisgau", "GENODE61FR1", "", 0},
-    {68090900ULL, "68090900", "PSD Bank RheinNeckarSaar", "DE-79120", "Freiburg im Breisgau", "GENODEF1P07", "", 0},
-    {68091900ULL, "68091900", "Volksbank M\374llheim -alt-", "DE-79371", "M\374llheim", "GENODE61MHL", "", 0},
-    {68092000ULL, "68092000", "Volksbank Breisgau Nord", "DE-79312", "Emmendingen", "GENODE61EMM", "", 0},
-    {68092300ULL, "68092300", "Volksbank Staufen", "DE-79216", "Staufen im Breisgau", "GENODE61STF", "", 0},
-    {68270024ULL, "68270024", "Deutsche Bank", "DE-77902", "Lahr", "DEUTDEDB682", "", 20},
-    {68270033ULL, "68270033", "Deutsche Bank", "DE-77902", "Lahr", "DEUTDE6F682", "", 20},
-    {68290000ULL, "68290000", "Volksbank Lahr", "DE-77912", "Lahr", "GENODE61LAH", "", 0},
-    {68340058ULL, "68340058", "Commerzbank", "DE-79537", "L\366rrach", "COBADEFFXXX", "", 5},
-    {68350048ULL, "68350048", "Sparkasse L\366rrach-Rheinfelden", "DE-79537", "L\366rrach", "SKLODE66XXX", "", 0},
-    {68351557ULL, "68351557", "Sparkasse Wiesental", "DE-79650", "Schopfheim", "SOLADES1SFH", "", 0},
-    {68351865ULL, "68351865", "Sparkasse Markgr\344flerland", "DE-79576", "Weil am Rhein", "SOLADES1MGL", "", 0},
-    {68370024ULL, "68370024", "Deutsche Bank", "DE-79539", "L\366rrach", "DEUTDEDB683", "", 20},
-    {68370034ULL, "68370034", "Deutsche Bank", "DE-79539", "L\366rrach", "DEUTDE6F683", "", 20},
-    {68390000ULL, "68390000", "Volksbank Dreil\344ndereck", "DE-79537", "L\366rrach", "VOLODE66XXX", "", 0},
-    {68391500ULL, "68391500", "VR Bank -alt-", "DE-79650", "Schopfheim", "GENODE61SPF", "", 0},
-    {68452290ULL, "68452290", "Sparkasse Hochrhein", "DE-79741", "Waldshut-Tiengen", "SKHRDE6WXXX", "", 0},
-    {68462427ULL, "68462427", "Volksbank Klettgau-Wut\366schingen", "DE-79793", "Wut\366schingen", "GENODE61WUT", "", 0},
-    {68490000ULL, "68490000", "Volksbank Rhein-Wehra -alt-", "DE-79702", "Bad S\344ckingen", "GENODE61BSK", "", 0},
-    {68492200ULL, "68492200", "Volksbank Hochrhein", "DE-79761", "Waldshut-Tiengen", "GENODE61WT1", "", 0},
-    {69020190ULL, "69020190", "UniCredit Bank - HypoVereinsbank", "DE-78402", "Konstanz", "HYVEDEMM591", "", 32},
-    {69040045ULL, "69040045", "Commerzbank", "DE-78401", "Konstanz", "COBADEFFXXX", "", 5},
-    {69050001ULL, "69050001", "Sparkasse Bodensee", "DE-78420", "Konstanz", "SOLADES1KNZ", "", 0},
-    {69051410ULL, "69051410", "Bezirkssparkasse Reichenau", "DE-78477", "Reichenau", "SOLADES1REN", "", 0},
-    {69051620ULL, "69051620", "Sparkasse Pfullendorf-Me\337kirch", "DE-88630", "Pfullendorf", "SOLADES1PFD", "", 0},
-    {69051725ULL, "69051725", "Sparkasse Salem-Heiligenberg", "DE-88682", "Salem", "SOLADES1SAL", "", 0},
-    {69061800ULL, "69061800", "Volksbank \334berlingen", "DE-88662", "\334berlingen", "GENODE61UBE", "", 0},
-    {69070024ULL, "69070024", "Deutsche Bank", "DE-78404", "Konstanz", "DEUTDEDB690", "", 20},
-    {69070032ULL, "69070032", "Deutsche Bank", "DE-78404", "Konstanz", "DEUTDE6F690", "", 20},
-    {69091200ULL, "69091200", "Hagnauer Volksbank", "DE-88709", "Hagnau am Bodensee", "GENODE61HAG", "", 0},
-    {69091600ULL, "69091600", "Volksbank Pfullendorf", "DE-88619", "Pfullendorf", "GENODE61PFD", "", 0},
-    {69220186ULL, "69220186", "UniCredit Bank - HypoVereinsbank", "DE-78210", "Singen (Hohentwiel)", "HYVEDEMM590", "", 32},
-    {69240075ULL, "69240075", "Commerzbank", "DE-78202", "Singen (Hohentwiel)", "COBADEFFXXX", "", 5},
-    {69250035ULL, "69250035", "Sparkasse Hegau-Bodensee", "DE-78202", "Singen (Hohentwiel)", "SOLADES1SNG", "", 0},
-    {69251445ULL, "69251445", "Sparkasse Engen-Gottmadingen", "DE-78229", "Engen", "SOLADES1ENG", "", 0},
-    {69251755ULL, "69251755", "Sparkasse Stockach -alt-", "DE-78333", "Stockach", "SOLADES1STO", "", 0},
-    {69270024ULL, "69270024", "Deutsche Bank", "DE-78209", "Singen (Hohentwiel)", "DEUTDEDB692", "", 20},
-    {69270038ULL, "69270038", "Deutsche Bank", "DE-78209", "Singen (Hohentwiel)", "DEUTDE6F692", "", 20},
-    {69280035ULL, "69280035", "Commerzbank vormals Dresdner Bank", "DE-78202", "Singen (Hohentwiel)", "DRESDEFF692", "", 5},
-    {69290000ULL, "69290000", "Volksbank Hegau -alt-", "DE-78224", "Singen (Hohentwiel)", "GENODE61SIN", "", 0},
-    {69291000ULL, "69291000", "Volksbank", "DE-78462", "Konstanz", "GENODE61RAD", "", 0},
-    {69291099ULL, "69291099", "Volksbank Gf GA", "DE-78462", "Konstanz", "GENODE61RAD", "", 0},
-    {69362032ULL, "69362032", "Volksbank Me\337kirch -alt-", "DE-88601", "Me\337kirch", "GENODE61MES", "", 0},
-    {69400000ULL, "69400000", "Bundesbank", "DE-78006", "Villingen-Schwenningen", "MARKDEF1694", "", 42},
-    {69440007ULL, "69440007", "Commerzbank Villingen u Schwenningen", "DE-78002", "Villingen-Schwenningen", "COBADEFFXXX", "", 5},
-    {69440060ULL, "69440060", "Commerzbank CC", "DE-78002", "Villingen-Schwenningen", "COBADEFFXXX", "", 5},
-    {69450065ULL, "69450065", "Sparkasse Schwarzwald-Baar", "DE-78001", "Villingen-Schwenningen", "SOLADES1VSS", "", 0},
-    {69470024ULL, "69470024", "Deutsche Bank", "DE-78054", "Villingen-Schwenningen", "DEUTDEDB694", "", 20},
-    {69470039ULL, "69470039", "Deutsche Bank", "DE-78054", "Villingen-Schwenningen", "DEUTDE6F694", "", 20},
-    {69490000ULL, "69490000", "Volksbank Schwarzwald Baar Hegau -alt-", "DE-78048", "Villingen-Schwenningen", "GENODE61VS1", "", 0},
-    {69491700ULL, "69491700", "Volksbank Triberg -alt-", "DE-78094", "Triberg im Schwarzwald", "GENODE61TRI", "", 0},
-    {70000000ULL, "70000000", "Bundesbank", "DE-80711", "M\374nchen", "MARKDEF1700", "", 42},
-    {70010080ULL, "70010080", "Postbank Ndl der Deutsche Bank", "DE-80318", "M\374nchen", "PBNKDEFFXXX", "", 0},
-    {70010424ULL, "70010424", "Aareal Bank ehem. Filiale M\374nchen", "DE-65189", "Wiesbaden", "AARBDE5W700", "", 0},
-    {70010500ULL, "70010500", "Deutsche Pfandbriefbank", "DE-85748", "Garching b. M\374nchen", "REBMDEMMXXX", "", 0},
-    {70010555ULL, "70010555", "Deutsche Pfandbriefbank", "DE-85748", "Garching b. M\374nchen", "REBMDEMM555", "", 0},
-    {70010570ULL, "70010570", "Deutsche Pfandbriefbank", "DE-85748", "Garching b. M\374nchen", "REBMDE7CXXX", "", 0},
-    {70010588ULL, "70010588", "Deutsche Pfandbriefbank (Gf: Scalable Capital)", "DE-85748", "Garching b. M\374nchen", "SCABDEMMXXX", "", 0},
-    {70010800ULL, "70010800", "Middle East Bank, Munich Branch", "DE-81241", "M\374nchen", "KHMIDEMMXXX", "", 0},
-    {70011200ULL, "70011200", "Bank Vontobel Europe", "DE-80331", "M\374nchen", "VONTDEM1XXX", "", 0},
-    {70011400ULL, "70011400", "BfW - Bank f\374r Wohnungswirtschaft", "DE-68161", "Mannheim", "BFWODE71XXX", "", 0},
-    {70011500ULL, "70011500", "SIEMENS BANK", "DE-81739", "M\374nchen", "SIBADEMMXXX", "", 0},
-    {70011600ULL, "70011600", "TEN31 Bank", "DE-85521", "Ottobrunn", "WEGBDE77XXX", "", 0},
-    {70011900ULL, "70011900", "VERIFONE PAYMENTS", "DE-85609", "Aschheim", "ICRDDE71XXX", "", 1},
-    {70012000ULL, "70012000", "UniCredit Family Financing Bank, Ndl der UniCredit", "DE-81675", "M\374nchen", "CLABDEM1XXX", "", 1},
-    {70012300ULL, "70012300", "V-Bank", "DE-80335", "M\374nchen", "VBANDEMMXXX", "", 0},
-    {70012400ULL, "70012400", "Bankhaus Obotritia", "DE-80687", "M\374nchen", "FLGMDE77XXX", "", 0},
-    {70012600ULL, "70012600", "S\374dtiroler Sparkasse Niederlassung M\374nchen", "DE-81371", "M\374nchen", "SUSKDEM1XXX", "", 0},
-    {70012700ULL, "70012700", "VZ Verm\366gensZentrum Bank", "DE-80333", "M\374nchen", "DEPDDEMMXXX", "", 0},
-    {70012900ULL, "70012900", "IBAN FIRST, Zweigniederlassung M\374nchen", "DE-80339", "M\374nchen", "FXBBDEM2XXX", "", 0},
-    {70013000ULL, "70013000", "FNZ Bank", "DE-85609", "Aschheim", "EBSGDEMXXXX", "", 0},
-    {70013010ULL, "70013010", "FNZ Bank", "DE-85609", "Aschheim", "EFSGDEM1XXX", "", 1},
-    {70013400ULL, "70013400", "IC Cash Services", "DE-82024", "Taufkirchen", "CSHHDE71XXX", "", 0},
-    {70013500ULL, "70013500", "Bankhaus Herzogpark", "DE-81679", "M\374nchen", "HERZDEM1XXX", "", 0},
-    {70015000ULL, "70015000", "transact Elektronische Zahlungssysteme", "DE-82152", "Planegg", "TEZGDEB1XXX", "", 1},
-    {70015015ULL, "70015015", "transact Elektronische Zahlungssysteme", "DE-82152", "Planegg", "TEZGDEB1001", "", 1},
-    {70015025ULL, "70015025", "transact Elektronische Zahlungssysteme", "DE-82152", "Planegg", "TEZGDEB1002", "", 1},
-    {70015035ULL, "70015035", "transact Elektronische Zahlungssysteme", "DE-82152", "Planegg", "TEZGDEB1003", "", 1},
-    {70017000ULL, "70017000", "PayCenter", "DE-85356", "Freising", "PAGMDEM1XXX", "", 0},
-    {70020270ULL, "70020270", "UniCredit Bank - HypoVereinsbank", "DE-80311", "M\374nchen", "HYVEDEMMXXX", "", 33},
-    {70020300ULL, "70020300", "BNP Paribas NL Deutschland", "DE-80336", "M\374nchen", "WKVBDEM1XXX", "", 0},
-    {70020500ULL, "70020500", "SozialBank", "DE-81629", "M\374nchen", "BFSWDE33MUE", "", 0},
-    {70020570ULL, "70020570", "SozialBank", "DE-80335", "M\374nchen", "BFSWDE33MUE", "", 0},
-    {70020800ULL, "70020800", "INTESA SANPAOLO", "DE-80335", "M\374nchen", "BCITDEFFMUC", "", 0},
-    {70021180ULL, "70021180", "UniCredit Bank - HypoVereinsbank", "DE-85354", "Freising", "HYVEDEMM418", "", 32},
-    {70025175ULL, "70025175", "UniCredit Bank - HypoVereinsbank", "DE-83633", "Bad T\366lz", "HYVEDEMM643", "", 32},
-    {70030014ULL, "70030014", "F\374rst Fugger Privatbank", "DE-86150", "Augsburg", "FUBKDE71MUC", "", 1},
-    {70030300ULL, "70030300", "Bankhaus Reuschel & Co -alt-", "DE-80285", "M\374nchen", "CHDBDEHHXXX", "", 1},
-    {70030400ULL, "70030400", "Merck Finck A Quintet Private Bank", "DE-80333", "M\374nchen", "MEFIDEMMXXX", "", 0},
-    {70031000ULL, "70031000", "Bankhaus Ludwig Sperrer", "DE-85317", "Freising", "BHLSDEM1XXX", "", 0},
-    {70032500ULL, "70032500", "St.Galler Kantonalbank Deutschland", "DE-80333", "M\374nchen", "GAKDDEM1XXX", "", 0},
-    {70033100ULL, "70033100", "Baader Bank", "DE-85716", "Unterschlei\337heim", "BDWBDEMMXXX", "", 0},
-    {70035000ULL, "70035000", "Oldenburgische Landesbank", "DE-26030", "Oldenburg", "OLBODEH2700", "", 0},
-    {70040041ULL, "70040041", "Commerzbank", "DE-80704", "M\374nchen", "COBADEFFXXX", "", 5},
-    {70040045ULL, "70040045", "Commerzbank, Filiale M\374nchen 2", "DE-80704", "M\374nchen", "COBADEFFXXX", "", 5},
-    {70040048ULL, "70040048", "Commerzbank GF-M48", "DE-80704", "M\374nchen", "COBADEFFXXX", "", 5},
-    {70040060ULL, "70040060", "Commerzbank Gf 860", "DE-80804", "M\374nchen", "COBADEFFXXX", "", 5},
-    {70040061ULL, "70040061", "Commerzbank Gf 861", "DE-80804", "M\374nchen", "COBADEFFXXX", "", 5},
-    {70040062ULL, "70040062", "Commerzbank CC", "DE-80807", "M\374nchen", "COBADEFFXXX", "", 5},
-    {70040063ULL, "70040063", "Commerzbank CC", "DE-80807", "M\374nchen", "COBADEFFXXX", "", 5},
-    {70040070ULL, "70040070", "Commerzbank, CC SP", "DE-80273", "M\374nchen", "COBADEFFXXX", "", 5},
-    {70045050ULL, "70045050", "Commerzbank Service-BZ", "DE-80804", "M\374nchen", "COBADEFFXXX", "", 5},
-    {70050000ULL, "70050000", "Bayerische Landesbank", "DE-80277", "M\374nchen", "BYLADEMMXXX", "", 0},
-    {70051003ULL, "70051003", "Sparkasse Freising Moosburg", "DE-85354", "Freising", "BYLADEM1FSI", "", 0},
-    {70051540ULL, "70051540", "Sparkasse Dachau", "DE-85219", "Dachau", "BYLADEM1DAH", "", 0},
-    {70051995ULL, "70051995", "Kreis- und Stadtsparkasse Erding-Dorfen", "DE-85423", "Erding", "BYLADEM1ERD", "", 0},
-    {70052060ULL, "70052060", "Sparkasse Landsberg-Die\337en", "DE-86896", "Landsberg am Lech", "BYLADEM1LLD", "", 0},
-    {70053070ULL, "70053070", "Sparkasse F\374rstenfeldbruck", "DE-82243", "F\374rstenfeldbruck", "BYLADEM1FFB", "", 0},
-    {70054306ULL, "70054306", "Sparkasse Bad T\366lz-Wolfratshausen", "DE-83646", "Bad T\366lz", "BYLADEM1WOR", "", 0},
-    {70070010ULL, "70070010", "Deutsche Bank", "DE-80271", "M\374nchen", "DEUTDEMMXXX", "", 20},
-    {70070024ULL, "70070024", "Deutsche Bank", "DE-80271", "M\374nchen", "DEUTDEDBMUC", "", 20},
-    {70070324ULL, "70070324", "Postbank/DSL Ndl der Deutsche Bank", "DE-80331", "M\374nchen", "DEUTDEDBP16", "", 20},
-    {70070362ULL, "70070362", "Postbank/DSL Ndl der Deutsche Bank", "DE-80331", "M\374nchen", "DEUTDEMMP16", "", 20},
-    {70080000ULL, "70080000", "Commerzbank vormals Dresdner Bank", "DE-80273", "M\374nchen", "DRESDEFF700", "", 5},
-    {70080056ULL, "70080056", "Commerzbank vormals Dresdner Bank Zw 56", "DE-80273", "M\374nchen", "DRESDEFF714", "", 5},
-    {70080057ULL, "70080057", "Commerzbank vormals Dresdner Bank Gf ZW 57", "DE-80273", "M\374nchen", "DRESDEFF724", "", 5},
-    {70080085ULL, "70080085", "Commerzbank vormals Dresdner Bank Gf PCC DCC-ITGK 3", "DE-80273", "M\374nchen", "DRESDEFFI55", "", 5},
-    {70080086ULL, "70080086", "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 4", "DE-80273", "M\374nchen", "DRESDEFFJ23", "", 5},
-    {70080087ULL, "70080087", "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 5", "DE-80273", "M\374nchen", "DRESDEFFJ24", "", 5},
-    {70080088ULL, "70080088", "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 6", "DE-80273", "M\374nchen", "DRESDEFFJ25", "", 5},
-    {70089470ULL, "70089470", "Commerzbank vormals Dresdner Bank ITGK", "DE-80273", "M\374nchen", "DRESDEFFI23", "", 5},
-    {70089472ULL, "70089472", "Commerzbank vormals Dresdner Bank ITGK", "DE-80273", "M\374nchen", "DRESDEFFI45", "", 5},
-    {70090100ULL, "70090100", "Hausbank M\374nchen", "DE-80331", "M\374nchen", "GENODEF1M04", "", 0},
-    {70090124ULL, "70090124", "Hausbank M\374nchen", "DE-80331", "M\374nchen", "GENODEF1MU4", "", 0},
-    {70090500ULL, "70090500", "Sparda-Bank M\374nchen", "DE-80018", "M\374nchen", "GENODEF1S04", "", 0},
-    {70091500ULL, "70091500", "Volksbank Raiffeisenbank Dachau", "DE-85209", "Dachau", "GENODEF1DCA", "", 0},
-    {70091510ULL, "70091510", "Volksbank Raiffeisenbank Dachau (Gf GAA)", "DE-85221", "Dachau", "GENODEF1DCA", "", 0},
-    {70091600ULL, "70091600", "VR-Bank Landsberg-Ammersee", "DE-86899", "Landsberg am Lech", "GENODEF1DSS", "", 0},
-    {70091900ULL, "70091900", "VR-Bank Erding -alt-", "DE-85435", "Erding", "GENODEF1EDV", "", 0},
-    {70093200ULL, "70093200", "Volksbank Raiffeisenbank Starnberg-Herrsching-Landsberg", "DE-82319", "Starnberg", "GENODEF1STH", "", 0},
-    {70093400ULL, "70093400", "VR-Bank Ismaning Hallbergmoos Neufahrn", "DE-85737", "Ismaning", "GENODEF1ISV", "", 0},
-    {70110088ULL, "70110088", "Postbank Ndl der Deutsche Bank", "DE-80317", "M\374nchen", "PBNKDEFFXXX", "", 0},
-    {70110500ULL, "70110500", "M\374nchener Hypothekenbank", "DE-80503", "M\374nchen", "MHYPDEMMXXX", "", 0},
-    {70110570ULL, "70110570", "M\374nchener Hypothekenbank", "DE-80539", "M\374nchen", "MHYPDEMMSCA", "", 0},
-    {70120100ULL, "70120100", "State Street Bank International", "DE-80019", "M\374nchen", "SBOSDEMXXXX", "", 0},
-    {70120400ULL, "70120400", "BNP Paribas Niederlassung Deutschland", "DE-90402", "N\374rnberg", "DABBDEMMXXX", "", 0},
-    {70120500ULL, "70120500", "CACEIS Bank, Germany Branch", "DE-80939", "M\374nchen", "FMBKDEMMXXX", "", 0},
-    {70120600ULL, "70120600", "Airbus Bank", "DE-80333", "M\374nchen", "AGBMDEMMXXX", "", 0},
-    {70120700ULL, "70120700", "Oberbank Ndl Deutschland", "DE-80068", "M\374nchen", "OBKLDEMXXXX", "", 0},
-    {70130800ULL, "70130800", "MERKUR PRIVATBANK", "DE-80014", "M\374nchen", "GENODEF1M06", "", 0},
-    {70133300ULL, "70133300", "Santander Consumer Bank", "DE-80331", "M\374nchen", "SCFBDE33XXX", "", 47},
-    {70150000ULL, "70150000", "Stadtsparkasse M\374nchen", "DE-80791", "M\374nchen", "SSKMDEMMXXX", "", 6},
-    {70160000ULL, "70160000", "DZ BANK", "DE-80268", "M\374nchen", "GENODEFF701", "", 0},
-    {70163370ULL, "70163370", "Volksbank Raiffeisenbank F\374rstenfeldbruck", "DE-82256", "F\374rstenfeldbruck", "GENODEF1FFB", "", 0},
-    {70166486ULL, "70166486", "VR Bank M\374nchen Land", "DE-82041", "Deisenhofen", "GENODEF1OHC", "", 0},
-    {70169132ULL, "70169132", "Raiffeisenbank Griesst\344tt-Halfing", "DE-83128", "Halfing", "GENODEF1HFG", "", 0},
-    {70169165ULL, "70169165", "Raiffeisenbank Chiemgau-Nord - Obing", "DE-83119", "Obing", "GENODEF1SBC", "", 0},
-    {70169168ULL, "70169168", "VR-Bank Chiemgau-S\374d -alt-", "DE-83321", "Ruhpolding", "GENODEF1RIW", "", 0},
-    {70169186ULL, "70169186", "Raiffeisenbank Pfaffenhofen a d Glonn", "DE-85235", "Odelzhausen", "GENODEF1ODZ", "", 0},
-    {70169190ULL, "70169190", "Raiffeisenbank Tattenhausen-Gro\337karolinenfeld -alt-", "DE-83109", "Gro\337karolinenfeld", "GENODEF1GKT", "", 0},
-    {70169191ULL, "70169191", "Raiffeisenbank Rupertiwinkel", "DE-83315", "Teisendorf", "GENODEF1TEI", "", 0},
-    {70169195ULL, "70169195", "Raiffeisenbank Trostberg-Traunreut -alt-", "DE-83301", "Traunreut", "GENODEF1TRU", "", 0},
-    {70169310ULL, "70169310", "Alxing-Brucker Genossenschaftsbank", "DE-85567", "Bruck", "GENODEF1ALX", "", 0},
-    {70169331ULL, "70169331", "Raiffeisenbank s\374d\366stl. Starnberger See -alt-", "DE-82402", "Seeshaupt", "GENODEF1SSB", "", 0},
-    {70169333ULL, "70169333", "Raiffeisenbank Beuerberg-Eurasburg", "DE-82547", "Eurasburg", "GENODEF1EUR", "", 0},
-    {70169351ULL, "70169351", "Raiffeisenbank Lechrain", "DE-86925", "Fuchstal", "GENODEF1ELB", "", 0},
-    {70169356ULL, "70169356", "Raiffeisenbank Erding -alt-", "DE-85421", "Erding", "GENODEF1EDR", "", 0},
-    {70169382ULL, "70169382", "Raiffeisenbank Gilching", "DE-82205", "Gilching", "GENODEF1GIL", "", 0},
-    {70169383ULL, "70169383", "Raiffeisenbank Gmund am Tegernsee", "DE-83703", "Gmund a. Tegernsee", "GENODEF1GMU", "", 0},
-    {70169388ULL, "70169388", "Raiffeisenbank Haag-Gars-Maitenbeth", "DE-83523", "Haag i.OB", "GENODEF1HMA", "", 0},
-    {70169402ULL, "70169402", "Raiffeisenbank H\366henkirchen und Umgebung -alt-", "DE-85631", "H\366henkirchen-Siegertsbrunn", "GENODEF1HHK", "", 0},
-    {70169410ULL, "70169410", "Raiffeisenbank Holzkirchen-Otterfing", "DE-83607", "Holzkirchen", "GENODEF1HZO", "", 0},
-    {70169413ULL, "70169413", "Raiffeisenbank Singoldtal", "DE-86857", "Hurlach", "GENODEF1HUA", "", 0},
-    {70169450ULL, "70169450", "Raiffeisen-Volksbank Ebersberg", "DE-85567", "Grafing b. M\374nchen", "GENODEF1ASG", "", 0},
-    {70169459ULL, "70169459", "Raiffeisenbank", "DE-82481", "Mittenwald", "GENODEF1MTW", "", 0},
-    {70169460ULL, "70169460", "Raiffeisenbank Westkreis F\374rstenfeldbruck", "DE-82272", "Moorenweis", "GENODEF1MOO", "", 0},
-    {70169464ULL, "70169464", "Genossenschaftsbank M\374nchen", "DE-81218", "M\374nchen", "GENODEF1M07", "", 0},
-    {70169465ULL, "70169465", "Raiffeisenbank M\374nchen-Nord", "DE-85704", "Unterschlei\337heim", "GENODEF1M08", "", 0},
-    {70169466ULL, "70169466", "Raiffeisenbank M\374nchen-S\374d", "DE-81457", "M\374nchen", "GENODEF1M03", "", 0},
-    {70169470ULL, "70169470", "Raiffeisenbank M\374nchen-S\374d Gf GA", "DE-81476", "M\374nchen", "GENODEF1GAA", "", 0},
-    {70169474ULL, "70169474", "Raiffbk Neumarkt-St. Veit - Niederbergkirchen -alt-", "DE-84494", "Neumarkt-Sankt Veit", "GENODEF1NSV", "", 0},
-    {70169476ULL, "70169476", "Raiffeisenbank -alt-", "DE-84494", "Niederbergkirchen", "GENODEF1NBK", "", 0},
-    {70169509ULL, "70169509", "Raiffeisenbank Pfaffenwinkel", "DE-86971", "Peiting", "GENODEF1PEI", "", 0},
-    {70169521ULL, "70169521", "Raiffeisenbank Raisting -alt-", "DE-82399", "Raisting", "GENODEF1RIG", "", 0},
-    {70169524ULL, "70169524", "Bankhaus RSA", "DE-83562", "Rechtmehring", "GENODEF1RME", "", 0},
-    {70169530ULL, "70169530", "Raiffeisenbank Neumarkt-St. Veit - Reischach", "DE-84571", "Reischach", "GENODEF1RWZ", "", 0},
-    {70169538ULL, "70169538", "Raiffeisenbank St. Wolfgang-Schwindkirchen -alt-", "DE-84425", "Sankt Wolfgang", "GENODEF1SWO", "", 0},
-    {70169541ULL, "70169541", "Raiffeisenbank Lech-Ammersee -alt-", "DE-86946", "Vilgertshofen", "GENODEF1THG", "", 0},
-    {70169543ULL, "70169543", "Raiffeisenbank Isar-Loisachtal", "DE-82504", "Wolfratshausen", "GENODEF1HHS", "", 0},
-    {70169558ULL, "70169558", "Raiffeisenbank Steingaden", "DE-86989", "Steingaden", "GENODEF1SGA", "", 0},
-    {70169566ULL, "70169566", "VR-Bank Taufkirchen-Dorfen", "DE-84416", "Taufkirchen (Vils)", "GENODEF1TAV", "", 0},
-    {70169568ULL, "70169568", "Raiffeisenbank Taufkirchen-Oberneukirchen", "DE-84565", "Oberneukirchen", "GENODEF1TAE", "", 0},
-    {70169571ULL, "70169571", "Raiffeisenbank T\366lzer Land -alt-", "DE-83646", "Bad T\366lz", "GENODEF1DTZ", "", 0},
-    {70169575ULL, "70169575", "Raiffeisenbank", "DE-86842", "T\374rkheim", "GENODEF1TRH", "", 0},
-    {70169576ULL, "70169576", "Raiffeisen-Volksbank T\374\337ling-Unterneukirchen", "DE-84577", "T\374\337ling", "GENODEF1TUS", "", 0},
-    {70169585ULL, "70169585", "Raiffeisenbank Unterschlei\337heim-Haimhn -alt-", "DE-85704", "Unterschlei\337heim", "GENODEF1UNS", "", 0},
-    {70169598ULL, "70169598", "Raiffeisenbank im Oberland", "DE-83646", "Bad T\366lz", "GENODEF1MIB", "", 0},
-    {70169599ULL, "70169599", "Raiffeisenbank Weil u Umgebung -alt-", "DE-86947", "Weil", "GENODEF1WEI", "", 0},
-    {70169602ULL, "70169602", "Raiffeisenbank Weilheim -alt-", "DE-82355", "Weilheim i. OB", "GENODEF1WM1", "", 0},
-    {70169605ULL, "70169605", "VR-Bank Erding", "DE-85435", "Erding", "GENODEF1ISE", "", 0},
-    {70169614ULL, "70169614", "Freisinger Bank Volksbank-Raiffeisenbank", "DE-85354", "Freising", "GENODEF1FSR", "", 0},
-    {70169619ULL, "70169619", "Raiffeisenbank Zorneding -alt-", "DE-85604", "Zorneding", "GENODEF1ZOR", "", 0},
-    {70169653ULL, "70169653", "Raiffeisenbank Aiglsbach -alt-", "DE-84089", "Aiglsbach", "GENODEF1AIG", "", 0},
-    {70169693ULL, "70169693", "Raiffeisenbank Hallertau", "DE-84104", "Rudelzhausen", "GENODEF1RHT", "", 0},
-    {70190000ULL, "70190000", "M\374nchner Bank", "DE-81632", "M\374nchen", "GENODEF1M01", "", 0},
-    {70190010ULL, "70190010", "M\374nchner Bank", "DE-81679", "M\374nchen", "GENODEF1M1Y", "", 0},
-    {70220000ULL, "70220000", "LfA F\366rderbank Bayern", "DE-80535", "M\374nchen", "LFFBDEMMXXX", "", 0},
-    {70220200ULL, "70220200", "BHF-BANK", "DE-80333", "M\374nchen", "BHFBDEFF700", "", 8},
-    {70220300ULL, "70220300", "BMW Bank", "DE-80788", "M\374nchen", "BMWBDEMUXXX", "", 0},
-    {70220900ULL, "70220900", "W\374stenrot Bausparkasse", "DE-80615", "M\374nchen", "DRESDEFFBFC", "", 0},
-    {70230600ULL, "70230600", "Isbank Fil M\374nchen", "DE-80336", "M\374nchen", "ISBKDEFXMUN", "", 0},
-    {70250150ULL, "70250150", "Kreissparkasse M\374nchen Starnberg Ebersberg", "DE-80279", "M\374nchen", "BYLADEM1KMS", "", 0},
-    {70320090ULL, "70320090", "UniCredit Bank - HypoVereinsbank", "DE-82452", "Garmisch-Partenkirchen", "HYVEDEMM654", "", 32},
-    {70321194ULL, "70321194", "UniCredit Bank - HypoVereinsbank", "DE-82351", "Weilheim i. OB", "HYVEDEMM466", "", 32},
-    {70322192ULL, "70322192", "UniCredit Bank - HypoVereinsbank", "DE-82411", "Murnau a. Staffelsee", "HYVEDEMM664", "", 32},
-    {70350000ULL, "70350000", "Kreissparkasse Garmisch-Partenkirchen -alt-", "DE-82362", "Weilheim i. OB", "BYLADEM1GAP", "", 0},
-    {70351030ULL, "70351030", "Sparkasse Oberland", "DE-82362", "Weilheim i. OB", "BYLADEM1WHM", "", 0},
-    {70362595ULL, "70362595", "Raiffeisenbank Wallgau-Kr\374n", "DE-82499", "Wallgau", "GENODEF1WAK", "", 0},
-    {70380006ULL, "70380006", "Commerzbank vormals Dresdner Bank", "DE-82467", "Garmisch-Partenkirchen", "DRESDEFF703", "", 5},
-    {70390000ULL, "70390000", "VR-Bank Werdenfels", "DE-82467", "Garmisch-Partenkirchen", "GENODEF1GAP", "", 0},
-    {70390010ULL, "70390010", "VR-Bank Werdenfels", "DE-82467", "Garmisch-Partenkirchen", "GENODEF1GAP", "", 0},
-    {70391800ULL, "70391800", "Volksbank-Raiffeisenbank Penzberg -alt-", "DE-82377", "Penzberg", "GENODEF1PZB", "", 0},
-    {71020072ULL, "71020072", "UniCredit Bank - HypoVereinsbank", "DE-83435", "Bad Reichenhall", "HYVEDEMM410", "", 32},
-    {71021270ULL, "71021270", "UniCredit Bank - HypoVereinsbank", "DE-84519", "Neu\366tting", "HYVEDEMM629", "", 32},
-    {71022182ULL, "71022182", "UniCredit Bank - HypoVereinsbank", "DE-83261", "Traunstein", "HYVEDEMM453", "", 32},
-    {71023173ULL, "71023173", "UniCredit Bank - HypoVereinsbank", "DE-84479", "Burghausen", "HYVEDEMM632", "", 32},
-    {71050000ULL, "71050000", "Sparkasse Berchtesgadener Land", "DE-83435", "Bad Reichenhall", "BYLADEM1BGL", "", 0},
-    {71052050ULL, "71052050", "Kreissparkasse Traunstein-Trostberg", "DE-83264", "Traunstein", "BYLADEM1TST", "", 0},
-    {71061009ULL, "71061009", "VR meine Raiffeisenbank -alt-", "DE-84496", "Alt\366tting", "GENODEF1AOE", "", 0},
-    {71062802ULL, "71062802", "Raiffeisenbank", "DE-83454", "Anger", "GENODEF1AGE", "", 0},
-    {71090000ULL, "71090000", "Volksbank Raiffeisenbank Oberbayern S\374dost", "DE-83435", "Bad Reichenhall", "GENODEF1BGL", "", 0},
-    {71120077ULL, "71120077", "UniCredit Bank - HypoVereinsbank", "DE-83001", "Rosenheim", "HYVEDEMM448", "", 32},
-    {71120078ULL, "71120078", "UniCredit Bank - HypoVereinsbank", "DE-83700", "Rottach-Egern", "HYVEDEMM644", "", 32},
-    {71121176ULL, "71121176", "UniCredit Bank - HypoVereinsbank", "DE-84445", "M\374hldorf a. Inn", "HYVEDEMM438", "", 32},
-    {71122183ULL, "71122183", "UniCredit Bank - HypoVereinsbank", "DE-84465", "Waldkraiburg", "HYVEDEMM457", "", 32},
-    {71140041ULL, "71140041", "Commerzbank Rosenheim", "DE-83022", "Rosenheim", "COBADEFFXXX", "", 5},
-    {71141041ULL, "71141041", "Commerzbank", "DE-84453", "M\374hldorf a. Inn", "COBADEFFXXX", "", 5},
-    {71142041ULL, "71142041", "Commerzbank", "DE-84465", "Waldkraiburg", "COBADEFFXXX", "", 5},
-    {71150000ULL, "71150000", "Sparkasse Rosenheim-Bad Aibling", "DE-83004", "Rosenheim", "BYLADEM1ROS", "", 0},
-    {71151020ULL, "71151020", "Sparkasse Alt\366tting-M\374hldorf", "DE-84445", "M\374hldorf a. Inn", "BYLADEM1MDF", "", 0},
-    {71152570ULL, "71152570", "Kreissparkasse Miesbach-Tegernsee", "DE-83714", "Miesbach", "BYLADEM1MIB", "", 0},
-    {71152680ULL, "71152680", "Kreis- und Stadtsparkasse Wasserburg", "DE-83504", "Wasserburg a. Inn", "BYLADEM1WSB", "", 0},
-    {71160000ULL, "71160000", "meine Volksbank Raiffeisenbank", "DE-83022", "Rosenheim", "GENODEF1VRR", "", 0},
-    {71160161ULL, "71160161", "VR Bank Rosenheim-Chiemsee -alt-", "DE-83006", "Rosenheim", "GENODEF1ROR", "", 0},
-    {71161964ULL, "71161964", "Volksbank-Raiffeisenbank Chiemsee -alt-", "DE-83209", "Prien a. Chiemsee", "GENODEF1PRV", "", 0},
-    {71162355ULL, "71162355", "Raiffeisenbank Oberaudorf", "DE-83080", "Oberaudorf", "GENODEF1OBD", "", 0},
-    {71162804ULL, "71162804", "Raiffeisenbank Aschau-Samerberg", "DE-83226", "Aschau i. Chiemgau", "GENODEF1ASU", "", 0},
-    {71165150ULL, "71165150", "Raiffeisenbank Mangfalltal -alt-", "DE-83043", "Bad Aibling", "GENODEF1AIB", "", 0},
-    {71180005ULL, "71180005", "Commerzbank vormals Dresdner Bank", "DE-83011", "Rosenheim", "DRESDEFF711", "", 5},
-    {71190000ULL, "71190000", "Volksbank Rosenheim -alt-", "DE-83022", "Rosenheim", "GENODEF1ROV", "", 0},
-    {71191000ULL, "71191000", "VR-Bank Burghausen-M\374hldorf -alt-", "DE-84453", "M\374hldorf a. Inn", "GENODEF1MUL", "", 0},
-    {72000000ULL, "72000000", "Bundesbank", "DE-86136", "Augsburg", "MARKDEF1720", "", 42},
-    {72012300ULL, "72012300", "Bank f\374r Tirol und Vorarlberg Deutschland", "DE-80331", "M\374nchen", "BTVADE61XXX", "", 0},
-    {72020070ULL, "72020070", "UniCredit Bank - HypoVereinsbank", "DE-86002", "Augsburg", "HYVEDEMM408", "", 32},
-    {72021271ULL, "72021271", "UniCredit Bank - HypoVereinsbank", "DE-86543", "Aichach", "HYVEDEMM236", "", 32},
-    {72021876ULL, "72021876", "UniCredit Bank - HypoVereinsbank", "DE-89312", "G\374nzburg", "HYVEDEMM259", "", 32},
-    {72030014ULL, "72030014", "F\374rst Fugger Privatbank", "DE-86006", "Augsburg", "FUBKDE71XXX", "", 0},
-    {72030227ULL, "72030227", "Bankhaus Anton Hafner", "DE-86150", "Augsburg", "ANHODE77XXX", "", 0},
-    {72030260ULL, "72030260", "Bankhaus Anton Hafner (Gf PayCenter)", "DE-86150", "Augsburg", "ANHODE7AXXX", "", 1},
-    {72040046ULL, "72040046", "Commerzbank", "DE-86150", "Augsburg", "COBADEFFXXX", "", 5},
-    {72050000ULL, "72050000", "Stadtsparkasse Augsburg", "DE-86135", "Augsburg", "AUGSDE77XXX", "", 0},
-    {72050101ULL, "72050101", "Kreissparkasse Augsburg -alt-", "DE-86009", "Augsburg", "BYLADEM1AUG", "", 0},
-    {72051210ULL, "72051210", "Sparkasse Altbayern", "DE-86542", "Aichach", "BYLADEM1AIC", "", 0},
-    {72051840ULL, "72051840", "Sparkasse G\374nzburg-Krumbach -alt-", "DE-89312", "G\374nzburg", "BYLADEM1GZK", "", 0},
-    {72062152ULL, "72062152", "VR-Bank Handels- und Gewerbebank", "DE-86358", "Gersthofen", "GENODEF1MTG", "", 0},
-    {72069002ULL, "72069002", "Raiffeisenbank Adelzhausen-Sielenbach -alt-", "DE-86559", "Adelzhausen", "GENODEF1ADZ", "", 0},
-    {72069005ULL, "72069005", "Raiffeisenbank", "DE-86447", "Aindling", "GENODEF1AIL", "", 0},
-    {72069034ULL, "72069034", "Raiffeisenbank Bissingen -alt-", "DE-86657", "Bissingen", "GENODEF1BSI", "", 0},
-    {72069036ULL, "72069036", "Raiffeisenbank Bobingen", "DE-86394", "Bobingen", "GENODEF1BOI", "", 0},
-    {72069043ULL, "72069043", "VR-Bank Donau-Mindel", "DE-89407", "Dillingen a.d.Donau", "GENODEF1GZ2", "", 0},
-    {72069105ULL, "72069105", "Raiffeisenbank", "DE-86856", "Hiltenfingen", "GENODEF1HTF", "", 0},
-    {72069113ULL, "72069113", "Raiffeisenbank Aschberg -alt-", "DE-89438", "Holzheim", "GENODEF1HZH", "", 0},
-    {72069119ULL, "72069119", "Raiffeisenbank Ichenhausen", "DE-89335", "Ichenhausen", "GENODEF1ICH", "", 0},
-    {72069123ULL, "72069123", "Raiffeisenbank Jettingen-Scheppach -alt-", "DE-89343", "Jettingen-Scheppach", "GENODEF1JET", "", 0},
-    {72069126ULL, "72069126", "Raiffeisenbank Mittelschwaben", "DE-89297", "Roggenburg", "GENODEF1BBT", "", 0},
-    {72069132ULL, "72069132", "Raiffeisenbank Krumbach/Schwaben -alt-", "DE-86370", "Krumbach (Schwaben)", "GENODEF1KRR", "", 0},
-    {72069135ULL, "72069135", "Raiffeisenbank Stauden -alt-", "DE-86863", "Langenneufnach", "GENODEF1LST", "", 0},
-    {72069155ULL, "72069155", "Raiffeisenbank Wittelsbacher Land", "DE-86415", "Mering", "GENODEF1MRI", "", 0},
-    {72069179ULL, "72069179", "Raiffeisenbank Unteres Zusamtal", "DE-86647", "Buttenwiesen", "GENODEF1BWI", "", 0},
-    {72069181ULL, "72069181", "Raiffeisenbank -alt-", "DE-89362", "Offingen", "GENODEF1OFF", "", 0},
-    {72069193ULL, "72069193", "Raiffeisenbank", "DE-86508", "Rehling", "GENODEF1RLI", "", 0},
-    {72069209ULL, "72069209", "Raiffeisenbank -alt-", "DE-89297", "Roggenburg", "GENODEF1RGB", "", 0},
-    {72069220ULL, "72069220", "Raiffeisenbank Schwabm\374nchen-Stauden", "DE-86827", "Schwabm\374nchen", "GENODEF1SMU", "", 0},
-    {72069235ULL, "72069235", "Raiffeisenbank", "DE-86470", "Thannhausen", "GENODEF1THS", "", 0},
-    {72069263ULL, "72069263", "Raiffeisenbank Wittislingen -alt-", "DE-89424", "Wittislingen", "GENODEF1WTS", "", 0},
-    {72069274ULL, "72069274", "Raiffeisenbank Augsburger Land West", "DE-86441", "Zusmarshausen", "GENODEF1ZUS", "", 0},
-    {72069308ULL, "72069308", "Raiffeisen-Volksbank Wemding", "DE-86650", "Wemding", "GENODEF1WDN", "", 0},
-    {72069329ULL, "72069329", "Raiffeisen-Volksbank Ries", "DE-86720", "N\366rdlingen", "GENODEF1NOE", "", 0},
-    {72069736ULL, "72069736", "Raiffeisenbank Schwaben Mitte", "DE-86370", "Krumbach (Schwaben)", "GENODEF1BLT", "", 0},
-    {72069789ULL, "72069789", "Raiffeisenbank Pfaffenhausen", "DE-87772", "Pfaffenhausen", "GENODEF1PFA", "", 0},
-    {72070001ULL, "72070001", "Deutsche Bank", "DE-86004", "Augsburg", "DEUTDEMM720", "", 20},
-    {72070024ULL, "72070024", "Deutsche Bank", "DE-86004", "Augsburg", "DEUTDEDB720", "", 20},
-    {72070324ULL, "72070324", "Postbank/DSL Ndl der Deutsche Bank", "DE-86150", "Augsburg", "DEUTDEDBP19", "", 20},
-    {72070365ULL, "72070365", "Postbank/DSL Ndl der Deutsche Bank", "DE-86150", "Augsburg", "DEUTDEMMP19", "", 20},
-    {72080001ULL, "72080001", "Commerzbank vormals Dresdner Bank", "DE-86004", "Augsburg", "DRESDEFF720", "", 5},
-    {72090000ULL, "72090000", "VR Bank Augsburg-Ostallg\344u", "DE-86012", "Augsburg", "GENODEF1AUB", "", 0},
-    {72090500ULL, "72090500", "Sparda-Bank Augsburg", "DE-86013", "Augsburg", "GENODEF1S03", "", 0},
-    {72090900ULL, "72090900", "PSD Bank M\374nchen", "DE-86135", "Augsburg", "GENODEF1P14", "", 0},
-    {72091800ULL, "72091800", "Volksbank G\374nzburg -alt-", "DE-89312", "G\374nzburg", "GENODEF1GZ1", "", 0},
-    {72120078ULL, "72120078", "UniCredit Bank - HypoVereinsbank", "DE-85017", "Ingolstadt", "HYVEDEMM426", "", 32},
-    {72122181ULL, "72122181", "UniCredit Bank - HypoVereinsbank", "DE-86633", "Neuburg a.d.Donau", "HYVEDEMM665", "", 32},
-    {72140052ULL, "72140052", "Commerzbank", "DE-85018", "Ingolstadt", "COBADEFFXXX", "", 5},
-    {72150000ULL, "72150000", "Sparkasse Ingolstadt Eichst\344tt", "DE-85023", "Ingolstadt", "BYLADEM1ING", "", 0},
-    {72151340ULL, "72151340", "Sparkasse Eichst\344tt -alt-", "DE-85067", "Eichst\344tt", "BYLADEM1EIS", "", 0},
-    {72151650ULL, "72151650", "Sparkasse Pfaffenhofen", "DE-85262", "Pfaffenhofen a.d.Ilm", "BYLADEM1PAF", "", 0},
-    {72151880ULL, "72151880", "Stadtsparkasse Schrobenhausen -alt-", "DE-86542", "Aichach", "BYLADEM1SSH", "", 0},
-    {72152070ULL, "72152070", "Sparkasse Neuburg-Rain -alt-", "DE-86633", "Neuburg a.d.Donau", "BYLADEM1NEB", "", 0},
-    {72160818ULL, "72160818", "Volksbank Raiffeisenbank Bayern Mitte", "DE-85023", "Ingolstadt", "GENODEF1INP", "", 0},
-    {72169013ULL, "72169013", "Raiffeisenbank Aresing-H\366rzhausen-Schiltberg -alt-", "DE-86561", "Aresing", "GENODEF1ARH", "", 0},
-    {72169080ULL, "72169080", "Raiffeisenbank Aresing-Gerolsbach", "DE-85302", "Gerolsbach", "GENODEF1GSB", "", 0},
-    {72169218ULL, "72169218", "Schrobenhausener Bank", "DE-86529", "Schrobenhausen", "GENODEF1SBN", "", 0},
-    {72169246ULL, "72169246", "Raiffeisenbank Schrobenhausener Land", "DE-86571", "Langenmosen", "GENODEF1WFN", "", 0},
-    {72169380ULL, "72169380", "Raiffeisenbank Beilngries -alt-", "DE-92339", "Beilngries", "GENODEF1BLN", "", 0},
-    {72169745ULL, "72169745", "Raiffeisenbank Ehekirchen-Oberhausen", "DE-86676", "Ehekirchen", "GENODEF1WDF", "", 0},
-    {72169756ULL, "72169756", "VR Bank Neuburg-Rain", "DE-86633", "Neuburg a.d.Donau", "GENODEF1ND2", "", 0},
-    {72169764ULL, "72169764", "Raiffeisenbank Donaumooser Land -alt-", "DE-86668", "Karlshuld", "GENODEF1WRI", "", 0},
-    {72169812ULL, "72169812", "Raiffeisenbank im Donautal", "DE-85080", "Gaimersheim", "GENODEF1GAH", "", 0},
-    {72169831ULL, "72169831", "Raiffeisenbank Riedenburg-Lobsing -alt-", "DE-93339", "Riedenburg", "GENODEF1RBL", "", 0},
-    {72170007ULL, "72170007", "Deutsche Bank", "DE-85010", "Ingolstadt", "DEUTDEMM721", "", 20},
-    {72170024ULL, "72170024", "Deutsche Bank", "DE-85010", "Ingolstadt", "DEUTDEDB721", "", 20},
-    {72170324ULL, "72170324", "Postbank/DSL Ndl der Deutsche Bank", "DE-85051", "Ingolstadt", "DEUTDEDBP17", "", 20},
-    {72170363ULL, "72170363", "Postbank/DSL Ndl der Deutsche Bank", "DE-85051", "Ingolstadt", "DEUTDEMMP17", "", 20},
-    {72180002ULL, "72180002", "Commerzbank vormals Dresdner Bank", "DE-85018", "Ingolstadt", "DRESDEFF721", "", 5},
-    {72220074ULL, "72220074", "UniCredit Bank - HypoVereinsbank", "DE-86609", "Donauw\366rth", "HYVEDEMM255", "", 32},
-    {72223182ULL, "72223182", "UniCredit Bank - HypoVereinsbank", "DE-86715", "N\366rdlingen", "HYVEDEMM263", "", 32},
-    {72250000ULL, "72250000", "Sparkasse N\366rdlingen -alt-", "DE-86715", "N\366rdlingen", "BYLADEM1NLG", "", 0},
-    {72250160ULL, "72250160", "Sparkasse Donauw\366rth -alt-", "DE-86604", "Donauw\366rth", "BYLADEM1DON", "", 0},
-    {72251520ULL, "72251520", "Sparkasse Nordschwaben", "DE-89407", "Dillingen a.d.Donau", "BYLADEM1DLG", "", 0},
-    {72261754ULL, "72261754", "Raiffeisenbank Rain am Lech -alt-", "DE-86641", "Rain", "GENODEF1RLH", "", 0},
-    {72262401ULL, "72262401", "Raiffeisen-Volksbank Dillingen -alt-", "DE-89407", "Dillingen a.d.Donau", "GENODEF1DLG", "", 0},
-    {72290100ULL, "72290100", "Raiffeisen-Volksbank Donauw\366rth", "DE-86604", "Donauw\366rth", "GENODEF1DON", "", 0},
-    {73050000ULL, "73050000", "Sparkasse Neu-Ulm-Illertissen", "DE-89206", "Neu-Ulm", "BYLADEM1NUL", "", 0},
-    {73061191ULL, "73061191", "VR-Bank Neu-Ulm", "DE-89231", "Neu-Ulm", "GENODEF1NU1", "", 0},
-    {73120075ULL, "73120075", "UniCredit Bank - HypoVereinsbank", "DE-87681", "Memmingen", "HYVEDEMM436", "", 32},
-    {73140046ULL, "73140046", "Commerzbank Memmingen", "DE-87700", "Memmingen", "COBADEFFXXX", "", 5},
-    {73150000ULL, "73150000", "Sparkasse Schwaben-Bodensee", "DE-87700", "Memmingen", "BYLADEM1MLM", "", 0},
-    {73160000ULL, "73160000", "Genossenschaftsbank Unterallg\344u", "DE-87719", "Mindelheim", "GENODEF1MIR", "", 0},
-    {73180011ULL, "73180011", "Commerzbank vormals Dresdner Bank", "DE-87681", "Memmingen", "DRESDEFF731", "", 5},
-    {73190000ULL, "73190000", "VR-Bank Memmingen", "DE-87689", "Memmingen", "GENODEF1MM1", "", 0},
-    {73311600ULL, "73311600", "Hypo Vorarlberg Bank", "DE-87567", "Riezlern", "", "", 1},
-    {73320073ULL, "73320073", "UniCredit Bank - HypoVereinsbank", "DE-87402", "Kempten (Allg\344u)", "HYVEDEMM428", "", 32},
-    {73321177ULL, "73321177", "UniCredit Bank - HypoVereinsbank", "DE-87552", "Oberstdorf", "HYVEDEMM567", "", 32},
-    {73322380ULL, "73322380", "UniCredit Bank - HypoVereinsbank", "DE-87527", "Sonthofen", "HYVEDEMM570", "", 32},
-    {73331700ULL, "73331700", "Gabler-Saliter Bankgesch\344ft", "DE-87634", "Oberg\374nzburg", "GABLDE71XXX", "", 0},
-    {73340046ULL, "73340046", "Commerzbank Kempten Allg\344u", "DE-87435", "Kempten (Allg\344u)", "COBADEFFXXX", "", 5},
-    {73350000ULL, "73350000", "Sparkasse Allg\344u", "DE-87435", "Kempten (Allg\344u)", "BYLADEM1ALG", "", 0},
-    {73369264ULL, "73369264", "Raiffeisenbank im Allg\344uer Land", "DE-87463", "Dietmannsried", "GENODEF1DTA", "", 0},
-    {73369821ULL, "73369821", "VR S\374dBank", "DE-88131", "Lindau (Bodensee)", "GENODEF1LBB", "", 0},
-    {73369823ULL, "73369823", "Raiffeisenbank Westallg\344u -alt-", "DE-88167", "Gestratz", "GENODEF1WWA", "", 0},
-    {73369826ULL, "73369826", "Volksbank", "DE-88151", "Lindenberg i. Allg\344u", "GENODEF1LIA", "", 0},
-    {73369851ULL, "73369851", "Raiffeisenbank Aitrang-Ruderatshofen", "DE-87648", "Aitrang", "GENODEF1AIT", "", 0},
-    {73369854ULL, "73369854", "Raiffeisenbank Fuchstal-Denklingen -alt-", "DE-86925", "Fuchstal", "GENODEF1FCH", "", 0},
-    {73369859ULL, "73369859", "Raiffeisenbank Bidingen", "DE-87651", "Bidingen", "GENODEF1BIN", "", 0},
-    {73369871ULL, "73369871", "Raiffeisenbank Baisweil-Eggenthal-Friesenried", "DE-87653", "Eggenthal", "GENODEF1EGB", "", 0},
-    {73369902ULL, "73369902", "Raiffeisenbank Kempten -alt-", "DE-87412", "Kempten (Allg\344u)", "GENODEF1KM1", "", 0},
-    {73369918ULL, "73369918", "Raiffeisenbank Kirchweihtal", "DE-87666", "Pforzen", "GENODEF1OKI", "", 0},
-    {73369920ULL, "73369920", "VR Bank Kempten-Oberallg\344u", "DE-87435", "Kempten (Allg\344u)", "GENODEF1SFO", "", 0},
-    {73369933ULL, "73369933", "Raiffeisenbank S\374dliches Ostallg\344u", "DE-87637", "Seeg", "GENODEF1RHP", "", 0},
-    {73369936ULL, "73369936", "Raiffeisenbank Seeg -alt-", "DE-87637", "Seeg", "GENODEF1SER", "", 0},
-    {73369954ULL, "73369954", "Raiffeisenbank Wald-G\366risried", "DE-87616", "Wald", "GENODEF1WGO", "", 0},
-    {73370008ULL, "73370008", "Deutsche Bank", "DE-87404", "Kempten (Allg\344u)", "DEUTDEMM733", "", 20},
-    {73370024ULL, "73370024", "Deutsche Bank", "DE-87404", "Kempten (Allg\344u)", "DEUTDEDB733", "", 20},
-    {73380004ULL, "73380004", "Commerzbank vormals Dresdner Bank", "DE-87404", "Kempten (Allg\344u)", "DRESDEFF733", "", 5},
-    {73390000ULL, "73390000", "Allg\344uer Volksbank Kempten-Sonthofen", "DE-87416", "Kempten (Allg\344u)", "GENODEF1KEV", "", 0},
-    {73392000ULL, "73392000", "Volksbank Immenstadt", "DE-87509", "Immenstadt i. Allg\344u", "GENODEF1IMV", "", 0},
-    {73420071ULL, "73420071", "UniCredit Bank - HypoVereinsbank", "DE-87600", "Kaufbeuren", "HYVEDEMM427", "", 32},
-    {73421478ULL, "73421478", "UniCredit Bank - HypoVereinsbank", "DE-86951", "Schongau", "HYVEDEMM666", "", 32},
-    {73440048ULL, "73440048", "Commerzbank", "DE-87600", "Kaufbeuren", "COBADEFFXXX", "", 5},
-    {73450000ULL, "73450000", "Kreis- und Stadtsparkasse Kaufbeuren -alt-", "DE-87600", "Kaufbeuren", "BYLADEM1KFB", "", 0},
-    {73451450ULL, "73451450", "Kreissparkasse Schongau -alt-", "DE-82362", "Weilheim i. OB", "BYLADEM1SOG", "", 0},
-    {73480013ULL, "73480013", "Commerzbank vormals Dresdner Bank", "DE-87572", "Kaufbeuren", "DRESDEFF734", "", 5},
-    {74020074ULL, "74020074", "UniCredit Bank - HypoVereinsbank", "DE-94002", "Passau", "HYVEDEMM445", "", 32},
-    {74020100ULL, "74020100", "Raiffeisenlandesbank O\326 Zndl S\374ddeutschland", "DE-80333", "M\374nchen", "RZOODE77XXX", "", 0},
-    {74020150ULL, "74020150", "Raiffeisenlandesbank O\326 Zndl S\374dde - f\374r interne Zwecke", "DE-80333", "M\374nchen", "RZOODE77050", "", 0},
-    {74040082ULL, "74040082", "Commerzbank Passau", "DE-94032", "Passau", "COBADEFFXXX", "", 5},
-    {74050000ULL, "74050000", "Sparkasse Passau", "DE-94014", "Passau", "BYLADEM1PAS", "", 0},
-    {74051230ULL, "74051230", "Sparkasse Freyung-Grafenau", "DE-94078", "Freyung", "BYLADEM1FRG", "", 0},
-    {74061101ULL, "74061101", "Raiffeisenbank Goldener Steig - Dreisessel", "DE-94133", "R\366hrnbach", "GENODEF1RGS", "", 0},
-    {74061564ULL, "74061564", "Raiffeisenbank Unteres Inntal", "DE-94152", "Neuhaus a.Inn", "GENODEF1NUI", "", 0},
-    {74061670ULL, "74061670", "Raiffeisenbank Ortenburg-Kirchberg", "DE-94496", "Ortenburg", "GENODEF1ORT", "", 0},
-    {74061813ULL, "74061813", "VR-Bank Rottal-Inn", "DE-84347", "Pfarrkirchen", "GENODEF1PFK", "", 0},
-    {74061814ULL, "74061814", "VR-Bank Rottal-Inn Gf GAA", "DE-84347", "Pfarrkirchen", "GENODEF1PFK", "", 0},
-    {74062490ULL, "74062490", "VR-Bank Vilshofen-Pocking", "DE-94060", "Pocking", "GENODEF1VIR", "", 0},
-    {74062786ULL, "74062786", "Raiffeisenbank i Lkr Passau-Nord", "DE-94113", "Tiefenbach", "GENODEF1TIE", "", 0},
-    {74064593ULL, "74064593", "Raiffeisenbank", "DE-94108", "Wegscheid", "GENODEF1WSD", "", 0},
-    {74065782ULL, "74065782", "Raiffeisenbank Salzweg-Thyrnau -alt-", "DE-94119", "Salzweg", "GENODEF1SZT", "", 0},
-    {74066749ULL, "74066749", "Raiffeisenbank S\374dl. Bayerischer Wald -alt-", "DE-94051", "Hauzenberg", "GENODEF1HZN", "", 0},
-    {74067000ULL, "74067000", "Rottaler Raiffeisenbank -alt-", "DE-94060", "Pocking", "GENODEF1POC", "", 0},
-    {74069744ULL, "74069744", "Raiffeisenbank", "DE-94143", "Grainet", "GENODEF1GRT", "", 0},
-    {74069752ULL, "74069752", "Raiffeisenbank Hohenau-Mauth -alt-", "DE-94545", "Hohenau", "GENODEF1HHU", "", 0},
-    {74069758ULL, "74069758", "Raiffeisenbank Kirchberg v. Wald -alt-", "DE-94113", "Tiefenbach", "GENODEF1TKI", "", 0},
-    {74069768ULL, "74069768", "Raiffeisenbank am Dreisessel -alt-", "DE-94089", "Neureichenau", "GENODEF1NHD", "", 0},
-    {74090000ULL, "74090000", "VR-Bank Passau", "DE-94015", "Passau", "GENODEF1PA1", "", 0},
-    {74120071ULL, "74120071", "UniCredit Bank - HypoVereinsbank", "DE-94460", "Deggendorf", "HYVEDEMM415", "", 32},
-    {74131000ULL, "74131000", "TEBA Kreditbank", "DE-94405", "Landau a.d.Isar", "TEKRDE71XXX", "", 0},
-    {74140048ULL, "74140048", "Commerzbank", "DE-94469", "Deggendorf", "COBADEFFXXX", "", 5},
-    {74150000ULL, "74150000", "Sparkasse Deggendorf", "DE-94459", "Deggendorf", "BYLADEM1DEG", "", 0},
-    {74151450ULL, "74151450", "Sparkasse Regen-Viechtach", "DE-94202", "Regen", "BYLADEM1REG", "", 0},
-    {74160025ULL, "74160025", "Raiffeisenbank Deggendorf-Plattling-Sonnenwald", "DE-94457", "Deggendorf", "GENODEF1DEG", "", 0},
-    {74161608ULL, "74161608", "Raiffeisenbank Hengersberg-Sch\366llnach", "DE-94488", "Hengersberg", "GENODEF1HBW", "", 0},
-    {74164149ULL, "74164149", "VR-Bank -alt-", "DE-94209", "Regen", "GENODEF1RGE", "", 0},
-    {74165013ULL, "74165013", "Raiffeisenbank Sonnenwald -alt-", "DE-94530", "Auerbach", "GENODEF1AUS", "", 0},
-    {74180009ULL, "74180009", "Commerzbank vormals Dresdner Bank", "DE-94451", "Deggendorf", "DRESDEFF741", "", 5},
-    {74190000ULL, "74190000", "VR GenoBank DonauWald", "DE-94234", "Viechtach", "GENODEF1DGV", "", 0},
-    {74191000ULL, "74191000", "VR-Bank Landau-Mengkofen", "DE-94405", "Landau a.d.Isar", "GENODEF1LND", "", 0},
-    {74220075ULL, "74220075", "UniCredit Bank - HypoVereinsbank", "DE-94304", "Straubing", "HYVEDEMM452", "", 32},
-    {74221170ULL, "74221170", "UniCredit Bank - HypoVereinsbank", "DE-93413", "Cham", "HYVEDEMM675", "", 32},
-    {74240062ULL, "74240062", "Commerzbank Straubing", "DE-94315", "Straubing", "COBADEFFXXX", "", 5},
-    {74250000ULL, "74250000", "Sparkasse Niederbayern-Mitte", "DE-94304", "Straubing", "BYLADEM1SRG", "", 0},
-    {74251020ULL, "74251020", "Sparkasse im Landkreis Cham", "DE-93405", "Cham", "BYLADEM1CHM", "", 0},
-    {74260110ULL, "74260110", "Raiffeisenbank Straubing", "DE-94315", "Straubing", "GENODEF1SR2", "", 0},
-    {74261024ULL, "74261024", "Raiffeisenbank Chamer Land", "DE-93404", "Cham", "GENODEF1CHA", "", 0},
-    {74290000ULL, "74290000", "VR-Bank Ostbayern-Mitte", "DE-94315", "Straubing", "GENODEF1SR1", "", 0},
-    {74290100ULL, "74290100", "CB Bank", "DE-94306", "Straubing", "CBSRDE71XXX", "", 0},
-    {74320073ULL, "74320073", "UniCredit Bank - HypoVereinsbank", "DE-84007", "Landshut", "HYVEDEMM433", "", 32},
-    {74340077ULL, "74340077", "Commerzbank", "DE-84028", "Landshut", "COBADEFFXXX", "", 5},
-    {74350000ULL, "74350000", "Sparkasse Landshut", "DE-84011", "Landshut", "BYLADEM1LAH", "", 0},
-    {74351430ULL, "74351430", "Sparkasse Rottal-Inn", "DE-84307", "Eggenfelden", "BYLADEM1EGF", "", 0},
-    {74351740ULL, "74351740", "Stadt- und Kreissparkasse Moosburg -alt-", "DE-85366", "Moosburg a.d.Isar", "BYLADEM1MSB", "", 0},
-    {74361211ULL, "74361211", "Raiffeisenbank Arnstorf", "DE-94424", "Arnstorf", "GENODEF1ARF", "", 0},
-    {74362663ULL, "74362663", "Raiffeisenbank Landshuter Land", "DE-84030", "Ergolding", "GENODEF1ERG", "", 0},
-    {74364689ULL, "74364689", "Raiffeisenbank Pfeffenhausen-Rottenburg-Wildenberg -alt-", "DE-84076", "Pfeffenhausen", "GENODEF1PFF", "", 0},
-    {74369068ULL, "74369068", "Raiffeisenbank Hofkirchen-Bayerbach", "DE-84082", "Laberweinting", "GENODEF1LWE", "", 0},
-    {74369088ULL, "74369088", "Raiffeisenbank Geiselh\366ring-Pfaffenberg", "DE-94333", "Geiselh\366ring", "GENODEF1GPF", "", 0},
-    {74369130ULL, "74369130", "Raiffeisenbank Parkstetten", "DE-94365", "Parkstetten", "GENODEF1PST", "", 0},
-    {74369146ULL, "74369146", "Raiffeisenbank Rattiszell-Konzell", "DE-94372", "Rattiszell", "GENODEF1RZK", "", 0},
-    {74369656ULL, "74369656", "Raiffeisenbank Essenbach -alt-", "DE-84051", "Essenbach", "GENODEF1ENA", "", 0},
-    {74369662ULL, "74369662", "Raiffeisenbank Buch-Eching", "DE-84174", "Eching", "GENODEF1EBV", "", 0},
-    {74369704ULL, "74369704", "Raiffeisenbank Mengkofen-Loiching -alt-", "DE-84152", "Mengkofen", "GENODEF1MKO", "", 0},
-    {74380007ULL, "74380007", "Commerzbank vormals Dresdner Bank", "DE-84008", "Landshut", "DRESDEFF743", "", 5},
-    {74390000ULL, "74390000", "VR-Bank Landshut", "DE-84037", "Landshut", "GENODEF1LH1", "", 0},
-    {74391400ULL, "74391400", "VR-Bank Rottal-Inn", "DE-84301", "Eggenfelden", "GENODEF1EGR", "", 0},
-    {74392300ULL, "74392300", "VR-Bank Isar-Vils", "DE-84131", "Vilsbiburg", "GENODEF1VBV", "", 0},
-    {75000000ULL, "75000000", "Bundesbank", "DE-93006", "Regensburg", "MARKDEF1750", "", 42},
-    {75020073ULL, "75020073", "UniCredit Bank - HypoVereinsbank", "DE-93002", "Regensburg", "HYVEDEMM447", "", 32},
-    {75021174ULL, "75021174", "UniCredit Bank - HypoVereinsbank", "DE-92402", "Schwandorf", "HYVEDEMM804", "", 32},
-    {75040062ULL, "75040062", "Commerzbank Regensburg", "DE-93047", "Regensburg", "COBADEFFXXX", "", 5},
-    {75050000ULL, "75050000", "Sparkasse Regensburg", "DE-93042", "Regensburg", "BYLADEM1RBG", "", 0},
-    {75051040ULL, "75051040", "Sparkasse im Landkreis Schwandorf", "DE-92408", "Schwandorf", "BYLADEM1SAD", "", 0},
-    {75051565ULL, "75051565", "Kreissparkasse Kelheim", "DE-93309", "Kelheim", "BYLADEM1KEH", "", 0},
-    {75060150ULL, "75060150", "Raiffeisenbank Regensburg-Wenzenbach", "DE-93018", "Regensburg", "GENODEF1R02", "", 0},
-    {75061168ULL, "75061168", "Raiffeisenbank Schwandorf-Nittenau -alt-", "DE-92408", "Schwandorf", "GENODEF1SWN", "", 0},
-    {75061851ULL, "75061851", "Raiffeisenbank Regenstauf", "DE-93122", "Regenstauf", "GENODEF1REF", "", 0},
-    {75062026ULL, "75062026", "Raiffeisenbank Oberpfalz S\374d", "DE-93093", "Donaustauf", "GENODEF1DST", "", 0},
-    {75069014ULL, "75069014", "Raiffeisenbank Kreis Kelheim", "DE-93077", "Bad Abbach", "GENODEF1ABS", "", 0},
-    {75069015ULL, "75069015", "Raiffeisenbank Bad G\366gging -alt-", "DE-93333", "Neustadt a.d.Donau", "GENODEF1NGG", "", 0},
-    {75069020ULL, "75069020", "Raiffeisenbank Bruck -alt-", "DE-92436", "Bruck i.d.OPf.", "GENODEF1BUK", "", 0},
-    {75069038ULL, "75069038", "Raiffeisenbank Falkenstein-W\366rth", "DE-93167", "Falkenstein", "GENODEF1FKS", "", 0},
-    {75069050ULL, "75069050", "Raiffeisenbank Grafenw\366hr-Kirchenthumbach -alt-", "DE-92655", "Grafenw\366hr", "GENODEF1GRW", "", 0},
-    {75069055ULL, "75069055", "Raiffeisenbank Alteglofsheim-Hagelstadt", "DE-93095", "Hagelstadt", "GENODEF1HGA", "", 0},
-    {75069061ULL, "75069061", "Raiffeisenbank im Oberpf\344lzer Jura", "DE-92331", "Parsberg", "GENODEF1HEM", "", 0},
-    {75069078ULL, "75069078", "Raiffeisenbank Sinzing", "DE-93161", "Sinzing", "GENODEF1SZV", "", 0},
-    {75069081ULL, "75069081", "Raiffeisenbank Bad K\366tzting", "DE-93444", "Bad K\366tzting", "GENODEF1KTZ", "", 0},
-    {75069094ULL, "75069094", "Raiffeisenbank Parsberg-Velburg -alt-", "DE-92331", "Parsberg", "GENODEF1PAR", "", 0},
-    {75069110ULL, "75069110", "Raiffeisenbank Eschlkam-Lam-Lohberg-Neukirchen b Hl Blut", "DE-93453", "Neukirchen b.Hl.Blut", "GENODEF1NKN", "", 0},
-    {75069171ULL, "75069171", "VR Bank Mittlere Oberpfalz", "DE-92507", "Nabburg", "GENODEF1SWD", "", 0},
-    {75070013ULL, "75070013", "Deutsche Bank", "DE-93003", "Regensburg", "DEUTDEMM750", "", 20},
-    {75070024ULL, "75070024", "Deutsche Bank", "DE-93003", "Regensburg", "DEUTDEDB750", "", 20},
-    {75080003ULL, "75080003", "Commerzbank vormals Dresdner Bank", "DE-93015", "Regensburg", "DRESDEFF750", "", 5},
-    {75090000ULL, "75090000", "Volksbank Raiffeisenbank Regensburg-Schwandorf", "DE-93047", "Regensburg", "GENODEF1R01", "", 0},
-    {75090300ULL, "75090300", "LIGA Bank", "DE-93006", "Regensburg", "GENODEF1M05", "", 0},
-    {75090500ULL, "75090500", "Sparda-Bank Ostbayern", "DE-93047", "Regensburg", "GENODEF1S05", "", 0},
-    {75090900ULL, "75090900", "VR Bank Niederbayern-Oberpfalz", "DE-93047", "Regensburg", "GENODEF1P18", "", 0},
-    {75091400ULL, "75091400", "VR Bank Burglengenfeld -alt-", "DE-93133", "Burglengenfeld", "GENODEF1BLF", "", 0},
-    {75220070ULL, "75220070", "UniCredit Bank - HypoVereinsbank", "DE-92202", "Amberg", "HYVEDEMM405", "", 32},
-    {75240000ULL, "75240000", "Commerzbank", "DE-92224", "Amberg", "COBADEFFXXX", "", 5},
-    {75250000ULL, "75250000", "Sparkasse Amberg-Sulzbach", "DE-92206", "Amberg", "BYLADEM1ABG", "", 0},
-    {75261700ULL, "75261700", "Raiffeisenbank Sulzbach-Rosenberg -alt-", "DE-92237", "Sulzbach-Rosenberg", "GENODEF1SZH", "", 0},
-    {75290000ULL, "75290000", "VR Bank Amberg-Sulzbach", "DE-92237", "Sulzbach-Rosenberg", "GENODEF1AMV", "", 0},
-    {75320075ULL, "75320075", "UniCredit Bank - HypoVereinsbank", "DE-92612", "Weiden i.d.OPf.", "HYVEDEMM454", "", 32},
-    {75340090ULL, "75340090", "Commerzbank", "DE-92637", "Weiden i.d.OPf.", "COBADEFFXXX", "", 5},
-    {75350000ULL, "75350000", "Sparkasse Oberpfalz Nord", "DE-92615", "Weiden i.d.OPf.", "BYLADEM1WEN", "", 0},
-    {75351960ULL, "75351960", "Vereinigte Sparkassen Eschenbach i d Opf", "DE-92660", "Neustadt a.d.Waldnaab", "BYLADEM1ESB", "", 0},
-    {75360011ULL, "75360011", "Raiffeisenbank Weiden -alt-", "DE-92637", "Weiden i.d.OPf.", "GENODEF1WEO", "", 0},
-    {75362039ULL, "75362039", "Raiffeisenbank Flo\337", "DE-92685", "Flo\337", "GENODEF1FLS", "", 0},
-    {75363189ULL, "75363189", "Raiffeisenbank Neustadt-Vohenstrau\337 -alt-", "DE-92648", "Vohenstrau\337", "GENODEF1NEW", "", 0},
-    {75390000ULL, "75390000", "Volksbank Raiffeisenbank Nordoberpfalz", "DE-92637", "Weiden i.d.OPf.", "GENODEF1WEV", "", 0},
-    {76000000ULL, "76000000", "Bundesbank", "DE-90327", "N\374rnberg", "MARKDEF1760", "", 42},
-    {76010085ULL, "76010085", "Postbank Ndl der Deutsche Bank", "DE-90402", "N\374rnberg", "PBNKDEFFXXX", "", 0},
-    {76020070ULL, "76020070", "UniCredit Bank - HypoVereinsbank", "DE-90327", "N\374rnberg", "HYVEDEMM460", "", 32},
-    {76020099ULL, "76020099", "UniCredit Bank - HypoVereinsbank Prepaid Card", "DE-90327", "N\374rnberg", "HYVEDEMMCAR", "", 0},
-    {76026000ULL, "76026000", "norisbank", "DE-10625", "Berlin", "NORSDE71XXX", "", 20},
-    {76030080ULL, "76030080", "BNP Paribas Niederlassung Deutschland", "DE-90402", "N\374rnberg", "CSDBDE71XXX", "", 0},
-    {76030600ULL, "76030600", "Isbank Fil N\374rnberg", "DE-90429", "N\374rnberg", "ISBKDEFXNUR", "", 0},
-    {76030800ULL, "76030800", "flatexDEGIRO Bank", "DE-60312", "Frankfurt am Main", "BIWBDE33760", "", 0},
-    {76032000ULL, "76032000", "TeamBank N\374rnberg", "DE-90471", "N\374rnberg", "TEAMDE71XXX", "", 0},
-    {76032001ULL, "76032001", "TeamBank N\374rnberg GF Austria", "DE-90471", "N\374rnberg", "TEAMDE71TAT", "", 0},
-    {76035000ULL, "76035000", "UmweltBank", "DE-90489", "N\374rnberg", "UMWEDE7NXXX", "", 0},
-    {76040060ULL, "76040060", "Commerzbank CC", "DE-90402", "N\374rnberg", "COBADEFFXXX", "", 5},
-    {76040061ULL, "76040061", "Commerzbank", "DE-90006", "N\374rnberg", "COBADEFFXXX", "", 5},
-    {76040062ULL, "76040062", "Commerzbank CC", "DE-90402", "N\374rnberg", "COBADEFFXXX", "", 5},
-    {76040065ULL, "76040065", "Commerzbank, Filiale N\374rnberg 2", "DE-90006", "N\374rnberg", "COBADEFFXXX", "", 5},
-    {76050000ULL, "76050000", "Bayerische Landesbank", "DE-90041", "N\374rnberg", "BYLADEMMXXX", "", 0},
-    {76050101ULL, "76050101", "Sparkasse N\374rnberg", "DE-90327", "N\374rnberg", "SSKNDE77XXX", "", 0},
-    {76052080ULL, "76052080", "Sparkasse Neumarkt i d OPf-Parsberg", "DE-92303", "Neumarkt i.d.OPf.", "BYLADEM1NMA", "", 0},
-    {76060000ULL, "76060000", "DZ BANK", "DE-90002", "N\374rnberg", "GENODEFF760", "", 0},
-    {76060618ULL, "76060618", "Volksbank Raiffeisenbank -alt-", "DE-90019", "N\374rnberg", "GENODEF1N02", "", 0},
-    {76060620ULL, "76060620", "Volksbank Raiffeisenbank N\374rnberg (Gf GAA)", "DE-90402", "N\374rnberg", "GENODEF1N02", "", 0},
-    {76061025ULL, "76061025", "Raiffeisen Spar+Kreditbank Lauf a d Pegnitz", "DE-91207", "Lauf a.d.Pegnitz", "GENODEF1LAU", "", 0},
-    {76061482ULL, "76061482", "Raiffeisenbank im N\374rnberger Land", "DE-90537", "Feucht", "GENODEF1HSB", "", 0},
-    {76069369ULL, "76069369", "Raiffeisenbank Auerbach-Freihung", "DE-91275", "Auerbach i.d.OPf.", "GENODEF1AUO", "", 0},
-    {76069372ULL, "76069372", "Raiffeisenbank Bad Windsheim", "DE-91438", "Bad Windsheim", "GENODEF1WDS", "", 0},
-    {76069378ULL, "76069378", "Raiffeisenbank", "DE-91572", "Bechhofen", "GENODEF1BEH", "", 0},
-    {76069404ULL, "76069404", "Raiffeisenbank Uehlfeld-Dachsbach", "DE-91462", "Dachsbach", "GENODEF1DSB", "", 0},
-    {76069409ULL, "76069409", "Raiffeisenbank Dietenhofen -alt-", "DE-90597", "Dietenhofen", "GENODEF1DIH", "", 0},
-    {76069410ULL, "76069410", "Raiffeisenbank Dietersheim und Umgebung", "DE-91463", "Dietersheim", "GENODEF1DIM", "", 0},
-    {76069440ULL, "76069440", "Raiffeisenbank Altdorf-Feucht -alt-", "DE-90537", "Feucht", "GENODEF1FEC", "", 0},
-    {76069441ULL, "76069441", "VR-Bank Feuchtwangen-Limes -alt-", "DE-91555", "Feuchtwangen", "GENODEF1FEW", "", 0},
-    {76069448ULL, "76069448", "Raiffeisenbank -alt-", "DE-92272", "Freudenberg", "GENODEF1FRD", "", 0},
-    {76069449ULL, "76069449", "Raiffeisen - meine Bank", "DE-91161", "Hilpoltstein", "GENODEF1FYS", "", 0},
-    {76069462ULL, "76069462", "Raiffeisenbank Altm\374hl-Jura", "DE-91171", "Greding", "GENODEF1GDG", "", 0},
-    {76069468ULL, "76069468", "Raiffeisenbank Wei\337enburg-Gunzenhausen -alt-", "DE-91781", "Wei\337enburg i.Bay.", "GENODEF1GU1", "", 0},
-    {76069486ULL, "76069486", "Raiffeisenbank Hirschau", "DE-92242", "Hirschau", "GENODEF1HSC", "", 0},
-    {76069512ULL, "76069512", "Raiffeisenbank Knoblauchsland N\374rnberg-Buch -alt-", "DE-90427", "N\374rnberg", "GENODEF1N08", "", 0},
-    {76069553ULL, "76069553", "Raiffeisenbank Neumarkt", "DE-92305", "Neumarkt i.d.OPf.", "GENODEF1NM1", "", 0},
-    {76069559ULL, "76069559", "VR Bank Metropolregion N\374rnberg", "DE-91413", "Neustadt a.d.Aisch", "GENODEF1NEA", "", 0},
-    {76069564ULL, "76069564", "Raiffeisenbank Oberferrieden-Burgthann", "DE-90559", "Burgthann", "GENODEF1BTO", "", 0},
-    {76069576ULL, "76069576", "Raiffeisenbank Plankstetten", "DE-92334", "Berching", "GENODEF1BPL", "", 0},
-    {76069602ULL, "76069602", "Raiffeisenbank DreiFranken", "DE-91093", "He\337dorf", "GENODEF1HSE", "", 0},
-    {76069611ULL, "76069611", "Raiffeisenbank Unteres Vilstal", "DE-92287", "Schmidm\374hlen", "GENODEF1SDM", "", 0},
-    {76069635ULL, "76069635", "Raiffeisenbank Ursensollen-Ammerthal-Hohenburg -alt-", "DE-92289", "Ursensollen", "GENODEF1URS", "", 0},
-    {76069663ULL, "76069663", "Raiffeisenbank Heilsbronn-Windsbach -alt-", "DE-91575", "Windsbach", "GENODEF1WBA", "", 0},
-    {76069669ULL, "76069669", "Raiffeisenbank Knoblauchsland-Bibertgrund", "DE-90427", "N\374rnberg", "GENODEF1ZIR", "", 0},
-    {76070012ULL, "76070012", "Deutsche Bank", "DE-90402", "N\374rnberg", "DEUTDEMM760", "", 20},
-    {76070024ULL, "76070024", "Deutsche Bank", "DE-90402", "N\374rnberg", "DEUTDEDB760", "", 20},
-    {76070324ULL, "76070324", "Postbank/DSL Ndl der Deutsche Bank", "DE-91052", "Erlangen", "DEUTDEDBP15", "", 20},
-    {76070361ULL, "76070361", "Postbank/DSL Ndl der Deutsche Bank", "DE-91052", "Erlangen", "DEUTDEMMP15", "", 20},
-    {76080040ULL, "76080040", "Commerzbank vormals Dresdner Bank", "DE-90327", "N\374rnberg", "DRESDEFF760", "", 5},
-    {76080053ULL, "76080053", "Commerzbank vormals Dresdner Bank Zw 53", "DE-95011", "Hof", "DRESDEFFAGI", "", 5},
-    {76080055ULL, "76080055", "Commerzbank vormals Dresdner Bank Zw 55", "DE-95011", "Hof", "DRESDEFFI25", "", 5},
-    {76080085ULL, "76080085", "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 1", "DE-90001", "N\374rnberg", "DRESDEFFJ26", "", 5},
-    {76080086ULL, "76080086", "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 2", "DE-90001", "N\374rnberg", "DRESDEFFJ27", "", 5},
-    {76089480ULL, "76089480", "Commerzbank vormals Dresdner Bank ITGK", "DE-90327", "N\374rnberg", "DRESDEFFI24", "", 5},
-    {76089482ULL, "76089482", "Commerzbank vormals Dresdner Bank ITGK", "DE-90403", "N\374rnberg", "DRESDEFFI46", "", 5},
-    {76090400ULL, "76090400", "Evenord-Bank", "DE-90439", "N\374rnberg", "GENODEF1N03", "", 0},
-    {76090500ULL, "76090500", "Sparda-Bank N\374rnberg", "DE-90026", "N\374rnberg", "GENODEF1S06", "", 0},
-    {76090900ULL, "76090900", "PSD Bank", "DE-90328", "N\374rnberg", "GENODEF1P17", "", 0},
-    {76211900ULL, "76211900", "CVW-Privatbank", "DE-91452", "Wilhermsdorf", "GENODEF1WHD", "", 0},
-    {76220073ULL, "76220073", "UniCredit Bank - HypoVereinsbank", "DE-90702", "F\374rth", "HYVEDEMM419", "", 32},
-    {76240011ULL, "76240011", "Commerzbank F\374rth Bayern", "DE-90762", "F\374rth", "COBADEFFXXX", "", 5},
-    {76250000ULL, "76250000", "Sparkasse F\374rth", "DE-90762", "F\374rth", "BYLADEM1SFU", "", 0},
-    {76251020ULL, "76251020", "Sparkasse im Landkreis Neustadt a.d. Aisch - Bad Windsheim", "DE-91405", "Neustadt a.d.Aisch", "BYLADEM1NEA", "", 0},
-    {76260451ULL, "76260451", "Raiffeisen-Volksbank F\374rth -alt-", "DE-90763", "F\374rth", "GENODEF1FUE", "", 0},
-    {76320072ULL, "76320072", "UniCredit Bank - HypoVereinsbank", "DE-91051", "Erlangen", "HYVEDEMM417", "", 32},
-    {76340061ULL, "76340061", "Commerzbank Erlangen", "DE-91052", "Erlangen", "COBADEFFXXX", "", 5},
-    {76350000ULL, "76350000", "Stadt- u. Kreissparkasse Erlangen H\366chstadt Herzogenaurach", "DE-91051", "Erlangen", "BYLADEM1ERH", "", 0},
-    {76351040ULL, "76351040", "Sparkasse Forchheim", "DE-91299", "Forchheim", "BYLADEM1FOR", "", 0},
-    {76351560ULL, "76351560", "Kreissparkasse H\366chstadt", "DE-91311", "H\366chstadt a.d.Aisch", "BYLADEM1HOS", "", 0},
-    {76360033ULL, "76360033", "VR-Bank Erlangen-H\366chstadt-Herzogenaurach -alt-", "DE-91052", "Erlangen", "GENODEF1ER1", "", 0},
-    {76391000ULL, "76391000", "VR Bank Bamberg-Forchheim Volks- Raiffeisenbank", "DE-96014", "Bamberg", "GENODEF1FOH", "", 0},
-    {76420080ULL, "76420080", "UniCredit Bank - HypoVereinsbank", "DE-91126", "Schwabach", "HYVEDEMM065", "", 32},
-    {76450000ULL, "76450000", "Sparkasse Mittelfranken-S\374d", "DE-91154", "Roth", "BYLADEM1SRS", "", 0},
-    {76460015ULL, "76460015", "Raiffeisenbank Roth-Schwabach -alt-", "DE-91154", "Roth", "GENODEF1SWR", "", 0},
-    {76461485ULL, "76461485", "Raiffeisenbank am Rothsee -alt-", "DE-91161", "Hilpoltstein", "GENODEF1HPN", "", 0},
-    {76520071ULL, "76520071", "UniCredit Bank - HypoVereinsbank", "DE-91502", "Ansbach", "HYVEDEMM406", "", 32},
-    {76550000ULL, "76550000", "Sparkasse Ansbach", "DE-91509", "Ansbach", "BYLADEM1ANS", "", 0},
-    {76551020ULL, "76551020", "Kreis- und Stadtsparkasse Dinkelsb\374hl -alt-", "DE-91543", "Dinkelsb\374hl", "BYLADEM1DKB", "", 0},
-    {76551540ULL, "76551540", "Vereinigte Sparkassen Gunzenhausen", "DE-91710", "Gunzenhausen", "BYLADEM1GUN", "", 0},
-    {76551860ULL, "76551860", "Stadt- und Kreissparkasse Rothenburg -alt-", "DE-91541", "Rothenburg ob der Tauber", "BYLADEM1ROT", "", 0},
-    {76560060ULL, "76560060", "VR-Bank Mittelfranken Mitte", "DE-91522", "Ansbach", "GENODEF1ANS", "", 0},
-    {76591000ULL, "76591000", "VR Bank im s\374dlichen Franken", "DE-91781", "Wei\337enburg i.Bay.", "GENODEF1DKV", "", 0},
-    {77020070ULL, "77020070", "UniCredit Bank - HypoVereinsbank", "DE-96002", "Bamberg", "HYVEDEMM411", "", 32},
-    {77040080ULL, "77040080", "Commerzbank Bamberg", "DE-96047", "Bamberg", "COBADEFFXXX", "", 5},
-    {77050000ULL, "77050000", "Sparkasse Bamberg", "DE-96055", "Bamberg", "BYLADEM1SKB", "", 0},
-    {77060100ULL, "77060100", "VR Bank Bamberg Raiffeisen-Volksbank -alt-", "DE-96014", "Bamberg", "GENODEF1BA2", "", 0},
-    {77061004ULL, "77061004", "Raiffeisenbank Obermain Nord", "DE-96264", "Altenkunstadt", "GENODEF1ALK", "", 0},
-    {77061425ULL, "77061425", "Raiffeisen-Volksbank -alt-", "DE-96106", "Ebern", "GENODEF1EBR", "", 0},
-    {77062014ULL, "77062014", "Raiffeisenbank Burgebrach-Stegaurach", "DE-96138", "Burgebrach", "GENODEF1BGB", "", 0},
-    {77062139ULL, "77062139", "Raiffeisen-Volksbank Bad Staffelstein", "DE-96226", "Bad Staffelstein", "GENODEF1SFF", "", 0},
-    {77069044ULL, "77069044", "Raiffeisenbank K\374ps-Mitwitz-Stockheim", "DE-96328", "K\374ps", "GENODEF1KC2", "", 0},
-    {77069051ULL, "77069051", "Raiffeisenbank -alt-", "DE-91332", "Heiligenstadt i.OFr.", "GENODEF1HIS", "", 0},
-    {77069052ULL, "77069052", "Raiffeisenbank Heroldsbach -alt-", "DE-91336", "Heroldsbach", "GENODEF1HOB", "", 0},
-    {77069091ULL, "77069091", "Raiffeisenbank Ebrachgrund -alt-", "DE-96172", "M\374hlhausen", "GENODEF1SFD", "", 0},
-    {77069461ULL, "77069461", "Vereinigte Raiffeisenbanken -alt-", "DE-91321", "Gr\344fenberg", "GENODEF1GBF", "", 0},
-    {77069739ULL, "77069739", "Raiffeisenbank Thurnauer Land", "DE-95349", "Thurnau", "GENODEF1THA", "", 0},
-    {77069764ULL, "77069764", "Raiffeisenbank Oberpfalz NordWest", "DE-95478", "Kemnath", "GENODEF1KEM", "", 0},
-    {77069782ULL, "77069782", "Raiffeisenbank am Kulm", "DE-95469", "Speichersdorf", "GENODEF1SPK", "", 0},
-    {77069836ULL, "77069836", "Raiffeisenbank Berg-Bad Steben -alt-", "DE-95180", "Berg", "GENODEF1BGO", "", 0},
-    {77069868ULL, "77069868", "Raiffeisenbank Oberland", "DE-95352", "Marktleugast", "GENODEF1MGA", "", 0},
-    {77069870ULL, "77069870", "Raiffeisenbank Hochfranken West", "DE-95236", "Stammbach", "GENODEF1SZF", "", 0},
-    {77069906ULL, "77069906", "Raiffeisenbank W\374stenselbitz", "DE-95233", "Helmbrechts", "GENODEF1WSZ", "", 0},
-    {77069908ULL, "77069908", "Raiffeisenbank Sparneck-Stammbach-Zell -alt-", "DE-95236", "Stammbach", "GENODEF1ZSP", "", 0},
-    {77091800ULL, "77091800", "VR-Bank Lichtenfels-Ebern", "DE-96215", "Lichtenfels", "GENODEF1LIF", "", 0},
-    {77120073ULL, "77120073", "UniCredit Bank - HypoVereinsbank", "DE-95326", "Kulmbach", "HYVEDEMM289", "", 32},
-    {77140061ULL, "77140061", "Commerzbank", "DE-95326", "Kulmbach", "COBADEFFXXX", "", 5},
-    {77150000ULL, "77150000", "Sparkasse Kulmbach-Kronach", "DE-95311", "Kulmbach", "BYLADEM1KUB", "", 0},
-    {77190000ULL, "77190000", "VR Bank Oberfranken Mitte", "DE-95326", "Kulmbach", "GENODEF1KU1", "", 0},
-    {77320072ULL, "77320072", "UniCredit Bank - HypoVereinsbank", "DE-95402", "Bayreuth", "HYVEDEMM412", "", 32},
-    {77322200ULL, "77322200", "Fondsdepot Bank", "DE-95030", "Hof", "FODBDE77XXX", "", 0},
-    {77340076ULL, "77340076", "Commerzbank", "DE-95444", "Bayreuth", "COBADEFFXXX", "", 5},
-    {77350110ULL, "77350110", "Sparkasse Bayreuth", "DE-95440", "Bayreuth", "BYLADEM1SBT", "", 0},
-    {77363749ULL, "77363749", "Raiffeisenbank -alt-", "DE-95482", "Gefrees", "GENODEF1GFS", "", 0},
-    {77365792ULL, "77365792", "Raiffeisenbank Fr\344nkische Schweiz", "DE-96142", "Hollfeld", "GENODEF1HWA", "", 0},
-    {78020070ULL, "78020070", "UniCredit Bank - HypoVereinsbank", "DE-95011", "Hof", "HYVEDEMM424", "", 32},
-    {78040081ULL, "78040081", "Commerzbank Hof Saale", "DE-95028", "Hof", "COBADEFFXXX", "", 5},
-    {78050000ULL, "78050000", "Sparkasse Hochfranken", "DE-95015", "Hof", "BYLADEM1HOF", "", 0},
-    {78055050ULL, "78055050", "Sparkasse Hochfranken -alt-", "DE-95089", "Selb", "BYLADEM1FIG", "", 0},
-    {78060896ULL, "78060896", "VR Bank Bayreuth-Hof", "DE-95444", "Bayreuth", "GENODEF1HO1", "", 0},
-    {78140000ULL, "78140000", "Commerzbank", "DE-95643", "Tirschenreuth", "COBADEFFXXX", "", 5},
-    {78160069ULL, "78160069", "VR-Bank Fichtelgebirge-Frankenwald", "DE-95605", "Marktredwitz", "GENODEF1MAK", "", 0},
-    {78161575ULL, "78161575", "Raiffeisenbank im Stiftland -alt-", "DE-95645", "Waldsassen", "GENODEF1WSS", "", 0},
-    {78320076ULL, "78320076", "UniCredit Bank - HypoVereinsbank", "DE-96402", "Coburg", "HYVEDEMM480", "", 32},
-    {78340091ULL, "78340091", "Commerzbank", "DE-96404", "Coburg", "COBADEFFXXX", "", 5},
-    {78350000ULL, "78350000", "Sparkasse Coburg-Lichtenfels", "DE-96421", "Coburg", "BYLADEM1COB", "", 0},
-    {78360000ULL, "78360000", "VR-Bank Coburg", "DE-96416", "Coburg", "GENODEF1COS", "", 0},
-    {79000000ULL, "79000000", "Bundesbank", "DE-97010", "W\374rzburg", "MARKDEF1790", "", 42},
-    {79020076ULL, "79020076", "UniCredit Bank - HypoVereinsbank", "DE-97067", "W\374rzburg", "HYVEDEMM455", "", 35},
-    {79030001ULL, "79030001", "F\374rstlich Castellsche Bank Credit-Casse", "DE-97070", "W\374rzburg", "FUCEDE77XXX", "", 0},
-    {79032038ULL, "79032038", "MERKUR PRIVATBANK", "DE-97762", "Hammelburg", "BSHADE71XXX", "", 0},
-    {79040047ULL, "79040047", "Commerzbank W\374rzburg", "DE-97070", "W\374rzburg", "COBADEFFXXX", "", 5},
-    {79050000ULL, "79050000", "Sparkasse Mainfranken W\374rzburg", "DE-97067", "W\374rzburg", "BYLADEM1SWU", "", 0},
-    {79063060ULL, "79063060", "Raiffeisenbank Estenfeld-Bergtheim -alt-", "DE-97230", "Estenfeld", "GENODEF1EFD", "", 0},
-    {79063122ULL, "79063122", "Raiffeisenbank H\366chberg", "DE-97201", "H\366chberg", "GENODEF1HBG", "", 0},
-    {79065028ULL, "79065028", "VR-Bank Bad Kissingen", "DE-97688", "Bad Kissingen", "GENODEF1BRK", "", 0},
-    {79069001ULL, "79069001", "Raiffeisenbank Mainschleife - Steigerwald", "DE-97332", "Volkach", "GENODEF1WED", "", 0},
-    {79069010ULL, "79069010", "VR-Bank Schweinfurt -alt-", "DE-97421", "Schweinfurt", "GENODEF1ATE", "", 0},
-    {79069031ULL, "79069031", "Raiffeisenbank B\374tthard-Gauk\366nigshofen", "DE-97244", "B\374tthard", "GENODEF1BHD", "", 0},
-    {79069150ULL, "79069150", "Raiffeisenbank Main-Spessart", "DE-97816", "Lohr a. Main", "GENODEF1GEM", "", 0},
-    {79069165ULL, "79069165", "VR-Bank Main-Rh\366n", "DE-97526", "Sennfeld", "GENODEF1MLV", "", 0},
-    {79069181ULL, "79069181", "Raiffeisenbank -alt-", "DE-97720", "N\374dlingen", "GENODEF1NDL", "", 0},
-    {79069188ULL, "79069188", "Raiffeisenbank im Grabfeld", "DE-97528", "Sulzdorf a.d.Lederhecke", "GENODEF1SLZ", "", 0},
-    {79069213ULL, "79069213", "Raiffeisenbank", "DE-97517", "Rannungen", "GENODEF1RNM", "", 0},
-    {79070016ULL, "79070016", "Deutsche Bank", "DE-97004", "W\374rzburg", "DEUTDEMM790", "", 20},
-    {79070024ULL, "79070024", "Deutsche Bank", "DE-97004", "W\374rzburg", "DEUTDEDB790", "", 20},
-    {79080052ULL, "79080052", "Commerzbank vormals Dresdner Bank", "DE-97031", "W\374rzburg", "DRESDEFF790", "", 5},
-    {79080085ULL, "79080085", "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 1", "DE-97001", "W\374rzburg", "DRESDEFFJ28", "", 5},
-    {79090000ULL, "79090000", "Volksbank Raiffeisenbank W\374rzburg", "DE-97070", "W\374rzburg", "GENODEF1WU1", "", 0},
-    {79161058ULL, "79161058", "Raiffeisenbank Fr\344nkisches Weinland -alt-", "DE-97334", "Nordheim a. Main", "GENODEF1ERN", "", 0},
-    {79161499ULL, "79161499", "Raiffeisenbank Kitzinger Land -alt-", "DE-97342", "Obernbreit", "GENODEF1OBR", "", 0},
-    {79190000ULL, "79190000", "VR Bank Kitzingen", "DE-97318", "Kitzingen", "GENODEF1KT1", "", 0},
-    {79320075ULL, "79320075", "UniCredit Bank - HypoVereinsbank", "DE-97408", "Schweinfurt", "HYVEDEMM451", "", 32},
-    {79330111ULL, "79330111", "Bankhaus Max Flessa", "DE-97421", "Schweinfurt", "FLESDEMMXXX", "", 0},
-    {79340054ULL, "79340054", "Commerzbank Schweinfurt", "DE-97421", "Schweinfurt", "COBADEFFXXX", "", 5},
-    {79350000ULL, "79350000", "St\344dtische Sparkasse Schweinfurt -alt-", "DE-97410", "Schweinfurt", "BYLADEM1SSW", "", 0},
-    {79350101ULL, "79350101", "Sparkasse Schweinfurt-Ha\337berge", "DE-97410", "Schweinfurt", "BYLADEM1KSW", "", 0},
-    {79351010ULL, "79351010", "Sparkasse Bad Kissingen", "DE-97688", "Bad Kissingen", "BYLADEM1KIS", "", 0},
-    {79351730ULL, "79351730", "Sparkasse Ostunterfranken -alt-", "DE-97432", "Ha\337furt", "BYLADEM1HAS", "", 0},
-    {79353090ULL, "79353090", "Sparkasse Bad Neustadt a d Saale", "DE-97615", "Bad Neustadt a.d.Saale", "BYLADEM1NES", "", 0},
-    {79362081ULL, "79362081", "VR-MainBank", "DE-97447", "Gerolzhofen", "GENODEF1GZH", "", 0},
-    {79363016ULL, "79363016", "Volksbank Raiffeisenbank Rh\366n-Grabfeld -alt-", "DE-97607", "Bad Neustadt a.d.Saale", "GENODEF1NDT", "", 0},
-    {79363151ULL, "79363151", "Raiffeisen-Volksbank Ha\337berge", "DE-97437", "Ha\337furt", "GENODEF1HAS", "", 0},
-    {79364069ULL, "79364069", "Raiffeisenbank Frankenwinheim und Umgebung -alt-", "DE-97447", "Frankenwinheim", "GENODEF1FWH", "", 0},
-    {79380051ULL, "79380051", "Commerzbank vormals Dresdner Bank", "DE-97408", "Schweinfurt", "DRESDEFF793", "", 5},
-    {79520070ULL, "79520070", "UniCredit Bank - HypoVereinsbank", "DE-63701", "Aschaffenburg", "HYVEDEMM407", "", 32},
-    {79540049ULL, "79540049", "Commerzbank", "DE-63707", "Aschaffenburg", "COBADEFFXXX", "", 5},
-    {79550000ULL, "79550000", "Sparkasse Aschaffenburg Miltenberg", "DE-63739", "Aschaffenburg", "BYLADEM1ASA", "", 0},
-    {79561348ULL, "79561348", "Raiffeisenbank Bachgau -alt-", "DE-63762", "Gro\337ostheim", "GENODEF1BAG", "", 0},
-    {79562514ULL, "79562514", "Raiffeisen-Volksbank Aschaffenburg -alt-", "DE-63741", "Aschaffenburg", "GENODEF1AB1", "", 0},
-    {79565568ULL, "79565568", "Raiffeisenbank Waldaschaff-Heigenbr\374cken -alt-", "DE-63857", "Waldaschaff", "GENODEF1WAA", "", 0},
-    {79567531ULL, "79567531", "VR-Bank -alt-", "DE-63748", "Alzenau", "GENODEF1ALZ", "", 0},
-    {79568518ULL, "79568518", "Raiffeisenbank Haibach-Obernau", "DE-63803", "Haibach", "GENODEF1HAC", "79562514", 0},
-    {79570024ULL, "79570024", "Deutsche Bank", "DE-63741", "Aschaffenburg", "DEUTDEDB795", "", 20},
-    {79570051ULL, "79570051", "Deutsche Bank", "DE-63741", "Aschaffenburg", "DEUTDEFF795", "", 20},
-    {79570324ULL, "79570324", "Postbank/DSL Ndl der Deutsche Bank", "DE-63739", "Aschaffenburg", "DEUTDEDBP18", "", 20},
-    {79570364ULL, "79570364", "Postbank/DSL Ndl der Deutsche Bank", "DE-63739", "Aschaffenburg", "DEUTDEFFS18", "", 20},
-    {79580099ULL, "79580099", "Commerzbank vormals Dresdner Bank", "DE-63704", "Aschaffenburg", "DRESDEFF795", "", 5},
-    {79589402ULL, "79589402", "Commerzbank vormals Dresdner Bank ITGK", "DE-63704", "Aschaffenburg", "DRESDEFFI47", "", 5},
-    {79590000ULL, "79590000", "Volksbank Aschaffenburg -alt-", "DE-63739", "Aschaffenburg", "GENODEF1AB2", "", 0},
-    {79650000ULL, "79650000", "Sparkasse Miltenberg-Obernburg -alt-", "DE-63897", "Miltenberg", "BYLADEM1MIL", "", 0},
-    {79665540ULL, "79665540", "Raiffeisenbank Elsavatal", "DE-63863", "Eschau", "GENODEF1EAU", "", 0},
-    {79666548ULL, "79666548", "Raiffeisenbank Gro\337ostheim-Obernburg -alt-", "DE-63762", "Gro\337ostheim", "GENODEF1OBE", "", 0},
-    {79668509ULL, "79668509", "Raiffeisenbank Eichenb\374hl und Umgebung", "DE-63928", "Eichenb\374hl", "GENODEF1ENB", "", 0},
-    {79690000ULL, "79690000", "Raiffeisen-Volksbank Miltenberg -alt-", "DE-63888", "Miltenberg", "GENODEF1MIL", "", 0},
-    {80020086ULL, "80020086", "UniCredit Bank - HypoVereinsbank", "DE-06018", "Halle (Saale)", "HYVEDEMM440", "", 32},
-    {80020087ULL, "80020087", "UniCredit Bank - HypoVereinsbank", "DE-06815", "Dessau-Ro\337lau", "HYVEDEMM462", "", 32},
-    {80040000ULL, "80040000", "Commerzbank", "DE-06108", "Halle (Saale)", "COBADEFFXXX", "", 5},
-    {80050500ULL, "80050500", "Kreissparkasse Merseburg-Querfurt -alt-", "DE-06204", "Merseburg", "NOLADE21MQU", "", 0},
-    {80053000ULL, "80053000", "Sparkasse Burgenlandkreis", "DE-06694", "Zeitz", "NOLADE21BLK", "", 0},
-    {80053572ULL, "80053572", "Stadtsparkasse Dessau", "DE-06814", "Dessau-Ro\337lau", "NOLADE21DES", "", 0},
-    {80053622ULL, "80053622", "Kreissparkasse K\366then -alt-", "DE-06352", "K\366then (Anhalt)", "NOLADE21KOT", "", 0},
-    {80053722ULL, "80053722", "Kreissparkasse Anhalt-Bitterfeld", "DE-06732", "Bitterfeld-Wolfen", "NOLADE21BTF", "", 0},
-    {80053762ULL, "80053762", "Saalesparkasse", "DE-06093", "Halle (Saale)", "NOLADE21HAL", "", 0},
-    {80054000ULL, "80054000", "Kreissparkasse Wei\337enfels -alt-", "DE-06654", "Wei\337enfels", "NOLADE21WSF", "80053000", 0},
-    {80055008ULL, "80055008", "Sparkasse Mansfeld-S\374dharz", "DE-06283", "Lutherstadt Eisleben", "NOLADE21EIL", "", 0},
-    {80055500ULL, "80055500", "Salzlandsparkasse", "DE-39401", "Sta\337furt", "NOLADE21SES", "", 0},
-    {80062608ULL, "80062608", "Volksbank Elsterland -alt-", "DE-14943", "Luckenwalde", "GENODEF1JE1", "", 0},
-    {80063508ULL, "80063508", "Harzer Volksbank", "DE-38855", "Wernigerode", "GENODEF1QLB", "", 0},
-    {80063558ULL, "80063558", "Volksbank", "DE-06526", "Sangerhausen", "GENODEF1SGH", "", 0},
-    {80063598ULL, "80063598", "Volksbank Wittenberg", "DE-06871", "Lutherstadt Wittenberg", "GENODEF1WB1", "", 0},
-    {80063628ULL, "80063628", "Volksbank", "DE-06351", "K\366then (Anhalt)", "GENODEF1KOE", "", 0},
-    {80063648ULL, "80063648", "Volks- und Raiffeisenbank Saale-Unstrut", "DE-06207", "Merseburg", "GENODEF1NMB", "", 0},
-    {80063678ULL, "80063678", "VR-Bank Zeitz -alt-", "DE-06712", "Zeitz", "GENODEF1ZTZ", "", 0},
-    {80063718ULL, "80063718", "Volks- und Raiffeisenbank Eisleben -alt-", "DE-06281", "Lutherstadt Eisleben", "GENODEF1EIL", "", 0},
-    {80080000ULL, "80080000", "Commerzbank vormals Dresdner Bank", "DE-06005", "Halle (Saale)", "DRESDEFF800", "", 5},
-    {80093574ULL, "80093574", "Volksbank Dessau-Anhalt", "DE-06811", "Dessau-Ro\337lau", "GENODEF1DS1", "", 0},
-    {80093784ULL, "80093784", "Volksbank Halle, Saale", "DE-06016", "Halle (Saale)", "GENODEF1HAL", "", 0},
-    {80550101ULL, "80550101", "Sparkasse Wittenberg", "DE-06872", "Lutherstadt Wittenberg", "NOLADE21WBL", "", 0},
-    {80550200ULL, "80550200", "Kreissparkasse Anhalt-Zerbst -alt-", "DE-39261", "Zerbst/Anhalt", "NOLADE21ZER", "", 0},
-    {81000000ULL, "81000000", "Bundesbank", "DE-39003", "Magdeburg", "MARKDEF1810", "", 42},
-    {81010400ULL, "81010400", "Investitionsbank Sachsen-Anhalt", "DE-39104", "Magdeburg", "NOLADE21LSA", "", 0},
-    {81020500ULL, "81020500", "SozialBank", "DE-39104", "Magdeburg", "BFSWDE33MAG", "", 0},
-    {81040000ULL, "81040000", "Commerzbank", "DE-39001", "Magdeburg", "COBADEFFXXX", "", 5},
-    {81050555ULL, "81050555", "Kreissparkasse Stendal", "DE-39551", "Stendal", "NOLADE21SDL", "", 0},
-    {81052000ULL, "81052000", "Harzsparkasse", "DE-38855", "Wernigerode", "NOLADE21HRZ", "", 0},
-    {81053272ULL, "81053272", "Sparkasse MagdeBurg", "DE-39015", "Magdeburg", "NOLADE21MDG", "", 0},
-    {81054000ULL, "81054000", "Sparkasse Jerichower Land -alt-", "DE-39281", "Burg", "NOLADE21JEL", "", 0},
-    {81055000ULL, "81055000", "Kreissparkasse B\366rde", "DE-39387", "Oschersleben (Bode)", "NOLADE21HDL", "", 0},
-    {81055555ULL, "81055555", "Sparkasse Altmark West", "DE-29402", "Salzwedel, Hansestadt", "NOLADE21SAW", "", 0},
-    {81063028ULL, "81063028", "Raiffeisenbank Kalbe-Bismark", "DE-39624", "Kalbe (Milde)", "GENODEF1KAB", "", 0},
-    {81063238ULL, "81063238", "Volksbank Jerichower Land", "DE-39288", "Burg", "GENODEF1BRG", "", 0},
-    {81068106ULL, "81068106", "Bank f\374r Kirche und Diakonie - KD-Bank Gf Sonder-BLZ", "DE-39104", "Magdeburg", "GENODED1KDM", "", 0},
-    {81069052ULL, "81069052", "Volksbank B\366rde-Bernburg", "DE-39164", "Wanzleben-B\366rde", "GENODEF1WZL", "", 0},
-    {81070000ULL, "81070000", "Deutsche Bank", "DE-39001", "Magdeburg", "DEUTDE8MXXX", "", 20},
-    {81070024ULL, "81070024", "Deutsche Bank", "DE-39001", "Magdeburg", "DEUTDEDBMAG", "", 20},
-    {81080000ULL, "81080000", "Commerzbank vormals Dresdner Bank", "DE-39003", "Magdeburg", "DRESDEFF810", "", 5},
-    {81093034ULL, "81093034", "Volksbank", "DE-39638", "Gardelegen", "GENODEF1GA1", "", 0},
-    {81093054ULL, "81093054", "Volksbank Stendal", "DE-39576", "Stendal", "GENODEF1SDL", "", 0},
-    {81093274ULL, "81093274", "Volksbank Magdeburg", "DE-39104", "Magdeburg", "GENODEF1MD1", "", 0},
-    {82000000ULL, "82000000", "Bundesbank", "DE-99107", "Erfurt", "MARKDEF1820", "", 42},
-    {82020086ULL, "82020086", "UniCredit Bank - HypoVereinsbank", "DE-99084", "Erfurt", "HYVEDEMM498", "", 32},
-    {82020087ULL, "82020087", "UniCredit Bank - HypoVereinsbank", "DE-99402", "Weimar", "HYVEDEMM098", "", 32},
-    {82020088ULL, "82020088", "UniCredit Bank - HypoVereinsbank", "DE-99817", "Eisenach", "HYVEDEMM824", "", 32},
-    {82040000ULL, "82040000", "Commerzbank", "DE-99104", "Erfurt", "COBADEFFXXX", "", 5},
-    {82040085ULL, "82040085", "Commerzbank, Gf Web-K", "DE-99104", "Erfurt", "COBADEFFXXX", "", 5},
-    {82050000ULL, "82050000", "Landesbank Hessen-Th\374r Girozentrale Erfurt", "DE-99084", "Erfurt", "HELADEFF820", "", 0},
-    {82051000ULL, "82051000", "Sparkasse Mittelth\374ringen", "DE-99084", "Erfurt", "HELADEF1WEM", "", 0},
-    {82052020ULL, "82052020", "Kreissparkasse Gotha", "DE-99867", "Gotha", "HELADEF1GTH", "", 0},
-    {82054052ULL, "82054052", "Kreissparkasse Nordhausen", "DE-99726", "Nordhausen", "HELADEF1NOR", "", 0},
-    {82055000ULL, "82055000", "Kyffh\344usersparkasse", "DE-99701", "Sondershausen", "HELADEF1KYF", "", 0},
-    {82056060ULL, "82056060", "Sparkasse Unstrut-Hainich", "DE-99974", "M\374hlhausen/Th\374ringen", "HELADEF1MUE", "", 0},
-    {82057070ULL, "82057070", "Kreissparkasse Eichsfeld", "DE-37339", "Leinefelde-Worbis", "HELADEF1EIC", "", 0},
-    {82060197ULL, "82060197", "Pax-Bank", "DE-99084", "Erfurt", "GENODED1PA5", "37060193", 1},
-    {82064038ULL, "82064038", "VR Bank in Th\374ringen", "DE-99974", "M\374hlhausen/Th\374ringen", "GENODEF1MU2", "", 0},
-    {82064088ULL, "82064088", "VR Bank Ihre Heimatbank", "DE-99817", "Eisenach", "GENODEF1ESA", "", 0},
-    {82064168ULL, "82064168", "Raiffeisenbank Gotha -alt-", "DE-99867", "Gotha", "GENODEF1GTH", "", 0},
-    {82064188ULL, "82064188", "VR Bank Weimar", "DE-99405", "Weimar", "GENODEF1WE1", "", 0},
-    {82064228ULL, "82064228", "Erfurter Bank -alt-", "DE-99084", "Erfurt", "ERFBDE8EXXX", "", 0},
-    {82070000ULL, "82070000", "Deutsche Bank", "DE-99084", "Erfurt", "DEUTDE8EXXX", "", 20},
-    {82070024ULL, "82070024", "Deutsche Bank", "DE-99084", "Erfurt", "DEUTDEDBERF", "", 20},
-    {82070324ULL, "82070324", "Postbank/DSL Ndl der Deutsche Bank", "DE-99423", "Weimar", "DEUTDEDBP20", "", 20},
-    {82070366ULL, "82070366", "Postbank/DSL Ndl der Deutsche Bank", "DE-99423", "Weimar", "DEUTDE8EP20", "", 20},
-    {82080000ULL, "82080000", "Commerzbank vormals Dresdner Bank", "DE-99402", "Weimar", "DRESDEFF827", "", 5},
-    {82094004ULL, "82094004", "Volksbank Heiligenstadt -alt-", "DE-37308", "Heilbad Heiligenstadt", "GENODEF1HIG", "", 0},
-    {82094054ULL, "82094054", "Nordth\374ringer Volksbank -alt-", "DE-99734", "Nordhausen", "GENODEF1NDS", "", 0},
-    {83020086ULL, "83020086", "UniCredit Bank - HypoVereinsbank", "DE-07502", "Gera", "HYVEDEMM468", "", 32},
-    {83020087ULL, "83020087", "UniCredit Bank - HypoVereinsbank", "DE-07704", "Jena", "HYVEDEMM463", "", 32},
-    {83020088ULL, "83020088", "UniCredit Bank - HypoVereinsbank", "DE-07306", "Saalfeld/Saale", "HYVEDEMM484", "", 32},
-    {83040000ULL, "83040000", "Commerzbank", "DE-07504", "Gera", "COBADEFFXXX", "", 5},
-    {83050000ULL, "83050000", "Sparkasse Gera-Greiz", "DE-07503", "Gera", "HELADEF1GER", "", 0},
-    {83050200ULL, "83050200", "Sparkasse Altenburger Land", "DE-04581", "Altenburg", "HELADEF1ALT", "", 0},
-    {83050303ULL, "83050303", "Kreissparkasse Saalfeld-Rudolstadt", "DE-07309", "Saalfeld/Saale", "HELADEF1SAR", "", 0},
-    {83050505ULL, "83050505", "Kreissparkasse Saale-Orla", "DE-07903", "Schleiz", "HELADEF1SOK", "", 0},
-    {83053030ULL, "83053030", "Sparkasse Jena-Saale-Holzland", "DE-07740", "Jena", "HELADEF1JEN", "", 0},
-    {83064488ULL, "83064488", "Raiffeisen-Volksbank Hermsdorfer Kreuz", "DE-07629", "Hermsdorf", "GENODEF1HMF", "", 0},
-    {83065408ULL, "83065408", "VR-Bank Altenburger Land / Deutsche Skatbank", "DE-04626", "Schm\366lln", "GENODEF1SLR", "", 0},
-    {83080000ULL, "83080000", "Commerzbank vormals Dresdner Bank", "DE-07502", "Gera", "DRESDEFF830", "", 5},
-    {83094444ULL, "83094444", "Raiffeisen-Volksbank Saale-Orla -alt-", "DE-07381", "P\366\337neck", "GENODEF1PN1", "", 0},
-    {83094454ULL, "83094454", "Volksbank Gera-Jena-Rudolstadt", "DE-07743", "Jena", "GENODEF1RUJ", "", 0},
-    {83094494ULL, "83094494", "Volksbank Eisenberg", "DE-07607", "Eisenberg", "GENODEF1ESN", "", 0},
-    {83094495ULL, "83094495", "EthikBank, Zndl der Volksbank Eisenberg", "DE-07607", "Eisenberg", "GENODEF1ETK", "", 0},
-    {84020087ULL, "84020087", "UniCredit Bank - HypoVereinsbank", "DE-98527", "Suhl", "HYVEDEMM458", "", 32},
-    {84040000ULL, "84040000", "Commerzbank", "DE-98601", "Meiningen", "COBADEFFXXX", "", 5},
-    {84050000ULL, "84050000", "Rh\366n-Rennsteig-Sparkasse", "DE-98617", "Meiningen", "HELADEF1RRS", "", 0},
-    {84051010ULL, "84051010", "Sparkasse Arnstadt-Ilmenau", "DE-98685", "Ilmenau", "HELADEF1ILK", "", 0},
-    {84054040ULL, "84054040", "Kreissparkasse Hildburghausen", "DE-98641", "Hildburghausen", "HELADEF1HIL", "", 0},
-    {84054722ULL, "84054722", "Sparkasse Sonneberg", "DE-96515", "Sonneberg", "HELADEF1SON", "", 0},
-    {84055050ULL, "84055050", "Wartburg-Sparkasse", "DE-99804", "Eisenach", "HELADEF1WAK", "", 0},
-    {84064798ULL, "84064798", "Genobank Rh\366n-Grabfeld", "DE-98617", "Meiningen", "GENODEF1MLF", "", 0},
-    {84069065ULL, "84069065", "Raiffeisenbank Schleusingen -alt-", "DE-98553", "Schleusingen", "GENODEF1SSG", "", 0},
-    {84080000ULL, "84080000", "Commerzbank vormals Dresdner Bank", "DE-98606", "Meiningen", "DRESDEFF843", "", 5},
-    {84094754ULL, "84094754", "VR-Bank Bad Salzungen Schmalkalden", "DE-36433", "Bad Salzungen", "GENODEF1SAL", "", 0},
-    {84094755ULL, "84094755", "VR-Bank Bad Salzungen Schmalkalden GAA", "DE-36433", "Bad Salzungen", "GENODEF1SAL", "", 0},
-    {84094814ULL, "84094814", "Volksbank Th\374ringen Mitte", "DE-99084", "Erfurt", "GENODEF1SHL", "", 0},
-    {85010500ULL, "85010500", "S\344chsische Aufbaubank -F\366rderbank-", "DE-01054", "Dresden", "SABDDE81XXX", "", 0},
-    {85020086ULL, "85020086", "UniCredit Bank - HypoVereinsbank", "DE-01074", "Dresden", "HYVEDEMM496", "", 32},
-    {85020500ULL, "85020500", "SozialBank", "DE-01074", "Dresden", "BFSWDE33DRE", "", 0},
-    {85040000ULL, "85040000", "Commerzbank", "DE-01001", "Dresden", "COBADEFFXXX", "", 5},
-    {85040060ULL, "85040060", "Commerzbank CC", "DE-01067", "Dresden", "COBADEFFXXX", "", 5},
-    {85040061ULL, "85040061", "Commerzbank CC", "DE-01067", "Dresden", "COBADEFFXXX", "", 5},
-    {85050100ULL, "85050100", "Sparkasse Oberlausitz-Niederschlesien", "DE-02763", "Zittau", "WELADED1GRL", "", 0},
-    {85050300ULL, "85050300", "Osts\344chsische Sparkasse Dresden", "DE-01305", "Dresden", "OSDDDE81XXX", "", 0},
-    {85055000ULL, "85055000", "Sparkasse Mei\337en", "DE-01587", "Riesa", "SOLADES1MEI", "", 0},
-    {85060000ULL, "85060000", "Volksbank Pirna", "DE-01796", "Pirna", "GENODEF1PR2", "", 0},
-    {85065028ULL, "85065028", "Raiffeisenbank Neustadt, Sachs -alt-", "DE-01855", "Sebnitz", "GENODEF1SEB", "", 0},
-    {85080000ULL, "85080000", "Commerzbank vormals Dresdner Bank", "DE-01008", "Dresden", "DRESDEFF850", "", 5},
-    {85080085ULL, "85080085", "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 1", "DE-01100", "Dresden", "DRESDEFFJ29", "", 5},
-    {85080086ULL, "85080086", "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 2", "DE-01100", "Dresden", "DRESDEFFJ30", "", 5},
-    {85080200ULL, "85080200", "Commerzbank vormals Dresdner Bank", "DE-02961", "Hoyerswerda", "DRESDEFF857", "", 5},
-    {85089270ULL, "85089270", "Commerzbank vormals Dresdner Bank ITGK", "DE-01008", "Dresden", "DRESDEFFI15", "", 5},
-    {85090000ULL, "85090000", "Volksbank Dresden-Bautzen", "DE-01097", "Dresden", "GENODEF1DRS", "", 0},
-    {85094984ULL, "85094984", "Volksbank Riesa", "DE-01587", "Riesa", "GENODEF1RIE", "", 0},
-    {85095004ULL, "85095004", "Volksbank Raiffeisenbank Mei\337en Gro\337enhain", "DE-01652", "Mei\337en", "GENODEF1MEI", "", 0},
-    {85550000ULL, "85550000", "Kreissparkasse Bautzen", "DE-02605", "Bautzen", "SOLADES1BAT", "", 0},
-    {85590000ULL, "85590000", "Volksbank Bautzen -alt-", "DE-02625", "Bautzen", "GENODEF1BZV", "", 0},
-    {85590100ULL, "85590100", "Volksbank L\366bau-Zittau", "DE-02727", "Ebersbach-Neugersdorf", "GENODEF1NGS", "", 0},
-    {85591000ULL, "85591000", "Volksbank Raiffeisenbank Niederschlesien", "DE-02810", "G\366rlitz", "GENODEF1GR1", "", 0},
-    {86000000ULL, "86000000", "Bundesbank", "DE-04253", "Leipzig", "MARKDEF1860", "", 42},
-    {86010090ULL, "86010090", "Postbank Ndl der Deutsche Bank", "DE-04109", "Leipzig", "PBNKDEFFXXX", "", 0},
-    {86010424ULL, "86010424", "Aareal Bank ehem. Filiale Leipzig", "DE-65189", "Wiesbaden", "AARBDE5W860", "", 0},
-    {86020086ULL, "86020086", "UniCredit Bank - HypoVereinsbank", "DE-04009", "Leipzig", "HYVEDEMM495", "", 32},
-    {86020500ULL, "86020500", "SozialBank", "DE-04003", "Leipzig", "BFSWDE33LPZ", "", 0},
-    {86033300ULL, "86033300", "Santander Consumer Bank", "DE-04105", "Leipzig", "SCFBDE33XXX", "", 47},
-    {86040000ULL, "86040000", "Commerzbank", "DE-04009", "Leipzig", "COBADEFFXXX", "", 5},
-    {86040060ULL, "86040060", "Commerzbank CC", "DE-04103", "Leipzig", "COBADEFFXXX", "", 5},
-    {86040061ULL, "86040061", "Commerzbank CC", "DE-04103", "Leipzig", "COBADEFFXXX", "", 5},
-    {86050000ULL, "86050000", "ZV Landesbank Baden-W\374rttemberg", "DE-04002", "Leipzig", "SOLADEST861", "", 53},
-    {86050200ULL, "86050200", "Sparkasse Muldental", "DE-04662", "Grimma", "SOLADES1GRM", "", 0},
-    {86050600ULL, "86050600", "Kreissparkasse Torgau-Oschatz -alt-", "DE-04751", "Oschatz", "WELADED1TGU", "", 0},
-    {86055002ULL, "86055002", "Sparkasse Delitzsch-Eilenburg -alt-", "DE-04501", "Delitzsch", "SOLADES1DES", "", 0},
-    {86055462ULL, "86055462", "Kreissparkasse D\366beln", "DE-04720", "D\366beln", "SOLADES1DLN", "", 0},
-    {86055592ULL, "86055592", "Stadt- und Kreissparkasse Leipzig", "DE-04008", "Leipzig", "WELADE8LXXX", "", 0},
-    {86065448ULL, "86065448", "VR Bank Leipziger Land", "DE-04552", "Borna", "GENODEF1BOA", "", 0},
-    {86065468ULL, "86065468", "VR-Bank Mittelsachsen", "DE-09599", "Freiberg", "GENODEF1DL1", "", 0},
-    {86065483ULL, "86065483", "Raiffeisenbank Grimma", "DE-04662", "Grimma", "GENODEF1GMR", "", 0},
-    {86069070ULL, "86069070", "Raiffeisenbank -alt-", "DE-04851", "Torgau", "GENODEF1TGB", "", 0},
-    {86070000ULL, "86070000", "Deutsche Bank", "DE-04083", "Leipzig", "DEUTDE8LXXX", "", 20},
-    {86070024ULL, "86070024", "Deutsche Bank", "DE-04083", "Leipzig", "DEUTDEDBLEG", "", 20},
-    {86070407ULL, "86070407", "Postbank/DSL Ndl der Deutsche Bank", "DE-04109", "Leipzig", "DEUTDE8LP37", "", 20},
-    {86070424ULL, "86070424", "Postbank/DSL Ndl der Deutsche Bank", "DE-04109", "Leipzig", "DEUTDEDBP37", "", 20},
-    {86080000ULL, "86080000", "Commerzbank vormals Dresdner Bank", "DE-04093", "Leipzig", "DRESDEFF860", "", 5},
-    {86080055ULL, "86080055", "Commerzbank vormals Dresdner Bank Zw 55", "DE-04109", "Leipzig", "DRESDEFF862", "", 5},
-    {86080057ULL, "86080057", "Commerzbank vormals Dresdner Bank Gf ZW 57", "DE-04109", "Leipzig", "DRESDEFF867", "", 5},
-    {86080085ULL, "86080085", "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 1", "DE-04093", "Leipzig", "DRESDEFFJ31", "", 5},
-    {86080086ULL, "86080086", "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 2", "DE-04093", "Leipzig", "DRESDEFFJ32", "", 5},
-    {86089280ULL, "86089280", "Commerzbank vormals Dresdner Bank ITGK", "DE-04093", "Leipzig", "DRESDEFFI16", "", 5},
-    {86095484ULL, "86095484", "Volks- und Raiffeisenbank Muldental", "DE-04662", "Grimma", "GENODEF1GMV", "", 0},
-    {86095554ULL, "86095554", "Volksbank Delitzsch", "DE-04509", "Delitzsch", "GENODEF1DZ1", "", 0},
-    {86095604ULL, "86095604", "Leipziger Volksbank", "DE-04109", "Leipzig", "GENODEF1LVB", "", 0},
-    {87000000ULL, "87000000", "Bundesbank", "DE-09071", "Chemnitz", "MARKDEF1870", "", 42},
-    {87020086ULL, "87020086", "UniCredit Bank - HypoVereinsbank", "DE-09005", "Chemnitz", "HYVEDEMM497", "", 32},
-    {87020087ULL, "87020087", "UniCredit Bank - HypoVereinsbank", "DE-08523", "Plauen", "HYVEDEMM481", "", 32},
-    {87020088ULL, "87020088", "UniCredit Bank - HypoVereinsbank", "DE-08002", "Zwickau", "HYVEDEMM441", "", 32},
-    {87040000ULL, "87040000", "Commerzbank", "DE-09004", "Chemnitz", "COBADEFFXXX", "", 5},
-    {87050000ULL, "87050000", "Sparkasse Chemnitz", "DE-09009", "Chemnitz", "CHEKDE81XXX", "", 0},
-    {87051000ULL, "87051000", "Sparkasse Mittelsachsen -alt-", "DE-09642", "Mittweida", "WELADED1MTW", "", 0},
-    {87052000ULL, "87052000", "Sparkasse Mittelsachsen", "DE-09583", "Freiberg", "WELADED1FGX", "", 0},
-    {87054000ULL, "87054000", "Erzgebirgssparkasse", "DE-09456", "Annaberg-Buchholz", "WELADED1STB", "", 0},
-    {87055000ULL, "87055000", "Sparkasse Zwickau", "DE-08009", "Zwickau", "WELADED1ZWI", "", 0},
-    {87058000ULL, "87058000", "Sparkasse Vogtland", "DE-08506", "Plauen", "WELADED1PLX", "", 0},
-    {87069075ULL, "87069075", "Volksbank Mittleres Erzgebirge", "DE-09526", "Olbernhau", "GENODEF1MBG", "", 0},
-    {87069077ULL, "87069077", "Vereinigte Raiffeisenbank Burgst\344dt", "DE-09217", "Burgst\344dt", "GENODEF1BST", "", 0},
-    {87070000ULL, "87070000", "Deutsche Bank", "DE-09003", "Chemnitz", "DEUTDE8CXXX", "", 20},
-    {87070024ULL, "87070024", "Deutsche Bank", "DE-09003", "Chemnitz", "DEUTDEDBCHE", "", 20},
-    {87070406ULL, "87070406", "Postbank/DSL Ndl der Deutsche Bank", "DE-09111", "Chemnitz", "DEUTDE8CP36", "", 20},
-    {87070424ULL, "87070424", "Postbank/DSL Ndl der Deutsche Bank", "DE-09111", "Chemnitz", "DEUTDEDBP36", "", 20},
-    {87080000ULL, "87080000", "Commerzbank vormals Dresdner Bank", "DE-09111", "Chemnitz", "DRESDEFF870", "", 5},
-    {87095824ULL, "87095824", "Volksbank Vogtland-Saale-Orla", "DE-08525", "Plauen", "GENODEF1PL1", "", 0},
-    {87095899ULL, "87095899", "Volksbank Vogtland GAA", "DE-08525", "Plauen", "GENODEF1EXT", "", 0},
-    {87095934ULL, "87095934", "Volksbank Zwickau", "DE-08056", "Zwickau", "GENODEF1Z01", "", 0},
-    {87095974ULL, "87095974", "Volksbank-Raiffeisenbank Glauchau", "DE-08371", "Glauchau", "GENODEF1GC1", "", 0},
-    {87096124ULL, "87096124", "Volksbank Mittweida", "DE-09648", "Mittweida", "GENODEF1MIW", "", 0},
-    {87096214ULL, "87096214", "Volksbank Chemnitz", "DE-09003", "Chemnitz", "GENODEF1CH1", "", 0},
+    {10000000ULL, "10000000", 1, 12, 21, "MARKDEF1100", "", 42},
+    {10010010ULL, "10010010", 28, 59, 21, "PBNKDEFFXXX", "", 0},
+    {10010123ULL, "10010123", 68, 106, 21, "QNTODEB2XXX", "", 0},
+    {10010178ULL, "10010178", 115, 160, 21, "REVODEB2XXX", "", 0},
+    {10010200ULL, "10010200", 169, 185, 21, "TRZODEB2XXX", "", 0},
+    {10010300ULL, "10010300", 194, 220, 21, "KLRNDEBEXXX", "", 0},
+    {10010424ULL, "10010424", 229, 241, 21, "AARBDE5W100", "", 0},
+    {10010500ULL, "10010500", 250, 261, 21, "AFOPDEB2XXX", "", 0},
+    {10010700ULL, "10010700", 270, 261, 21, "FPEGDEB2XXX", "", 0},
+    {10011001ULL, "10011001", 324, 333, 21, "NTSBDEB1XXX", "", 0},
+    {10012345ULL, "10012345", 342, 362, 21, "TRBKDEBBXXX", "", 0},
+    {10014000ULL, "10014000", 371, 407, 21, "SWNBDEBBXXX", "", 0},
+    {10014001ULL, "10014001", 416, 407, 21, "SWNBDEBBXXX", "", 0},
+    {10017997ULL, "10017997", 468, 522, 21, "HOLVDEB1XXX", "", 0},
+    {10018000ULL, "10018000", 531, 220, 21, "FNOMDEB2XXX", "", 0},
+    {10019000ULL, "10019000", 577, 160, 21, "ADYBDEB2XXX", "", 0},
+    {10020200ULL, "10020200", 598, 160, 21, "BHFBDEFF100", "", 8},
+    {10020500ULL, "10020500", 607, 407, 21, "BFSWDE33BER", "", 0},
+    {10020510ULL, "10020510", 607, 407, 21, "BFSWDE33BER", "", 0},
+    {10020520ULL, "10020520", 607, 407, 21, "BFSWDE33BER", "", 0},
+    {10020890ULL, "10020890", 618, 160, 21, "HYVEDEMM488", "", 32},
+    {10030200ULL, "10030200", 651, 662, 21, "BHYPDEB2XXX", "", 0},
+    {10030400ULL, "10030400", 671, 220, 21, "ABKBDEB1XXX", "", 0},
+    {10030500ULL, "10030500", 699, 745, 754, "LOEBDEBBXXX", "", 0},
+    {10030700ULL, "10030700", 762, 776, 785, "DLGHDEB1XXX", "", 0},
+    {10030730ULL, "10030730", 803, 776, 785, "DLGHDEB1XXX", "", 0},
+    {10033300ULL, "10033300", 824, 848, 21, "SCFBDE33XXX", "", 47},
+    {10040000ULL, "10040000", 857, 887, 21, "COBADEBBXXX", "", 5},
+    {10040005ULL, "10040005", 896, 887, 21, "COBADEBBXXX", "", 5},
+    {10040010ULL, "10040010", 926, 945, 21, "COBADEFFXXX", "", 5},
+    {10040048ULL, "10040048", 954, 887, 21, "COBADEFFXXX", "", 5},
+    {10040060ULL, "10040060", 973, 887, 21, "COBADEFFXXX", "", 5},
+    {10040061ULL, "10040061", 992, 887, 21, "COBADEFFXXX", "", 5},
+    {10040062ULL, "10040062", 1011, 1026, 21, "COBADEFFXXX", "", 5},
+    {10040063ULL, "10040063", 1011, 1026, 21, "COBADEFFXXX", "", 5},
+    {10040085ULL, "10040085", 1035, 945, 21, "COBADEFFXXX", "", 5},
+    {10045050ULL, "10045050", 1057, 185, 21, "COBADEFFXXX", "", 5},
+    {10050000ULL, "10050000", 1080, 1119, 21, "BELADEBEXXX", "", 4},
+    {10050020ULL, "10050020", 1128, 1152, 21, "SKPADEB1XXX", "", 0},
+    {10050500ULL, "10050500", 1161, 1192, 21, "LBSODEB1BLN", "", 0},
+    {10050999ULL, "10050999", 1201, 1210, 785, "DGZFDEFFBER", "", 0},
+    {10060198ULL, "10060198", 1219, 1228, 21, "GENODED1PA6", "37060193", 1},
+    {10061006ULL, "10061006", 1237, 160, 21, "GENODED1KDB", "", 0},
+    {10070000ULL, "10070000", 1290, 1304, 21, "DEUTDEBBXXX", "", 20},
+    {10070024ULL, "10070024", 1290, 1304, 21, "DEUTDEDBBER", "", 20},
+    {10070100ULL, "10070100", 1290, 1304, 21, "DEUTDEBB101", "", 20},
+    {10070124ULL, "10070124", 1290, 1304, 21, "DEUTDEDB101", "", 20},
+    {10070324ULL, "10070324", 1313, 160, 21, "DEUTDEDBP30", "", 20},
+    {10070397ULL, "10070397", 1313, 160, 21, "DEUTDEBBP30", "", 20},
+    {10070398ULL, "10070398", 1313, 1348, 21, "DEUTDEBBP31", "", 20},
+    {10070399ULL, "10070399", 1313, 1357, 21, "DEUTDEBBP32", "", 20},
+    {10070848ULL, "10070848", 1290, 1366, 21, "DEUTDEDB110", "", 20},
+    {10071324ULL, "10071324", 1313, 1348, 21, "DEUTDEDBP31", "", 20},
+    {10072324ULL, "10072324", 1313, 1357, 21, "DEUTDEDBP32", "", 20},
+    {10077777ULL, "10077777", 1375, 1385, 21, "NORSDE51XXX", "", 20},
+    {10080000ULL, "10080000", 1394, 945, 21, "DRESDEFF100", "", 5},
+    {10080005ULL, "10080005", 1445, 1366, 21, "DRESDEFFI26", "", 5},
+    {10080006ULL, "10080006", 1484, 1366, 21, "DRESDEFFXXX", "", 5},
+    {10080055ULL, "10080055", 1523, 1366, 21, "DRESDEFF112", "", 5},
+    {10080057ULL, "10080057", 1563, 945, 21, "DRESDEFF114", "", 5},
+    {10080085ULL, "10080085", 1606, 945, 21, "DRESDEFFI53", "", 5},
+    {10080086ULL, "10080086", 1658, 945, 21, "DRESDEFFI71", "", 5},
+    {10080087ULL, "10080087", 1708, 945, 21, "DRESDEFFI72", "", 5},
+    {10080088ULL, "10080088", 1758, 1366, 21, "DRESDEFFXXX", "", 5},
+    {10080089ULL, "10080089", 1797, 945, 21, "DRESDEFFI73", "", 5},
+    {10080900ULL, "10080900", 1847, 945, 21, "DRESDEFF199", "", 5},
+    {10089260ULL, "10089260", 1900, 945, 21, "DRESDEFFI14", "", 5},
+    {10089999ULL, "10089999", 1939, 160, 21, "DRESDEFFI99", "", 5},
+    {10090000ULL, "10090000", 1980, 1999, 21, "BEVODEBBXXX", "", 0},
+    {10090300ULL, "10090300", 2008, 2054, 21, "GENODEF1BSB", "", 0},
+    {10090900ULL, "10090900", 2063, 2091, 21, "GENODEF1P01", "", 0},
+    {10110300ULL, "10110300", 2100, 2113, 785, "MACODEB1XXX", "", 0},
+    {10110400ULL, "10110400", 2122, 2146, 21, "IBBBDEBBXXX", "", 0},
+    {10110600ULL, "10110600", 2155, 2173, 21, "QUBKDEBBXXX", "", 0},
+    {10120100ULL, "10120100", 2182, 2192, 21, "WELADED1WBB", "", 0},
+    {10130600ULL, "10130600", 2201, 2054, 21, "ISBKDEFXXXX", "", 0},
+    {10130800ULL, "10130800", 2219, 2237, 785, "BIWBDE33XXX", "", 0},
+    {10220500ULL, "10220500", 2246, 407, 21, "BOFSDEB1XXX", "", 0},
+    {10220600ULL, "10220600", 2258, 2281, 2290, "SYBKDE22BER", "", 0},
+    {10310600ULL, "10310600", 2300, 2173, 21, "TRDADEB1PBK", "", 0},
+    {10310666ULL, "10310666", 2317, 2173, 21, "TRDADEBBDIR", "", 0},
+    {10320700ULL, "10320700", 2335, 261, 21, "MPAYDEB2XXX", "", 0},
+    {11010100ULL, "11010100", 2358, 2370, 21, "SOBKDEBBXXX", "", 0},
+    {11010101ULL, "11010101", 2379, 407, 21, "SOBKDEB2XXX", "", 0},
+    {11010111ULL, "11010111", 2398, 2370, 21, "PNTADEBBXXX", "", 0},
+    {12016836ULL, "12016836", 2420, 160, 21, "KFWIDEFF100", "", 0},
+    {12030000ULL, "12030000", 2455, 160, 21, "BYLADEM1001", "", 0},
+    {12030900ULL, "12030900", 2482, 261, 21, "MEFIDEMM100", "", 0},
+    {12040000ULL, "12040000", 2517, 887, 21, "COBADEBB120", "", 5},
+    {12050555ULL, "12050555", 2546, 2580, 2589, "NOLADE21DVS", "", 0},
+    {12060000ULL, "12060000", 2598, 2606, 21, "GENODEFF120", "", 0},
+    {12070000ULL, "12070000", 1290, 2615, 2624, "DEUTDEBB160", "", 20},
+    {12070024ULL, "12070024", 1290, 2615, 2624, "DEUTDEDB160", "", 20},
+    {12070070ULL, "12070070", 1290, 2615, 2624, "DEUTDEFFVAC", "", 0},
+    {12070088ULL, "12070088", 1290, 2615, 2624, "DEUTDEDBPAL", "", 0},
+    {12070400ULL, "12070400", 1313, 2632, 2641, "DEUTDEBBP33", "", 20},
+    {12070424ULL, "12070424", 1313, 2632, 2641, "DEUTDEDBP33", "", 20},
+    {12080000ULL, "12080000", 2649, 1366, 21, "DRESDEFF120", "", 5},
+    {12096597ULL, "12096597", 2701, 160, 21, "GENODEF1S10", "", 0},
+    {13000000ULL, "13000000", 1, 2720, 2729, "MARKDEF1130", "", 42},
+    {13040000ULL, "13040000", 2737, 2749, 2729, "COBADEFFXXX", "", 5},
+    {13050000ULL, "13050000", 2758, 2720, 2729, "NOLADE21ROS", "", 0},
+    {13051042ULL, "13051042", 2782, 2813, 2822, "NOLADE21RUE", "", 0},
+    {13061008ULL, "13061008", 2839, 2863, 2872, "GENODEF1WOG", "", 0},
+    {13061078ULL, "13061078", 2880, 2906, 2915, "GENODEF1HWI", "", 0},
+    {13061088ULL, "13061088", 2922, 2906, 2915, "GENODEF1HWR", "13061078", 0},
+    {13061128ULL, "13061128", 2950, 2965, 2974, "GENODEF1DBR", "14061308", 0},
+    {13070000ULL, "13070000", 1290, 2986, 2729, "DEUTDEBRXXX", "", 20},
+    {13070024ULL, "13070024", 1290, 2986, 2729, "DEUTDEDBROS", "", 20},
+    {13070405ULL, "13070405", 1313, 2995, 3004, "DEUTDEBBP35", "", 20},
+    {13070424ULL, "13070424", 1313, 2995, 3004, "DEUTDEDBP35", "", 20},
+    {13080000ULL, "13080000", 3013, 3047, 2729, "DRESDEFF130", "", 5},
+    {13090000ULL, "13090000", 3056, 3098, 2729, "GENODEF1HR1", "", 0},
+    {13091054ULL, "13091054", 3107, 3128, 3137, "GENODEF1HST", "", 0},
+    {13091084ULL, "13091084", 3147, 2906, 2915, "GENODEF1HWV", "13061078", 0},
+    {14040000ULL, "14040000", 2737, 3170, 3004, "COBADEFFXXX", "", 5},
+    {14051000ULL, "14051000", 3179, 3210, 2915, "NOLADE21WIS", "", 0},
+    {14051362ULL, "14051362", 3219, 3242, 3251, "NOLADE21PCH", "", 0},
+    {14051462ULL, "14051462", 3259, 2995, 3004, "NOLADE21SNS", "", 0},
+    {14052000ULL, "14052000", 3284, 2995, 3004, "NOLADE21LWL", "", 0},
+    {14061308ULL, "14061308", 3315, 3335, 2729, "GENODEF1GUE", "", 0},
+    {14061438ULL, "14061438", 3344, 3371, 3380, "GENODEF1GDB", "", 0},
+    {14080000ULL, "14080000", 3013, 3390, 3004, "DRESDEFF140", "", 5},
+    {14080011ULL, "14080011", 3399, 3390, 3004, "DRESDEFFI27", "", 5},
+    {14091464ULL, "14091464", 3438, 3170, 3004, "GENODEF1SN1", "", 0},
+    {15000000ULL, "15000000", 1, 3452, 3461, "MARKDEF1150", "", 42},
+    {15040068ULL, "15040068", 2737, 3476, 3461, "COBADEFFXXX", "", 5},
+    {15050100ULL, "15050100", 3485, 3502, 3511, "NOLADE21WRN", "", 0},
+    {15050200ULL, "15050200", 3526, 3558, 3461, "NOLADE21NBS", "", 0},
+    {15050400ULL, "15050400", 3567, 3591, 3600, "NOLADE21PSW", "", 0},
+    {15050500ULL, "15050500", 3609, 3630, 3639, "NOLADE21GRW", "", 0},
+    {15051732ULL, "15051732", 3650, 3681, 3690, "NOLADE21MST", "", 0},
+    {15061618ULL, "15061618", 3702, 3502, 3511, "GENODEF1WRN", "", 0},
+    {15061638ULL, "15061638", 3742, 3769, 3639, "GENODEF1ANK", "", 0},
+    {15061698ULL, "15061698", 3778, 3807, 3816, "GENODEF1MAL", "", 0},
+    {15080000ULL, "15080000", 3013, 3824, 3461, "DRESDEFF150", "", 5},
+    {15091674ULL, "15091674", 3833, 3850, 3859, "GENODEF1DM1", "", 0},
+    {15091704ULL, "15091704", 3878, 3903, 3912, "GENODEF1PZ1", "", 0},
+    {16010300ULL, "16010300", 3921, 3961, 2624, "ILBXDE8XXXX", "", 0},
+    {16020086ULL, "16020086", 618, 3970, 2624, "HYVEDEMM470", "", 32},
+    {16040000ULL, "16040000", 2737, 3979, 2624, "COBADEFFXXX", "", 5},
+    {16050000ULL, "16050000", 3988, 4032, 2624, "WELADED1PMB", "", 0},
+    {16050101ULL, "16050101", 4041, 4060, 4069, "WELADED1PRP", "", 0},
+    {16050202ULL, "16050202", 4079, 4108, 4117, "WELADED1OPR", "", 0},
+    {16050500ULL, "16050500", 1161, 4127, 2624, "LBSODEB1XXX", "", 0},
+    {16060122ULL, "16060122", 4136, 4171, 4180, "GENODEF1PER", "", 0},
+    {16061938ULL, "16061938", 4190, 4224, 4117, "GENODEF1NPP", "", 0},
+    {16062008ULL, "16062008", 4233, 4260, 4269, "GENODEF1LUK", "", 0},
+    {16062073ULL, "16062073", 4281, 4300, 4309, "GENODEF1BRB", "", 0},
+    {16080000ULL, "16080000", 3013, 3970, 2624, "DRESDEFF160", "", 5},
+    {16091994ULL, "16091994", 4334, 4353, 4362, "GENODEF1RN1", "", 0},
+    {17020086ULL, "17020086", 618, 4371, 4380, "HYVEDEMM471", "", 32},
+    {17040000ULL, "17040000", 2737, 4371, 4380, "COBADEFFXXX", "", 5},
+    {17052000ULL, "17052000", 4397, 4414, 4423, "WELADED1GZE", "", 0},
+    {17052302ULL, "17052302", 4434, 4457, 4466, "WELADED1UMX", "", 0},
+    {17054040ULL, "17054040", 4479, 4512, 4521, "WELADED1MOL", "", 0},
+    {17055050ULL, "17055050", 4532, 4553, 4380, "WELADED1LOS", "", 0},
+    {17056060ULL, "17056060", 4562, 3903, 3912, "WELADED1UMP", "", 0},
+    {17062428ULL, "17062428", 4582, 4618, 4627, "GENODEF1BKW", "", 0},
+    {17080000ULL, "17080000", 3013, 4635, 4380, "DRESDEFF170", "", 5},
+    {17092404ULL, "17092404", 4644, 4680, 4689, "GENODEF1FW1", "", 0},
+    {18020086ULL, "18020086", 618, 2632, 2641, "HYVEDEMM472", "", 32},
+    {18040000ULL, "18040000", 2737, 4708, 2641, "COBADEFFXXX", "", 5},
+    {18050000ULL, "18050000", 4717, 4739, 2641, "WELADED1CBN", "", 0},
+    {18051000ULL, "18051000", 4748, 4770, 4779, "WELADED1EES", "", 0},
+    {18055000ULL, "18055000", 4792, 4816, 4825, "WELADED1OSL", "", 0},
+    {18062678ULL, "18062678", 4837, 4853, 2641, "GENODEF1FWA", "", 0},
+    {18062758ULL, "18062758", 4862, 4882, 4891, "GENODEF1FOR", "", 0},
+    {18080000ULL, "18080000", 3013, 4708, 2641, "DRESDEFF180", "", 5},
+    {18092684ULL, "18092684", 4907, 4921, 4930, "GENODEF1LN1", "", 0},
+    {18092744ULL, "18092744", 4949, 4971, 4980, "GENODEF1SPM", "", 0},
+    {20000000ULL, "20000000", 1, 4990, 754, "MARKDEF1200", "", 42},
+    {20010020ULL, "20010020", 28, 4999, 754, "PBNKDEFFXXX", "", 0},
+    {20010424ULL, "20010424", 5008, 5042, 5051, "AARBDE5W200", "", 0},
+    {20020200ULL, "20020200", 5061, 5113, 785, "ESSEDEFFHAM", "", 0},
+    {20020500ULL, "20020500", 5122, 745, 754, "JYBADEHHXXX", "", 0},
+    {20020900ULL, "20020900", 5145, 5166, 754, "SIBSDEHHXXX", "", 0},
+    {20030000ULL, "20030000", 618, 5175, 754, "HYVEDEMM300", "", 0},
+    {20030133ULL, "20030133", 5184, 5199, 754, "VGAGDEHHXXX", "", 0},
+    {20030300ULL, "20030300", 5208, 745, 754, "CHDBDEHHXXX", "", 0},
+    {20030301ULL, "20030301", 5226, 745, 754, "CHDBDEHHXXX", "", 0},
+    {20030400ULL, "20030400", 5254, 745, 754, "MCRDDEHHXXX", "", 0},
+    {20030600ULL, "20030600", 5283, 5303, 754, "SYBKDE22HAM", "", 0},
+    {20030700ULL, "20030700", 2482, 5312, 754, "MEFIDEMM200", "", 0},
+    {20040000ULL, "20040000", 2737, 5175, 754, "COBADEHHXXX", "", 5},
+    {20040005ULL, "20040005", 5321, 5175, 754, "COBADEHHXXX", "", 5},
+    {20040020ULL, "20040020", 926, 5352, 754, "COBADEFFXXX", "", 5},
+    {20040040ULL, "20040040", 5361, 5175, 754, "COBADEFFXXX", "", 5},
+    {20040048ULL, "20040048", 5380, 5175, 754, "COBADEFFXXX", "", 5},
+    {20040050ULL, "20040050", 5399, 5418, 754, "COBADEFFXXX", "", 5},
+    {20040060ULL, "20040060", 5427, 5175, 754, "COBADEFFXXX", "", 5},
+    {20040061ULL, "20040061", 5446, 5175, 754, "COBADEFFXXX", "", 5},
+    {20040062ULL, "20040062", 1011, 5418, 754, "COBADEFFXXX", "", 5},
+    {20040063ULL, "20040063", 1011, 5418, 754, "COBADEFFXXX", "", 5},
+    {20041111ULL, "20041111", 5465, 5492, 5501, "COBADEHDXXX", "", 5},
+    {20041133ULL, "20041133", 5465, 5492, 5501, "COBADEHD001", "", 5},
+    {20041144ULL, "20041144", 5465, 5492, 5501, "COBADEHD044", "", 5},
+    {20041155ULL, "20041155", 5465, 5492, 5501, "COBADEHD055", "", 5},
+    {20041166ULL, "20041166", 5465, 5492, 5501, "COBADEHD066", "", 5},
+    {20041177ULL, "20041177", 5465, 5492, 5501, "COBADEHD077", "", 5},
+    {20041188ULL, "20041188", 5465, 5492, 5501, "COBADEHD088", "", 5},
+    {20041199ULL, "20041199", 5465, 5492, 5501, "COBADEHD099", "", 5},
+    {20050550ULL, "20050550", 5511, 5531, 754, "HASPDEHHXXX", "", 0},
+    {20060000ULL, "20060000", 2598, 5540, 754, "GENODEFF200", "", 0},
+    {20069111ULL, "20069111", 5549, 5574, 5583, "GENODEF1NDR", "", 0},
+    {20069125ULL, "20069125", 5595, 5622, 5631, "GENODEF1KLK", "", 0},
+    {20069130ULL, "20069130", 5645, 5666, 5675, "GENODEF1BBR", "", 0},
+    {20069144ULL, "20069144", 2950, 5689, 5698, "GENODEF1SST", "", 0},
+    {20069177ULL, "20069177", 5710, 5743, 5752, "GENODEF1GRS", "", 0},
+    {20069232ULL, "20069232", 5645, 5758, 5767, "GENODEF1STV", "", 0},
+    {20069641ULL, "20069641", 5781, 5805, 5814, "GENODEF1OWS", "", 0},
+    {20069780ULL, "20069780", 5823, 5844, 5853, "GENODEF1AST", "", 0},
+    {20069782ULL, "20069782", 5864, 5880, 5889, "GENODEF1APE", "", 0},
+    {20069786ULL, "20069786", 5897, 5952, 5961, "GENODEF1DRO", "", 0},
+    {20069800ULL, "20069800", 5973, 5994, 6003, "GENODEF1HAA", "", 0},
+    {20069812ULL, "20069812", 6010, 6031, 6040, "GENODEF1FRB", "", 0},
+    {20069815ULL, "20069815", 6051, 6061, 6070, "GENODEF1815", "", 0},
+    {20069861ULL, "20069861", 5645, 6080, 6089, "GENODEF1RRZ", "", 0},
+    {20069882ULL, "20069882", 6099, 6131, 6140, "GENODEF1RLT", "", 0},
+    {20069965ULL, "20069965", 6147, 6173, 6182, "GENODEF1WIM", "", 0},
+    {20069989ULL, "20069989", 6193, 6217, 6226, "GENODEF1WUL", "", 0},
+    {20070000ULL, "20070000", 1290, 6234, 754, "DEUTDEHHXXX", "", 20},
+    {20070024ULL, "20070024", 1290, 6234, 754, "DEUTDEDBHAM", "", 20},
+    {20070404ULL, "20070404", 1313, 745, 754, "DEUTDEHHP34", "", 20},
+    {20070424ULL, "20070424", 1313, 745, 754, "DEUTDEDBP34", "", 20},
+    {20080000ULL, "20080000", 3013, 5352, 754, "DRESDEFF200", "", 5},
+    {20080055ULL, "20080055", 1523, 5352, 754, "DRESDEFF207", "", 5},
+    {20080057ULL, "20080057", 1563, 5352, 754, "DRESDEFF208", "", 5},
+    {20080085ULL, "20080085", 6243, 5352, 754, "DRESDEFFI56", "", 5},
+    {20080086ULL, "20080086", 6295, 5352, 754, "DRESDEFFI63", "", 5},
+    {20080087ULL, "20080087", 1658, 5352, 754, "DRESDEFFI64", "", 5},
+    {20080088ULL, "20080088", 1708, 5352, 754, "DRESDEFFI74", "", 5},
+    {20080089ULL, "20080089", 1797, 5352, 754, "DRESDEFFI75", "", 5},
+    {20080091ULL, "20080091", 6345, 5352, 754, "DRESDEFFJ33", "", 5},
+    {20080092ULL, "20080092", 6395, 5352, 754, "DRESDEFFJ34", "", 5},
+    {20080093ULL, "20080093", 6445, 5352, 754, "DRESDEFFJ35", "", 5},
+    {20080094ULL, "20080094", 6495, 5352, 754, "DRESDEFFJ36", "", 5},
+    {20080095ULL, "20080095", 6546, 5352, 754, "DRESDEFFJ37", "", 5},
+    {20089200ULL, "20089200", 1900, 5352, 754, "DRESDEFFI06", "", 5},
+    {20090400ULL, "20090400", 6597, 745, 754, "DGHYDEH1XXX", "", 0},
+    {20090700ULL, "20090700", 6604, 6614, 754, "EDEKDEHHXXX", "", 0},
+    {20090745ULL, "20090745", 6623, 6614, 754, "EDEKDEHHXXX", "", 0},
+    {20090900ULL, "20090900", 6637, 6651, 754, "GENODEF1P08", "", 0},
+    {20110022ULL, "20110022", 28, 6660, 754, "PBNKDEFFXXX", "", 0},
+    {20110700ULL, "20110700", 6669, 6703, 6712, "BOTKDEH1XXX", "", 37},
+    {20110800ULL, "20110800", 6723, 745, 754, "BKCHDEFFHMB", "", 0},
+    {20120000ULL, "20120000", 6749, 5531, 754, "BEGODEHHXXX", "", 0},
+    {20120100ULL, "20120100", 6778, 745, 754, "WBWCDEHHXXX", "", 0},
+    {20120200ULL, "20120200", 598, 745, 754, "BHFBDEFF200", "", 8},
+    {20120400ULL, "20120400", 6796, 6815, 754, "DRBKDEH1XXX", "", 0},
+    {20120520ULL, "20120520", 607, 6614, 754, "BFSWDE33HAN", "", 0},
+    {20120600ULL, "20120600", 6824, 5531, 754, "GOGODEH1XXX", "", 0},
+    {20120700ULL, "20120700", 6839, 6854, 754, "HSTBDEHHXXX", "", 0},
+    {20130400ULL, "20130400", 6863, 6875, 6884, "GREBDEH1XXX", "", 0},
+    {20130600ULL, "20130600", 6896, 6928, 754, "BARCDEHAXXX", "", 0},
+    {20133300ULL, "20133300", 824, 745, 754, "SCFBDE33XXX", "", 47},
+    {20190003ULL, "20190003", 6937, 6957, 754, "GENODEF1HH2", "", 0},
+    {20190077ULL, "20190077", 6966, 6957, 754, "GENODEF1HH2", "", 0},
+    {20190109ULL, "20190109", 6995, 7020, 7029, "GENODEF1HH4", "", 0},
+    {20190206ULL, "20190206", 7042, 7075, 754, "GENODEF1HH1", "", 0},
+    {20190301ULL, "20190301", 7084, 7111, 754, "GENODEF1HH3", "", 0},
+    {20190800ULL, "20190800", 7120, 7147, 754, "GENODEF1MKB", "", 0},
+    {20210200ULL, "20210200", 7156, 7172, 754, "MELIDEHHXXX", "", 0},
+    {20210300ULL, "20210300", 7181, 7199, 754, "SIHRDEH1HAM", "", 0},
+    {20220100ULL, "20220100", 7208, 5531, 754, "DNBADEHXXXX", "", 0},
+    {20220800ULL, "20220800", 7243, 7274, 7283, "SXPYDEHHXXX", "", 0},
+    {20230300ULL, "20230300", 7291, 7313, 754, "OSCBDEH1XXX", "", 0},
+    {20230600ULL, "20230600", 7322, 2054, 21, "ISBKDEFXXXX", "", 0},
+    {20230800ULL, "20230800", 7336, 7347, 754, "MHSBDEHBXXX", "", 0},
+    {20310300ULL, "20310300", 7356, 745, 754, "EIHBDEHHXXX", "", 0},
+    {20690500ULL, "20690500", 7389, 7409, 754, "GENODEF1S11", "", 0},
+    {20730001ULL, "20730001", 7418, 7456, 754, "HYVEDEMME01", "", 0},
+    {20730002ULL, "20730002", 7465, 7456, 754, "HYVEDEMME02", "", 0},
+    {20730003ULL, "20730003", 7503, 7456, 754, "HYVEDEMME03", "", 0},
+    {20730004ULL, "20730004", 7541, 7456, 754, "HYVEDEMME04", "", 0},
+    {20730005ULL, "20730005", 7579, 7456, 754, "HYVEDEMME05", "", 0},
+    {20730006ULL, "20730006", 7617, 7456, 754, "HYVEDEMME06", "", 0},
+    {20730007ULL, "20730007", 7655, 7456, 754, "HYVEDEMME07", "", 0},
+    {20730008ULL, "20730008", 7693, 7456, 754, "HYVEDEMME08", "", 0},
+    {20730009ULL, "20730009", 7731, 7456, 754, "HYVEDEMME09", "", 0},
+    {20730010ULL, "20730010", 7769, 7456, 754, "HYVEDEMME10", "", 0},
+    {20730011ULL, "20730011", 7807, 7456, 754, "HYVEDEMME11", "", 0},
+    {20730012ULL, "20730012", 7845, 7456, 754, "HYVEDEMME12", "", 0},
+    {20730013ULL, "20730013", 7883, 7456, 754, "HYVEDEMME13", "", 0},
+    {20730014ULL, "20730014", 7921, 7456, 754, "HYVEDEMME14", "", 0},
+    {20730015ULL, "20730015", 7959, 7456, 754, "HYVEDEMME15", "", 0},
+    {20730016ULL, "20730016", 7997, 7456, 754, "HYVEDEMME16", "", 0},
+    {20730017ULL, "20730017", 8035, 7456, 754, "HYVEDEMME17", "", 0},
+    {20730018ULL, "20730018", 8073, 7456, 754, "HYVEDEMME18", "", 0},
+    {20730019ULL, "20730019", 8111, 7456, 754, "HYVEDEMME19", "", 0},
+    {20730020ULL, "20730020", 8149, 7456, 754, "HYVEDEMME20", "", 0},
+    {20730021ULL, "20730021", 8187, 7456, 754, "HYVEDEMME21", "", 0},
+    {20730022ULL, "20730022", 8225, 7456, 754, "HYVEDEMME22", "", 0},
+    {20730023ULL, "20730023", 8263, 7456, 754, "HYVEDEMME23", "", 0},
+    {20730024ULL, "20730024", 8301, 7456, 754, "HYVEDEMME24", "", 0},
+    {20730025ULL, "20730025", 8339, 7456, 754, "HYVEDEMME25", "", 0},
+    {20730026ULL, "20730026", 8377, 7456, 754, "HYVEDEMME26", "", 0},
+    {20730027ULL, "20730027", 8415, 7456, 754, "HYVEDEMME27", "", 0},
+    {20730028ULL, "20730028", 8453, 7456, 754, "HYVEDEMME28", "", 0},
+    {20730029ULL, "20730029", 8491, 7456, 754, "HYVEDEMME29", "", 0},
+    {20730030ULL, "20730030", 8529, 7456, 754, "HYVEDEMME30", "", 0},
+    {20730031ULL, "20730031", 8567, 7456, 754, "HYVEDEMME31", "", 0},
+    {20730032ULL, "20730032", 8605, 7456, 754, "HYVEDEMME32", "", 0},
+    {20730033ULL, "20730033", 8643, 7456, 754, "HYVEDEMME33", "", 0},
+    {20730034ULL, "20730034", 8681, 7456, 754, "HYVEDEMME34", "", 0},
+    {20730035ULL, "20730035", 8719, 7456, 754, "HYVEDEMME35", "", 0},
+    {20730036ULL, "20730036", 8757, 7456, 754, "HYVEDEMME36", "", 0},
+    {20730037ULL, "20730037", 8795, 7456, 754, "HYVEDEMME37", "", 0},
+    {20730038ULL, "20730038", 8833, 7456, 754, "HYVEDEMME38", "", 0},
+    {20730039ULL, "20730039", 8871, 7456, 754, "HYVEDEMME39", "", 0},
+    {20730040ULL, "20730040", 8909, 7456, 754, "HYVEDEMME40", "", 0},
+    {20730041ULL, "20730041", 8947, 7456, 754, "HYVEDEMME41", "", 0},
+    {20730042ULL, "20730042", 8985, 7456, 754, "HYVEDEMME42", "", 0},
+    {20730043ULL, "20730043", 9023, 7456, 754, "HYVEDEMME43", "", 0},
+    {20730044ULL, "20730044", 9061, 7456, 754, "HYVEDEMME44", "", 0},
+    {20730045ULL, "20730045", 9099, 7456, 754, "HYVEDEMME45", "", 0},
+    {20730046ULL, "20730046", 9137, 7456, 754, "HYVEDEMME46", "", 0},
+    {20730047ULL, "20730047", 9175, 7456, 754, "HYVEDEMME47", "", 0},
+    {20730048ULL, "20730048", 9213, 7456, 754, "HYVEDEMME48", "", 0},
+    {20730049ULL, "20730049", 9251, 7456, 754, "HYVEDEMME49", "", 0},
+    {20730050ULL, "20730050", 9289, 7456, 754, "HYVEDEMME50", "", 0},
+    {20730052ULL, "20730052", 9327, 7456, 754, "HYVEDEMME52", "", 0},
+    {20730055ULL, "20730055", 9365, 7456, 754, "HYVEDEMME55", "", 0},
+    {20730056ULL, "20730056", 9403, 7456, 754, "HYVEDEMME56", "", 0},
+    {20730057ULL, "20730057", 9441, 7456, 754, "HYVEDEMME57", "", 0},
+    {20730058ULL, "20730058", 9479, 7456, 754, "HYVEDEMME58", "", 0},
+    {20730059ULL, "20730059", 9517, 7456, 754, "HYVEDEMME59", "", 0},
+    {20730060ULL, "20730060", 9555, 7456, 754, "HYVEDEMME60", "", 0},
+    {20730061ULL, "20730061", 9593, 7456, 754, "HYVEDEMME61", "", 0},
+    {20730062ULL, "20730062", 9631, 7456, 754, "HYVEDEMME62", "", 0},
+    {20730063ULL, "20730063", 9669, 7456, 754, "HYVEDEMME63", "", 0},
+    {20730064ULL, "20730064", 9707, 7456, 754, "HYVEDEMME64", "", 0},
+    {20730065ULL, "20730065", 9745, 7456, 754, "HYVEDEMME65", "", 0},
+    {20730066ULL, "20730066", 9783, 7456, 754, "HYVEDEMME66", "", 0},
+    {20730067ULL, "20730067", 9821, 7456, 754, "HYVEDEMME67", "", 0},
+    {20730068ULL, "20730068", 9859, 7456, 754, "HYVEDEMME68", "", 0},
+    {20730069ULL, "20730069", 9897, 7456, 754, "HYVEDEMME69", "", 0},
+    {20730070ULL, "20730070", 9935, 7456, 754, "HYVEDEMME70", "", 0},
+    {20730071ULL, "20730071", 9973, 7456, 754, "HYVEDEMME71", "", 0},
+    {20730072ULL, "20730072", 10011, 7456, 754, "HYVEDEMME72", "", 0},
+    {20730073ULL, "20730073", 10049, 7456, 754, "HYVEDEMME73", "", 0},
+    {20730074ULL, "20730074", 10087, 7456, 754, "HYVEDEMME74", "", 0},
+    {20730075ULL, "20730075", 10125, 7456, 754, "HYVEDEMME75", "", 0},
+    {20730076ULL, "20730076", 10163, 7456, 754, "HYVEDEMME76", "", 0},
+    {20730077ULL, "20730077", 10201, 7456, 754, "HYVEDEMME77", "", 0},
+    {20730078ULL, "20730078", 10239, 7456, 754, "HYVEDEMME78", "", 0},
+    {20730079ULL, "20730079", 10277, 7456, 754, "HYVEDEMME79", "", 0},
+    {20730080ULL, "20730080", 10315, 7456, 754, "HYVEDEMME80", "", 0},
+    {20730081ULL, "20730081", 10353, 7456, 754, "HYVEDEMME81", "", 0},
+    {20730082ULL, "20730082", 10391, 7456, 754, "HYVEDEMME82", "", 0},
+    {20730083ULL, "20730083", 10429, 7456, 754, "HYVEDEMME83", "", 0},
+    {20730084ULL, "20730084", 10467, 7456, 754, "HYVEDEMME84", "", 0},
+    {20730085ULL, "20730085", 10505, 7456, 754, "HYVEDEMME85", "", 0},
+    {20730086ULL, "20730086", 10543, 7456, 754, "HYVEDEMME86", "", 0},
+    {20730087ULL, "20730087", 10581, 7456, 754, "HYVEDEMME87", "", 0},
+    {20730088ULL, "20730088", 10619, 7456, 754, "HYVEDEMME88", "", 0},
+    {20730089ULL, "20730089", 10657, 7456, 754, "HYVEDEMME89", "", 0},
+    {20730090ULL, "20730090", 10695, 7456, 754, "HYVEDEMME90", "", 0},
+    {20730091ULL, "20730091", 10733, 7456, 754, "HYVEDEMME91", "", 0},
+    {20730092ULL, "20730092", 10771, 7456, 754, "HYVEDEMME92", "", 0},
+    {20730093ULL, "20730093", 10809, 7456, 754, "HYVEDEMME93", "", 0},
+    {20730094ULL, "20730094", 10847, 7456, 754, "HYVEDEMME94", "", 0},
+    {20730095ULL, "20730095", 10885, 7456, 754, "HYVEDEMME95", "", 0},
+    {20730096ULL, "20730096", 10923, 7456, 754, "HYVEDEMME96", "", 0},
+    {20730097ULL, "20730097", 10961, 7456, 754, "HYVEDEMME97", "", 0},
+    {20730098ULL, "20730098", 10999, 7456, 754, "HYVEDEMME98", "", 0},
+    {20730099ULL, "20730099", 11037, 7456, 754, "HYVEDEMME99", "", 0},
+    {20750000ULL, "20750000", 11075, 11103, 754, "NOLADE21HAM", "", 0},
+    {21020600ULL, "21020600", 11112, 11133, 11142, "SYBKDE22KIE", "", 0},
+    {21040010ULL, "21040010", 2737, 11147, 11142, "COBADEFFXXX", "", 5},
+    {21042076ULL, "21042076", 2737, 11156, 11165, "COBADEFFXXX", "", 5},
+    {21050000ULL, "21050000", 11177, 745, 754, "HSHNDEHHXXX", "", 36},
+    {21050170ULL, "21050170", 11231, 11133, 11142, "NOLADE21KIE", "", 0},
+    {21051275ULL, "21051275", 11247, 11270, 11279, "NOLADE21BOR", "", 0},
+    {21051580ULL, "21051580", 11290, 11317, 11326, "NOLADE21PLN", "", 0},
+    {21052090ULL, "21052090", 11331, 11359, 11165, "NOLADE21ECK", "", 0},
+    {21070020ULL, "21070020", 1290, 11368, 11142, "DEUTDEHH210", "", 20},
+    {21070024ULL, "21070024", 1290, 11368, 11142, "DEUTDEDB210", "", 20},
+    {21080050ULL, "21080050", 3013, 11377, 11142, "DRESDEFF210", "", 5},
+    {21089201ULL, "21089201", 1900, 11377, 11142, "DRESDEFFI07", "", 5},
+    {21090007ULL, "21090007", 11386, 11403, 11142, "GENODEF1KIL", "", 0},
+    {21090099ULL, "21090099", 11412, 11403, 11142, "GENODEF1KIL", "", 0},
+    {21090900ULL, "21090900", 11438, 11133, 11142, "GENODEF1P11", "", 0},
+    {21092023ULL, "21092023", 11458, 11156, 11165, "GENODEF1EFO", "", 0},
+    {21240040ULL, "21240040", 2737, 11501, 11510, "COBADEFFXXX", "", 5},
+    {21241540ULL, "21241540", 2737, 5666, 5675, "COBADEFFXXX", "", 5},
+    {21270020ULL, "21270020", 1290, 11521, 11510, "DEUTDEHH212", "", 20},
+    {21270024ULL, "21270024", 1290, 11521, 11510, "DEUTDEDB212", "", 20},
+    {21280002ULL, "21280002", 3013, 11521, 11510, "DRESDEFF212", "", 5},
+    {21290016ULL, "21290016", 11530, 11555, 11510, "GENODEF1NMS", "", 0},
+    {21340010ULL, "21340010", 2737, 11564, 11573, "COBADEFFXXX", "", 5},
+    {21352240ULL, "21352240", 11594, 11613, 11622, "NOLADE21HOL", "", 0},
+    {21390008ULL, "21390008", 11628, 11656, 11510, "GENODEF1NSH", "", 0},
+    {21392218ULL, "21392218", 11665, 11696, 11622, "GENODEF1EUT", "", 0},
+    {21440045ULL, "21440045", 2737, 11705, 11714, "COBADEFFXXX", "", 5},
+    {21450000ULL, "21450000", 11724, 11705, 11714, "NOLADE21RDB", "", 0},
+    {21451205ULL, "21451205", 11749, 11776, 11785, "NOLADE21BDF", "", 0},
+    {21452030ULL, "21452030", 11796, 11825, 11834, "NOLADE21HWS", "", 0},
+    {21463603ULL, "21463603", 11847, 11897, 11906, "GENODEF1NTO", "", 0},
+    {21464671ULL, "21464671", 2950, 11919, 11928, "GENODEF1TOB", "", 0},
+    {21480003ULL, "21480003", 3013, 11940, 11714, "DRESDEFF214", "", 5},
+    {21510600ULL, "21510600", 11949, 2281, 2290, "SYBKDE22XXX", "", 0},
+    {21520100ULL, "21520100", 11975, 2281, 2290, "UNBNDE21XXX", "", 0},
+    {21540060ULL, "21540060", 2737, 11996, 2290, "COBADEFFXXX", "", 5},
+    {21565316ULL, "21565316", 5645, 12005, 12014, "GENODEF1HDW", "", 0},
+    {21570011ULL, "21570011", 1290, 12024, 2290, "DEUTDEHH215", "", 20},
+    {21570024ULL, "21570024", 1290, 12024, 2290, "DEUTDEDB215", "", 20},
+    {21570202ULL, "21570202", 1313, 2281, 2290, "DEUTDEHHP01", "", 20},
+    {21570224ULL, "21570224", 1313, 2281, 2290, "DEUTDEDBP01", "", 20},
+    {21580000ULL, "21580000", 3013, 12024, 2290, "DRESDEFF215", "", 5},
+    {21661719ULL, "21661719", 12033, 12067, 12076, "GENODEF1RSL", "", 0},
+    {21690020ULL, "21690020", 12086, 11897, 11906, "GENODEF1SLW", "", 0},
+    {21740043ULL, "21740043", 2737, 12119, 12128, "COBADEFFXXX", "", 5},
+    {21741674ULL, "21741674", 2737, 12134, 12143, "COBADEFFXXX", "", 5},
+    {21741825ULL, "21741825", 2737, 12151, 12160, "COBADEFFXXX", "", 5},
+    {21750000ULL, "21750000", 12165, 12067, 12076, "NOLADE21NOS", "", 0},
+    {21751230ULL, "21751230", 12187, 12226, 12235, "NOLADE21BRD", "", 0},
+    {21762550ULL, "21762550", 12245, 12263, 12128, "GENODEF1HUM", "", 0},
+    {21763542ULL, "21763542", 12272, 2281, 2290, "GENODEF1BDS", "", 0},
+    {21770011ULL, "21770011", 1290, 12119, 12128, "DEUTDEHH217", "", 20},
+    {21770024ULL, "21770024", 1290, 12119, 12128, "DEUTDEDB217", "", 20},
+    {21791805ULL, "21791805", 12285, 12297, 12160, "GENODEF1SYL", "", 0},
+    {21791906ULL, "21791906", 12306, 12325, 12334, "GENODEF1WYK", "", 0},
+    {21840078ULL, "21840078", 2737, 12347, 12356, "COBADEFFXXX", "", 5},
+    {21841328ULL, "21841328", 2737, 12362, 12371, "COBADEFFXXX", "", 5},
+    {21852310ULL, "21852310", 12383, 12421, 12430, "NOLADE21WEB", "", 0},
+    {21860418ULL, "21860418", 12442, 12469, 12356, "GENODEF1RHE", "", 0},
+    {21890022ULL, "21890022", 12478, 12469, 12356, "GENODEF1DVR", "", 0},
+    {22140028ULL, "22140028", 2737, 12517, 12526, "COBADEFFXXX", "", 5},
+    {22141028ULL, "22141028", 2737, 12535, 5631, "COBADEFFXXX", "", 5},
+    {22141428ULL, "22141428", 2737, 12544, 12553, "COBADEFFXXX", "", 5},
+    {22141628ULL, "22141628", 2737, 12563, 12572, "COBADEFFXXX", "", 5},
+    {22150000ULL, "22150000", 12581, 12517, 12526, "NOLADE21ELH", "", 0},
+    {22151730ULL, "22151730", 12600, 12621, 12630, "NOLADE21WED", "", 0},
+    {22163114ULL, "22163114", 12636, 12661, 12670, "GENODEF1HTE", "", 0},
+    {22180000ULL, "22180000", 3013, 12517, 12526, "DRESDEFF221", "", 5},
+    {22181400ULL, "22181400", 3013, 12544, 12553, "DRESDEFF206", "", 5},
+    {22190030ULL, "22190030", 12676, 12517, 12526, "GENODEF1ELM", "", 0},
+    {22191405ULL, "22191405", 12701, 12544, 12553, "GENODEF1PIN", "", 0},
+    {22240073ULL, "22240073", 2737, 12721, 12730, "COBADEFFXXX", "", 5},
+    {22250020ULL, "22250020", 12738, 12761, 12730, "NOLADE21WHO", "", 0},
+    {22280000ULL, "22280000", 3013, 12770, 12730, "DRESDEFF201", "", 5},
+    {22290031ULL, "22290031", 12779, 12821, 12730, "GENODEF1VIT", "", 0},
+    {23040022ULL, "23040022", 2737, 12830, 6140, "COBADEFFXXX", "", 5},
+    {23050101ULL, "23050101", 12839, 12830, 6140, "NOLADE21SPL", "", 0},
+    {23051030ULL, "23051030", 12859, 12881, 11510, "NOLADE21SHO", "", 0},
+    {23052750ULL, "23052750", 12890, 5743, 5752, "NOLADE21RZB", "", 0},
+    {23061220ULL, "23061220", 12925, 12947, 12956, "GENODEF1LZN", "", 0},
+    {23062124ULL, "23062124", 5645, 12963, 12972, "GENODEF1BAR", "", 0},
+    {23063129ULL, "23063129", 2950, 12984, 12993, "GENODEF1RLB", "", 0},
+    {23064107ULL, "23064107", 2950, 13003, 13012, "GENODEF1BCH", "", 0},
+    {23070203ULL, "23070203", 1313, 13019, 6140, "DEUTDEHHP02", "", 20},
+    {23070224ULL, "23070224", 1313, 13019, 6140, "DEUTDEDBP02", "", 20},
+    {23070700ULL, "23070700", 1290, 12830, 6140, "DEUTDEDB237", "", 20},
+    {23070710ULL, "23070710", 1290, 12830, 6140, "DEUTDEHH222", "", 20},
+    {23080040ULL, "23080040", 3013, 13028, 6140, "DRESDEFF230", "", 5},
+    {23089201ULL, "23089201", 1900, 13028, 6140, "DRESDEFFI08", "", 5},
+    {23090142ULL, "23090142", 13037, 13054, 6140, "GENODEF1HLU", "", 0},
+    {24040000ULL, "24040000", 2737, 13063, 13072, "COBADEFFXXX", "", 5},
+    {24050110ULL, "24050110", 13081, 13100, 13072, "NOLADE21LBG", "", 0},
+    {24060300ULL, "24060300", 13109, 13136, 13145, "GENODEF1NBU", "", 0},
+    {24061392ULL, "24061392", 13159, 13195, 13204, "GENODEF1DAB", "", 0},
+    {24070024ULL, "24070024", 1290, 13215, 13072, "DEUTDEDB240", "", 20},
+    {24070075ULL, "24070075", 1290, 13215, 13072, "DEUTDE2H240", "", 20},
+    {24070324ULL, "24070324", 1313, 13224, 13072, "DEUTDEDBP22", "", 20},
+    {24070368ULL, "24070368", 1313, 13224, 13072, "DEUTDE2HP22", "", 20},
+    {24080000ULL, "24080000", 3013, 13215, 13072, "DRESDEFF240", "", 5},
+    {24090041ULL, "24090041", 13233, 13258, 13072, "GENODEF1LUE", "", 0},
+    {24121000ULL, "24121000", 13267, 13307, 13316, "GENODED1RKI", "", 0},
+    {24140041ULL, "24140041", 2737, 13322, 13331, "COBADEFFXXX", "", 5},
+    {24150001ULL, "24150001", 13340, 13364, 13331, "BRLADE21CUX", "", 0},
+    {24151005ULL, "24151005", 13373, 13400, 13316, "NOLADE21STS", "", 0},
+    {24151116ULL, "24151116", 13409, 13430, 13316, "NOLADE21STK", "", 0},
+    {24151235ULL, "24151235", 13439, 13469, 13478, "BRLADE21ROB", "", 0},
+    {24161594ULL, "24161594", 13484, 13508, 13478, "GENODEF1SIT", "", 0},
+    {24162898ULL, "24162898", 13517, 13566, 13575, "GENODEF1LAS", "", 0},
+    {24180000ULL, "24180000", 3013, 13584, 13593, "DRESDEFF242", "", 5},
+    {24180001ULL, "24180001", 3013, 13604, 13331, "DRESDEFF241", "", 5},
+    {24191015ULL, "24191015", 13613, 13638, 13316, "GENODEF1SDE", "", 0},
+    {25000000ULL, "25000000", 1, 13647, 2589, "MARKDEF1250", "", 42},
+    {25010030ULL, "25010030", 28, 13656, 2589, "PBNKDEFFXXX", "", 0},
+    {25010424ULL, "25010424", 13665, 5042, 5051, "AARBDE5W250", "", 0},
+    {25010600ULL, "25010600", 13700, 13740, 2589, "DEHYDE2HXXX", "", 0},
+    {25010900ULL, "25010900", 13749, 13740, 2589, "CKVHDE21XXX", "", 0},
+    {25020200ULL, "25020200", 598, 13740, 2589, "BHFBDEFF250", "", 8},
+    {25020600ULL, "25020600", 824, 13774, 2589, "SCFBDE33XXX", "", 46},
+    {25040060ULL, "25040060", 1011, 13740, 2589, "COBADEFFXXX", "", 5},
+    {25040061ULL, "25040061", 1011, 13740, 2589, "COBADEFFXXX", "", 5},
+    {25040066ULL, "25040066", 2737, 13783, 2589, "COBADEFFXXX", "", 5},
+    {25050000ULL, "25050000", 13792, 13647, 2589, "NOLADE2HXXX", "", 0},
+    {25050055ULL, "25050055", 13829, 2580, 2589, "NOLADE21CSH", "", 0},
+    {25050066ULL, "25050066", 13860, 2580, 2589, "NOLADE21CMV", "", 0},
+    {25050180ULL, "25050180", 13894, 13913, 2589, "SPKHDE2HXXX", "", 0},
+    {25050299ULL, "25050299", 13922, 13947, 2589, "", "25050180", 28},
+    {25055500ULL, "25055500", 13956, 13647, 2589, "NOLADE21LBS", "", 0},
+    {25060000ULL, "25060000", 2598, 13647, 2589, "GENODEFF250", "", 0},
+    {25060180ULL, "25060180", 13992, 745, 754, "HALLDE2HXXX", "", 0},
+    {25069168ULL, "25069168", 14038, 14084, 14093, "GENODEF1DES", "", 0},
+    {25069262ULL, "25069262", 14103, 14133, 14142, "GENODEF1NST", "", 0},
+    {25069270ULL, "25069270", 14165, 14186, 14195, "GENODEF1MUA", "", 0},
+    {25069503ULL, "25069503", 14209, 14244, 14253, "GENODEF1BNT", "", 0},
+    {25070024ULL, "25070024", 1290, 13647, 2589, "DEUTDEDBHAN", "", 20},
+    {25070066ULL, "25070066", 1290, 14262, 14271, "DEUTDE2H265", "", 20},
+    {25070070ULL, "25070070", 1290, 13647, 2589, "DEUTDE2HXXX", "", 20},
+    {25070077ULL, "25070077", 1290, 14282, 14291, "DEUTDE2H256", "", 20},
+    {25070084ULL, "25070084", 1290, 14308, 14317, "DEUTDE2H258", "", 20},
+    {25070086ULL, "25070086", 1290, 14324, 14333, "DEUTDE2H251", "", 20},
+    {25070324ULL, "25070324", 1313, 13740, 2589, "DEUTDEDBP24", "", 20},
+    {25070370ULL, "25070370", 1313, 13740, 2589, "DEUTDE2HP24", "", 20},
+    {25080020ULL, "25080020", 3013, 13647, 2589, "DRESDEFF250", "", 5},
+    {25080085ULL, "25080085", 14344, 5352, 754, "DRESDEFFI65", "", 5},
+    {25089220ULL, "25089220", 1900, 13647, 2589, "DRESDEFFI09", "", 5},
+    {25090300ULL, "25090300", 2008, 14394, 2589, "GENODEF1BFS", "", 38},
+    {25090500ULL, "25090500", 14403, 13740, 2589, "GENODEF1S09", "", 0},
+    {25090900ULL, "25090900", 14424, 14433, 2589, "GENODEF1P09", "", 0},
+    {25120510ULL, "25120510", 607, 14442, 2589, "BFSWDE33HAN", "", 0},
+    {25151270ULL, "25151270", 14451, 14480, 14489, "NOLADE21BAH", "", 0},
+    {25151371ULL, "25151371", 14503, 14527, 14536, "NOLADE21BUF", "", 0},
+    {25152375ULL, "25152375", 14545, 14586, 14595, "NOLADE21WAL", "", 0},
+    {25152490ULL, "25152490", 14604, 14628, 14637, "NOLADE21WST", "", 0},
+    {25190001ULL, "25190001", 14646, 13740, 2589, "VOHADE2HXXX", "", 0},
+    {25190088ULL, "25190088", 14669, 14707, 14716, "VOHADE2HXXX", "", 1},
+    {25193331ULL, "25193331", 6051, 14726, 14735, "GENODEF1PAT", "", 0},
+    {25250001ULL, "25250001", 14745, 14772, 14781, "NOLADE21PEI", "", 0},
+    {25260010ULL, "25260010", 14787, 14809, 14781, "GENODEF1PEV", "", 0},
+    {25410200ULL, "25410200", 14818, 14835, 14844, "BHWBDE2HXXX", "", 0},
+    {25440047ULL, "25440047", 2737, 14851, 14844, "COBADEFFXXX", "", 5},
+    {25450001ULL, "25450001", 14860, 14888, 14844, "NOLADE21HMS", "", 0},
+    {25450110ULL, "25450110", 14897, 14835, 14844, "NOLADE21SWB", "", 0},
+    {25451345ULL, "25451345", 14928, 14955, 14964, "NOLADE21PMT", "", 0},
+    {25462160ULL, "25462160", 14976, 14835, 14844, "GENODEF1HMP", "", 0},
+    {25462680ULL, "25462680", 15004, 15026, 15035, "GENODEF1COP", "", 0},
+    {25470024ULL, "25470024", 1290, 15048, 14844, "DEUTDEDB254", "", 20},
+    {25470073ULL, "25470073", 1290, 15048, 14844, "DEUTDE2H254", "", 20},
+    {25471024ULL, "25471024", 1290, 15057, 15066, "DEUTDEDB264", "", 20},
+    {25471073ULL, "25471073", 1290, 15057, 15066, "DEUTDE2H264", "", 20},
+    {25480021ULL, "25480021", 3013, 14851, 14844, "DRESDEFF254", "", 5},
+    {25491273ULL, "25491273", 15074, 15097, 15106, "GENODED1AEZ", "", 0},
+    {25541426ULL, "25541426", 2737, 15113, 15122, "COBADEFFXXX", "", 5},
+    {25551480ULL, "25551480", 15132, 15153, 15066, "NOLADE21SHG", "", 0},
+    {25591413ULL, "25591413", 15162, 15057, 15066, "GENODEF1BCK", "", 0},
+    {25621327ULL, "25621327", 15199, 15228, 14253, "OLBODEH2XXX", "", 39},
+    {25641302ULL, "25641302", 2737, 14244, 14253, "COBADEFFXXX", "", 5},
+    {25650106ULL, "25650106", 15237, 15256, 14291, "NOLADE21NIB", "", 0},
+    {25651325ULL, "25651325", 15265, 15306, 14253, "BRLADE21DHZ", "", 0},
+    {25662540ULL, "25662540", 15315, 15331, 15340, "GENODEF1STY", "", 0},
+    {25663584ULL, "25663584", 15351, 15379, 15388, "GENODEF1HOY", "", 0},
+    {25690009ULL, "25690009", 15393, 15418, 14291, "GENODEF1NIN", "", 0},
+    {25691633ULL, "25691633", 15427, 15379, 15388, "GENODEF1SUL", "", 0},
+    {25691699ULL, "25691699", 15457, 15379, 15388, "GENODEF1SUL", "", 0},
+    {25740061ULL, "25740061", 2737, 15496, 15505, "COBADEFFXXX", "", 5},
+    {25750001ULL, "25750001", 15511, 15533, 15505, "NOLADE21CEL", "", 0},
+    {25761894ULL, "25761894", 15542, 15575, 15584, "GENODEF1WIK", "", 0},
+    {25770024ULL, "25770024", 1290, 15533, 15505, "DEUTDEDB257", "", 20},
+    {25770069ULL, "25770069", 1290, 15533, 15505, "DEUTDE2H257", "", 20},
+    {25780022ULL, "25780022", 3013, 15594, 15505, "DRESDEFF257", "", 5},
+    {25791516ULL, "25791516", 15603, 15644, 15653, "GENODEF1HKB", "", 0},
+    {25791635ULL, "25791635", 15667, 15533, 15505, "GENODEF1HMN", "", 0},
+    {25840048ULL, "25840048", 2737, 15715, 15724, "COBADEFFXXX", "", 5},
+    {25841403ULL, "25841403", 2737, 15731, 15740, "COBADEFFXXX", "", 5},
+    {25841708ULL, "25841708", 2737, 15758, 15767, "COBADEFFXXX", "", 5},
+    {25850110ULL, "25850110", 15782, 15817, 15724, "NOLADE21UEL", "", 0},
+    {25851660ULL, "25851660", 15826, 15848, 14317, "NOLADE21SOL", "", 0},
+    {25861990ULL, "25861990", 15857, 15890, 15899, "GENODEF1CLZ", "", 0},
+    {25862292ULL, "25862292", 15906, 15817, 15724, "GENODEF1EUB", "", 0},
+    {25863489ULL, "25863489", 15933, 15958, 15740, "GENODEF1WOT", "", 0},
+    {25891636ULL, "25891636", 15967, 16000, 14317, "GENODEF1SOL", "", 0},
+    {25940033ULL, "25940033", 2737, 16009, 16018, "COBADEFFXXX", "", 5},
+    {25950001ULL, "25950001", 16029, 16061, 16018, "NOLADE21HIS", "", 0},
+    {25950130ULL, "25950130", 16070, 16104, 16018, "NOLADE21HIK", "", 0},
+    {25970024ULL, "25970024", 1290, 16113, 16018, "DEUTDEDB259", "", 20},
+    {25970074ULL, "25970074", 1290, 16113, 16018, "DEUTDE2H259", "", 20},
+    {25971024ULL, "25971024", 1290, 16122, 16131, "DEUTDEDB253", "", 20},
+    {25971071ULL, "25971071", 1290, 16122, 16131, "DEUTDE2H253", "", 20},
+    {25980027ULL, "25980027", 3013, 16113, 16018, "DRESDEFF259", "", 5},
+    {25990011ULL, "25990011", 16146, 16167, 16018, "GENODEF1HIH", "", 0},
+    {25991528ULL, "25991528", 16176, 16211, 16220, "GENODEF1SLD", "", 0},
+    {26000000ULL, "26000000", 1, 16227, 16236, "MARKDEF1260", "", 42},
+    {26040030ULL, "26040030", 2737, 16246, 16236, "COBADEFFXXX", "", 5},
+    {26050001ULL, "26050001", 16255, 16275, 16236, "NOLADE21GOE", "", 0},
+    {26051260ULL, "26051260", 16284, 16305, 16314, "NOLADE21DUD", "", 0},
+    {26061291ULL, "26061291", 16325, 16347, 16314, "GENODEF1DUD", "", 0},
+    {26061556ULL, "26061556", 6051, 16356, 16365, "GENODEF1ADE", "", 0},
+    {26062433ULL, "26062433", 16375, 16403, 16412, "GENODEF1DRA", "", 0},
+    {26070024ULL, "26070024", 1290, 16422, 16236, "DEUTDEDB260", "", 20},
+    {26070072ULL, "26070072", 1290, 16422, 16236, "DEUTDE2H260", "", 20},
+    {26080024ULL, "26080024", 3013, 16431, 16236, "DRESDEFF260", "", 5},
+    {26090050ULL, "26090050", 16440, 16466, 16236, "GENODEF1GOE", "", 0},
+    {26240039ULL, "26240039", 2737, 16475, 16484, "COBADEFFXXX", "", 5},
+    {26250001ULL, "26250001", 16493, 16518, 16484, "NOLADE21NOM", "", 0},
+    {26251425ULL, "26251425", 16527, 16545, 16554, "NOLADE21EIN", "", 0},
+    {26261492ULL, "26261492", 16562, 16586, 16554, "GENODEF1EIN", "", 0},
+    {26261693ULL, "26261693", 16595, 16613, 16622, "GENODEF1HDG", "", 0},
+    {26271424ULL, "26271424", 1290, 16632, 16554, "DEUTDEDB262", "", 20},
+    {26271471ULL, "26271471", 1290, 16632, 16554, "DEUTDE2H262", "", 20},
+    {26280020ULL, "26280020", 3013, 16641, 16484, "DRESDEFF261", "", 5},
+    {26281420ULL, "26281420", 3013, 16632, 16554, "DRESDEFF262", "", 5},
+    {26340056ULL, "26340056", 2737, 16650, 16659, "COBADEFFXXX", "", 5},
+    {26341072ULL, "26341072", 2737, 16676, 16685, "COBADEFFXXX", "", 5},
+    {26351015ULL, "26351015", 16702, 16650, 16659, "NOLADE21HZB", "", 0},
+    {26351445ULL, "26351445", 16729, 16761, 16770, "NOLADE21SAC", "", 0},
+    {26500000ULL, "26500000", 1, 16781, 16790, "MARKDEF1265", "", 42},
+    {26520017ULL, "26520017", 15199, 16800, 16790, "OLBODEH2XXX", "", 39},
+    {26521703ULL, "26521703", 15199, 16809, 16818, "OLBODEH2XXX", "", 39},
+    {26522319ULL, "26522319", 15199, 16827, 16836, "OLBODEH2XXX", "", 39},
+    {26540070ULL, "26540070", 2737, 16848, 16790, "COBADEFFXXX", "", 5},
+    {26550105ULL, "26550105", 16857, 16781, 16790, "NOLADE22XXX", "", 0},
+    {26551540ULL, "26551540", 16877, 16904, 16913, "NOLADE21BEB", "", 0},
+    {26552286ULL, "26552286", 16925, 16946, 16955, "NOLADE21MEL", "", 0},
+    {26562490ULL, "26562490", 16961, 17001, 17010, "GENODEF1HTR", "", 0},
+    {26563960ULL, "26563960", 17037, 17070, 16818, "GENODEF1WHO", "", 0},
+    {26565928ULL, "26565928", 17079, 17098, 17107, "GENODEF1HGM", "", 0},
+    {26566939ULL, "26566939", 17125, 17162, 17171, "GENODEF1MRZ", "", 0},
+    {26567943ULL, "26567943", 17181, 17210, 17171, "GENODEF1NOP", "", 0},
+    {26570024ULL, "26570024", 1290, 17219, 16790, "DEUTDEDB265", "", 20},
+    {26570090ULL, "26570090", 1290, 17219, 16790, "DEUTDE3B265", "", 20},
+    {26580070ULL, "26580070", 3013, 17228, 16790, "DRESDEFF265", "", 5},
+    {26589210ULL, "26589210", 1900, 17228, 16790, "DRESDEFFI10", "", 5},
+    {26590025ULL, "26590025", 17237, 17285, 16790, "GENODEF1OSV", "", 23},
+    {26620010ULL, "26620010", 15199, 17294, 17303, "OLBODEH2XXX", "", 39},
+    {26621413ULL, "26621413", 15199, 17316, 17325, "OLBODEH2XXX", "", 39},
+    {26640049ULL, "26640049", 2737, 17332, 17303, "COBADEFFXXX", "", 5},
+    {26650001ULL, "26650001", 17341, 17359, 17325, "NOLADE21EMS", "", 0},
+    {26660060ULL, "26660060", 17368, 17391, 17303, "GENODEF1LIG", "", 0},
+    {26661380ULL, "26661380", 17400, 17420, 17429, "GENODEF1HLN", "", 0},
+    {26661494ULL, "26661494", 17439, 17475, 17325, "GENODEF1MEP", "", 0},
+    {26662932ULL, "26662932", 15315, 17484, 17493, "GENODEF1LEN", "", 0},
+    {26691213ULL, "26691213", 17503, 17543, 17552, "GENODEF1HAR", "", 38},
+    {26720028ULL, "26720028", 15199, 17564, 17573, "OLBODEH2XXX", "", 39},
+    {26740044ULL, "26740044", 2737, 17582, 17573, "COBADEFFXXX", "", 5},
+    {26750001ULL, "26750001", 17591, 17638, 17573, "NOLADE21NOH", "", 0},
+    {26760005ULL, "26760005", 17647, 17688, 17573, "GENODEF1NDH", "28069956", 0},
+    {26770024ULL, "26770024", 1290, 17697, 17573, "DEUTDEDB267", "", 20},
+    {26770095ULL, "26770095", 1290, 17697, 17573, "DEUTDE3B267", "", 20},
+    {26840032ULL, "26840032", 2737, 17706, 17715, "COBADEFFXXX", "", 5},
+    {26850001ULL, "26850001", 17722, 17706, 17715, "NOLADE21GSL", "", 0},
+    {26851410ULL, "26851410", 17750, 17792, 17801, "NOLADE21CLZ", "", 0},
+    {26851620ULL, "26851620", 17822, 17849, 17858, "NOLADE21SZG", "", 0},
+    {26870024ULL, "26870024", 1290, 17706, 17715, "DEUTDEDB268", "", 20},
+    {26870032ULL, "26870032", 1290, 17706, 17715, "DEUTDE2H268", "", 20},
+    {26880063ULL, "26880063", 3013, 17706, 17715, "DRESDEFF268", "", 5},
+    {26890019ULL, "26890019", 17869, 17706, 17715, "GENODEF1VNH", "", 0},
+    {26891484ULL, "26891484", 17888, 17906, 16659, "GENODEF1OHA", "", 0},
+    {26941053ULL, "26941053", 17915, 17937, 17946, "COBADEFFXXX", "", 5},
+    {26951311ULL, "26951311", 17956, 17990, 17999, "NOLADE21GFW", "", 0},
+    {26971024ULL, "26971024", 1290, 18007, 17946, "DEUTDEDB269", "", 20},
+    {26971038ULL, "26971038", 1290, 18007, 17946, "DEUTDE2H269", "", 20},
+    {26981062ULL, "26981062", 3013, 18007, 17946, "DRESDEFF269", "", 5},
+    {26989221ULL, "26989221", 1900, 18007, 17946, "DRESDEFFI11", "", 5},
+    {26991066ULL, "26991066", 18016, 17937, 17946, "GENODEF1WOB", "", 0},
+    {27020000ULL, "27020000", 18032, 18048, 18057, "VOWADE2BXXX", "", 0},
+    {27020001ULL, "27020001", 18070, 18048, 18057, "AUDFDE21XXX", "", 0},
+    {27020003ULL, "27020003", 18103, 18114, 18057, "SKODDE21XXX", "", 0},
+    {27020004ULL, "27020004", 18123, 18048, 18057, "ECBKDE21XXX", "", 0},
+    {27020800ULL, "27020800", 18139, 18114, 18057, "SEATDE21XXX", "", 0},
+    {27032500ULL, "27032500", 18172, 18196, 18205, "BCLSDE21XXX", "", 0},
+    {27040080ULL, "27040080", 2737, 18218, 18057, "COBADEFFXXX", "", 5},
+    {27062290ULL, "27062290", 18227, 18253, 18262, "GENODEF1BOH", "", 0},
+    {27070024ULL, "27070024", 1290, 18218, 18057, "DEUTDEDB270", "", 20},
+    {27070030ULL, "27070030", 1290, 18218, 18057, "DEUTDE2H270", "", 20},
+    {27070031ULL, "27070031", 1290, 18269, 17999, "DEUTDE2H271", "", 20},
+    {27070034ULL, "27070034", 1290, 18278, 16659, "DEUTDE2H274", "", 20},
+    {27070041ULL, "27070041", 1290, 18287, 16770, "DEUTDE2H279", "", 20},
+    {27070042ULL, "27070042", 1290, 18296, 18305, "DEUTDE2H272", "", 20},
+    {27070043ULL, "27070043", 1290, 18318, 18327, "DEUTDE2H273", "", 20},
+    {27070079ULL, "27070079", 1290, 18337, 14781, "DEUTDE2H275", "", 20},
+    {27070324ULL, "27070324", 1313, 18346, 18057, "DEUTDEDBP23", "", 20},
+    {27070369ULL, "27070369", 1313, 18346, 18057, "DEUTDE2HP23", "", 20},
+    {27072524ULL, "27072524", 1290, 18355, 18205, "DEUTDEDB277", "", 20},
+    {27072537ULL, "27072537", 1290, 18355, 18205, "DEUTDE2H277", "", 20},
+    {27072724ULL, "27072724", 1290, 18364, 17858, "DEUTDEDB276", "", 20},
+    {27072736ULL, "27072736", 1290, 18364, 17858, "DEUTDE2H276", "", 20},
+    {27080060ULL, "27080060", 3013, 18373, 18057, "DRESDEFF270", "", 5},
+    {27089221ULL, "27089221", 1900, 18373, 18057, "DRESDEFFI12", "", 5},
+    {27090900ULL, "27090900", 14424, 18382, 18057, "GENODEF1P02", "", 0},
+    {27092555ULL, "27092555", 6051, 18196, 18205, "GENODEF1WFV", "", 0},
+    {27131300ULL, "27131300", 18391, 18414, 18423, "GENODEF1RTS", "", 0},
+    {27240004ULL, "27240004", 2737, 14324, 14333, "COBADEFFXXX", "", 5},
+    {27290087ULL, "27290087", 18434, 18464, 14333, "GENODEF1HMV", "", 0},
+    {27893359ULL, "27893359", 18473, 18493, 18502, "GENODEF1BLG", "", 0},
+    {27893760ULL, "27893760", 6051, 18512, 18521, "GENODEF1SES", "", 0},
+    {28000000ULL, "28000000", 1, 18528, 18537, "MARKDEF1280", "", 42},
+    {28020050ULL, "28020050", 15199, 18528, 18537, "OLBODEH2XXX", "", 0},
+    {28021002ULL, "28021002", 15199, 18547, 18556, "OLBODEH2XXX", "", 39},
+    {28021301ULL, "28021301", 15199, 18575, 18584, "OLBODEH2XXX", "", 39},
+    {28021504ULL, "28021504", 15199, 18600, 18609, "OLBODEH2XXX", "", 39},
+    {28021623ULL, "28021623", 15199, 18621, 18630, "OLBODEH2XXX", "", 39},
+    {28021705ULL, "28021705", 15199, 18636, 18645, "OLBODEH2XXX", "", 39},
+    {28021906ULL, "28021906", 15199, 18657, 18666, "OLBODEH2XXX", "", 39},
+    {28022015ULL, "28022015", 15199, 18675, 18684, "OLBODEH2XXX", "", 39},
+    {28022412ULL, "28022412", 15199, 18694, 18703, "OLBODEH2XXX", "", 39},
+    {28022511ULL, "28022511", 15199, 18712, 18721, "OLBODEH2XXX", "", 39},
+    {28022620ULL, "28022620", 15199, 18739, 18748, "OLBODEH2XXX", "", 39},
+    {28022822ULL, "28022822", 15199, 18756, 18765, "OLBODEH2XXX", "", 39},
+    {28023224ULL, "28023224", 15199, 18772, 18781, "OLBODEH2XXX", "", 39},
+    {28023325ULL, "28023325", 15199, 18793, 18802, "OLBODEH2XXX", "", 39},
+    {28030300ULL, "28030300", 18815, 18871, 18537, "FORTDEH4XXX", "", 0},
+    {28040046ULL, "28040046", 2737, 18528, 18537, "COBADEFFXXX", "", 5},
+    {28042865ULL, "28042865", 2737, 18880, 18765, "COBADEFFXXX", "", 5},
+    {28050100ULL, "28050100", 18889, 18528, 18537, "SLZODE22XXX", "", 0},
+    {28060228ULL, "28060228", 18918, 18528, 18537, "GENODEF1OL2", "", 0},
+    {28061410ULL, "28061410", 18949, 18547, 18556, "GENODEF1BRN", "", 0},
+    {28061501ULL, "28061501", 18980, 19004, 19013, "GENODEF1CLP", "", 0},
+    {28061679ULL, "28061679", 19020, 18621, 18630, "GENODEF1DAM", "", 0},
+    {28061822ULL, "28061822", 19043, 18871, 18537, "GENODEF1EDE", "", 0},
+    {28062165ULL, "28062165", 19065, 19088, 18748, "GENODEF1RSE", "", 0},
+    {28062249ULL, "28062249", 19097, 19118, 19127, "GENODEF1HUD", "", 0},
+    {28062299ULL, "28062299", 19132, 19157, 19127, "GENODEF1HUD", "", 0},
+    {28062560ULL, "28062560", 19166, 19208, 18721, "GENODEF1LON", "", 0},
+    {28062740ULL, "28062740", 19217, 19256, 19265, "GENODEF1GBH", "", 0},
+    {28062913ULL, "28062913", 19277, 19299, 19308, "GENODEF1BSL", "", 0},
+    {28063253ULL, "28063253", 19314, 19336, 18781, "GENODEF1WRE", "", 0},
+    {28063526ULL, "28063526", 19345, 19377, 19386, "GENODEF1ESO", "", 0},
+    {28063607ULL, "28063607", 19406, 19428, 19437, "GENODEF1BAM", "", 0},
+    {28064179ULL, "28064179", 19443, 19460, 18765, "GENODEF1VEC", "", 0},
+    {28064241ULL, "28064241", 19469, 18675, 18684, "GENODEF1NHE", "", 0},
+    {28065061ULL, "28065061", 19506, 18694, 18703, "GENODEF1LOG", "", 0},
+    {28065108ULL, "28065108", 19525, 19558, 19567, "GENODEF1DIK", "", 0},
+    {28065286ULL, "28065286", 19576, 19600, 19609, "GENODEF1SAN", "", 0},
+    {28066103ULL, "28066103", 19619, 19636, 19645, "GENODEF1VIS", "", 0},
+    {28066214ULL, "28066214", 19652, 19689, 18802, "GENODEF1WDH", "", 0},
+    {28066620ULL, "28066620", 6051, 19698, 19707, "GENODEF1FOY", "", 0},
+    {28067068ULL, "28067068", 19718, 19754, 19763, "GENODEF1NEO", "", 0},
+    {28067170ULL, "28067170", 19783, 19822, 18645, "GENODEF1GSC", "", 0},
+    {28067257ULL, "28067257", 19831, 19849, 19858, "GENODEF1LAP", "", 0},
+    {28068218ULL, "28068218", 19866, 19904, 19913, "GENODEF1BUT", "", 0},
+    {28069052ULL, "28069052", 19925, 19961, 19970, "GENODEF1ORF", "", 0},
+    {28069092ULL, "28069092", 19985, 20019, 20028, "GENODEF1HAT", "", 0},
+    {28069109ULL, "28069109", 20035, 20058, 20067, "GENODEF1EMK", "", 0},
+    {28069128ULL, "28069128", 20074, 20102, 19013, "GENODEF1GRR", "", 0},
+    {28069138ULL, "28069138", 19985, 20019, 20028, "GENODEF1VAG", "", 0},
+    {28069293ULL, "28069293", 20111, 20142, 20151, "GENODEF1BBH", "28069956", 0},
+    {28069381ULL, "28069381", 20161, 20182, 20191, "GENODEF1WLT", "", 0},
+    {28069706ULL, "28069706", 20198, 20221, 20230, "GENODEF1BOG", "", 0},
+    {28069755ULL, "28069755", 20237, 20261, 20270, "GENODEF1MLO", "28563749", 0},
+    {28069773ULL, "28069773", 20282, 20328, 20337, "GENODEF1WWM", "", 0},
+    {28069878ULL, "28069878", 20348, 20374, 20383, "GENODEF1KBL", "", 0},
+    {28069926ULL, "28069926", 20396, 20423, 20432, "GENODEF1HOO", "", 0},
+    {28069935ULL, "28069935", 20439, 20460, 20469, "GENODEF1LRU", "", 0},
+    {28069956ULL, "28069956", 20475, 17688, 17573, "GENODEF1NEV", "", 0},
+    {28069991ULL, "28069991", 20498, 20515, 20524, "GENODEF1LTH", "", 0},
+    {28069994ULL, "28069994", 20531, 20553, 20562, "GENODEF1SPL", "", 0},
+    {28070024ULL, "28070024", 1290, 18528, 18537, "DEUTDEDB280", "", 20},
+    {28070057ULL, "28070057", 1290, 18528, 18537, "DEUTDEHB280", "", 20},
+    {28220026ULL, "28220026", 15199, 20569, 20578, "OLBODEH2XXX", "", 39},
+    {28222208ULL, "28222208", 15199, 20592, 20601, "OLBODEH2XXX", "", 39},
+    {28222621ULL, "28222621", 15199, 20607, 20616, "OLBODEH2XXX", "", 39},
+    {28240023ULL, "28240023", 2737, 20622, 20578, "COBADEFFXXX", "", 5},
+    {28250110ULL, "28250110", 20631, 20655, 20578, "BRLADE21WHV", "", 0},
+    {28252760ULL, "28252760", 20664, 20688, 20697, "BRLADE21WTM", "", 50},
+    {28262254ULL, "28262254", 20706, 20722, 20601, "GENODEF1JEV", "", 0},
+    {28262673ULL, "28262673", 19469, 20731, 20616, "GENODEF1VAR", "", 0},
+    {28270024ULL, "28270024", 1290, 20622, 20578, "DEUTDEDB282", "", 20},
+    {28270056ULL, "28270056", 1290, 20622, 20578, "DEUTDEHB282", "", 20},
+    {28280012ULL, "28280012", 3013, 20740, 20578, "DRESDEFF282", "", 5},
+    {28290063ULL, "28290063", 20749, 20622, 20578, "GENODEF1WHV", "", 0},
+    {28291551ULL, "28291551", 20773, 20795, 20804, "GENODEF1ESE", "", 0},
+    {28320014ULL, "28320014", 15199, 20810, 20819, "OLBODEH2XXX", "", 39},
+    {28321816ULL, "28321816", 15199, 20826, 20835, "OLBODEH2XXX", "", 39},
+    {28350000ULL, "28350000", 20845, 20869, 20878, "BRLADE21ANO", "", 0},
+    {28361592ULL, "28361592", 20885, 20914, 20819, "GENODEF1MAR", "", 0},
+    {28420007ULL, "28420007", 15199, 20923, 20932, "OLBODEH2XXX", "", 39},
+    {28421030ULL, "28421030", 15199, 20938, 20878, "OLBODEH2XXX", "", 39},
+    {28440037ULL, "28440037", 2737, 20947, 20932, "COBADEFFXXX", "", 5},
+    {28450000ULL, "28450000", 20956, 20972, 20932, "BRLADE21EMD", "", 0},
+    {28470024ULL, "28470024", 1290, 20947, 20932, "DEUTDEDB284", "", 20},
+    {28470091ULL, "28470091", 1290, 20947, 20932, "DEUTDEHB284", "", 20},
+    {28520009ULL, "28520009", 15199, 20981, 20990, "OLBODEH2XXX", "", 39},
+    {28521518ULL, "28521518", 15199, 21010, 21019, "OLBODEH2XXX", "", 39},
+    {28540034ULL, "28540034", 2737, 21029, 20990, "COBADEFFXXX", "", 5},
+    {28550000ULL, "28550000", 21038, 21061, 20990, "BRLADE21LER", "", 0},
+    {28562297ULL, "28562297", 21070, 21091, 20878, "GENODEF1UPL", "", 0},
+    {28562716ULL, "28562716", 21100, 21126, 21135, "GENODEF1WEF", "", 0},
+    {28562863ULL, "28562863", 21152, 21179, 21188, "GENODEF1HTL", "28563749", 0},
+    {28563749ULL, "28563749", 2950, 20261, 20270, "GENODEF1MML", "", 0},
+    {28570024ULL, "28570024", 1290, 21029, 20990, "DEUTDEDB285", "", 20},
+    {28570092ULL, "28570092", 1290, 21029, 20990, "DEUTDEHB285", "", 20},
+    {28590075ULL, "28590075", 21197, 21226, 20990, "GENODEF1LER", "", 0},
+    {28591579ULL, "28591579", 21235, 21280, 21019, "GENODEF1PAP", "", 38},
+    {28591654ULL, "28591654", 21289, 21315, 21324, "GENODEF1WRH", "", 0},
+    {29020000ULL, "29020000", 21336, 21355, 21364, "NEELDE22XXX", "", 0},
+    {29020200ULL, "29020200", 21371, 21386, 21364, "NFHBDE21XXX", "", 0},
+    {29030400ULL, "29030400", 21395, 745, 754, "PLUMDE29XXX", "", 0},
+    {29040060ULL, "29040060", 1011, 21355, 21364, "COBADEFFXXX", "", 5},
+    {29040061ULL, "29040061", 1011, 21355, 21364, "COBADEFFXXX", "", 5},
+    {29040090ULL, "29040090", 2737, 21451, 21364, "COBADEFFXXX", "", 5},
+    {29050000ULL, "29050000", 21460, 21355, 21364, "BRLADE22XXX", "", 0},
+    {29050101ULL, "29050101", 21501, 21518, 21364, "SBREDE22XXX", "", 0},
+    {29070024ULL, "29070024", 1290, 21527, 21364, "DEUTDEDBBRE", "", 20},
+    {29070050ULL, "29070050", 1290, 21527, 21364, "DEUTDEHBXXX", "", 20},
+    {29070051ULL, "29070051", 1290, 21536, 21545, "DEUTDEHB292", "", 20},
+    {29070052ULL, "29070052", 1290, 21557, 18645, "DEUTDEHB294", "", 20},
+    {29070058ULL, "29070058", 1290, 21566, 18609, "DEUTDEHB293", "", 20},
+    {29070059ULL, "29070059", 1290, 18880, 18765, "DEUTDEHB290", "", 20},
+    {29070324ULL, "29070324", 1313, 21355, 21364, "DEUTDEDBP21", "", 20},
+    {29070367ULL, "29070367", 1313, 21355, 21364, "DEUTDEHBP21", "", 20},
+    {29080010ULL, "29080010", 21575, 21451, 21364, "DRESDEFF290", "", 5},
+    {29089210ULL, "29089210", 21623, 21451, 21364, "DRESDEFFI13", "", 5},
+    {29090900ULL, "29090900", 6637, 21676, 21364, "GENODEF1P03", "", 0},
+    {29121731ULL, "29121731", 15199, 21685, 21694, "OLBODEH2XXX", "", 39},
+    {29151700ULL, "29151700", 21699, 21723, 21694, "BRLADE21SYK", "", 0},
+    {29152300ULL, "29152300", 21732, 21763, 21772, "BRLADE21OHZ", "", 0},
+    {29152550ULL, "29152550", 21793, 21825, 21834, "BRLADE21SHL", "", 0},
+    {29152670ULL, "29152670", 21843, 21865, 21874, "BRLADE21VER", "", 0},
+    {29162394ULL, "29162394", 6051, 21889, 21772, "GENODEF1OHZ", "", 0},
+    {29162453ULL, "29162453", 21898, 21920, 21929, "GENODEF1SWW", "", 0},
+    {29162697ULL, "29162697", 15351, 21941, 21874, "GENODEF1VER", "", 0},
+    {29165545ULL, "29165545", 21950, 21966, 21975, "GENODEF1OYT", "", 0},
+    {29165681ULL, "29165681", 21981, 22005, 22014, "GENODEF1SUM", "", 0},
+    {29166568ULL, "29166568", 6051, 22022, 22031, "GENODEF1WOP", "", 0},
+    {29167624ULL, "29167624", 22041, 22062, 21694, "GENODEF1SHR", "", 0},
+    {29172624ULL, "29172624", 1290, 22071, 21874, "DEUTDEDB291", "", 20},
+    {29172655ULL, "29172655", 1290, 22071, 21874, "DEUTDEHB291", "", 20},
+    {29190024ULL, "29190024", 22080, 22112, 21364, "GENODEF1HB1", "", 0},
+    {29190330ULL, "29190330", 22121, 22143, 21364, "GENODEF1HB2", "", 0},
+    {29190399ULL, "29190399", 22152, 22143, 21364, "GENODEF1HB2", "", 0},
+    {29240024ULL, "29240024", 2737, 22183, 21545, "COBADEFFXXX", "", 5},
+    {29250000ULL, "29250000", 22192, 21536, 21545, "BRLADE21BRS", "", 0},
+    {29250150ULL, "29250150", 22213, 22252, 21545, "BRLADE21BRK", "", 0},
+    {29262722ULL, "29262722", 22261, 22283, 22292, "GENODEF1BRV", "", 0},
+    {29265747ULL, "29265747", 22302, 22334, 22343, "GENODEF1BEV", "", 0},
+    {29280011ULL, "29280011", 3013, 22354, 21545, "DRESDEFF292", "", 5},
+    {29290034ULL, "29290034", 22363, 22402, 21545, "GENODEF1HBV", "", 0},
+    {30000000ULL, "30000000", 22411, 22436, 6712, "MARKDEF1300", "", 42},
+    {30010400ULL, "30010400", 22445, 22436, 6712, "IKBDDEDDXXX", "", 0},
+    {30010444ULL, "30010444", 22472, 22518, 6712, "IKBDDEDDDIR", "", 0},
+    {30010700ULL, "30010700", 6669, 6703, 6712, "BOTKDEDXXXX", "", 0},
+    {30018800ULL, "30018800", 22527, 185, 21, "VPAYDE32XXX", "", 0},
+    {30020500ULL, "30020500", 598, 22582, 6712, "BHFBDEFF300", "", 8},
+    {30020700ULL, "30020700", 22591, 22628, 785, "MHCBDEDDXXX", "", 0},
+    {30020900ULL, "30020900", 22637, 22582, 6712, "CMCIDEDDXXX", "", 0},
+    {30022000ULL, "30022000", 22647, 22582, 6712, "NRWBDEDMXXX", "", 0},
+    {30030100ULL, "30030100", 22656, 22675, 5051, "PULSDEDDXXX", "", 0},
+    {30030500ULL, "30030500", 22684, 22697, 22706, "CUABDED1XXX", "", 0},
+    {30030600ULL, "30030600", 22712, 22723, 22732, "ETRIDE31XXX", "", 0},
+    {30030880ULL, "30030880", 22742, 22775, 6712, "TUBDDEDDXXX", "", 0},
+    {30030889ULL, "30030889", 22742, 22775, 6712, "TUBDDEDDXXX", "", 0},
+    {30030900ULL, "30030900", 2482, 22784, 6712, "MEFIDEMM300", "", 0},
+    {30040000ULL, "30040000", 2737, 22436, 6712, "COBADEDDXXX", "", 5},
+    {30040005ULL, "30040005", 22793, 22436, 6712, "COBADEDDXXX", "", 5},
+    {30040048ULL, "30040048", 22827, 22436, 6712, "COBADEFFXXX", "", 5},
+    {30040060ULL, "30040060", 22846, 22436, 6712, "COBADEFFXXX", "", 5},
+    {30040061ULL, "30040061", 22865, 22436, 6712, "COBADEFFXXX", "", 5},
+    {30040062ULL, "30040062", 1011, 22582, 6712, "COBADEFFXXX", "", 5},
+    {30040063ULL, "30040063", 1011, 22582, 6712, "COBADEFFXXX", "", 5},
+    {30040098ULL, "30040098", 22884, 22917, 6712, "COBADEFFCSC", "", 5},
+    {30040099ULL, "30040099", 22926, 22582, 6712, "COBADEFFSTS", "", 5},
+    {30050000ULL, "30050000", 22958, 23014, 6712, "WELADEDDXXX", "", 0},
+    {30050110ULL, "30050110", 23023, 23049, 6712, "DUSSDEDDXXX", "", 0},
+    {30060010ULL, "30060010", 2598, 23049, 6712, "GENODEDDXXX", "", 49},
+    {30060601ULL, "30060601", 23058, 23049, 6712, "DAAEDEDDXXX", "", 14},
+    {30060992ULL, "30060992", 23066, 23086, 6712, "GENODEF1P05", "", 0},
+    {30070010ULL, "30070010", 1290, 23095, 6712, "DEUTDEDDXXX", "", 20},
+    {30070024ULL, "30070024", 1290, 23095, 6712, "DEUTDEDBDUE", "", 20},
+    {30070207ULL, "30070207", 1313, 23104, 6712, "DEUTDEDDP06", "", 20},
+    {30070224ULL, "30070224", 1313, 23104, 6712, "DEUTDEDBP06", "", 20},
+    {30080000ULL, "30080000", 3013, 22436, 6712, "DRESDEFF300", "", 5},
+    {30080005ULL, "30080005", 23113, 22436, 6712, "DRESDEFFXXX", "", 5},
+    {30080022ULL, "30080022", 23153, 22436, 6712, "DRESDEFFI28", "", 5},
+    {30080038ULL, "30080038", 23194, 22436, 6712, "DRESDEFFXXX", "", 5},
+    {30080041ULL, "30080041", 23234, 22436, 6712, "DRESDEFFI29", "", 5},
+    {30080053ULL, "30080053", 23274, 22436, 6712, "DRESDEFFI30", "", 5},
+    {30080055ULL, "30080055", 1523, 22436, 6712, "DRESDEFF309", "", 5},
+    {30080057ULL, "30080057", 1563, 22436, 6712, "DRESDEFF316", "", 5},
+    {30080061ULL, "30080061", 23314, 22436, 6712, "DRESDEFFI31", "", 5},
+    {30080074ULL, "30080074", 23354, 22436, 6712, "DRESDEFFI32", "", 5},
+    {30080080ULL, "30080080", 6295, 23394, 6712, "DRESDEFFI76", "", 5},
+    {30080081ULL, "30080081", 1658, 23394, 6712, "DRESDEFFI77", "", 5},
+    {30080082ULL, "30080082", 1708, 23394, 6712, "DRESDEFFI78", "", 5},
+    {30080083ULL, "30080083", 1797, 23394, 6712, "DRESDEFFI79", "", 5},
+    {30080084ULL, "30080084", 6345, 23394, 6712, "DRESDEFFI80", "", 5},
+    {30080085ULL, "30080085", 6395, 23394, 6712, "DRESDEFFI81", "", 5},
+    {30080086ULL, "30080086", 6445, 23394, 6712, "DRESDEFFI82", "", 5},
+    {30080087ULL, "30080087", 6495, 23394, 6712, "DRESDEFFI83", "", 5},
+    {30080088ULL, "30080088", 6546, 23394, 6712, "DRESDEFFI84", "", 5},
+    {30080089ULL, "30080089", 23403, 23394, 6712, "DRESDEFFI85", "", 5},
+    {30080095ULL, "30080095", 23454, 22436, 6712, "DRESDEFFI33", "", 5},
+    {30089300ULL, "30089300", 23494, 22436, 6712, "DRESDEFFI02", "", 5},
+    {30089302ULL, "30089302", 23535, 22436, 6712, "DRESDEFFI03", "", 5},
+    {30110300ULL, "30110300", 23577, 23613, 6712, "SMBCDEDDXXX", "", 0},
+    {30130100ULL, "30130100", 23622, 22582, 6712, "DHBNDEDDXXX", "", 0},
+    {30130200ULL, "30130200", 23658, 22518, 6712, "UGBIDEDDXXX", "", 0},
+    {30130600ULL, "30130600", 23684, 23104, 6712, "ISBKDEFXDUS", "", 0},
+    {30150001ULL, "30150001", 23706, 23014, 6712, "WELADEDDXXX", "", 1},
+    {30150200ULL, "30150200", 23746, 23049, 6712, "WELADED1KSD", "", 0},
+    {30160213ULL, "30160213", 23772, 23799, 6712, "GENODED1DNE", "", 0},
+    {30160266ULL, "30160266", 23808, 23844, 6712, "GENODED1DNE", "", 0},
+    {30220190ULL, "30220190", 618, 23853, 6712, "HYVEDEMM414", "", 32},
+    {30330800ULL, "30330800", 2219, 2237, 785, "BIWBDE33303", "", 0},
+    {30351220ULL, "30351220", 23862, 23883, 23892, "WELADED1HAA", "", 0},
+    {30520000ULL, "30520000", 23897, 23934, 22706, "RCIDDE3NXXX", "", 0},
+    {30520037ULL, "30520037", 23943, 23934, 22706, "RCIDDE3NPAY", "", 0},
+    {30524400ULL, "30524400", 23961, 23853, 6712, "KREDDEDDXXX", "", 0},
+    {30530000ULL, "30530000", 23986, 22697, 22706, "WERHDED1XXX", "", 0},
+    {30530500ULL, "30530500", 24003, 22697, 22706, "WEFZDED1XXX", "", 0},
+    {30550000ULL, "30550000", 24045, 24061, 22706, "WELADEDNXXX", "", 0},
+    {30551240ULL, "30551240", 24070, 24106, 24115, "WELADED1KST", "", 0},
+    {30560090ULL, "30560090", 24122, 24144, 22706, "GENODED1NSS", "", 0},
+    {30560548ULL, "30560548", 24153, 24161, 24170, "GENODED1NLD", "", 0},
+    {30560591ULL, "30560591", 24187, 24161, 24170, "GENODED1NLD", "", 0},
+    {31010833ULL, "31010833", 824, 24204, 24213, "SCFBDE33XXX", "", 0},
+    {31040015ULL, "31040015", 2737, 24229, 24213, "COBADEFFXXX", "", 5},
+    {31040060ULL, "31040060", 1011, 24204, 24213, "COBADEFFXXX", "", 5},
+    {31040061ULL, "31040061", 1011, 24204, 24213, "COBADEFFXXX", "", 5},
+    {31050000ULL, "31050000", 24238, 24269, 24213, "MGLSDE33XXX", "", 0},
+    {31060181ULL, "31060181", 24278, 24303, 24213, "GENODED1GBM", "", 0},
+    {31060517ULL, "31060517", 24312, 24338, 24213, "GENODED1MRB", "", 0},
+    {31062154ULL, "31062154", 24347, 24374, 24383, "GENODED1KBN", "", 0},
+    {31062553ULL, "31062553", 24391, 24412, 24421, "GENODED1NKR", "31460290", 0},
+    {31070001ULL, "31070001", 1290, 24204, 24213, "DEUTDEDD310", "", 20},
+    {31070024ULL, "31070024", 1290, 24204, 24213, "DEUTDEDB310", "", 20},
+    {31070206ULL, "31070206", 1313, 24204, 24213, "DEUTDEDDP05", "", 20},
+    {31070224ULL, "31070224", 1313, 24204, 24213, "DEUTDEDBP05", "", 20},
+    {31080015ULL, "31080015", 3013, 24436, 24213, "DRESDEFF310", "", 5},
+    {31080061ULL, "31080061", 23314, 24436, 24213, "DRESDEFFI34", "", 5},
+    {31251220ULL, "31251220", 24445, 24482, 24491, "WELADED1ERK", "", 0},
+    {31261282ULL, "31261282", 24500, 24525, 24491, "GENODED1EHE", "", 0},
+    {31263359ULL, "31263359", 24534, 24564, 24491, "GENODED1LOE", "", 0},
+    {31460290ULL, "31460290", 24573, 24591, 24600, "GENODED1VSN", "", 0},
+    {31470004ULL, "31470004", 1290, 24608, 24600, "DEUTDEDD314", "", 20},
+    {31470024ULL, "31470024", 1290, 24608, 24600, "DEUTDEDB314", "", 20},
+    {32040024ULL, "32040024", 2737, 24617, 24626, "COBADEFFXXX", "", 5},
+    {32050000ULL, "32050000", 24634, 24652, 24626, "SPKRDE33XXX", "", 11},
+    {32051996ULL, "32051996", 24661, 24696, 24705, "WELADED1STR", "", 0},
+    {32060362ULL, "32060362", 24714, 24732, 24626, "GENODED1HTK", "", 27},
+    {32061384ULL, "32061384", 24741, 24764, 24773, "GENODED1GDL", "", 0},
+    {32061414ULL, "32061414", 24782, 24808, 24817, "GENODED1KMP", "", 0},
+    {32070024ULL, "32070024", 1290, 24824, 24626, "DEUTDEDB320", "", 20},
+    {32070080ULL, "32070080", 1290, 24824, 24626, "DEUTDEDD320", "", 20},
+    {32080010ULL, "32080010", 3013, 24617, 24626, "DRESDEFF320", "", 5},
+    {32250050ULL, "32250050", 24833, 24862, 24871, "WELADED1GOC", "", 0},
+    {32440023ULL, "32440023", 2737, 24877, 24871, "COBADEFFXXX", "", 5},
+    {32450000ULL, "32450000", 24886, 24862, 24871, "WELADED1KLE", "", 0},
+    {32460422ULL, "32460422", 24907, 24862, 24871, "GENODED1KLL", "", 0},
+    {32470024ULL, "32470024", 1290, 24928, 24871, "DEUTDEDB324", "", 20},
+    {32470077ULL, "32470077", 1290, 24928, 24871, "DEUTDEDD324", "", 20},
+    {33020000ULL, "33020000", 24937, 24946, 22732, "AKFBDE31XXX", "", 0},
+    {33020190ULL, "33020190", 618, 24955, 22732, "HYVEDEMM809", "", 32},
+    {33030000ULL, "33030000", 24964, 24974, 22732, "GGABDE31XXX", "", 0},
+    {33040001ULL, "33040001", 2737, 24983, 22732, "COBADEFFXXX", "", 5},
+    {33040310ULL, "33040310", 24992, 24983, 22732, "COBADEDHXXX", "", 5},
+    {33050000ULL, "33050000", 25011, 24955, 22732, "WUPSDE33XXX", "", 0},
+    {33060098ULL, "33060098", 25036, 25074, 22732, "GENODED1CVW", "", 0},
+    {33060592ULL, "33060592", 25083, 25100, 22732, "GENODED1SPW", "", 0},
+    {33070024ULL, "33070024", 1290, 25100, 22732, "DEUTDEDBWUP", "", 20},
+    {33070090ULL, "33070090", 1290, 25100, 22732, "DEUTDEDWXXX", "", 20},
+    {33080001ULL, "33080001", 25109, 25159, 22732, "DRESDEFFI86", "", 5},
+    {33080030ULL, "33080030", 3013, 24983, 22732, "DRESDEFF332", "", 5},
+    {33080085ULL, "33080085", 14344, 25159, 22732, "DRESDEFFI87", "", 5},
+    {33080086ULL, "33080086", 6295, 25159, 22732, "DRESDEFFI88", "", 5},
+    {33080087ULL, "33080087", 1658, 25159, 22732, "DRESDEFFI89", "", 5},
+    {33080088ULL, "33080088", 1708, 25159, 22732, "DRESDEFFI90", "", 5},
+    {33440035ULL, "33440035", 2737, 25168, 25177, "COBADEFFXXX", "", 5},
+    {33450000ULL, "33450000", 25185, 25219, 25177, "WELADED1VEL", "", 0},
+    {33451220ULL, "33451220", 25228, 25257, 25266, "WELADED1HGH", "", 0},
+    {34040049ULL, "34040049", 2737, 25279, 25288, "COBADEFFXXX", "", 5},
+    {34050000ULL, "34050000", 25298, 25323, 25288, "WELADEDRXXX", "", 0},
+    {34051350ULL, "34051350", 25332, 25373, 25382, "WELADED1RVW", "", 0},
+    {34051570ULL, "34051570", 25395, 25425, 25434, "WELADED1WMK", "", 0},
+    {34060094ULL, "34060094", 25449, 25478, 25288, "VBRSDE33XXX", "", 0},
+    {34070024ULL, "34070024", 1290, 25478, 25288, "DEUTDEDB340", "", 20},
+    {34070093ULL, "34070093", 1290, 25478, 25288, "DEUTDEDW340", "", 20},
+    {34080031ULL, "34080031", 3013, 25487, 25288, "DRESDEFF340", "", 5},
+    {34240050ULL, "34240050", 2737, 25496, 25505, "COBADEFFXXX", "", 5},
+    {34250000ULL, "34250000", 25514, 25539, 25505, "SOLSDE33XXX", "", 0},
+    {34270024ULL, "34270024", 1290, 25548, 25505, "DEUTDEDB342", "", 20},
+    {34270094ULL, "34270094", 1290, 25548, 25505, "DEUTDEDW342", "", 20},
+    {34280032ULL, "34280032", 3013, 25557, 25505, "DRESDEFF342", "", 5},
+    {35040038ULL, "35040038", 2737, 25566, 25575, "COBADEFFXXX", "", 5},
+    {35040085ULL, "35040085", 1035, 25566, 25575, "COBADEFFXXX", "", 5},
+    {35050000ULL, "35050000", 25584, 25603, 25575, "DUISDE33XXX", "", 0},
+    {35060190ULL, "35060190", 25612, 25651, 25660, "GENODED1DKD", "", 26},
+    {35060199ULL, "35060199", 25669, 25651, 25660, "GENODED1DKD", "", 26},
+    {35060386ULL, "35060386", 25720, 25741, 25575, "GENODED1VRR", "", 0},
+    {35070024ULL, "35070024", 1290, 25750, 25575, "DEUTDEDB350", "", 20},
+    {35070030ULL, "35070030", 1290, 25750, 25575, "DEUTDEDE350", "", 20},
+    {35080070ULL, "35080070", 3013, 25750, 25575, "DRESDEFF350", "", 5},
+    {35080085ULL, "35080085", 25109, 25759, 25575, "DRESDEFFI91", "", 5},
+    {35080086ULL, "35080086", 14344, 25759, 25575, "DRESDEFFI92", "", 5},
+    {35080087ULL, "35080087", 6295, 25759, 25575, "DRESDEFFI93", "", 5},
+    {35080088ULL, "35080088", 1658, 25759, 25575, "DRESDEFFI94", "", 5},
+    {35080089ULL, "35080089", 1708, 25759, 25575, "DRESDEFFI95", "", 5},
+    {35090300ULL, "35090300", 2008, 25768, 25575, "GENODEF1BSD", "", 0},
+    {35251000ULL, "35251000", 25777, 25816, 25825, "WELADED1DIN", "", 0},
+    {35261248ULL, "35261248", 25835, 25855, 25825, "GENODED1DLK", "", 0},
+    {35450000ULL, "35450000", 25864, 25889, 25898, "WELADED1MOR", "", 0},
+    {35451460ULL, "35451460", 25904, 25937, 25946, "WELADED1NVL", "", 1},
+    {35451775ULL, "35451775", 25963, 25989, 25998, "WELADED1RHB", "", 1},
+    {35461106ULL, "35461106", 26008, 26030, 26039, "GENODED1NRH", "", 0},
+    {35640064ULL, "35640064", 2737, 26045, 26054, "COBADEFFXXX", "", 5},
+    {35650000ULL, "35650000", 26060, 26098, 26054, "WELADED1WES", "", 0},
+    {35660501ULL, "35660501", 26107, 26135, 26054, "GENODED1RLW", "", 0},
+    {35660599ULL, "35660599", 26144, 26166, 26054, "GENODED1RLW", "", 0},
+    {35850000ULL, "35850000", 26175, 26210, 26219, "WELADED1EMR", "", 0},
+    {35860245ULL, "35860245", 26237, 26261, 26219, "GENODED1EMR", "", 0},
+    {36000000ULL, "36000000", 26270, 26290, 26299, "MARKDEF1360", "", 42},
+    {36010043ULL, "36010043", 28, 26305, 26299, "PBNKDEFFXXX", "", 0},
+    {36010424ULL, "36010424", 229, 26314, 26299, "AARBDE5W360", "", 0},
+    {36020030ULL, "36020030", 26323, 26343, 26299, "NBAGDE3EXXX", "", 21},
+    {36020186ULL, "36020186", 618, 26352, 26299, "HYVEDEMM360", "", 32},
+    {36033300ULL, "36033300", 824, 26361, 26299, "SCFBDE33XXX", "", 47},
+    {36040039ULL, "36040039", 2737, 26370, 26299, "COBADEFFXXX", "", 5},
+    {36040060ULL, "36040060", 1011, 26379, 26299, "COBADEFFXXX", "", 5},
+    {36040061ULL, "36040061", 1011, 26379, 26299, "COBADEFFXXX", "", 5},
+    {36040085ULL, "36040085", 1035, 26370, 26299, "COBADEFFXXX", "", 5},
+    {36050105ULL, "36050105", 26388, 26404, 26299, "SPESDE3EXXX", "", 0},
+    {36060192ULL, "36060192", 1219, 26413, 26299, "GENODED1PA2", "37060193", 1},
+    {36060295ULL, "36060295", 26422, 26443, 26299, "GENODED1BBE", "", 24},
+    {36060488ULL, "36060488", 26452, 26379, 26299, "GENODEM1GBE", "", 0},
+    {36060591ULL, "36060591", 25083, 26468, 6712, "GENODED1SPE", "", 0},
+    {36070024ULL, "36070024", 1290, 26370, 26299, "DEUTDEDBESS", "", 20},
+    {36070050ULL, "36070050", 1290, 26370, 26299, "DEUTDEDEXXX", "", 20},
+    {36070208ULL, "36070208", 1313, 26379, 26299, "DEUTDEDEP07", "", 20},
+    {36070224ULL, "36070224", 1313, 26379, 26299, "DEUTDEDBP07", "", 20},
+    {36080080ULL, "36080080", 3013, 26443, 26299, "DRESDEFF360", "", 5},
+    {36080085ULL, "36080085", 26477, 26528, 26299, "DRESDEFFI66", "", 5},
+    {36089321ULL, "36089321", 1900, 26443, 26299, "DRESDEFFI17", "", 5},
+    {36240045ULL, "36240045", 2737, 26537, 26546, "COBADEFFXXX", "", 5},
+    {36250000ULL, "36250000", 26566, 26596, 26546, "SPMHDE3EXXX", "", 0},
+    {36270024ULL, "36270024", 1290, 26605, 26546, "DEUTDEDB362", "", 20},
+    {36270048ULL, "36270048", 1290, 26605, 26546, "DEUTDEDE362", "", 20},
+    {36280071ULL, "36280071", 3013, 26605, 26546, "DRESDEFF362", "", 5},
+    {36540046ULL, "36540046", 2737, 26614, 26623, "COBADEFFXXX", "", 5},
+    {36550000ULL, "36550000", 26634, 26614, 26623, "WELADED1OBH", "", 0},
+    {36570024ULL, "36570024", 1290, 26614, 26623, "DEUTDEDB365", "", 20},
+    {36570049ULL, "36570049", 1290, 26614, 26623, "DEUTDEDE365", "", 20},
+    {36580072ULL, "36580072", 3013, 26614, 26623, "DRESDEFF365", "", 5},
+    {37000000ULL, "37000000", 1, 26660, 26669, "MARKDEF1370", "", 42},
+    {37010050ULL, "37010050", 28, 26674, 26669, "PBNKDEFFXXX", "", 0},
+    {37010600ULL, "37010600", 26683, 26721, 785, "BNPADEFFXXX", "", 0},
+    {37010699ULL, "37010699", 26683, 26721, 785, "BNPADEFFXXX", "", 0},
+    {37011000ULL, "37011000", 28, 26730, 26669, "PBNKDEFFXXX", "", 0},
+    {37019000ULL, "37019000", 26739, 26770, 26669, "BUNQDE82XXX", "", 0},
+    {37020090ULL, "37020090", 618, 26779, 26669, "HYVEDEMM429", "", 32},
+    {37020200ULL, "37020200", 26788, 26804, 26813, "AXABDE31XXX", "", 0},
+    {37020400ULL, "37020400", 26817, 26835, 26669, "TOBADE33XXX", "", 0},
+    {37020500ULL, "37020500", 607, 26779, 26669, "BFSWDE33XXX", "", 0},
+    {37020600ULL, "37020600", 824, 26844, 24213, "SCFBDE33XXX", "", 0},
+    {37021500ULL, "37021500", 26853, 26863, 26669, "FDBADE8FXXX", "", 0},
+    {37021548ULL, "37021548", 26872, 26863, 26669, "LRFSDE31XXX", "", 0},
+    {37027000ULL, "37027000", 824, 24204, 24213, "SCFBDE33XXX", "", 0},
+    {37030700ULL, "37030700", 26890, 26898, 26669, "WWBADE3AXXX", "", 0},
+    {37030800ULL, "37030800", 26907, 26923, 26669, "ISBKDEFXKOL", "", 0},
+    {37040037ULL, "37040037", 926, 26932, 26669, "COBADEFFXXX", "", 5},
+    {37040044ULL, "37040044", 2737, 26932, 26669, "COBADEFFXXX", "", 5},
+    {37040048ULL, "37040048", 26941, 26932, 26669, "COBADEFFXXX", "", 5},
+    {37040060ULL, "37040060", 1011, 26898, 26669, "COBADEFFXXX", "", 5},
+    {37040061ULL, "37040061", 1011, 26898, 26669, "COBADEFFXXX", "", 5},
+    {37050198ULL, "37050198", 26960, 26770, 26669, "COLSDE33XXX", "", 7},
+    {37050299ULL, "37050299", 26979, 26999, 26669, "COKSDE33XXX", "", 0},
+    {37060120ULL, "37060120", 27008, 27024, 26669, "GENODED1PA7", "", 0},
+    {37060193ULL, "37060193", 1219, 27024, 26669, "GENODED1PAX", "", 15},
+    {37060194ULL, "37060194", 27033, 26923, 26669, "GENODED1PAX", "", 15},
+    {37060590ULL, "37060590", 25083, 27049, 26669, "GENODED1SPK", "", 0},
+    {37060993ULL, "37060993", 27058, 26770, 26669, "GENODEF1P13", "", 0},
+    {37062124ULL, "37062124", 27072, 27088, 27097, "GENODED1BGL", "", 0},
+    {37062365ULL, "37062365", 27115, 27141, 27150, "GENODED1FHH", "", 0},
+    {37062600ULL, "37062600", 27156, 27193, 27097, "GENODED1PAF", "", 0},
+    {37063367ULL, "37063367", 27202, 27141, 27150, "GENODED1FKH", "", 0},
+    {37069101ULL, "37069101", 27244, 27287, 27296, "GENODED1AEG", "", 0},
+    {37069103ULL, "37069103", 27307, 27333, 27342, "GENODED1ALD", "", 0},
+    {37069125ULL, "37069125", 27353, 27368, 27377, "GENODED1RKO", "", 0},
+    {37069153ULL, "37069153", 27389, 27429, 27438, "GENODED1HCK", "", 0},
+    {37069164ULL, "37069164", 27450, 27476, 27485, "GENODED1MBU", "", 0},
+    {37069252ULL, "37069252", 27495, 27510, 27519, "GENODED1ERE", "", 0},
+    {37069302ULL, "37069302", 5645, 27527, 27536, "GENODED1GLK", "37069412", 0},
+    {37069303ULL, "37069303", 27550, 27578, 27587, "GENODED1GKK", "", 0},
+    {37069306ULL, "37069306", 27592, 27626, 27635, "GENODED1GRB", "", 0},
+    {37069322ULL, "37069322", 27648, 27671, 27680, "GENODED1EGY", "", 0},
+    {37069330ULL, "37069330", 27690, 27713, 27722, "GENODED1HAW", "", 0},
+    {37069331ULL, "37069331", 27733, 27773, 27782, "GENODED1KHO", "", 0},
+    {37069342ULL, "37069342", 27789, 27808, 27817, "GENODED1HMB", "", 0},
+    {37069354ULL, "37069354", 27826, 27857, 27866, "GENODED1SEG", "37069412", 0},
+    {37069355ULL, "37069355", 27874, 27912, 27921, "GENODED1AHO", "", 0},
+    {37069381ULL, "37069381", 27929, 27952, 27536, "GENODED1IMM", "", 0},
+    {37069401ULL, "37069401", 27961, 27994, 26669, "GENODED1JUK", "", 0},
+    {37069405ULL, "37069405", 28003, 28025, 24115, "GENODED1KAA", "", 0},
+    {37069412ULL, "37069412", 28034, 27713, 28054, "GENODED1HRB", "", 0},
+    {37069427ULL, "37069427", 28064, 28092, 26669, "GENODED1DHK", "", 0},
+    {37069429ULL, "37069429", 28101, 28127, 26669, "GENODED1KNL", "", 0},
+    {37069472ULL, "37069472", 28136, 28165, 27680, "GENODED1ERF", "", 0},
+    {37069520ULL, "37069520", 28174, 28198, 28207, "GENODED1RST", "", 0},
+    {37069521ULL, "37069521", 28216, 24161, 24170, "GENODED1MNH", "", 0},
+    {37069524ULL, "37069524", 28248, 28288, 28297, "GENODED1MUC", "", 0},
+    {37069627ULL, "37069627", 28302, 28326, 28335, "GENODED1RBC", "", 0},
+    {37069639ULL, "37069639", 28345, 28376, 28385, "GENODED1WND", "", 0},
+    {37069642ULL, "37069642", 28393, 28414, 28423, "GENODED1SMR", "", 0},
+    {37069707ULL, "37069707", 28433, 28469, 28478, "GENODED1SAM", "", 0},
+    {37069720ULL, "37069720", 28493, 28511, 28520, "GENODED1SLE", "", 0},
+    {37069805ULL, "37069805", 28530, 28556, 28565, "GENODED1WVI", "", 0},
+    {37069833ULL, "37069833", 28575, 28604, 28613, "GENODED1WSL", "", 0},
+    {37069840ULL, "37069840", 28623, 28653, 27377, "GENODED1WPF", "", 0},
+    {37069991ULL, "37069991", 28662, 28675, 28684, "GENODED1BRL", "", 0},
+    {37070000ULL, "37070000", 1290, 27024, 26669, "DEUTDEDK402", "", 20},
+    {37070024ULL, "37070024", 1290, 28690, 26669, "DEUTDEDBKOE", "", 20},
+    {37070060ULL, "37070060", 1290, 28690, 26669, "DEUTDEDKXXX", "", 20},
+    {37070209ULL, "37070209", 1313, 26770, 26669, "DEUTDEDKP08", "", 20},
+    {37070224ULL, "37070224", 1313, 26770, 26669, "DEUTDEDBP08", "", 20},
+    {37080040ULL, "37080040", 3013, 28699, 26669, "DRESDEFF370", "", 5},
+    {37080085ULL, "37080085", 28708, 28699, 26669, "DRESDEFFI51", "", 5},
+    {37080086ULL, "37080086", 1658, 28760, 26669, "DRESDEFFI67", "", 5},
+    {37080087ULL, "37080087", 1708, 28699, 26669, "DRESDEFFI96", "", 5},
+    {37080088ULL, "37080088", 1797, 28699, 26669, "DRESDEFFI97", "", 5},
+    {37080089ULL, "37080089", 6345, 28699, 26669, "DRESDEFFI98", "", 5},
+    {37080090ULL, "37080090", 6395, 28699, 26669, "DRESDEFFJ01", "", 5},
+    {37080091ULL, "37080091", 6445, 28699, 26669, "DRESDEFFJ02", "", 5},
+    {37080092ULL, "37080092", 6495, 28699, 26669, "DRESDEFFJ03", "", 5},
+    {37080093ULL, "37080093", 6546, 28699, 26669, "DRESDEFFJ04", "", 5},
+    {37080094ULL, "37080094", 23403, 28699, 26669, "DRESDEFFJ05", "", 5},
+    {37080095ULL, "37080095", 28769, 28699, 26669, "DRESDEFFJ06", "", 5},
+    {37080096ULL, "37080096", 28820, 28699, 26669, "DRESDEFFXXX", "", 5},
+    {37080097ULL, "37080097", 28860, 28699, 26669, "DRESDEFFXXX", "", 5},
+    {37080098ULL, "37080098", 28900, 28699, 26669, "DRESDEFFJ07", "", 5},
+    {37080099ULL, "37080099", 28951, 28699, 26669, "DRESDEFFI36", "", 5},
+    {37089340ULL, "37089340", 23494, 28699, 26669, "DRESDEFFI04", "", 5},
+    {37089342ULL, "37089342", 23535, 28699, 26669, "DRESDEFFI05", "", 5},
+    {37160087ULL, "37160087", 28991, 26999, 26669, "GENODED1CGN", "", 16},
+    {37161289ULL, "37161289", 29009, 29034, 28684, "GENODED1BRH", "", 0},
+    {37540050ULL, "37540050", 2737, 29043, 29052, "COBADEFFXXX", "", 5},
+    {37551020ULL, "37551020", 29063, 29097, 29106, "WELADED1LEI", "37050299", 0},
+    {37551440ULL, "37551440", 29130, 29151, 29052, "WELADEDLLEV", "", 0},
+    {37551780ULL, "37551780", 29160, 29187, 29196, "WELADED1LAF", "", 0},
+    {37570024ULL, "37570024", 1290, 29219, 29052, "DEUTDEDB375", "", 20},
+    {37570064ULL, "37570064", 1290, 29219, 29052, "DEUTDEDK375", "", 20},
+    {38010053ULL, "38010053", 28, 29228, 29237, "PBNKDEFF380", "", 1},
+    {38010700ULL, "38010700", 29242, 29273, 29237, "PBNKDEFFDSL", "", 0},
+    {38010900ULL, "38010900", 29282, 29295, 29237, "DTABDED1XXX", "", 0},
+    {38010999ULL, "38010999", 29304, 29295, 29237, "DTABDED1AUS", "", 0},
+    {38011000ULL, "38011000", 29334, 29273, 29237, "VZVDDED1XXX", "", 0},
+    {38011001ULL, "38011001", 29334, 29273, 29237, "VZVDDED1001", "", 0},
+    {38011002ULL, "38011002", 29334, 29273, 29237, "VZVDDED1002", "", 0},
+    {38011003ULL, "38011003", 29334, 29273, 29237, "VZVDDED1003", "", 0},
+    {38011004ULL, "38011004", 29334, 29273, 29237, "VZVDDED1004", "", 0},
+    {38011005ULL, "38011005", 29334, 29273, 29237, "VZVDDED1005", "", 0},
+    {38011006ULL, "38011006", 29334, 29273, 29237, "VZVDDED1006", "", 0},
+    {38011007ULL, "38011007", 29334, 29273, 29237, "VZVDDED1007", "", 0},
+    {38011008ULL, "38011008", 29334, 29273, 29237, "VZVDDED1008", "", 0},
+    {38020090ULL, "38020090", 618, 29353, 29237, "HYVEDEMM402", "", 32},
+    {38040007ULL, "38040007", 2737, 29362, 29237, "COBADEFFXXX", "", 5},
+    {38050000ULL, "38050000", 29371, 29392, 29237, "COLSDE33BON", "37050198", 0},
+    {38051290ULL, "38051290", 29401, 29433, 27296, "WELADED1HON", "", 0},
+    {38060186ULL, "38060186", 29442, 29462, 29237, "GENODED1BRS", "", 17},
+    {38070024ULL, "38070024", 1290, 29471, 29237, "DEUTDEDB380", "", 20},
+    {38070059ULL, "38070059", 1290, 29471, 29237, "DEUTDEDK380", "", 20},
+    {38070408ULL, "38070408", 1313, 29228, 29237, "DEUTDEDKP38", "", 20},
+    {38070424ULL, "38070424", 1313, 29228, 29237, "DEUTDEDBP38", "", 20},
+    {38070724ULL, "38070724", 1290, 29480, 29237, "DEUTDEDBXXX", "", 20},
+    {38077724ULL, "38077724", 1290, 29489, 29498, "DEUTDEDB383", "", 20},
+    {38080055ULL, "38080055", 3013, 29471, 29237, "DRESDEFF380", "", 5},
+    {38160220ULL, "38160220", 29511, 29530, 29237, "GENODED1HBO", "", 0},
+    {38250110ULL, "38250110", 29539, 29565, 29574, "WELADED1EUS", "", 0},
+    {38260082ULL, "38260082", 29585, 29606, 29574, "GENODED1EVB", "", 0},
+    {38440016ULL, "38440016", 2737, 29615, 29624, "COBADEFFXXX", "", 5},
+    {38450000ULL, "38450000", 29636, 29658, 29624, "WELADED1GMB", "", 0},
+    {38452490ULL, "38452490", 29667, 29711, 29720, "WELADED1WIE", "", 0},
+    {38462135ULL, "38462135", 29726, 29745, 29720, "GENODED1WIL", "", 0},
+    {38470024ULL, "38470024", 1290, 29754, 29624, "DEUTDEDB384", "", 20},
+    {38470091ULL, "38470091", 1290, 29754, 29624, "DEUTDEDW384", "", 20},
+    {38621500ULL, "38621500", 29763, 29776, 28478, "GENODED1STB", "", 0},
+    {38650000ULL, "38650000", 29785, 29815, 28207, "WELADED1SGB", "37050299", 0},
+    {38651390ULL, "38651390", 29824, 29847, 29856, "WELADED1HEN", "37050299", 0},
+    {39020000ULL, "39020000", 29870, 29892, 29901, "AABSDE31XXX", "", 0},
+    {39040013ULL, "39040013", 2737, 29908, 29901, "COBADEFFXXX", "", 5},
+    {39050000ULL, "39050000", 29917, 29934, 29901, "AACSDE33XXX", "", 0},
+    {39060180ULL, "39060180", 29943, 29892, 29901, "GENODED1AAC", "", 18},
+    {39061981ULL, "39061981", 29957, 27713, 28054, "GENODED1HNB", "37069412", 0},
+    {39070020ULL, "39070020", 1290, 29985, 29901, "DEUTDEDK390", "", 20},
+    {39070024ULL, "39070024", 1290, 29985, 29901, "DEUTDEDB390", "", 20},
+    {39070210ULL, "39070210", 1313, 29985, 29901, "DEUTDEDKP09", "", 20},
+    {39070224ULL, "39070224", 1313, 29985, 29901, "DEUTDEDBP09", "", 20},
+    {39080005ULL, "39080005", 3013, 29994, 29901, "DRESDEFF390", "", 5},
+    {39080098ULL, "39080098", 30003, 29994, 29901, "DRESDEFFI37", "", 5},
+    {39080099ULL, "39080099", 28951, 29994, 29901, "DRESDEFFI38", "", 5},
+    {39160191ULL, "39160191", 1219, 30043, 29901, "GENODED1PA1", "37060193", 1},
+    {39161490ULL, "39161490", 30052, 30073, 29901, "GENODED1AAS", "", 0},
+    {39162980ULL, "39162980", 30082, 30090, 30099, "GENODED1WUR", "", 0},
+    {39362254ULL, "39362254", 30108, 30135, 30144, "GENODED1RSC", "", 0},
+    {39540052ULL, "39540052", 2737, 30155, 30164, "COBADEFFXXX", "", 5},
+    {39550110ULL, "39550110", 30170, 30186, 30164, "SDUEDE33XXX", "", 0},
+    {39560201ULL, "39560201", 30195, 30217, 30164, "GENODED1DUE", "", 0},
+    {39570024ULL, "39570024", 1290, 30226, 30164, "DEUTDEDB395", "", 20},
+    {39570061ULL, "39570061", 1290, 30226, 30164, "DEUTDEDK395", "", 20},
+    {39580041ULL, "39580041", 3013, 30226, 30164, "DRESDEFF395", "", 5},
+    {40022000ULL, "40022000", 22647, 30235, 30244, "NRWBDEDMMST", "", 0},
+    {40030000ULL, "40030000", 30252, 30311, 30244, "MLBKDEH1MUE", "", 0},
+    {40040028ULL, "40040028", 2737, 30320, 30244, "COBADEFFXXX", "", 5},
+    {40050000ULL, "40050000", 22958, 30329, 30244, "WELADE3MXXX", "", 13},
+    {40050150ULL, "40050150", 30338, 30364, 30244, "WELADED1MST", "", 0},
+    {40055555ULL, "40055555", 30373, 30406, 30244, "LBSWDE31XXX", "", 0},
+    {40060000ULL, "40060000", 2598, 30320, 30244, "GENODEMSXXX", "", 49},
+    {40060265ULL, "40060265", 30415, 30441, 30244, "GENODEM1DKM", "", 0},
+    {40060560ULL, "40060560", 25083, 30450, 30244, "GENODEF1S08", "", 0},
+    {40061238ULL, "40061238", 30459, 30482, 30491, "GENODEM1GRV", "", 0},
+    {40069226ULL, "40069226", 30498, 30526, 30535, "GENODEM1CND", "", 0},
+    {40069266ULL, "40069266", 30544, 30571, 30580, "GENODEM1MAS", "", 0},
+    {40069283ULL, "40069283", 30599, 30619, 30628, "GENODEM1SLN", "", 0},
+    {40069348ULL, "40069348", 30638, 30663, 30672, "GENODEM1MDB", "", 0},
+    {40069362ULL, "40069362", 15315, 30681, 30690, "GENODEM1SAE", "", 0},
+    {40069363ULL, "40069363", 30699, 30720, 30729, "GENODEM1SMB", "", 0},
+    {40069371ULL, "40069371", 30740, 30763, 30772, "GENODEM1BTH", "", 0},
+    {40069408ULL, "40069408", 30779, 30799, 30808, "GENODEM1BAU", "", 0},
+    {40069477ULL, "40069477", 30819, 30842, 30851, "GENODEM1DWU", "", 0},
+    {40069546ULL, "40069546", 30859, 30876, 30885, "GENODEM1SDN", "", 0},
+    {40069600ULL, "40069600", 30892, 30919, 30244, "GENODEM1MAB", "", 0},
+    {40069601ULL, "40069601", 30928, 30956, 30965, "GENODEM1CAN", "", 0},
+    {40069606ULL, "40069606", 30975, 30996, 31005, "GENODEM1ERR", "", 0},
+    {40069622ULL, "40069622", 31014, 31041, 31050, "GENODEM1LSP", "", 0},
+    {40069709ULL, "40069709", 31063, 31091, 31100, "GENODEM1DLR", "", 0},
+    {40069716ULL, "40069716", 31106, 31147, 31156, "GENODEM1SCN", "", 0},
+    {40070024ULL, "40070024", 1290, 30320, 30244, "DEUTDEDB400", "", 20},
+    {40070080ULL, "40070080", 1290, 30320, 30244, "DEUTDE3B400", "", 20},
+    {40070211ULL, "40070211", 1313, 30311, 30244, "DEUTDE3BP10", "", 20},
+    {40070224ULL, "40070224", 1313, 30311, 30244, "DEUTDEDBP10", "", 20},
+    {40080040ULL, "40080040", 3013, 31168, 30244, "DRESDEFF400", "", 5},
+    {40080085ULL, "40080085", 25109, 31177, 30244, "DRESDEFFI68", "", 5},
+    {40090900ULL, "40090900", 31186, 31210, 30244, "GENODEF1P15", "", 0},
+    {40150001ULL, "40150001", 31219, 23014, 6712, "WELADEDDXXX", "", 1},
+    {40153768ULL, "40153768", 31263, 31298, 31307, "WELADED1EMS", "", 0},
+    {40154006ULL, "40154006", 31317, 31340, 31349, "WELADED1GRO", "", 0},
+    {40154476ULL, "40154476", 31365, 31390, 17493, "WELADED1LEN", "", 0},
+    {40154530ULL, "40154530", 31399, 31425, 31434, "WELADE3WXXX", "", 0},
+    {40154702ULL, "40154702", 31440, 31471, 31480, "WELADED1STL", "", 0},
+    {40160050ULL, "40160050", 31490, 31525, 30244, "GENODEM1MSC", "", 0},
+    {40163720ULL, "40163720", 31534, 31566, 31575, "GENODEM1SEE", "", 0},
+    {40164024ULL, "40164024", 31582, 31340, 31349, "GENODEM1GRN", "", 0},
+    {40164256ULL, "40164256", 31605, 31640, 31649, "GENODEM1LAE", "", 0},
+    {40164352ULL, "40164352", 31654, 31672, 31681, "GENODEM1CNO", "", 0},
+    {40164528ULL, "40164528", 31689, 31041, 31050, "GENODEM1LHN", "", 0},
+    {40164618ULL, "40164618", 31726, 31749, 31758, "GENODEM1OTR", "", 0},
+    {40164901ULL, "40164901", 31766, 31784, 31793, "GENODEM1GE1", "", 0},
+    {40165366ULL, "40165366", 31801, 31821, 31830, "GENODEM1SEM", "", 0},
+    {40166439ULL, "40166439", 31835, 31390, 17493, "GENODEM1LLE", "", 0},
+    {40166800ULL, "40166800", 31867, 31891, 31900, "GENODEM1BUL", "", 0},
+    {40340030ULL, "40340030", 2737, 31907, 31575, "COBADEFFXXX", "", 5},
+    {40350005ULL, "40350005", 31916, 31938, 31575, "WELADED1RHN", "", 0},
+    {40351060ULL, "40351060", 31947, 31972, 31981, "WELADED1STF", "", 0},
+    {40351220ULL, "40351220", 31992, 32018, 32027, "WELADED1IBB", "", 1},
+    {40361627ULL, "40361627", 32037, 32076, 32085, "GENODEM1WKP", "", 0},
+    {40361906ULL, "40361906", 32099, 30311, 30244, "GENODEM1IBB", "", 0},
+    {40363433ULL, "40363433", 32124, 32148, 32157, "GENODEM1HRL", "", 0},
+    {40370024ULL, "40370024", 1290, 32165, 31575, "DEUTDEDB403", "", 20},
+    {40370079ULL, "40370079", 1290, 32165, 31575, "DEUTDE3B403", "", 20},
+    {41040018ULL, "41040018", 2737, 32174, 32183, "COBADEFFXXX", "", 5},
+    {41041000ULL, "41041000", 32188, 32174, 32183, "COBADEFFXXX", "", 5},
+    {41050095ULL, "41050095", 32208, 32223, 32183, "WELADED1HAM", "", 0},
+    {41051605ULL, "41051605", 32232, 32259, 32268, "WELADED1WRN", "", 0},
+    {41051845ULL, "41051845", 32274, 32300, 32309, "WELADED1BGK", "", 0},
+    {41061011ULL, "41061011", 32319, 32356, 32183, "GENODEM1HBH", "", 0},
+    {41061903ULL, "41061903", 32365, 32392, 32183, "GENODEM1BAG", "", 0},
+    {41062215ULL, "41062215", 32401, 32417, 32426, "GENODEM1BO1", "", 0},
+    {41070024ULL, "41070024", 1290, 32174, 32183, "DEUTDEDB410", "", 20},
+    {41070049ULL, "41070049", 1290, 32174, 32183, "DEUTDEDE410", "", 20},
+    {41240048ULL, "41240048", 2737, 32432, 32441, "COBADEFFXXX", "", 5},
+    {41250035ULL, "41250035", 32448, 32481, 32441, "WELADED1BEK", "", 0},
+    {41260006ULL, "41260006", 32490, 32513, 32441, "GENODEM1BEK", "", 0},
+    {41261324ULL, "41261324", 32522, 32563, 32572, "GENODEM1EOW", "", 0},
+    {41261419ULL, "41261419", 32583, 32626, 32572, "GENODEM1OEN", "", 0},
+    {41262501ULL, "41262501", 15315, 32635, 32644, "GENODEM1AHL", "", 0},
+    {41280043ULL, "41280043", 3013, 32654, 32441, "DRESDEFF413", "", 5},
+    {41440018ULL, "41440018", 2737, 32663, 32672, "COBADEFFXXX", "", 5},
+    {41450075ULL, "41450075", 32678, 32702, 32711, "WELADED1SOS", "", 0},
+    {41451750ULL, "41451750", 32721, 32702, 32711, "WELADED1WRL", "", 0},
+    {41460116ULL, "41460116", 32742, 32760, 32672, "GENODEM1SOE", "", 0},
+    {41462295ULL, "41462295", 32769, 32800, 32809, "GENODEM1WRU", "", 0},
+    {41650001ULL, "41650001", 32824, 32702, 32711, "WELADED1LIP", "", 0},
+    {41651770ULL, "41651770", 32850, 30763, 30772, "WELADED1HSL", "", 0},
+    {41651815ULL, "41651815", 32880, 32913, 32922, "WELADED1ERW", "", 0},
+    {41651965ULL, "41651965", 32930, 32947, 32956, "WELADED1GES", "", 0},
+    {41660124ULL, "41660124", 32963, 32990, 32711, "GENODEM1LPS", "", 0},
+    {41661206ULL, "41661206", 32999, 33018, 33027, "GENODEM1ANR", "", 0},
+    {41661504ULL, "41661504", 33036, 33066, 32711, "GENODEM1LBH", "", 0},
+    {41661719ULL, "41661719", 33075, 33098, 30772, "GENODEM1BRI", "", 0},
+    {41662465ULL, "41662465", 33107, 33133, 32956, "GENODEM1SGE", "", 0},
+    {41662557ULL, "41662557", 33142, 33175, 33184, "GENODEM1WST", "", 0},
+    {41663335ULL, "41663335", 33193, 33216, 32711, "GENODEM1HOE", "", 0},
+    {41670024ULL, "41670024", 1290, 33225, 32711, "DEUTDEDB416", "", 20},
+    {41670027ULL, "41670027", 1290, 33225, 32711, "DEUTDE3B416", "", 20},
+    {41670028ULL, "41670028", 1290, 30763, 30772, "DEUTDE3B417", "", 20},
+    {41670029ULL, "41670029", 1290, 32663, 32672, "DEUTDE3B414", "", 20},
+    {41670030ULL, "41670030", 1290, 33234, 33243, "DEUTDE3B418", "", 20},
+    {42030600ULL, "42030600", 33248, 33273, 33282, "ISBKDEFXGEL", "", 0},
+    {42040040ULL, "42040040", 2737, 33296, 33282, "COBADEFFXXX", "", 5},
+    {42050001ULL, "42050001", 33305, 33329, 33282, "WELADED1GEK", "", 0},
+    {42070024ULL, "42070024", 1290, 33329, 33282, "DEUTDEDB420", "", 20},
+    {42070062ULL, "42070062", 1290, 33329, 33282, "DEUTDEDE420", "", 20},
+    {42080082ULL, "42080082", 3013, 33338, 33282, "DRESDEFF420", "", 5},
+    {42260001ULL, "42260001", 33347, 33368, 33282, "GENODEM1GBU", "", 0},
+    {42450040ULL, "42450040", 33377, 33401, 33410, "WELADED1GLA", "", 0},
+    {42451220ULL, "42451220", 33419, 33437, 33446, "WELADED1BOT", "", 0},
+    {42461435ULL, "42461435", 33454, 30842, 30851, "GENODEM1KIH", "", 0},
+    {42640048ULL, "42640048", 2737, 33473, 33482, "COBADEFFXXX", "", 5},
+    {42650150ULL, "42650150", 33497, 33527, 33482, "WELADED1REK", "", 0},
+    {42651315ULL, "42651315", 33536, 33572, 33581, "WELADED1HAT", "", 0},
+    {42661008ULL, "42661008", 33596, 33626, 33635, "GENODEM1MRL", "", 0},
+    {42661088ULL, "42661088", 33640, 33679, 33635, "GENODEM1MRL", "", 0},
+    {42661330ULL, "42661330", 33688, 33712, 33581, "GENODEM1HLT", "", 0},
+    {42661717ULL, "42661717", 33721, 33745, 33754, "GENODEM1WLW", "", 0},
+    {42662320ULL, "42662320", 33762, 33786, 30851, "GENODEM1DST", "", 0},
+    {42680081ULL, "42680081", 3013, 33795, 33482, "DRESDEFF426", "", 5},
+    {42840005ULL, "42840005", 2737, 33804, 33813, "COBADEFFXXX", "", 5},
+    {42850035ULL, "42850035", 33821, 33844, 33813, "WELADED1BOH", "", 0},
+    {42860003ULL, "42860003", 33853, 33871, 33813, "GENODEM1BOH", "", 0},
+    {42861239ULL, "42861239", 33880, 31091, 31100, "GENODEM1RKN", "", 0},
+    {42861387ULL, "42861387", 33910, 33936, 30535, "GENODEM1BOB", "", 0},
+    {42861515ULL, "42861515", 33945, 33967, 33976, "GENODEM1BOG", "", 0},
+    {42861608ULL, "42861608", 33983, 34000, 34009, "GENODEM1HEI", "", 0},
+    {42861814ULL, "42861814", 34016, 34032, 34041, "GENODEM1RHD", "", 0},
+    {42862451ULL, "42862451", 34047, 30996, 31005, "GENODEM1RAE", "", 0},
+    {42870024ULL, "42870024", 1290, 34075, 33813, "DEUTDEDB428", "", 20},
+    {42870077ULL, "42870077", 1290, 34075, 33813, "DEUTDE3B428", "", 20},
+    {43000000ULL, "43000000", 34084, 34105, 34114, "MARKDEF1430", "", 42},
+    {43040036ULL, "43040036", 2737, 34121, 34114, "COBADEFFXXX", "", 5},
+    {43050001ULL, "43050001", 34130, 34147, 34114, "WELADED1BOC", "", 0},
+    {43051040ULL, "43051040", 34156, 34176, 34185, "WELADED1HTG", "", 0},
+    {43060129ULL, "43060129", 34195, 34219, 34114, "GENODEM1BOC", "", 0},
+    {43060967ULL, "43060967", 34228, 34250, 34114, "GENODEM1GLS", "", 22},
+    {43060988ULL, "43060988", 34259, 34250, 34114, "GENODEM1GLS", "", 0},
+    {43070024ULL, "43070024", 1290, 34287, 34114, "DEUTDEDB430", "", 20},
+    {43070061ULL, "43070061", 1290, 34287, 34114, "DEUTDEDE430", "", 20},
+    {43080083ULL, "43080083", 3013, 34287, 34114, "DRESDEFF430", "", 5},
+    {43250030ULL, "43250030", 34296, 34313, 34322, "WELADED1HRN", "", 0},
+    {44000000ULL, "44000000", 34328, 34357, 25660, "MARKDEF1440", "", 42},
+    {44010046ULL, "44010046", 28, 34366, 25660, "PBNKDEFFXXX", "", 0},
+    {44020090ULL, "44020090", 618, 34375, 25660, "HYVEDEMM808", "", 32},
+    {44040037ULL, "44040037", 2737, 34384, 25660, "COBADEFFXXX", "", 5},
+    {44040060ULL, "44040060", 1011, 34393, 25660, "COBADEFFXXX", "", 5},
+    {44040061ULL, "44040061", 1011, 34393, 25660, "COBADEFFXXX", "", 5},
+    {44040085ULL, "44040085", 1035, 34384, 25660, "COBADEFFXXX", "", 5},
+    {44050000ULL, "44050000", 22958, 34384, 25660, "WELADE3DXXX", "", 13},
+    {44050199ULL, "44050199", 34402, 34384, 25660, "DORTDE33XXX", "", 0},
+    {44060122ULL, "44060122", 34421, 34449, 25660, "GENODEM1DNW", "", 0},
+    {44064406ULL, "44064406", 1237, 25651, 25660, "GENODED1KDD", "", 0},
+    {44070024ULL, "44070024", 1290, 34458, 25660, "DEUTDEDB440", "", 20},
+    {44070050ULL, "44070050", 1290, 34458, 25660, "DEUTDEDE440", "", 20},
+    {44080050ULL, "44080050", 3013, 34384, 25660, "DRESDEFF440", "", 5},
+    {44080055ULL, "44080055", 1523, 34384, 25660, "DRESDEFF446", "", 5},
+    {44080057ULL, "44080057", 1563, 34384, 25660, "DRESDEFF447", "", 5},
+    {44080085ULL, "44080085", 14344, 34467, 25660, "DRESDEFFI69", "", 5},
+    {44089320ULL, "44089320", 1900, 34384, 25660, "DRESDEFFI18", "", 5},
+    {44090920ULL, "44090920", 34476, 34500, 25660, "GENODEF1P04", "", 0},
+    {44152370ULL, "44152370", 34509, 34532, 34541, "WELADED1LUN", "", 0},
+    {44152490ULL, "44152490", 34547, 34577, 34586, "WELADED1SWT", "", 0},
+    {44160014ULL, "44160014", 34595, 34616, 25660, "GENODEM1DOR", "", 0},
+    {44340037ULL, "44340037", 2737, 34625, 34634, "COBADEFFXXX", "", 5},
+    {44350060ULL, "44350060", 34639, 34659, 34634, "WELADED1UNN", "", 0},
+    {44351380ULL, "44351380", 34668, 34690, 34699, "WELADED1KAM", "", 0},
+    {44351740ULL, "44351740", 34705, 34733, 34742, "WELADED1FRN", "", 0},
+    {44361342ULL, "44361342", 34759, 34787, 34699, "GENODEM1KWK", "", 0},
+    {44540022ULL, "44540022", 2737, 34796, 34805, "COBADEFFXXX", "", 5},
+    {44550045ULL, "44550045", 34814, 34843, 34805, "WELADED1ISL", "", 0},
+    {44551210ULL, "44551210", 34852, 34896, 34905, "WELADED1HEM", "", 0},
+    {44570004ULL, "44570004", 1290, 34843, 34805, "DEUTDEDW445", "", 20},
+    {44570024ULL, "44570024", 1290, 34843, 34805, "DEUTDEDB445", "", 20},
+    {44580070ULL, "44580070", 3013, 34843, 34805, "DRESDEFF445", "", 5},
+    {44580085ULL, "44580085", 25109, 34911, 34805, "DRESDEFFI70", "", 5},
+    {44761312ULL, "44761312", 34920, 34934, 34943, "GENODEM1MEN", "", 0},
+    {44761534ULL, "44761534", 34962, 34988, 34997, "GENODEM1NRD", "", 0},
+    {45000000ULL, "45000000", 35004, 35024, 35033, "MARKDEF1450", "", 42},
+    {45040042ULL, "45040042", 2737, 35039, 35033, "COBADEFFXXX", "", 5},
+    {45050001ULL, "45050001", 35048, 35024, 35033, "WELADE3HXXX", "", 0},
+    {45051485ULL, "45051485", 35076, 35106, 35115, "WELADED1HER", "", 0},
+    {45060009ULL, "45060009", 35124, 35139, 35033, "GENODEM1HGN", "", 0},
+    {45061524ULL, "45061524", 35148, 35171, 35033, "GENODEM1HLH", "", 0},
+    {45070002ULL, "45070002", 1290, 35180, 35033, "DEUTDEDW450", "", 20},
+    {45070024ULL, "45070024", 1290, 35180, 35033, "DEUTDEDB450", "", 20},
+    {45080060ULL, "45080060", 3013, 35189, 35033, "DRESDEFF450", "", 5},
+    {45240056ULL, "45240056", 2737, 35198, 35207, "COBADEFFXXX", "", 5},
+    {45250035ULL, "45250035", 35214, 35231, 35207, "WELADED1WTN", "", 0},
+    {45251480ULL, "45251480", 35240, 35268, 35277, "WELADED1WET", "", 0},
+    {45251515ULL, "45251515", 35291, 35324, 35333, "SPSHDE31XXX", "", 0},
+    {45260041ULL, "45260041", 35345, 35368, 35207, "GENODEM1WTN", "", 0},
+    {45260475ULL, "45260475", 35377, 35421, 35207, "GENODEM1BFG", "", 0},
+    {45261547ULL, "45261547", 35430, 35452, 35333, "GENODEM1SPO", "", 0},
+    {45450050ULL, "45450050", 35461, 35490, 35499, "WELADED1GEV", "", 0},
+    {45451060ULL, "45451060", 35510, 35548, 35557, "WELADED1ENE", "", 0},
+    {45451555ULL, "45451555", 35567, 35597, 35606, "WELADED1SLM", "", 0},
+    {45660029ULL, "45660029", 35614, 35637, 35646, "GENODEM1ALA", "", 0},
+    {45840026ULL, "45840026", 2737, 35653, 35662, "COBADEFFXXX", "", 5},
+    {45841031ULL, "45841031", 2737, 35674, 35683, "COBADEFFXXX", "", 5},
+    {45850005ULL, "45850005", 35695, 35723, 35662, "WELADED1LSD", "", 0},
+    {45851020ULL, "45851020", 35732, 35773, 35683, "WELADED1PLB", "", 0},
+    {45851665ULL, "45851665", 35782, 35813, 35822, "WELADED1KMZ", "", 0},
+    {45860033ULL, "45860033", 35835, 35863, 35662, "GENODEM1LHA", "", 0},
+    {45861434ULL, "45861434", 35872, 35890, 35822, "GENODEM1KIE", "", 0},
+    {45861617ULL, "45861617", 35899, 35813, 35822, "GENODEM1MOM", "", 0},
+    {46040033ULL, "46040033", 2737, 35928, 34997, "COBADEFFXXX", "", 5},
+    {46050001ULL, "46050001", 35937, 35954, 34997, "WELADED1SIE", "", 0},
+    {46051240ULL, "46051240", 35963, 35993, 36002, "WELADED1BUB", "", 0},
+    {46051733ULL, "46051733", 36010, 36043, 36052, "WELADED1FRE", "", 0},
+    {46051875ULL, "46051875", 36064, 36097, 36106, "WELADED1HIL", "", 0},
+    {46052855ULL, "46052855", 36118, 36153, 36162, "WELADED1SMB", "", 0},
+    {46053480ULL, "46053480", 36176, 36199, 36208, "WELADED1BEB", "", 0},
+    {46060040ULL, "46060040", 36222, 36249, 34997, "GENODEM1SNS", "", 0},
+    {46061724ULL, "46061724", 36258, 36294, 36052, "GENODEM1FRF", "", 0},
+    {46062817ULL, "46062817", 36303, 36323, 36162, "GENODEM1SMA", "", 0},
+    {46063405ULL, "46063405", 36332, 36355, 36208, "GENODEM1BB1", "", 0},
+    {46070024ULL, "46070024", 1290, 36364, 34997, "DEUTDEDB460", "", 20},
+    {46070090ULL, "46070090", 1290, 36364, 34997, "DEUTDEDK460", "", 20},
+    {46080010ULL, "46080010", 3013, 36373, 34997, "DRESDEFF460", "", 5},
+    {46240016ULL, "46240016", 2737, 36382, 36391, "COBADEFFXXX", "", 5},
+    {46250049ULL, "46250049", 36396, 36429, 36391, "WELADED1OPE", "", 0},
+    {46251590ULL, "46251590", 36438, 36465, 36474, "WELADED1FTR", "", 0},
+    {46251630ULL, "46251630", 36485, 36528, 36537, "WELADED1ALK", "", 0},
+    {46260023ULL, "46260023", 36547, 36568, 36391, "GENODEM1OLP", "", 0},
+    {46261607ULL, "46261607", 36577, 36604, 36613, "GENODEM1GLG", "", 0},
+    {46261822ULL, "46261822", 36624, 36568, 36391, "GENODEM1WDD", "", 0},
+    {46262456ULL, "46262456", 36657, 36604, 36613, "GENODEM1HUL", "", 0},
+    {46441003ULL, "46441003", 2737, 36685, 36694, "COBADEFFXXX", "", 5},
+    {46451012ULL, "46451012", 36703, 36685, 36694, "WELADED1MES", "", 0},
+    {46451250ULL, "46451250", 36733, 36757, 36766, "WELADED1BST", "", 0},
+    {46461126ULL, "46461126", 36774, 36685, 36694, "GENODEM1SRL", "", 0},
+    {46462271ULL, "46462271", 36800, 36840, 36849, "GENODEM1ANO", "", 0},
+    {46464453ULL, "46464453", 36858, 30571, 30580, "GENODEM1RET", "", 0},
+    {46640018ULL, "46640018", 2737, 36888, 36849, "COBADEFFXXX", "", 5},
+    {46650005ULL, "46650005", 36897, 36930, 36849, "WELADED1ARN", "", 0},
+    {46660022ULL, "46660022", 36774, 36939, 36849, "GENODEM1NEH", "", 0},
+    {46670007ULL, "46670007", 1290, 36888, 36849, "DEUTDEDW466", "", 20},
+    {46670024ULL, "46670024", 1290, 36888, 36849, "DEUTDEDB961", "", 20},
+    {46670204ULL, "46670204", 1313, 36948, 36849, "DEUTDEDWP03", "", 20},
+    {46670224ULL, "46670224", 1313, 36948, 36849, "DEUTDEDBP03", "", 20},
+    {47000000ULL, "47000000", 36957, 34357, 25660, "MARKDEF1470", "", 1},
+    {47240047ULL, "47240047", 2737, 36977, 36986, "COBADEFFXXX", "", 5},
+    {47250101ULL, "47250101", 36996, 37022, 36986, "WELADED1PBN", "", 0},
+    {47251550ULL, "47251550", 37031, 37054, 37063, "WELADED1HXB", "", 0},
+    {47251740ULL, "47251740", 37070, 37100, 37109, "WELADED1DEL", "", 0},
+    {47260121ULL, "47260121", 37118, 37139, 36986, "DGPBDE3MXXX", "", 0},
+    {47260234ULL, "47260234", 37148, 37178, 36986, "GENODEM1EWB", "", 0},
+    {47260307ULL, "47260307", 37187, 37215, 36986, "GENODEM1BKC", "", 0},
+    {47261429ULL, "47261429", 27690, 37224, 37233, "GENODEM1WNH", "47261603", 0},
+    {47261603ULL, "47261603", 37248, 37288, 37297, "GENODEM1BUS", "", 0},
+    {47262626ULL, "47262626", 37308, 37100, 37109, "GENODEM1WDE", "", 0},
+    {47262703ULL, "47262703", 37329, 37100, 37109, "GENODEM1DLB", "", 0},
+    {47264367ULL, "47264367", 19097, 37363, 37063, "GENODEM1STM", "", 0},
+    {47265383ULL, "47265383", 37372, 37405, 37414, "GENODEM1WAH", "", 0},
+    {47267216ULL, "47267216", 37420, 37449, 37458, "GENODEM1BOT", "", 0},
+    {47270024ULL, "47270024", 1290, 37215, 36986, "DEUTDEDB472", "", 20},
+    {47270029ULL, "47270029", 1290, 37215, 36986, "DEUTDE3B472", "", 20},
+    {47460028ULL, "47460028", 37471, 37502, 37511, "GENODEM1WBG", "47264367", 1},
+    {47640051ULL, "47640051", 2737, 37519, 37528, "COBADEFFXXX", "", 5},
+    {47650130ULL, "47650130", 37536, 37519, 37528, "WELADE3LXXX", "", 0},
+    {47651225ULL, "47651225", 37571, 37601, 37610, "WELADED1BLO", "", 0},
+    {47670023ULL, "47670023", 1290, 37519, 37528, "DEUTDE3B476", "", 20},
+    {47670024ULL, "47670024", 1290, 37519, 37528, "DEUTDEDB476", "", 20},
+    {47670205ULL, "47670205", 1313, 37519, 37528, "DEUTDE3BP04", "", 20},
+    {47670224ULL, "47670224", 1313, 37519, 37528, "DEUTDEDBP04", "", 20},
+    {47691200ULL, "47691200", 37619, 37601, 37610, "GENODEM1OLB", "", 0},
+    {47840065ULL, "47840065", 2737, 37638, 37647, "COBADEFFXXX", "", 5},
+    {47840080ULL, "47840080", 37657, 37638, 37647, "COBADEFFXXX", "", 5},
+    {47850065ULL, "47850065", 37675, 37713, 37647, "WELADED1GTL", "", 0},
+    {47852760ULL, "47852760", 37722, 37747, 37756, "WELADED1RTG", "", 0},
+    {47853355ULL, "47853355", 37765, 37795, 37804, "WELADED1VSM", "", 0},
+    {47853520ULL, "47853520", 37813, 37846, 37855, "WELADED1WDB", "", 0},
+    {47860125ULL, "47860125", 37873, 37910, 37647, "GENODEM1GTL", "", 0},
+    {47861317ULL, "47861317", 37919, 37953, 37962, "GENODEM1CLL", "", 0},
+    {47861518ULL, "47861518", 37974, 37953, 37962, "GENODEM1HWI", "", 0},
+    {47862261ULL, "47862261", 38002, 38029, 38038, "GENODEM1MFD", "", 0},
+    {47862447ULL, "47862447", 38049, 37100, 37109, "GENODEM1RNE", "", 0},
+    {47863373ULL, "47863373", 38077, 37795, 37804, "GENODEM1VMD", "", 0},
+    {47880031ULL, "47880031", 3013, 37638, 37647, "DRESDEFF478", "", 5},
+    {48000000ULL, "48000000", 1, 38096, 38105, "MARKDEF1480", "", 42},
+    {48020086ULL, "48020086", 618, 38115, 38105, "HYVEDEMM344", "", 32},
+    {48020151ULL, "48020151", 38124, 776, 785, "HAUKDEFFXXX", "", 0},
+    {48021900ULL, "48021900", 38157, 38208, 38217, "DGPBDE3MBVW", "", 0},
+    {48040035ULL, "48040035", 2737, 38234, 38105, "COBADEFFXXX", "", 5},
+    {48040060ULL, "48040060", 1011, 38243, 38105, "COBADEFFXXX", "", 5},
+    {48040061ULL, "48040061", 1011, 38243, 38105, "COBADEFFXXX", "", 5},
+    {48050161ULL, "48050161", 38252, 38272, 38105, "SPBIDE3BXXX", "", 0},
+    {48051580ULL, "48051580", 38281, 38308, 38317, "WELADED1HAW", "", 0},
+    {48060036ULL, "48060036", 38332, 38360, 38105, "GENODEM1BIE", "", 0},
+    {48062051ULL, "48062051", 38369, 38391, 38317, "GENODEM1HLW", "", 0},
+    {48062466ULL, "48062466", 38400, 38452, 38461, "GENODEM1SHS", "", 0},
+    {48070020ULL, "48070020", 1290, 38486, 38105, "DEUTDE3BXXX", "", 20},
+    {48070024ULL, "48070024", 1290, 38486, 38105, "DEUTDEDBBIE", "", 20},
+    {48070040ULL, "48070040", 1290, 37638, 37647, "DEUTDE3B480", "", 20},
+    {48070042ULL, "48070042", 1290, 38495, 37962, "DEUTDE3B484", "", 20},
+    {48070043ULL, "48070043", 1290, 38504, 38513, "DEUTDE3B489", "", 20},
+    {48070044ULL, "48070044", 1290, 38518, 37855, "DEUTDE3B487", "", 20},
+    {48070045ULL, "48070045", 1290, 32654, 32441, "DEUTDE3B413", "", 20},
+    {48070050ULL, "48070050", 1290, 38527, 38536, "DEUTDE3B481", "", 20},
+    {48070052ULL, "48070052", 1290, 38544, 38553, "DEUTDE3B492", "", 20},
+    {48080020ULL, "48080020", 3013, 38559, 38105, "DRESDEFF480", "", 5},
+    {48089350ULL, "48089350", 1900, 38559, 38105, "DRESDEFFI19", "", 5},
+    {48250110ULL, "48250110", 38568, 38584, 38593, "WELADED1LEM", "", 0},
+    {48291490ULL, "48291490", 38599, 38623, 38632, "GENODEM1BSU", "", 0},
+    {49040043ULL, "49040043", 2737, 38646, 38655, "COBADEFFXXX", "", 5},
+    {49050101ULL, "49050101", 38662, 38688, 38655, "WELADED1MIN", "", 0},
+    {49051065ULL, "49051065", 38697, 38719, 38728, "WELADED1RHD", "", 0},
+    {49051285ULL, "49051285", 38735, 38777, 38786, "WELADED1OEH", "", 0},
+    {49051990ULL, "49051990", 38801, 38839, 38848, "WELADED1PWF", "", 0},
+    {49060127ULL, "49060127", 38865, 38895, 38655, "GENODEM1MPW", "", 0},
+    {49060392ULL, "49060392", 38904, 38927, 38655, "GENODEM1MND", "", 0},
+    {49061470ULL, "49061470", 38936, 38967, 38728, "GENODEM1STR", "", 0},
+    {49061510ULL, "49061510", 38976, 38839, 38848, "GENODEM1EPW", "", 0},
+    {49070024ULL, "49070024", 1290, 38646, 38655, "DEUTDEDB490", "", 20},
+    {49070028ULL, "49070028", 1290, 38646, 38655, "DEUTDE3B490", "", 20},
+    {49080025ULL, "49080025", 3013, 39002, 38655, "DRESDEFF491", "", 5},
+    {49092650ULL, "49092650", 39011, 39026, 39035, "GENODEM1LUB", "", 0},
+    {49240096ULL, "49240096", 2737, 39044, 38553, "COBADEFFXXX", "", 5},
+    {49262364ULL, "49262364", 39053, 39081, 39090, "GENODEM1SNA", "", 0},
+    {49440043ULL, "49440043", 2737, 38527, 38536, "COBADEFFXXX", "", 5},
+    {49450120ULL, "49450120", 39100, 39118, 38536, "WLAHDE44XXX", "", 0},
+    {49490070ULL, "49490070", 39127, 39165, 38536, "GENODEM1HFV", "", 0},
+    {50000000ULL, "50000000", 1, 39174, 785, "MARKDEF1500", "", 42},
+    {50010060ULL, "50010060", 28, 39183, 785, "PBNKDEFFXXX", "", 0},
+    {50010200ULL, "50010200", 39192, 39199, 39208, "AKBKDEFFXXX", "", 0},
+    {50010300ULL, "50010300", 39217, 39257, 785, "FCBKDEFFXXX", "", 0},
+    {50010424ULL, "50010424", 39266, 5042, 5051, "AARBDE5W500", "", 0},
+    {50010517ULL, "50010517", 39302, 39311, 785, "INGDDEFFXXX", "", 0},
+    {50010700ULL, "50010700", 39320, 39346, 18537, "DEGUDEFFXXX", "", 0},
+    {50010900ULL, "50010900", 39355, 39396, 785, "BOFADEFXXXX", "", 0},
+    {50010910ULL, "50010910", 39355, 39396, 785, "BOFADEFXVAM", "", 0},
+    {50012800ULL, "50012800", 39405, 39428, 39437, "ALTEDEFAXXX", "", 0},
+    {50015001ULL, "50015001", 39456, 39498, 785, "JTBPDEFFXXX", "", 0},
+    {50016600ULL, "50016600", 39507, 39498, 785, "WUIDDEF1XXX", "", 0},
+    {50020200ULL, "50020200", 39558, 39567, 785, "BHFBDEFF500", "", 8},
+    {50020400ULL, "50020400", 39576, 39621, 785, "KFWIDEFFXXX", "", 0},
+    {50020500ULL, "50020500", 39630, 39661, 785, "LAREDEFFXXX", "", 0},
+    {50020700ULL, "50020700", 39670, 39706, 785, "FBHLDEFFXXX", "", 0},
+    {50020800ULL, "50020800", 39715, 39741, 785, "BCITDEFFXXX", "", 0},
+    {50021000ULL, "50021000", 39750, 39498, 785, "INGBDEFFXXX", "", 0},
+    {50021100ULL, "50021100", 39759, 776, 785, "FFBKDEFFKRN", "", 0},
+    {50021120ULL, "50021120", 39759, 39773, 39782, "FFBKDEFFTHK", "", 0},
+    {50022200ULL, "50022200", 39801, 26721, 785, "HCSEDEF1XXX", "", 0},
+    {50024024ULL, "50024024", 39829, 26721, 785, "DEFFDEFFXXX", "", 0},
+    {50025000ULL, "50025000", 39838, 39880, 39889, "GMGGDE51XXX", "", 0},
+    {50026600ULL, "50026600", 39902, 39945, 785, "CARDDEFFXXX", "", 0},
+    {50030000ULL, "50030000", 39838, 39880, 39889, "PSADDEF1XXX", "", 1},
+    {50030010ULL, "50030010", 39838, 39880, 39889, "BPNDDE52XXX", "", 0},
+    {50030500ULL, "50030500", 26683, 39257, 785, "PARBDEFFXXX", "", 0},
+    {50030600ULL, "50030600", 39954, 39986, 785, "DWPBDEFFXXX", "", 1},
+    {50030700ULL, "50030700", 39995, 39396, 785, "ESBKDEFFXXX", "", 0},
+    {50031000ULL, "50031000", 40025, 40050, 785, "TRODDEF1XXX", "", 0},
+    {50031900ULL, "50031900", 40059, 776, 785, "BBVADEFFXXX", "", 0},
+    {50033300ULL, "50033300", 824, 39257, 785, "SCFBDE33XXX", "", 47},
+    {50034200ULL, "50034200", 40118, 39945, 785, "OPENDEFFXXX", "", 0},
+    {50038800ULL, "50038800", 40159, 39257, 785, "ABOCDEFFXXX", "", 0},
+    {50040000ULL, "50040000", 2737, 40204, 785, "COBADEFFXXX", "", 5},
+    {50040005ULL, "50040005", 40213, 40204, 785, "COBADEFFXXX", "", 5},
+    {50040010ULL, "50040010", 40246, 40270, 785, "COBADEFFPAR", "", 5},
+    {50040011ULL, "50040011", 40279, 40270, 785, "COBADEFFVIE", "", 5},
+    {50040012ULL, "50040012", 40304, 40270, 785, "COBADEFFMIL", "", 5},
+    {50040013ULL, "50040013", 40329, 40270, 785, "COBADEFFAMS", "", 5},
+    {50040014ULL, "50040014", 40357, 40270, 785, "COBADEFFBRU", "", 5},
+    {50040015ULL, "50040015", 40383, 40270, 785, "COBADEFFMAD", "", 5},
+    {50040016ULL, "50040016", 40408, 40270, 785, "COBADEFFNYC", "", 5},
+    {50040017ULL, "50040017", 40439, 40270, 785, "COBADEFFSGP", "", 5},
+    {50040018ULL, "50040018", 40477, 40270, 785, "COBADEFFLDN", "", 5},
+    {50040019ULL, "50040019", 40502, 40270, 785, "COBADEFFZUR", "", 5},
+    {50040020ULL, "50040020", 40527, 40270, 785, "COBADEFFPRA", "", 5},
+    {50040021ULL, "50040021", 40550, 40270, 785, "COBADEFFMOS", "", 5},
+    {50040022ULL, "50040022", 40575, 40270, 785, "COBADEFFHBG", "", 5},
+    {50040033ULL, "50040033", 40601, 40204, 785, "COBADEF1BRS", "", 1},
+    {50040038ULL, "50040038", 40620, 40204, 785, "COBADEFFXXX", "", 5},
+    {50040040ULL, "50040040", 40637, 40204, 785, "COBADEFFXXX", "", 5},
+    {50040048ULL, "50040048", 40656, 40204, 785, "COBADEFFXXX", "", 5},
+    {50040050ULL, "50040050", 926, 40675, 785, "COBADEFFXXX", "", 5},
+    {50040051ULL, "50040051", 40684, 776, 785, "COBADEFFXXX", "", 5},
+    {50040052ULL, "50040052", 40727, 776, 785, "COBADEFFXXX", "", 5},
+    {50040060ULL, "50040060", 40762, 40204, 785, "COBADEFFXXX", "", 5},
+    {50040061ULL, "50040061", 40781, 40204, 785, "COBADEFFXXX", "", 5},
+    {50040062ULL, "50040062", 1011, 776, 785, "COBADEFFXXX", "", 5},
+    {50040063ULL, "50040063", 1011, 776, 785, "COBADEFFXXX", "", 5},
+    {50040075ULL, "50040075", 40800, 40204, 785, "COBADEFFXXX", "", 5},
+    {50040084ULL, "50040084", 40819, 40675, 785, "COBADEFFXXX", "", 0},
+    {50040085ULL, "50040085", 1035, 40675, 785, "COBADEFFXXX", "", 5},
+    {50040086ULL, "50040086", 40847, 40675, 785, "COBADEFFXXX", "", 5},
+    {50040087ULL, "50040087", 40874, 40675, 785, "COBADEFFXXX", "", 0},
+    {50040088ULL, "50040088", 40902, 776, 785, "COBADEFFXXX", "", 5},
+    {50040099ULL, "50040099", 40921, 776, 785, "COBADEFFXXX", "", 5},
+    {50042500ULL, "50042500", 40937, 40204, 785, "COBADEFFXXX", "", 5},
+    {50044444ULL, "50044444", 40979, 40204, 785, "COBADEFFXXX", "", 5},
+    {50047010ULL, "50047010", 41011, 40270, 785, "COBADEFFXXX", "", 5},
+    {50050000ULL, "50050000", 41036, 41072, 785, "HELADEFFXXX", "", 0},
+    {50050201ULL, "50050201", 41081, 41103, 785, "HELADEF1822", "", 10},
+    {50050222ULL, "50050222", 41112, 41103, 785, "HELADEF1822", "", 10},
+    {50050999ULL, "50050999", 41148, 39396, 785, "DGZFDEFFXXX", "", 0},
+    {50060000ULL, "50060000", 41167, 41175, 785, "GENODE55XXX", "", 0},
+    {50060400ULL, "50060400", 2598, 41184, 785, "GENODEFFXXX", "", 0},
+    {50060412ULL, "50060412", 41193, 41184, 785, "GENODEF1VK1", "", 0},
+    {50060413ULL, "50060413", 41208, 41184, 785, "GENODEF1VK2", "", 0},
+    {50060414ULL, "50060414", 41223, 41184, 785, "GENODEF1VK3", "", 0},
+    {50060415ULL, "50060415", 41223, 41184, 785, "GENODEF1VK4", "", 0},
+    {50060416ULL, "50060416", 41264, 41184, 785, "GENODEF1VK6", "", 0},
+    {50060417ULL, "50060417", 41279, 41184, 785, "GENODEF1VK7", "", 0},
+    {50060418ULL, "50060418", 41279, 41184, 785, "GENODEF1VK8", "", 0},
+    {50060419ULL, "50060419", 41294, 41184, 785, "GENODEF1VK9", "", 0},
+    {50060420ULL, "50060420", 41309, 41184, 785, "GENODEF1V20", "", 0},
+    {50060421ULL, "50060421", 41309, 41184, 785, "GENODEF1V21", "", 0},
+    {50060422ULL, "50060422", 41324, 41184, 785, "GENODEF1V22", "", 0},
+    {50060423ULL, "50060423", 41324, 41184, 785, "GENODEF1V23", "", 0},
+    {50060424ULL, "50060424", 41339, 41184, 785, "GENODEF1V24", "", 0},
+    {50060425ULL, "50060425", 41309, 41184, 785, "GENODEF1V25", "", 0},
+    {50060474ULL, "50060474", 41354, 41184, 785, "GENODEFFBRO", "", 0},
+    {50061741ULL, "50061741", 41400, 41429, 41438, "GENODE51OBU", "", 0},
+    {50069126ULL, "50069126", 41450, 41482, 41491, "GENODE51ABO", "", 0},
+    {50069146ULL, "50069146", 41516, 41537, 41546, "GENODE51GRC", "", 0},
+    {50069187ULL, "50069187", 41557, 41583, 41592, "GENODE51EGE", "", 0},
+    {50069241ULL, "50069241", 41602, 41653, 41662, "GENODE51ERB", "", 0},
+    {50069345ULL, "50069345", 2950, 41678, 41687, "GENODE51GWB", "", 0},
+    {50069455ULL, "50069455", 41702, 41720, 41729, "GENODE51HUT", "", 0},
+    {50069477ULL, "50069477", 41740, 41763, 41772, "GENODE51KIF", "", 0},
+    {50069693ULL, "50069693", 41780, 41429, 41438, "GENODE51BH1", "", 0},
+    {50069842ULL, "50069842", 41827, 41482, 41491, "GENODE51SWB", "", 0},
+    {50069976ULL, "50069976", 41848, 41865, 41874, "GENODE51WWI", "", 0},
+    {50070010ULL, "50070010", 1290, 41885, 785, "DEUTDEFFXXX", "", 20},
+    {50070011ULL, "50070011", 1290, 39396, 785, "DEUTDEFFSIP", "", 20},
+    {50070024ULL, "50070024", 1290, 41885, 785, "DEUTDEDBFRA", "", 20},
+    {50070050ULL, "50070050", 1290, 39257, 785, "DEUTDEFFXXX", "", 0},
+    {50070051ULL, "50070051", 1290, 39257, 785, "DEUTDEFFXXX", "", 0},
+    {50070052ULL, "50070052", 1290, 39257, 785, "DEUTDEFFXXX", "", 0},
+    {50070053ULL, "50070053", 1290, 39257, 785, "DEUTDEFFXXX", "", 0},
+    {50070054ULL, "50070054", 1290, 39257, 785, "DEUTDEFFXXX", "", 0},
+    {50070055ULL, "50070055", 1290, 39257, 785, "DEUTDEFFXXX", "", 0},
+    {50070056ULL, "50070056", 1290, 39257, 785, "DEUTDEFFXXX", "", 0},
+    {50070057ULL, "50070057", 1290, 39257, 785, "DEUTDEFFXXX", "", 0},
+    {50070058ULL, "50070058", 1290, 39257, 785, "DEUTDEFFXXX", "", 0},
+    {50070059ULL, "50070059", 1290, 39257, 785, "DEUTDEFFXXX", "", 0},
+    {50070060ULL, "50070060", 1290, 39257, 785, "DEUTDEFFXXX", "", 0},
+    {50070061ULL, "50070061", 1290, 39257, 785, "DEUTDEFFXXX", "", 0},
+    {50070062ULL, "50070062", 1290, 39257, 785, "DEUTDEFFXXX", "", 0},
+    {50070063ULL, "50070063", 1290, 39257, 785, "DEUTDEFFXXX", "", 0},
+    {50070064ULL, "50070064", 1290, 39257, 785, "DEUTDEFFXXX", "", 0},
+    {50070065ULL, "50070065", 1290, 39257, 785, "DEUTDEFFXXX", "", 0},
+    {50070324ULL, "50070324", 1313, 41894, 41438, "DEUTDEDBP25", "", 20},
+    {50070371ULL, "50070371", 1313, 41894, 41438, "DEUTDEFFS25", "", 20},
+    {50070435ULL, "50070435", 1290, 41903, 41912, "DEUTDEDBEW1", "", 20},
+    {50070436ULL, "50070436", 1290, 41903, 41912, "DEUTDEDBEW2", "", 20},
+    {50070437ULL, "50070437", 1290, 41903, 41912, "DEUTDEDBEW3", "", 20},
+    {50070438ULL, "50070438", 1290, 41903, 41912, "DEUTDEDBEW4", "", 20},
+    {50070439ULL, "50070439", 1290, 41903, 41912, "DEUTDEDBEW5", "", 20},
+    {50073019ULL, "50073019", 1290, 41932, 41941, "DEUTDEFF502", "", 20},
+    {50073024ULL, "50073024", 1290, 41932, 41941, "DEUTDEDB502", "", 20},
+    {50073081ULL, "50073081", 41961, 39498, 785, "DEUTDE5XXXX", "", 20},
+    {50080000ULL, "50080000", 3013, 40675, 785, "DRESDEFFXXX", "", 5},
+    {50080015ULL, "50080015", 41982, 40675, 785, "DRESDEFFI39", "", 5},
+    {50080025ULL, "50080025", 42022, 40675, 785, "DRESDEFFXXX", "", 5},
+    {50080035ULL, "50080035", 42062, 40675, 785, "DRESDEFFI40", "", 5},
+    {50080055ULL, "50080055", 1523, 40675, 785, "DRESDEFF516", "", 5},
+    {50080057ULL, "50080057", 1563, 40675, 785, "DRESDEFF522", "", 5},
+    {50080060ULL, "50080060", 42102, 42144, 785, "DRESDEFFXXX", "", 5},
+    {50080061ULL, "50080061", 42153, 42144, 785, "DRESDEFFLDG", "", 5},
+    {50080077ULL, "50080077", 42197, 42228, 42237, "DRESDEFFBSP", "", 5},
+    {50080079ULL, "50080079", 42248, 42144, 785, "DRESDEFFXXX", "", 5},
+    {50080080ULL, "50080080", 42287, 40675, 785, "DRESDEFFI41", "", 5},
+    {50080082ULL, "50080082", 42327, 40675, 785, "DRESDEFFAVB", "", 5},
+    {50080086ULL, "50080086", 42368, 40675, 785, "DRESDEFFI49", "", 5},
+    {50080087ULL, "50080087", 1658, 40675, 785, "DRESDEFFJ08", "", 5},
+    {50080088ULL, "50080088", 1708, 40675, 785, "DRESDEFFJ09", "", 5},
+    {50080089ULL, "50080089", 1797, 40675, 785, "DRESDEFFJ10", "", 5},
+    {50080091ULL, "50080091", 6345, 40675, 785, "DRESDEFFJ11", "", 5},
+    {50080092ULL, "50080092", 42409, 42144, 785, "DRESDEFFFCO", "", 5},
+    {50080099ULL, "50080099", 28951, 40675, 785, "DRESDEFFI42", "", 5},
+    {50080300ULL, "50080300", 42467, 40675, 785, "DRESDEFF500", "", 5},
+    {50083007ULL, "50083007", 3013, 42524, 41941, "DRESDEFF502", "", 5},
+    {50083838ULL, "50083838", 42533, 42144, 785, "DRESDEFFMBP", "", 5},
+    {50089400ULL, "50089400", 1900, 40675, 785, "DRESDEFFI01", "", 5},
+    {50090500ULL, "50090500", 42584, 26721, 785, "GENODEF1S12", "", 0},
+    {50090900ULL, "50090900", 42603, 39199, 39208, "GENODEF1P06", "", 0},
+    {50092100ULL, "50092100", 42629, 42672, 41438, "GENODE51BH2", "", 0},
+    {50092200ULL, "50092200", 42681, 42709, 42718, "GENODE51KEL", "", 0},
+    {50092900ULL, "50092900", 42736, 42780, 42789, "GENODE51USI", "", 0},
+    {50093000ULL, "50093000", 42797, 42827, 41941, "GENODE51RUS", "", 0},
+    {50093010ULL, "50093010", 42836, 42827, 41941, "GENODE51GAA", "", 0},
+    {50093400ULL, "50093400", 42870, 42913, 42922, "GENODE51KBH", "", 0},
+    {50110200ULL, "50110200", 42934, 39945, 785, "ICBKDEFFXXX", "", 0},
+    {50110400ULL, "50110400", 42974, 42997, 785, "AUSKDEFFXXX", "", 0},
+    {50110500ULL, "50110500", 43006, 39945, 785, "NATXDEFFXXX", "", 0},
+    {50110636ULL, "50110636", 43045, 39257, 785, "SCBLDEFXXXX", "", 0},
+    {50110700ULL, "50110700", 43079, 776, 785, "FBGADEF1XXX", "", 0},
+    {50110800ULL, "50110800", 43122, 776, 785, "CHASDEFXXXX", "", 0},
+    {50110801ULL, "50110801", 43122, 22628, 785, "CHASDEFXVR1", "", 0},
+    {50110808ULL, "50110808", 43122, 22628, 785, "CHASDEF2XXX", "", 0},
+    {50110855ULL, "50110855", 43122, 22628, 785, "JPMGDEFFXXX", "", 0},
+    {50110900ULL, "50110900", 43134, 43185, 5051, "MNBIDEF1XXX", "", 0},
+    {50120100ULL, "50120100", 43194, 39199, 39208, "ICICDEFFXXX", "", 0},
+    {50120383ULL, "50120383", 43224, 39396, 785, "DELBDE33XXX", "", 0},
+    {50120600ULL, "50120600", 43271, 776, 785, "COMMDEFFXXX", "", 0},
+    {50120800ULL, "50120800", 43311, 39396, 785, "BMPBDEF2XXX", "", 0},
+    {50120900ULL, "50120900", 43335, 26770, 26669, "TVBADEFFXXX", "", 0},
+    {50127000ULL, "50127000", 43381, 776, 785, "BPKODEFFXXX", "", 0},
+    {50127700ULL, "50127700", 43423, 43430, 785, "PAYODEF2XXX", "", 0},
+    {50130000ULL, "50130000", 43439, 5113, 785, "NBPADEFFXXX", "", 0},
+    {50130400ULL, "50130400", 2482, 43480, 785, "MEFIDEMM501", "", 0},
+    {50130600ULL, "50130600", 43489, 43500, 785, "UBSWDEFFXXX", "", 0},
+    {50131000ULL, "50131000", 43509, 39945, 785, "ICBVDEFFXXX", "", 0},
+    {50131700ULL, "50131700", 43568, 776, 785, "KODBDEFFXXX", "", 0},
+    {50190000ULL, "50190000", 43613, 43646, 785, "FFVBDEFFXXX", "", 0},
+    {50190300ULL, "50190300", 43655, 43710, 785, "GENODE51FHC", "", 0},
+    {50190400ULL, "50190400", 43719, 43745, 785, "GENODE51FGH", "", 0},
+    {50210200ULL, "50210200", 43754, 39498, 785, "RABODEFFTAR", "", 0},
+    {50210295ULL, "50210295", 43754, 39498, 785, "RABODEFFXXX", "", 0},
+    {50210800ULL, "50210800", 43794, 39498, 785, "PRCBDEFFXXX", "", 0},
+    {50210900ULL, "50210900", 43828, 43859, 785, "CITIDEFFXXX", "", 0},
+    {50220085ULL, "50220085", 43489, 43868, 785, "SMHBDEFFXXX", "", 0},
+    {50220101ULL, "50220101", 43877, 5113, 785, "INVODEF2XXX", "", 0},
+    {50220300ULL, "50220300", 43925, 43943, 785, "HVBKDEFFXXX", "", 0},
+    {50220500ULL, "50220500", 2246, 407, 21, "BOFSDEF1XXX", "", 0},
+    {50220707ULL, "50220707", 43952, 776, 785, "CAIXDEFFXXX", "", 0},
+    {50220900ULL, "50220900", 38124, 776, 785, "HAUKDEFFXXX", "", 0},
+    {50228899ULL, "50228899", 43993, 39396, 785, "EFIBDEFFXXX", "", 0},
+    {50230000ULL, "50230000", 44026, 776, 785, "ABCADEFFXXX", "", 0},
+    {50230600ULL, "50230600", 44080, 44087, 785, "ISBKDEFXXXX", "", 0},
+    {50230700ULL, "50230700", 44096, 39396, 785, "METZDEFFXXX", "", 0},
+    {50230800ULL, "50230800", 44125, 44136, 5051, "PLFGDE5AXXX", "", 1},
+    {50230888ULL, "50230888", 44125, 44136, 5051, "PLFGDE5AIKB", "", 0},
+    {50234500ULL, "50234500", 44145, 26721, 785, "KTAGDEFFXXX", "", 0},
+    {50250200ULL, "50250200", 44153, 44178, 41438, "DLFGDE51XXX", "", 0},
+    {50310400ULL, "50310400", 44187, 22628, 785, "BARCDEFFXXX", "", 0},
+    {50310900ULL, "50310900", 44226, 39257, 785, "PCBCDEFFXXX", "", 0},
+    {50320000ULL, "50320000", 44264, 39257, 785, "OWHBDEFFXXX", "", 0},
+    {50320191ULL, "50320191", 618, 44268, 785, "HYVEDEMM430", "", 32},
+    {50320500ULL, "50320500", 44277, 44268, 785, "BSCHDEFFXXX", "", 0},
+    {50320600ULL, "50320600", 44311, 39396, 785, "BCMADEFFXXX", "", 0},
+    {50320900ULL, "50320900", 44352, 776, 785, "PICTDEFFXXX", "", 0},
+    {50324000ULL, "50324000", 44379, 39257, 785, "FTSBDEFAXXX", "", 0},
+    {50330000ULL, "50330000", 44411, 39396, 785, "SBINDEFFXXX", "", 0},
+    {50330200ULL, "50330200", 44431, 39257, 785, "MHBFDEFFXXX", "", 0},
+    {50330201ULL, "50330201", 44431, 39257, 785, "RAISDEFFXXX", "", 0},
+    {50330300ULL, "50330300", 44443, 44471, 785, "IRVTDEFXXXX", "", 0},
+    {50330500ULL, "50330500", 44480, 39396, 785, "BCDMDEF1XXX", "", 0},
+    {50330600ULL, "50330600", 44538, 26721, 785, "SEPBDEFFXXX", "", 0},
+    {50334400ULL, "50334400", 44554, 26721, 785, "BNYMDEF1XXX", "", 0},
+    {50339900ULL, "50339900", 44595, 44633, 785, "PANXDEF2XXX", "", 0},
+    {50400000ULL, "50400000", 44642, 44662, 785, "MARKDEFFXXX", "", 42},
+    {50510300ULL, "50510300", 44671, 776, 785, "SMBCDEFFXXX", "", 0},
+    {50520190ULL, "50520190", 618, 44684, 44693, "HYVEDEMM467", "", 32},
+    {50530000ULL, "50530000", 44711, 44720, 44729, "GENODE51CRO", "", 0},
+    {50540028ULL, "50540028", 2737, 44738, 44693, "COBADEFFXXX", "", 5},
+    {50550020ULL, "50550020", 44747, 44783, 44693, "HELADEF1OFF", "", 0},
+    {50560102ULL, "50560102", 44792, 44833, 44693, "GENODE51OF2", "", 0},
+    {50561315ULL, "50561315", 44842, 44877, 44886, "GENODE51OBH", "", 0},
+    {50570018ULL, "50570018", 1290, 44899, 44693, "DEUTDEFF505", "", 20},
+    {50570024ULL, "50570024", 1290, 44899, 44693, "DEUTDEDB505", "", 20},
+    {50580005ULL, "50580005", 3013, 44908, 44693, "DRESDEFF505", "", 5},
+    {50580085ULL, "50580085", 25109, 44917, 44693, "DRESDEFFJ12", "", 5},
+    {50590000ULL, "50590000", 44926, 44954, 44693, "GENODE51OF1", "", 0},
+    {50592200ULL, "50592200", 44963, 44720, 44729, "GENODE51DRE", "", 0},
+    {50640015ULL, "50640015", 2737, 44990, 44999, "COBADEFFXXX", "", 5},
+    {50650023ULL, "50650023", 45005, 45021, 44999, "HELADEF1HAN", "", 0},
+    {50652124ULL, "50652124", 45030, 45060, 45069, "HELADEF1SLS", "", 0},
+    {50661639ULL, "50661639", 45082, 45111, 45120, "GENODEF1LSR", "", 0},
+    {50661816ULL, "50661816", 45129, 45173, 45182, "GENODE51NIH", "", 0},
+    {50662299ULL, "50662299", 45191, 45223, 45232, "GENODEF1BKO", "", 0},
+    {50662669ULL, "50662669", 45243, 45287, 45296, "RBMFDEF1XXX", "", 0},
+    {50663699ULL, "50663699", 2950, 45304, 45313, "GENODEF1RDB", "", 0},
+    {50670009ULL, "50670009", 1290, 45323, 44999, "DEUTDEFF506", "", 20},
+    {50670024ULL, "50670024", 1290, 45323, 44999, "DEUTDEDB506", "", 20},
+    {50680002ULL, "50680002", 3013, 45332, 44999, "DRESDEFF506", "", 5},
+    {50680085ULL, "50680085", 25109, 44990, 44999, "DRESDEFFJ13", "", 5},
+    {50690000ULL, "50690000", 45341, 45388, 44999, "GENODEF1HUV", "", 0},
+    {50691300ULL, "50691300", 45397, 45406, 45415, "DZBMDEF1XXX", "", 0},
+    {50692100ULL, "50692100", 45426, 45449, 45069, "GENODE51SEL", "", 0},
+    {50740048ULL, "50740048", 2737, 45458, 45467, "COBADEFFXXX", "", 5},
+    {50750094ULL, "50750094", 45478, 45504, 45467, "HELADEF1GEL", "", 0},
+    {50761333ULL, "50761333", 15315, 45111, 45120, "GENODE51BUE", "", 0},
+    {50763319ULL, "50763319", 45513, 45545, 45554, "GENODEF1BIR", "53060180", 0},
+    {50780006ULL, "50780006", 3013, 45563, 45467, "DRESDEFF524", "", 5},
+    {50790000ULL, "50790000", 45572, 45458, 45467, "GENODE51GEL", "", 0},
+    {50793300ULL, "50793300", 45599, 45545, 45554, "GENODE51BIV", "", 0},
+    {50794300ULL, "50794300", 45626, 45673, 45682, "GENODE51WBH", "", 0},
+    {50810900ULL, "50810900", 45695, 45750, 45759, "BBSPDE6KXXX", "66010200", 57},
+    {50820292ULL, "50820292", 618, 45769, 45778, "HYVEDEMM487", "", 32},
+    {50835800ULL, "50835800", 45788, 45797, 45806, "MKGMDE51XXX", "", 0},
+    {50840005ULL, "50840005", 2737, 45824, 45778, "COBADEFFXXX", "", 5},
+    {50850049ULL, "50850049", 41036, 45833, 45778, "HELADEFF508", "", 12},
+    {50850150ULL, "50850150", 45842, 45879, 45778, "HELADEF1DAS", "", 0},
+    {50851952ULL, "50851952", 45888, 45912, 45921, "HELADEF1ERB", "", 0},
+    {50852553ULL, "50852553", 45928, 45954, 45963, "HELADEF1GRG", "", 0},
+    {50852651ULL, "50852651", 45974, 45992, 46001, "HELADEF1DIE", "", 0},
+    {50861393ULL, "50861393", 46014, 46049, 46058, "GENODE51BKZ", "", 0},
+    {50861501ULL, "50861501", 46068, 46104, 46113, "GENODE51ABH", "", 0},
+    {50862311ULL, "50862311", 46130, 46159, 46168, "GENODE51WGH", "", 0},
+    {50862408ULL, "50862408", 46180, 46229, 46238, "GENODE51GRI", "", 0},
+    {50862703ULL, "50862703", 46248, 46279, 46288, "GENODE51REI", "", 0},
+    {50862835ULL, "50862835", 46297, 46323, 46332, "GENODE51SHM", "", 0},
+    {50862903ULL, "50862903", 46343, 46364, 46373, "GENODE51GIN", "", 0},
+    {50863513ULL, "50863513", 46394, 46279, 46288, "GENODE51MIC", "", 0},
+    {50865224ULL, "50865224", 46430, 46473, 46482, "GENODE51MWA", "", 0},
+    {50865503ULL, "50865503", 15315, 46501, 46510, "GENODE51EPT", "", 0},
+    {50870005ULL, "50870005", 1290, 46524, 45778, "DEUTDEFF508", "", 20},
+    {50870024ULL, "50870024", 1290, 46524, 45778, "DEUTDEDB508", "", 20},
+    {50870324ULL, "50870324", 1313, 46533, 45778, "DEUTDEDBP26", "", 20},
+    {50870393ULL, "50870393", 1313, 46533, 45778, "DEUTDEFFS26", "", 20},
+    {50880050ULL, "50880050", 3013, 46524, 45778, "DRESDEFF508", "", 5},
+    {50880085ULL, "50880085", 25109, 46542, 45778, "DRESDEFFJ14", "", 5},
+    {50880086ULL, "50880086", 14344, 46551, 45778, "DRESDEFFJ15", "", 5},
+    {50890000ULL, "50890000", 46560, 45824, 45778, "GENODEF1VBD", "", 0},
+    {50950068ULL, "50950068", 46598, 46617, 46626, "HELADEF1BEN", "", 0},
+    {50951469ULL, "50951469", 46635, 46657, 46666, "HELADEF1HEP", "", 0},
+    {50961206ULL, "50961206", 46690, 46722, 46731, "GENODE51RBU", "", 0},
+    {50961312ULL, "50961312", 46740, 46769, 46778, "GENODE51GRM", "", 0},
+    {50961592ULL, "50961592", 46792, 46815, 46824, "GENODE51FHO", "", 0},
+    {50961685ULL, "50961685", 46832, 46871, 46880, "GENODE51ABT", "", 0},
+    {50970004ULL, "50970004", 1290, 46892, 46626, "DEUTDEFF509", "", 20},
+    {50970024ULL, "50970024", 1290, 46892, 46626, "DEUTDEDB509", "", 20},
+    {51010400ULL, "51010400", 229, 46901, 5051, "AARBDE5WXXX", "", 0},
+    {51020000ULL, "51020000", 598, 46910, 5051, "BHFBDEFF510", "", 8},
+    {51020186ULL, "51020186", 618, 46919, 5051, "HYVEDEMM478", "", 32},
+    {51040038ULL, "51040038", 2737, 46928, 5051, "COBADEFFXXX", "", 5},
+    {51050015ULL, "51050015", 46937, 46959, 5051, "NASSDE55XXX", "", 0},
+    {51051000ULL, "51051000", 22656, 22675, 5051, "PULSDE5WXXX", "", 0},
+    {51070021ULL, "51070021", 1290, 46901, 5051, "DEUTDEFF510", "", 20},
+    {51070024ULL, "51070024", 1290, 46901, 5051, "DEUTDEDB510", "", 20},
+    {51080060ULL, "51080060", 3013, 46968, 5051, "DRESDEFF510", "", 5},
+    {51080085ULL, "51080085", 25109, 46919, 5051, "DRESDEFFJ16", "", 5},
+    {51080086ULL, "51080086", 46977, 46919, 5051, "DRESDEFFJ17", "", 5},
+    {51089410ULL, "51089410", 1900, 46968, 5051, "DRESDEFFI20", "", 5},
+    {51090000ULL, "51090000", 47026, 47048, 5051, "WIBADE5WXXX", "", 0},
+    {51091500ULL, "51091500", 47057, 47078, 47087, "GENODE51RGG", "", 0},
+    {51091501ULL, "51091501", 47098, 47128, 47087, "GENODE51RGG", "", 0},
+    {51140029ULL, "51140029", 2737, 47137, 47146, "COBADEFFXXX", "", 5},
+    {51150018ULL, "51150018", 47154, 47177, 47146, "HELADEF1LIM", "", 0},
+    {51151919ULL, "51151919", 47186, 47210, 47219, "HELADEF1WEI", "", 0},
+    {51161606ULL, "51161606", 47228, 47253, 47262, "GENODE51LDD", "", 0},
+    {51170010ULL, "51170010", 1290, 47137, 47146, "DEUTDEFF511", "", 20},
+    {51170024ULL, "51170024", 1290, 47137, 47146, "DEUTDEDB511", "", 20},
+    {51180041ULL, "51180041", 3013, 47177, 47146, "DRESDEFF511", "", 5},
+    {51190000ULL, "51190000", 47271, 47306, 47146, "GENODE51LIM", "", 0},
+    {51191800ULL, "51191800", 47315, 47335, 47344, "GENODE51SBH", "", 0},
+    {51192200ULL, "51192200", 47353, 47397, 47406, "GENODE51WEM", "", 0},
+    {51210600ULL, "51210600", 26683, 26721, 785, "BNPADEFFXXX", "", 0},
+    {51210606ULL, "51210606", 26683, 26721, 785, "BNPADEFFXXX", "", 0},
+    {51210699ULL, "51210699", 26683, 26721, 785, "BNPADEFFXXX", "", 0},
+    {51210700ULL, "51210700", 47418, 39945, 785, "NZFMDEF1XXX", "", 0},
+    {51210800ULL, "51210800", 47451, 776, 785, "SOGEDEFFXXX", "", 29},
+    {51210801ULL, "51210801", 47451, 776, 785, "SGSSDEFFXXX", "", 29},
+    {51210802ULL, "51210802", 47451, 776, 785, "SOGEDEFFXXX", "", 29},
+    {51210803ULL, "51210803", 47451, 776, 785, "SOGEDEFFXXX", "", 29},
+    {51211000ULL, "51211000", 47468, 39945, 785, "NATXDEFPXXX", "", 0},
+    {51220200ULL, "51220200", 47491, 5113, 785, "ESSEDEFFXXX", "", 0},
+    {51220400ULL, "51220400", 7181, 47545, 785, "SIHRDEH1FFM", "", 0},
+    {51220700ULL, "51220700", 47554, 39396, 785, "TCZBDEFFXXX", "", 0},
+    {51220800ULL, "51220800", 47580, 776, 785, "BRASDEFFXXX", "", 0},
+    {51220900ULL, "51220900", 47596, 47616, 785, "MSFFDEFXXXX", "", 0},
+    {51220910ULL, "51220910", 47596, 776, 785, "MSFFDEFXCND", "", 0},
+    {51230500ULL, "51230500", 47625, 39257, 785, "SCBLDEFXXXX", "", 0},
+    {51230502ULL, "51230502", 47625, 39257, 785, "SCBLDEFXXXX", "", 0},
+    {51230555ULL, "51230555", 44125, 44136, 5051, "PLFGDE5AIKB", "", 0},
+    {51230600ULL, "51230600", 47649, 39567, 785, "ARABDEFFXXX", "", 0},
+    {51250000ULL, "51250000", 47666, 47683, 41438, "HELADEF1TSK", "", 0},
+    {51340013ULL, "51340013", 2737, 47692, 47701, "COBADEFFXXX", "", 5},
+    {51343224ULL, "51343224", 2737, 47708, 47717, "COBADEFFXXX", "", 5},
+    {51350025ULL, "51350025", 47725, 47742, 47701, "SKGIDE5FXXX", "", 0},
+    {51351526ULL, "51351526", 47751, 47770, 47779, "HELADEF1GRU", "", 0},
+    {51352227ULL, "51352227", 47788, 47813, 47822, "HELADEF1LAU", "", 0},
+    {51361021ULL, "51361021", 47830, 47852, 47861, "GENODE51HHE", "", 0},
+    {51370008ULL, "51370008", 1290, 47692, 47701, "DEUTDEFF513", "", 20},
+    {51370024ULL, "51370024", 1290, 47692, 47701, "DEUTDEDB513", "", 20},
+    {51380040ULL, "51380040", 3013, 47884, 47701, "DRESDEFF513", "", 5},
+    {51380085ULL, "51380085", 25109, 47893, 47701, "DRESDEFFJ18", "", 5},
+    {51390000ULL, "51390000", 47902, 47925, 47701, "VBMHDE5FXXX", "", 0},
+    {51410700ULL, "51410700", 47934, 47948, 785, "BKCHDEFFXXX", "", 0},
+    {51410800ULL, "51410800", 47957, 43646, 785, "BOURDEFFXXX", "", 0},
+    {51420200ULL, "51420200", 47982, 43480, 785, "MIBEDEFFXXX", "", 0},
+    {51420300ULL, "51420300", 47999, 39945, 785, "BAERDEF1XXX", "", 0},
+    {51430400ULL, "51430400", 48027, 43943, 785, "GOLDDEFFXXX", "", 1},
+    {51430410ULL, "51430410", 48027, 39396, 785, "GOLDDEFBXXX", "", 0},
+    {51432100ULL, "51432100", 48041, 39567, 785, "SABCDEFFXXX", "", 0},
+    {51540037ULL, "51540037", 2737, 48076, 48085, "COBADEFFXXX", "", 5},
+    {51550035ULL, "51550035", 48093, 48111, 48085, "HELADEF1WET", "", 0},
+    {51570008ULL, "51570008", 1290, 48120, 48085, "DEUTDEFF515", "", 20},
+    {51570024ULL, "51570024", 1290, 48120, 48085, "DEUTDEDB515", "", 20},
+    {51580044ULL, "51580044", 3013, 48120, 48085, "DRESDEFF515", "", 5},
+    {51591300ULL, "51591300", 48129, 48154, 48163, "GENODE51WBO", "", 0},
+    {51640043ULL, "51640043", 2737, 48173, 48182, "COBADEFFXXX", "", 5},
+    {51650045ULL, "51650045", 48193, 48214, 48182, "HELADEF1DIL", "", 0},
+    {51690000ULL, "51690000", 48223, 48244, 48182, "GENODE51DIL", "", 0},
+    {51691500ULL, "51691500", 48253, 48288, 48297, "GENODE51HER", "", 0},
+    {51752267ULL, "51752267", 48305, 48326, 48335, "HELADEF1BAT", "", 0},
+    {51762434ULL, "51762434", 48353, 48214, 48182, "GENODE51BIK", "", 0},
+    {51850079ULL, "51850079", 48371, 48392, 48401, "HELADEF1FRI", "", 0},
+    {51861325ULL, "51861325", 48420, 48462, 42237, "GENODEF1BVB", "", 0},
+    {51861403ULL, "51861403", 48471, 48490, 48499, "GENODE51BUT", "", 0},
+    {51861616ULL, "51861616", 48508, 48528, 48537, "GENODE51REW", "", 0},
+    {51861806ULL, "51861806", 48561, 48583, 48592, "GENODE51OBM", "", 0},
+    {51961023ULL, "51961023", 48604, 48626, 48635, "GENODE51ULR", "", 0},
+    {51961515ULL, "51961515", 48647, 48689, 48698, "GENODE51HSH", "", 0},
+    {51961801ULL, "51961801", 48708, 48727, 48736, "GENODE51FEL", "", 0},
+    {51990000ULL, "51990000", 48745, 48774, 48783, "GENODE51LB1", "", 0},
+    {52040021ULL, "52040021", 2737, 48803, 48812, "COBADEFFXXX", "", 5},
+    {52050000ULL, "52050000", 48819, 48844, 48812, "HELADEFF520", "", 0},
+    {52050353ULL, "52050353", 48853, 48872, 48812, "HELADEF1KAS", "", 0},
+    {52051373ULL, "52051373", 48881, 48918, 48927, "HELADEF1BOR", "", 0},
+    {52051555ULL, "52051555", 48943, 48973, 48982, "HELADEF1FEL", "", 0},
+    {52051877ULL, "52051877", 48991, 49018, 49027, "HELADEF1GRE", "", 0},
+    {52052154ULL, "52052154", 49039, 49067, 49076, "HELADEF1MEG", "", 0},
+    {52053458ULL, "52053458", 49086, 48918, 48927, "HELADEF1SWA", "", 0},
+    {52060000ULL, "52060000", 2598, 49116, 48812, "GENODEFF520", "", 0},
+    {52060208ULL, "52060208", 49125, 49147, 48812, "GENODEF1KS2", "", 0},
+    {52060410ULL, "52060410", 49156, 49174, 48812, "GENODEF1EK1", "", 0},
+    {52060420ULL, "52060420", 49183, 48872, 48812, "GENODEF1EK1", "", 0},
+    {52061303ULL, "52061303", 49210, 48918, 48927, "GENODEF1BOR", "", 0},
+    {52062200ULL, "52062200", 49249, 49274, 49283, "GENODEF1GUB", "", 0},
+    {52062601ULL, "52062601", 49294, 49333, 49076, "GENODEF1HRV", "", 0},
+    {52063369ULL, "52063369", 49342, 49371, 49380, "GENODEF1SPB", "", 0},
+    {52063550ULL, "52063550", 49392, 49418, 49427, "GENODEF1WOH", "", 0},
+    {52064156ULL, "52064156", 2950, 49437, 49446, "GENODEF1BTA", "", 0},
+    {52069013ULL, "52069013", 49455, 49485, 49494, "GENODEF1BHN", "", 0},
+    {52069029ULL, "52069029", 49503, 49523, 49532, "GENODEF1GMD", "", 0},
+    {52069065ULL, "52069065", 49549, 49485, 49494, "GENODEF1BUR", "", 0},
+    {52069149ULL, "52069149", 49584, 49616, 49625, "GENODEF1VLM", "", 0},
+    {52069519ULL, "52069519", 49636, 49676, 49685, "GENODEF1FBK", "", 0},
+    {52070012ULL, "52070012", 1290, 48872, 48812, "DEUTDEFF520", "", 20},
+    {52070024ULL, "52070024", 1290, 48872, 48812, "DEUTDEDB520", "", 20},
+    {52071212ULL, "52071212", 1290, 49697, 49706, "DEUTDEFF521", "", 20},
+    {52071224ULL, "52071224", 1290, 49697, 49706, "DEUTDEDB521", "", 20},
+    {52080080ULL, "52080080", 3013, 49720, 48812, "DRESDEFF520", "", 5},
+    {52080085ULL, "52080085", 49729, 49778, 48812, "DRESDEFFJ19", "", 5},
+    {52090000ULL, "52090000", 49787, 48872, 48812, "GENODE51KS1", "", 0},
+    {52240006ULL, "52240006", 2737, 49814, 49823, "COBADEFFXXX", "", 5},
+    {52250030ULL, "52250030", 49832, 49856, 49823, "HELADEF1ESW", "", 0},
+    {52260385ULL, "52260385", 49865, 49879, 16314, "GENODEF1ESW", "", 0},
+    {52270012ULL, "52270012", 1290, 49814, 49823, "DEUTDEFF522", "", 20},
+    {52270024ULL, "52270024", 1290, 49814, 49823, "DEUTDEDB522", "", 20},
+    {52350005ULL, "52350005", 49888, 49918, 49927, "HELADEF1KOR", "", 0},
+    {52360059ULL, "52360059", 49935, 49918, 49927, "GENODEF1KBW", "", 0},
+    {52410300ULL, "52410300", 49962, 49972, 785, "RBAGDEF1XXX", "", 1},
+    {52410310ULL, "52410310", 49981, 49972, 785, "RBAGDEF1CMI", "", 1},
+    {52410400ULL, "52410400", 49995, 39257, 785, "KOEXDEFAXXX", "", 0},
+    {52411000ULL, "52411000", 50023, 49972, 785, "RBAGDEF1CMI", "", 1},
+    {52411010ULL, "52411010", 50058, 49972, 785, "RBAGDEF1CMI", "", 1},
+    {52420000ULL, "52420000", 50093, 39257, 785, "BSUIDEFFXXX", "", 0},
+    {52420300ULL, "52420300", 50125, 39945, 785, "SHBKDEFFXXX", "", 0},
+    {52420600ULL, "52420600", 50145, 39396, 785, "ABGRDEFFXXX", "", 0},
+    {52420700ULL, "52420700", 50175, 39498, 785, "SECGDEFFXXX", "", 0},
+    {52430000ULL, "52430000", 50205, 39396, 785, "CMCIDEF1XXX", "", 0},
+    {53040012ULL, "53040012", 2737, 50232, 50241, "COBADEFFXXX", "", 5},
+    {53050180ULL, "53050180", 50247, 50263, 50241, "HELADEF1FDS", "", 0},
+    {53051396ULL, "53051396", 50272, 50299, 50308, "HELADEF1SLU", "", 0},
+    {53060180ULL, "53060180", 50320, 50334, 50241, "GENODE51FUL", "", 0},
+    {53061230ULL, "53061230", 50343, 50360, 50369, "GENODEF1HUE", "", 0},
+    {53061313ULL, "53061313", 50377, 50412, 50308, "GENODE51SLU", "", 0},
+    {53062035ULL, "53062035", 50421, 50452, 50461, "GENODEF1GLU", "", 0},
+    {53062350ULL, "53062350", 50473, 50511, 50520, "GENODEF1PBG", "", 0},
+    {53064023ULL, "53064023", 5645, 50531, 50540, "GENODEF1FLN", "", 0},
+    {53070007ULL, "53070007", 1290, 50334, 50241, "DEUTDEFF530", "", 20},
+    {53070024ULL, "53070024", 1290, 50334, 50241, "DEUTDEDB530", "", 20},
+    {53070324ULL, "53070324", 1313, 50334, 50241, "DEUTDEDBP27", "", 20},
+    {53070394ULL, "53070394", 1313, 50334, 50241, "DEUTDEFFS27", "", 20},
+    {53080030ULL, "53080030", 3013, 50232, 50241, "DRESDEFF530", "", 5},
+    {53093200ULL, "53093200", 50548, 50567, 47717, "GENODE51ALS", "", 0},
+    {53093255ULL, "53093255", 50576, 50567, 47717, "GENODE51AGR", "", 0},
+    {53240048ULL, "53240048", 2737, 50586, 50595, "COBADEFFXXX", "", 5},
+    {53250000ULL, "53250000", 50608, 50641, 50595, "HELADEF1HER", "", 0},
+    {53260145ULL, "53260145", 50650, 50684, 50595, "GENODEF1HFA", "", 0},
+    {53261202ULL, "53261202", 50693, 50716, 50725, "GENODEF1BEB", "", 0},
+    {53261342ULL, "53261342", 50731, 50763, 50772, "GENODEF1RAW", "", 0},
+    {53262073ULL, "53262073", 50789, 50819, 50828, "GENODEF1HNT", "", 0},
+    {53262455ULL, "53262455", 50837, 50878, 50887, "GENODEF1ROH", "", 0},
+    {53270012ULL, "53270012", 1290, 50898, 50595, "DEUTDEFF532", "", 20},
+    {53270024ULL, "53270024", 1290, 50898, 50595, "DEUTDEDB518", "", 20},
+    {53280081ULL, "53280081", 3013, 50684, 50595, "DRESDEFF532", "", 5},
+    {53290000ULL, "53290000", 50907, 50684, 50595, "GENODE51BHE", "", 0},
+    {53340024ULL, "53340024", 2737, 50944, 50953, "COBADEFFXXX", "", 5},
+    {53350000ULL, "53350000", 50961, 50990, 50953, "HELADEF1MAR", "", 0},
+    {53370008ULL, "53370008", 1290, 50999, 50953, "DEUTDEFF533", "", 20},
+    {53370024ULL, "53370024", 1290, 50999, 50953, "DEUTDEDB533", "", 20},
+    {53380042ULL, "53380042", 3013, 51008, 50953, "DRESDEFF533", "", 5},
+    {53381843ULL, "53381843", 3013, 51017, 51026, "DRESDEFF568", "", 5},
+    {54020090ULL, "54020090", 618, 51041, 51050, "HYVEDEMM482", "", 32},
+    {54030011ULL, "54030011", 51065, 51108, 51117, "SCRUDE51XXX", "", 0},
+    {54040042ULL, "54040042", 2737, 51125, 51050, "COBADEFFXXX", "", 5},
+    {54050110ULL, "54050110", 51134, 51170, 51050, "MALADE51KLS", "", 0},
+    {54050220ULL, "54050220", 51179, 51170, 51050, "MALADE51KLK", "", 0},
+    {54051550ULL, "54051550", 51204, 51225, 51234, "MALADE51KUS", "", 0},
+    {54051660ULL, "54051660", 51240, 51271, 51280, "MALADE51LAS", "", 0},
+    {54051990ULL, "54051990", 51290, 51312, 51321, "MALADE51ROK", "", 0},
+    {54061650ULL, "54061650", 51334, 51271, 51280, "GENODE61LAN", "", 0},
+    {54062027ULL, "54062027", 51358, 51391, 51400, "GENODE61ALB", "", 0},
+    {54070024ULL, "54070024", 1290, 51125, 51050, "DEUTDEDB540", "", 20},
+    {54070092ULL, "54070092", 1290, 51125, 51050, "DEUTDESM540", "", 20},
+    {54080021ULL, "54080021", 3013, 51125, 51050, "DRESDEFF540", "", 5},
+    {54090000ULL, "54090000", 51419, 51444, 51050, "GENODE61KL1", "", 0},
+    {54091700ULL, "54091700", 51453, 51475, 51484, "GENODE61LEK", "", 0},
+    {54091800ULL, "54091800", 51496, 51524, 51321, "GENODE61OB1", "", 0},
+    {54092400ULL, "54092400", 51533, 51560, 51569, "GENODE61GLM", "", 0},
+    {54220091ULL, "54220091", 618, 51586, 51595, "HYVEDEMM485", "", 32},
+    {54240032ULL, "54240032", 2737, 51605, 51595, "COBADEFFXXX", "", 5},
+    {54250010ULL, "54250010", 51614, 51637, 51595, "MALADE51SWP", "", 0},
+    {54261700ULL, "54261700", 51646, 51605, 51595, "GENODE61ROA", "", 0},
+    {54270024ULL, "54270024", 1290, 51586, 51595, "DEUTDEDB542", "", 20},
+    {54270096ULL, "54270096", 1290, 51586, 51595, "DEUTDESM542", "", 20},
+    {54280023ULL, "54280023", 3013, 51586, 51595, "DRESDEFF542", "", 5},
+    {54291200ULL, "54291200", 51689, 51724, 51733, "GENODE61DAH", "", 0},
+    {54500000ULL, "54500000", 1, 51738, 51747, "MARKDEF1545", "", 42},
+    {54510067ULL, "54510067", 28, 51769, 51747, "PBNKDEFFXXX", "", 0},
+    {54520194ULL, "54520194", 618, 51778, 51747, "HYVEDEMM483", "", 32},
+    {54540033ULL, "54540033", 2737, 51778, 51747, "COBADEFFXXX", "", 5},
+    {54550010ULL, "54550010", 51787, 51809, 51747, "LUHSDE6AXXX", "", 0},
+    {54550120ULL, "54550120", 51818, 51845, 51747, "MALADE51LUH", "", 0},
+    {54561310ULL, "54561310", 51854, 51881, 51890, "GENODE61LBS", "", 0},
+    {54570024ULL, "54570024", 1290, 51778, 51747, "DEUTDEDB545", "", 20},
+    {54570094ULL, "54570094", 1290, 51778, 51747, "DEUTDESM545", "", 20},
+    {54580020ULL, "54580020", 3013, 51778, 51747, "DRESDEFF545", "", 5},
+    {54620093ULL, "54620093", 618, 51900, 51909, "HYVEDEMM620", "", 32},
+    {54640035ULL, "54640035", 2737, 51936, 51909, "COBADEFFXXX", "", 5},
+    {54651240ULL, "54651240", 51945, 51968, 51977, "MALADE51DKH", "", 0},
+    {54661800ULL, "54661800", 51990, 52022, 52031, "GENODE61FSH", "", 0},
+    {54663270ULL, "54663270", 52042, 52087, 52096, "GENODE61FHR", "", 0},
+    {54670024ULL, "54670024", 1290, 52109, 51909, "DEUTDEDB546", "", 20},
+    {54670095ULL, "54670095", 1290, 52109, 51909, "DEUTDESM546", "", 20},
+    {54680022ULL, "54680022", 3013, 51936, 51909, "DRESDEFF546", "", 5},
+    {54691200ULL, "54691200", 52118, 52139, 51977, "GENODE61DUW", "", 0},
+    {54750010ULL, "54750010", 52148, 52181, 52190, "MALADE51SPY", "", 0},
+    {54790000ULL, "54790000", 52197, 52236, 52190, "GENODE61SPE", "", 0},
+    {54850010ULL, "54850010", 52245, 52264, 52273, "SOLADES1SUW", "", 0},
+    {54851440ULL, "54851440", 52293, 52328, 52337, "MALADE51KAD", "", 0},
+    {54861190ULL, "54861190", 52344, 52380, 52389, "GENODE61EDH", "", 0},
+    {54862390ULL, "54862390", 5645, 52398, 52407, "GENODE61HXH", "", 0},
+    {54862500ULL, "54862500", 52416, 52433, 52273, "GENODE61SUW", "", 0},
+    {54891300ULL, "54891300", 52442, 52477, 52486, "GENODE61BZA", "", 0},
+    {55000000ULL, "55000000", 1, 52501, 52510, "MARKDEF1550", "", 42},
+    {55010400ULL, "55010400", 52516, 5042, 5051, "AARBDE5WDOM", "", 0},
+    {55010424ULL, "55010424", 52563, 5042, 5051, "AARBDE5W550", "", 0},
+    {55010625ULL, "55010625", 52595, 5042, 5051, "AARBDE5WCLE", "", 0},
+    {55010800ULL, "55010800", 52626, 52501, 52510, "ISBRDE55XXX", "", 0},
+    {55020000ULL, "55020000", 598, 52660, 52510, "BHFBDEFF550", "", 8},
+    {55020100ULL, "55020100", 52669, 52688, 52510, "BKMZDE51XXX", "", 0},
+    {55020486ULL, "55020486", 618, 52697, 52510, "HYVEDEMM486", "", 32},
+    {55020500ULL, "55020500", 607, 48872, 48812, "BFSWDE33MNZ", "", 0},
+    {55020555ULL, "55020555", 607, 48872, 48812, "BFSWDE33MNZ", "", 0},
+    {55020600ULL, "55020600", 52706, 5042, 5051, "IMMODE5MXXX", "", 0},
+    {55020700ULL, "55020700", 52757, 52790, 52799, "SUFGDE51XXX", "", 0},
+    {55030500ULL, "55030500", 52815, 52831, 52510, "CPLADE55XXX", "", 0},
+    {55033300ULL, "55033300", 824, 52660, 52510, "SCFBDE33XXX", "", 47},
+    {55040022ULL, "55040022", 2737, 52840, 52510, "COBADEFFXXX", "", 5},
+    {55040060ULL, "55040060", 1011, 52660, 52510, "COBADEFFXXX", "", 5},
+    {55040061ULL, "55040061", 1011, 52660, 52510, "COBADEFFXXX", "", 5},
+    {55050000ULL, "55050000", 52849, 52881, 52510, "SOLADEST550", "", 53},
+    {55050120ULL, "55050120", 52890, 52912, 52510, "MALADE51MNZ", "", 0},
+    {55060321ULL, "55060321", 52921, 52941, 52510, "GENODE51MZ4", "", 0},
+    {55060417ULL, "55060417", 52921, 52941, 52510, "GENODE51MZ2", "", 0},
+    {55060611ULL, "55060611", 52950, 52980, 52510, "GENODE51MZ6", "", 0},
+    {55061303ULL, "55061303", 52989, 53011, 53020, "GENODE51BUD", "", 0},
+    {55061507ULL, "55061507", 52921, 52941, 52510, "GENODE51HDS", "", 0},
+    {55061907ULL, "55061907", 53030, 53057, 53066, "GENODE51NIS", "", 0},
+    {55070024ULL, "55070024", 1290, 53076, 52510, "DEUTDEDBMAI", "", 20},
+    {55070040ULL, "55070040", 1290, 52501, 52510, "DEUTDE5MXXX", "", 20},
+    {55070324ULL, "55070324", 1313, 52660, 52510, "DEUTDEDBP29", "", 20},
+    {55070396ULL, "55070396", 1313, 52660, 52510, "DEUTDE5MP29", "", 20},
+    {55080044ULL, "55080044", 53085, 53106, 52510, "COBADEFFXXX", "", 5},
+    {55080065ULL, "55080065", 3013, 53106, 52510, "DRESDEFF550", "", 5},
+    {55080085ULL, "55080085", 25109, 52840, 52510, "DRESDEFFJ20", "", 5},
+    {55080086ULL, "55080086", 14344, 52840, 52510, "DRESDEFFJ21", "", 5},
+    {55080088ULL, "55080088", 53115, 53106, 52510, "DRESDEFF555", "", 5},
+    {55090500ULL, "55090500", 53136, 53156, 52510, "GENODEF1S01", "", 0},
+    {55091200ULL, "55091200", 53165, 53187, 53196, "GENODE61AZY", "", 0},
+    {55150098ULL, "55150098", 53202, 52881, 52510, "MALADE51EMZ", "", 1},
+    {55160195ULL, "55160195", 1219, 53223, 52510, "GENODED1PA4", "37060193", 1},
+    {55190000ULL, "55190000", 53232, 52660, 52510, "MVBMDE55XXX", "", 0},
+    {55340041ULL, "55340041", 2737, 53258, 53196, "COBADEFFXXX", "", 5},
+    {55350010ULL, "55350010", 53267, 52660, 52510, "MALADE51WOR", "", 0},
+    {55361202ULL, "55361202", 24153, 53289, 53298, "GENODE51AHM", "", 0},
+    {55362071ULL, "55362071", 53306, 53332, 53341, "GENODE51BEC", "", 0},
+    {55390000ULL, "55390000", 53351, 53382, 53196, "GENODE61WO1", "", 0},
+    {56020086ULL, "56020086", 618, 53391, 53400, "HYVEDEMM515", "", 32},
+    {56050180ULL, "56050180", 53414, 53435, 53400, "MALADE51KRE", "", 0},
+    {56051790ULL, "56051790", 53444, 53474, 53483, "MALADE51SIM", "", 0},
+    {56061151ULL, "56061151", 53491, 53517, 53526, "GENODED1KSL", "", 0},
+    {56061472ULL, "56061472", 46394, 53537, 53483, "GENODED1KHK", "", 0},
+    {56062227ULL, "56062227", 53546, 53568, 53577, "GENODED1RBO", "", 0},
+    {56070024ULL, "56070024", 1290, 53589, 53400, "DEUTDEDB560", "", 20},
+    {56070040ULL, "56070040", 1290, 53589, 53400, "DEUTDE5M560", "", 20},
+    {56090000ULL, "56090000", 53598, 53628, 53400, "GENODE51KRE", "", 0},
+    {56240050ULL, "56240050", 2737, 53637, 53646, "COBADEFFXXX", "", 5},
+    {56250030ULL, "56250030", 53661, 53637, 53646, "BILADE55XXX", "", 0},
+    {56261735ULL, "56261735", 53687, 53637, 53707, "GENODED1FIN", "", 0},
+    {56270024ULL, "56270024", 1290, 53637, 53646, "DEUTDEDB562", "", 20},
+    {56270044ULL, "56270044", 1290, 53637, 53646, "DEUTDE5M562", "", 20},
+    {57000000ULL, "57000000", 1, 53717, 53726, "MARKDEF1570", "", 42},
+    {57020086ULL, "57020086", 618, 53734, 53726, "HYVEDEMM401", "", 32},
+    {57020301ULL, "57020301", 53743, 53752, 53726, "MKBKDE51XXX", "", 0},
+    {57020500ULL, "57020500", 53761, 43430, 785, "OYAKDE5KXXX", "", 0},
+    {57020600ULL, "57020600", 53777, 53797, 53726, "DEBKDE51XXX", "", 0},
+    {57040044ULL, "57040044", 2737, 53806, 53726, "COBADEFFXXX", "", 5},
+    {57050120ULL, "57050120", 53815, 53833, 53726, "MALADE51KOB", "", 0},
+    {57051001ULL, "57051001", 53842, 53874, 53883, "MALADE51BMB", "", 0},
+    {57051870ULL, "57051870", 53893, 53926, 53935, "MALADE51COC", "", 0},
+    {57060000ULL, "57060000", 2598, 53942, 53726, "GENODEDD570", "", 49},
+    {57062675ULL, "57062675", 2950, 53951, 53960, "GENODE51NWA", "", 0},
+    {57064221ULL, "57064221", 53977, 54009, 54018, "GENODED1MKA", "", 0},
+    {57069067ULL, "57069067", 54034, 54072, 54081, "GENODED1LUH", "", 0},
+    {57069081ULL, "57069081", 54091, 54125, 54134, "GENODED1MOK", "", 0},
+    {57069144ULL, "57069144", 54140, 54160, 54169, "GENODED1KAI", "", 0},
+    {57069238ULL, "57069238", 54181, 54205, 54214, "GENODED1ASN", "", 0},
+    {57069257ULL, "57069257", 54230, 54262, 54271, "GENODED1UMO", "", 0},
+    {57069315ULL, "57069315", 54284, 54317, 54326, "GENODED1SRH", "", 0},
+    {57069361ULL, "57069361", 54338, 54361, 54370, "GENODED1WLG", "", 0},
+    {57069727ULL, "57069727", 54378, 54405, 54414, "GENODED1IRR", "", 0},
+    {57069806ULL, "57069806", 54420, 54449, 54458, "GENODED1MBA", "", 0},
+    {57070024ULL, "57070024", 1290, 54466, 53726, "DEUTDEDB570", "", 20},
+    {57070045ULL, "57070045", 1290, 54466, 53726, "DEUTDE5M570", "", 20},
+    {57070324ULL, "57070324", 1313, 54475, 53726, "DEUTDEDBP28", "", 20},
+    {57070395ULL, "57070395", 1313, 54475, 53726, "DEUTDE5MP28", "", 20},
+    {57080070ULL, "57080070", 3013, 54466, 53726, "DRESDEFF570", "", 5},
+    {57090000ULL, "57090000", 54484, 54520, 53726, "GENODE51KOB", "", 0},
+    {57090010ULL, "57090010", 54529, 54475, 53726, "GENODE51KOB", "", 0},
+    {57090900ULL, "57090900", 54569, 54475, 53726, "GENODEF1P12", "", 0},
+    {57091000ULL, "57091000", 54586, 54629, 53883, "GENODE51MON", "", 0},
+    {57092800ULL, "57092800", 54638, 54667, 54676, "GENODE51DIE", "", 0},
+    {57263015ULL, "57263015", 54681, 54718, 54727, "GENODE51ARZ", "", 0},
+    {57351030ULL, "57351030", 54735, 54761, 54770, "MALADE51AKI", "", 0},
+    {57361476ULL, "57361476", 54798, 54821, 54830, "GENODED1GBS", "", 0},
+    {57363243ULL, "57363243", 54843, 54880, 54889, "GENODED1NFB", "", 0},
+    {57391200ULL, "57391200", 54905, 54922, 54931, "GENODE51DAA", "", 0},
+    {57391500ULL, "57391500", 54938, 54958, 32183, "GENODE51HAM", "", 0},
+    {57391800ULL, "57391800", 54967, 53874, 53883, "GENODE51WW1", "", 0},
+    {57450120ULL, "57450120", 54983, 55001, 55010, "MALADE51NWD", "", 0},
+    {57460117ULL, "57460117", 55018, 55044, 55010, "GENODED1NWD", "", 0},
+    {57461759ULL, "57461759", 55053, 55086, 55095, "GENODED1MRW", "", 0},
+    {57470024ULL, "57470024", 1290, 55107, 55010, "DEUTDEDB574", "", 20},
+    {57470047ULL, "57470047", 1290, 55107, 55010, "DEUTDE5M574", "", 20},
+    {57650010ULL, "57650010", 55116, 55137, 55146, "MALADE51MYN", "", 0},
+    {57661253ULL, "57661253", 5645, 55152, 55161, "GENODED1KEH", "", 0},
+    {57662263ULL, "57662263", 55018, 55168, 55177, "GENODED1MPO", "", 0},
+    {57751310ULL, "57751310", 55188, 55213, 55222, "MALADE51AHR", "", 0},
+    {57761591ULL, "57761591", 55245, 54475, 53726, "GENODED1BNA", "", 0},
+    {57761599ULL, "57761599", 55267, 54475, 53726, "GENODED1BNA", "", 0},
+    {57762265ULL, "57762265", 55300, 55336, 55345, "GENODED1GRO", "", 0},
+    {58520086ULL, "58520086", 618, 55356, 55365, "HYVEDEMM437", "", 32},
+    {58540035ULL, "58540035", 2737, 55371, 55365, "COBADEFFXXX", "", 5},
+    {58550130ULL, "58550130", 55380, 55396, 55365, "TRISDE55XXX", "", 0},
+    {58560103ULL, "58560103", 55405, 55396, 55365, "GENODED1TVB", "", 0},
+    {58560294ULL, "58560294", 1219, 55427, 55365, "GENODED1PA3", "37060193", 1},
+    {58561626ULL, "58561626", 55436, 55461, 55470, "GENODED1SRB", "", 0},
+    {58561771ULL, "58561771", 55479, 55509, 55518, "GENODED1MLW", "", 0},
+    {58564788ULL, "58564788", 55525, 55461, 55470, "GENODED1HWM", "", 0},
+    {58570024ULL, "58570024", 1290, 55559, 55365, "DEUTDEDB585", "", 20},
+    {58570048ULL, "58570048", 1290, 55559, 55365, "DEUTDE5M585", "", 20},
+    {58580074ULL, "58580074", 3013, 55559, 55365, "DRESDEFF585", "", 5},
+    {58590900ULL, "58590900", 55568, 55605, 55365, "GENODEF1P21", "", 0},
+    {58650030ULL, "58650030", 55614, 55642, 55651, "MALADE51BIT", "", 0},
+    {58651240ULL, "58651240", 55659, 55686, 55695, "MALADE51DAU", "", 0},
+    {58660101ULL, "58660101", 55700, 55396, 55365, "GENODED1BIT", "", 0},
+    {58661901ULL, "58661901", 55722, 55747, 55756, "GENODED1WSC", "", 0},
+    {58662653ULL, "58662653", 55764, 55799, 55808, "GENODED1OSE", "", 0},
+    {58691500ULL, "58691500", 55818, 55846, 55855, "GENODED1PRU", "", 0},
+    {58751230ULL, "58751230", 55860, 55903, 55912, "MALADE51BKS", "", 0},
+    {58760954ULL, "58760954", 55928, 55970, 55979, "GENODED1WTL", "", 0},
+    {58761343ULL, "58761343", 55988, 56021, 56030, "GENODED1BPU", "", 0},
+    {58771224ULL, "58771224", 1290, 56038, 55912, "DEUTDEDB587", "", 20},
+    {58771242ULL, "58771242", 1290, 56038, 55912, "DEUTDE5M587", "", 20},
+    {59000000ULL, "59000000", 1, 56047, 56056, "MARKDEF1590", "", 42},
+    {59010011ULL, "59010011", 28, 56068, 56077, "PBNKDEFF011", "", 0},
+    {59010012ULL, "59010012", 28, 56089, 56098, "PBNKDEFF012", "", 0},
+    {59010013ULL, "59010013", 28, 56110, 56119, "PBNKDEFF013", "", 0},
+    {59010014ULL, "59010014", 28, 56129, 56138, "PBNKDEFF014", "", 0},
+    {59010015ULL, "59010015", 28, 29985, 29901, "PBNKDEFF015", "", 0},
+    {59010016ULL, "59010016", 28, 56149, 56158, "PBNKDEFF016", "", 0},
+    {59010017ULL, "59010017", 28, 16422, 16236, "PBNKDEFF017", "", 0},
+    {59010018ULL, "59010018", 28, 12621, 12630, "PBNKDEFF018", "", 0},
+    {59010019ULL, "59010019", 28, 36948, 36849, "PBNKDEFF019", "", 0},
+    {59010021ULL, "59010021", 28, 56167, 56176, "PBNKDEFF021", "", 0},
+    {59010022ULL, "59010022", 28, 50334, 50241, "PBNKDEFF022", "", 0},
+    {59010023ULL, "59010023", 28, 41894, 41438, "PBNKDEFF023", "", 0},
+    {59010024ULL, "59010024", 28, 28675, 28684, "PBNKDEFF024", "", 0},
+    {59010025ULL, "59010025", 28, 48872, 48812, "PBNKDEFF025", "", 0},
+    {59010026ULL, "59010026", 28, 56190, 56199, "PBNKDEFF026", "", 0},
+    {59010027ULL, "59010027", 28, 12544, 12553, "PBNKDEFF027", "", 0},
+    {59010028ULL, "59010028", 28, 56210, 56219, "PBNKDEFF028", "", 0},
+    {59010029ULL, "59010029", 28, 56225, 42237, "PBNKDEFF029", "", 0},
+    {59010031ULL, "59010031", 28, 56234, 56243, "PBNKDEFF031", "", 0},
+    {59010032ULL, "59010032", 28, 3128, 3137, "PBNKDEFF032", "", 0},
+    {59010033ULL, "59010033", 28, 56251, 56260, "PBNKDEFF033", "", 0},
+    {59010034ULL, "59010034", 28, 56269, 14317, "PBNKDEFF034", "", 0},
+    {59010035ULL, "59010035", 28, 56278, 18645, "PBNKDEFF035", "", 0},
+    {59010036ULL, "59010036", 28, 56287, 56296, "PBNKDEFF036", "", 0},
+    {59010037ULL, "59010037", 28, 56301, 56310, "PBNKDEFF037", "", 0},
+    {59010038ULL, "59010038", 28, 56319, 56328, "PBNKDEFF038", "", 0},
+    {59010039ULL, "59010039", 28, 27193, 27097, "PBNKDEFF039", "", 0},
+    {59010040ULL, "59010040", 28, 56336, 56345, "PBNKDEFF040", "", 0},
+    {59010041ULL, "59010041", 28, 56354, 56363, "PBNKDEFF041", "", 0},
+    {59010042ULL, "59010042", 28, 56375, 33813, "PBNKDEFF042", "", 0},
+    {59010044ULL, "59010044", 28, 56384, 34114, "PBNKDEFF044", "", 0},
+    {59010045ULL, "59010045", 28, 45287, 45296, "PBNKDEFF045", "", 0},
+    {59010047ULL, "59010047", 28, 56393, 56402, "PBNKDEFF047", "", 0},
+    {59010048ULL, "59010048", 28, 56409, 56418, "PBNKDEFF048", "", 0},
+    {59010049ULL, "59010049", 28, 17937, 17946, "PBNKDEFF049", "", 0},
+    {59010051ULL, "59010051", 28, 56426, 18765, "PBNKDEFF051", "", 0},
+    {59010052ULL, "59010052", 28, 15958, 15740, "PBNKDEFF052", "", 0},
+    {59010053ULL, "59010053", 28, 18346, 18057, "PBNKDEFF053", "", 0},
+    {59010054ULL, "59010054", 28, 56435, 16818, "PBNKDEFF054", "", 0},
+    {59010055ULL, "59010055", 28, 56444, 18327, "PBNKDEFF055", "", 0},
+    {59010056ULL, "59010056", 28, 4353, 4362, "PBNKDEFF056", "", 0},
+    {59010057ULL, "59010057", 28, 56453, 38105, "PBNKDEFF057", "", 0},
+    {59010058ULL, "59010058", 28, 18196, 18205, "PBNKDEFF058", "", 0},
+    {59010059ULL, "59010059", 28, 56462, 56471, "PBNKDEFF059", "", 0},
+    {59010061ULL, "59010061", 28, 32760, 32672, "PBNKDEFF061", "", 0},
+    {59010062ULL, "59010062", 28, 56484, 56493, "PBNKDEFF062", "", 0},
+    {59010063ULL, "59010063", 28, 56499, 56508, "PBNKDEFF063", "", 0},
+    {59010064ULL, "59010064", 28, 56520, 55146, "PBNKDEFF064", "", 0},
+    {59010065ULL, "59010065", 28, 45458, 45467, "PBNKDEFF065", "", 0},
+    {59010066ULL, "59010066", 28, 56529, 56056, "PBNKDEFFXXX", "", 0},
+    {59010068ULL, "59010068", 28, 56538, 26813, "PBNKDEFF068", "", 0},
+    {59010069ULL, "59010069", 28, 52139, 51977, "PBNKDEFF069", "", 0},
+    {59010071ULL, "59010071", 28, 56547, 56556, "PBNKDEFF071", "", 0},
+    {59010072ULL, "59010072", 28, 56575, 56584, "PBNKDEFF072", "", 0},
+    {59010073ULL, "59010073", 28, 56593, 56602, "PBNKDEFF073", "", 0},
+    {59010074ULL, "59010074", 28, 56609, 56618, "PBNKDEFF074", "", 0},
+    {59010400ULL, "59010400", 56625, 56654, 56056, "SIKBDE55XXX", "", 0},
+    {59020090ULL, "59020090", 618, 56663, 56056, "HYVEDEMM432", "", 32},
+    {59020400ULL, "59020400", 56672, 56686, 56056, "MEGHDE81XXX", "", 0},
+    {59040000ULL, "59040000", 2737, 56695, 56056, "COBADEFFXXX", "", 5},
+    {59050000ULL, "59050000", 56704, 56720, 56056, "SALADE55XXX", "", 0},
+    {59050101ULL, "59050101", 56729, 56720, 56056, "SAKSDE55XXX", "", 0},
+    {59051090ULL, "59051090", 56751, 56783, 56138, "SALADE51VKS", "", 0},
+    {59070000ULL, "59070000", 1290, 56792, 56056, "DEUTDE5M555", "", 20},
+    {59070070ULL, "59070070", 1290, 56529, 56056, "DEUTDEDB595", "", 20},
+    {59080090ULL, "59080090", 3013, 56801, 56056, "DRESDEFF590", "", 5},
+    {59090900ULL, "59090900", 56810, 56835, 56056, "GENODEF1P19", "", 0},
+    {59092000ULL, "59092000", 56844, 56897, 56906, "GENODE51SB2", "", 0},
+    {59099550ULL, "59099550", 56916, 56948, 56957, "GENODE51NOH", "", 0},
+    {59190000ULL, "59190000", 56967, 56979, 56056, "SABADE5SXXX", "", 0},
+    {59190200ULL, "59190200", 56988, 57024, 56906, "GENODE51SLS", "", 0},
+    {59251020ULL, "59251020", 57033, 57059, 57068, "SALADE51WND", "", 0},
+    {59252046ULL, "59252046", 57079, 56089, 56098, "SALADE51NKS", "", 0},
+    {59291000ULL, "59291000", 57101, 57059, 57068, "GENODE51WEN", "", 0},
+    {59291200ULL, "59291200", 57142, 57184, 57193, "GENODE51BEX", "", 0},
+    {59320087ULL, "59320087", 618, 57201, 56906, "HYVEDEMM838", "", 32},
+    {59350110ULL, "59350110", 57210, 57235, 56906, "KRSADE55XXX", "", 0},
+    {59351040ULL, "59351040", 57244, 57268, 57277, "MERZDE55XXX", "", 0},
+    {59390100ULL, "59390100", 57284, 57024, 56906, "GENODE51SLF", "", 0},
+    {59391200ULL, "59391200", 57310, 57330, 57339, "GENODE51UBH", "", 0},
+    {59392000ULL, "59392000", 57349, 56110, 56119, "GENODE51DSA", "", 0},
+    {59392200ULL, "59392200", 57375, 57403, 57412, "GENODE51LOS", "", 0},
+    {59393000ULL, "59393000", 57427, 57436, 57445, "GENODE51LEB", "", 0},
+    {59450010ULL, "59450010", 57452, 57477, 57193, "SALADE51HOM", "", 0},
+    {59491300ULL, "59491300", 57486, 57184, 57193, "GENODE51MBT", "", 0},
+    {60000000ULL, "60000000", 1, 57510, 57519, "MARKDEF1600", "", 42},
+    {60010070ULL, "60010070", 28, 57529, 57519, "PBNKDEFFXXX", "", 0},
+    {60010424ULL, "60010424", 57538, 5042, 5051, "AARBDE5W600", "", 0},
+    {60010700ULL, "60010700", 57574, 57626, 45759, "LKBWDE6K600", "66010700", 0},
+    {60020030ULL, "60020030", 57635, 57510, 57519, "SOLADEST601", "", 53},
+    {60020100ULL, "60020100", 57663, 745, 754, "SCHWDESSXXX", "", 0},
+    {60020290ULL, "60020290", 618, 57708, 57519, "HYVEDEMM473", "", 34},
+    {60030000ULL, "60030000", 57717, 57736, 57519, "MEBEDE6SDCB", "", 0},
+    {60030100ULL, "60030100", 57745, 57767, 26299, "BHBADES1XXX", "", 0},
+    {60030200ULL, "60030200", 57776, 57804, 57519, "ELGEDES1XXX", "", 0},
+    {60030600ULL, "60030600", 57813, 57829, 57519, "CPLUDES1XXX", "", 0},
+    {60030666ULL, "60030666", 57813, 57838, 57519, "CPLUDES1666", "", 0},
+    {60030700ULL, "60030700", 57847, 43430, 785, "AKBADES1XXX", "", 0},
+    {60030900ULL, "60030900", 57857, 57804, 57519, "ISBKDEFXSTU", "", 0},
+    {60031000ULL, "60031000", 57878, 57904, 57913, "TRUFDE66XXX", "", 0},
+    {60033000ULL, "60033000", 57923, 57946, 57955, "BSWLDE61XXX", "", 0},
+    {60035810ULL, "60035810", 57967, 57994, 58003, "IBKBDES1XXX", "", 0},
+    {60040060ULL, "60040060", 1011, 58013, 57519, "COBADEFFXXX", "", 5},
+    {60040061ULL, "60040061", 1011, 58013, 57519, "COBADEFFXXX", "", 5},
+    {60040071ULL, "60040071", 2737, 57510, 57519, "COBADEFFXXX", "", 5},
+    {60040075ULL, "60040075", 58022, 57510, 57519, "COBADEFFXXX", "", 5},
+    {60050000ULL, "60050000", 58055, 58084, 57519, "SOLADESTXXX", "", 53},
+    {60050009ULL, "60050009", 58093, 58084, 57519, "", "", 1},
+    {60050101ULL, "60050101", 58129, 58084, 57519, "SOLADEST600", "", 51},
+    {60060000ULL, "60060000", 2598, 57510, 57519, "GENODESGXXX", "", 0},
+    {60060202ULL, "60060202", 58186, 58215, 57519, "GENODESTXXX", "", 0},
+    {60060396ULL, "60060396", 58224, 58249, 58258, "GENODES1UTV", "", 0},
+    {60062775ULL, "60062775", 58267, 58285, 58294, "GENODES1ECH", "", 0},
+    {60062909ULL, "60062909", 58318, 58343, 58352, "GENODES1MCH", "", 0},
+    {60069017ULL, "60069017", 58371, 58406, 45921, "GENODES1DMS", "60069346", 0},
+    {60069066ULL, "60069066", 58415, 58442, 58451, "GENODES1RBA", "", 0},
+    {60069075ULL, "60069075", 58460, 58485, 58494, "GENODES1RVG", "", 0},
+    {60069147ULL, "60069147", 58503, 58531, 58540, "GENODES1RSF", "", 0},
+    {60069158ULL, "60069158", 58551, 58582, 58591, "GENODES1SAA", "", 0},
+    {60069206ULL, "60069206", 58611, 58636, 58645, "GENODES1AID", "", 0},
+    {60069224ULL, "60069224", 58655, 58693, 58702, "GENODES1GWS", "", 0},
+    {60069239ULL, "60069239", 58720, 58747, 58756, "GENODES1BPF", "", 0},
+    {60069242ULL, "60069242", 58766, 58792, 58801, "GENODES1RGR", "", 0},
+    {60069245ULL, "60069245", 58460, 58812, 58821, "GENODES1RVG", "", 0},
+    {60069251ULL, "60069251", 58832, 58406, 45921, "GENODES1RDI", "", 0},
+    {60069302ULL, "60069302", 58865, 58896, 58905, "GENODES1ERM", "", 0},
+    {60069303ULL, "60069303", 58915, 58957, 58966, "GENODES1RBS", "", 0},
+    {60069308ULL, "60069308", 5645, 58983, 58992, "GENODES1RIN", "", 0},
+    {60069315ULL, "60069315", 59004, 59042, 59051, "GENODES1MDH", "", 0},
+    {60069336ULL, "60069336", 59063, 59085, 59094, "GENODES1RMA", "", 0},
+    {60069346ULL, "60069346", 59104, 59127, 59136, "GENODES1REH", "", 0},
+    {60069350ULL, "60069350", 59152, 59184, 59193, "GENODES1RRG", "", 0},
+    {60069355ULL, "60069355", 59205, 59232, 59241, "GENODES1EHN", "", 0},
+    {60069378ULL, "60069378", 59250, 59273, 59282, "GENODES1DEH", "", 0},
+    {60069387ULL, "60069387", 59295, 59310, 59319, "GENODES1DBE", "", 0},
+    {60069417ULL, "60069417", 59341, 59380, 59389, "GENODES1KIB", "", 0},
+    {60069419ULL, "60069419", 59409, 59430, 57519, "GENODES1UHL", "", 0},
+    {60069442ULL, "60069442", 59439, 59477, 59486, "GENODES1RFS", "", 0},
+    {60069455ULL, "60069455", 59496, 59535, 59544, "GENODES1RVS", "", 0},
+    {60069457ULL, "60069457", 59552, 59577, 59586, "GENODES1OTT", "", 0},
+    {60069462ULL, "60069462", 59596, 59614, 59623, "GENODES1WBB", "", 0},
+    {60069463ULL, "60069463", 59634, 59670, 59679, "GENODES1RKH", "65362499", 0},
+    {60069476ULL, "60069476", 59689, 59727, 59736, "GENODES1DEA", "", 0},
+    {60069485ULL, "60069485", 59747, 59780, 59789, "GENODES1ROW", "", 0},
+    {60069505ULL, "60069505", 59801, 59825, 59834, "GENODES1VMT", "", 0},
+    {60069517ULL, "60069517", 59846, 59870, 59879, "GENODES1SCA", "", 0},
+    {60069527ULL, "60069527", 59890, 59909, 59918, "GENODES1RNS", "", 0},
+    {60069538ULL, "60069538", 59939, 59960, 59969, "GENODES1LOC", "", 0},
+    {60069544ULL, "60069544", 59977, 60003, 60012, "GENODES1RWN", "", 0},
+    {60069545ULL, "60069545", 60023, 60057, 60066, "GENODES1NUF", "", 0},
+    {60069553ULL, "60069553", 60076, 60115, 60124, "GENODES1HAR", "", 0},
+    {60069564ULL, "60069564", 60130, 60163, 60172, "GENODES1RVA", "", 0},
+    {60069595ULL, "60069595", 60179, 60216, 60225, "GENODES1SBB", "", 0},
+    {60069639ULL, "60069639", 60236, 60268, 60277, "GENODES1RIH", "", 0},
+    {60069669ULL, "60069669", 60288, 60311, 60320, "GENODES1EHB", "60491430", 1},
+    {60069673ULL, "60069673", 60330, 60360, 60369, "GENODES1ABR", "", 0},
+    {60069680ULL, "60069680", 60379, 60421, 60430, "GENODES1BRZ", "", 0},
+    {60069685ULL, "60069685", 60440, 60462, 60471, "GENODES1RWA", "", 0},
+    {60069705ULL, "60069705", 60478, 60506, 60515, "GENODES1SLA", "", 0},
+    {60069706ULL, "60069706", 5645, 60522, 60531, "GENODES1MEH", "", 0},
+    {60069710ULL, "60069710", 60543, 60569, 60578, "GENODES1RGF", "", 0},
+    {60069714ULL, "60069714", 60589, 60620, 60629, "GENODES1IBR", "", 0},
+    {60069727ULL, "60069727", 60641, 60675, 60684, "GENODES1ROF", "", 0},
+    {60069738ULL, "60069738", 59004, 60697, 60706, "GENODES1FAN", "", 0},
+    {60069766ULL, "60069766", 60725, 60762, 60771, "GENODES1BBO", "", 0},
+    {60069795ULL, "60069795", 59004, 60780, 60789, "GENODES1HHB", "", 0},
+    {60069798ULL, "60069798", 60800, 60826, 60835, "GENODES1RHB", "", 0},
+    {60069817ULL, "60069817", 5645, 60850, 60859, "GENODES1RMO", "", 0},
+    {60069832ULL, "60069832", 60869, 60897, 60906, "GENODES1URB", "", 0},
+    {60069842ULL, "60069842", 60913, 60936, 60945, "GENODES1DHB", "", 0},
+    {60069858ULL, "60069858", 60958, 60975, 60984, "GENODES1VAI", "", 0},
+    {60069860ULL, "60069860", 61005, 61024, 61033, "GENODES1FED", "", 0},
+    {60069876ULL, "60069876", 61044, 61088, 61097, "GENODES1ROG", "", 0},
+    {60069896ULL, "60069896", 59004, 61118, 61127, "GENODES1PLE", "", 0},
+    {60069904ULL, "60069904", 61140, 61158, 61167, "GENODES1RUW", "", 0},
+    {60069905ULL, "60069905", 61178, 61196, 61205, "GENODES1REM", "", 0},
+    {60069911ULL, "60069911", 2950, 61223, 61232, "GENODES1ERL", "", 0},
+    {60069926ULL, "60069926", 61242, 61277, 61286, "GENODES1VBG", "", 0},
+    {60069927ULL, "60069927", 61294, 61316, 61325, "GENODES1BHB", "", 0},
+    {60069931ULL, "60069931", 2950, 61345, 61354, "GENODES1BGH", "", 0},
+    {60069950ULL, "60069950", 61364, 61389, 61398, "GENODES1TUN", "", 0},
+    {60069976ULL, "60069976", 61414, 61442, 61451, "GENODES1BOE", "", 0},
+    {60070024ULL, "60070024", 1290, 57510, 57519, "DEUTDEDBSTG", "", 20},
+    {60070070ULL, "60070070", 1290, 57510, 57519, "DEUTDESSXXX", "", 20},
+    {60070214ULL, "60070214", 1313, 58013, 57519, "DEUTDESSP13", "", 20},
+    {60070224ULL, "60070224", 1313, 58013, 57519, "DEUTDEDBP13", "", 20},
+    {60080000ULL, "60080000", 3013, 57510, 57519, "DRESDEFF600", "", 5},
+    {60080055ULL, "60080055", 1523, 57510, 57519, "DRESDEFF608", "", 5},
+    {60080057ULL, "60080057", 61461, 57510, 57519, "DRESDEFF609", "", 5},
+    {60080085ULL, "60080085", 1939, 57510, 57519, "DRESDEFFI50", "", 5},
+    {60080086ULL, "60080086", 61504, 61552, 57519, "DRESDEFFI54", "", 5},
+    {60080087ULL, "60080087", 61561, 61552, 57519, "DRESDEFFI57", "", 5},
+    {60080088ULL, "60080088", 61610, 61552, 57519, "DRESDEFFI58", "", 5},
+    {60089450ULL, "60089450", 1900, 57510, 57519, "DRESDEFFI21", "", 5},
+    {60090100ULL, "60090100", 61659, 61679, 57519, "VOBADESSXXX", "", 0},
+    {60090133ULL, "60090133", 61688, 57804, 57519, "VOBADESSXXX", "", 0},
+    {60090300ULL, "60090300", 61712, 61757, 57519, "GENODES1ZUF", "", 0},
+    {60090700ULL, "60090700", 61766, 61812, 57519, "SWBSDESSXXX", "", 0},
+    {60090800ULL, "60090800", 61821, 58215, 57519, "GENODEF1S02", "", 0},
+    {60090900ULL, "60090900", 56810, 61851, 57519, "GENODEF1P20", "", 0},
+    {60120200ULL, "60120200", 598, 58013, 57519, "BHFBDEFF600", "", 8},
+    {60120500ULL, "60120500", 607, 58013, 57519, "BFSWDE33STG", "", 0},
+    {60133300ULL, "60133300", 824, 58013, 57519, "SCFBDE33XXX", "", 47},
+    {60241074ULL, "60241074", 2737, 61860, 61869, "COBADEFFXXX", "", 5},
+    {60250010ULL, "60250010", 61878, 61904, 61913, "SOLADES1WBN", "", 0},
+    {60261329ULL, "60261329", 61924, 58249, 58258, "GENODES1FBB", "", 0},
+    {60261622ULL, "60261622", 61940, 61964, 61973, "GENODES1WNS", "", 0},
+    {60261818ULL, "60261818", 61983, 62019, 62028, "GENODES1RWT", "", 0},
+    {60262063ULL, "60262063", 62047, 62065, 62074, "GENODES1KOR", "", 0},
+    {60262693ULL, "60262693", 62079, 62102, 62111, "GENODES1KRN", "", 0},
+    {60270024ULL, "60270024", 1290, 62129, 61913, "DEUTDEDB606", "", 20},
+    {60270073ULL, "60270073", 1290, 62129, 61913, "DEUTDESS606", "", 20},
+    {60290110ULL, "60290110", 62138, 62159, 61913, "GENODES1VWN", "", 0},
+    {60291120ULL, "60291120", 62168, 61860, 61869, "GENODES1VBK", "", 0},
+    {60320291ULL, "60320291", 618, 62187, 58003, "HYVEDEMM858", "", 32},
+    {60340071ULL, "60340071", 62196, 62221, 60945, "COBADEFFXXX", "", 5},
+    {60350130ULL, "60350130", 62230, 62255, 58003, "BBKRDE6BXXX", "", 0},
+    {60361923ULL, "60361923", 62264, 62294, 62303, "GENODES1WES", "", 0},
+    {60380002ULL, "60380002", 3013, 62312, 58003, "DRESDEFF601", "", 5},
+    {60390000ULL, "60390000", 62321, 62344, 60945, "GENODES1BBV", "", 0},
+    {60390300ULL, "60390300", 62353, 62381, 56345, "GENODES1LEO", "", 0},
+    {60391310ULL, "60391310", 62390, 62414, 56584, "GENODES1VBH", "", 0},
+    {60391420ULL, "60391420", 62423, 62449, 62458, "GENODES1MAG", "", 0},
+    {60420000ULL, "60420000", 39320, 18871, 18537, "WBAGDE61XXX", "", 0},
+    {60420020ULL, "60420020", 39320, 18871, 18537, "WBAGDEA1XXX", "", 0},
+    {60420021ULL, "60420021", 39320, 18871, 18537, "WBAGDEA1XXX", "", 0},
+    {60420186ULL, "60420186", 618, 62467, 57955, "HYVEDEMM860", "", 32},
+    {60422000ULL, "60422000", 62476, 62500, 62509, "SABUDES1XXX", "", 0},
+    {60440073ULL, "60440073", 2737, 62522, 57955, "COBADEFFXXX", "", 5},
+    {60450050ULL, "60450050", 62531, 62558, 57955, "SOLADES1LBG", "", 0},
+    {60460142ULL, "60460142", 59004, 62567, 57955, "GENODES1EGL", "", 0},
+    {60462808ULL, "60462808", 62576, 62611, 62620, "GENODES1AMT", "", 0},
+    {60470024ULL, "60470024", 1290, 62567, 57955, "DEUTDEDB604", "", 20},
+    {60470082ULL, "60470082", 1290, 62567, 57955, "DEUTDESS604", "", 20},
+    {60480008ULL, "60480008", 3013, 62567, 57955, "DRESDEFF604", "", 5},
+    {60490150ULL, "60490150", 62630, 62658, 57955, "GENODES1LBG", "", 0},
+    {60491430ULL, "60491430", 62667, 62687, 57955, "GENODES1VBB", "", 0},
+    {60661906ULL, "60661906", 62696, 62735, 62744, "GENODES1WIM", "", 0},
+    {60663084ULL, "60663084", 62753, 62782, 62791, "GENODES1RCW", "", 0},
+    {60670024ULL, "60670024", 1290, 62801, 57519, "DEUTDEDB659", "", 20},
+    {60670070ULL, "60670070", 1290, 62801, 57519, "DEUTDESS659", "", 20},
+    {61030000ULL, "61030000", 62810, 62832, 59094, "MARBDE6GXXX", "", 0},
+    {61040014ULL, "61040014", 2737, 62841, 59094, "COBADEFFXXX", "", 5},
+    {61050000ULL, "61050000", 62850, 62875, 59094, "GOPSDE6GXXX", "", 0},
+    {61060500ULL, "61060500", 62884, 62904, 59094, "GENODES1VGP", "", 0},
+    {61070024ULL, "61070024", 1290, 62913, 59094, "DEUTDEDB610", "", 20},
+    {61070078ULL, "61070078", 1290, 62913, 59094, "DEUTDESS610", "", 20},
+    {61080006ULL, "61080006", 3013, 62913, 59094, "DRESDEFF610", "", 5},
+    {61091200ULL, "61091200", 62922, 62963, 62972, "GENODES1DGG", "", 0},
+    {61120286ULL, "61120286", 618, 62982, 61325, "HYVEDEMM859", "", 32},
+    {61140071ULL, "61140071", 2737, 62991, 61325, "COBADEFFXXX", "", 5},
+    {61150020ULL, "61150020", 63000, 63035, 61325, "ESSLDE66XXX", "", 0},
+    {61161696ULL, "61161696", 63044, 63061, 63070, "GENODES1NHB", "", 0},
+    {61170024ULL, "61170024", 1290, 63096, 61325, "DEUTDEDB611", "", 20},
+    {61170076ULL, "61170076", 1290, 63096, 61325, "DEUTDESS611", "", 20},
+    {61180004ULL, "61180004", 3013, 63105, 61325, "DRESDEFF611", "", 5},
+    {61190110ULL, "61190110", 63114, 63140, 61325, "GENODES1ESS", "", 0},
+    {61191310ULL, "61191310", 63149, 63170, 63179, "GENODES1VBP", "", 0},
+    {61240048ULL, "61240048", 2737, 63190, 63199, "COBADEFFXXX", "", 5},
+    {61261213ULL, "61261213", 63209, 63235, 63244, "GENODES1TEC", "", 0},
+    {61261339ULL, "61261339", 63249, 63281, 63290, "GENODES1HON", "", 0},
+    {61262258ULL, "61262258", 63304, 63343, 63352, "GENODES1WLF", "", 0},
+    {61262345ULL, "61262345", 63365, 63381, 63390, "GENODES1BBF", "", 0},
+    {61281007ULL, "61281007", 3013, 63402, 63411, "DRESDEFF612", "", 5},
+    {61290120ULL, "61290120", 63432, 63459, 61325, "GENODES1NUE", "", 0},
+    {61340079ULL, "61340079", 2737, 63468, 63477, "COBADEFFXXX", "", 5},
+    {61361722ULL, "61361722", 63494, 63520, 63529, "GENODES1HEU", "", 0},
+    {61361975ULL, "61361975", 63537, 63568, 63577, "GENODES1RML", "", 0},
+    {61370024ULL, "61370024", 1290, 63468, 63477, "DEUTDEDB613", "", 20},
+    {61370086ULL, "61370086", 1290, 63468, 63477, "DEUTDESS613", "", 20},
+    {61390140ULL, "61390140", 63587, 63620, 63477, "GENODES1VGD", "", 0},
+    {61391410ULL, "61391410", 63629, 63655, 63664, "GENODES1WEL", "", 0},
+    {61420086ULL, "61420086", 618, 63673, 63682, "HYVEDEMM272", "", 32},
+    {61440086ULL, "61440086", 2737, 63673, 63682, "COBADEFFXXX", "", 5},
+    {61450050ULL, "61450050", 63688, 63710, 63682, "OASPDE6AXXX", "", 0},
+    {61480001ULL, "61480001", 3013, 63719, 63682, "DRESDEFF614", "", 5},
+    {61490150ULL, "61490150", 63728, 63743, 63682, "GENODES1AAV", "", 0},
+    {61491010ULL, "61491010", 63752, 63770, 63779, "GENODES1ELL", "", 0},
+    {62020000ULL, "62020000", 63797, 63810, 61451, "HOEBDE61XXX", "", 0},
+    {62040060ULL, "62040060", 2737, 63819, 61451, "COBADEFFXXX", "", 5},
+    {62050000ULL, "62050000", 63828, 63853, 61451, "HEISDE66XXX", "", 0},
+    {62061991ULL, "62061991", 63862, 63880, 63889, "GENODES1VOS", "", 0},
+    {62062215ULL, "62062215", 63898, 63934, 63943, "GENODES1BIA", "", 0},
+    {62062643ULL, "62062643", 63953, 63977, 63986, "GENODES1VFT", "", 0},
+    {62063263ULL, "62063263", 63992, 64019, 64028, "GENODES1VLS", "", 0},
+    {62070024ULL, "62070024", 1290, 64040, 61451, "DEUTDEDB620", "", 20},
+    {62070081ULL, "62070081", 1290, 64040, 61451, "DEUTDESS620", "", 20},
+    {62080012ULL, "62080012", 3013, 64040, 61451, "DRESDEFF620", "", 5},
+    {62090100ULL, "62090100", 64049, 64075, 61451, "GENODES1VHN", "", 0},
+    {62091400ULL, "62091400", 64084, 64122, 64028, "GENODES1VBR", "", 0},
+    {62091600ULL, "62091600", 64131, 64150, 64159, "GENODES1VMN", "", 0},
+    {62091800ULL, "62091800", 64168, 64188, 64197, "GENODES1VHL", "", 0},
+    {62220000ULL, "62220000", 64206, 64235, 61398, "BSHHDE61XXX", "", 41},
+    {62240048ULL, "62240048", 2737, 61389, 61398, "COBADEFFXXX", "", 5},
+    {62250030ULL, "62250030", 64244, 64281, 61398, "SOLADES1SHA", "", 0},
+    {62251550ULL, "62251550", 64290, 64315, 64324, "SOLADES1KUN", "", 0},
+    {62280012ULL, "62280012", 3013, 64235, 61398, "DRESDEFF622", "", 5},
+    {62290110ULL, "62290110", 64334, 61389, 61398, "GENODES1SHA", "", 0},
+    {62291020ULL, "62291020", 64368, 64397, 64406, "GENODES1CRV", "", 0},
+    {62391420ULL, "62391420", 64417, 64448, 64457, "GENODES1VVT", "", 0},
+    {63000000ULL, "63000000", 1, 64469, 64478, "MARKDEF1630", "", 42},
+    {63020086ULL, "63020086", 618, 64482, 64478, "HYVEDEMM461", "", 32},
+    {63040053ULL, "63040053", 2737, 64491, 64478, "COBADEFFXXX", "", 5},
+    {63050000ULL, "63050000", 64500, 64514, 64478, "SOLADES1ULM", "", 0},
+    {63061486ULL, "63061486", 64523, 64556, 58451, "GENODES1LBK", "", 0},
+    {63070024ULL, "63070024", 1290, 64565, 64478, "DEUTDEDB630", "", 20},
+    {63070088ULL, "63070088", 1290, 64565, 64478, "DEUTDESS630", "", 20},
+    {63080015ULL, "63080015", 3013, 64491, 64478, "DRESDEFF630", "", 5},
+    {63080085ULL, "63080085", 25109, 61552, 57519, "DRESDEFFI59", "", 5},
+    {63090100ULL, "63090100", 64574, 64597, 64478, "ULMVDE66XXX", "", 0},
+    {63091010ULL, "63091010", 64606, 64623, 59136, "GENODES1EHI", "", 0},
+    {63091200ULL, "63091200", 64632, 64659, 64668, "GENODES1BLA", "", 0},
+    {63091300ULL, "63091300", 64679, 58442, 58451, "GENODES1LAI", "", 0},
+    {63220090ULL, "63220090", 618, 64693, 64702, "HYVEDEMM271", "", 32},
+    {63240016ULL, "63240016", 2737, 64726, 64702, "COBADEFFXXX", "", 5},
+    {63250030ULL, "63250030", 64735, 64761, 64702, "SOLADES1HDH", "", 0},
+    {63290110ULL, "63290110", 64770, 64793, 64702, "GENODES1HDH", "", 0},
+    {64000000ULL, "64000000", 1, 64802, 58540, "MARKDEF1640", "", 42},
+    {64020186ULL, "64020186", 618, 64811, 58540, "HYVEDEMM374", "", 32},
+    {64040033ULL, "64040033", 2737, 64820, 58540, "COBADEFFXXX", "", 5},
+    {64040045ULL, "64040045", 2737, 64829, 64838, "COBADEFFXXX", "", 5},
+    {64050000ULL, "64050000", 64848, 64874, 58540, "SOLADES1REU", "", 0},
+    {64061854ULL, "64061854", 64883, 62414, 56584, "GENODES1STW", "", 0},
+    {64070024ULL, "64070024", 1290, 64906, 58540, "DEUTDEDB640", "", 20},
+    {64070085ULL, "64070085", 1290, 64906, 58540, "DEUTDESS640", "", 20},
+    {64070215ULL, "64070215", 1313, 56575, 56584, "DEUTDESSP14", "", 20},
+    {64070224ULL, "64070224", 1313, 56575, 56584, "DEUTDEDBP14", "", 20},
+    {64080014ULL, "64080014", 3013, 64906, 58540, "DRESDEFF640", "", 5},
+    {64090100ULL, "64090100", 64915, 64942, 58540, "VBRTDE6RXXX", "", 0},
+    {64091200ULL, "64091200", 64951, 64829, 64838, "GENODES1MTZ", "", 0},
+    {64091300ULL, "64091300", 64973, 64993, 65002, "GENODES1MUN", "", 0},
+    {64140036ULL, "64140036", 65012, 65033, 56584, "COBADEFFXXX", "", 5},
+    {64150020ULL, "64150020", 65042, 65066, 56584, "SOLADES1TUB", "", 0},
+    {64161397ULL, "64161397", 65075, 61088, 61097, "GENODES1AMM", "", 0},
+    {64161608ULL, "64161608", 65109, 65137, 65146, "GENODES1RHK", "", 0},
+    {64161956ULL, "64161956", 65159, 65185, 65194, "GENODES1VMO", "", 0},
+    {64163225ULL, "64163225", 65204, 65236, 65245, "GENODES1VHZ", "", 0},
+    {64180014ULL, "64180014", 3013, 65254, 56584, "DRESDEFF641", "", 5},
+    {64190110ULL, "64190110", 65263, 65288, 56584, "GENODES1TUE", "", 0},
+    {64191030ULL, "64191030", 65297, 65323, 65332, "GENODES1NAG", "", 0},
+    {64191700ULL, "64191700", 65339, 65360, 60835, "GENODES1HOR", "", 0},
+    {64240048ULL, "64240048", 2737, 65369, 65378, "COBADEFFXXX", "", 5},
+    {64240071ULL, "64240071", 2737, 65389, 65398, "COBADEFFXXX", "", 5},
+    {64250040ULL, "64250040", 65407, 65431, 65398, "SOLADES1RWL", "", 0},
+    {64251060ULL, "64251060", 65440, 65468, 65477, "SOLADES1FDS", "", 0},
+    {64261363ULL, "64261363", 65490, 59825, 59834, "GENODES1BAI", "", 0},
+    {64261626ULL, "64261626", 65526, 59825, 59834, "GENODES1MMO", "", 0},
+    {64261853ULL, "64261853", 65564, 65590, 65599, "GENODES1PGW", "", 0},
+    {64262408ULL, "64262408", 65617, 65648, 65657, "GENODES1VDS", "", 0},
+    {64290120ULL, "64290120", 65669, 65688, 65398, "GENODES1VRW", "", 0},
+    {64291010ULL, "64291010", 65697, 65729, 65477, "GENODES1FDS", "", 0},
+    {64291420ULL, "64291420", 65738, 65760, 65769, "GENODES1VDL", "", 0},
+    {64292020ULL, "64292020", 65780, 65815, 65824, "GENODES1SBG", "", 0},
+    {64292310ULL, "64292310", 65835, 65369, 65378, "GENODES1TRO", "", 0},
+    {64350070ULL, "64350070", 65856, 65882, 65891, "SOLADES1TUT", "", 0},
+    {64361359ULL, "64361359", 65902, 65931, 65940, "GENODES1RDH", "", 0},
+    {64380011ULL, "64380011", 3013, 65962, 65891, "DRESDEFF643", "", 5},
+    {64390130ULL, "64390130", 65971, 66006, 65891, "GENODES1TUT", "", 0},
+    {65020186ULL, "65020186", 618, 66015, 66024, "HYVEDEMM588", "", 32},
+    {65040073ULL, "65040073", 2737, 66035, 66024, "COBADEFFXXX", "", 5},
+    {65050110ULL, "65050110", 66044, 66070, 66024, "SOLADES1RVB", "", 0},
+    {65061219ULL, "65061219", 66079, 66110, 66119, "GENODES1AUL", "", 0},
+    {65062577ULL, "65062577", 66129, 66165, 66024, "GENODES1RRV", "", 0},
+    {65063086ULL, "65063086", 66174, 66201, 66210, "GENODES1SAG", "", 0},
+    {65070024ULL, "65070024", 1290, 66222, 66024, "DEUTDEDB650", "", 20},
+    {65070084ULL, "65070084", 1290, 66222, 66024, "DEUTDESS650", "", 20},
+    {65080009ULL, "65080009", 3013, 66222, 66024, "DRESDEFF650", "", 5},
+    {65091040ULL, "65091040", 66231, 66261, 66270, "GENODES1LEU", "", 0},
+    {65091300ULL, "65091300", 66290, 66314, 59193, "GENODES1BWB", "", 0},
+    {65091600ULL, "65091600", 66323, 66350, 66359, "GENODES1VWG", "", 0},
+    {65092010ULL, "65092010", 66370, 66398, 66407, "GENODES1WAN", "", 0},
+    {65092200ULL, "65092200", 66424, 66452, 66461, "GENODES1VAH", "", 0},
+    {65093020ULL, "65093020", 66472, 66499, 66210, "GENODES1SLG", "", 0},
+    {65110200ULL, "65110200", 66508, 66542, 66551, "IBBFDE81XXX", "", 0},
+    {65140072ULL, "65140072", 2737, 66542, 66551, "COBADEFFXXX", "", 5},
+    {65161497ULL, "65161497", 66567, 66606, 66615, "GENODES1GMB", "", 0},
+    {65162832ULL, "65162832", 66628, 66670, 66679, "GENODES1OTE", "", 0},
+    {65180005ULL, "65180005", 3013, 66693, 66551, "DRESDEFF651", "", 5},
+    {65190110ULL, "65190110", 66702, 66734, 66551, "GENODES1VFN", "", 0},
+    {65191500ULL, "65191500", 66743, 66775, 66784, "GENODES1TET", "", 0},
+    {65340004ULL, "65340004", 2737, 66793, 66802, "COBADEFFXXX", "", 5},
+    {65341204ULL, "65341204", 2737, 66811, 65245, "COBADEFFXXX", "", 5},
+    {65351050ULL, "65351050", 66820, 66865, 66874, "SOLADES1SIG", "", 0},
+    {65351260ULL, "65351260", 66886, 66907, 65245, "SOLADES1BAL", "", 0},
+    {65361469ULL, "65361469", 66916, 66940, 66949, "GENODES1HBM", "", 0},
+    {65361898ULL, "65361898", 66960, 66940, 66949, "GENODES1WLB", "", 0},
+    {65361989ULL, "65361989", 66989, 67008, 66802, "GENODES1ONS", "", 0},
+    {65362499ULL, "65362499", 59634, 67017, 67026, "GENODES1GEI", "", 0},
+    {65370024ULL, "65370024", 1290, 67037, 66802, "DEUTDEDB653", "", 20},
+    {65370075ULL, "65370075", 1290, 67037, 66802, "DEUTDESS653", "", 20},
+    {65380003ULL, "65380003", 3013, 67046, 66802, "DRESDEFF653", "", 5},
+    {65390120ULL, "65390120", 67055, 67074, 66802, "GENODES1EBI", "", 0},
+    {65391210ULL, "65391210", 67083, 65236, 65245, "GENODES1BAL", "", 0},
+    {65392030ULL, "65392030", 67108, 67135, 66802, "GENODES1TAI", "", 0},
+    {65440087ULL, "65440087", 2737, 67144, 67153, "COBADEFFXXX", "", 5},
+    {65450070ULL, "65450070", 67173, 67144, 67153, "SBCRDE66XXX", "", 0},
+    {65461878ULL, "65461878", 67197, 67227, 67236, "GENODES1WAR", "", 0},
+    {65462231ULL, "65462231", 67246, 67276, 67285, "GENODES1ERO", "", 0},
+    {65491320ULL, "65491320", 67295, 67344, 67353, "GENODES1VBL", "", 0},
+    {65491510ULL, "65491510", 67362, 67396, 67405, "GENODES1VRR", "", 0},
+    {66000000ULL, "66000000", 1, 67416, 45759, "MARKDEF1660", "", 42},
+    {66010075ULL, "66010075", 28, 67425, 45759, "PBNKDEFFXXX", "", 0},
+    {66010200ULL, "66010200", 67434, 45750, 45759, "BBSPDE6KXXX", "", 0},
+    {66010700ULL, "66010700", 67464, 57626, 45759, "LKBWDE6KXXX", "", 0},
+    {66020020ULL, "66020020", 57635, 67510, 45759, "SOLADEST663", "", 53},
+    {66020286ULL, "66020286", 618, 67519, 45759, "HYVEDEMM475", "", 32},
+    {66020500ULL, "66020500", 607, 67519, 45759, "BFSWDE33KRL", "", 0},
+    {66020566ULL, "66020566", 607, 67528, 45759, "BFSWDE33KRL", "", 0},
+    {66030600ULL, "66030600", 67537, 44087, 785, "ISBKDEFXXXX", "", 0},
+    {66040018ULL, "66040018", 2737, 67564, 45759, "COBADEFFXXX", "", 5},
+    {66040026ULL, "66040026", 67573, 67564, 45759, "COBADEFFXXX", "", 5},
+    {66050000ULL, "66050000", 58055, 67606, 45759, "SOLADEST660", "", 53},
+    {66050101ULL, "66050101", 67615, 67635, 45759, "KARSDE66XXX", "", 0},
+    {66051220ULL, "66051220", 67644, 67670, 67679, "SOLADES1ETT", "66050101", 0},
+    {66060000ULL, "66060000", 2598, 67689, 45759, "GENODE6KXXX", "", 0},
+    {66060300ULL, "66060300", 67698, 67725, 45759, "GENODE61KA3", "", 0},
+    {66061407ULL, "66061407", 5973, 67734, 67743, "GENODE61RH2", "", 0},
+    {66061724ULL, "66061724", 67756, 67793, 67802, "GENODE61WGA", "", 0},
+    {66062138ULL, "66062138", 67812, 67845, 67854, "GENODE61EGG", "", 0},
+    {66062366ULL, "66062366", 67879, 67909, 67918, "GENODE61DET", "", 0},
+    {66069103ULL, "66069103", 67929, 67951, 67960, "GENODE61ELZ", "", 0},
+    {66069104ULL, "66069104", 67698, 67967, 67976, "GENODE61DAC", "", 0},
+    {66069342ULL, "66069342", 67987, 68013, 68022, "GENODE61KTH", "", 0},
+    {66070004ULL, "66070004", 1290, 68032, 45759, "DEUTDESM660", "", 20},
+    {66070024ULL, "66070024", 1290, 68032, 45759, "DEUTDEDB660", "", 20},
+    {66070213ULL, "66070213", 1313, 68041, 45759, "DEUTDESMP12", "", 20},
+    {66070224ULL, "66070224", 1313, 68041, 45759, "DEUTDEDBP12", "", 20},
+    {66080052ULL, "66080052", 3013, 68050, 45759, "DRESDEFF660", "", 5},
+    {66090800ULL, "66090800", 68059, 68066, 45759, "GENODE61BBB", "", 0},
+    {66090900ULL, "66090900", 68075, 68103, 45759, "GENODEF1P10", "", 0},
+    {66091200ULL, "66091200", 68112, 68132, 67679, "GENODE61ETT", "", 0},
+    {66190000ULL, "66190000", 68141, 68155, 45759, "GENODE61KA1", "", 0},
+    {66240002ULL, "66240002", 2737, 68164, 6884, "COBADEFFXXX", "", 5},
+    {66250030ULL, "66250030", 68173, 68204, 6884, "SOLADES1BAD", "", 0},
+    {66251434ULL, "66251434", 68213, 68228, 68237, "SOLADES1BHL", "", 0},
+    {66261092ULL, "66261092", 5973, 68242, 68251, "GENODE61BHT", "", 0},
+    {66261416ULL, "66261416", 68261, 68228, 68237, "GENODE61ALR", "", 0},
+    {66270001ULL, "66270001", 1290, 68164, 6884, "DEUTDESM662", "", 20},
+    {66270024ULL, "66270024", 1290, 68164, 6884, "DEUTDEDB662", "", 20},
+    {66280053ULL, "66280053", 3013, 68164, 6884, "DRESDEFF662", "", 5},
+    {66290000ULL, "66290000", 68288, 68324, 68333, "VBRADE6KXXX", "", 0},
+    {66291300ULL, "66291300", 68341, 68364, 68373, "GENODE61ACH", "", 0},
+    {66291400ULL, "66291400", 68380, 68395, 68237, "GENODE61BHL", "", 0},
+    {66340018ULL, "66340018", 2737, 68404, 56158, "COBADEFFXXX", "", 5},
+    {66350036ULL, "66350036", 68413, 68404, 56158, "BRUSDE66XXX", "", 0},
+    {66391200ULL, "66391200", 68459, 56234, 56243, "GENODE61BTT", "", 0},
+    {66391600ULL, "66391600", 68492, 68530, 68539, "GENODE61ORH", "", 0},
+    {66432700ULL, "66432700", 68562, 776, 785, "FAITDE66XXX", "", 0},
+    {66440084ULL, "66440084", 2737, 68590, 68599, "COBADEFFXXX", "", 5},
+    {66450050ULL, "66450050", 68609, 68637, 68599, "SOLADES1OFG", "", 0},
+    {66451346ULL, "66451346", 68646, 68673, 68682, "SOLADES1GEB", "", 0},
+    {66451548ULL, "66451548", 68693, 68713, 68722, "SOLADES1HAL", "", 0},
+    {66451862ULL, "66451862", 68743, 68765, 68774, "SOLADES1KEL", "", 0},
+    {66452776ULL, "66452776", 68779, 68797, 68806, "SOLADES1WOF", "", 0},
+    {66470024ULL, "66470024", 1290, 68590, 68599, "DEUTDEDB968", "", 20},
+    {66470035ULL, "66470035", 1290, 68590, 68599, "DEUTDE6F664", "", 20},
+    {66490000ULL, "66490000", 68814, 68844, 68599, "GENODE61OG1", "", 0},
+    {66491800ULL, "66491800", 68853, 68765, 68774, "GENODE61BHL", "66291400", 0},
+    {66492600ULL, "66492600", 68877, 68924, 68933, "GENODE61APP", "", 0},
+    {66492700ULL, "66492700", 68944, 68976, 68806, "GENODE61KZT", "", 0},
+    {66550070ULL, "66550070", 68985, 69013, 68333, "SOLADES1RAS", "", 0},
+    {66562053ULL, "66562053", 69022, 69058, 69067, "GENODE61DUR", "", 0},
+    {66562300ULL, "66562300", 69079, 69102, 69111, "GENODE61IFF", "", 0},
+    {66640035ULL, "66640035", 2737, 69121, 69130, "COBADEFFXXX", "", 5},
+    {66650085ULL, "66650085", 69140, 69121, 69130, "PZHSDE66XXX", "", 0},
+    {66661244ULL, "66661244", 69165, 69197, 69206, "GENODE61NBT", "", 0},
+    {66661329ULL, "66661329", 69216, 69243, 69252, "GENODE61KBR", "", 0},
+    {66661454ULL, "66661454", 69264, 69290, 69299, "GENODE61NFO", "", 0},
+    {66662155ULL, "66662155", 69319, 69343, 69352, "GENODE61ERS", "", 0},
+    {66662220ULL, "66662220", 69364, 69395, 69404, "GENODE61KBS", "", 0},
+    {66670006ULL, "66670006", 1290, 69421, 69130, "DEUTDESM666", "", 20},
+    {66670024ULL, "66670024", 1290, 69421, 69130, "DEUTDEDB666", "", 20},
+    {66680013ULL, "66680013", 3013, 69430, 69130, "DRESDEFF666", "", 5},
+    {66690000ULL, "66690000", 69439, 69121, 69130, "VBPFDE66XXX", "", 0},
+    {66692300ULL, "66692300", 69465, 69488, 69497, "GENODE61WIR", "", 0},
+    {66762332ULL, "66762332", 69508, 69539, 69548, "GENODE61KIR", "", 0},
+    {66762433ULL, "66762433", 69558, 69606, 69615, "GENODE61NEU", "", 0},
+    {67020190ULL, "67020190", 618, 69624, 69633, "HYVEDEMM489", "", 32},
+    {67040031ULL, "67040031", 2737, 69642, 69633, "COBADEFFXXX", "", 5},
+    {67040060ULL, "67040060", 1011, 69651, 69633, "COBADEFFXXX", "", 5},
+    {67040061ULL, "67040061", 1011, 69651, 69633, "COBADEFFXXX", "", 5},
+    {67040085ULL, "67040085", 1035, 69642, 69633, "COBADEFFXXX", "", 5},
+    {67050505ULL, "67050505", 69660, 69688, 69633, "MANSDE66XXX", "", 0},
+    {67051203ULL, "67051203", 69697, 69718, 69727, "SOLADES1HOC", "", 0},
+    {67060031ULL, "67060031", 69738, 69758, 69633, "GENODE61MA3", "", 0},
+    {67070010ULL, "67070010", 1290, 69651, 69633, "DEUTDESMXXX", "", 20},
+    {67070024ULL, "67070024", 1290, 69651, 69633, "DEUTDEDBMAN", "", 20},
+    {67080050ULL, "67080050", 3013, 69767, 69633, "DRESDEFF670", "", 5},
+    {67080085ULL, "67080085", 14344, 69776, 69633, "DRESDEFFI60", "", 5},
+    {67080086ULL, "67080086", 6295, 69776, 69633, "DRESDEFFI61", "", 5},
+    {67089440ULL, "67089440", 1900, 57510, 57519, "DRESDEFFI22", "", 5},
+    {67090000ULL, "67090000", 69785, 69806, 69633, "GENODE61MA2", "", 0},
+    {67092300ULL, "67092300", 69815, 69834, 69843, "GENODE61WNM", "", 0},
+    {67220286ULL, "67220286", 618, 69854, 69843, "HYVEDEMM479", "", 32},
+    {67230000ULL, "67230000", 69863, 69875, 69884, "MLPBDE61XXX", "", 0},
+    {67230001ULL, "67230001", 69893, 69875, 69884, "MLPBDE61001", "", 0},
+    {67240039ULL, "67240039", 2737, 69911, 69843, "COBADEFFXXX", "", 5},
+    {67250020ULL, "67250020", 69920, 69854, 69843, "SOLADES1HDB", "", 0},
+    {67262243ULL, "67262243", 69941, 69875, 69884, "GENODE61WIB", "", 0},
+    {67262550ULL, "67262550", 69965, 69979, 69988, "GENODE61LRO", "", 0},
+    {67270003ULL, "67270003", 1290, 70001, 69843, "DEUTDESM672", "", 20},
+    {67270024ULL, "67270024", 1290, 70001, 69843, "DEUTDEDB672", "", 20},
+    {67280051ULL, "67280051", 3013, 70010, 69843, "DRESDEFF672", "", 5},
+    {67290000ULL, "67290000", 70019, 69834, 69843, "GENODE61HD1", "", 0},
+    {67290100ULL, "67290100", 70042, 70067, 69843, "GENODE61HD3", "", 0},
+    {67291700ULL, "67291700", 70076, 70096, 70105, "GENODE61NGD", "", 0},
+    {67291900ULL, "67291900", 70114, 70140, 70149, "GENODE61SSH", "", 1},
+    {67292200ULL, "67292200", 70158, 70178, 69884, "GENODE61WIE", "", 0},
+    {67352565ULL, "67352565", 70187, 70211, 70220, "SOLADES1TBB", "", 0},
+    {67390000ULL, "67390000", 70239, 70282, 70291, "GENODE61WTH", "", 0},
+    {67450048ULL, "67450048", 70300, 70329, 70338, "SOLADES1MOS", "", 0},
+    {67460041ULL, "67460041", 70346, 70329, 70338, "GENODE61MOS", "", 0},
+    {67461424ULL, "67461424", 70370, 70388, 70397, "GENODE61BUC", "", 0},
+    {67461733ULL, "67461733", 70415, 70442, 70451, "GENODE61RNG", "", 0},
+    {67462368ULL, "67462368", 70461, 70479, 70488, "GENODE61LMB", "", 0},
+    {68000000ULL, "68000000", 1, 70496, 70505, "MARKDEF1680", "", 42},
+    {68020186ULL, "68020186", 618, 70526, 70505, "HYVEDEMM357", "", 32},
+    {68030000ULL, "68030000", 70535, 70553, 70505, "BKMADE61XXX", "", 0},
+    {68040007ULL, "68040007", 2737, 70562, 70505, "COBADEFFXXX", "", 5},
+    {68050101ULL, "68050101", 70571, 70610, 70505, "FRSPDE66XXX", "", 44},
+    {68051004ULL, "68051004", 70619, 70645, 70654, "SOLADES1HSW", "", 0},
+    {68051207ULL, "68051207", 70671, 70701, 70710, "SOLADES1BND", "", 0},
+    {68052230ULL, "68052230", 70734, 70756, 70765, "SOLADES1STB", "", 0},
+    {68052328ULL, "68052328", 70777, 70804, 70813, "SOLADES1STF", "", 0},
+    {68052863ULL, "68052863", 70833, 70865, 70874, "SOLADES1SCH", "", 0},
+    {68061505ULL, "68061505", 70882, 70917, 70926, "GENODE61IHR", "", 0},
+    {68062105ULL, "68062105", 70935, 70967, 70976, "GENODE61DEN", "", 0},
+    {68062730ULL, "68062730", 70987, 71007, 71016, "GENODE61WYH", "", 0},
+    {68063479ULL, "68063479", 71036, 71063, 71072, "GENODE61VOK", "", 0},
+    {68064222ULL, "68064222", 71097, 71124, 71133, "GENODE61GUN", "", 0},
+    {68070024ULL, "68070024", 1290, 70562, 70505, "DEUTDEDBFRE", "", 20},
+    {68070030ULL, "68070030", 1290, 70562, 70505, "DEUTDE6FXXX", "", 20},
+    {68070212ULL, "68070212", 1313, 70610, 70505, "DEUTDE6FP11", "", 20},
+    {68070224ULL, "68070224", 1313, 70610, 70505, "DEUTDEDBP11", "", 20},
+    {68080030ULL, "68080030", 3013, 71146, 70505, "DRESDEFF680", "", 5},
+    {68080031ULL, "68080031", 71155, 71146, 70505, "DRESDEFFI44", "", 5},
+    {68080085ULL, "68080085", 25109, 71206, 70505, "DRESDEFFI62", "", 5},
+    {68080086ULL, "68080086", 14344, 71215, 70505, "DRESDEFFJ22", "", 5},
+    {68090000ULL, "68090000", 71224, 71243, 70505, "GENODE61FR1", "", 0},
+    {68090900ULL, "68090900", 56810, 71252, 70505, "GENODEF1P07", "", 0},
+    {68091900ULL, "68091900", 71261, 71286, 71295, "GENODE61MHL", "", 0},
+    {68092000ULL, "68092000", 71304, 71328, 71337, "GENODE61EMM", "", 0},
+    {68092300ULL, "68092300", 71349, 70804, 70813, "GENODE61STF", "", 0},
+    {68270024ULL, "68270024", 1290, 71367, 71376, "DEUTDEDB682", "", 20},
+    {68270033ULL, "68270033", 1290, 71367, 71376, "DEUTDE6F682", "", 20},
+    {68290000ULL, "68290000", 71381, 71396, 71376, "GENODE61LAH", "", 0},
+    {68340058ULL, "68340058", 2737, 71405, 71414, "COBADEFFXXX", "", 5},
+    {68350048ULL, "68350048", 71422, 71405, 71414, "SKLODE66XXX", "", 0},
+    {68351557ULL, "68351557", 71452, 71472, 71481, "SOLADES1SFH", "", 0},
+    {68351865ULL, "68351865", 71492, 71518, 71527, "SOLADES1MGL", "", 0},
+    {68370024ULL, "68370024", 1290, 71541, 71414, "DEUTDEDB683", "", 20},
+    {68370034ULL, "68370034", 1290, 71541, 71414, "DEUTDE6F683", "", 20},
+    {68390000ULL, "68390000", 71550, 71405, 71414, "VOLODE66XXX", "", 0},
+    {68391500ULL, "68391500", 71574, 71472, 71481, "GENODE61SPF", "", 0},
+    {68452290ULL, "68452290", 71588, 71608, 71617, "SKHRDE6WXXX", "", 0},
+    {68462427ULL, "68462427", 71634, 71666, 71675, "GENODE61WUT", "", 0},
+    {68490000ULL, "68490000", 71688, 71716, 71725, "GENODE61BSK", "", 0},
+    {68492200ULL, "68492200", 71739, 71759, 71617, "GENODE61WT1", "", 0},
+    {69020190ULL, "69020190", 618, 71768, 71777, "HYVEDEMM591", "", 32},
+    {69040045ULL, "69040045", 2737, 71786, 71777, "COBADEFFXXX", "", 5},
+    {69050001ULL, "69050001", 71795, 71814, 71777, "SOLADES1KNZ", "", 0},
+    {69051410ULL, "69051410", 71823, 71850, 71859, "SOLADES1REN", "", 0},
+    {69051620ULL, "69051620", 71869, 71900, 71909, "SOLADES1PFD", "", 0},
+    {69051725ULL, "69051725", 71921, 71950, 71959, "SOLADES1SAL", "", 0},
+    {69061800ULL, "69061800", 71965, 71986, 71995, "GENODE61UBE", "", 0},
+    {69070024ULL, "69070024", 1290, 72006, 71777, "DEUTDEDB690", "", 20},
+    {69070032ULL, "69070032", 1290, 72006, 71777, "DEUTDE6F690", "", 20},
+    {69091200ULL, "69091200", 72015, 72034, 72043, "GENODE61HAG", "", 0},
+    {69091600ULL, "69091600", 72062, 72084, 71909, "GENODE61PFD", "", 0},
+    {69220186ULL, "69220186", 618, 72093, 72102, "HYVEDEMM590", "", 32},
+    {69240075ULL, "69240075", 2737, 72122, 72102, "COBADEFFXXX", "", 5},
+    {69250035ULL, "69250035", 72131, 72122, 72102, "SOLADES1SNG", "", 0},
+    {69251445ULL, "69251445", 72156, 72185, 72194, "SOLADES1ENG", "", 0},
+    {69251755ULL, "69251755", 72200, 72225, 72234, "SOLADES1STO", "", 0},
+    {69270024ULL, "69270024", 1290, 72243, 72102, "DEUTDEDB692", "", 20},
+    {69270038ULL, "69270038", 1290, 72243, 72102, "DEUTDE6F692", "", 20},
+    {69280035ULL, "69280035", 3013, 72122, 72102, "DRESDEFF692", "", 5},
+    {69290000ULL, "69290000", 72252, 72274, 72102, "GENODE61SIN", "", 0},
+    {69291000ULL, "69291000", 6051, 72283, 71777, "GENODE61RAD", "", 0},
+    {69291099ULL, "69291099", 72292, 72283, 71777, "GENODE61RAD", "", 0},
+    {69362032ULL, "69362032", 72308, 72333, 72342, "GENODE61MES", "", 0},
+    {69400000ULL, "69400000", 1, 72351, 72360, "MARKDEF1694", "", 42},
+    {69440007ULL, "69440007", 72383, 72420, 72360, "COBADEFFXXX", "", 5},
+    {69440060ULL, "69440060", 1011, 72420, 72360, "COBADEFFXXX", "", 5},
+    {69450065ULL, "69450065", 72429, 72456, 72360, "SOLADES1VSS", "", 0},
+    {69470024ULL, "69470024", 1290, 72465, 72360, "DEUTDEDB694", "", 20},
+    {69470039ULL, "69470039", 1290, 72465, 72360, "DEUTDE6F694", "", 20},
+    {69490000ULL, "69490000", 72474, 72513, 72360, "GENODE61VS1", "", 0},
+    {69491700ULL, "69491700", 72522, 72546, 72555, "GENODE61TRI", "", 0},
+    {70000000ULL, "70000000", 1, 72578, 7283, "MARKDEF1700", "", 42},
+    {70010080ULL, "70010080", 28, 72587, 7283, "PBNKDEFFXXX", "", 0},
+    {70010424ULL, "70010424", 72596, 5042, 5051, "AARBDE5W700", "", 0},
+    {70010500ULL, "70010500", 72630, 72654, 72663, "REBMDEMMXXX", "", 0},
+    {70010555ULL, "70010555", 72630, 72654, 72663, "REBMDEMM555", "", 0},
+    {70010570ULL, "70010570", 72630, 72654, 72663, "REBMDE7CXXX", "", 0},
+    {70010588ULL, "70010588", 72683, 72654, 72663, "SCABDEMMXXX", "", 0},
+    {70010800ULL, "70010800", 72730, 72762, 7283, "KHMIDEMMXXX", "", 0},
+    {70011200ULL, "70011200", 72771, 72792, 7283, "VONTDEM1XXX", "", 0},
+    {70011400ULL, "70011400", 72801, 69651, 69633, "BFWODE71XXX", "", 0},
+    {70011500ULL, "70011500", 72835, 72848, 7283, "SIBADEMMXXX", "", 0},
+    {70011600ULL, "70011600", 72857, 72868, 72877, "WEGBDE77XXX", "", 0},
+    {70011900ULL, "70011900", 72887, 72905, 72914, "ICRDDE71XXX", "", 1},
+    {70012000ULL, "70012000", 72923, 72974, 7283, "CLABDEM1XXX", "", 1},
+    {70012300ULL, "70012300", 72983, 72990, 7283, "VBANDEMMXXX", "", 0},
+    {70012400ULL, "70012400", 72999, 73018, 7283, "FLGMDE77XXX", "", 0},
+    {70012600ULL, "70012600", 73027, 73070, 7283, "SUSKDEM1XXX", "", 0},
+    {70012700ULL, "70012700", 73079, 7274, 7283, "DEPDDEMMXXX", "", 0},
+    {70012900ULL, "70012900", 73104, 73143, 7283, "FXBBDEM2XXX", "", 0},
+    {70013000ULL, "70013000", 73152, 72905, 72914, "EBSGDEMXXXX", "", 0},
+    {70013010ULL, "70013010", 73152, 72905, 72914, "EFSGDEM1XXX", "", 1},
+    {70013400ULL, "70013400", 73161, 73178, 73187, "CSHHDE71XXX", "", 0},
+    {70013500ULL, "70013500", 73199, 73219, 7283, "HERZDEM1XXX", "", 0},
+    {70015000ULL, "70015000", 73228, 73267, 73276, "TEZGDEB1XXX", "", 1},
+    {70015015ULL, "70015015", 73228, 73267, 73276, "TEZGDEB1001", "", 1},
+    {70015025ULL, "70015025", 73228, 73267, 73276, "TEZGDEB1002", "", 1},
+    {70015035ULL, "70015035", 73228, 73267, 73276, "TEZGDEB1003", "", 1},
+    {70017000ULL, "70017000", 73284, 73294, 73303, "PAGMDEM1XXX", "", 0},
+    {70020270ULL, "70020270", 618, 73312, 7283, "HYVEDEMMXXX", "", 33},
+    {70020300ULL, "70020300", 73321, 73348, 7283, "WKVBDEM1XXX", "", 0},
+    {70020500ULL, "70020500", 607, 73357, 7283, "BFSWDE33MUE", "", 0},
+    {70020570ULL, "70020570", 607, 72990, 7283, "BFSWDE33MUE", "", 0},
+    {70020800ULL, "70020800", 73366, 72990, 7283, "BCITDEFFMUC", "", 0},
+    {70021180ULL, "70021180", 618, 73382, 73303, "HYVEDEMM418", "", 32},
+    {70025175ULL, "70025175", 618, 73391, 73400, "HYVEDEMM643", "", 32},
+    {70030014ULL, "70030014", 73409, 73433, 73442, "FUBKDE71MUC", "", 1},
+    {70030300ULL, "70030300", 73451, 73480, 7283, "CHDBDEHHXXX", "", 1},
+    {70030400ULL, "70030400", 2482, 7274, 7283, "MEFIDEMMXXX", "", 0},
+    {70031000ULL, "70031000", 73489, 73513, 73303, "BHLSDEM1XXX", "", 0},
+    {70032500ULL, "70032500", 73522, 7274, 7283, "GAKDDEM1XXX", "", 0},
+    {70033100ULL, "70033100", 73557, 73569, 73578, "BDWBDEMMXXX", "", 0},
+    {70035000ULL, "70035000", 39320, 73595, 18537, "OLBODEH2700", "", 0},
+    {70040041ULL, "70040041", 2737, 73604, 7283, "COBADEFFXXX", "", 5},
+    {70040045ULL, "70040045", 73613, 73604, 7283, "COBADEFFXXX", "", 5},
+    {70040048ULL, "70040048", 73644, 73604, 7283, "COBADEFFXXX", "", 5},
+    {70040060ULL, "70040060", 73663, 73682, 7283, "COBADEFFXXX", "", 5},
+    {70040061ULL, "70040061", 73691, 73682, 7283, "COBADEFFXXX", "", 5},
+    {70040062ULL, "70040062", 1011, 73710, 7283, "COBADEFFXXX", "", 5},
+    {70040063ULL, "70040063", 1011, 73710, 7283, "COBADEFFXXX", "", 5},
+    {70040070ULL, "70040070", 926, 73719, 7283, "COBADEFFXXX", "", 5},
+    {70045050ULL, "70045050", 1057, 73682, 7283, "COBADEFFXXX", "", 5},
+    {70050000ULL, "70050000", 73728, 73750, 7283, "BYLADEMMXXX", "", 0},
+    {70051003ULL, "70051003", 73759, 73382, 73303, "BYLADEM1FSI", "", 0},
+    {70051540ULL, "70051540", 73787, 73804, 73813, "BYLADEM1DAH", "", 0},
+    {70051995ULL, "70051995", 73820, 73860, 56602, "BYLADEM1ERD", "", 0},
+    {70052060ULL, "70052060", 73869, 73896, 73905, "BYLADEM1LLD", "", 0},
+    {70053070ULL, "70053070", 73923, 73950, 73959, "BYLADEM1FFB", "", 0},
+    {70054306ULL, "70054306", 73976, 74010, 73400, "BYLADEM1WOR", "", 0},
+    {70070010ULL, "70070010", 1290, 74019, 7283, "DEUTDEMMXXX", "", 20},
+    {70070024ULL, "70070024", 1290, 74019, 7283, "DEUTDEDBMUC", "", 20},
+    {70070324ULL, "70070324", 1313, 72792, 7283, "DEUTDEDBP16", "", 20},
+    {70070362ULL, "70070362", 1313, 72792, 7283, "DEUTDEMMP16", "", 20},
+    {70080000ULL, "70080000", 3013, 73719, 7283, "DRESDEFF700", "", 5},
+    {70080056ULL, "70080056", 74028, 73719, 7283, "DRESDEFF714", "", 5},
+    {70080057ULL, "70080057", 1563, 73719, 7283, "DRESDEFF724", "", 5},
+    {70080085ULL, "70080085", 1606, 73719, 7283, "DRESDEFFI55", "", 5},
+    {70080086ULL, "70080086", 1658, 73719, 7283, "DRESDEFFJ23", "", 5},
+    {70080087ULL, "70080087", 1708, 73719, 7283, "DRESDEFFJ24", "", 5},
+    {70080088ULL, "70080088", 1797, 73719, 7283, "DRESDEFFJ25", "", 5},
+    {70089470ULL, "70089470", 1900, 73719, 7283, "DRESDEFFI23", "", 5},
+    {70089472ULL, "70089472", 1900, 73719, 7283, "DRESDEFFI45", "", 5},
+    {70090100ULL, "70090100", 74068, 72792, 7283, "GENODEF1M04", "", 0},
+    {70090124ULL, "70090124", 74068, 72792, 7283, "GENODEF1MU4", "", 0},
+    {70090500ULL, "70090500", 74085, 74105, 7283, "GENODEF1S04", "", 0},
+    {70091500ULL, "70091500", 74114, 74146, 73813, "GENODEF1DCA", "", 0},
+    {70091510ULL, "70091510", 74155, 74196, 73813, "GENODEF1DCA", "", 0},
+    {70091600ULL, "70091600", 74205, 74232, 73905, "GENODEF1DSS", "", 0},
+    {70091900ULL, "70091900", 74241, 56593, 56602, "GENODEF1EDV", "", 0},
+    {70093200ULL, "70093200", 74262, 74318, 74327, "GENODEF1STH", "", 0},
+    {70093400ULL, "70093400", 74337, 74376, 74385, "GENODEF1ISV", "", 0},
+    {70110088ULL, "70110088", 28, 74394, 7283, "PBNKDEFFXXX", "", 0},
+    {70110500ULL, "70110500", 74403, 74428, 7283, "MHYPDEMMXXX", "", 0},
+    {70110570ULL, "70110570", 74403, 74437, 7283, "MHYPDEMMSCA", "", 0},
+    {70120100ULL, "70120100", 74446, 74478, 7283, "SBOSDEMXXXX", "", 0},
+    {70120400ULL, "70120400", 26683, 74487, 74496, "DABBDEMMXXX", "", 0},
+    {70120500ULL, "70120500", 74505, 74533, 7283, "FMBKDEMMXXX", "", 0},
+    {70120600ULL, "70120600", 74542, 7274, 7283, "AGBMDEMMXXX", "", 0},
+    {70120700ULL, "70120700", 74554, 74579, 7283, "OBKLDEMXXXX", "", 0},
+    {70130800ULL, "70130800", 74588, 74606, 7283, "GENODEF1M06", "", 0},
+    {70133300ULL, "70133300", 824, 72792, 7283, "SCFBDE33XXX", "", 47},
+    {70150000ULL, "70150000", 74615, 74638, 7283, "SSKMDEMMXXX", "", 6},
+    {70160000ULL, "70160000", 2598, 74647, 7283, "GENODEFF701", "", 0},
+    {70163370ULL, "70163370", 74656, 74698, 73959, "GENODEF1FFB", "", 0},
+    {70166486ULL, "70166486", 74707, 74728, 74737, "GENODEF1OHC", "", 0},
+    {70169132ULL, "70169132", 74749, 74783, 74792, "GENODEF1HFG", "", 0},
+    {70169165ULL, "70169165", 74800, 74837, 74846, "GENODEF1SBC", "", 0},
+    {70169168ULL, "70169168", 74852, 74879, 74888, "GENODEF1RIW", "", 0},
+    {70169186ULL, "70169186", 74899, 74937, 74946, "GENODEF1ODZ", "", 0},
+    {70169190ULL, "70169190", 74958, 75010, 75019, "GENODEF1GKT", "", 0},
+    {70169191ULL, "70169191", 75037, 75066, 75075, "GENODEF1TEI", "", 0},
+    {70169195ULL, "70169195", 75086, 75127, 75136, "GENODEF1TRU", "", 0},
+    {70169310ULL, "70169310", 75146, 75181, 75190, "GENODEF1ALX", "", 0},
+    {70169331ULL, "70169331", 75196, 75242, 75251, "GENODEF1SSB", "", 0},
+    {70169333ULL, "70169333", 75261, 75296, 75305, "GENODEF1EUR", "", 0},
+    {70169351ULL, "70169351", 75315, 75339, 75348, "GENODEF1ELB", "", 0},
+    {70169356ULL, "70169356", 75357, 75385, 56602, "GENODEF1EDR", "", 0},
+    {70169382ULL, "70169382", 75394, 75418, 75427, "GENODEF1GIL", "", 0},
+    {70169383ULL, "70169383", 75436, 75470, 75479, "GENODEF1GMU", "", 0},
+    {70169388ULL, "70169388", 75498, 75534, 75543, "GENODEF1HMA", "", 0},
+    {70169402ULL, "70169402", 75553, 75600, 75609, "GENODEF1HHK", "", 0},
+    {70169410ULL, "70169410", 75636, 75673, 75682, "GENODEF1HZO", "", 0},
+    {70169413ULL, "70169413", 75694, 75720, 75729, "GENODEF1HUA", "", 0},
+    {70169450ULL, "70169450", 75737, 75181, 75768, "GENODEF1ASG", "", 0},
+    {70169459ULL, "70169459", 2950, 75787, 75796, "GENODEF1MTW", "", 0},
+    {70169460ULL, "70169460", 75807, 75849, 75858, "GENODEF1MOO", "", 0},
+    {70169464ULL, "70169464", 75869, 75897, 7283, "GENODEF1M07", "", 0},
+    {70169465ULL, "70169465", 75906, 75934, 73578, "GENODEF1M08", "", 0},
+    {70169466ULL, "70169466", 75943, 75970, 7283, "GENODEF1M03", "", 0},
+    {70169470ULL, "70169470", 75979, 76012, 7283, "GENODEF1GAA", "", 0},
+    {70169474ULL, "70169474", 76021, 76073, 76082, "GENODEF1NSV", "", 0},
+    {70169476ULL, "70169476", 5645, 76073, 76102, "GENODEF1NBK", "", 0},
+    {70169509ULL, "70169509", 76120, 76149, 76158, "GENODEF1PEI", "", 0},
+    {70169521ULL, "70169521", 76166, 76196, 76205, "GENODEF1RIG", "", 0},
+    {70169524ULL, "70169524", 76214, 76227, 76236, "GENODEF1RME", "", 0},
+    {70169530ULL, "70169530", 76249, 76294, 76303, "GENODEF1RWZ", "", 0},
+    {70169538ULL, "70169538", 76313, 76362, 76371, "GENODEF1SWO", "", 0},
+    {70169541ULL, "70169541", 76386, 76421, 76430, "GENODEF1THG", "", 0},
+    {70169543ULL, "70169543", 76444, 76475, 76484, "GENODEF1HHS", "", 0},
+    {70169558ULL, "70169558", 76499, 76525, 76534, "GENODEF1SGA", "", 0},
+    {70169566ULL, "70169566", 76545, 76572, 76581, "GENODEF1TAV", "", 0},
+    {70169568ULL, "70169568", 76600, 76642, 76651, "GENODEF1TAE", "", 0},
+    {70169571ULL, "70169571", 76666, 74010, 73400, "GENODEF1DTZ", "", 0},
+    {70169575ULL, "70169575", 2950, 76699, 76708, "GENODEF1TRH", "", 0},
+    {70169576ULL, "70169576", 76717, 76762, 76771, "GENODEF1TUS", "", 0},
+    {70169585ULL, "70169585", 76779, 75934, 73578, "GENODEF1UNS", "", 0},
+    {70169598ULL, "70169598", 76824, 74010, 73400, "GENODEF1MIB", "", 0},
+    {70169599ULL, "70169599", 76851, 76888, 76897, "GENODEF1WEI", "", 0},
+    {70169602ULL, "70169602", 76902, 76932, 76941, "GENODEF1WM1", "", 0},
+    {70169605ULL, "70169605", 76956, 56593, 56602, "GENODEF1ISE", "", 0},
+    {70169614ULL, "70169614", 76971, 73382, 73303, "GENODEF1FSR", "", 0},
+    {70169619ULL, "70169619", 77012, 77043, 77052, "GENODEF1ZOR", "", 0},
+    {70169653ULL, "70169653", 77062, 77093, 77102, "GENODEF1AIG", "", 0},
+    {70169693ULL, "70169693", 77112, 77137, 77146, "GENODEF1RHT", "", 0},
+    {70190000ULL, "70190000", 77159, 77173, 7283, "GENODEF1M01", "", 0},
+    {70190010ULL, "70190010", 77159, 73219, 7283, "GENODEF1M1Y", "", 0},
+    {70220000ULL, "70220000", 77182, 77204, 7283, "LFFBDEMMXXX", "", 0},
+    {70220200ULL, "70220200", 598, 7274, 7283, "BHFBDEFF700", "", 8},
+    {70220300ULL, "70220300", 77213, 77222, 7283, "BMWBDEMUXXX", "", 0},
+    {70220900ULL, "70220900", 57923, 77231, 7283, "DRESDEFFBFC", "", 0},
+    {70230600ULL, "70230600", 77240, 73348, 7283, "ISBKDEFXMUN", "", 0},
+    {70250150ULL, "70250150", 77259, 77302, 7283, "BYLADEM1KMS", "", 0},
+    {70320090ULL, "70320090", 618, 77311, 77320, "HYVEDEMM654", "", 32},
+    {70321194ULL, "70321194", 618, 77343, 76941, "HYVEDEMM466", "", 32},
+    {70322192ULL, "70322192", 618, 77352, 77361, "HYVEDEMM664", "", 32},
+    {70350000ULL, "70350000", 77382, 77426, 76941, "BYLADEM1GAP", "", 0},
+    {70351030ULL, "70351030", 77435, 77426, 76941, "BYLADEM1WHM", "", 0},
+    {70362595ULL, "70362595", 77454, 77482, 77491, "GENODEF1WAK", "", 0},
+    {70380006ULL, "70380006", 3013, 77499, 77320, "DRESDEFF703", "", 5},
+    {70390000ULL, "70390000", 77508, 77499, 77320, "GENODEF1GAP", "", 0},
+    {70390010ULL, "70390010", 77508, 77499, 77320, "GENODEF1GAP", "", 0},
+    {70391800ULL, "70391800", 77527, 77567, 77576, "GENODEF1PZB", "", 0},
+    {71020072ULL, "71020072", 618, 77585, 77594, "HYVEDEMM410", "", 32},
+    {71021270ULL, "71021270", 618, 77610, 77619, "HYVEDEMM629", "", 32},
+    {71022182ULL, "71022182", 618, 77629, 77638, "HYVEDEMM453", "", 32},
+    {71023173ULL, "71023173", 618, 77649, 77658, "HYVEDEMM632", "", 32},
+    {71050000ULL, "71050000", 77669, 77585, 77594, "BYLADEM1BGL", "", 0},
+    {71052050ULL, "71052050", 77700, 77736, 77638, "BYLADEM1TST", "", 0},
+    {71061009ULL, "71061009", 77745, 77775, 77784, "GENODEF1AOE", "", 0},
+    {71062802ULL, "71062802", 2950, 77794, 77803, "GENODEF1AGE", "", 0},
+    {71090000ULL, "71090000", 77809, 77585, 77594, "GENODEF1BGL", "", 0},
+    {71120077ULL, "71120077", 618, 77852, 77861, "HYVEDEMM448", "", 32},
+    {71120078ULL, "71120078", 618, 77871, 77880, "HYVEDEMM644", "", 32},
+    {71121176ULL, "71121176", 618, 77894, 77903, "HYVEDEMM438", "", 32},
+    {71122183ULL, "71122183", 618, 77919, 77928, "HYVEDEMM457", "", 32},
+    {71140041ULL, "71140041", 77941, 77963, 77861, "COBADEFFXXX", "", 5},
+    {71141041ULL, "71141041", 2737, 77972, 77903, "COBADEFFXXX", "", 5},
+    {71142041ULL, "71142041", 2737, 77919, 77928, "COBADEFFXXX", "", 5},
+    {71150000ULL, "71150000", 77981, 78013, 77861, "BYLADEM1ROS", "", 0},
+    {71151020ULL, "71151020", 78022, 77894, 77903, "BYLADEM1MDF", "", 0},
+    {71152570ULL, "71152570", 78051, 78085, 78094, "BYLADEM1MIB", "", 0},
+    {71152680ULL, "71152680", 78103, 78140, 78149, "BYLADEM1WSB", "", 0},
+    {71160000ULL, "71160000", 78167, 77963, 77861, "GENODEF1VRR", "", 0},
+    {71160161ULL, "71160161", 78198, 78231, 77861, "GENODEF1ROR", "", 0},
+    {71161964ULL, "71161964", 78240, 78280, 78289, "GENODEF1PRV", "", 0},
+    {71162355ULL, "71162355", 78307, 78333, 78342, "GENODEF1OBD", "", 0},
+    {71162804ULL, "71162804", 78353, 78385, 78394, "GENODEF1ASU", "", 0},
+    {71165150ULL, "71165150", 78413, 78446, 78455, "GENODEF1AIB", "", 0},
+    {71180005ULL, "71180005", 3013, 78467, 77861, "DRESDEFF711", "", 5},
+    {71190000ULL, "71190000", 78476, 77963, 77861, "GENODEF1ROV", "", 0},
+    {71191000ULL, "71191000", 78502, 77972, 77903, "GENODEF1MUL", "", 0},
+    {72000000ULL, "72000000", 1, 78536, 73442, "MARKDEF1720", "", 42},
+    {72012300ULL, "72012300", 78545, 72792, 7283, "BTVADE61XXX", "", 0},
+    {72020070ULL, "72020070", 618, 78587, 73442, "HYVEDEMM408", "", 32},
+    {72021271ULL, "72021271", 618, 78596, 56328, "HYVEDEMM236", "", 32},
+    {72021876ULL, "72021876", 618, 78605, 78614, "HYVEDEMM259", "", 32},
+    {72030014ULL, "72030014", 73409, 78623, 73442, "FUBKDE71XXX", "", 0},
+    {72030227ULL, "72030227", 78632, 73433, 73442, "ANHODE77XXX", "", 0},
+    {72030260ULL, "72030260", 78654, 73433, 73442, "ANHODE7AXXX", "", 1},
+    {72040046ULL, "72040046", 2737, 73433, 73442, "COBADEFFXXX", "", 5},
+    {72050000ULL, "72050000", 78691, 78715, 73442, "AUGSDE77XXX", "", 0},
+    {72050101ULL, "72050101", 78724, 78754, 73442, "BYLADEM1AUG", "", 0},
+    {72051210ULL, "72051210", 78763, 78783, 56328, "BYLADEM1AIC", "", 0},
+    {72051840ULL, "72051840", 78792, 78605, 78614, "BYLADEM1GZK", "", 0},
+    {72062152ULL, "72062152", 78826, 78859, 78868, "GENODEF1MTG", "", 0},
+    {72069002ULL, "72069002", 78879, 78923, 78932, "GENODEF1ADZ", "", 0},
+    {72069005ULL, "72069005", 2950, 78944, 78953, "GENODEF1AIL", "", 0},
+    {72069034ULL, "72069034", 78962, 78993, 79002, "GENODEF1BSI", "", 0},
+    {72069036ULL, "72069036", 79012, 79036, 79045, "GENODEF1BOI", "", 0},
+    {72069043ULL, "72069043", 79054, 79075, 79084, "GENODEF1GZ2", "", 0},
+    {72069105ULL, "72069105", 2950, 79104, 79113, "GENODEF1HTF", "", 0},
+    {72069113ULL, "72069113", 79126, 79156, 79165, "GENODEF1HZH", "", 0},
+    {72069119ULL, "72069119", 79174, 79201, 79210, "GENODEF1ICH", "", 0},
+    {72069123ULL, "72069123", 79222, 79263, 79272, "GENODEF1JET", "", 0},
+    {72069126ULL, "72069126", 79292, 79322, 79331, "GENODEF1BBT", "", 0},
+    {72069132ULL, "72069132", 79342, 79381, 79390, "GENODEF1KRR", "", 0},
+    {72069135ULL, "72069135", 79410, 79439, 79448, "GENODEF1LST", "", 0},
+    {72069155ULL, "72069155", 79463, 79497, 79506, "GENODEF1MRI", "", 0},
+    {72069179ULL, "72069179", 79513, 79545, 79554, "GENODEF1BWI", "", 0},
+    {72069181ULL, "72069181", 5645, 79567, 79576, "GENODEF1OFF", "", 0},
+    {72069193ULL, "72069193", 2950, 79585, 79594, "GENODEF1RLI", "", 0},
+    {72069209ULL, "72069209", 5645, 79322, 79331, "GENODEF1RGB", "", 0},
+    {72069220ULL, "72069220", 79602, 79639, 79648, "GENODEF1SMU", "", 0},
+    {72069235ULL, "72069235", 2950, 79662, 79671, "GENODEF1THS", "", 0},
+    {72069263ULL, "72069263", 79683, 79717, 79726, "GENODEF1WTS", "", 0},
+    {72069274ULL, "72069274", 79739, 79775, 79784, "GENODEF1ZUS", "", 0},
+    {72069308ULL, "72069308", 79798, 79827, 79836, "GENODEF1WDN", "", 0},
+    {72069329ULL, "72069329", 79844, 79870, 79879, "GENODEF1NOE", "", 0},
+    {72069736ULL, "72069736", 79890, 79381, 79390, "GENODEF1BLT", "", 0},
+    {72069789ULL, "72069789", 79920, 79949, 79958, "GENODEF1PFA", "", 0},
+    {72070001ULL, "72070001", 1290, 79972, 73442, "DEUTDEMM720", "", 20},
+    {72070024ULL, "72070024", 1290, 79972, 73442, "DEUTDEDB720", "", 20},
+    {72070324ULL, "72070324", 1313, 73433, 73442, "DEUTDEDBP19", "", 20},
+    {72070365ULL, "72070365", 1313, 73433, 73442, "DEUTDEMMP19", "", 20},
+    {72080001ULL, "72080001", 3013, 79972, 73442, "DRESDEFF720", "", 5},
+    {72090000ULL, "72090000", 79981, 80008, 73442, "GENODEF1AUB", "", 0},
+    {72090500ULL, "72090500", 80017, 80038, 73442, "GENODEF1S03", "", 0},
+    {72090900ULL, "72090900", 80047, 78715, 73442, "GENODEF1P14", "", 0},
+    {72091800ULL, "72091800", 80064, 78605, 78614, "GENODEF1GZ1", "", 0},
+    {72120078ULL, "72120078", 618, 80089, 80098, "HYVEDEMM426", "", 32},
+    {72122181ULL, "72122181", 618, 80109, 80118, "HYVEDEMM665", "", 32},
+    {72140052ULL, "72140052", 2737, 80136, 80098, "COBADEFFXXX", "", 5},
+    {72150000ULL, "72150000", 80145, 80176, 80098, "BYLADEM1ING", "", 0},
+    {72151340ULL, "72151340", 80185, 80211, 80220, "BYLADEM1EIS", "", 0},
+    {72151650ULL, "72151650", 80230, 80253, 80262, "BYLADEM1PAF", "", 0},
+    {72151880ULL, "72151880", 80283, 78783, 56328, "BYLADEM1SSH", "", 0},
+    {72152070ULL, "72152070", 80319, 80109, 80118, "BYLADEM1NEB", "", 0},
+    {72160818ULL, "72160818", 80348, 80176, 80098, "GENODEF1INP", "", 0},
+    {72169013ULL, "72169013", 80386, 80437, 80446, "GENODEF1ARH", "", 0},
+    {72169080ULL, "72169080", 80454, 80488, 80497, "GENODEF1GSB", "", 0},
+    {72169218ULL, "72169218", 80508, 80530, 80539, "GENODEF1SBN", "", 0},
+    {72169246ULL, "72169246", 80554, 80591, 80600, "GENODEF1WFN", "", 0},
+    {72169380ULL, "72169380", 80612, 80644, 80653, "GENODEF1BLN", "", 0},
+    {72169745ULL, "72169745", 80664, 80701, 80710, "GENODEF1WDF", "", 0},
+    {72169756ULL, "72169756", 80721, 80109, 80118, "GENODEF1ND2", "", 0},
+    {72169764ULL, "72169764", 80742, 80780, 80789, "GENODEF1WRI", "", 0},
+    {72169812ULL, "72169812", 80799, 80826, 80835, "GENODEF1GAH", "", 0},
+    {72169831ULL, "72169831", 80847, 80887, 80896, "GENODEF1RBL", "", 0},
+    {72170007ULL, "72170007", 1290, 80907, 80098, "DEUTDEMM721", "", 20},
+    {72170024ULL, "72170024", 1290, 80907, 80098, "DEUTDEDB721", "", 20},
+    {72170324ULL, "72170324", 1313, 80916, 80098, "DEUTDEDBP17", "", 20},
+    {72170363ULL, "72170363", 1313, 80916, 80098, "DEUTDEMMP17", "", 20},
+    {72180002ULL, "72180002", 3013, 80136, 80098, "DRESDEFF721", "", 5},
+    {72220074ULL, "72220074", 618, 80925, 80934, "HYVEDEMM255", "", 32},
+    {72223182ULL, "72223182", 618, 80945, 79879, "HYVEDEMM263", "", 32},
+    {72250000ULL, "72250000", 80954, 80945, 79879, "BYLADEM1NLG", "", 0},
+    {72250160ULL, "72250160", 80981, 81008, 80934, "BYLADEM1DON", "", 0},
+    {72251520ULL, "72251520", 81017, 79075, 79084, "BYLADEM1DLG", "", 0},
+    {72261754ULL, "72261754", 81040, 81074, 81083, "GENODEF1RLH", "", 0},
+    {72262401ULL, "72262401", 81088, 79075, 79084, "GENODEF1DLG", "", 0},
+    {72290100ULL, "72290100", 81125, 81008, 80934, "GENODEF1DON", "", 0},
+    {73050000ULL, "73050000", 81157, 81187, 81196, "BYLADEM1NUL", "", 0},
+    {73061191ULL, "73061191", 81204, 81220, 81196, "GENODEF1NU1", "", 0},
+    {73120075ULL, "73120075", 618, 81229, 81238, "HYVEDEMM436", "", 32},
+    {73140046ULL, "73140046", 81248, 81270, 81238, "COBADEFFXXX", "", 5},
+    {73150000ULL, "73150000", 81279, 81270, 81238, "BYLADEM1MLM", "", 0},
+    {73160000ULL, "73160000", 81307, 81339, 81348, "GENODEF1MIR", "", 0},
+    {73180011ULL, "73180011", 3013, 81229, 81238, "DRESDEFF731", "", 5},
+    {73190000ULL, "73190000", 81359, 81377, 81238, "GENODEF1MM1", "", 0},
+    {73311600ULL, "73311600", 81386, 81407, 81416, "", "", 1},
+    {73320073ULL, "73320073", 618, 81425, 81434, "HYVEDEMM428", "", 32},
+    {73321177ULL, "73321177", 618, 81451, 81460, "HYVEDEMM567", "", 32},
+    {73322380ULL, "73322380", 618, 81471, 81480, "HYVEDEMM570", "", 32},
+    {73331700ULL, "73331700", 81490, 81518, 81527, "GABLDE71XXX", "", 0},
+    {73340046ULL, "73340046", 81540, 81567, 81434, "COBADEFFXXX", "", 5},
+    {73350000ULL, "73350000", 81576, 81567, 81434, "BYLADEM1ALG", "", 0},
+    {73369264ULL, "73369264", 81593, 81625, 81634, "GENODEF1DTA", "", 0},
+    {73369821ULL, "73369821", 81648, 81659, 81668, "GENODEF1LBB", "", 0},
+    {73369823ULL, "73369823", 81686, 81718, 81727, "GENODEF1WWA", "", 0},
+    {73369826ULL, "73369826", 6051, 81736, 81745, "GENODEF1LIA", "", 0},
+    {73369851ULL, "73369851", 81766, 81803, 81812, "GENODEF1AIT", "", 0},
+    {73369854ULL, "73369854", 81820, 75339, 75348, "GENODEF1FCH", "", 0},
+    {73369859ULL, "73369859", 81861, 81885, 81894, "GENODEF1BIN", "", 0},
+    {73369871ULL, "73369871", 81903, 81949, 81958, "GENODEF1EGB", "", 0},
+    {73369902ULL, "73369902", 81968, 81997, 81434, "GENODEF1KM1", "", 0},
+    {73369918ULL, "73369918", 82006, 82034, 82043, "GENODEF1OKI", "", 0},
+    {73369920ULL, "73369920", 82051, 81567, 81434, "GENODEF1SFO", "", 0},
+    {73369933ULL, "73369933", 82078, 82113, 82122, "GENODEF1RHP", "", 0},
+    {73369936ULL, "73369936", 82127, 82113, 82122, "GENODEF1SER", "", 0},
+    {73369954ULL, "73369954", 82153, 82183, 82192, "GENODEF1WGO", "", 0},
+    {73370008ULL, "73370008", 1290, 82197, 81434, "DEUTDEMM733", "", 20},
+    {73370024ULL, "73370024", 1290, 82197, 81434, "DEUTDEDB733", "", 20},
+    {73380004ULL, "73380004", 3013, 82197, 81434, "DRESDEFF733", "", 5},
+    {73390000ULL, "73390000", 82206, 82243, 81434, "GENODEF1KEV", "", 0},
+    {73392000ULL, "73392000", 82252, 82273, 82282, "GENODEF1IMV", "", 0},
+    {73420071ULL, "73420071", 618, 56190, 56199, "HYVEDEMM427", "", 32},
+    {73421478ULL, "73421478", 618, 82303, 82312, "HYVEDEMM666", "", 32},
+    {73440048ULL, "73440048", 2737, 56190, 56199, "COBADEFFXXX", "", 5},
+    {73450000ULL, "73450000", 82321, 56190, 56199, "BYLADEM1KFB", "", 0},
+    {73451450ULL, "73451450", 82364, 77426, 76941, "BYLADEM1SOG", "", 0},
+    {73480013ULL, "73480013", 3013, 82394, 56199, "DRESDEFF734", "", 5},
+    {74020074ULL, "74020074", 618, 82403, 82412, "HYVEDEMM445", "", 32},
+    {74020100ULL, "74020100", 82419, 7274, 7283, "RZOODE77XXX", "", 0},
+    {74020150ULL, "74020150", 82463, 7274, 7283, "RZOODE77050", "", 0},
+    {74040082ULL, "74040082", 82519, 82538, 82412, "COBADEFFXXX", "", 5},
+    {74050000ULL, "74050000", 82547, 82564, 82412, "BYLADEM1PAS", "", 0},
+    {74051230ULL, "74051230", 82573, 82600, 82609, "BYLADEM1FRG", "", 0},
+    {74061101ULL, "74061101", 82617, 82660, 82669, "GENODEF1RGS", "", 0},
+    {74061564ULL, "74061564", 82679, 82709, 82718, "GENODEF1NUI", "", 0},
+    {74061670ULL, "74061670", 82732, 82767, 82776, "GENODEF1ORT", "", 0},
+    {74061813ULL, "74061813", 82786, 82805, 82814, "GENODEF1PFK", "", 0},
+    {74061814ULL, "74061814", 82827, 82805, 82814, "GENODEF1PFK", "", 0},
+    {74062490ULL, "74062490", 82853, 82879, 82888, "GENODEF1VIR", "", 0},
+    {74062786ULL, "74062786", 82896, 82929, 82938, "GENODEF1TIE", "", 0},
+    {74064593ULL, "74064593", 2950, 82949, 82958, "GENODEF1WSD", "", 0},
+    {74065782ULL, "74065782", 82968, 83005, 83014, "GENODEF1SZT", "", 0},
+    {74066749ULL, "74066749", 83022, 83066, 83075, "GENODEF1HZN", "", 0},
+    {74067000ULL, "74067000", 83086, 82879, 82888, "GENODEF1POC", "", 0},
+    {74069744ULL, "74069744", 2950, 83116, 83125, "GENODEF1GRT", "", 0},
+    {74069752ULL, "74069752", 83133, 83168, 83177, "GENODEF1HHU", "", 0},
+    {74069758ULL, "74069758", 83185, 82929, 82938, "GENODEF1TKI", "", 0},
+    {74069768ULL, "74069768", 83224, 83259, 83268, "GENODEF1NHD", "", 0},
+    {74090000ULL, "74090000", 83281, 83296, 82412, "GENODEF1PA1", "", 0},
+    {74120071ULL, "74120071", 618, 83305, 83314, "HYVEDEMM415", "", 32},
+    {74131000ULL, "74131000", 83325, 83341, 83350, "TEKRDE71XXX", "", 0},
+    {74140048ULL, "74140048", 2737, 83366, 83314, "COBADEFFXXX", "", 5},
+    {74150000ULL, "74150000", 83375, 83396, 83314, "BYLADEM1DEG", "", 0},
+    {74151450ULL, "74151450", 83405, 83431, 83440, "BYLADEM1REG", "", 0},
+    {74160025ULL, "74160025", 83446, 83493, 83314, "GENODEF1DEG", "", 0},
+    {74161608ULL, "74161608", 83502, 83540, 83549, "GENODEF1HBW", "", 0},
+    {74164149ULL, "74164149", 3438, 83561, 83440, "GENODEF1RGE", "", 0},
+    {74165013ULL, "74165013", 83570, 83602, 83611, "GENODEF1AUS", "", 0},
+    {74180009ULL, "74180009", 3013, 83620, 83314, "DRESDEFF741", "", 5},
+    {74190000ULL, "74190000", 83629, 83651, 83660, "GENODEF1DGV", "", 0},
+    {74191000ULL, "74191000", 83670, 83341, 83350, "GENODEF1LND", "", 0},
+    {74220075ULL, "74220075", 618, 83695, 83704, "HYVEDEMM452", "", 32},
+    {74221170ULL, "74221170", 618, 56287, 56296, "HYVEDEMM675", "", 32},
+    {74240062ULL, "74240062", 83714, 83736, 83704, "COBADEFFXXX", "", 5},
+    {74250000ULL, "74250000", 83745, 83695, 83704, "BYLADEM1SRG", "", 0},
+    {74251020ULL, "74251020", 83774, 83802, 56296, "BYLADEM1CHM", "", 0},
+    {74260110ULL, "74260110", 83811, 83736, 83704, "GENODEF1SR2", "", 0},
+    {74261024ULL, "74261024", 83836, 83863, 56296, "GENODEF1CHA", "", 0},
+    {74290000ULL, "74290000", 83872, 83736, 83704, "GENODEF1SR1", "", 0},
+    {74290100ULL, "74290100", 83896, 83904, 83704, "CBSRDE71XXX", "", 0},
+    {74320073ULL, "74320073", 618, 83913, 83922, "HYVEDEMM433", "", 32},
+    {74340077ULL, "74340077", 2737, 83931, 83922, "COBADEFFXXX", "", 5},
+    {74350000ULL, "74350000", 83940, 83959, 83922, "BYLADEM1LAH", "", 0},
+    {74351430ULL, "74351430", 83968, 83989, 83998, "BYLADEM1EGF", "", 0},
+    {74351740ULL, "74351740", 84010, 84051, 84060, "BYLADEM1MSB", "", 0},
+    {74361211ULL, "74361211", 84078, 84102, 84111, "GENODEF1ARF", "", 0},
+    {74362663ULL, "74362663", 84120, 84151, 84160, "GENODEF1ERG", "", 0},
+    {74364689ULL, "74364689", 84170, 84227, 84236, "GENODEF1PFF", "", 0},
+    {74369068ULL, "74369068", 84250, 84286, 84295, "GENODEF1LWE", "", 0},
+    {74369088ULL, "74369088", 84309, 84349, 84358, "GENODEF1GPF", "", 0},
+    {74369130ULL, "74369130", 84371, 84398, 84407, "GENODEF1PST", "", 0},
+    {74369146ULL, "74369146", 84419, 84453, 84462, "GENODEF1RZK", "", 0},
+    {74369656ULL, "74369656", 84473, 84504, 84513, "GENODEF1ENA", "", 0},
+    {74369662ULL, "74369662", 84523, 84550, 84559, "GENODEF1EBV", "", 0},
+    {74369704ULL, "74369704", 84566, 84606, 84615, "GENODEF1MKO", "", 0},
+    {74380007ULL, "74380007", 3013, 84625, 83922, "DRESDEFF743", "", 5},
+    {74390000ULL, "74390000", 84634, 84651, 83922, "GENODEF1LH1", "", 0},
+    {74391400ULL, "74391400", 82786, 84660, 83998, "GENODEF1EGR", "", 0},
+    {74392300ULL, "74392300", 84669, 84687, 84696, "GENODEF1VBV", "", 0},
+    {75000000ULL, "75000000", 1, 84707, 84716, "MARKDEF1750", "", 42},
+    {75020073ULL, "75020073", 618, 84727, 84716, "HYVEDEMM447", "", 32},
+    {75021174ULL, "75021174", 618, 84736, 84745, "HYVEDEMM804", "", 32},
+    {75040062ULL, "75040062", 84756, 84779, 84716, "COBADEFFXXX", "", 5},
+    {75050000ULL, "75050000", 84788, 84809, 84716, "BYLADEM1RBG", "", 0},
+    {75051040ULL, "75051040", 84818, 84852, 84745, "BYLADEM1SAD", "", 0},
+    {75051565ULL, "75051565", 84861, 84884, 84893, "BYLADEM1KEH", "", 0},
+    {75060150ULL, "75060150", 84901, 84938, 84716, "GENODEF1R02", "", 0},
+    {75061168ULL, "75061168", 84947, 84852, 84745, "GENODEF1SWN", "", 0},
+    {75061851ULL, "75061851", 84988, 85014, 85023, "GENODEF1REF", "", 0},
+    {75062026ULL, "75062026", 85034, 85063, 85072, "GENODEF1DST", "", 0},
+    {75069014ULL, "75069014", 85083, 85112, 85121, "GENODEF1ABS", "", 0},
+    {75069015ULL, "75069015", 85132, 85165, 85174, "GENODEF1NGG", "", 0},
+    {75069020ULL, "75069020", 85193, 85220, 85229, "GENODEF1BUK", "", 0},
+    {75069038ULL, "75069038", 85244, 85277, 85286, "GENODEF1FKS", "", 0},
+    {75069050ULL, "75069050", 85298, 85346, 85355, "GENODEF1GRW", "", 0},
+    {75069055ULL, "75069055", 85366, 85406, 85415, "GENODEF1HGA", "", 0},
+    {75069061ULL, "75069061", 85426, 85461, 85470, "GENODEF1HEM", "", 0},
+    {75069078ULL, "75069078", 85479, 85502, 85511, "GENODEF1SZV", "", 0},
+    {75069081ULL, "75069081", 85519, 85547, 85556, "GENODEF1KTZ", "", 0},
+    {75069094ULL, "75069094", 85569, 85461, 85470, "GENODEF1PAR", "", 0},
+    {75069110ULL, "75069110", 85607, 85664, 85673, "GENODEF1NKN", "", 0},
+    {75069171ULL, "75069171", 85694, 85721, 85730, "GENODEF1SWD", "", 0},
+    {75070013ULL, "75070013", 1290, 85738, 84716, "DEUTDEMM750", "", 20},
+    {75070024ULL, "75070024", 1290, 85738, 84716, "DEUTDEDB750", "", 20},
+    {75080003ULL, "75080003", 3013, 85747, 84716, "DRESDEFF750", "", 5},
+    {75090000ULL, "75090000", 85756, 84779, 84716, "GENODEF1R01", "", 0},
+    {75090300ULL, "75090300", 85803, 84707, 84716, "GENODEF1M05", "", 0},
+    {75090500ULL, "75090500", 85813, 84779, 84716, "GENODEF1S05", "", 0},
+    {75090900ULL, "75090900", 85835, 84779, 84716, "GENODEF1P18", "", 0},
+    {75091400ULL, "75091400", 85866, 85895, 85904, "GENODEF1BLF", "", 0},
+    {75220070ULL, "75220070", 618, 85919, 56618, "HYVEDEMM405", "", 32},
+    {75240000ULL, "75240000", 2737, 56609, 56618, "COBADEFFXXX", "", 5},
+    {75250000ULL, "75250000", 85928, 85954, 56618, "BYLADEM1ABG", "", 0},
+    {75261700ULL, "75261700", 85963, 86003, 86012, "GENODEF1SZH", "", 0},
+    {75290000ULL, "75290000", 86031, 86003, 86012, "GENODEF1AMV", "", 0},
+    {75320075ULL, "75320075", 618, 86055, 86064, "HYVEDEMM454", "", 32},
+    {75340090ULL, "75340090", 2737, 86080, 86064, "COBADEFFXXX", "", 5},
+    {75350000ULL, "75350000", 86089, 86114, 86064, "BYLADEM1WEN", "", 0},
+    {75351960ULL, "75351960", 86123, 86164, 86173, "BYLADEM1ESB", "", 0},
+    {75360011ULL, "75360011", 86195, 86080, 86064, "GENODEF1WEO", "", 0},
+    {75362039ULL, "75362039", 86223, 86243, 86252, "GENODEF1FLS", "", 0},
+    {75363189ULL, "75363189", 86257, 86299, 86308, "GENODEF1NEW", "", 0},
+    {75390000ULL, "75390000", 86320, 86080, 86064, "GENODEF1WEV", "", 0},
+    {76000000ULL, "76000000", 1, 86359, 74496, "MARKDEF1760", "", 42},
+    {76010085ULL, "76010085", 28, 74487, 74496, "PBNKDEFFXXX", "", 0},
+    {76020070ULL, "76020070", 618, 86359, 74496, "HYVEDEMM460", "", 32},
+    {76020099ULL, "76020099", 86368, 86359, 74496, "HYVEDEMMCAR", "", 0},
+    {76026000ULL, "76026000", 1375, 1385, 21, "NORSDE71XXX", "", 20},
+    {76030080ULL, "76030080", 26683, 74487, 74496, "CSDBDE71XXX", "", 0},
+    {76030600ULL, "76030600", 86414, 86434, 74496, "ISBKDEFXNUR", "", 0},
+    {76030800ULL, "76030800", 2219, 2237, 785, "BIWBDE33760", "", 0},
+    {76032000ULL, "76032000", 86443, 86461, 74496, "TEAMDE71XXX", "", 0},
+    {76032001ULL, "76032001", 86470, 86461, 74496, "TEAMDE71TAT", "", 0},
+    {76035000ULL, "76035000", 86499, 86510, 74496, "UMWEDE7NXXX", "", 0},
+    {76040060ULL, "76040060", 1011, 74487, 74496, "COBADEFFXXX", "", 5},
+    {76040061ULL, "76040061", 2737, 86519, 74496, "COBADEFFXXX", "", 5},
+    {76040062ULL, "76040062", 1011, 74487, 74496, "COBADEFFXXX", "", 5},
+    {76040065ULL, "76040065", 86528, 86519, 74496, "COBADEFFXXX", "", 5},
+    {76050000ULL, "76050000", 73728, 86560, 74496, "BYLADEMMXXX", "", 0},
+    {76050101ULL, "76050101", 86569, 86359, 74496, "SSKNDE77XXX", "", 0},
+    {76052080ULL, "76052080", 86588, 86624, 86633, "BYLADEM1NMA", "", 0},
+    {76060000ULL, "76060000", 2598, 86651, 74496, "GENODEFF760", "", 0},
+    {76060618ULL, "76060618", 86660, 86691, 74496, "GENODEF1N02", "", 0},
+    {76060620ULL, "76060620", 86700, 74487, 74496, "GENODEF1N02", "", 0},
+    {76061025ULL, "76061025", 86743, 86787, 86796, "GENODEF1LAU", "", 0},
+    {76061482ULL, "76061482", 86813, 86847, 86856, "GENODEF1HSB", "", 0},
+    {76069369ULL, "76069369", 86863, 86896, 86905, "GENODEF1AUO", "", 0},
+    {76069372ULL, "76069372", 86923, 86952, 86961, "GENODEF1WDS", "", 0},
+    {76069378ULL, "76069378", 2950, 86975, 86984, "GENODEF1BEH", "", 0},
+    {76069404ULL, "76069404", 86994, 87028, 87037, "GENODEF1DSB", "", 0},
+    {76069409ULL, "76069409", 87047, 87080, 87089, "GENODEF1DIH", "", 0},
+    {76069410ULL, "76069410", 87101, 87141, 87150, "GENODEF1DIM", "", 0},
+    {76069440ULL, "76069440", 87162, 86847, 86856, "GENODEF1FEC", "", 0},
+    {76069441ULL, "76069441", 87198, 87231, 87240, "GENODEF1FEW", "", 0},
+    {76069448ULL, "76069448", 5645, 87253, 36052, "GENODEF1FRD", "", 0},
+    {76069449ULL, "76069449", 87262, 87286, 87295, "GENODEF1FYS", "", 0},
+    {76069462ULL, "76069462", 87308, 87336, 87345, "GENODEF1GDG", "", 0},
+    {76069468ULL, "76069468", 87353, 87398, 87407, "GENODEF1GU1", "", 0},
+    {76069486ULL, "76069486", 87425, 87449, 87458, "GENODEF1HSC", "", 0},
+    {76069512ULL, "76069512", 87467, 87517, 74496, "GENODEF1N08", "", 0},
+    {76069553ULL, "76069553", 87526, 87550, 86633, "GENODEF1NM1", "", 0},
+    {76069559ULL, "76069559", 87559, 56547, 56556, "GENODEF1NEA", "", 0},
+    {76069564ULL, "76069564", 87591, 87630, 87639, "GENODEF1BTO", "", 0},
+    {76069576ULL, "76069576", 87649, 87677, 87686, "GENODEF1BPL", "", 0},
+    {76069602ULL, "76069602", 87695, 87722, 87731, "GENODEF1HSE", "", 0},
+    {76069611ULL, "76069611", 87739, 87770, 87779, "GENODEF1SDM", "", 0},
+    {76069635ULL, "76069635", 87792, 87845, 87854, "GENODEF1URS", "", 0},
+    {76069663ULL, "76069663", 87866, 87908, 87917, "GENODEF1WBA", "", 0},
+    {76069669ULL, "76069669", 87927, 87517, 74496, "GENODEF1ZIR", "", 0},
+    {76070012ULL, "76070012", 1290, 74487, 74496, "DEUTDEMM760", "", 20},
+    {76070024ULL, "76070024", 1290, 74487, 74496, "DEUTDEDB760", "", 20},
+    {76070324ULL, "76070324", 1313, 87969, 87978, "DEUTDEDBP15", "", 20},
+    {76070361ULL, "76070361", 1313, 87969, 87978, "DEUTDEMMP15", "", 20},
+    {76080040ULL, "76080040", 3013, 86359, 74496, "DRESDEFF760", "", 5},
+    {76080053ULL, "76080053", 23274, 87987, 26813, "DRESDEFFAGI", "", 5},
+    {76080055ULL, "76080055", 1523, 87987, 26813, "DRESDEFFI25", "", 5},
+    {76080085ULL, "76080085", 25109, 87996, 74496, "DRESDEFFJ26", "", 5},
+    {76080086ULL, "76080086", 14344, 87996, 74496, "DRESDEFFJ27", "", 5},
+    {76089480ULL, "76089480", 1900, 86359, 74496, "DRESDEFFI24", "", 5},
+    {76089482ULL, "76089482", 1900, 88005, 74496, "DRESDEFFI46", "", 5},
+    {76090400ULL, "76090400", 88014, 88027, 74496, "GENODEF1N03", "", 0},
+    {76090500ULL, "76090500", 88036, 88057, 74496, "GENODEF1S06", "", 0},
+    {76090900ULL, "76090900", 14424, 88066, 74496, "GENODEF1P17", "", 0},
+    {76211900ULL, "76211900", 88075, 88090, 88099, "GENODEF1WHD", "", 0},
+    {76220073ULL, "76220073", 618, 88112, 88121, "HYVEDEMM419", "", 32},
+    {76240011ULL, "76240011", 88127, 88152, 88121, "COBADEFFXXX", "", 5},
+    {76250000ULL, "76250000", 88161, 88152, 88121, "BYLADEM1SFU", "", 0},
+    {76251020ULL, "76251020", 88177, 88236, 56556, "BYLADEM1NEA", "", 0},
+    {76260451ULL, "76260451", 88245, 88278, 88121, "GENODEF1FUE", "", 0},
+    {76320072ULL, "76320072", 618, 88287, 87978, "HYVEDEMM417", "", 32},
+    {76340061ULL, "76340061", 88296, 87969, 87978, "COBADEFFXXX", "", 5},
+    {76350000ULL, "76350000", 88317, 88287, 87978, "BYLADEM1ERH", "", 0},
+    {76351040ULL, "76351040", 88376, 88396, 88405, "BYLADEM1FOR", "", 0},
+    {76351560ULL, "76351560", 88415, 88440, 88449, "BYLADEM1HOS", "", 0},
+    {76360033ULL, "76360033", 88469, 87969, 87978, "GENODEF1ER1", "", 0},
+    {76391000ULL, "76391000", 88517, 88565, 88574, "GENODEF1FOH", "", 0},
+    {76420080ULL, "76420080", 618, 88582, 88591, "HYVEDEMM065", "", 32},
+    {76450000ULL, "76450000", 88601, 88629, 88638, "BYLADEM1SRS", "", 0},
+    {76460015ULL, "76460015", 88643, 88629, 88638, "GENODEF1SWR", "", 0},
+    {76461485ULL, "76461485", 88679, 87286, 87295, "GENODEF1HPN", "", 0},
+    {76520071ULL, "76520071", 618, 88711, 88720, "HYVEDEMM406", "", 32},
+    {76550000ULL, "76550000", 88728, 88746, 88720, "BYLADEM1ANS", "", 0},
+    {76551020ULL, "76551020", 88755, 88799, 88808, "BYLADEM1DKB", "", 0},
+    {76551540ULL, "76551540", 88820, 88855, 88864, "BYLADEM1GUN", "", 0},
+    {76551860ULL, "76551860", 88877, 88920, 88929, "BYLADEM1ROT", "", 0},
+    {76560060ULL, "76560060", 88954, 88982, 88720, "GENODEF1ANS", "", 0},
+    {76591000ULL, "76591000", 88991, 87398, 87407, "GENODEF1DKV", "", 0},
+    {77020070ULL, "77020070", 618, 89020, 88574, "HYVEDEMM411", "", 32},
+    {77040080ULL, "77040080", 89029, 89049, 88574, "COBADEFFXXX", "", 5},
+    {77050000ULL, "77050000", 89058, 89076, 88574, "BYLADEM1SKB", "", 0},
+    {77060100ULL, "77060100", 89085, 88565, 88574, "GENODEF1BA2", "", 0},
+    {77061004ULL, "77061004", 89128, 89157, 89166, "GENODEF1ALK", "", 0},
+    {77061425ULL, "77061425", 3344, 89180, 89189, "GENODEF1EBR", "", 0},
+    {77062014ULL, "77062014", 89195, 89232, 89241, "GENODEF1BGB", "", 0},
+    {77062139ULL, "77062139", 89252, 89290, 89299, "GENODEF1SFF", "", 0},
+    {77069044ULL, "77069044", 89316, 89354, 89363, "GENODEF1KC2", "", 0},
+    {77069051ULL, "77069051", 5645, 89368, 89377, "GENODEF1HIS", "", 0},
+    {77069052ULL, "77069052", 89398, 89431, 89440, "GENODEF1HOB", "", 0},
+    {77069091ULL, "77069091", 89452, 89485, 89494, "GENODEF1SFD", "", 0},
+    {77069461ULL, "77069461", 89505, 89539, 89548, "GENODEF1GBF", "", 0},
+    {77069739ULL, "77069739", 89559, 89589, 89598, "GENODEF1THA", "", 0},
+    {77069764ULL, "77069764", 89606, 89640, 89649, "GENODEF1KEM", "", 0},
+    {77069782ULL, "77069782", 89657, 89680, 89689, "GENODEF1SPK", "", 0},
+    {77069836ULL, "77069836", 89703, 89740, 89749, "GENODEF1BGO", "", 0},
+    {77069868ULL, "77069868", 89754, 89778, 89787, "GENODEF1MGA", "", 0},
+    {77069870ULL, "77069870", 89800, 89832, 89841, "GENODEF1SZF", "", 0},
+    {77069906ULL, "77069906", 89851, 89880, 89889, "GENODEF1WSZ", "", 0},
+    {77069908ULL, "77069908", 89901, 89832, 89841, "GENODEF1ZSP", "", 0},
+    {77091800ULL, "77091800", 89946, 89972, 89981, "GENODEF1LIF", "", 0},
+    {77120073ULL, "77120073", 618, 89993, 90002, "HYVEDEMM289", "", 32},
+    {77140061ULL, "77140061", 2737, 89993, 90002, "COBADEFFXXX", "", 5},
+    {77150000ULL, "77150000", 90011, 90038, 90002, "BYLADEM1KUB", "", 0},
+    {77190000ULL, "77190000", 90047, 89993, 90002, "GENODEF1KU1", "", 0},
+    {77320072ULL, "77320072", 618, 90073, 56260, "HYVEDEMM412", "", 32},
+    {77322200ULL, "77322200", 26788, 26804, 26813, "FODBDE77XXX", "", 0},
+    {77340076ULL, "77340076", 2737, 56251, 56260, "COBADEFFXXX", "", 5},
+    {77350110ULL, "77350110", 90082, 90101, 56260, "BYLADEM1SBT", "", 0},
+    {77363749ULL, "77363749", 5645, 90110, 90119, "GENODEF1GFS", "", 0},
+    {77365792ULL, "77365792", 90127, 90161, 90170, "GENODEF1HWA", "", 0},
+    {78020070ULL, "78020070", 618, 87987, 26813, "HYVEDEMM424", "", 32},
+    {78040081ULL, "78040081", 90179, 56538, 26813, "COBADEFFXXX", "", 5},
+    {78050000ULL, "78050000", 90201, 90223, 26813, "BYLADEM1HOF", "", 0},
+    {78055050ULL, "78055050", 90232, 90260, 90269, "BYLADEM1FIG", "", 0},
+    {78060896ULL, "78060896", 90274, 56251, 56260, "GENODEF1HO1", "", 0},
+    {78140000ULL, "78140000", 2737, 90295, 90304, "COBADEFFXXX", "", 5},
+    {78160069ULL, "78160069", 90318, 90353, 90362, "GENODEF1MAK", "", 0},
+    {78161575ULL, "78161575", 90375, 90409, 90418, "GENODEF1WSS", "", 0},
+    {78320076ULL, "78320076", 618, 90429, 90438, "HYVEDEMM480", "", 32},
+    {78340091ULL, "78340091", 2737, 90445, 90438, "COBADEFFXXX", "", 5},
+    {78350000ULL, "78350000", 90454, 90483, 90438, "BYLADEM1COB", "", 0},
+    {78360000ULL, "78360000", 90492, 90507, 90438, "GENODEF1COS", "", 0},
+    {79000000ULL, "79000000", 1, 90516, 90525, "MARKDEF1790", "", 42},
+    {79020076ULL, "79020076", 618, 90534, 90525, "HYVEDEMM455", "", 35},
+    {79030001ULL, "79030001", 90543, 90583, 90525, "FUCEDE77XXX", "", 0},
+    {79032038ULL, "79032038", 74588, 90592, 90601, "BSHADE71XXX", "", 0},
+    {79040047ULL, "79040047", 90612, 90583, 90525, "COBADEFFXXX", "", 5},
+    {79050000ULL, "79050000", 90633, 90534, 90525, "BYLADEM1SWU", "", 0},
+    {79063060ULL, "79063060", 90664, 90705, 90714, "GENODEF1EFD", "", 0},
+    {79063122ULL, "79063122", 90724, 90748, 90757, "GENODEF1HBG", "", 0},
+    {79065028ULL, "79065028", 90766, 90788, 90797, "GENODEF1BRK", "", 0},
+    {79069001ULL, "79069001", 90811, 90853, 90862, "GENODEF1WED", "", 0},
+    {79069010ULL, "79069010", 90870, 90896, 90905, "GENODEF1ATE", "", 0},
+    {79069031ULL, "79069031", 90917, 90956, 90965, "GENODEF1BHD", "", 0},
+    {79069150ULL, "79069150", 90974, 91003, 91012, "GENODEF1GEM", "", 0},
+    {79069165ULL, "79069165", 91025, 91043, 91052, "GENODEF1MLV", "", 0},
+    {79069181ULL, "79069181", 5645, 91061, 91070, "GENODEF1NDL", "", 0},
+    {79069188ULL, "79069188", 91080, 91107, 91116, "GENODEF1SLZ", "", 0},
+    {79069213ULL, "79069213", 2950, 91140, 91149, "GENODEF1RNM", "", 0},
+    {79070016ULL, "79070016", 1290, 91159, 90525, "DEUTDEMM790", "", 20},
+    {79070024ULL, "79070024", 1290, 91159, 90525, "DEUTDEDB790", "", 20},
+    {79080052ULL, "79080052", 3013, 91168, 90525, "DRESDEFF790", "", 5},
+    {79080085ULL, "79080085", 25109, 91177, 90525, "DRESDEFFJ28", "", 5},
+    {79090000ULL, "79090000", 91186, 90583, 90525, "GENODEF1WU1", "", 0},
+    {79161058ULL, "79161058", 91220, 91262, 91271, "GENODEF1ERN", "", 0},
+    {79161499ULL, "79161499", 91288, 91324, 91333, "GENODEF1OBR", "", 0},
+    {79190000ULL, "79190000", 91344, 91362, 91371, "GENODEF1KT1", "", 0},
+    {79320075ULL, "79320075", 618, 91381, 90905, "HYVEDEMM451", "", 32},
+    {79330111ULL, "79330111", 91390, 90896, 90905, "FLESDEMMXXX", "", 0},
+    {79340054ULL, "79340054", 91410, 90896, 90905, "COBADEFFXXX", "", 5},
+    {79350000ULL, "79350000", 91434, 91473, 90905, "BYLADEM1SSW", "", 0},
+    {79350101ULL, "79350101", 91482, 91473, 90905, "BYLADEM1KSW", "", 0},
+    {79351010ULL, "79351010", 91513, 90788, 90797, "BYLADEM1KIS", "", 0},
+    {79351730ULL, "79351730", 91537, 91569, 91578, "BYLADEM1HAS", "", 0},
+    {79353090ULL, "79353090", 91586, 91619, 91628, "BYLADEM1NES", "", 0},
+    {79362081ULL, "79362081", 91651, 91663, 91672, "GENODEF1GZH", "", 0},
+    {79363016ULL, "79363016", 91684, 91729, 91628, "GENODEF1NDT", "", 0},
+    {79363151ULL, "79363151", 91738, 91768, 91578, "GENODEF1HAS", "", 0},
+    {79364069ULL, "79364069", 91777, 91663, 91826, "GENODEF1FWH", "", 0},
+    {79380051ULL, "79380051", 3013, 91381, 90905, "DRESDEFF793", "", 5},
+    {79520070ULL, "79520070", 618, 91841, 56176, "HYVEDEMM407", "", 32},
+    {79540049ULL, "79540049", 2737, 91850, 56176, "COBADEFFXXX", "", 5},
+    {79550000ULL, "79550000", 91859, 56167, 56176, "BYLADEM1ASA", "", 0},
+    {79561348ULL, "79561348", 91894, 91923, 91932, "GENODEF1BAG", "", 0},
+    {79562514ULL, "79562514", 91944, 91985, 56176, "GENODEF1AB1", "", 0},
+    {79565568ULL, "79565568", 91994, 92041, 92050, "GENODEF1WAA", "", 0},
+    {79567531ULL, "79567531", 3438, 92062, 92071, "GENODEF1ALZ", "", 0},
+    {79568518ULL, "79568518", 92079, 92110, 92119, "GENODEF1HAC", "79562514", 0},
+    {79570024ULL, "79570024", 1290, 91985, 56176, "DEUTDEDB795", "", 20},
+    {79570051ULL, "79570051", 1290, 91985, 56176, "DEUTDEFF795", "", 20},
+    {79570324ULL, "79570324", 1313, 56167, 56176, "DEUTDEDBP18", "", 20},
+    {79570364ULL, "79570364", 1313, 56167, 56176, "DEUTDEFFS18", "", 20},
+    {79580099ULL, "79580099", 3013, 92127, 56176, "DRESDEFF795", "", 5},
+    {79589402ULL, "79589402", 1900, 92127, 56176, "DRESDEFFI47", "", 5},
+    {79590000ULL, "79590000", 92136, 56167, 56176, "GENODEF1AB2", "", 0},
+    {79650000ULL, "79650000", 92166, 92203, 92212, "BYLADEM1MIL", "", 0},
+    {79665540ULL, "79665540", 92223, 92248, 92257, "GENODEF1EAU", "", 0},
+    {79666548ULL, "79666548", 92264, 91923, 91932, "GENODEF1OBE", "", 0},
+    {79668509ULL, "79668509", 92307, 92346, 92355, "GENODEF1ENB", "", 0},
+    {79690000ULL, "79690000", 92366, 92404, 92212, "GENODEF1MIL", "", 0},
+    {80020086ULL, "80020086", 618, 92413, 92422, "HYVEDEMM440", "", 32},
+    {80020087ULL, "80020087", 618, 92436, 92445, "HYVEDEMM462", "", 32},
+    {80040000ULL, "80040000", 2737, 92459, 92422, "COBADEFFXXX", "", 5},
+    {80050500ULL, "80050500", 92468, 92508, 92517, "NOLADE21MQU", "", 0},
+    {80053000ULL, "80053000", 92527, 92553, 92562, "NOLADE21BLK", "", 0},
+    {80053572ULL, "80053572", 92568, 92590, 92445, "NOLADE21DES", "", 0},
+    {80053622ULL, "80053622", 92599, 92627, 92636, "NOLADE21KOT", "", 0},
+    {80053722ULL, "80053722", 92652, 92685, 92694, "NOLADE21BTF", "", 0},
+    {80053762ULL, "80053762", 92712, 92727, 92422, "NOLADE21HAL", "", 0},
+    {80054000ULL, "80054000", 92736, 92768, 92777, "NOLADE21WSF", "80053000", 0},
+    {80055008ULL, "80055008", 92788, 92815, 92824, "NOLADE21EIL", "", 0},
+    {80055500ULL, "80055500", 92845, 92863, 92872, "NOLADE21SES", "", 0},
+    {80062608ULL, "80062608", 92881, 4260, 4269, "GENODEF1JE1", "", 0},
+    {80063508ULL, "80063508", 92908, 92925, 92934, "GENODEF1QLB", "", 0},
+    {80063558ULL, "80063558", 6051, 92946, 92955, "GENODEF1SGH", "", 0},
+    {80063598ULL, "80063598", 92968, 92989, 92998, "GENODEF1WB1", "", 0},
+    {80063628ULL, "80063628", 6051, 93021, 92636, "GENODEF1KOE", "", 0},
+    {80063648ULL, "80063648", 93030, 93070, 92517, "GENODEF1NMB", "", 0},
+    {80063678ULL, "80063678", 93079, 93099, 92562, "GENODEF1ZTZ", "", 0},
+    {80063718ULL, "80063718", 93108, 93149, 92824, "GENODEF1EIL", "", 0},
+    {80080000ULL, "80080000", 3013, 93158, 92422, "DRESDEFF800", "", 5},
+    {80093574ULL, "80093574", 93167, 93191, 92445, "GENODEF1DS1", "", 0},
+    {80093784ULL, "80093784", 93200, 93223, 92422, "GENODEF1HAL", "", 0},
+    {80550101ULL, "80550101", 93232, 93253, 92998, "NOLADE21WBL", "", 0},
+    {80550200ULL, "80550200", 93262, 93297, 93306, "NOLADE21ZER", "", 0},
+    {81000000ULL, "81000000", 1, 93320, 93329, "MARKDEF1810", "", 42},
+    {81010400ULL, "81010400", 93339, 93371, 93329, "NOLADE21LSA", "", 0},
+    {81020500ULL, "81020500", 607, 93371, 93329, "BFSWDE33MAG", "", 0},
+    {81040000ULL, "81040000", 2737, 93380, 93329, "COBADEFFXXX", "", 5},
+    {81050555ULL, "81050555", 93389, 93412, 93421, "NOLADE21SDL", "", 0},
+    {81052000ULL, "81052000", 93429, 92925, 92934, "NOLADE21HRZ", "", 0},
+    {81053272ULL, "81053272", 93443, 93463, 93329, "NOLADE21MDG", "", 0},
+    {81054000ULL, "81054000", 93472, 93504, 93513, "NOLADE21JEL", "", 0},
+    {81055000ULL, "81055000", 93518, 93539, 93548, "NOLADE21HDL", "", 0},
+    {81055555ULL, "81055555", 93568, 93591, 93600, "NOLADE21SAW", "", 0},
+    {81063028ULL, "81063028", 93622, 93651, 93660, "GENODEF1KAB", "", 0},
+    {81063238ULL, "81063238", 93674, 93700, 93513, "GENODEF1BRG", "", 0},
+    {81068106ULL, "81068106", 1237, 93371, 93329, "GENODED1KDM", "", 0},
+    {81069052ULL, "81069052", 93709, 93734, 93743, "GENODEF1WZL", "", 0},
+    {81070000ULL, "81070000", 1290, 93380, 93329, "DEUTDE8MXXX", "", 20},
+    {81070024ULL, "81070024", 1290, 93380, 93329, "DEUTDEDBMAG", "", 20},
+    {81080000ULL, "81080000", 3013, 93320, 93329, "DRESDEFF810", "", 5},
+    {81093034ULL, "81093034", 6051, 93759, 93768, "GENODEF1GA1", "", 0},
+    {81093054ULL, "81093054", 93779, 93797, 93421, "GENODEF1SDL", "", 0},
+    {81093274ULL, "81093274", 93806, 93371, 93329, "GENODEF1MD1", "", 0},
+    {82000000ULL, "82000000", 1, 93826, 93835, "MARKDEF1820", "", 42},
+    {82020086ULL, "82020086", 618, 93842, 93835, "HYVEDEMM498", "", 32},
+    {82020087ULL, "82020087", 618, 93851, 93860, "HYVEDEMM098", "", 32},
+    {82020088ULL, "82020088", 618, 93867, 93876, "HYVEDEMM824", "", 32},
+    {82040000ULL, "82040000", 2737, 93885, 93835, "COBADEFFXXX", "", 5},
+    {82040085ULL, "82040085", 1035, 93885, 93835, "COBADEFFXXX", "", 5},
+    {82050000ULL, "82050000", 93894, 93842, 93835, "HELADEFF820", "", 0},
+    {82051000ULL, "82051000", 93937, 93842, 93835, "HELADEF1WEM", "", 0},
+    {82052020ULL, "82052020", 93963, 56484, 56493, "HELADEF1GTH", "", 0},
+    {82054052ULL, "82054052", 93984, 94010, 94019, "HELADEF1NOR", "", 0},
+    {82055000ULL, "82055000", 94030, 94050, 94059, "HELADEF1KYF", "", 0},
+    {82056060ULL, "82056060", 94073, 94099, 94108, "HELADEF1MUE", "", 0},
+    {82057070ULL, "82057070", 94129, 94154, 94163, "HELADEF1EIC", "", 0},
+    {82060197ULL, "82060197", 1219, 93842, 93835, "GENODED1PA5", "37060193", 1},
+    {82064038ULL, "82064038", 94181, 94099, 94108, "GENODEF1MU2", "", 0},
+    {82064088ULL, "82064088", 94202, 93867, 93876, "GENODEF1ESA", "", 0},
+    {82064168ULL, "82064168", 94226, 56484, 56493, "GENODEF1GTH", "", 0},
+    {82064188ULL, "82064188", 94253, 94268, 93860, "GENODEF1WE1", "", 0},
+    {82064228ULL, "82064228", 94277, 93842, 93835, "ERFBDE8EXXX", "", 0},
+    {82070000ULL, "82070000", 1290, 93842, 93835, "DEUTDE8EXXX", "", 20},
+    {82070024ULL, "82070024", 1290, 93842, 93835, "DEUTDEDBERF", "", 20},
+    {82070324ULL, "82070324", 1313, 94297, 93860, "DEUTDEDBP20", "", 20},
+    {82070366ULL, "82070366", 1313, 94297, 93860, "DEUTDE8EP20", "", 20},
+    {82080000ULL, "82080000", 3013, 93851, 93860, "DRESDEFF827", "", 5},
+    {82094004ULL, "82094004", 94306, 94336, 94345, "GENODEF1HIG", "", 0},
+    {82094054ULL, "82094054", 94367, 94397, 94019, "GENODEF1NDS", "", 0},
+    {83020086ULL, "83020086", 618, 94406, 94415, "HYVEDEMM468", "", 32},
+    {83020087ULL, "83020087", 618, 94420, 94429, "HYVEDEMM463", "", 32},
+    {83020088ULL, "83020088", 618, 94434, 94443, "HYVEDEMM484", "", 32},
+    {83040000ULL, "83040000", 2737, 94458, 94415, "COBADEFFXXX", "", 5},
+    {83050000ULL, "83050000", 94467, 94488, 94415, "HELADEF1GER", "", 0},
+    {83050200ULL, "83050200", 94497, 94524, 94533, "HELADEF1ALT", "", 0},
+    {83050303ULL, "83050303", 94543, 94578, 94443, "HELADEF1SAR", "", 0},
+    {83050505ULL, "83050505", 94587, 94613, 94622, "HELADEF1SOK", "", 0},
+    {83053030ULL, "83053030", 94630, 94660, 94429, "HELADEF1JEN", "", 0},
+    {83064488ULL, "83064488", 94669, 94708, 94717, "GENODEF1HMF", "", 0},
+    {83065408ULL, "83065408", 94727, 94772, 94781, "GENODEF1SLR", "", 0},
+    {83080000ULL, "83080000", 3013, 94406, 94415, "DRESDEFF830", "", 5},
+    {83094444ULL, "83094444", 94790, 94828, 94837, "GENODEF1PN1", "", 0},
+    {83094454ULL, "83094454", 94845, 94876, 94429, "GENODEF1RUJ", "", 0},
+    {83094494ULL, "83094494", 94885, 94905, 94914, "GENODEF1ESN", "", 0},
+    {83094495ULL, "83094495", 94924, 94905, 94914, "GENODEF1ETK", "", 0},
+    {84020087ULL, "84020087", 618, 94964, 94973, "HYVEDEMM458", "", 32},
+    {84040000ULL, "84040000", 2737, 94978, 94987, "COBADEFFXXX", "", 5},
+    {84050000ULL, "84050000", 94997, 95022, 94987, "HELADEF1RRS", "", 0},
+    {84051010ULL, "84051010", 95031, 95058, 95067, "HELADEF1ILK", "", 0},
+    {84054040ULL, "84054040", 95075, 95105, 95114, "HELADEF1HIL", "", 0},
+    {84054722ULL, "84054722", 95129, 95149, 95158, "HELADEF1SON", "", 0},
+    {84055050ULL, "84055050", 95168, 95187, 93876, "HELADEF1WAK", "", 0},
+    {84064798ULL, "84064798", 95196, 95022, 94987, "GENODEF1MLF", "", 0},
+    {84069065ULL, "84069065", 95219, 95253, 95262, "GENODEF1SSG", "", 0},
+    {84080000ULL, "84080000", 3013, 95275, 94987, "DRESDEFF843", "", 5},
+    {84094754ULL, "84094754", 95284, 95319, 95328, "GENODEF1SAL", "", 0},
+    {84094755ULL, "84094755", 95342, 95319, 95328, "GENODEF1SAL", "", 0},
+    {84094814ULL, "84094814", 95381, 93842, 93835, "GENODEF1SHL", "", 0},
+    {85010500ULL, "85010500", 95407, 95442, 95451, "SABDDE81XXX", "", 0},
+    {85020086ULL, "85020086", 618, 95459, 95451, "HYVEDEMM496", "", 32},
+    {85020500ULL, "85020500", 607, 95459, 95451, "BFSWDE33DRE", "", 0},
+    {85040000ULL, "85040000", 2737, 95468, 95451, "COBADEFFXXX", "", 5},
+    {85040060ULL, "85040060", 1011, 95477, 95451, "COBADEFFXXX", "", 5},
+    {85040061ULL, "85040061", 1011, 95477, 95451, "COBADEFFXXX", "", 5},
+    {85050100ULL, "85050100", 95486, 95524, 95533, "WELADED1GRL", "", 0},
+    {85050300ULL, "85050300", 95540, 95572, 95451, "OSDDDE81XXX", "", 0},
+    {85055000ULL, "85055000", 95581, 95598, 95607, "SOLADES1MEI", "", 0},
+    {85060000ULL, "85060000", 95613, 95629, 95638, "GENODEF1PR2", "", 0},
+    {85065028ULL, "85065028", 95644, 95681, 95690, "GENODEF1SEB", "", 0},
+    {85080000ULL, "85080000", 3013, 95698, 95451, "DRESDEFF850", "", 5},
+    {85080085ULL, "85080085", 25109, 95707, 95451, "DRESDEFFJ29", "", 5},
+    {85080086ULL, "85080086", 14344, 95707, 95451, "DRESDEFFJ30", "", 5},
+    {85080200ULL, "85080200", 3013, 95716, 56508, "DRESDEFF857", "", 5},
+    {85089270ULL, "85089270", 1900, 95698, 95451, "DRESDEFFI15", "", 5},
+    {85090000ULL, "85090000", 95725, 95751, 95451, "GENODEF1DRS", "", 0},
+    {85094984ULL, "85094984", 95760, 95598, 95607, "GENODEF1RIE", "", 0},
+    {85095004ULL, "85095004", 95776, 95819, 95828, "GENODEF1MEI", "", 0},
+    {85550000ULL, "85550000", 95835, 95858, 95867, "SOLADES1BAT", "", 0},
+    {85590000ULL, "85590000", 95875, 95899, 95867, "GENODEF1BZV", "", 0},
+    {85590100ULL, "85590100", 95908, 95931, 95940, "GENODEF1NGS", "", 0},
+    {85591000ULL, "85591000", 95962, 96003, 96012, "GENODEF1GR1", "", 0},
+    {86000000ULL, "86000000", 1, 96020, 96029, "MARKDEF1860", "", 42},
+    {86010090ULL, "86010090", 28, 96037, 96029, "PBNKDEFFXXX", "", 0},
+    {86010424ULL, "86010424", 96046, 5042, 5051, "AARBDE5W860", "", 0},
+    {86020086ULL, "86020086", 618, 96080, 96029, "HYVEDEMM495", "", 32},
+    {86020500ULL, "86020500", 607, 96089, 96029, "BFSWDE33LPZ", "", 0},
+    {86033300ULL, "86033300", 824, 96098, 96029, "SCFBDE33XXX", "", 47},
+    {86040000ULL, "86040000", 2737, 96080, 96029, "COBADEFFXXX", "", 5},
+    {86040060ULL, "86040060", 1011, 96107, 96029, "COBADEFFXXX", "", 5},
+    {86040061ULL, "86040061", 1011, 96107, 96029, "COBADEFFXXX", "", 5},
+    {86050000ULL, "86050000", 52849, 96116, 96029, "SOLADEST861", "", 53},
+    {86050200ULL, "86050200", 96125, 96145, 96154, "SOLADES1GRM", "", 0},
+    {86050600ULL, "86050600", 96161, 96197, 96206, "WELADED1TGU", "", 0},
+    {86055002ULL, "86055002", 96214, 96250, 96259, "SOLADES1DES", "", 0},
+    {86055462ULL, "86055462", 96269, 96291, 96300, "SOLADES1DLN", "", 0},
+    {86055592ULL, "86055592", 96307, 96341, 96029, "WELADE8LXXX", "", 0},
+    {86065448ULL, "86065448", 96350, 96373, 96382, "GENODEF1BOA", "", 0},
+    {86065468ULL, "86065468", 96388, 96410, 96419, "GENODEF1DL1", "", 0},
+    {86065483ULL, "86065483", 96428, 96145, 96154, "GENODEF1GMR", "", 0},
+    {86069070ULL, "86069070", 5645, 96450, 96459, "GENODEF1TGB", "", 0},
+    {86070000ULL, "86070000", 1290, 96466, 96029, "DEUTDE8LXXX", "", 20},
+    {86070024ULL, "86070024", 1290, 96466, 96029, "DEUTDEDBLEG", "", 20},
+    {86070407ULL, "86070407", 1313, 96037, 96029, "DEUTDE8LP37", "", 20},
+    {86070424ULL, "86070424", 1313, 96037, 96029, "DEUTDEDBP37", "", 20},
+    {86080000ULL, "86080000", 3013, 96475, 96029, "DRESDEFF860", "", 5},
+    {86080055ULL, "86080055", 1523, 96037, 96029, "DRESDEFF862", "", 5},
+    {86080057ULL, "86080057", 1563, 96037, 96029, "DRESDEFF867", "", 5},
+    {86080085ULL, "86080085", 25109, 96475, 96029, "DRESDEFFJ31", "", 5},
+    {86080086ULL, "86080086", 14344, 96475, 96029, "DRESDEFFJ32", "", 5},
+    {86089280ULL, "86089280", 1900, 96475, 96029, "DRESDEFFI16", "", 5},
+    {86095484ULL, "86095484", 96484, 96145, 96154, "GENODEF1GMV", "", 0},
+    {86095554ULL, "86095554", 96520, 96540, 96259, "GENODEF1DZ1", "", 0},
+    {86095604ULL, "86095604", 96549, 96037, 96029, "GENODEF1LVB", "", 0},
+    {87000000ULL, "87000000", 1, 96569, 96578, "MARKDEF1870", "", 42},
+    {87020086ULL, "87020086", 618, 96587, 96578, "HYVEDEMM497", "", 32},
+    {87020087ULL, "87020087", 618, 96596, 96605, "HYVEDEMM481", "", 32},
+    {87020088ULL, "87020088", 618, 96612, 96621, "HYVEDEMM441", "", 32},
+    {87040000ULL, "87040000", 2737, 96629, 96578, "COBADEFFXXX", "", 5},
+    {87050000ULL, "87050000", 96638, 96657, 96578, "CHEKDE81XXX", "", 0},
+    {87051000ULL, "87051000", 96666, 96696, 96705, "WELADED1MTW", "", 0},
+    {87052000ULL, "87052000", 96715, 96739, 96419, "WELADED1FGX", "", 0},
+    {87054000ULL, "87054000", 96748, 96768, 96777, "WELADED1STB", "", 0},
+    {87055000ULL, "87055000", 96795, 96813, 96621, "WELADED1ZWI", "", 0},
+    {87058000ULL, "87058000", 96822, 96841, 96605, "WELADED1PLX", "", 0},
+    {87069075ULL, "87069075", 96850, 96881, 96890, "GENODEF1MBG", "", 0},
+    {87069077ULL, "87069077", 96900, 96936, 96945, "GENODEF1BST", "", 0},
+    {87070000ULL, "87070000", 1290, 96955, 96578, "DEUTDE8CXXX", "", 20},
+    {87070024ULL, "87070024", 1290, 96955, 96578, "DEUTDEDBCHE", "", 20},
+    {87070406ULL, "87070406", 1313, 96964, 96578, "DEUTDE8CP36", "", 20},
+    {87070424ULL, "87070424", 1313, 96964, 96578, "DEUTDEDBP36", "", 20},
+    {87080000ULL, "87080000", 3013, 96964, 96578, "DRESDEFF870", "", 5},
+    {87095824ULL, "87095824", 96973, 97003, 96605, "GENODEF1PL1", "", 0},
+    {87095899ULL, "87095899", 97012, 97003, 96605, "GENODEF1EXT", "", 0},
+    {87095934ULL, "87095934", 97035, 97053, 96621, "GENODEF1Z01", "", 0},
+    {87095974ULL, "87095974", 97062, 97096, 97105, "GENODEF1GC1", "", 0},
+    {87096124ULL, "87096124", 97114, 97134, 96705, "GENODEF1MIW", "", 0},
+    {87096214ULL, "87096214", 97143, 96955, 96578, "GENODEF1CH1", "", 0},
 };
 
 const uint32_t head_DE_size = sizeof head_DE / sizeof head_DE[0];
+
+// The free texts of the records above, each ended by a NUL; a record
+// holds the offset of its text here.
+const char head_DE_text[] =
+    "\000"
+    "Bundesbank\000"
+    "DE-10591\000"
+    "Berlin\000"
+    "Postbank Ndl der Deutsche Bank\000"
+    "DE-10559\000"
+    "OLINDA Zweigniederlassung Deutschland\000"
+    "DE-10245\000"
+    "Revolut Bank, Zweigniederlassung Deutschland\000"
+    "DE-10117\000"
+    "Treezor, Berlin\000"
+    "DE-10785\000"
+    "Klarna Bank German Branch\000"
+    "DE-10115\000"
+    "Aareal Bank\000"
+    "DE-10666\000"
+    "Noelse Pay\000"
+    "DE-10719\000"
+    "Financiere des Paiements Electroniques NL Deutschland\000"
+    "N26 Bank\000"
+    "DE-10179\000"
+    "Trade Republic Bank\000"
+    "DE-10119\000"
+    "Swan Zweigniederlassung Deutschland\000"
+    "DE-10178\000"
+    "Swan Zweigniederlassung Deutschland (Gesch\344ftsfeld)\000"
+    "Holvi Payment Services Zweigniederlassung Deutschland\000"
+    "DE-10967\000"
+    "Finom Payments Zweigniederlassung Deutschland\000"
+    "Adyen, German Branch\000"
+    "BHF-BANK\000"
+    "SozialBank\000"
+    "UniCredit Bank - HypoVereinsbank\000"
+    "Berlin Hyp\000"
+    "DE-10787\000"
+    "ABK Allgemeine Beamten Bank\000"
+    "M.M. Warburg & Co (vormals Bankhaus L\366bbecke)\000"
+    "DE-20095\000"
+    "Hamburg\000"
+    "Eurocity Bank\000"
+    "DE-60311\000"
+    "Frankfurt am Main\000"
+    "Eurocity Bank Gf GAA\000"
+    "Santander Consumer Bank\000"
+    "DE-10439\000"
+    "Commerzbank, Filiale Berlin 1\000"
+    "DE-10891\000"
+    "Commerzbank, Filiale Berlin 3\000"
+    "Commerzbank, CC SP\000"
+    "DE-10877\000"
+    "Commerzbank GF-B48\000"
+    "Commerzbank Gf 160\000"
+    "Commerzbank Gf 161\000"
+    "Commerzbank CC\000"
+    "DE-10783\000"
+    "Commerzbank, Gf Web-K\000"
+    "Commerzbank Service-BZ\000"
+    "Landesbank Berlin - Berliner Sparkasse\000"
+    "DE-10889\000"
+    "S-Kreditpartner, Berlin\000"
+    "DE-10715\000"
+    "LBS Landesbausparkasse NordOst\000"
+    "DE-10405\000"
+    "DekaBank\000"
+    "DE-60040\000"
+    "Pax-Bank\000"
+    "DE-14005\000"
+    "Bank f\374r Kirche und Diakonie - KD-Bank Gf Sonder-BLZ\000"
+    "Deutsche Bank\000"
+    "DE-10883\000"
+    "Postbank/DSL Ndl der Deutsche Bank\000"
+    "DE-12105\000"
+    "DE-13125\000"
+    "DE-10623\000"
+    "norisbank\000"
+    "DE-10625\000"
+    "Commerzbank vormals Dresdner Bank Filiale Berlin I\000"
+    "Commerzbank vormals Dresdner Bank Zw A\000"
+    "Commerzbank vormals Dresdner Bank Zw B\000"
+    "Commerzbank vormals Dresdner Bank Zw 55\000"
+    "Commerzbank vormals Dresdner Bank Gf ZW 57\000"
+    "Commerzbank vormals Dresdner Bank Gf PCC DCC-ITGK 3\000"
+    "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 4\000"
+    "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 5\000"
+    "Commerzbank vormals Dresdner Bank IBLZ\000"
+    "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 6\000"
+    "Commerzbank vormals Dresdner Bank Filiale Berlin III\000"
+    "Commerzbank vormals Dresdner Bank ITGK\000"
+    "Commerzbank vormals Dresdner Bank ITGK 2\000"
+    "Berliner Volksbank\000"
+    "DE-10892\000"
+    "Bank f\374r Schiffahrt (BFS) Fil d Ostfr VB Leer\000"
+    "DE-13353\000"
+    "PSD Bank Berlin-Brandenburg\000"
+    "DE-12154\000"
+    "Westend Bank\000"
+    "DE-60599\000"
+    "Investitionsbank Berlin\000"
+    "DE-10702\000"
+    "Quirin Privatbank\000"
+    "DE-10711\000"
+    "Weberbank\000"
+    "DE-10893\000"
+    "Isbank Fil Berlin\000"
+    "flatexDEGIRO Bank\000"
+    "DE-60312\000"
+    "Lloyds Bank\000"
+    "Sydbank Filiale Berlin\000"
+    "DE-24937\000"
+    "Flensburg\000"
+    "Tradegate Berlin\000"
+    "Tradegate, GF DIR\000"
+    "MANGOPAY German Branch\000"
+    "solarisBank\000"
+    "DE-10997\000"
+    "solarisBank Gf (S)\000"
+    "solarisBank Gf (PNTA)\000"
+    "KfW Kreditanstalt f\374r Wiederaufbau\000"
+    "Deutsche Kreditbank Berlin\000"
+    "Merck Finck A Quintet Private Bank\000"
+    "Commerzbank Filiale Berlin 2\000"
+    "ZVA Norddeutsche Landesbank Gf SA\000"
+    "DE-30151\000"
+    "Hannover\000"
+    "DZ BANK\000"
+    "DE-10001\000"
+    "DE-14405\000"
+    "Potsdam\000"
+    "DE-03046\000"
+    "Cottbus\000"
+    "Commerzbank vormals Dresdner Bank Filiale Berlin II\000"
+    "Sparda-Bank Berlin\000"
+    "DE-18004\000"
+    "Rostock\000"
+    "Commerzbank\000"
+    "DE-18006\000"
+    "Ostseesparkasse Rostock\000"
+    "Sparkasse Vorpommern auf R\374gen\000"
+    "DE-18525\000"
+    "Bergen auf R\374gen\000"
+    "Volksbank Wolgast -alt-\000"
+    "DE-17438\000"
+    "Wolgast\000"
+    "Volks- und Raiffeisenbank\000"
+    "DE-23952\000"
+    "Wismar\000"
+    "Raiffeisenbank Wismar -alt-\000"
+    "Raiffeisenbank\000"
+    "DE-18209\000"
+    "Bad Doberan\000"
+    "DE-18002\000"
+    "DE-19053\000"
+    "Schwerin\000"
+    "Commerzbank vormals Dresdner Bank\000"
+    "DE-18010\000"
+    "Rostocker Volks- und Raiffeisenbank -alt-\000"
+    "DE-18003\000"
+    "Volksbank Vorpommern\000"
+    "DE-18439\000"
+    "Stralsund\000"
+    "Volksbank Wismar -alt-\000"
+    "DE-19055\000"
+    "Sparkasse Mecklenburg-Nordwest\000"
+    "DE-23951\000"
+    "Sparkasse Parchim-L\374bz\000"
+    "DE-19370\000"
+    "Parchim\000"
+    "Sparkasse Schwerin -alt-\000"
+    "Sparkasse Mecklenburg-Schwerin\000"
+    "VR Bank Mecklenburg\000"
+    "DE-18055\000"
+    "Raiffeisen-Volksbank -alt-\000"
+    "DE-19205\000"
+    "Gadebusch\000"
+    "DE-19006\000"
+    "Commerzbank vormals Dresdner Bank Zw W\000"
+    "VR-Bank -alt-\000"
+    "DE-17020\000"
+    "Neubrandenburg\000"
+    "DE-17019\000"
+    "M\374ritz-Sparkasse\000"
+    "DE-17192\000"
+    "Waren (M\374ritz)\000"
+    "Sparkasse Neubrandenburg-Demmin\000"
+    "DE-17041\000"
+    "Sparkasse Uecker-Randow\000"
+    "DE-17309\000"
+    "Pasewalk\000"
+    "Sparkasse Vorpommern\000"
+    "DE-17462\000"
+    "Greifswald\000"
+    "Sparkasse Mecklenburg-Strelitz\000"
+    "DE-17235\000"
+    "Neustrelitz\000"
+    "Raiffeisenbank Mecklenburger Seenplatte\000"
+    "Volksbank Vorpommern -alt-\000"
+    "DE-17489\000"
+    "Raiffeisenbank Malchin -alt-\000"
+    "DE-17131\000"
+    "Malchin\000"
+    "DE-17033\000"
+    "Volksbank Demmin\000"
+    "DE-17109\000"
+    "Demmin, Hansestadt\000"
+    "VR-Bank Uckermark-Randow\000"
+    "DE-17291\000"
+    "Prenzlau\000"
+    "Investitionsbank des Landes Brandenburg\000"
+    "DE-14473\000"
+    "DE-14467\000"
+    "DE-14402\000"
+    "Mittelbrandenburgische Sparkasse in Potsdam\000"
+    "DE-14459\000"
+    "Sparkasse Prignitz\000"
+    "DE-16928\000"
+    "Pritzwalk\000"
+    "Sparkasse Ostprignitz-Ruppin\000"
+    "DE-16816\000"
+    "Neuruppin\000"
+    "DE-14463\000"
+    "Volks- und Raiffeisenbank Prignitz\000"
+    "DE-19348\000"
+    "Perleberg\000"
+    "Raiffeisenbank Ostprignitz-Ruppin\000"
+    "DE-16803\000"
+    "VR-Bank Fl\344ming-Elsterland\000"
+    "DE-14943\000"
+    "Luckenwalde\000"
+    "Brandenburger Bank\000"
+    "DE-14770\000"
+    "Brandenburg an der Havel\000"
+    "Volksbank Rathenow\000"
+    "DE-14712\000"
+    "Rathenow\000"
+    "DE-15230\000"
+    "Frankfurt (Oder)\000"
+    "Sparkasse Barnim\000"
+    "DE-16204\000"
+    "Eberswalde\000"
+    "Stadtsparkasse Schwedt\000"
+    "DE-16303\000"
+    "Schwedt/Oder\000"
+    "Kreissparkasse M\344rkisch-Oderland\000"
+    "DE-15344\000"
+    "Strausberg\000"
+    "Sparkasse Oder-Spree\000"
+    "DE-15203\000"
+    "Sparkasse Uckermark\000"
+    "Raiffeisenbank-Volksbank Oder-Spree\000"
+    "DE-15848\000"
+    "Beeskow\000"
+    "DE-15205\000"
+    "VR Bank F\374rstenwalde Seelow Wriezen\000"
+    "DE-15501\000"
+    "F\374rstenwalde/Spree\000"
+    "DE-03003\000"
+    "Sparkasse Spree-Nei\337e\000"
+    "DE-03006\000"
+    "Sparkasse Elbe-Elster\000"
+    "DE-03231\000"
+    "Finsterwalde\000"
+    "Sparkasse Niederlausitz\000"
+    "DE-01957\000"
+    "Senftenberg\000"
+    "VR Bank Lausitz\000"
+    "DE-03044\000"
+    "VR Bank Forst -alt-\000"
+    "DE-03149\000"
+    "Forst (Lausitz)\000"
+    "Spreewaldbank\000"
+    "DE-15907\000"
+    "L\374bben (Spreewald)\000"
+    "Volksbank Spree-Nei\337e\000"
+    "DE-03130\000"
+    "Spremberg\000"
+    "DE-22772\000"
+    "DE-22280\000"
+    "Aareal Bank ehem. Filiale Hamburg\000"
+    "DE-65189\000"
+    "Wiesbaden\000"
+    "Skandinaviska Enskilda Banken (publ) Hamburg Branch\000"
+    "DE-60313\000"
+    "Jyske Bank Fil Hamburg\000"
+    "Signal Iduna Bauspar\000"
+    "DE-20351\000"
+    "DE-20454\000"
+    "Varengold Bank\000"
+    "DE-22767\000"
+    "DONNER & REUSCHEL\000"
+    "Donner + Reuschel GF NL LUX\000"
+    "Marcard, Stein & Co Bankiers\000"
+    "Sydbank Fil Hamburg\000"
+    "DE-20459\000"
+    "DE-20312\000"
+    "Commerzbank, Filiale Hamburg 2\000"
+    "DE-20349\000"
+    "Commerzbank GF RME\000"
+    "Commerzbank GF-H48\000"
+    "Commerzbank GF COC\000"
+    "DE-20457\000"
+    "Commerzbank Gf 260\000"
+    "Commerzbank Gf 261\000"
+    "Commerzbank - GF comdirect\000"
+    "DE-25449\000"
+    "Quickborn\000"
+    "Hamburger Sparkasse\000"
+    "DE-20354\000"
+    "DE-20045\000"
+    "Norderstedter Bank -alt-\000"
+    "DE-22827\000"
+    "Norderstedt\000"
+    "Kaltenkirchener Bank -alt-\000"
+    "DE-24568\000"
+    "Kaltenkirchen\000"
+    "Raiffeisenbank -alt-\000"
+    "DE-24571\000"
+    "Bad Bramstedt\000"
+    "DE-25371\000"
+    "Seesterm\374he\000"
+    "Raiffeisenbank S\374dstormarn M\366lln\000"
+    "DE-23879\000"
+    "M\366lln\000"
+    "DE-24643\000"
+    "Struvenh\374tten\000"
+    "Raiffeisenbank Owschlag\000"
+    "DE-24811\000"
+    "Owschlag\000"
+    "Volksbank Ahlerstedt\000"
+    "DE-21702\000"
+    "Ahlerstedt\000"
+    "Volksbank Geest\000"
+    "DE-21641\000"
+    "Apensen\000"
+    "Volksbank Kehdingen Zndl. der Ostfriesischen Volksbank\000"
+    "DE-21703\000"
+    "Drochtersen\000"
+    "Spar- und Kreditbank\000"
+    "DE-21714\000"
+    "Hammah\000"
+    "Volksbank Fredenbeck\000"
+    "DE-21717\000"
+    "Fredenbeck\000"
+    "Volksbank\000"
+    "DE-21724\000"
+    "Oldendorf\000"
+    "DE-23909\000"
+    "Ratzeburg\000"
+    "Raiffeisenbank Travem\374nde -alt-\000"
+    "DE-23570\000"
+    "L\374beck\000"
+    "Volksbank Winsener Marsch\000"
+    "DE-21436\000"
+    "Marschacht\000"
+    "Volksbank Wulfsen -alt-\000"
+    "DE-21445\000"
+    "Wulfsen\000"
+    "DE-20079\000"
+    "Commerzbank vormals Dresdner Bank Gf PCC DCC-ITGK 2\000"
+    "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 3\000"
+    "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 7\000"
+    "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 8\000"
+    "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 9\000"
+    "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 10\000"
+    "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 11\000"
+    "DZ HYP\000"
+    "Edekabank\000"
+    "DE-22297\000"
+    "EBANK Gf Cash\000"
+    "PSD Bank Nord\000"
+    "DE-22013\000"
+    "DE-22283\000"
+    "MUFG Bank (Europe) Germany Branch\000"
+    "DE-40040\000"
+    "D\374sseldorf\000"
+    "Bank of China Fil Hamburg\000"
+    "Joh. Berenberg, Gossler & Co\000"
+    "M.M. Warburg & CO\000"
+    "start:bausparkasse\000"
+    "DE-22756\000"
+    "Goyer & G\366ppel\000"
+    "Hanseatic Bank\000"
+    "DE-22309\000"
+    "GRENKE BANK\000"
+    "DE-76532\000"
+    "Baden-Baden\000"
+    "BAWAG Niederlassung Deutschland\000"
+    "DE-20099\000"
+    "Hamburger Volksbank\000"
+    "DE-20097\000"
+    "Hamburger Volksbank (Gf GAA)\000"
+    "Volksbank Raiffeisenbank\000"
+    "DE-23843\000"
+    "Bad Oldesloe\000"
+    "Volksbank Hamburg Ost-West -alt-\000"
+    "DE-20019\000"
+    "Vierl\344nder Volksbank -alt-\000"
+    "DE-21037\000"
+    "MKB Mittelstandskreditbank\000"
+    "DE-22547\000"
+    "Bank Melli Iran\000"
+    "DE-20421\000"
+    "Bank Saderat Iran\000"
+    "DE-20422\000"
+    "DNB Bank ASA - Filiale Deutschland\000"
+    "Banking Circle - German Branch\000"
+    "DE-80333\000"
+    "M\374nchen\000"
+    "Otto M. Schr\366der Bank\000"
+    "DE-20355\000"
+    "Isbank Berlin\000"
+    "Sutor Bank\000"
+    "DE-20433\000"
+    "Europ\344isch-Iranische Handelsbank\000"
+    "Sparda-Bank Hamburg\000"
+    "DE-22704\000"
+    "UniCredit Bank - HVB Settlement EAC01\000"
+    "DE-21050\000"
+    "UniCredit Bank - HVB Settlement EAC02\000"
+    "UniCredit Bank - HVB Settlement EAC03\000"
+    "UniCredit Bank - HVB Settlement EAC04\000"
+    "UniCredit Bank - HVB Settlement EAC05\000"
+    "UniCredit Bank - HVB Settlement EAC06\000"
+    "UniCredit Bank - HVB Settlement EAC07\000"
+    "UniCredit Bank - HVB Settlement EAC08\000"
+    "UniCredit Bank - HVB Settlement EAC09\000"
+    "UniCredit Bank - HVB Settlement EAC10\000"
+    "UniCredit Bank - HVB Settlement EAC11\000"
+    "UniCredit Bank - HVB Settlement EAC12\000"
+    "UniCredit Bank - HVB Settlement EAC13\000"
+    "UniCredit Bank - HVB Settlement EAC14\000"
+    "UniCredit Bank - HVB Settlement EAC15\000"
+    "UniCredit Bank - HVB Settlement EAC16\000"
+    "UniCredit Bank - HVB Settlement EAC17\000"
+    "UniCredit Bank - HVB Settlement EAC18\000"
+    "UniCredit Bank - HVB Settlement EAC19\000"
+    "UniCredit Bank - HVB Settlement EAC20\000"
+    "UniCredit Bank - HVB Settlement EAC21\000"
+    "UniCredit Bank - HVB Settlement EAC22\000"
+    "UniCredit Bank - HVB Settlement EAC23\000"
+    "UniCredit Bank - HVB Settlement EAC24\000"
+    "UniCredit Bank - HVB Settlement EAC25\000"
+    "UniCredit Bank - HVB Settlement EAC26\000"
+    "UniCredit Bank - HVB Settlement EAC27\000"
+    "UniCredit Bank - HVB Settlement EAC28\000"
+    "UniCredit Bank - HVB Settlement EAC29\000"
+    "UniCredit Bank - HVB Settlement EAC30\000"
+    "UniCredit Bank - HVB Settlement EAC31\000"
+    "UniCredit Bank - HVB Settlement EAC32\000"
+    "UniCredit Bank - HVB Settlement EAC33\000"
+    "UniCredit Bank - HVB Settlement EAC34\000"
+    "UniCredit Bank - HVB Settlement EAC35\000"
+    "UniCredit Bank - HVB Settlement EAC36\000"
+    "UniCredit Bank - HVB Settlement EAC37\000"
+    "UniCredit Bank - HVB Settlement EAC38\000"
+    "UniCredit Bank - HVB Settlement EAC39\000"
+    "UniCredit Bank - HVB Settlement EAC40\000"
+    "UniCredit Bank - HVB Settlement EAC41\000"
+    "UniCredit Bank - HVB Settlement EAC42\000"
+    "UniCredit Bank - HVB Settlement EAC43\000"
+    "UniCredit Bank - HVB Settlement EAC44\000"
+    "UniCredit Bank - HVB Settlement EAC45\000"
+    "UniCredit Bank - HVB Settlement EAC46\000"
+    "UniCredit Bank - HVB Settlement EAC47\000"
+    "UniCredit Bank - HVB Settlement EAC48\000"
+    "UniCredit Bank - HVB Settlement EAC49\000"
+    "UniCredit Bank - HVB Settlement EAC50\000"
+    "UniCredit Bank - HVB Settlement EAC52\000"
+    "UniCredit Bank - HVB Settlement EAC55\000"
+    "UniCredit Bank - HVB Settlement EAC56\000"
+    "UniCredit Bank - HVB Settlement EAC57\000"
+    "UniCredit Bank - HVB Settlement EAC58\000"
+    "UniCredit Bank - HVB Settlement EAC59\000"
+    "UniCredit Bank - HVB Settlement EAC60\000"
+    "UniCredit Bank - HVB Settlement EAC61\000"
+    "UniCredit Bank - HVB Settlement EAC62\000"
+    "UniCredit Bank - HVB Settlement EAC63\000"
+    "UniCredit Bank - HVB Settlement EAC64\000"
+    "UniCredit Bank - HVB Settlement EAC65\000"
+    "UniCredit Bank - HVB Settlement EAC66\000"
+    "UniCredit Bank - HVB Settlement EAC67\000"
+    "UniCredit Bank - HVB Settlement EAC68\000"
+    "UniCredit Bank - HVB Settlement EAC69\000"
+    "UniCredit Bank - HVB Settlement EAC70\000"
+    "UniCredit Bank - HVB Settlement EAC71\000"
+    "UniCredit Bank - HVB Settlement EAC72\000"
+    "UniCredit Bank - HVB Settlement EAC73\000"
+    "UniCredit Bank - HVB Settlement EAC74\000"
+    "UniCredit Bank - HVB Settlement EAC75\000"
+    "UniCredit Bank - HVB Settlement EAC76\000"
+    "UniCredit Bank - HVB Settlement EAC77\000"
+    "UniCredit Bank - HVB Settlement EAC78\000"
+    "UniCredit Bank - HVB Settlement EAC79\000"
+    "UniCredit Bank - HVB Settlement EAC80\000"
+    "UniCredit Bank - HVB Settlement EAC81\000"
+    "UniCredit Bank - HVB Settlement EAC82\000"
+    "UniCredit Bank - HVB Settlement EAC83\000"
+    "UniCredit Bank - HVB Settlement EAC84\000"
+    "UniCredit Bank - HVB Settlement EAC85\000"
+    "UniCredit Bank - HVB Settlement EAC86\000"
+    "UniCredit Bank - HVB Settlement EAC87\000"
+    "UniCredit Bank - HVB Settlement EAC88\000"
+    "UniCredit Bank - HVB Settlement EAC89\000"
+    "UniCredit Bank - HVB Settlement EAC90\000"
+    "UniCredit Bank - HVB Settlement EAC91\000"
+    "UniCredit Bank - HVB Settlement EAC92\000"
+    "UniCredit Bank - HVB Settlement EAC93\000"
+    "UniCredit Bank - HVB Settlement EAC94\000"
+    "UniCredit Bank - HVB Settlement EAC95\000"
+    "UniCredit Bank - HVB Settlement EAC96\000"
+    "UniCredit Bank - HVB Settlement EAC97\000"
+    "UniCredit Bank - HVB Settlement EAC98\000"
+    "UniCredit Bank - HVB Settlement EAC99\000"
+    "Sparkasse Harburg-Buxtehude\000"
+    "DE-21045\000"
+    "Sydbank Filiale Kiel\000"
+    "DE-24103\000"
+    "Kiel\000"
+    "DE-24100\000"
+    "DE-24331\000"
+    "Eckernf\366rde\000"
+    "Hamburg Commercial Bank, ehemals HSH Nordbank Hamburg\000"
+    "F\366rde Sparkasse\000"
+    "Bordesholmer Sparkasse\000"
+    "DE-24582\000"
+    "Bordesholm\000"
+    "Sparkasse Kreis Pl\366n -alt-\000"
+    "DE-24306\000"
+    "Pl\366n\000"
+    "Sparkasse Eckernf\366rde -alt-\000"
+    "DE-24340\000"
+    "DE-24011\000"
+    "DE-24018\000"
+    "Kieler Volksbank\000"
+    "DE-24027\000"
+    "Kieler Volksbank (Gf GAA)\000"
+    "PSD Bank Kiel -alt-\000"
+    "Eckernf\366rder Bank Volksbank-Raiffeisenbank\000"
+    "DE-24503\000"
+    "Neum\374nster\000"
+    "DE-24504\000"
+    "VR Bank Neum\374nster -alt-\000"
+    "DE-24517\000"
+    "DE-23722\000"
+    "Neustadt in Holstein\000"
+    "Sparkasse Holstein\000"
+    "DE-23692\000"
+    "Eutin\000"
+    "VR Bank zwischen den Meeren\000"
+    "DE-24534\000"
+    "Volksbank Eutin Raiffeisenbank\000"
+    "DE-23693\000"
+    "DE-24768\000"
+    "Rendsburg\000"
+    "Sparkasse Mittelholstein\000"
+    "Sparkasse B\374delsdorf -alt-\000"
+    "DE-24782\000"
+    "B\374delsdorf\000"
+    "Sparkasse Hohenwestedt -alt-\000"
+    "DE-24594\000"
+    "Hohenwestedt\000"
+    "Volksbank-Raiffeisenbank im Kreis Rendsburg -alt-\000"
+    "DE-24783\000"
+    "Osterr\366nfeld\000"
+    "DE-24819\000"
+    "Todenb\374ttel\000"
+    "DE-24752\000"
+    "Sydbank Filiale Flensburg\000"
+    "Union-Bank Flensburg\000"
+    "DE-24903\000"
+    "DE-24983\000"
+    "Handewitt\000"
+    "DE-24904\000"
+    "VR Bank Flensburg-Schleswig -alt-\000"
+    "DE-24837\000"
+    "Schleswig\000"
+    "VR Bank Schleswig-Mittelholstein\000"
+    "DE-25801\000"
+    "Husum\000"
+    "DE-25899\000"
+    "Nieb\374ll\000"
+    "DE-25961\000"
+    "Sylt\000"
+    "Nord-Ostsee Sparkasse\000"
+    "Spar- und Leihkasse zu Bredstedt -alt-\000"
+    "DE-25821\000"
+    "Bredstedt\000"
+    "VR Bank Westk\374ste\000"
+    "DE-25813\000"
+    "VR Bank Nord\000"
+    "Sylter Bank\000"
+    "DE-25980\000"
+    "Vereinigte VR Bank\000"
+    "DE-25938\000"
+    "Wyk auf F\366hr\000"
+    "DE-25740\000"
+    "Heide\000"
+    "DE-25541\000"
+    "Brunsb\374ttel\000"
+    "Sparkasse Hennstedt-Wesselburen -alt-\000"
+    "DE-25764\000"
+    "Wesselburen\000"
+    "Raiffeisenbank Heide -alt-\000"
+    "DE-25746\000"
+    "Dithmarscher Volks- und Raiffeisenbank\000"
+    "DE-25335\000"
+    "Elmshorn\000"
+    "DE-24559\000"
+    "DE-25421\000"
+    "Pinneberg\000"
+    "DE-25429\000"
+    "Uetersen\000"
+    "Sparkasse Elmshorn\000"
+    "Stadtsparkasse Wedel\000"
+    "DE-22880\000"
+    "Wedel\000"
+    "Raiffeisenbank Elbmarsch\000"
+    "DE-25492\000"
+    "Heist\000"
+    "Volksbank Elmshorn -alt-\000"
+    "VR Bank in Holstein\000"
+    "DE-25502\000"
+    "Itzehoe\000"
+    "Sparkasse Westholstein\000"
+    "DE-25509\000"
+    "DE-25503\000"
+    "VR Itzehoe Norderstedt Hohenwestedt -alt-\000"
+    "DE-25524\000"
+    "DE-23547\000"
+    "Sparkasse zu L\374beck\000"
+    "Sparkasse S\374dholstein\000"
+    "DE-24531\000"
+    "Kreissparkasse Herzogtum Lauenburg\000"
+    "Raiffeisenbank Leezen\000"
+    "DE-23816\000"
+    "Leezen\000"
+    "DE-22935\000"
+    "Bargteheide\000"
+    "DE-21481\000"
+    "Lauenburg\000"
+    "DE-21514\000"
+    "B\374chen\000"
+    "DE-23566\000"
+    "DE-23501\000"
+    "Volksbank L\374beck\000"
+    "DE-23552\000"
+    "DE-21303\000"
+    "L\374neburg\000"
+    "Sparkasse L\374neburg\000"
+    "DE-21309\000"
+    "Volksbank L\374neburger Heide\000"
+    "DE-21412\000"
+    "Winsen (Luhe)\000"
+    "Volksbank Bleckede-Dahlenburg -alt-\000"
+    "DE-21366\000"
+    "Dahlenburg\000"
+    "DE-21304\000"
+    "DE-21335\000"
+    "Volksbank L\374neburg -alt-\000"
+    "DE-21319\000"
+    "Ritterschaftliches Kreditinstitut Stade\000"
+    "DE-21682\000"
+    "Stade\000"
+    "DE-27451\000"
+    "Cuxhaven\000"
+    "Stadtsparkasse Cuxhaven\000"
+    "DE-27456\000"
+    "Sparkasse Stade-Altes Land\000"
+    "DE-21660\000"
+    "Kreissparkasse Stade\000"
+    "DE-21655\000"
+    "Sparkasse Rotenburg Osterholz\000"
+    "DE-27393\000"
+    "Zeven\000"
+    "Zevener Volksbank -alt-\000"
+    "DE-27404\000"
+    "Spar- u Darlehnskasse B\366rde Lamstedt-Hechthausen\000"
+    "DE-21769\000"
+    "Lamstedt\000"
+    "DE-21758\000"
+    "Otterndorf\000"
+    "DE-27452\000"
+    "Volksbank Stade-Cuxhaven\000"
+    "DE-21661\000"
+    "DE-30002\000"
+    "DE-30139\000"
+    "Aareal Bank ehem. Filiale Hannover\000"
+    "NORD/LB vormals Deutsche Hypothekenbank\000"
+    "DE-30159\000"
+    "Calenberger Kreditverein\000"
+    "DE-30179\000"
+    "DE-30012\000"
+    "Norddeutsche Landesbank Girozentrale\000"
+    "ZVA Norddeutsche Landesbank SH\000"
+    "ZVA Norddeutsche Landesbank Gf MV\000"
+    "Sparkasse Hannover\000"
+    "DE-30001\000"
+    "Sparkasse Hannover -alt-\000"
+    "DE-30056\000"
+    "LBS-Norddeutsche Landesbausparkasse\000"
+    "M.M. Warburg & Co (vormals Bankhaus Hallbaum)\000"
+    "Volks- und Raiffeisenbank Leinebergland -alt-\000"
+    "DE-31069\000"
+    "Delligsen\000"
+    "Raiffeisen-Volksbank Neustadt\000"
+    "DE-31535\000"
+    "Neustadt am R\374benberge\000"
+    "Volksbank Aller-Oker\000"
+    "DE-38539\000"
+    "M\374den (Aller)\000"
+    "Volksbank Diepholz-Barnstorf -alt-\000"
+    "DE-49356\000"
+    "Diepholz\000"
+    "DE-31642\000"
+    "Stadthagen\000"
+    "DE-31562\000"
+    "Nienburg (Weser)\000"
+    "DE-29601\000"
+    "Soltau\000"
+    "DE-37591\000"
+    "Holzminden\000"
+    "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 2\000"
+    "DE-30175\000"
+    "Sparda-Bank Hannover\000"
+    "PSD Bank\000"
+    "DE-30016\000"
+    "DE-30005\000"
+    "Stadtsparkasse Barsinghausen\000"
+    "DE-30890\000"
+    "Barsinghausen\000"
+    "Stadtsparkasse Burgdorf\000"
+    "DE-31290\000"
+    "Burgdorf\000"
+    "Kreissparkasse Fallingbostel in Walsrode\000"
+    "DE-29653\000"
+    "Walsrode\000"
+    "Stadtsparkasse Wunstorf\000"
+    "DE-31501\000"
+    "Wunstorf\000"
+    "Hannoversche Volksbank\000"
+    "Hannoversche Volksbank GS nur f\374r GAA\000"
+    "DE-29690\000"
+    "Lindwedel\000"
+    "DE-30982\000"
+    "Pattensen\000"
+    "Kreissparkasse Peine -alt-\000"
+    "DE-31204\000"
+    "Peine\000"
+    "Volksbank Peine -alt-\000"
+    "DE-31224\000"
+    "BHW Bausparkasse\000"
+    "DE-31763\000"
+    "Hameln\000"
+    "DE-31752\000"
+    "Stadtsparkasse Hameln -alt-\000"
+    "DE-31784\000"
+    "Sparkasse Hameln-Weserbergland\000"
+    "Stadtsparkasse Bad Pyrmont\000"
+    "DE-31797\000"
+    "Bad Pyrmont\000"
+    "Volksbank Hameln-Stadthagen\000"
+    "Volksbank im Wesertal\000"
+    "DE-31863\000"
+    "Coppenbr\374gge\000"
+    "DE-31785\000"
+    "DE-31737\000"
+    "Rinteln\000"
+    "Volksbank Aerzen -alt-\000"
+    "DE-31850\000"
+    "Aerzen\000"
+    "DE-31675\000"
+    "B\374ckeburg\000"
+    "Sparkasse Schaumburg\000"
+    "DE-31726\000"
+    "Volksbank in Schaumburg und Nienburg\000"
+    "Oldenburgische Landesbank AG\000"
+    "DE-49344\000"
+    "Sparkasse Nienburg\000"
+    "DE-31567\000"
+    "Kreissparkasse Grafschaft Diepholz -alt-\000"
+    "DE-49343\000"
+    "Volksbank -alt-\000"
+    "DE-31593\000"
+    "Steyerberg\000"
+    "Volksbank Aller-Weser -alt-\000"
+    "DE-27318\000"
+    "Hoya\000"
+    "Volksbank Nienburg -alt-\000"
+    "DE-31582\000"
+    "Volksbank Niedersachsen-Mitte\000"
+    "Volksbank Niedersachsen-Mitte (Gf GAA)\000"
+    "DE-29201\000"
+    "Celle\000"
+    "Sparkasse Celle -alt-\000"
+    "DE-29221\000"
+    "Volksbank Wittingen-Kl\366tze -alt-\000"
+    "DE-29371\000"
+    "Wittingen\000"
+    "DE-29204\000"
+    "Volksbank Hankensb\374ttel-Wahrenholz -alt-\000"
+    "DE-29384\000"
+    "Hankensb\374ttel\000"
+    "Volksbank S\374dheide - Isenhagener Land - Altmark\000"
+    "DE-29523\000"
+    "Uelzen\000"
+    "DE-29431\000"
+    "L\374chow (Wendland)\000"
+    "DE-29634\000"
+    "Schneverdingen\000"
+    "Sparkasse Uelzen L\374chow-Dannenberg\000"
+    "DE-29525\000"
+    "Kreissparkasse Soltau\000"
+    "DE-29603\000"
+    "Volksbank Clenze-Hitzacker -alt-\000"
+    "DE-29459\000"
+    "Clenze\000"
+    "Volksbank Uelzen-Salzwedel\000"
+    "VR PLUS Altmark-Wendland\000"
+    "DE-29439\000"
+    "Volksbank L\374neburger Heide -alt-\000"
+    "DE-29605\000"
+    "DE-31102\000"
+    "Hildesheim\000"
+    "Stadtsparkasse Hildesheim -alt-\000"
+    "DE-31112\000"
+    "Sparkasse Hildesheim Goslar Peine\000"
+    "DE-31134\000"
+    "DE-31103\000"
+    "DE-31042\000"
+    "Alfeld (Leine)\000"
+    "Volksbank Hildesheim\000"
+    "DE-31113\000"
+    "Volksbank Hildesheimer B\366rde -alt-\000"
+    "DE-31185\000"
+    "S\366hlde\000"
+    "DE-37016\000"
+    "G\366ttingen\000"
+    "DE-37005\000"
+    "Sparkasse G\366ttingen\000"
+    "DE-37070\000"
+    "Sparkasse Duderstadt\000"
+    "DE-37105\000"
+    "Duderstadt\000"
+    "Volksbank Mitte -alt-\000"
+    "DE-37104\000"
+    "DE-37139\000"
+    "Adelebsen\000"
+    "VR-Bank in S\374dniedersachsen\000"
+    "DE-37127\000"
+    "Dransfeld\000"
+    "DE-37073\000"
+    "DE-37006\000"
+    "Volksbank G\366ttingen -alt-\000"
+    "DE-37027\000"
+    "DE-37141\000"
+    "Northeim\000"
+    "Kreis-Sparkasse Northeim\000"
+    "DE-37144\000"
+    "Sparkasse Einbeck\000"
+    "DE-37574\000"
+    "Einbeck\000"
+    "Volksbank Einbeck -alt-\000"
+    "DE-37559\000"
+    "Volksbank Solling\000"
+    "DE-37177\000"
+    "Hardegsen\000"
+    "DE-37553\000"
+    "DE-37142\000"
+    "DE-37520\000"
+    "Osterode am Harz\000"
+    "DE-37412\000"
+    "Herzberg am Harz\000"
+    "Sparkasse Osterode am Harz\000"
+    "Stadtsparkasse Bad Sachsa -alt-\000"
+    "DE-37438\000"
+    "Bad Sachsa\000"
+    "DE-49018\000"
+    "Osnabr\374ck\000"
+    "DE-49023\000"
+    "DE-49552\000"
+    "Bramsche\000"
+    "DE-49603\000"
+    "Quakenbr\374ck\000"
+    "DE-49005\000"
+    "Sparkasse Osnabr\374ck\000"
+    "Kreissparkasse Bersenbr\374ck\000"
+    "DE-49587\000"
+    "Bersenbr\374ck\000"
+    "Kreissparkasse Melle\000"
+    "DE-49324\000"
+    "Melle\000"
+    "Volksbank Bad Laer-Borgloh-Hilter-Melle\000"
+    "DE-49176\000"
+    "Hilter am Teutoburger Wald\000"
+    "Volksbank Bramgau-Wittlage -alt-\000"
+    "DE-49554\000"
+    "Volksbank D\374te-Ems\000"
+    "DE-49124\000"
+    "Georgsmarienh\374tte\000"
+    "Volksbank Osnabr\374cker Nordland -alt-\000"
+    "DE-49578\000"
+    "F\374rstenau\000"
+    "VR-Bank Osnabr\374cker Nordland\000"
+    "DE-49584\000"
+    "DE-49006\000"
+    "DE-49007\000"
+    "Vereinigte Volksbank Bramgau Osnabr\374ck Wittlage\000"
+    "DE-49090\000"
+    "DE-49789\000"
+    "Lingen (Ems)\000"
+    "DE-49706\000"
+    "Meppen\000"
+    "DE-49783\000"
+    "Sparkasse Emsland\000"
+    "DE-49704\000"
+    "Emsl\344ndische Volksbank\000"
+    "DE-49791\000"
+    "Volksbank Hasel\374nne\000"
+    "DE-49734\000"
+    "Hasel\374nne\000"
+    "Emsl\344ndische Volksbank Meppen -alt-\000"
+    "DE-49716\000"
+    "DE-49838\000"
+    "Lengerich\000"
+    "Volksbank Haren Fil d Ostfriesischen VB\000"
+    "DE-49725\000"
+    "Haren (Ems)\000"
+    "DE-48510\000"
+    "Nordhorn\000"
+    "DE-48502\000"
+    "Kreissparkasse Grafschaft Bentheim zu Nordhorn\000"
+    "DE-48522\000"
+    "Raiffeisen- und Volksbank Nordhorn -alt-\000"
+    "DE-48511\000"
+    "DE-48503\000"
+    "DE-38640\000"
+    "Goslar\000"
+    "Sparkasse Goslar/Harz -alt-\000"
+    "Kreissparkasse Clausthal-Zellerfeld -alt-\000"
+    "DE-38669\000"
+    "Clausthal-Zellerfeld\000"
+    "Sparkasse Salzgitter -alt-\000"
+    "DE-38246\000"
+    "Salzgitter\000"
+    "Volksbank Nordharz\000"
+    "Volksbank im Harz\000"
+    "DE-37504\000"
+    "Commerzbank Wolfsburg\000"
+    "DE-38440\000"
+    "Wolfsburg\000"
+    "Sparkasse Celle-Gifhorn-Wolfsburg\000"
+    "DE-38518\000"
+    "Gifhorn\000"
+    "DE-38402\000"
+    "Volksbank BRAWO\000"
+    "Volkswagen Bank\000"
+    "DE-38112\000"
+    "Braunschweig\000"
+    "Audi Bank Zndl d Volkswagen Bank\000"
+    "Skoda Bank\000"
+    "DE-38093\000"
+    "AutoEuropa Bank\000"
+    "Seat Bank Zndl d Volkswagen Bank\000"
+    "Bankhaus C. L. Seeliger\000"
+    "DE-38300\000"
+    "Wolfenb\374ttel\000"
+    "DE-38022\000"
+    "Volksbank B\366r\337um-Hornburg\000"
+    "DE-38312\000"
+    "B\366r\337um\000"
+    "DE-38502\000"
+    "DE-37501\000"
+    "DE-37441\000"
+    "DE-38667\000"
+    "Bad Harzburg\000"
+    "DE-38335\000"
+    "Helmstedt\000"
+    "DE-31202\000"
+    "DE-38102\000"
+    "DE-38282\000"
+    "DE-38242\000"
+    "DE-38007\000"
+    "DE-38030\000"
+    "Bankhaus Rautenschlein\000"
+    "DE-38364\000"
+    "Sch\366ningen\000"
+    "Volksbank Weserbergland -alt-\000"
+    "DE-37594\000"
+    "Volksbank Braunlage\000"
+    "DE-38700\000"
+    "Braunlage\000"
+    "DE-38723\000"
+    "Seesen\000"
+    "DE-26016\000"
+    "Oldenburg\000"
+    "DE-26913\000"
+    "Brake (Unterweser)\000"
+    "DE-26149\000"
+    "Bad Zwischenahn\000"
+    "DE-49643\000"
+    "Cloppenburg\000"
+    "DE-49396\000"
+    "Damme\000"
+    "DE-27735\000"
+    "Delmenhorst\000"
+    "DE-26925\000"
+    "Elsfleth\000"
+    "DE-26954\000"
+    "Nordenham\000"
+    "DE-49619\000"
+    "L\366ningen\000"
+    "DE-49382\000"
+    "Lohne (Oldenburg)\000"
+    "DE-26171\000"
+    "Rastede\000"
+    "DE-49363\000"
+    "Vechta\000"
+    "DE-26644\000"
+    "Westerstede\000"
+    "DE-27782\000"
+    "Wildeshausen\000"
+    "Oldenburgische Landesbank (vormals W. Fortmann & S\366hne)\000"
+    "DE-26122\000"
+    "DE-49360\000"
+    "Landessparkasse zu Oldenburg\000"
+    "Raiffeisenbank Oldenburg -alt-\000"
+    "Raiffeisenbank Wesermarsch-S\374d\000"
+    "VR-Bank in S\374doldenburg\000"
+    "DE-49681\000"
+    "Garrel\000"
+    "Volksbank Dammer Berge\000"
+    "Oldenburger Volksbank\000"
+    "Raiffeisenbank Rastede\000"
+    "DE-26170\000"
+    "Vereinigte Volksbank\000"
+    "DE-27795\000"
+    "Hude\000"
+    "Vereinigte Volksbank GAA\000"
+    "DE-27798\000"
+    "Volksbank Lohne-Dinklage-Steinfeld-M\374hlen\000"
+    "DE-49379\000"
+    "Volksbank Bookholzberg-Lemwerder -alt-\000"
+    "DE-27770\000"
+    "Ganderkesee\000"
+    "Volksbank B\366sel -alt-\000"
+    "DE-26216\000"
+    "B\366sel\000"
+    "Volksbank Westerstede\000"
+    "DE-26655\000"
+    "Volksbank  Emstek Essen Cappeln\000"
+    "DE-49692\000"
+    "Cappeln (Oldenburg)\000"
+    "Volksbank Bakum -alt-\000"
+    "DE-49456\000"
+    "Bakum\000"
+    "Volksbank Vechta\000"
+    "DE-49364\000"
+    "Raiffeisen-Volksbank Varel-Nordenham\000"
+    "Volksbank L\366ningen\000"
+    "VR-Bank Dinklage-Steinfeld -alt-\000"
+    "DE-49407\000"
+    "Dinklage\000"
+    "Raiffeisenbank Scharrel\000"
+    "DE-26683\000"
+    "Saterland\000"
+    "Volksbank Visbek\000"
+    "DE-49425\000"
+    "Visbek\000"
+    "Volksbank Oldenburg-Land Delmenhorst\000"
+    "DE-27793\000"
+    "DE-26169\000"
+    "Friesoythe\000"
+    "Volksbank Neuenkirchen-V\366rden -alt-\000"
+    "DE-49434\000"
+    "Neuenkirchen-V\366rden\000"
+    "Volksbank Delmenhorst Schierbrok -alt-\000"
+    "DE-27738\000"
+    "Volksbank Lastrup\000"
+    "DE-49688\000"
+    "Lastrup\000"
+    "Raiffeisenbank Butjadingen-Abbehausen\000"
+    "DE-26963\000"
+    "Butjadingen\000"
+    "Raiffeisenbank Str\374cklingen-Idafehn\000"
+    "DE-26842\000"
+    "Ostrhauderfehn\000"
+    "VR Bank Oldenburg Land West -alt-\000"
+    "DE-26209\000"
+    "Hatten\000"
+    "Volksbank Emstek -alt-\000"
+    "DE-49685\000"
+    "Emstek\000"
+    "Raiffeisenbank Garrel -alt-\000"
+    "DE-49675\000"
+    "Volksbank Obergrafschaft -alt-\000"
+    "DE-48465\000"
+    "Sch\374ttorf\000"
+    "H\374mmlinger Volksbank\000"
+    "DE-49757\000"
+    "Werlte\000"
+    "Volksbank Nordh\374mmling\000"
+    "DE-26904\000"
+    "B\366rger\000"
+    "Raiffeisenbank Oldersum\000"
+    "DE-26802\000"
+    "Moormerland\000"
+    "Raiffeisenbank Wiesedermeer-Wiesede-Marcardsm\000"
+    "DE-26446\000"
+    "Friedeburg\000"
+    "Raiffeisenbank Ems-Vechte\000"
+    "DE-49777\000"
+    "Klein Ber\337en\000"
+    "Volksbank Niedergrafschaft\000"
+    "DE-49843\000"
+    "Uelsen\000"
+    "Raiffeisenbank Lorup\000"
+    "DE-26900\000"
+    "Lorup\000"
+    "Grafschafter Volksbank\000"
+    "Volksbank Emstal\000"
+    "DE-49759\000"
+    "Lathen\000"
+    "Volksbank S\374d-Emsland\000"
+    "DE-48480\000"
+    "Spelle\000"
+    "DE-26361\000"
+    "Wilhelmshaven\000"
+    "DE-26436\000"
+    "Jever\000"
+    "DE-26305\000"
+    "Varel\000"
+    "DE-26382\000"
+    "Sparkasse Wilhelmshaven\000"
+    "DE-26363\000"
+    "Kreissparkasse Wittmund\000"
+    "DE-26409\000"
+    "Wittmund\000"
+    "Volksbank Jever\000"
+    "DE-26441\000"
+    "DE-26316\000"
+    "DE-26352\000"
+    "Volksbank Wilhelmshaven\000"
+    "Volksbank Esens -alt-\000"
+    "DE-26422\000"
+    "Esens\000"
+    "DE-26494\000"
+    "Norden\000"
+    "DE-26536\000"
+    "Norderney\000"
+    "Sparkasse Aurich-Norden\000"
+    "DE-26584\000"
+    "Aurich\000"
+    "Raiffeisen-Volksbank Fresena\000"
+    "DE-26506\000"
+    "DE-26700\000"
+    "Emden\000"
+    "DE-26585\000"
+    "DE-26693\000"
+    "Sparkasse Emden\000"
+    "DE-26702\000"
+    "DE-26769\000"
+    "Leer (Ostfriesland)\000"
+    "DE-26855\000"
+    "Papenburg\000"
+    "DE-26763\000"
+    "Sparkasse LeerWittmund\000"
+    "DE-26766\000"
+    "Raiffeisen-Volksbank\000"
+    "DE-26589\000"
+    "Raiffeisenbank Flachsmeer\000"
+    "DE-26810\000"
+    "Westoverledingen\000"
+    "Raiffeisenbank Moormerland\000"
+    "DE-26835\000"
+    "Holtland\000"
+    "Ostfriesische Volksbank Leer\000"
+    "DE-26768\000"
+    "Volksbank Papenburg Fil d. Ostfries. VB Leer\000"
+    "DE-26858\000"
+    "Volksbank Westrhauderfehn\000"
+    "DE-26817\000"
+    "Rhauderfehn\000"
+    "Bankhaus Neelmeyer\000"
+    "DE-28195\000"
+    "Bremen\000"
+    "Greensill Bank\000"
+    "DE-28028\000"
+    "M.M. Warburg & Co (vormals Bankhaus Carl F. Plump & CO)\000"
+    "DE-28079\000"
+    "Norddeutsche Landesbank - Girozentrale -\000"
+    "Sparkasse Bremen\000"
+    "DE-28078\000"
+    "DE-28189\000"
+    "DE-27568\000"
+    "Bremerhaven\000"
+    "DE-27732\000"
+    "DE-49647\000"
+    "Commerzbank vormals Bremer Bank (Dresdner Bank)\000"
+    "Commerzbank vormals Bremer Bank (Dresdner Bank) ITGK\000"
+    "DE-28361\000"
+    "DE-28847\000"
+    "Syke\000"
+    "Kreissparkasse Diepholz\000"
+    "DE-28846\000"
+    "Kreissparkasse Osterholz -alt-\000"
+    "DE-27702\000"
+    "Osterholz-Scharmbeck\000"
+    "Zweckverbandssparkasse Schee\337el\000"
+    "DE-27377\000"
+    "Schee\337el\000"
+    "Kreissparkasse Verden\000"
+    "DE-27264\000"
+    "Verden (Aller)\000"
+    "DE-27704\000"
+    "Volksbank Schwanewede\000"
+    "DE-28784\000"
+    "Schwanewede\000"
+    "DE-27268\000"
+    "Volksbank Oyten\000"
+    "DE-28871\000"
+    "Oyten\000"
+    "Volksbank Sottrum -alt-\000"
+    "DE-27364\000"
+    "Sottrum\000"
+    "DE-27726\000"
+    "Worpswede\000"
+    "Volksbank Syke -alt-\000"
+    "DE-28857\000"
+    "DE-27262\000"
+    "Bremische Volksbank Weser-W\374mme\000"
+    "DE-28069\000"
+    "Volksbank Bremen-Nord\000"
+    "DE-28757\000"
+    "Volksbank Bremen-Nord (Gf GAA)\000"
+    "DE-27515\000"
+    "Weser-Elbe Sparkasse\000"
+    "Kreissparkasse Weserm\374nde-Hadeln -alt-\000"
+    "DE-27570\000"
+    "Volksbank Geeste-Nord\000"
+    "DE-27607\000"
+    "Geestland\000"
+    "Volksbank im Elbe-Weser-Dreieck\000"
+    "DE-27613\000"
+    "Beverstedt\000"
+    "DE-27502\000"
+    "Volksbank Bremerhaven-Weserm\374nde -alt-\000"
+    "DE-27539\000"
+    "Bundesbank eh D\374sseldorf\000"
+    "DE-40002\000"
+    "IKB Deutsche Industriebank\000"
+    "IKB Privatkunden - IKB Deutsche Industriebank\000"
+    "DE-40474\000"
+    "VIVA PAYMENT SERVICES - Zweigniederlassung Deutschland\000"
+    "DE-40213\000"
+    "Mizuho Bank Europe, Frankfurt Branch\000"
+    "DE-60310\000"
+    "TARGOBANK\000"
+    "NRW.BANK\000"
+    "S Broker Wiesbaden\000"
+    "DE-65203\000"
+    "Bank11direkt\000"
+    "DE-41460\000"
+    "Neuss\000"
+    "ETRIS Bank\000"
+    "DE-42389\000"
+    "Wuppertal\000"
+    "HSBC Continental Europe, Germany\000"
+    "DE-40549\000"
+    "DE-40028\000"
+    "Commerzbank, Filiale D\374sseldorf 2\000"
+    "Commerzbank GF-D48\000"
+    "Commerzbank Gf 660\000"
+    "Commerzbank Gf 661\000"
+    "Commerz Service-Center Intensive\000"
+    "DE-40547\000"
+    "Commerzbank Gf Comp. Center STS\000"
+    "Landesbank Hessen-Th\374ringen Girozentrale NL. D\374sseldorf\000"
+    "DE-40019\000"
+    "Stadtsparkasse D\374sseldorf\000"
+    "DE-40001\000"
+    "apoBank\000"
+    "PSD Bank Rhein-Ruhr\000"
+    "DE-40032\000"
+    "DE-40189\000"
+    "DE-40210\000"
+    "Commerzbank vormals Dresdner Bank Zw 05\000"
+    "Commerzbank vormals Dresdner Bank Ztv 22\000"
+    "Commerzbank vormals Dresdner Bank Zw 38\000"
+    "Commerzbank vormals Dresdner Bank Zw 41\000"
+    "Commerzbank vormals Dresdner Bank Zw 53\000"
+    "Commerzbank vormals Dresdner Bank Zw 61\000"
+    "Commerzbank vormals Dresdner Bank Zw 74\000"
+    "DE-40300\000"
+    "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 12\000"
+    "Commerzbank vormals Dresdner Bank Zw 95\000"
+    "Commerzbank vormals Dresdner Bank ITGK I\000"
+    "Commerzbank vormals Dresdner Bank ITGK II\000"
+    "Sumitomo Mitsui Banking Corporation\000"
+    "DE-40510\000"
+    "DHB Bank, Niederlassung Deutschland\000"
+    "GarantiBank International\000"
+    "Isbank Fil D\374sseldorf\000"
+    "Helaba D\374sseldorf Gf Verrechnung FI-Dus\000"
+    "Kreissparkasse D\374sseldorf\000"
+    "Volksbank D\374sseldorf Neuss\000"
+    "DE-40012\000"
+    "Volksbank D\374sseldorf Neuss (Gf GAA)\000"
+    "DE-40215\000"
+    "DE-40212\000"
+    "Stadt-Sparkasse Haan\000"
+    "DE-42781\000"
+    "Haan\000"
+    "RCI Banque Niederlassung Deutschland\000"
+    "DE-41468\000"
+    "RCI Banque Direkt\000"
+    "KBC Bank Ndl Deutschland\000"
+    "Bankhaus Werhahn\000"
+    "Bank11 f\374r Privatkunden und Handel, Neuss\000"
+    "Sparkasse Neuss\000"
+    "DE-41456\000"
+    "Stadtsparkasse Kaarst-B\374ttgen -alt-\000"
+    "DE-41552\000"
+    "Kaarst\000"
+    "Volksbank Neuss -alt-\000"
+    "DE-41415\000"
+    "VR Bank\000"
+    "DE-40789\000"
+    "Monheim am Rhein\000"
+    "VR Bank (Gf GAA)\000"
+    "DE-41061\000"
+    "M\366nchengladbach\000"
+    "DE-41012\000"
+    "Stadtsparkasse M\366nchengladbach\000"
+    "DE-41003\000"
+    "Gladbacher Bank von 1922\000"
+    "DE-41006\000"
+    "Volksbank M\366nchengladbach\000"
+    "DE-41241\000"
+    "Volksbank Br\374ggen-Nettetal\000"
+    "DE-41376\000"
+    "Br\374ggen\000"
+    "Volksbank Schwalmtal\000"
+    "DE-41372\000"
+    "Niederkr\374chten\000"
+    "DE-41004\000"
+    "Kreissparkasse Heinsberg in Erkelenz\000"
+    "DE-41806\000"
+    "Erkelenz\000"
+    "Volksbank Erkelenz -alt-\000"
+    "DE-41812\000"
+    "Raiffeisenbank Erkelenz -alt-\000"
+    "DE-41801\000"
+    "Volksbank Viersen\000"
+    "DE-41730\000"
+    "Viersen\000"
+    "DE-41747\000"
+    "DE-47705\000"
+    "Krefeld\000"
+    "Sparkasse Krefeld\000"
+    "DE-47719\000"
+    "Sparkasse der Stadt Straelen -alt-\000"
+    "DE-47630\000"
+    "Straelen\000"
+    "Volksbank Krefeld\000"
+    "DE-47832\000"
+    "Volksbank an der Niers\000"
+    "DE-47623\000"
+    "Kevelaer\000"
+    "Volksbank Kempen-Grefrath\000"
+    "DE-47885\000"
+    "Kempen\000"
+    "DE-47707\000"
+    "Verbandssparkasse Goch -alt-\000"
+    "DE-47533\000"
+    "Kleve\000"
+    "DE-47511\000"
+    "Sparkasse Rhein-Maas\000"
+    "Volksbank Kleverland\000"
+    "DE-47512\000"
+    "akf bank\000"
+    "DE-42231\000"
+    "DE-42103\000"
+    "GEFA BANK\000"
+    "DE-42347\000"
+    "DE-42003\000"
+    "Commerzbank Zw 117\000"
+    "Stadtsparkasse Wuppertal\000"
+    "Credit- und Volksbank Wuppertal -alt-\000"
+    "DE-42203\000"
+    "Sparda-Bank West\000"
+    "DE-42097\000"
+    "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 1\000"
+    "DE-42300\000"
+    "DE-42551\000"
+    "Velbert\000"
+    "Sparkasse Hilden-Ratingen-Velbert\000"
+    "DE-42510\000"
+    "Sparkasse Heiligenhaus -alt-\000"
+    "DE-42579\000"
+    "Heiligenhaus\000"
+    "DE-42853\000"
+    "Remscheid\000"
+    "Stadtsparkasse Remscheid\000"
+    "DE-42808\000"
+    "Sparkasse Radevormwald-H\374ckeswagen -alt-\000"
+    "DE-42464\000"
+    "Radevormwald\000"
+    "Stadtsparkasse Wermelskirchen\000"
+    "DE-42904\000"
+    "Wermelskirchen\000"
+    "Volksbank im Bergischen Land\000"
+    "DE-42897\000"
+    "DE-42802\000"
+    "DE-42611\000"
+    "Solingen\000"
+    "Stadt-Sparkasse Solingen\000"
+    "DE-42648\000"
+    "DE-42651\000"
+    "DE-42610\000"
+    "DE-47002\000"
+    "Duisburg\000"
+    "Sparkasse Duisburg\000"
+    "DE-47015\000"
+    "Bank f\374r Kirche und Diakonie - KD-Bank\000"
+    "DE-44135\000"
+    "Dortmund\000"
+    "Bank f\374r Kirche und Diakonie - KD-Bank (Gf GAA RB)\000"
+    "Volksbank Rhein-Ruhr\000"
+    "DE-47013\000"
+    "DE-47003\000"
+    "DE-47301\000"
+    "DE-47119\000"
+    "Sparkasse Dinslaken-Voerde-H\374nxe -alt-\000"
+    "DE-46535\000"
+    "Dinslaken\000"
+    "Volksbank Dinslaken\000"
+    "DE-46525\000"
+    "Sparkasse am Niederrhein\000"
+    "DE-47439\000"
+    "Moers\000"
+    "Sparkasse Neukirchen-Vluyn -alt-\000"
+    "DE-47504\000"
+    "Neukirchen-Vluyn\000"
+    "Sparkasse Rheinberg -alt-\000"
+    "DE-47479\000"
+    "Rheinberg\000"
+    "Volksbank Niederrhein\000"
+    "DE-46515\000"
+    "Alpen\000"
+    "DE-46463\000"
+    "Wesel\000"
+    "Niederrheinische Sparkasse RheinLippe\000"
+    "DE-46466\000"
+    "Volksbank Rhein-Lippe (GAA)\000"
+    "DE-46483\000"
+    "Volksbank Rhein-Lippe\000"
+    "DE-46465\000"
+    "Stadtsparkasse Emmerich-Rees -alt-\000"
+    "DE-46428\000"
+    "Emmerich am Rhein\000"
+    "Volksbank Emmerich-Rees\000"
+    "DE-46427\000"
+    "Bundesbank eh Essen\000"
+    "DE-45024\000"
+    "Essen\000"
+    "DE-45125\000"
+    "DE-45009\000"
+    "National-Bank Essen\000"
+    "DE-45027\000"
+    "DE-45005\000"
+    "DE-45128\000"
+    "DE-45116\000"
+    "DE-45127\000"
+    "Sparkasse Essen\000"
+    "DE-45117\000"
+    "DE-45029\000"
+    "Bank im Bistum Essen\000"
+    "DE-45008\000"
+    "GENO BANK ESSEN\000"
+    "DE-40227\000"
+    "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK  2\000"
+    "DE-45357\000"
+    "DE-45403\000"
+    "M\374lheim an der Ruhr\000"
+    "Sparkasse M\374lheim an der Ruhr\000"
+    "DE-45466\000"
+    "DE-45404\000"
+    "DE-46045\000"
+    "Oberhausen\000"
+    "Stadtsparkasse Oberhausen\000"
+    "DE-50463\000"
+    "K\366ln\000"
+    "DE-51222\000"
+    "BNP Paribas Niederlassung Deutschland\000"
+    "DE-60327\000"
+    "DE-51149\000"
+    "bunq Niederlassung Deutschland\000"
+    "DE-50667\000"
+    "DE-50443\000"
+    "Fondsdepot Bank\000"
+    "DE-95030\000"
+    "Hof\000"
+    "TOYOTA Kreditbank\000"
+    "DE-50858\000"
+    "DE-41052\000"
+    "Ford Bank\000"
+    "DE-50735\000"
+    "Ford Bank (GF EG)\000"
+    "abcbank\000"
+    "DE-50672\000"
+    "Isbank Fil K\366ln\000"
+    "DE-50670\000"
+    "DE-50447\000"
+    "Commerzbank GF-K48\000"
+    "Sparkasse K\366lnBonn\000"
+    "Kreissparkasse K\366ln\000"
+    "DE-50461\000"
+    "Pax-Bank Gf MHD\000"
+    "DE-50467\000"
+    "Pax-Bank GF GAA\000"
+    "DE-50668\000"
+    "PSD Bank West\000"
+    "Bensberger Bank\000"
+    "DE-51401\000"
+    "Bergisch Gladbach\000"
+    "Volksbank Rhein-Erft-K\366ln\000"
+    "DE-50354\000"
+    "H\374rth\000"
+    "VR Bank Bergisch Gladbach-Leverkusen\000"
+    "DE-51465\000"
+    "Raiffeisenbank Fischenich-Kendenich -alt-\000"
+    "Spar- und Darlehnskasse Aegidienberg -alt-\000"
+    "DE-53593\000"
+    "Bad Honnef\000"
+    "Raiffeisenbank Aldenhoven\000"
+    "DE-52449\000"
+    "Aldenhoven\000"
+    "Volksbank Berg\000"
+    "DE-51679\000"
+    "Wipperf\374rth\000"
+    "Spar- und Darlehnskasse Brachelen -alt-\000"
+    "DE-41836\000"
+    "H\374ckelhoven\000"
+    "Volksbank Meerbusch -alt-\000"
+    "DE-40670\000"
+    "Meerbusch\000"
+    "Volksbank Erft\000"
+    "DE-50183\000"
+    "Elsdorf\000"
+    "DE-52501\000"
+    "Geilenkirchen\000"
+    "Volksbank Gem\374nd-Kall -alt-\000"
+    "DE-53925\000"
+    "Kall\000"
+    "Raiffeisenbank Grevenbroich -alt-\000"
+    "DE-41515\000"
+    "Grevenbroich\000"
+    "Raiffeisenbank Gymnich\000"
+    "DE-50374\000"
+    "Erftstadt\000"
+    "Volksbank Haaren -alt-\000"
+    "DE-52525\000"
+    "Waldfeucht\000"
+    "Raiffeisenbank von 1895 Zw Horrem -alt-\000"
+    "DE-50169\000"
+    "Kerpen\000"
+    "Volksbank Heimbach\000"
+    "DE-52396\000"
+    "Heimbach\000"
+    "Raiffeisenbank Selfkant  -alt-\000"
+    "DE-52538\000"
+    "Gangelt\000"
+    "Spar- und Darlehnskasse Hoengen -alt-\000"
+    "DE-52477\000"
+    "Alsdorf\000"
+    "VR-Bank Rur-Wurm -alt-\000"
+    "DE-52511\000"
+    "Raiffeisenbank Junkersdorf -alt-\000"
+    "DE-50841\000"
+    "Raiffeisenbank Kaarst\000"
+    "DE-41564\000"
+    "Volksbank Heinsberg\000"
+    "Heinsberg\000"
+    "Volksbank D\374nnwald-Holweide\000"
+    "DE-51069\000"
+    "Volksbank K\366ln-Nord -alt-\000"
+    "DE-50739\000"
+    "Raiffeisenbk Erftstadt -alt-\000"
+    "DE-50364\000"
+    "VR-Bank Bonn Rhein-Sieg\000"
+    "DE-53721\000"
+    "Siegburg\000"
+    "Raiffeisenbank Rhein-Berg -alt-\000"
+    "Raiffeisenbank Much-Ruppichteroth -alt-\000"
+    "DE-53798\000"
+    "Much\000"
+    "Raiffeisenbank Voreifel\000"
+    "DE-53359\000"
+    "Rheinbach\000"
+    "Rosbacher Raiffeisenbank -alt-\000"
+    "DE-51570\000"
+    "Windeck\000"
+    "Raiffeisenbank Eifel\000"
+    "DE-52152\000"
+    "Simmerath\000"
+    "Raiffeisenbank Sankt Augustin -alt-\000"
+    "DE-53734\000"
+    "Sankt Augustin\000"
+    "VR-Bank Nordeifel\000"
+    "DE-53932\000"
+    "Schleiden\000"
+    "Volksbank Wachtberg -alt-\000"
+    "DE-53343\000"
+    "Wachtberg\000"
+    "Raiffeisenbk Wesseling -alt-\000"
+    "DE-50378\000"
+    "Wesseling\000"
+    "Volksbank Wipperf\374rth-Lindlar\000"
+    "DE-51688\000"
+    "Br\374hler Bank\000"
+    "DE-50321\000"
+    "Br\374hl\000"
+    "DE-50587\000"
+    "DE-50450\000"
+    "Commerzbank vormals Dresdner Bank Gf PCC DCC-ITGK 1\000"
+    "DE-50756\000"
+    "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 13\000"
+    "Commerzbank vormals Dresdner Bank Zw 96\000"
+    "Commerzbank vormals Dresdner Bank Zw 97\000"
+    "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK 14\000"
+    "Commerzbank vormals Dresdner Bank Zw 99\000"
+    "K\366lner Bank -alt-\000"
+    "VR-Bank Rhein-Erft -alt-\000"
+    "DE-50309\000"
+    "DE-51302\000"
+    "Leverkusen\000"
+    "Stadt-Sparkasse Leichlingen -alt-\000"
+    "DE-42787\000"
+    "Leichlingen (Rheinland)\000"
+    "Sparkasse Leverkusen\000"
+    "DE-51312\000"
+    "Stadt-Sparkasse Langenfeld\000"
+    "DE-40740\000"
+    "Langenfeld (Rheinland)\000"
+    "DE-51373\000"
+    "DE-53113\000"
+    "Bonn\000"
+    "DSL Bank Ndl der Deutsche Bank\000"
+    "DE-53175\000"
+    "KfW Ndl Bonn\000"
+    "DE-53170\000"
+    "KfW Ausbildungsf\366rderung Bonn\000"
+    "V\326B-ZVD Processing\000"
+    "DE-53002\000"
+    "DE-53003\000"
+    "Sparkasse Bonn -alt-\000"
+    "DE-53111\000"
+    "Stadtsparkasse Bad Honnef -alt-\000"
+    "DE-53587\000"
+    "Volksbank K\366ln Bonn\000"
+    "DE-53252\000"
+    "DE-53004\000"
+    "DE-53117\000"
+    "DE-53639\000"
+    "K\366nigswinter\000"
+    "VR-Bank Bonn -alt-\000"
+    "DE-53123\000"
+    "Kreissparkasse Euskirchen\000"
+    "DE-53861\000"
+    "Euskirchen\000"
+    "Volksbank Euskirchen\000"
+    "DE-53879\000"
+    "DE-51643\000"
+    "Gummersbach\000"
+    "Sparkasse Gummersbach\000"
+    "DE-51608\000"
+    "Sparkasse der Homburgischen Gemeinden -alt-\000"
+    "DE-51656\000"
+    "Wiehl\000"
+    "Volksbank Oberberg\000"
+    "DE-51674\000"
+    "DE-51602\000"
+    "Steyler Bank\000"
+    "DE-53754\000"
+    "Kreissparkasse Siegburg -alt-\000"
+    "DE-53705\000"
+    "Sparkasse Hennef -alt-\000"
+    "DE-53762\000"
+    "Hennef (Sieg)\000"
+    "Aachener Bausparkasse\000"
+    "DE-52001\000"
+    "Aachen\000"
+    "DE-52003\000"
+    "Sparkasse Aachen\000"
+    "DE-52059\000"
+    "Aachener Bank\000"
+    "Heinsberger Volksbank -alt-\000"
+    "DE-52062\000"
+    "DE-52006\000"
+    "Commerzbank vormals Dresdner Bank Zw 98\000"
+    "DE-52012\000"
+    "Volksbank Aachen S\374d\000"
+    "DE-52037\000"
+    "VR-Bank\000"
+    "DE-52135\000"
+    "W\374rselen\000"
+    "Raiffeisen-Bank Eschweiler\000"
+    "DE-52231\000"
+    "Eschweiler\000"
+    "DE-52351\000"
+    "D\374ren\000"
+    "Sparkasse D\374ren\000"
+    "DE-52324\000"
+    "Volksbank D\374ren -alt-\000"
+    "DE-52316\000"
+    "DE-52304\000"
+    "DE-48145\000"
+    "M\374nster\000"
+    "M\374nsterl\344ndische Bank Thie,Zndl. d.VR-Bank Westm\374nst.-alt-\000"
+    "DE-48143\000"
+    "DE-48136\000"
+    "DE-48134\000"
+    "Sparkasse M\374nsterland Ost\000"
+    "DE-48151\000"
+    "LBS Landesbausparkasse Nord West\000"
+    "DE-48149\000"
+    "DKM Darlehnskasse M\374nster\000"
+    "DE-48008\000"
+    "DE-48037\000"
+    "Volksbank Greven -alt-\000"
+    "DE-48256\000"
+    "Greven\000"
+    "Volksbank Lette-Darup-Rorup\000"
+    "DE-48645\000"
+    "Coesfeld\000"
+    "Volksbank im Hochsauerland\000"
+    "DE-59889\000"
+    "Eslohe (Sauerland)\000"
+    "Volksbank Schlangen\000"
+    "DE-33185\000"
+    "Schlangen\000"
+    "Volksbank Medebach -alt-\000"
+    "DE-59961\000"
+    "Medebach\000"
+    "DE-48369\000"
+    "Saerbeck\000"
+    "Volksbank Schermbeck\000"
+    "DE-46510\000"
+    "Schermbeck\000"
+    "Volksbank Th\374len -alt-\000"
+    "DE-59929\000"
+    "Brilon\000"
+    "Volksbank Baumberge\000"
+    "DE-48727\000"
+    "Billerbeck\000"
+    "Volksbank Wulfen -alt-\000"
+    "DE-46282\000"
+    "Dorsten\000"
+    "Volksbank Senden\000"
+    "DE-48308\000"
+    "Senden\000"
+    "Volksbank Amelsb\374ren -alt-\000"
+    "DE-48163\000"
+    "Volksbank Ascheberg-Herbern\000"
+    "DE-59381\000"
+    "Ascheberg\000"
+    "Volksbank Erle -alt-\000"
+    "DE-46348\000"
+    "Raesfeld\000"
+    "Volksbank Seppenrade -alt-\000"
+    "DE-59348\000"
+    "L\374dinghausen\000"
+    "Volksbank in der Hohen Mark\000"
+    "DE-48734\000"
+    "Reken\000"
+    "Volksbank S\374dkirchen-Capelle-Nordkirchen\000"
+    "DE-59394\000"
+    "Nordkirchen\000"
+    "DE-48135\000"
+    "DE-48084\000"
+    "VR Bank Westfalen-Lippe\000"
+    "DE-48155\000"
+    "Helaba D\374sseldorf Gf Verrechnung FI-M\374nster\000"
+    "Verbundsparkasse Emsdetten Ochtrup\000"
+    "DE-48282\000"
+    "Emsdetten\000"
+    "Sparkasse Gronau -alt-\000"
+    "DE-48599\000"
+    "Gronau (Westf.)\000"
+    "Stadtsparkasse Lengerich\000"
+    "DE-49525\000"
+    "Sparkasse Westm\374nsterland\000"
+    "DE-48683\000"
+    "Ahaus\000"
+    "Stadtsparkasse Stadtlohn -alt-\000"
+    "DE-48695\000"
+    "Stadtlohn\000"
+    "Vereinigte Volksbank M\374nster -alt-\000"
+    "DE-48044\000"
+    "Volksbank Nordm\374nsterland -alt-\000"
+    "DE-48411\000"
+    "Rheine\000"
+    "Volksbank Gronau-Ahaus\000"
+    "Volksbank Laer-Horstmar-Leer -alt-\000"
+    "DE-48362\000"
+    "Laer\000"
+    "Volksbank Nottuln\000"
+    "DE-48301\000"
+    "Nottuln\000"
+    "Volksbank S\374dm\374nsterland-Mitte -alt-\000"
+    "Volksbank Ochtrup-Laer\000"
+    "DE-48602\000"
+    "Ochtrup\000"
+    "Volksbank Gescher\000"
+    "DE-48705\000"
+    "Gescher\000"
+    "Volksbank Selm-Bork\000"
+    "DE-59379\000"
+    "Selm\000"
+    "Volksbank Lengerich/Lotte -alt-\000"
+    "Volksbank Buldern -alt-\000"
+    "DE-48249\000"
+    "D\374lmen\000"
+    "DE-48431\000"
+    "Stadtsparkasse Rheine\000"
+    "DE-48410\000"
+    "Kreissparkasse Steinfurt\000"
+    "DE-49477\000"
+    "Ibbenb\374ren\000"
+    "Sparkasse Steinfurt -alt-\000"
+    "DE-48543\000"
+    "Steinfurt\000"
+    "Volksbank Westerkappeln-Saerbeck -alt-\000"
+    "DE-49492\000"
+    "Westerkappeln\000"
+    "Volksbank im M\374nsterland\000"
+    "Volksbank H\366rstel -alt-\000"
+    "DE-48467\000"
+    "H\366rstel\000"
+    "DE-48403\000"
+    "DE-59003\000"
+    "Hamm\000"
+    "ZTB der Commerzbank\000"
+    "Sparkasse Hamm\000"
+    "DE-59061\000"
+    "Stadtsparkasse Werne -alt-\000"
+    "DE-59358\000"
+    "Werne\000"
+    "Sparkasse Bergkamen-B\366nen\000"
+    "DE-59180\000"
+    "Bergkamen\000"
+    "Spar- und Darlehnskasse Bockum-H\366vel\000"
+    "DE-59038\000"
+    "BAG Bankaktiengesellschaft\000"
+    "DE-59069\000"
+    "Volksbank B\366nen\000"
+    "DE-59194\000"
+    "B\366nen\000"
+    "DE-59269\000"
+    "Beckum\000"
+    "Sparkasse Beckum-Wadersloh -alt-\000"
+    "DE-59267\000"
+    "Volksbank Beckum -alt-\000"
+    "DE-59249\000"
+    "Volksbank Enniger-Ostenfelde-Westkirchen\000"
+    "DE-59307\000"
+    "Ennigerloh\000"
+    "Volksbank Oelde-Ennigerloh-Neubeckum -alt-\000"
+    "DE-59320\000"
+    "DE-48212\000"
+    "Warendorf\000"
+    "DE-59243\000"
+    "DE-59485\000"
+    "Soest\000"
+    "Sparkasse Hellweg-Lippe\000"
+    "DE-59553\000"
+    "Lippstadt\000"
+    "Sparkasse Werl -alt-\000"
+    "Volksbank Hellweg\000"
+    "DE-59494\000"
+    "Volksbank Wickede (Ruhr) -alt-\000"
+    "DE-58734\000"
+    "Wickede (Ruhr)\000"
+    "Sparkasse Lippstadt -alt-\000"
+    "Sparkasse Hochsauerland -alt-\000"
+    "Sparkasse Erwitte-Anr\366chte -alt-\000"
+    "DE-59592\000"
+    "Erwitte\000"
+    "Sparkasse Geseke\000"
+    "DE-59585\000"
+    "Geseke\000"
+    "Volksbank Beckum-Lippstadt\000"
+    "DE-59537\000"
+    "Volksbank Anr\366chte\000"
+    "DE-59604\000"
+    "Anr\366chte\000"
+    "Volksbank Benninghausen -alt-\000"
+    "DE-59556\000"
+    "Volksbank Brilon -alt-\000"
+    "DE-59920\000"
+    "Volksbank St\366rmede-H\366rste\000"
+    "DE-59590\000"
+    "Volksbank Warstein-Belecke -alt-\000"
+    "DE-59564\000"
+    "Warstein\000"
+    "Volksbank H\366rste -alt-\000"
+    "DE-59558\000"
+    "DE-59524\000"
+    "DE-59457\000"
+    "Werl\000"
+    "Isbank Fil Gelsenkirchen\000"
+    "DE-45879\000"
+    "Gelsenkirchen\000"
+    "DE-45805\000"
+    "Sparkasse Gelsenkirchen\000"
+    "DE-45801\000"
+    "DE-45806\000"
+    "Volksbank Ruhr Mitte\000"
+    "DE-45877\000"
+    "Stadtsparkasse Gladbeck\000"
+    "DE-45955\000"
+    "Gladbeck\000"
+    "Sparkasse Bottrop\000"
+    "DE-46215\000"
+    "Bottrop\000"
+    "Vereinte Volksbank\000"
+    "DE-45603\000"
+    "Recklinghausen\000"
+    "Sparkasse Vest Recklinghausen\000"
+    "DE-45608\000"
+    "Stadtsparkasse Haltern am See -alt-\000"
+    "DE-45713\000"
+    "Haltern am See\000"
+    "Volksbank Marl-Recklinghausen\000"
+    "DE-45752\000"
+    "Marl\000"
+    "Volksbank Marl-Recklinghausen (Gf GAA)\000"
+    "DE-45772\000"
+    "Volksbank Haltern -alt-\000"
+    "DE-45721\000"
+    "Volksbank Waltrop -alt-\000"
+    "DE-45724\000"
+    "Waltrop\000"
+    "Volksbank Dorsten -alt-\000"
+    "DE-46256\000"
+    "DE-45604\000"
+    "DE-46362\000"
+    "Bocholt\000"
+    "Stadtsparkasse Bocholt\000"
+    "DE-46372\000"
+    "Volksbank Bocholt\000"
+    "DE-46374\000"
+    "Spar- und Darlehnskasse -alt-\000"
+    "Volksbank Westm\374nsterland\000"
+    "DE-48653\000"
+    "Volksbank Gemen -alt-\000"
+    "DE-46325\000"
+    "Borken\000"
+    "Volksbank Heiden\000"
+    "DE-46356\000"
+    "Heiden\000"
+    "Volksbank Rhede\000"
+    "DE-46407\000"
+    "Rhede\000"
+    "Volksbank Raesfeld und Erle\000"
+    "DE-46399\000"
+    "Bundesbank eh Bochum\000"
+    "DE-44715\000"
+    "Bochum\000"
+    "DE-44701\000"
+    "Sparkasse Bochum\000"
+    "DE-44724\000"
+    "Sparkasse Hattingen\000"
+    "DE-45504\000"
+    "Hattingen\000"
+    "Volksbank Bochum Witten\000"
+    "DE-44728\000"
+    "GLS Gemeinschaftsbank\000"
+    "DE-44789\000"
+    "GLS Gemeinschaftsbank (GAA)\000"
+    "DE-44705\000"
+    "Herner Sparkasse\000"
+    "DE-44621\000"
+    "Herne\000"
+    "Bundesbank eh Dortmund -alt-\000"
+    "DE-44025\000"
+    "DE-44131\000"
+    "DE-44003\000"
+    "DE-44047\000"
+    "DE-44137\000"
+    "Sparkasse Dortmund\000"
+    "Volksbank Dortmund-Nordwest\000"
+    "DE-44359\000"
+    "DE-44126\000"
+    "DE-44401\000"
+    "PSD Bank Dortmund -alt-\000"
+    "DE-44139\000"
+    "Sparkasse an der Lippe\000"
+    "DE-44530\000"
+    "L\374nen\000"
+    "Stadtsparkasse Schwerte -alt-\000"
+    "DE-58212\000"
+    "Schwerte\000"
+    "Dortmunder Volksbank\000"
+    "DE-44128\000"
+    "DE-59401\000"
+    "Unna\000"
+    "Sparkasse UnnaKamen\000"
+    "DE-59409\000"
+    "Sparkasse Kamen -alt-\000"
+    "DE-59159\000"
+    "Kamen\000"
+    "Sparkasse Fr\366ndenberg -alt-\000"
+    "DE-58720\000"
+    "Fr\366ndenberg/Ruhr\000"
+    "Volksbank Kamen-Werne -alt-\000"
+    "DE-59174\000"
+    "DE-58583\000"
+    "Iserlohn\000"
+    "Sparkasse der Stadt Iserlohn\000"
+    "DE-58634\000"
+    "Sparkasse M\344rkisches Sauerland Hemer-Menden\000"
+    "DE-58675\000"
+    "Hemer\000"
+    "DE-58582\000"
+    "Mendener Bank\000"
+    "DE-58708\000"
+    "Menden (Sauerland)\000"
+    "Volksbank in S\374dwestfalen\000"
+    "DE-57072\000"
+    "Siegen\000"
+    "Bundesbank eh Hagen\000"
+    "DE-58042\000"
+    "Hagen\000"
+    "DE-58006\000"
+    "Sparkasse an Volme und Ruhr\000"
+    "Stadtsparkasse Herdecke -alt-\000"
+    "DE-58311\000"
+    "Herdecke\000"
+    "M\344rkische Bank\000"
+    "DE-58037\000"
+    "Volksbank Hohenlimburg\000"
+    "DE-58119\000"
+    "DE-58085\000"
+    "DE-58041\000"
+    "DE-58452\000"
+    "Witten\000"
+    "Sparkasse Witten\000"
+    "DE-58449\000"
+    "Stadtsparkasse Wetter -alt-\000"
+    "DE-58300\000"
+    "Wetter (Ruhr)\000"
+    "Stadtsparkasse Sprockh\366vel -alt-\000"
+    "DE-45536\000"
+    "Sprockh\366vel\000"
+    "Volksbank Witten -alt-\000"
+    "DE-58414\000"
+    "Spar- u Kreditbank d Bundes Fr ev Gemeinden\000"
+    "DE-58426\000"
+    "Volksbank Sprockh\366vel\000"
+    "DE-45538\000"
+    "Sparkasse an Ennepe und Ruhr\000"
+    "DE-58265\000"
+    "Gevelsberg\000"
+    "Sparkasse Ennepetal-Breckerfeld -alt-\000"
+    "DE-58244\000"
+    "Ennepetal\000"
+    "Sparkasse Schwelm-Sprockh\366vel\000"
+    "DE-58332\000"
+    "Schwelm\000"
+    "Volksbank Altena -alt-\000"
+    "DE-58754\000"
+    "Altena\000"
+    "DE-58463\000"
+    "L\374denscheid\000"
+    "DE-58811\000"
+    "Plettenberg\000"
+    "Sparkasse L\374denscheid -alt-\000"
+    "DE-58505\000"
+    "Vereinigte Sparkasse im M\344rkischen Kreis\000"
+    "DE-58816\000"
+    "Sparkasse Kierspe-Meinerzhagen\000"
+    "DE-58531\000"
+    "Meinerzhagen\000"
+    "Volksbank L\374denscheid -alt-\000"
+    "DE-58478\000"
+    "Volksbank Kierspe\000"
+    "DE-58540\000"
+    "Volksbank Meinerzhagen -alt-\000"
+    "DE-57002\000"
+    "Sparkasse Siegen\000"
+    "DE-57009\000"
+    "Sparkasse Burbach-Neunkirchen\000"
+    "DE-57291\000"
+    "Burbach\000"
+    "Stadtsparkasse Freudenberg -alt-\000"
+    "DE-57251\000"
+    "Freudenberg\000"
+    "Stadtsparkasse Hilchenbach -alt-\000"
+    "DE-57271\000"
+    "Hilchenbach\000"
+    "Stadtsparkasse Schmallenberg -alt-\000"
+    "DE-57376\000"
+    "Schmallenberg\000"
+    "Sparkasse Wittgenstein\000"
+    "DE-57304\000"
+    "Bad Berleburg\000"
+    "Volksbank Siegerland -alt-\000"
+    "DE-57011\000"
+    "VR-Bank Freudenberg-Niederfischbach\000"
+    "DE-57258\000"
+    "Volksbank Sauerland\000"
+    "DE-57392\000"
+    "Volksbank Wittgenstein\000"
+    "DE-57306\000"
+    "DE-57069\000"
+    "DE-57003\000"
+    "DE-57462\000"
+    "Olpe\000"
+    "Sparkasse Olpe-Drolshagen-Wenden\000"
+    "DE-57447\000"
+    "Sparkasse Finnentrop -alt-\000"
+    "DE-57401\000"
+    "Finnentrop\000"
+    "Sparkasse Attendorn-Lennestadt-Kirchhundem\000"
+    "DE-57428\000"
+    "Attendorn\000"
+    "Volksbank Olpe -alt-\000"
+    "DE-57450\000"
+    "Volksbank Grevenbr\374ck -alt\000"
+    "DE-57368\000"
+    "Lennestadt\000"
+    "Volksbank Olpe-Wenden-Drolshagen\000"
+    "Volksbank Bigge-Lenne -alt-\000"
+    "DE-59872\000"
+    "Meschede\000"
+    "Sparkasse Mitten im Sauerland\000"
+    "Sparkasse Bestwig -alt-\000"
+    "DE-59909\000"
+    "Bestwig\000"
+    "Volksbank Sauerland -alt-\000"
+    "Spar- und Darlehnskasse Oeventrop -alt-\000"
+    "DE-59823\000"
+    "Arnsberg\000"
+    "Volksbank Reiste-Eslohe -alt-\000"
+    "DE-59704\000"
+    "Sparkasse Arnsberg-Sundern -alt-\000"
+    "DE-59753\000"
+    "DE-59738\000"
+    "DE-59755\000"
+    "Bundesbank Dortmund\000"
+    "DE-33043\000"
+    "Paderborn\000"
+    "Sparkasse Paderborn -alt-\000"
+    "DE-33054\000"
+    "Sparkasse H\366xter -alt-\000"
+    "DE-33027\000"
+    "Brakel\000"
+    "Stadtsparkasse Delbr\374ck -alt-\000"
+    "DE-33129\000"
+    "Delbr\374ck\000"
+    "VerbundVolksbank OWL\000"
+    "DE-33098\000"
+    "Volksbank Elsen-Wewer-Borchen\000"
+    "DE-33075\000"
+    "Bank f\374r Kirche und Caritas\000"
+    "DE-33044\000"
+    "DE-33181\000"
+    "Bad W\374nnenberg\000"
+    "Volksbank Brilon-B\374ren-Salzkotten -alt-\000"
+    "DE-33146\000"
+    "Salzkotten\000"
+    "Volksbank Westenholz\000"
+    "Volksbank Delbr\374ck-H\366velhof -alt-\000"
+    "DE-33029\000"
+    "Volksbank Wewelsburg-Ahden -alt-\000"
+    "DE-33142\000"
+    "B\374ren\000"
+    "Volksbank Borgentreich -alt-\000"
+    "DE-34432\000"
+    "Borgentreich\000"
+    "Volksbank Warburger Land -alt-\000"
+    "DE-34414\000"
+    "Warburg\000"
+    "DE-32756\000"
+    "Detmold\000"
+    "Sparkasse Paderborn-Detmold-H\366xter\000"
+    "Stadtsparkasse Blomberg -alt-\000"
+    "DE-32820\000"
+    "Blomberg\000"
+    "Volksbank Ostlippe\000"
+    "DE-33244\000"
+    "G\374tersloh\000"
+    "Commerzbank Zw 80\000"
+    "Sparkasse G\374tersloh-Rietberg-Versmold\000"
+    "DE-33260\000"
+    "Sparkasse Rietberg -alt-\000"
+    "DE-33381\000"
+    "Rietberg\000"
+    "Stadtsparkasse Versmold -alt-\000"
+    "DE-33762\000"
+    "Versmold\000"
+    "Kreissparkasse Halle-Wiedenbr\374ck\000"
+    "DE-33378\000"
+    "Rheda-Wiedenbr\374ck\000"
+    "Volksbank in Ostwestfalen, G\374tersloh\000"
+    "DE-33262\000"
+    "Volksbank im Ostm\374nsterland -alt-\000"
+    "DE-33419\000"
+    "Harsewinkel\000"
+    "Volksbank Harsewinkel -alt-\000"
+    "Volksbank Marienfeld -alt-\000"
+    "DE-33429\000"
+    "Marienfeld\000"
+    "Volksbank Delbr\374ck-Rietberg\000"
+    "Volksbank Versmold\000"
+    "DE-33518\000"
+    "Bielefeld\000"
+    "DE-33505\000"
+    "Hauck Aufh\344user Lampe Privatbank\000"
+    "Bankverein Werther Zw Ndl der VerbundVolksbank OWL\000"
+    "DE-33824\000"
+    "Werther (Westf.)\000"
+    "DE-33596\000"
+    "DE-33605\000"
+    "Sparkasse Bielefeld\000"
+    "DE-33526\000"
+    "Kreissparkasse Halle -alt-\000"
+    "DE-33778\000"
+    "Halle (Westf.)\000"
+    "Bielefelder Volksbank -alt-\000"
+    "DE-33529\000"
+    "Volksbank Halle/Westf\000"
+    "DE-33790\000"
+    "Spar-u Darlehnskasse Schlo\337 Holte-Stukenbrock -alt-\000"
+    "DE-33751\000"
+    "Schlo\337 Holte-Stukenbrock\000"
+    "DE-33501\000"
+    "DE-33416\000"
+    "DE-33398\000"
+    "Verl\000"
+    "DE-33341\000"
+    "DE-32004\000"
+    "Herford\000"
+    "DE-32215\000"
+    "B\374nde\000"
+    "DE-33502\000"
+    "Sparkasse Lemgo\000"
+    "DE-32655\000"
+    "Lemgo\000"
+    "Volksbank Bad Salzuflen\000"
+    "DE-32108\000"
+    "Bad Salzuflen\000"
+    "DE-32423\000"
+    "Minden\000"
+    "Sparkasse Minden-L\374bbecke\000"
+    "DE-32382\000"
+    "Stadtsparkasse Rahden\000"
+    "DE-32362\000"
+    "Rahden\000"
+    "Sparkasse Bad Oeynhausen-Porta Westfalica\000"
+    "DE-32543\000"
+    "Bad Oeynhausen\000"
+    "Stadtsparkasse Porta Westfalica -alt-\000"
+    "DE-32457\000"
+    "Porta Westfalica\000"
+    "Volksbank Mindener Land -alt-\000"
+    "DE-32387\000"
+    "Volksbank Minden -alt-\000"
+    "DE-32389\000"
+    "Volksbank Stemweder Berg -alt-\000"
+    "DE-32369\000"
+    "Volksbank Eisbergen -alt-\000"
+    "DE-32379\000"
+    "Volksbank PLUS\000"
+    "DE-32312\000"
+    "L\374bbecke\000"
+    "DE-32214\000"
+    "Volksbank Schnathorst -alt-\000"
+    "DE-32609\000"
+    "H\374llhorst\000"
+    "Sparkasse Herford\000"
+    "DE-32045\000"
+    "Volksbank Herford-Mindener Land -alt-\000"
+    "DE-32049\000"
+    "DE-60047\000"
+    "DE-60288\000"
+    "AKBANK\000"
+    "DE-65760\000"
+    "Eschborn\000"
+    "First Commercial Bank, Frankfurt Branch\000"
+    "DE-60325\000"
+    "Aareal Bank ehem. Filiale Frankfurt\000"
+    "ING-DiBa\000"
+    "DE-60628\000"
+    "Oldenburgische Landesbank\000"
+    "DE-26014\000"
+    "Bank of America Europe, Frankfurt Branch\000"
+    "DE-60329\000"
+    "ALTE LEIPZIGER Bauspar\000"
+    "DE-61440\000"
+    "Oberursel (Taunus)\000"
+    "J&T BANKA, Zweigniederlassung Deutschland\000"
+    "DE-60486\000"
+    "Western Union Intl. Bank Niederlassung Deutschland\000"
+    "ODDO BHF\000"
+    "DE-60323\000"
+    "KfW Kreditanstalt f\374r Wiederaufbau Frankfurt\000"
+    "DE-60046\000"
+    "Landwirtschaftliche Rentenbank\000"
+    "DE-60014\000"
+    "Credit Europe Bank Ndl. Deutschland\000"
+    "DE-60050\000"
+    "Intesa Sanpaolo Frankfurt\000"
+    "DE-60011\000"
+    "ING Bank\000"
+    "FIL Fondsbank\000"
+    "DE-61476\000"
+    "Kronberg im Taunus\000"
+    "Hyundai Capital Bank Europe\000"
+    "C24 Bank\000"
+    "Stellantis Bank Niederlassung Deutschland\000"
+    "DE-63263\000"
+    "Neu-Isenburg\000"
+    "UNLIMINT EU Zweigniederlassung Deutschland\000"
+    "DE-60322\000"
+    "Deutsche WertpapierService Bank\000"
+    "DE-60487\000"
+    "DenizBank (Wien) Zw Frankfurt\000"
+    "Triodos Bank Deutschland\000"
+    "DE-60326\000"
+    "BANCO BILBAO VIZCAYA ARGENTARIA; Niederlassung Deutschland\000"
+    "OPEN BANK, Zweigniederlassung Deutschand\000"
+    "Agricultural Bank of China, Frankfurt Branch\000"
+    "DE-60005\000"
+    "Commerzbank, Filiale Frankfurt 2\000"
+    "Commerzbank (IPC PARIS)\000"
+    "DE-60261\000"
+    "Commerzbank (IPC VIENNA)\000"
+    "Commerzbank (IPC MILANO)\000"
+    "Commerzbank (IPC AMSTERDAM)\000"
+    "Commerzbank (IPC BRUSSEL)\000"
+    "Commerzbank (IPC MADRID)\000"
+    "Commerzbank (CLB New York) FFM\000"
+    "Commerzbank (CLB Singapore) Frankfurt\000"
+    "Commerzbank (CLB London)\000"
+    "Commerzbank (CLB Z\374rich)\000"
+    "Commerzbank (CLB Prag)\000"
+    "Commerzbank (CLB Moskau)\000"
+    "Commerzbank (CLB Hamburg)\000"
+    "Commerzbank Gf BRS\000"
+    "Commerzbank, MBP\000"
+    "Commerzbank Gf ZRK\000"
+    "Commerzbank GF-F48\000"
+    "DE-60613\000"
+    "Commerzbank Center Dresdner Bank Frankfurt\000"
+    "Commerzbank Service - BZ Frankfurt\000"
+    "Commerzbank Gf 460\000"
+    "Commerzbank Gf 461\000"
+    "Commerzbank Gf ZCM\000"
+    "Commerzbank, GF Web-K CMTS2\000"
+    "Commerzbank, GF Web-K CMTS\000"
+    "Commerzbank, Gf Web-K CMTS3\000"
+    "Commerzbank, INT 1\000"
+    "Commerzbank INT\000"
+    "Commerzbank Zw 425 - keine Auslandsbanken\000"
+    "Commerzbank Verm\366gensverwaltung\000"
+    "Commerzbank Service - BZ\000"
+    "Landesbank Hessen-Th\374r Girozentrale\000"
+    "DE-60297\000"
+    "Frankfurter Sparkasse\000"
+    "DE-60255\000"
+    "Frankfurter Sparkasse GF 1822direkt\000"
+    "DekaBank Frankfurt\000"
+    "DZ Bank\000"
+    "DE-60274\000"
+    "DE-60265\000"
+    "DZ BANK GF DZH\000"
+    "DZ BANK GF ODA\000"
+    "DZ BANK f\374r Bausparkasse Schw\344bisch Hall\000"
+    "DZ BANK GF TSG\000"
+    "DZ BANK GF BMT\000"
+    "DZ BANK GF VRF\000"
+    "DZ BANK GF BSH\000"
+    "DZ BANK GF GRX\000"
+    "DZ BANK GF DEV\000"
+    "DZ BANK, Deutsche Zentral-Genossenschaftsbank\000"
+    "Raiffeisenbank im Hochtaunus\000"
+    "DE-61352\000"
+    "Bad Homburg\000"
+    "VR Bank Alzey-Land-Schwabenheim\000"
+    "DE-55270\000"
+    "Schwabenheim an der Selz\000"
+    "Volksbank Grebenhain\000"
+    "DE-36352\000"
+    "Grebenhain\000"
+    "Volksbank Egelsbach -alt-\000"
+    "DE-63323\000"
+    "Egelsbach\000"
+    "Raiffeisenkasse Erbes-B\374desheim und Umgebung -alt-\000"
+    "DE-55234\000"
+    "Erbes-B\374desheim\000"
+    "DE-61279\000"
+    "Gr\344venwiesbach\000"
+    "H\374ttenberger Bank\000"
+    "DE-35625\000"
+    "H\374ttenberg\000"
+    "Raiffeisenbank Kirtorf\000"
+    "DE-36320\000"
+    "Kirtorf\000"
+    "Raiffeisenbank Bad Homburg Ndl d FrankfurterVB\000"
+    "Raiffeisen Volksbank\000"
+    "Volksbank Wi\337mar\000"
+    "DE-35435\000"
+    "Wettenberg\000"
+    "DE-60254\000"
+    "DE-61348\000"
+    "DE-65812\000"
+    "Bad Soden am Taunus\000"
+    "DE-65428\000"
+    "R\374sselsheim am Main\000"
+    "Deutsche Bank Europe\000"
+    "Commerzbank vormals Dresdner Bank Zw 15\000"
+    "Commerzbank vormals Dresdner Bank Zw 25\000"
+    "Commerzbank vormals Dresdner Bank Zw 35\000"
+    "Commerzbank vormals Dresdner Bank Gf DrKW\000"
+    "DE-60301\000"
+    "Commerzbank vormals Dresdner Bank Gf DrKWSL\000"
+    "Commerzbank, GF W\374stenrot BSPK\000"
+    "DE-61116\000"
+    "Bad Vilbel\000"
+    "Commerzbank vormals Dresdner Bank ESOP\000"
+    "Commerzbank vormals Dresdner Bank Bs 80\000"
+    "Commerzbank vormals Dresdner Bank Gf AVB\000"
+    "Commerzbank vormals Dresdner Bank ITGK 3\000"
+    "Commerzbank vormals Dresdner Bank Finance and Controlling\000"
+    "Commerzbank vormals Dresdner Bank Private Banking Inland\000"
+    "DE-65402\000"
+    "Commerzbank vormals Dresdner Bank in Frankfurt MBP\000"
+    "Sparda-Bank Hessen\000"
+    "PSD Bank Hessen-Th\374ringen\000"
+    "Spar- u Kreditbank ev-freikirchl Gemeinden\000"
+    "DE-61282\000"
+    "Volksbank Main-Taunus -alt-\000"
+    "DE-65766\000"
+    "Kelkheim (Taunus)\000"
+    "Volksbank Usinger Land Ndl d Frankfurter VB\000"
+    "DE-61241\000"
+    "Usingen\000"
+    "R\374sselsheimer Volksbank -alt-\000"
+    "DE-65407\000"
+    "R\374sselsheimer Volksbank GAA -alt-\000"
+    "Volksbank Kelsterbach Ndl d Frankfurter VB\000"
+    "DE-65444\000"
+    "Kelsterbach\000"
+    "Industrial and Commercial Bank of China\000"
+    "AKA Ausfuhrkredit GmbH\000"
+    "DE-60001\000"
+    "NATIXIS Zweigniederlassung Deutschland\000"
+    "Standard Chartered Bank Frankfurt\000"
+    "Frankfurter Bankgesellschaft (Deutschland)\000"
+    "J.P. Morgan\000"
+    "Navy Federal Credit Union - Overseas Military Bank\000"
+    "DE-65208\000"
+    "ICICI Bank UK, Germany Branch\000"
+    "ABN AMRO Bank Frankfurt Branch - Bethmann Bank\000"
+    "Bank of Communications Frankfurt branch\000"
+    "AION Bank German Branch\000"
+    "VakifBank International Wien Zndl Deutschland\000"
+    "PKO Bank Polski Niederlassung Deutschland\000"
+    "PAYONE\000"
+    "DE-60528\000"
+    "National Bank of Pakistan Zndl Frankfurt\000"
+    "DE-60015\000"
+    "UBS Europe\000"
+    "DE-60079\000"
+    "Vietnam Joint Stock Commercial Bank for Industry and Trade\000"
+    "The Korea Development Bank, Frankfurt Branch\000"
+    "Frankfurter Volksbank Rhein-Main\000"
+    "DE-60008\000"
+    "Volksbank H\366chst a.M., ZwNdl. der Frankfurter VB -alt-\000"
+    "DE-65929\000"
+    "Volksbank Griesheim -alt-\000"
+    "DE-65933\000"
+    "Rabobank International Frankfurt Branch\000"
+    "ProCredit Bank, Frankfurt am Main\000"
+    "Citibank Europe Germany Branch\000"
+    "DE-60038\000"
+    "DE-60020\000"
+    "Kommunalkredit Austria, Zweigstelle Deutschland\000"
+    "WOORI BANK EUROPE\000"
+    "DE-60308\000"
+    "CAIXABANK Zweigniederlassung Deutschland\000"
+    "FIB Frankfurt International Bank\000"
+    "Arab Banking Corporation Zweigniederlassung Frankfurt\000"
+    "Isbank\000"
+    "DE-60022\000"
+    "Metzler, B. - seel Sohn & Co\000"
+    "Ikano Bank\000"
+    "DE-65205\000"
+    "KT Bank\000"
+    "Deutsche Leasing Finance\000"
+    "DE-61283\000"
+    "Barclays Bank Ireland Frankfurt Branch\000"
+    "China Construction Bank Ndl Frankfurt\000"
+    "OWH\000"
+    "DE-60003\000"
+    "Banco Santander Filiale Frankfurt\000"
+    "Attijariwafa bank Europa ZNdl. Frankfurt\000"
+    "Bank Pictet & Cie (Europe)\000"
+    "ABN AMRO Bank, Frankfurt Branch\000"
+    "State Bank of India\000"
+    "Raisin Bank\000"
+    "The Bank of New York Mellon\000"
+    "DE-60077\000"
+    "BANQUE CHAABI DU MAROC Agentur Frankfurt Ndl. Deutschland\000"
+    "Bank Sepah-Iran\000"
+    "The Bank of New York Mellon NL Frankfurt\000"
+    "German branch of Unifiedpost Payments\000"
+    "DE-60314\000"
+    "Bundesbank Zentrale\000"
+    "DE-60006\000"
+    "SMBC Bank EU\000"
+    "DE-63002\000"
+    "Offenbach am Main\000"
+    "Cronbank\000"
+    "DE-63303\000"
+    "Dreieich\000"
+    "DE-63003\000"
+    "St\344dtische Sparkasse Offenbach a.M.\000"
+    "DE-63019\000"
+    "Raiffeisenbank Offenbach/M.-Bieber -alt-\000"
+    "DE-63033\000"
+    "Vereinigte Volksbank Maingau -alt-\000"
+    "DE-63171\000"
+    "Obertshausen\000"
+    "DE-63065\000"
+    "DE-63004\000"
+    "DE-63034\000"
+    "Offenbacher Volksbank -alt-\000"
+    "DE-63014\000"
+    "VR Bank Dreieich-Offenbach\000"
+    "DE-63402\000"
+    "Hanau\000"
+    "SPARKASSE HANAU\000"
+    "DE-63411\000"
+    "Sparkasse Langen-Seligenstadt\000"
+    "DE-63487\000"
+    "Seligenstadt\000"
+    "VR Bank Main-Kinzig-B\374dingen\000"
+    "DE-63654\000"
+    "B\374dingen\000"
+    "Volksbank Heldenbergen Ndl d Frankfurter VB\000"
+    "DE-61123\000"
+    "Nidderau\000"
+    "Raiffeisenbank Bruchk\366bel -alt-\000"
+    "DE-63479\000"
+    "Bruchk\366bel\000"
+    "Raiffeisenbank Maintal Ndl d Frankfurter VB\000"
+    "DE-63477\000"
+    "Maintal\000"
+    "DE-63514\000"
+    "Rodenbach\000"
+    "DE-63450\000"
+    "DE-63403\000"
+    "Volksbank Raiffeisenbank Hanau Ndl d Frankf VB\000"
+    "DE-63412\000"
+    "DZB BANK\000"
+    "DE-63533\000"
+    "Mainhausen\000"
+    "Volksbank Seligenstadt\000"
+    "DE-63490\000"
+    "DE-63571\000"
+    "Gelnhausen\000"
+    "Kreissparkasse Gelnhausen\000"
+    "DE-63554\000"
+    "Raiffeisenbank Vogelsberg -alt-\000"
+    "DE-63633\000"
+    "Birstein\000"
+    "DE-63552\000"
+    "VR Bank Bad Orb-Gelnhausen\000"
+    "Birsteiner Volksbank -alt-\000"
+    "VR Bank W\344chtersbach/Bad Soden-Salm\374nster -alt\000"
+    "DE-63607\000"
+    "W\344chtersbach\000"
+    "Deutsche Bausparkasse Badenia (ehem. DBS Bausparkasse)\000"
+    "DE-76114\000"
+    "Karlsruhe\000"
+    "DE-64217\000"
+    "Darmstadt\000"
+    "MCE Bank\000"
+    "DE-65439\000"
+    "Fl\366rsheim am Main\000"
+    "DE-64218\000"
+    "DE-64222\000"
+    "Stadt- und Kreis-Sparkasse Darmstadt\000"
+    "DE-64278\000"
+    "Sparkasse Odenwaldkreis\000"
+    "DE-64711\000"
+    "Erbach\000"
+    "Kreissparkasse Gro\337-Gerau\000"
+    "DE-64504\000"
+    "Gro\337-Gerau\000"
+    "Sparkasse Dieburg\000"
+    "DE-64818\000"
+    "Gro\337-Umstadt\000"
+    "Spar- und Darlehnskasse Zell -alt-\000"
+    "DE-64732\000"
+    "Bad K\366nig\000"
+    "Raiffeisenbank N\366rdliche Bergstra\337e\000"
+    "DE-64659\000"
+    "Alsbach-H\344hnlein\000"
+    "Volksbank Gr\344fenhausen -alt-\000"
+    "DE-64331\000"
+    "Weiterstadt\000"
+    "Vereinigte Volksbank Griesheim-Weiterstadt -alt-\000"
+    "DE-64347\000"
+    "Griesheim\000"
+    "Volksbank Gersprenztal-Otzberg\000"
+    "DE-64354\000"
+    "Reinheim\000"
+    "Raiffeisenbank Schaafheim\000"
+    "DE-64847\000"
+    "Schaafheim\000"
+    "Volksbank Mainspitze\000"
+    "DE-65462\000"
+    "Ginsheim-Gustavsburg\000"
+    "Vereinigte Volksbank Raiffeisenbank\000"
+    "VB M\366rfelden-Walldorf Ndl d Frankfurter VB\000"
+    "DE-64532\000"
+    "M\366rfelden-Walldorf\000"
+    "DE-64859\000"
+    "Eppertshausen\000"
+    "DE-64219\000"
+    "DE-64293\000"
+    "DE-64207\000"
+    "DE-64202\000"
+    "Volksbank Darmstadt - S\374dhessen -alt-\000"
+    "Sparkasse Bensheim\000"
+    "DE-64601\000"
+    "Bensheim\000"
+    "Sparkasse Starkenburg\000"
+    "DE-64646\000"
+    "Heppenheim (Bergstra\337e)\000"
+    "VR Bank Ried-\334berwald, B\374rstadt\000"
+    "DE-68642\000"
+    "B\374rstadt\000"
+    "Raiffeisenbank Gro\337-Rohrheim\000"
+    "DE-68649\000"
+    "Gro\337-Rohrheim\000"
+    "Volksbank Weschnitztal\000"
+    "DE-64668\000"
+    "Rimbach\000"
+    "Volksbank \334berwald-Gorxheimertal -alt-\000"
+    "DE-69518\000"
+    "Abtsteinach\000"
+    "DE-64602\000"
+    "DE-65011\000"
+    "DE-65185\000"
+    "DE-65004\000"
+    "DE-65009\000"
+    "Nassauische Sparkasse\000"
+    "DE-65034\000"
+    "DE-65012\000"
+    "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK2\000"
+    "Wiesbadener Volksbank\000"
+    "DE-65050\000"
+    "Rheingauer Volksbank\000"
+    "DE-65359\000"
+    "Geisenheim\000"
+    "Rheingauer Volksbank (Gf GAA)\000"
+    "DE-65366\000"
+    "DE-65549\000"
+    "Limburg\000"
+    "Kreissparkasse Limburg\000"
+    "DE-65534\000"
+    "Kreissparkasse Weilburg\000"
+    "DE-35773\000"
+    "Weilburg\000"
+    "Volksbank Langendernbach\000"
+    "DE-65599\000"
+    "Dornburg\000"
+    "Vereinigte Volksbank Limburg -alt-\000"
+    "DE-65532\000"
+    "Volksbank Schupbach\000"
+    "DE-65614\000"
+    "Beselich\000"
+    "Volks- und Raiffeisenbank Weilm\374nster -alt-\000"
+    "DE-35786\000"
+    "Weilm\374nster\000"
+    "NIBC Bank Zndl Frankfurt am Main\000"
+    "Societe Generale\000"
+    "NATIXIS Pfandbriefbank\000"
+    "Skandinaviska Enskilda Banken (publ) Frankfurt Branch\000"
+    "DE-60064\000"
+    "ZIRAAT BANK International\000"
+    "Banco do Brasil\000"
+    "Morgan Stanley Bank\000"
+    "DE-60016\000"
+    "Standard Chartered Bank\000"
+    "Europe ARAB Bank\000"
+    "Taunus-Sparkasse\000"
+    "DE-61288\000"
+    "DE-35348\000"
+    "Gie\337en\000"
+    "DE-36291\000"
+    "Alsfeld\000"
+    "Sparkasse Gie\337en\000"
+    "DE-35347\000"
+    "Sparkasse Gr\374nberg\000"
+    "DE-35305\000"
+    "Gr\374nberg\000"
+    "Sparkasse Laubach-Hungen\000"
+    "DE-35321\000"
+    "Laubach\000"
+    "Volksbank Heuchelheim\000"
+    "DE-35452\000"
+    "Heuchelheim a. d. Lahn\000"
+    "DE-35332\000"
+    "DE-35400\000"
+    "Volksbank Mittelhessen\000"
+    "DE-35340\000"
+    "Bank of China\000"
+    "DE-60075\000"
+    "Commerzbank - GF onvista\000"
+    "Misr Bank-Europe\000"
+    "Bank Julius B\344r Deutschland\000"
+    "Goldman Sachs\000"
+    "Saman Bank Niederlassung Frankfurt\000"
+    "DE-35523\000"
+    "Wetzlar\000"
+    "Sparkasse Wetzlar\000"
+    "DE-35576\000"
+    "DE-35524\000"
+    "Volksbank Brandoberndorf\000"
+    "DE-35647\000"
+    "Waldsolms\000"
+    "DE-35662\000"
+    "Dillenburg\000"
+    "Sparkasse Dillenburg\000"
+    "DE-35683\000"
+    "Volksbank Dill -alt-\000"
+    "DE-35668\000"
+    "Volksbank Herborn-Eschenburg -alt-\000"
+    "DE-35728\000"
+    "Herborn\000"
+    "Sparkasse Battenberg\000"
+    "DE-35088\000"
+    "Battenberg (Eder)\000"
+    "VR Bank Lahn-Dill\000"
+    "Sparkasse Oberhessen\000"
+    "DE-61167\000"
+    "Friedberg (Hessen)\000"
+    "BVB Volksbank Ndl d Frankfurter Volksbank\000"
+    "DE-61101\000"
+    "Volksbank Butzbach\000"
+    "DE-35510\000"
+    "Butzbach\000"
+    "Landbank Horlofftal\000"
+    "DE-61201\000"
+    "Reichelsheim (Wetterau)\000"
+    "Volksbank Ober-M\366rlen\000"
+    "DE-61239\000"
+    "Ober-M\366rlen\000"
+    "Volksbank Ulrichstein\000"
+    "DE-35327\000"
+    "Ulrichstein\000"
+    "Spar- und Darlehnskasse Stockhausen -alt-\000"
+    "DE-36358\000"
+    "Herbstein\000"
+    "Volksbank Feldatal\000"
+    "DE-36325\000"
+    "Feldatal\000"
+    "Volksbank Lauterbach-Schlitz\000"
+    "DE-36332\000"
+    "Lauterbach (Hessen)\000"
+    "DE-34111\000"
+    "Kassel\000"
+    "Landeskreditkasse Kassel\000"
+    "DE-34112\000"
+    "Kasseler Sparkasse\000"
+    "DE-34117\000"
+    "Stadtsparkasse Borken (Hessen) -alt-\000"
+    "DE-34582\000"
+    "Borken (Hessen)\000"
+    "Stadtsparkasse Felsberg -alt-\000"
+    "DE-34587\000"
+    "Felsberg\000"
+    "Stadtsparkasse Grebenstein\000"
+    "DE-34389\000"
+    "Grebenstein\000"
+    "Kreissparkasse Schwalm-Eder\000"
+    "DE-34201\000"
+    "Melsungen\000"
+    "Sparkasse Borken-Schwalmstadt\000"
+    "DE-34009\000"
+    "Kurhessische Landbank\000"
+    "DE-34023\000"
+    "Evangelische Bank\000"
+    "DE-34011\000"
+    "Evangelische Bank (Gf GAA)\000"
+    "Raiffeisenbank Borken Nordhessen -alt-\000"
+    "VR-Bank Chattengau -alt-\000"
+    "DE-34281\000"
+    "Gudensberg\000"
+    "VR PartnerBank Chattengau-Schwalm-Eder\000"
+    "DE-34212\000"
+    "VR-Bank Spangenberg-Morschen\000"
+    "DE-34286\000"
+    "Spangenberg\000"
+    "Raiffeisenbank HessenNord\000"
+    "DE-34466\000"
+    "Wolfhagen\000"
+    "DE-34217\000"
+    "Baunatal\000"
+    "Raiffeisenbank Burghaun -alt-\000"
+    "DE-36151\000"
+    "Burghaun\000"
+    "Spar-u. Kredit-Bank\000"
+    "DE-35283\000"
+    "Gem\374nden (Wohra)\000"
+    "Raiffeisenbank Langenschwarz -alt-\000"
+    "Raiffeisenbank Volkmarsen -alt-\000"
+    "DE-34471\000"
+    "Volkmarsen\000"
+    "Frankenberger Bank Raiffeisenbank -alt-\000"
+    "DE-35066\000"
+    "Frankenberg\000"
+    "DE-34535\000"
+    "Bad Wildungen\000"
+    "DE-34010\000"
+    "Commerzbank vormals Dresdner Bank, PCC DCC-ITGK1\000"
+    "DE-34001\000"
+    "Volksbank Kassel G\366ttingen\000"
+    "DE-37252\000"
+    "Eschwege\000"
+    "Sparkasse Werra-Mei\337ner\000"
+    "DE-37254\000"
+    "VR-Bank Mitte\000"
+    "DE-37115\000"
+    "Sparkasse Waldeck-Frankenberg\000"
+    "DE-34497\000"
+    "Korbach\000"
+    "Waldeck-Frankenberger Bank\000"
+    "ReiseBank\000"
+    "DE-60489\000"
+    "ReiseBank Gf2\000"
+    "KEB Hana Bank (Deutschland)\000"
+    "ReiseBank Gf3 vormals Cash Express\000"
+    "ReiseBank Gf4 vormals Cash Express\000"
+    "Credit Agricole CIB Deutschland\000"
+    "SHINHAN BANK EUROPE\000"
+    "Piraeus Bank Frankfurt Branch\000"
+    "SECB Swiss Euro Clearing Bank\000"
+    "TARGOBANK FIRMENKUNDEN CIB\000"
+    "DE-36002\000"
+    "Fulda\000"
+    "Sparkasse Fulda\000"
+    "DE-36035\000"
+    "Kreissparkasse Schl\374chtern\000"
+    "DE-36372\000"
+    "Schl\374chtern\000"
+    "VR Bank Fulda\000"
+    "DE-36037\000"
+    "VR-Bank NordRh\366n\000"
+    "DE-36081\000"
+    "H\374nfeld\000"
+    "VR Bank Schl\374chtern-Birstein -alt-\000"
+    "DE-36381\000"
+    "Raiffeisenbank im Fuldaer Land\000"
+    "DE-36137\000"
+    "Gro\337enl\374der\000"
+    "Raiffeisenbank Biebergrund-Petersberg\000"
+    "DE-36094\000"
+    "Petersberg\000"
+    "DE-36101\000"
+    "Flieden\000"
+    "VR Bank HessenLand\000"
+    "DE-36295\000"
+    "AgrarBank\000"
+    "DE-36222\000"
+    "Bad Hersfeld\000"
+    "Sparkasse Bad Hersfeld-Rotenburg\000"
+    "DE-36229\000"
+    "Raiffeisenbank Asbach-Sorga -alt-\000"
+    "DE-36251\000"
+    "Bankverein Bebra -alt-\000"
+    "DE-36179\000"
+    "Bebra\000"
+    "Raiffeisenbank Werratal-Landeck\000"
+    "DE-36266\000"
+    "Heringen (Werra)\000"
+    "Raiffeisenbank Haunetal -alt-\000"
+    "DE-36166\000"
+    "Haunetal\000"
+    "Raiffeisenbank Ronshausen-Marksuhl -alt-\000"
+    "DE-36217\000"
+    "Ronshausen\000"
+    "DE-36223\000"
+    "VR-Bankverein Bad Hersfeld-Rotenburg\000"
+    "DE-35002\000"
+    "Marburg\000"
+    "Sparkasse Marburg-Biedenkopf\000"
+    "DE-35009\000"
+    "DE-35017\000"
+    "DE-35003\000"
+    "DE-35251\000"
+    "Stadtallendorf\000"
+    "DE-67608\000"
+    "Kaiserslautern\000"
+    "Service Credit Union Overseas Headquarters\000"
+    "DE-67681\000"
+    "Sembach\000"
+    "DE-67611\000"
+    "Stadtsparkasse Kaiserslautern -alt-\000"
+    "DE-67653\000"
+    "Sparkasse Kaiserslautern\000"
+    "Kreissparkasse Kusel\000"
+    "DE-66864\000"
+    "Kusel\000"
+    "Stadtsparkasse Landstuhl -alt-\000"
+    "DE-66849\000"
+    "Landstuhl\000"
+    "Sparkasse Donnersberg\000"
+    "DE-67802\000"
+    "Rockenhausen\000"
+    "VR-Bank Westpfalz -alt-\000"
+    "Raiffeisenbank Donnersberg -alt-\000"
+    "DE-67308\000"
+    "Albisheim (Pfrimm)\000"
+    "Volksbank Kaiserslautern\000"
+    "DE-67655\000"
+    "Volksbank Lauterecken\000"
+    "DE-67742\000"
+    "Lauterecken\000"
+    "VR Bank Nordwestpfalz -alt-\000"
+    "DE-67806\000"
+    "Volksbank Glan-M\374nchweiler\000"
+    "DE-66905\000"
+    "Glan-M\374nchweiler\000"
+    "DE-66923\000"
+    "Pirmasens\000"
+    "DE-66953\000"
+    "Sparkasse S\374dwestpfalz\000"
+    "DE-66930\000"
+    "VR-Bank S\374dwestpfalz Pirmasens-Zweibr\374cken\000"
+    "Raiffeisen- u Volksbank Dahn -alt-\000"
+    "DE-66991\000"
+    "Dahn\000"
+    "DE-67008\000"
+    "Ludwigshafen am Rhein\000"
+    "DE-67057\000"
+    "DE-67003\000"
+    "Sparkasse Vorderpfalz\000"
+    "DE-67059\000"
+    "Kreissparkasse Rhein-Pfalz\000"
+    "DE-67071\000"
+    "RV Bank Rhein-Haardt -alt-\000"
+    "DE-67241\000"
+    "Lambsheim\000"
+    "DE-67402\000"
+    "Neustadt an der Weinstra\337e\000"
+    "DE-67403\000"
+    "Sparkasse Rhein-Haardt\000"
+    "DE-67087\000"
+    "Bad D\374rkheim\000"
+    "Raiffeisenbank Freinsheim -alt-\000"
+    "DE-67248\000"
+    "Freinsheim\000"
+    "Raiffeisenbank Friedelsheim-R\366dersheim -alt-\000"
+    "DE-67159\000"
+    "Friedelsheim\000"
+    "DE-67433\000"
+    "VR Bank Mittelhaardt\000"
+    "DE-67098\000"
+    "Kreis- und Stadtsparkasse Speyer\000"
+    "DE-67343\000"
+    "Speyer\000"
+    "Vereinigte VR Bank Kur- und Rheinpfalz\000"
+    "DE-67346\000"
+    "Sparkasse S\374dpfalz\000"
+    "DE-76825\000"
+    "Landau in der Pfalz\000"
+    "Sparkasse Germersheim-Kandel -alt-\000"
+    "DE-76866\000"
+    "Kandel\000"
+    "Raiffeisenbank Oberhaardt-G\344u -alt-\000"
+    "DE-67483\000"
+    "Edesheim\000"
+    "DE-76858\000"
+    "Herxheim\000"
+    "VR Bank S\374dpfalz\000"
+    "DE-76829\000"
+    "VR Bank S\374dliche Weinstra\337e-Wasgau\000"
+    "DE-76887\000"
+    "Bad Bergzabern\000"
+    "DE-55020\000"
+    "Mainz\000"
+    "Aareal Bank GF - Banking & Digital Solutions -\000"
+    "Aareal Bank ehem. Filiale Mainz\000"
+    "Aareal Bank Clearing Wiesbaden\000"
+    "Investitions- und Strukturbank RP\000"
+    "DE-55116\000"
+    "Bausparkasse Mainz\000"
+    "DE-55004\000"
+    "DE-55005\000"
+    "Aareal Bank (formerly Westdeutsche ImmobilienBank)\000"
+    "S\374d-West-Kreditbank Finanzierung\000"
+    "DE-55387\000"
+    "Bingen am Rhein\000"
+    "TARGOBANK Gf FG\000"
+    "DE-55014\000"
+    "DE-55002\000"
+    "ZV Landesbank Baden-W\374rttemberg\000"
+    "DE-55098\000"
+    "Sparkasse Mainz -alt-\000"
+    "DE-55028\000"
+    "VR-Bank Mainz -alt-\000"
+    "DE-55052\000"
+    "Raiffeisenbank in Rheinhessen\000"
+    "DE-55120\000"
+    "Budenheimer Volksbank\000"
+    "DE-55254\000"
+    "Budenheim\000"
+    "Volksbank Rhein-Selz -alt-\000"
+    "DE-55280\000"
+    "Nierstein\000"
+    "DE-55007\000"
+    "Commerzbank, TF MZ 1\000"
+    "DE-55006\000"
+    "Commerzbank, TF MZ 2\000"
+    "Sparda-Bank S\374dwest\000"
+    "DE-55129\000"
+    "Volksbank Alzey-Worms\000"
+    "DE-67547\000"
+    "Worms\000"
+    "Clearingkonto LRP-SI\000"
+    "DE-55023\000"
+    "Volksbank Darmstadt Mainz\000"
+    "DE-67501\000"
+    "Rheinhessen Sparkasse\000"
+    "DE-67577\000"
+    "Alsheim\000"
+    "Volksbank Bechtheim -alt-\000"
+    "DE-67595\000"
+    "Bechtheim\000"
+    "Volksbank Worms-Wonnegau -alt-\000"
+    "DE-67512\000"
+    "DE-55501\000"
+    "Bad Kreuznach\000"
+    "Sparkasse Rhein-Nahe\000"
+    "DE-55541\000"
+    "Kreissparkasse Rhein-Hunsr\374ck\000"
+    "DE-55463\000"
+    "Simmern\000"
+    "Raiffeisenbank Kastellaun\000"
+    "DE-56284\000"
+    "Kastellaun\000"
+    "DE-55469\000"
+    "Volksbank Rheinb\366llen\000"
+    "DE-55492\000"
+    "Rheinb\366llen\000"
+    "DE-55504\000"
+    "Volksbank Rhein-Nahe-Hunsr\374ck\000"
+    "DE-55543\000"
+    "DE-55743\000"
+    "Idar-Oberstein\000"
+    "Kreissparkasse Birkenfeld\000"
+    "Raiffeisenbank Nahe\000"
+    "Fischbach\000"
+    "DE-56010\000"
+    "Koblenz\000"
+    "DE-56003\000"
+    "MMV Bank\000"
+    "DE-56073\000"
+    "Oyak Anker Bank\000"
+    "Debeka Bausparkasse\000"
+    "DE-56054\000"
+    "DE-56004\000"
+    "Sparkasse Koblenz\000"
+    "DE-56013\000"
+    "Kreissparkasse Westerwald -alt-\000"
+    "DE-56410\000"
+    "Montabaur\000"
+    "Kreissparkasse Cochem-Zell -alt-\000"
+    "DE-56812\000"
+    "Cochem\000"
+    "DE-56016\000"
+    "DE-56357\000"
+    "Niederwallmenach\000"
+    "Volksbank M\374lheim-K\344rlich -alt-\000"
+    "DE-56218\000"
+    "M\374lheim-K\344rlich\000"
+    "Raiffeisenbank Lutzerather H\366he -alt-\000"
+    "DE-56826\000"
+    "Lutzerath\000"
+    "Raiffeisenbank Moselkrampen -alt-\000"
+    "DE-56814\000"
+    "Ernst\000"
+    "Raiffeisenbank MEHR\000"
+    "DE-56759\000"
+    "Kaisersesch\000"
+    "Raiffeisenbank Neustadt\000"
+    "DE-53573\000"
+    "Neustadt (Wied)\000"
+    "Raiffeisenbank Untermosel -alt-\000"
+    "DE-56253\000"
+    "Treis-Karden\000"
+    "Raiffeisenbank Stra\337enhaus -alt-\000"
+    "DE-56585\000"
+    "Stra\337enhaus\000"
+    "Raiffeisenbank Welling\000"
+    "DE-56753\000"
+    "Welling\000"
+    "Raiffeisenbank Irrel -alt-\000"
+    "DE-54666\000"
+    "Irrel\000"
+    "VR-Bank Hunsr\374ck-Mosel -alt-\000"
+    "DE-54497\000"
+    "Morbach\000"
+    "DE-56005\000"
+    "DE-56068\000"
+    "Volksbank Koblenz Mittelrhein -alt-\000"
+    "DE-56009\000"
+    "Volksbank Koblenz Mittelrhein GAA -alt-\000"
+    "PSD Bank Koblenz\000"
+    "Volksbank Montabaur-H\366hr-Grenzhausen -alt-\000"
+    "DE-56404\000"
+    "Volksbank Rhein-Lahn-Limburg\000"
+    "DE-65582\000"
+    "Diez\000"
+    "Raiffeisenbank Unterwesterwald -alt-\000"
+    "DE-56337\000"
+    "Arzbach\000"
+    "Sparkasse Westerwald-Sieg\000"
+    "DE-56470\000"
+    "Bad Marienberg (Westerwald)\000"
+    "Volksbank Gebhardshain\000"
+    "DE-57580\000"
+    "Gebhardshain\000"
+    "Raiffeisenbank Niederfischbach -alt-\000"
+    "DE-57572\000"
+    "Niederfischbach\000"
+    "Volksbank Daaden\000"
+    "DE-57567\000"
+    "Daaden\000"
+    "Volksbank Hamm/Sieg\000"
+    "DE-57573\000"
+    "Westerwald Bank\000"
+    "Sparkasse Neuwied\000"
+    "DE-56510\000"
+    "Neuwied\000"
+    "VR Bank Rhein-Mosel -alt-\000"
+    "DE-56564\000"
+    "Raiffeisenbank Mittelrhein -alt-\000"
+    "DE-56572\000"
+    "Wei\337enthurm\000"
+    "DE-56504\000"
+    "Kreissparkasse Mayen\000"
+    "DE-56705\000"
+    "Mayen\000"
+    "DE-56729\000"
+    "Kehrig\000"
+    "DE-56299\000"
+    "Ochtendung\000"
+    "Kreissparkasse Ahrweiler\000"
+    "DE-53458\000"
+    "Bad Neuenahr-Ahrweiler\000"
+    "VR Bank RheinAhrEifel\000"
+    "Volksbank RheinAhrEifel (Gf GAA)\000"
+    "Raiffeisenbank Grafschaft-Wachtberg\000"
+    "DE-53501\000"
+    "Grafschaft\000"
+    "DE-54203\000"
+    "Trier\000"
+    "DE-54204\000"
+    "Sparkasse Trier\000"
+    "DE-54292\000"
+    "Volksbank Trier -alt-\000"
+    "DE-54220\000"
+    "Volksbank Saarburg -alt-\000"
+    "DE-54439\000"
+    "Saarburg\000"
+    "Raiffeisenbank Mehring-Leiwen\000"
+    "DE-54340\000"
+    "Leiwen\000"
+    "Volksbank Hochwald-Saarburg -alt-\000"
+    "DE-54205\000"
+    "PSD Bank Trier Ndl der PSD Bank West\000"
+    "DE-54290\000"
+    "Kreissparkasse Bitburg-Pr\374m\000"
+    "DE-54623\000"
+    "Bitburg\000"
+    "Kreissparkasse Vulkaneifel\000"
+    "DE-54550\000"
+    "Daun\000"
+    "Volksbank Trier Eifel\000"
+    "Raiffeisenbank Westeifel\000"
+    "DE-54687\000"
+    "Arzfeld\000"
+    "Raiffeisenbank \366stl S\374deifel -alt-\000"
+    "DE-54647\000"
+    "Dudeldorf\000"
+    "Volksbank Eifel Mitte -alt-\000"
+    "DE-54591\000"
+    "Pr\374m\000"
+    "Sparkasse Mittelmosel-Eifel Mosel Hunsr\374ck\000"
+    "DE-54469\000"
+    "Bernkastel-Kues\000"
+    "Vereinigte Volksbank Raiffeisenbank -alt-\000"
+    "DE-54516\000"
+    "Wittlich\000"
+    "Raiffeisenbank Zeller Land -alt-\000"
+    "DE-56867\000"
+    "Briedel\000"
+    "DE-54461\000"
+    "DE-66018\000"
+    "Saarbr\374cken\000"
+    "DE-66386\000"
+    "St. Ingbert\000"
+    "DE-66538\000"
+    "Neunkirchen\000"
+    "DE-66763\000"
+    "Dillingen\000"
+    "DE-66333\000"
+    "V\366lklingen\000"
+    "DE-76646\000"
+    "Bruchsal\000"
+    "DE-63739\000"
+    "Aschaffenburg\000"
+    "DE-87600\000"
+    "Kaufbeuren\000"
+    "DE-55232\000"
+    "Alzey\000"
+    "DE-61118\000"
+    "DE-75015\000"
+    "Bretten\000"
+    "DE-95444\000"
+    "Bayreuth\000"
+    "DE-29614\000"
+    "DE-27755\000"
+    "DE-93413\000"
+    "Cham\000"
+    "DE-50126\000"
+    "Bergheim\000"
+    "DE-86551\000"
+    "Aichach\000"
+    "DE-71229\000"
+    "Leonberg\000"
+    "DE-76726\000"
+    "Germersheim\000"
+    "DE-46397\000"
+    "DE-44787\000"
+    "DE-40721\000"
+    "Hilden\000"
+    "DE-50226\000"
+    "Frechen\000"
+    "DE-49377\000"
+    "DE-49565\000"
+    "DE-38350\000"
+    "DE-33602\000"
+    "DE-14974\000"
+    "Ludwigsfelde\000"
+    "DE-99867\000"
+    "Gotha\000"
+    "DE-02977\000"
+    "Hoyerswerda\000"
+    "DE-56727\000"
+    "DE-66111\000"
+    "DE-95028\000"
+    "DE-91413\000"
+    "Neustadt a.d.Aisch\000"
+    "DE-72072\000"
+    "T\374bingen\000"
+    "DE-85435\000"
+    "Erding\000"
+    "DE-92224\000"
+    "Amberg\000"
+    "Saarl Investitionskreditbank\000"
+    "DE-66027\000"
+    "DE-66003\000"
+    "mediserv Bank\000"
+    "DE-66121\000"
+    "DE-66005\000"
+    "Landesbank Saar\000"
+    "DE-66104\000"
+    "Sparkasse Saarbr\374cken\000"
+    "Stadtsparkasse V\366lklingen -alt-\000"
+    "DE-66310\000"
+    "DE-66006\000"
+    "DE-66007\000"
+    "PSD Bank RheinNeckarSaar\000"
+    "DE-66023\000"
+    "Vereinigte Volksbank Saarlouis-Losheim-Sulzbach/Saar\000"
+    "DE-66740\000"
+    "Saarlouis\000"
+    "Volksbank Nahe-Schaumberg -alt-\000"
+    "DE-66625\000"
+    "Nohfelden\000"
+    "Bank 1 Saar\000"
+    "DE-66026\000"
+    "Volksbank Westliche Saar plus -alt-\000"
+    "DE-66724\000"
+    "Kreissparkasse St. Wendel\000"
+    "DE-66606\000"
+    "St. Wendel\000"
+    "Sparkasse Neunkirchen\000"
+    "Unsere Volksbank St. Wendeler Land -alt-\000"
+    "Volks- und Raiffeisenbank Saarpfalz -alt-\000"
+    "DE-66424\000"
+    "Homburg\000"
+    "DE-66714\000"
+    "Kreissparkasse Saarlouis\000"
+    "DE-66717\000"
+    "Sparkasse Merzig-Wadern\000"
+    "DE-66651\000"
+    "Merzig\000"
+    "Volksbank Saarlouis -alt-\000"
+    "Volksbank \334berherrn\000"
+    "DE-66802\000"
+    "\334berherrn\000"
+    "Volksbank Dillingen -alt-\000"
+    "Volksbank Untere Saar -alt-\000"
+    "DE-66679\000"
+    "Losheim am See\000"
+    "levoBank\000"
+    "DE-66822\000"
+    "Lebach\000"
+    "Kreissparkasse Saarpfalz\000"
+    "DE-66404\000"
+    "VR Bank Saarpfalz -alt-\000"
+    "DE-70049\000"
+    "Stuttgart\000"
+    "DE-70148\000"
+    "Aareal Bank ehem. Filiale Stuttgart\000"
+    "Landeskreditbank Baden-W\374rttemberg F\366rderbank -alt-\000"
+    "DE-76113\000"
+    "Baden-W\374rttembergische Bank\000"
+    "M.M. Warburg & Co (vormals Schw\344bische Bank)\000"
+    "DE-70003\000"
+    "Mercedes-Benz Bank\000"
+    "DE-70323\000"
+    "Bankhaus Bauer, Essen\000"
+    "DE-45149\000"
+    "Bankhaus Ellwanger & Geiger\000"
+    "DE-70174\000"
+    "CreditPlus Bank\000"
+    "DE-70004\000"
+    "DE-70178\000"
+    "AKTIVBANK\000"
+    "Isbank Fil Stuttgart\000"
+    "TRUMPF Financial Services\000"
+    "DE-71254\000"
+    "Ditzingen\000"
+    "W\374stenrot Bausparkasse\000"
+    "DE-71630\000"
+    "Ludwigsburg\000"
+    "IBM Deutschland Kreditbank\000"
+    "DE-71032\000"
+    "B\366blingen\000"
+    "DE-70173\000"
+    "Commerzbank, Filiale Stuttgart 2\000"
+    "Landesbank Baden-W\374rttemberg\000"
+    "DE-70144\000"
+    "ZV Landesbank Baden-W\374rttemberg ISE\000"
+    "Landesbank Baden-W\374rttemberg/Baden-W\374rttembergische Bank\000"
+    "DZ PRIVATBANK Ndl. Stuttgart\000"
+    "DE-70191\000"
+    "Volksbank am W\374rttemberg\000"
+    "DE-70703\000"
+    "Fellbach\000"
+    "Echterdinger Bank\000"
+    "DE-70750\000"
+    "Leinfelden-Echterdingen\000"
+    "Volksbank Strohg\344u -alt-\000"
+    "DE-70813\000"
+    "Korntal-M\374nchingen\000"
+    "Raiffeisenbank Dellmensingen -alt-\000"
+    "DE-89155\000"
+    "Raiffeisenbank Niedere Alb\000"
+    "DE-89129\000"
+    "Langenau\000"
+    "Raiffeisenbank B\374hlertal\000"
+    "DE-74541\000"
+    "Vellberg\000"
+    "Raiffeisenbank Sondelfingen\000"
+    "DE-72740\000"
+    "Reutlingen\000"
+    "Raiffeisenbank Steinheim -alt-\000"
+    "DE-89555\000"
+    "Steinheim am Albuch\000"
+    "Raiffeisenbank Aidlingen\000"
+    "DE-71134\000"
+    "Aidlingen\000"
+    "Genossenschaftsbank Weil im Sch\366nbuch\000"
+    "DE-71093\000"
+    "Weil im Sch\366nbuch\000"
+    "Bopfinger Bank Sechta-Ries\000"
+    "DE-73441\000"
+    "Bopfingen\000"
+    "Raiffeisenbank Gruibingen\000"
+    "DE-73344\000"
+    "Gruibingen\000"
+    "DE-74424\000"
+    "B\374hlertann\000"
+    "Raiffeisenbank Donau-Iller -alt-\000"
+    "Raiffeisenbank Erlenmoos -alt-\000"
+    "DE-88416\000"
+    "Erlenmoos\000"
+    "Raiffeisenbank Bad Schussenried-Aulendorf\000"
+    "DE-88427\000"
+    "Bad Schussenried\000"
+    "DE-88456\000"
+    "Ingoldingen\000"
+    "Volksbank Freiberg und Umgebung -alt-\000"
+    "DE-74395\000"
+    "Mundelsheim\000"
+    "Raiffeisenbank Maitis\000"
+    "DE-73037\000"
+    "G\366ppingen\000"
+    "VR-Bank Alb-Blau-Donau\000"
+    "DE-89584\000"
+    "Ehingen (Donau)\000"
+    "Raiffeisenbank Reute-Gaisbeuren\000"
+    "DE-88339\000"
+    "Bad Waldsee\000"
+    "VR-Bank Ehningen-Nufringen\000"
+    "DE-71139\000"
+    "Ehningen\000"
+    "Volksbank Dettenhausen\000"
+    "DE-72135\000"
+    "Dettenhausen\000"
+    "Dettinger Bank\000"
+    "DE-72581\000"
+    "Dettingen an der Erms\000"
+    "Raiffeisenbank Kirchheim-Walheim -alt-\000"
+    "DE-74366\000"
+    "Kirchheim am Neckar\000"
+    "Uhlbacher Bank -alt-\000"
+    "DE-70310\000"
+    "Raiffeisenbank Frankenhardt-Stimpfach\000"
+    "DE-74597\000"
+    "Stimpfach\000"
+    "Raiffeisenbank Vordersteinenberg -alt-\000"
+    "DE-73553\000"
+    "Alfdorf\000"
+    "Raiffeisenbank Ottenbach\000"
+    "DE-73113\000"
+    "Ottenbach\000"
+    "Winterbacher Bank\000"
+    "DE-73650\000"
+    "Winterbach\000"
+    "Raiffeisenbank Geislingen-Rosenfeld\000"
+    "DE-72348\000"
+    "Rosenfeld\000"
+    "Raiffeisenbank Heidenheimer Alb -alt-\000"
+    "DE-89547\000"
+    "Gerstetten\000"
+    "Raiffeisenbank Oberer Wald -alt-\000"
+    "DE-72226\000"
+    "Simmersfeld\000"
+    "Volksbank Murgtal -alt-\000"
+    "DE-72270\000"
+    "Baiersbronn\000"
+    "Scharnhauser Bank -alt-\000"
+    "DE-73760\000"
+    "Ostfildern\000"
+    "Volksbank Brenztal\000"
+    "DE-89537\000"
+    "Giengen an der Brenz\000"
+    "L\366chgauer Bank -alt-\000"
+    "DE-74367\000"
+    "L\366chgau\000"
+    "Raiffeisenbank Westhausen\000"
+    "DE-73461\000"
+    "Westhausen\000"
+    "Nufringer Bank -Raiffeisen- -alt-\000"
+    "DE-71150\000"
+    "Nufringen\000"
+    "Raiffeisenbank Aichhalden-Hardt-Sulgen\000"
+    "DE-78739\000"
+    "Hardt\000"
+    "Raiffeisenbank Vordere Alb -alt-\000"
+    "DE-72584\000"
+    "H\374lben\000"
+    "Raiffeisenbank Schrozberg-Rot am See\000"
+    "DE-74573\000"
+    "Schrozberg\000"
+    "Raiffeisenbank Ingersheim -alt-\000"
+    "DE-74377\000"
+    "Ingersheim\000"
+    "Erligheimer Bank -alt-\000"
+    "DE-74391\000"
+    "Erligheim\000"
+    "Abtsgm\374nder Bank -Raiffeisen-\000"
+    "DE-73453\000"
+    "Abtsgm\374nd\000"
+    "Raiffeisenbank Bretzfeld-Neuenstein -alt-\000"
+    "DE-74626\000"
+    "Bretzfeld\000"
+    "Raiffeisenbank Wangen\000"
+    "DE-73117\000"
+    "Wangen\000"
+    "Raiffeisenbank Schlat -alt-\000"
+    "DE-73114\000"
+    "Schlat\000"
+    "DE-72537\000"
+    "Mehrstetten\000"
+    "Raiffeisenbank Gammesfeld\000"
+    "DE-74572\000"
+    "Blaufelden\000"
+    "Raiffeisenbank Hohenloher Land\000"
+    "DE-74665\000"
+    "Ingelfingen\000"
+    "Raiffeisenbank Oberstenfeld -alt-\000"
+    "DE-71718\000"
+    "Oberstenfeld\000"
+    "DE-71687\000"
+    "Freiberg am Neckar\000"
+    "Volks- und Raiffeisenbank Boll -alt-\000"
+    "DE-73085\000"
+    "Bad Boll\000"
+    "DE-74394\000"
+    "Hessigheim\000"
+    "Raiffeisenbank Horb -alt-\000"
+    "DE-72154\000"
+    "Horb am Neckar\000"
+    "DE-71159\000"
+    "M\366tzingen\000"
+    "Raiffeisenbank Urbach -alt-\000"
+    "DE-73656\000"
+    "Urbach\000"
+    "Darmsheimer Bank -alt-\000"
+    "DE-71069\000"
+    "Sindelfingen\000"
+    "Enztalbank -alt-\000"
+    "DE-71656\000"
+    "Vaihingen an der Enz\000"
+    "Federseebank -alt-\000"
+    "DE-88422\000"
+    "Bad Buchau\000"
+    "Raiffeisenbank Oberes G\344u Ergenzingen -alt-\000"
+    "DE-72108\000"
+    "Rottenburg am Neckar\000"
+    "DE-74385\000"
+    "Pleidelsheim\000"
+    "VR-Bank Alb -alt-\000"
+    "DE-72820\000"
+    "Sonnenb\374hl\000"
+    "Volksbank Remseck\000"
+    "DE-71680\000"
+    "Remseck am Neckar\000"
+    "DE-74233\000"
+    "Erlenbach\000"
+    "Volksbank Glatten-Wittendorf -alt-\000"
+    "DE-72293\000"
+    "Glatten\000"
+    "Berkheimer Bank -alt-\000"
+    "DE-73734\000"
+    "Esslingen am Neckar\000"
+    "DE-89180\000"
+    "Bergh\374len\000"
+    "Raiffeisenbank T\374ngental\000"
+    "DE-74523\000"
+    "Schw\344bisch Hall\000"
+    "Raiffeisenbank B\366llingertal\000"
+    "DE-74078\000"
+    "Heilbronn\000"
+    "Commerzbank vormals Dresdner Bank Gf Zw 57\000"
+    "Commerzbank vormals Dresdner Bank Gf PCC-ITGK 3\000"
+    "DE-70140\000"
+    "Commerzbank vormals Dresdner Bank, PCC DC-ITGK 4\000"
+    "Commerzbank vormals Dresdner Bank, PCC DC-ITGK 5\000"
+    "Volksbank Stuttgart\000"
+    "DE-70039\000"
+    "Volksbank Stuttgart GAA\000"
+    "Volksbank Zuffenhausen m Zndl Stammheimer VB\000"
+    "DE-70432\000"
+    "S\334DWESTBANK - BAWAG Niederlassung Deutschland\000"
+    "DE-70037\000"
+    "Sparda-Bank Baden-W\374rttemberg\000"
+    "DE-70369\000"
+    "DE-71522\000"
+    "Backnang\000"
+    "Kreissparkasse Waiblingen\000"
+    "DE-71304\000"
+    "Waiblingen\000"
+    "Fellbacher Bank\000"
+    "VR-Bank Weinstadt -alt-\000"
+    "DE-71384\000"
+    "Weinstadt\000"
+    "Raiffeisenbank Weissacher Tal -alt-\000"
+    "DE-71573\000"
+    "Allmersbach im Tal\000"
+    "Korber Bank -alt-\000"
+    "DE-71398\000"
+    "Korb\000"
+    "Kerner Volksbank -alt-\000"
+    "DE-71394\000"
+    "Kernen im Remstal\000"
+    "DE-71332\000"
+    "Volksbank Rems -alt-\000"
+    "DE-71307\000"
+    "Volksbank Backnang\000"
+    "DE-71001\000"
+    "Commerzbank Sindelfingen\000"
+    "DE-71043\000"
+    "Kreissparkasse B\366blingen\000"
+    "DE-71005\000"
+    "Raiffeisenbank Weissach -alt-\000"
+    "DE-71287\000"
+    "Weissach\000"
+    "DE-71002\000"
+    "Vereinigte Volksbanken\000"
+    "DE-71063\000"
+    "Volksbank Leonberg-Strohg\344u\000"
+    "DE-71226\000"
+    "Volksbank in der Region\000"
+    "DE-72070\000"
+    "VR-Bank Magstadt-Weissach\000"
+    "DE-71102\000"
+    "Magstadt\000"
+    "DE-71604\000"
+    "RSB Retail+Service Bank\000"
+    "DE-70806\000"
+    "Kornwestheim\000"
+    "DE-71602\000"
+    "Kreissparkasse Ludwigsburg\000"
+    "DE-71638\000"
+    "DE-71603\000"
+    "VR-Bank Asperg-Markgr\366ningen -alt-\000"
+    "DE-71696\000"
+    "M\366glingen\000"
+    "Volksbank Ludwigsburg -alt-\000"
+    "DE-71610\000"
+    "VR-Bank Ludwigsburg\000"
+    "DE-71636\000"
+    "Raiffeisenbank Wimsheim-M\366nsheim -alt-\000"
+    "DE-71299\000"
+    "Wimsheim\000"
+    "Raiffeisenbank im Kreis Calw\000"
+    "DE-75387\000"
+    "Neubulach\000"
+    "DE-70545\000"
+    "Bankhaus Gebr. Martin\000"
+    "DE-73033\000"
+    "DE-73002\000"
+    "Kreissparkasse G\366ppingen\000"
+    "DE-73007\000"
+    "Volksbank G\366ppingen\000"
+    "DE-73013\000"
+    "DE-73003\000"
+    "Volksbank-Raiffeisenbank Deggingen -alt-\000"
+    "DE-73324\000"
+    "Deggingen\000"
+    "DE-73709\000"
+    "DE-73706\000"
+    "Kreissparkasse Esslingen-N\374rtingen\000"
+    "DE-73702\000"
+    "Volksbank Filder\000"
+    "DE-73761\000"
+    "Neuhausen auf den Fildern\000"
+    "DE-73701\000"
+    "DE-73707\000"
+    "Volksbank Esslingen -alt-\000"
+    "DE-73704\000"
+    "Volksbank Plochingen\000"
+    "DE-73203\000"
+    "Plochingen\000"
+    "DE-72622\000"
+    "N\374rtingen\000"
+    "Raiffeisenbank Teck -alt-\000"
+    "DE-73277\000"
+    "Owen\000"
+    "VR Bank Hohenneuffen-Teck -alt-\000"
+    "DE-72633\000"
+    "Frickenhausen\000"
+    "Genossenschaftsbank Wolfschlugen -alt-\000"
+    "DE-72645\000"
+    "Wolfschlugen\000"
+    "Bernhauser Bank\000"
+    "DE-70772\000"
+    "Filderstadt\000"
+    "DE-73230\000"
+    "Kirchheim unter Teck\000"
+    "Volksbank Mittlerer Neckar\000"
+    "DE-73728\000"
+    "DE-73502\000"
+    "Schw\344bisch Gm\374nd\000"
+    "Raiffeisenbank Rosenstein\000"
+    "DE-73540\000"
+    "Heubach\000"
+    "Raiffeisenbank Mutlangen -alt-\000"
+    "DE-73557\000"
+    "Mutlangen\000"
+    "Volksbank Schw\344bisch Gm\374nd -alt-\000"
+    "DE-73525\000"
+    "VR Bank Schw\344bischer Wald\000"
+    "DE-73642\000"
+    "Welzheim\000"
+    "DE-73401\000"
+    "Aalen\000"
+    "Kreissparkasse Ostalb\000"
+    "DE-73427\000"
+    "DE-73402\000"
+    "VR-Bank Ostalb\000"
+    "DE-73407\000"
+    "VR-Bank Ellwangen\000"
+    "DE-73471\000"
+    "Ellwangen (Jagst)\000"
+    "Hoerner-Bank\000"
+    "DE-74072\000"
+    "DE-74004\000"
+    "Kreissparkasse Heilbronn\000"
+    "DE-74014\000"
+    "Volksbank Sulmtal\000"
+    "DE-74182\000"
+    "Obersulm\000"
+    "Volksbank Beilstein-Ilsfeld-Abstatt\000"
+    "DE-71717\000"
+    "Beilstein\000"
+    "Volksbank Flein-Talheim\000"
+    "DE-74223\000"
+    "Flein\000"
+    "VBU Volksbank im Unterland\000"
+    "DE-74336\000"
+    "Brackenheim\000"
+    "DE-74005\000"
+    "Volksbank Heilbronn -alt-\000"
+    "DE-74026\000"
+    "Volksbank Brackenheim-G\374glingen -alt-\000"
+    "DE-74334\000"
+    "Volksbank M\366ckm\374hl\000"
+    "DE-74219\000"
+    "M\366ckm\374hl\000"
+    "Volksbank Hohenlohe\000"
+    "DE-74613\000"
+    "\326hringen\000"
+    "Bausparkasse Schw\344bisch Hall\000"
+    "DE-74501\000"
+    "Sparkasse Schw\344bisch Hall-Crailsheim\000"
+    "DE-74504\000"
+    "Sparkasse Hohenlohekreis\000"
+    "DE-74641\000"
+    "K\374nzelsau\000"
+    "VR Bank Heilbronn Schw\344bisch Hall\000"
+    "Crailsheimer Volksbank -alt-\000"
+    "DE-74551\000"
+    "Crailsheim\000"
+    "Volksbank Vorbach-Tauber -alt-\000"
+    "DE-97990\000"
+    "Weikersheim\000"
+    "DE-89018\000"
+    "Ulm\000"
+    "DE-89002\000"
+    "DE-89005\000"
+    "Sparkasse Ulm\000"
+    "DE-89017\000"
+    "VR-Bank Langenau-Ulmer Alb -alt-\000"
+    "DE-89121\000"
+    "DE-89006\000"
+    "Volksbank Ulm-Biberach\000"
+    "DE-89070\000"
+    "Donau-Iller Bank\000"
+    "DE-89574\000"
+    "Volksbank Blaubeuren -alt-\000"
+    "DE-89143\000"
+    "Blaubeuren\000"
+    "Volksbank Alb\000"
+    "DE-89501\000"
+    "Heidenheim an der Brenz\000"
+    "DE-89502\000"
+    "Kreissparkasse Heidenheim\000"
+    "DE-89505\000"
+    "Heidenheimer Volksbank\000"
+    "DE-89504\000"
+    "DE-72711\000"
+    "DE-72702\000"
+    "DE-72701\000"
+    "DE-72555\000"
+    "Metzingen\000"
+    "Kreissparkasse Reutlingen\000"
+    "DE-72710\000"
+    "VR Bank T\374bingen -alt-\000"
+    "DE-72704\000"
+    "Volksbank Reutlingen -alt-\000"
+    "DE-72764\000"
+    "Volksbank Ermstal-Alb\000"
+    "Volksbank M\374nsingen\000"
+    "DE-72525\000"
+    "M\374nsingen\000"
+    "Commerzbank T\374bingen\000"
+    "DE-72002\000"
+    "Kreissparkasse T\374bingen\000"
+    "DE-72008\000"
+    "Volksbank Raiffeisenbank AmmerG\344u\000"
+    "Raiffeisenbank H\344rten -alt-\000"
+    "DE-72127\000"
+    "Kusterdingen\000"
+    "Volksbank M\366ssingen -alt-\000"
+    "DE-72110\000"
+    "M\366ssingen\000"
+    "Volksbank Hohenzollern-Balingen\000"
+    "DE-72336\000"
+    "Balingen\000"
+    "DE-72003\000"
+    "Volksbank T\374bingen -alt-\000"
+    "DE-72016\000"
+    "Volksbank Nagoldtal -alt-\000"
+    "DE-72202\000"
+    "Nagold\000"
+    "Volksbank Horb -alt-\000"
+    "DE-72151\000"
+    "DE-78647\000"
+    "Trossingen\000"
+    "DE-78628\000"
+    "Rottweil\000"
+    "Kreissparkasse Rottweil\000"
+    "DE-78614\000"
+    "Kreissparkasse Freudenstadt\000"
+    "DE-72235\000"
+    "Freudenstadt\000"
+    "Volksbank Baiersbronn Murgtal -alt-\000"
+    "Murgtalbank Mitteltal - Obertal -alt-\000"
+    "Volksbank Nordschwarzwald\000"
+    "DE-72285\000"
+    "Pfalzgrafenweiler\000"
+    "VR-Bank Dornstetten-Horb -alt-\000"
+    "DE-72277\000"
+    "Dornstetten\000"
+    "Volksbank Rottweil\000"
+    "DE-78618\000"
+    "Volksbank im Kreis Freudenstadt\000"
+    "DE-72250\000"
+    "Volksbank Deisslingen\000"
+    "DE-78652\000"
+    "Dei\337lingen\000"
+    "Volksbank Schwarzwald-Neckar -alt-\000"
+    "DE-78713\000"
+    "Schramberg\000"
+    "Volksbank Trossingen\000"
+    "Kreissparkasse Tuttlingen\000"
+    "DE-78502\000"
+    "Tuttlingen\000"
+    "Raiffeisenbank Donau-Heuberg\000"
+    "DE-78568\000"
+    "M\374hlheim an der Donau\000"
+    "DE-78506\000"
+    "Volksbank Schwarzwald-Donau-Neckar\000"
+    "DE-78513\000"
+    "DE-88181\000"
+    "Ravensburg\000"
+    "DE-88212\000"
+    "Kreissparkasse Ravensburg\000"
+    "DE-88209\000"
+    "Raiffeisenbank Aulendorf -alt-\000"
+    "DE-88326\000"
+    "Aulendorf\000"
+    "VR Bank Ravensburg-Weingarten -alt-\000"
+    "DE-88214\000"
+    "Raiffeisenbank Bad Saulgau\000"
+    "DE-88343\000"
+    "Bad Saulgau\000"
+    "DE-88183\000"
+    "Volksbank Allg\344u-Oberschwaben\000"
+    "DE-88299\000"
+    "Leutkirch im Allg\344u\000"
+    "Bad Waldseer Bank -alt-\000"
+    "DE-88330\000"
+    "Volksbank Weingarten -alt-\000"
+    "DE-88250\000"
+    "Weingarten\000"
+    "Volksbank Allg\344u-West -alt-\000"
+    "DE-88239\000"
+    "Wangen im Allg\344u\000"
+    "Volksbank Altshausen -alt-.\000"
+    "DE-88361\000"
+    "Altshausen\000"
+    "VR Bank Donau-Oberschwaben\000"
+    "DE-88348\000"
+    "Internationales Bankhaus Bodensee\000"
+    "DE-88045\000"
+    "Friedrichshafen\000"
+    "Genossenschaftsbank Meckenbeuren -alt-\000"
+    "DE-88074\000"
+    "Meckenbeuren\000"
+    "Raiffeisenbank Oberteuringen-Meckenbeuren\000"
+    "DE-88094\000"
+    "Oberteuringen\000"
+    "DE-88003\000"
+    "Volksbank Friedrichshafen -alt-\000"
+    "DE-88014\000"
+    "Volksbank Bodensee-Oberschwaben\000"
+    "DE-88069\000"
+    "Tettnang\000"
+    "DE-72426\000"
+    "Albstadt\000"
+    "DE-72302\000"
+    "Hohenz Landesbank Kreissparkasse Sigmaringen\000"
+    "DE-72484\000"
+    "Sigmaringen\000"
+    "Sparkasse Zollernalb\000"
+    "DE-72334\000"
+    "Volksbank Heuberg -alt-\000"
+    "DE-72469\000"
+    "Me\337stetten\000"
+    "VR Bank Heuberg-Winterlingen\000"
+    "Onstmettinger Bank\000"
+    "DE-72461\000"
+    "DE-72349\000"
+    "Geislingen\000"
+    "DE-72425\000"
+    "DE-72421\000"
+    "Volksbank Albstadt\000"
+    "DE-72424\000"
+    "Volksbank Balingen -alt-\000"
+    "Volksbank Tailfingen -alt-\000"
+    "DE-72440\000"
+    "DE-88400\000"
+    "Biberach an der Ri\337\000"
+    "Kreissparkasse Biberach\000"
+    "Raiffeisenbank Biberach -alt-\000"
+    "DE-88444\000"
+    "Ummendorf\000"
+    "Raiffeisenbank Illertal -alt-\000"
+    "DE-88453\000"
+    "Erolzheim\000"
+    "Volksbank Raiffeisenbank Laupheim-Illertal -alt-\000"
+    "DE-88471\000"
+    "Laupheim\000"
+    "VR Bank Riedlingen-Federsee -alt-\000"
+    "DE-88499\000"
+    "Riedlingen\000"
+    "DE-76231\000"
+    "DE-76127\000"
+    "Deutsche Bausparkasse Badenia\000"
+    "Landeskreditbank Baden-W\374rttemberg F\366rderbank\000"
+    "DE-76005\000"
+    "DE-76003\000"
+    "DE-76131\000"
+    "Isbank eh Filiale Mannheim\000"
+    "DE-76007\000"
+    "Commerzbank/Kreditcenter Badenia\000"
+    "DE-76133\000"
+    "Sparkasse Karlsruhe\000"
+    "DE-76041\000"
+    "Sparkasse Ettlingen -alt-\000"
+    "DE-76255\000"
+    "Ettlingen\000"
+    "DE-76049\000"
+    "Spar- und Kreditbank -alt-\000"
+    "DE-76036\000"
+    "DE-76287\000"
+    "Rheinstetten\000"
+    "Volksbank Stutensee-Weingarten -alt-\000"
+    "DE-76288\000"
+    "Stutensee\000"
+    "Spar- und Kreditbank Hardt -alt-\000"
+    "DE-76344\000"
+    "Eggenstein-Leopoldshafen\000"
+    "Raiffeisenbank Hardt-Bruhrain\000"
+    "DE-76704\000"
+    "Dettenheim\000"
+    "Raiffeisenbank Elztal\000"
+    "DE-74832\000"
+    "Elztal\000"
+    "DE-78083\000"
+    "Dauchingen\000"
+    "Volksbank Krautheim -alt-\000"
+    "DE-74238\000"
+    "Krautheim\000"
+    "DE-76125\000"
+    "DE-76137\000"
+    "DE-76009\000"
+    "BBBank\000"
+    "DE-76119\000"
+    "PSD Bank Karlsruhe-Neustadt\000"
+    "DE-76033\000"
+    "Volksbank Ettlingen\000"
+    "DE-76263\000"
+    "Volksbank pur\000"
+    "DE-76045\000"
+    "DE-76481\000"
+    "Sparkasse Baden-Baden Gaggenau\000"
+    "DE-76530\000"
+    "Sparkasse B\374hl\000"
+    "DE-77815\000"
+    "B\374hl\000"
+    "DE-77830\000"
+    "B\374hlertal\000"
+    "Raiffeisenbank Altschweier\000"
+    "Volksbank Baden-Baden Rastatt -alt-\000"
+    "DE-76437\000"
+    "Rastatt\000"
+    "Volksbank Achern -alt-\000"
+    "DE-77855\000"
+    "Achern\000"
+    "Volksbank B\374hl\000"
+    "DE-77808\000"
+    "DE-76643\000"
+    "Sparkasse Kraichgau Bruchsal-Bretten-Sinsheim\000"
+    "Volksbank Bruchsal-Bretten -alt-\000"
+    "Volksbank Bruhrain-Kraich-Hardt -alt-\000"
+    "DE-68790\000"
+    "Oberhausen-Rheinhausen\000"
+    "Yapi Kredi Bank Deutschland\000"
+    "DE-77603\000"
+    "Offenburg\000"
+    "Sparkasse Offenburg/Ortenau\000"
+    "DE-77662\000"
+    "Sparkasse Gengenbach -alt-\000"
+    "DE-77723\000"
+    "Gengenbach\000"
+    "Sparkasse Kinzigtal\000"
+    "DE-77716\000"
+    "Haslach im Kinzigtal\000"
+    "Sparkasse Hanauerland\000"
+    "DE-77694\000"
+    "Kehl\000"
+    "Sparkasse Wolfach\000"
+    "DE-77705\000"
+    "Wolfach\000"
+    "Volksbank - Die Gestalterbank\000"
+    "DE-77652\000"
+    "Volksbank B\374hl Fil Kehl\000"
+    "Volksbank Appenweier-Urloffen Appenweier -alt-\000"
+    "DE-77762\000"
+    "Appenweier\000"
+    "Volksbank Mittlerer Schwarzwald\000"
+    "DE-77706\000"
+    "Sparkasse Rastatt-Gernsbach\000"
+    "DE-76402\000"
+    "Raiffeisenbank S\374dhardt Durmersheim\000"
+    "DE-76448\000"
+    "Durmersheim\000"
+    "VR-Bank in Mittelbaden\000"
+    "DE-76473\000"
+    "Iffezheim\000"
+    "DE-75172\000"
+    "Pforzheim\000"
+    "Sparkasse Pforzheim Calw\000"
+    "Raiffeisenbank Bauschlott -alt-\000"
+    "DE-75245\000"
+    "Neulingen\000"
+    "Raiffeisenbank Kieselbronn\000"
+    "DE-75249\000"
+    "Kieselbronn\000"
+    "VR Bank im Enzkreis -alt-\000"
+    "DE-75219\000"
+    "Niefern-\326schelbronn\000"
+    "Raiffeisenbank Ersingen\000"
+    "DE-75234\000"
+    "K\344mpfelbach\000"
+    "Volksbank Stein Eisingen -alt-\000"
+    "DE-75203\000"
+    "K\366nigsbach-Stein\000"
+    "DE-75104\000"
+    "DE-75105\000"
+    "Volksbank Pforzheim -alt-\000"
+    "VR Bank Enz plus -alt-\000"
+    "DE-75196\000"
+    "Remchingen\000"
+    "Raiffeisenbank Kraichgau -alt-\000"
+    "DE-74912\000"
+    "Kirchardt\000"
+    "Raiffeisenbank Neudenau-Stein-Herbolzheim -alt-\000"
+    "DE-74861\000"
+    "Neudenau\000"
+    "DE-68159\000"
+    "Mannheim\000"
+    "DE-68006\000"
+    "DE-68161\000"
+    "Sparkasse Rhein Neckar Nord\000"
+    "DE-68151\000"
+    "Sparkasse Hockenheim\000"
+    "DE-68766\000"
+    "Hockenheim\000"
+    "Volksbank Sandhofen\000"
+    "DE-68273\000"
+    "DE-68008\000"
+    "DE-68134\000"
+    "VR Bank Rhein-Neckar\000"
+    "DE-68165\000"
+    "Volksbank Kurpfalz\000"
+    "DE-69018\000"
+    "Heidelberg\000"
+    "DE-69004\000"
+    "MLP Banking\000"
+    "DE-69168\000"
+    "Wiesloch\000"
+    "MLP Banking Zw CS\000"
+    "DE-69007\000"
+    "Sparkasse Heidelberg\000"
+    "Raiffeisenbank Baiertal\000"
+    "Volksbank Rot\000"
+    "DE-68789\000"
+    "St. Leon-Rot\000"
+    "DE-69111\000"
+    "DE-69115\000"
+    "Heidelberger Volksbank\000"
+    "Volksbank Kurpfalz -alt-\000"
+    "DE-69117\000"
+    "Volksbank Neckartal\000"
+    "DE-69401\000"
+    "Eberbach\000"
+    "Volksbank Kraichgau -alt-\000"
+    "DE-74889\000"
+    "Sinsheim\000"
+    "Volksbank Kraichgau\000"
+    "DE-69157\000"
+    "Sparkasse Tauberfranken\000"
+    "DE-97931\000"
+    "Tauberbischofsheim\000"
+    "Ihre Volksbank Neckar Odenwald Main Tauber\000"
+    "DE-97866\000"
+    "Wertheim\000"
+    "Sparkasse Neckartal-Odenwald\000"
+    "DE-74819\000"
+    "Mosbach\000"
+    "Volksbank Mosbach -alt-\000"
+    "Volksbank Franken\000"
+    "DE-74713\000"
+    "Buchen (Odenwald)\000"
+    "Volksbank Kirnau-Krautheim\000"
+    "DE-74749\000"
+    "Rosenberg\000"
+    "Volksbank Limbach\000"
+    "DE-74838\000"
+    "Limbach\000"
+    "DE-79010\000"
+    "Freiburg im Breisgau\000"
+    "DE-79007\000"
+    "Bankhaus E. Mayer\000"
+    "DE-79002\000"
+    "DE-79004\000"
+    "Sparkasse Freiburg-N\366rdlicher Breisgau\000"
+    "DE-79098\000"
+    "Sparkasse Hochschwarzwald\000"
+    "DE-79812\000"
+    "Titisee-Neustadt\000"
+    "Sparkasse Bonndorf-St\374hlingen\000"
+    "DE-79844\000"
+    "Bonndorf im Schwarzwald\000"
+    "Sparkasse St. Blasien\000"
+    "DE-79837\000"
+    "St. Blasien\000"
+    "Sparkasse Staufen-Breisach\000"
+    "DE-79216\000"
+    "Staufen im Breisgau\000"
+    "Sparkasse Sch\366nau-Todtnau -alt-\000"
+    "DE-79670\000"
+    "Todtnau\000"
+    "Volksbank Breisgau-Markgr\344flerland\000"
+    "DE-79427\000"
+    "Eschbach\000"
+    "Raiffeisenbank Denzlingen-Sexau\000"
+    "DE-79211\000"
+    "Denzlingen\000"
+    "Raiffeisenbank Wyhl\000"
+    "DE-79369\000"
+    "Wyhl am Kaiserstuhl\000"
+    "Raiffeisenbank Kaiserstuhl\000"
+    "DE-79235\000"
+    "Vogtsburg im Kaiserstuhl\000"
+    "Raiffeisenbank im Breisgau\000"
+    "DE-79194\000"
+    "Gundelfingen\000"
+    "DE-79003\000"
+    "Commerzbank vormals Dresdner Bank Zw M\374nsterstra\337e\000"
+    "DE-79041\000"
+    "DE-79001\000"
+    "Volksbank Freiburg\000"
+    "DE-79005\000"
+    "DE-79120\000"
+    "Volksbank M\374llheim -alt-\000"
+    "DE-79371\000"
+    "M\374llheim\000"
+    "Volksbank Breisgau Nord\000"
+    "DE-79312\000"
+    "Emmendingen\000"
+    "Volksbank Staufen\000"
+    "DE-77902\000"
+    "Lahr\000"
+    "Volksbank Lahr\000"
+    "DE-77912\000"
+    "DE-79537\000"
+    "L\366rrach\000"
+    "Sparkasse L\366rrach-Rheinfelden\000"
+    "Sparkasse Wiesental\000"
+    "DE-79650\000"
+    "Schopfheim\000"
+    "Sparkasse Markgr\344flerland\000"
+    "DE-79576\000"
+    "Weil am Rhein\000"
+    "DE-79539\000"
+    "Volksbank Dreil\344ndereck\000"
+    "VR Bank -alt-\000"
+    "Sparkasse Hochrhein\000"
+    "DE-79741\000"
+    "Waldshut-Tiengen\000"
+    "Volksbank Klettgau-Wut\366schingen\000"
+    "DE-79793\000"
+    "Wut\366schingen\000"
+    "Volksbank Rhein-Wehra -alt-\000"
+    "DE-79702\000"
+    "Bad S\344ckingen\000"
+    "Volksbank Hochrhein\000"
+    "DE-79761\000"
+    "DE-78402\000"
+    "Konstanz\000"
+    "DE-78401\000"
+    "Sparkasse Bodensee\000"
+    "DE-78420\000"
+    "Bezirkssparkasse Reichenau\000"
+    "DE-78477\000"
+    "Reichenau\000"
+    "Sparkasse Pfullendorf-Me\337kirch\000"
+    "DE-88630\000"
+    "Pfullendorf\000"
+    "Sparkasse Salem-Heiligenberg\000"
+    "DE-88682\000"
+    "Salem\000"
+    "Volksbank \334berlingen\000"
+    "DE-88662\000"
+    "\334berlingen\000"
+    "DE-78404\000"
+    "Hagnauer Volksbank\000"
+    "DE-88709\000"
+    "Hagnau am Bodensee\000"
+    "Volksbank Pfullendorf\000"
+    "DE-88619\000"
+    "DE-78210\000"
+    "Singen (Hohentwiel)\000"
+    "DE-78202\000"
+    "Sparkasse Hegau-Bodensee\000"
+    "Sparkasse Engen-Gottmadingen\000"
+    "DE-78229\000"
+    "Engen\000"
+    "Sparkasse Stockach -alt-\000"
+    "DE-78333\000"
+    "Stockach\000"
+    "DE-78209\000"
+    "Volksbank Hegau -alt-\000"
+    "DE-78224\000"
+    "DE-78462\000"
+    "Volksbank Gf GA\000"
+    "Volksbank Me\337kirch -alt-\000"
+    "DE-88601\000"
+    "Me\337kirch\000"
+    "DE-78006\000"
+    "Villingen-Schwenningen\000"
+    "Commerzbank Villingen u Schwenningen\000"
+    "DE-78002\000"
+    "Sparkasse Schwarzwald-Baar\000"
+    "DE-78001\000"
+    "DE-78054\000"
+    "Volksbank Schwarzwald Baar Hegau -alt-\000"
+    "DE-78048\000"
+    "Volksbank Triberg -alt-\000"
+    "DE-78094\000"
+    "Triberg im Schwarzwald\000"
+    "DE-80711\000"
+    "DE-80318\000"
+    "Aareal Bank ehem. Filiale M\374nchen\000"
+    "Deutsche Pfandbriefbank\000"
+    "DE-85748\000"
+    "Garching b. M\374nchen\000"
+    "Deutsche Pfandbriefbank (Gf: Scalable Capital)\000"
+    "Middle East Bank, Munich Branch\000"
+    "DE-81241\000"
+    "Bank Vontobel Europe\000"
+    "DE-80331\000"
+    "BfW - Bank f\374r Wohnungswirtschaft\000"
+    "SIEMENS BANK\000"
+    "DE-81739\000"
+    "TEN31 Bank\000"
+    "DE-85521\000"
+    "Ottobrunn\000"
+    "VERIFONE PAYMENTS\000"
+    "DE-85609\000"
+    "Aschheim\000"
+    "UniCredit Family Financing Bank, Ndl der UniCredit\000"
+    "DE-81675\000"
+    "V-Bank\000"
+    "DE-80335\000"
+    "Bankhaus Obotritia\000"
+    "DE-80687\000"
+    "S\374dtiroler Sparkasse Niederlassung M\374nchen\000"
+    "DE-81371\000"
+    "VZ Verm\366gensZentrum Bank\000"
+    "IBAN FIRST, Zweigniederlassung M\374nchen\000"
+    "DE-80339\000"
+    "FNZ Bank\000"
+    "IC Cash Services\000"
+    "DE-82024\000"
+    "Taufkirchen\000"
+    "Bankhaus Herzogpark\000"
+    "DE-81679\000"
+    "transact Elektronische Zahlungssysteme\000"
+    "DE-82152\000"
+    "Planegg\000"
+    "PayCenter\000"
+    "DE-85356\000"
+    "Freising\000"
+    "DE-80311\000"
+    "BNP Paribas NL Deutschland\000"
+    "DE-80336\000"
+    "DE-81629\000"
+    "INTESA SANPAOLO\000"
+    "DE-85354\000"
+    "DE-83633\000"
+    "Bad T\366lz\000"
+    "F\374rst Fugger Privatbank\000"
+    "DE-86150\000"
+    "Augsburg\000"
+    "Bankhaus Reuschel & Co -alt-\000"
+    "DE-80285\000"
+    "Bankhaus Ludwig Sperrer\000"
+    "DE-85317\000"
+    "St.Galler Kantonalbank Deutschland\000"
+    "Baader Bank\000"
+    "DE-85716\000"
+    "Unterschlei\337heim\000"
+    "DE-26030\000"
+    "DE-80704\000"
+    "Commerzbank, Filiale M\374nchen 2\000"
+    "Commerzbank GF-M48\000"
+    "Commerzbank Gf 860\000"
+    "DE-80804\000"
+    "Commerzbank Gf 861\000"
+    "DE-80807\000"
+    "DE-80273\000"
+    "Bayerische Landesbank\000"
+    "DE-80277\000"
+    "Sparkasse Freising Moosburg\000"
+    "Sparkasse Dachau\000"
+    "DE-85219\000"
+    "Dachau\000"
+    "Kreis- und Stadtsparkasse Erding-Dorfen\000"
+    "DE-85423\000"
+    "Sparkasse Landsberg-Die\337en\000"
+    "DE-86896\000"
+    "Landsberg am Lech\000"
+    "Sparkasse F\374rstenfeldbruck\000"
+    "DE-82243\000"
+    "F\374rstenfeldbruck\000"
+    "Sparkasse Bad T\366lz-Wolfratshausen\000"
+    "DE-83646\000"
+    "DE-80271\000"
+    "Commerzbank vormals Dresdner Bank Zw 56\000"
+    "Hausbank M\374nchen\000"
+    "Sparda-Bank M\374nchen\000"
+    "DE-80018\000"
+    "Volksbank Raiffeisenbank Dachau\000"
+    "DE-85209\000"
+    "Volksbank Raiffeisenbank Dachau (Gf GAA)\000"
+    "DE-85221\000"
+    "VR-Bank Landsberg-Ammersee\000"
+    "DE-86899\000"
+    "VR-Bank Erding -alt-\000"
+    "Volksbank Raiffeisenbank Starnberg-Herrsching-Landsberg\000"
+    "DE-82319\000"
+    "Starnberg\000"
+    "VR-Bank Ismaning Hallbergmoos Neufahrn\000"
+    "DE-85737\000"
+    "Ismaning\000"
+    "DE-80317\000"
+    "M\374nchener Hypothekenbank\000"
+    "DE-80503\000"
+    "DE-80539\000"
+    "State Street Bank International\000"
+    "DE-80019\000"
+    "DE-90402\000"
+    "N\374rnberg\000"
+    "CACEIS Bank, Germany Branch\000"
+    "DE-80939\000"
+    "Airbus Bank\000"
+    "Oberbank Ndl Deutschland\000"
+    "DE-80068\000"
+    "MERKUR PRIVATBANK\000"
+    "DE-80014\000"
+    "Stadtsparkasse M\374nchen\000"
+    "DE-80791\000"
+    "DE-80268\000"
+    "Volksbank Raiffeisenbank F\374rstenfeldbruck\000"
+    "DE-82256\000"
+    "VR Bank M\374nchen Land\000"
+    "DE-82041\000"
+    "Deisenhofen\000"
+    "Raiffeisenbank Griesst\344tt-Halfing\000"
+    "DE-83128\000"
+    "Halfing\000"
+    "Raiffeisenbank Chiemgau-Nord - Obing\000"
+    "DE-83119\000"
+    "Obing\000"
+    "VR-Bank Chiemgau-S\374d -alt-\000"
+    "DE-83321\000"
+    "Ruhpolding\000"
+    "Raiffeisenbank Pfaffenhofen a d Glonn\000"
+    "DE-85235\000"
+    "Odelzhausen\000"
+    "Raiffeisenbank Tattenhausen-Gro\337karolinenfeld -alt-\000"
+    "DE-83109\000"
+    "Gro\337karolinenfeld\000"
+    "Raiffeisenbank Rupertiwinkel\000"
+    "DE-83315\000"
+    "Teisendorf\000"
+    "Raiffeisenbank Trostberg-Traunreut -alt-\000"
+    "DE-83301\000"
+    "Traunreut\000"
+    "Alxing-Brucker Genossenschaftsbank\000"
+    "DE-85567\000"
+    "Bruck\000"
+    "Raiffeisenbank s\374d\366stl. Starnberger See -alt-\000"
+    "DE-82402\000"
+    "Seeshaupt\000"
+    "Raiffeisenbank Beuerberg-Eurasburg\000"
+    "DE-82547\000"
+    "Eurasburg\000"
+    "Raiffeisenbank Lechrain\000"
+    "DE-86925\000"
+    "Fuchstal\000"
+    "Raiffeisenbank Erding -alt-\000"
+    "DE-85421\000"
+    "Raiffeisenbank Gilching\000"
+    "DE-82205\000"
+    "Gilching\000"
+    "Raiffeisenbank Gmund am Tegernsee\000"
+    "DE-83703\000"
+    "Gmund a. Tegernsee\000"
+    "Raiffeisenbank Haag-Gars-Maitenbeth\000"
+    "DE-83523\000"
+    "Haag i.OB\000"
+    "Raiffeisenbank H\366henkirchen und Umgebung -alt-\000"
+    "DE-85631\000"
+    "H\366henkirchen-Siegertsbrunn\000"
+    "Raiffeisenbank Holzkirchen-Otterfing\000"
+    "DE-83607\000"
+    "Holzkirchen\000"
+    "Raiffeisenbank Singoldtal\000"
+    "DE-86857\000"
+    "Hurlach\000"
+    "Raiffeisen-Volksbank Ebersberg\000"
+    "Grafing b. M\374nchen\000"
+    "DE-82481\000"
+    "Mittenwald\000"
+    "Raiffeisenbank Westkreis F\374rstenfeldbruck\000"
+    "DE-82272\000"
+    "Moorenweis\000"
+    "Genossenschaftsbank M\374nchen\000"
+    "DE-81218\000"
+    "Raiffeisenbank M\374nchen-Nord\000"
+    "DE-85704\000"
+    "Raiffeisenbank M\374nchen-S\374d\000"
+    "DE-81457\000"
+    "Raiffeisenbank M\374nchen-S\374d Gf GA\000"
+    "DE-81476\000"
+    "Raiffbk Neumarkt-St. Veit - Niederbergkirchen -alt-\000"
+    "DE-84494\000"
+    "Neumarkt-Sankt Veit\000"
+    "Niederbergkirchen\000"
+    "Raiffeisenbank Pfaffenwinkel\000"
+    "DE-86971\000"
+    "Peiting\000"
+    "Raiffeisenbank Raisting -alt-\000"
+    "DE-82399\000"
+    "Raisting\000"
+    "Bankhaus RSA\000"
+    "DE-83562\000"
+    "Rechtmehring\000"
+    "Raiffeisenbank Neumarkt-St. Veit - Reischach\000"
+    "DE-84571\000"
+    "Reischach\000"
+    "Raiffeisenbank St. Wolfgang-Schwindkirchen -alt-\000"
+    "DE-84425\000"
+    "Sankt Wolfgang\000"
+    "Raiffeisenbank Lech-Ammersee -alt-\000"
+    "DE-86946\000"
+    "Vilgertshofen\000"
+    "Raiffeisenbank Isar-Loisachtal\000"
+    "DE-82504\000"
+    "Wolfratshausen\000"
+    "Raiffeisenbank Steingaden\000"
+    "DE-86989\000"
+    "Steingaden\000"
+    "VR-Bank Taufkirchen-Dorfen\000"
+    "DE-84416\000"
+    "Taufkirchen (Vils)\000"
+    "Raiffeisenbank Taufkirchen-Oberneukirchen\000"
+    "DE-84565\000"
+    "Oberneukirchen\000"
+    "Raiffeisenbank T\366lzer Land -alt-\000"
+    "DE-86842\000"
+    "T\374rkheim\000"
+    "Raiffeisen-Volksbank T\374\337ling-Unterneukirchen\000"
+    "DE-84577\000"
+    "T\374\337ling\000"
+    "Raiffeisenbank Unterschlei\337heim-Haimhn -alt-\000"
+    "Raiffeisenbank im Oberland\000"
+    "Raiffeisenbank Weil u Umgebung -alt-\000"
+    "DE-86947\000"
+    "Weil\000"
+    "Raiffeisenbank Weilheim -alt-\000"
+    "DE-82355\000"
+    "Weilheim i. OB\000"
+    "VR-Bank Erding\000"
+    "Freisinger Bank Volksbank-Raiffeisenbank\000"
+    "Raiffeisenbank Zorneding -alt-\000"
+    "DE-85604\000"
+    "Zorneding\000"
+    "Raiffeisenbank Aiglsbach -alt-\000"
+    "DE-84089\000"
+    "Aiglsbach\000"
+    "Raiffeisenbank Hallertau\000"
+    "DE-84104\000"
+    "Rudelzhausen\000"
+    "M\374nchner Bank\000"
+    "DE-81632\000"
+    "LfA F\366rderbank Bayern\000"
+    "DE-80535\000"
+    "BMW Bank\000"
+    "DE-80788\000"
+    "DE-80615\000"
+    "Isbank Fil M\374nchen\000"
+    "Kreissparkasse M\374nchen Starnberg Ebersberg\000"
+    "DE-80279\000"
+    "DE-82452\000"
+    "Garmisch-Partenkirchen\000"
+    "DE-82351\000"
+    "DE-82411\000"
+    "Murnau a. Staffelsee\000"
+    "Kreissparkasse Garmisch-Partenkirchen -alt-\000"
+    "DE-82362\000"
+    "Sparkasse Oberland\000"
+    "Raiffeisenbank Wallgau-Kr\374n\000"
+    "DE-82499\000"
+    "Wallgau\000"
+    "DE-82467\000"
+    "VR-Bank Werdenfels\000"
+    "Volksbank-Raiffeisenbank Penzberg -alt-\000"
+    "DE-82377\000"
+    "Penzberg\000"
+    "DE-83435\000"
+    "Bad Reichenhall\000"
+    "DE-84519\000"
+    "Neu\366tting\000"
+    "DE-83261\000"
+    "Traunstein\000"
+    "DE-84479\000"
+    "Burghausen\000"
+    "Sparkasse Berchtesgadener Land\000"
+    "Kreissparkasse Traunstein-Trostberg\000"
+    "DE-83264\000"
+    "VR meine Raiffeisenbank -alt-\000"
+    "DE-84496\000"
+    "Alt\366tting\000"
+    "DE-83454\000"
+    "Anger\000"
+    "Volksbank Raiffeisenbank Oberbayern S\374dost\000"
+    "DE-83001\000"
+    "Rosenheim\000"
+    "DE-83700\000"
+    "Rottach-Egern\000"
+    "DE-84445\000"
+    "M\374hldorf a. Inn\000"
+    "DE-84465\000"
+    "Waldkraiburg\000"
+    "Commerzbank Rosenheim\000"
+    "DE-83022\000"
+    "DE-84453\000"
+    "Sparkasse Rosenheim-Bad Aibling\000"
+    "DE-83004\000"
+    "Sparkasse Alt\366tting-M\374hldorf\000"
+    "Kreissparkasse Miesbach-Tegernsee\000"
+    "DE-83714\000"
+    "Miesbach\000"
+    "Kreis- und Stadtsparkasse Wasserburg\000"
+    "DE-83504\000"
+    "Wasserburg a. Inn\000"
+    "meine Volksbank Raiffeisenbank\000"
+    "VR Bank Rosenheim-Chiemsee -alt-\000"
+    "DE-83006\000"
+    "Volksbank-Raiffeisenbank Chiemsee -alt-\000"
+    "DE-83209\000"
+    "Prien a. Chiemsee\000"
+    "Raiffeisenbank Oberaudorf\000"
+    "DE-83080\000"
+    "Oberaudorf\000"
+    "Raiffeisenbank Aschau-Samerberg\000"
+    "DE-83226\000"
+    "Aschau i. Chiemgau\000"
+    "Raiffeisenbank Mangfalltal -alt-\000"
+    "DE-83043\000"
+    "Bad Aibling\000"
+    "DE-83011\000"
+    "Volksbank Rosenheim -alt-\000"
+    "VR-Bank Burghausen-M\374hldorf -alt-\000"
+    "DE-86136\000"
+    "Bank f\374r Tirol und Vorarlberg Deutschland\000"
+    "DE-86002\000"
+    "DE-86543\000"
+    "DE-89312\000"
+    "G\374nzburg\000"
+    "DE-86006\000"
+    "Bankhaus Anton Hafner\000"
+    "Bankhaus Anton Hafner (Gf PayCenter)\000"
+    "Stadtsparkasse Augsburg\000"
+    "DE-86135\000"
+    "Kreissparkasse Augsburg -alt-\000"
+    "DE-86009\000"
+    "Sparkasse Altbayern\000"
+    "DE-86542\000"
+    "Sparkasse G\374nzburg-Krumbach -alt-\000"
+    "VR-Bank Handels- und Gewerbebank\000"
+    "DE-86358\000"
+    "Gersthofen\000"
+    "Raiffeisenbank Adelzhausen-Sielenbach -alt-\000"
+    "DE-86559\000"
+    "Adelzhausen\000"
+    "DE-86447\000"
+    "Aindling\000"
+    "Raiffeisenbank Bissingen -alt-\000"
+    "DE-86657\000"
+    "Bissingen\000"
+    "Raiffeisenbank Bobingen\000"
+    "DE-86394\000"
+    "Bobingen\000"
+    "VR-Bank Donau-Mindel\000"
+    "DE-89407\000"
+    "Dillingen a.d.Donau\000"
+    "DE-86856\000"
+    "Hiltenfingen\000"
+    "Raiffeisenbank Aschberg -alt-\000"
+    "DE-89438\000"
+    "Holzheim\000"
+    "Raiffeisenbank Ichenhausen\000"
+    "DE-89335\000"
+    "Ichenhausen\000"
+    "Raiffeisenbank Jettingen-Scheppach -alt-\000"
+    "DE-89343\000"
+    "Jettingen-Scheppach\000"
+    "Raiffeisenbank Mittelschwaben\000"
+    "DE-89297\000"
+    "Roggenburg\000"
+    "Raiffeisenbank Krumbach/Schwaben -alt-\000"
+    "DE-86370\000"
+    "Krumbach (Schwaben)\000"
+    "Raiffeisenbank Stauden -alt-\000"
+    "DE-86863\000"
+    "Langenneufnach\000"
+    "Raiffeisenbank Wittelsbacher Land\000"
+    "DE-86415\000"
+    "Mering\000"
+    "Raiffeisenbank Unteres Zusamtal\000"
+    "DE-86647\000"
+    "Buttenwiesen\000"
+    "DE-89362\000"
+    "Offingen\000"
+    "DE-86508\000"
+    "Rehling\000"
+    "Raiffeisenbank Schwabm\374nchen-Stauden\000"
+    "DE-86827\000"
+    "Schwabm\374nchen\000"
+    "DE-86470\000"
+    "Thannhausen\000"
+    "Raiffeisenbank Wittislingen -alt-\000"
+    "DE-89424\000"
+    "Wittislingen\000"
+    "Raiffeisenbank Augsburger Land West\000"
+    "DE-86441\000"
+    "Zusmarshausen\000"
+    "Raiffeisen-Volksbank Wemding\000"
+    "DE-86650\000"
+    "Wemding\000"
+    "Raiffeisen-Volksbank Ries\000"
+    "DE-86720\000"
+    "N\366rdlingen\000"
+    "Raiffeisenbank Schwaben Mitte\000"
+    "Raiffeisenbank Pfaffenhausen\000"
+    "DE-87772\000"
+    "Pfaffenhausen\000"
+    "DE-86004\000"
+    "VR Bank Augsburg-Ostallg\344u\000"
+    "DE-86012\000"
+    "Sparda-Bank Augsburg\000"
+    "DE-86013\000"
+    "PSD Bank M\374nchen\000"
+    "Volksbank G\374nzburg -alt-\000"
+    "DE-85017\000"
+    "Ingolstadt\000"
+    "DE-86633\000"
+    "Neuburg a.d.Donau\000"
+    "DE-85018\000"
+    "Sparkasse Ingolstadt Eichst\344tt\000"
+    "DE-85023\000"
+    "Sparkasse Eichst\344tt -alt-\000"
+    "DE-85067\000"
+    "Eichst\344tt\000"
+    "Sparkasse Pfaffenhofen\000"
+    "DE-85262\000"
+    "Pfaffenhofen a.d.Ilm\000"
+    "Stadtsparkasse Schrobenhausen -alt-\000"
+    "Sparkasse Neuburg-Rain -alt-\000"
+    "Volksbank Raiffeisenbank Bayern Mitte\000"
+    "Raiffeisenbank Aresing-H\366rzhausen-Schiltberg -alt-\000"
+    "DE-86561\000"
+    "Aresing\000"
+    "Raiffeisenbank Aresing-Gerolsbach\000"
+    "DE-85302\000"
+    "Gerolsbach\000"
+    "Schrobenhausener Bank\000"
+    "DE-86529\000"
+    "Schrobenhausen\000"
+    "Raiffeisenbank Schrobenhausener Land\000"
+    "DE-86571\000"
+    "Langenmosen\000"
+    "Raiffeisenbank Beilngries -alt-\000"
+    "DE-92339\000"
+    "Beilngries\000"
+    "Raiffeisenbank Ehekirchen-Oberhausen\000"
+    "DE-86676\000"
+    "Ehekirchen\000"
+    "VR Bank Neuburg-Rain\000"
+    "Raiffeisenbank Donaumooser Land -alt-\000"
+    "DE-86668\000"
+    "Karlshuld\000"
+    "Raiffeisenbank im Donautal\000"
+    "DE-85080\000"
+    "Gaimersheim\000"
+    "Raiffeisenbank Riedenburg-Lobsing -alt-\000"
+    "DE-93339\000"
+    "Riedenburg\000"
+    "DE-85010\000"
+    "DE-85051\000"
+    "DE-86609\000"
+    "Donauw\366rth\000"
+    "DE-86715\000"
+    "Sparkasse N\366rdlingen -alt-\000"
+    "Sparkasse Donauw\366rth -alt-\000"
+    "DE-86604\000"
+    "Sparkasse Nordschwaben\000"
+    "Raiffeisenbank Rain am Lech -alt-\000"
+    "DE-86641\000"
+    "Rain\000"
+    "Raiffeisen-Volksbank Dillingen -alt-\000"
+    "Raiffeisen-Volksbank Donauw\366rth\000"
+    "Sparkasse Neu-Ulm-Illertissen\000"
+    "DE-89206\000"
+    "Neu-Ulm\000"
+    "VR-Bank Neu-Ulm\000"
+    "DE-89231\000"
+    "DE-87681\000"
+    "Memmingen\000"
+    "Commerzbank Memmingen\000"
+    "DE-87700\000"
+    "Sparkasse Schwaben-Bodensee\000"
+    "Genossenschaftsbank Unterallg\344u\000"
+    "DE-87719\000"
+    "Mindelheim\000"
+    "VR-Bank Memmingen\000"
+    "DE-87689\000"
+    "Hypo Vorarlberg Bank\000"
+    "DE-87567\000"
+    "Riezlern\000"
+    "DE-87402\000"
+    "Kempten (Allg\344u)\000"
+    "DE-87552\000"
+    "Oberstdorf\000"
+    "DE-87527\000"
+    "Sonthofen\000"
+    "Gabler-Saliter Bankgesch\344ft\000"
+    "DE-87634\000"
+    "Oberg\374nzburg\000"
+    "Commerzbank Kempten Allg\344u\000"
+    "DE-87435\000"
+    "Sparkasse Allg\344u\000"
+    "Raiffeisenbank im Allg\344uer Land\000"
+    "DE-87463\000"
+    "Dietmannsried\000"
+    "VR S\374dBank\000"
+    "DE-88131\000"
+    "Lindau (Bodensee)\000"
+    "Raiffeisenbank Westallg\344u -alt-\000"
+    "DE-88167\000"
+    "Gestratz\000"
+    "DE-88151\000"
+    "Lindenberg i. Allg\344u\000"
+    "Raiffeisenbank Aitrang-Ruderatshofen\000"
+    "DE-87648\000"
+    "Aitrang\000"
+    "Raiffeisenbank Fuchstal-Denklingen -alt-\000"
+    "Raiffeisenbank Bidingen\000"
+    "DE-87651\000"
+    "Bidingen\000"
+    "Raiffeisenbank Baisweil-Eggenthal-Friesenried\000"
+    "DE-87653\000"
+    "Eggenthal\000"
+    "Raiffeisenbank Kempten -alt-\000"
+    "DE-87412\000"
+    "Raiffeisenbank Kirchweihtal\000"
+    "DE-87666\000"
+    "Pforzen\000"
+    "VR Bank Kempten-Oberallg\344u\000"
+    "Raiffeisenbank S\374dliches Ostallg\344u\000"
+    "DE-87637\000"
+    "Seeg\000"
+    "Raiffeisenbank Seeg -alt-\000"
+    "Raiffeisenbank Wald-G\366risried\000"
+    "DE-87616\000"
+    "Wald\000"
+    "DE-87404\000"
+    "Allg\344uer Volksbank Kempten-Sonthofen\000"
+    "DE-87416\000"
+    "Volksbank Immenstadt\000"
+    "DE-87509\000"
+    "Immenstadt i. Allg\344u\000"
+    "DE-86951\000"
+    "Schongau\000"
+    "Kreis- und Stadtsparkasse Kaufbeuren -alt-\000"
+    "Kreissparkasse Schongau -alt-\000"
+    "DE-87572\000"
+    "DE-94002\000"
+    "Passau\000"
+    "Raiffeisenlandesbank O\326 Zndl S\374ddeutschland\000"
+    "Raiffeisenlandesbank O\326 Zndl S\374dde - f\374r interne Zwecke\000"
+    "Commerzbank Passau\000"
+    "DE-94032\000"
+    "Sparkasse Passau\000"
+    "DE-94014\000"
+    "Sparkasse Freyung-Grafenau\000"
+    "DE-94078\000"
+    "Freyung\000"
+    "Raiffeisenbank Goldener Steig - Dreisessel\000"
+    "DE-94133\000"
+    "R\366hrnbach\000"
+    "Raiffeisenbank Unteres Inntal\000"
+    "DE-94152\000"
+    "Neuhaus a.Inn\000"
+    "Raiffeisenbank Ortenburg-Kirchberg\000"
+    "DE-94496\000"
+    "Ortenburg\000"
+    "VR-Bank Rottal-Inn\000"
+    "DE-84347\000"
+    "Pfarrkirchen\000"
+    "VR-Bank Rottal-Inn Gf GAA\000"
+    "VR-Bank Vilshofen-Pocking\000"
+    "DE-94060\000"
+    "Pocking\000"
+    "Raiffeisenbank i Lkr Passau-Nord\000"
+    "DE-94113\000"
+    "Tiefenbach\000"
+    "DE-94108\000"
+    "Wegscheid\000"
+    "Raiffeisenbank Salzweg-Thyrnau -alt-\000"
+    "DE-94119\000"
+    "Salzweg\000"
+    "Raiffeisenbank S\374dl. Bayerischer Wald -alt-\000"
+    "DE-94051\000"
+    "Hauzenberg\000"
+    "Rottaler Raiffeisenbank -alt-\000"
+    "DE-94143\000"
+    "Grainet\000"
+    "Raiffeisenbank Hohenau-Mauth -alt-\000"
+    "DE-94545\000"
+    "Hohenau\000"
+    "Raiffeisenbank Kirchberg v. Wald -alt-\000"
+    "Raiffeisenbank am Dreisessel -alt-\000"
+    "DE-94089\000"
+    "Neureichenau\000"
+    "VR-Bank Passau\000"
+    "DE-94015\000"
+    "DE-94460\000"
+    "Deggendorf\000"
+    "TEBA Kreditbank\000"
+    "DE-94405\000"
+    "Landau a.d.Isar\000"
+    "DE-94469\000"
+    "Sparkasse Deggendorf\000"
+    "DE-94459\000"
+    "Sparkasse Regen-Viechtach\000"
+    "DE-94202\000"
+    "Regen\000"
+    "Raiffeisenbank Deggendorf-Plattling-Sonnenwald\000"
+    "DE-94457\000"
+    "Raiffeisenbank Hengersberg-Sch\366llnach\000"
+    "DE-94488\000"
+    "Hengersberg\000"
+    "DE-94209\000"
+    "Raiffeisenbank Sonnenwald -alt-\000"
+    "DE-94530\000"
+    "Auerbach\000"
+    "DE-94451\000"
+    "VR GenoBank DonauWald\000"
+    "DE-94234\000"
+    "Viechtach\000"
+    "VR-Bank Landau-Mengkofen\000"
+    "DE-94304\000"
+    "Straubing\000"
+    "Commerzbank Straubing\000"
+    "DE-94315\000"
+    "Sparkasse Niederbayern-Mitte\000"
+    "Sparkasse im Landkreis Cham\000"
+    "DE-93405\000"
+    "Raiffeisenbank Straubing\000"
+    "Raiffeisenbank Chamer Land\000"
+    "DE-93404\000"
+    "VR-Bank Ostbayern-Mitte\000"
+    "CB Bank\000"
+    "DE-94306\000"
+    "DE-84007\000"
+    "Landshut\000"
+    "DE-84028\000"
+    "Sparkasse Landshut\000"
+    "DE-84011\000"
+    "Sparkasse Rottal-Inn\000"
+    "DE-84307\000"
+    "Eggenfelden\000"
+    "Stadt- und Kreissparkasse Moosburg -alt-\000"
+    "DE-85366\000"
+    "Moosburg a.d.Isar\000"
+    "Raiffeisenbank Arnstorf\000"
+    "DE-94424\000"
+    "Arnstorf\000"
+    "Raiffeisenbank Landshuter Land\000"
+    "DE-84030\000"
+    "Ergolding\000"
+    "Raiffeisenbank Pfeffenhausen-Rottenburg-Wildenberg -alt-\000"
+    "DE-84076\000"
+    "Pfeffenhausen\000"
+    "Raiffeisenbank Hofkirchen-Bayerbach\000"
+    "DE-84082\000"
+    "Laberweinting\000"
+    "Raiffeisenbank Geiselh\366ring-Pfaffenberg\000"
+    "DE-94333\000"
+    "Geiselh\366ring\000"
+    "Raiffeisenbank Parkstetten\000"
+    "DE-94365\000"
+    "Parkstetten\000"
+    "Raiffeisenbank Rattiszell-Konzell\000"
+    "DE-94372\000"
+    "Rattiszell\000"
+    "Raiffeisenbank Essenbach -alt-\000"
+    "DE-84051\000"
+    "Essenbach\000"
+    "Raiffeisenbank Buch-Eching\000"
+    "DE-84174\000"
+    "Eching\000"
+    "Raiffeisenbank Mengkofen-Loiching -alt-\000"
+    "DE-84152\000"
+    "Mengkofen\000"
+    "DE-84008\000"
+    "VR-Bank Landshut\000"
+    "DE-84037\000"
+    "DE-84301\000"
+    "VR-Bank Isar-Vils\000"
+    "DE-84131\000"
+    "Vilsbiburg\000"
+    "DE-93006\000"
+    "Regensburg\000"
+    "DE-93002\000"
+    "DE-92402\000"
+    "Schwandorf\000"
+    "Commerzbank Regensburg\000"
+    "DE-93047\000"
+    "Sparkasse Regensburg\000"
+    "DE-93042\000"
+    "Sparkasse im Landkreis Schwandorf\000"
+    "DE-92408\000"
+    "Kreissparkasse Kelheim\000"
+    "DE-93309\000"
+    "Kelheim\000"
+    "Raiffeisenbank Regensburg-Wenzenbach\000"
+    "DE-93018\000"
+    "Raiffeisenbank Schwandorf-Nittenau -alt-\000"
+    "Raiffeisenbank Regenstauf\000"
+    "DE-93122\000"
+    "Regenstauf\000"
+    "Raiffeisenbank Oberpfalz S\374d\000"
+    "DE-93093\000"
+    "Donaustauf\000"
+    "Raiffeisenbank Kreis Kelheim\000"
+    "DE-93077\000"
+    "Bad Abbach\000"
+    "Raiffeisenbank Bad G\366gging -alt-\000"
+    "DE-93333\000"
+    "Neustadt a.d.Donau\000"
+    "Raiffeisenbank Bruck -alt-\000"
+    "DE-92436\000"
+    "Bruck i.d.OPf.\000"
+    "Raiffeisenbank Falkenstein-W\366rth\000"
+    "DE-93167\000"
+    "Falkenstein\000"
+    "Raiffeisenbank Grafenw\366hr-Kirchenthumbach -alt-\000"
+    "DE-92655\000"
+    "Grafenw\366hr\000"
+    "Raiffeisenbank Alteglofsheim-Hagelstadt\000"
+    "DE-93095\000"
+    "Hagelstadt\000"
+    "Raiffeisenbank im Oberpf\344lzer Jura\000"
+    "DE-92331\000"
+    "Parsberg\000"
+    "Raiffeisenbank Sinzing\000"
+    "DE-93161\000"
+    "Sinzing\000"
+    "Raiffeisenbank Bad K\366tzting\000"
+    "DE-93444\000"
+    "Bad K\366tzting\000"
+    "Raiffeisenbank Parsberg-Velburg -alt-\000"
+    "Raiffeisenbank Eschlkam-Lam-Lohberg-Neukirchen b Hl Blut\000"
+    "DE-93453\000"
+    "Neukirchen b.Hl.Blut\000"
+    "VR Bank Mittlere Oberpfalz\000"
+    "DE-92507\000"
+    "Nabburg\000"
+    "DE-93003\000"
+    "DE-93015\000"
+    "Volksbank Raiffeisenbank Regensburg-Schwandorf\000"
+    "LIGA Bank\000"
+    "Sparda-Bank Ostbayern\000"
+    "VR Bank Niederbayern-Oberpfalz\000"
+    "VR Bank Burglengenfeld -alt-\000"
+    "DE-93133\000"
+    "Burglengenfeld\000"
+    "DE-92202\000"
+    "Sparkasse Amberg-Sulzbach\000"
+    "DE-92206\000"
+    "Raiffeisenbank Sulzbach-Rosenberg -alt-\000"
+    "DE-92237\000"
+    "Sulzbach-Rosenberg\000"
+    "VR Bank Amberg-Sulzbach\000"
+    "DE-92612\000"
+    "Weiden i.d.OPf.\000"
+    "DE-92637\000"
+    "Sparkasse Oberpfalz Nord\000"
+    "DE-92615\000"
+    "Vereinigte Sparkassen Eschenbach i d Opf\000"
+    "DE-92660\000"
+    "Neustadt a.d.Waldnaab\000"
+    "Raiffeisenbank Weiden -alt-\000"
+    "Raiffeisenbank Flo\337\000"
+    "DE-92685\000"
+    "Flo\337\000"
+    "Raiffeisenbank Neustadt-Vohenstrau\337 -alt-\000"
+    "DE-92648\000"
+    "Vohenstrau\337\000"
+    "Volksbank Raiffeisenbank Nordoberpfalz\000"
+    "DE-90327\000"
+    "UniCredit Bank - HypoVereinsbank Prepaid Card\000"
+    "Isbank Fil N\374rnberg\000"
+    "DE-90429\000"
+    "TeamBank N\374rnberg\000"
+    "DE-90471\000"
+    "TeamBank N\374rnberg GF Austria\000"
+    "UmweltBank\000"
+    "DE-90489\000"
+    "DE-90006\000"
+    "Commerzbank, Filiale N\374rnberg 2\000"
+    "DE-90041\000"
+    "Sparkasse N\374rnberg\000"
+    "Sparkasse Neumarkt i d OPf-Parsberg\000"
+    "DE-92303\000"
+    "Neumarkt i.d.OPf.\000"
+    "DE-90002\000"
+    "Volksbank Raiffeisenbank -alt-\000"
+    "DE-90019\000"
+    "Volksbank Raiffeisenbank N\374rnberg (Gf GAA)\000"
+    "Raiffeisen Spar+Kreditbank Lauf a d Pegnitz\000"
+    "DE-91207\000"
+    "Lauf a.d.Pegnitz\000"
+    "Raiffeisenbank im N\374rnberger Land\000"
+    "DE-90537\000"
+    "Feucht\000"
+    "Raiffeisenbank Auerbach-Freihung\000"
+    "DE-91275\000"
+    "Auerbach i.d.OPf.\000"
+    "Raiffeisenbank Bad Windsheim\000"
+    "DE-91438\000"
+    "Bad Windsheim\000"
+    "DE-91572\000"
+    "Bechhofen\000"
+    "Raiffeisenbank Uehlfeld-Dachsbach\000"
+    "DE-91462\000"
+    "Dachsbach\000"
+    "Raiffeisenbank Dietenhofen -alt-\000"
+    "DE-90597\000"
+    "Dietenhofen\000"
+    "Raiffeisenbank Dietersheim und Umgebung\000"
+    "DE-91463\000"
+    "Dietersheim\000"
+    "Raiffeisenbank Altdorf-Feucht -alt-\000"
+    "VR-Bank Feuchtwangen-Limes -alt-\000"
+    "DE-91555\000"
+    "Feuchtwangen\000"
+    "DE-92272\000"
+    "Raiffeisen - meine Bank\000"
+    "DE-91161\000"
+    "Hilpoltstein\000"
+    "Raiffeisenbank Altm\374hl-Jura\000"
+    "DE-91171\000"
+    "Greding\000"
+    "Raiffeisenbank Wei\337enburg-Gunzenhausen -alt-\000"
+    "DE-91781\000"
+    "Wei\337enburg i.Bay.\000"
+    "Raiffeisenbank Hirschau\000"
+    "DE-92242\000"
+    "Hirschau\000"
+    "Raiffeisenbank Knoblauchsland N\374rnberg-Buch -alt-\000"
+    "DE-90427\000"
+    "Raiffeisenbank Neumarkt\000"
+    "DE-92305\000"
+    "VR Bank Metropolregion N\374rnberg\000"
+    "Raiffeisenbank Oberferrieden-Burgthann\000"
+    "DE-90559\000"
+    "Burgthann\000"
+    "Raiffeisenbank Plankstetten\000"
+    "DE-92334\000"
+    "Berching\000"
+    "Raiffeisenbank DreiFranken\000"
+    "DE-91093\000"
+    "He\337dorf\000"
+    "Raiffeisenbank Unteres Vilstal\000"
+    "DE-92287\000"
+    "Schmidm\374hlen\000"
+    "Raiffeisenbank Ursensollen-Ammerthal-Hohenburg -alt-\000"
+    "DE-92289\000"
+    "Ursensollen\000"
+    "Raiffeisenbank Heilsbronn-Windsbach -alt-\000"
+    "DE-91575\000"
+    "Windsbach\000"
+    "Raiffeisenbank Knoblauchsland-Bibertgrund\000"
+    "DE-91052\000"
+    "Erlangen\000"
+    "DE-95011\000"
+    "DE-90001\000"
+    "DE-90403\000"
+    "Evenord-Bank\000"
+    "DE-90439\000"
+    "Sparda-Bank N\374rnberg\000"
+    "DE-90026\000"
+    "DE-90328\000"
+    "CVW-Privatbank\000"
+    "DE-91452\000"
+    "Wilhermsdorf\000"
+    "DE-90702\000"
+    "F\374rth\000"
+    "Commerzbank F\374rth Bayern\000"
+    "DE-90762\000"
+    "Sparkasse F\374rth\000"
+    "Sparkasse im Landkreis Neustadt a.d. Aisch - Bad Windsheim\000"
+    "DE-91405\000"
+    "Raiffeisen-Volksbank F\374rth -alt-\000"
+    "DE-90763\000"
+    "DE-91051\000"
+    "Commerzbank Erlangen\000"
+    "Stadt- u. Kreissparkasse Erlangen H\366chstadt Herzogenaurach\000"
+    "Sparkasse Forchheim\000"
+    "DE-91299\000"
+    "Forchheim\000"
+    "Kreissparkasse H\366chstadt\000"
+    "DE-91311\000"
+    "H\366chstadt a.d.Aisch\000"
+    "VR-Bank Erlangen-H\366chstadt-Herzogenaurach -alt-\000"
+    "VR Bank Bamberg-Forchheim Volks- Raiffeisenbank\000"
+    "DE-96014\000"
+    "Bamberg\000"
+    "DE-91126\000"
+    "Schwabach\000"
+    "Sparkasse Mittelfranken-S\374d\000"
+    "DE-91154\000"
+    "Roth\000"
+    "Raiffeisenbank Roth-Schwabach -alt-\000"
+    "Raiffeisenbank am Rothsee -alt-\000"
+    "DE-91502\000"
+    "Ansbach\000"
+    "Sparkasse Ansbach\000"
+    "DE-91509\000"
+    "Kreis- und Stadtsparkasse Dinkelsb\374hl -alt-\000"
+    "DE-91543\000"
+    "Dinkelsb\374hl\000"
+    "Vereinigte Sparkassen Gunzenhausen\000"
+    "DE-91710\000"
+    "Gunzenhausen\000"
+    "Stadt- und Kreissparkasse Rothenburg -alt-\000"
+    "DE-91541\000"
+    "Rothenburg ob der Tauber\000"
+    "VR-Bank Mittelfranken Mitte\000"
+    "DE-91522\000"
+    "VR Bank im s\374dlichen Franken\000"
+    "DE-96002\000"
+    "Commerzbank Bamberg\000"
+    "DE-96047\000"
+    "Sparkasse Bamberg\000"
+    "DE-96055\000"
+    "VR Bank Bamberg Raiffeisen-Volksbank -alt-\000"
+    "Raiffeisenbank Obermain Nord\000"
+    "DE-96264\000"
+    "Altenkunstadt\000"
+    "DE-96106\000"
+    "Ebern\000"
+    "Raiffeisenbank Burgebrach-Stegaurach\000"
+    "DE-96138\000"
+    "Burgebrach\000"
+    "Raiffeisen-Volksbank Bad Staffelstein\000"
+    "DE-96226\000"
+    "Bad Staffelstein\000"
+    "Raiffeisenbank K\374ps-Mitwitz-Stockheim\000"
+    "DE-96328\000"
+    "K\374ps\000"
+    "DE-91332\000"
+    "Heiligenstadt i.OFr.\000"
+    "Raiffeisenbank Heroldsbach -alt-\000"
+    "DE-91336\000"
+    "Heroldsbach\000"
+    "Raiffeisenbank Ebrachgrund -alt-\000"
+    "DE-96172\000"
+    "M\374hlhausen\000"
+    "Vereinigte Raiffeisenbanken -alt-\000"
+    "DE-91321\000"
+    "Gr\344fenberg\000"
+    "Raiffeisenbank Thurnauer Land\000"
+    "DE-95349\000"
+    "Thurnau\000"
+    "Raiffeisenbank Oberpfalz NordWest\000"
+    "DE-95478\000"
+    "Kemnath\000"
+    "Raiffeisenbank am Kulm\000"
+    "DE-95469\000"
+    "Speichersdorf\000"
+    "Raiffeisenbank Berg-Bad Steben -alt-\000"
+    "DE-95180\000"
+    "Berg\000"
+    "Raiffeisenbank Oberland\000"
+    "DE-95352\000"
+    "Marktleugast\000"
+    "Raiffeisenbank Hochfranken West\000"
+    "DE-95236\000"
+    "Stammbach\000"
+    "Raiffeisenbank W\374stenselbitz\000"
+    "DE-95233\000"
+    "Helmbrechts\000"
+    "Raiffeisenbank Sparneck-Stammbach-Zell -alt-\000"
+    "VR-Bank Lichtenfels-Ebern\000"
+    "DE-96215\000"
+    "Lichtenfels\000"
+    "DE-95326\000"
+    "Kulmbach\000"
+    "Sparkasse Kulmbach-Kronach\000"
+    "DE-95311\000"
+    "VR Bank Oberfranken Mitte\000"
+    "DE-95402\000"
+    "Sparkasse Bayreuth\000"
+    "DE-95440\000"
+    "DE-95482\000"
+    "Gefrees\000"
+    "Raiffeisenbank Fr\344nkische Schweiz\000"
+    "DE-96142\000"
+    "Hollfeld\000"
+    "Commerzbank Hof Saale\000"
+    "Sparkasse Hochfranken\000"
+    "DE-95015\000"
+    "Sparkasse Hochfranken -alt-\000"
+    "DE-95089\000"
+    "Selb\000"
+    "VR Bank Bayreuth-Hof\000"
+    "DE-95643\000"
+    "Tirschenreuth\000"
+    "VR-Bank Fichtelgebirge-Frankenwald\000"
+    "DE-95605\000"
+    "Marktredwitz\000"
+    "Raiffeisenbank im Stiftland -alt-\000"
+    "DE-95645\000"
+    "Waldsassen\000"
+    "DE-96402\000"
+    "Coburg\000"
+    "DE-96404\000"
+    "Sparkasse Coburg-Lichtenfels\000"
+    "DE-96421\000"
+    "VR-Bank Coburg\000"
+    "DE-96416\000"
+    "DE-97010\000"
+    "W\374rzburg\000"
+    "DE-97067\000"
+    "F\374rstlich Castellsche Bank Credit-Casse\000"
+    "DE-97070\000"
+    "DE-97762\000"
+    "Hammelburg\000"
+    "Commerzbank W\374rzburg\000"
+    "Sparkasse Mainfranken W\374rzburg\000"
+    "Raiffeisenbank Estenfeld-Bergtheim -alt-\000"
+    "DE-97230\000"
+    "Estenfeld\000"
+    "Raiffeisenbank H\366chberg\000"
+    "DE-97201\000"
+    "H\366chberg\000"
+    "VR-Bank Bad Kissingen\000"
+    "DE-97688\000"
+    "Bad Kissingen\000"
+    "Raiffeisenbank Mainschleife - Steigerwald\000"
+    "DE-97332\000"
+    "Volkach\000"
+    "VR-Bank Schweinfurt -alt-\000"
+    "DE-97421\000"
+    "Schweinfurt\000"
+    "Raiffeisenbank B\374tthard-Gauk\366nigshofen\000"
+    "DE-97244\000"
+    "B\374tthard\000"
+    "Raiffeisenbank Main-Spessart\000"
+    "DE-97816\000"
+    "Lohr a. Main\000"
+    "VR-Bank Main-Rh\366n\000"
+    "DE-97526\000"
+    "Sennfeld\000"
+    "DE-97720\000"
+    "N\374dlingen\000"
+    "Raiffeisenbank im Grabfeld\000"
+    "DE-97528\000"
+    "Sulzdorf a.d.Lederhecke\000"
+    "DE-97517\000"
+    "Rannungen\000"
+    "DE-97004\000"
+    "DE-97031\000"
+    "DE-97001\000"
+    "Volksbank Raiffeisenbank W\374rzburg\000"
+    "Raiffeisenbank Fr\344nkisches Weinland -alt-\000"
+    "DE-97334\000"
+    "Nordheim a. Main\000"
+    "Raiffeisenbank Kitzinger Land -alt-\000"
+    "DE-97342\000"
+    "Obernbreit\000"
+    "VR Bank Kitzingen\000"
+    "DE-97318\000"
+    "Kitzingen\000"
+    "DE-97408\000"
+    "Bankhaus Max Flessa\000"
+    "Commerzbank Schweinfurt\000"
+    "St\344dtische Sparkasse Schweinfurt -alt-\000"
+    "DE-97410\000"
+    "Sparkasse Schweinfurt-Ha\337berge\000"
+    "Sparkasse Bad Kissingen\000"
+    "Sparkasse Ostunterfranken -alt-\000"
+    "DE-97432\000"
+    "Ha\337furt\000"
+    "Sparkasse Bad Neustadt a d Saale\000"
+    "DE-97615\000"
+    "Bad Neustadt a.d.Saale\000"
+    "VR-MainBank\000"
+    "DE-97447\000"
+    "Gerolzhofen\000"
+    "Volksbank Raiffeisenbank Rh\366n-Grabfeld -alt-\000"
+    "DE-97607\000"
+    "Raiffeisen-Volksbank Ha\337berge\000"
+    "DE-97437\000"
+    "Raiffeisenbank Frankenwinheim und Umgebung -alt-\000"
+    "Frankenwinheim\000"
+    "DE-63701\000"
+    "DE-63707\000"
+    "Sparkasse Aschaffenburg Miltenberg\000"
+    "Raiffeisenbank Bachgau -alt-\000"
+    "DE-63762\000"
+    "Gro\337ostheim\000"
+    "Raiffeisen-Volksbank Aschaffenburg -alt-\000"
+    "DE-63741\000"
+    "Raiffeisenbank Waldaschaff-Heigenbr\374cken -alt-\000"
+    "DE-63857\000"
+    "Waldaschaff\000"
+    "DE-63748\000"
+    "Alzenau\000"
+    "Raiffeisenbank Haibach-Obernau\000"
+    "DE-63803\000"
+    "Haibach\000"
+    "DE-63704\000"
+    "Volksbank Aschaffenburg -alt-\000"
+    "Sparkasse Miltenberg-Obernburg -alt-\000"
+    "DE-63897\000"
+    "Miltenberg\000"
+    "Raiffeisenbank Elsavatal\000"
+    "DE-63863\000"
+    "Eschau\000"
+    "Raiffeisenbank Gro\337ostheim-Obernburg -alt-\000"
+    "Raiffeisenbank Eichenb\374hl und Umgebung\000"
+    "DE-63928\000"
+    "Eichenb\374hl\000"
+    "Raiffeisen-Volksbank Miltenberg -alt-\000"
+    "DE-63888\000"
+    "DE-06018\000"
+    "Halle (Saale)\000"
+    "DE-06815\000"
+    "Dessau-Ro\337lau\000"
+    "DE-06108\000"
+    "Kreissparkasse Merseburg-Querfurt -alt-\000"
+    "DE-06204\000"
+    "Merseburg\000"
+    "Sparkasse Burgenlandkreis\000"
+    "DE-06694\000"
+    "Zeitz\000"
+    "Stadtsparkasse Dessau\000"
+    "DE-06814\000"
+    "Kreissparkasse K\366then -alt-\000"
+    "DE-06352\000"
+    "K\366then (Anhalt)\000"
+    "Kreissparkasse Anhalt-Bitterfeld\000"
+    "DE-06732\000"
+    "Bitterfeld-Wolfen\000"
+    "Saalesparkasse\000"
+    "DE-06093\000"
+    "Kreissparkasse Wei\337enfels -alt-\000"
+    "DE-06654\000"
+    "Wei\337enfels\000"
+    "Sparkasse Mansfeld-S\374dharz\000"
+    "DE-06283\000"
+    "Lutherstadt Eisleben\000"
+    "Salzlandsparkasse\000"
+    "DE-39401\000"
+    "Sta\337furt\000"
+    "Volksbank Elsterland -alt-\000"
+    "Harzer Volksbank\000"
+    "DE-38855\000"
+    "Wernigerode\000"
+    "DE-06526\000"
+    "Sangerhausen\000"
+    "Volksbank Wittenberg\000"
+    "DE-06871\000"
+    "Lutherstadt Wittenberg\000"
+    "DE-06351\000"
+    "Volks- und Raiffeisenbank Saale-Unstrut\000"
+    "DE-06207\000"
+    "VR-Bank Zeitz -alt-\000"
+    "DE-06712\000"
+    "Volks- und Raiffeisenbank Eisleben -alt-\000"
+    "DE-06281\000"
+    "DE-06005\000"
+    "Volksbank Dessau-Anhalt\000"
+    "DE-06811\000"
+    "Volksbank Halle, Saale\000"
+    "DE-06016\000"
+    "Sparkasse Wittenberg\000"
+    "DE-06872\000"
+    "Kreissparkasse Anhalt-Zerbst -alt-\000"
+    "DE-39261\000"
+    "Zerbst/Anhalt\000"
+    "DE-39003\000"
+    "Magdeburg\000"
+    "Investitionsbank Sachsen-Anhalt\000"
+    "DE-39104\000"
+    "DE-39001\000"
+    "Kreissparkasse Stendal\000"
+    "DE-39551\000"
+    "Stendal\000"
+    "Harzsparkasse\000"
+    "Sparkasse MagdeBurg\000"
+    "DE-39015\000"
+    "Sparkasse Jerichower Land -alt-\000"
+    "DE-39281\000"
+    "Burg\000"
+    "Kreissparkasse B\366rde\000"
+    "DE-39387\000"
+    "Oschersleben (Bode)\000"
+    "Sparkasse Altmark West\000"
+    "DE-29402\000"
+    "Salzwedel, Hansestadt\000"
+    "Raiffeisenbank Kalbe-Bismark\000"
+    "DE-39624\000"
+    "Kalbe (Milde)\000"
+    "Volksbank Jerichower Land\000"
+    "DE-39288\000"
+    "Volksbank B\366rde-Bernburg\000"
+    "DE-39164\000"
+    "Wanzleben-B\366rde\000"
+    "DE-39638\000"
+    "Gardelegen\000"
+    "Volksbank Stendal\000"
+    "DE-39576\000"
+    "Volksbank Magdeburg\000"
+    "DE-99107\000"
+    "Erfurt\000"
+    "DE-99084\000"
+    "DE-99402\000"
+    "Weimar\000"
+    "DE-99817\000"
+    "Eisenach\000"
+    "DE-99104\000"
+    "Landesbank Hessen-Th\374r Girozentrale Erfurt\000"
+    "Sparkasse Mittelth\374ringen\000"
+    "Kreissparkasse Gotha\000"
+    "Kreissparkasse Nordhausen\000"
+    "DE-99726\000"
+    "Nordhausen\000"
+    "Kyffh\344usersparkasse\000"
+    "DE-99701\000"
+    "Sondershausen\000"
+    "Sparkasse Unstrut-Hainich\000"
+    "DE-99974\000"
+    "M\374hlhausen/Th\374ringen\000"
+    "Kreissparkasse Eichsfeld\000"
+    "DE-37339\000"
+    "Leinefelde-Worbis\000"
+    "VR Bank in Th\374ringen\000"
+    "VR Bank Ihre Heimatbank\000"
+    "Raiffeisenbank Gotha -alt-\000"
+    "VR Bank Weimar\000"
+    "DE-99405\000"
+    "Erfurter Bank -alt-\000"
+    "DE-99423\000"
+    "Volksbank Heiligenstadt -alt-\000"
+    "DE-37308\000"
+    "Heilbad Heiligenstadt\000"
+    "Nordth\374ringer Volksbank -alt-\000"
+    "DE-99734\000"
+    "DE-07502\000"
+    "Gera\000"
+    "DE-07704\000"
+    "Jena\000"
+    "DE-07306\000"
+    "Saalfeld/Saale\000"
+    "DE-07504\000"
+    "Sparkasse Gera-Greiz\000"
+    "DE-07503\000"
+    "Sparkasse Altenburger Land\000"
+    "DE-04581\000"
+    "Altenburg\000"
+    "Kreissparkasse Saalfeld-Rudolstadt\000"
+    "DE-07309\000"
+    "Kreissparkasse Saale-Orla\000"
+    "DE-07903\000"
+    "Schleiz\000"
+    "Sparkasse Jena-Saale-Holzland\000"
+    "DE-07740\000"
+    "Raiffeisen-Volksbank Hermsdorfer Kreuz\000"
+    "DE-07629\000"
+    "Hermsdorf\000"
+    "VR-Bank Altenburger Land / Deutsche Skatbank\000"
+    "DE-04626\000"
+    "Schm\366lln\000"
+    "Raiffeisen-Volksbank Saale-Orla -alt-\000"
+    "DE-07381\000"
+    "P\366\337neck\000"
+    "Volksbank Gera-Jena-Rudolstadt\000"
+    "DE-07743\000"
+    "Volksbank Eisenberg\000"
+    "DE-07607\000"
+    "Eisenberg\000"
+    "EthikBank, Zndl der Volksbank Eisenberg\000"
+    "DE-98527\000"
+    "Suhl\000"
+    "DE-98601\000"
+    "Meiningen\000"
+    "Rh\366n-Rennsteig-Sparkasse\000"
+    "DE-98617\000"
+    "Sparkasse Arnstadt-Ilmenau\000"
+    "DE-98685\000"
+    "Ilmenau\000"
+    "Kreissparkasse Hildburghausen\000"
+    "DE-98641\000"
+    "Hildburghausen\000"
+    "Sparkasse Sonneberg\000"
+    "DE-96515\000"
+    "Sonneberg\000"
+    "Wartburg-Sparkasse\000"
+    "DE-99804\000"
+    "Genobank Rh\366n-Grabfeld\000"
+    "Raiffeisenbank Schleusingen -alt-\000"
+    "DE-98553\000"
+    "Schleusingen\000"
+    "DE-98606\000"
+    "VR-Bank Bad Salzungen Schmalkalden\000"
+    "DE-36433\000"
+    "Bad Salzungen\000"
+    "VR-Bank Bad Salzungen Schmalkalden GAA\000"
+    "Volksbank Th\374ringen Mitte\000"
+    "S\344chsische Aufbaubank -F\366rderbank-\000"
+    "DE-01054\000"
+    "Dresden\000"
+    "DE-01074\000"
+    "DE-01001\000"
+    "DE-01067\000"
+    "Sparkasse Oberlausitz-Niederschlesien\000"
+    "DE-02763\000"
+    "Zittau\000"
+    "Osts\344chsische Sparkasse Dresden\000"
+    "DE-01305\000"
+    "Sparkasse Mei\337en\000"
+    "DE-01587\000"
+    "Riesa\000"
+    "Volksbank Pirna\000"
+    "DE-01796\000"
+    "Pirna\000"
+    "Raiffeisenbank Neustadt, Sachs -alt-\000"
+    "DE-01855\000"
+    "Sebnitz\000"
+    "DE-01008\000"
+    "DE-01100\000"
+    "DE-02961\000"
+    "Volksbank Dresden-Bautzen\000"
+    "DE-01097\000"
+    "Volksbank Riesa\000"
+    "Volksbank Raiffeisenbank Mei\337en Gro\337enhain\000"
+    "DE-01652\000"
+    "Mei\337en\000"
+    "Kreissparkasse Bautzen\000"
+    "DE-02605\000"
+    "Bautzen\000"
+    "Volksbank Bautzen -alt-\000"
+    "DE-02625\000"
+    "Volksbank L\366bau-Zittau\000"
+    "DE-02727\000"
+    "Ebersbach-Neugersdorf\000"
+    "Volksbank Raiffeisenbank Niederschlesien\000"
+    "DE-02810\000"
+    "G\366rlitz\000"
+    "DE-04253\000"
+    "Leipzig\000"
+    "DE-04109\000"
+    "Aareal Bank ehem. Filiale Leipzig\000"
+    "DE-04009\000"
+    "DE-04003\000"
+    "DE-04105\000"
+    "DE-04103\000"
+    "DE-04002\000"
+    "Sparkasse Muldental\000"
+    "DE-04662\000"
+    "Grimma\000"
+    "Kreissparkasse Torgau-Oschatz -alt-\000"
+    "DE-04751\000"
+    "Oschatz\000"
+    "Sparkasse Delitzsch-Eilenburg -alt-\000"
+    "DE-04501\000"
+    "Delitzsch\000"
+    "Kreissparkasse D\366beln\000"
+    "DE-04720\000"
+    "D\366beln\000"
+    "Stadt- und Kreissparkasse Leipzig\000"
+    "DE-04008\000"
+    "VR Bank Leipziger Land\000"
+    "DE-04552\000"
+    "Borna\000"
+    "VR-Bank Mittelsachsen\000"
+    "DE-09599\000"
+    "Freiberg\000"
+    "Raiffeisenbank Grimma\000"
+    "DE-04851\000"
+    "Torgau\000"
+    "DE-04083\000"
+    "DE-04093\000"
+    "Volks- und Raiffeisenbank Muldental\000"
+    "Volksbank Delitzsch\000"
+    "DE-04509\000"
+    "Leipziger Volksbank\000"
+    "DE-09071\000"
+    "Chemnitz\000"
+    "DE-09005\000"
+    "DE-08523\000"
+    "Plauen\000"
+    "DE-08002\000"
+    "Zwickau\000"
+    "DE-09004\000"
+    "Sparkasse Chemnitz\000"
+    "DE-09009\000"
+    "Sparkasse Mittelsachsen -alt-\000"
+    "DE-09642\000"
+    "Mittweida\000"
+    "Sparkasse Mittelsachsen\000"
+    "DE-09583\000"
+    "Erzgebirgssparkasse\000"
+    "DE-09456\000"
+    "Annaberg-Buchholz\000"
+    "Sparkasse Zwickau\000"
+    "DE-08009\000"
+    "Sparkasse Vogtland\000"
+    "DE-08506\000"
+    "Volksbank Mittleres Erzgebirge\000"
+    "DE-09526\000"
+    "Olbernhau\000"
+    "Vereinigte Raiffeisenbank Burgst\344dt\000"
+    "DE-09217\000"
+    "Burgst\344dt\000"
+    "DE-09003\000"
+    "DE-09111\000"
+    "Volksbank Vogtland-Saale-Orla\000"
+    "DE-08525\000"
+    "Volksbank Vogtland GAA\000"
+    "Volksbank Zwickau\000"
+    "DE-08056\000"
+    "Volksbank-Raiffeisenbank Glauchau\000"
+    "DE-08371\000"
+    "Glauchau\000"
+    "Volksbank Mittweida\000"
+    "DE-09648\000"
+    "Volksbank Chemnitz\000"
+    ;
+const uint32_t head_DE_text_size = sizeof head_DE_text;

@@ -3,47 +3,122 @@
 #include "Tables.h"
 
 const Head_t_SEPA head_SK[] = {
-    {200ULL, "0200", "V\232eobecn\341 \372verov\341 banka, a.s.", "SK-82990", "Bratislava", "SUBASKBXXXX", "", 0},
-    {600ULL, "0600", "MONETA Money Bank, a.s.", "CZ-14000", "Praha 4", "AGBACZPPXXX", "", 0},
-    {720ULL, "0720", "N\341rodn\341 banka Slovenska", "SK-81325", "Bratislava", "NBSBSKBXXXX", "", 0},
-    {900ULL, "0900", "Slovensk\341 sporitelna, a.s.", "SK-83237", "Bratislava", "GIBASKBXXXX", "", 0},
-    {1100ULL, "1100", "Tatra banka, a.s.", "SK-81106", "Bratislava", "TATRSKBXXXX", "", 0},
-    {1111ULL, "1111", "UniCredit Bank Czech Republic and Slovakia, a.s., pobocka zahranicnej banky", "SK-81333", "Bratislava", "UNCRSKBXXXX", "", 0},
-    {2010ULL, "2010", "Fio banka, a.s.", "CZ-11000", "Praha 1", "FIOBCZPPXXX", "", 0},
-    {2070ULL, "2070", "TRINITY BANK a.s.", "CZ-11000", "Praha 1", "MPUBCZPPXXX", "", 0},
-    {3000ULL, "3000", "Slovensk\341 z\341rucn\341 a\240rozvojov\341 banka, a.s.", "SK-81499", "Bratislava", "SLZBSKBAXXX", "", 0},
-    {3100ULL, "3100", "Prima banka Slovensko, a.s. - Code for running payments", "", "", "LUBASKBXXXX", "", 0},
-    {4000ULL, "4000", "Expobank CZ a.s.", "", "", "EXPNCZPPXXX", "", 0},
-    {5200ULL, "5200", "Ceskoslovensk\341 obchodn\341 banka, a.s. (formerly OTP Banka Slovensko, a.s.) \226 Code for running payments", "SK-81354", "Bratislava", "OTPVSKBXXXX", "", 0},
-    {5600ULL, "5600", "Prima banka Slovensko, a.s.", "SK-01011", "\216ilina", "KOMASK2XXXX", "", 0},
-    {5800ULL, "5800", "J&T BANKA, a.s.", "CZ-18600", "Praha 8", "JTBPCZPPXXX", "", 0},
-    {5900ULL, "5900", "Prv\341 stavebn\341 sporitelna, a.s.", "SK-82948", "Bratislava", "PRVASKBAXXX", "", 0},
-    {6000ULL, "6000", "PPF banka a.s.", "CZ-16000", "Praha 6", "PMBPCZPPXXX", "", 0},
-    {6500ULL, "6500", "365.bank, a.s.", "SK-81102", "Bratislava", "POBNSKBAXXX", "", 0},
-    {7300ULL, "7300", "ING Bank N.V.,  pobocka zahranicnej banky", "SK-81109", "Bratislava", "INGBSKBXXXX", "", 0},
-    {7500ULL, "7500", "Ceskoslovensk\341 obchodn\341 banka, a.s.", "SK-81102", "Bratislava", "CEKOSKBXXXX", "", 0},
-    {7930ULL, "7930", "Wustenrot stavebn\341 sporitelna, a.s.", "SK-82468", "Bratislava", "WUSTSKBAXXX", "", 0},
-    {8050ULL, "8050", "Commerzbank Aktiengesellschaft, pobocka zahranicnej banky, Bratislava", "SK-81108", "Bratislava", "COBASKBXXXX", "", 0},
-    {8100ULL, "8100", "Komercn\355 banka, a.s., pobocka zahranicnej banky", "SK-81106", "Bratislava", "KOMBSKBAXXX", "", 0},
-    {8120ULL, "8120", "Privatbanka, a.s.", "SK-85101", "Bratislava", "BSLOSK22XXX", "", 0},
-    {8130ULL, "8130", "Citibank Europe plc, pobocka zahranicnej banky", "SK-81102", "Bratislava", "CITISKBAXXX", "", 0},
-    {8160ULL, "8160", "EXIMBANKA SR", "", "", "EXSKSKBXXXX", "", 0},
-    {8170ULL, "8170", "CSOB stavebn\341 sporitelna, a.s.", "SK-81102", "Bratislava", "KBSPSKBXXXX", "", 0},
-    {8180ULL, "8180", "\212t\341tna pokladnica", "", "", "SPSRSKBAXXX", "", 0},
-    {8191ULL, "8191", "Centr\341lny depozit\341r cenn\375ch papierov SR, a.s.", "", "", "", "", 0},
-    {8320ULL, "8320", "J&T BANKA, a.s., pobocka zahranicnej banky", "SK-81102", "Bratislava", "JTBPSKBAXXX", "", 0},
-    {8330ULL, "8330", "Fio banka, a.s., pobocka zahranicnej banky", "SK-81101", "Bratislava", "FIOZSKBAXXX", "", 0},
-    {8360ULL, "8360", "mBank S.A., pobocka zahranicnej banky", "SK-81109", "Bratislava", "BREXSKBXXXX", "", 0},
-    {8370ULL, "8370", "Oberbank AG  pobocka zahranicnej banky v\240Slovenskej republike", "SK-82109", "Bratislava", "OBKLSKBAXXX", "", 0},
-    {8400ULL, "8400", "COFIDIS SA, pobocka zahranicnej banky", "SK-81109", "Bratislava", "", "", 0},
-    {8420ULL, "8420", "BKS Bank AG, pobocka zahranicnej banky v\240SR", "SK-81109", "Bratislava", "BFKKSKBBXXX", "", 0},
-    {8430ULL, "8430", "KDB Bank Europe Ltd., pobocka zahranicnej banky", "SK-81106", "Bratislava", "KODBSKBXXXX", "", 0},
-    {8440ULL, "8440", "BNP PARIBAS PERSONAL FINANCE SA, pobocka zahranicnej banky", "SK-82108", "Bratislava", "", "", 0},
-    {8450ULL, "8450", "PKO BP S.A., pobocka zahranicnej banky", "SK-81109", "Bratislava", "BPKOSKBBXXX", "", 0},
-    {9950ULL, "9950", "SIA Central Europe, a.s.", "", "", "", "", 0},
-    {9952ULL, "9952", "Trust Pay, a.s.", "", "", "TPAYSKBXXXX", "", 0},
-    {9954ULL, "9954", "K-PAY a.s.", "", "", "KPAYSK22XXX", "", 0},
-    {9955ULL, "9955", "Unifiedpost Payments, organizacn\341 zlo\236ka", "", "", "PANXSK22XXX", "", 0},
+    {200ULL, "0200", 1, 31, 40, "SUBASKBXXXX", "", 0},
+    {600ULL, "0600", 51, 75, 84, "AGBACZPPXXX", "", 0},
+    {720ULL, "0720", 92, 116, 40, "NBSBSKBXXXX", "", 0},
+    {900ULL, "0900", 125, 152, 40, "GIBASKBXXXX", "", 0},
+    {1100ULL, "1100", 161, 179, 40, "TATRSKBXXXX", "", 0},
+    {1111ULL, "1111", 188, 264, 40, "UNCRSKBXXXX", "", 0},
+    {2010ULL, "2010", 273, 289, 298, "FIOBCZPPXXX", "", 0},
+    {2070ULL, "2070", 306, 289, 298, "MPUBCZPPXXX", "", 0},
+    {3000ULL, "3000", 324, 366, 40, "SLZBSKBAXXX", "", 0},
+    {3100ULL, "3100", 375, 0, 0, "LUBASKBXXXX", "", 0},
+    {4000ULL, "4000", 431, 0, 0, "EXPNCZPPXXX", "", 0},
+    {5200ULL, "5200", 448, 549, 40, "OTPVSKBXXXX", "", 0},
+    {5600ULL, "5600", 558, 586, 595, "KOMASK2XXXX", "", 0},
+    {5800ULL, "5800", 602, 618, 627, "JTBPCZPPXXX", "", 0},
+    {5900ULL, "5900", 635, 666, 40, "PRVASKBAXXX", "", 0},
+    {6000ULL, "6000", 675, 690, 699, "PMBPCZPPXXX", "", 0},
+    {6500ULL, "6500", 707, 722, 40, "POBNSKBAXXX", "", 0},
+    {7300ULL, "7300", 731, 773, 40, "INGBSKBXXXX", "", 0},
+    {7500ULL, "7500", 782, 722, 40, "CEKOSKBXXXX", "", 0},
+    {7930ULL, "7930", 818, 854, 40, "WUSTSKBAXXX", "", 0},
+    {8050ULL, "8050", 863, 933, 40, "COBASKBXXXX", "", 0},
+    {8100ULL, "8100", 942, 179, 40, "KOMBSKBAXXX", "", 0},
+    {8120ULL, "8120", 990, 1008, 40, "BSLOSK22XXX", "", 0},
+    {8130ULL, "8130", 1017, 722, 40, "CITISKBAXXX", "", 0},
+    {8160ULL, "8160", 1064, 0, 0, "EXSKSKBXXXX", "", 0},
+    {8170ULL, "8170", 1077, 722, 40, "KBSPSKBXXXX", "", 0},
+    {8180ULL, "8180", 1108, 0, 0, "SPSRSKBAXXX", "", 0},
+    {8191ULL, "8191", 1126, 0, 0, "", "", 0},
+    {8320ULL, "8320", 1172, 722, 40, "JTBPSKBAXXX", "", 0},
+    {8330ULL, "8330", 1215, 1258, 40, "FIOZSKBAXXX", "", 0},
+    {8360ULL, "8360", 1267, 773, 40, "BREXSKBXXXX", "", 0},
+    {8370ULL, "8370", 1305, 1367, 40, "OBKLSKBAXXX", "", 0},
+    {8400ULL, "8400", 1376, 773, 40, "", "", 0},
+    {8420ULL, "8420", 1414, 773, 40, "BFKKSKBBXXX", "", 0},
+    {8430ULL, "8430", 1458, 179, 40, "KODBSKBXXXX", "", 0},
+    {8440ULL, "8440", 1506, 1565, 40, "", "", 0},
+    {8450ULL, "8450", 1574, 773, 40, "BPKOSKBBXXX", "", 0},
+    {9950ULL, "9950", 1613, 0, 0, "", "", 0},
+    {9952ULL, "9952", 1638, 0, 0, "TPAYSKBXXXX", "", 0},
+    {9954ULL, "9954", 1654, 0, 0, "KPAYSK22XXX", "", 0},
+    {9955ULL, "9955", 1665, 0, 0, "PANXSK22XXX", "", 0},
 };
 
 const uint32_t head_SK_size = sizeof head_SK / sizeof head_SK[0];
+
+// The free texts of the records above, each ended by a NUL; a record
+// holds the offset of its text here.
+const char head_SK_text[] =
+    "\000"
+    "V\232eobecn\341 \372verov\341 banka, a.s.\000"
+    "SK-82990\000"
+    "Bratislava\000"
+    "MONETA Money Bank, a.s.\000"
+    "CZ-14000\000"
+    "Praha 4\000"
+    "N\341rodn\341 banka Slovenska\000"
+    "SK-81325\000"
+    "Slovensk\341 sporitelna, a.s.\000"
+    "SK-83237\000"
+    "Tatra banka, a.s.\000"
+    "SK-81106\000"
+    "UniCredit Bank Czech Republic and Slovakia, a.s., pobocka zahranicnej banky\000"
+    "SK-81333\000"
+    "Fio banka, a.s.\000"
+    "CZ-11000\000"
+    "Praha 1\000"
+    "TRINITY BANK a.s.\000"
+    "Slovensk\341 z\341rucn\341 a\240rozvojov\341 banka, a.s.\000"
+    "SK-81499\000"
+    "Prima banka Slovensko, a.s. - Code for running payments\000"
+    "Expobank CZ a.s.\000"
+    "Ceskoslovensk\341 obchodn\341 banka, a.s. (formerly OTP Banka Slovensko, a.s.) \226 Code for running payments\000"
+    "SK-81354\000"
+    "Prima banka Slovensko, a.s.\000"
+    "SK-01011\000"
+    "\216ilina\000"
+    "J&T BANKA, a.s.\000"
+    "CZ-18600\000"
+    "Praha 8\000"
+    "Prv\341 stavebn\341 sporitelna, a.s.\000"
+    "SK-82948\000"
+    "PPF banka a.s.\000"
+    "CZ-16000\000"
+    "Praha 6\000"
+    "365.bank, a.s.\000"
+    "SK-81102\000"
+    "ING Bank N.V.,  pobocka zahranicnej banky\000"
+    "SK-81109\000"
+    "Ceskoslovensk\341 obchodn\341 banka, a.s.\000"
+    "Wustenrot stavebn\341 sporitelna, a.s.\000"
+    "SK-82468\000"
+    "Commerzbank Aktiengesellschaft, pobocka zahranicnej banky, Bratislava\000"
+    "SK-81108\000"
+    "Komercn\355 banka, a.s., pobocka zahranicnej banky\000"
+    "Privatbanka, a.s.\000"
+    "SK-85101\000"
+    "Citibank Europe plc, pobocka zahranicnej banky\000"
+    "EXIMBANKA SR\000"
+    "CSOB stavebn\341 sporitelna, a.s.\000"
+    "\212t\341tna pokladnica\000"
+    "Centr\341lny depozit\341r cenn\375ch papierov SR, a.s.\000"
+    "J&T BANKA, a.s., pobocka zahranicnej banky\000"
+    "Fio banka, a.s., pobocka zahranicnej banky\000"
+    "SK-81101\000"
+    "mBank S.A., pobocka zahranicnej banky\000"
+    "Oberbank AG  pobocka zahranicnej banky v\240Slovenskej republike\000"
+    "SK-82109\000"
+    "COFIDIS SA, pobocka zahranicnej banky\000"
+    "BKS Bank AG, pobocka zahranicnej banky v\240SR\000"
+    "KDB Bank Europe Ltd., pobocka zahranicnej banky\000"
+    "BNP PARIBAS PERSONAL FINANCE SA, pobocka zahranicnej banky\000"
+    "SK-82108\000"
+    "PKO BP S.A., pobocka zahranicnej banky\000"
+    "SIA Central Europe, a.s.\000"
+    "Trust Pay, a.s.\000"
+    "K-PAY a.s.\000"
+    "Unifiedpost Payments, organizacn\341 zlo\236ka\000"
+    ;
+const uint32_t head_SK_text_size = sizeof head_SK_text;

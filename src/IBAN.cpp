@@ -167,11 +167,11 @@ void append_bank_fields_DE(char *line, const char *blz) {
   if (i >= 0) {
     const Head_t_SEPA &rec = head_DE[i];
     str_append(line, RESPONSE_SIZE, "&name=");
-    str_append(line, RESPONSE_SIZE, rec.name);
+    str_append(line, RESPONSE_SIZE, text_at(head_DE_text, rec.name));
     str_append(line, RESPONSE_SIZE, "&zip=");
-    str_append(line, RESPONSE_SIZE, rec.zip);
+    str_append(line, RESPONSE_SIZE, text_at(head_DE_text, rec.zip));
     str_append(line, RESPONSE_SIZE, "&location=");
-    str_append(line, RESPONSE_SIZE, rec.location);
+    str_append(line, RESPONSE_SIZE, text_at(head_DE_text, rec.location));
   }
   const char *bic = getBIC_DE(blz);
   str_append(line, RESPONSE_SIZE, "&bic=");
@@ -356,6 +356,7 @@ struct ForeignCountry {
   bool account_letters;       // a-z allowed in the account number
   const Head_t_SEPA *head;    // national directory
   const uint32_t *head_size;
+  const char *head_text;      // its text pool
   const Bank_t_SEPA *branch;  // branch table searched first, or null
   const uint32_t *branch_size;
   uint64_t key_divisor;          // directory key = stored bank code / key_divisor
@@ -372,23 +373,23 @@ struct ForeignCountry {
 // account_letters; the directory and the key divisor; the national check,
 // the success code and the BIC report.
 constexpr ForeignCountry kAT = {"AT", 17, 5, 5, 5, 11, false,
-                                head_AT, &head_AT_size, nullptr, nullptr, 1,
+                                head_AT, &head_AT_size, head_AT_text, nullptr, nullptr, 1,
                                 nullptr, '9', BicReport::HeadAlways};
 constexpr ForeignCountry kCH = {"CH", 18, 3, 5, 0, 12, true,
-                                head_CH, &head_CH_size, bank_CH, &bank_CH_size, 1,
+                                head_CH, &head_CH_size, head_CH_text, bank_CH, &bank_CH_size, 1,
                                 nullptr, '9', BicReport::BranchThenHead};
 constexpr ForeignCountry kBE = {"BE", 18, 3, 3, 0, 9, false,
-                                head_BE, &head_BE_size, bank_BE, &bank_BE_size, 1,
+                                head_BE, &head_BE_size, head_BE_text, bank_BE, &bank_BE_size, 1,
                                 national_check_BE, '1', BicReport::BranchThenHead};
 constexpr ForeignCountry kCZ = {"CZ", 18, 3, 4, 0, 16, false,
-                                head_CZ, &head_CZ_size, nullptr, nullptr, 1,
+                                head_CZ, &head_CZ_size, head_CZ_text, nullptr, nullptr, 1,
                                 national_check_CZ, '1', BicReport::HeadAlways};
 constexpr ForeignCountry kSK = {"SK", 18, 3, 4, 0, 16, false,
-                                head_SK, &head_SK_size, nullptr, nullptr, 1,
+                                head_SK, &head_SK_size, head_SK_text, nullptr, nullptr, 1,
                                 national_check_CZ, '1', BicReport::HeadAlways};
 // Spain's directory is keyed by the 4-digit bank (entidad) without its branch.
 constexpr ForeignCountry kES = {"ES", 18, 3, 8, 0, 12, false,
-                                head_ES, &head_ES_size, nullptr, nullptr, 10000,
+                                head_ES, &head_ES_size, head_ES_text, nullptr, nullptr, 10000,
                                 national_check_ES, '1', BicReport::HeadAlways};
 // clang-format on
 
@@ -554,7 +555,7 @@ char iban_gen(const ForeignCountry &cty, char *query, char allinfo, Sink &out) {
   }
 
   char line[RESPONSE_SIZE];
-  Iban_response_line_foreign(line, code, iban, bank, bic, cty.bic_report == BicReport::HeadAlways,
+  Iban_response_line_foreign(line, code, iban, bank, cty.head_text, bic, cty.bic_report == BicReport::HeadAlways,
                              allinfo);
   sink_puts(out, line);
   return code;
@@ -590,7 +591,8 @@ int iban_check_value(const char *country, const char *bban) {
 }
 
 void Iban_response_line_foreign(char *line, char code, const char *iban, const Head_t_SEPA *bank,
-                                const char *bic, bool bic_always, char allinfo) {
+                                const char *bank_text, const char *bic, bool bic_always,
+                                char allinfo) {
   // The mode marker always closes the line, so the fields before it stop
   // where the marker still fits.
   constexpr size_t fields_cap = RESPONSE_SIZE - (sizeof foreign_iban::kModeMarker - 1);
@@ -603,11 +605,11 @@ void Iban_response_line_foreign(char *line, char code, const char *iban, const H
     str_append(line, fields_cap, iban);
     if (allinfo && bank) {
       str_append(line, fields_cap, "&name=");
-      str_append(line, fields_cap, bank->name);
+      str_append(line, fields_cap, text_at(bank_text, bank->name));
       str_append(line, fields_cap, "&zip=");
-      str_append(line, fields_cap, bank->zip);
+      str_append(line, fields_cap, text_at(bank_text, bank->zip));
       str_append(line, fields_cap, "&location=");
-      str_append(line, fields_cap, bank->location);
+      str_append(line, fields_cap, text_at(bank_text, bank->location));
       if (bic_always || (bic && bic[0])) {
         str_append(line, fields_cap, "&bic=");
         str_append(line, fields_cap, bic ? bic : "");

@@ -270,6 +270,7 @@ struct SepaDirectory {
   Source source;
   const Head_t_SEPA *head;
   const uint32_t *head_size;
+  const char *head_text;  // the head table's text pool
   const Bank_t_SEPA *branch;
   const uint32_t *branch_size;
   const Bank_t_BLZ_BIC *numeric;
@@ -278,33 +279,34 @@ struct SepaDirectory {
 };
 
 constexpr SepaDirectory german(const char *name, uint8_t first, uint8_t last) {
-  return {name, first, last, 1, Source::German, head_DE, &head_DE_size,
+  return {name, first, last, 1, Source::German, head_DE, &head_DE_size, head_DE_text,
           nullptr, nullptr, nullptr, nullptr, nullptr};
 }
 
 constexpr SepaDirectory head_table(const char *name, uint8_t first, uint8_t last,
                                    uint32_t divisor, const Head_t_SEPA *head,
-                                   const uint32_t *size) {
-  return {name, first, last, divisor, Source::Head, head, size,
+                                   const uint32_t *size, const char *text) {
+  return {name, first, last, divisor, Source::Head, head, size, text,
           nullptr, nullptr, nullptr, nullptr, nullptr};
 }
 
 constexpr SepaDirectory branch_head(const char *name, uint8_t first, uint8_t last,
                                     const Bank_t_SEPA *branch, const uint32_t *branch_size,
-                                    const Head_t_SEPA *head, const uint32_t *head_size) {
-  return {name, first, last, 1, Source::BranchHead, head, head_size,
+                                    const Head_t_SEPA *head, const uint32_t *head_size,
+                                    const char *head_text) {
+  return {name, first, last, 1, Source::BranchHead, head, head_size, head_text,
           branch, branch_size, nullptr, nullptr, nullptr};
 }
 
 constexpr SepaDirectory numeric_bic(const char *name, uint8_t first, uint8_t last,
                                     const Bank_t_BLZ_BIC *table, const uint32_t *size) {
-  return {name, first, last, 1, Source::NumericBic, nullptr, nullptr,
+  return {name, first, last, 1, Source::NumericBic, nullptr, nullptr, nullptr,
           nullptr, nullptr, table, nullptr, size};
 }
 
 constexpr SepaDirectory alpha_bic(const char *name, uint8_t first, uint8_t last,
                                   const Bank_t_BLZalpha_BIC *table, const uint32_t *size) {
-  return {name, first, last, 1, Source::AlphaBic, nullptr, nullptr,
+  return {name, first, last, 1, Source::AlphaBic, nullptr, nullptr, nullptr,
           nullptr, nullptr, nullptr, table, size};
 }
 
@@ -316,12 +318,12 @@ constexpr SepaDirectory alpha_bic(const char *name, uint8_t first, uint8_t last,
 // Compared by country name in this order; the first match decides.
 constexpr SepaDirectory kDirectories[] = {
     german("GERMANY", 5, 12),
-    branch_head("SWITZERLAND", 5, 9, bank_CH, &bank_CH_size, head_CH, &head_CH_size),
-    head_table("AUSTRIA", 5, 9, 1, head_AT, &head_AT_size),
-    branch_head("BELGIUM", 5, 7, bank_BE, &bank_BE_size, head_BE, &head_BE_size),
-    head_table("CZECH REPUBLIC", 5, 8, 1, head_CZ, &head_CZ_size),
-    head_table("SPAIN", 5, 12, 10000, head_ES, &head_ES_size),
-    head_table("SLOVAKIA", 5, 8, 1, head_SK, &head_SK_size),
+    branch_head("SWITZERLAND", 5, 9, bank_CH, &bank_CH_size, head_CH, &head_CH_size, head_CH_text),
+    head_table("AUSTRIA", 5, 9, 1, head_AT, &head_AT_size, head_AT_text),
+    branch_head("BELGIUM", 5, 7, bank_BE, &bank_BE_size, head_BE, &head_BE_size, head_BE_text),
+    head_table("CZECH REPUBLIC", 5, 8, 1, head_CZ, &head_CZ_size, head_CZ_text),
+    head_table("SPAIN", 5, 12, 10000, head_ES, &head_ES_size, head_ES_text),
+    head_table("SLOVAKIA", 5, 8, 1, head_SK, &head_SK_size, head_SK_text),
     PLUVAR_NUMERIC("LITHUANIA", 5, 9, LT),
     PLUVAR_NUMERIC("ANDORRA", 5, 12, AD),
     PLUVAR_NUMERIC("LIECHTENSTEIN", 5, 9, LI),
@@ -412,10 +414,10 @@ char compare_bic(const char *request_bic, const char *bank_bic) {
   return strcmp(request_bic, bank_bic) == 0 ? '1' : '9';
 }
 
-void take_head(Bank &bank, const Head_t_SEPA &h) {
-  bank.name = h.name;
-  bank.zip = h.zip;
-  bank.location = h.location;
+void take_head(Bank &bank, const Head_t_SEPA &h, const char *text) {
+  bank.name = text_at(text, h.name);
+  bank.zip = text_at(text, h.zip);
+  bank.location = text_at(text, h.location);
   bank.bic = h.bic;
   bank.found = true;
 }
@@ -423,7 +425,7 @@ void take_head(Bank &bank, const Head_t_SEPA &h) {
 char resolve_german(const char *iban, const SepaDirectory &d, const char *bic, Bank &bank) {
   int64_t i = search(d.head, *d.head_size, bank_code_number(iban, d));
   if (i < 0) return '7';
-  take_head(bank, d.head[i]);
+  take_head(bank, d.head[i], d.head_text);
   char blz[9];
   bank_code_text(iban, d, blz, sizeof blz);
   // The BIC of a bank code may be that of another bank under its IBAN rule;
@@ -436,7 +438,7 @@ char resolve_german(const char *iban, const SepaDirectory &d, const char *bic, B
 char resolve_head(const char *iban, const SepaDirectory &d, const char *bic, Bank &bank) {
   int64_t i = search(d.head, *d.head_size, bank_code_number(iban, d));
   if (i < 0) return '7';
-  take_head(bank, d.head[i]);
+  take_head(bank, d.head[i], d.head_text);
   return compare_bic(bic, bank.bic);
 }
 
@@ -450,7 +452,7 @@ char resolve_branch_head(const char *iban, const SepaDirectory &d, const char *b
   int64_t h = search(d.head, *d.head_size, branch.head_key);
   if (h < 0) return '7';
   const Head_t_SEPA &head = d.head[h];
-  take_head(bank, head);
+  take_head(bank, head, d.head_text);
   if (branch.bic[0] != '\0') bank.bic = branch.bic;
   if (bic[0] == '\0' || strcmp(bic, branch.bic) == 0 || strcmp(bic, head.bic) == 0) return '1';
   return '9';
@@ -485,9 +487,9 @@ char resolve_european(const char *iban, const char *bic, bool national_table, ch
   int64_t i = search(list_EU, list_EU_size, bic);
   if (i < 0) return '9';
   const Bank_t_EU &eu = list_EU[i];
-  bank.name = eu.name;
-  bank.zip = eu.zip;
-  bank.location = eu.location;
+  bank.name = text_at(list_EU_text, eu.name);
+  bank.zip = text_at(list_EU_text, eu.zip);
+  bank.location = text_at(list_EU_text, eu.location);
   bank.bic = eu.bic;
   bank.found = true;
   bank.reachability_unknown = !national_table;

@@ -24,49 +24,63 @@ struct BLZ_Row {
   unsigned char method;  // check-digit method byte, 0..144
 };
 
-// A national bank directory record (head_DE and the six foreign directories).
+// Tables of banks keep their free texts (name, postcode, place) in one text
+// pool per table, `<table>_text`: a record holds the offset of each text
+// there (a TextRef), never a pointer, so no table needs a relocation when
+// the program or a library is loaded at any address.  Codes of a fixed
+// form (bank codes, BICs) are held inline.  text_at(pool, ref) gives the
+// text; the empty text is offset 0.
+using TextRef = uint32_t;
+inline const char *text_at(const char *pool, TextRef ref) { return pool + ref; }
+
+constexpr size_t BANK_CODE_TEXT_SIZE = 9;  // a national bank code: at most 8 digits + NUL
+constexpr size_t BIC_TEXT_SIZE = 12;       // 11 characters + NUL, or empty
+constexpr size_t ALPHA_KEY_SIZE = 5;       // four letters + NUL
+
+// A national bank directory record (head_DE and the six foreign directories);
+// texts in `head_XX_text`.
 struct Head_t_SEPA {
-  uint64_t key;           // numeric value of the bank code
-  const char *code;       // bank code text with leading zeros
-  const char *name;
-  const char *zip;        // "DE-10591", "AT-1090", may be empty
-  const char *location;
-  const char *bic;        // 11 characters or empty
-  const char *successor;  // German successor bank code or empty
-  uint32_t iban_rule;     // German IBAN rule number, 0 abroad
+  uint64_t key;                          // numeric value of the bank code
+  char code[BANK_CODE_TEXT_SIZE];        // bank code text with leading zeros
+  TextRef name;
+  TextRef zip;                           // "DE-10591", "AT-1090", may be empty
+  TextRef location;
+  char bic[BIC_TEXT_SIZE];               // 11 characters or empty
+  char successor[BANK_CODE_TEXT_SIZE];   // German successor bank code or empty
+  uint32_t iban_rule;                    // German IBAN rule number, 0 abroad
 };
 
 // Branch table record: national code -> head record key (+ branch BIC).
 struct Bank_t_SEPA {
   uint64_t key;
   uint64_t head_key;
-  const char *bic;  // empty when the head record's BIC applies
+  char bic[BIC_TEXT_SIZE];  // empty when the head record's BIC applies
 };
 
 // Bank-code-to-BIC record, numeric key.
 struct Bank_t_BLZ_BIC {
   uint64_t key;
-  const char *bic;
+  char bic[BIC_TEXT_SIZE];
 };
 
 // Bank-code-to-BIC record, four-letter key.
 struct Bank_t_BLZalpha_BIC {
-  const char *key;
-  const char *bic;
+  char key[ALPHA_KEY_SIZE];
+  char bic[BIC_TEXT_SIZE];
 };
 
-// European BIC directory record.
+// European BIC directory record; texts in `list_EU_text`.
 struct Bank_t_EU {
-  const char *bic;  // 11 characters
-  const char *name;
-  const char *zip;
-  const char *location;
+  char bic[BIC_TEXT_SIZE];  // 11 characters
+  TextRef name;
+  TextRef zip;
+  TextRef location;
 };
 
 // SEPA reachability record: a BIC of 8 (all branches) or 11 characters and
 // eight flag bytes.
 struct Bank_t_SCL {
-  const char *bic;
+  char bic[BIC_TEXT_SIZE];
   unsigned char sct;
   unsigned char sdd;
   unsigned char reserved1;
@@ -109,19 +123,33 @@ extern const uint32_t l_place_offset[];
 extern const uint32_t l_places_size;
 extern const Head_t_SEPA head_DE[];
 extern const uint32_t head_DE_size;
+extern const char head_DE_text[];
+extern const uint32_t head_DE_text_size;
 
 extern const Head_t_SEPA head_AT[];
 extern const uint32_t head_AT_size;
+extern const char head_AT_text[];
+extern const uint32_t head_AT_text_size;
 extern const Head_t_SEPA head_BE[];
 extern const uint32_t head_BE_size;
+extern const char head_BE_text[];
+extern const uint32_t head_BE_text_size;
 extern const Head_t_SEPA head_CH[];
 extern const uint32_t head_CH_size;
+extern const char head_CH_text[];
+extern const uint32_t head_CH_text_size;
 extern const Head_t_SEPA head_CZ[];
 extern const uint32_t head_CZ_size;
+extern const char head_CZ_text[];
+extern const uint32_t head_CZ_text_size;
 extern const Head_t_SEPA head_ES[];
 extern const uint32_t head_ES_size;
+extern const char head_ES_text[];
+extern const uint32_t head_ES_text_size;
 extern const Head_t_SEPA head_SK[];
 extern const uint32_t head_SK_size;
+extern const char head_SK_text[];
+extern const uint32_t head_SK_text_size;
 extern const Bank_t_SEPA bank_BE[];
 extern const uint32_t bank_BE_size;
 extern const Bank_t_SEPA bank_CH[];
@@ -168,6 +196,8 @@ PLUVAR_NUMERIC_BIC_TABLE(LT)
 
 extern const Bank_t_EU list_EU[];
 extern const uint32_t list_EU_size;
+extern const char list_EU_text[];
+extern const uint32_t list_EU_text_size;
 extern const Bank_t_SCL list_SCL[];
 extern const uint32_t list_SCL_size;
 extern const Country_t c[];

@@ -290,10 +290,12 @@ int iban_check_value(const char *country, const char *bban);
 
 // Writes the IBAN mode's response line into line (RESPONSE_SIZE bytes):
 // the code, "&ibn=" with the IBAN when the code is '9' or '1', with allinfo
-// the bank's name, zip, location and "&bic=" (always, or only when the BIC is
-// not empty), and "&mode=IBAN", which always fits.
+// the bank's name, zip, location (from `bank_text`, the text pool of the
+// bank's table) and "&bic=" (always, or only when the BIC is not empty), and
+// "&mode=IBAN", which always fits.
 void Iban_response_line_foreign(char *line, char code, const char *iban, const Head_t_SEPA *bank,
-                                const char *bic, bool bic_always, char allinfo);
+                                const char *bank_text, const char *bic, bool bic_always,
+                                char allinfo);
 
 // ===== SEPA (SEPA.cpp) =====
 

@@ -43,8 +43,8 @@ TEST(GermanTables, RowsSortedAndOwnRowFirst) {
       // The first row of a bank code carries the bank's own name and place.
       int64_t h = BinarySearch(head_DE, 0, head_DE_size - 1, strtoull(l[i].blz, nullptr, 10));
       ASSERT_GE(h, 0);
-      EXPECT_STREQ(l[i].name, head_DE[h].name);
-      EXPECT_STREQ(l[i].place, head_DE[h].location);
+      EXPECT_STREQ(l[i].name, text_at(head_DE_text, head_DE[h].name));
+      EXPECT_STREQ(l[i].place, text_at(head_DE_text, head_DE[h].location));
     }
   }
 }
@@ -61,7 +61,10 @@ TEST(GermanTables, HeadRecords) {
     successor += h.successor[0] != '\0';
     ASSERT_LT(h.iban_rule, 58u);
     rules[h.iban_rule]++;
-    EXPECT_EQ(strlen(h.zip), 8u);
+    ASSERT_LT(h.name, head_DE_text_size);
+    ASSERT_LT(h.zip, head_DE_text_size);
+    ASSERT_LT(h.location, head_DE_text_size);
+    EXPECT_EQ(strlen(text_at(head_DE_text, h.zip)), 8u);
   }
   EXPECT_EQ(empty_bic, 3);
   EXPECT_EQ(successor, 34);
@@ -83,9 +86,9 @@ TEST(GermanTables, HeadRecords) {
   for (const Telling &t : telling) {
     int64_t i = BinarySearch(head_DE, 0, head_DE_size - 1, t.key);
     ASSERT_GE(i, 0);
-    EXPECT_STREQ(head_DE[i].name, t.name);
-    EXPECT_STREQ(head_DE[i].zip, t.zip);
-    EXPECT_STREQ(head_DE[i].location, t.location);
+    EXPECT_STREQ(text_at(head_DE_text, head_DE[i].name), t.name);
+    EXPECT_STREQ(text_at(head_DE_text, head_DE[i].zip), t.zip);
+    EXPECT_STREQ(text_at(head_DE_text, head_DE[i].location), t.location);
     EXPECT_STREQ(head_DE[i].bic, t.bic);
     EXPECT_STREQ(head_DE[i].successor, t.successor);
     EXPECT_EQ(head_DE[i].iban_rule, t.rule);
@@ -226,7 +229,7 @@ TEST(BinarySearchFamily, BoundsAndDuplicates) {
   EXPECT_EQ(BinarySearchString(alpha, 0, 3, "\xc4XY"), 3);
   EXPECT_EQ(BinarySearchString(alpha, 0, 3, "AB"), -1);
   EXPECT_EQ(BinarySearchString(alpha, 2, 1, "ABZ"), -1);
-  const Bank_t_EU eu[] = {{"AAAAXXXXXXX", "", "", ""}, {"ZZZZXXXXXXX", "", "", ""}};
+  const Bank_t_EU eu[] = {{"AAAAXXXXXXX", 0, 0, 0}, {"ZZZZXXXXXXX", 0, 0, 0}};
   EXPECT_EQ(BinarySearchString(eu, 0, 1, "ZZZZXXXXXXX"), 1);
   EXPECT_EQ(BinarySearchString(eu, 0, 1, "ZZZZXXXXXXY"), -1);
 }

@@ -294,8 +294,9 @@ TEST(Handler, CzechAllinfoFieldsComeFromTheDirectory) {
   ASSERT_GE(i, 0);
   const Head_t_SEPA &b = head_CZ[i];
   EXPECT_EQ(call_handler(IbanGen_CZ, "ccd=cz&blz=100&knr=123", 1),
-            std::string("code=1&ibn=CZ7801000000000000000123&name=") + b.name + "&zip=" + b.zip +
-                "&location=" + b.location + "&bic=" + b.bic + "&mode=IBAN");
+            std::string("code=1&ibn=CZ7801000000000000000123&name=") +
+                text_at(head_CZ_text, b.name) + "&zip=" + text_at(head_CZ_text, b.zip) +
+                "&location=" + text_at(head_CZ_text, b.location) + "&bic=" + b.bic + "&mode=IBAN");
 }
 
 // A Spanish bank without a BIC still gets the (empty) "&bic=" field.
@@ -370,10 +371,12 @@ TEST(Handler, FirstAndLastRecordsOfEveryDirectoryAreFound) {
 
 TEST(ResponseLine, NeverPastTheBufferAndAlwaysClosedByTheMarker) {
   std::string huge(400, 'N');
-  Head_t_SEPA bank = {1, "00001", huge.c_str(), huge.c_str(), huge.c_str(), huge.c_str(), "", 0};
+  const std::string pool = std::string(1, '\0') + huge;  // the huge text at offset 1
+  Head_t_SEPA bank = {1, "00001", 1, 1, 1, "BKAUATWWXXX", "", 0};
   char line[RESPONSE_SIZE + 16];
   memset(line, '#', sizeof line);
-  Iban_response_line_foreign(line, '9', "AT071100000012345678", &bank, huge.c_str(), true, 1);
+  Iban_response_line_foreign(line, '9', "AT071100000012345678", &bank, pool.c_str(), huge.c_str(),
+                             true, 1);
   std::string s(line);
   EXPECT_EQ(s.size(), RESPONSE_SIZE - 1);
   EXPECT_EQ(s.substr(s.size() - 10), "&mode=IBAN");
@@ -382,10 +385,11 @@ TEST(ResponseLine, NeverPastTheBufferAndAlwaysClosedByTheMarker) {
 }
 
 TEST(ResponseLine, FailureCodesCarryNoIbanOrBank) {
-  Head_t_SEPA bank = {1, "00001", "N", "Z", "L", "B", "", 0};
+  const char pool[] = "\0N\0Z\0L";
+  Head_t_SEPA bank = {1, "00001", 1, 3, 5, "B", "", 0};
   char line[RESPONSE_SIZE];
   for (char code : {'0', '2', '3', '4', '6', '7'}) {
-    Iban_response_line_foreign(line, code, "AT071100000012345678", &bank, "B", true, 1);
+    Iban_response_line_foreign(line, code, "AT071100000012345678", &bank, pool, "B", true, 1);
     EXPECT_EQ(std::string(line), std::string("code=") + code + "&mode=IBAN");
   }
 }

@@ -494,13 +494,20 @@ TEST(SepaResolve, LongestFieldsFitTheResponseLine) {
     longest = std::max(longest, strlen(name) + strlen(zip) + strlen(location));
   };
   for (uint32_t i = 0; i < list_EU_size; i++)
-    consider(list_EU[i].name, list_EU[i].zip, list_EU[i].location);
-  using Table = std::pair<const Head_t_SEPA *, uint32_t>;
-  for (auto [t, n] : {Table{head_DE, head_DE_size}, Table{head_AT, head_AT_size},
-                      Table{head_BE, head_BE_size}, Table{head_CH, head_CH_size},
-                      Table{head_CZ, head_CZ_size}, Table{head_ES, head_ES_size},
-                      Table{head_SK, head_SK_size}})
-    for (uint32_t i = 0; i < n; i++) consider(t[i].name, t[i].zip, t[i].location);
+    consider(text_at(list_EU_text, list_EU[i].name), text_at(list_EU_text, list_EU[i].zip),
+             text_at(list_EU_text, list_EU[i].location));
+  struct Table {
+    const Head_t_SEPA *rows;
+    uint32_t size;
+    const char *text;
+  };
+  for (auto [t, n, text] :
+       {Table{head_DE, head_DE_size, head_DE_text}, Table{head_AT, head_AT_size, head_AT_text},
+        Table{head_BE, head_BE_size, head_BE_text}, Table{head_CH, head_CH_size, head_CH_text},
+        Table{head_CZ, head_CZ_size, head_CZ_text}, Table{head_ES, head_ES_size, head_ES_text},
+        Table{head_SK, head_SK_size, head_SK_text}})
+    for (uint32_t i = 0; i < n; i++)
+      consider(text_at(text, t[i].name), text_at(text, t[i].zip), text_at(text, t[i].location));
   size_t country = 0;
   for (uint32_t i = 0; i < c_size; i++) country = std::max(country, strlen(c[i].name));
   const size_t fixed = strlen("code=1&name=&zip=&location=&bic=&sct=1&sdd=1&b2b=1&scc=1"

@@ -36,6 +36,8 @@ struct HeadTable {
   const char *name;
   const Head_t_SEPA *table;
   const uint32_t *size;
+  const char *text;
+  const uint32_t *text_size;
   size_t code_width;
   uint32_t count;
   uint64_t first_key;
@@ -43,12 +45,12 @@ struct HeadTable {
 };
 
 const HeadTable kHeadTables[] = {
-    {"head_AT", head_AT, &head_AT_size, 5, 871, 100, 76520},
-    {"head_BE", head_BE, &head_BE_size, 3, 111, 0, 990},
-    {"head_CH", head_CH, &head_CH_size, 5, 611, 100, 89216},
-    {"head_CZ", head_CZ, &head_CZ_size, 4, 45, 100, 8500},
-    {"head_ES", head_ES, &head_ES_size, 4, 415, 3, 9891},
-    {"head_SK", head_SK, &head_SK_size, 4, 41, 200, 9955},
+    {"head_AT", head_AT, &head_AT_size, head_AT_text, &head_AT_text_size, 5, 871, 100, 76520},
+    {"head_BE", head_BE, &head_BE_size, head_BE_text, &head_BE_text_size, 3, 111, 0, 990},
+    {"head_CH", head_CH, &head_CH_size, head_CH_text, &head_CH_text_size, 5, 611, 100, 89216},
+    {"head_CZ", head_CZ, &head_CZ_size, head_CZ_text, &head_CZ_text_size, 4, 45, 100, 8500},
+    {"head_ES", head_ES, &head_ES_size, head_ES_text, &head_ES_text_size, 4, 415, 3, 9891},
+    {"head_SK", head_SK, &head_SK_size, head_SK_text, &head_SK_text_size, 4, 41, 200, 9955},
 };
 
 TEST(HeadTables, FirstAndLastFoundNeighboursRejected) {
@@ -73,11 +75,10 @@ TEST(HeadTables, RecordsAreWellFormed) {
       }
       ASSERT_EQ(strlen(r.code), t.code_width);
       EXPECT_EQ(std::stoull(r.code), r.key);
-      ASSERT_NE(r.name, nullptr);
-      ASSERT_NE(r.zip, nullptr);
-      ASSERT_NE(r.location, nullptr);
-      ASSERT_NE(r.bic, nullptr);
-      EXPECT_GT(strlen(r.name), 0u);
+      ASSERT_LT(r.name, *t.text_size);
+      ASSERT_LT(r.zip, *t.text_size);
+      ASSERT_LT(r.location, *t.text_size);
+      EXPECT_GT(strlen(text_at(t.text, r.name)), 0u);
       EXPECT_TRUE(strlen(r.bic) == 0 || strlen(r.bic) == 11);
       EXPECT_STREQ(r.successor, "");
       EXPECT_EQ(r.iban_rule, 0u);
@@ -88,6 +89,7 @@ TEST(HeadTables, RecordsAreWellFormed) {
 struct HeadRow {
   const Head_t_SEPA *table;
   const uint32_t *size;
+  const char *text;
   uint64_t key;
   const char *code, *name, *zip, *location, *bic;
 };
@@ -96,29 +98,29 @@ struct HeadRow {
 // \232 s-caron, \321 N-tilde.  Czech and Slovak letters that Windows-1252
 // lacks are stored as their base letters.
 const HeadRow kHeadRows[] = {
-    {head_AT, &head_AT_size, 100, "00100", "Oesterreichische Nationalbank", "AT-1090", "Wien",
+    {head_AT, &head_AT_size, head_AT_text, 100, "00100", "Oesterreichische Nationalbank", "AT-1090", "Wien",
      "NABAATWWXXX"},
-    {head_AT, &head_AT_size, 11000, "11000", "UniCredit Bank Austria AG", "AT-1020", "Wien",
+    {head_AT, &head_AT_size, head_AT_text, 11000, "11000", "UniCredit Bank Austria AG", "AT-1020", "Wien",
      "BKAUATWWXXX"},
-    {head_BE, &head_BE_size, 0, "000", "BNP Paribas Fortis", "BE-1000", "Brussel", "GEBABEBBXXX"},
-    {head_BE, &head_BE_size, 989, "989", "bpost", "", "", ""},
-    {head_CH, &head_CH_size, 100, "00100", "Schweizerische Nationalbank", "CH-8022",
+    {head_BE, &head_BE_size, head_BE_text, 0, "000", "BNP Paribas Fortis", "BE-1000", "Brussel", "GEBABEBBXXX"},
+    {head_BE, &head_BE_size, head_BE_text, 989, "989", "bpost", "", "", ""},
+    {head_CH, &head_CH_size, head_CH_text, 100, "00100", "Schweizerische Nationalbank", "CH-8022",
      "Z\374rich", "SNBZCHZZXXX"},
-    {head_CH, &head_CH_size, 89216, "89216", "ABN AMRO Clearing Bank N.V.", "NL-1082",
+    {head_CH, &head_CH_size, head_CH_text, 89216, "89216", "ABN AMRO Clearing Bank N.V.", "NL-1082",
      "PP Amsterdam", "ABNCNL2AXXX"},
-    {head_CZ, &head_CZ_size, 100, "0100", "Komercn\355 banka, a.s.", "CZ-11000", "Praha 1",
+    {head_CZ, &head_CZ_size, head_CZ_text, 100, "0100", "Komercn\355 banka, a.s.", "CZ-11000", "Praha 1",
      "KOMBCZPPXXX"},
-    {head_CZ, &head_CZ_size, 300, "0300", "Ceskoslovensk\341 obchodn\355 banka, a. s.",
+    {head_CZ, &head_CZ_size, head_CZ_text, 300, "0300", "Ceskoslovensk\341 obchodn\355 banka, a. s.",
      "CZ-15000", "Praha 5", "CEKOCZPPXXX"},
-    {head_CZ, &head_CZ_size, 8500, "8500", "Multitude Bank p.l.c.", "CZ-", "", ""},
-    {head_ES, &head_ES_size, 3, "0003", "BANCO DE DEPOSITOS, S.A.", "ES-28046", "MADRID",
+    {head_CZ, &head_CZ_size, head_CZ_text, 8500, "8500", "Multitude Bank p.l.c.", "CZ-", "", ""},
+    {head_ES, &head_ES_size, head_ES_text, 3, "0003", "BANCO DE DEPOSITOS, S.A.", "ES-28046", "MADRID",
      "BDEPESM1XXX"},
-    {head_ES, &head_ES_size, 9891, "9891", "COMPA\321IA ESPA\321OLA DE REAFIANZAMIENTO, S.A.",
+    {head_ES, &head_ES_size, head_ES_text, 9891, "9891", "COMPA\321IA ESPA\321OLA DE REAFIANZAMIENTO, S.A.",
      "ES-28046", "MADRID", ""},
-    {head_SK, &head_SK_size, 200, "0200", "V\232eobecn\341 \372verov\341 banka, a.s.",
+    {head_SK, &head_SK_size, head_SK_text, 200, "0200", "V\232eobecn\341 \372verov\341 banka, a.s.",
      "SK-82990", "Bratislava", "SUBASKBXXXX"},
     // A Czech bank under a Slovak code, with its Czech address.
-    {head_SK, &head_SK_size, 600, "0600", "MONETA Money Bank, a.s.", "CZ-14000", "Praha 4",
+    {head_SK, &head_SK_size, head_SK_text, 600, "0600", "MONETA Money Bank, a.s.", "CZ-14000", "Praha 4",
      "AGBACZPPXXX"},
 };
 
@@ -129,9 +131,9 @@ TEST(HeadTables, TellingRows) {
     ASSERT_GE(i, 0);
     const Head_t_SEPA &r = want.table[i];
     EXPECT_STREQ(r.code, want.code);
-    EXPECT_STREQ(r.name, want.name);
-    EXPECT_STREQ(r.zip, want.zip);
-    EXPECT_STREQ(r.location, want.location);
+    EXPECT_STREQ(text_at(want.text, r.name), want.name);
+    EXPECT_STREQ(text_at(want.text, r.zip), want.zip);
+    EXPECT_STREQ(text_at(want.text, r.location), want.location);
     EXPECT_STREQ(r.bic, want.bic);
   }
 }
@@ -204,8 +206,8 @@ TEST(BranchTables, SwissBranchWithItsOwnBic) {
   EXPECT_STREQ(bank_CH[b].bic, "UBSWCHZH80A");
   int64_t h = BinarySearch(head_CH, 0, head_CH_size - 1, bank_CH[b].head_key);
   ASSERT_GE(h, 0);
-  EXPECT_STREQ(head_CH[h].name, "UBS Switzerland AG");
-  EXPECT_STREQ(head_CH[h].zip, "CH-8098");
+  EXPECT_STREQ(text_at(head_CH_text, head_CH[h].name), "UBS Switzerland AG");
+  EXPECT_STREQ(text_at(head_CH_text, head_CH[h].zip), "CH-8098");
 }
 
 TEST(BranchTables, BelgianCodesMapToTheirBank) {
@@ -367,14 +369,14 @@ TEST(BicDirectory, FirstAndLastFoundNeighboursRejected) {
 
 TEST(BicDirectory, FirstAndLastRows) {
   const Bank_t_EU &first = list_EU[0];
-  EXPECT_STREQ(first.name, "MOBI BANKA AD");
-  EXPECT_STREQ(first.zip, "11070");
-  EXPECT_STREQ(first.location, "BEOGRAD");
+  EXPECT_STREQ(text_at(list_EU_text, first.name), "MOBI BANKA AD");
+  EXPECT_STREQ(text_at(list_EU_text, first.zip), "11070");
+  EXPECT_STREQ(text_at(list_EU_text, first.location), "BEOGRAD");
   const Bank_t_EU &last = list_EU[list_EU_size - 1];
   EXPECT_STREQ(last.bic, "ZZBKCNBZXXX");
-  EXPECT_STREQ(last.name, "BANK OF ZHENGZHOU CO.,LTD.");
-  EXPECT_STREQ(last.zip, "450046");
-  EXPECT_STREQ(last.location, "ZHENGZHOU");
+  EXPECT_STREQ(text_at(list_EU_text, last.name), "BANK OF ZHENGZHOU CO.,LTD.");
+  EXPECT_STREQ(text_at(list_EU_text, last.zip), "450046");
+  EXPECT_STREQ(text_at(list_EU_text, last.location), "ZHENGZHOU");
 }
 
 // The binary search over the whole directory relies on strict byte order.
@@ -386,9 +388,11 @@ TEST(BicDirectory, SortedAndWellFormed) {
     if (i > 0) {
       ASSERT_LT(strcmp(list_EU[i - 1].bic, r.bic), 0) << r.bic;
     }
-    ASSERT_NE(r.name, nullptr);
-    empty_zip += r.zip[0] == '\0';
-    empty_location += r.location[0] == '\0';
+    ASSERT_LT(r.name, list_EU_text_size);
+    ASSERT_LT(r.zip, list_EU_text_size);
+    ASSERT_LT(r.location, list_EU_text_size);
+    empty_zip += text_at(list_EU_text, r.zip)[0] == '\0';
+    empty_location += text_at(list_EU_text, r.location)[0] == '\0';
   }
   EXPECT_EQ(empty_zip, 47416u);
   EXPECT_EQ(empty_location, 79u);
@@ -406,7 +410,7 @@ TEST(BicDirectory, LettersOutsideWindows1252AreBaseLetters) {
   for (const auto &want : rows) {
     int64_t i = BinarySearchString(list_EU, 0, list_EU_size - 1, want.bic);
     ASSERT_GE(i, 0) << want.bic;
-    EXPECT_STREQ(list_EU[i].name, want.name);
+    EXPECT_STREQ(text_at(list_EU_text, list_EU[i].name), want.name);
   }
 }
 

@@ -6,7 +6,8 @@ characters with the IBAN rule field, 168 without it (then rule 0)."""
 
 import os
 
-from tablegen import GENERATED_NOTE, GeneratorError, c_string, check_strictly_ascending
+from tablegen import (GENERATED_NOTE, GeneratorError, TextPool, c_fixed, c_string,
+                      check_strictly_ascending)
 
 # 1-based inclusive field positions of the Bankleitzahlendatei.
 FIELDS = {
@@ -211,17 +212,20 @@ def render_search_index(records: list) -> str:
 
 def render_head_de(heads: list, source: str) -> str:
     check_strictly_ascending([int(h["blz"]) for h in heads], "head_DE")
+    pool = TextPool("head_DE_text")
     out = [GENERATED_NOTE.format(source=source),
            "// One record per German bank code: bank data, BIC, successor, IBAN rule.\n",
            '#include "Tables.h"\n\n',
            "const Head_t_SEPA head_DE[] = {\n"]
     for h in heads:
-        out.append("    {%dULL, %s, %s, %s, %s, %s, %s, %d},\n" % (
-            int(h["blz"]), c_string(h["blz"]), c_string(h["name"]),
-            c_string(b"DE-" + h["zip"]), c_string(h["place"]), c_string(h["bic"]),
-            c_string(h["successor"]), h["rule"]))
+        where = "line %d" % h["line"]
+        out.append("    {%dULL, %s, %d, %d, %d, %s, %s, %d},\n" % (
+            int(h["blz"]), c_fixed(h["blz"], 9, where), pool.ref(h["name"]),
+            pool.ref(b"DE-" + h["zip"]), pool.ref(h["place"]), c_fixed(h["bic"], 12, where),
+            c_fixed(h["successor"], 9, where), h["rule"]))
     out.append("};\n\n")
     out.append("const uint32_t head_DE_size = sizeof head_DE / sizeof head_DE[0];\n")
+    out.append(pool.render())
     return "".join(out)
 
 

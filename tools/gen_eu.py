@@ -17,7 +17,7 @@ import re
 import sys
 
 import countries
-from tablegen import GENERATED_NOTE, GeneratorError, c_string
+from tablegen import GENERATED_NOTE, GeneratorError, TextPool, c_fixed, c_string
 from win1252 import Encoder
 
 # National directories: country and width of its bank code.
@@ -154,12 +154,15 @@ def render_heads(cc: str, heads: list, branches, source: str) -> str:
                    % (cc, table))
     out.append('#include "Tables.h"\n\n')
     out.append("const Head_t_SEPA %s[] = {\n" % table)
+    pool = TextPool(table + "_text")
     for h in heads:
-        out.append("    {%dULL, %s, %s, %s, %s, %s, \"\", 0},\n" % (
-            h["key"], c_string(h["code"]), c_string(h["name"]), c_string(h["zip"]),
-            c_string(h["location"]), c_string(h["bic"])))
+        where = "%s line %d" % (table, h["line"])
+        out.append("    {%dULL, %s, %d, %d, %d, %s, \"\", 0},\n" % (
+            h["key"], c_fixed(h["code"], 9, where), pool.ref(h["name"]), pool.ref(h["zip"]),
+            pool.ref(h["location"]), c_fixed(h["bic"], 12, where)))
     out.append("};\n\n")
     out.append("const uint32_t %s_size = sizeof %s / sizeof %s[0];\n" % (table, table, table))
+    out.append(pool.render())
     if branches is not None:
         bank = "bank_" + cc
         out.append("\nconst Bank_t_SEPA %s[] = {\n" % bank)
@@ -238,11 +241,13 @@ def render_directory(rows: list, source: str) -> str:
            "// byte order.\n",
            '#include "Tables.h"\n\n',
            "const Bank_t_EU list_EU[] = {\n"]
+    pool = TextPool("list_EU_text")
     for _, bic, name, zip_code, location in rows:
-        out.append("    {%s, %s, %s, %s},\n" % (
-            c_string(bic), c_string(name), c_string(zip_code), c_string(location)))
+        out.append("    {%s, %d, %d, %d},\n" % (
+            c_string(bic), pool.ref(name), pool.ref(zip_code), pool.ref(location)))
     out.append("};\n\n")
     out.append("const uint32_t list_EU_size = sizeof list_EU / sizeof list_EU[0];\n")
+    out.append(pool.render())
     return "".join(out)
 
 

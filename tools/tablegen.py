@@ -47,3 +47,46 @@ def check_strictly_ascending(keys, what, describe=lambda k: repr(k)):
             raise GeneratorError(
                 "%s: row %d key %s does not sort after %s"
                 % (what, i, describe(keys[i]), describe(keys[i - 1])))
+
+
+class TextPool:
+    """The free texts of one table (names, postcodes, places): each distinct
+    text once, in order of first use, ended by a NUL, all in one block.  A
+    record holds a text's offset in the block instead of a pointer, so the
+    table needs no relocation when the program is loaded at any address.
+    Offset 0 is the empty text."""
+
+    def __init__(self, name: str):
+        self.name = name
+        self.texts = [b""]
+        self.offsets = {b"": 0}
+        self.size = 1
+
+    def ref(self, text: bytes) -> int:
+        at = self.offsets.get(text)
+        if at is None:
+            at = self.size
+            self.offsets[text] = at
+            self.texts.append(text)
+            self.size += len(text) + 1
+            if self.size > 0xFFFFFFFF:
+                raise GeneratorError("%s: text pool larger than 4 GB" % self.name)
+        return at
+
+    def render(self) -> str:
+        out = ["\n// The free texts of the records above, each ended by a NUL; a record\n"
+               "// holds the offset of its text here.\n",
+               "const char %s[] =\n" % self.name]
+        for t in self.texts:
+            out.append("    %s\n" % c_string(t + b"\0"))
+        out.append("    ;\n")
+        out.append("const uint32_t %s_size = sizeof %s;\n" % (self.name, self.name))
+        return "".join(out)
+
+
+def c_fixed(data: bytes, size: int, what: str) -> str:
+    """A C string literal for a text field held inline in its record (an
+    array of `size` bytes including the NUL); too long stops generation."""
+    if len(data) >= size:
+        raise GeneratorError("%s: %r longer than %d characters" % (what, data, size - 1))
+    return c_string(data)

@@ -11,10 +11,64 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 import countries  # noqa: E402
 import gen_eu  # noqa: E402
-from tablegen import GeneratorError  # noqa: E402
+from tablegen import GeneratorError, TextPool, c_string  # noqa: E402
 from win1252 import Encoder  # noqa: E402
 
 HEAD_COLUMNS = "code\tname\tzip\tlocation\tbic"
+
+# Record types whose free texts stand in the table's text pool: the places of
+# those fields in a generated record line.
+POOLED_FIELDS = {"Head_t_SEPA": (2, 3, 4), "Bank_t_EU": (1, 2, 3)}
+
+
+def c_literal_bytes(literal: str) -> bytes:
+    """The bytes of one generated C string literal (octal escapes only)."""
+    body = literal[1:-1]
+    return re.sub(r"\\([0-7]{3})", lambda m: chr(int(m.group(1), 8)), body).encode("latin-1")
+
+
+def resolved(source: str) -> str:
+    """The generated source with each pooled text offset replaced by the text
+    it points to, written as a C literal: a second reading of the pool, so the
+    tests can state a record as the texts it stands for."""
+    pools = {}
+    for m in re.finditer(r'const char (\w+)\[\] =\n((?:    ".*"\n)*)    ;\n', source):
+        texts, at = {}, 0
+        for literal in re.findall(r'    (".*")\n', m.group(2)):
+            raw = c_literal_bytes(literal)
+            texts[at] = c_string(raw[:-1])
+            at += len(raw)
+        pools[m.group(1)] = texts
+    out, table = [], None
+    for line in source.splitlines(keepends=True):
+        m = re.match(r"const (\w+) (\w+)\[\] = \{", line)
+        if m:
+            table = (m.group(1), m.group(2))
+        elif line.startswith("};"):
+            table = None
+        elif table and table[0] in POOLED_FIELDS and line.startswith("    {"):
+            parts = line.strip()[1:-2].split(", ")
+            pool = pools[table[1] + "_text"]
+            for k in POOLED_FIELDS[table[0]]:
+                parts[k] = pool[int(parts[k])]
+            line = "    {" + ", ".join(parts) + "},\n"
+        out.append(line)
+    return "".join(out)
+
+
+class TextPoolTest(unittest.TestCase):
+    def test_each_text_once_in_order_of_first_use_empty_at_zero(self):
+        pool = TextPool("t_text")
+        self.assertEqual(pool.ref(b""), 0)
+        self.assertEqual(pool.ref(b"Wien"), 1)
+        self.assertEqual(pool.ref(b"Graz"), 6)
+        self.assertEqual(pool.ref(b"Wien"), 1)
+        self.assertEqual(pool.ref(b"Z\xfcrich"), 11)
+        text = pool.render()
+        self.assertIn('const char t_text[] =\n    "\\000"\n    "Wien\\000"\n    "Graz\\000"\n'
+                      '    "Z\\374rich\\000"\n    ;\n', text)
+        self.assertIn("const uint32_t t_text_size = sizeof t_text;", text)
+        self.assertEqual(pool.size, 18)
 
 
 class TempDir(unittest.TestCase):
@@ -68,14 +122,14 @@ class NationalTest(TempDir):
         self.assertEqual(heads[0]["key"], 100)
         self.assertEqual(heads[0]["code"], b"00100")
         self.assertEqual(heads[0]["bic"], b"NABAATWWXXX")  # 8 characters: head office
-        text = gen_eu.render_heads("AT", heads, None, "national/AT.tsv")
+        text = resolved(gen_eu.render_heads("AT", heads, None, "national/AT.tsv"))
         self.assertIn('    {11000ULL, "11000", "UniCredit Bank Austria AG", "AT-1020", "Wien", '
                       '"BKAUATWWXXX", "", 0},\n', text)
         self.assertIn("const uint32_t head_AT_size = sizeof head_AT / sizeof head_AT[0];", text)
 
     def test_absent_values_are_empty_texts(self):
         heads = self.heads(["989\tbpost\t\t\t"], cc="BE", width=3)
-        text = gen_eu.render_heads("BE", heads, [], "x")
+        text = resolved(gen_eu.render_heads("BE", heads, [], "x"))
         self.assertIn('{989ULL, "989", "bpost", "", "", "", "", 0},', text)
 
     def test_order_violation_names_the_row(self):
@@ -112,7 +166,7 @@ class NationalTest(TempDir):
             gen_eu.read_branches(path, 5, heads)
         path = self.put("CH_branches.tsv", ["code\thead_code\tbic", "00230\t00230\tUBSWCHZH80A"])
         branches = gen_eu.read_branches(path, 5, heads)
-        text = gen_eu.render_heads("CH", heads, branches, "x")
+        text = resolved(gen_eu.render_heads("CH", heads, branches, "x"))
         self.assertIn("const Bank_t_SEPA bank_CH[] = {\n    {230ULL, 230ULL, \"UBSWCHZH80A\"},\n",
                       text)
         self.assertIn('"Z\\374rich"', text)
@@ -154,7 +208,7 @@ class DirectoryTest(TempDir):
             "AAAARSBGXXX\tMOBI BANKA AD\t11070\tBEOGRAD",
             "WNKPPLPP\tSp\u00f3\u0142ka\t\t"])
         rows = gen_eu.read_directory(path, Encoder())
-        text = gen_eu.render_directory(rows, "bic/bic_directory.tsv")
+        text = resolved(gen_eu.render_directory(rows, "bic/bic_directory.tsv"))
         self.assertIn('    {"AAAARSBGXXX", "MOBI BANKA AD", "11070", "BEOGRAD"},\n', text)
         self.assertIn('    {"WNKPPLPPXXX", "Sp\\363lka", "", ""},\n', text)
 
@@ -280,7 +334,7 @@ class GenerateTest(TempDir):
         self.assertEqual(len(counts), 6 + 2 + 29 + 3)
         self.assertEqual(counts["list_EU"], 1)
         self.assertEqual(counts["c"], 250)
-        self.assertIn('{"ABCDAT22XXX", "Vera ?", "", ""}', written["BIC_Liste_EU.cpp"])
+        self.assertIn('{"ABCDAT22XXX", "Vera ?", "", ""}', resolved(written["BIC_Liste_EU.cpp"]))
         self.assertEqual(lines[-1], "gen_eu: 1 characters outside Windows-1252 stored as their "
                                     "base letter, 1 as '?' (U+65E5)")
         for name, text in written.items():
