@@ -156,3 +156,24 @@ class SortCheckTest(unittest.TestCase):
 
 if __name__ == "__main__":
     unittest.main()
+
+
+class HeadTableTest(unittest.TestCase):
+    def test_texts_in_the_pool_codes_inline(self):
+        from test_gen_eu import resolved
+        path = write_file([
+            record("10000000", "1", "Bundesbank", "10591", "Berlin", bic="MARKDEF1100",
+                   rule="004200"),
+            record("10010010", "1", "Postbank", "10916", "Berlin", successor="10000000"),
+        ])
+        try:
+            heads = gen_de.bank_heads(gen_de.read_directory(path))
+        finally:
+            os.unlink(path)
+        text = gen_de.render_head_de(heads, "blz.txt")
+        self.assertIn('    {10000000ULL, "10000000", 1, 12, 21, "MARKDEF1100", "", 42},\n', text)
+        # "Berlin" is stored once; both records point to it.
+        self.assertIn('    {10010010ULL, "10010010", 28, 37, 21, "", "10000000", 0},\n', text)
+        self.assertIn('{10010010ULL, "10010010", "Postbank", "DE-10916", "Berlin", "", "10000000", 0}',
+                      resolved(text))
+
