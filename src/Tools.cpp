@@ -17,6 +17,12 @@ void sink_init(Sink &out, void (*flush)(void *, const char *, size_t), void *ctx
 }
 
 void sink_write(Sink &out, const char *data, size_t len) {
+  // A text that fits the buffer is never split between two flushes, so a
+  // response line reaches the output in one piece.
+  if (len <= sizeof out.buf && len > sizeof out.buf - out.len) {
+    out.flush(out.ctx, out.buf, out.len);
+    out.len = 0;
+  }
   while (len > 0) {
     if (out.len == sizeof out.buf) {
       out.flush(out.ctx, out.buf, out.len);

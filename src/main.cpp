@@ -1,6 +1,5 @@
 // The program's entry and the account-check request of the default mode.
 // The command line itself is judged in Request.cpp.
-#include <cstdio>
 #include <cstring>
 
 #include "pluvar.h"
@@ -182,14 +181,17 @@ char Account_Main(char *query, char allinfo, Sink &out) {
 // ===== Process entry =====
 
 #ifndef PLUVAR_NO_ENTRY
-static void write_stdout(void *, const char *data, size_t len) { fwrite(data, 1, len, stdout); }
+#include <unistd.h>
 
 int main(int argc, char **argv) {
+  FdOutput output;
+  fd_output_init(output, STDOUT_FILENO);
   Sink out;
-  sink_init(out, write_stdout, nullptr);
+  sink_init(out, fd_output_flush, &output);
   int status = pluvar_run(argc, argv, out);
-  sink_finish(out);
-  fflush(stdout);
+  fd_output_finish_answer(out, output);
+  // The answer's digit only when every byte of the answer was written.
+  if (!fd_output_close(output)) return EXIT_WRITE_FAILED;
   return status;
 }
 #endif

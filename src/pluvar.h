@@ -36,6 +36,36 @@ void sink_init(Sink &out, void (*flush)(void *, const char *, size_t), void *ctx
 void sink_write(Sink &out, const char *data, size_t len);
 void sink_puts(Sink &out, const char *text);
 void sink_finish(Sink &out);  // hands the rest of the buffer to flush
+// A single sink_write of at most sizeof Sink::buf bytes (every response line)
+// reaches one flush whole: the buffer is flushed before it when it would not fit.
+
+// ---------------------------------------------------------------------------
+// Writing answers to a descriptor (Output.cpp), for the process entries.
+// ---------------------------------------------------------------------------
+
+// The exit status when any byte of an answer could not be written (EX_IOERR
+// of sysexits.h): outside the answer digits 0-9 and below the statuses that
+// shells reserve.
+constexpr int EXIT_WRITE_FAILED = 74;
+
+// Writes all `len` bytes: retries after signals and waits with poll while a
+// non-blocking descriptor is full.  false when a byte could not be written.
+bool write_fully(int fd, const char *data, size_t len);
+
+// A sink's flush target: the descriptor and whether a write has failed.  After
+// a failure nothing more is written.
+struct FdOutput {
+  int fd;
+  bool failed;
+  int error;  // errno of the failed write or close
+};
+void fd_output_init(FdOutput &o, int fd);
+void fd_output_flush(void *ctx, const char *data, size_t len);  // ctx: FdOutput*
+// The last flush of one answer: the response line (the text after the last
+// line end) goes to the descriptor in one write.
+void fd_output_finish_answer(Sink &out, FdOutput &o);
+// Closes the descriptor; false when closing or any earlier write failed.
+bool fd_output_close(FdOutput &o);
 
 // ---------------------------------------------------------------------------
 // Request options (Request.cpp).
