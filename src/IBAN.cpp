@@ -161,37 +161,59 @@ char Iban_extract_numbers_DE(char *query, char *ccd, char *blz, char *knr) {
 namespace {
 
 // The IBAN request's bank fields: those of the bank code the rule left.
-void append_bank_fields_DE(char *line, const char *blz) {
+void write_bank_fields_DE(Sink &out, const char *blz) {
   int64_t i = BinarySearch(head_DE, 0, head_DE_size - 1,
                            static_cast<uint64_t>(digits_value(blz, 8)));
   if (i >= 0) {
     const Head_t_SEPA &rec = head_DE[i];
-    str_append(line, RESPONSE_SIZE, "&name=");
-    str_append(line, RESPONSE_SIZE, text_at(head_DE_text, rec.name));
-    str_append(line, RESPONSE_SIZE, "&zip=");
-    str_append(line, RESPONSE_SIZE, text_at(head_DE_text, rec.zip));
-    str_append(line, RESPONSE_SIZE, "&location=");
-    str_append(line, RESPONSE_SIZE, text_at(head_DE_text, rec.location));
+    answer_field(out, "name", text_at(head_DE_text, rec.name));
+    answer_field(out, "zip", text_at(head_DE_text, rec.zip));
+    answer_field(out, "location", text_at(head_DE_text, rec.location));
+    answer_deletion_mark(out, blz);
   }
   const char *bic = getBIC_DE(blz);
-  str_append(line, RESPONSE_SIZE, "&bic=");
-  if (bic) str_append(line, RESPONSE_SIZE, bic);
+  answer_field(out, "bic", bic ? bic : "");
 }
 
 // Result of the rule, with the account check the rule may ask for.  Sets
-// *give_iban when the IBAN may be shown.
+// *give_iban when the IBAN may be shown, and the reason of the result.
 char iban_request_code(char r, const unsigned char *blz_digits, const char *knr,
-                       const char *blz, unsigned char method, bool *give_iban) {
+                       const char *blz, unsigned char method, bool *give_iban, Reason *reason) {
   *give_iban = false;
   if (r == '1') {
     *give_iban = true;
+    *reason = Reason::built;
     return '1';
   }
-  if (r != '8' && r != '9') return r;
+  if (r != '8' && r != '9') {
+    *reason = r == '0' ? Reason::rule_refuses : Reason::blz_unknown;
+    return r;
+  }
   char c = check_rule_account_DE(blz_digits, knr, blz, method);
-  if (c != '1' && c != '9') return c;
+  if (c != '1' && c != '9') {
+    *reason = c == '8'                           ? Reason::method_unknown
+              : strcmp(knr, "0000000000") == 0   ? Reason::ten_zeros
+                                                 : Reason::check_digit;
+    return c;
+  }
   *give_iban = true;
-  return r == '8' ? '9' : c;
+  char code = r == '8' ? '9' : c;
+  *reason = code == '9' ? Reason::no_check_digit : Reason::built;
+  return code;
+}
+
+// Refusals of the query: the key at fault.
+Reason parse_reason(char code) {
+  switch (code) {
+    case '2':
+      return Reason::blz_malformed;
+    case '3':
+      return Reason::knr_malformed;
+    case '4':
+      return Reason::ccd_malformed;
+    default:
+      return Reason::query_shape;
+  }
 }
 
 }  // namespace
@@ -199,28 +221,29 @@ char iban_request_code(char r, const unsigned char *blz_digits, const char *knr,
 char IbanGen_DE(char *query, char allinfo, Sink &out) {
   char ccd[3] = {0}, blz[BLZ_DE_SIZE] = {0}, knr[KNR_DE_SIZE] = {0};
   char iban[IBAN_DE_SIZE] = {0};
-  char line[RESPONSE_SIZE] = "code=";
   char code = Iban_extract_numbers_DE(query, ccd, blz, knr);
+  Reason reason = parse_reason(code);
   bool give_iban = false;
   unsigned char method = 0;
-  if (code == '1') code = Iban_find_blz_DE(blz, &method);
+  if (code == '1') {
+    code = Iban_find_blz_DE(blz, &method);
+    reason = Reason::blz_unknown;
+  }
   if (code == '1') {
     // The check runs on the requested bank code's digits even when the rule
     // moves the account to another bank code.
     unsigned char blz_digits[BLZ_DE_SIZE] = {0};
     for (int i = 0; i < 8; i++) blz_digits[i] = static_cast<unsigned char>(blz[i] - '0');
     char r = generate_iban_DE(iban, knr, blz);
-    code = iban_request_code(r, blz_digits, knr, blz, method, &give_iban);
+    code = iban_request_code(r, blz_digits, knr, blz, method, &give_iban, &reason);
   }
-  const char code_text[2] = {code, '\0'};
-  str_append(line, RESPONSE_SIZE, code_text);
+  answer_begin(out, code, reason);
   if (give_iban) {
-    str_append(line, RESPONSE_SIZE, "&ibn=");
-    str_append(line, RESPONSE_SIZE, iban);
-    if (allinfo) append_bank_fields_DE(line, blz);
+    answer_field(out, "ibn", iban);
+    if (allinfo) write_bank_fields_DE(out, blz);
   }
-  str_append(line, RESPONSE_SIZE, "&mode=IBAN");
-  sink_puts(out, line);
+  answer_field(out, "mode", "IBAN");
+  answer_end(out);
   return code;
 }
 
@@ -246,7 +269,9 @@ char IbanGen_Main(char *query, char allinfo, Sink &out) {
     if (*p >= 'A' && *p <= 'Z') *p = static_cast<char>(*p - 'A' + 'a');
   for (const IbanCountry &country : kIbanCountries)
     if (strstr(query, country.selector)) return country.handler(query, allinfo, out);
-  sink_puts(out, "code=4&mode=IBAN=");
+  answer_begin(out, '4', Reason::ccd_missing);
+  answer_field(out, "mode", "IBAN=");
+  answer_end(out);
   return '4';
 }
 // ----- end of IBAN mode dispatch -----
@@ -535,6 +560,26 @@ const Head_t_SEPA *find_bank(const ForeignCountry &cty, const char *bankcode, co
 // The request.
 // ---------------------------------------------------------------------------
 
+// The answer: the code, "ibn" with the IBAN when one was built, with
+// allinfo the bank's name, zip, location and "bic" (always, or only when the
+// BIC is not empty), and the mode, unless the caller adds it itself.
+void write_answer(Sink &out, char code, Reason reason, const char *iban, const Head_t_SEPA *bank,
+                  const char *bank_text, const char *bic, bool bic_always, char allinfo,
+                  bool with_mode) {
+  answer_begin(out, code, reason);
+  if ((code == '9' || code == '1') && iban && iban[0]) {
+    answer_field(out, "ibn", iban);
+    if (allinfo && bank) {
+      answer_field(out, "name", text_at(bank_text, bank->name));
+      answer_field(out, "zip", text_at(bank_text, bank->zip));
+      answer_field(out, "location", text_at(bank_text, bank->location));
+      if (bic_always || (bic && bic[0])) answer_field(out, "bic", bic ? bic : "");
+    }
+  }
+  if (with_mode) answer_field(out, "mode", "IBAN");
+  answer_end(out);
+}
+
 char iban_gen(const ForeignCountry &cty, char *query, char allinfo, Sink &out) {
   char country[3] = {0};
   char bankcode[9] = {0};
@@ -544,20 +589,22 @@ char iban_gen(const ForeignCountry &cty, char *query, char allinfo, Sink &out) {
   const char *bic = "";
 
   char code = parse_query(cty, query, country, bankcode, account);
+  Reason reason = parse_reason(code);
   if (code == '1') {
     bank = find_bank(cty, bankcode, &bic);
-    if (!bank)
+    if (!bank) {
       code = '7';
-    else if (cty.national_check && !cty.national_check(bankcode, account))
+      reason = Reason::blz_unknown;
+    } else if (cty.national_check && !cty.national_check(bankcode, account)) {
       code = '0';
-    else
+      reason = Reason::national_check;
+    } else {
       code = build_iban(cty, iban, account, bankcode);
+      reason = code == '3' ? Reason::knr_malformed : Reason::built;
+    }
   }
-
-  char line[RESPONSE_SIZE];
-  Iban_response_line_foreign(line, code, iban, bank, cty.head_text, bic, cty.bic_report == BicReport::HeadAlways,
-                             allinfo);
-  sink_puts(out, line);
+  write_answer(out, code, reason, iban, bank, cty.head_text, bic,
+               cty.bic_report == BicReport::HeadAlways, allinfo, true);
   return code;
 }
 
@@ -596,26 +643,12 @@ void Iban_response_line_foreign(char *line, char code, const char *iban, const H
   // The mode marker always closes the line, so the fields before it stop
   // where the marker still fits.
   constexpr size_t fields_cap = RESPONSE_SIZE - (sizeof foreign_iban::kModeMarker - 1);
-  char digit[2] = {code, '\0'};
-  line[0] = '\0';
-  str_append(line, fields_cap, "code=");
-  str_append(line, fields_cap, digit);
-  if ((code == '9' || code == '1') && iban && iban[0]) {
-    str_append(line, fields_cap, "&ibn=");
-    str_append(line, fields_cap, iban);
-    if (allinfo && bank) {
-      str_append(line, fields_cap, "&name=");
-      str_append(line, fields_cap, text_at(bank_text, bank->name));
-      str_append(line, fields_cap, "&zip=");
-      str_append(line, fields_cap, text_at(bank_text, bank->zip));
-      str_append(line, fields_cap, "&location=");
-      str_append(line, fields_cap, text_at(bank_text, bank->location));
-      if (bic_always || (bic && bic[0])) {
-        str_append(line, fields_cap, "&bic=");
-        str_append(line, fields_cap, bic ? bic : "");
-      }
-    }
-  }
+  TextCollector text{line, fields_cap, 0};
+  Sink out;
+  sink_init_text(out, text);
+  foreign_iban::write_answer(out, code, Reason::unset, iban, bank, bank_text, bic, bic_always,
+                             allinfo, false);
+  sink_finish(out);
   str_append(line, RESPONSE_SIZE, foreign_iban::kModeMarker);
 }
 

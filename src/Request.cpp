@@ -23,6 +23,65 @@ void copy_query(char *query, const char *arg) {
   query[i] = '\0';
 }
 
+char lower_ascii(char ch) { return (ch >= 'A' && ch <= 'Z') ? static_cast<char>(ch - 'A' + 'a') : ch; }
+char upper_ascii(char ch) { return (ch >= 'a' && ch <= 'z') ? static_cast<char>(ch - 'a' + 'A') : ch; }
+
+// Whether the text begins with the lowercase word, ignoring ASCII case.
+bool starts_with_word(const char *text, const char *word) {
+  for (; *word; text++, word++)
+    if (lower_ascii(*text) != *word) return false;
+  return true;
+}
+
+// What --lenient takes out of a value, by its key.
+enum class Compact { none, iban, number };
+
+Compact compaction_of(const char *field) {
+  if (starts_with_word(field, "ibn=")) return Compact::iban;
+  if (starts_with_word(field, "blz=") || starts_with_word(field, "knr=")) return Compact::number;
+  return Compact::none;
+}
+
+// The value of one field as --lenient reads it: IBANs without blanks,
+// hyphens and a leading "IBAN" in any case, with capital letters; bank codes
+// and account numbers without blanks.  Only these ASCII characters are
+// touched.  Returns where the field ends ('&' or the end of the argument).
+const char *compact_value(const char *p, Compact how, char *value, size_t cap) {
+  size_t n = 0;
+  for (; *p && *p != '&'; p++) {
+    if (*p == ' ' || (how == Compact::iban && *p == '-')) continue;
+    if (n < cap - 1) value[n++] = how == Compact::iban ? upper_ascii(*p) : *p;
+  }
+  value[n] = '\0';
+  if (how == Compact::iban && starts_with_word(value, "iban")) memmove(value, value + 4, n - 3);
+  return p;
+}
+
+// The query as --lenient reads it, cut at 299 characters like any query.
+void copy_query_lenient(char *query, const char *arg) {
+  query[0] = '\0';
+  for (const char *p = arg;;) {
+    Compact how = compaction_of(p);
+    if (how == Compact::none) {
+      char field[QUERY_SIZE];
+      size_t n = 0;
+      for (; *p && *p != '&'; p++)
+        if (n < sizeof field - 1) field[n++] = *p;
+      field[n] = '\0';
+      str_append(query, QUERY_SIZE, field);
+    } else {
+      char key[5] = {p[0], p[1], p[2], p[3], '\0'};
+      char value[QUERY_SIZE];
+      p = compact_value(p + 4, how, value, sizeof value);
+      str_append(query, QUERY_SIZE, key);
+      str_append(query, QUERY_SIZE, value);
+    }
+    if (*p != '&') break;
+    str_append(query, QUERY_SIZE, "&");
+    p++;
+  }
+}
+
 // Mode words are compared after lowercasing ASCII capitals in their first
 // nine characters; a longer word is cut to nine and so matches none.
 void normalise_mode_word(char *word, const char *arg) {
@@ -34,9 +93,24 @@ void normalise_mode_word(char *word, const char *arg) {
   word[i] = '\0';
 }
 
-char write_code5(Sink &out) {
-  sink_puts(out, "code=5");
+char write_code5(Sink &out, Reason reason = Reason::command_line) {
+  answer_begin(out, '5', reason);
+  answer_end(out);
   return '5';
+}
+
+// The banner is a line of its own, without "code="; JSON gives it a key.
+char write_banner(Sink &out) {
+  char banner[BANNER_SIZE];
+  format_banner(banner, sizeof banner, edition_DE);
+  if (!out.options->json) {
+    sink_puts(out, banner);
+    return '1';
+  }
+  answer_begin(out, '1', Reason::version);
+  answer_field(out, "banner", banner);
+  answer_end(out);
+  return '1';
 }
 
 using Handler = char (*)(char *query, char allinfo, Sink &out);
@@ -52,6 +126,13 @@ Handler handler_for(const char *word) {
 
 bool is_option_word(const char *word) { return word[0] == '-' && word[1] == '-'; }
 
+void take_query(char *query, const char *arg, const Sink &out) {
+  if (out.options->lenient)
+    copy_query_lenient(query, arg);
+  else
+    copy_query(query, arg);
+}
+
 // The command line without options: words[0] is the program name.
 char judge_command_line(int n, const char *const *words, Sink &out) {
   char query[QUERY_SIZE] = {0};
@@ -59,24 +140,19 @@ char judge_command_line(int n, const char *const *words, Sink &out) {
   char word2[kModeWordSize] = {0};
 
   if (n == 2) {
-    if (strcmp(words[1], "-v") == 0) {
-      char banner[BANNER_SIZE];
-      format_banner(banner, sizeof banner, edition_DE);
-      sink_puts(out, banner);
-      return '1';
-    }
-    copy_query(query, words[1]);
+    if (strcmp(words[1], "-v") == 0) return write_banner(out);
+    take_query(query, words[1], out);
     return Account_Main(query, 0, out);
   }
   if (n == 3) {
-    copy_query(query, words[2]);
+    take_query(query, words[2], out);
     normalise_mode_word(word1, words[1]);
     if (Handler h = handler_for(word1)) return h(query, 0, out);
     if (strcmp(word1, "-allinfo") == 0) return Account_Main(query, 1, out);
     return write_code5(out);
   }
   if (n == 4) {
-    copy_query(query, words[3]);
+    take_query(query, words[3], out);
     normalise_mode_word(word1, words[1]);
     normalise_mode_word(word2, words[2]);
     Handler h = handler_for(word1);
@@ -149,9 +225,12 @@ int pluvar_request(const RequestOptions &base, int argc, const char *const *argv
 
   const RequestOptions *saved = out.options;
   out.options = &opts;
+  out.first_field = false;
+  out.hits_open = false;
   char code;
   if (error != OptionError::none) {
-    code = write_code5(out);
+    code = write_code5(out, error == OptionError::unknown ? Reason::option_unknown
+                                                          : Reason::option_date);
   } else {
     // The command line as it would stand without the options.
     const char *words[kMaxWords];

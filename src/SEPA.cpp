@@ -41,31 +41,6 @@ const char *find_in(const char *text, size_t n, const char *key) {
   return nullptr;
 }
 
-// A response line under construction: appends cut what does not fit, the
-// text stays terminated.
-struct Line {
-  char *buf;
-  size_t cap;
-  size_t len;
-};
-
-// A literal's length is known at compile time.
-template <size_t N>
-void put_literal(Line &line, const char (&text)[N]) {
-  size_t n = N - 1;
-  if (n > line.cap - 1 - line.len) n = line.cap - 1 - line.len;
-  memcpy(line.buf + line.len, text, n);
-  line.len += n;
-  line.buf[line.len] = '\0';
-}
-
-void put(Line &line, const char *text) {
-  size_t n = strnlen(text, line.cap - 1 - line.len);
-  memcpy(line.buf + line.len, text, n);
-  line.len += n;
-  line.buf[line.len] = '\0';
-}
-
 // ===== Parsing =====
 
 // The spelling of the IBAN key that stands at t, numbered in the order in
@@ -404,6 +379,7 @@ struct Bank {
   const char *zip = "";
   const char *location = "";
   const char *bic = "";
+  const char *german_code = nullptr;  // the bank code of a German bank (deletion mark)
   bool found = false;           // output switch
   bool reachability_unknown = false;  // flags are '9' without a look at list_SCL
 };
@@ -426,6 +402,7 @@ char resolve_german(const char *iban, const SepaDirectory &d, const char *bic, B
   int64_t i = search(d.head, *d.head_size, bank_code_number(iban, d));
   if (i < 0) return '7';
   take_head(bank, d.head[i], d.head_text);
+  bank.german_code = d.head[i].code;
   char blz[9];
   bank_code_text(iban, d, blz, sizeof blz);
   // The BIC of a bank code may be that of another bank under its IBAN rule;
@@ -500,48 +477,84 @@ char resolve_european(const char *iban, const char *bic, bool national_table, ch
 
 char flag(unsigned char byte) { return byte ? '1' : '0'; }
 
-void append_bank_fields(char *response, const Bank &bank, char allinfo) {
-  Line line{response, RESPONSE_SIZE, strnlen(response, RESPONSE_SIZE - 1)};
-  put_literal(line, "      &name=");
-  put(line, bank.name);
-  put_literal(line, "&zip=");
-  put(line, bank.zip);
-  put_literal(line, "&location=");
-  put(line, bank.location);
+void write_bank_fields(Sink &out, const Bank &bank, char allinfo) {
+  answer_field(out, "name", bank.name);
+  answer_field(out, "zip", bank.zip);
+  answer_field(out, "location", bank.location);
+  if (bank.german_code) answer_deletion_mark(out, bank.german_code);
   if (!allinfo) return;
   // Unknown unless the reachability list has an entry for the bank's BIC.
-  char flags[] = "&sct=9&sdd=9&b2b=9&scc=9";
-  constexpr size_t kSct = 5, kSdd = 11, kB2b = 17, kScc = 23;  // places of the values
+  char sct = '9', sdd = '9', b2b = '9', scc = '9';
   if (!bank.reachability_unknown && bank.bic[0] != '\0') {
     int64_t i = find_scl_entry(bank.bic);
     if (i >= 0) {
       const Bank_t_SCL &r = list_SCL[i];
-      flags[kSct] = flag(r.sct);
-      flags[kSdd] = flag(r.sdd);
-      flags[kB2b] = flag(r.b2b);
-      flags[kScc] = flag(r.scc);
+      sct = flag(r.sct);
+      sdd = flag(r.sdd);
+      b2b = flag(r.b2b);
+      scc = flag(r.scc);
     }
   }
-  put_literal(line, "&bic=");
-  put(line, bank.bic);
-  put_literal(line, flags);
+  answer_field(out, "bic", bank.bic);
+  const char sct_text[] = {sct, '\0'}, sdd_text[] = {sdd, '\0'};
+  const char b2b_text[] = {b2b, '\0'}, scc_text[] = {scc, '\0'};
+  answer_field(out, "sct", sct_text);
+  answer_field(out, "sdd", sdd_text);
+  answer_field(out, "b2b", b2b_text);
+  answer_field(out, "scc", scc_text);
 }
 
-// "code=" and the code, then for the long answer the bank fields (behind the
-// six blanks that hold the place of "code=" and its digit), the country name
-// and the mode, all within one response line.
-void write_response(Sink &out, char code, const char *response, const char *country_name) {
-  char text[RESPONSE_SIZE];
-  Line line{text, sizeof text, 0};
-  const char head[] = {'c', 'o', 'd', 'e', '=', code, '\0'};
-  put_literal(line, head);
+// "code=" and the code, then for the long answer the bank fields, the
+// country name, and the mode.
+void write_response(Sink &out, char code, Reason reason, const Bank &bank, char allinfo,
+                    const char *country_name) {
+  answer_begin(out, code, reason);
   if (code == '0' || code == '1' || code == '9') {
-    if (strnlen(response, 6) == 6) put(line, response + 6);
-    put_literal(line, "&country=");
-    put(line, country_name);
+    if (bank.found) write_bank_fields(out, bank, allinfo);
+    answer_field(out, "country", country_name);
   }
-  put_literal(line, "&mode=SEPA");
-  sink_write(out, text, line.len);
+  answer_field(out, "mode", "SEPA");
+  answer_end(out);
+}
+
+char resolve_bank(const char *iban, char *bic, const char *country_name, Bank &bank) {
+  const SepaDirectory *d = find_directory(country_name);
+  if (d == nullptr) return resolve_european(iban, bic, false, '1', bank);
+  switch (d->source) {
+    case Source::German:
+      return resolve_german(iban, *d, bic, bank);
+    case Source::Head:
+      return resolve_head(iban, *d, bic, bank);
+    case Source::BranchHead:
+      return resolve_branch_head(iban, *d, bic, bank);
+    case Source::NumericBic:
+    case Source::AlphaBic:
+      break;
+  }
+  char code = resolve_bic_table(iban, *d, bic);
+  return resolve_european(iban, bic, true, code, bank);
+}
+
+Reason parse_reason(char code) {
+  switch (code) {
+    case '2':
+      return Reason::bic_malformed;
+    case '3':
+      return Reason::ibn_malformed;
+    default:
+      return Reason::query_shape;
+  }
+}
+
+Reason structure_reason(char code, const char *country_name) {
+  switch (code) {
+    case '0':
+      return country_name[0] ? Reason::country_without_iban : Reason::country_unknown;
+    case '4':
+      return Reason::format_mismatch;
+    default:
+      return Reason::format_malformed;
+  }
 }
 
 }  // namespace
@@ -713,29 +726,15 @@ char Sepa_check_national(const char *iban, const char *country_name) {
 char Sepa_find_bank_and_form_output_string(const char *iban, char *bic, const char *country_name,
                                            char *response, char allinfo) {
   Bank bank;
-  char code = '1';
-  const SepaDirectory *d = find_directory(country_name);
-  if (d == nullptr) {
-    code = resolve_european(iban, bic, false, '1', bank);
-  } else {
-    switch (d->source) {
-      case Source::German:
-        code = resolve_german(iban, *d, bic, bank);
-        break;
-      case Source::Head:
-        code = resolve_head(iban, *d, bic, bank);
-        break;
-      case Source::BranchHead:
-        code = resolve_branch_head(iban, *d, bic, bank);
-        break;
-      case Source::NumericBic:
-      case Source::AlphaBic:
-        code = resolve_bic_table(iban, *d, bic);
-        code = resolve_european(iban, bic, true, code, bank);
-        break;
-    }
+  char code = resolve_bank(iban, bic, country_name, bank);
+  if (bank.found) {
+    TextCollector text{response, RESPONSE_SIZE, strnlen(response, RESPONSE_SIZE - 1)};
+    Sink out;
+    sink_init_text(out, text);
+    sink_puts(out, "      ");
+    write_bank_fields(out, bank, allinfo);
+    sink_finish(out);
   }
-  if (bank.found) append_bank_fields(response, bank, allinfo);
   return code;
 }
 
@@ -743,18 +742,29 @@ char Sepa_Main(char *query, char allinfo, Sink &out) {
   char bic[SEPA_BIC_SIZE] = {0};
   char iban[SEPA_IBAN_SIZE] = {0};
   char country_name[SEPA_COUNTRY_NAME_SIZE] = {0};
-  char response[RESPONSE_SIZE];
-  response[0] = '\0';
+  Bank bank;
 
   char code = Sepa_extract_numbers(query, bic, iban);
-  if (code == '1') code = Sepa_check_iban_structure(iban, country_name);
+  Reason reason = parse_reason(code);
   if (code == '1') {
-    code = Sepa_find_bank_and_form_output_string(iban, bic, country_name, response, allinfo);
+    code = Sepa_check_iban_structure(iban, country_name);
+    reason = structure_reason(code, country_name);
+  }
+  if (code == '1') {
+    code = resolve_bank(iban, bic, country_name, bank);
+    reason = code == '7' ? Reason::bank_unknown
+             : code == '9' ? Reason::bic_not_confirmed
+                           : Reason::valid;
     if (code == '1' || code == '9') {
-      if (Sepa_validate_iban(iban) != '1' || Sepa_check_national(iban, country_name) != '1')
+      if (Sepa_validate_iban(iban) != '1') {
         code = '0';
+        reason = Reason::iban_check_digits;
+      } else if (Sepa_check_national(iban, country_name) != '1') {
+        code = '0';
+        reason = Reason::national_check;
+      }
     }
   }
-  write_response(out, code, response, country_name);
+  write_response(out, code, reason, bank, allinfo, country_name);
   return code;
 }

@@ -238,34 +238,48 @@ void write_hit(Sink &out, uint32_t row, const char *bic) {
   char blz[9], zip[6];
   format_fixed(blz, l_blz_number[row], 8);
   format_fixed(zip, l_zip_number[row], 5);
-  sink_puts(out, "blz=");
-  sink_puts(out, blz);
-  sink_puts(out, "&name=");
-  sink_puts(out, l_name_pool + l_name_offset[l_name_id[row]]);
-  sink_puts(out, "&zip=");
-  sink_puts(out, zip);
-  sink_puts(out, "&location=");
-  sink_puts(out, l_place_pool + l_place_offset[l_place_id[row]]);
-  if (bic && *bic) {
-    sink_puts(out, "&bic=");
-    sink_puts(out, bic);
-  }
-  sink_puts(out, "\r\n");
+  hit_begin(out);
+  answer_field(out, "blz", blz);
+  answer_field(out, "name", l_name_pool + l_name_offset[l_name_id[row]]);
+  answer_field(out, "zip", zip);
+  answer_field(out, "location", l_place_pool + l_place_offset[l_place_id[row]]);
+  answer_deletion_mark(out, blz);
+  if (bic && *bic) answer_field(out, "bic", bic);
+  hit_end(out);
 }
 
-char write_response(Sink &out, char code) {
-  char line[RESPONSE_SIZE] = "code=";
-  char digit[2] = {code, '\0'};
-  str_append(line, sizeof line, digit);
-  str_append(line, sizeof line, "&mode=SEARCH");
-  sink_puts(out, line);
+char write_response(Sink &out, char code, Reason reason) {
+  answer_begin(out, code, reason);
+  answer_field(out, "mode", "SEARCH");
+  answer_end(out);
   return code;
 }
 
-}  // namespace
+// The reason of a refused query: the key whose value failed.
+Reason key_reason(int key) {
+  switch (key) {
+    case kBlz:
+      return Reason::blz_malformed;
+    case kZip:
+      return Reason::zip_malformed;
+    case kMax:
+      return Reason::max_malformed;
+    case kNam:
+      return Reason::nam_malformed;
+    case kLoc:
+      return Reason::loc_malformed;
+    case kBic:
+      return Reason::bic_malformed;
+    default:
+      return Reason::query_shape;
+  }
+}
 
-char Search_extract_numbers(char *query, int64_t *blz, int32_t *zip, char *loc, char *name,
-                            char *bic, int32_t *max, int *blz_digits, int *zip_digits) {
+// The query's values; *bad_key names the key whose value decided a refusal
+// (-1 for a refusal of the query's shape).
+char parse_search(char *query, int64_t *blz, int32_t *zip, char *loc, char *name, char *bic,
+                  int32_t *max, int *blz_digits, int *zip_digits, int *bad_key) {
+  *bad_key = -1;
   if (!*query) return '6';
   lowercase_ascii(query);
   int amps = 0, eqs = 0;
@@ -278,8 +292,17 @@ char Search_extract_numbers(char *query, int64_t *blz, int32_t *zip, char *loc, 
   char values[kKeyCount][kSlot] = {};
   bool seen[kKeyCount] = {};
   char result = split_query(query, values, seen);
+  // Names and places may come in UTF-8: they are then read as the
+  // Windows-1252 letters the directory stores.  A Windows-1252 value that
+  // happens to be valid UTF-8 beyond ASCII holds a byte 0x80-0xBF, which no
+  // name or place part may hold: every query answered before reads as before.
+  for (int k : {kNam, kLoc})
+    if (utf8_to_stored(values[k])) lowercase_ascii(values[k]);
   for (int k = 0; k < kKeyCount; k++)
-    if (values[k][0] && !value_ok(values[k], kKeys[k])) result = kKeys[k].error;
+    if (values[k][0] && !value_ok(values[k], kKeys[k])) {
+      result = kKeys[k].error;
+      *bad_key = k;
+    }
   if (result != '1') return result;
 
   *blz = decimal(values[kBlz]);
@@ -293,14 +316,23 @@ char Search_extract_numbers(char *query, int64_t *blz, int32_t *zip, char *loc, 
   return '1';
 }
 
+}  // namespace
+
+char Search_extract_numbers(char *query, int64_t *blz, int32_t *zip, char *loc, char *name,
+                            char *bic, int32_t *max, int *blz_digits, int *zip_digits) {
+  int bad_key;
+  return parse_search(query, blz, zip, loc, name, bic, max, blz_digits, zip_digits, &bad_key);
+}
+
 char Search_Main(char *query, char allinfo, Sink &out) {
   int64_t blz = 0;
   int32_t zip = 0, max = 0;
   int blz_digits = 0, zip_digits = 0;
   char loc[36] = "", name[61] = "", bic[12] = "";
-  char rc = Search_extract_numbers(query, &blz, &zip, loc, name, bic, &max, &blz_digits,
-                                   &zip_digits);
-  if (rc != '1') return write_response(out, rc);
+  int bad_key = -1;
+  char rc = parse_search(query, &blz, &zip, loc, name, bic, &max, &blz_digits, &zip_digits,
+                         &bad_key);
+  if (rc != '1') return write_response(out, rc, key_reason(bad_key));
 
   // An absent prefix selects every row.
   int64_t blz_low = 0, blz_high = 0, zip_low = 0, zip_high = 0;
@@ -333,6 +365,7 @@ char Search_Main(char *query, char allinfo, Sink &out) {
     hits++;
     write_hit(out, row, allinfo ? bank.bic : nullptr);
   }
-  if (hits == 0) return write_response(out, '0');
-  return write_response(out, row < l_size ? '9' : '1');
+  if (hits == 0) return write_response(out, '0', Reason::no_hits);
+  if (row < l_size) return write_response(out, '9', Reason::more_hits);
+  return write_response(out, '1', Reason::all_hits);
 }

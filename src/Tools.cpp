@@ -14,6 +14,8 @@ void sink_init(Sink &out, void (*flush)(void *, const char *, size_t), void *ctx
   out.ctx = ctx;
   out.len = 0;
   out.options = &kDefaultOptions;
+  out.first_field = false;
+  out.hits_open = false;
 }
 
 void sink_write(Sink &out, const char *data, size_t len) {

@@ -4,19 +4,31 @@
 
 #include "pluvar.h"
 
+namespace {
+
+// The bank fields of a row of `l`: name, postcode, place, and under --json
+// the deletion mark of its bank code.
+void write_row_fields(Sink &out, const BLZ_Row &r) {
+  answer_field(out, "name", r.name);
+  answer_field(out, "zip", r.zip);
+  answer_field(out, "location", r.place);
+  answer_deletion_mark(out, r.blz);
+}
+
+}  // namespace
+
 // Looks the bank code up in `l` and appends six blanks (the place of "code="
 // and its digit) and the bank's name, zip and place to the response line.
 char find_blz_and_form_output_string(const char *blz, char *line, unsigned char *method) {
   int64_t row = find_blz_row(blz);
   if (row < 0) return '7';
-  const BLZ_Row &r = l[row];
-  str_append(line, RESPONSE_SIZE, "      &name=");
-  str_append(line, RESPONSE_SIZE, r.name);
-  str_append(line, RESPONSE_SIZE, "&zip=");
-  str_append(line, RESPONSE_SIZE, r.zip);
-  str_append(line, RESPONSE_SIZE, "&location=");
-  str_append(line, RESPONSE_SIZE, r.place);
-  *method = r.method;
+  TextCollector text{line, RESPONSE_SIZE, strnlen(line, RESPONSE_SIZE - 1)};
+  Sink out;
+  sink_init_text(out, text);
+  sink_puts(out, "      ");
+  write_row_fields(out, l[row]);
+  sink_finish(out);
+  *method = l[row].method;
   return '1';
 }
 
@@ -99,7 +111,6 @@ char extract_numbers(char *query, char *iban, char *blz, char *knr) {
 
 char account_check(const char *iban, const char *blz_in, const char *knr_in, char allinfo,
                    int method_override, Sink &out) {
-  char line[RESPONSE_SIZE] = {0};
   char blz[BLZ_DE_SIZE] = {0}, knr[KNR_DE_SIZE] = {0};
   bool iban_request = iban[0] != '\0';
   bool check_digits_right = true;
@@ -122,57 +133,80 @@ char account_check(const char *iban, const char *blz_in, const char *knr_in, cha
   }
 
   char code;
-  if (find_blz_and_form_output_string(blz, line, &method) != '1') {
+  Reason reason;
+  int64_t row = find_blz_row(blz);
+  if (row < 0) {
     code = '7';
+    reason = Reason::blz_unknown;
   } else {
-    if (method_override >= 0) method = static_cast<unsigned char>(method_override);
+    method = method_override >= 0 ? static_cast<unsigned char>(method_override) : l[row].method;
     if (iban_request) {
       char requested[IBAN_DE_SIZE];
       str_copy(requested, sizeof requested, iban);
       requested[0] = 'D';
       requested[1] = 'E';
-      code = check_digits_right && confirmed && strcmp(requested, derived) == 0 ? '1' : '0';
+      if (!check_digits_right)
+        reason = Reason::iban_check_digits;
+      else if (!confirmed)
+        reason = Reason::iban_not_confirmed;
+      else if (strcmp(requested, derived) != 0)
+        reason = Reason::iban_not_derived;
+      else
+        reason = Reason::valid;
+      code = reason == Reason::valid ? '1' : '0';
     } else if (is_ten_zeros(knr)) {
       code = '0';  // no account is all zeros; no method is asked
+      reason = Reason::ten_zeros;
     } else {
       unsigned char knr_digits[KNR_DE_SIZE] = {0};
       digit_values(knr, knr_digits, 10);
       code = check_knr(blz_digits, knr_digits, method);
+      reason = code == '1'   ? Reason::valid
+               : code == '9' ? Reason::no_check_digit
+               : code == '8' ? Reason::method_unknown
+                             : Reason::check_digit;
     }
   }
 
-  const char head[] = {'c', 'o', 'd', 'e', '=', code};
-  if (code == '7') {
-    str_copy(line, sizeof line, "code=7");
-  } else {
-    memcpy(line, head, sizeof head);
-  }
+  answer_begin(out, code, reason);
+  if (row >= 0) write_row_fields(out, l[row]);
   if (code == '0' || code == '1' || code == '9') {
     const char *bic = allinfo ? getBIC_DE(blz) : nullptr;
     if (iban_request) {
-      str_append(line, sizeof line, "&knr=");
-      str_append(line, sizeof line, knr);
-      str_append(line, sizeof line, "&blz=");
-      str_append(line, sizeof line, blz);
+      answer_field(out, "knr", knr);
+      answer_field(out, "blz", blz);
     } else if (allinfo && confirmed) {
-      str_append(line, sizeof line, "&ibn=");
-      str_append(line, sizeof line, derived);
+      answer_field(out, "ibn", derived);
     }
-    if (allinfo) {
-      str_append(line, sizeof line, "&bic=");
-      if (bic) str_append(line, sizeof line, bic);
-    }
+    if (allinfo) answer_field(out, "bic", bic ? bic : "");
   }
-  sink_puts(out, line);
+  answer_end(out);
   return code;
 }
+
+namespace {
+
+Reason parse_reason(char code) {
+  switch (code) {
+    case '2':
+      return Reason::blz_malformed;
+    case '3':
+      return Reason::knr_malformed;
+    case '4':
+      return Reason::ibn_malformed;
+    default:
+      return Reason::query_shape;
+  }
+}
+
+}  // namespace
 
 char Account_Main(char *query, char allinfo, Sink &out) {
   char iban[IBAN_DE_SIZE] = {0}, blz[BLZ_DE_SIZE] = {0}, knr[KNR_DE_SIZE] = {0};
   char code = extract_numbers(query, iban, blz, knr);
   if (code != '1') {
-    const char line[] = {'c', 'o', 'd', 'e', '=', code, '\0'};
-    sink_puts(out, line);
+    answer_begin(out, code, parse_reason(code));
+    answer_end(out);
     return code;
   }
   return account_check(iban, blz, knr, allinfo, -1, out);

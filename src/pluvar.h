@@ -29,6 +29,10 @@ struct Sink {
   // it at the defaults, the request path at the options of the command line
   // for the time of one request.  Handlers read them as `out.options->strict`.
   const RequestOptions *options;
+  // Where the answer writer stands (Answer.cpp): an answer or hit begun,
+  // whether a field has been written in it, the JSON hit list opened.
+  bool first_field;
+  bool hits_open;
   char buf[16384];
 };
 
@@ -114,6 +118,72 @@ uint32_t parse_option_date(const char *text);
 // `base` are options already in force (kDefaultOptions from the command line;
 // the batch command line's options for each batch line).
 int pluvar_request(const RequestOptions &base, int argc, const char *const *argv, Sink &out);
+
+// ---------------------------------------------------------------------------
+// Answer writer (Answer.cpp; the JSON form in Json.cpp, texts in Text.cpp).
+//
+// Handlers write their answer as a code, its reason and fields; the writer
+// renders them as the line format (`code=1&name=...`) or, under --json, as
+// one JSON object.  Both forms see the same fields in the same order, so a
+// bank name holding '&' or '=' never needs reparsing.  Under --utf8 and
+// --json every value is written in UTF-8, texts the tables store folded in
+// their source spelling.
+// ---------------------------------------------------------------------------
+
+// Why an answer has its code: one token per case (README, "Reasons").
+enum class Reason : uint8_t {
+  unset,  // never written by a finished handler; tests look for it
+  version, command_line, option_unknown, option_date, query_shape,
+  valid, check_digit, ten_zeros, no_check_digit, method_unknown,
+  blz_malformed, knr_malformed, ibn_malformed, blz_unknown,
+  iban_check_digits, iban_not_confirmed, iban_not_derived,
+  built, rule_refuses, national_check, ccd_malformed, ccd_missing,
+  bic_malformed, country_unknown, country_without_iban, format_mismatch, format_malformed,
+  bank_unknown, bic_not_confirmed,
+  all_hits, more_hits, no_hits, zip_malformed, max_malformed, nam_malformed, loc_malformed,
+  count_  // number of reasons
+};
+const char *reason_token(Reason reason);
+
+// The response line: the code (its digit, or the exit status as a JSON
+// number), then fields "&key=value" in call order.  answer_end closes it.
+void answer_begin(Sink &out, char code, Reason reason);
+void answer_field(Sink &out, const char *key, const char *value);
+// The bank fields of a German bank code: JSON adds "deleted": true and the
+// successor bank code for a bank the directory marks for deletion; the line
+// format has no place for them and is unchanged.
+void answer_deletion_mark(Sink &out, const char *blz);
+void answer_end(Sink &out);
+// A search hit: its own line ending in CR LF before the response line, or
+// one object of the JSON answer's "hits" list.  Fields through answer_field.
+void hit_begin(Sink &out);
+void hit_end(Sink &out);
+
+// A sink that collects into a fixed text buffer (capacity incl. NUL) for
+// callers that want an answer part as text: what does not fit is cut, the
+// text stays terminated.  The collector must outlive the sink's use.
+struct TextCollector {
+  char *text;
+  size_t cap;
+  size_t len;
+};
+void sink_init_text(Sink &out, TextCollector &collector);
+
+// Texts (Text.cpp).  The source spelling (UTF-8) of a table text that the
+// tables store folded to Windows-1252, or null when it is spelled as stored.
+const char *source_spelling(const char *stored);
+// Writes Windows-1252 text as UTF-8; the source spelling where there is one.
+void sink_text_utf8(Sink &out, const char *stored);
+// A Windows-1252 byte as its code point.
+uint32_t cp1252_point(unsigned char byte);
+// A search value in UTF-8 (valid, with at least one character beyond ASCII)
+// rewritten in place as the Windows-1252 bytes the tables store: letters the
+// code page lacks as their base letter, other characters as '?'.  False, and
+// the value untouched, for any other value.
+bool utf8_to_stored(char *value);
+// Banks the German directory marks for deletion: true with the successor
+// (0 for none) when the bank code is marked.
+bool deletion_mark(uint32_t blz, uint32_t *successor);
 
 // Sizes shared by all handlers.
 constexpr size_t QUERY_SIZE = 300;     // query buffer: 299 characters + NUL

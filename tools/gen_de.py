@@ -19,6 +19,7 @@ FIELDS = {
     "bic": (140, 150),
     "method": (151, 152),
     "change": (159, 159),
+    "deletion": (160, 160),
     "successor": (161, 168),
     "rule": (169, 174),
 }
@@ -69,6 +70,7 @@ def parse_record(line: bytes, lineno: int) -> dict:
         "bic": field("bic").strip(b" "),
         "method": method_byte(field("method"), lineno),
         "change": field("change"),
+        "deleted": field("deletion") == b"1",
         "successor": b"" if successor == b"00000000" else successor,
         "rule": int(rule_field[:4]),
     }

@@ -14,6 +14,7 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import gen_de  # noqa: E402
 import gen_edition  # noqa: E402
 import gen_eu  # noqa: E402
+import gen_text  # noqa: E402
 from tablegen import GeneratorError, write_if_changed  # noqa: E402
 
 # The folders of the other tables' raw data.
@@ -34,6 +35,9 @@ def generate_all(source_dir: str, out_dir: str, write=write_if_changed, facts=No
                     os.path.join(source_dir, BIC_DIRECTORY_FILE),
                     gen_edition.source_path(source_dir, facts["scl"]), out_dir, write)
     gen_edition.generate(source_dir, facts, rows, codes, out_dir, write)
+    gen_text.generate(gen_edition.source_path(source_dir, facts["blz"]),
+                      os.path.join(source_dir, NATIONAL_DIR),
+                      os.path.join(source_dir, BIC_DIRECTORY_FILE), out_dir, write)
 
 
 def main(argv=None) -> int:
