@@ -286,13 +286,21 @@ TEST(Texts, LongestBankFieldsFitTheLine) {
     size_t n = strlen(name) + strlen(zip) + strlen(loc);
     if (n > longest) longest = n;
   };
-  struct T { const Head_t_SEPA *t; uint32_t n; } heads[] = {
-      {head_DE, head_DE_size}, {head_AT, head_AT_size}, {head_BE, head_BE_size},
-      {head_CH, head_CH_size}, {head_CZ, head_CZ_size}, {head_ES, head_ES_size},
-      {head_SK, head_SK_size}};
+  struct T {
+    const Head_t_SEPA *t;
+    uint32_t n;
+    const char *text;
+  } heads[] = {{head_DE, head_DE_size, head_DE_text}, {head_AT, head_AT_size, head_AT_text},
+               {head_BE, head_BE_size, head_BE_text}, {head_CH, head_CH_size, head_CH_text},
+               {head_CZ, head_CZ_size, head_CZ_text}, {head_ES, head_ES_size, head_ES_text},
+               {head_SK, head_SK_size, head_SK_text}};
   for (const T &h : heads)
-    for (uint32_t i = 0; i < h.n; i++) measure(h.t[i].name, h.t[i].zip, h.t[i].location);
-  for (uint32_t i = 0; i < list_EU_size; i++) measure(list_EU[i].name, list_EU[i].zip, list_EU[i].location);
+    for (uint32_t i = 0; i < h.n; i++)
+      measure(text_at(h.text, h.t[i].name), text_at(h.text, h.t[i].zip),
+              text_at(h.text, h.t[i].location));
+  for (uint32_t i = 0; i < list_EU_size; i++)
+    measure(text_at(list_EU_text, list_EU[i].name), text_at(list_EU_text, list_EU[i].zip),
+            text_at(list_EU_text, list_EU[i].location));
   // The longest SEPA answer: code, bank fields, BIC, four flags, country
   // (at most 50) and mode.
   const size_t fixed = strlen("code=1&name=&zip=&location=&bic=XXXXXXXXXXX&sct=9&sdd=9&b2b=9&scc=9"
