@@ -644,7 +644,9 @@ char method_75(Blz, Knr knr) {
     return check_row(knr, d(knr, 2) == 9 ? nine : other);
   }
   if (d(knr, 3) != 0) return '0';
-  if (d(knr, 5) == 0) return '0';
+  // Seven digits are 0 0 0 X S S S S S P with any digit in the Stammnummer
+  // S; only numbers of five digits or fewer (d4 and d5 both 0) are refused.
+  if (d(knr, 4) == 0 && d(knr, 5) == 0) return '0';
   static constexpr Row single = row("2121200000", "0000XXXXX0", 'L', 1, Rule::C10, 10);
   return check_row(knr, single);
 }

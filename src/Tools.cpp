@@ -404,11 +404,11 @@ char eser_system(const unsigned char *blz_digits, const unsigned char *knr, int 
   // A number too short to carry its check digit cannot be valid.
   if (p_pos >= kKnrLength) return '0';
 
-  // The rest after P without its leading zeros.  The skip stops at position
-  // 10, so a rest of zeros still keeps its last zero; the rest is empty only
-  // when P is the last digit.
+  // The rest after P without its leading zeros.  The skip runs to the end of
+  // the ten digits, so a rest of zeros is empty, just as when P is the last
+  // digit.
   int rest = p_pos + 1;
-  while (rest < kKnrLength - 1 && knr[rest] == 0) ++rest;
+  while (rest < kKnrLength && knr[rest] == 0) ++rest;
 
   // The old number from the right: rest, P (weighted but counted as 0), K,
   // b8, b7 (or T), b6, b5.  P's weight is the one after the rest's, so 2

@@ -53,12 +53,19 @@ TEST(CheckDigitCli, Method09AnswersNotChecked) {
 //  - 0043001500: rest 1500; sum 108, r=9, 9+10k=10 mod 11 needs k=10: no
 //    check digit, "9", and method 20 is not asked;
 //  - 0044001501: ESER wants 1; method 20 then sums 32+28+4+15=79, r=2,
-//    wants 9: invalid.
+//    wants 9: invalid;
+//  - 0010000000: K=1, P=0, the rest of zeros is skipped whole; old number
+//    1042 1 P, sum 4+16+20+0+9 = 49, r=5, w=2, 5+2k=10 mod 11 gives k=8:
+//    ESER refuses, and method 20 (1*8=8, r=8) wants 3;
+//  - 0026000000: K=2, P=6; sum 8+16+20+0+9 = 53, r=9, 9+2k=10 mod 11 gives
+//    k=6: valid.
 TEST(CheckDigitCli, EserThroughMethodC0UsesTheBankCode) {
   if (method_of("13051042") != 120) GTEST_SKIP() << "13051042 does not use C0 in this edition";
   expect_code("knr=41001501&blz=13051042", '1');
   expect_code("knr=43001500&blz=13051042", '9');
   expect_code("knr=44001501&blz=13051042", '0');
+  expect_code("knr=0010000000&blz=13051042", '0');
+  expect_code("knr=0026000000&blz=13051042", '1');
 }
 
 }  // namespace

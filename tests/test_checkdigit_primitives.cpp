@@ -209,10 +209,13 @@ const EserCase kEserCases[] = {
     // Empty rest: P is the last digit and weighted 2.  K*4=4, 4+2k=10: k=3.
     {"00000000", "0000000013", 8, '1', "K at 9, P at 10: P weighted 2, k=3"},
     {"00000000", "0000000017", 8, '0', "k=3"},
-    // A rest of zeros keeps its last zero: old number K, P, 0; K*8=8,
-    // w=4, 8+4k=10: k=6.
-    {"00000000", "0000001600", 8, '1', "rest 00 reads as 0: P weighted 4, k=6"},
-    {"00000000", "0000001300", 8, '0', "k=6"},
+    // The zero skip runs to the end of the ten digits, so a rest of zeros is
+    // empty as well: old number K, P; K*4=4, w=2, 4+2k=10: k=3.
+    {"00000000", "0000001300", 8, '1', "rest 00 is skipped whole: P weighted 2, k=3"},
+    {"00000000", "0000001600", 8, '0', "k=3"},
+    {"13051172", "0030000000", 8, '0',
+     "K=3, P=0, rest empty; old 1172 3 P, sum 82, r=5, w=2, k=8"},
+    {"13051172", "0038000000", 8, '1', "same sum, k=8=P"},
     // K=3 at 9: 3*4=12, r=1, 1+2k=10 needs k=10: no check digit exists.
     {"00000000", "0000000030", 8, '9', "k=10"},
     {"00000000", "0000000039", 8, '9', "k=10 whatever P is"},
