@@ -7,9 +7,6 @@
 
 namespace {
 
-constexpr char kIbanRuleBlz43[] = "66650085";  // rule 43's bank code: checked by method 06
-constexpr unsigned char kMethod06 = 6;
-
 bool all_lower_letters(const char *text) {
   for (; *text; text++)
     if (*text < 'a' || *text > 'z') return false;
@@ -99,15 +96,19 @@ char split_iban_DE(const char *iban, char *knr, char *blz) {
   return check != 0 && digits_value(iban + 2, 2) == check ? '1' : '0';
 }
 
-char generate_iban_DE(char *iban, char *knr, char *blz) {
-  if (strlen(blz) != 8 || !all_digits(blz)) return '7';
+const Head_t_SEPA *find_head_DE(const char *blz) {
+  if (strlen(blz) != 8 || !all_digits(blz)) return nullptr;
   int64_t i = BinarySearch(head_DE, 0, head_DE_size - 1,
                            static_cast<uint64_t>(digits_value(blz, 8)));
-  if (i < 0) return '7';
+  return i < 0 ? nullptr : &head_DE[i];
+}
+
+char generate_iban_DE(char *iban, char *knr, char *blz) {
+  const Head_t_SEPA *rec = find_head_DE(blz);
+  if (!rec) return kRuleUnknownBank;
   // The rules read ten account digits; anything else cannot be converted.
-  if (strlen(knr) != 10 || !all_digits(knr)) return '0';
-  const Head_t_SEPA &rec = head_DE[i];
-  char r = apply_iban_method_DE(blz, knr, rec.iban_rule, rec.successor);
+  if (strlen(knr) != 10 || !all_digits(knr)) return kRuleRefused;
+  char r = apply_iban_method_DE(blz, knr, rec->iban_rule, rec->successor);
   memcpy(iban, "DE00", 4);
   memcpy(iban + 4, blz, 8);
   memcpy(iban + 12, knr, 10);
@@ -116,15 +117,6 @@ char generate_iban_DE(char *iban, char *knr, char *blz) {
   iban[2] = static_cast<char>('0' + check / 10);
   iban[3] = static_cast<char>('0' + check % 10);
   return r;
-}
-
-char check_rule_account_DE(const unsigned char *blz_digits, const char *knr, const char *blz,
-                           unsigned char method) {
-  if (strcmp(knr, "0000000000") == 0) return '0';
-  unsigned char knr_digits[KNR_DE_SIZE] = {0};
-  for (int i = 0; i < 10; i++) knr_digits[i] = static_cast<unsigned char>(knr[i] - '0');
-  if (strcmp(blz, kIbanRuleBlz43) == 0) method = kMethod06;
-  return check_knr(blz_digits, knr_digits, method);
 }
 
 char Iban_extract_numbers_DE(char *query, char *ccd, char *blz, char *knr) {
@@ -162,10 +154,8 @@ namespace {
 
 // The IBAN request's bank fields: those of the bank code the rule left.
 void write_bank_fields_DE(Sink &out, const char *blz) {
-  int64_t i = BinarySearch(head_DE, 0, head_DE_size - 1,
-                           static_cast<uint64_t>(digits_value(blz, 8)));
-  if (i >= 0) {
-    const Head_t_SEPA &rec = head_DE[i];
+  if (const Head_t_SEPA *found = find_head_DE(blz)) {
+    const Head_t_SEPA &rec = *found;
     answer_field(out, "name", text_at(head_DE_text, rec.name));
     answer_field(out, "zip", text_at(head_DE_text, rec.zip));
     answer_field(out, "location", text_at(head_DE_text, rec.location));
@@ -175,31 +165,21 @@ void write_bank_fields_DE(Sink &out, const char *blz) {
   answer_field(out, "bic", bic ? bic : "");
 }
 
-// Result of the rule, with the account check the rule may ask for.  Sets
-// *give_iban when the IBAN may be shown, and the reason of the result.
-char iban_request_code(char r, const unsigned char *blz_digits, const char *knr,
-                       const char *blz, unsigned char method, bool *give_iban, Reason *reason) {
-  *give_iban = false;
-  if (r == '1') {
-    *give_iban = true;
-    *reason = Reason::built;
-    return '1';
+// Why the rule and its account check gave this code.
+Reason build_reason(char code, const GermanIban &built) {
+  switch (code) {
+    case kCheckPassed:
+      return Reason::built;
+    case kNotCheckable:
+      return Reason::no_check_digit;
+    case kNoSuchMethod:
+      return Reason::method_unknown;
+    case kRuleUnknownBank:
+      return Reason::blz_unknown;
+    default:
+      if (built.rule == kRuleRefused) return Reason::rule_refuses;
+      return strcmp(built.knr, "0000000000") == 0 ? Reason::ten_zeros : Reason::check_digit;
   }
-  if (r != '8' && r != '9') {
-    *reason = r == '0' ? Reason::rule_refuses : Reason::blz_unknown;
-    return r;
-  }
-  char c = check_rule_account_DE(blz_digits, knr, blz, method);
-  if (c != '1' && c != '9') {
-    *reason = c == '8'                           ? Reason::method_unknown
-              : strcmp(knr, "0000000000") == 0   ? Reason::ten_zeros
-                                                 : Reason::check_digit;
-    return c;
-  }
-  *give_iban = true;
-  char code = r == '8' ? '9' : c;
-  *reason = code == '9' ? Reason::no_check_digit : Reason::built;
-  return code;
 }
 
 // Refusals of the query: the key at fault.
@@ -220,27 +200,22 @@ Reason parse_reason(char code) {
 
 char IbanGen_DE(char *query, char allinfo, Sink &out) {
   char ccd[3] = {0}, blz[BLZ_DE_SIZE] = {0}, knr[KNR_DE_SIZE] = {0};
-  char iban[IBAN_DE_SIZE] = {0};
   char code = Iban_extract_numbers_DE(query, ccd, blz, knr);
   Reason reason = parse_reason(code);
-  bool give_iban = false;
+  GermanIban built{};
   unsigned char method = 0;
   if (code == '1') {
     code = Iban_find_blz_DE(blz, &method);
     reason = Reason::blz_unknown;
   }
-  if (code == '1') {
-    // The check runs on the requested bank code's digits even when the rule
-    // moves the account to another bank code.
-    unsigned char blz_digits[BLZ_DE_SIZE] = {0};
-    for (int i = 0; i < 8; i++) blz_digits[i] = static_cast<unsigned char>(blz[i] - '0');
-    char r = generate_iban_DE(iban, knr, blz);
-    code = iban_request_code(r, blz_digits, knr, blz, method, &give_iban, &reason);
+  if (code == kFound) {
+    code = build_checked_iban_DE(blz, knr, method, built);
+    reason = build_reason(code, built);
   }
   answer_begin(out, code, reason);
-  if (give_iban) {
-    answer_field(out, "ibn", iban);
-    if (allinfo) write_bank_fields_DE(out, blz);
+  if (iban_built(code)) {
+    answer_field(out, "ibn", built.iban);
+    if (allinfo) write_bank_fields_DE(out, built.blz);
   }
   answer_field(out, "mode", "IBAN");
   answer_end(out);

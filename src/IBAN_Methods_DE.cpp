@@ -816,20 +816,23 @@ char rule49(char *, char *knr, uint32_t, const char *) {
   return '9';
 }
 
+// A listed account of a merged bank becomes an account of 60050101 with a
+// new number, which carries that bank's check digit: the new bank's method
+// checks it.
+char move_to_r52_r53_bank(char *blz, char *knr, const BankAccountSwap &s) {
+  str_copy(knr, kKnrLen + 1, s.to);
+  str_copy(blz, 9, kR52R53Blz);
+  return kRuleCheckNewBank;
+}
+
 char rule52(char *blz, char *knr, uint32_t, const char *) {
   const BankAccountSwap *s = find_bank_swap(kR52, blz, knr);
-  if (!s) return '0';
-  str_copy(knr, kKnrLen + 1, s->to);
-  str_copy(blz, 9, kR52R53Blz);
-  return '9';
+  return s ? move_to_r52_r53_bank(blz, knr, *s) : kRuleRefused;
 }
 
 char rule53(char *blz, char *knr, uint32_t, const char *) {
-  if (const BankAccountSwap *s = find_bank_swap(kR53, blz, knr)) {
-    str_copy(knr, kKnrLen + 1, s->to);
-    str_copy(blz, 9, kR52R53Blz);
-  }
-  return '9';
+  const BankAccountSwap *s = find_bank_swap(kR53, blz, knr);
+  return s ? move_to_r52_r53_bank(blz, knr, *s) : kRuleCheck;
 }
 
 // One rule: either its own procedure, or (in this order) an account list
@@ -967,4 +970,163 @@ char apply_iban_method_DE(char *blz, char *knr, uint32_t rule, const char *succe
   }
   if (r.new_blz) str_copy(blz, 9, r.new_blz);
   return '9';
+}
+
+// ---------------------------------------------------------------------------
+// The rule and the account check it asks for
+// ---------------------------------------------------------------------------
+
+namespace {
+
+constexpr char kRule43Blz[] = "66650085";  // rule 43's bank code: checked by method 06
+constexpr unsigned char kMethod06 = 6;
+
+void digit_values(const char *text, unsigned char *digits, int n) {
+  for (int i = 0; i < n; i++) digits[i] = static_cast<unsigned char>(text[i] - '0');
+}
+
+}  // namespace
+
+char check_rule_account_DE(const unsigned char *blz_digits, const char *knr, const char *blz,
+                           unsigned char method) {
+  if (strcmp(knr, "0000000000") == 0) return kCheckFailed;
+  unsigned char knr_digits[KNR_DE_SIZE] = {0};
+  digit_values(knr, knr_digits, kKnrLen);
+  if (strcmp(blz, kRule43Blz) == 0) method = kMethod06;
+  return check_knr(blz_digits, knr_digits, method);
+}
+
+char build_checked_iban_DE(const char *blz, const char *knr, unsigned char method,
+                           GermanIban &out) {
+  str_copy(out.blz, sizeof out.blz, blz);
+  str_copy(out.knr, sizeof out.knr, knr);
+  // The check reads the requested bank code's digits even when the rule
+  // moves the account to another bank code.
+  unsigned char blz_digits[BLZ_DE_SIZE] = {0};
+  digit_values(blz, blz_digits, 8);
+  char r = generate_iban_DE(out.iban, out.knr, out.blz);
+  out.rule = r;
+  switch (r) {
+    case kRuleReleased:
+      return kCheckPassed;
+    case kRuleCheckNewBank:
+      if (find_blz(out.blz, &method) != kFound) return kRuleRefused;
+      digit_values(out.blz, blz_digits, 8);
+      break;
+    case kRuleCheck:
+    case kRuleCheckReport9:
+      break;
+    default:
+      return r;  // refused, or the bank code is unknown
+  }
+  char c = check_rule_account_DE(blz_digits, out.knr, out.blz, method);
+  if (!iban_built(c)) return c;
+  return r == kRuleCheckReport9 ? kNotCheckable : c;
+}
+
+namespace {
+
+// The account that shift_left(n) turns into knr, when knr ends in n zeros.
+bool unshift(const char *knr, int n, char *source) {
+  for (int i = kKnrLen - n; i < kKnrLen; i++)
+    if (knr[i] != '0') return false;
+  for (int i = 0; i < kKnrLen; i++) source[i] = i < n ? '0' : knr[i - n];
+  source[kKnrLen] = '\0';
+  return true;
+}
+
+struct Sources {
+  char (*items)[KNR_DE_SIZE];
+  int n;
+  void add(const char *knr) {
+    if (n < kMaxRuleSources) str_copy(items[n++], KNR_DE_SIZE, knr);
+  }
+  void add_shifted(const char *knr, int places) {
+    if (n < kMaxRuleSources && unshift(knr, places, items[n])) n++;
+  }
+  void add_list(SwapList list, const char *knr) {
+    for (size_t i = 0; i < list.size; i++)
+      if (strcmp(list.items[i].to, knr) == 0) add(list.items[i].from);
+  }
+  template <size_t N>
+  void add_pairs(const BankAccountSwap (&list)[N], const char *blz, const char *knr) {
+    for (const BankAccountSwap &p : list)
+      if (strcmp(p.blz, blz) == 0 && strcmp(p.to, knr) == 0) add(p.from);
+  }
+};
+
+}  // namespace
+
+int rule_source_accounts(uint32_t rule, const char *blz, const char *knr,
+                         char (*sources)[KNR_DE_SIZE]) {
+  Sources s{sources, 0};
+  switch (rule) {
+    case 5:  // Commerzbank: sub-account suffix, list C2
+      s.add_shifted(knr, 2);
+      s.add_pairs(kC2, blz, knr);
+      break;
+    case 9:
+      if (strncmp(knr, "3047", 4) == 0) {
+        char source[KNR_DE_SIZE];
+        str_copy(source, sizeof source, knr);
+        memcpy(source, "1116", 4);
+        s.add(source);
+      }
+      break;
+    case 20:  // Deutsche Bank: sub-account suffix, one replaced account
+      s.add_shifted(knr, 2);
+      if (strcmp(blz, "50070010") == 0 && strcmp(knr, "0092777202") == 0) s.add("0000009999");
+      break;
+    case 29:  // a ten-digit account lost its 0 at position 4
+      if (knr[0] == '0' && knr[1] != '0') {
+        char source[KNR_DE_SIZE];
+        memcpy(source, knr + 1, 3);
+        source[3] = '0';
+        memcpy(source + 4, knr + 4, kKnrLen - 4 + 1);
+        s.add(source);
+      }
+      break;
+    case 36:
+      s.add_shifted(knr, 3);
+      break;
+    case 47:
+      s.add_shifted(knr, 2);
+      break;
+    case 52:
+      s.add_pairs(kR52, blz, knr);
+      break;
+    case 53:
+      s.add_pairs(kR53, blz, knr);
+      break;
+    default:
+      if (rule >= kFirstUnicreditRule && rule < kFirstUnicreditRule + 5)
+        s.add_list(kUnicreditRules[rule - kFirstUnicreditRule].swaps, knr);
+      else if (rule < sizeof kRules / sizeof kRules[0])
+        s.add_list(kRules[rule].swaps, knr);
+      break;
+  }
+  return s.n;
+}
+
+// The rules rewrite some account numbers (a sub-account suffix, a listed
+// replacement), so an IBAN they build may carry an account that the rules,
+// run once more, would rewrite again.  Such an IBAN is the rules' own when
+// an account that the rule turns into this one builds it.
+bool german_iban_built_by_rules(const char *iban) {
+  char knr[KNR_DE_SIZE], blz[BLZ_DE_SIZE];
+  if (split_iban_DE(iban, knr, blz) != kCheckPassed) return false;
+  unsigned char method = 0;
+  if (find_blz(blz, &method) != kFound) return false;
+  GermanIban built;
+  if (iban_built(build_checked_iban_DE(blz, knr, method, built)) && strcmp(built.iban, iban) == 0)
+    return true;
+  const Head_t_SEPA *rec = find_head_DE(blz);
+  if (!rec) return false;
+  char sources[kMaxRuleSources][KNR_DE_SIZE];
+  int n = rule_source_accounts(rec->iban_rule, blz, knr, sources);
+  for (int i = 0; i < n; i++)
+    if (iban_built(build_checked_iban_DE(blz, sources[i], method, built)) &&
+        strcmp(built.iban, iban) == 0)
+      return true;
+  return false;
 }

@@ -210,12 +210,6 @@ int spanish_control_digit(int sum) {
   return d;
 }
 
-bool all_zeros(const char *text) {
-  for (; *text; text++)
-    if (*text != '0') return false;
-  return true;
-}
-
 struct NationalCheck {
   const char *country_name;
   char (*check)(const char *iban);
@@ -683,37 +677,11 @@ char Sepa_check_national_ES(const char *iban) {
   return ok ? '1' : '0';
 }
 
-// A German IBAN is valid only when the IBAN rules rebuild exactly it from its
-// bank code and account number, including the account check the rule demands.
+// A German IBAN is valid only when the IBAN rules build exactly it from an
+// account of its bank code, including the account check the rule demands.
 char Sepa_check_national_DE(const char *iban) {
   if (!has_length(iban, 22)) return '0';
-  char knr[11] = {0};
-  char blz[9] = {0};
-  char split = split_iban_DE(iban, knr, blz);
-  unsigned char method = 0;
-  if (Iban_find_blz_DE(blz, &method) != '1') return '0';
-  if (split != '1') return '0';
-
-  // The account check reads the bank code as the IBAN gave it, before the
-  // rule may replace it.
-  unsigned char blz_digits[8];
-  for (int i = 0; i < 8; i++) blz_digits[i] = static_cast<unsigned char>(blz[i] - '0');
-
-  char rebuilt[23] = {0};
-  char r = generate_iban_DE(rebuilt, knr, blz);
-  if (r == '8' || r == '9') {
-    // An account number of ten zeros is no account; the account check and
-    // the IBAN mode refuse it before any check-digit method sees it.
-    if (all_zeros(knr)) return '0';
-    if (strcmp(blz, "66650085") == 0) method = 6;
-    unsigned char knr_digits[10];
-    for (int i = 0; i < 10; i++) knr_digits[i] = static_cast<unsigned char>(knr[i] - '0');
-    r = check_knr(blz_digits, knr_digits, method);
-  }
-  // '9' (accepted without a check digit) counts as '1', '8' as '0'.
-  r = static_cast<char>(r & ~0x08);
-  if (r != '1') return '0';
-  return strcmp(rebuilt, iban) == 0 ? '1' : '0';
+  return german_iban_built_by_rules(iban) ? '1' : '0';
 }
 
 char Sepa_check_national(const char *iban, const char *country_name) {

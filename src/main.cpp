@@ -55,21 +55,6 @@ void digit_values(const char *text, unsigned char *digits, int n) {
 
 bool is_ten_zeros(const char *knr) { return strcmp(knr, "0000000000") == 0; }
 
-// Whether the IBAN derived through the bank's IBAN rule may be shown: a rule
-// that asks for the account check releases it only when the account number
-// as the rule left it passes.
-bool derive_iban(char *derived, const char *blz, const char *knr,
-                 const unsigned char *blz_digits, unsigned char method) {
-  char rule_blz[BLZ_DE_SIZE], rule_knr[KNR_DE_SIZE];
-  str_copy(rule_blz, sizeof rule_blz, blz);
-  str_copy(rule_knr, sizeof rule_knr, knr);
-  char r = generate_iban_DE(derived, rule_knr, rule_blz);
-  if (r == '1') return true;
-  if (r != '8' && r != '9') return false;
-  char c = check_rule_account_DE(blz_digits, rule_knr, rule_blz, method);
-  return c == '1' || c == '9';
-}
-
 }  // namespace
 
 char extract_numbers(char *query, char *iban, char *blz, char *knr) {
@@ -125,11 +110,11 @@ char account_check(const char *iban, const char *blz_in, const char *knr_in, cha
   unsigned char blz_digits[BLZ_DE_SIZE] = {0};
   bool found = Iban_find_blz_DE(blz, &method) == '1';
   if (method_override >= 0) method = static_cast<unsigned char>(method_override);
-  char derived[IBAN_DE_SIZE] = {0};
+  GermanIban derived{};
   bool confirmed = false;
   if (found) {
     digit_values(blz, blz_digits, 8);
-    if (check_digits_right) confirmed = derive_iban(derived, blz, knr, blz_digits, method);
+    if (check_digits_right) confirmed = iban_built(build_checked_iban_DE(blz, knr, method, derived));
   }
 
   char code;
@@ -149,7 +134,7 @@ char account_check(const char *iban, const char *blz_in, const char *knr_in, cha
         reason = Reason::iban_check_digits;
       else if (!confirmed)
         reason = Reason::iban_not_confirmed;
-      else if (strcmp(requested, derived) != 0)
+      else if (strcmp(requested, derived.iban) != 0)
         reason = Reason::iban_not_derived;
       else
         reason = Reason::valid;
@@ -176,7 +161,7 @@ char account_check(const char *iban, const char *blz_in, const char *knr_in, cha
       answer_field(out, "knr", knr);
       answer_field(out, "blz", blz);
     } else if (allinfo && confirmed) {
-      answer_field(out, "ibn", derived);
+      answer_field(out, "ibn", derived.iban);
     }
     if (allinfo) answer_field(out, "bic", bic ? bic : "");
   }

@@ -251,6 +251,31 @@ const char *getBIC_DE(const char *blz);
 // 11-character entry only the same BIC), or -1.  Null and "" give -1.
 int64_t find_scl_entry(const char *bic);
 
+// Result characters that travel between the units.  They are the digits the
+// answers carry, so a result that is also a response code is written as is.
+// ---------------------------------------------------------------------------
+
+// The account check (check_knr and every method).
+constexpr char kCheckFailed = '0';   // the check digit is wrong
+constexpr char kCheckPassed = '1';   // the check digit is right
+constexpr char kNoSuchMethod = '8';  // the method byte names no method
+constexpr char kNotCheckable = '9';  // the method accepts the account without a check digit
+
+// A German IBAN rule (apply_iban_method_DE, the bank procedures and
+// generate_iban_DE).
+constexpr char kRuleRefused = '0';       // no IBAN for this account
+constexpr char kRuleReleased = '1';      // build without the account check
+constexpr char kRuleUnknownBank = '7';   // generate_iban_DE: bank code not in head_DE
+constexpr char kRuleCheckReport9 = '8';  // build after the account check, but answer 9
+constexpr char kRuleCheck = '9';         // build after the account check at the requested bank
+// Build after the account check at the bank the rule moved the account to
+// (lists R52 and R53).  Not a digit: it never becomes an answer.
+constexpr char kRuleCheckNewBank = 'N';
+
+// Directory lookups: found, or the bank code is not in the directory.
+constexpr char kFound = '1';
+constexpr char kUnknownBank = '7';
+
 // ---------------------------------------------------------------------------
 // Check-digit engine (Tools.cpp: primitives and special procedures;
 // Methods.cpp: the methods).  Account digits are 10 values 0..9, bank-code
@@ -308,12 +333,43 @@ char split_iban_DE(const char *iban, char *knr, char *blz);
 // Builds the IBAN through the bank's IBAN rule, which may edit knr and blz in
 // place.  '7' when the bank code is not in head_DE, else the rule's result.
 char generate_iban_DE(char *iban, char *knr, char *blz);
-// The account check a rule result of '8' or '9' asks for: check_knr on the
-// requested bank code's digits and the account number as the rule left it,
-// by the requested bank's method (method 06 where rule 43 moved the account
-// to 66650085); '0' for an account of ten zeros.
+// The account check a rule asks for: check_knr on the given bank-code digits
+// and the account number as the rule left it, by the given method (method 06
+// where rule 43 moved the account to 66650085); '0' for ten zeros.
 char check_rule_account_DE(const unsigned char *blz_digits, const char *knr, const char *blz,
                            unsigned char method);
+
+// A German IBAN as the bank's IBAN rule builds it, and the bank code and
+// account number the rule left.
+struct GermanIban {
+  char iban[IBAN_DE_SIZE];
+  char blz[BLZ_DE_SIZE];
+  char knr[KNR_DE_SIZE];
+  char rule;  // what the rule decided (kRuleRefused ... kRuleCheckNewBank)
+};
+// The one home of "apply the German IBAN rule, then the account check it asks
+// for", shared by the account check, the IBAN mode and the SEPA mode.  blz is
+// the requested 8-digit bank code, knr the 10-digit account, method the
+// method the requested bank's accounts are checked by.  The check runs on the
+// requested bank code's digits with that method, except where a list of
+// rules 52 and 53 moved the account to another bank: then the new bank's
+// method and digits check the new account.  Returns the IBAN mode's code:
+// '1' or '9' built (out.iban holds the IBAN), '0' refused or the check
+// failed, '7' bank code not in head_DE, '8' the method byte names no method.
+char build_checked_iban_DE(const char *blz, const char *knr, unsigned char method,
+                           GermanIban &out);
+inline bool iban_built(char code) { return code == kCheckPassed || code == kNotCheckable; }
+// Whether the IBAN rules build exactly this German IBAN (22 characters, right
+// check digits) from some account of its bank code, account check included.
+bool german_iban_built_by_rules(const char *iban);
+// Accounts of the bank code that the rule turns into knr (the rule's
+// replacement lists and reshapes run backwards), at most kMaxRuleSources;
+// the account itself is not among them.  Returns their number.
+constexpr int kMaxRuleSources = 8;
+int rule_source_accounts(uint32_t rule, const char *blz, const char *knr,
+                         char (*sources)[KNR_DE_SIZE]);
+// The head_DE record of an 8-digit bank code, or null.
+const Head_t_SEPA *find_head_DE(const char *blz);
 char Iban_extract_numbers_DE(char *query, char *ccd, char *blz, char *knr);
 char IbanGen_DE(char *query, char allinfo, Sink &out);
 // The IBAN mode: lowercases the query and dispatches on its country code.
