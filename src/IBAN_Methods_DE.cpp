@@ -308,6 +308,9 @@ char commerzbank_method76(char *knr) {
 // Deutsche Bank (rule 20)
 // ---------------------------------------------------------------------------
 
+// The one account the Deutsche Bank rule replaces; released without a check.
+constexpr BankAccountSwap kDeutscheBankSwap = {"50070010", "0000009999", "0092777202"};
+
 // Method 63 over positions 2-7, check digit at position 8.
 bool method63_holds(const unsigned char *d) {
   int s = checksum(d, "2121210000", "0XXXXXX000", 'R', 1);
@@ -646,7 +649,6 @@ constexpr AccountSwap kR26Released[] = {{"0000055111", ""}, {"0008090100", ""}};
 constexpr AccountSwap kR27Released[] = {{"0000003333", ""}, {"0000004444", ""}};
 
 // Rules 52 and 53: accounts of merged banks, moved to bank code 60050101.
-constexpr char kR52R53Blz[] = "60050101";
 constexpr BankAccountSwap kR52[] = {
     {"62030050", "7002703200", "7406501175"},
     {"63020130", "1112156300", "0004475655"},
@@ -710,6 +712,47 @@ constexpr BankAccountSwap kR53[] = {
 };
 static_assert(pairs_ascending(kR53), "R53 is searched binarily");
 
+// The bank codes the rules name instead of the requested one: the bank that
+// takes over the accounts, and whose BIC the requested bank answers with.
+// Rule 5 names the Commerzbank head office for the BIC only, rule 45 a
+// central bank for the BIC only; rule 53 moves only its listed accounts and
+// keeps the banks' own BIC.
+struct RuleBankCode {
+  uint32_t rule;
+  char blz[9];
+  bool takes_accounts;
+  bool gives_bic;
+};
+
+constexpr RuleBankCode kRuleBankCodes[] = {
+    {5, "50040000", false, true},  {8, "50020200", true, true},   {9, "68351557", true, true},
+    {10, "50050201", true, true},  {12, "50050000", true, true},  {13, "30050000", true, true},
+    {14, "30060601", true, true},  {19, "50120383", true, true},  {21, "36020030", true, true},
+    {25, "60050101", true, true},  {28, "25050180", true, true},  {36, "21050000", true, true},
+    {37, "30010700", true, true},  {38, "28590075", true, true},  {39, "28020050", true, true},
+    {40, "68052328", true, true},  {41, "50060400", true, true},  {43, "66650085", true, true},
+    {45, "50210130", false, true}, {46, "31010833", true, true},  {48, "36010200", true, true},
+    {50, "28550000", true, true},  {52, "60050101", true, true},  {53, "60050101", true, false},
+    {55, "25410200", true, true},  {57, "66010200", true, true},
+};
+
+// Commerzbank codes under rule 5 that keep their own BIC.
+constexpr const char *kRule5OwnBic[] = {"20041111", "20041122", "20041133", "20041144", "20041155",
+                                        "20041166", "20041177", "20041188", "20041199"};
+
+constexpr const RuleBankCode *rule_bank_code(uint32_t rule) {
+  for (const RuleBankCode &r : kRuleBankCodes)
+    if (r.rule == rule) return &r;
+  return nullptr;
+}
+
+// The bank code a rule moves accounts to (a compile-time error for a rule
+// without one).
+constexpr const char *new_bank_of(uint32_t rule) {
+  const RuleBankCode *r = rule_bank_code(rule);
+  return r && r->takes_accounts ? r->blz : throw "rule without a new bank code";
+}
+
 using RuleProc = char (*)(char *blz, char *knr, uint32_t rule, const char *successor);
 
 char rule0_successor(char *blz, char *, uint32_t, const char *successor) {
@@ -730,7 +773,7 @@ char rule5_commerzbank(char *blz, char *knr, uint32_t, const char *) {
 }
 
 char rule9(char *blz, char *knr, uint32_t, const char *) {
-  str_copy(blz, 9, "68351557");
+  str_copy(blz, 9, new_bank_of(9));
   if (strncmp(knr, "1116", 4) == 0) memcpy(knr, "3047", 4);
   return '9';
 }
@@ -743,7 +786,7 @@ char rule20_deutschebank(char *blz, char *knr, uint32_t, const char *) {
 char rule21(char *blz, char *knr, uint32_t, const char *) {
   int n = significant_digits(knr);
   if (n == 8 || n <= 5) return '0';
-  str_copy(blz, 9, "36020030");
+  str_copy(blz, 9, new_bank_of(21));
   return '9';
 }
 
@@ -773,7 +816,7 @@ constexpr AccountRange kR36Refused[] = {
 };
 
 char rule36(char *blz, char *knr, uint32_t, const char *) {
-  str_copy(blz, 9, "21050000");
+  str_copy(blz, 9, new_bank_of(36));
   uint32_t v = number_at(knr, 0, 9);
   if (v >= 10000 && v <= 89999) {
     shift_left(knr, 3);
@@ -785,7 +828,7 @@ char rule36(char *blz, char *knr, uint32_t, const char *) {
 }
 
 char rule41(char *blz, char *knr, uint32_t, const char *) {
-  str_copy(blz, 9, "50060400");
+  str_copy(blz, 9, new_bank_of(41));
   str_copy(knr, kKnrLen + 1, "0000011404");
   return '1';
 }
@@ -821,7 +864,7 @@ char rule49(char *, char *knr, uint32_t, const char *) {
 // checks it.
 char move_to_r52_r53_bank(char *blz, char *knr, const BankAccountSwap &s) {
   str_copy(knr, kKnrLen + 1, s.to);
-  str_copy(blz, 9, kR52R53Blz);
+  str_copy(blz, 9, new_bank_of(52));
   return kRuleCheckNewBank;
 }
 
@@ -861,27 +904,27 @@ constexpr IbanRule kRules[] = {
     /*  5 */ by_proc(rule5_commerzbank),
     /*  6 */ by_list(list_of(kR6)),
     /*  7 */ by_list(list_of(kR7)),
-    /*  8 */ by_blz("50020200"),
+    /*  8 */ by_blz(new_bank_of(8)),
     /*  9 */ by_proc(rule9),
-    /* 10 */ {nullptr, list_of(kR10), '9', "50050201"},
+    /* 10 */ {nullptr, list_of(kR10), '9', new_bank_of(10)},
     /* 11 */ by_list(list_of(kR11)),
-    /* 12 */ by_blz("50050000"),
-    /* 13 */ by_blz("30050000"),
-    /* 14 */ by_blz("30060601"),
+    /* 12 */ by_blz(new_bank_of(12)),
+    /* 13 */ by_blz(new_bank_of(13)),
+    /* 14 */ by_blz(new_bank_of(14)),
     /* 15 */ by_list(list_of(kR15)),
     /* 16 */ by_list(list_of(kR16)),
     /* 17 */ by_list(list_of(kR17)),
     /* 18 */ by_list(list_of(kR18)),
-    /* 19 */ by_blz("50120383"),
+    /* 19 */ by_blz(new_bank_of(19)),
     /* 20 */ by_proc(rule20_deutschebank),
     /* 21 */ by_proc(rule21),
     /* 22 */ by_list(list_of(kR22)),
     /* 23 */ by_list(list_of(kR23)),
     /* 24 */ by_list(list_of(kR24)),
-    /* 25 */ by_blz("60050101"),
+    /* 25 */ by_blz(new_bank_of(25)),
     /* 26 */ by_list(list_of(kR26Released), '1'),
     /* 27 */ by_list(list_of(kR27Released), '1'),
-    /* 28 */ by_blz("25050180"),
+    /* 28 */ by_blz(new_bank_of(28)),
     /* 29 */ by_proc(rule29),
     /* 30 */ unchanged(),
     /* 31 */ by_proc(rule31_35_unicredit),
@@ -890,27 +933,27 @@ constexpr IbanRule kRules[] = {
     /* 34 */ by_proc(rule31_35_unicredit),
     /* 35 */ by_proc(rule31_35_unicredit),
     /* 36 */ by_proc(rule36),
-    /* 37 */ by_blz("30010700"),
-    /* 38 */ by_blz("28590075"),
-    /* 39 */ by_blz("28020050"),
-    /* 40 */ by_blz("68052328"),
+    /* 37 */ by_blz(new_bank_of(37)),
+    /* 38 */ by_blz(new_bank_of(38)),
+    /* 39 */ by_blz(new_bank_of(39)),
+    /* 40 */ by_blz(new_bank_of(40)),
     /* 41 */ by_proc(rule41),
     /* 42 */ by_proc(rule42),
-    /* 43 */ by_blz("66650085"),
+    /* 43 */ by_blz(new_bank_of(43)),
     /* 44 */ by_list(list_of(kR44)),
     /* 45 */ unchanged(),
-    /* 46 */ by_blz("31010833"),
+    /* 46 */ by_blz(new_bank_of(46)),
     /* 47 */ by_proc(rule47),
-    /* 48 */ by_blz("36010200"),
+    /* 48 */ by_blz(new_bank_of(48)),
     /* 49 */ by_proc(rule49),
-    /* 50 */ by_blz("28550000"),
+    /* 50 */ by_blz(new_bank_of(50)),
     /* 51 */ by_list(list_of(kR51)),
     /* 52 */ by_proc(rule52),
     /* 53 */ by_proc(rule53),
     /* 54 */ unchanged(),
-    /* 55 */ by_blz("25410200"),
+    /* 55 */ by_blz(new_bank_of(55)),
     /* 56 */ unchanged(),
-    /* 57 */ by_blz("66010200"),
+    /* 57 */ by_blz(new_bank_of(57)),
 };
 static_assert(sizeof kRules / sizeof kRules[0] == 58, "one row per rule 0..57");
 
@@ -934,8 +977,8 @@ char iban_method_Commerzbank(char *blz, char *knr) {
 }
 
 char iban_method_Deutschebank(char *blz, char *knr) {
-  if (strcmp(blz, "50070010") == 0 && strcmp(knr, "0000009999") == 0) {
-    str_copy(knr, kKnrLen + 1, "0092777202");
+  if (strcmp(blz, kDeutscheBankSwap.blz) == 0 && strcmp(knr, kDeutscheBankSwap.from) == 0) {
+    str_copy(knr, kKnrLen + 1, kDeutscheBankSwap.to);
     return '1';
   }
   unsigned char method = 0;
@@ -978,7 +1021,7 @@ char apply_iban_method_DE(char *blz, char *knr, uint32_t rule, const char *succe
 
 namespace {
 
-constexpr char kRule43Blz[] = "66650085";  // rule 43's bank code: checked by method 06
+constexpr const char *kRule43Blz = new_bank_of(43);  // its accounts are checked by method 06
 constexpr unsigned char kMethod06 = 6;
 
 void digit_values(const char *text, unsigned char *digits, int n) {
@@ -1075,7 +1118,8 @@ int rule_source_accounts(uint32_t rule, const char *blz, const char *knr,
       break;
     case 20:  // Deutsche Bank: sub-account suffix, one replaced account
       s.add_shifted(knr, 2);
-      if (strcmp(blz, "50070010") == 0 && strcmp(knr, "0092777202") == 0) s.add("0000009999");
+      if (strcmp(blz, kDeutscheBankSwap.blz) == 0 && strcmp(knr, kDeutscheBankSwap.to) == 0)
+        s.add(kDeutscheBankSwap.from);
       break;
     case 29:  // a ten-digit account lost its 0 at position 4
       if (knr[0] == '0' && knr[1] != '0') {
@@ -1108,25 +1152,78 @@ int rule_source_accounts(uint32_t rule, const char *blz, const char *knr,
   return s.n;
 }
 
+namespace {
+
+bool builds(const char *blz, const char *knr, unsigned char method, const char *iban) {
+  GermanIban built;
+  return iban_built(build_checked_iban_DE(blz, knr, method, built)) &&
+         strcmp(built.iban, iban) == 0;
+}
+
+// Whether the rule of bank code `from` builds the IBAN from knr or from an
+// account that the rule turns into knr.
+bool built_from_bank(const char *iban, const char *from, uint32_t rule, const char *knr) {
+  unsigned char method = 0;
+  if (find_blz(from, &method) != kFound) return false;
+  if (builds(from, knr, method, iban)) return true;
+  char sources[kMaxRuleSources][KNR_DE_SIZE];
+  int n = rule_source_accounts(rule, from, knr, sources);
+  for (int i = 0; i < n; i++)
+    if (builds(from, sources[i], method, iban)) return true;
+  return false;
+}
+
+// The rules (bit n for rule n) that move accounts to bank code blz; the
+// successors of rule 0 are not among them.
+uint64_t rules_moving_to(const char *blz) {
+  uint64_t rules = 0;
+  for (const RuleBankCode &r : kRuleBankCodes)
+    if (r.takes_accounts && strcmp(r.blz, blz) == 0) rules |= uint64_t{1} << r.rule;
+  for (const PrefixBank &p : kU1) {
+    if (strcmp(p.blz, blz) == 0) {
+      for (uint32_t rule = kFirstUnicreditRule; rule < kFirstUnicreditRule + 5; rule++)
+        rules |= uint64_t{1} << rule;
+      break;
+    }
+  }
+  return rules;
+}
+
+}  // namespace
+
 // The rules rewrite some account numbers (a sub-account suffix, a listed
-// replacement), so an IBAN they build may carry an account that the rules,
-// run once more, would rewrite again.  Such an IBAN is the rules' own when
-// an account that the rule turns into this one builds it.
+// replacement) and move some accounts to another bank code, so an IBAN they
+// build may carry an account that the rules, run once more on the IBAN's own
+// bank code, would rewrite again or check by another method.  Such an IBAN
+// is the rules' own when the IBAN's bank code, or a bank code whose rule
+// moves accounts to it, builds it from the account or from an account that
+// the rule turns into this one.
 bool german_iban_built_by_rules(const char *iban) {
   char knr[KNR_DE_SIZE], blz[BLZ_DE_SIZE];
   if (split_iban_DE(iban, knr, blz) != kCheckPassed) return false;
-  unsigned char method = 0;
-  if (find_blz(blz, &method) != kFound) return false;
-  GermanIban built;
-  if (iban_built(build_checked_iban_DE(blz, knr, method, built)) && strcmp(built.iban, iban) == 0)
-    return true;
   const Head_t_SEPA *rec = find_head_DE(blz);
   if (!rec) return false;
-  char sources[kMaxRuleSources][KNR_DE_SIZE];
-  int n = rule_source_accounts(rec->iban_rule, blz, knr, sources);
-  for (int i = 0; i < n; i++)
-    if (iban_built(build_checked_iban_DE(blz, sources[i], method, built)) &&
-        strcmp(built.iban, iban) == 0)
+  if (built_from_bank(iban, blz, rec->iban_rule, knr)) return true;
+  const uint64_t moving_rules = rules_moving_to(blz);
+  for (uint32_t i = 0; i < head_DE_size; i++) {
+    const Head_t_SEPA &from = head_DE[i];
+    const bool moves_here = from.iban_rule == 0
+                                ? from.successor[0] != '\0' && strcmp(from.successor, blz) == 0
+                                : from.iban_rule < 64 && (moving_rules >> from.iban_rule & 1);
+    if (moves_here && &from != rec && built_from_bank(iban, from.code, from.iban_rule, knr))
       return true;
+  }
   return false;
+}
+
+const char *bic_bank_code_DE(uint32_t rule, const char *blz) {
+  const RuleBankCode *r = rule_bank_code(rule);
+  if (!r || !r->gives_bic) return nullptr;
+  if (rule == 5) {
+    // Only the branches (a 4 at the fourth place) answer the head office's.
+    if (strnlen(blz, 4) < 4 || blz[3] != '4') return nullptr;
+    for (const char *own : kRule5OwnBic)
+      if (strcmp(blz, own) == 0) return nullptr;
+  }
+  return r->blz;
 }

@@ -194,47 +194,15 @@ char find_blz(const char *blz, unsigned char *method) {
   return '1';
 }
 
-namespace {
-
-struct BicSubstitute {
-  uint32_t rule;
-  uint64_t blz;
-};
-
-// IBAN rules under which a bank's BIC is that of another bank code.
-const BicSubstitute kBicSubstitutes[] = {
-    {5, 50040000},  {8, 50020200},  {9, 68351557},  {10, 50050201}, {12, 50050000},
-    {13, 30050000}, {14, 30060601}, {19, 50120383}, {21, 36020030}, {25, 60050101},
-    {28, 25050180}, {36, 21050000}, {37, 30010700}, {38, 28590075}, {39, 28020050},
-    {40, 68052328}, {41, 50060400}, {43, 66650085}, {45, 50210130}, {46, 31010833},
-    {48, 36010200}, {50, 28550000}, {52, 60050101}, {55, 25410200}, {57, 66010200},
-};
-
-// Commerzbank codes under rule 5 that keep their own BIC.
-const char *const kRule5OwnBic[] = {"20041111", "20041122", "20041133", "20041144", "20041155",
-                                    "20041166", "20041177", "20041188", "20041199"};
-
-bool rule5_substitutes(const char *blz) {
-  if (strnlen(blz, 4) < 4 || blz[3] != '4') return false;
-  for (const char *own : kRule5OwnBic)
-    if (strcmp(blz, own) == 0) return false;
-  return true;
-}
-
-}  // namespace
-
 const char *getBIC_DE(const char *blz) {
   int64_t i = BinarySearch(head_DE, 0, head_DE_size - 1, decimal_value(blz));
   if (i < 0) return nullptr;
   const Head_t_SEPA *rec = &head_DE[i];
-  for (const BicSubstitute &s : kBicSubstitutes) {
-    if (s.rule != rec->iban_rule) continue;
-    if (s.rule == 5 && !rule5_substitutes(blz)) break;
-    int64_t j = BinarySearch(head_DE, 0, head_DE_size - 1, s.blz);
+  if (const char *substitute = bic_bank_code_DE(rec->iban_rule, blz)) {
+    int64_t j = BinarySearch(head_DE, 0, head_DE_size - 1, decimal_value(substitute));
     // A substitute missing from this edition: no BIC rather than a wrong one.
     if (j < 0) return nullptr;
     rec = &head_DE[j];
-    break;
   }
   return rec->bic;
 }

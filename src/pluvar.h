@@ -368,6 +368,9 @@ bool german_iban_built_by_rules(const char *iban);
 constexpr int kMaxRuleSources = 8;
 int rule_source_accounts(uint32_t rule, const char *blz, const char *knr,
                          char (*sources)[KNR_DE_SIZE]);
+// The bank code whose BIC a bank under this IBAN rule answers with (blz is
+// the bank's own code), or null when it keeps its own.
+const char *bic_bank_code_DE(uint32_t rule, const char *blz);
 // The head_DE record of an 8-digit bank code, or null.
 const Head_t_SEPA *find_head_DE(const char *blz);
 char Iban_extract_numbers_DE(char *query, char *ccd, char *blz, char *knr);
