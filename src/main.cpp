@@ -200,9 +200,15 @@ char Account_Main(char *query, char allinfo, Sink &out) {
 // ===== Process entry =====
 
 #ifndef PLUVAR_NO_ENTRY
+#include <strings.h>
 #include <unistd.h>
 
+#include "Serve.h"
+
 int main(int argc, char **argv) {
+  // The serve mode runs an HTTP server; its requests come back through
+  // pluvar_run.
+  if (argc >= 2 && strcasecmp(argv[1], "serve") == 0) return pluvar_serve(argc, argv);
   FdOutput output;
   fd_output_init(output, STDOUT_FILENO);
   Sink out;
