@@ -416,12 +416,14 @@ void Server::on_accept(beast::error_code ec, tcp::socket socket) {
 // Past the cap on open connections a new one is told so and closed, without
 // waiting for its request.
 void Server::refuse(tcp::socket &socket) {
-  static const char kBusy[] =
-      "HTTP/1.1 503 Service Unavailable\r\nConnection: close\r\nContent-Type: text/plain; charset=utf-8\r\n"
-      "Content-Length: 37\r\nRetry-After: 1\r\n\r\n503 Service Unavailable: too busy \r\n";
+  static const char kBody[] = "503 Service Unavailable: too many open connections\n";
+  static const std::string kBusy = std::string(
+      "HTTP/1.1 503 Service Unavailable\r\nConnection: close\r\nRetry-After: 1\r\n"
+      "Content-Type: text/plain; charset=utf-8\r\nContent-Length: ") +
+      std::to_string(sizeof kBody - 1) + "\r\n\r\n" + kBody;
   beast::error_code ec;
   socket.non_blocking(true, ec);
-  socket.write_some(asio::buffer(kBusy, sizeof kBusy - 1), ec);
+  socket.write_some(asio::buffer(kBusy), ec);
   socket.shutdown(tcp::socket::shutdown_both, ec);
   socket.close(ec);
 }
