@@ -24,6 +24,7 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 work=$(mktemp -d)
+chmod 755 "$work"  # nginx workers run as another user
 pluvar_pid=""; nginx_pid=""
 cleanup() {
   [ -n "$pluvar_pid" ] && kill "$pluvar_pid" 2>/dev/null && wait "$pluvar_pid" 2>/dev/null
@@ -36,7 +37,7 @@ free_port() { python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",
 
 # The request mix: real bank codes (from the program's own search), random
 # accounts, and German IBANs built from them with their MOD 97-10 digits.
-for p in 1 2 3 4 5 6 7 8; do "$pluvar" search "zip=${p}0&max=60"; echo; done | grep -o 'blz=[0-9]*' | cut -d= -f2 | sort -u > "$work/blz"
+for p in 1 2 3 4 5 6 7 8; do "$pluvar" search "zip=${p}0&max=60" || true; echo; done | grep -o 'blz=[0-9]*' | cut -d= -f2 | sort -u > "$work/blz"
 python3 - "$work" <<'PY'
 import random, sys
 work = sys.argv[1]
@@ -67,6 +68,7 @@ for _ in $(seq 50); do grep -q listening "$work/pluvar.out" 2>/dev/null && break
 size=$(head -200 "$work/paths.txt" | while read -r p; do curl -s "http://127.0.0.1:$port$p" | wc -c; done |
        awk '{s+=$1} END {printf "%d", s/NR}')
 head -c "$size" /dev/urandom | base64 -w0 | head -c "$size" > "$work/static.txt"
+chmod 644 "$work/static.txt"
 
 nport=$(free_port)
 mkdir -p "$work/nginx"

@@ -30,7 +30,13 @@ def skip(why):
 try:
     import websocket  # Debian python3-websocket
 except ImportError:
-    websocket = None
+    # An interpreter beside Debian's (a virtual environment) still finds
+    # the Debian package.
+    sys.path.append("/usr/lib/python3/dist-packages")
+    try:
+        import websocket
+    except ImportError:
+        websocket = None
 
 
 class DevTools:
