@@ -88,7 +88,7 @@ void append_to_string(void *ctx, const char *data, size_t len) {
 
 // The request path, as the command line takes it; returns the exit status.
 int run_request_path(int argc, const char *const *argv, std::string &body) {
-  auto out = std::make_unique<Sink>();
+  std::unique_ptr<Sink> out(new Sink);  // sink_init sets what is read; the buffer is not cleared
   sink_init(*out, append_to_string, &body);
   int status = pluvar_run(argc, argv, *out);
   sink_finish(*out);
@@ -120,7 +120,7 @@ bool wants_json(const Request &req, int json_param) {
 }
 
 void answer_mode(const Request &req, std::string_view query, const char *mode_word, Response &res) {
-  auto call = std::make_unique<HttpCall>();
+  std::unique_ptr<HttpCall> call(new HttpCall);  // parse_http_query sets every field
   HttpQueryError e = parse_http_query(query, *call);
   if (e != HttpQueryError::none) return set_error(res, http::status::bad_request, http_query_error_text(e));
   bool json = wants_json(req, call->json);
@@ -192,9 +192,12 @@ class Session;
 
 class Server {
  public:
-  Server(asio::io_context &io, const ServeConfig &cfg)
-      : io_(io), strand_(asio::make_strand(io)), acceptor_(strand_), signals_(strand_, SIGTERM, SIGINT),
-        grace_(strand_), cfg_(cfg) {}
+  // One event loop per thread, each run by its thread alone, so handlers
+  // take no locks; connections are dealt to the loops in turn.  The first
+  // loop also runs the acceptor, the signals and the grace timer.
+  Server(std::vector<std::unique_ptr<asio::io_context>> &loops, const ServeConfig &cfg)
+      : loops_(loops), acceptor_(*loops[0]), signals_(*loops[0], SIGTERM, SIGINT), grace_(*loops[0]),
+        cfg_(cfg) {}
 
   bool listen(std::string &error);
   tcp::endpoint local_endpoint() const { return acceptor_.local_endpoint(); }
@@ -210,8 +213,12 @@ class Server {
   void refuse(tcp::socket &socket);
   void begin_stop();
 
-  asio::io_context &io_;
-  asio::strand<asio::io_context::executor_type> strand_;  // acceptor, signals, grace timer
+  void stop_loops() {
+    for (auto &loop : loops_) loop->stop();
+  }
+
+  std::vector<std::unique_ptr<asio::io_context>> &loops_;
+  size_t next_loop_ = 0;
   tcp::acceptor acceptor_;
   asio::signal_set signals_;
   asio::steady_timer grace_;
@@ -394,7 +401,8 @@ void Server::start() {
 }
 
 void Server::accept() {
-  acceptor_.async_accept(asio::make_strand(io_), beast::bind_front_handler(&Server::on_accept, this));
+  asio::io_context &loop = *loops_[next_loop_++ % loops_.size()];
+  acceptor_.async_accept(loop, beast::bind_front_handler(&Server::on_accept, this));
 }
 
 void Server::on_accept(beast::error_code ec, tcp::socket socket) {
@@ -436,7 +444,7 @@ void Server::enter(Session *s, std::weak_ptr<Session> w) {
 void Server::leave(Session *s) {
   std::lock_guard<std::mutex> lock(mutex_);
   sessions_.erase(s);
-  if (stopping_ && sessions_.empty()) io_.stop();
+  if (stopping_ && sessions_.empty()) stop_loops();
 }
 
 // SIGTERM or SIGINT: no new connections; idle ones are closed, requests in
@@ -450,7 +458,7 @@ void Server::begin_stop() {
     std::lock_guard<std::mutex> lock(mutex_);
     stopping_ = true;
     if (sessions_.empty()) {
-      io_.stop();
+      stop_loops();
       return;
     }
     for (auto &entry : sessions_)
@@ -459,7 +467,7 @@ void Server::begin_stop() {
   for (auto &s : open) asio::post(s->executor(), [s] { s->stop_if_idle(); });
   grace_.expires_after(cfg_.stop_grace);
   grace_.async_wait([this](beast::error_code wait_ec) {
-    if (!wait_ec) io_.stop();
+    if (!wait_ec) stop_loops();
   });
 }
 
@@ -525,8 +533,9 @@ int pluvar_serve(int argc, const char *const *argv) {
     return 5;
   }
   unsigned threads = cfg.threads ? cfg.threads : std::max(1u, std::thread::hardware_concurrency());
-  asio::io_context io(static_cast<int>(threads));
-  Server server(io, cfg);
+  std::vector<std::unique_ptr<asio::io_context>> loops;
+  for (unsigned i = 0; i < threads; i++) loops.push_back(std::make_unique<asio::io_context>(1));
+  Server server(loops, cfg);
   std::string error;
   if (!server.listen(error)) {
     fprintf(stderr, "pluvar serve: cannot listen on %s:%u: %s\n", cfg.address.c_str(), cfg.port, error.c_str());
@@ -537,10 +546,14 @@ int pluvar_serve(int argc, const char *const *argv) {
   if (at.address().is_v6()) host = "[" + host + "]";
   printf("pluvar serve: listening on http://%s:%u/\n", host.c_str(), at.port());
   fflush(stdout);
+  // A loop without connections waits for its next one instead of ending;
+  // the loops end when the server stops them.
+  std::vector<asio::executor_work_guard<asio::io_context::executor_type>> keep;
+  for (auto &loop : loops) keep.push_back(asio::make_work_guard(*loop));
   server.start();
   std::vector<std::thread> pool;
-  for (unsigned i = 1; i < threads; i++) pool.emplace_back([&io] { io.run(); });
-  io.run();
+  for (unsigned i = 1; i < threads; i++) pool.emplace_back([&loops, i] { loops[i]->run(); });
+  loops[0]->run();
   for (auto &t : pool) t.join();
   return 0;
 }
