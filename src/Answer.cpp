@@ -40,6 +40,7 @@ const char *reason_token(Reason reason) {
 }
 
 void answer_begin(Sink &out, char code, Reason reason) {
+  if (out.capture) return out.capture->begin(out.capture->ctx, code, reason);
   if (json(out)) return json_begin(out, code, reason);
   const char head[] = {'c', 'o', 'd', 'e', '=', code};
   sink_write(out, head, sizeof head);
@@ -47,6 +48,7 @@ void answer_begin(Sink &out, char code, Reason reason) {
 }
 
 void answer_field(Sink &out, const char *key, const char *value) {
+  if (out.capture) return out.capture->field(out.capture->ctx, key, value);
   if (json(out)) return json_field(out, key, value);
   if (!out.first_field) sink_write(out, "&", 1);
   out.first_field = false;
@@ -59,7 +61,7 @@ void answer_field(Sink &out, const char *key, const char *value) {
 }
 
 void answer_deletion_mark(Sink &out, const char *blz) {
-  if (!json(out) || strnlen(blz, BLZ_DE_SIZE) != BLZ_DE_SIZE - 1 || !all_digits(blz)) return;
+  if (out.capture || !json(out) || strnlen(blz, BLZ_DE_SIZE) != BLZ_DE_SIZE - 1 || !all_digits(blz)) return;
   uint32_t code = 0;
   for (int i = 0; i < 8; i++) code = code * 10 + static_cast<uint32_t>(blz[i] - '0');
   uint32_t successor = 0;
@@ -67,6 +69,7 @@ void answer_deletion_mark(Sink &out, const char *blz) {
 }
 
 void answer_end(Sink &out) {
+  if (out.capture) return;
   if (json(out)) json_end(out);
 }
 

@@ -16,6 +16,7 @@ void sink_init(Sink &out, void (*flush)(void *, const char *, size_t), void *ctx
   out.options = &kDefaultOptions;
   out.first_field = false;
   out.hits_open = false;
+  out.capture = nullptr;
 }
 
 void sink_write(Sink &out, const char *data, size_t len) {

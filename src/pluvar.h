@@ -33,6 +33,9 @@ struct Sink {
   // whether a field has been written in it, the JSON hit list opened.
   bool first_field;
   bool hits_open;
+  // When set, the answer writer hands the code and the fields to it instead
+  // of rendering them (the library's typed calls, Api.cpp).
+  struct FieldCapture *capture;
   char buf[16384];
 };
 
@@ -154,6 +157,13 @@ void answer_field(Sink &out, const char *key, const char *value);
 // format has no place for them and is unchanged.
 void answer_deletion_mark(Sink &out, const char *blz);
 void answer_end(Sink &out);
+// The receiver of a captured answer: the code and its reason, then each
+// field as the handler writes it (values as stored, valid during the call).
+struct FieldCapture {
+  void (*begin)(void *ctx, char code, Reason reason);
+  void (*field)(void *ctx, const char *key, const char *value);
+  void *ctx;
+};
 // A search hit: its own line ending in CR LF before the response line, or
 // one object of the JSON answer's "hits" list.  Fields through answer_field.
 void hit_begin(Sink &out);

@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include <pluvar/pluvar.h>
+
 #include "pluvar.h"
 
 extern char **environ;
@@ -84,13 +86,42 @@ inline std::ostream &operator<<(std::ostream &os, const CliCase &c) {
   return os;
 }
 
+// The same command line through the library's C call, the answer collected
+// by the write callback.
+struct ApiResult {
+  std::string out;
+  int status = -1;
+};
+
+inline int append_to_string_api(void *ctx, const char *data, size_t len) {
+  static_cast<std::string *>(ctx)->append(data, len);
+  return 0;
+}
+
+inline ApiResult run_pluvar_api(const std::vector<std::string> &args) {
+  ApiResult r;
+  std::vector<const char *> argv{"pluvar"};
+  for (const auto &a : args) argv.push_back(a.c_str());
+  r.status = pluvar_command_to(static_cast<int>(argv.size()), argv.data(), append_to_string_api,
+                               &r.out);
+  return r;
+}
+
+// The library answers a command line with the program's bytes and code.
+inline void expect_api(const std::vector<std::string> &args, const std::string &out, int status) {
+  ApiResult a = run_pluvar_api(args);
+  EXPECT_EQ(a.out, out) << "library call";
+  EXPECT_EQ(a.status, status) << "library call";
+}
+
 // Runs the case through the built binary: exact stdout bytes, exit status,
-// and nothing on stderr.
+// and nothing on stderr; and through the library's C call.
 inline void expect_cli(const CliCase &c) {
   CliResult r = run_pluvar_cli(c.args);
   EXPECT_EQ(r.out, c.out) << c;
   EXPECT_EQ(r.err, "") << c;
   EXPECT_EQ(r.status, c.status) << c;
+  expect_api(c.args, c.out, c.status);
 }
 
 // Runs the same command line in-process through the output sink.

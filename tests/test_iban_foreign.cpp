@@ -413,6 +413,7 @@ TEST_P(CliTest, ExactOutputAndStatus) {
   EXPECT_EQ(r.out, c.out);
   EXPECT_EQ(r.status, c.status);
   EXPECT_EQ(r.err, "");
+  expect_api(std::vector<std::string>(c.args.begin(), c.args.end()), c.out, c.status);
 }
 
 const CliCase kCliCases[] = {

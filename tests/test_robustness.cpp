@@ -57,6 +57,9 @@ TEST(Robustness, EveryModeInProcess) {
       ASSERT_EQ(response_violation(a.out, a.status, search), "") << q << "\n" << a.out;
       ASSERT_EQ(a.out, b.out) << q;
       ASSERT_EQ(a.status, b.status) << q;
+      ApiResult lib = run_pluvar_api(args);
+      ASSERT_EQ(lib.out, a.out) << q;
+      ASSERT_EQ(lib.status, a.status) << q;
       checked++;
     }
   }

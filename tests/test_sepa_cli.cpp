@@ -28,6 +28,7 @@ TEST_P(SepaCli, ExactOutputAndStatus) {
   EXPECT_EQ(r.out, c.out);
   EXPECT_EQ(r.status, c.status);
   EXPECT_EQ(r.err, "");
+  expect_api(c.args, c.out, c.status);
 }
 
 SepaCliCase sepa(const std::string &query, const std::string &out) {
