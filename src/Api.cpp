@@ -51,7 +51,7 @@ const char *mode_word(int mode) {
 
 // The command line that asks `request`; the number of words, or 0 when the
 // request is not one (an unknown mode or flag, a missing query).
-int request_words(const pluvar_request &request, const char *(&words)[kMaxWords]) {
+int request_words(const pluvar_req &request, const char *(&words)[kMaxWords]) {
   if ((request.flags & ~kKnownFlags) != 0) return 0;
   const bool allinfo = (request.flags & PLUVAR_ALLINFO) != 0;
   int n = 0;
@@ -207,14 +207,14 @@ void clear_bank(pluvar_bank &bank) {
 
 extern "C" {
 
-int pluvar_answer(const pluvar_request *request, char *buf, size_t size, size_t *length) {
+int pluvar_answer(const pluvar_req *request, char *buf, size_t size, size_t *length) {
   const char *words[kMaxWords];
   int n = request ? request_words(*request, words) : 0;
   if (n == 0) return PLUVAR_EARGUMENT;
   return run_into_buffer(n, words, buf, size, length);
 }
 
-int pluvar_answer_to(const pluvar_request *request, pluvar_write_fn write, void *context) {
+int pluvar_answer_to(const pluvar_req *request, pluvar_write_fn write, void *context) {
   const char *words[kMaxWords];
   int n = request ? request_words(*request, words) : 0;
   if (n == 0) return PLUVAR_EARGUMENT;

@@ -239,7 +239,7 @@ TEST(TypedCalls, ReadmeExamples) {
 
 // ----- The request call -----
 
-std::string answer_text(const pluvar_request &r, int *code) {
+std::string answer_text(const pluvar_req &r, int *code) {
   std::string s;
   *code = pluvar_answer_to(&r, append_to_string_api, &s);
   return s;
@@ -260,7 +260,7 @@ TEST(RequestCall, EqualsTheCommandLineWordForWord) {
   for (const Case &m : kModesWords) {
     for (const char *q : kQueries) {
       for (bool allinfo : {false, true}) {
-        pluvar_request r{m.mode, allinfo ? PLUVAR_ALLINFO : 0u, q, nullptr};
+        pluvar_req r{m.mode, allinfo ? PLUVAR_ALLINFO : 0u, q, nullptr};
         std::vector<std::string> args;
         if (m.word) args.push_back(m.word);
         if (allinfo) args.push_back("-allinfo");
@@ -272,7 +272,7 @@ TEST(RequestCall, EqualsTheCommandLineWordForWord) {
       }
     }
   }
-  pluvar_request v{PLUVAR_MODE_VERSION, 0, nullptr, nullptr};
+  pluvar_req v{PLUVAR_MODE_VERSION, 0, nullptr, nullptr};
   int code;
   EXPECT_EQ(answer_text(v, &code), run_pluvar_inproc({"-v"}).out);
   EXPECT_EQ(code, 1);
@@ -280,7 +280,7 @@ TEST(RequestCall, EqualsTheCommandLineWordForWord) {
 
 TEST(RequestCall, RefusesWhatIsNoRequest) {
   char buf[PLUVAR_ANSWER_SIZE];
-  pluvar_request r{PLUVAR_MODE_SEPA, 0, nullptr, nullptr};
+  pluvar_req r{PLUVAR_MODE_SEPA, 0, nullptr, nullptr};
   EXPECT_EQ(pluvar_answer(&r, buf, sizeof buf, nullptr), PLUVAR_EARGUMENT);
   r = {7, 0, "x", nullptr};
   EXPECT_EQ(pluvar_answer(&r, buf, sizeof buf, nullptr), PLUVAR_EARGUMENT);
@@ -299,7 +299,7 @@ TEST(RequestCall, RefusesWhatIsNoRequest) {
 // ----- Buffers and callbacks -----
 
 TEST(AnswerBuffer, CutAnswersAreReportedWithTheirLength) {
-  pluvar_request r{PLUVAR_MODE_ACCOUNT, 0, "knr=1&blz=10000000", nullptr};
+  pluvar_req r{PLUVAR_MODE_ACCOUNT, 0, "knr=1&blz=10000000", nullptr};
   const std::string expect = "code=9&name=Bundesbank&zip=10591&location=Berlin";
   ASSERT_EQ(run_pluvar_inproc({r.query}).out, expect);
   std::vector<char> buf(expect.size() + 1, 'x');

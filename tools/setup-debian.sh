@@ -3,7 +3,7 @@
 # Pluvar.  Installs nothing when everything is present.
 set -euo pipefail
 
-packages=(cmake g++ make libgtest-dev libbenchmark-dev libboost-dev python3)
+packages=(cmake g++ make libgtest-dev libbenchmark-dev libboost-dev python3 pkg-config)
 [ "${PLUVAR_WITH_FUZZ:-0}" = 1 ] && packages+=(clang libclang-rt-dev)
 
 missing=()

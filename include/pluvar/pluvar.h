@@ -68,14 +68,14 @@ typedef enum pluvar_mode {
 #define PLUVAR_STRICT 0x10u  /* --strict */
 
 /* One request: what `pluvar [OPTIONS] [MODE] [-allinfo] QUERY` says. */
-typedef struct pluvar_request {
+typedef struct pluvar_req {
   int mode;           /* a pluvar_mode */
   unsigned flags;     /* PLUVAR_ALLINFO | PLUVAR_UTF8 | ...; 0 for none */
   const char *query;  /* NUL-terminated; as on the command line only its first
                          299 bytes are read.  Not read (may be null) for
                          PLUVAR_MODE_VERSION and PLUVAR_MODE_DESCRIBE. */
   const char *date;   /* "YYYY-MM-DD" for --date, or null */
-} pluvar_request;
+} pluvar_req;
 
 /* Buffer size that holds every answer of the account check, IBAN, SEPA and
  * banner modes with its NUL.  Search answers list up to 9999 hit lines and
@@ -92,7 +92,7 @@ typedef struct pluvar_request {
  *              NUL, also when it did not fit.
  * Returns the code 0..9, PLUVAR_ESPACE when the answer did not fit (the
  * buffer holds its beginning), or PLUVAR_EARGUMENT. */
-PLUVAR_API int pluvar_answer(const pluvar_request *request, char *buf, size_t size,
+PLUVAR_API int pluvar_answer(const pluvar_req *request, char *buf, size_t size,
                              size_t *length);
 
 /* A write callback: receives the answer in pieces, in order (search answers
@@ -104,7 +104,7 @@ typedef int (*pluvar_write_fn)(void *context, const char *data, size_t length);
  * zero or more times, from the calling thread, before the call returns).
  * Returns the code 0..9, PLUVAR_EWRITE when `write` stopped the answer, or
  * PLUVAR_EARGUMENT. */
-PLUVAR_API int pluvar_answer_to(const pluvar_request *request, pluvar_write_fn write,
+PLUVAR_API int pluvar_answer_to(const pluvar_req *request, pluvar_write_fn write,
                                 void *context);
 
 /* The command line itself: argv[0] .. argv[argc - 1] are the arguments after
