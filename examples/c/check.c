@@ -11,9 +11,9 @@ int main(int argc, char **argv) {
 
   pluvar_account account;
   int code = pluvar_check_account(blz, knr, PLUVAR_ALLINFO, &account);
-  printf("account %s at %s: code %d, %s, %s %s, IBAN %s, BIC %s\n", account.knr, account.blz,
-         code, account.bank.name, account.bank.zip, account.bank.location, account.iban,
-         account.bank.bic);
+  printf("account %s at %s: code %d (%s), %s, %s %s, IBAN %s, BIC %s\n", knr, blz, code,
+         account.reason, account.bank.name, account.bank.zip, account.bank.location,
+         account.iban, account.bank.bic);
 
   pluvar_iban_de built;
   code = pluvar_build_iban_de(blz, knr, 0, &built);
