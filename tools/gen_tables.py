@@ -23,7 +23,7 @@ BIC_TABLES_DIR = "bic/tables"
 BIC_DIRECTORY_FILE = "bic/bic_directory.tsv"
 
 
-def generate_all(source_dir: str, out_dir: str, write=write_if_changed, facts=None) -> None:
+def generate_all(source_dir: str, out_dir: str, write=write_if_changed, facts=None) -> tuple:
     """Every table and the edition facts.  `facts` names the German and SCL
     files and the German validity (data/edition.txt, else the shipped
     edition)."""
@@ -38,6 +38,7 @@ def generate_all(source_dir: str, out_dir: str, write=write_if_changed, facts=No
     gen_text.generate(gen_edition.source_path(source_dir, facts["blz"]),
                       os.path.join(source_dir, NATIONAL_DIR),
                       os.path.join(source_dir, BIC_DIRECTORY_FILE), out_dir, write)
+    return rows, codes
 
 
 def main(argv=None) -> int:
