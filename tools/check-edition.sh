@@ -15,7 +15,10 @@ blz=${1:-$raw/de/blz-2025-09-08.txt}
 
 tree=$(mktemp -d "${TMPDIR:-/tmp}/pluvar-edition.XXXXXX")
 trap 'rm -rf "$tree"' EXIT
-cp -r "$root/CMakeLists.txt" "$root/src" "$root/data" "$root/tests" "$root/tools" "$tree/"
+# Everything of the checkout but its build folders.
+for item in "$root"/*; do
+  case "$(basename "$item")" in build*) ;; *) cp -r "$item" "$tree/" ;; esac
+done
 
 echo "== tools/update-data $(basename "$blz") into $tree/data =="
 "$tree/tools/update-data" "$blz" --source "$raw" --out "$tree/data"
