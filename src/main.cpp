@@ -114,7 +114,10 @@ char account_check(const char *iban, const char *blz_in, const char *knr_in, cha
   bool confirmed = false;
   if (found) {
     digit_values(blz, blz_digits, 8);
-    if (check_digits_right) confirmed = iban_built(build_checked_iban_DE(blz, knr, method, derived));
+    // Only the IBAN form and -allinfo answers show or compare the derived
+    // IBAN; the plain account check (a batch's bulk) skips the IBAN rule.
+    if (check_digits_right && (iban_request || allinfo))
+      confirmed = iban_built(build_checked_iban_DE(blz, knr, method, derived));
   }
 
   char code;
