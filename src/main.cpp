@@ -206,12 +206,43 @@ char Account_Main(char *query, char allinfo, Sink &out) {
 #include <strings.h>
 #include <unistd.h>
 
+#include <csignal>
+#include <vector>
+
 #include "Serve.h"
+
+namespace {
+
+// `pluvar [OPTION...] --batch [OPTION...]`: --batch among the option words and
+// nothing else.  The other options stand before each line's own words.
+int run_batch_if_asked(int argc, char **argv) {
+  std::vector<const char *> words = {argv[0]};
+  for (int i = 1; i < argc; i++)
+    if (strcmp(argv[i], "--batch") != 0) words.push_back(argv[i]);
+  if (static_cast<int>(words.size()) == argc) return -1;
+  // The request path's option reader knows which options take a value: with
+  // a stand-in query after them, it must take every remaining word.
+  int n_prefix = static_cast<int>(words.size()) - 1;
+  words.push_back("");
+  RequestOptions unused;
+  OptionError error;
+  if (parse_options(n_prefix + 2, words.data(), 1, unused, error) != n_prefix + 1) return -1;
+  // A reader that has gone is a failed write, reported like any other
+  // rather than ending the process without a word.
+  signal(SIGPIPE, SIG_IGN);
+  return pluvar_batch(STDIN_FILENO, STDOUT_FILENO, n_prefix, words.data() + 1);
+}
+
+}  // namespace
 
 int main(int argc, char **argv) {
   // The serve mode runs an HTTP server; its requests come back through
   // pluvar_run.
   if (argc >= 2 && strcasecmp(argv[1], "serve") == 0) return pluvar_serve(argc, argv);
+  int batch_status = run_batch_if_asked(argc, argv);
+  if (batch_status >= 0) return batch_status;
+  // One request.  --batch with further words reaches the request path,
+  // which refuses it like any unknown option.
   FdOutput output;
   fd_output_init(output, STDOUT_FILENO);
   Sink out;

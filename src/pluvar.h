@@ -75,6 +75,15 @@ void fd_output_finish_answer(Sink &out, FdOutput &o);
 bool fd_output_close(FdOutput &o);
 
 // ---------------------------------------------------------------------------
+// Batch mode (Batch.cpp): one request per line of `in_fd`, fields separated by
+// TAB, each answered through pluvar_request with the `prefix` words (the batch
+// command line's options) before the line's fields, then LF.  Returns 0 at the
+// end of input when every answer was written, EXIT_WRITE_FAILED (with a message
+// on standard error) when reading or writing failed.  Closes `out_fd`.
+// ---------------------------------------------------------------------------
+int pluvar_batch(int in_fd, int out_fd, int n_prefix, const char *const *prefix);
+
+// ---------------------------------------------------------------------------
 // Request options (Request.cpp).
 //
 // Option words begin with "--" and stand before the mode word, or before the

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Fuzzes every mode with libFuzzer under AddressSanitizer + UBSan.
 #   tools/fuzz.sh [SECONDS_PER_TARGET] [TARGET...]
-# Targets: cli account iban sepa search engine (default: all).  CI runs about a
+# Targets: cli account iban sepa search engine batch (default: all).  CI runs about a
 # minute each; run longer for a deeper campaign, e.g. tools/fuzz.sh 3600.
 # PLUVAR_FUZZ_RUNS=N stops each target after N inputs (whichever comes first);
 # PLUVAR_FUZZ_NO_BUILD=1 reuses build-fuzz/ (to run several campaigns at once).
@@ -13,7 +13,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-60}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(cli account iban sepa search engine)
+[ ${#targets[@]} -eq 0 ] && targets=(cli account iban sepa search engine batch)
 
 if [ "${PLUVAR_FUZZ_NO_BUILD:-0}" != 1 ]; then
   PLUVAR_WITH_FUZZ=1 tools/setup-debian.sh || exit 1
@@ -24,7 +24,8 @@ runs=()
 [ -n "${PLUVAR_FUZZ_RUNS:-}" ] && runs=(-runs="$PLUVAR_FUZZ_RUNS")
 
 # Seed corpora from the test cases: one input per line; a tab separates the
-# arguments of the command-line target.
+# arguments of the command-line target; in the batch target's seeds \n, \r,
+# \t and \xHH stand for those bytes.
 python3 - "${targets[@]}" <<'PY'
 import os, sys
 for t in sys.argv[1:]:
@@ -37,7 +38,11 @@ for t in sys.argv[1:]:
         for i, line in enumerate(f.read().split(b"\n")):
             if line:
                 with open(os.path.join(d, "seed%03d" % i), "wb") as out:
-                    out.write(line.replace(b"\t", b"\0") if t == "cli" else line)
+                    if t == "cli":
+                        line = line.replace(b"\t", b"\0")
+                    elif t == "batch":
+                        line = line.decode("unicode_escape").encode("latin-1")
+                    out.write(line)
 PY
 
 mkdir -p build-fuzz/findings

@@ -1,0 +1,373 @@
+// Batch mode: `pluvar --batch` answers each line of its input exactly as the
+// one-shot command line made of the line's TAB-separated fields would,
+// followed by LF.  The judge here splits the lines itself and asks the
+// request entry (and, for a sample, the built program) one line at a time.
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <random>
+
+#include "cli.h"
+
+namespace {
+
+// Runs `pluvar ARGS` with `input` on standard input (from a file, so any size
+// goes in without a writer thread).
+CliResult run_batch(const std::string &input, const std::vector<std::string> &args = {"--batch"},
+                    const char *stdout_path = nullptr) {
+  CliResult r;
+  char path[] = "/tmp/pluvar_batch_in_XXXXXX";
+  int fd = mkstemp(path);
+  if (fd < 0) return r;
+  if (!input.empty() && write(fd, input.data(), input.size()) != static_cast<ssize_t>(input.size()))
+    return r;
+  close(fd);
+  int outp[2], errp[2];
+  if (pipe(outp) != 0 || pipe(errp) != 0) return r;
+  posix_spawn_file_actions_t fa;
+  posix_spawn_file_actions_init(&fa);
+  posix_spawn_file_actions_addopen(&fa, 0, path, O_RDONLY, 0);
+  if (stdout_path)
+    posix_spawn_file_actions_addopen(&fa, 1, stdout_path, O_WRONLY, 0);
+  else
+    posix_spawn_file_actions_adddup2(&fa, outp[1], 1);
+  posix_spawn_file_actions_adddup2(&fa, errp[1], 2);
+  posix_spawn_file_actions_addclose(&fa, outp[0]);
+  posix_spawn_file_actions_addclose(&fa, errp[0]);
+  std::string prog = PLUVAR_BIN;
+  std::vector<std::string> copy = args;
+  std::vector<char *> argv = {prog.data()};
+  for (auto &a : copy) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  pid_t pid;
+  int rc = posix_spawn(&pid, prog.c_str(), &fa, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&fa);
+  close(outp[1]);
+  close(errp[1]);
+  if (rc == 0) {
+    r.out = read_all(outp[0]);
+    r.err = read_all(errp[0]);
+    int st = 0;
+    waitpid(pid, &st, 0);
+    if (WIFEXITED(st)) r.status = WEXITSTATUS(st);
+  }
+  close(outp[0]);
+  close(errp[0]);
+  unlink(path);
+  return r;
+}
+
+// The judge's own reading of the line format: lines end at LF (a CR before
+// it dropped), a last line may lack its LF, fields are separated by TAB and
+// an empty line has none.
+std::vector<std::vector<std::string>> split_requests(const std::string &input) {
+  std::vector<std::vector<std::string>> lines;
+  size_t pos = 0;
+  while (pos < input.size()) {
+    size_t lf = input.find('\n', pos);
+    size_t end = lf == std::string::npos ? input.size() : lf;
+    std::string line = input.substr(pos, end - pos);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    std::vector<std::string> fields;
+    if (!line.empty()) {
+      size_t f = 0;
+      for (;;) {
+        size_t tab = line.find('\t', f);
+        fields.push_back(line.substr(f, tab == std::string::npos ? std::string::npos : tab - f));
+        if (tab == std::string::npos) break;
+        f = tab + 1;
+      }
+    }
+    lines.push_back(fields);
+    pos = end + 1;
+  }
+  return lines;
+}
+
+std::vector<std::string> with_prefix(const std::vector<std::string> &prefix,
+                                     const std::vector<std::string> &fields) {
+  std::vector<std::string> args = prefix;
+  args.insert(args.end(), fields.begin(), fields.end());
+  return args;
+}
+
+// One request through the request path, as the command line's entry makes
+// it (which alone also knows --version, a description for people).
+std::string request_inproc(const std::vector<std::string> &args) {
+  std::vector<const char *> argv = {"pluvar"};
+  for (const auto &a : args) argv.push_back(a.c_str());
+  argv.push_back(nullptr);
+  std::string out;
+  Sink sink;
+  sink_init(sink, append_to_string, &out);
+  pluvar_request(kDefaultOptions, static_cast<int>(argv.size() - 1), argv.data(), sink);
+  sink_finish(sink);
+  return out;
+}
+
+std::string one_shot_answers(const std::string &input, const std::vector<std::string> &prefix = {}) {
+  std::string all;
+  for (const auto &fields : split_requests(input))
+    all += request_inproc(with_prefix(prefix, fields)) + "\n";
+  return all;
+}
+
+// Request lines of every mode, good and bad, with the odd shapes a file may
+// hold: long lines, CR LF, empty lines, bytes above 0x7F, many fields.
+std::vector<std::string> generated_lines(unsigned seed, size_t count) {
+  std::mt19937 rng(seed);
+  auto pick = [&](std::initializer_list<const char *> items) {
+    return std::string(items.begin()[rng() % items.size()]);
+  };
+  auto digits = [&](size_t n) {
+    std::string s;
+    for (size_t i = 0; i < n; i++) s.push_back(static_cast<char>('0' + rng() % 10));
+    return s;
+  };
+  auto noise = [&](size_t n) {
+    std::string s;
+    for (size_t i = 0; i < n; i++) {
+      char c = static_cast<char>(1 + rng() % 255);
+      if (c != '\n' && c != '\t') s.push_back(c);
+    }
+    return s;
+  };
+  auto bank_code = [&] { return std::string(l[rng() % l_size].blz); };
+  std::vector<std::string> lines;
+  for (size_t i = 0; i < count; i++) {
+    std::vector<std::string> f;
+    switch (rng() % 14) {
+      case 0: case 1: case 2:
+        f = {"knr=" + digits(1 + rng() % 10) + "&blz=" + bank_code()};
+        break;
+      case 3:
+        f = {pick({"-allinfo", "-ALLINFO", "-allinf"}), "knr=" + digits(10) + "&blz=" + bank_code()};
+        break;
+      case 4:
+        f = {"IBN=DE" + digits(2) + bank_code() + digits(10)};
+        break;
+      case 5:
+        f = {pick({"sepa", "SEPA"}), "-allinfo",
+             "IBN=" + pick({"DE89370400440532013000", "AT071100000012345678", "FR1420041010050500013M02606",
+                            "CH7700202000000012345", "XX12"})};
+        break;
+      case 6:
+        f = {"iban", pick({"-allinfo", "-x"}), "ccd=" + pick({"de", "at", "be", "xx"}) + "&blz=" +
+                                                   bank_code() + "&knr=" + digits(rng() % 12)};
+        break;
+      case 7:
+        f = {"search", "nam=" + pick({"spar", "bundesbank", "volks", "x", "m\xfc" "nchen"}) +
+                           "&max=" + std::to_string(rng() % 40)};
+        break;
+      case 8:
+        f = {"search", "-allinfo", "blz=" + digits(4 + rng() % 5)};
+        break;
+      case 9:
+        f = {pick({"-v", "-V", "--batch", "", "search", "knr=1"})};
+        if (rng() % 3 == 0) f.insert(f.begin(), pick({"--json", "--utf8", "--lenient", "--strict", "--x"}));
+        break;
+      case 10:  // a long query, cut as on the command line
+        f = {pick({"", "-allinfo\t", "search\t"}) + "knr=" + digits(5) + "&blz=" + bank_code() +
+             std::string(300 + rng() % 9000, static_cast<char>('0' + rng() % 10))};
+        break;
+      case 11:
+        f = {noise(rng() % 60)};
+        if (rng() % 2) f.push_back(noise(rng() % 60));
+        break;
+      case 12: {  // many fields
+        size_t n = 2 + rng() % 80;
+        for (size_t k = 0; k < n; k++) f.push_back(pick({"-allinfo", "search", "x", "", "--utf8", "--date"}));
+        break;
+      }
+      default:
+        break;  // empty line
+    }
+    std::string line;
+    for (size_t k = 0; k < f.size(); k++) line += (k ? "\t" : "") + f[k];
+    lines.push_back(line + (rng() % 4 == 0 ? "\r\n" : "\n"));
+  }
+  return lines;
+}
+
+TEST(Batch, EqualsOneShotAnswersLineForLine) {
+  std::string input;
+  for (const auto &line : generated_lines(20261208, 3000)) input += line;
+  input += "knr=0532013000&blz=37040044";  // a last line without LF
+  CliResult r = run_batch(input);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "");
+  std::string expected = one_shot_answers(input);
+  ASSERT_EQ(r.out.size(), expected.size());
+  EXPECT_TRUE(r.out == expected);
+}
+
+// A sample judged by the built program itself, one process per line.
+TEST(Batch, EqualsTheOneShotProgram) {
+  std::vector<std::string> lines = generated_lines(7, 150);
+  std::string input, expected;
+  for (const auto &line : lines) {
+    input += line;
+    for (const auto &fields : split_requests(line)) expected += run_pluvar_cli(fields).out + "\n";
+  }
+  CliResult r = run_batch(input);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_TRUE(r.out == expected);
+}
+
+TEST(Batch, LinesLongerThanAnyBufferAreReadWhole) {
+  std::string big(200000, '7');
+  std::string input = "knr=1&blz=" + big + "\n" + "search\t-allinfo\tnam=spar" + big + "&max=3\r\n" +
+                      std::string(100000, '\t') + "\n" + "knr=0532013000&blz=37040044\n";
+  CliResult r = run_batch(input);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_TRUE(r.out == one_shot_answers(input));
+  EXPECT_EQ(r.out.substr(r.out.rfind("code=", r.out.size() - 2)),
+            "code=1&name=Commerzbank&zip=50447&location=K\xf6ln\n");
+}
+
+TEST(Batch, EmptyInputAndEmptyLines) {
+  EXPECT_EQ(run_batch("").out, "");
+  EXPECT_EQ(run_batch("").status, 0);
+  CliResult r = run_batch("\n\r\n\t\n");
+  EXPECT_EQ(r.out, "code=5\ncode=5\ncode=5\n");
+  EXPECT_EQ(r.status, 0);
+}
+
+TEST(Batch, OptionsOfTheCommandLineStandBeforeEveryLine) {
+  std::string input = "knr=0532013000&blz=37040044\n-v\n\nsearch\tblz=10000000\n--json\t-v\n";
+  struct Case {
+    std::vector<std::string> args, prefix;
+  };
+  for (const Case &c : std::vector<Case>{
+           {{"--utf8", "--batch"}, {"--utf8"}},
+           {{"--batch", "--json"}, {"--json"}},
+           {{"--date", "2025-04-01", "--batch", "--strict"}, {"--date", "2025-04-01", "--strict"}},
+           {{"--zz", "--batch"}, {"--zz"}}}) {
+    CliResult r = run_batch(input, c.args);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, one_shot_answers(input, c.prefix));
+  }
+}
+
+TEST(Batch, FurtherWordsAreRefusedLikeABadCommandLine) {
+  // Not every word an option: one request, which the request entry refuses
+  // (code=5) or, with --batch as the query, judges as a query.
+  for (const std::vector<std::string> &args : std::vector<std::vector<std::string>>{
+           {"--batch", "knr=0532013000&blz=37040044"}, {"--batch", "-allinfo"},
+           {"search", "--batch"}, {"--batch", "search", "blz=10000000"}}) {
+    CliResult r = run_batch("knr=0532013000&blz=37040044\n", args);
+    InProcResult one_shot = run_pluvar_inproc(args);
+    EXPECT_EQ(r.out, one_shot.out);
+    EXPECT_EQ(r.status, one_shot.status);
+    EXPECT_EQ(r.err, "");
+  }
+}
+
+TEST(Batch, FailedWriteStopsWithAMessageAndStatus74) {
+  std::string input;
+  for (int i = 0; i < 20000; i++) input += "knr=0532013000&blz=37040044\n";
+  CliResult r = run_batch(input, {"--batch"}, "/dev/full");
+  EXPECT_EQ(r.status, EXIT_WRITE_FAILED);
+  EXPECT_NE(r.err.find("pluvar --batch: cannot write the answers"), std::string::npos) << r.err;
+  r = run_batch("-v\n", {"--batch"}, "/dev/full");  // one short answer, written at the end
+  EXPECT_EQ(r.status, EXIT_WRITE_FAILED);
+}
+
+TEST(Batch, ReaderGoneStopsWithStatus74) {
+  int inp[2], outp[2], errp[2];
+  ASSERT_EQ(pipe(inp), 0);
+  ASSERT_EQ(pipe(outp), 0);
+  ASSERT_EQ(pipe(errp), 0);
+  close(outp[0]);  // nobody reads the answers
+  posix_spawn_file_actions_t fa;
+  posix_spawn_file_actions_init(&fa);
+  posix_spawn_file_actions_adddup2(&fa, inp[0], 0);
+  posix_spawn_file_actions_adddup2(&fa, outp[1], 1);
+  posix_spawn_file_actions_adddup2(&fa, errp[1], 2);
+  posix_spawn_file_actions_addclose(&fa, inp[1]);
+  posix_spawn_file_actions_addclose(&fa, errp[0]);
+  std::string prog = PLUVAR_BIN, word = "--batch";
+  char *argv[] = {prog.data(), word.data(), nullptr};
+  pid_t pid;
+  ASSERT_EQ(posix_spawn(&pid, prog.c_str(), &fa, nullptr, argv, environ), 0);
+  posix_spawn_file_actions_destroy(&fa);
+  close(inp[0]);
+  close(outp[1]);
+  close(errp[1]);
+  const char line[] = "knr=0532013000&blz=37040044\n";
+  void (*old)(int) = signal(SIGPIPE, SIG_IGN);
+  write_fully(inp[1], line, sizeof line - 1);  // may fail once pluvar has stopped
+  close(inp[1]);
+  signal(SIGPIPE, old);
+  std::string err = read_all(errp[0]);
+  close(errp[0]);
+  int st = 0;
+  waitpid(pid, &st, 0);
+  ASSERT_TRUE(WIFEXITED(st));
+  EXPECT_EQ(WEXITSTATUS(st), EXIT_WRITE_FAILED);
+  EXPECT_NE(err.find("cannot write the answers"), std::string::npos) << err;
+}
+
+// Reads from `fd` until `n_lines` LF have arrived or 20 s have passed.
+std::string read_lines(int fd, int n_lines) {
+  std::string got;
+  for (int lines = 0; lines < n_lines;) {
+    struct pollfd p = {fd, POLLIN, 0};
+    if (poll(&p, 1, 20000) <= 0) break;
+    char buf[4096];
+    ssize_t n = read(fd, buf, sizeof buf);
+    if (n <= 0) break;
+    for (ssize_t i = 0; i < n; i++) lines += buf[i] == '\n';
+    got.append(buf, static_cast<size_t>(n));
+  }
+  return got;
+}
+
+// A long-lived caller writes one line and waits for its answer while keeping
+// the pipe open.
+TEST(Batch, CoprocessGetsEachAnswerWhileTheWriterStaysOpen) {
+  int inp[2], outp[2];
+  ASSERT_EQ(pipe(inp), 0);
+  ASSERT_EQ(pipe(outp), 0);
+  posix_spawn_file_actions_t fa;
+  posix_spawn_file_actions_init(&fa);
+  posix_spawn_file_actions_adddup2(&fa, inp[0], 0);
+  posix_spawn_file_actions_adddup2(&fa, outp[1], 1);
+  posix_spawn_file_actions_addclose(&fa, inp[1]);
+  posix_spawn_file_actions_addclose(&fa, outp[0]);
+  std::string prog = PLUVAR_BIN, word = "--batch";
+  char *argv[] = {prog.data(), word.data(), nullptr};
+  pid_t pid;
+  ASSERT_EQ(posix_spawn(&pid, prog.c_str(), &fa, nullptr, argv, environ), 0);
+  posix_spawn_file_actions_destroy(&fa);
+  close(inp[0]);
+  close(outp[1]);
+
+  struct Exchange {
+    std::string line;
+    std::vector<std::string> args;
+  };
+  const Exchange exchanges[] = {
+      {"-allinfo\tknr=0532013000&blz=37040044\n", {"-allinfo", "knr=0532013000&blz=37040044"}},
+      {"search\tblz=1000\r\n", {"search", "blz=1000"}},
+      {"sepa\tIBN=DE89370400440532013000\n", {"sepa", "IBN=DE89370400440532013000"}},
+  };
+  for (const Exchange &x : exchanges) {
+    ASSERT_TRUE(write_fully(inp[1], x.line.data(), x.line.size()));
+    std::string expected = request_inproc(x.args) + "\n";
+    // Hit lines end in CR LF: count every LF of the expected answer.
+    int lfs = 0;
+    for (char c : expected) lfs += c == '\n';
+    EXPECT_EQ(read_lines(outp[0], lfs), expected) << x.line;
+  }
+  close(inp[1]);
+  EXPECT_EQ(read_all(outp[0]), "");
+  close(outp[0]);
+  int st = 0;
+  waitpid(pid, &st, 0);
+  EXPECT_TRUE(WIFEXITED(st) && WEXITSTATUS(st) == 0);
+}
+
+}  // namespace
