@@ -41,6 +41,8 @@ const char *reason_token(Reason reason) {
 
 void answer_begin(Sink &out, char code, Reason reason) {
   if (out.capture) return out.capture->begin(out.capture->ctx, code, reason);
+  // The response line goes out in one piece (one write of the process entry).
+  sink_reserve(out, RESPONSE_RESERVE);
   if (json(out)) return json_begin(out, code, reason);
   const char head[] = {'c', 'o', 'd', 'e', '=', code};
   sink_write(out, head, sizeof head);

@@ -42,6 +42,13 @@ void sink_write(Sink &out, const char *data, size_t len) {
 
 void sink_puts(Sink &out, const char *text) { sink_write(out, text, strlen(text)); }
 
+void sink_reserve(Sink &out, size_t n) {
+  if (n > sizeof out.buf - out.len && out.len > 0) {
+    out.flush(out.ctx, out.buf, out.len);
+    out.len = 0;
+  }
+}
+
 void sink_finish(Sink &out) {
   if (out.len > 0) out.flush(out.ctx, out.buf, out.len);
   out.len = 0;

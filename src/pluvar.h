@@ -43,8 +43,13 @@ void sink_init(Sink &out, void (*flush)(void *, const char *, size_t), void *ctx
 void sink_write(Sink &out, const char *data, size_t len);
 void sink_puts(Sink &out, const char *text);
 void sink_finish(Sink &out);  // hands the rest of the buffer to flush
-// A single sink_write of at most sizeof Sink::buf bytes (every response line)
-// reaches one flush whole: the buffer is flushed before it when it would not fit.
+// A single sink_write of at most sizeof Sink::buf bytes reaches one flush
+// whole: the buffer is flushed before it when it would not fit.
+void sink_reserve(Sink &out, size_t n);  // flushes unless n more bytes fit
+// Room the answer writer reserves before a response line, so that the line,
+// written in pieces, still reaches one flush whole (a line holds at most 299
+// bytes, and its texts at most three times as many in UTF-8).
+constexpr size_t RESPONSE_RESERVE = 1024;
 
 // ---------------------------------------------------------------------------
 // Writing answers to a descriptor (Output.cpp), for the process entries.
