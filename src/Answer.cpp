@@ -39,6 +39,19 @@ const char *reason_token(Reason reason) {
   return i < static_cast<size_t>(Reason::count_) ? kReasonTokens[i] : kReasonTokens[0];
 }
 
+Reason refusal_reason(char code, Reason code2, Reason code3, Reason code4) {
+  switch (code) {
+    case '2':
+      return code2;
+    case '3':
+      return code3;
+    case '4':
+      return code4;
+    default:
+      return Reason::query_shape;
+  }
+}
+
 void answer_begin(Sink &out, char code, Reason reason) {
   if (out.capture) return out.capture->begin(out.capture->ctx, code, reason);
   // The response line goes out in one piece (one write of the process entry).

@@ -182,26 +182,13 @@ Reason build_reason(char code, const GermanIban &built) {
   }
 }
 
-// Refusals of the query: the key at fault.
-Reason parse_reason(char code) {
-  switch (code) {
-    case '2':
-      return Reason::blz_malformed;
-    case '3':
-      return Reason::knr_malformed;
-    case '4':
-      return Reason::ccd_malformed;
-    default:
-      return Reason::query_shape;
-  }
-}
-
 }  // namespace
 
 char IbanGen_DE(char *query, char allinfo, Sink &out) {
   char ccd[3] = {0}, blz[BLZ_DE_SIZE] = {0}, knr[KNR_DE_SIZE] = {0};
   char code = Iban_extract_numbers_DE(query, ccd, blz, knr);
-  Reason reason = parse_reason(code);
+  Reason reason =
+      refusal_reason(code, Reason::blz_malformed, Reason::knr_malformed, Reason::ccd_malformed);
   GermanIban built{};
   unsigned char method = 0;
   if (code == '1') {
@@ -564,7 +551,8 @@ char iban_gen(const ForeignCountry &cty, char *query, char allinfo, Sink &out) {
   const char *bic = "";
 
   char code = parse_query(cty, query, country, bankcode, account);
-  Reason reason = parse_reason(code);
+  Reason reason =
+      refusal_reason(code, Reason::blz_malformed, Reason::knr_malformed, Reason::ccd_malformed);
   if (code == '1') {
     bank = find_bank(cty, bankcode, &bic);
     if (!bank) {

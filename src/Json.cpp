@@ -54,16 +54,7 @@ void write_value(Sink &out, const char *value) {
         write_escaped(out, buf);
         n = 0;
       }
-      if (cp < 0x80) {
-        buf[n++] = static_cast<char>(cp);
-      } else if (cp < 0x800) {
-        buf[n++] = static_cast<char>(0xC0 | (cp >> 6));
-        buf[n++] = static_cast<char>(0x80 | (cp & 0x3F));
-      } else {
-        buf[n++] = static_cast<char>(0xE0 | (cp >> 12));
-        buf[n++] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        buf[n++] = static_cast<char>(0x80 | (cp & 0x3F));
-      }
+      n += utf8_encode(cp, buf + n);
     }
     buf[n] = '\0';
     write_escaped(out, buf);

@@ -529,17 +529,6 @@ char resolve_bank(const char *iban, char *bic, const char *country_name, Bank &b
   return resolve_european(iban, bic, true, code, bank);
 }
 
-Reason parse_reason(char code) {
-  switch (code) {
-    case '2':
-      return Reason::bic_malformed;
-    case '3':
-      return Reason::ibn_malformed;
-    default:
-      return Reason::query_shape;
-  }
-}
-
 Reason structure_reason(char code, const char *country_name) {
   switch (code) {
     case '0':
@@ -713,7 +702,8 @@ char Sepa_Main(char *query, char allinfo, Sink &out) {
   Bank bank;
 
   char code = Sepa_extract_numbers(query, bic, iban);
-  Reason reason = parse_reason(code);
+  Reason reason =
+      refusal_reason(code, Reason::bic_malformed, Reason::ibn_malformed, Reason::format_mismatch);
   if (code == '1') {
     code = Sepa_check_iban_structure(iban, country_name);
     reason = structure_reason(code, country_name);

@@ -39,23 +39,6 @@ uint32_t cp1252_point(unsigned char byte) {
 
 namespace {
 
-// UTF-8 of a code point below 0x10000 into buf; its length.
-size_t encode_utf8(uint32_t cp, char *buf) {
-  if (cp < 0x80) {
-    buf[0] = static_cast<char>(cp);
-    return 1;
-  }
-  if (cp < 0x800) {
-    buf[0] = static_cast<char>(0xC0 | (cp >> 6));
-    buf[1] = static_cast<char>(0x80 | (cp & 0x3F));
-    return 2;
-  }
-  buf[0] = static_cast<char>(0xE0 | (cp >> 12));
-  buf[1] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-  buf[2] = static_cast<char>(0x80 | (cp & 0x3F));
-  return 3;
-}
-
 // Decodes one UTF-8 character at p (n bytes left): its code point and length,
 // or length 0 for an ill-formed sequence (overlong forms and surrogates too).
 size_t decode_utf8(const unsigned char *p, size_t n, uint32_t &cp) {
@@ -103,6 +86,22 @@ unsigned char stored_byte(uint32_t cp) {
 
 }  // namespace
 
+size_t utf8_encode(uint32_t cp, char *buf) {
+  if (cp < 0x80) {
+    buf[0] = static_cast<char>(cp);
+    return 1;
+  }
+  if (cp < 0x800) {
+    buf[0] = static_cast<char>(0xC0 | (cp >> 6));
+    buf[1] = static_cast<char>(0x80 | (cp & 0x3F));
+    return 2;
+  }
+  buf[0] = static_cast<char>(0xE0 | (cp >> 12));
+  buf[1] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+  buf[2] = static_cast<char>(0x80 | (cp & 0x3F));
+  return 3;
+}
+
 void sink_text_utf8(Sink &out, const char *stored) {
   if (const char *spelled = source_spelling(stored)) {
     sink_puts(out, spelled);
@@ -116,7 +115,7 @@ void sink_text_utf8(Sink &out, const char *stored) {
     if (b < 0x80) continue;
     sink_write(out, run, static_cast<size_t>(p - run));
     char buf[3];
-    sink_write(out, buf, encode_utf8(cp1252_point(b), buf));
+    sink_write(out, buf, utf8_encode(cp1252_point(b), buf));
     run = p + 1;
   }
   sink_write(out, run, static_cast<size_t>(p - run));

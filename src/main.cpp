@@ -172,28 +172,13 @@ char account_check(const char *iban, const char *blz_in, const char *knr_in, cha
   return code;
 }
 
-namespace {
-
-Reason parse_reason(char code) {
-  switch (code) {
-    case '2':
-      return Reason::blz_malformed;
-    case '3':
-      return Reason::knr_malformed;
-    case '4':
-      return Reason::ibn_malformed;
-    default:
-      return Reason::query_shape;
-  }
-}
-
-}  // namespace
-
 char Account_Main(char *query, char allinfo, Sink &out) {
   char iban[IBAN_DE_SIZE] = {0}, blz[BLZ_DE_SIZE] = {0}, knr[KNR_DE_SIZE] = {0};
   char code = extract_numbers(query, iban, blz, knr);
   if (code != '1') {
-    answer_begin(out, code, parse_reason(code));
+    answer_begin(out, code,
+                 refusal_reason(code, Reason::blz_malformed, Reason::knr_malformed,
+                                Reason::ibn_malformed));
     answer_end(out);
     return code;
   }

@@ -161,6 +161,9 @@ enum class Reason : uint8_t {
   count_  // number of reasons
 };
 const char *reason_token(Reason reason);
+// The reason of a query refused by its parser: the key at fault for codes 2,
+// 3 and 4 as the mode names them, else the query's shape (code 6).
+Reason refusal_reason(char code, Reason code2, Reason code3, Reason code4);
 
 // The response line: the code (its digit, or the exit status as a JSON
 // number), then fields "&key=value" in call order.  answer_end closes it.
@@ -200,6 +203,8 @@ const char *source_spelling(const char *stored);
 void sink_text_utf8(Sink &out, const char *stored);
 // A Windows-1252 byte as its code point.
 uint32_t cp1252_point(unsigned char byte);
+// UTF-8 of a code point below 0x10000 into buf (3 bytes); its length.
+size_t utf8_encode(uint32_t cp, char *buf);
 // A search value in UTF-8 (valid, with at least one character beyond ASCII)
 // rewritten in place as the Windows-1252 bytes the tables store: letters the
 // code page lacks as their base letter, other characters as '?'.  False, and

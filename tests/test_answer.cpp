@@ -16,6 +16,12 @@ std::string run(const std::vector<std::string> &args, int *status = nullptr) {
   return r.out;
 }
 
+// A sink collecting into s with the given options.
+void json_sink(Sink &out, std::string &s, const RequestOptions &options) {
+  sink_init(out, append_to_string, &s);
+  out.options = &options;
+}
+
 std::vector<std::string> with(std::string opt, std::vector<std::string> rest) {
   rest.insert(rest.begin(), opt);
   return rest;
@@ -220,11 +226,10 @@ TEST(Reasons, EveryTokenIsReachableAndMatchesItsCode) {
   // The method byte of no present bank is reached through the account
   // check's method override.
   std::string s;
-  Sink out;
-  sink_init(out, append_to_string, &s);
   RequestOptions json;
   json.json = true;
-  out.options = &json;
+  Sink out;
+  json_sink(out, s, json);
   EXPECT_EQ(account_check("", "37040044", "0532013000", 0, 200, out), '8');
   sink_finish(out);
   EXPECT_EQ(reason_of(s), "method-unknown");
@@ -258,11 +263,10 @@ TEST(Texts, SourceSpellingsAreUtf8AndFoldToTheStoredText) {
 // quote or backslash stays one string.
 TEST(Texts, JsonEscapesEveryControlByte) {
   std::string s;
-  Sink out;
-  sink_init(out, append_to_string, &s);
   RequestOptions json;
   json.json = true;
-  out.options = &json;
+  Sink out;
+  json_sink(out, s, json);
   std::string value;
   for (int b = 1; b < 0x20; b++) value.push_back(static_cast<char>(b));
   value += "\"\\/\x7F\x80\xFF";

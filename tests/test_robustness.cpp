@@ -66,6 +66,43 @@ TEST(Robustness, EveryModeInProcess) {
   EXPECT_EQ(checked, 3000u * 8u);
 }
 
+// Under each option the same hostile queries give well-formed answers with
+// the code of the plain answer: UTF-8 under --utf8, one JSON object under
+// --json whose code is the exit status.
+TEST(Robustness, EveryModeUnderEachOption) {
+  for (const std::string &q : hostile_queries(20261213, 600)) {
+    std::vector<std::vector<std::string>> command_lines = {{q}, {"-allinfo", q}};
+    for (const char *mode : kModes) command_lines.push_back({mode, "-allinfo", q});
+    for (const auto &args : command_lines) {
+      InProcResult plain = run_pluvar_inproc(args);
+      for (const char *option : {"--utf8", "--json", "--lenient"}) {
+        std::vector<std::string> with = args;
+        with.insert(with.begin(), option);
+        InProcResult r = run_pluvar_inproc(with);
+        bool search = args[0] == "search";
+        ASSERT_EQ(option_violation(r.out, r.status, option[2] == 'l' ? "" : option, search), "")
+            << option << ' ' << q << "\n" << r.out;
+        if (option[2] != 'l') {
+          ASSERT_EQ(r.status, plain.status) << option << ' ' << q;
+        }
+      }
+    }
+  }
+}
+
+TEST(Robustness, OptionInvariantsCatchBrokenAnswers) {
+  EXPECT_EQ(option_violation("{\"code\":1,\"reason\":\"valid\"}", 1, "--json", false), "");
+  EXPECT_NE(option_violation("{\"code\":1,\"reason\":\"valid\"}", 2, "--json", false), "");
+  EXPECT_NE(option_violation("{\"code\":1,\"reason\":\"unset\"}", 1, "--json", false), "");
+  EXPECT_NE(option_violation("{\"code\":1,\"reason\":\"a\tb\"}", 1, "--json", false), "");
+  EXPECT_NE(option_violation("{\"code\":1,\"reason\":\"v\"}x", 1, "--json", false), "");
+  EXPECT_NE(option_violation("{\"code\":01,\"reason\":\"v\"}", 1, "--json", false), "");
+  EXPECT_NE(option_violation("{\"code\":1,\"reason\":\"\xC3\"}", 1, "--json", false), "");
+  EXPECT_EQ(option_violation("code=1&name=K\xC3\xB6ln", 1, "--utf8", false), "");
+  EXPECT_NE(option_violation("code=1&name=K\xF6ln", 1, "--utf8", false), "");
+  EXPECT_NE(option_violation("code=1&name=\xC0\xAF", 1, "--utf8", false), "");
+}
+
 TEST(Robustness, ThroughTheBinary) {
   for (const std::string &q : hostile_queries(7, 40)) {
     for (const char *mode : kModes) {

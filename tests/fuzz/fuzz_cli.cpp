@@ -7,8 +7,10 @@
 
 namespace {
 
-int run_once(const std::vector<std::string> &args, std::string *out) {
+int run_once(const std::vector<std::string> &args, std::string *out,
+             const char *option = nullptr) {
   std::vector<const char *> argv = {"pluvar"};
+  if (option) argv.push_back(option);
   for (const auto &a : args) argv.push_back(a.c_str());
   argv.push_back(nullptr);
   Sink sink;
@@ -42,11 +44,36 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (a != "Pluvar 3.25.1,  valid 03/03/25 - 06/08/25" || s1 != 1) fuzz_fail("bad banner", a);
     return 0;
   }
+  // "--version" asks for a description for people, not an answer.
+  if (!args.empty() && args.back() == "--version") return 0;
   // Hit lines are allowed when the first word may select the search mode;
   // the invariants still demand they end in "\r\n" and precede the code line.
-  std::string why = response_violation(a, s1, true);
+  // Option words among the input shape the answer as they say.
+  const char *format = "";
+  for (size_t i = 0; i + 1 < args.size() && args[i].compare(0, 2, "--") == 0; i++) {
+    if (args[i] == "--json") format = "--json";
+    if (args[i] == "--utf8" && format[0] == '\0') format = "--utf8";
+  }
+  std::string why = option_violation(a, s1, format, true);
   if (!why.empty()) fuzz_fail(why.c_str(), a);
-  if (a.find("\r\n") != std::string::npos && a.find("&mode=SEARCH") == std::string::npos)
+  if (format[0] == '\0' && a.find("\r\n") != std::string::npos &&
+      a.find("&mode=SEARCH") == std::string::npos)
     fuzz_fail("hit lines outside the search mode", a);
+  // Each option in front of the same words: well-formed answers, and the
+  // exit status the answer's code.  (Without other words the option would
+  // itself be the query.)
+  if (args.empty()) return 0;
+  for (const char *option : {"--utf8", "--json", "--lenient"}) {
+    std::string c;
+    int s = run_once(args, &c, option);
+    std::string both = std::string(format) + option;
+    const char *judged = both.find("--json") != std::string::npos   ? "--json"
+                         : both.find("--utf8") != std::string::npos ? "--utf8"
+                                                                    : "";
+    why = option_violation(c, s, judged, true);
+    if (why.empty() && option[2] != 'l' && s != s1)
+      why = "the option changes the code";
+    if (!why.empty()) fuzz_fail(why.c_str(), c);
+  }
   return 0;
 }
