@@ -666,7 +666,8 @@ char Sepa_Main(char *query, char allinfo, Sink &out) {
       if (Sepa_validate_iban(iban) != '1') {
         code = '0';
         reason = Reason::iban_check_digits;
-      } else if (Sepa_check_national(iban, false) != '1') {
+      } else if (Sepa_check_national(iban, out.options->strict) != '1') {
+        // --strict adds the national rules of more countries.
         code = '0';
         reason = Reason::national_check;
       }

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "cli.h"
 #include "pluvar.h"
 
 namespace {
@@ -253,4 +254,47 @@ TEST(National, AgreesWithPythonStdnum) {
     refused += !ours;
   }
   EXPECT_GT(refused, 0);
+}
+
+// --strict in the SEPA mode: the RIB key of the example is wrong.
+TEST(National, StrictSepaCommandLine) {
+  expect_cli({{"--strict", "sepa", "IBN=FR8420041010050500013M02607"},
+              "code=0&name=LA BANQUE POSTALE&zip=75275&location=PARIS&country=FRANCE&mode=SEPA",
+              0});
+  expect_cli({{"sepa", "IBN=FR8420041010050500013M02607"},
+              "code=1&name=LA BANQUE POSTALE&zip=75275&location=PARIS&country=FRANCE&mode=SEPA",
+              1});
+  expect_cli({{"--strict", "sepa", "-allinfo", "IBN=FR1420041010050500013M02606"},
+              "code=1&name=LA BANQUE POSTALE&zip=75275&location=PARIS&bic=PSSTFRPPXXX&sct=1&sdd=1"
+              "&b2b=1&scc=0&country=FRANCE&mode=SEPA",
+              1});
+}
+
+// --strict changes only the code of an answer whose national check fails
+// (from 1 or 9 to 0); every other answer keeps its bytes.  Checked on the
+// real IBANs and their single-digit changes.
+TEST(National, StrictChangesOnlyFailedNationalChecks) {
+  REAL_IBANS_OR_SKIP(ibans);
+  std::vector<std::string> cases;
+  for (const std::string &iban : ibans) {
+    cases.push_back(iban);
+    for (size_t pos = 0; pos + 4 < iban.size(); pos++)
+      if (is_digit(static_cast<unsigned char>(iban[4 + pos])))
+        cases.push_back(mutate(iban, pos, iban[4 + pos] == '9' ? '0' : iban[4 + pos] + 1));
+  }
+  int changed = 0;
+  for (const std::string &iban : cases) {
+    InProcResult plain = run_pluvar_inproc({"sepa", "-allinfo", "IBN=" + iban});
+    InProcResult strict = run_pluvar_inproc({"--strict", "sepa", "-allinfo", "IBN=" + iban});
+    bool national_ok = Sepa_check_national(iban.c_str(), true) == '1';
+    if (national_ok || (plain.status != 1 && plain.status != 9)) {
+      EXPECT_EQ(strict.out, plain.out) << iban;
+      EXPECT_EQ(strict.status, plain.status) << iban;
+    } else {
+      changed++;
+      EXPECT_EQ(strict.out, "code=0" + plain.out.substr(6)) << iban;
+      EXPECT_EQ(strict.status, 0) << iban;
+    }
+  }
+  EXPECT_GT(changed, 0);
 }
