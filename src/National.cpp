@@ -129,9 +129,10 @@ bool rule_ES(std::string_view bban) {
 
 // Germany: bank code (8) and account (10).  The German check is the bank's
 // IBAN rule and the check-digit method it asks for; it lives with the German
-// rules, and this is only the door to it.  It compares whole IBANs, so the
+// rules, and this is only the door to it.  It judges whole IBANs, so the
 // IBAN is rebuilt around the BBAN (a valid IBAN has only one pair of check
 // digits).
+// Source: Deutsche Bundesbank, IBAN rules and check-digit methods.
 bool rule_DE(std::string_view bban) {
   if (bban.size() != 18 || !digits_only(bban)) return false;
   char text[IBAN_DE_SIZE] = "DE00";
@@ -141,7 +142,7 @@ bool rule_DE(std::string_view bban) {
   if (check < 0) return false;
   text[2] = static_cast<char>('0' + check / 10);
   text[3] = static_cast<char>('0' + check % 10);
-  return Sepa_check_national_DE(text) == '1';
+  return german_iban_built_by_rules(text);
 }
 
 // France and Monaco: the clé RIB.  BBAN: code banque (5 digits), code
