@@ -269,59 +269,6 @@ int mod97_push(int rem, unsigned char ch) {
 }
 
 // ---------------------------------------------------------------------------
-// National account checks.  They run on the stored (left-padded) values, which
-// the parser has already limited to digits for every country that has a check.
-// ---------------------------------------------------------------------------
-
-int digit_at(const char *text, size_t i) { return text[i] - '0'; }
-
-int weighted_sum(const char *digits, const unsigned char *weights, size_t n) {
-  int sum = 0;
-  for (size_t i = 0; i < n; i++) sum += digit_at(digits, i) * weights[i];
-  return sum;
-}
-
-// Belgium: the 12-digit national number is the bank identifier and the
-// 9 account digits; its first 10 digits mod 97 (0 counting as 97) must equal
-// the last two.
-bool national_check_BE(const char *bankcode, const char *account) {
-  char national[13];
-  memcpy(national, bankcode, 3);
-  memcpy(national + 3, account, 9);
-  int rem = 0;
-  for (size_t i = 0; i < 10; i++) rem = (rem * 10 + digit_at(national, i)) % 97;
-  if (rem == 0) rem = 97;
-  return rem == digit_at(national, 10) * 10 + digit_at(national, 11);
-}
-
-// Czech Republic and Slovakia: the 6-digit prefix and the 10-digit account
-// proper each carry their own mod 11 check.
-const unsigned char kCzPrefixWeights[6] = {10, 5, 8, 4, 2, 1};
-const unsigned char kCzAccountWeights[10] = {6, 3, 7, 9, 10, 5, 8, 4, 2, 1};
-
-bool national_check_CZ(const char *, const char *account) {
-  return weighted_sum(account, kCzPrefixWeights, 6) % 11 == 0 &&
-         weighted_sum(account + 6, kCzAccountWeights, 10) % 11 == 0;
-}
-
-// Spain: the two control digits (dígitos de control) that open the stored
-// account; the first covers bank and branch, the second the 10-digit account.
-const unsigned char kEsBankWeights[8] = {4, 8, 5, 10, 9, 7, 3, 6};
-const unsigned char kEsAccountWeights[10] = {1, 2, 4, 8, 5, 10, 9, 7, 3, 6};
-
-int es_control_digit(const char *digits, const unsigned char *weights, size_t n) {
-  int r = 11 - weighted_sum(digits, weights, n) % 11;
-  if (r == 11) return 0;
-  if (r == 10) return 1;
-  return r;
-}
-
-bool national_check_ES(const char *bankcode, const char *account) {
-  return es_control_digit(bankcode, kEsBankWeights, 8) == digit_at(account, 0) &&
-         es_control_digit(account + 2, kEsAccountWeights, 10) == digit_at(account, 1);
-}
-
-// ---------------------------------------------------------------------------
 // The countries.
 // ---------------------------------------------------------------------------
 
@@ -330,8 +277,6 @@ enum class BicReport : unsigned char {
   HeadAlways,      // the head record's BIC, the field written even when empty
   BranchThenHead,  // the branch's own BIC, else the head's; no field when both are empty
 };
-
-using NationalCheck = bool (*)(const char *bankcode, const char *account);
 
 struct ForeignCountry {
   char iso[3];                // capital country letters of the IBAN
@@ -346,9 +291,8 @@ struct ForeignCountry {
   const char *head_text;      // its text pool
   const Bank_t_SEPA *branch;  // branch table searched first, or null
   const uint32_t *branch_size;
-  uint64_t key_divisor;          // directory key = stored bank code / key_divisor
-  NationalCheck national_check;  // null: no national check
-  char success;                  // code of a built IBAN
+  uint64_t key_divisor;       // directory key = stored bank code / key_divisor
+  char success;               // code of a built IBAN
   BicReport bic_report;
 };
 
@@ -357,27 +301,28 @@ struct ForeignCountry {
 // breaks its own country's format.  Swiss account numbers may hold letters.
 // clang-format off
 // Per line: iso, min_query, bank_min, bank_max, account_min, account_max,
-// account_letters; the directory and the key divisor; the national check,
-// the success code and the BIC report.
+// account_letters; the directory and the key divisor; the success code and
+// the BIC report.  A country whose account passes a national check (National.cpp
+// has the rules: BE, CZ, SK, ES) answers '1', the others '9'.
 constexpr ForeignCountry kAT = {"AT", 17, 5, 5, 5, 11, false,
                                 head_AT, &head_AT_size, head_AT_text, nullptr, nullptr, 1,
-                                nullptr, '9', BicReport::HeadAlways};
+                                '9', BicReport::HeadAlways};
 constexpr ForeignCountry kCH = {"CH", 18, 3, 5, 0, 12, true,
                                 head_CH, &head_CH_size, head_CH_text, bank_CH, &bank_CH_size, 1,
-                                nullptr, '9', BicReport::BranchThenHead};
+                                '9', BicReport::BranchThenHead};
 constexpr ForeignCountry kBE = {"BE", 18, 3, 3, 0, 9, false,
                                 head_BE, &head_BE_size, head_BE_text, bank_BE, &bank_BE_size, 1,
-                                national_check_BE, '1', BicReport::BranchThenHead};
+                                '1', BicReport::BranchThenHead};
 constexpr ForeignCountry kCZ = {"CZ", 18, 3, 4, 0, 16, false,
                                 head_CZ, &head_CZ_size, head_CZ_text, nullptr, nullptr, 1,
-                                national_check_CZ, '1', BicReport::HeadAlways};
+                                '1', BicReport::HeadAlways};
 constexpr ForeignCountry kSK = {"SK", 18, 3, 4, 0, 16, false,
                                 head_SK, &head_SK_size, head_SK_text, nullptr, nullptr, 1,
-                                national_check_CZ, '1', BicReport::HeadAlways};
+                                '1', BicReport::HeadAlways};
 // Spain's directory is keyed by the 4-digit bank (entidad) without its branch.
 constexpr ForeignCountry kES = {"ES", 18, 3, 8, 0, 12, false,
                                 head_ES, &head_ES_size, head_ES_text, nullptr, nullptr, 10000,
-                                national_check_ES, '1', BicReport::HeadAlways};
+                                '1', BicReport::HeadAlways};
 // clang-format on
 
 // ---------------------------------------------------------------------------
@@ -522,6 +467,16 @@ const Head_t_SEPA *find_bank(const ForeignCountry &cty, const char *bankcode, co
 // The request.
 // ---------------------------------------------------------------------------
 
+// The national rules read the BBAN, which is the stored bank code followed by
+// the stored account number.
+bool passes_national_check(const ForeignCountry &cty, const char *bankcode, const char *account) {
+  char bban[kIbanBufSize];
+  bban[0] = '\0';
+  str_append(bban, sizeof bban, bankcode);
+  str_append(bban, sizeof bban, account);
+  return national_check_passes(cty.iso, bban, false);
+}
+
 // The answer: the code, "ibn" with the IBAN when one was built, with
 // allinfo the bank's name, zip, location and "bic" (always, or only when the
 // BIC is not empty), and the mode, unless the caller adds it itself.
@@ -558,7 +513,7 @@ char iban_gen(const ForeignCountry &cty, char *query, char allinfo, Sink &out) {
     if (!bank) {
       code = '7';
       reason = Reason::blz_unknown;
-    } else if (cty.national_check && !cty.national_check(bankcode, account)) {
+    } else if (!passes_national_check(cty, bankcode, account)) {
       code = '0';
       reason = Reason::national_check;
     } else {

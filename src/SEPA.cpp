@@ -1,9 +1,8 @@
 // SEPA mode: validates an IBAN of any country of the country table by its
-// structure, its ISO 13616 check digits and, for Belgium, the Czech Republic,
-// Slovakia, Spain and Germany, the national account check; resolves bank and
-// BIC through the national directories, the bank-code-to-BIC tables and the
-// European BIC directory, compares a given BIC and reports the SEPA
-// reachability flags.
+// structure, its ISO 13616 check digits and its national account check (the
+// rules are in National.cpp); resolves bank and BIC through the national
+// directories, the bank-code-to-BIC tables and the European BIC directory,
+// compares a given BIC and reports the SEPA reachability flags.
 #include <cstring>
 
 #include "pluvar.h"
@@ -183,45 +182,8 @@ bool mod97_feed(uint64_t &acc, const char *text, size_t n) {
   return true;
 }
 
-// Digit value of the character at position pos, counted from 1.
-int digit_at(const char *iban, int pos) { return iban[pos - 1] - '0'; }
-
-uint64_t number_at(const char *iban, int first, int last) {
-  uint64_t v = 0;
-  for (int pos = first; pos <= last; pos++) v = v * 10 + static_cast<uint64_t>(digit_at(iban, pos));
-  return v;
-}
-
-int weighted_sum(const char *iban, int first, const int *weights, int count) {
-  int sum = 0;
-  for (int i = 0; i < count; i++) sum += digit_at(iban, first + i) * weights[i];
-  return sum;
-}
-
-// The national checks read fixed positions; an IBAN shorter than its country's
-// format cannot pass them.
+// The German check reads fixed positions; a shorter IBAN cannot pass it.
 bool has_length(const char *iban, size_t needed) { return strnlen(iban, needed) == needed; }
-
-// Spanish control digit: 11 - (sum mod 11), where 11 stands for 0 and 10 for 1.
-int spanish_control_digit(int sum) {
-  int d = 11 - sum % 11;
-  if (d == 11) return 0;
-  if (d == 10) return 1;
-  return d;
-}
-
-struct NationalCheck {
-  const char *country_name;
-  char (*check)(const char *iban);
-};
-
-const NationalCheck kNationalChecks[] = {
-    {"BELGIUM", Sepa_check_national_BE},
-    {"CZECH REPUBLIC", Sepa_check_national_CZ},
-    {"SLOVAKIA", Sepa_check_national_CZ},
-    {"SPAIN", Sepa_check_national_ES},
-    {"GERMANY", Sepa_check_national_DE},
-};
 
 // ===== Bank and BIC resolution =====
 
@@ -641,31 +603,6 @@ char Sepa_validate_iban(const char *iban) {
   return acc % 97 == 1 ? '1' : '0';
 }
 
-char Sepa_check_national_BE(const char *iban) {
-  if (!has_length(iban, 16)) return '0';
-  uint64_t rest = number_at(iban, 5, 14) % 97;
-  if (rest == 0) rest = 97;
-  return rest == number_at(iban, 15, 16) ? '1' : '0';
-}
-
-char Sepa_check_national_CZ(const char *iban) {
-  static const int kPrefixWeights[6] = {10, 5, 8, 4, 2, 1};
-  static const int kAccountWeights[10] = {6, 3, 7, 9, 10, 5, 8, 4, 2, 1};
-  if (!has_length(iban, 24)) return '0';
-  bool ok = weighted_sum(iban, 9, kPrefixWeights, 6) % 11 == 0 &&
-            weighted_sum(iban, 15, kAccountWeights, 10) % 11 == 0;
-  return ok ? '1' : '0';
-}
-
-char Sepa_check_national_ES(const char *iban) {
-  static const int kBankWeights[8] = {4, 8, 5, 10, 9, 7, 3, 6};
-  static const int kAccountWeights[10] = {1, 2, 4, 8, 5, 10, 9, 7, 3, 6};
-  if (!has_length(iban, 24)) return '0';
-  bool ok = spanish_control_digit(weighted_sum(iban, 5, kBankWeights, 8)) == digit_at(iban, 13) &&
-            spanish_control_digit(weighted_sum(iban, 15, kAccountWeights, 10)) == digit_at(iban, 14);
-  return ok ? '1' : '0';
-}
-
 // A German IBAN is valid only when the IBAN rules build exactly it from an
 // account of its bank code, including the account check the rule demands.
 char Sepa_check_national_DE(const char *iban) {
@@ -673,11 +610,13 @@ char Sepa_check_national_DE(const char *iban) {
   return german_iban_built_by_rules(iban) ? '1' : '0';
 }
 
-char Sepa_check_national(const char *iban, const char *country_name) {
-  for (const NationalCheck &n : kNationalChecks)
-    if (n.country_name[0] == country_name[0] && strcmp(n.country_name, country_name) == 0)
-      return n.check(iban);
-  return '1';
+// The national rules live in one unit; the IBAN's country code picks the
+// rule and the BBAN follows the check digits.
+char Sepa_check_national(const char *iban, bool strict) {
+  size_t len = strnlen(iban, SEPA_IBAN_SIZE - 1);
+  if (len < 4) return '1';  // no country code: nothing to pick a rule by
+  std::string_view text(iban, len);
+  return national_check_passes(text.substr(0, 2), text.substr(4), strict) ? '1' : '0';
 }
 
 char Sepa_find_bank_and_form_output_string(const char *iban, char *bic, const char *country_name,
@@ -717,7 +656,8 @@ char Sepa_Main(char *query, char allinfo, Sink &out) {
       if (Sepa_validate_iban(iban) != '1') {
         code = '0';
         reason = Reason::iban_check_digits;
-      } else if (Sepa_check_national(iban, country_name) != '1') {
+      } else if (Sepa_check_national(iban, out.options->strict) != '1') {
+        // --strict adds the national rules of more countries.
         code = '0';
         reason = Reason::national_check;
       }

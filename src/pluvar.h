@@ -9,6 +9,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
+#include <string_view>
 
 // ---------------------------------------------------------------------------
 // Output sink.
@@ -513,13 +515,28 @@ char Sepa_find_bank_and_form_output_string(const char *iban, char *bic, const ch
                                            char *response, char allinfo);
 // ISO 13616 check digits (MOD 97-10): '1' right, '0' wrong.
 char Sepa_validate_iban(const char *iban);
-// National account checks read from the IBAN's positions: '1' passed, '0'
-// failed.  Sepa_check_national picks the check by country name and passes
-// countries without one.
-char Sepa_check_national(const char *iban, const char *country_name);
-char Sepa_check_national_BE(const char *iban);
-char Sepa_check_national_CZ(const char *iban);  // also Slovakia
-char Sepa_check_national_ES(const char *iban);
+// National account check of an IBAN (National.cpp has the rules): '1'
+// passed or no rule in force, '0' failed.  strict adds the rules that apply
+// only under strict validation.
+char Sepa_check_national(const char *iban, bool strict);
+// The German check: the IBAN rules must rebuild exactly this IBAN from its
+// bank code and account, including the account check the rule asks for.
 char Sepa_check_national_DE(const char *iban);
+
+// ===== National check digits (National.cpp) =====
+// The check digits a country puts inside its BBAN (the IBAN after the
+// country code and the two check digits), one rule per country.  The rules of
+// Belgium, the Czech Republic, Slovakia, Spain and Germany always apply
+// (Always); the others only under strict validation (Strict).
+
+enum class NationalScope : uint8_t { Always, Strict };
+
+// True when the BBAN passes its country's rule, or when the country has no
+// rule in force (none at all, or a Strict one and strict is false).  The
+// country is the IBAN's two capital letters; the BBAN must have exactly the
+// country's length, else it fails.
+bool national_check_passes(std::string_view country, std::string_view bban, bool strict);
+// Whether the country has a rule, and (when scope is not null) its scope.
+bool national_rule_exists(std::string_view country, NationalScope *scope);
 
 #endif  // PLUVAR_H

@@ -1,6 +1,24 @@
-// Fuzz target: the sepa handler with any query and either allinfo flag.
+// Fuzz target: the sepa handler with any query, either allinfo flag, and
+// with or without --strict.
 #include "fuzz_common.h"
 
+namespace {
+
+// The handler as `pluvar --strict sepa` reaches it.
+char sepa_strict(char *query, char allinfo, Sink &out) {
+  static const RequestOptions kStrict = [] {
+    RequestOptions o;
+    o.strict = true;
+    return o;
+  }();
+  out.options = &kStrict;
+  return Sepa_Main(query, allinfo, out);
+}
+
+}  // namespace
+
+// First byte: bit 0 allinfo, bit 1 --strict ('2' and '3' in the seeds).
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-  return fuzz_handler(Sepa_Main, false, data, size);
+  bool strict = size > 0 && (data[0] & 2) != 0;
+  return fuzz_handler(strict ? sepa_strict : Sepa_Main, false, data, size);
 }
