@@ -64,6 +64,29 @@ void str_copy(char *dst, size_t cap, const char *src) {
   dst[n] = '\0';
 }
 
+int mod97(std::string_view text, int rem) {
+  // Up to 15 digits gather before a reduction; a letter adds two.
+  constexpr uint64_t kReduceFrom = 1000000000000000ULL;
+  uint64_t acc = static_cast<uint64_t>(rem);
+  for (unsigned char ch : text) {
+    if (is_digit(ch))
+      acc = acc * 10 + (ch - '0');
+    else if ((ch | 0x20) >= 'a' && (ch | 0x20) <= 'z')
+      acc = acc * 100 + 10 + ((ch | 0x20) - 'a');
+    else
+      return -1;
+    if (acc >= kReduceFrom) acc %= 97;
+  }
+  return static_cast<int>(acc % 97);
+}
+
+uint64_t digits_value(std::string_view text) {
+  uint64_t v = 0;
+  for (size_t i = 0; i < text.size() && i < 19 && is_digit(static_cast<unsigned char>(text[i])); i++)
+    v = v * 10 + static_cast<uint64_t>(text[i] - '0');
+  return v;
+}
+
 bool all_digits(const char *text) {
   for (; *text; text++)
     if (!is_digit(static_cast<unsigned char>(*text))) return false;
@@ -142,13 +165,6 @@ int64_t BinarySearchString(const Bank_t_BLZalpha_BIC *table, uint64_t lo, uint64
 // German directory lookups
 // ---------------------------------------------------------------------------
 
-// Decimal value of the leading digits of a text (stops at the first
-// non-digit, at most 19 digits so the value cannot overflow).
-static uint64_t decimal_value(const char *text) {
-  uint64_t v = 0;
-  for (int i = 0; i < 19 && text[i] >= '0' && text[i] <= '9'; i++) v = v * 10 + (text[i] - '0');
-  return v;
-}
 
 // Eight bytes as one number, first byte most significant: numbers compare
 // as the texts do byte by byte.
@@ -164,7 +180,7 @@ static uint64_t big_endian8(const char *text) {
 // rather than by walking up to 3500 rows of 113 bytes: the answer is the
 // same, and every German request asks this two or three times.
 int64_t find_blz_row(const char *blz) {
-  uint64_t key = decimal_value(blz);
+  uint64_t key = digits_value(blz);
   uint32_t lo = 0, hi = l_size;  // the answer lies in [lo, hi]; hi = end of table
   if (blz[0] >= '0' && blz[0] <= '9') {
     int32_t start = Sprung[blz[0] - '0'];
@@ -173,17 +189,17 @@ int64_t find_blz_row(const char *blz) {
   }
   // Row codes are always eight digits, so for an eight-digit key the text
   // order is the numeric order and the eight bytes compare as one number.
-  bool eight_digits = strnlen(blz, 9) == 8 && decimal_value(blz) >= 10000000;
+  bool eight_digits = strnlen(blz, 9) == 8 && digits_value(blz) >= 10000000;
   const uint64_t key_bytes = eight_digits ? big_endian8(blz) : 0;
   while (lo < hi) {
     uint32_t mid = lo + (hi - lo) / 2;
-    bool below = eight_digits ? big_endian8(l[mid].blz) < key_bytes : decimal_value(l[mid].blz) < key;
+    bool below = eight_digits ? big_endian8(l[mid].blz) < key_bytes : digits_value(l[mid].blz) < key;
     if (below)
       lo = mid + 1;
     else
       hi = mid;
   }
-  if (lo == l_size || decimal_value(l[lo].blz) != key) return -1;
+  if (lo == l_size || digits_value(l[lo].blz) != key) return -1;
   return static_cast<int64_t>(lo);
 }
 
@@ -195,11 +211,11 @@ char find_blz(const char *blz, unsigned char *method) {
 }
 
 const char *getBIC_DE(const char *blz) {
-  int64_t i = BinarySearch(head_DE, 0, head_DE_size - 1, decimal_value(blz));
+  int64_t i = BinarySearch(head_DE, 0, head_DE_size - 1, digits_value(blz));
   if (i < 0) return nullptr;
   const Head_t_SEPA *rec = &head_DE[i];
   if (const char *substitute = bic_bank_code_DE(rec->iban_rule, blz)) {
-    int64_t j = BinarySearch(head_DE, 0, head_DE_size - 1, decimal_value(substitute));
+    int64_t j = BinarySearch(head_DE, 0, head_DE_size - 1, digits_value(substitute));
     // A substitute missing from this edition: no BIC rather than a wrong one.
     if (j < 0) return nullptr;
     rec = &head_DE[j];
@@ -303,11 +319,7 @@ uint64_t vl9(const unsigned char *knr, char selector) {
 }
 
 uint64_t vl9_char(const char *knr, char selector) {
-  const int first = selector == 'l' ? 1 : 0;
-  uint64_t v = 0;
-  for (int i = first; i < first + 9; ++i)
-    v = v * 10 + static_cast<uint64_t>(static_cast<unsigned char>(knr[i] - '0'));
-  return v;
+  return digits_value({knr + (selector == 'l' ? 1 : 0), 9});
 }
 
 char add_zeros(unsigned char *knr, int n) {
