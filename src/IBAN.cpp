@@ -13,13 +13,6 @@ bool all_lower_letters(const char *text) {
   return true;
 }
 
-// Value of n digit characters.
-int digits_value(const char *text, int n) {
-  int v = 0;
-  for (int i = 0; i < n; i++) v = v * 10 + (text[i] - '0');
-  return v;
-}
-
 // Account number left-filled with '0' to 10 digits (the caller has checked
 // that it has 1 to 10 digits).
 void pad_knr(char *out, const char *knr) {
@@ -73,12 +66,7 @@ char Iban_find_blz_DE(const char *blz, unsigned char *method) { return find_blz(
 int check_iban_DE(const char *iban) {
   for (int i = 4; i < 22; i++)
     if (!is_digit(iban[i])) return 0;
-  // N = BBAN + "1314" ("DE") + "00" in six 4-digit groups, weighted by
-  // 10^20, 10^16, 10^12, 10^8, 10^4 and 1 modulo 97; S stays below 2.8e6.
-  int g5 = digits_value(iban + 20, 2) * 100 + 13;
-  int s = 73 * digits_value(iban + 4, 4) + 62 * digits_value(iban + 8, 4) +
-          50 * digits_value(iban + 12, 4) + 81 * digits_value(iban + 16, 4) + 9 * g5 + 1400;
-  return 98 - s % 97;
+  return iban_check_value("DE", std::string_view(iban + 4, 18));
 }
 
 char split_iban_DE(const char *iban, char *knr, char *blz) {
@@ -93,13 +81,13 @@ char split_iban_DE(const char *iban, char *knr, char *blz) {
   knr[10] = '\0';
   if (!is_digit(iban[2]) || !is_digit(iban[3])) return '0';
   int check = check_iban_DE(iban);
-  return check != 0 && digits_value(iban + 2, 2) == check ? '1' : '0';
+  return check != 0 && static_cast<int>(digits_value({iban + 2, 2})) == check ? '1' : '0';
 }
 
 const Head_t_SEPA *find_head_DE(const char *blz) {
   if (strlen(blz) != 8 || !all_digits(blz)) return nullptr;
   int64_t i = BinarySearch(head_DE, 0, head_DE_size - 1,
-                           static_cast<uint64_t>(digits_value(blz, 8)));
+                           digits_value({blz, 8}));
   return i < 0 ? nullptr : &head_DE[i];
 }
 
@@ -255,18 +243,7 @@ constexpr size_t kIbanBufSize = 35;  // the longest IBAN has 34 characters
 constexpr char kModeMarker[] = "&mode=IBAN";
 
 bool is_lower(unsigned char ch) { return ch >= 'a' && ch <= 'z'; }
-bool is_upper(unsigned char ch) { return ch >= 'A' && ch <= 'Z'; }
 bool is_digit_or_lower(unsigned char ch) { return is_digit(ch) || is_lower(ch); }
-
-// Adds one character to a running remainder mod 97 of the number ISO 13616
-// reads: a digit stands for itself, a letter of either case for the two
-// digits of 10 + its place in the alphabet; -1 for any other character.
-// The running value stays below 9700, so any length is exact.
-int mod97_push(int rem, unsigned char ch) {
-  if (is_digit(ch)) return (rem * 10 + (ch - '0')) % 97;
-  if (is_lower(ch) || is_upper(ch)) return (rem * 100 + 10 + (ch | 0x20) - 'a') % 97;
-  return -1;
-}
 
 // ---------------------------------------------------------------------------
 // The countries.
@@ -426,12 +403,6 @@ int check_value_of(const ForeignCountry &cty, const char *iban) {
 // Bank lookup.
 // ---------------------------------------------------------------------------
 
-uint64_t decimal_value(const char *digits) {
-  uint64_t v = 0;
-  for (size_t i = 0; is_digit(static_cast<unsigned char>(digits[i])); i++)
-    v = v * 10 + static_cast<uint64_t>(digits[i] - '0');
-  return v;
-}
 
 // The table sizes give the last index, so a new edition of the data needs no
 // code change; an empty table finds nothing.
@@ -450,7 +421,7 @@ const Bank_t_SEPA *find_branch(const Bank_t_SEPA *table, uint32_t size, uint64_t
 // Finds the bank record (through the branch table where the country has one)
 // and the BIC to report; null when the bank code is unknown.
 const Head_t_SEPA *find_bank(const ForeignCountry &cty, const char *bankcode, const char **bic) {
-  uint64_t key = decimal_value(bankcode) / cty.key_divisor;
+  uint64_t key = digits_value(bankcode) / cty.key_divisor;
   const char *branch_bic = "";
   if (cty.branch) {
     const Bank_t_SEPA *branch = find_branch(cty.branch, *cty.branch_size, key);
@@ -536,23 +507,14 @@ using foreign_iban::kCZ;
 using foreign_iban::kES;
 using foreign_iban::kSK;
 
-// ISO 7064 MOD 97-10 as ISO 13616 applies it.  The BBAN and then the country
-// letters are read as one decimal number (a digit stands for itself, a letter
-// for the two digits of 10 + its place in the alphabet), "00" is appended,
-// and the check value is 98 minus the remainder mod 97.  Reducing after every
-// character keeps the result exact for a BBAN of any length.
-int iban_check_value(const char *country, const char *bban) {
-  using foreign_iban::mod97_push;
-  int rem = 0;
-  for (const char *p = bban; *p && rem >= 0; p++)
-    rem = mod97_push(rem, static_cast<unsigned char>(*p));
-  for (int i = 0; i < 2 && rem >= 0; i++) {
-    unsigned char ch = static_cast<unsigned char>(country[i]);
-    rem = is_digit(ch) ? -1 : mod97_push(rem, ch);
-  }
+// The check value of ISO 13616: the BBAN and then the two country letters
+// read as one number (see mod97), "00" appended, 98 minus the remainder.
+int iban_check_value(std::string_view country, std::string_view bban) {
+  if (country.size() < 2 || is_digit(country[0]) || is_digit(country[1])) return -1;
+  int rem = mod97(bban);
+  if (rem >= 0) rem = mod97(country.substr(0, 2), rem);
   if (rem < 0) return -1;
-  rem = rem * 100 % 97;
-  return 98 - rem;
+  return 98 - rem * 100 % 97;
 }
 
 void Iban_response_line_foreign(char *line, char code, const char *iban, const Head_t_SEPA *bank,

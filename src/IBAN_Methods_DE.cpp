@@ -58,11 +58,9 @@ void to_digits(const char *knr, unsigned char *digits) {
   for (int i = 0; i < kKnrLen; i++) digits[i] = static_cast<unsigned char>(knr[i] - '0');
 }
 
-// Value of the characters [from, to) of a digit text.
-uint32_t number_at(const char *text, int from, int to) {
-  uint32_t v = 0;
-  for (int i = from; i < to; i++) v = v * 10 + static_cast<uint32_t>(text[i] - '0');
-  return v;
+// Value of n digits of a digit text from the 0-based index `from`.
+uint32_t digits_from(const char *text, size_t from, size_t n) {
+  return static_cast<uint32_t>(digits_value({text + from, n}));
 }
 
 const AccountSwap *find_swap(SwapList list, const char *knr) {
@@ -817,7 +815,7 @@ constexpr AccountRange kR36Refused[] = {
 
 char rule36(char *blz, char *knr, uint32_t, const char *) {
   str_copy(blz, 9, new_bank_of(36));
-  uint32_t v = number_at(knr, 0, 9);
+  uint32_t v = digits_from(knr, 0, 9);
   if (v >= 10000 && v <= 89999) {
     shift_left(knr, 3);
     return '9';
@@ -842,7 +840,7 @@ char rule42(char *, char *knr, uint32_t, const char *) {
   }
   if (n != 8) return '0';
   if (knr[5] != '0') {
-    uint32_t w = number_at(knr, 2, 10);
+    uint32_t w = digits_from(knr, 2, 8);
     bool listed = (w >= 50462000 && w <= 50463999) || (w >= 50469000 && w <= 50469999);
     return listed ? '9' : '0';
   }
@@ -960,8 +958,8 @@ static_assert(sizeof kRules / sizeof kRules[0] == 58, "one row per rule 0..57");
 }  // namespace
 
 char iban_method_Commerzbank(char *blz, char *knr) {
-  if (in_c1(number_at(blz, 0, 8))) {
-    uint64_t v = vl9_char(knr, 'l');
+  if (in_c1(digits_from(blz, 0, 8))) {
+    uint64_t v = digits_from(knr, 1, 9);
     if (v >= 998000000 && v <= 999499999) return '0';
   }
   if (const BankAccountSwap *s = find_bank_swap(kC2, blz, knr)) {
@@ -991,7 +989,7 @@ char iban_method_Deutschebank(char *blz, char *knr) {
 char iban_method_Unicreditbank(char *blz, char *knr, uint32_t rule) {
   if (rule < kFirstUnicreditRule || rule >= kFirstUnicreditRule + 5) return '9';
   if (knr[0] != '0') {
-    const PrefixBank *p = find_prefix_bank(static_cast<uint16_t>(number_at(knr, 0, 3)));
+    const PrefixBank *p = find_prefix_bank(static_cast<uint16_t>(digits_from(knr, 0, 3)));
     if (!p) return '0';
     str_copy(blz, 9, p->blz);
     return '9';

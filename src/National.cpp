@@ -33,13 +33,6 @@ uint64_t number(std::string_view digits) {
   return v;
 }
 
-// Remainder mod 97 of a digit string of any length.
-uint32_t mod97(std::string_view digits) {
-  uint32_t rem = 0;
-  for (char ch : digits) rem = (rem * 10 + static_cast<uint32_t>(digit_value(ch))) % 97;
-  return rem;
-}
-
 // Sum of digit × weight, the weights read from the left.
 uint32_t weighted_sum(std::string_view digits, std::span<const uint8_t> weights) {
   uint32_t sum = 0;
@@ -80,7 +73,7 @@ bool iso7064_mod11_10(std::string_view digits) {
 // account number (modulo 97 check).
 bool rule_BE(std::string_view bban) {
   if (bban.size() != 12 || !digits_only(bban)) return false;
-  uint32_t rest = mod97(bban.substr(0, 10));
+  uint32_t rest = static_cast<uint32_t>(mod97(bban.substr(0, 10)));
   if (rest == 0) rest = 97;
   return rest == number(bban.substr(10, 2));
 }

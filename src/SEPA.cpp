@@ -165,23 +165,6 @@ bool in_class(unsigned char ch, CharClass chars) {
 
 // ===== Check digits and national checks =====
 
-// Appends n IBAN characters to the number whose remainder mod 97 is sought,
-// reducing whenever a further letter could overflow.  False for a character
-// that is neither a digit nor a capital.
-bool mod97_feed(uint64_t &acc, const char *text, size_t n) {
-  for (size_t k = 0; k < n; k++) {
-    unsigned char ch = text[k];
-    if (is_digit(ch))
-      acc = acc * 10 + (ch - '0');
-    else if (is_upper(ch))
-      acc = acc * 100 + (ch - 'A' + 10);
-    else
-      return false;
-    if (acc >= 1000000000000000ULL) acc %= 97;
-  }
-  return true;
-}
-
 // The German check reads fixed positions; a shorter IBAN cannot pass it.
 bool has_length(const char *iban, size_t needed) { return strnlen(iban, needed) == needed; }
 
@@ -299,10 +282,7 @@ const SepaDirectory *find_directory(const char *country_name) {
 // Bank code cut out of the IBAN: its decimal value (up to the first character
 // that is not a digit) and its text.  Positions beyond the IBAN read as end.
 uint64_t bank_code_number(const char *iban, const SepaDirectory &d) {
-  uint64_t v = 0;
-  for (int pos = d.first; pos <= d.last && is_digit(iban[pos - 1]); pos++)
-    v = v * 10 + static_cast<uint64_t>(iban[pos - 1] - '0');
-  return v / d.divisor;
+  return digits_value({iban + d.first - 1, static_cast<size_t>(d.last - d.first + 1)}) / d.divisor;
 }
 
 void bank_code_text(const char *iban, const SepaDirectory &d, char *out, size_t cap) {
@@ -598,9 +578,12 @@ char Sepa_validate_iban(const char *iban) {
   // The number is the BBAN followed by country code and check digits, each
   // letter standing for the two digits of 10 + its place in the alphabet.
   // The remainder is reduced whenever it could otherwise overflow.
-  uint64_t acc = 0;
-  if (!mod97_feed(acc, iban + 4, len - 4) || !mod97_feed(acc, iban, 4)) return '0';
-  return acc % 97 == 1 ? '1' : '0';
+  // IBANs reach here in capitals; small letters are no IBAN characters.
+  for (size_t i = 0; i < len; i++)
+    if (is_lower(iban[i])) return '0';
+  int rem = mod97(std::string_view(iban + 4, len - 4));
+  if (rem >= 0) rem = mod97(std::string_view(iban, 4), rem);
+  return rem == 1 ? '1' : '0';
 }
 
 // A German IBAN is valid only when the IBAN rules build exactly it from an

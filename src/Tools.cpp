@@ -72,6 +72,29 @@ void str_copy(char *dst, size_t cap, const char *src) {
   dst[n] = '\0';
 }
 
+int mod97(std::string_view text, int rem) {
+  // Up to 15 digits gather before a reduction; a letter adds two.
+  constexpr uint64_t kReduceFrom = 1000000000000000ULL;
+  uint64_t acc = static_cast<uint64_t>(rem);
+  for (unsigned char ch : text) {
+    if (is_digit(ch))
+      acc = acc * 10 + (ch - '0');
+    else if ((ch | 0x20) >= 'a' && (ch | 0x20) <= 'z')
+      acc = acc * 100 + 10 + ((ch | 0x20) - 'a');
+    else
+      return -1;
+    if (acc >= kReduceFrom) acc %= 97;
+  }
+  return static_cast<int>(acc % 97);
+}
+
+uint64_t digits_value(std::string_view text) {
+  uint64_t v = 0;
+  for (size_t i = 0; i < text.size() && i < 19 && is_digit(static_cast<unsigned char>(text[i])); i++)
+    v = v * 10 + static_cast<uint64_t>(text[i] - '0');
+  return v;
+}
+
 bool all_digits(const char *text) {
   for (; *text; text++)
     if (!is_digit(static_cast<unsigned char>(*text))) return false;
@@ -150,13 +173,6 @@ int64_t BinarySearchString(const Bank_t_BLZalpha_BIC *table, uint64_t lo, uint64
 // German directory lookups
 // ---------------------------------------------------------------------------
 
-// Decimal value of the leading digits of a text (stops at the first
-// non-digit, at most 19 digits so the value cannot overflow).
-static uint64_t decimal_value(const char *text) {
-  uint64_t v = 0;
-  for (int i = 0; i < 19 && text[i] >= '0' && text[i] <= '9'; i++) v = v * 10 + (text[i] - '0');
-  return v;
-}
 
 // Index of the first row of `blz` in `l`, or -1.  The search starts at the
 // first row of the bank code's leading digit; rows are sorted by bank code,
@@ -165,7 +181,7 @@ static uint64_t decimal_value(const char *text) {
 // has 113): every German request asks this two or three times, and a batch
 // of random bank codes would otherwise wait on memory at each step.
 int64_t find_blz_row(const char *blz) {
-  uint64_t key = decimal_value(blz);
+  uint64_t key = digits_value(blz);
   uint32_t lo = 0, hi = l_size;  // the answer lies in [lo, hi]; hi = end of table
   if (blz[0] >= '0' && blz[0] <= '9') {
     int32_t start = Sprung[blz[0] - '0'];
@@ -191,11 +207,11 @@ char find_blz(const char *blz, unsigned char *method) {
 }
 
 const char *getBIC_DE(const char *blz) {
-  int64_t i = BinarySearch(head_DE, 0, head_DE_size - 1, decimal_value(blz));
+  int64_t i = BinarySearch(head_DE, 0, head_DE_size - 1, digits_value(blz));
   if (i < 0) return nullptr;
   const Head_t_SEPA *rec = &head_DE[i];
   if (const char *substitute = bic_bank_code_DE(rec->iban_rule, blz)) {
-    int64_t j = BinarySearch(head_DE, 0, head_DE_size - 1, decimal_value(substitute));
+    int64_t j = BinarySearch(head_DE, 0, head_DE_size - 1, digits_value(substitute));
     // A substitute missing from this edition: no BIC rather than a wrong one.
     if (j < 0) return nullptr;
     rec = &head_DE[j];
@@ -299,11 +315,7 @@ uint64_t vl9(const unsigned char *knr, char selector) {
 }
 
 uint64_t vl9_char(const char *knr, char selector) {
-  const int first = selector == 'l' ? 1 : 0;
-  uint64_t v = 0;
-  for (int i = first; i < first + 9; ++i)
-    v = v * 10 + static_cast<uint64_t>(static_cast<unsigned char>(knr[i] - '0'));
-  return v;
+  return digits_value({knr + (selector == 'l' ? 1 : 0), 9});
 }
 
 char add_zeros(unsigned char *knr, int n) {

@@ -226,6 +226,18 @@ constexpr size_t RESPONSE_SIZE = 300;  // response line incl. NUL
 void str_append(char *dst, size_t cap, const char *src);
 void str_copy(char *dst, size_t cap, const char *src);
 
+// ISO 7064 MOD 97-10 as ISO 13616 reads an IBAN (Tools.cpp, the one home of
+// the algorithm): the remainder mod 97 of the number that `text` continues
+// from the remainder `rem`, a digit standing for itself and a letter of
+// either case for the two digits of 10 + its place in the alphabet.  -1 for
+// any other character.  Exact for any length.
+int mod97(std::string_view text, int rem = 0);
+
+// The one text-to-number reading of the parsers (Tools.cpp): the value of
+// the digits at the start of `text`, up to the first character that is not
+// a digit and at most 19 digits, so it cannot overflow.
+uint64_t digits_value(std::string_view text);
+
 // The digit class of the query parsers: ASCII '0' to '9' only.
 inline bool is_digit(unsigned char ch) { return ch >= '0' && ch <= '9'; }
 bool all_digits(const char *text);  // true for the empty text too
@@ -476,7 +488,7 @@ int check_iban_ES(const char *iban);
 // ISO 7064 MOD 97-10 check value (2..98) for a two-letter country code and a
 // BBAN of any length made of digits and letters of either case; -1 for any
 // other character.
-int iban_check_value(const char *country, const char *bban);
+int iban_check_value(std::string_view country, std::string_view bban);
 
 // Writes the IBAN mode's response line into line (RESPONSE_SIZE bytes):
 // the code, "&ibn=" with the IBAN when the code is '9' or '1', with allinfo

@@ -148,6 +148,66 @@ TEST(CheckRuleAccountDE, Rule43BankUsesMethod06) {
   }
 }
 
+// Every bank under rule 43 moves its accounts to 66650085 and answers with
+// that bank's BIC; the account check is method 06 on the requested bank
+// code's digits, whatever the requested bank's own method says.
+TEST(IbanRule43, RuleMovesToTheBankOfMethod06AndItsBic) {
+  EXPECT_STREQ(bic_bank_code_DE(43, "12345678"), "66650085");
+  const unsigned char blz_digits[BLZ_DE_SIZE] = {5, 0, 0, 1, 0, 0, 6, 0};
+  int differing = 0;
+  for (uint64_t i = 1; i <= 2000; i++) {
+    const uint64_t n = i * 2654435761ULL % 10000000000ULL;
+    char blz[BLZ_DE_SIZE] = "50010060", knr[KNR_DE_SIZE];
+    snprintf(knr, sizeof knr, "%010llu", static_cast<unsigned long long>(n));
+    ASSERT_EQ(apply_iban_method_DE(blz, knr, 43, ""), kRuleCheck);
+    EXPECT_STREQ(blz, "66650085");
+    unsigned char d[KNR_DE_SIZE];
+    for (int i = 0; i < 10; i++) d[i] = static_cast<unsigned char>(knr[i] - '0');
+    // The requested bank's own method (here 32) is overridden by 06.
+    char by06 = check_knr(blz_digits, d, 6);
+    if (by06 != check_knr(blz_digits, d, 32)) differing++;
+    EXPECT_EQ(check_rule_account_DE(blz_digits, knr, blz, 32), by06) << knr;
+  }
+  EXPECT_GT(differing, 100);
+}
+
+TEST(IbanRule43, MethodOverrideAndBic) {
+  const Head_t_SEPA *target = find_head_DE("66650085");
+  ASSERT_NE(target, nullptr);
+  int banks = 0, differing = 0;
+  for (uint32_t b = 0; b < head_DE_size; b++) {
+    if (head_DE[b].iban_rule != 43) continue;
+    banks++;
+    const std::string blz = head_DE[b].code;
+    ASSERT_NE(getBIC_DE(blz.c_str()), nullptr);
+    EXPECT_STREQ(getBIC_DE(blz.c_str()), target->bic) << blz;
+    unsigned char own = 0;
+    ASSERT_EQ(find_blz(blz.c_str(), &own), '1');
+    unsigned char blz_digits[BLZ_DE_SIZE];
+    for (int i = 0; i < 8; i++) blz_digits[i] = static_cast<unsigned char>(blz[i] - '0');
+    for (uint64_t n = 1; n < 1000000000; n = n * 7 + 3) {
+      std::string knr = std::to_string(n);
+      knr.insert(0, 10 - knr.size(), '0');
+      unsigned char d[KNR_DE_SIZE];
+      for (int i = 0; i < 10; i++) d[i] = static_cast<unsigned char>(knr[i] - '0');
+      char by06 = check_knr(blz_digits, d, 6);
+      if (by06 != check_knr(blz_digits, d, own)) differing++;
+      char code;
+      std::string line = call_handler(IbanGen_Main, "ccd=de&blz=" + blz + "&knr=" + knr, 1, &code);
+      if (by06 == '1' || by06 == '9') {
+        EXPECT_EQ(code, by06) << blz << "/" << knr;
+        EXPECT_NE(line.find("&ibn=DE"), std::string::npos);
+        EXPECT_NE(line.find("66650085" + knr), std::string::npos) << line;
+        EXPECT_NE(line.find(std::string("&bic=") + target->bic), std::string::npos) << line;
+      } else {
+        EXPECT_EQ(line, "code=0&mode=IBAN") << blz << "/" << knr;
+      }
+    }
+  }
+  if (banks == 0) GTEST_SKIP() << "no bank under rule 43 in this edition";
+  EXPECT_GT(differing, 0) << "method 06 and the banks' own methods never disagreed";
+}
+
 // ---------------------------------------------------------------------------
 // Request parsing
 // ---------------------------------------------------------------------------

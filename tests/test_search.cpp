@@ -187,4 +187,32 @@ TEST(Search, CliExactBytes) {
   EXPECT_EQ(r.status, 8);
 }
 
+// An answer of about 300 kB, many times the sink's buffer, against a second
+// reading of the directory: every row of the wide table whose name holds
+// "spark" in any ASCII letter case, in table order, with the bank's BIC.
+TEST(Search, AnswerLargerThanTheSinkBuffer) {
+  std::string expected;
+  uint32_t hits = 0;
+  for (uint32_t i = 0; i < l_size; i++) {
+    std::string name = l[i].name, lower;
+    for (char ch : name) lower += static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+    if (lower.find("spark") == std::string::npos) continue;
+    hits++;
+    expected += std::string("blz=") + l[i].blz + "&name=" + name + "&zip=" + l[i].zip +
+                "&location=" + l[i].place;
+    const char *bic = getBIC_DE(l[i].blz);
+    if (bic && bic[0]) expected += std::string("&bic=") + bic;
+    expected += "\r\n";
+  }
+  ASSERT_LT(hits, 9999u);
+  expected += "code=1&mode=SEARCH";
+  ASSERT_GT(expected.size(), 4 * sizeof(Sink::buf));
+  char code;
+  EXPECT_EQ(call_handler(Search_Main, "nam=spark&max=9999", 1, &code), expected);
+  EXPECT_EQ(code, '1');
+  CliResult r = run_pluvar_cli({"search", "-allinfo", "nam=spark&max=9999"});
+  EXPECT_EQ(r.out, expected);
+  EXPECT_EQ(r.status, 1);
+}
+
 }  // namespace
