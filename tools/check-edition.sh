@@ -31,6 +31,6 @@ if command -v ccache >/dev/null; then
   flags+=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 fi
 cmake -S "$tree" -B "$tree/build" "${flags[@]}" >/dev/null
-cmake --build "$tree/build" -j2 --target pluvar test_directory test_edition
+cmake --build "$tree/build" -j2 --target pluvar test_directory test_edition answer_dump
 cd "$tree/build"
 ctest -j2 -L any_edition --output-on-failure
