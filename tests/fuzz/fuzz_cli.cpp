@@ -44,8 +44,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (a != "Pluvar 3.25.1,  valid 03/03/25 - 06/08/25" || s1 != 1) fuzz_fail("bad banner", a);
     return 0;
   }
-  // "--version" asks for a description for people, not an answer.
-  if (!args.empty() && args.back() == "--version") return 0;
+  // "[--date D] --version" answers people with several lines, not a code line.
+  if (!args.empty() && args.back() == "--version" && s1 == 0) {
+    if (a.rfind("Pluvar ", 0) != 0 || a.back() != '\n') fuzz_fail("bad version text", a);
+    return 0;
+  }
   // Hit lines are allowed when the first word may select the search mode;
   // the invariants still demand they end in "\r\n" and precede the code line.
   // Option words among the input shape the answer as they say.
