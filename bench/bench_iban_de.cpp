@@ -81,7 +81,7 @@ BENCHMARK(BM_AccountCheck_Allinfo);
 void BM_ApplyRule_Commerzbank76(benchmark::State &state) {
   for (auto _ : state) {
     char blz[BLZ_DE_SIZE] = "10080000", knr[KNR_DE_SIZE] = "0998024648";
-    benchmark::DoNotOptimize(apply_iban_method_DE(blz, knr, 5, ""));
+    benchmark::DoNotOptimize(apply_iban_method_DE(german_current, blz, knr, 5, ""));
   }
   state.SetItemsProcessed(state.iterations());
 }

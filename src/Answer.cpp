@@ -80,7 +80,7 @@ void answer_deletion_mark(Sink &out, const char *blz) {
   uint32_t code = 0;
   for (int i = 0; i < 8; i++) code = code * 10 + static_cast<uint32_t>(blz[i] - '0');
   uint32_t successor = 0;
-  if (deletion_mark(code, &successor)) json_deletion_mark(out, true, successor);
+  if (deletion_mark(*out.german, code, &successor)) json_deletion_mark(out, true, successor);
 }
 
 void answer_end(Sink &out) {

@@ -286,8 +286,9 @@ int pluvar_validate_iban(const char *iban, const char *bic, unsigned flags, pluv
 const char *pluvar_version(void) { return PLUVAR_VERSION; }
 
 int pluvar_data_edition(unsigned long *valid_from, unsigned long *valid_to) {
-  if (valid_from) *valid_from = edition_DE.valid_from;
-  if (valid_to) *valid_to = edition_DE.valid_to;
+  const Edition_DE &today = german_edition_for(0).edition_DE;
+  if (valid_from) *valid_from = today.valid_from;
+  if (valid_to) *valid_to = today.valid_to;
   return 0;
 }
 

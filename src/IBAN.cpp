@@ -61,7 +61,9 @@ char split_query_keys(const char *query, const char *const *keys, int n_keys,
   }
 }
 
-char Iban_find_blz_DE(const char *blz, unsigned char *method) { return find_blz(blz, method); }
+char Iban_find_blz_DE(const GermanTables &de, const char *blz, unsigned char *method) {
+  return find_blz(de, blz, method);
+}
 
 int check_iban_DE(const char *iban) {
   for (int i = 4; i < 22; i++)
@@ -84,19 +86,19 @@ char split_iban_DE(const char *iban, char *knr, char *blz) {
   return check != 0 && static_cast<int>(digits_value({iban + 2, 2})) == check ? '1' : '0';
 }
 
-const Head_t_SEPA *find_head_DE(const char *blz) {
+const Head_t_SEPA *find_head_DE(const GermanTables &de, const char *blz) {
   if (strlen(blz) != 8 || !all_digits(blz)) return nullptr;
-  int64_t i = BinarySearch(head_DE, 0, head_DE_size - 1,
+  int64_t i = BinarySearch(de.head_DE, 0, de.head_DE_size - 1,
                            digits_value({blz, 8}));
-  return i < 0 ? nullptr : &head_DE[i];
+  return i < 0 ? nullptr : &de.head_DE[i];
 }
 
-char generate_iban_DE(char *iban, char *knr, char *blz) {
-  const Head_t_SEPA *rec = find_head_DE(blz);
+char generate_iban_DE(const GermanTables &de, char *iban, char *knr, char *blz) {
+  const Head_t_SEPA *rec = find_head_DE(de, blz);
   if (!rec) return kRuleUnknownBank;
   // The rules read ten account digits; anything else cannot be converted.
   if (strlen(knr) != 10 || !all_digits(knr)) return kRuleRefused;
-  char r = apply_iban_method_DE(blz, knr, rec->iban_rule, rec->successor);
+  char r = apply_iban_method_DE(de, blz, knr, rec->iban_rule, rec->successor);
   memcpy(iban, "DE00", 4);
   memcpy(iban + 4, blz, 8);
   memcpy(iban + 12, knr, 10);
@@ -142,14 +144,15 @@ namespace {
 
 // The IBAN request's bank fields: those of the bank code the rule left.
 void write_bank_fields_DE(Sink &out, const char *blz) {
-  if (const Head_t_SEPA *found = find_head_DE(blz)) {
+  const GermanTables &de = *out.german;
+  if (const Head_t_SEPA *found = find_head_DE(de, blz)) {
     const Head_t_SEPA &rec = *found;
-    answer_field(out, "name", text_at(head_DE_text, rec.name));
-    answer_field(out, "zip", text_at(head_DE_text, rec.zip));
-    answer_field(out, "location", text_at(head_DE_text, rec.location));
+    answer_field(out, "name", text_at(de.head_DE_text, rec.name));
+    answer_field(out, "zip", text_at(de.head_DE_text, rec.zip));
+    answer_field(out, "location", text_at(de.head_DE_text, rec.location));
     answer_deletion_mark(out, blz);
   }
-  const char *bic = getBIC_DE(blz);
+  const char *bic = getBIC_DE(de, blz);
   answer_field(out, "bic", bic ? bic : "");
 }
 
@@ -180,11 +183,11 @@ char IbanGen_DE(char *query, char allinfo, Sink &out) {
   GermanIban built{};
   unsigned char method = 0;
   if (code == '1') {
-    code = Iban_find_blz_DE(blz, &method);
+    code = Iban_find_blz_DE(*out.german, blz, &method);
     reason = Reason::blz_unknown;
   }
   if (code == kFound) {
-    code = build_checked_iban_DE(blz, knr, method, built);
+    code = build_checked_iban_DE(*out.german, blz, knr, method, built);
     reason = build_reason(code, built);
   }
   answer_begin(out, code, reason);
@@ -440,12 +443,13 @@ const Head_t_SEPA *find_bank(const ForeignCountry &cty, const char *bankcode, co
 
 // The national rules read the BBAN, which is the stored bank code followed by
 // the stored account number.
-bool passes_national_check(const ForeignCountry &cty, const char *bankcode, const char *account) {
+bool passes_national_check(const GermanTables &de, const ForeignCountry &cty, const char *bankcode,
+                           const char *account) {
   char bban[kIbanBufSize];
   bban[0] = '\0';
   str_append(bban, sizeof bban, bankcode);
   str_append(bban, sizeof bban, account);
-  return national_check_passes(cty.iso, bban, false);
+  return national_check_passes(de, cty.iso, bban, false);
 }
 
 // The answer: the code, "ibn" with the IBAN when one was built, with
@@ -484,7 +488,7 @@ char iban_gen(const ForeignCountry &cty, char *query, char allinfo, Sink &out) {
     if (!bank) {
       code = '7';
       reason = Reason::blz_unknown;
-    } else if (!passes_national_check(cty, bankcode, account)) {
+    } else if (!passes_national_check(*out.german, cty, bankcode, account)) {
       code = '0';
       reason = Reason::national_check;
     } else {

@@ -751,37 +751,40 @@ constexpr const char *new_bank_of(uint32_t rule) {
   return r && r->takes_accounts ? r->blz : throw "rule without a new bank code";
 }
 
-using RuleProc = char (*)(char *blz, char *knr, uint32_t rule, const char *successor);
+// `de` is the request's directory edition; only the Commerzbank and Deutsche
+// Bank procedures read it (the bank's method).
+using RuleProc = char (*)(const GermanTables &de, char *blz, char *knr, uint32_t rule,
+                          const char *successor);
 
-char rule0_successor(char *blz, char *, uint32_t, const char *successor) {
+char rule0_successor(const GermanTables &, char *blz, char *, uint32_t, const char *successor) {
   if (successor[0] != '\0') str_copy(blz, 9, successor);
   return '9';
 }
 
-char rule1_refuse(char *, char *, uint32_t, const char *) { return '0'; }
+char rule1_refuse(const GermanTables &, char *, char *, uint32_t, const char *) { return '0'; }
 
 // Accounts with the type digit 6 at position 8 (or 86 at 8-9) have no IBAN.
-char rule2(char *, char *knr, uint32_t, const char *) {
+char rule2(const GermanTables &, char *, char *knr, uint32_t, const char *) {
   if (knr[7] == '6' || (knr[7] == '8' && knr[8] == '6')) return '0';
   return '9';
 }
 
-char rule5_commerzbank(char *blz, char *knr, uint32_t, const char *) {
-  return iban_method_Commerzbank(blz, knr);
+char rule5_commerzbank(const GermanTables &de, char *blz, char *knr, uint32_t, const char *) {
+  return iban_method_Commerzbank(de, blz, knr);
 }
 
-char rule9(char *blz, char *knr, uint32_t, const char *) {
+char rule9(const GermanTables &, char *blz, char *knr, uint32_t, const char *) {
   str_copy(blz, 9, new_bank_of(9));
   if (strncmp(knr, "1116", 4) == 0) memcpy(knr, "3047", 4);
   return '9';
 }
 
-char rule20_deutschebank(char *blz, char *knr, uint32_t, const char *) {
-  return iban_method_Deutschebank(blz, knr);
+char rule20_deutschebank(const GermanTables &de, char *blz, char *knr, uint32_t, const char *) {
+  return iban_method_Deutschebank(de, blz, knr);
 }
 
 // Only accounts of 6, 7, 9 or 10 significant digits move to the new bank.
-char rule21(char *blz, char *knr, uint32_t, const char *) {
+char rule21(const GermanTables &, char *blz, char *knr, uint32_t, const char *) {
   int n = significant_digits(knr);
   if (n == 8 || n <= 5) return '0';
   str_copy(blz, 9, new_bank_of(21));
@@ -789,7 +792,7 @@ char rule21(char *blz, char *knr, uint32_t, const char *) {
 }
 
 // A ten-digit account with 0 at position 4 drops that zero.
-char rule29(char *, char *knr, uint32_t, const char *) {
+char rule29(const GermanTables &, char *, char *knr, uint32_t, const char *) {
   if (significant_digits(knr) == kKnrLen && knr[3] == '0') {
     memmove(knr + 1, knr, 3);
     knr[0] = '0';
@@ -797,7 +800,7 @@ char rule29(char *, char *knr, uint32_t, const char *) {
   return '9';
 }
 
-char rule31_35_unicredit(char *blz, char *knr, uint32_t rule, const char *) {
+char rule31_35_unicredit(const GermanTables &, char *blz, char *knr, uint32_t rule, const char *) {
   return iban_method_Unicreditbank(blz, knr, rule);
 }
 
@@ -813,7 +816,7 @@ constexpr AccountRange kR36Refused[] = {
     {860000000, 899999999},
 };
 
-char rule36(char *blz, char *knr, uint32_t, const char *) {
+char rule36(const GermanTables &, char *blz, char *knr, uint32_t, const char *) {
   str_copy(blz, 9, new_bank_of(36));
   uint32_t v = digits_from(knr, 0, 9);
   if (v >= 10000 && v <= 89999) {
@@ -825,14 +828,14 @@ char rule36(char *blz, char *knr, uint32_t, const char *) {
   return '9';
 }
 
-char rule41(char *blz, char *knr, uint32_t, const char *) {
+char rule41(const GermanTables &, char *blz, char *knr, uint32_t, const char *) {
   str_copy(blz, 9, new_bank_of(41));
   str_copy(knr, kKnrLen + 1, "0000011404");
   return '1';
 }
 
 // Rule 42: only accounts of certain shapes have an IBAN.
-char rule42(char *, char *knr, uint32_t, const char *) {
+char rule42(const GermanTables &, char *, char *knr, uint32_t, const char *) {
   int n = significant_digits(knr);
   if (n == 10) {
     bool tail_zero = strcmp(knr + 5, "00000") == 0;
@@ -847,12 +850,12 @@ char rule42(char *, char *knr, uint32_t, const char *) {
   return knr[6] != '0' ? '9' : '0';
 }
 
-char rule47(char *, char *knr, uint32_t, const char *) {
+char rule47(const GermanTables &, char *, char *knr, uint32_t, const char *) {
   if (significant_digits(knr) == 8) shift_left(knr, 2);
   return '9';
 }
 
-char rule49(char *, char *knr, uint32_t, const char *) {
+char rule49(const GermanTables &, char *, char *knr, uint32_t, const char *) {
   if (knr[0] == '9' && knr[1] != '0' && knr[1] != '1') return '1';
   return '9';
 }
@@ -866,12 +869,12 @@ char move_to_r52_r53_bank(char *blz, char *knr, const BankAccountSwap &s) {
   return kRuleCheckNewBank;
 }
 
-char rule52(char *blz, char *knr, uint32_t, const char *) {
+char rule52(const GermanTables &, char *blz, char *knr, uint32_t, const char *) {
   const BankAccountSwap *s = find_bank_swap(kR52, blz, knr);
   return s ? move_to_r52_r53_bank(blz, knr, *s) : kRuleRefused;
 }
 
-char rule53(char *blz, char *knr, uint32_t, const char *) {
+char rule53(const GermanTables &, char *blz, char *knr, uint32_t, const char *) {
   const BankAccountSwap *s = find_bank_swap(kR53, blz, knr);
   return s ? move_to_r52_r53_bank(blz, knr, *s) : kRuleCheck;
 }
@@ -957,7 +960,7 @@ static_assert(sizeof kRules / sizeof kRules[0] == 58, "one row per rule 0..57");
 
 }  // namespace
 
-char iban_method_Commerzbank(char *blz, char *knr) {
+char iban_method_Commerzbank(const GermanTables &de, char *blz, char *knr) {
   if (in_c1(digits_from(blz, 0, 8))) {
     uint64_t v = digits_from(knr, 1, 9);
     if (v >= 998000000 && v <= 999499999) return '0';
@@ -967,20 +970,20 @@ char iban_method_Commerzbank(char *blz, char *knr) {
     return '1';
   }
   unsigned char method = 0;
-  char found = find_blz(blz, &method);
+  char found = find_blz(de, blz, &method);
   if (found != '1') return found;
   if (method == kMethod13) return commerzbank_method13(knr);
   if (method == kMethod76) return commerzbank_method76(knr);
   return '9';
 }
 
-char iban_method_Deutschebank(char *blz, char *knr) {
+char iban_method_Deutschebank(const GermanTables &de, char *blz, char *knr) {
   if (strcmp(blz, kDeutscheBankSwap.blz) == 0 && strcmp(knr, kDeutscheBankSwap.from) == 0) {
     str_copy(knr, kKnrLen + 1, kDeutscheBankSwap.to);
     return '1';
   }
   unsigned char method = 0;
-  char found = find_blz(blz, &method);
+  char found = find_blz(de, blz, &method);
   if (found != '1') return found;
   if (method == kMethod63 || method == kMethodC7) return deutschebank_method63(knr);
   return method == kMethod09 ? '1' : '9';
@@ -1001,10 +1004,11 @@ char iban_method_Unicreditbank(char *blz, char *knr, uint32_t rule) {
   return '9';
 }
 
-char apply_iban_method_DE(char *blz, char *knr, uint32_t rule, const char *successor) {
+char apply_iban_method_DE(const GermanTables &de, char *blz, char *knr, uint32_t rule,
+                          const char *successor) {
   if (rule >= sizeof kRules / sizeof kRules[0]) return '9';
   const IbanRule &r = kRules[rule];
-  if (r.proc) return r.proc(blz, knr, rule, successor ? successor : "");
+  if (r.proc) return r.proc(de, blz, knr, rule, successor ? successor : "");
   if (const AccountSwap *s = find_swap(r.swaps, knr)) {
     apply_swap(knr, s->to);
     return r.listed_result;
@@ -1037,21 +1041,21 @@ char check_rule_account_DE(const unsigned char *blz_digits, const char *knr, con
   return check_knr(blz_digits, knr_digits, method);
 }
 
-char build_checked_iban_DE(const char *blz, const char *knr, unsigned char method,
-                           GermanIban &out) {
+char build_checked_iban_DE(const GermanTables &de, const char *blz, const char *knr,
+                           unsigned char method, GermanIban &out) {
   str_copy(out.blz, sizeof out.blz, blz);
   str_copy(out.knr, sizeof out.knr, knr);
   // The check reads the requested bank code's digits even when the rule
   // moves the account to another bank code.
   unsigned char blz_digits[BLZ_DE_SIZE] = {0};
   digit_values(blz, blz_digits, 8);
-  char r = generate_iban_DE(out.iban, out.knr, out.blz);
+  char r = generate_iban_DE(de, out.iban, out.knr, out.blz);
   out.rule = r;
   switch (r) {
     case kRuleReleased:
       return kCheckPassed;
     case kRuleCheckNewBank:
-      if (find_blz(out.blz, &method) != kFound) return kRuleRefused;
+      if (find_blz(de, out.blz, &method) != kFound) return kRuleRefused;
       digit_values(out.blz, blz_digits, 8);
       break;
     case kRuleCheck:
@@ -1152,22 +1156,24 @@ int rule_source_accounts(uint32_t rule, const char *blz, const char *knr,
 
 namespace {
 
-bool builds(const char *blz, const char *knr, unsigned char method, const char *iban) {
+bool builds(const GermanTables &de, const char *blz, const char *knr, unsigned char method,
+            const char *iban) {
   GermanIban built;
-  return iban_built(build_checked_iban_DE(blz, knr, method, built)) &&
+  return iban_built(build_checked_iban_DE(de, blz, knr, method, built)) &&
          strcmp(built.iban, iban) == 0;
 }
 
 // Whether the rule of bank code `from` builds the IBAN from knr or from an
 // account that the rule turns into knr.
-bool built_from_bank(const char *iban, const char *from, uint32_t rule, const char *knr) {
+bool built_from_bank(const GermanTables &de, const char *iban, const char *from, uint32_t rule,
+                     const char *knr) {
   unsigned char method = 0;
-  if (find_blz(from, &method) != kFound) return false;
-  if (builds(from, knr, method, iban)) return true;
+  if (find_blz(de, from, &method) != kFound) return false;
+  if (builds(de, from, knr, method, iban)) return true;
   char sources[kMaxRuleSources][KNR_DE_SIZE];
   int n = rule_source_accounts(rule, from, knr, sources);
   for (int i = 0; i < n; i++)
-    if (builds(from, sources[i], method, iban)) return true;
+    if (builds(de, from, sources[i], method, iban)) return true;
   return false;
 }
 
@@ -1196,19 +1202,19 @@ uint64_t rules_moving_to(const char *blz) {
 // is the rules' own when the IBAN's bank code, or a bank code whose rule
 // moves accounts to it, builds it from the account or from an account that
 // the rule turns into this one.
-bool german_iban_built_by_rules(const char *iban) {
+bool german_iban_built_by_rules(const GermanTables &de, const char *iban) {
   char knr[KNR_DE_SIZE], blz[BLZ_DE_SIZE];
   if (split_iban_DE(iban, knr, blz) != kCheckPassed) return false;
-  const Head_t_SEPA *rec = find_head_DE(blz);
+  const Head_t_SEPA *rec = find_head_DE(de, blz);
   if (!rec) return false;
-  if (built_from_bank(iban, blz, rec->iban_rule, knr)) return true;
+  if (built_from_bank(de, iban, blz, rec->iban_rule, knr)) return true;
   const uint64_t moving_rules = rules_moving_to(blz);
-  for (uint32_t i = 0; i < head_DE_size; i++) {
-    const Head_t_SEPA &from = head_DE[i];
+  for (uint32_t i = 0; i < de.head_DE_size; i++) {
+    const Head_t_SEPA &from = de.head_DE[i];
     const bool moves_here = from.iban_rule == 0
                                 ? from.successor[0] != '\0' && strcmp(from.successor, blz) == 0
                                 : from.iban_rule < 64 && (moving_rules >> from.iban_rule & 1);
-    if (moves_here && &from != rec && built_from_bank(iban, from.code, from.iban_rule, knr))
+    if (moves_here && &from != rec && built_from_bank(de, iban, from.code, from.iban_rule, knr))
       return true;
   }
   return false;

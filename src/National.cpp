@@ -126,7 +126,7 @@ bool rule_ES(std::string_view bban) {
 // IBAN is rebuilt around the BBAN (a valid IBAN has only one pair of check
 // digits).
 // Source: Deutsche Bundesbank, IBAN rules and check-digit methods.
-bool rule_DE(std::string_view bban) {
+bool rule_DE(const GermanTables &de, std::string_view bban) {
   if (bban.size() != 18 || !digits_only(bban)) return false;
   char text[IBAN_DE_SIZE] = "DE00";
   memcpy(text + 4, bban.data(), bban.size());
@@ -135,7 +135,7 @@ bool rule_DE(std::string_view bban) {
   if (check < 0) return false;
   text[2] = static_cast<char>('0' + check / 10);
   text[3] = static_cast<char>('0' + check % 10);
-  return german_iban_built_by_rules(text);
+  return german_iban_built_by_rules(de, text);
 }
 
 // France and Monaco: the clé RIB.  BBAN: code banque (5 digits), code
@@ -318,7 +318,7 @@ bool rule_PL(std::string_view bban) {
 
 struct NationalRuleEntry {
   char country[3];
-  bool (*check)(std::string_view bban);
+  bool (*check)(std::string_view bban);  // null for Germany: rule_DE
   NationalScope scope;
 };
 
@@ -331,7 +331,7 @@ constexpr NationalRuleEntry kRules[] = {
     {"BA", rule_mod97_10, NationalScope::Strict},
     {"BE", rule_BE, NationalScope::Always},
     {"CZ", rule_CZ_SK, NationalScope::Always},
-    {"DE", rule_DE, NationalScope::Always},
+    {"DE", nullptr, NationalScope::Always},  // rule_DE, which reads the request's edition
     {"EE", rule_EE, NationalScope::Strict},
     {"ES", rule_ES, NationalScope::Always},
     {"FI", rule_FI, NationalScope::Strict},
@@ -365,9 +365,10 @@ bool national_rule_exists(std::string_view country, NationalScope *scope) {
   return r != nullptr;
 }
 
-bool national_check_passes(std::string_view country, std::string_view bban, bool strict) {
+bool national_check_passes(const GermanTables &de, std::string_view country,
+                           std::string_view bban, bool strict) {
   const NationalRuleEntry *r = find_rule(country);
   if (r == nullptr) return true;
   if (r->scope == NationalScope::Strict && !strict) return true;
-  return r->check(bban);
+  return r->check ? r->check(bban) : rule_DE(de, bban);
 }

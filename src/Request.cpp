@@ -102,7 +102,7 @@ char write_code5(Sink &out, Reason reason = Reason::command_line) {
 // The banner is a line of its own, without "code="; JSON gives it a key.
 char write_banner(Sink &out) {
   char banner[BANNER_SIZE];
-  format_banner(banner, sizeof banner, edition_DE);
+  format_banner(banner, sizeof banner, out.german->edition_DE);
   if (!out.options->json) {
     sink_puts(out, banner);
     return '1';
@@ -224,7 +224,10 @@ int pluvar_request(const RequestOptions &base, int argc, const char *const *argv
   int rest = argc > 1 ? parse_options(argc, argv, 1, opts, error) : argc;
 
   const RequestOptions *saved = out.options;
+  const GermanTables *saved_german = out.german;
   out.options = &opts;
+  // The edition is chosen once: every lookup of this request reads it.
+  out.german = &german_edition_for(opts.date);
   out.first_field = false;
   out.hits_open = false;
   char code;
@@ -244,6 +247,7 @@ int pluvar_request(const RequestOptions &base, int argc, const char *const *argv
     }
   }
   out.options = saved;
+  out.german = saved_german;
   return code - '0';
 }
 

@@ -192,8 +192,10 @@ struct SepaDirectory {
   const uint32_t *bic_size;
 };
 
+// The German head records are those of the request's edition
+// (resolve_german), so the directory names no table.
 constexpr SepaDirectory german(const char *name, uint8_t first, uint8_t last) {
-  return {name, first, last, 1, Source::German, head_DE, &head_DE_size, head_DE_text,
+  return {name, first, last, 1, Source::German, nullptr, nullptr, nullptr,
           nullptr, nullptr, nullptr, nullptr, nullptr};
 }
 
@@ -334,16 +336,17 @@ void take_head(Bank &bank, const Head_t_SEPA &h, const char *text) {
   bank.found = true;
 }
 
-char resolve_german(const char *iban, const SepaDirectory &d, const char *bic, Bank &bank) {
-  int64_t i = search(d.head, *d.head_size, bank_code_number(iban, d));
+char resolve_german(const GermanTables &de, const char *iban, const SepaDirectory &d,
+                    const char *bic, Bank &bank) {
+  int64_t i = search(de.head_DE, de.head_DE_size, bank_code_number(iban, d));
   if (i < 0) return '7';
-  take_head(bank, d.head[i], d.head_text);
-  bank.german_code = d.head[i].code;
+  take_head(bank, de.head_DE[i], de.head_DE_text);
+  bank.german_code = de.head_DE[i].code;
   char blz[9];
   bank_code_text(iban, d, blz, sizeof blz);
   // The BIC of a bank code may be that of another bank under its IBAN rule;
   // a substitute missing from the directory leaves the bank without a BIC.
-  const char *rule_bic = getBIC_DE(blz);
+  const char *rule_bic = getBIC_DE(de, blz);
   bank.bic = rule_bic ? rule_bic : "";
   return compare_bic(bic, bank.bic);
 }
@@ -453,12 +456,13 @@ void write_response(Sink &out, char code, Reason reason, const Bank &bank, char 
   answer_end(out);
 }
 
-char resolve_bank(const char *iban, char *bic, const char *country_name, Bank &bank) {
+char resolve_bank(const GermanTables &de, const char *iban, char *bic, const char *country_name,
+                  Bank &bank) {
   const SepaDirectory *d = find_directory(country_name);
   if (d == nullptr) return resolve_european(iban, bic, false, '1', bank);
   switch (d->source) {
     case Source::German:
-      return resolve_german(iban, *d, bic, bank);
+      return resolve_german(de, iban, *d, bic, bank);
     case Source::Head:
       return resolve_head(iban, *d, bic, bank);
     case Source::BranchHead:
@@ -588,28 +592,30 @@ char Sepa_validate_iban(const char *iban) {
 
 // A German IBAN is valid only when the IBAN rules build exactly it from an
 // account of its bank code, including the account check the rule demands.
-char Sepa_check_national_DE(const char *iban) {
+char Sepa_check_national_DE(const GermanTables &de, const char *iban) {
   if (!has_length(iban, 22)) return '0';
-  return german_iban_built_by_rules(iban) ? '1' : '0';
+  return german_iban_built_by_rules(de, iban) ? '1' : '0';
 }
 
 // The national rules live in one unit; the IBAN's country code picks the
 // rule and the BBAN follows the check digits.
-char Sepa_check_national(const char *iban, bool strict) {
+char Sepa_check_national(const GermanTables &de, const char *iban, bool strict) {
   size_t len = strnlen(iban, SEPA_IBAN_SIZE - 1);
   if (len < 4) return '1';  // no country code: nothing to pick a rule by
   std::string_view text(iban, len);
-  return national_check_passes(text.substr(0, 2), text.substr(4), strict) ? '1' : '0';
+  return national_check_passes(de, text.substr(0, 2), text.substr(4), strict) ? '1' : '0';
 }
 
-char Sepa_find_bank_and_form_output_string(const char *iban, char *bic, const char *country_name,
-                                           char *response, char allinfo) {
+char Sepa_find_bank_and_form_output_string(const GermanTables &de, const char *iban, char *bic,
+                                           const char *country_name, char *response,
+                                           char allinfo) {
   Bank bank;
-  char code = resolve_bank(iban, bic, country_name, bank);
+  char code = resolve_bank(de, iban, bic, country_name, bank);
   if (bank.found) {
     TextCollector text{response, RESPONSE_SIZE, strnlen(response, RESPONSE_SIZE - 1)};
     Sink out;
     sink_init_text(out, text);
+    out.german = &de;
     sink_puts(out, "      ");
     write_bank_fields(out, bank, allinfo);
     sink_finish(out);
@@ -631,7 +637,7 @@ char Sepa_Main(char *query, char allinfo, Sink &out) {
     reason = structure_reason(code, country_name);
   }
   if (code == '1') {
-    code = resolve_bank(iban, bic, country_name, bank);
+    code = resolve_bank(*out.german, iban, bic, country_name, bank);
     reason = code == '7' ? Reason::bank_unknown
              : code == '9' ? Reason::bic_not_confirmed
                            : Reason::valid;
@@ -639,7 +645,7 @@ char Sepa_Main(char *query, char allinfo, Sink &out) {
       if (Sepa_validate_iban(iban) != '1') {
         code = '0';
         reason = Reason::iban_check_digits;
-      } else if (Sepa_check_national(iban, out.options->strict) != '1') {
+      } else if (Sepa_check_national(*out.german, iban, out.options->strict) != '1') {
         // --strict adds the national rules of more countries.
         code = '0';
         reason = Reason::national_check;

@@ -222,10 +222,10 @@ void format_fixed(char *text, uint32_t value, int width) {
   text[width] = '\0';
 }
 
-BankBic bank_bic(uint32_t code, const char *part, size_t part_len) {
+BankBic bank_bic(const GermanTables &de, uint32_t code, const char *part, size_t part_len) {
   char blz[9];
   format_fixed(blz, code, 8);
-  const char *found = getBIC_DE(blz);
+  const char *found = getBIC_DE(de, blz);
   BankBic b = {code, found ? found : "", false};
   b.matches = contains_lower(b.bic, strlen(b.bic), part, part_len);
   return b;
@@ -235,14 +235,15 @@ BankBic bank_bic(uint32_t code, const char *part, size_t part_len) {
 // stored; they are read from the search columns, which hold the same texts,
 // so a search never reads the wide rows of the directory.
 void write_hit(Sink &out, uint32_t row, const char *bic) {
+  const GermanTables &de = *out.german;
   char blz[9], zip[6];
-  format_fixed(blz, l_blz_number[row], 8);
-  format_fixed(zip, l_zip_number[row], 5);
+  format_fixed(blz, de.l_blz_number[row], 8);
+  format_fixed(zip, de.l_zip_number[row], 5);
   hit_begin(out);
   answer_field(out, "blz", blz);
-  answer_field(out, "name", l_name_pool + l_name_offset[l_name_id[row]]);
+  answer_field(out, "name", de.l_name_pool + de.l_name_offset[de.l_name_id[row]]);
   answer_field(out, "zip", zip);
-  answer_field(out, "location", l_place_pool + l_place_offset[l_place_id[row]]);
+  answer_field(out, "location", de.l_place_pool + de.l_place_offset[de.l_place_id[row]]);
   answer_deletion_mark(out, blz);
   if (bic && *bic) answer_field(out, "bic", bic);
   hit_end(out);
@@ -347,25 +348,33 @@ char Search_Main(char *query, char allinfo, Sink &out) {
   BankBic bank = {0, "", false};
   // Branch rows repeat their bank's name and many places recur: the
   // distinct texts are tested, then each row looks its texts' marks up.
-  const TextPool name_pool = {l_name_pool, l_name_pool_size, l_name_offset, l_names_size};
-  const TextPool place_pool = {l_place_pool, l_place_pool_size, l_place_offset, l_places_size};
+  const GermanTables &de = *out.german;
+  const TextPool name_pool = {de.l_name_pool, de.l_name_pool_size, de.l_name_offset,
+                              de.l_names_size};
+  const TextPool place_pool = {de.l_place_pool, de.l_place_pool_size, de.l_place_offset,
+                               de.l_places_size};
+  // The columns the loop reads, held apart from the descriptor so that the
+  // hit writer's calls do not make the loop reread them.
+  const uint32_t rows = de.l_size;
+  const uint32_t *const blz_number = de.l_blz_number, *const zip_number = de.l_zip_number;
+  const uint16_t *const name_id = de.l_name_id, *const place_id = de.l_place_id;
   TextMarks names, places;
   mark_texts(name_pool, name, name_len, names);
   mark_texts(place_pool, loc, loc_len, places);
 
   int32_t hits = 0;
   uint32_t row = 0;
-  for (; row < l_size && hits < limit; row++) {
-    if (blz_digits > 0 && (l_blz_number[row] < blz_low || l_blz_number[row] > blz_high)) continue;
-    if (zip_digits > 0 && (l_zip_number[row] < zip_low || l_zip_number[row] > zip_high)) continue;
-    if (loc_len && !marked(places, l_place_id[row])) continue;
-    if (name_len && !marked(names, l_name_id[row])) continue;
-    if (need_bic && bank.code != l_blz_number[row]) bank = bank_bic(l_blz_number[row], bic, bic_len);
+  for (; row < rows && hits < limit; row++) {
+    if (blz_digits > 0 && (blz_number[row] < blz_low || blz_number[row] > blz_high)) continue;
+    if (zip_digits > 0 && (zip_number[row] < zip_low || zip_number[row] > zip_high)) continue;
+    if (loc_len && !marked(places, place_id[row])) continue;
+    if (name_len && !marked(names, name_id[row])) continue;
+    if (need_bic && bank.code != blz_number[row]) bank = bank_bic(de, blz_number[row], bic, bic_len);
     if (bic_len && !bank.matches) continue;
     hits++;
     write_hit(out, row, allinfo ? bank.bic : nullptr);
   }
   if (hits == 0) return write_response(out, '0', Reason::no_hits);
-  if (row < l_size) return write_response(out, '9', Reason::more_hits);
+  if (row < rows) return write_response(out, '9', Reason::more_hits);
   return write_response(out, '1', Reason::all_hits);
 }

@@ -125,6 +125,11 @@ extern const Head_t_SEPA head_DE[];
 extern const uint32_t head_DE_size;
 extern const char head_DE_text[];
 extern const uint32_t head_DE_text_size;
+// Bank codes whose own row the directory marks for deletion, ascending, and
+// the successor each names (0 for none); deleted_count entries each.
+extern const uint32_t deleted_blz[];
+extern const uint32_t deleted_successor[];
+extern const uint32_t deleted_count;
 
 extern const Head_t_SEPA head_AT[];
 extern const uint32_t head_AT_size;

@@ -14,9 +14,6 @@ extern const uint16_t cp1252_high[32];
 extern const uint16_t base_letter_point[];
 extern const unsigned char base_letter_byte[];
 extern const uint32_t base_letter_count;
-extern const uint32_t deleted_blz[];
-extern const uint32_t deleted_successor[];
-extern const uint32_t deleted_count;
 
 const char *source_spelling(const char *stored) {
   uint32_t lo = 0, hi = spelling_count;
@@ -146,15 +143,15 @@ bool utf8_to_stored(char *value) {
   return true;
 }
 
-bool deletion_mark(uint32_t blz, uint32_t *successor) {
-  uint32_t lo = 0, hi = deleted_count;
+bool deletion_mark(const GermanTables &de, uint32_t blz, uint32_t *successor) {
+  uint32_t lo = 0, hi = de.deleted_count;
   while (lo < hi) {
     uint32_t mid = lo + (hi - lo) / 2;
-    if (deleted_blz[mid] == blz) {
-      *successor = deleted_successor[mid];
+    if (de.deleted_blz[mid] == blz) {
+      *successor = de.deleted_successor[mid];
       return true;
     }
-    if (deleted_blz[mid] < blz)
+    if (de.deleted_blz[mid] < blz)
       lo = mid + 1;
     else
       hi = mid;

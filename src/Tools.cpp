@@ -14,6 +14,7 @@ void sink_init(Sink &out, void (*flush)(void *, const char *, size_t), void *ctx
   out.ctx = ctx;
   out.len = 0;
   out.options = &kDefaultOptions;
+  out.german = &german_edition_for(0);
   out.first_field = false;
   out.hits_open = false;
   out.capture = nullptr;
@@ -180,41 +181,41 @@ int64_t BinarySearchString(const Bank_t_BLZalpha_BIC *table, uint64_t lo, uint64
 // the narrow column of bank-code numbers (4 bytes a row, where a row of `l`
 // has 113): every German request asks this two or three times, and a batch
 // of random bank codes would otherwise wait on memory at each step.
-int64_t find_blz_row(const char *blz) {
+int64_t find_blz_row(const GermanTables &de, const char *blz) {
   uint64_t key = digits_value(blz);
-  uint32_t lo = 0, hi = l_size;  // the answer lies in [lo, hi]; hi = end of table
+  uint32_t lo = 0, hi = de.l_size;  // the answer lies in [lo, hi]; hi = end of table
   if (blz[0] >= '0' && blz[0] <= '9') {
-    int32_t start = Sprung[blz[0] - '0'];
-    if (start < 0 || static_cast<uint32_t>(start) >= l_size) return -1;
+    int32_t start = de.Sprung[blz[0] - '0'];
+    if (start < 0 || static_cast<uint32_t>(start) >= de.l_size) return -1;
     lo = static_cast<uint32_t>(start);
   }
   while (lo < hi) {
     uint32_t mid = lo + (hi - lo) / 2;
-    if (l_blz_number[mid] < key)
+    if (de.l_blz_number[mid] < key)
       lo = mid + 1;
     else
       hi = mid;
   }
-  if (lo == l_size || l_blz_number[lo] != key) return -1;
+  if (lo == de.l_size || de.l_blz_number[lo] != key) return -1;
   return static_cast<int64_t>(lo);
 }
 
-char find_blz(const char *blz, unsigned char *method) {
-  int64_t row = find_blz_row(blz);
+char find_blz(const GermanTables &de, const char *blz, unsigned char *method) {
+  int64_t row = find_blz_row(de, blz);
   if (row < 0) return '7';
-  *method = l[row].method;
+  *method = de.l[row].method;
   return '1';
 }
 
-const char *getBIC_DE(const char *blz) {
-  int64_t i = BinarySearch(head_DE, 0, head_DE_size - 1, digits_value(blz));
+const char *getBIC_DE(const GermanTables &de, const char *blz) {
+  int64_t i = BinarySearch(de.head_DE, 0, de.head_DE_size - 1, digits_value(blz));
   if (i < 0) return nullptr;
-  const Head_t_SEPA *rec = &head_DE[i];
+  const Head_t_SEPA *rec = &de.head_DE[i];
   if (const char *substitute = bic_bank_code_DE(rec->iban_rule, blz)) {
-    int64_t j = BinarySearch(head_DE, 0, head_DE_size - 1, digits_value(substitute));
+    int64_t j = BinarySearch(de.head_DE, 0, de.head_DE_size - 1, digits_value(substitute));
     // A substitute missing from this edition: no BIC rather than a wrong one.
     if (j < 0) return nullptr;
-    rec = &head_DE[j];
+    rec = &de.head_DE[j];
   }
   return rec->bic;
 }

@@ -124,7 +124,9 @@ EditionState edition_state(const Edition_DE &edition, uint32_t day, int32_t *day
   return EditionState::Valid;
 }
 
-void write_edition_state(Sink &out, const Edition_DE &edition, uint32_t day) {
+// `superseded`: the build carries a later edition, which answers once this
+// one has expired.
+void write_edition_state(Sink &out, const Edition_DE &edition, uint32_t day, bool superseded) {
   char from[kGermanDateSize], to[kGermanDateSize], today[kGermanDateSize];
   german_date(from, edition.valid_from);
   german_date(to, edition.valid_to);
@@ -143,7 +145,8 @@ void write_edition_state(Sink &out, const Edition_DE &edition, uint32_t day) {
     case EditionState::Expired:
       sink_puts(out, "expired ");
       write_day_count(out, days);
-      sink_puts(out, " ago; a newer edition is due (today is ");
+      sink_puts(out, superseded ? " ago; the next edition answers (today is "
+                                : " ago; a newer edition is due (today is ");
       break;
     case EditionState::NotYetValid:
       sink_puts(out, "not yet valid; it takes effect in ");
@@ -155,15 +158,38 @@ void write_edition_state(Sink &out, const Edition_DE &edition, uint32_t day) {
   sink_puts(out, ")\n");
 }
 
+// The German editions the build carries, each with its state on `day`; with
+// more than one, also which of them answers requests of that day.
+static void write_german_editions(Sink &out, uint32_t day) {
+  for (uint32_t k = 0; k < german_editions_size; k++) {
+    const Edition_DE &e = german_editions[k]->edition_DE;
+    char rows[kNumberSize], codes[kNumberSize];
+    decimal(rows, e.rows);
+    decimal(codes, e.codes);
+    if (k == 0) {
+      const char *const directory[] = {"German bank directory: ", rows, " rows, ", codes,
+                                       " bank codes, from ", e.source};
+      put_line(out, directory, sizeof directory / sizeof directory[0]);
+    } else {
+      // data/'s edition has its source's sha256 in the table list below.
+      const char *const directory[] = {"German bank directory, next edition: ", rows, " rows, ",
+                                       codes, " bank codes, from ", e.source, ", sha256 ",
+                                       e.sha256};
+      put_line(out, directory, sizeof directory / sizeof directory[0]);
+    }
+    write_edition_state(out, e, day, k + 1 < german_editions_size);
+  }
+  if (german_editions_size < 2 || !valid_ymd(day)) return;
+  char on[kGermanDateSize], from[kGermanDateSize];
+  german_date(on, day);
+  german_date(from, german_edition_for(day).edition_DE.valid_from);
+  const char *const line[] = {"Requests of ", on, " answer from the edition valid from ", from};
+  put_line(out, line, sizeof line / sizeof line[0]);
+}
+
 void write_version(Sink &out, uint32_t day) {
   sink_puts(out, "Pluvar " PLUVAR_VERSION "\n");
-  char rows[kNumberSize], codes[kNumberSize];
-  decimal(rows, edition_DE.rows);
-  decimal(codes, edition_DE.codes);
-  const char *const directory[] = {"German bank directory: ", rows, " rows, ", codes,
-                                   " bank codes, from ", edition_DE.source};
-  put_line(out, directory, sizeof directory / sizeof directory[0]);
-  write_edition_state(out, edition_DE, day);
+  write_german_editions(out, day);
   sink_puts(out, "Tables, their sources and editions:\n");
   for (uint32_t i = 0; i < edition_sources_size; i++) {
     const Edition_Source &s = edition_sources[i];

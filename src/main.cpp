@@ -19,16 +19,18 @@ void write_row_fields(Sink &out, const BLZ_Row &r) {
 
 // Looks the bank code up in `l` and appends six blanks (the place of "code="
 // and its digit) and the bank's name, zip and place to the response line.
-char find_blz_and_form_output_string(const char *blz, char *line, unsigned char *method) {
-  int64_t row = find_blz_row(blz);
+char find_blz_and_form_output_string(const GermanTables &de, const char *blz, char *line,
+                                     unsigned char *method) {
+  int64_t row = find_blz_row(de, blz);
   if (row < 0) return '7';
   TextCollector text{line, RESPONSE_SIZE, strnlen(line, RESPONSE_SIZE - 1)};
   Sink out;
   sink_init_text(out, text);
+  out.german = &de;
   sink_puts(out, "      ");
-  write_row_fields(out, l[row]);
+  write_row_fields(out, de.l[row]);
   sink_finish(out);
-  *method = l[row].method;
+  *method = de.l[row].method;
   return '1';
 }
 
@@ -106,9 +108,10 @@ char account_check(const char *iban, const char *blz_in, const char *knr_in, cha
     str_copy(knr, sizeof knr, knr_in);
   }
 
+  const GermanTables &de = *out.german;
   unsigned char method = 0;
   unsigned char blz_digits[BLZ_DE_SIZE] = {0};
-  bool found = Iban_find_blz_DE(blz, &method) == '1';
+  bool found = Iban_find_blz_DE(de, blz, &method) == '1';
   if (method_override >= 0) method = static_cast<unsigned char>(method_override);
   GermanIban derived{};
   bool confirmed = false;
@@ -117,17 +120,17 @@ char account_check(const char *iban, const char *blz_in, const char *knr_in, cha
     // Only the IBAN form and -allinfo answers show or compare the derived
     // IBAN; the plain account check (a batch's bulk) skips the IBAN rule.
     if (check_digits_right && (iban_request || allinfo))
-      confirmed = iban_built(build_checked_iban_DE(blz, knr, method, derived));
+      confirmed = iban_built(build_checked_iban_DE(de, blz, knr, method, derived));
   }
 
   char code;
   Reason reason;
-  int64_t row = find_blz_row(blz);
+  int64_t row = find_blz_row(de, blz);
   if (row < 0) {
     code = '7';
     reason = Reason::blz_unknown;
   } else {
-    method = method_override >= 0 ? static_cast<unsigned char>(method_override) : l[row].method;
+    method = method_override >= 0 ? static_cast<unsigned char>(method_override) : de.l[row].method;
     if (iban_request) {
       char requested[IBAN_DE_SIZE];
       str_copy(requested, sizeof requested, iban);
@@ -157,9 +160,9 @@ char account_check(const char *iban, const char *blz_in, const char *knr_in, cha
   }
 
   answer_begin(out, code, reason);
-  if (row >= 0) write_row_fields(out, l[row]);
+  if (row >= 0) write_row_fields(out, de.l[row]);
   if (code == '0' || code == '1' || code == '9') {
-    const char *bic = allinfo ? getBIC_DE(blz) : nullptr;
+    const char *bic = allinfo ? getBIC_DE(de, blz) : nullptr;
     if (iban_request) {
       answer_field(out, "knr", knr);
       answer_field(out, "blz", blz);

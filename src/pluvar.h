@@ -22,6 +22,7 @@
 // holding the whole answer.
 // ---------------------------------------------------------------------------
 struct RequestOptions;
+struct GermanTables;
 
 struct Sink {
   void (*flush)(void *ctx, const char *data, size_t len);
@@ -31,6 +32,10 @@ struct Sink {
   // it at the defaults, the request path at the options of the command line
   // for the time of one request.  Handlers read them as `out.options->strict`.
   const RequestOptions *options;
+  // The German directory edition the request answers from (never null):
+  // sink_init takes today's, the request path the one of the request's day.
+  // Handlers hand it to the German lookups as `*out.german`.
+  const GermanTables *german;
   // Where the answer writer stands (Answer.cpp): an answer or hit begun,
   // whether a field has been written in it, the JSON hit list opened.
   bool first_field;
@@ -214,7 +219,7 @@ size_t utf8_encode(uint32_t cp, char *buf);
 bool utf8_to_stored(char *value);
 // Banks the German directory marks for deletion: true with the successor
 // (0 for none) when the bank code is marked.
-bool deletion_mark(uint32_t blz, uint32_t *successor);
+bool deletion_mark(const GermanTables &de, uint32_t blz, uint32_t *successor);
 
 // Sizes shared by all handlers.
 constexpr size_t QUERY_SIZE = 300;     // query buffer: 299 characters + NUL
@@ -279,15 +284,20 @@ int64_t BinarySearchString(const Bank_t_EU *table, uint64_t lo, uint64_t hi, con
 int64_t BinarySearchString(const Bank_t_BLZalpha_BIC *table, uint64_t lo, uint64_t hi,
                            const char *text);
 
+// The German lookups take the edition they read (`de`: the request's,
+// `*out.german`); the tables' names in comments are those of GermanTables.
+//
 // Row lookups in `l`: '1' found (method written), '7' not found.
-int64_t find_blz_row(const char *blz);  // index of the bank code's first row, or -1
-char find_blz(const char *blz, unsigned char *method);
-char Iban_find_blz_DE(const char *blz, unsigned char *method);                    // IBAN.cpp
-char find_blz_and_form_output_string(const char *blz, char *line, unsigned char *method);  // main.cpp
+// Index of the bank code's first row, or -1.
+int64_t find_blz_row(const GermanTables &de, const char *blz);
+char find_blz(const GermanTables &de, const char *blz, unsigned char *method);
+char Iban_find_blz_DE(const GermanTables &de, const char *blz, unsigned char *method);  // IBAN.cpp
+char find_blz_and_form_output_string(const GermanTables &de, const char *blz, char *line,
+                                     unsigned char *method);  // main.cpp
 
 // BIC of a German bank code after the IBAN-rule substitutions; the empty text
 // when the bank has none, null when the code is not in head_DE.
-const char *getBIC_DE(const char *blz);
+const char *getBIC_DE(const GermanTables &de, const char *blz);
 
 // SEPA reachability: index of the first `list_SCL` entry that covers the BIC
 // (an 8-character entry covers every BIC that begins with it, an
@@ -375,7 +385,7 @@ int check_iban_DE(const char *iban);
 char split_iban_DE(const char *iban, char *knr, char *blz);
 // Builds the IBAN through the bank's IBAN rule, which may edit knr and blz in
 // place.  '7' when the bank code is not in head_DE, else the rule's result.
-char generate_iban_DE(char *iban, char *knr, char *blz);
+char generate_iban_DE(const GermanTables &de, char *iban, char *knr, char *blz);
 // The account check a rule asks for: check_knr on the given bank-code digits
 // and the account number as the rule left it, by the given method (method 06
 // where rule 43 moved the account to 66650085); '0' for ten zeros.
@@ -399,12 +409,12 @@ struct GermanIban {
 // method and digits check the new account.  Returns the IBAN mode's code:
 // '1' or '9' built (out.iban holds the IBAN), '0' refused or the check
 // failed, '7' bank code not in head_DE, '8' the method byte names no method.
-char build_checked_iban_DE(const char *blz, const char *knr, unsigned char method,
-                           GermanIban &out);
+char build_checked_iban_DE(const GermanTables &de, const char *blz, const char *knr,
+                           unsigned char method, GermanIban &out);
 inline bool iban_built(char code) { return code == kCheckPassed || code == kNotCheckable; }
 // Whether the IBAN rules build exactly this German IBAN (22 characters, right
 // check digits) from some account of its bank code, account check included.
-bool german_iban_built_by_rules(const char *iban);
+bool german_iban_built_by_rules(const GermanTables &de, const char *iban);
 // Accounts of the bank code that the rule turns into knr (the rule's
 // replacement lists and reshapes run backwards), at most kMaxRuleSources;
 // the account itself is not among them.  Returns their number.
@@ -415,7 +425,7 @@ int rule_source_accounts(uint32_t rule, const char *blz, const char *knr,
 // the bank's own code), or null when it keeps its own.
 const char *bic_bank_code_DE(uint32_t rule, const char *blz);
 // The head_DE record of an 8-digit bank code, or null.
-const Head_t_SEPA *find_head_DE(const char *blz);
+const Head_t_SEPA *find_head_DE(const GermanTables &de, const char *blz);
 char Iban_extract_numbers_DE(char *query, char *ccd, char *blz, char *knr);
 char IbanGen_DE(char *query, char allinfo, Sink &out);
 // The IBAN mode: lowercases the query and dispatches on its country code.
@@ -431,9 +441,11 @@ char split_query_keys(const char *query, const char *const *keys, int n_keys,
 // German IBAN rules (IBAN_Methods_DE.cpp).  Results: '9' build after the
 // account check, '1' build without it, '0' no IBAN, '8' build after the
 // check but report 9.
-char apply_iban_method_DE(char *blz, char *knr, uint32_t rule, const char *successor);
-char iban_method_Commerzbank(char *blz, char *knr);
-char iban_method_Deutschebank(char *blz, char *knr);
+// The Commerzbank and Deutsche Bank procedures read the bank's method in `de`.
+char apply_iban_method_DE(const GermanTables &de, char *blz, char *knr, uint32_t rule,
+                          const char *successor);
+char iban_method_Commerzbank(const GermanTables &de, char *blz, char *knr);
+char iban_method_Deutschebank(const GermanTables &de, char *blz, char *knr);
 char iban_method_Unicreditbank(char *blz, char *knr, uint32_t rule);
 
 // The account check after parsing (main.cpp): iban is empty or the requested
@@ -523,17 +535,18 @@ char Sepa_match_format(const char *iban, const char *format, size_t format_size)
 // cannot be confirmed, '7' bank code not in the national directory.  Appends
 // six blanks and the bank fields to `response` when it has a bank to report;
 // may replace `bic` by the BIC of a bank-code-to-BIC table.
-char Sepa_find_bank_and_form_output_string(const char *iban, char *bic, const char *country_name,
-                                           char *response, char allinfo);
+char Sepa_find_bank_and_form_output_string(const GermanTables &de, const char *iban, char *bic,
+                                           const char *country_name, char *response,
+                                           char allinfo);
 // ISO 13616 check digits (MOD 97-10): '1' right, '0' wrong.
 char Sepa_validate_iban(const char *iban);
 // National account check of an IBAN (National.cpp has the rules): '1'
 // passed or no rule in force, '0' failed.  strict adds the rules that apply
 // only under strict validation.
-char Sepa_check_national(const char *iban, bool strict);
+char Sepa_check_national(const GermanTables &de, const char *iban, bool strict);
 // The German check: the IBAN rules must rebuild exactly this IBAN from its
 // bank code and account, including the account check the rule asks for.
-char Sepa_check_national_DE(const char *iban);
+char Sepa_check_national_DE(const GermanTables &de, const char *iban);
 
 // ===== National check digits (National.cpp) =====
 // The check digits a country puts inside its BBAN (the IBAN after the
@@ -547,7 +560,9 @@ enum class NationalScope : uint8_t { Always, Strict };
 // rule in force (none at all, or a Strict one and strict is false).  The
 // country is the IBAN's two capital letters; the BBAN must have exactly the
 // country's length, else it fails.
-bool national_check_passes(std::string_view country, std::string_view bban, bool strict);
+// The German rule reads the directory edition `de`.
+bool national_check_passes(const GermanTables &de, std::string_view country,
+                           std::string_view bban, bool strict);
 // Whether the country has a rule, and (when scope is not null) its scope.
 bool national_rule_exists(std::string_view country, NationalScope *scope);
 

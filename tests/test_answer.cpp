@@ -95,9 +95,9 @@ TEST(JsonOption, DeletionMarkInEveryModeThatNamesAGermanBank) {
   EXPECT_EQ(run({"--json", "knr=0532013000&blz=37040044"}).find("deleted"), std::string::npos);
   EXPECT_EQ(run({"knr=1&blz=25050299"}).find("deleted"), std::string::npos);
   uint32_t successor = 1;
-  EXPECT_TRUE(deletion_mark(25050299, &successor));
+  EXPECT_TRUE(deletion_mark(german_current, 25050299, &successor));
   EXPECT_EQ(successor, 25050180u);
-  EXPECT_FALSE(deletion_mark(37040044, &successor));
+  EXPECT_FALSE(deletion_mark(german_current, 37040044, &successor));
 }
 
 TEST(LenientOption, PrintedFormsInEveryMode) {

@@ -19,7 +19,7 @@ std::string bank_with_method(unsigned char method) {
 
 unsigned char method_of(const char *blz) {
   unsigned char method = 255;
-  if (find_blz(blz, &method) != '1') return 255;
+  if (find_blz(german_current, blz, &method) != '1') return 255;
   return method;
 }
 

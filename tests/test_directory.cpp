@@ -124,14 +124,14 @@ TEST(GermanTables, SearchColumnsMatchEveryRow) {
 TEST(RowLookup, FindsFirstRowOfBankCode) {
   PLUVAR_ONLY_EDITION(kShippedEdition);
   unsigned char method = 255;
-  EXPECT_EQ(find_blz("10000000", &method), '1');
+  EXPECT_EQ(find_blz(german_current, "10000000", &method), '1');
   EXPECT_EQ(method, 9);
-  EXPECT_EQ(find_blz_row("10000000"), 0);
+  EXPECT_EQ(find_blz_row(german_current, "10000000"), 0);
 
   method = 255;
-  EXPECT_EQ(find_blz("87096214", &method), '1');
+  EXPECT_EQ(find_blz(german_current, "87096214", &method), '1');
   EXPECT_EQ(method, 6);
-  int64_t row = find_blz_row("87096214");
+  int64_t row = find_blz_row(german_current, "87096214");
   ASSERT_GT(row, 0);
   EXPECT_STRNE(l[row - 1].blz, "87096214");  // the bank code's first row
   EXPECT_LT(row, static_cast<int64_t>(l_size) - 1);
@@ -153,7 +153,7 @@ TEST(RowLookup, AgreesWithTheWalkForEveryCodeAndItsNeighbours) {
     for (uint64_t key : {head_DE[i].key - 1, head_DE[i].key, head_DE[i].key + 1}) {
       char text[16];
       snprintf(text, sizeof text, "%08llu", static_cast<unsigned long long>(key));
-      ASSERT_EQ(find_blz_row(text), walk_from_sprung(key, text[0] - '0')) << text;
+      ASSERT_EQ(find_blz_row(german_current, text), walk_from_sprung(key, text[0] - '0')) << text;
     }
   }
 }
@@ -162,7 +162,7 @@ TEST(RowLookup, UnknownCodesAnswerSeven) {
   for (const char *blz : {"09999999", "99999999", "10000001", "87096215", "00000000", "x", "",
                           "1000000", "100000000"}) {
     unsigned char method = 77;
-    EXPECT_EQ(find_blz(blz, &method), '7') << blz;
+    EXPECT_EQ(find_blz(german_current, blz, &method), '7') << blz;
     EXPECT_EQ(method, 77) << "method written for " << blz;
   }
 }
@@ -171,12 +171,12 @@ TEST(RowLookup, FormsOutputString) {
   PLUVAR_ONLY_EDITION(kShippedEdition);
   char line[RESPONSE_SIZE] = "";
   unsigned char method = 0;
-  EXPECT_EQ(find_blz_and_form_output_string("10000000", line, &method), '1');
+  EXPECT_EQ(find_blz_and_form_output_string(german_current, "10000000", line, &method), '1');
   EXPECT_STREQ(line, "      &name=Bundesbank&zip=10591&location=Berlin");
   EXPECT_EQ(method, 9);
 
   char unchanged[RESPONSE_SIZE] = "keep";
-  EXPECT_EQ(find_blz_and_form_output_string("12345678", unchanged, &method), '7');
+  EXPECT_EQ(find_blz_and_form_output_string(german_current, "12345678", unchanged, &method), '7');
   EXPECT_STREQ(unchanged, "keep");
 }
 
@@ -194,14 +194,14 @@ TEST(BicLookup, SubstitutionsByIbanRule) {
       {"10000000", "MARKDEF1100"},  // rule 42: own BIC
   };
   for (const auto &c : cases) {
-    const char *bic = getBIC_DE(c.blz);
+    const char *bic = getBIC_DE(german_current, c.blz);
     ASSERT_NE(bic, nullptr) << c.blz;
     EXPECT_STREQ(bic, c.bic) << c.blz;
   }
-  EXPECT_EQ(getBIC_DE("12345678"), nullptr);
-  EXPECT_EQ(getBIC_DE("99999999"), nullptr);
+  EXPECT_EQ(getBIC_DE(german_current, "12345678"), nullptr);
+  EXPECT_EQ(getBIC_DE(german_current, "99999999"), nullptr);
   // A bank without BIC and without a substituting rule: empty, not null.
-  const char *empty = getBIC_DE("60050009");
+  const char *empty = getBIC_DE(german_current, "60050009");
   ASSERT_NE(empty, nullptr);
 }
 
@@ -263,11 +263,11 @@ TEST(RowLookup, EveryCodeFoundAtItsFirstRow) {
     bool first = i == 0 || strcmp(l[i - 1].blz, l[i].blz) != 0;
     if (!first) continue;
     codes++;
-    ASSERT_EQ(find_blz_row(l[i].blz), static_cast<int64_t>(i)) << l[i].blz;
+    ASSERT_EQ(find_blz_row(german_current, l[i].blz), static_cast<int64_t>(i)) << l[i].blz;
     ASSERT_GE(BinarySearch(head_DE, 0, head_DE_size - 1, strtoull(l[i].blz, nullptr, 10)), 0)
         << l[i].blz;
     unsigned char method = 255;
-    ASSERT_EQ(find_blz(l[i].blz, &method), '1');
+    ASSERT_EQ(find_blz(german_current, l[i].blz, &method), '1');
     EXPECT_EQ(method, l[i].method);
   }
   EXPECT_EQ(codes, head_DE_size);

@@ -84,7 +84,7 @@ Built build(const char *blz_in, const char *knr_in) {
   char iban[IBAN_DE_SIZE] = "untouched", blz[BLZ_DE_SIZE], knr[KNR_DE_SIZE];
   str_copy(blz, sizeof blz, blz_in);
   str_copy(knr, sizeof knr, knr_in);
-  char r = generate_iban_DE(iban, knr, blz);
+  char r = generate_iban_DE(german_current, iban, knr, blz);
   return {r, iban, blz, knr};
 }
 
@@ -159,7 +159,7 @@ TEST(IbanRule43, RuleMovesToTheBankOfMethod06AndItsBic) {
     const uint64_t n = i * 2654435761ULL % 10000000000ULL;
     char blz[BLZ_DE_SIZE] = "50010060", knr[KNR_DE_SIZE];
     snprintf(knr, sizeof knr, "%010llu", static_cast<unsigned long long>(n));
-    ASSERT_EQ(apply_iban_method_DE(blz, knr, 43, ""), kRuleCheck);
+    ASSERT_EQ(apply_iban_method_DE(german_current, blz, knr, 43, ""), kRuleCheck);
     EXPECT_STREQ(blz, "66650085");
     unsigned char d[KNR_DE_SIZE];
     for (int i = 0; i < 10; i++) d[i] = static_cast<unsigned char>(knr[i] - '0');
@@ -172,17 +172,17 @@ TEST(IbanRule43, RuleMovesToTheBankOfMethod06AndItsBic) {
 }
 
 TEST(IbanRule43, MethodOverrideAndBic) {
-  const Head_t_SEPA *target = find_head_DE("66650085");
+  const Head_t_SEPA *target = find_head_DE(german_current, "66650085");
   ASSERT_NE(target, nullptr);
   int banks = 0, differing = 0;
   for (uint32_t b = 0; b < head_DE_size; b++) {
     if (head_DE[b].iban_rule != 43) continue;
     banks++;
     const std::string blz = head_DE[b].code;
-    ASSERT_NE(getBIC_DE(blz.c_str()), nullptr);
-    EXPECT_STREQ(getBIC_DE(blz.c_str()), target->bic) << blz;
+    ASSERT_NE(getBIC_DE(german_current, blz.c_str()), nullptr);
+    EXPECT_STREQ(getBIC_DE(german_current, blz.c_str()), target->bic) << blz;
     unsigned char own = 0;
-    ASSERT_EQ(find_blz(blz.c_str(), &own), '1');
+    ASSERT_EQ(find_blz(german_current, blz.c_str(), &own), '1');
     unsigned char blz_digits[BLZ_DE_SIZE];
     for (int i = 0; i < 8; i++) blz_digits[i] = static_cast<unsigned char>(blz[i] - '0');
     for (uint64_t n = 1; n < 1000000000; n = n * 7 + 3) {

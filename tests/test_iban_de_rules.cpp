@@ -32,7 +32,7 @@ Outcome run_rule(uint32_t rule, const char *blz_in, const char *knr_in, const ch
   char blz[BLZ_DE_SIZE], knr[KNR_DE_SIZE];
   str_copy(blz, sizeof blz, blz_in);
   str_copy(knr, sizeof knr, knr_in);
-  char r = apply_iban_method_DE(blz, knr, rule, successor);
+  char r = apply_iban_method_DE(german_current, blz, knr, rule, successor);
   return {r, blz, knr};
 }
 
@@ -245,7 +245,7 @@ Outcome run_commerzbank(const char *blz_in, const char *knr_in) {
   char blz[BLZ_DE_SIZE], knr[KNR_DE_SIZE];
   str_copy(blz, sizeof blz, blz_in);
   str_copy(knr, sizeof knr, knr_in);
-  char r = iban_method_Commerzbank(blz, knr);
+  char r = iban_method_Commerzbank(german_current, blz, knr);
   return {r, blz, knr};
 }
 
@@ -319,7 +319,7 @@ Outcome run_deutschebank(const char *blz_in, const char *knr_in) {
   char blz[BLZ_DE_SIZE], knr[KNR_DE_SIZE];
   str_copy(blz, sizeof blz, blz_in);
   str_copy(knr, sizeof knr, knr_in);
-  char r = iban_method_Deutschebank(blz, knr);
+  char r = iban_method_Deutschebank(german_current, blz, knr);
   return {r, blz, knr};
 }
 
@@ -436,7 +436,7 @@ TEST(UnicreditPrefixes, ExactlyTheListedPrefixesMap) {
     if (r == '9') {
       mapped++;
       unsigned char method;
-      EXPECT_EQ(find_blz(blz, &method), '1') << prefix << " -> " << blz;
+      EXPECT_EQ(find_blz(german_current, blz, &method), '1') << prefix << " -> " << blz;
     } else {
       EXPECT_EQ(r, '0');
       EXPECT_STREQ(blz, "10020890");

@@ -107,15 +107,15 @@ TEST(National, RegistryExamplesPass) {
     std::string s = iban;
     EXPECT_TRUE(has_rule(country(s))) << iban;
     EXPECT_EQ(Sepa_validate_iban(iban), '1') << iban;
-    EXPECT_EQ(Sepa_check_national(iban, true), '1') << iban;
+    EXPECT_EQ(Sepa_check_national(german_current, iban, true), '1') << iban;
   }
 }
 
 TEST(National, StrictRulesApplyOnlyUnderStrict) {
   const char *wrong_rib = "FR8420041010050500013M02607";  // RIB key 07, the right one is 06
   EXPECT_EQ(Sepa_validate_iban(wrong_rib), '1');
-  EXPECT_EQ(Sepa_check_national(wrong_rib, false), '1');
-  EXPECT_EQ(Sepa_check_national(wrong_rib, true), '0');
+  EXPECT_EQ(Sepa_check_national(german_current, wrong_rib, false), '1');
+  EXPECT_EQ(Sepa_check_national(german_current, wrong_rib, true), '0');
   NationalScope scope{};
   ASSERT_TRUE(national_rule_exists("BE", &scope));
   EXPECT_EQ(scope, NationalScope::Always);
@@ -127,26 +127,27 @@ TEST(National, StrictRulesApplyOnlyUnderStrict) {
 
 TEST(National, WrongLengthsAndCharactersFail) {
   for (const std::string &cc : ruled_countries()) {
-    EXPECT_FALSE(national_check_passes(cc, "", true)) << cc;
-    EXPECT_FALSE(national_check_passes(cc, std::string(40, '1'), true)) << cc;
+    EXPECT_FALSE(national_check_passes(german_current, cc, "", true)) << cc;
+    EXPECT_FALSE(national_check_passes(german_current, cc, std::string(40, '1'), true)) << cc;
   }
-  EXPECT_FALSE(national_check_passes("FR", "20041010050500013M0260#", true));
-  EXPECT_FALSE(national_check_passes("SM", "u0322509800000000270100", true));
-  EXPECT_TRUE(national_check_passes("X", "", true));  // no country, no rule
+  EXPECT_FALSE(national_check_passes(german_current, "FR", "20041010050500013M0260#", true));
+  EXPECT_FALSE(national_check_passes(german_current, "SM", "u0322509800000000270100", true));
+  EXPECT_TRUE(national_check_passes(german_current, "X", "", true));  // no country, no rule
 }
 
 // A German bank code that has left the directory (20320500) is answered
 // code 7 before any national check; the German rule cannot judge it.
 bool german_bank_unknown(const std::string &iban) {
   unsigned char method = 0;
-  return country(iban) == "DE" && find_blz(iban.substr(4, 8).c_str(), &method) != '1';
+  return country(iban) == "DE" &&
+         find_blz(german_current, iban.substr(4, 8).c_str(), &method) != '1';
 }
 
 TEST(National, EveryRealIbanPassesItsCountryRule) {
   REAL_IBANS_OR_SKIP(ibans);
   for (const std::string &iban : ibans) {
     if (has_rule(country(iban)) && !german_bank_unknown(iban)) {
-      EXPECT_TRUE(national_check_passes(country(iban), bban(iban), true)) << iban;
+      EXPECT_TRUE(national_check_passes(german_current, country(iban), bban(iban), true)) << iban;
     }
   }
 }
@@ -175,7 +176,7 @@ TEST(National, SingleDigitChangesAreRefused) {
           std::string changed = mutate(iban, pos, d);
           ASSERT_EQ(Sepa_validate_iban(changed.c_str()), '1') << changed;
           changes++;
-          if (Sepa_check_national(changed.c_str(), true) == '0') refused++;
+          if (Sepa_check_national(german_current, changed.c_str(), true) == '0') refused++;
         }
       }
     }
@@ -249,7 +250,7 @@ TEST(National, AgreesWithPythonStdnum) {
   int refused = 0;
   for (size_t i = 0; i < cases.size(); i++) {
     bool ours = Sepa_validate_iban(cases[i].c_str()) == '1' &&
-                Sepa_check_national(cases[i].c_str(), true) == '1';
+                Sepa_check_national(german_current, cases[i].c_str(), true) == '1';
     EXPECT_EQ(ours, judged[i]) << cases[i];
     refused += !ours;
   }
@@ -286,7 +287,7 @@ TEST(National, StrictChangesOnlyFailedNationalChecks) {
   for (const std::string &iban : cases) {
     InProcResult plain = run_pluvar_inproc({"sepa", "-allinfo", "IBN=" + iban});
     InProcResult strict = run_pluvar_inproc({"--strict", "sepa", "-allinfo", "IBN=" + iban});
-    bool national_ok = Sepa_check_national(iban.c_str(), true) == '1';
+    bool national_ok = Sepa_check_national(german_current, iban.c_str(), true) == '1';
     if (national_ok || (plain.status != 1 && plain.status != 9)) {
       EXPECT_EQ(strict.out, plain.out) << iban;
       EXPECT_EQ(strict.status, plain.status) << iban;

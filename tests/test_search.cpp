@@ -200,7 +200,7 @@ TEST(Search, AnswerLargerThanTheSinkBuffer) {
     hits++;
     expected += std::string("blz=") + l[i].blz + "&name=" + name + "&zip=" + l[i].zip +
                 "&location=" + l[i].place;
-    const char *bic = getBIC_DE(l[i].blz);
+    const char *bic = getBIC_DE(german_current, l[i].blz);
     if (bic && bic[0]) expected += std::string("&bic=") + bic;
     expected += "\r\n";
   }

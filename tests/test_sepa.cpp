@@ -287,7 +287,7 @@ class SepaNational : public ::testing::TestWithParam<NationalCase> {};
 
 TEST_P(SepaNational, Code) {
   const NationalCase &n = GetParam();
-  EXPECT_EQ(Sepa_check_national(n.iban, false), n.code) << n.iban;
+  EXPECT_EQ(Sepa_check_national(german_current, n.iban, false), n.code) << n.iban;
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -323,16 +323,16 @@ INSTANTIATE_TEST_SUITE_P(
         NationalCase{"XX", '1'}));
 
 TEST(SepaNational, ShortIbansFailWithoutReadingPastThem) {
-  EXPECT_EQ(Sepa_check_national("BE18", false), '0');
-  EXPECT_EQ(Sepa_check_national("CZ78010000000000000001", false), '0');
-  EXPECT_EQ(Sepa_check_national("ES51", false), '0');
-  EXPECT_EQ(Sepa_check_national_DE("DE8937040044053201300"), '0');
+  EXPECT_EQ(Sepa_check_national(german_current, "BE18", false), '0');
+  EXPECT_EQ(Sepa_check_national(german_current, "CZ78010000000000000001", false), '0');
+  EXPECT_EQ(Sepa_check_national(german_current, "ES51", false), '0');
+  EXPECT_EQ(Sepa_check_national_DE(german_current, "DE8937040044053201300"), '0');
 }
 
 // The German check compares whole IBANs, check digits included (the
 // national rules themselves read only the BBAN).
 TEST(SepaNational, GermanCheckDigitsWrong) {
-  EXPECT_EQ(Sepa_check_national_DE("DE88370400440532013000"), '0');
+  EXPECT_EQ(Sepa_check_national_DE(german_current, "DE88370400440532013000"), '0');
 }
 
 // ---------------------------------------------------------------------------
@@ -349,7 +349,8 @@ Resolved resolve(const char *iban, const char *bic, const char *country, char al
   char bic_buf[SEPA_BIC_SIZE] = {0};
   str_copy(bic_buf, sizeof bic_buf, bic);
   char response[RESPONSE_SIZE] = {0};
-  char code = Sepa_find_bank_and_form_output_string(iban, bic_buf, country, response, allinfo);
+  char code = Sepa_find_bank_and_form_output_string(german_current, iban, bic_buf, country,
+                                                    response, allinfo);
   return {code, response, bic_buf};
 }
 
