@@ -36,26 +36,23 @@ void count_query(const char *query, size_t *len, int *amps, int *eqs) {
 
 char split_query_keys(const char *query, const char *const *keys, int n_keys,
                       char (*values)[QUERY_SIZE]) {
+  constexpr size_t kKeyLength = 4;  // every key is three letters and "="
   bool seen[8] = {false};
   if (n_keys > 8) return '6';
   for (int k = 0; k < n_keys; k++) values[k][0] = '\0';
   const char *field = query;
   for (;;) {
-    // Each field is copied into its own query-sized slot before it is judged.
-    char slot[QUERY_SIZE];
     size_t n = 0;
-    while (field[n] && field[n] != '&' && n < QUERY_SIZE - 1) {
-      slot[n] = field[n];
-      n++;
-    }
-    slot[n] = '\0';
+    while (field[n] && field[n] != '&') n++;
+    // A field is judged by its first 299 bytes, as a query slot holds them.
+    size_t kept = n < QUERY_SIZE - 1 ? n : QUERY_SIZE - 1;
     int k = 0;
-    while (k < n_keys && strncmp(slot, keys[k], 4) != 0) k++;
+    while (k < n_keys && (kept < kKeyLength || memcmp(field, keys[k], kKeyLength) != 0)) k++;
     if (k == n_keys || seen[k]) return '6';
     seen[k] = true;
-    str_copy(values[k], QUERY_SIZE, slot + 4);
+    memcpy(values[k], field + kKeyLength, kept - kKeyLength);
+    values[k][kept - kKeyLength] = '\0';
     field += n;
-    while (*field && *field != '&') field++;  // only for a field cut at the slot size
     if (*field != '&') return '1';
     field++;
   }

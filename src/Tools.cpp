@@ -20,7 +20,7 @@ void sink_init(Sink &out, void (*flush)(void *, const char *, size_t), void *ctx
   out.capture = nullptr;
 }
 
-void sink_write(Sink &out, const char *data, size_t len) {
+void sink_write_flushing(Sink &out, const char *data, size_t len) {
   // A text that fits the buffer is never split between two flushes, so a
   // response line reaches the output in one piece.
   if (len <= sizeof out.buf && len > sizeof out.buf - out.len) {

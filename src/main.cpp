@@ -38,18 +38,6 @@ char find_blz_and_form_output_string(const GermanTables &de, const char *blz, ch
 
 namespace {
 
-// The IBAN key in any letter case followed by the country letters in
-// capitals: a German IBAN must be written with "DE", and the parser
-// lowercases the query before it reads the value.
-bool has_capital_de_iban_key(const char *query) {
-  for (const char *p = query; p[0]; p++) {
-    if ((p[0] | 0x20) == 'i' && (p[1] | 0x20) == 'b' && (p[2] | 0x20) == 'n' && p[3] == '=' &&
-        p[4] == 'D' && p[5] == 'E')
-      return true;
-  }
-  return false;
-}
-
 // Digit values of a digit text, as the check-digit engine takes them.
 void digit_values(const char *text, unsigned char *digits, int n) {
   for (int i = 0; i < n; i++) digits[i] = static_cast<unsigned char>(text[i] - '0');
@@ -61,14 +49,21 @@ bool is_ten_zeros(const char *knr) { return strcmp(knr, "0000000000") == 0; }
 
 char extract_numbers(char *query, char *iban, char *blz, char *knr) {
   iban[0] = blz[0] = knr[0] = '\0';
-  bool capital_de = has_capital_de_iban_key(query);
   if (query[0] == '\0') return '6';
+  // One pass lowercases the query and counts its separators.  A German IBAN
+  // must be written with "DE" after the IBAN key in any letter case: the
+  // letters after each "=" are looked at before the pass lowercases them.
+  bool capital_de = false;
   size_t len = 0;
   int amps = 0, eqs = 0;
   for (char *p = query; *p; p++, len++) {
     if (*p >= 'A' && *p <= 'Z') *p = static_cast<char>(*p - 'A' + 'a');
     if (*p == '&') amps++;
-    if (*p == '=') eqs++;
+    if (*p == '=') {
+      eqs++;
+      if (len >= 3 && p[-3] == 'i' && p[-2] == 'b' && p[-1] == 'n' && p[1] == 'D' && p[2] == 'E')
+        capital_de = true;
+    }
   }
   bool account_form = len > 10 && amps == 1 && eqs == 2 && strstr(query, "knr=") &&
                       strstr(query, "blz=");

@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <span>
 #include <string_view>
 
@@ -47,7 +48,13 @@ struct Sink {
 };
 
 void sink_init(Sink &out, void (*flush)(void *, const char *, size_t), void *ctx);
-void sink_write(Sink &out, const char *data, size_t len);
+// Writes that fit the buffer's room (nearly all) are a copy; the rest flush.
+void sink_write_flushing(Sink &out, const char *data, size_t len);
+inline void sink_write(Sink &out, const char *data, size_t len) {
+  if (len > sizeof out.buf - out.len) return sink_write_flushing(out, data, len);
+  memcpy(out.buf + out.len, data, len);
+  out.len += len;
+}
 void sink_puts(Sink &out, const char *text);
 void sink_finish(Sink &out);  // hands the rest of the buffer to flush
 // A single sink_write of at most sizeof Sink::buf bytes reaches one flush
