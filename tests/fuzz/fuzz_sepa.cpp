@@ -4,15 +4,16 @@
 
 namespace {
 
-// The handler as `pluvar --strict sepa` reaches it.
+// The handler as `pluvar --strict sepa` reaches it, with the other options
+// the harness gives (--utf8, --json).
 char sepa_strict(char *query, char allinfo, Sink &out) {
-  static const RequestOptions kStrict = [] {
-    RequestOptions o;
-    o.strict = true;
-    return o;
-  }();
-  out.options = &kStrict;
-  return Sepa_Main(query, allinfo, out);
+  RequestOptions strict = *out.options;
+  strict.strict = true;
+  const RequestOptions *given = out.options;
+  out.options = &strict;
+  char code = Sepa_Main(query, allinfo, out);
+  out.options = given;
+  return code;
 }
 
 }  // namespace
