@@ -27,7 +27,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
 python3 - "$lines" "$work" "$pluvar" "$rounds" <<'PY'
-import random, re, statistics, subprocess, sys, time
+import os, random, re, statistics, subprocess, sys, time
 
 lines, work, pluvar = int(sys.argv[1]), sys.argv[2], sys.argv[3]
 
@@ -53,14 +53,20 @@ print("%d codes, %d lines per file, account file %.1f MB" %
       (len(codes), lines, len(files["account"]) / 1e6))
 
 def run(cmd, infile):
-    # The peer's exit status is that of its last line, and it warns on
-    # standard error about methods it lacks: neither is a failure here.
+    # Wall time and CPU time (user + system) of one run.  The CPU time is
+    # the steadier figure when other work shares the machine.  The peer's
+    # exit status is that of its last line, and it warns on standard error
+    # about methods it lacks: neither is a failure here.
     peer = cmd[0] == "ktoblzcheck"
     with open(infile, "rb") as src, open("/dev/null", "wb") as dst:
         t0 = time.perf_counter()
-        subprocess.run(cmd, stdin=src, stdout=dst, check=not peer,
-                       stderr=subprocess.DEVNULL if peer else None)
-        return time.perf_counter() - t0
+        p = subprocess.Popen(cmd, stdin=src, stdout=dst,
+                             stderr=subprocess.DEVNULL if peer else None)
+        _, status, usage = os.wait4(p.pid, 0)
+        wall = time.perf_counter() - t0
+        if not peer and status != 0:
+            sys.exit("%s failed" % cmd)
+        return wall, usage.ru_utime + usage.ru_stime
 
 f = lambda name: "%s/%s.txt" % (work, name)
 programs = {
@@ -77,11 +83,13 @@ times = {name: [] for name in programs}
 for _ in range(int(sys.argv[4]) if len(sys.argv) > 4 else 3):
     for name, (cmd, infile) in programs.items():
         times[name].append(run(cmd, infile))
-med = {name: statistics.median(t) for name, t in times.items()}
-for name in programs:
-    print("%-22s %8.3f s  %12.0f lines/s" % (name, med[name], lines / med[name]))
-print("account: pluvar/ktoblzcheck rate %.2fx (goal >= 3), pluvar/cat time %.2fx (goal <= 5)" %
-      (med["ktoblzcheck"] / med["pluvar account"], med["pluvar account"] / med["cat account"]))
-print("sepa -allinfo: pluvar/cat time %.2fx; iban_de: pluvar/cat time %.2fx" %
-      (med["pluvar sepa -allinfo"] / med["cat sepa"], med["pluvar iban_de"] / med["cat iban_de"]))
+for kind, k in (("wall", 0), ("cpu", 1)):
+    med = {name: statistics.median(t[k] for t in ts) for name, ts in times.items()}
+    print("-- %s time (medians) --" % kind)
+    for name in programs:
+        print("%-22s %8.3f s  %12.0f lines/s" % (name, med[name], lines / med[name]))
+    print("account: pluvar/ktoblzcheck rate %.2fx (goal >= 3), pluvar/cat time %.2fx (goal <= 5)" %
+          (med["ktoblzcheck"] / med["pluvar account"], med["pluvar account"] / med["cat account"]))
+    print("sepa -allinfo: pluvar/cat time %.2fx; iban_de: pluvar/cat time %.2fx" %
+          (med["pluvar sepa -allinfo"] / med["cat sepa"], med["pluvar iban_de"] / med["cat iban_de"]))
 PY
