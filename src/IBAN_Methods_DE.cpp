@@ -12,6 +12,9 @@
 // character: '9' build after the account check, '1' build without it, '0' no
 // IBAN for this account, '8' (Commerzbank only) build after the check but
 // report code 9.
+#include <algorithm>
+#include <array>
+#include <cstdio>
 #include <cstring>
 
 #include "pluvar.h"
@@ -1177,20 +1180,43 @@ bool built_from_bank(const GermanTables &de, const char *iban, const char *from,
   return false;
 }
 
+constexpr uint32_t code_number(const char *text) {
+  uint32_t value = 0;
+  for (int i = 0; i < 8; i++) value = value * 10 + static_cast<uint32_t>(text[i] - '0');
+  return value;
+}
+
+// The bank codes that keep U1's accounts, ascending, worked out by the
+// compiler from kU1.
+constexpr auto kU1Keepers = [] {
+  std::array<uint32_t, std::size(kU1)> codes{};
+  for (size_t i = 0; i < codes.size(); i++) codes[i] = code_number(kU1[i].blz);
+  std::sort(codes.begin(), codes.end());
+  return codes;
+}();
+
 // The rules (bit n for rule n) that move accounts to bank code blz; the
 // successors of rule 0 are not among them.
 uint64_t rules_moving_to(const char *blz) {
   uint64_t rules = 0;
   for (const RuleBankCode &r : kRuleBankCodes)
     if (r.takes_accounts && strcmp(r.blz, blz) == 0) rules |= uint64_t{1} << r.rule;
-  for (const PrefixBank &p : kU1) {
-    if (strcmp(p.blz, blz) == 0) {
-      for (uint32_t rule = kFirstUnicreditRule; rule < kFirstUnicreditRule + 5; rule++)
-        rules |= uint64_t{1} << rule;
-      break;
-    }
-  }
+  if (std::binary_search(kU1Keepers.begin(), kU1Keepers.end(), code_number(blz)))
+    for (uint32_t rule = kFirstUnicreditRule; rule < kFirstUnicreditRule + 5; rule++)
+      rules |= uint64_t{1} << rule;
   return rules;
+}
+
+// Whether the bank code `from`, another than the IBAN's own (`own`), builds
+// the IBAN because its row names the IBAN's bank code as successor (rule 0)
+// or because its rule moves accounts to it.
+bool built_by_other_bank(const GermanTables &de, const char *iban, const Head_t_SEPA &from,
+                         const Head_t_SEPA *own, const char *blz, uint64_t moving_rules,
+                         const char *knr) {
+  const bool moves_here = from.iban_rule == 0
+                              ? from.successor[0] != '\0' && strcmp(from.successor, blz) == 0
+                              : from.iban_rule < 64 && (moving_rules >> from.iban_rule & 1);
+  return moves_here && &from != own && built_from_bank(de, iban, from.code, from.iban_rule, knr);
 }
 
 }  // namespace
@@ -1208,15 +1234,23 @@ bool german_iban_built_by_rules(const GermanTables &de, const char *iban) {
   const Head_t_SEPA *rec = find_head_DE(de, blz);
   if (!rec) return false;
   if (built_from_bank(de, iban, blz, rec->iban_rule, knr)) return true;
-  const uint64_t moving_rules = rules_moving_to(blz);
-  for (uint32_t i = 0; i < de.head_DE_size; i++) {
-    const Head_t_SEPA &from = de.head_DE[i];
-    const bool moves_here = from.iban_rule == 0
-                                ? from.successor[0] != '\0' && strcmp(from.successor, blz) == 0
-                                : from.iban_rule < 64 && (moving_rules >> from.iban_rule & 1);
-    if (moves_here && &from != rec && built_from_bank(de, iban, from.code, from.iban_rule, knr))
-      return true;
+  // A bank names a successor only when the directory marks it for deletion,
+  // so the short deletion list holds every bank that passes its accounts on.
+  const uint32_t target = code_number(blz);
+  for (uint32_t i = 0; i < de.deleted_count; i++) {
+    if (de.deleted_successor[i] != target) continue;
+    char from_code[BLZ_DE_SIZE];
+    snprintf(from_code, sizeof from_code, "%08u", de.deleted_blz[i]);
+    const Head_t_SEPA *from = find_head_DE(de, from_code);
+    if (from && built_by_other_bank(de, iban, *from, rec, blz, 0, knr)) return true;
   }
+  // Accounts moved by a rule other than 0: only a few bank codes take them.
+  const uint64_t moving_rules = rules_moving_to(blz);
+  if (moving_rules == 0) return false;
+  for (uint32_t i = 0; i < de.head_DE_size; i++)
+    if (de.head_DE[i].iban_rule != 0 &&
+        built_by_other_bank(de, iban, de.head_DE[i], rec, blz, moving_rules, knr))
+      return true;
   return false;
 }
 
