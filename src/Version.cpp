@@ -124,8 +124,8 @@ EditionState edition_state(const Edition_DE &edition, uint32_t day, int32_t *day
   return EditionState::Valid;
 }
 
-// `superseded`: the build carries a later edition, which answers once this
-// one has expired.
+// `superseded`: the build carries a later edition that has taken effect by
+// `day`, so requests no longer answer from this one.
 void write_edition_state(Sink &out, const Edition_DE &edition, uint32_t day, bool superseded) {
   char from[kGermanDateSize], to[kGermanDateSize], today[kGermanDateSize];
   german_date(from, edition.valid_from);
@@ -177,7 +177,9 @@ static void write_german_editions(Sink &out, uint32_t day) {
                                        e.sha256};
       put_line(out, directory, sizeof directory / sizeof directory[0]);
     }
-    write_edition_state(out, e, day, k + 1 < german_editions_size);
+    const bool superseded =
+        k + 1 < german_editions_size && german_editions[k + 1]->edition_DE.valid_from <= day;
+    write_edition_state(out, e, day, superseded);
   }
   if (german_editions_size < 2 || !valid_ymd(day)) return;
   char on[kGermanDateSize], from[kGermanDateSize];

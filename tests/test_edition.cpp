@@ -3,9 +3,11 @@
 // editions the pipeline is proven on.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <string>
+#include <vector>
 
 #include "cli.h"
 #include "edition.h"
@@ -149,6 +151,126 @@ TEST(Version, AsOfTheGivenDate) {
     char text[16];
     snprintf(text, sizeof text, "%04u-%02u-%02u", day / 10000, day / 100 % 100, day % 100);
     expect_cli({{"--date", text, "--version"}, version_on(day), 0});
+  }
+}
+
+// ----- Two editions and the switch -----
+
+// data/'s tables seen through another descriptor: its own edition facts, and
+// only the first `rows` rows and `heads` bank records (a smaller edition).
+struct OtherEdition {
+  Edition_DE facts = edition_DE;
+  uint32_t rows, heads, deleted = 0;
+  GermanTables tables;
+  OtherEdition(uint32_t valid_from, uint32_t n_rows, uint32_t n_heads)
+      : rows(n_rows),
+        heads(n_heads),
+        tables{facts,
+               german_current.l,
+               rows,
+               german_current.Sprung,
+               german_current.l_blz_number,
+               german_current.l_zip_number,
+               german_current.l_name_id,
+               german_current.l_place_id,
+               german_current.l_name_pool,
+               german_current.l_name_pool_size,
+               german_current.l_name_offset,
+               german_current.l_names_size,
+               german_current.l_place_pool,
+               german_current.l_place_pool_size,
+               german_current.l_place_offset,
+               german_current.l_places_size,
+               german_current.head_DE,
+               heads,
+               german_current.head_DE_text,
+               german_current.head_DE_text_size,
+               german_current.deleted_blz,
+               german_current.deleted_successor,
+               deleted} {
+    facts.valid_from = valid_from;
+  }
+};
+
+// The edition of a day is the latest that has taken effect by then; before
+// all of them, the first.
+TEST(EditionSwitch, LatestEditionInEffectOnTheDay) {
+  OtherEdition a(20250303, 1, 1), b(20250908, 1, 1), c(20251208, 1, 1);
+  const GermanTables *const two[] = {&a.tables, &b.tables};
+  EXPECT_EQ(&german_edition_on(two, 2, 20250101), &a.tables);  // before both
+  EXPECT_EQ(&german_edition_on(two, 2, 20250601), &a.tables);
+  EXPECT_EQ(&german_edition_on(two, 2, 20250907), &a.tables);  // the gap before the next
+  EXPECT_EQ(&german_edition_on(two, 2, 20250908), &b.tables);
+  EXPECT_EQ(&german_edition_on(two, 2, 20301231), &b.tables);  // after both: the latest
+  EXPECT_EQ(&german_edition_on(two, 1, 20301231), &a.tables);
+  const GermanTables *const three[] = {&a.tables, &b.tables, &c.tables};
+  EXPECT_EQ(&german_edition_on(three, 3, 20251001), &b.tables);
+  EXPECT_EQ(&german_edition_on(three, 3, 20251208), &c.tables);
+}
+
+// The handlers read the edition the sink carries, not data/'s names: an
+// edition of the Bundesbank's row alone knows no other bank and marks none
+// for deletion.
+TEST(EditionSwitch, HandlersAnswerFromTheSinksEdition) {
+  OtherEdition small(20250908, 1, 1);
+  auto answer = [](const GermanTables *de, auto handler, const char *query, char allinfo,
+                   const RequestOptions &opts = kDefaultOptions) {
+    char q[QUERY_SIZE] = {0};
+    strncpy(q, query, QUERY_SIZE - 1);
+    std::string s;
+    Sink out;
+    sink_init(out, append_to_string, &s);
+    out.options = &opts;
+    if (de) out.german = de;
+    handler(q, allinfo, out);
+    sink_finish(out);
+    return s;
+  };
+  const GermanTables *small_de = &small.tables;
+  EXPECT_EQ(answer(small_de, Account_Main, "knr=0532013000&blz=37040044", 0), "code=7");
+  EXPECT_EQ(answer(nullptr, Account_Main, "knr=0532013000&blz=37040044", 0).substr(0, 7),
+            "code=1&");
+  EXPECT_EQ(answer(small_de, Account_Main, "knr=1&blz=10000000", 1),
+            answer(nullptr, Account_Main, "knr=1&blz=10000000", 1));
+  EXPECT_EQ(answer(small_de, IbanGen_Main, "ccd=de&blz=37040044&knr=0532013000", 0),
+            "code=7&mode=IBAN");
+  EXPECT_EQ(answer(small_de, Sepa_Main, "IBN=DE89370400440532013000", 0), "code=7&mode=SEPA");
+  EXPECT_EQ(answer(small_de, Search_Main, "nam=sparkasse", 0), "code=0&mode=SEARCH");
+  RequestOptions json;
+  json.json = true;
+  ASSERT_GT(german_current.deleted_count, 0u);
+  char deleted[16];  // a bank code the edition marks for deletion
+  snprintf(deleted, sizeof deleted, "blz=%08u", german_current.deleted_blz[0]);
+  OtherEdition all_rows(20250908, german_current.l_size, german_current.head_DE_size);
+  EXPECT_NE(answer(nullptr, Search_Main, deleted, 0, json).find("\"deleted\":true"),
+            std::string::npos);
+  EXPECT_EQ(answer(&all_rows.tables, Search_Main, deleted, 0, json).find("\"deleted\""),
+            std::string::npos);
+}
+
+// The default build carries data/'s edition alone: every request answers
+// from it, whatever day --date names, through every entry.
+TEST(EditionSwitch, OneEditionAnswersAlikeOnEveryDay) {
+  if (german_editions_size != 1) GTEST_SKIP() << "a build of " << german_editions_size
+                                              << " editions";
+  EXPECT_EQ(german_editions[0], &german_current);
+  EXPECT_EQ(&german_edition_for(0), &german_current);
+  EXPECT_EQ(&german_edition_for(20991231), &german_current);
+  for (const std::vector<std::string> &args : std::vector<std::vector<std::string>>{
+           {"-v"},
+           {"-allinfo", "knr=0532013000&blz=37040044"},
+           {"iban", "-allinfo", "ccd=de&blz=28020050&knr=1234567890"},
+           {"sepa", "-allinfo", "IBN=DE89370400440532013000"},
+           {"--json", "search", "-allinfo", "blz=2505029"}}) {
+    InProcResult plain = run_pluvar_inproc(args);
+    for (const char *day : {"1999-01-01", "2025-06-01", "2025-10-01", "2030-12-31"}) {
+      std::vector<std::string> dated = {"--date", day};
+      dated.insert(dated.end(), args.begin(), args.end());
+      InProcResult r = run_pluvar_inproc(dated);
+      EXPECT_EQ(r.out, plain.out) << day << " " << args.back();
+      EXPECT_EQ(r.status, plain.status) << day << " " << args.back();
+      expect_api(dated, plain.out, plain.status);
+    }
   }
 }
 

@@ -184,6 +184,22 @@ def render_edition_de(facts: dict, sha256: str, rows: int, codes: int) -> str:
     ])
 
 
+# The German edition of a build's second slot (tools/update-data --slot next)
+# defines its tables under the names of data/'s inside this namespace.
+NEXT_NAMESPACE = "edition_next"
+
+
+def in_namespace(text: str, namespace: str = NEXT_NAMESPACE) -> str:
+    """A generated German unit with its definitions inside `namespace`,
+    declared there first (PLUVAR_GERMAN_DECLARATIONS in src/Edition.h) so
+    that the constants keep external linkage."""
+    lines = text.splitlines(keepends=True)
+    last_include = max(i for i, line in enumerate(lines) if line.startswith("#include"))
+    head, body = "".join(lines[:last_include + 1]), "".join(lines[last_include + 1:])
+    return (head + '#include "Edition.h"\n\nnamespace %s {\nPLUVAR_GERMAN_DECLARATIONS\n' % namespace
+            + body + "\n}  // namespace %s\n" % namespace)
+
+
 def render_edition(entries: list) -> str:
     out = [GENERATED_NOTE.format(source="data/" + MANIFEST_NAME),
            "// Every table unit with its source files and their edition.\n",

@@ -153,5 +153,49 @@ class NextEditionTest(unittest.TestCase):
             self.assertEqual(digests(out), before)
 
 
+
+@unittest.skipUnless(os.path.exists(NEXT_BLZ), "raw data not found under %s" % RAW)
+class NextSlotTest(unittest.TestCase):
+    """--slot next: the German units alone, inside namespace edition_next."""
+
+    def test_next_edition_units(self):
+        with tempfile.TemporaryDirectory() as out:
+            r = update_data(NEXT_BLZ, "--source", RAW, "--slot", "next", "--out", out)
+            self.assertEqual(r.returncode, 0, r.stderr)
+            self.assertIn("next German edition valid 2025-09-08 - 2025-12-07: 13956 rows, "
+                          "3510 bank codes\n", r.stdout)
+            self.assertEqual(sorted(os.listdir(out)),
+                             ["BLZ_Deletion.cpp", "BLZ_Liste.cpp", "BLZ_Liste_DE.cpp",
+                              "Edition_DE.cpp", "edition.txt"])
+            with tempfile.TemporaryDirectory() as single:
+                # The same tables as the update of data/ makes, but inside the
+                # namespace: every definition line is the same.
+                self.assertEqual(update_data(NEXT_BLZ, "--source", RAW, "--out",
+                                             single).returncode, 0)
+                for name in ("BLZ_Deletion.cpp", "BLZ_Liste.cpp", "BLZ_Liste_DE.cpp",
+                             "Edition_DE.cpp"):
+                    with open(os.path.join(out, name)) as f:
+                        text = f.read()
+                    with open(os.path.join(single, name)) as f:
+                        plain = f.read()
+                    self.assertIn('#include "Edition.h"\n\nnamespace edition_next {\n'
+                                  "PLUVAR_GERMAN_DECLARATIONS\n", text)
+                    self.assertTrue(text.endswith("\n}  // namespace edition_next\n"), name)
+                    self.assertEqual(set(plain.splitlines()) - set(text.splitlines()), set(),
+                                     name)
+
+    def test_next_must_follow_the_current_edition(self):
+        with tempfile.TemporaryDirectory() as out:
+            r = update_data(SHIPPED_BLZ, "--source", RAW, "--slot", "next", "--out", out)
+            self.assertEqual(r.returncode, 1)
+            self.assertIn("does not follow the current one", r.stderr)
+            self.assertEqual(os.listdir(out), [])
+        before = digests(DATA)
+        r = update_data(NEXT_BLZ, "--source", RAW, "--slot", "next", "--out", DATA)
+        self.assertEqual(r.returncode, 2)
+        self.assertIn("needs its own --out folder", r.stderr)
+        self.assertEqual(digests(DATA), before)
+
+
 if __name__ == "__main__":
     unittest.main()

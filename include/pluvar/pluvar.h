@@ -206,8 +206,9 @@ PLUVAR_API int pluvar_validate_iban(const char *iban, const char *bic, unsigned 
 /* The program and library version, e.g. "3.25.1" (static text). */
 PLUVAR_API const char *pluvar_version(void);
 
-/* The German bank directory compiled in (the shipped edition): the first and
- * the last day of its validity as numbers YYYYMMDD (20250303, 20250608).
+/* The German bank directory edition that answers requests today (data/'s,
+ * unless the build carries the next edition too and it has taken effect): the
+ * first and the last day of its validity as numbers YYYYMMDD (20250303, 20250608).
  * Either pointer may be null.  Returns 0.  PLUVAR_MODE_DESCRIBE tells every
  * table's edition and source. */
 PLUVAR_API int pluvar_data_edition(unsigned long *valid_from, unsigned long *valid_to);
