@@ -158,9 +158,16 @@ class NextEditionTest(unittest.TestCase):
 class NextSlotTest(unittest.TestCase):
     """--slot next: the German units alone, inside namespace edition_next."""
 
+    def setUp(self):
+        # The current edition: a folder without a manifest stands for the
+        # shipped edition, whichever edition data/ holds.
+        self.current = tempfile.TemporaryDirectory()
+        self.addCleanup(self.current.cleanup)
+
     def test_next_edition_units(self):
         with tempfile.TemporaryDirectory() as out:
-            r = update_data(NEXT_BLZ, "--source", RAW, "--slot", "next", "--out", out)
+            r = update_data(NEXT_BLZ, "--source", RAW, "--slot", "next", "--out", out,
+                            "--current", self.current.name)
             self.assertEqual(r.returncode, 0, r.stderr)
             self.assertIn("next German edition valid 2025-09-08 - 2025-12-07: 13956 rows, "
                           "3510 bank codes\n", r.stdout)
@@ -186,7 +193,8 @@ class NextSlotTest(unittest.TestCase):
 
     def test_next_must_follow_the_current_edition(self):
         with tempfile.TemporaryDirectory() as out:
-            r = update_data(SHIPPED_BLZ, "--source", RAW, "--slot", "next", "--out", out)
+            r = update_data(SHIPPED_BLZ, "--source", RAW, "--slot", "next", "--out", out,
+                            "--current", self.current.name)
             self.assertEqual(r.returncode, 1)
             self.assertIn("does not follow the current one", r.stderr)
             self.assertEqual(os.listdir(out), [])
