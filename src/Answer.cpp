@@ -62,12 +62,12 @@ void answer_begin(Sink &out, char code, Reason reason) {
   out.first_field = false;
 }
 
-void answer_field(Sink &out, const char *key, const char *value) {
+void answer_field_keyed(Sink &out, const char *key, size_t key_len, const char *value) {
   if (out.capture) return out.capture->field(out.capture->ctx, key, value);
   if (json(out)) return json_field(out, key, value);
   if (!out.first_field) sink_write(out, "&", 1);
   out.first_field = false;
-  sink_puts(out, key);
+  sink_write(out, key, key_len);
   sink_write(out, "=", 1);
   if (out.options->utf8)
     sink_text_utf8(out, value);

@@ -135,9 +135,10 @@ void take_query(char *query, const char *arg, const Sink &out) {
 
 // The command line without options: words[0] is the program name.
 char judge_command_line(int n, const char *const *words, Sink &out) {
-  char query[QUERY_SIZE] = {0};
-  char word1[kModeWordSize] = {0};
-  char word2[kModeWordSize] = {0};
+  // Each is written whole before it is read.
+  char query[QUERY_SIZE];
+  char word1[kModeWordSize];
+  char word2[kModeWordSize];
 
   if (n == 2) {
     if (strcmp(words[1], "-v") == 0) return write_banner(out);

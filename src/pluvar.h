@@ -182,7 +182,11 @@ Reason refusal_reason(char code, Reason code2, Reason code3, Reason code4);
 // The response line: the code (its digit, or the exit status as a JSON
 // number), then fields "&key=value" in call order.  answer_end closes it.
 void answer_begin(Sink &out, char code, Reason reason);
-void answer_field(Sink &out, const char *key, const char *value);
+void answer_field_keyed(Sink &out, const char *key, size_t key_len, const char *value);
+// Keys are literals: inlined, their length is known where the call is made.
+inline void answer_field(Sink &out, const char *key, const char *value) {
+  answer_field_keyed(out, key, strlen(key), value);
+}
 // The bank fields of a German bank code: JSON adds "deleted": true and the
 // successor bank code for a bank the directory marks for deletion; the line
 // format has no place for them and is unchanged.
