@@ -126,3 +126,12 @@ const char head_CZ_text[] =
     "Multitude Bank p.l.c.\000"
     ;
 const uint32_t head_CZ_text_size = sizeof head_CZ_text;
+
+// Search keys of head_CZ: the bank codes as numbers.
+const uint32_t head_CZ_key[] = {
+    100, 300, 600, 710, 800, 2010, 2060, 2070, 2100, 2200,
+    2220, 2250, 2260, 2600, 2700, 3030, 3060, 3500, 4300, 5500,
+    5800, 6000, 6200, 6210, 6300, 6363, 6700, 6800, 7910, 7950,
+    7960, 7970, 7990, 8030, 8040, 8060, 8090, 8150, 8190, 8198,
+    8220, 8250, 8255, 8265, 8500,
+};

@@ -122,3 +122,12 @@ const char head_SK_text[] =
     "Unifiedpost Payments, organizacn\341 zlo\236ka\000"
     ;
 const uint32_t head_SK_text_size = sizeof head_SK_text;
+
+// Search keys of head_SK: the bank codes as numbers.
+const uint32_t head_SK_key[] = {
+    200, 600, 720, 900, 1100, 1111, 2010, 2070, 3000, 3100,
+    4000, 5200, 5600, 5800, 5900, 6000, 6500, 7300, 7500, 7930,
+    8050, 8100, 8120, 8130, 8160, 8170, 8180, 8191, 8320, 8330,
+    8360, 8370, 8400, 8420, 8430, 8440, 8450, 9950, 9952, 9954,
+    9955,
+};

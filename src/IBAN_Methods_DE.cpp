@@ -16,6 +16,8 @@
 #include <array>
 #include <cstdio>
 #include <cstring>
+#include <string_view>
+#include <utility>
 
 #include "pluvar.h"
 
@@ -88,20 +90,15 @@ constexpr bool pairs_ascending(const BankAccountSwap (&list)[N]) {
   return true;
 }
 
-// Binary search of a pair list sorted by bank code and account; every
-// Commerzbank request asks it.
+// The entry of a pair list (sorted by bank code, then account) for the bank
+// code's 8 and the account's 10 digits; every Commerzbank request asks it.
 template <size_t N>
 const BankAccountSwap *find_bank_swap(const BankAccountSwap (&list)[N], const char *blz,
                                       const char *knr) {
-  size_t lo = 0, hi = N;
-  while (lo < hi) {
-    size_t mid = lo + (hi - lo) / 2;
-    if (compare_pair(list[mid], blz, knr) < 0)
-      lo = mid + 1;
-    else
-      hi = mid;
-  }
-  return lo < N && compare_pair(list[lo], blz, knr) == 0 ? &list[lo] : nullptr;
+  using Pair = std::pair<std::string_view, std::string_view>;
+  const int64_t i = find_key(std::span<const BankAccountSwap>(list), Pair{{blz, 8}, {knr, 10}},
+                             [](const BankAccountSwap &s) { return Pair{{s.blz, 8}, {s.from, 10}}; });
+  return i < 0 ? nullptr : &list[i];
 }
 
 // A matching entry replaces the account (when it names a new one).
@@ -247,17 +244,7 @@ static_assert(sizeof kC1 / sizeof kC1[0] == 110 && c1_ascending(), "C1 is search
 static_assert(sizeof kC2 / sizeof kC2[0] == 95 && pairs_ascending(kC2),
               "all C2 pairs, searched binarily");
 
-bool in_c1(uint32_t blz) {
-  size_t lo = 0, hi = sizeof kC1 / sizeof kC1[0];
-  while (lo < hi) {
-    size_t mid = lo + (hi - lo) / 2;
-    if (kC1[mid] < blz)
-      lo = mid + 1;
-    else
-      hi = mid;
-  }
-  return lo < sizeof kC1 / sizeof kC1[0] && kC1[lo] == blz;
-}
+bool in_c1(uint32_t blz) { return find_key(std::span<const uint32_t>(kC1), blz) >= 0; }
 
 // Method 76 sums of the Commerzbank rule: weights 2..7 from the right over
 // positions 2-7 or 4-9, plain products, remainder mod 11.
@@ -498,16 +485,8 @@ constexpr bool u1_ascending() {
 static_assert(sizeof kU1 / sizeof kU1[0] == 458 && u1_ascending(), "U1 is searched binarily");
 
 const PrefixBank *find_prefix_bank(uint16_t prefix) {
-  size_t lo = 0, hi = sizeof kU1 / sizeof kU1[0];
-  while (lo < hi) {
-    size_t mid = lo + (hi - lo) / 2;
-    if (kU1[mid].prefix < prefix)
-      lo = mid + 1;
-    else
-      hi = mid;
-  }
-  if (lo < sizeof kU1 / sizeof kU1[0] && kU1[lo].prefix == prefix) return &kU1[lo];
-  return nullptr;
+  const int64_t i = find_key(std::span<const PrefixBank>(kU1), prefix, &PrefixBank::prefix);
+  return i < 0 ? nullptr : &kU1[i];
 }
 
 // Accounts beginning with 0, by rule: whether a second digit 8 is refused,

@@ -101,27 +101,20 @@ void copy_span(char *dst, Span s) {
 
 // ===== Structure =====
 
-// Orders two-letter codes as the table is sorted: by byte, unsigned.
-int compare_code(const char *a, const char *b) {
-  int d = static_cast<unsigned char>(a[0]) - static_cast<unsigned char>(b[0]);
-  return d != 0 ? d : static_cast<unsigned char>(a[1]) - static_cast<unsigned char>(b[1]);
+}  // namespace
+
+// The record of the country table with the IBAN's country code, found by
+// the code's two bytes as one number (c_key).  No code begins with NUL, so
+// an empty IBAN names no country and its second byte is never read.
+const Country_t *find_country(const char *iban) {
+  if (iban[0] == '\0') return nullptr;
+  const uint16_t key = static_cast<uint16_t>(static_cast<unsigned char>(iban[0]) << 8 |
+                                             static_cast<unsigned char>(iban[1]));
+  int64_t i = find_key(std::span<const uint16_t>(c_key, c_size), key);
+  return i < 0 ? nullptr : &c[i];
 }
 
-// The first record of the country table with the IBAN's country code.  The
-// table is sorted by code, so the first record not below the code is the
-// first with it, if any is.
-const Country_t *find_country(const char *iban) {
-  uint32_t lo = 0, hi = c_size;
-  while (lo < hi) {
-    uint32_t mid = lo + (hi - lo) / 2;
-    if (compare_code(c[mid].code, iban) < 0)
-      lo = mid + 1;
-    else
-      hi = mid;
-  }
-  if (lo < c_size && compare_code(c[lo].code, iban) == 0) return &c[lo];
-  return nullptr;
-}
+namespace {
 
 // Character classes of the SWIFT IBAN format notation.
 bool is_letter_or_digit(unsigned char ch) { return is_upper(ch) || is_lower(ch) || is_digit(ch); }
@@ -185,61 +178,72 @@ struct SepaDirectory {
   const Head_t_SEPA *head;
   const uint32_t *head_size;
   const char *head_text;  // the head table's text pool
+  const uint32_t *head_key;  // and its search keys
   const Bank_t_SEPA *branch;
   const uint32_t *branch_size;
+  const uint32_t *branch_key;
   const Bank_t_BLZ_BIC *numeric;
   const Bank_t_BLZalpha_BIC *alpha;
   const uint32_t *bic_size;
+  const uint32_t *bic_key;
 };
 
 // The German head records are those of the request's edition
 // (resolve_german), so the directory names no table.
 constexpr SepaDirectory german(const char *name, uint8_t first, uint8_t last) {
-  return {name, first, last, 1, Source::German, nullptr, nullptr, nullptr,
-          nullptr, nullptr, nullptr, nullptr, nullptr};
+  return {name, first, last, 1, Source::German, nullptr, nullptr, nullptr, nullptr,
+          nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
 }
 
 constexpr SepaDirectory head_table(const char *name, uint8_t first, uint8_t last,
                                    uint32_t divisor, const Head_t_SEPA *head,
-                                   const uint32_t *size, const char *text) {
+                                   const uint32_t *size, const char *text,
+                                   const uint32_t *key) {
   return {name, first, last, divisor, Source::Head, head, size, text,
-          nullptr, nullptr, nullptr, nullptr, nullptr};
+          key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
 }
 
 constexpr SepaDirectory branch_head(const char *name, uint8_t first, uint8_t last,
                                     const Bank_t_SEPA *branch, const uint32_t *branch_size,
-                                    const Head_t_SEPA *head, const uint32_t *head_size,
-                                    const char *head_text) {
+                                    const uint32_t *branch_key, const Head_t_SEPA *head,
+                                    const uint32_t *head_size, const char *head_text,
+                                    const uint32_t *head_key) {
   return {name, first, last, 1, Source::BranchHead, head, head_size, head_text,
-          branch, branch_size, nullptr, nullptr, nullptr};
+          head_key, branch, branch_size, branch_key, nullptr, nullptr, nullptr, nullptr};
 }
 
 constexpr SepaDirectory numeric_bic(const char *name, uint8_t first, uint8_t last,
-                                    const Bank_t_BLZ_BIC *table, const uint32_t *size) {
+                                    const Bank_t_BLZ_BIC *table, const uint32_t *size,
+                                    const uint32_t *key) {
   return {name, first, last, 1, Source::NumericBic, nullptr, nullptr, nullptr,
-          nullptr, nullptr, table, nullptr, size};
+          nullptr, nullptr, nullptr, nullptr, table, nullptr, size, key};
 }
 
 constexpr SepaDirectory alpha_bic(const char *name, uint8_t first, uint8_t last,
-                                  const Bank_t_BLZalpha_BIC *table, const uint32_t *size) {
+                                  const Bank_t_BLZalpha_BIC *table, const uint32_t *size,
+                                  const uint32_t *key) {
   return {name, first, last, 1, Source::AlphaBic, nullptr, nullptr, nullptr,
-          nullptr, nullptr, nullptr, table, size};
+          nullptr, nullptr, nullptr, nullptr, nullptr, table, size, key};
 }
 
 #define PLUVAR_NUMERIC(NAME, FIRST, LAST, CC) \
-  numeric_bic(NAME, FIRST, LAST, list_BLZ_BIC_##CC, &list_BLZ_BIC_##CC##_size)
+  numeric_bic(NAME, FIRST, LAST, list_BLZ_BIC_##CC, &list_BLZ_BIC_##CC##_size, \
+              list_BLZ_BIC_##CC##_key)
 #define PLUVAR_ALPHA(NAME, FIRST, LAST, CC) \
-  alpha_bic(NAME, FIRST, LAST, list_BLZ_BIC_##CC, &list_BLZ_BIC_##CC##_size)
+  alpha_bic(NAME, FIRST, LAST, list_BLZ_BIC_##CC, &list_BLZ_BIC_##CC##_size, \
+            list_BLZ_BIC_##CC##_key)
 
 // Compared by country name in this order; the first match decides.
 constexpr SepaDirectory kDirectories[] = {
     german("GERMANY", 5, 12),
-    branch_head("SWITZERLAND", 5, 9, bank_CH, &bank_CH_size, head_CH, &head_CH_size, head_CH_text),
-    head_table("AUSTRIA", 5, 9, 1, head_AT, &head_AT_size, head_AT_text),
-    branch_head("BELGIUM", 5, 7, bank_BE, &bank_BE_size, head_BE, &head_BE_size, head_BE_text),
-    head_table("CZECH REPUBLIC", 5, 8, 1, head_CZ, &head_CZ_size, head_CZ_text),
-    head_table("SPAIN", 5, 12, 10000, head_ES, &head_ES_size, head_ES_text),
-    head_table("SLOVAKIA", 5, 8, 1, head_SK, &head_SK_size, head_SK_text),
+    branch_head("SWITZERLAND", 5, 9, bank_CH, &bank_CH_size, bank_CH_key, head_CH,
+                &head_CH_size, head_CH_text, head_CH_key),
+    head_table("AUSTRIA", 5, 9, 1, head_AT, &head_AT_size, head_AT_text, head_AT_key),
+    branch_head("BELGIUM", 5, 7, bank_BE, &bank_BE_size, bank_BE_key, head_BE,
+                &head_BE_size, head_BE_text, head_BE_key),
+    head_table("CZECH REPUBLIC", 5, 8, 1, head_CZ, &head_CZ_size, head_CZ_text, head_CZ_key),
+    head_table("SPAIN", 5, 12, 10000, head_ES, &head_ES_size, head_ES_text, head_ES_key),
+    head_table("SLOVAKIA", 5, 8, 1, head_SK, &head_SK_size, head_SK_text, head_SK_key),
     PLUVAR_NUMERIC("LITHUANIA", 5, 9, LT),
     PLUVAR_NUMERIC("ANDORRA", 5, 12, AD),
     PLUVAR_NUMERIC("LIECHTENSTEIN", 5, 9, LI),
@@ -294,22 +298,6 @@ void bank_code_text(const char *iban, const SepaDirectory &d, char *out, size_t 
   out[n] = '\0';
 }
 
-// Searches guarded against an empty table (whose last index would wrap).
-int64_t search(const Head_t_SEPA *t, uint32_t size, uint64_t key) {
-  return size ? BinarySearch(t, 0, size - 1, key) : -1;
-}
-int64_t search(const Bank_t_SEPA *t, uint32_t size, uint64_t key) {
-  return size ? BinarySearch(t, 0, size - 1, key) : -1;
-}
-int64_t search(const Bank_t_BLZ_BIC *t, uint32_t size, uint64_t key) {
-  return size ? BinarySearch(t, 0, size - 1, key) : -1;
-}
-int64_t search(const Bank_t_BLZalpha_BIC *t, uint32_t size, const char *key) {
-  return size ? BinarySearchString(t, 0, size - 1, key) : -1;
-}
-int64_t search(const Bank_t_EU *t, uint32_t size, const char *key) {
-  return size ? BinarySearchString(t, 0, size - 1, key) : -1;
-}
 
 // The bank behind an IBAN as it will be reported.
 struct Bank {
@@ -338,7 +326,7 @@ void take_head(Bank &bank, const Head_t_SEPA &h, const char *text) {
 
 char resolve_german(const GermanTables &de, const char *iban, const SepaDirectory &d,
                     const char *bic, Bank &bank) {
-  int64_t i = search(de.head_DE, de.head_DE_size, bank_code_number(iban, d));
+  int64_t i = head_DE_index(de, bank_code_number(iban, d));
   if (i < 0) return '7';
   take_head(bank, de.head_DE[i], de.head_DE_text);
   bank.german_code = de.head_DE[i].code;
@@ -352,7 +340,7 @@ char resolve_german(const GermanTables &de, const char *iban, const SepaDirector
 }
 
 char resolve_head(const char *iban, const SepaDirectory &d, const char *bic, Bank &bank) {
-  int64_t i = search(d.head, *d.head_size, bank_code_number(iban, d));
+  int64_t i = find_number(d.head_key, *d.head_size, bank_code_number(iban, d));
   if (i < 0) return '7';
   take_head(bank, d.head[i], d.head_text);
   return compare_bic(bic, bank.bic);
@@ -362,10 +350,10 @@ char resolve_head(const char *iban, const SepaDirectory &d, const char *bic, Ban
 // leads to the bank's head record.  A request's BIC may name the branch or
 // the head office.
 char resolve_branch_head(const char *iban, const SepaDirectory &d, const char *bic, Bank &bank) {
-  int64_t b = search(d.branch, *d.branch_size, bank_code_number(iban, d));
+  int64_t b = find_number(d.branch_key, *d.branch_size, bank_code_number(iban, d));
   if (b < 0) return '7';
   const Bank_t_SEPA &branch = d.branch[b];
-  int64_t h = search(d.head, *d.head_size, branch.head_key);
+  int64_t h = find_number(d.head_key, *d.head_size, branch.head_key);
   if (h < 0) return '7';
   const Head_t_SEPA &head = d.head[h];
   take_head(bank, head, d.head_text);
@@ -380,12 +368,12 @@ char resolve_branch_head(const char *iban, const SepaDirectory &d, const char *b
 char resolve_bic_table(const char *iban, const SepaDirectory &d, char *bic) {
   const char *table_bic = nullptr;
   if (d.source == Source::NumericBic) {
-    int64_t i = search(d.numeric, *d.bic_size, bank_code_number(iban, d));
+    int64_t i = find_number(d.bic_key, *d.bic_size, bank_code_number(iban, d));
     if (i >= 0) table_bic = d.numeric[i].bic;
   } else {
     char key[5];
     bank_code_text(iban, d, key, sizeof key);
-    int64_t i = search(d.alpha, *d.bic_size, key);
+    int64_t i = find_alpha(d.bic_key, *d.bic_size, key);
     if (i >= 0) table_bic = d.alpha[i].bic;
   }
   if (table_bic == nullptr) return '1';
@@ -400,7 +388,7 @@ char resolve_european(const char *iban, const char *bic, bool national_table, ch
                       Bank &bank) {
   if (strnlen(bic, SEPA_BIC_SIZE) != kBicLong) return code;
   if (bic[4] != iban[0] || bic[5] != iban[1]) return '9';
-  int64_t i = search(list_EU, list_EU_size, bic);
+  int64_t i = find_bic(list_EU_key, list_EU_size, bic);
   if (i < 0) return '9';
   const Bank_t_EU &eu = list_EU[i];
   bank.name = text_at(list_EU_text, eu.name);

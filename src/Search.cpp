@@ -1,5 +1,6 @@
 // Bank search: lists the rows of the German directory that match a bank-code
 // prefix, postcode prefix, name, place or BIC part.
+#include <algorithm>
 #include <cstring>
 #include <initializer_list>
 
@@ -163,15 +164,9 @@ bool marked(const TextMarks &m, uint16_t id) { return m.all || (m.bits[id >> 3] 
 // The id of the text that holds byte `pos` of the block: the last text that
 // starts at or before it.
 uint32_t text_at(const TextPool &p, size_t pos) {
-  uint32_t lo = 0, hi = p.count;  // first text starting after pos lies in [lo, hi]
-  while (lo < hi) {
-    uint32_t mid = lo + (hi - lo) / 2;
-    if (p.offset[mid] <= pos)
-      lo = mid + 1;
-    else
-      hi = mid;
-  }
-  return lo - 1;  // offset[0] is 0, so lo >= 1
+  const std::span<const uint32_t> starts(p.offset, p.count);
+  auto after = std::ranges::upper_bound(starts, pos);  // first text starting after pos
+  return static_cast<uint32_t>(after - starts.begin()) - 1;  // offset[0] is 0, so >= 0
 }
 
 // Marks every text of the pool that contains `part` (lowercase; ASCII case

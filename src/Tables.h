@@ -131,42 +131,74 @@ extern const uint32_t deleted_blz[];
 extern const uint32_t deleted_successor[];
 extern const uint32_t deleted_count;
 
+// Search keys.  Beside every table searched by key lies a column of its keys
+// as numbers, ascending like the table (`<table>_key`, one per record): a
+// lookup halves over these few kilobytes and reads the record only once it
+// has found the row.  Bank codes stand as their numbers, four-letter keys as
+// their bytes (first byte most significant), BICs as bic_key() makes them,
+// country codes as their two bytes.
+extern const uint32_t head_DE_key[];
+// Row for row with head_DE_key: the row of the bank's own record in `l` and
+// its check-digit method, so an account check reads no wide row.
+extern const uint16_t head_DE_row[];
+extern const uint8_t head_DE_method[];
+// Hashed slots of head_DE_key (2^head_DE_hash_bits of them): slot
+// (key * head_DE_hash_multiplier mod 2^32) >> (32 - bits), or one of the
+// following head_DE_hash_probes - 1 slots, holds the key's index;
+// kHashEmpty marks a slot that holds none.  A lookup reads a slot or two
+// instead of halving twelve times.
+constexpr uint16_t kHashEmpty = 0xFFFF;
+extern const uint32_t head_DE_hash_multiplier;
+extern const uint32_t head_DE_hash_bits;
+extern const uint32_t head_DE_hash_probes;
+extern const uint16_t head_DE_slot[];
+
 extern const Head_t_SEPA head_AT[];
 extern const uint32_t head_AT_size;
 extern const char head_AT_text[];
 extern const uint32_t head_AT_text_size;
+extern const uint32_t head_AT_key[];
 extern const Head_t_SEPA head_BE[];
 extern const uint32_t head_BE_size;
 extern const char head_BE_text[];
 extern const uint32_t head_BE_text_size;
+extern const uint32_t head_BE_key[];
 extern const Head_t_SEPA head_CH[];
 extern const uint32_t head_CH_size;
 extern const char head_CH_text[];
 extern const uint32_t head_CH_text_size;
+extern const uint32_t head_CH_key[];
 extern const Head_t_SEPA head_CZ[];
 extern const uint32_t head_CZ_size;
 extern const char head_CZ_text[];
 extern const uint32_t head_CZ_text_size;
+extern const uint32_t head_CZ_key[];
 extern const Head_t_SEPA head_ES[];
 extern const uint32_t head_ES_size;
 extern const char head_ES_text[];
 extern const uint32_t head_ES_text_size;
+extern const uint32_t head_ES_key[];
 extern const Head_t_SEPA head_SK[];
 extern const uint32_t head_SK_size;
 extern const char head_SK_text[];
 extern const uint32_t head_SK_text_size;
+extern const uint32_t head_SK_key[];
 extern const Bank_t_SEPA bank_BE[];
 extern const uint32_t bank_BE_size;
+extern const uint32_t bank_BE_key[];
 extern const Bank_t_SEPA bank_CH[];
 extern const uint32_t bank_CH_size;
+extern const uint32_t bank_CH_key[];
 
 // Bank-code-to-BIC tables of 29 countries (data/BLZ_BIC_Liste.cpp).
 #define PLUVAR_NUMERIC_BIC_TABLE(CC)            \
   extern const Bank_t_BLZ_BIC list_BLZ_BIC_##CC[]; \
-  extern const uint32_t list_BLZ_BIC_##CC##_size;
+  extern const uint32_t list_BLZ_BIC_##CC##_size;  \
+  extern const uint32_t list_BLZ_BIC_##CC##_key[];
 #define PLUVAR_ALPHA_BIC_TABLE(CC)                   \
   extern const Bank_t_BLZalpha_BIC list_BLZ_BIC_##CC[]; \
-  extern const uint32_t list_BLZ_BIC_##CC##_size;
+  extern const uint32_t list_BLZ_BIC_##CC##_size;       \
+  extern const uint32_t list_BLZ_BIC_##CC##_key[];
 PLUVAR_ALPHA_BIC_TABLE(GB)
 PLUVAR_ALPHA_BIC_TABLE(IE)
 PLUVAR_ALPHA_BIC_TABLE(LV)
@@ -203,9 +235,12 @@ extern const Bank_t_EU list_EU[];
 extern const uint32_t list_EU_size;
 extern const char list_EU_text[];
 extern const uint32_t list_EU_text_size;
+extern const uint64_t list_EU_key[];
 extern const Bank_t_SCL list_SCL[];
 extern const uint32_t list_SCL_size;
+extern const uint64_t list_SCL_key[];
 extern const Country_t c[];
 extern const uint32_t c_size;
+extern const uint16_t c_key[];
 
 #endif  // PLUVAR_TABLES_H

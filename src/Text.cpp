@@ -2,6 +2,7 @@
 // answers) and UTF-8 (what --utf8 and --json answer and what a search query
 // may be written in).
 #include <cstring>
+#include <string_view>
 
 #include "pluvar.h"
 
@@ -16,17 +17,10 @@ extern const unsigned char base_letter_byte[];
 extern const uint32_t base_letter_count;
 
 const char *source_spelling(const char *stored) {
-  uint32_t lo = 0, hi = spelling_count;
-  while (lo < hi) {
-    uint32_t mid = lo + (hi - lo) / 2;
-    int c = strcmp(spelling_pool + spelling_stored[mid], stored);
-    if (c == 0) return spelling_pool + spelling_utf8[mid];
-    if (c < 0)
-      lo = mid + 1;
-    else
-      hi = mid;
-  }
-  return nullptr;
+  const int64_t i =
+      find_key(std::span<const uint32_t>(spelling_stored, spelling_count), std::string_view(stored),
+               [](uint32_t at) { return std::string_view(spelling_pool + at); });
+  return i < 0 ? nullptr : spelling_pool + spelling_utf8[i];
 }
 
 uint32_t cp1252_point(unsigned char byte) {
@@ -69,15 +63,8 @@ unsigned char stored_byte(uint32_t cp) {
   if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) return static_cast<unsigned char>(cp);
   for (unsigned i = 0; i < 32; i++)
     if (cp1252_high[i] == cp) return static_cast<unsigned char>(0x80 + i);
-  uint32_t lo = 0, hi = base_letter_count;
-  while (lo < hi) {
-    uint32_t mid = lo + (hi - lo) / 2;
-    if (base_letter_point[mid] == cp) return base_letter_byte[mid];
-    if (base_letter_point[mid] < cp)
-      lo = mid + 1;
-    else
-      hi = mid;
-  }
+  const int64_t i = find_key(std::span<const uint16_t>(base_letter_point, base_letter_count), cp);
+  if (i >= 0) return base_letter_byte[i];
   return '?';
 }
 
@@ -144,17 +131,8 @@ bool utf8_to_stored(char *value) {
 }
 
 bool deletion_mark(const GermanTables &de, uint32_t blz, uint32_t *successor) {
-  uint32_t lo = 0, hi = de.deleted_count;
-  while (lo < hi) {
-    uint32_t mid = lo + (hi - lo) / 2;
-    if (de.deleted_blz[mid] == blz) {
-      *successor = de.deleted_successor[mid];
-      return true;
-    }
-    if (de.deleted_blz[mid] < blz)
-      lo = mid + 1;
-    else
-      hi = mid;
-  }
-  return false;
+  const int64_t i = find_key(std::span<const uint32_t>(de.deleted_blz, de.deleted_count), blz);
+  if (i < 0) return false;
+  *successor = de.deleted_successor[i];
+  return true;
 }

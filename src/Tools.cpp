@@ -103,116 +103,101 @@ bool all_digits(const char *text) {
 }
 
 // ---------------------------------------------------------------------------
-// Binary-search family.  hi is the last index to search, not one past it, so
-// the last record is reachable; on duplicate keys the lowest index wins.
+// Key lookups: every table is searched through its key column with
+// find_key (pluvar.h); these turn a wanted key into the column's form.
 // ---------------------------------------------------------------------------
 
-namespace {
+int64_t find_number(const uint32_t *keys, uint32_t size, uint64_t key) {
+  if (key > UINT32_MAX) return -1;
+  return find_key(std::span<const uint32_t>(keys, size), static_cast<uint32_t>(key));
+}
 
-template <typename Record, typename Less, typename Equal>
-int64_t lower_bound_search(const Record *table, uint64_t lo, uint64_t hi, Less less_than_wanted,
-                           Equal equals_wanted) {
-  if (lo > hi) return -1;
-  while (hi > lo) {
-    uint64_t mid = lo + (hi - lo) / 2;
-    if (less_than_wanted(table[mid]))
-      lo = mid + 1;
-    else
-      hi = mid;
+int64_t find_alpha(const uint32_t *keys, uint32_t size, const char *text) {
+  if (strnlen(text, 5) != 4) return -1;
+  uint32_t key = 0;
+  for (int i = 0; i < 4; i++) key = (key << 8) | static_cast<unsigned char>(text[i]);
+  return find_key(std::span<const uint32_t>(keys, size), key);
+}
+
+bool bic_key(const char *bic, uint64_t *key) {
+  const size_t n = strnlen(bic, 12);
+  if (n != 8 && n != 11) return false;
+  uint64_t v = 0;
+  for (size_t i = 0; i < 11; i++) {
+    unsigned digit = 0;  // the missing branch of an 8-character BIC
+    if (i < n) {
+      const unsigned char ch = static_cast<unsigned char>(bic[i]);
+      if (is_digit(ch))
+        digit = 1 + (ch - '0');
+      else if (ch >= 'A' && ch <= 'Z')
+        digit = 11 + (ch - 'A');
+      else
+        return false;
+    }
+    v = v * 37 + digit;
   }
-  return equals_wanted(table[lo]) ? static_cast<int64_t>(lo) : -1;
+  *key = v;
+  return true;
 }
 
-// Byte order with bytes taken as unsigned; a prefix sorts first.  Keys are
-// short and differ early, so a plain loop beats a library call.
-int compare_text(const char *a, const char *b) {
-  const unsigned char *x = reinterpret_cast<const unsigned char *>(a);
-  const unsigned char *y = reinterpret_cast<const unsigned char *>(b);
-  while (*x && *x == *y) {
-    x++;
-    y++;
+int64_t find_bic(const uint64_t *keys, uint32_t size, const char *bic) {
+  uint64_t key;
+  if (!bic_key(bic, &key)) return -1;
+  return find_key(std::span<const uint64_t>(keys, size), key);
+}
+
+// The bank code's slot by its hash, then the following slots until the
+// code's own or an empty one; head_DE_hash_probes bounds the walk.
+int64_t head_DE_index(const GermanTables &de, uint64_t code) {
+  if (code > UINT32_MAX) return -1;
+  const uint32_t key = static_cast<uint32_t>(code);
+  const uint32_t mask = (uint32_t{1} << de.head_DE_hash_bits) - 1;
+  uint32_t slot = (key * de.head_DE_hash_multiplier) >> (32 - de.head_DE_hash_bits);
+  for (uint32_t probe = 0; probe < de.head_DE_hash_probes; probe++, slot = (slot + 1) & mask) {
+    const uint16_t i = de.head_DE_slot[slot];
+    if (i == kHashEmpty) return -1;
+    if (de.head_DE_key[i] == key) return i;
   }
-  return *x - *y;
-}
-
-template <typename Record>
-int64_t search_numeric(const Record *table, uint64_t lo, uint64_t hi, uint64_t key) {
-  return lower_bound_search(
-      table, lo, hi, [key](const Record &r) { return r.key < key; },
-      [key](const Record &r) { return r.key == key; });
-}
-
-}  // namespace
-
-int64_t BinarySearch(const Head_t_SEPA *table, uint64_t lo, uint64_t hi, uint64_t key) {
-  return search_numeric(table, lo, hi, key);
-}
-
-int64_t BinarySearch(const Bank_t_SEPA *table, uint64_t lo, uint64_t hi, uint64_t key) {
-  return search_numeric(table, lo, hi, key);
-}
-
-int64_t BinarySearch(const Bank_t_BLZ_BIC *table, uint64_t lo, uint64_t hi, uint64_t key) {
-  return search_numeric(table, lo, hi, key);
-}
-
-int64_t BinarySearchString(const Bank_t_EU *table, uint64_t lo, uint64_t hi, const char *text) {
-  return lower_bound_search(
-      table, lo, hi, [text](const Bank_t_EU &r) { return compare_text(r.bic, text) < 0; },
-      [text](const Bank_t_EU &r) { return compare_text(r.bic, text) == 0; });
-}
-
-int64_t BinarySearchString(const Bank_t_BLZalpha_BIC *table, uint64_t lo, uint64_t hi,
-                           const char *text) {
-  return lower_bound_search(
-      table, lo, hi,
-      [text](const Bank_t_BLZalpha_BIC &r) { return compare_text(r.key, text) < 0; },
-      [text](const Bank_t_BLZalpha_BIC &r) { return compare_text(r.key, text) == 0; });
+  return -1;
 }
 
 // ---------------------------------------------------------------------------
 // German directory lookups
 // ---------------------------------------------------------------------------
 
+// Index of `blz` in head_DE and its key columns, or -1.  The bank code is
+// found among the 3500 numbers of head_DE_key, which stay in the fast
+// caches, instead of by halving over the rows of `l`.  Bank codes never
+// begin with 0 (the generator refuses them), so a text that does is no bank
+// code, even when its value is one.
+int64_t find_blz_index(const GermanTables &de, const char *blz) {
+  if (blz[0] == '0') return -1;
+  // The leading digits' value, as digits_value reads them (at most 19), but
+  // without measuring the text first: a bank code has 8.
+  uint64_t code = 0;
+  for (int i = 0; i < 19 && is_digit(static_cast<unsigned char>(blz[i])); i++)
+    code = code * 10 + static_cast<uint64_t>(blz[i] - '0');
+  return head_DE_index(de, code);
+}
 
-// Index of the first row of `blz` in `l`, or -1.  The search starts at the
-// first row of the bank code's leading digit; rows are sorted by bank code,
-// so the first row not below the key decides.  That row is found by halving
-// the narrow column of bank-code numbers (4 bytes a row, where a row of `l`
-// has 113): every German request asks this two or three times, and a batch
-// of random bank codes would otherwise wait on memory at each step.
 int64_t find_blz_row(const GermanTables &de, const char *blz) {
-  uint64_t key = digits_value(blz);
-  uint32_t lo = 0, hi = de.l_size;  // the answer lies in [lo, hi]; hi = end of table
-  if (blz[0] >= '0' && blz[0] <= '9') {
-    int32_t start = de.Sprung[blz[0] - '0'];
-    if (start < 0 || static_cast<uint32_t>(start) >= de.l_size) return -1;
-    lo = static_cast<uint32_t>(start);
-  }
-  while (lo < hi) {
-    uint32_t mid = lo + (hi - lo) / 2;
-    if (de.l_blz_number[mid] < key)
-      lo = mid + 1;
-    else
-      hi = mid;
-  }
-  if (lo == de.l_size || de.l_blz_number[lo] != key) return -1;
-  return static_cast<int64_t>(lo);
+  int64_t i = find_blz_index(de, blz);
+  return i < 0 ? -1 : de.head_DE_row[i];
 }
 
 char find_blz(const GermanTables &de, const char *blz, unsigned char *method) {
-  int64_t row = find_blz_row(de, blz);
-  if (row < 0) return '7';
-  *method = de.l[row].method;
+  int64_t i = find_blz_index(de, blz);
+  if (i < 0) return '7';
+  *method = de.head_DE_method[i];
   return '1';
 }
 
 const char *getBIC_DE(const GermanTables &de, const char *blz) {
-  int64_t i = BinarySearch(de.head_DE, 0, de.head_DE_size - 1, digits_value(blz));
+  int64_t i = head_DE_index(de, digits_value(blz));
   if (i < 0) return nullptr;
   const Head_t_SEPA *rec = &de.head_DE[i];
   if (const char *substitute = bic_bank_code_DE(rec->iban_rule, blz)) {
-    int64_t j = BinarySearch(de.head_DE, 0, de.head_DE_size - 1, digits_value(substitute));
+    int64_t j = head_DE_index(de, digits_value(substitute));
     // A substitute missing from this edition: no BIC rather than a wrong one.
     if (j < 0) return nullptr;
     rec = &de.head_DE[j];
@@ -541,17 +526,6 @@ char sachkonten(const unsigned char *knr) {
 
 // ===== European directory lookups =====
 
-namespace {
-
-int64_t search_scl(const char *bic) {
-  return lower_bound_search(
-      list_SCL, 0, list_SCL_size - 1,
-      [bic](const Bank_t_SCL &r) { return compare_text(r.bic, bic) < 0; },
-      [bic](const Bank_t_SCL &r) { return compare_text(r.bic, bic) == 0; });
-}
-
-}  // namespace
-
 // The SCL directory lists a bank either by its 8-character BIC, which stands
 // for all of its branches, or by one branch's 11-character BIC.  Read from
 // the start, the first entry that covers the BIC decides.  Only two entries
@@ -566,7 +540,7 @@ int64_t find_scl_entry(const char *bic) {
   char bank[9];
   memcpy(bank, bic, 8);
   bank[8] = '\0';
-  int64_t i = search_scl(bank);
+  int64_t i = find_bic(list_SCL_key, list_SCL_size, bank);
   if (i >= 0 || n != 11) return i;
-  return search_scl(bic);
+  return find_bic(list_SCL_key, list_SCL_size, bic);
 }

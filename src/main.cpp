@@ -104,10 +104,12 @@ char account_check(const char *iban, const char *blz_in, const char *knr_in, cha
   }
 
   const GermanTables &de = *out.german;
-  unsigned char method = 0;
-  unsigned char blz_digits[BLZ_DE_SIZE] = {0};
-  bool found = Iban_find_blz_DE(de, blz, &method) == '1';
+  // One lookup gives the bank's method and its row of `l` for the answer.
+  const int64_t bank = find_blz_index(de, blz);
+  const bool found = bank >= 0;
+  unsigned char method = found ? de.head_DE_method[bank] : 0;
   if (method_override >= 0) method = static_cast<unsigned char>(method_override);
+  unsigned char blz_digits[BLZ_DE_SIZE] = {0};
   GermanIban derived{};
   bool confirmed = false;
   if (found) {
@@ -120,12 +122,11 @@ char account_check(const char *iban, const char *blz_in, const char *knr_in, cha
 
   char code;
   Reason reason;
-  int64_t row = find_blz_row(de, blz);
+  const int64_t row = found ? de.head_DE_row[bank] : -1;
   if (row < 0) {
     code = '7';
     reason = Reason::blz_unknown;
   } else {
-    method = method_override >= 0 ? static_cast<unsigned char>(method_override) : de.l[row].method;
     if (iban_request) {
       char requested[IBAN_DE_SIZE];
       str_copy(requested, sizeof requested, iban);

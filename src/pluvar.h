@@ -7,6 +7,7 @@
 #ifndef PLUVAR_H
 #define PLUVAR_H
 
+#include <functional>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -286,14 +287,45 @@ EditionState edition_state(const Edition_DE &edition, uint32_t day, int32_t *day
 // Directory lookups (Tools.cpp, except where noted).
 // ---------------------------------------------------------------------------
 
-// Binary search over a table sorted by key; lo and hi are the first and the
-// LAST index to search (inclusive).  Returns the lowest matching index or -1.
-int64_t BinarySearch(const Head_t_SEPA *table, uint64_t lo, uint64_t hi, uint64_t key);
-int64_t BinarySearch(const Bank_t_SEPA *table, uint64_t lo, uint64_t hi, uint64_t key);
-int64_t BinarySearch(const Bank_t_BLZ_BIC *table, uint64_t lo, uint64_t hi, uint64_t key);
-int64_t BinarySearchString(const Bank_t_EU *table, uint64_t lo, uint64_t hi, const char *text);
-int64_t BinarySearchString(const Bank_t_BLZalpha_BIC *table, uint64_t lo, uint64_t hi,
-                           const char *text);
+// The one search over the tables: the index of `key` in a column of keys
+// that ascends strictly (a table's `<table>_key`, see Tables.h, or a list's
+// records read through `proj`), or -1.  The index is the row of the record in
+// its table.  The halving steps by a conditional move, not a jump: with
+// random keys a jump would be mispredicted at every other step.
+template <typename Record, typename Key, typename Proj = std::identity>
+int64_t find_key(std::span<const Record> keys, Key key, Proj proj = {}) {
+  size_t n = keys.size();
+  if (n == 0) return -1;
+  const Record *base = keys.data();
+  // Everything before base is below the key; everything from base + n on is not.
+  while (n > 1) {
+    const size_t half = n / 2;
+    base = std::invoke(proj, base[half]) < key ? base + half : base;
+    n -= half;
+  }
+  base += std::invoke(proj, *base) < key;  // the first not below the key
+  if (base == keys.data() + keys.size() || !(std::invoke(proj, *base) == key)) return -1;
+  return base - keys.data();
+}
+
+// Row of a numeric key (a bank code's value) in a 32-bit key column of
+// `size` entries, or -1; no table holds a key above 32 bits.
+int64_t find_number(const uint32_t *keys, uint32_t size, uint64_t key);
+// Row of a four-character text in a four-letter key column, or -1 (any
+// other length is in no such table).
+int64_t find_alpha(const uint32_t *keys, uint32_t size, const char *text);
+// A BIC of 8 or 11 capitals and digits as its search key: one base-37 digit
+// per character ('0'-'9' are 1-10, 'A'-'Z' 11-36), an 8-character BIC ended
+// by three 0 digits, so keys sort as the texts do in byte order.  False for
+// any other text, which no table holds.
+bool bic_key(const char *bic, uint64_t *key);
+// Row of a BIC in a BIC key column (list_EU_key, list_SCL_key), or -1.
+int64_t find_bic(const uint64_t *keys, uint32_t size, const char *bic);
+// Row of a German bank code's value in head_DE (and its columns), or -1.
+int64_t head_DE_index(const GermanTables &de, uint64_t code);
+
+// Index of a German bank code (its text) in head_DE and its key columns, or -1.
+int64_t find_blz_index(const GermanTables &de, const char *blz);
 
 // The German lookups take the edition they read (`de`: the request's,
 // `*out.german`); the tables' names in comments are those of GermanTables.
@@ -538,6 +570,8 @@ char Sepa_extract_numbers(char *query, char *bic, char *iban);
 // IBAN, '4' mismatch, 'X' malformed format text.  The country name is written
 // whenever the country is in the table, else emptied.
 char Sepa_check_iban_structure(const char *iban, char *country_name);
+// The country table's record of the IBAN's first two characters, or null.
+const Country_t *find_country(const char *iban);
 // The IBAN against one format in SWIFT notation ("2!a2!n5!n11!n": items of a
 // length, '!' and a type letter n, a, c or e), read up to its NUL or
 // format_size characters: '1', '4' or 'X' as above.

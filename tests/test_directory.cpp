@@ -8,6 +8,7 @@
 
 #include "cli.h"
 #include "edition.h"
+#include "old_search.h"
 
 namespace {
 

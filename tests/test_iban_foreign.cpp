@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli.h"
+#include "old_search.h"
 
 namespace {
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "old_search.h"
 #include "pluvar.h"
 
 namespace {

@@ -17,7 +17,8 @@ import re
 import sys
 
 import countries
-from tablegen import GENERATED_NOTE, GeneratorError, TextPool, c_fixed, c_string
+from tablegen import (GENERATED_NOTE, GeneratorError, TextPool, alpha_key, bic_key, c_fixed,
+                      c_string, key_column)
 from win1252 import Encoder
 
 # National directories: country and width of its bank code.
@@ -163,6 +164,8 @@ def render_heads(cc: str, heads: list, branches, source: str) -> str:
     out.append("};\n\n")
     out.append("const uint32_t %s_size = sizeof %s / sizeof %s[0];\n" % (table, table, table))
     out.append(pool.render())
+    out.append("\n// Search keys of %s: the bank codes as numbers.\n" % table)
+    out.append(key_column("uint32_t", table + "_key", [h["key"] for h in heads]))
     if branches is not None:
         bank = "bank_" + cc
         out.append("\nconst Bank_t_SEPA %s[] = {\n" % bank)
@@ -170,6 +173,8 @@ def render_heads(cc: str, heads: list, branches, source: str) -> str:
             out.append("    {%dULL, %dULL, %s},\n" % (b["key"], b["head_key"], c_string(b["bic"])))
         out.append("};\n\n")
         out.append("const uint32_t %s_size = sizeof %s / sizeof %s[0];\n" % (bank, bank, bank))
+        out.append("\n// Search keys of %s: the bank codes as numbers.\n" % bank)
+        out.append(key_column("uint32_t", bank + "_key", [b["key"] for b in branches]))
     return "".join(out)
 
 
@@ -216,6 +221,11 @@ def render_bic_tables(tables: list, source: str) -> str:
                 out.append("    {%dULL, %s},\n" % (r["key"], c_string(r["bic"])))
         out.append("};\n")
         out.append("const uint32_t %s_size = sizeof %s / sizeof %s[0];\n" % (table, table, table))
+        if cc in ALPHA_KEY_COUNTRIES:
+            keys = [alpha_key(r["key"]) for r in rows]
+        else:
+            keys = [r["key"] for r in rows]
+        out.append(key_column("uint32_t", table + "_key", keys))
     return "".join(out)
 
 
@@ -247,6 +257,8 @@ def render_directory(rows: list, source: str) -> str:
             c_string(bic), pool.ref(name), pool.ref(zip_code), pool.ref(location)))
     out.append("};\n\n")
     out.append("const uint32_t list_EU_size = sizeof list_EU / sizeof list_EU[0];\n")
+    out.append("\n// Search keys of list_EU: each BIC as a number in the same order.\n")
+    out.append(key_column("uint64_t", "list_EU_key", [bic_key(r[1]) for r in rows], "ULL"))
     out.append(pool.render())
     return "".join(out)
 
@@ -307,6 +319,8 @@ def render_scl(valid_from: str, rows: list, source: str) -> str:
                                                                    b2b, scc))
     out.append("};\n\n")
     out.append("const uint32_t list_SCL_size = sizeof list_SCL / sizeof list_SCL[0];\n")
+    out.append("\n// Search keys of list_SCL: each BIC as a number in the same order.\n")
+    out.append(key_column("uint64_t", "list_SCL_key", [bic_key(r[1]) for r in rows], "ULL"))
     return "".join(out)
 
 
@@ -357,6 +371,8 @@ def render_countries(records: list) -> str:
         out.append("    {%s, %s, %s},\n" % (c_string(code), c_string(name), c_string(fmt)))
     out.append("};\n\n")
     out.append("const uint32_t c_size = sizeof c / sizeof c[0];\n")
+    out.append("\n// Search keys of c: the two letters of each code as one number.\n")
+    out.append(key_column("uint16_t", "c_key", [int.from_bytes(r[1], "big") for r in records]))
     return "".join(out)
 
 

@@ -8,6 +8,7 @@ import unittest
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 import gen_de  # noqa: E402
+import tablegen  # noqa: E402
 from tablegen import GeneratorError, c_string, check_strictly_ascending  # noqa: E402
 
 
@@ -177,3 +178,54 @@ class HeadTableTest(unittest.TestCase):
         self.assertIn('{10010010ULL, "10010010", "Postbank", "DE-10916", "Berlin", "", "10000000", 0}',
                       resolved(text))
 
+
+
+class HeadKeyTest(unittest.TestCase):
+    def test_key_row_and_method_of_every_bank_code(self):
+        path = write_file([
+            record("10000000", "1", "Bundesbank", "10591", "Berlin", method="09"),
+            record("10000000", "2", "Bundesbank", "10592", "Berlin", method="09"),
+            record("10010010", "1", "Postbank", "10916", "Berlin", method="24"),
+        ])
+        try:
+            records = gen_de.read_directory(path)
+        finally:
+            os.unlink(path)
+        text = gen_de.render_head_de(gen_de.bank_heads(records), "blz.txt")
+        self.assertIn("const uint32_t head_DE_key[] = {\n    10000000, 10010010,\n};\n", text)
+        self.assertIn("const uint16_t head_DE_row[] = {\n    0, 2,\n};\n", text)
+        self.assertIn("const uint8_t head_DE_method[] = {\n    9, 24,\n};\n", text)
+        self.assertIn("const uint32_t head_DE_hash_bits = 13;\n", text)
+
+
+class HashSlotTest(unittest.TestCase):
+    """The lookup's walk, read as the generator's own description of it."""
+
+    def lookup(self, key, multiplier, probes, slots, keys, bits):
+        at = tablegen.hash_slot(key, multiplier, bits)
+        for probe in range(probes):
+            row = slots[(at + probe) % len(slots)]
+            if row == tablegen.HASH_EMPTY:
+                return -1
+            if keys[row] == key:
+                return row
+        return -1
+
+    def test_every_key_is_found_and_no_other(self):
+        keys = sorted({(i * 7919 + 10000000) % 90000000 + 10000000 for i in range(3000)})
+        multiplier, probes, slots = tablegen.hash_slots(keys, 13)
+        self.assertEqual(len(slots), 1 << 13)
+        self.assertEqual(sorted(r for r in slots if r != tablegen.HASH_EMPTY),
+                         list(range(len(keys))))
+        for row, key in enumerate(keys):
+            self.assertEqual(self.lookup(key, multiplier, probes, slots, keys, 13), row)
+            if key + 1 not in keys:
+                self.assertEqual(self.lookup(key + 1, multiplier, probes, slots, keys, 13), -1)
+        # The same choice on every run.
+        self.assertEqual(tablegen.hash_slots(keys, 13), (multiplier, probes, slots))
+
+    def test_too_many_keys_or_too_wide_are_refused(self):
+        with self.assertRaises(GeneratorError):
+            tablegen.hash_slots(list(range(5)), 3)
+        with self.assertRaises(GeneratorError):
+            tablegen.hash_slots([1 << 32], 4)

@@ -361,5 +361,46 @@ class GenerateTest(TempDir):
             self.run_generator("out")
 
 
+
+class SearchKeyTest(unittest.TestCase):
+    def test_bic_keys_sort_as_the_texts_in_byte_order(self):
+        from tablegen import bic_key
+        bics = sorted([b"AAAADEFF", b"AAAADEFF000", b"AAAADEFFXXX", b"AAAADEFG", b"A0AADEFF",
+                       b"ZZZZZZZZ", b"ZZZZZZZZZZZ", b"99999999999", b"AAAADEFF9ZZ", b"AAAADEFFA00"])
+        keys = [bic_key(b) for b in bics]
+        self.assertEqual(keys, sorted(keys))
+        self.assertEqual(len(set(keys)), len(keys))
+        self.assertLess(keys[-1], 1 << 64)
+        # Eight base-37 digits 1 ('0') and three 0 digits for the missing branch.
+        self.assertEqual(bic_key(b"00000000"), sum(37 ** (10 - i) for i in range(8)))
+        for bad in (b"AAAADEF", b"AAAADEFF0", b"aaaaDEFF", b"AAAA-EFFXXX"):
+            with self.assertRaises(GeneratorError):
+                bic_key(bad)
+
+    def test_alpha_keys_and_key_columns(self):
+        from tablegen import alpha_key, key_column
+        self.assertEqual(alpha_key(b"ABNA"), 0x41424E41)
+        with self.assertRaises(GeneratorError):
+            alpha_key(b"ABN")
+        self.assertEqual(key_column("uint32_t", "t_key", [1, 5, 7]),
+                         "const uint32_t t_key[] = {\n    1, 5, 7,\n};\n")
+        with self.assertRaisesRegex(GeneratorError, "t_key: row 1 key 1 does not sort"):
+            key_column("uint32_t", "t_key", [1, 1])
+        with self.assertRaisesRegex(GeneratorError, "does not fit uint32_t"):
+            key_column("uint32_t", "t_key", [1, 1 << 32])
+
+    def test_tables_carry_their_key_columns(self):
+        heads = [{"line": 2, "key": 100, "code": b"00100", "name": b"A", "zip": b"", "location": b"",
+                  "bic": b""}]
+        self.assertIn("const uint32_t head_AT_key[] = {\n    100,\n};\n",
+                      gen_eu.render_heads("AT", heads, None, "x"))
+        text = gen_eu.render_bic_tables([("SE", [{"key": 110, "bic": b"NDEASESSXXX"}]),
+                                         ("NL", [{"key": b"ABNA", "bic": b"ABNANL2AXXX"}])], "x")
+        self.assertIn("const uint32_t list_BLZ_BIC_SE_key[] = {\n    110,\n};\n", text)
+        self.assertIn("const uint32_t list_BLZ_BIC_NL_key[] = {\n    %d,\n};\n" % 0x41424E41, text)
+        self.assertIn("const uint16_t c_key[] = {\n    %d," % int.from_bytes(b"AD", "big"),
+                      gen_eu.render_countries(gen_eu.country_records()))
+
+
 if __name__ == "__main__":
     unittest.main()
