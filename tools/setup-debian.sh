@@ -6,6 +6,8 @@ set -euo pipefail
 # python3-stdnum: a peer library that judges the national check digits in a
 # test (a black box at test time only; Pluvar never links or reads it).
 packages=(cmake g++ make libgtest-dev libbenchmark-dev libboost-dev python3 pkg-config python3-stdnum)
+# The peer baseline of bench/bench_directory only (never linked into Pluvar).
+packages+=(libktoblzcheck1-dev)
 [ "${PLUVAR_WITH_FUZZ:-0}" = 1 ] && packages+=(clang libclang-rt-dev)
 
 missing=()
