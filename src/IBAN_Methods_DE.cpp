@@ -1180,7 +1180,7 @@ uint64_t rules_moving_to(const char *blz) {
   uint64_t rules = 0;
   for (const RuleBankCode &r : kRuleBankCodes)
     if (r.takes_accounts && strcmp(r.blz, blz) == 0) rules |= uint64_t{1} << r.rule;
-  if (std::binary_search(kU1Keepers.begin(), kU1Keepers.end(), code_number(blz)))
+  if (find_key(std::span<const uint32_t>(kU1Keepers), code_number(blz)) >= 0)
     for (uint32_t rule = kFirstUnicreditRule; rule < kFirstUnicreditRule + 5; rule++)
       rules |= uint64_t{1} << rule;
   return rules;
