@@ -156,7 +156,9 @@ int64_t head_DE_index(const GermanTables &de, uint64_t code) {
   for (uint32_t probe = 0; probe < de.head_DE_hash_probes; probe++, slot = (slot + 1) & mask) {
     const uint16_t i = de.head_DE_slot[slot];
     if (i == kHashEmpty) return -1;
-    if (de.head_DE_key[i] == key) return i;
+    // A slot never names a row past the table; should a view of fewer rows
+    // than its slots hold meet one, that row is not in the view.
+    if (i < de.head_DE_size && de.head_DE_key[i] == key) return i;
   }
   return -1;
 }

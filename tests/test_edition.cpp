@@ -185,6 +185,13 @@ struct OtherEdition {
                heads,
                german_current.head_DE_text,
                german_current.head_DE_text_size,
+               german_current.head_DE_key,
+               german_current.head_DE_row,
+               german_current.head_DE_method,
+               german_current.head_DE_hash_multiplier,
+               german_current.head_DE_hash_bits,
+               german_current.head_DE_hash_probes,
+               german_current.head_DE_slot,
                german_current.deleted_blz,
                german_current.deleted_successor,
                deleted} {
