@@ -172,9 +172,14 @@ double per_second(size_t count, F &&run) {
 }
 
 #ifdef PLUVAR_WITH_KTOBLZCHECK
-// One pass over the 1,000,000 pairs each, in one run: Pluvar's lookup and
-// check, the lookup alone, the check alone, and ktoblzcheck's check.  The
-// counters are rates in millions per second and the ratio to ktoblzcheck.
+// Three rounds of one pass over the 1,000,000 pairs each, in one run:
+// Pluvar's lookup and check, the lookup alone, the check alone, and
+// ktoblzcheck's check.  Each rate is the best of its rounds (the machine is
+// shared: a round that other work slowed tells nothing of either side), and
+// the rounds interleave, so a slow spell hits both sides alike.  The counters
+// are rates in millions per second and the ratio to ktoblzcheck.
+constexpr int kRounds = 3;
+
 void BM_AccountCheck_vs_ktoblzcheck(benchmark::State &state) {
   const std::vector<Pair> &pairs = random_pairs();
   const std::vector<unsigned char> &methods = pair_methods();
@@ -186,27 +191,31 @@ void BM_AccountCheck_vs_ktoblzcheck(benchmark::State &state) {
   const AccountNumberCheck &kt = ktoblzcheck();
   double pluvar = 0, lookup_only = 0, check_only = 0, peer = 0;
   unsigned unknown = 0;
+  auto best = [](double &rate, double round) { rate = round > rate ? round : rate; };
   for (auto _ : state) {
-    pluvar = per_second(kPairs, [&] {
-      for (const Pair &p : pairs) benchmark::DoNotOptimize(lookup_and_check(p));
-    });
-    lookup_only = per_second(kPairs, [&] {
-      for (const Pair &p : pairs) {
-        unsigned char method = 0;
-        benchmark::DoNotOptimize(lookup(p, &method));
-        benchmark::DoNotOptimize(method);
-      }
-    });
-    check_only = per_second(kPairs, [&] {
-      for (size_t i = 0; i < kPairs; i++) benchmark::DoNotOptimize(check(pairs[i], methods[i]));
-    });
-    peer = per_second(kPairs, [&] {
-      for (size_t i = 0; i < kPairs; i++) {
-        AccountNumberCheck::Result r = kt.check(blz[i], knr[i]);
-        unknown += r == AccountNumberCheck::BANK_NOT_KNOWN;
-        benchmark::DoNotOptimize(r);
-      }
-    });
+    for (int round = 0; round < kRounds; round++) {
+      best(pluvar, per_second(kPairs, [&] {
+             for (const Pair &p : pairs) benchmark::DoNotOptimize(lookup_and_check(p));
+           }));
+      best(lookup_only, per_second(kPairs, [&] {
+             for (const Pair &p : pairs) {
+               unsigned char method = 0;
+               benchmark::DoNotOptimize(lookup(p, &method));
+               benchmark::DoNotOptimize(method);
+             }
+           }));
+      best(check_only, per_second(kPairs, [&] {
+             for (size_t i = 0; i < kPairs; i++)
+               benchmark::DoNotOptimize(check(pairs[i], methods[i]));
+           }));
+      best(peer, per_second(kPairs, [&] {
+             for (size_t i = 0; i < kPairs; i++) {
+               AccountNumberCheck::Result r = kt.check(blz[i], knr[i]);
+               unknown += r == AccountNumberCheck::BANK_NOT_KNOWN;
+               benchmark::DoNotOptimize(r);
+             }
+           }));
+    }
   }
   state.counters["pluvar_M_per_s"] = pluvar / 1e6;
   state.counters["lookup_M_per_s"] = lookup_only / 1e6;
@@ -214,7 +223,7 @@ void BM_AccountCheck_vs_ktoblzcheck(benchmark::State &state) {
   state.counters["ktoblzcheck_M_per_s"] = peer / 1e6;
   state.counters["ratio"] = pluvar / peer;
   state.counters["kt_unknown"] = unknown;
-  state.SetItemsProcessed(static_cast<int64_t>(kPairs) * state.iterations());
+  state.SetItemsProcessed(static_cast<int64_t>(kPairs) * kRounds * state.iterations());
 }
 BENCHMARK(BM_AccountCheck_vs_ktoblzcheck)->Iterations(1)->Unit(benchmark::kMillisecond);
 #endif

@@ -74,7 +74,7 @@ struct GermanTables {
   const uint32_t &head_DE_hash_multiplier;
   const uint32_t &head_DE_hash_bits;
   const uint32_t &head_DE_hash_probes;
-  const uint16_t *head_DE_slot;
+  const uint64_t *head_DE_slot;
   const uint32_t *deleted_blz;
   const uint32_t *deleted_successor;
   const uint32_t &deleted_count;
@@ -110,7 +110,7 @@ struct GermanTables {
   extern const uint32_t head_DE_hash_multiplier; \
   extern const uint32_t head_DE_hash_bits; \
   extern const uint32_t head_DE_hash_probes; \
-  extern const uint16_t head_DE_slot[];   \
+  extern const uint64_t head_DE_slot[];   \
   extern const uint32_t deleted_blz[];    \
   extern const uint32_t deleted_successor[]; \
   extern const uint32_t deleted_count;

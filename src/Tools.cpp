@@ -146,40 +146,66 @@ int64_t find_bic(const uint64_t *keys, uint32_t size, const char *bic) {
   return find_key(std::span<const uint64_t>(keys, size), key);
 }
 
-// The bank code's slot by its hash, then the following slots until the
-// code's own or an empty one; head_DE_hash_probes bounds the walk.
-int64_t head_DE_index(const GermanTables &de, uint64_t code) {
-  if (code > UINT32_MAX) return -1;
-  const uint32_t key = static_cast<uint32_t>(code);
-  const uint32_t mask = (uint32_t{1} << de.head_DE_hash_bits) - 1;
-  uint32_t slot = (key * de.head_DE_hash_multiplier) >> (32 - de.head_DE_hash_bits);
-  for (uint32_t probe = 0; probe < de.head_DE_hash_probes; probe++, slot = (slot + 1) & mask) {
-    const uint16_t i = de.head_DE_slot[slot];
-    if (i == kHashEmpty) return -1;
-    // A slot never names a row past the table; should a view of fewer rows
-    // than its slots hold meet one, that row is not in the view.
-    if (i < de.head_DE_size && de.head_DE_key[i] == key) return i;
-  }
-  return -1;
-}
-
 // ---------------------------------------------------------------------------
 // German directory lookups
 // ---------------------------------------------------------------------------
 
-// Index of `blz` in head_DE and its key columns, or -1.  The bank code is
-// found among the 3500 numbers of head_DE_key, which stay in the fast
-// caches, instead of by halving over the rows of `l`.  Bank codes never
-// begin with 0 (the generator refuses them), so a text that does is no bank
-// code, even when its value is one.
+namespace {
+
+// The slot of a German bank code's value (head_DE_slot), or 0: the code's
+// first slot by its hash, then the following ones until the code's own or
+// an empty one; head_DE_hash_probes bounds the walk.
+uint64_t head_DE_slot_of(const GermanTables &de, uint64_t code) {
+  if (code > UINT32_MAX) return 0;
+  const uint32_t key = static_cast<uint32_t>(code);
+  const uint32_t mask = (uint32_t{1} << de.head_DE_hash_bits) - 1;
+  uint32_t at = (key * de.head_DE_hash_multiplier) >> (32 - de.head_DE_hash_bits);
+  for (uint32_t probe = 0; probe < de.head_DE_hash_probes; probe++, at = (at + 1) & mask) {
+    const uint64_t slot = de.head_DE_slot[at];
+    if (slot == 0) return 0;
+    // A slot never names a row past the table; should a view of fewer rows
+    // than its slots hold meet one, that bank is not in the view.
+    if (static_cast<uint32_t>(slot) == key) return (slot >> 32 & 0xFFFF) < de.head_DE_size ? slot : 0;
+  }
+  return 0;
+}
+
+int64_t slot_index(uint64_t slot) { return slot ? static_cast<int64_t>(slot >> 32 & 0xFFFF) : -1; }
+unsigned char slot_method(uint64_t slot) { return static_cast<unsigned char>(slot >> 48); }
+
+// The slot of a bank code's text, or 0.  Bank codes never begin with 0 (the
+// generator refuses them), so a text that does is no bank code, even when
+// its value is one.  The value is that of the leading digits, as
+// digits_value reads them (at most 19), but found without measuring the
+// text first.  A bank code has 8 digits: read one at a time up to the first
+// non-digit (never past the end), they are joined in pairs, then fours,
+// rather than in a chain of eight steps.
+uint64_t find_blz_slot(const GermanTables &de, const char *blz) {
+  if (blz[0] == '0') return 0;
+  int n = 0;
+  while (n < 8 && is_digit(static_cast<unsigned char>(blz[n]))) n++;
+  uint64_t code;
+  if (n == 8 && !is_digit(static_cast<unsigned char>(blz[8]))) {
+    auto d = [blz](int i) { return static_cast<uint32_t>(blz[i] - '0'); };
+    const uint32_t high = (d(0) * 10 + d(1)) * 100 + d(2) * 10 + d(3);
+    const uint32_t low = (d(4) * 10 + d(5)) * 100 + d(6) * 10 + d(7);
+    code = uint64_t{high} * 10000 + low;
+  } else {
+    code = 0;
+    for (int i = 0; i < 19 && is_digit(static_cast<unsigned char>(blz[i])); i++)
+      code = code * 10 + static_cast<uint64_t>(blz[i] - '0');
+  }
+  return head_DE_slot_of(de, code);
+}
+
+}  // namespace
+
+int64_t head_DE_index(const GermanTables &de, uint64_t code) {
+  return slot_index(head_DE_slot_of(de, code));
+}
+
 int64_t find_blz_index(const GermanTables &de, const char *blz) {
-  if (blz[0] == '0') return -1;
-  // The leading digits' value, as digits_value reads them (at most 19), but
-  // without measuring the text first: a bank code has 8.
-  uint64_t code = 0;
-  for (int i = 0; i < 19 && is_digit(static_cast<unsigned char>(blz[i])); i++)
-    code = code * 10 + static_cast<uint64_t>(blz[i] - '0');
-  return head_DE_index(de, code);
+  return slot_index(find_blz_slot(de, blz));
 }
 
 int64_t find_blz_row(const GermanTables &de, const char *blz) {
@@ -187,10 +213,11 @@ int64_t find_blz_row(const GermanTables &de, const char *blz) {
   return i < 0 ? -1 : de.head_DE_row[i];
 }
 
+// The method stands in the bank code's slot: one read answers.
 char find_blz(const GermanTables &de, const char *blz, unsigned char *method) {
-  int64_t i = find_blz_index(de, blz);
-  if (i < 0) return '7';
-  *method = de.head_DE_method[i];
+  const uint64_t slot = find_blz_slot(de, blz);
+  if (slot == 0) return '7';
+  *method = slot_method(slot);
   return '1';
 }
 

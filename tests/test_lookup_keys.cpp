@@ -42,6 +42,27 @@ TEST(GermanKeys, ColumnsStandBesideTheirRecords) {
   }
 }
 
+// Every bank code stands in exactly one slot, with its own index and
+// method, no further from its hash's slot than a lookup reads.
+TEST(GermanKeys, SlotsHoldEveryBankCodeOnce) {
+  const uint32_t n_slots = uint32_t{1} << head_DE_hash_bits;
+  ASSERT_GE(n_slots, 2 * head_DE_size);
+  std::vector<int> seen(head_DE_size, 0);
+  for (uint32_t at = 0; at < n_slots; at++) {
+    const uint64_t slot = head_DE_slot[at];
+    if (slot == 0) continue;
+    const uint32_t code = static_cast<uint32_t>(slot);
+    const uint32_t i = static_cast<uint32_t>(slot >> 32 & 0xFFFF);
+    ASSERT_LT(i, head_DE_size);
+    ASSERT_EQ(code, head_DE_key[i]) << at;
+    ASSERT_EQ(slot >> 48, head_DE_method[i]) << at;
+    seen[i]++;
+    const uint32_t home = (code * head_DE_hash_multiplier) >> (32 - head_DE_hash_bits);
+    ASSERT_LT((at - home) & (n_slots - 1), head_DE_hash_probes) << code;
+  }
+  for (uint32_t i = 0; i < head_DE_size; i++) ASSERT_EQ(seen[i], 1) << head_DE[i].code;
+}
+
 TEST(GermanKeys, EveryCodeAndItsNeighboursAsBefore) {
   const uint64_t last = head_DE_size - 1;
   for (uint32_t i = 0; i < head_DE_size; i++) {
@@ -61,6 +82,19 @@ TEST(GermanKeys, EveryCodeAndItsNeighboursAsBefore) {
   for (uint64_t k : {uint64_t{0}, uint64_t{UINT32_MAX}, uint64_t{UINT32_MAX} + 1 + 10000000,
                      uint64_t{99999999999}}) {
     EXPECT_EQ(head_DE_index(german_current, k), -1) << k;
+  }
+}
+
+// Random eight-digit texts, nearly all of them no bank code: their walks
+// through the slots end at an empty slot or after the most probes.
+TEST(GermanKeys, RandomCodesAsBefore) {
+  uint64_t state = 0x9E3779B97F4A7C15ull;
+  for (int n = 0; n < 200000; n++) {
+    state ^= state << 13;
+    state ^= state >> 7;
+    state ^= state << 17;
+    const std::string t = eight_digits(10000000 + state % 90000000);
+    ASSERT_EQ(find_blz_row(german_current, t.c_str()), old_search::find_blz_row(t.c_str())) << t;
   }
 }
 

@@ -247,8 +247,9 @@ def render_head_de_keys(heads: list) -> str:
         key_column("uint32_t", "head_DE_key", [int(h["blz"]) for h in heads]),
         c_column("uint16_t", "head_DE_row", [h["row"] for h in heads]),
         c_column("uint8_t", "head_DE_method", [h["method"] for h in heads]),
-        "\n// Hashed slots of head_DE_key: the row of each bank code by its hash.\n",
-        hash_index("head_DE", [int(h["blz"]) for h in heads], HEAD_DE_HASH_BITS)])
+        "\n// Hashed slots of head_DE_key: each bank code with its index and method.\n",
+        hash_index("head_DE", [int(h["blz"]) for h in heads], HEAD_DE_HASH_BITS,
+                   lambda row: heads[row]["method"])])
 
 
 def generate(blz_path: str, out_dir: str, write) -> tuple:

@@ -141,11 +141,12 @@ def key_column(ctype: str, name: str, keys: list, suffix: str = "") -> str:
 
 # Hashed slots.  A table that every request searches (the German bank codes)
 # gets, besides its sorted keys, a slot array: the key's hash names a slot,
-# which holds the key's row; a taken slot of another key sends the lookup to
-# the next one.  A lookup reads one or two slots and the row's key, where a
-# halving over 3500 keys reads twelve keys one after the other.
+# which holds the key itself, its row and a payload (the German bank's
+# method); a slot taken by another key sends the lookup to the next one.  A
+# lookup mostly reads one slot of 8 bytes, where a halving over 3500 keys
+# reads twelve keys one after the other.
 
-HASH_EMPTY = 0xFFFF        # a slot that holds no row
+HASH_EMPTY = 0xFFFF        # hash_slots: a slot that holds no row
 HASH_CANDIDATES = 64       # multipliers tried; the one with the fewest probes wins
 
 
@@ -173,12 +174,13 @@ def hash_slots(keys: list, bits: int) -> tuple:
     size = 1 << bits
     if len(keys) * 2 > size or len(keys) >= HASH_EMPTY:
         raise GeneratorError("%d keys do not fit %d hash slots" % (len(keys), size))
+    for key in keys:
+        if not 0 < key <= 0xFFFFFFFF:
+            raise GeneratorError("hash key %d is not a non-zero 32-bit number" % key)
     best = None
     for multiplier in hash_multipliers(HASH_CANDIDATES):
         slots, longest, total = [HASH_EMPTY] * size, 0, 0
         for row, key in enumerate(keys):
-            if not 0 <= key <= 0xFFFFFFFF:
-                raise GeneratorError("hash key %d does not fit 32 bits" % key)
             at, distance = hash_slot(key, multiplier, bits), 0
             while slots[(at + distance) & (size - 1)] != HASH_EMPTY:
                 distance += 1
@@ -189,12 +191,23 @@ def hash_slots(keys: list, bits: int) -> tuple:
     return best[1], best[2], best[3]
 
 
-def hash_index(name: str, keys: list, bits: int) -> str:
-    """The slot array `<name>_slot` and its constants: the multiplier, the
-    number of slot bits and the most slots a lookup reads."""
-    multiplier, probes, slots = hash_slots(keys, bits)
+def hash_index(name: str, keys: list, bits: int, payload=lambda row: 0) -> str:
+    """The slot array `<name>_slot` and its constants (the multiplier, the
+    number of slot bits and the most slots a lookup reads).  A slot is 0
+    (empty) or the key in bits 0-31, its row in bits 32-47 and the row's
+    payload in bits 48-63."""
+    multiplier, probes, rows = hash_slots(keys, bits)
+    slots = []
+    for row in rows:
+        if row == HASH_EMPTY:
+            slots.append(0)
+            continue
+        if not 0 <= payload(row) <= 0xFFFF:
+            raise GeneratorError("%s: payload %r of row %d does not fit 16 bits"
+                                 % (name, payload(row), row))
+        slots.append(keys[row] | row << 32 | payload(row) << 48)
     return "".join([
         "const uint32_t %s_hash_multiplier = %d;\n" % (name, multiplier),
         "const uint32_t %s_hash_bits = %d;\n" % (name, bits),
         "const uint32_t %s_hash_probes = %d;\n" % (name, probes),
-        c_column("uint16_t", name + "_slot", slots)])
+        c_column("uint64_t", name + "_slot", slots, "ULL")])

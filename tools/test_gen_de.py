@@ -229,3 +229,18 @@ class HashSlotTest(unittest.TestCase):
             tablegen.hash_slots(list(range(5)), 3)
         with self.assertRaises(GeneratorError):
             tablegen.hash_slots([1 << 32], 4)
+        with self.assertRaises(GeneratorError):
+            tablegen.hash_slots([0, 5], 4)  # 0 is the empty slot
+
+    def test_a_slot_packs_key_row_and_payload(self):
+        keys = [10000000, 10010010, 87096214]
+        text = tablegen.hash_index("t", keys, 4, lambda row: [9, 24, 144][row])
+        self.assertIn("const uint32_t t_hash_bits = 4;\n", text)
+        values = [int(v.rstrip("ULL")) for v in
+                  text[text.index("t_slot[] = {") + 12:text.index("};")].replace(",", " ").split()]
+        self.assertEqual(len(values), 16)
+        packed = sorted(v for v in values if v)
+        self.assertEqual(packed, sorted(k | row << 32 | [9, 24, 144][row] << 48
+                                        for row, k in enumerate(keys)))
+        with self.assertRaises(GeneratorError):
+            tablegen.hash_index("t", keys, 4, lambda row: 1 << 16)
