@@ -14,6 +14,8 @@
 #include <array>
 #include <cstring>
 #include <initializer_list>
+#include <iterator>
+#include <utility>
 
 #include "pluvar.h"
 
@@ -183,7 +185,10 @@ consteval Row row(const char *weights, const char *mask, char direction, int var
   return row(sum(weights, mask, direction, variant), rule, pos);
 }
 
-char check_row(const unsigned char *knr, const Row &row) {
+// Always inlined: where the row is a constant (every regular method below,
+// most named ones), the compiler works the sum out with the row's weights,
+// variant and rule as constants, so a check takes no branch on them.
+[[gnu::always_inline]] inline char check_row(const unsigned char *knr, const Row &row) {
   return check_x(expected_digit(weighted(knr, row.sum) + row.addend, row.rule), knr, row.pos);
 }
 
@@ -1060,24 +1065,43 @@ constexpr NamedMethod kNamedMethods[] = {
 };
 
 // ---------------------------------------------------------------------------
-// Dispatch table, built at compile time: exactly one of the three is set.
+// Dispatch table, built at compile time: one function per method byte.  Each
+// regular method and each chain is a function of its own (an instance of the
+// templates below), so an account check makes one indirect call and the
+// regular method's row is worked out with its constants.
 // ---------------------------------------------------------------------------
 
-struct Entry {
-  const Row *row;
-  const ChainMethod *chain;
-  MethodFn fn;
-};
+template <size_t I>
+char regular_method(Blz, Knr knr) {
+  return check_row(knr, kRegularMethods[I].row);
+}
 
-constexpr std::array<Entry, kMethodCount> build_dispatch() {
-  std::array<Entry, kMethodCount> table{};
-  for (const RegularMethod &r : kRegularMethods) table[r.method].row = &r.row;
-  for (const ChainMethod &c : kChainMethods) table[c.method].chain = &c;
-  for (const NamedMethod &n : kNamedMethods) table[n.method].fn = n.fn;
+template <size_t I>
+char chain_method(Blz blz, Knr knr) {
+  return run_chain(blz, knr, kChainMethods[I]);
+}
+
+template <size_t... I>
+constexpr std::array<MethodFn, sizeof...(I)> regular_methods(std::index_sequence<I...>) {
+  return {&regular_method<I>...};
+}
+
+template <size_t... I>
+constexpr std::array<MethodFn, sizeof...(I)> chain_methods(std::index_sequence<I...>) {
+  return {&chain_method<I>...};
+}
+
+constexpr std::array<MethodFn, kMethodCount> build_dispatch() {
+  std::array<MethodFn, kMethodCount> table{};
+  constexpr auto regular = regular_methods(std::make_index_sequence<std::size(kRegularMethods)>());
+  constexpr auto chains = chain_methods(std::make_index_sequence<std::size(kChainMethods)>());
+  for (size_t i = 0; i < regular.size(); ++i) table[kRegularMethods[i].method] = regular[i];
+  for (size_t i = 0; i < chains.size(); ++i) table[kChainMethods[i].method] = chains[i];
+  for (const NamedMethod &n : kNamedMethods) table[n.method] = n.fn;
   return table;
 }
 
-constexpr std::array<Entry, kMethodCount> kDispatch = build_dispatch();
+constexpr std::array<MethodFn, kMethodCount> kDispatch = build_dispatch();
 
 // Every method byte 0..144 is defined by exactly one of the three lists.
 constexpr bool every_method_once() {
@@ -1096,8 +1120,5 @@ static_assert(m("A0") == 100 && m("E4") == 144 && m("C5") == 125, "lettered meth
 
 char check_knr(const unsigned char *blz_digits, unsigned char *knr_digits, unsigned char method) {
   if (method >= kMethodCount) return '8';  // names no method
-  const Entry &e = kDispatch[method];
-  if (e.row) return check_row(knr_digits, *e.row);
-  if (e.chain) return run_chain(blz_digits, knr_digits, *e.chain);
-  return e.fn(blz_digits, knr_digits);
+  return kDispatch[method](blz_digits, knr_digits);
 }
