@@ -34,6 +34,7 @@ const GermanTables &german_edition_for(uint32_t date) {
   if constexpr (kGermanEditions == 1) {
     return german_current;
   } else {
+    // A clock that cannot tell the day (0) gives the first edition.
     return german_edition_on(german_editions, kGermanEditions, date != 0 ? date : today_ymd());
   }
 }

@@ -364,7 +364,8 @@ char Search_Main(char *query, char allinfo, Sink &out) {
     if (zip_digits > 0 && (zip_number[row] < zip_low || zip_number[row] > zip_high)) continue;
     if (loc_len && !marked(places, place_id[row])) continue;
     if (name_len && !marked(names, name_id[row])) continue;
-    if (need_bic && bank.code != blz_number[row]) bank = bank_bic(de, blz_number[row], bic, bic_len);
+    if (need_bic && bank.code != blz_number[row])
+      bank = bank_bic(de, blz_number[row], bic, bic_len);
     if (bic_len && !bank.matches) continue;
     hits++;
     write_hit(out, row, allinfo ? bank.bic : nullptr);
