@@ -139,8 +139,11 @@ extern const uint32_t german_editions_size;
 // for a day before all of them.
 const GermanTables &german_edition_on(const GermanTables *const *editions, uint32_t n,
                                       uint32_t day);
-// The edition of a request: that of `date` (YYYYMMDD), or of today when date
-// is 0.  A build with one edition answers with it and reads no clock.
+// The edition of a request: that of `date` (YYYYMMDD), or of today (read
+// through `clock`) when date is 0.  A build with one edition answers with it
+// and reads no clock.
+struct DayClock;
+const GermanTables &german_edition_for(uint32_t date, DayClock &clock);
 const GermanTables &german_edition_for(uint32_t date);
 
 #endif  // PLUVAR_EDITION_H

@@ -30,11 +30,17 @@ const GermanTables &german_edition_on(const GermanTables *const *editions, uint3
   return *editions[k];
 }
 
-const GermanTables &german_edition_for(uint32_t date) {
+const GermanTables &german_edition_for(uint32_t date, DayClock &clock) {
   if constexpr (kGermanEditions == 1) {
     return german_current;
   } else {
     // A clock that cannot tell the day (0) gives the first edition.
-    return german_edition_on(german_editions, kGermanEditions, date != 0 ? date : today_ymd());
+    return german_edition_on(german_editions, kGermanEditions,
+                             date != 0 ? date : today_ymd(clock));
   }
+}
+
+const GermanTables &german_edition_for(uint32_t date) {
+  DayClock clock{-1, 0};
+  return german_edition_for(date, clock);
 }

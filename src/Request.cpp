@@ -228,7 +228,7 @@ int pluvar_request(const RequestOptions &base, int argc, const char *const *argv
   const GermanTables *saved_german = out.german;
   out.options = &opts;
   // The edition is chosen once: every lookup of this request reads it.
-  out.german = &german_edition_for(opts.date);
+  out.german = &german_edition_for(opts.date, out.clock);
   out.first_field = false;
   out.hits_open = false;
   char code;

@@ -14,7 +14,8 @@ void sink_init(Sink &out, void (*flush)(void *, const char *, size_t), void *ctx
   out.ctx = ctx;
   out.len = 0;
   out.options = &kDefaultOptions;
-  out.german = &german_edition_for(0);
+  out.clock = {-1, 0};
+  out.german = &german_edition_for(0, out.clock);
   out.first_field = false;
   out.hits_open = false;
   out.capture = nullptr;

@@ -94,11 +94,21 @@ int32_t day_number(uint32_t ymd) {
 }
 
 uint32_t today_ymd() {
+  DayClock clock{-1, 0};
+  return today_ymd(clock);
+}
+
+uint32_t today_ymd(DayClock &clock) {
   time_t now = time(nullptr);
+  if (now == static_cast<time_t>(-1)) return 0;
+  if (static_cast<int64_t>(now) == clock.second) return clock.day;
   struct tm local;
-  if (now == static_cast<time_t>(-1) || localtime_r(&now, &local) == nullptr) return 0;
-  return static_cast<uint32_t>((local.tm_year + 1900) * 10000 + (local.tm_mon + 1) * 100 +
-                               local.tm_mday);
+  uint32_t day = 0;
+  if (localtime_r(&now, &local) != nullptr)
+    day = static_cast<uint32_t>((local.tm_year + 1900) * 10000 + (local.tm_mon + 1) * 100 +
+                                local.tm_mday);
+  clock = {static_cast<int64_t>(now), day};
+  return day;
 }
 
 void format_banner(char *banner, size_t cap, const Edition_DE &edition) {

@@ -26,6 +26,15 @@
 struct RequestOptions;
 struct GermanTables;
 
+// The local date as last read, and the clock second it was read in: a
+// request path that answers many requests (a batch) converts the clock to a
+// local date once a second, not once a request (the conversion costs more
+// than a plain account check).  second is -1 before the first reading.
+struct DayClock {
+  int64_t second;
+  uint32_t day;
+};
+
 struct Sink {
   void (*flush)(void *ctx, const char *data, size_t len);
   void *ctx;
@@ -38,6 +47,8 @@ struct Sink {
   // sink_init takes today's, the request path the one of the request's day.
   // Handlers hand it to the German lookups as `*out.german`.
   const GermanTables *german;
+  // Today's date for the choice, read only by builds with two editions.
+  DayClock clock;
   // Where the answer writer stands (Answer.cpp): an answer or hit begun,
   // whether a field has been written in it, the JSON hit list opened.
   bool first_field;
@@ -274,6 +285,9 @@ void format_banner(char *banner, size_t cap, const Edition_DE &edition);
 void write_version(Sink &out, uint32_t day);
 // The local calendar date, or 0 when the clock cannot tell.
 uint32_t today_ymd();
+// The same through `clock`: the clock is converted only when its second
+// differs from the last reading's.
+uint32_t today_ymd(DayClock &clock);
 bool valid_ymd(uint32_t ymd);
 // Days since 1970-01-01 (negative before), for any valid date.
 int32_t day_number(uint32_t ymd);

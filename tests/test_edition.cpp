@@ -154,6 +154,19 @@ TEST(Version, AsOfTheGivenDate) {
   }
 }
 
+// A request path's clock converts the clock once a second: a reading of the
+// same second is reused, one of another second is not.
+TEST(Calendar, DayClockConvertsOncePerSecond) {
+  DayClock clock{-1, 0};
+  uint32_t day = today_ymd(clock);
+  EXPECT_TRUE(valid_ymd(day));
+  EXPECT_NE(clock.second, -1);
+  EXPECT_EQ(clock.day, day);
+  DayClock stale{0, 19700101};  // read at the first second of 1970
+  EXPECT_NE(today_ymd(stale), 19700101u);
+  EXPECT_NE(stale.second, 0);
+}
+
 // ----- Two editions and the switch -----
 
 // data/'s tables seen through another descriptor: its own edition facts, and
