@@ -8,8 +8,8 @@
 # 1. Takes BLZ_FILE into a copy of the tree with tools/update-data, builds
 #    what the edition-independent tests need and runs them (ctest -L
 #    any_edition).  Its program carries BLZ_FILE's edition alone.
-# 2. Builds the checkout as it is (data/'s edition alone) and with BLZ_FILE as
-#    the next edition (tools/update-data --slot next, cmake
+# 2. Builds a copy of the checkout as it is (data/'s edition alone) and with
+#    BLZ_FILE as the next edition (tools/update-data --slot next, cmake
 #    -DPLUVAR_NEXT_EDITION_DIR), and compares the two-edition program on a day
 #    of each edition with the single-edition program of that edition, byte
 #    for byte (tools/compare_editions.py).
@@ -47,24 +47,32 @@ build() {
   cmake --build "$dir" -j2 --target "${targets[@]}"
 }
 
+# Everything of the checkout but its build folders.  Every copy's build
+# folder lies at the same depth below it as the checkout's build/, so that
+# equal units are equal for the compiler cache too.
+copy_tree() {
+  mkdir "$1"
+  for item in "$root"/*; do
+    case "$(basename "$item")" in build*) ;; *) cp -r "$item" "$1/" ;; esac
+  done
+}
+
 echo "== 1. tools/update-data $(basename "$blz"); the edition-independent tests =="
 tree=$work/tree
-mkdir "$tree"
-# Everything of the checkout but its build folders.
-for item in "$root"/*; do
-  case "$(basename "$item")" in build*) ;; *) cp -r "$item" "$tree/" ;; esac
-done
+copy_tree "$tree"
 "$tree/tools/update-data" "$blz" --source "$raw" --out "$tree/data"
 build "$tree" "$tree/build" pluvar test_directory test_edition answer_dump
 (cd "$tree/build" && ctest -j2 -L any_edition --output-on-failure)
 
 echo "== 2. two editions: data/'s and $(basename "$blz") as the next =="
-"$root/tools/update-data" "$blz" --source "$raw" --slot next --current "$root/data" \
-  --out "$work/next"
-build "$root" "$work/one" pluvar
-build "$root" "$work/two" pluvar -- -DPLUVAR_NEXT_EDITION_DIR="$work/next"
+shipped=$work/shipped
+copy_tree "$shipped"
+"$shipped/tools/update-data" "$blz" --source "$raw" --slot next --current "$shipped/data" \
+  --out "$shipped/next"
+build "$shipped" "$shipped/build" pluvar
+build "$shipped" "$shipped/build-two" pluvar -- -DPLUVAR_NEXT_EDITION_DIR="$shipped/next"
 current_blz=$(python3 -c "import sys; sys.path.insert(0, '$root/tools'); import gen_edition; \
 print(gen_edition.source_path('$raw', gen_edition.read_manifest('$root/data')['blz']))")
-python3 "$root/tools/compare_editions.py" --two "$work/two/pluvar" \
-  --first "$work/one/pluvar" --first-day "$first_day" --first-blz "$current_blz" \
+python3 "$root/tools/compare_editions.py" --two "$shipped/build-two/pluvar" \
+  --first "$shipped/build/pluvar" --first-day "$first_day" --first-blz "$current_blz" \
   --second "$tree/build/pluvar" --second-day "$second_day" --second-blz "$blz"
