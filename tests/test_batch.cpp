@@ -265,6 +265,29 @@ TEST(Batch, FurtherWordsAreRefusedLikeABadCommandLine) {
   }
 }
 
+// Starts `pluvar --batch` on the pipes' child ends (standard error on
+// `errp` when given) and closes them here; returns the process, or -1.
+pid_t spawn_batch(int inp[2], int outp[2], int errp[2]) {
+  posix_spawn_file_actions_t fa;
+  posix_spawn_file_actions_init(&fa);
+  posix_spawn_file_actions_adddup2(&fa, inp[0], 0);
+  posix_spawn_file_actions_adddup2(&fa, outp[1], 1);
+  posix_spawn_file_actions_addclose(&fa, inp[1]);
+  if (errp) {
+    posix_spawn_file_actions_adddup2(&fa, errp[1], 2);
+    posix_spawn_file_actions_addclose(&fa, errp[0]);
+  }
+  std::string prog = PLUVAR_BIN, word = "--batch";
+  char *argv[] = {prog.data(), word.data(), nullptr};
+  pid_t pid;
+  int rc = posix_spawn(&pid, prog.c_str(), &fa, nullptr, argv, environ);
+  posix_spawn_file_actions_destroy(&fa);
+  close(inp[0]);
+  close(outp[1]);
+  if (errp) close(errp[1]);
+  return rc == 0 ? pid : -1;
+}
+
 TEST(Batch, FailedWriteStopsWithAMessageAndStatus74) {
   std::string input;
   for (int i = 0; i < 20000; i++) input += "knr=0532013000&blz=37040044\n";
@@ -281,21 +304,8 @@ TEST(Batch, ReaderGoneStopsWithStatus74) {
   ASSERT_EQ(pipe(outp), 0);
   ASSERT_EQ(pipe(errp), 0);
   close(outp[0]);  // nobody reads the answers
-  posix_spawn_file_actions_t fa;
-  posix_spawn_file_actions_init(&fa);
-  posix_spawn_file_actions_adddup2(&fa, inp[0], 0);
-  posix_spawn_file_actions_adddup2(&fa, outp[1], 1);
-  posix_spawn_file_actions_adddup2(&fa, errp[1], 2);
-  posix_spawn_file_actions_addclose(&fa, inp[1]);
-  posix_spawn_file_actions_addclose(&fa, errp[0]);
-  std::string prog = PLUVAR_BIN, word = "--batch";
-  char *argv[] = {prog.data(), word.data(), nullptr};
-  pid_t pid;
-  ASSERT_EQ(posix_spawn(&pid, prog.c_str(), &fa, nullptr, argv, environ), 0);
-  posix_spawn_file_actions_destroy(&fa);
-  close(inp[0]);
-  close(outp[1]);
-  close(errp[1]);
+  pid_t pid = spawn_batch(inp, outp, errp);
+  ASSERT_GT(pid, 0);
   const char line[] = "knr=0532013000&blz=37040044\n";
   void (*old)(int) = signal(SIGPIPE, SIG_IGN);
   write_fully(inp[1], line, sizeof line - 1);  // may fail once pluvar has stopped
@@ -331,19 +341,8 @@ TEST(Batch, CoprocessGetsEachAnswerWhileTheWriterStaysOpen) {
   int inp[2], outp[2];
   ASSERT_EQ(pipe(inp), 0);
   ASSERT_EQ(pipe(outp), 0);
-  posix_spawn_file_actions_t fa;
-  posix_spawn_file_actions_init(&fa);
-  posix_spawn_file_actions_adddup2(&fa, inp[0], 0);
-  posix_spawn_file_actions_adddup2(&fa, outp[1], 1);
-  posix_spawn_file_actions_addclose(&fa, inp[1]);
-  posix_spawn_file_actions_addclose(&fa, outp[0]);
-  std::string prog = PLUVAR_BIN, word = "--batch";
-  char *argv[] = {prog.data(), word.data(), nullptr};
-  pid_t pid;
-  ASSERT_EQ(posix_spawn(&pid, prog.c_str(), &fa, nullptr, argv, environ), 0);
-  posix_spawn_file_actions_destroy(&fa);
-  close(inp[0]);
-  close(outp[1]);
+  pid_t pid = spawn_batch(inp, outp, nullptr);
+  ASSERT_GT(pid, 0);
 
   struct Exchange {
     std::string line;
