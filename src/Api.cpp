@@ -263,8 +263,7 @@ int pluvar_check_account(const char *blz, const char *knr, unsigned flags, pluva
   size_t nb = strnlen(blz, BLZ_DE_SIZE), nk = strnlen(knr, KNR_DE_SIZE);
   if (nb == BLZ_DE_SIZE - 1 && all_digits(blz) && nk >= 1 && nk < KNR_DE_SIZE && all_digits(knr)) {
     char padded[KNR_DE_SIZE];
-    memset(padded, '0', KNR_DE_SIZE - 1 - nk);
-    memcpy(padded + (KNR_DE_SIZE - 1 - nk), knr, nk + 1);
+    pad_knr(padded, knr);
     return run_bank_typed(
         *out, [&](Sink &s) { account_check("", blz, padded, allinfo_of(flags), -1, s); });
   }

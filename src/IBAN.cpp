@@ -13,15 +13,6 @@ bool all_lower_letters(const char *text) {
   return true;
 }
 
-// Account number left-filled with '0' to 10 digits (the caller has checked
-// that it has 1 to 10 digits).
-void pad_knr(char *out, const char *knr) {
-  size_t n = strlen(knr);
-  size_t pad = KNR_DE_SIZE - 1 - n;
-  memset(out, '0', pad);
-  memcpy(out + pad, knr, n + 1);
-}
-
 void count_query(const char *query, size_t *len, int *amps, int *eqs) {
   *len = 0;
   *amps = 0;
@@ -33,6 +24,15 @@ void count_query(const char *query, size_t *len, int *amps, int *eqs) {
 }
 
 }  // namespace
+
+// Account number left-filled with '0' to 10 digits (the caller has checked
+// that it has 1 to 10 digits).
+void pad_knr(char *out, const char *knr) {
+  size_t n = strlen(knr);
+  size_t pad = KNR_DE_SIZE - 1 - n;
+  memset(out, '0', pad);
+  memcpy(out + pad, knr, n + 1);
+}
 
 char split_query_keys(const char *query, const char *const *keys, int n_keys,
                       char (*values)[QUERY_SIZE]) {

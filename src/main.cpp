@@ -86,8 +86,7 @@ char extract_numbers(char *query, char *iban, char *blz, char *knr) {
   if (nb != 8) return '2';
   if (nk == 0 || nk > 10) return '3';
   memcpy(blz, b, BLZ_DE_SIZE);
-  memset(knr, '0', 10 - nk);
-  memcpy(knr + (10 - nk), k, nk + 1);
+  pad_knr(knr, k);
   return '1';
 }
 

@@ -492,6 +492,9 @@ char IbanGen_Main(char *query, char allinfo, Sink &out);
 // given keys (each key 4 characters including '=', matched at the start of a
 // field).  '6' when a field begins with none of the keys or a key repeats;
 // else '1', with absent keys left empty.  values[i] belongs to keys[i].
+// Account number left-filled with '0' to 10 digits (out has KNR_DE_SIZE
+// bytes; the caller has checked that knr has 1 to 10 digits).
+void pad_knr(char *out, const char *knr);
 char split_query_keys(const char *query, const char *const *keys, int n_keys,
                       char (*values)[QUERY_SIZE]);
 
