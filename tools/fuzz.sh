@@ -59,7 +59,9 @@ for t in "${targets[@]}"; do
   if [ $rc -ne 0 ]; then
     status=1
     echo "fuzz_$t: FINDING (exit $rc), see $log and build-fuzz/findings/"
-    grep -m5 -E 'ERROR|invariant|SUMMARY' "$log"
+    # The broken invariant, the answer and the input (libFuzzer's Base64 line),
+    # so that a run on another machine can be replayed from its log alone.
+    grep -m8 -E 'ERROR|invariant|^output:|SUMMARY|^Base64:' "$log"
   else
     echo "fuzz_$t: ${execs:-?} inputs, no findings"
   fi

@@ -53,10 +53,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   // the invariants still demand they end in "\r\n" and precede the code line.
   // Option words among the input shape the answer as they say.
   const char *format = "";
-  for (size_t i = 0; i + 1 < args.size() && args[i].compare(0, 2, "--") == 0; i++) {
-    if (args[i] == "--json") format = "--json";
-    if (args[i] == "--utf8" && format[0] == '\0') format = "--utf8";
-    if (args[i] == "--date" && i + 2 < args.size()) i++;  // its value, whatever it holds
+  size_t first_word = 0;
+  for (; first_word + 1 < args.size() && args[first_word].compare(0, 2, "--") == 0; first_word++) {
+    const std::string &w = args[first_word];
+    if (w == "--json") format = "--json";
+    if (w == "--utf8" && format[0] == '\0') format = "--utf8";
+    if (w == "--date" && first_word + 2 < args.size()) first_word++;  // its value, whatever it holds
+  }
+  // "-v" after option words is still the banner (in the edition --date
+  // chooses), unless an option word was refused.
+  if (first_word + 1 == args.size() && args[first_word] == "-v" && format[0] != 'j' &&
+      a.rfind("Pluvar ", 0) == 0) {
+    if (s1 != 1 || a.find_first_of("\r\n") != std::string::npos) fuzz_fail("bad banner", a);
+    return 0;
   }
   std::string why = option_violation(a, s1, format, true);
   if (!why.empty()) fuzz_fail(why.c_str(), a);
