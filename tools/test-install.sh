@@ -16,7 +16,7 @@ pc=$(find "$prefix" -name pluvar.pc)
 libdir=$(dirname "$(dirname "$pc")")
 export PKG_CONFIG_PATH=$(dirname "$pc")
 unset LD_LIBRARY_PATH
-for f in bin/pluvar include/pluvar/pluvar.h share/man/man1/pluvar.1 share/pluvar/python/pluvar.py; do
+for f in bin/pluvar bin/pluvar-serve include/pluvar/pluvar.h share/man/man1/pluvar.1 share/pluvar/python/pluvar.py; do
   [ -e "$prefix/$f" ] || { echo "not installed: $f"; exit 1; }
 done
 [ -e "$libdir/libpluvar.a" ] && [ -e "$libdir/libpluvar.so.1" ] || { echo "libraries missing in $libdir"; exit 1; }
@@ -30,6 +30,15 @@ same() {  # name, expected, got
   fi
 }
 
+# The installed `pluvar serve` finds pluvar-serve beside it and listens.
+serve_out=$tmp/serve.out
+"$pluvar" serve --listen 127.0.0.1:0 --threads 1 >"$serve_out" 2>&1 &
+serve_pid=$!
+for _ in $(seq 50); do grep -q listening "$serve_out" && break; sleep 0.1; done
+kill "$serve_pid" 2>/dev/null; wait "$serve_pid" 2>/dev/null
+same "installed pluvar serve listens" "pluvar serve: listening on http://127.0.0.1:" \
+  "$(sed -n 's/^\(pluvar serve: listening on http:\/\/127.0.0.1:\).*/\1/p' "$serve_out")"
+
 # C, shared library found through pkg-config (run path into the prefix).
 cc -std=c11 -Wall -Wextra -Werror examples/c/check.c $(pkg-config --cflags --libs pluvar) \
   -Wl,-rpath,"$libdir" -o "$tmp/check"
@@ -42,7 +51,9 @@ for prog in check check_static; do
   same "$prog: IBAN" "DE89370400440532013000" "$iban"
   same "$prog: answer equals the program's" \
     "$("$pluvar" sepa -allinfo "IBN=$iban")" "$(sed -n 's/^answer ([0-9]* bytes, code [0-9]): //p' <<<"$out")"
-  ldd "$tmp/$prog" | grep -q "libpluvar.so.1 => $libdir" && linked=shared || linked=static
+  # grep -q would leave ldd writing into a closed pipe, and pipefail would
+  # then take a shared link for a static one: read the whole list first.
+  [[ $(ldd "$tmp/$prog") == *"libpluvar.so.1 => $libdir"* ]] && linked=shared || linked=static
   echo "     $prog uses the $linked library"
 done
 
@@ -60,6 +71,6 @@ for args in "-v" "-allinfo knr=0532013000&blz=37040044" "search -allinfo nam=bun
     same "$prog $args" "$want" "$got"
   done
 done
-ldd "$tmp/consumer/lookup" | grep -q "libpluvar.so.1 => $libdir" || { echo "FAIL lookup does not use the installed libpluvar.so.1"; fail=1; }
+[[ $(ldd "$tmp/consumer/lookup") == *"libpluvar.so.1 => $libdir"* ]] || { echo "FAIL lookup does not use the installed libpluvar.so.1"; fail=1; }
 
 exit $fail
