@@ -57,4 +57,11 @@ bool accept_wants_json(std::string_view accept);
 // word.  Returns the exit status.
 int pluvar_serve(int argc, const char *const *argv);
 
+// The program that serves (main_serve.cpp), found beside `pluvar`, which
+// runs it for `pluvar serve`; its arguments are the words after "serve".
+constexpr char SERVE_PROGRAM[] = "pluvar-serve";
+// Exit status when the server cannot start: no address to listen on, or no
+// server program to run.
+constexpr int SERVE_START_FAILED = 10;
+
 #endif

@@ -34,10 +34,6 @@ namespace http = beast::http;
 using tcp = asio::ip::tcp;
 using Seconds = std::chrono::seconds;
 
-// The exit status when the address cannot be listened on; no answer code
-// uses it.
-constexpr int kListenFailed = 10;
-
 struct ServeConfig {
   std::string address = "127.0.0.1";
   unsigned short port = 8080;
@@ -539,7 +535,7 @@ int pluvar_serve(int argc, const char *const *argv) {
   std::string error;
   if (!server.listen(error)) {
     fprintf(stderr, "pluvar serve: cannot listen on %s:%u: %s\n", cfg.address.c_str(), cfg.port, error.c_str());
-    return kListenFailed;
+    return SERVE_START_FAILED;
   }
   tcp::endpoint at = server.local_endpoint();
   std::string host = at.address().to_string();

@@ -189,12 +189,45 @@ char Account_Main(char *query, char allinfo, Sink &out) {
 #include <strings.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdio>
+
 #include <csignal>
 #include <vector>
 
 #include "Serve.h"
 
 namespace {
+
+// `pluvar serve ...` runs the program pluvar-serve that stands beside this
+// one, with the words after "serve".  The server (Asio, Beast, the page)
+// lives in a program of its own so that every other request starts a
+// process without it: its relocated data and static set-up cost each start
+// more than an account check.  Returns only when the program cannot be run.
+int start_server_program(int argc, char **argv) {
+  char path[4096];
+  ssize_t n = readlink("/proc/self/exe", path, sizeof path - sizeof SERVE_PROGRAM - 1);
+  if (n <= 0 || static_cast<size_t>(n) >= sizeof path - sizeof SERVE_PROGRAM - 1) {
+    // Without /proc, the directory argv[0] names, else the search path.
+    n = 0;
+    const char *slash = strrchr(argv[0], '/');
+    if (slash && static_cast<size_t>(slash - argv[0]) < sizeof path - sizeof SERVE_PROGRAM - 1) {
+      n = slash - argv[0] + 1;
+      memcpy(path, argv[0], static_cast<size_t>(n));
+    }
+  }
+  while (n > 0 && path[n - 1] != '/') n--;
+  memcpy(path + n, SERVE_PROGRAM, sizeof SERVE_PROGRAM);
+  std::vector<char *> words = {path};
+  for (int i = 2; i < argc; i++) words.push_back(argv[i]);
+  words.push_back(nullptr);
+  if (n > 0)
+    execv(path, words.data());
+  else
+    execvp(SERVE_PROGRAM, words.data());
+  fprintf(stderr, "pluvar serve: cannot run %s: %s\n", path, strerror(errno));
+  return SERVE_START_FAILED;
+}
 
 // `pluvar [OPTION...] --batch [OPTION...]`: --batch among the option words and
 // nothing else.  The other options stand before each line's own words.
@@ -221,7 +254,7 @@ int run_batch_if_asked(int argc, char **argv) {
 int main(int argc, char **argv) {
   // The serve mode runs an HTTP server; its requests come back through
   // pluvar_run.
-  if (argc >= 2 && strcasecmp(argv[1], "serve") == 0) return pluvar_serve(argc, argv);
+  if (argc >= 2 && strcasecmp(argv[1], "serve") == 0) return start_server_program(argc, argv);
   int batch_status = run_batch_if_asked(argc, argv);
   if (batch_status >= 0) return batch_status;
   // One request.  --batch with further words reaches the request path,

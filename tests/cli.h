@@ -37,7 +37,8 @@ inline std::string read_all(int fd) {
 }
 
 // Runs pluvar with the given arguments (the program name is added).
-inline CliResult run_pluvar_cli(const std::vector<std::string> &args) {
+inline CliResult run_pluvar_cli(const std::vector<std::string> &args,
+                                const std::string &program = PLUVAR_BIN) {
   CliResult r;
   int outp[2], errp[2];
   if (pipe(outp) != 0 || pipe(errp) != 0) return r;
@@ -48,7 +49,7 @@ inline CliResult run_pluvar_cli(const std::vector<std::string> &args) {
   posix_spawn_file_actions_addclose(&fa, outp[0]);
   posix_spawn_file_actions_addclose(&fa, errp[0]);
   std::vector<char *> argv;
-  std::string prog = PLUVAR_BIN;
+  std::string prog = program;
   argv.push_back(prog.data());
   std::vector<std::string> copy = args;
   for (auto &a : copy) argv.push_back(a.data());

@@ -9,6 +9,7 @@
 #include <sys/socket.h>
 
 #include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <random>
@@ -666,6 +667,25 @@ TEST(Server, BadCommandLines) {
   CliResult r = run_pluvar_cli({"serve", "--listen", "256.1.1.1:80"});
   EXPECT_EQ(r.status, 10);
   EXPECT_NE(r.err.find("cannot listen"), std::string::npos);
+}
+
+// `pluvar serve` runs pluvar-serve from its own folder; a pluvar without it
+// says so and exits as a server that cannot start, never as an answer.
+TEST(Server, ProgramMissingBesidePluvar) {
+  namespace fs = std::filesystem;
+  char dir[] = "/tmp/pluvar-lone-XXXXXX";
+  ASSERT_NE(mkdtemp(dir), nullptr);
+  const fs::path lone = fs::path(dir) / "pluvar";
+  fs::copy_file(PLUVAR_BIN, lone);
+  CliResult r = run_pluvar_cli({"serve", "--listen", "127.0.0.1:0"}, lone.string());
+  EXPECT_EQ(r.status, 10);
+  EXPECT_EQ(r.out, "");
+  EXPECT_NE(r.err.find("cannot run " + (fs::path(dir) / "pluvar-serve").string()), std::string::npos)
+      << r.err;
+  // Every other mode needs nothing beside the program.
+  EXPECT_EQ(run_pluvar_cli({"knr=0532013000&blz=37040044"}, lone.string()).out,
+            run_pluvar_cli({"knr=0532013000&blz=37040044"}).out);
+  fs::remove_all(dir);
 }
 
 }  // namespace
