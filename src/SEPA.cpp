@@ -104,14 +104,15 @@ void copy_span(char *dst, Span s) {
 }  // namespace
 
 // The record of the country table with the IBAN's country code, found by
-// the code's two bytes as one number (c_key).  No code begins with NUL, so
-// an empty IBAN names no country and its second byte is never read.
+// its two letters (c_by_letters).  Codes are two capitals, so an IBAN that
+// begins otherwise names no country; an empty one ends at its first byte.
 const Country_t *find_country(const char *iban) {
-  if (iban[0] == '\0') return nullptr;
-  const uint16_t key = static_cast<uint16_t>(static_cast<unsigned char>(iban[0]) << 8 |
-                                             static_cast<unsigned char>(iban[1]));
-  int64_t i = find_key(std::span<const uint16_t>(c_key, c_size), key);
-  return i < 0 ? nullptr : &c[i];
+  const unsigned first = static_cast<unsigned char>(iban[0]) - 'A';
+  if (first >= 26) return nullptr;
+  const unsigned second = static_cast<unsigned char>(iban[1]) - 'A';
+  if (second >= 26) return nullptr;
+  const unsigned row = c_by_letters[first * 26 + second];
+  return row == 0 || row > c_size ? nullptr : &c[row - 1];
 }
 
 namespace {

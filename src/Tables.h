@@ -241,6 +241,8 @@ extern const uint32_t list_SCL_size;
 extern const uint64_t list_SCL_key[];
 extern const Country_t c[];
 extern const uint32_t c_size;
-extern const uint16_t c_key[];
+// COUNTRY_LETTER_PAIRS entries: see data/SEPA_Liste.cpp.
+constexpr size_t COUNTRY_LETTER_PAIRS = 26 * 26;
+extern const uint16_t c_by_letters[COUNTRY_LETTER_PAIRS];
 
 #endif  // PLUVAR_TABLES_H

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <random>
 #include <string>
 
 #include "pluvar.h"
@@ -68,6 +69,28 @@ const SumCase kSumCases[] = {
     {"0000000009", "9000000000", "XXXXXXXXXX", 'R', 3, 90 % 11, "(9*(9+1)) mod 11 = 2"},
     {"0000000000", "1234567890", "XXXXXXXXXX", 'L', 3, 0, "no significant digit: nothing"},
 };
+
+// MOD 97-10 against the schoolbook reading: letters written out as their two
+// digits, then the remainder carried one digit at a time.
+TEST(Mod97, AgreesWithDigitByDigitDivision) {
+  const std::string alphabet = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcxyz -";
+  std::mt19937 rng(97);
+  for (int n = 0; n < 20000; n++) {
+    std::string text(rng() % 80, '0');
+    for (char &ch : text) ch = alphabet[rng() % (n % 3 ? 40 : alphabet.size())];
+    const int rem = static_cast<int>(rng() % 97);
+    int want = rem;
+    for (char ch : text) {
+      std::string digits;
+      if (ch >= '0' && ch <= '9') digits = ch;
+      else if ((ch | 0x20) >= 'a' && (ch | 0x20) <= 'z') digits = std::to_string(10 + (ch | 0x20) - 'a');
+      else { want = -1; break; }
+      for (char d : digits) want = (want * 10 + (d - '0')) % 97;
+    }
+    ASSERT_EQ(mod97(text, rem), want) << text << " from " << rem;
+  }
+  EXPECT_EQ(mod97("370400440532013000DE89"), 1);  // DE89 3704 0044 0532 0130 00
+}
 
 TEST(CheckDigitChecksum, WorkedSums) {
   for (const SumCase &c : kSumCases) {

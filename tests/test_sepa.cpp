@@ -205,6 +205,18 @@ TEST(SepaStructure, CountryTableSortedSoTheFirstRecordOfACodeIsFound) {
   for (uint32_t i = 1; i < c_size; i++) EXPECT_LT(strcmp(c[i - 1].code, c[i].code), 0) << i;
 }
 
+// Every pair of bytes names the country a scan of the table finds, or none.
+TEST(SepaStructure, CountryLookupAgreesWithAScan) {
+  for (int a = 0; a < 256; a++)
+    for (int b = 0; b < 256; b++) {
+      const char iban[3] = {static_cast<char>(a), static_cast<char>(b), '\0'};
+      const Country_t *want = nullptr;
+      for (uint32_t i = 0; i < c_size && a != 0; i++)
+        if (memcmp(c[i].code, iban, 2) == 0) want = &c[i];
+      ASSERT_EQ(find_country(iban), want) << a << " " << b;
+    }
+}
+
 TEST(SepaStructure, EveryTableFormatIsWellFormed) {
   // A format is well formed when some IBAN matches it: build one from the
   // format itself and expect '1' rather than 'X'.

@@ -17,8 +17,8 @@ import re
 import sys
 
 import countries
-from tablegen import (GENERATED_NOTE, GeneratorError, TextPool, alpha_key, bic_key, c_fixed,
-                      c_string, key_column)
+from tablegen import (GENERATED_NOTE, GeneratorError, TextPool, alpha_key, bic_key, c_column,
+                      c_fixed, c_string, key_column)
 from win1252 import Encoder
 
 # National directories: country and width of its bank code.
@@ -371,8 +371,12 @@ def render_countries(records: list) -> str:
         out.append("    {%s, %s, %s},\n" % (c_string(code), c_string(name), c_string(fmt)))
     out.append("};\n\n")
     out.append("const uint32_t c_size = sizeof c / sizeof c[0];\n")
-    out.append("\n// Search keys of c: the two letters of each code as one number.\n")
-    out.append(key_column("uint16_t", "c_key", [int.from_bytes(r[1], "big") for r in records]))
+    out.append("\n// The row of each country code + 1 (0: none), at the place of its two\n"
+               "// letters: (first - 'A') * 26 + (second - 'A').  One read finds a country.\n")
+    by_letters = [0] * (26 * 26)
+    for row, (_, code, _, _) in enumerate(records):
+        by_letters[(code[0] - ord("A")) * 26 + code[1] - ord("A")] = row + 1
+    out.append(c_column("uint16_t", "c_by_letters", by_letters))
     return "".join(out)
 
 
