@@ -12,7 +12,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -187,7 +186,7 @@ ssize_t read_some(int fd, char *buf, size_t size) {
 }
 
 int report(const char *what, int error) {
-  fprintf(stderr, "pluvar --batch: %s: %s\n", what, strerror(error));
+  report_error("pluvar --batch", what, error);
   return EXIT_WRITE_FAILED;
 }
 

@@ -1218,10 +1218,8 @@ bool german_iban_built_by_rules(const GermanTables &de, const char *iban) {
   const uint32_t target = code_number(blz);
   for (uint32_t i = 0; i < de.deleted_count; i++) {
     if (de.deleted_successor[i] != target) continue;
-    char from_code[BLZ_DE_SIZE];
-    snprintf(from_code, sizeof from_code, "%08u", de.deleted_blz[i]);
-    const Head_t_SEPA *from = find_head_DE(de, from_code);
-    if (from && built_by_other_bank(de, iban, *from, rec, blz, 0, knr)) return true;
+    const int64_t from = head_DE_index(de, de.deleted_blz[i]);
+    if (from >= 0 && built_by_other_bank(de, iban, de.head_DE[from], rec, blz, 0, knr)) return true;
   }
   // Accounts moved by a rule other than 0: only a few bank codes take them.
   const uint64_t moving_rules = rules_moving_to(blz);

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 
 #include "pluvar.h"
 
@@ -87,4 +88,9 @@ bool fd_output_close(FdOutput &o) {
     o.error = errno;
   }
   return !o.failed;
+}
+
+void report_error(const char *prefix, const char *what, int error) {
+  const char *parts[] = {prefix, ": ", what, ": ", strerror(error), "\n"};
+  for (const char *part : parts) write_fully(STDERR_FILENO, part, strlen(part));
 }

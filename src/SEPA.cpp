@@ -171,7 +171,6 @@ bool has_length(const char *iban, size_t needed) { return strnlen(iban, needed) 
 enum class Source : uint8_t { German, Head, BranchHead, NumericBic, AlphaBic };
 
 struct SepaDirectory {
-  const char *country_name;
   uint8_t first;      // IBAN positions of the bank code, counted from 1
   uint8_t last;
   uint32_t divisor;   // Spain: the bank code without its branch
@@ -191,100 +190,175 @@ struct SepaDirectory {
 
 // The German head records are those of the request's edition
 // (resolve_german), so the directory names no table.
-constexpr SepaDirectory german(const char *name, uint8_t first, uint8_t last) {
-  return {name, first, last, 1, Source::German, nullptr, nullptr, nullptr, nullptr,
+constexpr SepaDirectory german(uint8_t first, uint8_t last) {
+  return {first, last, 1, Source::German, nullptr, nullptr, nullptr, nullptr,
           nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
 }
 
-constexpr SepaDirectory head_table(const char *name, uint8_t first, uint8_t last,
+constexpr SepaDirectory head_table(uint8_t first, uint8_t last,
                                    uint32_t divisor, const Head_t_SEPA *head,
                                    const uint32_t *size, const char *text,
                                    const uint32_t *key) {
-  return {name, first, last, divisor, Source::Head, head, size, text,
+  return {first, last, divisor, Source::Head, head, size, text,
           key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
 }
 
-constexpr SepaDirectory branch_head(const char *name, uint8_t first, uint8_t last,
+constexpr SepaDirectory branch_head(uint8_t first, uint8_t last,
                                     const Bank_t_SEPA *branch, const uint32_t *branch_size,
                                     const uint32_t *branch_key, const Head_t_SEPA *head,
                                     const uint32_t *head_size, const char *head_text,
                                     const uint32_t *head_key) {
-  return {name, first, last, 1, Source::BranchHead, head, head_size, head_text,
+  return {first, last, 1, Source::BranchHead, head, head_size, head_text,
           head_key, branch, branch_size, branch_key, nullptr, nullptr, nullptr, nullptr};
 }
 
-constexpr SepaDirectory numeric_bic(const char *name, uint8_t first, uint8_t last,
+constexpr SepaDirectory numeric_bic(uint8_t first, uint8_t last,
                                     const Bank_t_BLZ_BIC *table, const uint32_t *size,
                                     const uint32_t *key) {
-  return {name, first, last, 1, Source::NumericBic, nullptr, nullptr, nullptr,
+  return {first, last, 1, Source::NumericBic, nullptr, nullptr, nullptr,
           nullptr, nullptr, nullptr, nullptr, table, nullptr, size, key};
 }
 
-constexpr SepaDirectory alpha_bic(const char *name, uint8_t first, uint8_t last,
+constexpr SepaDirectory alpha_bic(uint8_t first, uint8_t last,
                                   const Bank_t_BLZalpha_BIC *table, const uint32_t *size,
                                   const uint32_t *key) {
-  return {name, first, last, 1, Source::AlphaBic, nullptr, nullptr, nullptr,
+  return {first, last, 1, Source::AlphaBic, nullptr, nullptr, nullptr,
           nullptr, nullptr, nullptr, nullptr, nullptr, table, size, key};
 }
 
-#define PLUVAR_NUMERIC(NAME, FIRST, LAST, CC) \
-  numeric_bic(NAME, FIRST, LAST, list_BLZ_BIC_##CC, &list_BLZ_BIC_##CC##_size, \
-              list_BLZ_BIC_##CC##_key)
-#define PLUVAR_ALPHA(NAME, FIRST, LAST, CC) \
-  alpha_bic(NAME, FIRST, LAST, list_BLZ_BIC_##CC, &list_BLZ_BIC_##CC##_size, \
-            list_BLZ_BIC_##CC##_key)
+#define PLUVAR_NUMERIC(FIRST, LAST, CC) \
+  numeric_bic(FIRST, LAST, list_BLZ_BIC_##CC, &list_BLZ_BIC_##CC##_size, list_BLZ_BIC_##CC##_key)
+#define PLUVAR_ALPHA(FIRST, LAST, CC) \
+  alpha_bic(FIRST, LAST, list_BLZ_BIC_##CC, &list_BLZ_BIC_##CC##_size, list_BLZ_BIC_##CC##_key)
 
-// Compared by country name in this order; the first match decides.
-constexpr SepaDirectory kDirectories[] = {
-    german("GERMANY", 5, 12),
-    branch_head("SWITZERLAND", 5, 9, bank_CH, &bank_CH_size, bank_CH_key, head_CH,
-                &head_CH_size, head_CH_text, head_CH_key),
-    head_table("AUSTRIA", 5, 9, 1, head_AT, &head_AT_size, head_AT_text, head_AT_key),
-    branch_head("BELGIUM", 5, 7, bank_BE, &bank_BE_size, bank_BE_key, head_BE,
-                &head_BE_size, head_BE_text, head_BE_key),
-    head_table("CZECH REPUBLIC", 5, 8, 1, head_CZ, &head_CZ_size, head_CZ_text, head_CZ_key),
-    head_table("SPAIN", 5, 12, 10000, head_ES, &head_ES_size, head_ES_text, head_ES_key),
-    head_table("SLOVAKIA", 5, 8, 1, head_SK, &head_SK_size, head_SK_text, head_SK_key),
-    PLUVAR_NUMERIC("LITHUANIA", 5, 9, LT),
-    PLUVAR_NUMERIC("ANDORRA", 5, 12, AD),
-    PLUVAR_NUMERIC("LIECHTENSTEIN", 5, 9, LI),
-    PLUVAR_NUMERIC("LUXEMBOURG", 5, 7, LU),
-    PLUVAR_NUMERIC("MONACO", 5, 9, MC),
-    PLUVAR_NUMERIC("SAN MARINO", 6, 10, SM),
-    PLUVAR_ALPHA("NETHERLANDS", 5, 8, NL),
-    PLUVAR_NUMERIC("HUNGARY", 5, 12, HU),
-    PLUVAR_NUMERIC("CROATIA", 5, 11, HR),
-    PLUVAR_NUMERIC("CYPRUS", 5, 7, CY),
-    PLUVAR_NUMERIC("DENMARK", 5, 8, DK),
-    PLUVAR_NUMERIC("ESTONIA", 5, 6, EE),
-    PLUVAR_NUMERIC("FINLAND", 5, 7, FI),
-    PLUVAR_NUMERIC("FRANCE", 5, 9, FR),
-    PLUVAR_NUMERIC("ITALY", 6, 10, IT),
-    PLUVAR_ALPHA("BULGARIA", 5, 8, BG),
-    PLUVAR_NUMERIC("ICELAND", 5, 8, IS),
-    PLUVAR_NUMERIC("NORWAY", 5, 8, NO),
-    PLUVAR_NUMERIC("POLAND", 5, 12, PL),
-    PLUVAR_NUMERIC("PORTUGAL", 5, 8, PT),
-    PLUVAR_NUMERIC("GREECE", 5, 7, GR),
-    PLUVAR_NUMERIC("HOLY SEE (VATICAN CITY STATE)", 5, 7, VA),
-    PLUVAR_ALPHA("ROMANIA", 5, 8, RO),
-    PLUVAR_ALPHA("MALTA", 5, 8, MT),
-    PLUVAR_ALPHA("IRELAND", 5, 8, IE),
-    PLUVAR_ALPHA("LATVIA", 5, 8, LV),
-    PLUVAR_NUMERIC("SLOVENIA", 5, 6, SI),
-    PLUVAR_NUMERIC("SWEDEN", 5, 7, SE),
-    PLUVAR_ALPHA("UNITED KINGDOM", 5, 8, GB),
-};
+constexpr uint16_t code_key(char first, char second) {
+  return static_cast<uint16_t>(static_cast<unsigned char>(first) << 8 |
+                               static_cast<unsigned char>(second));
+}
+
+// The directory of the IBAN's country, found by its country code, or false.
+// A switch, not a table of records: the records point at their tables, and a
+// table of pointers needs a relocation for each when the program loads.
+bool find_directory(const char *iban, SepaDirectory &d) {
+  if (iban[0] == '\0') return false;
+  switch (code_key(iban[0], iban[1])) {
+    case code_key('D', 'E'):  // GERMANY
+      d = german(5, 12);
+      return true;
+    case code_key('C', 'H'):  // SWITZERLAND
+      d = branch_head(5, 9, bank_CH, &bank_CH_size, bank_CH_key, head_CH, &head_CH_size,
+                      head_CH_text, head_CH_key);
+      return true;
+    case code_key('A', 'T'):  // AUSTRIA
+      d = head_table(5, 9, 1, head_AT, &head_AT_size, head_AT_text, head_AT_key);
+      return true;
+    case code_key('B', 'E'):  // BELGIUM
+      d = branch_head(5, 7, bank_BE, &bank_BE_size, bank_BE_key, head_BE, &head_BE_size,
+                      head_BE_text, head_BE_key);
+      return true;
+    case code_key('C', 'Z'):  // CZECH REPUBLIC
+      d = head_table(5, 8, 1, head_CZ, &head_CZ_size, head_CZ_text, head_CZ_key);
+      return true;
+    case code_key('E', 'S'):  // SPAIN
+      d = head_table(5, 12, 10000, head_ES, &head_ES_size, head_ES_text, head_ES_key);
+      return true;
+    case code_key('S', 'K'):  // SLOVAKIA
+      d = head_table(5, 8, 1, head_SK, &head_SK_size, head_SK_text, head_SK_key);
+      return true;
+    case code_key('L', 'T'):  // LITHUANIA
+      d = PLUVAR_NUMERIC(5, 9, LT);
+      return true;
+    case code_key('A', 'D'):  // ANDORRA
+      d = PLUVAR_NUMERIC(5, 12, AD);
+      return true;
+    case code_key('L', 'I'):  // LIECHTENSTEIN
+      d = PLUVAR_NUMERIC(5, 9, LI);
+      return true;
+    case code_key('L', 'U'):  // LUXEMBOURG
+      d = PLUVAR_NUMERIC(5, 7, LU);
+      return true;
+    case code_key('M', 'C'):  // MONACO
+      d = PLUVAR_NUMERIC(5, 9, MC);
+      return true;
+    case code_key('S', 'M'):  // SAN MARINO
+      d = PLUVAR_NUMERIC(6, 10, SM);
+      return true;
+    case code_key('N', 'L'):  // NETHERLANDS
+      d = PLUVAR_ALPHA(5, 8, NL);
+      return true;
+    case code_key('H', 'U'):  // HUNGARY
+      d = PLUVAR_NUMERIC(5, 12, HU);
+      return true;
+    case code_key('H', 'R'):  // CROATIA
+      d = PLUVAR_NUMERIC(5, 11, HR);
+      return true;
+    case code_key('C', 'Y'):  // CYPRUS
+      d = PLUVAR_NUMERIC(5, 7, CY);
+      return true;
+    case code_key('D', 'K'):  // DENMARK
+      d = PLUVAR_NUMERIC(5, 8, DK);
+      return true;
+    case code_key('E', 'E'):  // ESTONIA
+      d = PLUVAR_NUMERIC(5, 6, EE);
+      return true;
+    case code_key('F', 'I'):  // FINLAND
+      d = PLUVAR_NUMERIC(5, 7, FI);
+      return true;
+    case code_key('F', 'R'):  // FRANCE
+      d = PLUVAR_NUMERIC(5, 9, FR);
+      return true;
+    case code_key('I', 'T'):  // ITALY
+      d = PLUVAR_NUMERIC(6, 10, IT);
+      return true;
+    case code_key('B', 'G'):  // BULGARIA
+      d = PLUVAR_ALPHA(5, 8, BG);
+      return true;
+    case code_key('I', 'S'):  // ICELAND
+      d = PLUVAR_NUMERIC(5, 8, IS);
+      return true;
+    case code_key('N', 'O'):  // NORWAY
+      d = PLUVAR_NUMERIC(5, 8, NO);
+      return true;
+    case code_key('P', 'L'):  // POLAND
+      d = PLUVAR_NUMERIC(5, 12, PL);
+      return true;
+    case code_key('P', 'T'):  // PORTUGAL
+      d = PLUVAR_NUMERIC(5, 8, PT);
+      return true;
+    case code_key('G', 'R'):  // GREECE
+      d = PLUVAR_NUMERIC(5, 7, GR);
+      return true;
+    case code_key('V', 'A'):  // HOLY SEE (VATICAN CITY STATE)
+      d = PLUVAR_NUMERIC(5, 7, VA);
+      return true;
+    case code_key('R', 'O'):  // ROMANIA
+      d = PLUVAR_ALPHA(5, 8, RO);
+      return true;
+    case code_key('M', 'T'):  // MALTA
+      d = PLUVAR_ALPHA(5, 8, MT);
+      return true;
+    case code_key('I', 'E'):  // IRELAND
+      d = PLUVAR_ALPHA(5, 8, IE);
+      return true;
+    case code_key('L', 'V'):  // LATVIA
+      d = PLUVAR_ALPHA(5, 8, LV);
+      return true;
+    case code_key('S', 'I'):  // SLOVENIA
+      d = PLUVAR_NUMERIC(5, 6, SI);
+      return true;
+    case code_key('S', 'E'):  // SWEDEN
+      d = PLUVAR_NUMERIC(5, 7, SE);
+      return true;
+    case code_key('G', 'B'):  // UNITED KINGDOM
+      d = PLUVAR_ALPHA(5, 8, GB);
+      return true;
+    default:
+      return false;
+  }
+}
 
 #undef PLUVAR_NUMERIC
 #undef PLUVAR_ALPHA
-
-const SepaDirectory *find_directory(const char *country_name) {
-  for (const SepaDirectory &d : kDirectories)
-    if (d.country_name[0] == country_name[0] && strcmp(d.country_name, country_name) == 0)
-      return &d;
-  return nullptr;
-}
 
 // Bank code cut out of the IBAN: its decimal value (up to the first character
 // that is not a digit) and its text.  Positions beyond the IBAN read as end.
@@ -445,22 +519,21 @@ void write_response(Sink &out, char code, Reason reason, const Bank &bank, char 
   answer_end(out);
 }
 
-char resolve_bank(const GermanTables &de, const char *iban, char *bic, const char *country_name,
-                  Bank &bank) {
-  const SepaDirectory *d = find_directory(country_name);
-  if (d == nullptr) return resolve_european(iban, bic, false, '1', bank);
-  switch (d->source) {
+char resolve_bank(const GermanTables &de, const char *iban, char *bic, Bank &bank) {
+  SepaDirectory d;
+  if (!find_directory(iban, d)) return resolve_european(iban, bic, false, '1', bank);
+  switch (d.source) {
     case Source::German:
-      return resolve_german(de, iban, *d, bic, bank);
+      return resolve_german(de, iban, d, bic, bank);
     case Source::Head:
-      return resolve_head(iban, *d, bic, bank);
+      return resolve_head(iban, d, bic, bank);
     case Source::BranchHead:
-      return resolve_branch_head(iban, *d, bic, bank);
+      return resolve_branch_head(iban, d, bic, bank);
     case Source::NumericBic:
     case Source::AlphaBic:
       break;
   }
-  char code = resolve_bic_table(iban, *d, bic);
+  char code = resolve_bic_table(iban, d, bic);
   return resolve_european(iban, bic, true, code, bank);
 }
 
@@ -596,10 +669,9 @@ char Sepa_check_national(const GermanTables &de, const char *iban, bool strict) 
 }
 
 char Sepa_find_bank_and_form_output_string(const GermanTables &de, const char *iban, char *bic,
-                                           const char *country_name, char *response,
-                                           char allinfo) {
+                                           char *response, char allinfo) {
   Bank bank;
-  char code = resolve_bank(de, iban, bic, country_name, bank);
+  char code = resolve_bank(de, iban, bic, bank);
   if (bank.found) {
     TextCollector text{response, RESPONSE_SIZE, strnlen(response, RESPONSE_SIZE - 1)};
     Sink out;
@@ -626,7 +698,7 @@ char Sepa_Main(char *query, char allinfo, Sink &out) {
     reason = structure_reason(code, country_name);
   }
   if (code == '1') {
-    code = resolve_bank(*out.german, iban, bic, country_name, bank);
+    code = resolve_bank(*out.german, iban, bic, bank);
     reason = code == '7' ? Reason::bank_unknown
              : code == '9' ? Reason::bic_not_confirmed
                            : Reason::valid;

@@ -190,7 +190,6 @@ char Account_Main(char *query, char allinfo, Sink &out) {
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
 
 #include <csignal>
 #include <vector>
@@ -225,13 +224,21 @@ int start_server_program(int argc, char **argv) {
     execv(path, words.data());
   else
     execvp(SERVE_PROGRAM, words.data());
-  fprintf(stderr, "pluvar serve: cannot run %s: %s\n", path, strerror(errno));
+  const int error = errno;
+  char what[sizeof path + 16] = "cannot run ";
+  str_append(what, sizeof what, path);
+  report_error("pluvar serve", what, error);
   return SERVE_START_FAILED;
 }
 
 // `pluvar [OPTION...] --batch [OPTION...]`: --batch among the option words and
 // nothing else.  The other options stand before each line's own words.
 int run_batch_if_asked(int argc, char **argv) {
+  // A one-shot request allocates nothing: the allocator's first use costs a
+  // process more than the request.
+  bool asked = false;
+  for (int i = 1; i < argc && !asked; i++) asked = strcmp(argv[i], "--batch") == 0;
+  if (!asked) return -1;
   std::vector<const char *> words = {argv[0]};
   for (int i = 1; i < argc; i++)
     if (strcmp(argv[i], "--batch") != 0) words.push_back(argv[i]);

@@ -89,6 +89,9 @@ constexpr int EXIT_WRITE_FAILED = 74;
 // Writes all `len` bytes: retries after signals and waits with poll while a
 // non-blocking descriptor is full.  false when a byte could not be written.
 bool write_fully(int fd, const char *data, size_t len);
+// "PREFIX: WHAT: <the text of errno value ERROR>" and a line end on standard
+// error, written without stdio: the program needs no formatted printing.
+void report_error(const char *prefix, const char *what, int error);
 
 // A sink's flush target: the descriptor and whether a write has failed.  After
 // a failure nothing more is written.
@@ -598,8 +601,7 @@ char Sepa_match_format(const char *iban, const char *format, size_t format_size)
 // six blanks and the bank fields to `response` when it has a bank to report;
 // may replace `bic` by the BIC of a bank-code-to-BIC table.
 char Sepa_find_bank_and_form_output_string(const GermanTables &de, const char *iban, char *bic,
-                                           const char *country_name, char *response,
-                                           char allinfo);
+                                           char *response, char allinfo);
 // ISO 13616 check digits (MOD 97-10): '1' right, '0' wrong.
 char Sepa_validate_iban(const char *iban);
 // National account check of an IBAN (National.cpp has the rules): '1'

@@ -357,12 +357,16 @@ struct Resolved {
   std::string bic;
 };
 
+// The bank of an IBAN of the named country (the name documents the case;
+// the directory follows the IBAN's country code).
 Resolved resolve(const char *iban, const char *bic, const char *country, char allinfo = 0) {
+  const Country_t *named = find_country(iban);
+  EXPECT_TRUE(named && strcmp(named->name, country) == 0) << iban << " is no IBAN of " << country;
   char bic_buf[SEPA_BIC_SIZE] = {0};
   str_copy(bic_buf, sizeof bic_buf, bic);
   char response[RESPONSE_SIZE] = {0};
-  char code = Sepa_find_bank_and_form_output_string(german_current, iban, bic_buf, country,
-                                                    response, allinfo);
+  char code =
+      Sepa_find_bank_and_form_output_string(german_current, iban, bic_buf, response, allinfo);
   return {code, response, bic_buf};
 }
 
