@@ -878,67 +878,133 @@ constexpr IbanRule by_list(SwapList s, char result = '9') { return {nullptr, s, 
 constexpr IbanRule by_blz(const char *blz) { return {nullptr, kNoList, '9', blz}; }
 constexpr IbanRule unchanged() { return {nullptr, kNoList, '9', nullptr}; }
 
-constexpr IbanRule kRules[] = {
-    /*  0 */ by_proc(rule0_successor),
-    /*  1 */ by_proc(rule1_refuse),
-    /*  2 */ by_proc(rule2),
-    /*  3 */ by_list(list_of(kR3Refused), '0'),
-    /*  4 */ by_list(list_of(kR4)),
-    /*  5 */ by_proc(rule5_commerzbank),
-    /*  6 */ by_list(list_of(kR6)),
-    /*  7 */ by_list(list_of(kR7)),
-    /*  8 */ by_blz(new_bank_of(8)),
-    /*  9 */ by_proc(rule9),
-    /* 10 */ {nullptr, list_of(kR10), '9', new_bank_of(10)},
-    /* 11 */ by_list(list_of(kR11)),
-    /* 12 */ by_blz(new_bank_of(12)),
-    /* 13 */ by_blz(new_bank_of(13)),
-    /* 14 */ by_blz(new_bank_of(14)),
-    /* 15 */ by_list(list_of(kR15)),
-    /* 16 */ by_list(list_of(kR16)),
-    /* 17 */ by_list(list_of(kR17)),
-    /* 18 */ by_list(list_of(kR18)),
-    /* 19 */ by_blz(new_bank_of(19)),
-    /* 20 */ by_proc(rule20_deutschebank),
-    /* 21 */ by_proc(rule21),
-    /* 22 */ by_list(list_of(kR22)),
-    /* 23 */ by_list(list_of(kR23)),
-    /* 24 */ by_list(list_of(kR24)),
-    /* 25 */ by_blz(new_bank_of(25)),
-    /* 26 */ by_list(list_of(kR26Released), '1'),
-    /* 27 */ by_list(list_of(kR27Released), '1'),
-    /* 28 */ by_blz(new_bank_of(28)),
-    /* 29 */ by_proc(rule29),
-    /* 30 */ unchanged(),
-    /* 31 */ by_proc(rule31_35_unicredit),
-    /* 32 */ by_proc(rule31_35_unicredit),
-    /* 33 */ by_proc(rule31_35_unicredit),
-    /* 34 */ by_proc(rule31_35_unicredit),
-    /* 35 */ by_proc(rule31_35_unicredit),
-    /* 36 */ by_proc(rule36),
-    /* 37 */ by_blz(new_bank_of(37)),
-    /* 38 */ by_blz(new_bank_of(38)),
-    /* 39 */ by_blz(new_bank_of(39)),
-    /* 40 */ by_blz(new_bank_of(40)),
-    /* 41 */ by_proc(rule41),
-    /* 42 */ by_proc(rule42),
-    /* 43 */ by_blz(new_bank_of(43)),
-    /* 44 */ by_list(list_of(kR44)),
-    /* 45 */ unchanged(),
-    /* 46 */ by_blz(new_bank_of(46)),
-    /* 47 */ by_proc(rule47),
-    /* 48 */ by_blz(new_bank_of(48)),
-    /* 49 */ by_proc(rule49),
-    /* 50 */ by_blz(new_bank_of(50)),
-    /* 51 */ by_list(list_of(kR51)),
-    /* 52 */ by_proc(rule52),
-    /* 53 */ by_proc(rule53),
-    /* 54 */ unchanged(),
-    /* 55 */ by_blz(new_bank_of(55)),
-    /* 56 */ unchanged(),
-    /* 57 */ by_blz(new_bank_of(57)),
-};
-static_assert(sizeof kRules / sizeof kRules[0] == 58, "one row per rule 0..57");
+constexpr uint32_t kRuleCount = 58;  // rules 0..57
+
+// The row of a rule below kRuleCount.  A switch, not a table: the rows point
+// at procedures and lists, and a table of pointers needs a relocation for
+// each when the program loads.
+constexpr IbanRule rule_row(uint32_t rule) {
+  switch (rule) {
+    case 0:
+      return by_proc(rule0_successor);
+    case 1:
+      return by_proc(rule1_refuse);
+    case 2:
+      return by_proc(rule2);
+    case 3:
+      return by_list(list_of(kR3Refused), '0');
+    case 4:
+      return by_list(list_of(kR4));
+    case 5:
+      return by_proc(rule5_commerzbank);
+    case 6:
+      return by_list(list_of(kR6));
+    case 7:
+      return by_list(list_of(kR7));
+    case 8:
+      return by_blz(new_bank_of(8));
+    case 9:
+      return by_proc(rule9);
+    case 10:
+      return {nullptr, list_of(kR10), '9', new_bank_of(10)};
+    case 11:
+      return by_list(list_of(kR11));
+    case 12:
+      return by_blz(new_bank_of(12));
+    case 13:
+      return by_blz(new_bank_of(13));
+    case 14:
+      return by_blz(new_bank_of(14));
+    case 15:
+      return by_list(list_of(kR15));
+    case 16:
+      return by_list(list_of(kR16));
+    case 17:
+      return by_list(list_of(kR17));
+    case 18:
+      return by_list(list_of(kR18));
+    case 19:
+      return by_blz(new_bank_of(19));
+    case 20:
+      return by_proc(rule20_deutschebank);
+    case 21:
+      return by_proc(rule21);
+    case 22:
+      return by_list(list_of(kR22));
+    case 23:
+      return by_list(list_of(kR23));
+    case 24:
+      return by_list(list_of(kR24));
+    case 25:
+      return by_blz(new_bank_of(25));
+    case 26:
+      return by_list(list_of(kR26Released), '1');
+    case 27:
+      return by_list(list_of(kR27Released), '1');
+    case 28:
+      return by_blz(new_bank_of(28));
+    case 29:
+      return by_proc(rule29);
+    case 30:
+      return unchanged();
+    case 31:
+      return by_proc(rule31_35_unicredit);
+    case 32:
+      return by_proc(rule31_35_unicredit);
+    case 33:
+      return by_proc(rule31_35_unicredit);
+    case 34:
+      return by_proc(rule31_35_unicredit);
+    case 35:
+      return by_proc(rule31_35_unicredit);
+    case 36:
+      return by_proc(rule36);
+    case 37:
+      return by_blz(new_bank_of(37));
+    case 38:
+      return by_blz(new_bank_of(38));
+    case 39:
+      return by_blz(new_bank_of(39));
+    case 40:
+      return by_blz(new_bank_of(40));
+    case 41:
+      return by_proc(rule41);
+    case 42:
+      return by_proc(rule42);
+    case 43:
+      return by_blz(new_bank_of(43));
+    case 44:
+      return by_list(list_of(kR44));
+    case 45:
+      return unchanged();
+    case 46:
+      return by_blz(new_bank_of(46));
+    case 47:
+      return by_proc(rule47);
+    case 48:
+      return by_blz(new_bank_of(48));
+    case 49:
+      return by_proc(rule49);
+    case 50:
+      return by_blz(new_bank_of(50));
+    case 51:
+      return by_list(list_of(kR51));
+    case 52:
+      return by_proc(rule52);
+    case 53:
+      return by_proc(rule53);
+    case 54:
+      return unchanged();
+    case 55:
+      return by_blz(new_bank_of(55));
+    case 56:
+      return unchanged();
+    case 57:
+      return by_blz(new_bank_of(57));
+    default:
+      return unchanged();
+  }
+}
 
 }  // namespace
 
@@ -988,8 +1054,8 @@ char iban_method_Unicreditbank(char *blz, char *knr, uint32_t rule) {
 
 char apply_iban_method_DE(const GermanTables &de, char *blz, char *knr, uint32_t rule,
                           const char *successor) {
-  if (rule >= sizeof kRules / sizeof kRules[0]) return '9';
-  const IbanRule &r = kRules[rule];
+  if (rule >= kRuleCount) return '9';
+  const IbanRule r = rule_row(rule);
   if (r.proc) return r.proc(de, blz, knr, rule, successor ? successor : "");
   if (const AccountSwap *s = find_swap(r.swaps, knr)) {
     apply_swap(knr, s->to);
@@ -1129,8 +1195,8 @@ int rule_source_accounts(uint32_t rule, const char *blz, const char *knr,
     default:
       if (rule >= kFirstUnicreditRule && rule < kFirstUnicreditRule + 5)
         s.add_list(kUnicreditRules[rule - kFirstUnicreditRule].swaps, knr);
-      else if (rule < sizeof kRules / sizeof kRules[0])
-        s.add_list(kRules[rule].swaps, knr);
+      else if (rule < kRuleCount)
+        s.add_list(rule_row(rule).swaps, knr);
       break;
   }
   return s.n;
