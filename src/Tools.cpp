@@ -92,15 +92,19 @@ constexpr std::array<uint8_t, 256> kMod97Values = [] {
 
 int mod97(std::string_view text, int rem) {
   // A digit shifts the number by one place, a letter by two.  Up to 15
-  // digits gather before a reduction; the steps take no branch on the kind
-  // of character, which in an IBAN follows no pattern a predictor learns.
+  // digits gather before a reduction.  Account numbers are mostly digits,
+  // so the branch on the kind of character is well predicted, and times ten
+  // is quicker than a multiplication by a chosen factor.
   constexpr uint64_t kReduceFrom = 1000000000000000ULL;
   uint64_t acc = static_cast<uint64_t>(rem);
   unsigned bad = 0;
   for (unsigned char ch : text) {
     const unsigned v = kMod97Values[ch];
     bad |= v;  // kNoIbanChar sets the top bit, which no value has
-    acc = acc * (v < 10 ? 10 : 100) + v;
+    if (v < 10)
+      acc = acc * 10 + v;
+    else
+      acc = acc * 100 + v;
     if (acc >= kReduceFrom) acc %= 97;
   }
   if (bad & 0x80) return -1;
