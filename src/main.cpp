@@ -190,7 +190,6 @@ char Account_Main(char *query, char allinfo, Sink &out) {
 #include <unistd.h>
 
 #include <cerrno>
-
 #include <csignal>
 #include <vector>
 
