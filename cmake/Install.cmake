@@ -17,7 +17,8 @@ install(TARGETS ${PLUVAR_INSTALL_TARGETS} EXPORT PluvarTargets
 install(FILES ${CMAKE_SOURCE_DIR}/include/pluvar/pluvar.h
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/pluvar)
 if(EXISTS ${CMAKE_SOURCE_DIR}/man/pluvar.1)
-  install(FILES ${CMAKE_SOURCE_DIR}/man/pluvar.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  install(FILES ${CMAKE_SOURCE_DIR}/man/pluvar.1 ${CMAKE_SOURCE_DIR}/man/pluvar-serve.1
+    DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endif()
 install(FILES ${CMAKE_SOURCE_DIR}/python/pluvar.py
   DESTINATION ${CMAKE_INSTALL_DATADIR}/pluvar/python)

@@ -16,7 +16,7 @@ pc=$(find "$prefix" -name pluvar.pc)
 libdir=$(dirname "$(dirname "$pc")")
 export PKG_CONFIG_PATH=$(dirname "$pc")
 unset LD_LIBRARY_PATH
-for f in bin/pluvar bin/pluvar-serve include/pluvar/pluvar.h share/man/man1/pluvar.1 share/pluvar/python/pluvar.py; do
+for f in bin/pluvar bin/pluvar-serve include/pluvar/pluvar.h share/man/man1/pluvar.1 share/man/man1/pluvar-serve.1 share/pluvar/python/pluvar.py; do
   [ -e "$prefix/$f" ] || { echo "not installed: $f"; exit 1; }
 done
 [ -e "$libdir/libpluvar.a" ] && [ -e "$libdir/libpluvar.so.1" ] || { echo "libraries missing in $libdir"; exit 1; }
