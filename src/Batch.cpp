@@ -11,10 +11,12 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <memory>
 #include <new>
+#include <vector>
 
 #include "pluvar.h"
 
@@ -25,20 +27,39 @@ constexpr size_t kReadSize = 65536;
 // bytes of a query and compares words by their first few bytes, so a longer
 // field answers as the whole field would.
 constexpr size_t kFieldKeep = 4096;
-// Fields kept of one line: far more than any accepted command line has words.
-// A line with more is refused like an unusable command line.
-constexpr int kMaxFields = 64;
+// Fields and bytes kept of one line: more than a command line can carry
+// (Linux passes a program at most a quarter of its stack for arguments and
+// environment, by default 2 MiB), so every line that could stand as a
+// command line is answered as that command line would be.  A line beyond
+// them is refused like an unusable command line.  The line's store grows
+// only as far as its line needs.
+constexpr size_t kMaxFields = size_t{1} << 18;
+constexpr size_t kMaxLineText = size_t{8} << 20;
 
 // The line being read: its fields stored one after another, each with its NUL.
 struct Line {
-  char text[kMaxFields * (kFieldKeep + 1)];
-  size_t start[kMaxFields];  // offset of each field in text
-  int n_fields;              // fields begun; 0 while the line is empty
-  size_t used;               // bytes of text in use
-  size_t field_len;          // whole length of the current field, kept or not
-  bool too_many;             // a field beyond kMaxFields was begun
-  bool last_cr;              // the last byte read was CR
+  std::vector<char> text;
+  std::vector<size_t> start;  // offset of each field in text
+  size_t used;                // bytes of text in use
+  size_t field_len;           // whole length of the current field, kept or not
+  bool too_many;              // the line passed kMaxFields or kMaxLineText
+  bool last_cr;               // the last byte read was CR
+  size_t n_fields() const { return start.size(); }
 };
+
+// Makes room for `n` more elements; false when the line's bounds or the
+// memory do not allow it.
+template <typename T>
+bool make_room(std::vector<T> &v, size_t used, size_t n, size_t limit) {
+  if (n > limit || used > limit - n) return false;
+  if (used + n <= v.size()) return true;
+  try {
+    v.resize(std::max(used + n, std::min(limit, 2 * v.size() + 4096)));
+  } catch (const std::bad_alloc &) {
+    return false;
+  }
+  return true;
+}
 
 struct BatchState {
   char input[kReadSize];
@@ -46,7 +67,7 @@ struct BatchState {
 };
 
 void line_reset(Line &l) {
-  l.n_fields = 0;
+  l.start.clear();
   l.used = 0;
   l.field_len = 0;
   l.too_many = false;
@@ -54,11 +75,17 @@ void line_reset(Line &l) {
 }
 
 void begin_field(Line &l) {
-  if (l.n_fields == kMaxFields) {
+  if (l.too_many) return;
+  if (l.n_fields() == kMaxFields || !make_room(l.text, l.used, 1, kMaxLineText)) {
     l.too_many = true;
     return;
   }
-  l.start[l.n_fields++] = l.used;
+  try {
+    l.start.push_back(l.used);
+  } catch (const std::bad_alloc &) {
+    l.too_many = true;
+    return;
+  }
   l.text[l.used++] = '\0';
   l.field_len = 0;
 }
@@ -72,7 +99,11 @@ void add_to_field(Line &l, const char *p, size_t n) {
   size_t kept = l.field_len < kFieldKeep ? l.field_len : kFieldKeep;
   size_t room = kFieldKeep - kept;
   size_t take = n < room ? n : room;
-  char *end = l.text + l.used - 1;  // the field's NUL
+  if (!make_room(l.text, l.used, take, kMaxLineText)) {
+    l.too_many = true;
+    return;
+  }
+  char *end = l.text.data() + l.used - 1;  // the field's NUL
   memcpy(end, p, take);
   end[take] = '\0';
   l.used += take;
@@ -82,7 +113,7 @@ void add_to_field(Line &l, const char *p, size_t n) {
 // Reads a piece of a line (no LF in it), splitting it into fields at TAB.
 void add_to_line(Line &l, const char *p, size_t n) {
   if (n == 0) return;
-  if (l.n_fields == 0) begin_field(l);
+  if (l.n_fields() == 0) begin_field(l);
   for (;;) {
     const char *tab = static_cast<const char *>(memchr(p, '\t', n));
     size_t k = tab ? static_cast<size_t>(tab - p) : n;
@@ -98,28 +129,32 @@ void add_to_line(Line &l, const char *p, size_t n) {
 // A line ending in CR LF is read like one ending in LF: the CR is dropped
 // from the last field, and a line that was only CR has no fields.
 void end_line(Line &l) {
-  if (!l.last_cr || l.n_fields == 0 || l.too_many) return;
+  if (!l.last_cr || l.n_fields() == 0 || l.too_many) return;
   if (l.field_len <= kFieldKeep) {
     l.used--;
     l.text[l.used - 1] = '\0';
   }
   l.field_len--;
-  if (l.n_fields == 1 && l.field_len == 0) line_reset(l);
+  if (l.n_fields() == 1 && l.field_len == 0) line_reset(l);
 }
 
 class Batch {
  public:
-  Batch(int out_fd, int n_prefix, const char *const *prefix, BatchState &st, const char **argv)
-      : n_prefix_(n_prefix), prefix_(prefix), st_(st), argv_(argv) {
+  // ready() is false when the words of a refused line find no room.
+  Batch(int out_fd, int n_prefix, const char *const *prefix, BatchState &st)
+      : n_prefix_(n_prefix), prefix_(prefix), st_(st) {
+    const size_t refusal_words = static_cast<size_t>(n_prefix) + 5;
+    ready_ = make_room(argv_, 0, refusal_words, refusal_words);
     fd_output_init(output_, out_fd);
     sink_init(sink_, fd_output_flush, &output_);
     line_reset(st_.line);
   }
 
+  bool ready() const { return ready_; }
   bool failed() const { return output_.failed; }
   int error() const { return output_.error; }
   bool has_pending_answers() const { return sink_.len > 0; }
-  bool line_begun() const { return st_.line.n_fields > 0 || st_.line.too_many; }
+  bool line_begun() const { return st_.line.n_fields() > 0 || st_.line.too_many; }
   void flush() { sink_finish(sink_); }
   bool close() { return fd_output_close(output_); }
 
@@ -142,16 +177,22 @@ class Batch {
   void answer_line() {
     Line &l = st_.line;
     end_line(l);
+    const size_t words = static_cast<size_t>(n_prefix_) + l.n_fields() + 3;
+    if (!l.too_many && !make_room(argv_, 0, words, words)) l.too_many = true;
     int argc = 0;
     argv_[argc++] = "pluvar";
     for (int i = 0; i < n_prefix_; i++) argv_[argc++] = prefix_[i];
-    // So many words are no usable command line: the request path refuses
-    // the option word --batch (and still reads the line's options, which
-    // shape that answer).
-    if (l.too_many) argv_[argc++] = "--batch";
-    for (int i = 0; i < l.n_fields; i++) argv_[argc++] = l.text + l.start[i];
+    if (l.too_many) {
+      // No command line carries so much: the request path refuses the
+      // option word --batch, as it refuses --batch among a command line's
+      // words, in the form the batch's options ask for.
+      argv_[argc++] = "--batch";
+      argv_[argc++] = "";
+    } else {
+      for (size_t i = 0; i < l.n_fields(); i++) argv_[argc++] = l.text.data() + l.start[i];
+    }
     argv_[argc] = nullptr;
-    pluvar_request(kDefaultOptions, argc, argv_, sink_);
+    pluvar_request(kDefaultOptions, argc, argv_.data(), sink_);
     sink_write(sink_, "\n", 1);
     line_reset(l);
   }
@@ -160,7 +201,8 @@ class Batch {
   int n_prefix_;
   const char *const *prefix_;
   BatchState &st_;
-  const char **argv_;
+  std::vector<const char *> argv_;  // the words of the line being answered
+  bool ready_ = false;
   FdOutput output_;
   Sink sink_;
 };
@@ -194,13 +236,15 @@ int report(const char *what, int error) {
 
 int pluvar_batch(int in_fd, int out_fd, int n_prefix, const char *const *prefix) {
   std::unique_ptr<BatchState> st(new (std::nothrow) BatchState);
-  std::unique_ptr<const char *[]> argv(
-      new (std::nothrow) const char *[static_cast<size_t>(n_prefix) + kMaxFields + 3]);
-  if (!st || !argv) {
+  if (!st) {
     close(out_fd);
     return report("cannot start", ENOMEM);
   }
-  Batch batch(out_fd, n_prefix, prefix, *st, argv.get());
+  Batch batch(out_fd, n_prefix, prefix, *st);
+  if (!batch.ready()) {
+    batch.close();
+    return report("cannot start", ENOMEM);
+  }
   int read_error = 0;
   for (;;) {
     if (batch.has_pending_answers() && !input_at_hand(in_fd)) batch.flush();

@@ -227,6 +227,25 @@ TEST(Batch, LinesLongerThanAnyBufferAreReadWhole) {
             "code=1&name=Commerzbank&zip=50447&location=K\xf6ln\n");
 }
 
+// However many words a line has, it is answered as a command line of those
+// words (repeated options still leave a usable request); only a line beyond
+// what any command line can carry is refused, in the batch's answer form.
+TEST(Batch, LinesOfManyWordsAreAnsweredAsTheirCommandLine) {
+  std::string options;
+  for (int i = 0; i < 100; i++) options += (i % 2 ? "--json\t" : "--lenient\t");
+  std::string input = options + "knr=0532013000&blz=37040044\n" + options + "-v--json\tx\ty\tz\n";
+  CliResult r = run_batch(input);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_TRUE(r.out == one_shot_answers(input)) << r.out;
+  EXPECT_EQ(r.out.rfind("{\"code\":1,", 0), 0u) << r.out;
+
+  CliResult refused = run_batch(std::string(300000, '\t') + "\nknr=0532013000&blz=37040044\n",
+                                {"--json", "--batch"});
+  EXPECT_EQ(refused.status, 0);
+  EXPECT_EQ(refused.out.substr(0, refused.out.find('\n')), "{\"code\":5,\"reason\":\"option-unknown\"}");
+  EXPECT_NE(refused.out.find("\n{\"code\":1,"), std::string::npos) << refused.out;
+}
+
 TEST(Batch, EmptyInputAndEmptyLines) {
   EXPECT_EQ(run_batch("").out, "");
   EXPECT_EQ(run_batch("").status, 0);
