@@ -204,12 +204,14 @@ namespace {
 // more than an account check.  Returns only when the program cannot be run.
 int start_server_program(int argc, char **argv) {
   char path[4096];
-  ssize_t n = readlink("/proc/self/exe", path, sizeof path - sizeof SERVE_PROGRAM - 1);
-  if (n <= 0 || static_cast<size_t>(n) >= sizeof path - sizeof SERVE_PROGRAM - 1) {
+  // The folder's part of path, leaving room for the program's name.
+  constexpr size_t kFolderRoom = sizeof path - sizeof SERVE_PROGRAM - 1;
+  ssize_t n = readlink("/proc/self/exe", path, kFolderRoom);
+  if (n <= 0 || static_cast<size_t>(n) >= kFolderRoom) {
     // Without /proc, the directory argv[0] names, else the search path.
     n = 0;
     const char *slash = strrchr(argv[0], '/');
-    if (slash && static_cast<size_t>(slash - argv[0]) < sizeof path - sizeof SERVE_PROGRAM - 1) {
+    if (slash && static_cast<size_t>(slash - argv[0]) < kFolderRoom) {
       n = slash - argv[0] + 1;
       memcpy(path, argv[0], static_cast<size_t>(n));
     }
