@@ -72,8 +72,8 @@ struct GermanTables {
   const uint16_t *head_DE_row;
   const uint8_t *head_DE_method;
   const uint32_t &head_DE_hash_multiplier;
+  const uint32_t &head_DE_hash_second_multiplier;
   const uint32_t &head_DE_hash_bits;
-  const uint32_t &head_DE_hash_probes;
   const uint64_t *head_DE_slot;
   const uint32_t *deleted_blz;
   const uint32_t *deleted_successor;
@@ -108,8 +108,8 @@ struct GermanTables {
   extern const uint16_t head_DE_row[];    \
   extern const uint8_t head_DE_method[];  \
   extern const uint32_t head_DE_hash_multiplier; \
+  extern const uint32_t head_DE_hash_second_multiplier; \
   extern const uint32_t head_DE_hash_bits; \
-  extern const uint32_t head_DE_hash_probes; \
   extern const uint64_t head_DE_slot[];   \
   extern const uint32_t deleted_blz[];    \
   extern const uint32_t deleted_successor[]; \
@@ -124,7 +124,7 @@ struct GermanTables {
    NS::l_place_pool,   NS::l_place_pool_size, NS::l_place_offset, NS::l_places_size,        \
    NS::head_DE,        NS::head_DE_size,      NS::head_DE_text,   NS::head_DE_text_size,    \
    NS::head_DE_key,    NS::head_DE_row,       NS::head_DE_method,                           \
-   NS::head_DE_hash_multiplier, NS::head_DE_hash_bits, NS::head_DE_hash_probes, NS::head_DE_slot, \
+   NS::head_DE_hash_multiplier, NS::head_DE_hash_second_multiplier, NS::head_DE_hash_bits, NS::head_DE_slot, \
    NS::deleted_blz,    NS::deleted_successor, NS::deleted_count}
 
 // data/'s edition; in a build with PLUVAR_NEXT_EDITION_DIR also the next one

@@ -142,15 +142,15 @@ extern const uint32_t head_DE_key[];
 // its check-digit method, so an account check reads no wide row.
 extern const uint16_t head_DE_row[];
 extern const uint8_t head_DE_method[];
-// Hashed slots of head_DE_key (2^head_DE_hash_bits of them).  A bank code's
-// first slot is (code * head_DE_hash_multiplier mod 2^32) >> (32 - bits); it
-// or one of the following head_DE_hash_probes - 1 slots holds the code in
-// bits 0-31, its index in head_DE in bits 32-47 and its check-digit method in
-// bits 48-55; 0 is an empty slot.  A lookup mostly reads one slot of 8 bytes
-// instead of halving twelve times.
+// Hashed slots of head_DE_key (2^head_DE_hash_bits of them).  A bank code
+// has two slots, (code * multiplier mod 2^32) >> (32 - bits) under
+// head_DE_hash_multiplier and under head_DE_hash_second_multiplier; one of
+// them holds the code in bits 0-31, its index in head_DE in bits 32-47 and
+// its check-digit method in bits 48-55; 0 is an empty slot.  A lookup reads
+// both slots side by side instead of halving twelve times.
 extern const uint32_t head_DE_hash_multiplier;
+extern const uint32_t head_DE_hash_second_multiplier;
 extern const uint32_t head_DE_hash_bits;
-extern const uint32_t head_DE_hash_probes;
 extern const uint64_t head_DE_slot[];
 
 extern const Head_t_SEPA head_AT[];

@@ -140,14 +140,18 @@ def key_column(ctype: str, name: str, keys: list, suffix: str = "") -> str:
 
 
 # Hashed slots.  A table that every request searches (the German bank codes)
-# gets, besides its sorted keys, a slot array: the key's hash names a slot,
-# which holds the key itself, its row and a payload (the German bank's
-# method); a slot taken by another key sends the lookup to the next one.  A
-# lookup mostly reads one slot of 8 bytes, where a halving over 3500 keys
-# reads twelve keys one after the other.
+# gets, besides its sorted keys, a slot array: two hashes of the key name two
+# slots, one of which holds the key itself, its row and a payload (the German
+# bank's method).  A lookup reads both slots at once and keeps the one whose
+# key matches, so it costs two reads side by side and no branch that depends
+# on the key, where a halving over 3500 keys reads twelve keys one after the
+# other and a probed table walks a key-dependent number of slots.  The slots
+# are filled by cuckoo insertion: a key whose two slots are taken moves the
+# holder of one of them to that holder's other slot.
 
 HASH_EMPTY = 0xFFFF        # hash_slots: a slot that holds no row
-HASH_CANDIDATES = 64       # multipliers tried; the one with the fewest probes wins
+HASH_CANDIDATES = 64       # multiplier pairs tried until every key has a slot
+HASH_MOVES = 1000          # moves one insertion may make before a pair is given up
 
 
 def hash_multipliers(count: int) -> list:
@@ -161,42 +165,53 @@ def hash_multipliers(count: int) -> list:
 
 
 def hash_slot(key: int, multiplier: int, bits: int) -> int:
-    """The first slot of a 32-bit key: the top `bits` bits of key * multiplier
-    modulo 2^32 (the lookup computes the same)."""
+    """A 32-bit key's slot under one multiplier: the top `bits` bits of
+    key * multiplier modulo 2^32 (the lookup computes the same)."""
     return ((key * multiplier) & 0xFFFFFFFF) >> (32 - bits)
 
 
+def cuckoo_fill(keys: list, first: int, second: int, bits: int):
+    """The slots (rows, HASH_EMPTY where none) with every key in one of its
+    two slots, or None when an insertion runs out of moves."""
+    slots = [HASH_EMPTY] * (1 << bits)
+    for row in range(len(keys)):
+        moving, at = row, hash_slot(keys[row], first, bits)
+        for _ in range(HASH_MOVES):
+            if slots[at] == HASH_EMPTY:
+                slots[at] = moving
+                break
+            slots[at], moving = moving, slots[at]
+            a = hash_slot(keys[moving], first, bits)
+            at = hash_slot(keys[moving], second, bits) if at == a else a
+        else:
+            return None
+    return slots
+
+
 def hash_slots(keys: list, bits: int) -> tuple:
-    """The slot array of `keys` (their rows, HASH_EMPTY where none) with
-    linear probing, under the candidate multiplier whose longest probe and
-    then total probes are least; returns (multiplier, probes, slots), probes
-    being the most slots any key's lookup reads."""
+    """The slot array of `keys` under the first pair of candidate
+    multipliers that gives every key one of its two slots; returns
+    (first multiplier, second multiplier, slots)."""
     size = 1 << bits
     if len(keys) * 2 > size or len(keys) >= HASH_EMPTY:
         raise GeneratorError("%d keys do not fit %d hash slots" % (len(keys), size))
     for key in keys:
         if not 0 < key <= 0xFFFFFFFF:
             raise GeneratorError("hash key %d is not a non-zero 32-bit number" % key)
-    best = None
-    for multiplier in hash_multipliers(HASH_CANDIDATES):
-        slots, longest, total = [HASH_EMPTY] * size, 0, 0
-        for row, key in enumerate(keys):
-            at, distance = hash_slot(key, multiplier, bits), 0
-            while slots[(at + distance) & (size - 1)] != HASH_EMPTY:
-                distance += 1
-            slots[(at + distance) & (size - 1)] = row
-            longest, total = max(longest, distance), total + distance
-        if best is None or (longest, total) < best[0]:
-            best = ((longest, total), multiplier, longest + 1, slots)
-    return best[1], best[2], best[3]
+    candidates = hash_multipliers(2 * HASH_CANDIDATES)
+    for i in range(0, len(candidates), 2):
+        first, second = candidates[i], candidates[i + 1]
+        slots = cuckoo_fill(keys, first, second, bits)
+        if slots is not None:
+            return first, second, slots
+    raise GeneratorError("no multiplier pair gives %d keys a slot each" % len(keys))
 
 
 def hash_index(name: str, keys: list, bits: int, payload=lambda row: 0) -> str:
-    """The slot array `<name>_slot` and its constants (the multiplier, the
-    number of slot bits and the most slots a lookup reads).  A slot is 0
-    (empty) or the key in bits 0-31, its row in bits 32-47 and the row's
-    payload in bits 48-63."""
-    multiplier, probes, rows = hash_slots(keys, bits)
+    """The slot array `<name>_slot` and its constants (the two multipliers
+    and the number of slot bits).  A slot is 0 (empty) or the key in bits
+    0-31, its row in bits 32-47 and the row's payload in bits 48-63."""
+    first, second, rows = hash_slots(keys, bits)
     slots = []
     for row in rows:
         if row == HASH_EMPTY:
@@ -207,7 +222,7 @@ def hash_index(name: str, keys: list, bits: int, payload=lambda row: 0) -> str:
                                  % (name, payload(row), row))
         slots.append(keys[row] | row << 32 | payload(row) << 48)
     return "".join([
-        "const uint32_t %s_hash_multiplier = %d;\n" % (name, multiplier),
+        "const uint32_t %s_hash_multiplier = %d;\n" % (name, first),
+        "const uint32_t %s_hash_second_multiplier = %d;\n" % (name, second),
         "const uint32_t %s_hash_bits = %d;\n" % (name, bits),
-        "const uint32_t %s_hash_probes = %d;\n" % (name, probes),
         c_column("uint64_t", name + "_slot", slots, "ULL")])

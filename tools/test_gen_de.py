@@ -201,28 +201,33 @@ class HeadKeyTest(unittest.TestCase):
 class HashSlotTest(unittest.TestCase):
     """The lookup's walk, read as the generator's own description of it."""
 
-    def lookup(self, key, multiplier, probes, slots, keys, bits):
-        at = tablegen.hash_slot(key, multiplier, bits)
-        for probe in range(probes):
-            row = slots[(at + probe) % len(slots)]
-            if row == tablegen.HASH_EMPTY:
-                return -1
-            if keys[row] == key:
+    def lookup(self, key, first, second, slots, keys, bits):
+        for multiplier in (first, second):
+            row = slots[tablegen.hash_slot(key, multiplier, bits)]
+            if row != tablegen.HASH_EMPTY and keys[row] == key:
                 return row
         return -1
 
     def test_every_key_is_found_and_no_other(self):
         keys = sorted({(i * 7919 + 10000000) % 90000000 + 10000000 for i in range(3000)})
-        multiplier, probes, slots = tablegen.hash_slots(keys, 13)
+        first, second, slots = tablegen.hash_slots(keys, 13)
         self.assertEqual(len(slots), 1 << 13)
         self.assertEqual(sorted(r for r in slots if r != tablegen.HASH_EMPTY),
                          list(range(len(keys))))
         for row, key in enumerate(keys):
-            self.assertEqual(self.lookup(key, multiplier, probes, slots, keys, 13), row)
+            self.assertEqual(self.lookup(key, first, second, slots, keys, 13), row)
             if key + 1 not in keys:
-                self.assertEqual(self.lookup(key + 1, multiplier, probes, slots, keys, 13), -1)
+                self.assertEqual(self.lookup(key + 1, first, second, slots, keys, 13), -1)
         # The same choice on every run.
-        self.assertEqual(tablegen.hash_slots(keys, 13), (multiplier, probes, slots))
+        self.assertEqual(tablegen.hash_slots(keys, 13), (first, second, slots))
+
+    def test_a_half_full_table_is_filled_by_moving_keys(self):
+        # Half full is the most the table takes; consecutive keys crowd the
+        # slots of either multiplier, so insertions must move keys.
+        keys = list(range(1, 2049))
+        first, second, slots = tablegen.hash_slots(keys, 12)
+        for row, key in enumerate(keys):
+            self.assertEqual(self.lookup(key, first, second, slots, keys, 12), row)
 
     def test_too_many_keys_or_too_wide_are_refused(self):
         with self.assertRaises(GeneratorError):
