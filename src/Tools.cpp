@@ -2,6 +2,7 @@
 // lookups and (further down) the check-digit primitives and the special
 // check procedures.
 #include <array>
+#include <bit>
 #include <cstring>
 
 #include "pluvar.h"
@@ -90,16 +91,46 @@ constexpr std::array<uint8_t, 256> kMod97Values = [] {
 
 }  // namespace
 
+// Eight characters read as one little-endian word: whether all are digits,
+// and their value as an eight-digit number (the first character the
+// highest digit), by joining neighbours in pairs, then fours, then eights.
+static_assert(std::endian::native == std::endian::little, "eight_digits reads words little-endian");
+
+inline bool eight_digits(uint64_t chars) {
+  constexpr uint64_t kHigh = 0xF0F0F0F0F0F0F0F0ULL;
+  return ((chars & kHigh) | (((chars + 0x0606060606060606ULL) & kHigh) >> 4)) ==
+         0x3333333333333333ULL;
+}
+
+inline uint64_t eight_digits_value(uint64_t chars) {
+  chars = ((chars & 0x0F0F0F0F0F0F0F0FULL) * 2561) >> 8;
+  chars = ((chars & 0x00FF00FF00FF00FFULL) * 6553601) >> 16;
+  return ((chars & 0x0000FFFF0000FFFFULL) * 42949672960001ULL) >> 32;
+}
+
 int mod97(std::string_view text, int rem) {
-  // A digit shifts the number by one place, a letter by two.  Up to 15
-  // digits gather before a reduction.  Account numbers are mostly digits,
-  // so the branch on the kind of character is well predicted, and times ten
-  // is quicker than a multiplication by a chosen factor.
+  // Eight digits at a time where the text has them: the remainder so far
+  // times 10^8 plus their value, so the chain of dependent steps is one
+  // multiplication and one reduction per eight characters, where a chain
+  // through every character is twice as long as the work.  Elsewhere a
+  // digit shifts the number by one place, a letter by two; up to 15 digits
+  // gather before a reduction.
   constexpr uint64_t kReduceFrom = 1000000000000000ULL;
+  constexpr size_t kChunk = 8;
   uint64_t acc = static_cast<uint64_t>(rem);
   unsigned bad = 0;
-  for (unsigned char ch : text) {
-    const unsigned v = kMod97Values[ch];
+  size_t i = 0;
+  while (i < text.size()) {
+    if (text.size() - i >= kChunk) {
+      uint64_t chars;
+      std::memcpy(&chars, text.data() + i, kChunk);
+      if (eight_digits(chars)) {
+        acc = acc % 97 * 100000000 + eight_digits_value(chars);
+        i += kChunk;
+        continue;
+      }
+    }
+    const unsigned v = kMod97Values[static_cast<unsigned char>(text[i++])];
     bad |= v;  // kNoIbanChar sets the top bit, which no value has
     if (v < 10)
       acc = acc * 10 + v;
