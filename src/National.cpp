@@ -8,7 +8,9 @@
 // real IBAN of its country that we could find (see the README).  The IBAN
 // mode and the SEPA mode both call national_check_passes(); nothing else
 // knows a national rule.
+#include <array>
 #include <cstring>
+#include <iterator>
 
 #include "pluvar.h"
 
@@ -350,11 +352,22 @@ constexpr NationalRuleEntry kRules[] = {
     {"TN", rule_TN, NationalScope::Strict},
 };
 
+// Every SEPA request asks for its country's rule, and most countries have
+// none: one read of a letter-pair index answers, 1 + the rule's place in
+// kRules or 0.
+constexpr int kLetters = 26;
+constexpr auto kRuleByLetters = [] {
+  std::array<uint8_t, kLetters * kLetters> index{};
+  for (size_t i = 0; i < std::size(kRules); i++)
+    index[(kRules[i].country[0] - 'A') * kLetters + (kRules[i].country[1] - 'A')] =
+        static_cast<uint8_t>(i + 1);
+  return index;
+}();
+
 const NationalRuleEntry *find_rule(std::string_view country) {
-  if (country.size() < 2) return nullptr;
-  for (const NationalRuleEntry &r : kRules)
-    if (r.country[0] == country[0] && r.country[1] == country[1]) return &r;
-  return nullptr;
+  if (country.size() < 2 || !is_capital(country[0]) || !is_capital(country[1])) return nullptr;
+  const uint8_t at = kRuleByLetters[(country[0] - 'A') * kLetters + (country[1] - 'A')];
+  return at ? &kRules[at - 1] : nullptr;
 }
 
 }  // namespace

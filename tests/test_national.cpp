@@ -125,6 +125,25 @@ TEST(National, StrictRulesApplyOnlyUnderStrict) {
   EXPECT_FALSE(national_rule_exists("NL", nullptr));  // the old eleven test no longer holds
 }
 
+// The rule is found by its two capitals and by nothing else: every pair of
+// bytes, against the list of ruled countries the README gives.
+TEST(National, EveryBytePairFindsOnlyItsOwnRule) {
+  const std::vector<std::string> ruled = {"AL", "BA", "BE", "CZ", "DE", "EE", "ES",
+                                          "FI", "FR", "HR", "MC", "ME", "MK", "NO",
+                                          "PL", "PT", "RS", "SI", "SK", "SM", "TN"};
+  int found = 0;
+  for (int a = 0; a < 256; a++) {
+    for (int b = 0; b < 256; b++) {
+      const std::string pair{static_cast<char>(a), static_cast<char>(b)};
+      const bool listed = std::find(ruled.begin(), ruled.end(), pair) != ruled.end();
+      ASSERT_EQ(national_rule_exists(pair, nullptr), listed) << a << ' ' << b;
+      found += listed;
+    }
+  }
+  EXPECT_EQ(found, static_cast<int>(ruled.size()));
+  EXPECT_FALSE(national_rule_exists("B", nullptr));
+}
+
 TEST(National, WrongLengthsAndCharactersFail) {
   for (const std::string &cc : ruled_countries()) {
     EXPECT_FALSE(national_check_passes(german_current, cc, "", true)) << cc;
