@@ -29,15 +29,9 @@ bool span_starts_with(Span s, const char *key) {
   return s.n >= k && memcmp(s.p, key, k) == 0;
 }
 
-// First occurrence of `key` in the first n characters of `text`, or null.
-const char *find_in(const char *text, size_t n, const char *key) {
-  size_t k = strlen(key);
-  for (size_t i = 0; i + k <= n; i++) {
-    size_t j = 0;
-    while (j < k && text[i + j] == key[j]) j++;
-    if (j == k) return text + i;
-  }
-  return nullptr;
+// Whether `key` stands in the first n characters of `text`.
+bool find_in(const char *text, size_t n, std::string_view key) {
+  return std::string_view(text, n).find(key) != std::string_view::npos;
 }
 
 // ===== Parsing =====
@@ -68,9 +62,14 @@ int key_spelling_at(const char *t) {
 bool country_code_in_capitals(const char *query, size_t n) {
   constexpr int kSpellings = 8;
   const char *first_at[kSpellings] = {};
-  for (size_t i = 0; i + 4 <= n; i++) {
-    int s = key_spelling_at(query + i);
-    if (s >= 0 && first_at[s] == nullptr) first_at[s] = query + i;
+  // A key ends in '=': only the places three before an '=' can hold one.
+  const char *end = query + n;
+  for (const char *eq = query + (n < 3 ? n : 3); eq < end;) {
+    eq = static_cast<const char *>(memchr(eq, '=', static_cast<size_t>(end - eq)));
+    if (eq == nullptr) break;
+    int s = key_spelling_at(eq - 3);
+    if (s >= 0 && first_at[s] == nullptr) first_at[s] = eq - 3;
+    eq++;
   }
   for (const char *at : first_at)
     if (at) return is_upper(at[4]) && is_upper(at[5]);  // at[4] is NUL at the latest
@@ -556,11 +555,14 @@ char Sepa_extract_numbers(char *query, char *bic, char *iban) {
   size_t n = strnlen(query, QUERY_SIZE - 1);
   bool capitals = country_code_in_capitals(query, n);
 
+  // Without branches on the characters, so the compiler can take several
+  // at a time.
   size_t amps = 0, equals = 0;
   for (size_t i = 0; i < n; i++) {
-    if (is_lower(query[i])) query[i] = static_cast<char>(query[i] - 'a' + 'A');
-    if (query[i] == '&') amps++;
-    if (query[i] == '=') equals++;
+    const unsigned char ch = static_cast<unsigned char>(query[i]);
+    query[i] = static_cast<char>(ch - (static_cast<unsigned char>(ch - 'a') < 26 ? 'a' - 'A' : 0));
+    amps += ch == '&';
+    equals += ch == '=';
   }
   bool one_pair = amps == 0 && equals == 1 && n >= 5 && find_in(query, n, "IBN=");
   bool two_pairs = amps == 1 && equals == 2 && n >= 11 && find_in(query, n, "IBN=") &&
