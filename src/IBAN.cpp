@@ -89,7 +89,8 @@ const Head_t_SEPA *find_head_DE(const GermanTables &de, const char *blz) {
   return i < 0 ? nullptr : &de.head_DE[i];
 }
 
-char generate_iban_DE(const GermanTables &de, char *iban, char *knr, char *blz) {
+char generate_iban_DE(const GermanTables &de, char *iban, char *knr, char *blz,
+                      CheckDigits digits) {
   const Head_t_SEPA *rec = find_head_DE(de, blz);
   if (!rec) return kRuleUnknownBank;
   // The rules read ten account digits; anything else cannot be converted.
@@ -99,6 +100,7 @@ char generate_iban_DE(const GermanTables &de, char *iban, char *knr, char *blz) 
   memcpy(iban + 4, blz, 8);
   memcpy(iban + 12, knr, 10);
   iban[22] = '\0';
+  if (digits == CheckDigits::Leave00) return r;
   int check = check_iban_DE(iban);
   iban[2] = static_cast<char>('0' + check / 10);
   iban[3] = static_cast<char>('0' + check % 10);

@@ -1090,14 +1090,14 @@ char check_rule_account_DE(const unsigned char *blz_digits, const char *knr, con
 }
 
 char build_checked_iban_DE(const GermanTables &de, const char *blz, const char *knr,
-                           unsigned char method, GermanIban &out) {
+                           unsigned char method, GermanIban &out, CheckDigits digits) {
   str_copy(out.blz, sizeof out.blz, blz);
   str_copy(out.knr, sizeof out.knr, knr);
   // The check reads the requested bank code's digits even when the rule
   // moves the account to another bank code.
   unsigned char blz_digits[BLZ_DE_SIZE] = {0};
   digit_values(blz, blz_digits, 8);
-  char r = generate_iban_DE(de, out.iban, out.knr, out.blz);
+  char r = generate_iban_DE(de, out.iban, out.knr, out.blz, digits);
   out.rule = r;
   switch (r) {
     case kRuleReleased:
@@ -1204,24 +1204,29 @@ int rule_source_accounts(uint32_t rule, const char *blz, const char *knr,
 
 namespace {
 
+// Whether the rules build the BBAN (18 digits) from knr at bank code blz.
+// An IBAN's check digits follow from its BBAN, so none are computed.
+constexpr size_t kBbanAt = 4;
+constexpr size_t kBbanSize = 18;
+
 bool builds(const GermanTables &de, const char *blz, const char *knr, unsigned char method,
-            const char *iban) {
+            const char *bban) {
   GermanIban built;
-  return iban_built(build_checked_iban_DE(de, blz, knr, method, built)) &&
-         strcmp(built.iban, iban) == 0;
+  return iban_built(build_checked_iban_DE(de, blz, knr, method, built, CheckDigits::Leave00)) &&
+         memcmp(built.iban + kBbanAt, bban, kBbanSize) == 0;
 }
 
 // Whether the rule of bank code `from` builds the IBAN from knr or from an
 // account that the rule turns into knr.
-bool built_from_bank(const GermanTables &de, const char *iban, const char *from, uint32_t rule,
+bool built_from_bank(const GermanTables &de, const char *bban, const char *from, uint32_t rule,
                      const char *knr) {
   unsigned char method = 0;
   if (find_blz(de, from, &method) != kFound) return false;
-  if (builds(de, from, knr, method, iban)) return true;
+  if (builds(de, from, knr, method, bban)) return true;
   char sources[kMaxRuleSources][KNR_DE_SIZE];
   int n = rule_source_accounts(rule, from, knr, sources);
   for (int i = 0; i < n; i++)
-    if (builds(de, from, sources[i], method, iban)) return true;
+    if (builds(de, from, sources[i], method, bban)) return true;
   return false;
 }
 
@@ -1255,13 +1260,13 @@ uint64_t rules_moving_to(const char *blz) {
 // Whether the bank code `from`, another than the IBAN's own (`own`), builds
 // the IBAN because its row names the IBAN's bank code as successor (rule 0)
 // or because its rule moves accounts to it.
-bool built_by_other_bank(const GermanTables &de, const char *iban, const Head_t_SEPA &from,
+bool built_by_other_bank(const GermanTables &de, const char *bban, const Head_t_SEPA &from,
                          const Head_t_SEPA *own, const char *blz, uint64_t moving_rules,
                          const char *knr) {
   const bool moves_here = from.iban_rule == 0
                               ? from.successor[0] != '\0' && strcmp(from.successor, blz) == 0
                               : from.iban_rule < 64 && (moving_rules >> from.iban_rule & 1);
-  return moves_here && &from != own && built_from_bank(de, iban, from.code, from.iban_rule, knr);
+  return moves_here && &from != own && built_from_bank(de, bban, from.code, from.iban_rule, knr);
 }
 
 }  // namespace
@@ -1273,28 +1278,44 @@ bool built_by_other_bank(const GermanTables &de, const char *iban, const Head_t_
 // is the rules' own when the IBAN's bank code, or a bank code whose rule
 // moves accounts to it, builds it from the account or from an account that
 // the rule turns into this one.
-bool german_iban_built_by_rules(const GermanTables &de, const char *iban) {
-  char knr[KNR_DE_SIZE], blz[BLZ_DE_SIZE];
-  if (split_iban_DE(iban, knr, blz) != kCheckPassed) return false;
+bool german_bban_built_by_rules(const GermanTables &de, std::string_view bban) {
+  if (bban.size() != kBbanSize) return false;
+  for (char ch : bban)
+    if (!is_digit(static_cast<unsigned char>(ch))) return false;
+  char blz[BLZ_DE_SIZE], knr[KNR_DE_SIZE];
+  memcpy(blz, bban.data(), 8);
+  blz[8] = '\0';
+  memcpy(knr, bban.data() + 8, 10);
+  knr[10] = '\0';
+  const char *digits = bban.data();
   const Head_t_SEPA *rec = find_head_DE(de, blz);
   if (!rec) return false;
-  if (built_from_bank(de, iban, blz, rec->iban_rule, knr)) return true;
+  if (built_from_bank(de, digits, blz, rec->iban_rule, knr)) return true;
   // A bank names a successor only when the directory marks it for deletion,
   // so the short deletion list holds every bank that passes its accounts on.
   const uint32_t target = code_number(blz);
   for (uint32_t i = 0; i < de.deleted_count; i++) {
     if (de.deleted_successor[i] != target) continue;
     const int64_t from = head_DE_index(de, de.deleted_blz[i]);
-    if (from >= 0 && built_by_other_bank(de, iban, de.head_DE[from], rec, blz, 0, knr)) return true;
+    if (from >= 0 && built_by_other_bank(de, digits, de.head_DE[from], rec, blz, 0, knr))
+      return true;
   }
   // Accounts moved by a rule other than 0: only a few bank codes take them.
   const uint64_t moving_rules = rules_moving_to(blz);
   if (moving_rules == 0) return false;
   for (uint32_t i = 0; i < de.head_DE_size; i++)
     if (de.head_DE[i].iban_rule != 0 &&
-        built_by_other_bank(de, iban, de.head_DE[i], rec, blz, moving_rules, knr))
+        built_by_other_bank(de, digits, de.head_DE[i], rec, blz, moving_rules, knr))
       return true;
   return false;
+}
+
+// A whole IBAN: exactly 22 characters with right check digits, and its BBAN.
+bool german_iban_built_by_rules(const GermanTables &de, const char *iban) {
+  char knr[KNR_DE_SIZE], blz[BLZ_DE_SIZE];
+  return strnlen(iban, IBAN_DE_SIZE) == IBAN_DE_SIZE - 1 &&
+         split_iban_DE(iban, knr, blz) == kCheckPassed &&
+         german_bban_built_by_rules(de, std::string_view(iban + kBbanAt, kBbanSize));
 }
 
 const char *bic_bank_code_DE(uint32_t rule, const char *blz) {

@@ -124,20 +124,11 @@ bool rule_ES(std::string_view bban) {
 
 // Germany: bank code (8) and account (10).  The German check is the bank's
 // IBAN rule and the check-digit method it asks for; it lives with the German
-// rules, and this is only the door to it.  It judges whole IBANs, so the
-// IBAN is rebuilt around the BBAN (a valid IBAN has only one pair of check
-// digits).
+// rules, and this is only the door to it.  The BBAN decides alone: a valid
+// IBAN's check digits follow from it.
 // Source: Deutsche Bundesbank, IBAN rules and check-digit methods.
 bool rule_DE(const GermanTables &de, std::string_view bban) {
-  if (bban.size() != 18 || !digits_only(bban)) return false;
-  char text[IBAN_DE_SIZE] = "DE00";
-  memcpy(text + 4, bban.data(), bban.size());
-  text[IBAN_DE_SIZE - 1] = '\0';
-  int check = iban_check_value("DE", text + 4);
-  if (check < 0) return false;
-  text[2] = static_cast<char>('0' + check / 10);
-  text[3] = static_cast<char>('0' + check % 10);
-  return german_iban_built_by_rules(de, text);
+  return german_bban_built_by_rules(de, bban);
 }
 
 // France and Monaco: the clé RIB.  BBAN: code banque (5 digits), code

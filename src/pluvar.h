@@ -443,9 +443,14 @@ int check_iban_DE(const char *iban);
 // Copies bank code and account number out of a 22-character German IBAN;
 // '1' when its check digits are right, '0' otherwise (also for non-digits).
 char split_iban_DE(const char *iban, char *knr, char *blz);
+// Whether a German IBAN being built gets its check digits.  A caller that
+// only compares the built BBAN with that of an IBAN whose check digits it has
+// verified can leave them out: they follow from the BBAN.
+enum class CheckDigits : unsigned char { Compute, Leave00 };
 // Builds the IBAN through the bank's IBAN rule, which may edit knr and blz in
 // place.  '7' when the bank code is not in head_DE, else the rule's result.
-char generate_iban_DE(const GermanTables &de, char *iban, char *knr, char *blz);
+char generate_iban_DE(const GermanTables &de, char *iban, char *knr, char *blz,
+                      CheckDigits digits = CheckDigits::Compute);
 // The account check a rule asks for: check_knr on the given bank-code digits
 // and the account number as the rule left it, by the given method (method 06
 // where rule 43 moved the account to 66650085); '0' for ten zeros.
@@ -470,11 +475,15 @@ struct GermanIban {
 // '1' or '9' built (out.iban holds the IBAN), '0' refused or the check
 // failed, '7' bank code not in head_DE, '8' the method byte names no method.
 char build_checked_iban_DE(const GermanTables &de, const char *blz, const char *knr,
-                           unsigned char method, GermanIban &out);
+                           unsigned char method, GermanIban &out,
+                           CheckDigits digits = CheckDigits::Compute);
 inline bool iban_built(char code) { return code == kCheckPassed || code == kNotCheckable; }
 // Whether the IBAN rules build exactly this German IBAN (22 characters, right
 // check digits) from some account of its bank code, account check included.
 bool german_iban_built_by_rules(const GermanTables &de, const char *iban);
+// The same for a BBAN (18 digits: bank code and account), whose IBAN's check
+// digits follow from it.
+bool german_bban_built_by_rules(const GermanTables &de, std::string_view bban);
 // Accounts of the bank code that the rule turns into knr (the rule's
 // replacement lists and reshapes run backwards), at most kMaxRuleSources;
 // the account itself is not among them.  Returns their number.
