@@ -29,9 +29,16 @@ bool span_starts_with(Span s, const char *key) {
   return s.n >= k && memcmp(s.p, key, k) == 0;
 }
 
-// Whether `key` stands in the first n characters of `text`.
-bool find_in(const char *text, size_t n, std::string_view key) {
-  return std::string_view(text, n).find(key) != std::string_view::npos;
+// First occurrence of `key` in the first n characters of `text`, or null.
+// Queries are short: a plain walk costs less than a library search's start.
+const char *find_in(const char *text, size_t n, const char *key) {
+  size_t k = strlen(key);
+  for (size_t i = 0; i + k <= n; i++) {
+    size_t j = 0;
+    while (j < k && text[i + j] == key[j]) j++;
+    if (j == k) return text + i;
+  }
+  return nullptr;
 }
 
 // ===== Parsing =====
@@ -62,14 +69,9 @@ int key_spelling_at(const char *t) {
 bool country_code_in_capitals(const char *query, size_t n) {
   constexpr int kSpellings = 8;
   const char *first_at[kSpellings] = {};
-  // A key ends in '=': only the places three before an '=' can hold one.
-  const char *end = query + n;
-  for (const char *eq = query + (n < 3 ? n : 3); eq < end;) {
-    eq = static_cast<const char *>(memchr(eq, '=', static_cast<size_t>(end - eq)));
-    if (eq == nullptr) break;
-    int s = key_spelling_at(eq - 3);
-    if (s >= 0 && first_at[s] == nullptr) first_at[s] = eq - 3;
-    eq++;
+  for (size_t i = 0; i + 4 <= n; i++) {
+    int s = key_spelling_at(query + i);
+    if (s >= 0 && first_at[s] == nullptr) first_at[s] = query + i;
   }
   for (const char *at : first_at)
     if (at) return is_upper(at[4]) && is_upper(at[5]);  // at[4] is NUL at the latest
