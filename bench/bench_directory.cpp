@@ -249,8 +249,8 @@ void BM_Lookup_ForeignDirectory(benchmark::State &state) {
       random_keys<uint64_t>(bank_CH_size, [](uint32_t i) { return bank_CH[i].key; });
   size_t i = 0;
   for (auto _ : state) {
-    int64_t b = find_number(bank_CH_key, bank_CH_size, keys[i]);
-    if (b >= 0) b = find_number(head_CH_key, head_CH_size, bank_CH[b].head_key);
+    int64_t b = find_number(bank_CH_column, keys[i]);
+    if (b >= 0) b = find_number(head_CH_column, bank_CH[b].head_key);
     benchmark::DoNotOptimize(b);
     i = (i + 1) & (keys.size() - 1);
   }
@@ -263,7 +263,7 @@ void BM_Lookup_BankCodeToBic(benchmark::State &state) {
       list_BLZ_BIC_DK_size, [](uint32_t i) { return list_BLZ_BIC_DK[i].key; });
   size_t i = 0;
   for (auto _ : state) {
-    benchmark::DoNotOptimize(find_number(list_BLZ_BIC_DK_key, list_BLZ_BIC_DK_size, keys[i]));
+    benchmark::DoNotOptimize(find_number(list_BLZ_BIC_DK_column, keys[i]));
     i = (i + 1) & (keys.size() - 1);
   }
   state.SetItemsProcessed(state.iterations());
@@ -287,7 +287,7 @@ void BM_Lookup_BicDirectory(benchmark::State &state) {
   const std::vector<std::string> bics = random_bics();
   size_t i = 0;
   for (auto _ : state) {
-    benchmark::DoNotOptimize(find_bic(list_EU_key, list_EU_size, bics[i].c_str()));
+    benchmark::DoNotOptimize(find_bic(list_EU_column, bics[i].c_str()));
     i = (i + 1) & (bics.size() - 1);
   }
   state.SetItemsProcessed(state.iterations());

@@ -265,12 +265,10 @@ struct ForeignCountry {
   unsigned char account_max;  // ... stored left-padded to account_max
   bool account_letters;       // a-z allowed in the account number
   const Head_t_SEPA *head;    // national directory
-  const uint32_t *head_size;
   const char *head_text;      // its text pool
-  const uint32_t *head_key;   // its search keys
+  const KeyColumn32 *head_keys;  // its search keys
   const Bank_t_SEPA *branch;  // branch table searched first, or null
-  const uint32_t *branch_size;
-  const uint32_t *branch_key;
+  const KeyColumn32 *branch_keys;
   uint64_t key_divisor;       // directory key = stored bank code / key_divisor
   char success;               // code of a built IBAN
   BicReport bic_report;
@@ -285,29 +283,29 @@ struct ForeignCountry {
 // the BIC report.  A country whose account passes a national check (National.cpp
 // has the rules: BE, CZ, SK, ES) answers '1', the others '9'.
 constexpr ForeignCountry kAT = {"AT", 17, 5, 5, 5, 11, false,
-                                head_AT, &head_AT_size, head_AT_text, head_AT_key,
-                                nullptr, nullptr, nullptr, 1,
+                                head_AT, head_AT_text, &head_AT_column,
+                                nullptr, nullptr, 1,
                                 '9', BicReport::HeadAlways};
 constexpr ForeignCountry kCH = {"CH", 18, 3, 5, 0, 12, true,
-                                head_CH, &head_CH_size, head_CH_text, head_CH_key,
-                                bank_CH, &bank_CH_size, bank_CH_key, 1,
+                                head_CH, head_CH_text, &head_CH_column,
+                                bank_CH, &bank_CH_column, 1,
                                 '9', BicReport::BranchThenHead};
 constexpr ForeignCountry kBE = {"BE", 18, 3, 3, 0, 9, false,
-                                head_BE, &head_BE_size, head_BE_text, head_BE_key,
-                                bank_BE, &bank_BE_size, bank_BE_key, 1,
+                                head_BE, head_BE_text, &head_BE_column,
+                                bank_BE, &bank_BE_column, 1,
                                 '1', BicReport::BranchThenHead};
 constexpr ForeignCountry kCZ = {"CZ", 18, 3, 4, 0, 16, false,
-                                head_CZ, &head_CZ_size, head_CZ_text, head_CZ_key,
-                                nullptr, nullptr, nullptr, 1,
+                                head_CZ, head_CZ_text, &head_CZ_column,
+                                nullptr, nullptr, 1,
                                 '1', BicReport::HeadAlways};
 constexpr ForeignCountry kSK = {"SK", 18, 3, 4, 0, 16, false,
-                                head_SK, &head_SK_size, head_SK_text, head_SK_key,
-                                nullptr, nullptr, nullptr, 1,
+                                head_SK, head_SK_text, &head_SK_column,
+                                nullptr, nullptr, 1,
                                 '1', BicReport::HeadAlways};
 // Spain's directory is keyed by the 4-digit bank (entidad) without its branch.
 constexpr ForeignCountry kES = {"ES", 18, 3, 8, 0, 12, false,
-                                head_ES, &head_ES_size, head_ES_text, head_ES_key,
-                                nullptr, nullptr, nullptr, 10000,
+                                head_ES, head_ES_text, &head_ES_column,
+                                nullptr, nullptr, 10000,
                                 '1', BicReport::HeadAlways};
 // clang-format on
 
@@ -416,12 +414,12 @@ int check_value_of(const ForeignCountry &cty, const char *iban) {
 // The table sizes give the last index, so a new edition of the data needs no
 // code change; an empty table finds nothing.
 const Head_t_SEPA *find_head(const ForeignCountry &cty, uint64_t key) {
-  int64_t i = find_number(cty.head_key, *cty.head_size, key);
+  int64_t i = find_number(*cty.head_keys, key);
   return i < 0 ? nullptr : &cty.head[i];
 }
 
 const Bank_t_SEPA *find_branch(const ForeignCountry &cty, uint64_t key) {
-  int64_t i = find_number(cty.branch_key, *cty.branch_size, key);
+  int64_t i = find_number(*cty.branch_keys, key);
   return i < 0 ? nullptr : &cty.branch[i];
 }
 

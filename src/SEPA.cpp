@@ -177,60 +177,52 @@ struct SepaDirectory {
   uint32_t divisor;   // Spain: the bank code without its branch
   Source source;
   const Head_t_SEPA *head;
-  const uint32_t *head_size;
   const char *head_text;  // the head table's text pool
-  const uint32_t *head_key;  // and its search keys
+  const KeyColumn32 *head_keys;  // and its search keys
   const Bank_t_SEPA *branch;
-  const uint32_t *branch_size;
-  const uint32_t *branch_key;
+  const KeyColumn32 *branch_keys;
   const Bank_t_BLZ_BIC *numeric;
   const Bank_t_BLZalpha_BIC *alpha;
-  const uint32_t *bic_size;
-  const uint32_t *bic_key;
+  const KeyColumn32 *bic_keys;
 };
 
 // The German head records are those of the request's edition
 // (resolve_german), so the directory names no table.
 constexpr SepaDirectory german(uint8_t first, uint8_t last) {
-  return {first, last, 1, Source::German, nullptr, nullptr, nullptr, nullptr,
-          nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
+  return {first, last, 1, Source::German, nullptr, nullptr, nullptr,
+          nullptr, nullptr, nullptr, nullptr, nullptr};
 }
 
-constexpr SepaDirectory head_table(uint8_t first, uint8_t last,
-                                   uint32_t divisor, const Head_t_SEPA *head,
-                                   const uint32_t *size, const char *text,
-                                   const uint32_t *key) {
-  return {first, last, divisor, Source::Head, head, size, text,
-          key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
+constexpr SepaDirectory head_table(uint8_t first, uint8_t last, uint32_t divisor,
+                                   const Head_t_SEPA *head, const char *text,
+                                   const KeyColumn32 *keys) {
+  return {first, last, divisor, Source::Head, head, text, keys,
+          nullptr, nullptr, nullptr, nullptr, nullptr};
 }
 
-constexpr SepaDirectory branch_head(uint8_t first, uint8_t last,
-                                    const Bank_t_SEPA *branch, const uint32_t *branch_size,
-                                    const uint32_t *branch_key, const Head_t_SEPA *head,
-                                    const uint32_t *head_size, const char *head_text,
-                                    const uint32_t *head_key) {
-  return {first, last, 1, Source::BranchHead, head, head_size, head_text,
-          head_key, branch, branch_size, branch_key, nullptr, nullptr, nullptr, nullptr};
+constexpr SepaDirectory branch_head(uint8_t first, uint8_t last, const Bank_t_SEPA *branch,
+                                    const KeyColumn32 *branch_keys, const Head_t_SEPA *head,
+                                    const char *head_text, const KeyColumn32 *head_keys) {
+  return {first, last, 1, Source::BranchHead, head, head_text, head_keys,
+          branch, branch_keys, nullptr, nullptr, nullptr};
 }
 
 constexpr SepaDirectory numeric_bic(uint8_t first, uint8_t last,
-                                    const Bank_t_BLZ_BIC *table, const uint32_t *size,
-                                    const uint32_t *key) {
+                                    const Bank_t_BLZ_BIC *table, const KeyColumn32 *keys) {
   return {first, last, 1, Source::NumericBic, nullptr, nullptr, nullptr,
-          nullptr, nullptr, nullptr, nullptr, table, nullptr, size, key};
+          nullptr, nullptr, table, nullptr, keys};
 }
 
 constexpr SepaDirectory alpha_bic(uint8_t first, uint8_t last,
-                                  const Bank_t_BLZalpha_BIC *table, const uint32_t *size,
-                                  const uint32_t *key) {
+                                  const Bank_t_BLZalpha_BIC *table, const KeyColumn32 *keys) {
   return {first, last, 1, Source::AlphaBic, nullptr, nullptr, nullptr,
-          nullptr, nullptr, nullptr, nullptr, nullptr, table, size, key};
+          nullptr, nullptr, nullptr, table, keys};
 }
 
 #define PLUVAR_NUMERIC(FIRST, LAST, CC) \
-  numeric_bic(FIRST, LAST, list_BLZ_BIC_##CC, &list_BLZ_BIC_##CC##_size, list_BLZ_BIC_##CC##_key)
+  numeric_bic(FIRST, LAST, list_BLZ_BIC_##CC, &list_BLZ_BIC_##CC##_column)
 #define PLUVAR_ALPHA(FIRST, LAST, CC) \
-  alpha_bic(FIRST, LAST, list_BLZ_BIC_##CC, &list_BLZ_BIC_##CC##_size, list_BLZ_BIC_##CC##_key)
+  alpha_bic(FIRST, LAST, list_BLZ_BIC_##CC, &list_BLZ_BIC_##CC##_column)
 
 constexpr uint16_t code_key(char first, char second) {
   return static_cast<uint16_t>(static_cast<unsigned char>(first) << 8 |
@@ -247,24 +239,22 @@ bool find_directory(const char *iban, SepaDirectory &d) {
       d = german(5, 12);
       return true;
     case code_key('C', 'H'):  // SWITZERLAND
-      d = branch_head(5, 9, bank_CH, &bank_CH_size, bank_CH_key, head_CH, &head_CH_size,
-                      head_CH_text, head_CH_key);
+      d = branch_head(5, 9, bank_CH, &bank_CH_column, head_CH, head_CH_text, &head_CH_column);
       return true;
     case code_key('A', 'T'):  // AUSTRIA
-      d = head_table(5, 9, 1, head_AT, &head_AT_size, head_AT_text, head_AT_key);
+      d = head_table(5, 9, 1, head_AT, head_AT_text, &head_AT_column);
       return true;
     case code_key('B', 'E'):  // BELGIUM
-      d = branch_head(5, 7, bank_BE, &bank_BE_size, bank_BE_key, head_BE, &head_BE_size,
-                      head_BE_text, head_BE_key);
+      d = branch_head(5, 7, bank_BE, &bank_BE_column, head_BE, head_BE_text, &head_BE_column);
       return true;
     case code_key('C', 'Z'):  // CZECH REPUBLIC
-      d = head_table(5, 8, 1, head_CZ, &head_CZ_size, head_CZ_text, head_CZ_key);
+      d = head_table(5, 8, 1, head_CZ, head_CZ_text, &head_CZ_column);
       return true;
     case code_key('E', 'S'):  // SPAIN
-      d = head_table(5, 12, 10000, head_ES, &head_ES_size, head_ES_text, head_ES_key);
+      d = head_table(5, 12, 10000, head_ES, head_ES_text, &head_ES_column);
       return true;
     case code_key('S', 'K'):  // SLOVAKIA
-      d = head_table(5, 8, 1, head_SK, &head_SK_size, head_SK_text, head_SK_key);
+      d = head_table(5, 8, 1, head_SK, head_SK_text, &head_SK_column);
       return true;
     case code_key('L', 'T'):  // LITHUANIA
       d = PLUVAR_NUMERIC(5, 9, LT);
@@ -416,7 +406,7 @@ char resolve_german(const GermanTables &de, const char *iban, const SepaDirector
 }
 
 char resolve_head(const char *iban, const SepaDirectory &d, const char *bic, Bank &bank) {
-  int64_t i = find_number(d.head_key, *d.head_size, bank_code_number(iban, d));
+  int64_t i = find_number(*d.head_keys, bank_code_number(iban, d));
   if (i < 0) return '7';
   take_head(bank, d.head[i], d.head_text);
   return compare_bic(bic, bank.bic);
@@ -426,10 +416,10 @@ char resolve_head(const char *iban, const SepaDirectory &d, const char *bic, Ban
 // leads to the bank's head record.  A request's BIC may name the branch or
 // the head office.
 char resolve_branch_head(const char *iban, const SepaDirectory &d, const char *bic, Bank &bank) {
-  int64_t b = find_number(d.branch_key, *d.branch_size, bank_code_number(iban, d));
+  int64_t b = find_number(*d.branch_keys, bank_code_number(iban, d));
   if (b < 0) return '7';
   const Bank_t_SEPA &branch = d.branch[b];
-  int64_t h = find_number(d.head_key, *d.head_size, branch.head_key);
+  int64_t h = find_number(*d.head_keys, branch.head_key);
   if (h < 0) return '7';
   const Head_t_SEPA &head = d.head[h];
   take_head(bank, head, d.head_text);
@@ -444,12 +434,12 @@ char resolve_branch_head(const char *iban, const SepaDirectory &d, const char *b
 char resolve_bic_table(const char *iban, const SepaDirectory &d, char *bic) {
   const char *table_bic = nullptr;
   if (d.source == Source::NumericBic) {
-    int64_t i = find_number(d.bic_key, *d.bic_size, bank_code_number(iban, d));
+    int64_t i = find_number(*d.bic_keys, bank_code_number(iban, d));
     if (i >= 0) table_bic = d.numeric[i].bic;
   } else {
     char key[5];
     bank_code_text(iban, d, key, sizeof key);
-    int64_t i = find_alpha(d.bic_key, *d.bic_size, key);
+    int64_t i = find_alpha(*d.bic_keys, key);
     if (i >= 0) table_bic = d.alpha[i].bic;
   }
   if (table_bic == nullptr) return '1';
@@ -464,7 +454,7 @@ char resolve_european(const char *iban, const char *bic, bool national_table, ch
                       Bank &bank) {
   if (strnlen(bic, SEPA_BIC_SIZE) != kBicLong) return code;
   if (bic[4] != iban[0] || bic[5] != iban[1]) return '9';
-  int64_t i = find_bic(list_EU_key, list_EU_size, bic);
+  int64_t i = find_bic(list_EU_column, bic);
   if (i < 0) return '9';
   const Bank_t_EU &eu = list_EU[i];
   bank.name = text_at(list_EU_text, eu.name);

@@ -9,6 +9,22 @@
 #include <cstddef>
 #include <cstdint>
 
+// A table's sorted search keys and their hashed rows (tools/tablegen.py): a
+// key's row + 1 stands in one of two slots, the top `bits` bits of
+// key * first and of key * second modulo 2^64; 0 is an empty slot.  The
+// generator fills `rows` so that at most half the slots are taken.
+template <typename Key>
+struct KeyColumn {
+  const Key *keys;        // ascending, row for row with the table
+  uint32_t size;          // rows of the table
+  const uint32_t *rows;   // 2^bits slots
+  uint32_t bits;
+  uint64_t first;         // the two odd multipliers
+  uint64_t second;
+};
+using KeyColumn32 = KeyColumn<uint32_t>;
+using KeyColumn64 = KeyColumn<uint64_t>;
+
 // ---------------------------------------------------------------------------
 // Record types of the compiled-in tables.  Texts are Windows-1252 bytes;
 // an absent value is the empty text, never null.
@@ -158,37 +174,53 @@ extern const uint32_t head_AT_size;
 extern const char head_AT_text[];
 extern const uint32_t head_AT_text_size;
 extern const uint32_t head_AT_key[];
+extern const uint32_t head_AT_rows[];
+extern const KeyColumn32 head_AT_column;
 extern const Head_t_SEPA head_BE[];
 extern const uint32_t head_BE_size;
 extern const char head_BE_text[];
 extern const uint32_t head_BE_text_size;
 extern const uint32_t head_BE_key[];
+extern const uint32_t head_BE_rows[];
+extern const KeyColumn32 head_BE_column;
 extern const Head_t_SEPA head_CH[];
 extern const uint32_t head_CH_size;
 extern const char head_CH_text[];
 extern const uint32_t head_CH_text_size;
 extern const uint32_t head_CH_key[];
+extern const uint32_t head_CH_rows[];
+extern const KeyColumn32 head_CH_column;
 extern const Head_t_SEPA head_CZ[];
 extern const uint32_t head_CZ_size;
 extern const char head_CZ_text[];
 extern const uint32_t head_CZ_text_size;
 extern const uint32_t head_CZ_key[];
+extern const uint32_t head_CZ_rows[];
+extern const KeyColumn32 head_CZ_column;
 extern const Head_t_SEPA head_ES[];
 extern const uint32_t head_ES_size;
 extern const char head_ES_text[];
 extern const uint32_t head_ES_text_size;
 extern const uint32_t head_ES_key[];
+extern const uint32_t head_ES_rows[];
+extern const KeyColumn32 head_ES_column;
 extern const Head_t_SEPA head_SK[];
 extern const uint32_t head_SK_size;
 extern const char head_SK_text[];
 extern const uint32_t head_SK_text_size;
 extern const uint32_t head_SK_key[];
+extern const uint32_t head_SK_rows[];
+extern const KeyColumn32 head_SK_column;
 extern const Bank_t_SEPA bank_BE[];
 extern const uint32_t bank_BE_size;
 extern const uint32_t bank_BE_key[];
+extern const uint32_t bank_BE_rows[];
+extern const KeyColumn32 bank_BE_column;
 extern const Bank_t_SEPA bank_CH[];
 extern const uint32_t bank_CH_size;
 extern const uint32_t bank_CH_key[];
+extern const uint32_t bank_CH_rows[];
+extern const KeyColumn32 bank_CH_column;
 
 // Bank-code-to-BIC tables of 29 countries (data/BLZ_BIC_Liste.cpp): the
 // list names each country once, ALPHA(CC) for a table keyed by four letters,
@@ -204,11 +236,15 @@ extern const uint32_t bank_CH_key[];
 #define PLUVAR_NUMERIC_BIC_TABLE(CC)            \
   extern const Bank_t_BLZ_BIC list_BLZ_BIC_##CC[]; \
   extern const uint32_t list_BLZ_BIC_##CC##_size;  \
-  extern const uint32_t list_BLZ_BIC_##CC##_key[];
+  extern const uint32_t list_BLZ_BIC_##CC##_key[]; \
+  extern const uint32_t list_BLZ_BIC_##CC##_rows[]; \
+  extern const KeyColumn32 list_BLZ_BIC_##CC##_column;
 #define PLUVAR_ALPHA_BIC_TABLE(CC)                   \
   extern const Bank_t_BLZalpha_BIC list_BLZ_BIC_##CC[]; \
   extern const uint32_t list_BLZ_BIC_##CC##_size;       \
-  extern const uint32_t list_BLZ_BIC_##CC##_key[];
+  extern const uint32_t list_BLZ_BIC_##CC##_key[]; \
+  extern const uint32_t list_BLZ_BIC_##CC##_rows[]; \
+  extern const KeyColumn32 list_BLZ_BIC_##CC##_column;
 PLUVAR_BIC_TABLES(PLUVAR_ALPHA_BIC_TABLE, PLUVAR_NUMERIC_BIC_TABLE)
 #undef PLUVAR_NUMERIC_BIC_TABLE
 #undef PLUVAR_ALPHA_BIC_TABLE
@@ -218,9 +254,13 @@ extern const uint32_t list_EU_size;
 extern const char list_EU_text[];
 extern const uint32_t list_EU_text_size;
 extern const uint64_t list_EU_key[];
+extern const uint32_t list_EU_rows[];
+extern const KeyColumn64 list_EU_column;
 extern const Bank_t_SCL list_SCL[];
 extern const uint32_t list_SCL_size;
 extern const uint64_t list_SCL_key[];
+extern const uint32_t list_SCL_rows[];
+extern const KeyColumn64 list_SCL_column;
 extern const Country_t c[];
 extern const uint32_t c_size;
 // COUNTRY_LETTER_PAIRS entries: see data/SEPA_Liste.cpp.

@@ -160,16 +160,13 @@ bool all_digits(const char *text) {
 // find_key (pluvar.h); these turn a wanted key into the column's form.
 // ---------------------------------------------------------------------------
 
-int64_t find_number(const uint32_t *keys, uint32_t size, uint64_t key) {
-  if (key > UINT32_MAX) return -1;
-  return find_key(std::span<const uint32_t>(keys, size), static_cast<uint32_t>(key));
-}
+int64_t find_number(const KeyColumn32 &column, uint64_t key) { return find_hashed(column, key); }
 
-int64_t find_alpha(const uint32_t *keys, uint32_t size, const char *text) {
+int64_t find_alpha(const KeyColumn32 &column, const char *text) {
   if (strnlen(text, 5) != 4) return -1;
   uint32_t key = 0;
   for (int i = 0; i < 4; i++) key = (key << 8) | static_cast<unsigned char>(text[i]);
-  return find_key(std::span<const uint32_t>(keys, size), key);
+  return find_hashed(column, key);
 }
 
 bool bic_key(const char *bic, uint64_t *key) {
@@ -193,10 +190,10 @@ bool bic_key(const char *bic, uint64_t *key) {
   return true;
 }
 
-int64_t find_bic(const uint64_t *keys, uint32_t size, const char *bic) {
+int64_t find_bic(const KeyColumn64 &column, const char *bic) {
   uint64_t key;
   if (!bic_key(bic, &key)) return -1;
-  return find_key(std::span<const uint64_t>(keys, size), key);
+  return find_hashed(column, key);
 }
 
 // ---------------------------------------------------------------------------
@@ -623,7 +620,7 @@ int64_t find_scl_entry(const char *bic) {
   char bank[9];
   memcpy(bank, bic, 8);
   bank[8] = '\0';
-  int64_t i = find_bic(list_SCL_key, list_SCL_size, bank);
+  int64_t i = find_bic(list_SCL_column, bank);
   if (i >= 0 || n != 11) return i;
-  return find_bic(list_SCL_key, list_SCL_size, bic);
+  return find_bic(list_SCL_column, bic);
 }

@@ -8,6 +8,7 @@
 #define PLUVAR_H
 
 #include <functional>
+#include <limits>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -325,19 +326,36 @@ int64_t find_key(std::span<const Record> keys, Key key, Proj proj = {}) {
   return base - keys.data();
 }
 
-// Row of a numeric key (a bank code's value) in a 32-bit key column of
-// `size` entries, or -1; no table holds a key above 32 bits.
-int64_t find_number(const uint32_t *keys, uint32_t size, uint64_t key);
+// The row of `key` in a table's hashed key column (Tables.h), or -1: both
+// of the key's slots are read, and the key column at both rows, side by
+// side, and the matching row is kept by selection rather than by a branch.
+// An empty slot reads row 0, which its own 0 then refuses.
+template <typename Key>
+int64_t find_hashed(const KeyColumn<Key> &c, uint64_t key) {
+  if (c.size == 0 || key > std::numeric_limits<Key>::max()) return -1;
+  const unsigned shift = 64 - c.bits;
+  const uint32_t a = c.rows[(key * c.first) >> shift];
+  const uint32_t b = c.rows[(key * c.second) >> shift];
+  const uint32_t row_a = a - (a != 0), row_b = b - (b != 0);
+  int64_t row = -1;
+  row = a != 0 && c.keys[row_a] == key ? row_a : row;
+  row = b != 0 && c.keys[row_b] == key ? row_b : row;
+  return row;
+}
+
+// Row of a numeric key (a bank code's value) in a 32-bit key column, or -1;
+// no table holds a key above 32 bits.
+int64_t find_number(const KeyColumn32 &column, uint64_t key);
 // Row of a four-character text in a four-letter key column, or -1 (any
 // other length is in no such table).
-int64_t find_alpha(const uint32_t *keys, uint32_t size, const char *text);
+int64_t find_alpha(const KeyColumn32 &column, const char *text);
 // A BIC of 8 or 11 capitals and digits as its search key: one base-37 digit
 // per character ('0'-'9' are 1-10, 'A'-'Z' 11-36), an 8-character BIC ended
 // by three 0 digits, so keys sort as the texts do in byte order.  False for
 // any other text, which no table holds.
 bool bic_key(const char *bic, uint64_t *key);
-// Row of a BIC in a BIC key column (list_EU_key, list_SCL_key), or -1.
-int64_t find_bic(const uint64_t *keys, uint32_t size, const char *bic);
+// Row of a BIC in a BIC key column (list_EU_column, list_SCL_column), or -1.
+int64_t find_bic(const KeyColumn64 &column, const char *bic);
 // Row of a German bank code's value in head_DE (and its columns), or -1.
 int64_t head_DE_index(const GermanTables &de, uint64_t code);
 

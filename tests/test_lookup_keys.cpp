@@ -103,43 +103,47 @@ TEST(GermanKeys, RandomCodesAsBefore) {
 // A numeric key column and its table: every key and its neighbours.
 template <typename Record>
 void expect_numeric_column(const char *name, const Record *table, uint32_t size,
-                           const uint32_t *keys) {
+                           const KeyColumn32 &column) {
   SCOPED_TRACE(name);
   ASSERT_GT(size, 0u);
+  ASSERT_EQ(column.size, size);
   for (uint32_t i = 0; i < size; i++) {
-    ASSERT_EQ(keys[i], table[i].key) << i;
+    ASSERT_EQ(column.keys[i], table[i].key) << i;
     for (uint64_t k : {table[i].key - 1, table[i].key, table[i].key + 1}) {
-      ASSERT_EQ(find_number(keys, size, k), BinarySearch(table, 0, size - 1, k)) << k;
+      ASSERT_EQ(find_number(column, k), BinarySearch(table, 0, size - 1, k)) << k;
     }
   }
-  EXPECT_EQ(find_number(keys, size, uint64_t{1} << 32 | table[0].key), -1);
-  EXPECT_EQ(find_number(keys, 0, table[0].key), -1);  // an empty table finds nothing
+  EXPECT_EQ(find_number(column, uint64_t{1} << 32 | table[0].key), -1);
+  KeyColumn32 empty = column;
+  empty.size = 0;
+  EXPECT_EQ(find_number(empty, table[0].key), -1);  // an empty table finds nothing
 }
 
 TEST(ForeignKeys, HeadAndBranchTables) {
-  expect_numeric_column("head_AT", head_AT, head_AT_size, head_AT_key);
-  expect_numeric_column("head_BE", head_BE, head_BE_size, head_BE_key);
-  expect_numeric_column("head_CH", head_CH, head_CH_size, head_CH_key);
-  expect_numeric_column("head_CZ", head_CZ, head_CZ_size, head_CZ_key);
-  expect_numeric_column("head_ES", head_ES, head_ES_size, head_ES_key);
-  expect_numeric_column("head_SK", head_SK, head_SK_size, head_SK_key);
-  expect_numeric_column("bank_BE", bank_BE, bank_BE_size, bank_BE_key);
-  expect_numeric_column("bank_CH", bank_CH, bank_CH_size, bank_CH_key);
+  expect_numeric_column("head_AT", head_AT, head_AT_size, head_AT_column);
+  expect_numeric_column("head_BE", head_BE, head_BE_size, head_BE_column);
+  expect_numeric_column("head_CH", head_CH, head_CH_size, head_CH_column);
+  expect_numeric_column("head_CZ", head_CZ, head_CZ_size, head_CZ_column);
+  expect_numeric_column("head_ES", head_ES, head_ES_size, head_ES_column);
+  expect_numeric_column("head_SK", head_SK, head_SK_size, head_SK_column);
+  expect_numeric_column("bank_BE", bank_BE, bank_BE_size, bank_BE_column);
+  expect_numeric_column("bank_CH", bank_CH, bank_CH_size, bank_CH_column);
 }
 
 // A four-letter key column: every key, the texts next to it in byte order,
 // and the texts of other lengths that a short or long IBAN would cut out.
 void expect_alpha_column(const char *name, const Bank_t_BLZalpha_BIC *table, uint32_t size,
-                         const uint32_t *keys) {
+                         const KeyColumn32 &column) {
   SCOPED_TRACE(name);
   ASSERT_GT(size, 0u);
+  ASSERT_EQ(column.size, size);
   for (uint32_t i = 0; i < size; i++) {
     const std::string key = table[i].key;
     std::string lower = key, higher = key;
     lower[3] = static_cast<char>(lower[3] - 1);
     higher[3] = static_cast<char>(higher[3] + 1);
     for (const std::string &t : {key, lower, higher, key.substr(0, 3), key + "A", std::string()}) {
-      ASSERT_EQ(find_alpha(keys, size, t.c_str()), BinarySearchString(table, 0, size - 1, t.c_str()))
+      ASSERT_EQ(find_alpha(column, t.c_str()), BinarySearchString(table, 0, size - 1, t.c_str()))
           << t;
     }
   }
@@ -148,13 +152,45 @@ void expect_alpha_column(const char *name, const Bank_t_BLZalpha_BIC *table, uin
 TEST(BicTableKeys, EveryTableEveryKey) {
 #define PLUVAR_NUMERIC_BIC_TABLE(CC) \
   expect_numeric_column("list_BLZ_BIC_" #CC, list_BLZ_BIC_##CC, list_BLZ_BIC_##CC##_size, \
-                        list_BLZ_BIC_##CC##_key);
+                        list_BLZ_BIC_##CC##_column);
 #define PLUVAR_ALPHA_BIC_TABLE(CC) \
   expect_alpha_column("list_BLZ_BIC_" #CC, list_BLZ_BIC_##CC, list_BLZ_BIC_##CC##_size, \
-                      list_BLZ_BIC_##CC##_key);
+                      list_BLZ_BIC_##CC##_column);
   PLUVAR_BIC_TABLES(PLUVAR_ALPHA_BIC_TABLE, PLUVAR_NUMERIC_BIC_TABLE)
 #undef PLUVAR_NUMERIC_BIC_TABLE
 #undef PLUVAR_ALPHA_BIC_TABLE
+}
+
+// Each key's row stands in one of its two slots, once, and no slot names a
+// row past its table: read as the generator's description, independently of
+// the lookup.
+template <typename Key>
+void expect_hashed_rows(const char *name, const KeyColumn<Key> &c) {
+  SCOPED_TRACE(name);
+  ASSERT_GE(c.bits, 1u);
+  const uint64_t slots = uint64_t{1} << c.bits;
+  ASSERT_GE(slots, 2 * uint64_t{c.size});
+  std::vector<int> seen(c.size, 0);
+  for (uint64_t at = 0; at < slots; at++) {
+    if (c.rows[at] == 0) continue;
+    const uint32_t row = c.rows[at] - 1;
+    ASSERT_LT(row, c.size);
+    const uint64_t key = c.keys[row];
+    ASSERT_TRUE(at == (key * c.first) >> (64 - c.bits) || at == (key * c.second) >> (64 - c.bits))
+        << key;
+    seen[row]++;
+  }
+  for (uint32_t i = 0; i < c.size; i++) ASSERT_EQ(seen[i], 1) << i;
+}
+
+TEST(HashedKeys, EveryRowInOneOfItsSlots) {
+  expect_hashed_rows("head_AT", head_AT_column);
+  expect_hashed_rows("bank_CH", bank_CH_column);
+  expect_hashed_rows("list_EU", list_EU_column);
+  expect_hashed_rows("list_SCL", list_SCL_column);
+#define PLUVAR_BIC_TABLE(CC) expect_hashed_rows("list_BLZ_BIC_" #CC, list_BLZ_BIC_##CC##_column);
+  PLUVAR_BIC_TABLES(PLUVAR_BIC_TABLE, PLUVAR_BIC_TABLE)
+#undef PLUVAR_BIC_TABLE
 }
 
 // The BICs next to a BIC: its last character one step down and up, its bank
@@ -180,7 +216,7 @@ TEST(BicDirectoryKeys, EveryBicAndItsNeighbours) {
     ASSERT_TRUE(bic_key(list_EU[i].bic, &key)) << list_EU[i].bic;
     ASSERT_EQ(list_EU_key[i], key) << list_EU[i].bic;
     for (const std::string &b : bic_neighbours(list_EU[i].bic)) {
-      ASSERT_EQ(find_bic(list_EU_key, list_EU_size, b.c_str()),
+      ASSERT_EQ(find_bic(list_EU_column, b.c_str()),
                 BinarySearchString(list_EU, 0, last, b.c_str()))
           << b;
     }

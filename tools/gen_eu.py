@@ -18,7 +18,7 @@ import sys
 
 import countries
 from tablegen import (GENERATED_NOTE, GeneratorError, TextPool, alpha_key, bic_key, c_column,
-                      c_fixed, c_string, key_column)
+                      c_fixed, c_string, hashed_key_column)
 from win1252 import Encoder
 
 # National directories: country and width of its bank code.
@@ -165,7 +165,7 @@ def render_heads(cc: str, heads: list, branches, source: str) -> str:
     out.append("const uint32_t %s_size = sizeof %s / sizeof %s[0];\n" % (table, table, table))
     out.append(pool.render())
     out.append("\n// Search keys of %s: the bank codes as numbers.\n" % table)
-    out.append(key_column("uint32_t", table + "_key", [h["key"] for h in heads]))
+    out.append(hashed_key_column("uint32_t", table, [h["key"] for h in heads]))
     if branches is not None:
         bank = "bank_" + cc
         out.append("\nconst Bank_t_SEPA %s[] = {\n" % bank)
@@ -174,7 +174,7 @@ def render_heads(cc: str, heads: list, branches, source: str) -> str:
         out.append("};\n\n")
         out.append("const uint32_t %s_size = sizeof %s / sizeof %s[0];\n" % (bank, bank, bank))
         out.append("\n// Search keys of %s: the bank codes as numbers.\n" % bank)
-        out.append(key_column("uint32_t", bank + "_key", [b["key"] for b in branches]))
+        out.append(hashed_key_column("uint32_t", bank, [b["key"] for b in branches]))
     return "".join(out)
 
 
@@ -225,7 +225,7 @@ def render_bic_tables(tables: list, source: str) -> str:
             keys = [alpha_key(r["key"]) for r in rows]
         else:
             keys = [r["key"] for r in rows]
-        out.append(key_column("uint32_t", table + "_key", keys))
+        out.append(hashed_key_column("uint32_t", table, keys))
     return "".join(out)
 
 
@@ -258,7 +258,7 @@ def render_directory(rows: list, source: str) -> str:
     out.append("};\n\n")
     out.append("const uint32_t list_EU_size = sizeof list_EU / sizeof list_EU[0];\n")
     out.append("\n// Search keys of list_EU: each BIC as a number in the same order.\n")
-    out.append(key_column("uint64_t", "list_EU_key", [bic_key(r[1]) for r in rows], "ULL"))
+    out.append(hashed_key_column("uint64_t", "list_EU", [bic_key(r[1]) for r in rows], "ULL"))
     out.append(pool.render())
     return "".join(out)
 
@@ -320,7 +320,7 @@ def render_scl(valid_from: str, rows: list, source: str) -> str:
     out.append("};\n\n")
     out.append("const uint32_t list_SCL_size = sizeof list_SCL / sizeof list_SCL[0];\n")
     out.append("\n// Search keys of list_SCL: each BIC as a number in the same order.\n")
-    out.append(key_column("uint64_t", "list_SCL_key", [bic_key(r[1]) for r in rows], "ULL"))
+    out.append(hashed_key_column("uint64_t", "list_SCL", [bic_key(r[1]) for r in rows], "ULL"))
     return "".join(out)
 
 
