@@ -106,6 +106,7 @@ char account_check(const char *iban, const char *blz_in, const char *knr_in, cha
   // One lookup gives the bank's method and its row of `l` for the answer.
   const int64_t bank = find_blz_index(de, blz);
   const bool found = bank >= 0;
+  if (found) prefetch_row(de.l[de.head_DE_row[bank]]);
   unsigned char method = found ? de.head_DE_method[bank] : 0;
   if (method_override >= 0) method = static_cast<unsigned char>(method_override);
   unsigned char blz_digits[BLZ_DE_SIZE] = {0};

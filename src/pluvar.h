@@ -359,6 +359,15 @@ int64_t find_bic(const KeyColumn64 &column, const char *bic);
 // Row of a German bank code's value in head_DE (and its columns), or -1.
 int64_t head_DE_index(const GermanTables &de, uint64_t code);
 
+// Asks for a bank's row of `l` ahead of reading its texts: the row is one of
+// 3,500 scattered over 1.8 MB and mostly not in the fast caches, so its
+// reads then overlap the account check instead of following it.
+inline void prefetch_row(const BLZ_Row &row) {
+  const char *at = reinterpret_cast<const char *>(&row);
+  for (size_t offset = 0; offset < sizeof row; offset += 64) __builtin_prefetch(at + offset);
+  __builtin_prefetch(at + sizeof row - 1);
+}
+
 // Index of a German bank code (its text) in head_DE and its key columns, or -1.
 int64_t find_blz_index(const GermanTables &de, const char *blz);
 
