@@ -53,7 +53,9 @@ char extract_numbers(char *query, char *iban, char *blz, char *knr) {
   // One pass lowercases the query and counts its separators.  A German IBAN
   // must be written with "DE" after the IBAN key in any letter case: the
   // letters after each "=" are looked at before the pass lowercases them.
-  bool capital_de = false;
+  // A key ends in '=', so the keys the query holds anywhere are seen at its
+  // '='s, with the three letters before each already lowercased.
+  bool capital_de = false, has_ibn = false, has_blz = false, has_knr = false;
   size_t len = 0;
   int amps = 0, eqs = 0;
   for (char *p = query; *p; p++, len++) {
@@ -61,13 +63,16 @@ char extract_numbers(char *query, char *iban, char *blz, char *knr) {
     if (*p == '&') amps++;
     if (*p == '=') {
       eqs++;
-      if (len >= 3 && p[-3] == 'i' && p[-2] == 'b' && p[-1] == 'n' && p[1] == 'D' && p[2] == 'E')
-        capital_de = true;
+      if (len < 3) continue;
+      const bool ibn = p[-3] == 'i' && p[-2] == 'b' && p[-1] == 'n';
+      has_ibn |= ibn;
+      has_blz |= p[-3] == 'b' && p[-2] == 'l' && p[-1] == 'z';
+      has_knr |= p[-3] == 'k' && p[-2] == 'n' && p[-1] == 'r';
+      if (ibn && p[1] == 'D' && p[2] == 'E') capital_de = true;
     }
   }
-  bool account_form = len > 10 && amps == 1 && eqs == 2 && strstr(query, "knr=") &&
-                      strstr(query, "blz=");
-  bool iban_form = len > 4 && amps == 0 && eqs == 1 && strstr(query, "ibn=");
+  bool account_form = len > 10 && amps == 1 && eqs == 2 && has_knr && has_blz;
+  bool iban_form = len > 4 && amps == 0 && eqs == 1 && has_ibn;
   if (!account_form && !iban_form) return '6';
   static const char *const kKeys[] = {"ibn=", "blz=", "knr="};
   char values[3][QUERY_SIZE];
