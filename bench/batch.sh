@@ -71,6 +71,7 @@ def run(cmd, infile):
 f = lambda name: "%s/%s.txt" % (work, name)
 programs = {
     "pluvar account": ([pluvar, "--batch"], f("account")),
+    "pluvar account x2": ([pluvar, "--threads", "2", "--batch"], f("account")),
     "ktoblzcheck": (["ktoblzcheck", "--outformat=oneline", "--infile=" + f("account_peer"),
                      "0", "0"], f("account_peer")),
     "cat account": (["cat"], f("account")),
@@ -90,6 +91,8 @@ for kind, k in (("wall", 0), ("cpu", 1)):
         print("%-22s %8.3f s  %12.0f lines/s" % (name, med[name], lines / med[name]))
     print("account: pluvar/ktoblzcheck rate %.2fx (goal >= 3), pluvar/cat time %.2fx (goal <= 5)" %
           (med["ktoblzcheck"] / med["pluvar account"], med["pluvar account"] / med["cat account"]))
+    print("account, --threads 2: pluvar/ktoblzcheck rate %.2fx, pluvar/cat time %.2fx" %
+          (med["ktoblzcheck"] / med["pluvar account x2"], med["pluvar account x2"] / med["cat account"]))
     print("sepa -allinfo: pluvar/cat time %.2fx; iban_de: pluvar/cat time %.2fx" %
           (med["pluvar sepa -allinfo"] / med["cat sepa"], med["pluvar iban_de"] / med["cat iban_de"]))
 PY

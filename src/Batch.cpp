@@ -13,16 +13,21 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <condition_variable>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <new>
+#include <string>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "pluvar.h"
 
 namespace {
 
-constexpr size_t kReadSize = 65536;
+constexpr size_t kReadSize = 262144;
 // Bytes kept of one field.  The request entry reads at most the first 299
 // bytes of a query and compares words by their first few bytes, so a longer
 // field answers as the whole field would.
@@ -138,44 +143,25 @@ void end_line(Line &l) {
   if (l.n_fields() == 1 && l.field_len == 0) line_reset(l);
 }
 
-class Batch {
+// The words of a line as the command line they stand for: the batch's
+// options, then the line's fields, answered through the request path.
+class LineAnswerer {
  public:
   // ready() is false when the words of a refused line find no room.
-  Batch(int out_fd, int n_prefix, const char *const *prefix, BatchState &st)
-      : n_prefix_(n_prefix), prefix_(prefix), st_(st) {
+  LineAnswerer(int n_prefix, const char *const *prefix, Line &line)
+      : n_prefix_(n_prefix), prefix_(prefix), line_(line) {
     const size_t refusal_words = static_cast<size_t>(n_prefix) + 5;
     ready_ = make_room(argv_, 0, refusal_words, refusal_words);
-    fd_output_init(output_, out_fd);
-    sink_init(sink_, fd_output_flush, &output_);
-    line_reset(st_.line);
+    line_reset(line_);
   }
 
   bool ready() const { return ready_; }
-  bool failed() const { return output_.failed; }
-  int error() const { return output_.error; }
-  bool has_pending_answers() const { return sink_.len > 0; }
-  bool line_begun() const { return st_.line.n_fields() > 0 || st_.line.too_many; }
-  void flush() { sink_finish(sink_); }
-  bool close() { return fd_output_close(output_); }
-
-  // Answers every line completed by the bytes read; the rest of an
-  // unfinished line stays in the line state.
-  void feed(const char *p, size_t n) {
-    while (n > 0 && !output_.failed) {
-      const char *lf = static_cast<const char *>(memchr(p, '\n', n));
-      size_t k = lf ? static_cast<size_t>(lf - p) : n;
-      add_to_line(st_.line, p, k);
-      if (!lf) return;
-      answer_line();
-      p += k + 1;
-      n -= k + 1;
-    }
-  }
+  Line &line() { return line_; }
 
   // The line has ended (LF or end of input): answer it as the command line
   // made of the batch options and the line's fields would be answered.
-  void answer_line() {
-    Line &l = st_.line;
+  void answer(Sink &out) {
+    Line &l = line_;
     end_line(l);
     const size_t words = static_cast<size_t>(n_prefix_) + l.n_fields() + 3;
     if (!l.too_many && !make_room(argv_, 0, words, words)) l.too_many = true;
@@ -192,19 +178,220 @@ class Batch {
       for (size_t i = 0; i < l.n_fields(); i++) argv_[argc++] = l.text.data() + l.start[i];
     }
     argv_[argc] = nullptr;
-    pluvar_request(kDefaultOptions, argc, argv_.data(), sink_);
-    sink_write(sink_, "\n", 1);
+    pluvar_request(kDefaultOptions, argc, argv_.data(), out);
+    sink_write(out, "\n", 1);
     line_reset(l);
+  }
+
+  // Reads bytes and answers every line they complete; the rest of an
+  // unfinished line stays in the line state.  Stops early once *stop is set
+  // (the answers can no longer be written); returns the bytes read.
+  size_t feed(const char *p, size_t n, Sink &out, const bool *stop) {
+    const char *const begin = p;
+    while (n > 0 && !*stop) {
+      const char *lf = static_cast<const char *>(memchr(p, '\n', n));
+      size_t k = lf ? static_cast<size_t>(lf - p) : n;
+      add_to_line(line_, p, k);
+      if (!lf) return static_cast<size_t>(p + k - begin);
+      answer(out);
+      p += k + 1;
+      n -= k + 1;
+    }
+    return static_cast<size_t>(p - begin);
   }
 
  private:
   int n_prefix_;
   const char *const *prefix_;
-  BatchState &st_;
+  Line &line_;
   std::vector<const char *> argv_;  // the words of the line being answered
   bool ready_ = false;
+};
+
+// A thread that answers a run of whole lines into memory, for --threads:
+// the batch hands each worker a part of what it has read and writes the
+// parts' answers in input order once all are done.
+class Worker {
+ public:
+  Worker(int n_prefix, const char *const *prefix) : answerer_(n_prefix, prefix, line_) {
+    sink_init(sink_, append_answers, this);
+  }
+  ~Worker() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      state_ = State::quit;
+    }
+    wake_.notify_all();
+    if (thread_.joinable()) thread_.join();
+  }
+
+  // False when the worker cannot work (no memory, no thread).
+  bool start() {
+    if (!answerer_.ready()) return false;
+    try {
+      thread_ = std::thread([this] { run(); });
+    } catch (const std::system_error &) {
+      return false;
+    }
+    return true;
+  }
+
+  void post(const char *p, size_t n) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      job_ = p;
+      job_size_ = n;
+      answers_.clear();
+      failed_ = false;
+      state_ = State::work;
+    }
+    wake_.notify_all();
+  }
+
+  // Waits for the posted part; false when its answers could not be kept
+  // (the caller then answers the part itself).
+  bool wait() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    done_.wait(lock, [this] { return state_ == State::done; });
+    state_ = State::idle;
+    return !failed_;
+  }
+
+  const std::string &answers() const { return answers_; }
+
+ private:
+  enum class State { idle, work, done, quit };
+
+  static void append_answers(void *ctx, const char *data, size_t len) {
+    Worker &w = *static_cast<Worker *>(ctx);
+    if (w.failed_) return;
+    try {
+      w.answers_.append(data, len);
+    } catch (const std::bad_alloc &) {
+      w.failed_ = true;
+    }
+  }
+
+  void run() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+      wake_.wait(lock, [this] { return state_ == State::work || state_ == State::quit; });
+      if (state_ == State::quit) return;
+      lock.unlock();
+      line_reset(line_);  // a part stopped early may have left a line begun
+      answerer_.feed(job_, job_size_, sink_, &failed_);
+      sink_finish(sink_);
+      lock.lock();
+      state_ = State::done;
+      done_.notify_all();
+    }
+  }
+
+  Line line_;
+  LineAnswerer answerer_;
+  Sink sink_;
+  std::string answers_;
+  bool failed_ = false;
+  const char *job_ = nullptr;
+  size_t job_size_ = 0;
+  State state_ = State::idle;
+  std::mutex mutex_;
+  std::condition_variable wake_, done_;
+  std::thread thread_;
+};
+
+// Whole lines below this many bytes are answered by the reading thread
+// alone: a caller that writes one line and waits gains nothing from workers.
+constexpr size_t kShareFrom = 8192;
+
+class Batch {
+ public:
+  // ready() is false when the words of a refused line find no room.
+  Batch(int out_fd, int n_prefix, const char *const *prefix, int threads, BatchState &st)
+      : answerer_(n_prefix, prefix, st.line) {
+    fd_output_init(output_, out_fd);
+    sink_init(sink_, fd_output_flush, &output_);
+    for (int i = 1; i < threads; i++) {
+      std::unique_ptr<Worker> w(new (std::nothrow) Worker(n_prefix, prefix));
+      if (!w || !w->start()) break;  // fewer workers, the same answers
+      try {
+        workers_.push_back(std::move(w));
+      } catch (const std::bad_alloc &) {
+        break;
+      }
+    }
+  }
+
+  bool ready() const { return answerer_.ready(); }
+  bool failed() const { return output_.failed; }
+  int error() const { return output_.error; }
+  bool has_pending_answers() const { return sink_.len > 0; }
+  bool line_begun() { return answerer_.line().n_fields() > 0 || answerer_.line().too_many; }
+  void flush() { sink_finish(sink_); }
+  bool close() { return fd_output_close(output_); }
+  void answer_last_line() { answerer_.answer(sink_); }
+
+  // Answers every line completed by the bytes read; the rest of an
+  // unfinished line stays in the line state.
+  void feed(const char *p, size_t n) {
+    const char *last_lf = workers_.empty() ? nullptr : last_newline(p, n);
+    if (last_lf != nullptr && line_begun()) {
+      // The line begun in an earlier read ends first, here.
+      const char *first_lf = static_cast<const char *>(memchr(p, '\n', n));
+      const size_t used = static_cast<size_t>(first_lf - p) + 1;
+      answerer_.feed(p, used, sink_, &output_.failed);
+      p += used;
+      n -= used;
+      if (output_.failed) return;
+    }
+    if (last_lf != nullptr && last_lf >= p && static_cast<size_t>(last_lf - p) + 1 >= kShareFrom) {
+      const size_t whole = static_cast<size_t>(last_lf - p) + 1;
+      answer_shared(p, whole);
+      p += whole;
+      n -= whole;
+    }
+    answerer_.feed(p, n, sink_, &output_.failed);
+  }
+
+ private:
+  static const char *last_newline(const char *p, size_t n) {
+    for (size_t i = n; i > 0; i--)
+      if (p[i - 1] == '\n') return p + i - 1;
+    return nullptr;
+  }
+
+  // Whole lines, split into as many parts as there are threads at line
+  // ends; the workers answer theirs while this thread answers the first,
+  // then their answers follow in order.
+  void answer_shared(const char *p, size_t n) {
+    const size_t parts = workers_.size() + 1;
+    const char *bounds[kMaxThreads + 1];
+    bounds[0] = p;
+    for (size_t k = 1; k < parts; k++) {
+      const char *at = std::max(bounds[k - 1], p + n * k / parts);
+      const char *lf = at < p + n ? static_cast<const char *>(memchr(at, '\n', p + n - at)) : nullptr;
+      bounds[k] = lf ? lf + 1 : p + n;
+    }
+    bounds[parts] = p + n;
+    for (size_t k = 1; k < parts; k++)
+      workers_[k - 1]->post(bounds[k], static_cast<size_t>(bounds[k + 1] - bounds[k]));
+    answerer_.feed(bounds[0], static_cast<size_t>(bounds[1] - bounds[0]), sink_, &output_.failed);
+    for (size_t k = 1; k < parts; k++) {
+      Worker &w = *workers_[k - 1];
+      const bool kept = w.wait();
+      if (output_.failed) continue;
+      if (kept)
+        sink_write(sink_, w.answers().data(), w.answers().size());
+      else
+        answerer_.feed(bounds[k], static_cast<size_t>(bounds[k + 1] - bounds[k]), sink_,
+                       &output_.failed);
+    }
+  }
+
+  LineAnswerer answerer_;
   FdOutput output_;
   Sink sink_;
+  std::vector<std::unique_ptr<Worker>> workers_;
 };
 
 // Whether a read would return at once (input at hand, end of input, or an
@@ -234,13 +421,13 @@ int report(const char *what, int error) {
 
 }  // namespace
 
-int pluvar_batch(int in_fd, int out_fd, int n_prefix, const char *const *prefix) {
+int pluvar_batch(int in_fd, int out_fd, int n_prefix, const char *const *prefix, int threads) {
   std::unique_ptr<BatchState> st(new (std::nothrow) BatchState);
   if (!st) {
     close(out_fd);
     return report("cannot start", ENOMEM);
   }
-  Batch batch(out_fd, n_prefix, prefix, *st);
+  Batch batch(out_fd, n_prefix, prefix, std::clamp(threads, 1, kMaxThreads), *st);
   if (!batch.ready()) {
     batch.close();
     return report("cannot start", ENOMEM);
@@ -255,7 +442,7 @@ int pluvar_batch(int in_fd, int out_fd, int n_prefix, const char *const *prefix)
     batch.feed(st->input, static_cast<size_t>(n));
   }
   // The last line may end without LF.
-  if (!batch.failed() && read_error == 0 && batch.line_begun()) batch.answer_line();
+  if (!batch.failed() && read_error == 0 && batch.line_begun()) batch.answer_last_line();
   batch.flush();
   bool written = batch.close();
   if (!written) return report("cannot write the answers", batch.error());

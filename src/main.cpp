@@ -238,8 +238,18 @@ int start_server_program(int argc, char **argv) {
   return SERVE_START_FAILED;
 }
 
+// The value of --threads: 1 to kMaxThreads, written as plain digits.
+bool thread_count(const char *text, int *threads) {
+  if (!all_digits(text) || strlen(text) == 0 || strlen(text) > 2) return false;
+  const int n = static_cast<int>(digits_value(text));
+  if (n < 1 || n > kMaxThreads) return false;
+  *threads = n;
+  return true;
+}
+
 // `pluvar [OPTION...] --batch [OPTION...]`: --batch among the option words and
-// nothing else.  The other options stand before each line's own words.
+// nothing else, with at most one `--threads N` among them.  The other options
+// stand before each line's own words.
 int run_batch_if_asked(int argc, char **argv) {
   // A one-shot request allocates nothing: the allocator's first use costs a
   // process more than the request.
@@ -247,9 +257,20 @@ int run_batch_if_asked(int argc, char **argv) {
   for (int i = 1; i < argc && !asked; i++) asked = strcmp(argv[i], "--batch") == 0;
   if (!asked) return -1;
   std::vector<const char *> words = {argv[0]};
-  for (int i = 1; i < argc; i++)
-    if (strcmp(argv[i], "--batch") != 0) words.push_back(argv[i]);
-  if (static_cast<int>(words.size()) == argc) return -1;
+  int threads = 1;
+  int taken = 0;  // words that are the batch's own: --batch, --threads N
+  for (int i = 1; i < argc; i++) {
+    if (strcmp(argv[i], "--batch") == 0) {
+      taken++;
+    } else if (strcmp(argv[i], "--threads") == 0 && i + 1 < argc && threads == 1 &&
+               thread_count(argv[i + 1], &threads)) {
+      taken += 2;
+      i++;
+    } else {
+      words.push_back(argv[i]);
+    }
+  }
+  if (taken == 0 || static_cast<int>(words.size()) + taken != argc) return -1;
   // The request path's option reader knows which options take a value: with
   // a stand-in query after them, it must take every remaining word.
   int n_prefix = static_cast<int>(words.size()) - 1;
@@ -260,7 +281,7 @@ int run_batch_if_asked(int argc, char **argv) {
   // A reader that has gone is a failed write, reported like any other
   // rather than ending the process without a word.
   signal(SIGPIPE, SIG_IGN);
-  return pluvar_batch(STDIN_FILENO, STDOUT_FILENO, n_prefix, words.data() + 1);
+  return pluvar_batch(STDIN_FILENO, STDOUT_FILENO, n_prefix, words.data() + 1, threads);
 }
 
 }  // namespace

@@ -115,8 +115,11 @@ bool fd_output_close(FdOutput &o);
 // command line's options) before the line's fields, then LF.  Returns 0 at the
 // end of input when every answer was written, EXIT_WRITE_FAILED (with a message
 // on standard error) when reading or writing failed.  Closes `out_fd`.
+// With `threads` above 1 (at most kMaxThreads), that many threads share the
+// lines of each large read; the answers and their order stay the same.
 // ---------------------------------------------------------------------------
-int pluvar_batch(int in_fd, int out_fd, int n_prefix, const char *const *prefix);
+constexpr int kMaxThreads = 16;
+int pluvar_batch(int in_fd, int out_fd, int n_prefix, const char *const *prefix, int threads = 1);
 
 // ---------------------------------------------------------------------------
 // Request options (Request.cpp).

@@ -203,6 +203,51 @@ TEST(Batch, EqualsOneShotAnswersLineForLine) {
   EXPECT_TRUE(r.out == expected);
 }
 
+// Threads share the lines of each large read and give the same answers in
+// the same order: several reads' worth of generated lines (so lines straddle
+// the reads), a line longer than a read, and a last line without LF.
+TEST(Batch, ThreadsGiveTheSameAnswersInTheSameOrder) {
+  std::string input;
+  for (const auto &line : generated_lines(20261209, 12000)) input += line;
+  input += "knr=1&blz=" + std::string(300000, '7') + "\n";
+  for (const auto &line : generated_lines(5, 3000)) input += line;
+  input += "knr=0532013000&blz=37040044";
+  const CliResult one = run_batch(input);
+  ASSERT_EQ(one.status, 0);
+  ASSERT_TRUE(one.out == one_shot_answers(input));
+  for (const char *threads : {"2", "3", "16"}) {
+    for (const std::vector<std::string> &args : std::vector<std::vector<std::string>>{
+             {"--threads", threads, "--batch"}, {"--batch", "--threads", threads}}) {
+      CliResult r = run_batch(input, args);
+      EXPECT_EQ(r.status, 0) << threads;
+      EXPECT_EQ(r.err, "");
+      ASSERT_EQ(r.out.size(), one.out.size()) << threads;
+      EXPECT_TRUE(r.out == one.out) << threads;
+    }
+  }
+  // The options still stand before every line.
+  CliResult json = run_batch(input, {"--json", "--threads", "2", "--batch"});
+  EXPECT_TRUE(json.out == run_batch(input, {"--json", "--batch"}).out);
+}
+
+// --threads belongs to the batch: a count outside 1-16, a second one, or
+// --threads without --batch is an unusable command line.  Without a count
+// it is an unknown option word, which stands before every line like any
+// other (as --zz would) and makes each answer code=5.
+TEST(Batch, ThreadCountsOutsideTheRangeAreRefused) {
+  for (const std::vector<std::string> &args : std::vector<std::vector<std::string>>{
+           {"--threads", "0", "--batch"}, {"--threads", "17", "--batch"},
+           {"--threads", "x", "--batch"}, {"--threads", "2", "--threads", "2", "--batch"},
+           {"--threads", "2", "knr=0532013000&blz=37040044"}}) {
+    CliResult r = run_batch("knr=0532013000&blz=37040044\n", args);
+    EXPECT_EQ(r.out, "code=5") << args[1];
+    EXPECT_EQ(r.status, 5) << args[1];
+  }
+  CliResult r = run_batch("knr=0532013000&blz=37040044\n", {"--threads", "--batch"});
+  EXPECT_EQ(r.out, "code=5\n");
+  EXPECT_EQ(r.status, 0);
+}
+
 // A sample judged by the built program itself, one process per line.
 TEST(Batch, EqualsTheOneShotProgram) {
   std::vector<std::string> lines = generated_lines(7, 150);

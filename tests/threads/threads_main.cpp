@@ -3,7 +3,9 @@
 // Built with ThreadSanitizer (test_threads_tsan), so a data race anywhere on
 // the request path fails the run even when the answers happen to agree.
 //   pluvar_threads [THREADS [REQUESTS]]   default 8 threads, 100000 requests each
+#include <fcntl.h>
 #include <pluvar/pluvar.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -12,6 +14,9 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+// The batch entry (Batch.cpp, not part of the C interface).
+int pluvar_batch(int in_fd, int out_fd, int n_prefix, const char *const *prefix, int threads);
 
 namespace {
 
@@ -91,6 +96,31 @@ std::vector<Request> mixed_requests(size_t n) {
   return list;
 }
 
+// The requests as batch lines, answered by pluvar_batch with `threads`
+// threads; the answers' bytes, or "" when a file could not be made.
+std::string batch_answers(const std::vector<Request> &requests, int threads) {
+  std::string lines;
+  for (const Request &r : requests) {
+    for (size_t i = 0; i < r.words.size(); i++) lines += (i ? "\t" : "") + r.words[i];
+    lines += "\n";
+  }
+  char in_path[] = "/tmp/pluvar_threads_in_XXXXXX", out_path[] = "/tmp/pluvar_threads_out_XXXXXX";
+  int in = mkstemp(in_path), out = mkstemp(out_path);
+  std::string answers;
+  if (in >= 0 && out >= 0 && write(in, lines.data(), lines.size()) == static_cast<ssize_t>(lines.size()) &&
+      lseek(in, 0, SEEK_SET) == 0 && pluvar_batch(in, dup(out), 0, nullptr, threads) == 0) {
+    char buf[65536];
+    ssize_t n;
+    lseek(out, 0, SEEK_SET);
+    while ((n = read(out, buf, sizeof buf)) > 0) answers.append(buf, static_cast<size_t>(n));
+  }
+  if (in >= 0) close(in);
+  if (out >= 0) close(out);
+  unlink(in_path);
+  unlink(out_path);
+  return answers;
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {
@@ -122,5 +152,11 @@ int main(int argc, char **argv) {
   for (size_t m : mismatches) total += m;
   printf("%d threads x %zu requests: %zu answers differ from the serial run\n", threads, count,
          total);
-  return total == 0 ? 0 : 1;
+
+  // The batch's worker threads share the same lines' answers.
+  const std::string one = batch_answers(requests, 1);
+  const std::string shared = batch_answers(requests, threads);
+  const bool batch_same = !one.empty() && one == shared;
+  printf("batch with %d threads: %s\n", threads, batch_same ? "the same answers" : "answers differ");
+  return total == 0 && batch_same ? 0 : 1;
 }
