@@ -20,12 +20,6 @@ namespace {
 
 bool is_capital(unsigned char ch) { return ch >= 'A' && ch <= 'Z'; }
 
-bool digits_only(std::string_view text) {
-  for (char ch : text)
-    if (!is_digit(static_cast<unsigned char>(ch))) return false;
-  return true;
-}
-
 int digit_value(char ch) { return ch - '0'; }
 
 // The decimal value of a digit string of at most 18 digits (callers check).
@@ -48,13 +42,13 @@ int complement_mod10(uint32_t sum) { return static_cast<int>((10 - sum % 10) % 1
 
 // ISO 7064 MOD 97-10 on a numeric string that ends with its two check
 // digits: the whole number leaves the remainder 1 when divided by 97.
-bool iso7064_mod97_10(std::string_view digits) { return digits_only(digits) && mod97(digits) == 1; }
+bool iso7064_mod97_10(std::string_view digits) { return all_digits(digits) && mod97(digits) == 1; }
 
 // ISO 7064 MOD 11,10 (the hybrid system) on a numeric string whose last
 // digit is the check digit: run the product through every digit, the check
 // digit included; the result is 1.
 bool iso7064_mod11_10(std::string_view digits) {
-  if (digits.empty() || !digits_only(digits)) return false;
+  if (digits.empty() || !all_digits(digits)) return false;
   int product = 10;
   for (char ch : digits) {
     int sum = (product + digit_value(ch)) % 10;
@@ -74,7 +68,7 @@ bool iso7064_mod11_10(std::string_view digits) {
 // Source: Febelfin / National Bank of Belgium, structure of the Belgian bank
 // account number (modulo 97 check).
 bool rule_BE(std::string_view bban) {
-  if (bban.size() != 12 || !digits_only(bban)) return false;
+  if (bban.size() != 12 || !all_digits(bban)) return false;
   uint32_t rest = static_cast<uint32_t>(mod97(bban.substr(0, 10)));
   if (rest == 0) rest = 97;
   return rest == number(bban.substr(10, 2));
@@ -90,7 +84,7 @@ constexpr uint8_t kCzPrefixWeights[6] = {10, 5, 8, 4, 2, 1};
 constexpr uint8_t kCzAccountWeights[10] = {6, 3, 7, 9, 10, 5, 8, 4, 2, 1};
 
 bool rule_CZ_SK(std::string_view bban) {
-  if (bban.size() != 20 || !digits_only(bban)) return false;
+  if (bban.size() != 20 || !all_digits(bban)) return false;
   std::string_view prefix = bban.substr(4, 6);
   std::string_view account = bban.substr(10, 10);
   return weighted_sum(prefix, kCzPrefixWeights) % 11 == 0 &&
@@ -115,7 +109,7 @@ int es_control_digit(uint32_t sum) {
 }
 
 bool rule_ES(std::string_view bban) {
-  if (bban.size() != 20 || !digits_only(bban)) return false;
+  if (bban.size() != 20 || !all_digits(bban)) return false;
   std::string_view bank_branch = bban.substr(0, 8);
   std::string_view account = bban.substr(10, 10);
   return es_control_digit(weighted_sum(bank_branch, kEsBankWeights)) == digit_value(bban[8]) &&
@@ -153,7 +147,7 @@ bool rule_FR_rib(std::string_view bban) {
   std::string_view branch = bban.substr(5, 5);
   std::string_view account = bban.substr(10, 11);
   std::string_view key = bban.substr(21, 2);
-  if (!digits_only(bank) || !digits_only(branch) || !digits_only(key)) return false;
+  if (!all_digits(bank) || !all_digits(branch) || !all_digits(key)) return false;
   uint64_t account_value = 0;  // 11 digits
   for (char ch : account) {
     int d = rib_digit(static_cast<unsigned char>(ch));
@@ -185,7 +179,7 @@ int cin_value(unsigned char ch) {
 bool rule_IT_cin(std::string_view bban) {
   if (bban.size() != 23 || !is_capital(static_cast<unsigned char>(bban[0]))) return false;
   std::string_view abi_cab = bban.substr(1, 10);
-  if (!digits_only(abi_cab)) return false;
+  if (!all_digits(abi_cab)) return false;
   std::string_view checked = bban.substr(1, 22);
   uint32_t sum = 0;
   for (size_t i = 0; i < checked.size(); i++) {
@@ -206,7 +200,7 @@ bool rule_IT_cin(std::string_view bban) {
 constexpr uint8_t kNoWeights[10] = {5, 4, 3, 2, 7, 6, 5, 4, 3, 2};
 
 bool rule_NO(std::string_view bban) {
-  if (bban.size() != 11 || !digits_only(bban)) return false;
+  if (bban.size() != 11 || !all_digits(bban)) return false;
   uint32_t d = 11 - weighted_sum(bban.substr(0, 10), kNoWeights) % 11;
   if (d == 11) d = 0;
   return d != 10 && static_cast<int>(d) == digit_value(bban[10]);
@@ -219,7 +213,7 @@ bool rule_NO(std::string_view bban) {
 // Source: Finance Finland (Finanssiala), structure of Finnish account
 // numbers, check digit modulus 10 with the weights 2 1.
 bool rule_FI(std::string_view bban) {
-  if (bban.size() != 14 || !digits_only(bban)) return false;
+  if (bban.size() != 14 || !all_digits(bban)) return false;
   uint32_t sum = 0;
   for (size_t i = 0; i < 13; i++) {
     int product = digit_value(bban[i]) * (i % 2 == 0 ? 2 : 1);
@@ -236,7 +230,7 @@ bool rule_FI(std::string_view bban) {
 // Source: Estonian Banking Association (Eesti Pangaliit), the account number
 // standard, check digit by the 7-3-1 method.
 bool rule_EE(std::string_view bban) {
-  if (bban.size() != 16 || !digits_only(bban)) return false;
+  if (bban.size() != 16 || !all_digits(bban)) return false;
   std::string_view account = bban.substr(2, 14);
   static constexpr uint8_t kWeights[3] = {7, 3, 1};
   uint32_t sum = 0;
@@ -259,7 +253,7 @@ bool rule_mod97_10(std::string_view bban) { return iso7064_mod97_10(bban); }
 
 bool rule_MK(std::string_view bban) {
   if (bban.size() != 15) return false;
-  bool numeric_account = digits_only(bban.substr(3, 10));
+  bool numeric_account = all_digits(bban.substr(3, 10));
   if (!numeric_account) return true;  // not judged, see above
   return iso7064_mod97_10(bban);
 }
@@ -271,7 +265,7 @@ bool rule_MK(std::string_view bban) {
 // Source: Banque Centrale de Tunisie, the Relevé d'Identité Bancaire and
 // its key.
 bool rule_TN(std::string_view bban) {
-  return bban.size() == 20 && digits_only(bban) && mod97(bban) == 0;
+  return bban.size() == 20 && all_digits(bban) && mod97(bban) == 0;
 }
 
 // Albania: the 8-digit bank code is bank (3), branch (4) and a check digit
@@ -282,7 +276,7 @@ bool rule_TN(std::string_view bban) {
 constexpr uint8_t kAlWeights[7] = {9, 7, 3, 1, 9, 7, 3};
 
 bool rule_AL(std::string_view bban) {
-  if (bban.size() != 24 || !digits_only(bban.substr(0, 8))) return false;
+  if (bban.size() != 24 || !all_digits(bban.substr(0, 8))) return false;
   return complement_mod10(weighted_sum(bban.substr(0, 7), kAlWeights)) == digit_value(bban[7]);
 }
 
@@ -303,7 +297,7 @@ bool rule_HR(std::string_view bban) {
 constexpr uint8_t kPlWeights[7] = {3, 9, 7, 1, 3, 9, 7};
 
 bool rule_PL(std::string_view bban) {
-  if (bban.size() != 24 || !digits_only(bban)) return false;
+  if (bban.size() != 24 || !all_digits(bban)) return false;
   return complement_mod10(weighted_sum(bban.substr(0, 7), kPlWeights)) == digit_value(bban[7]);
 }
 

@@ -149,6 +149,19 @@ uint64_t digits_value(std::string_view text) {
   return v;
 }
 
+bool all_digits(std::string_view text) {
+  constexpr size_t kChunk = 8;
+  size_t i = 0;
+  for (; text.size() - i >= kChunk; i += kChunk) {
+    uint64_t chars;
+    std::memcpy(&chars, text.data() + i, kChunk);
+    if (!eight_digits(chars)) return false;
+  }
+  for (; i < text.size(); i++)
+    if (!is_digit(static_cast<unsigned char>(text[i]))) return false;
+  return true;
+}
+
 bool all_digits(const char *text) {
   for (; *text; text++)
     if (!is_digit(static_cast<unsigned char>(*text))) return false;

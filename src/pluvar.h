@@ -276,6 +276,7 @@ uint64_t digits_value(std::string_view text);
 // The digit class of the query parsers: ASCII '0' to '9' only.
 inline bool is_digit(unsigned char ch) { return ch >= '0' && ch <= '9'; }
 bool all_digits(const char *text);  // true for the empty text too
+bool all_digits(std::string_view text);  // the same, eight characters at a time
 
 #include "Tables.h"
 #include "Edition.h"

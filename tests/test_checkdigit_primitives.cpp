@@ -101,6 +101,22 @@ TEST(Mod97, AgreesWithDigitByDigitDivision) {
   EXPECT_EQ(mod97("370400440532013000DE89"), 1);  // DE89 3704 0044 0532 0130 00
 }
 
+// all_digits over a text of known length reads eight characters at a time:
+// compared with a reading one character at a time, on runs of digits broken
+// now and then by their neighbours '/' and ':', a NUL or a high byte.
+TEST(AllDigits, AgreesWithACharacterByCharacterReading) {
+  const std::string breakers("/:\0\xb0" "A", 5);
+  std::mt19937 rng(8);
+  for (int n = 0; n < 20000; n++) {
+    std::string text(rng() % 40, '0');
+    for (char &ch : text)
+      ch = rng() % 24 ? static_cast<char>('0' + rng() % 10) : breakers[rng() % breakers.size()];
+    bool want = true;
+    for (char ch : text) want = want && ch >= '0' && ch <= '9';
+    ASSERT_EQ(all_digits(std::string_view(text)), want) << text;
+  }
+}
+
 TEST(CheckDigitChecksum, WorkedSums) {
   for (const SumCase &c : kSumCases) {
     const Digits d = digits(c.knr);
