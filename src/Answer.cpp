@@ -65,23 +65,7 @@ void answer_begin(Sink &out, char code, Reason reason) {
 void answer_field_keyed(Sink &out, const char *key, size_t key_len, const char *value) {
   if (out.capture) return out.capture->field(out.capture->ctx, key, value);
   if (json(out)) return json_field(out, key, value);
-  if (!out.options->utf8) {
-    // The whole field in one pass where the buffer has room, as it nearly
-    // always has (answer_begin reserved room for the line).
-    const size_t value_len = strlen(value);
-    if (key_len + value_len + 2 <= sizeof out.buf - out.len) {
-      char *p = out.buf + out.len;
-      *p = '&';
-      p += !out.first_field;
-      memcpy(p, key, key_len);
-      p += key_len;
-      *p++ = '=';
-      memcpy(p, value, value_len);
-      out.len = static_cast<size_t>(p + value_len - out.buf);
-      out.first_field = false;
-      return;
-    }
-  }
+  if (answer_field_plain(out, key, key_len, value)) return;
   if (!out.first_field) sink_write(out, "&", 1);
   out.first_field = false;
   sink_write(out, key, key_len);

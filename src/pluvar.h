@@ -202,9 +202,29 @@ Reason refusal_reason(char code, Reason code2, Reason code3, Reason code4);
 // number), then fields "&key=value" in call order.  answer_end closes it.
 void answer_begin(Sink &out, char code, Reason reason);
 void answer_field_keyed(Sink &out, const char *key, size_t key_len, const char *value);
-// Keys are literals: inlined, their length is known where the call is made.
-inline void answer_field(Sink &out, const char *key, const char *value) {
-  answer_field_keyed(out, key, strlen(key), value);
+// The field in the plain line format (no capture, no JSON, no UTF-8) in one
+// pass, where the buffer has room, as it nearly always has (answer_begin
+// reserved room for the line); false when the field needs the general writer.
+inline bool answer_field_plain(Sink &out, const char *key, size_t key_len, const char *value) {
+  if (out.capture || out.options->json || out.options->utf8) return false;
+  const size_t value_len = strlen(value);
+  if (key_len + value_len + 2 > sizeof out.buf - out.len) return false;
+  char *p = out.buf + out.len;
+  *p = '&';
+  p += !out.first_field;
+  memcpy(p, key, key_len);
+  p += key_len;
+  *p++ = '=';
+  memcpy(p, value, value_len);
+  out.len = static_cast<size_t>(p + value_len - out.buf);
+  out.first_field = false;
+  return true;
+}
+// Keys are literals: their length is known where the call is made, so the
+// plain format copies the key as a constant.
+template <size_t N>
+inline void answer_field(Sink &out, const char (&key)[N], const char *value) {
+  if (!answer_field_plain(out, key, N - 1, value)) answer_field_keyed(out, key, N - 1, value);
 }
 // The bank fields of a German bank code: JSON adds "deleted": true and the
 // successor bank code for a bank the directory marks for deletion; the line
