@@ -71,6 +71,7 @@ struct GermanTables {
   const uint32_t *head_DE_key;
   const uint16_t *head_DE_row;
   const uint8_t *head_DE_method;
+  const uint8_t *head_DE_rule;
   const uint32_t &head_DE_hash_multiplier;
   const uint32_t &head_DE_hash_second_multiplier;
   const uint32_t &head_DE_hash_bits;
@@ -107,6 +108,7 @@ struct GermanTables {
   extern const uint32_t head_DE_key[];    \
   extern const uint16_t head_DE_row[];    \
   extern const uint8_t head_DE_method[];  \
+  extern const uint8_t head_DE_rule[];    \
   extern const uint32_t head_DE_hash_multiplier; \
   extern const uint32_t head_DE_hash_second_multiplier; \
   extern const uint32_t head_DE_hash_bits; \
@@ -123,7 +125,7 @@ struct GermanTables {
    NS::l_name_pool,    NS::l_name_pool_size,  NS::l_name_offset,  NS::l_names_size,         \
    NS::l_place_pool,   NS::l_place_pool_size, NS::l_place_offset, NS::l_places_size,        \
    NS::head_DE,        NS::head_DE_size,      NS::head_DE_text,   NS::head_DE_text_size,    \
-   NS::head_DE_key,    NS::head_DE_row,       NS::head_DE_method,                           \
+   NS::head_DE_key,    NS::head_DE_row,       NS::head_DE_method, NS::head_DE_rule,     \
    NS::head_DE_hash_multiplier, NS::head_DE_hash_second_multiplier, NS::head_DE_hash_bits, NS::head_DE_slot, \
    NS::deleted_blz,    NS::deleted_successor, NS::deleted_count}
 

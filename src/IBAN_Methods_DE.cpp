@@ -1247,11 +1247,20 @@ constexpr auto kU1Keepers = [] {
 
 // The rules (bit n for rule n) that move accounts to bank code blz; the
 // successors of rule 0 are not among them.
+// The bank codes of kRuleBankCodes as numbers, row for row.
+constexpr auto kRuleBankNumbers = [] {
+  std::array<uint32_t, std::size(kRuleBankCodes)> codes{};
+  for (size_t i = 0; i < codes.size(); i++) codes[i] = code_number(kRuleBankCodes[i].blz);
+  return codes;
+}();
+
 uint64_t rules_moving_to(const char *blz) {
   uint64_t rules = 0;
-  for (const RuleBankCode &r : kRuleBankCodes)
-    if (r.takes_accounts && strcmp(r.blz, blz) == 0) rules |= uint64_t{1} << r.rule;
-  if (find_key(std::span<const uint32_t>(kU1Keepers), code_number(blz)) >= 0)
+  const uint32_t code = code_number(blz);
+  for (size_t i = 0; i < kRuleBankNumbers.size(); i++)
+    if (kRuleBankNumbers[i] == code && kRuleBankCodes[i].takes_accounts)
+      rules |= uint64_t{1} << kRuleBankCodes[i].rule;
+  if (find_key(std::span<const uint32_t>(kU1Keepers), code) >= 0)
     for (uint32_t rule = kFirstUnicreditRule; rule < kFirstUnicreditRule + 5; rule++)
       rules |= uint64_t{1} << rule;
   return rules;
@@ -1303,10 +1312,12 @@ bool german_bban_built_by_rules(const GermanTables &de, std::string_view bban) {
   // Accounts moved by a rule other than 0: only a few bank codes take them.
   const uint64_t moving_rules = rules_moving_to(blz);
   if (moving_rules == 0) return false;
-  for (uint32_t i = 0; i < de.head_DE_size; i++)
-    if (de.head_DE[i].iban_rule != 0 &&
-        built_by_other_bank(de, digits, de.head_DE[i], rec, blz, moving_rules, knr))
-      return true;
+  // The rule column (a byte a bank) picks them out; only those are tried.
+  for (uint32_t i = 0; i < de.head_DE_size; i++) {
+    const uint32_t rule = de.head_DE_rule[i];
+    if (rule == 0 || rule >= 64 || !(moving_rules >> rule & 1)) continue;
+    if (built_by_other_bank(de, digits, de.head_DE[i], rec, blz, moving_rules, knr)) return true;
+  }
   return false;
 }
 

@@ -158,6 +158,9 @@ extern const uint32_t head_DE_key[];
 // its check-digit method, so an account check reads no wide row.
 extern const uint16_t head_DE_row[];
 extern const uint8_t head_DE_method[];
+// Row for row the bank's IBAN rule (head_DE[i].iban_rule), so the search for
+// banks whose rule moves accounts reads 3,500 bytes, not 3,500 records.
+extern const uint8_t head_DE_rule[];
 // Hashed slots of head_DE_key (2^head_DE_hash_bits of them).  A bank code
 // has two slots, (code * multiplier mod 2^32) >> (32 - bits) under
 // head_DE_hash_multiplier and under head_DE_hash_second_multiplier; one of

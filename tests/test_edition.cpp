@@ -201,6 +201,7 @@ struct OtherEdition {
                german_current.head_DE_key,
                german_current.head_DE_row,
                german_current.head_DE_method,
+               german_current.head_DE_rule,
                german_current.head_DE_hash_multiplier,
                german_current.head_DE_hash_second_multiplier,
                german_current.head_DE_hash_bits,

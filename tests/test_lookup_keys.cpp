@@ -39,6 +39,7 @@ TEST(GermanKeys, ColumnsStandBesideTheirRecords) {
       ASSERT_STRNE(l[row - 1].blz, head_DE[i].code);  // the bank code's first row
     }
     ASSERT_EQ(head_DE_method[i], l[row].method) << head_DE[i].code;
+    ASSERT_EQ(head_DE_rule[i], head_DE[i].iban_rule) << head_DE[i].code;
   }
 }
 

@@ -241,12 +241,15 @@ def render_head_de_keys(heads: list) -> str:
     in the fast caches) and reads the wide row only for the answer's texts."""
     if heads and heads[-1]["row"] > 0xFFFF:
         raise GeneratorError("more than 65536 rows in l: head_DE_row needs a wider type")
+    if any(h["rule"] > 0xFF for h in heads):
+        raise GeneratorError("an IBAN rule above 255: head_DE_rule needs a wider type")
     return "".join([
         "\n// Search keys of head_DE (the bank codes) and, row for row, the bank's own\n"
         "// row in l and its check-digit method.\n",
         key_column("uint32_t", "head_DE_key", [int(h["blz"]) for h in heads]),
         c_column("uint16_t", "head_DE_row", [h["row"] for h in heads]),
         c_column("uint8_t", "head_DE_method", [h["method"] for h in heads]),
+        c_column("uint8_t", "head_DE_rule", [h["rule"] for h in heads]),
         "\n// Hashed slots of head_DE_key: each bank code with its index and method.\n",
         hash_index("head_DE", [int(h["blz"]) for h in heads], HEAD_DE_HASH_BITS,
                    lambda row: heads[row]["method"])])

@@ -195,6 +195,7 @@ class HeadKeyTest(unittest.TestCase):
         self.assertIn("const uint32_t head_DE_key[] = {\n    10000000, 10010010,\n};\n", text)
         self.assertIn("const uint16_t head_DE_row[] = {\n    0, 2,\n};\n", text)
         self.assertIn("const uint8_t head_DE_method[] = {\n    9, 24,\n};\n", text)
+        self.assertIn("const uint8_t head_DE_rule[] = {\n", text)
         self.assertIn("const uint32_t head_DE_hash_bits = 13;\n", text)
 
 
