@@ -948,13 +948,9 @@ constexpr IbanRule rule_row(uint32_t rule) {
     case 30:
       return unchanged();
     case 31:
-      return by_proc(rule31_35_unicredit);
     case 32:
-      return by_proc(rule31_35_unicredit);
     case 33:
-      return by_proc(rule31_35_unicredit);
     case 34:
-      return by_proc(rule31_35_unicredit);
     case 35:
       return by_proc(rule31_35_unicredit);
     case 36:
@@ -1288,9 +1284,7 @@ bool built_by_other_bank(const GermanTables &de, const char *bban, const Head_t_
 // moves accounts to it, builds it from the account or from an account that
 // the rule turns into this one.
 bool german_bban_built_by_rules(const GermanTables &de, std::string_view bban) {
-  if (bban.size() != kBbanSize) return false;
-  for (char ch : bban)
-    if (!is_digit(static_cast<unsigned char>(ch))) return false;
+  if (bban.size() != kBbanSize || !all_digits(bban)) return false;
   char blz[BLZ_DE_SIZE], knr[KNR_DE_SIZE];
   memcpy(blz, bban.data(), 8);
   blz[8] = '\0';
