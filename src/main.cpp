@@ -240,7 +240,8 @@ int start_server_program(int argc, char **argv) {
 
 // The value of --threads: 1 to kMaxThreads, written as plain digits.
 bool thread_count(const char *text, int *threads) {
-  if (!all_digits(text) || strlen(text) == 0 || strlen(text) > 2) return false;
+  const size_t n_digits = strnlen(text, 3);
+  if (n_digits == 0 || n_digits > 2 || !all_digits(text)) return false;
   const int n = static_cast<int>(digits_value(text));
   if (n < 1 || n > kMaxThreads) return false;
   *threads = n;
@@ -257,20 +258,20 @@ int run_batch_if_asked(int argc, char **argv) {
   for (int i = 1; i < argc && !asked; i++) asked = strcmp(argv[i], "--batch") == 0;
   if (!asked) return -1;
   std::vector<const char *> words = {argv[0]};
+  // The batch's own words (--batch, one --threads N) are taken out; a
+  // second --threads stays among the options, which refuse it.
   int threads = 1;
-  int taken = 0;  // words that are the batch's own: --batch, --threads N
+  bool threads_given = false;
   for (int i = 1; i < argc; i++) {
-    if (strcmp(argv[i], "--batch") == 0) {
-      taken++;
-    } else if (strcmp(argv[i], "--threads") == 0 && i + 1 < argc && threads == 1 &&
-               thread_count(argv[i + 1], &threads)) {
-      taken += 2;
+    if (strcmp(argv[i], "--batch") == 0) continue;
+    if (!threads_given && strcmp(argv[i], "--threads") == 0 && i + 1 < argc &&
+        thread_count(argv[i + 1], &threads)) {
+      threads_given = true;
       i++;
-    } else {
-      words.push_back(argv[i]);
+      continue;
     }
+    words.push_back(argv[i]);
   }
-  if (taken == 0 || static_cast<int>(words.size()) + taken != argc) return -1;
   // The request path's option reader knows which options take a value: with
   // a stand-in query after them, it must take every remaining word.
   int n_prefix = static_cast<int>(words.size()) - 1;

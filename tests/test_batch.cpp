@@ -238,6 +238,7 @@ TEST(Batch, ThreadCountsOutsideTheRangeAreRefused) {
   for (const std::vector<std::string> &args : std::vector<std::vector<std::string>>{
            {"--threads", "0", "--batch"}, {"--threads", "17", "--batch"},
            {"--threads", "x", "--batch"}, {"--threads", "2", "--threads", "2", "--batch"},
+           {"--threads", "1", "--batch", "--threads", "2"},
            {"--threads", "2", "knr=0532013000&blz=37040044"}}) {
     CliResult r = run_batch("knr=0532013000&blz=37040044\n", args);
     EXPECT_EQ(r.out, "code=5") << args[1];
