@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include <pluvar/pluvar.h>
+
 #include "handlers.h"
 #include "pluvar.h"
 
@@ -109,6 +111,27 @@ void BM_LookupAndCheck(benchmark::State &state) {
 }
 BENCHMARK(BM_LookupAndCheck);
 
+// The library's bulk check over all pairs in one call, codes only.
+const std::vector<pluvar_account_text> &pair_texts() {
+  static const std::vector<pluvar_account_text> texts = [] {
+    std::vector<pluvar_account_text> t;
+    for (const Pair &p : random_pairs()) t.push_back({p.blz, p.knr});
+    return t;
+  }();
+  return texts;
+}
+
+void BM_CheckAccountsBulk(benchmark::State &state) {
+  const std::vector<pluvar_account_text> &texts = pair_texts();
+  std::vector<int> codes(kPairs);
+  for (auto _ : state) {
+    pluvar_check_accounts(texts.data(), kPairs, codes.data());
+    benchmark::DoNotOptimize(codes.data());
+  }
+  state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(kPairs));
+}
+BENCHMARK(BM_CheckAccountsBulk)->Unit(benchmark::kMillisecond);
+
 void BM_Lookup(benchmark::State &state) {
   const std::vector<Pair> &pairs = random_pairs();
   size_t i = 0;
@@ -189,13 +212,19 @@ void BM_AccountCheck_vs_ktoblzcheck(benchmark::State &state) {
     knr.emplace_back(p.knr);
   }
   const AccountNumberCheck &kt = ktoblzcheck();
-  double pluvar = 0, lookup_only = 0, check_only = 0, peer = 0;
+  const std::vector<pluvar_account_text> &texts = pair_texts();
+  std::vector<int> codes(kPairs);
+  double pluvar = 0, bulk = 0, lookup_only = 0, check_only = 0, peer = 0;
   unsigned unknown = 0;
   auto best = [](double &rate, double round) { rate = round > rate ? round : rate; };
   for (auto _ : state) {
     for (int round = 0; round < kRounds; round++) {
       best(pluvar, per_second(kPairs, [&] {
              for (const Pair &p : pairs) benchmark::DoNotOptimize(lookup_and_check(p));
+           }));
+      best(bulk, per_second(kPairs, [&] {
+             pluvar_check_accounts(texts.data(), kPairs, codes.data());
+             benchmark::DoNotOptimize(codes.data());
            }));
       best(lookup_only, per_second(kPairs, [&] {
              for (const Pair &p : pairs) {
@@ -222,6 +251,8 @@ void BM_AccountCheck_vs_ktoblzcheck(benchmark::State &state) {
   state.counters["check_M_per_s"] = check_only / 1e6;
   state.counters["ktoblzcheck_M_per_s"] = peer / 1e6;
   state.counters["ratio"] = pluvar / peer;
+  state.counters["bulk_M_per_s"] = bulk / 1e6;
+  state.counters["bulk_ratio"] = bulk / peer;
   state.counters["kt_unknown"] = unknown;
   state.SetItemsProcessed(static_cast<int64_t>(kPairs) * kRounds * state.iterations());
 }

@@ -67,6 +67,10 @@ class _IbanCheck(ctypes.Structure):
                 ("b2b", ctypes.c_char), ("scc", ctypes.c_char)]
 
 
+class _AccountText(ctypes.Structure):
+    _fields_ = [("blz", ctypes.c_char_p), ("knr", ctypes.c_char_p)]
+
+
 class _Request(ctypes.Structure):
     _fields_ = [("mode", ctypes.c_int), ("flags", ctypes.c_uint),
                 ("query", ctypes.c_char_p), ("date", ctypes.c_char_p)]
@@ -90,6 +94,8 @@ def _library():
                                            ctypes.c_char_p, ctypes.c_size_t, size_p]
             lib.pluvar_check_account.argtypes = [ctypes.c_char_p, ctypes.c_char_p,
                                                  ctypes.c_uint, ctypes.POINTER(_Account)]
+            lib.pluvar_check_accounts.argtypes = [ctypes.POINTER(_AccountText), ctypes.c_size_t,
+                                                  ctypes.POINTER(ctypes.c_int)]
             lib.pluvar_build_iban_de.argtypes = [ctypes.c_char_p, ctypes.c_char_p,
                                                  ctypes.c_uint, ctypes.POINTER(_IbanDE)]
             lib.pluvar_validate_iban.argtypes = [ctypes.c_char_p, ctypes.c_char_p,
@@ -182,6 +188,19 @@ def account(blz, knr, allinfo=False):
             result["ibn"] = _text(out.iban)
         result["bic"] = _text(out.bank.bic)
     return result
+
+
+def check_accounts(pairs):
+    """Codes of many account checks in one call: for each (blz, knr) of
+    pairs, the code account(blz, knr) would give.  Faster per account than
+    account() for files of accounts; no bank texts."""
+    texts = [(_bytes(blz), _bytes(knr)) for blz, knr in pairs]
+    n = len(texts)
+    array = (_AccountText * n)(*texts)
+    codes = (ctypes.c_int * n)()
+    if _library().pluvar_check_accounts(array, n, codes) < 0:
+        raise PluvarError("the library refused the request")
+    return list(codes)
 
 
 def iban(blz=None, knr=None, allinfo=False, query=None):

@@ -73,6 +73,15 @@ class Modes(unittest.TestCase):
             self.assertEqual(got["code"], status)
             self.assertEqual({k: v for k, v in got.items() if k != "reason"}, want)
 
+    def test_check_accounts_equals_single_checks(self):
+        rng = random.Random(15)
+        codes = [h["blz"] for h in pluvar.search("blz=5000&max=80")["hits"]]
+        pairs = [(rng.choice(codes), str(rng.randrange(1, 10**10))) for _ in range(600)]
+        pairs += [("1234567", "1"), ("12345678", "1"), ("37040044", "0"), ("37040044", "x")]
+        self.assertEqual(pluvar.check_accounts(pairs),
+                         [pluvar.account(blz, knr)["code"] for blz, knr in pairs])
+        self.assertEqual(pluvar.check_accounts([]), [])
+
     def test_german_iban(self):
         self.assertEqual(pluvar.iban("37040044", "532013000"), {
             "code": 1, "reason": "built", "ibn": "DE89370400440532013000", "mode": "IBAN"})

@@ -271,6 +271,27 @@ int pluvar_check_account(const char *blz, const char *knr, unsigned flags, pluva
   return run_bank_typed(*out, [&](Sink &s) { run_query(Account_Main, parts, 4, flags, s); });
 }
 
+int pluvar_check_accounts(const pluvar_account_text *accounts, size_t n, int *codes) {
+  if (n > 0 && (accounts == nullptr || codes == nullptr)) return PLUVAR_EARGUMENT;
+  const GermanTables &de = german_edition_for(0);
+  constexpr size_t kPart = 4096;  // codes as characters, on the stack
+  char part[kPart];
+  for (size_t at = 0; at < n; at += kPart) {
+    const size_t k = n - at < kPart ? n - at : kPart;
+    std::span<const AccountText> texts(accounts + at, k);
+    plain_account_codes(de, texts, part);
+    for (size_t i = 0; i < k; i++) {
+      if (part[i] != kNotPlainAccount) {
+        codes[at + i] = part[i] - '0';
+      } else {
+        pluvar_account single;
+        codes[at + i] = pluvar_check_account(accounts[at + i].blz, accounts[at + i].knr, 0, &single);
+      }
+    }
+  }
+  return 0;
+}
+
 int pluvar_build_iban_de(const char *blz, const char *knr, unsigned flags, pluvar_iban_de *out) {
   if (blz == nullptr || knr == nullptr || out == nullptr || (flags & ~PLUVAR_ALLINFO) != 0)
     return PLUVAR_EARGUMENT;

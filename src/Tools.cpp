@@ -91,23 +91,6 @@ constexpr std::array<uint8_t, 256> kMod97Values = [] {
 
 }  // namespace
 
-// Eight characters read as one little-endian word: whether all are digits,
-// and their value as an eight-digit number (the first character the
-// highest digit), by joining neighbours in pairs, then fours, then eights.
-static_assert(std::endian::native == std::endian::little, "eight_digits reads words little-endian");
-
-inline bool eight_digits(uint64_t chars) {
-  constexpr uint64_t kHigh = 0xF0F0F0F0F0F0F0F0ULL;
-  return ((chars & kHigh) | (((chars + 0x0606060606060606ULL) & kHigh) >> 4)) ==
-         0x3333333333333333ULL;
-}
-
-inline uint64_t eight_digits_value(uint64_t chars) {
-  chars = ((chars & 0x0F0F0F0F0F0F0F0FULL) * 2561) >> 8;
-  chars = ((chars & 0x00FF00FF00FF00FFULL) * 6553601) >> 16;
-  return ((chars & 0x0000FFFF0000FFFFULL) * 42949672960001ULL) >> 32;
-}
-
 int mod97(std::string_view text, int rem) {
   // Eight digits at a time where the text has them: the remainder so far
   // times 10^8 plus their value, so the chain of dependent steps is one
@@ -215,27 +198,7 @@ int64_t find_bic(const KeyColumn64 &column, const char *bic) {
 
 namespace {
 
-// The slot of a German bank code's value (head_DE_slot), or 0.  The code
-// stands in one of its two slots; both are read side by side and the one
-// that holds the code is kept by selection rather than by a branch, because
-// which of the two it is varies from code to code and a mispredicted branch
-// costs more than the second read.  An empty slot holds 0, which no code
-// matches but 0 itself, whose answer is 0 all the same.
-uint64_t head_DE_slot_of(const GermanTables &de, uint64_t code) {
-  if (code > UINT32_MAX) return 0;
-  const uint32_t key = static_cast<uint32_t>(code);
-  const uint32_t shift = 32 - de.head_DE_hash_bits;
-  const uint64_t first = de.head_DE_slot[(key * de.head_DE_hash_multiplier) >> shift];
-  const uint64_t second = de.head_DE_slot[(key * de.head_DE_hash_second_multiplier) >> shift];
-  uint64_t slot = static_cast<uint32_t>(first) == key ? first : 0;
-  slot = static_cast<uint32_t>(second) == key ? second : slot;
-  // A slot never names a row past the table; should a view of fewer rows
-  // than its slots hold meet one, that bank is not in the view.
-  return (slot >> 32 & 0xFFFF) < de.head_DE_size ? slot : 0;
-}
-
 int64_t slot_index(uint64_t slot) { return slot ? static_cast<int64_t>(slot >> 32 & 0xFFFF) : -1; }
-unsigned char slot_method(uint64_t slot) { return static_cast<unsigned char>(slot >> 48); }
 
 // The slot of a bank code's text, or 0.  Bank codes never begin with 0 (the
 // generator refuses them), so a text that does is no bank code, even when

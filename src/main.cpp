@@ -1,5 +1,6 @@
 // The program's entry and the account-check request of the default mode.
 // The command line itself is judged in Request.cpp.
+#include <algorithm>
 #include <cstring>
 
 #include "pluvar.h"
@@ -187,6 +188,115 @@ char Account_Main(char *query, char allinfo, Sink &out) {
     return code;
   }
   return account_check(iban, blz, knr, allinfo, -1, out);
+}
+
+// ===== Plain account checks in bulk =====
+//
+// A caller that screens a file of accounts needs only the codes.  Checked one
+// after the other, nearly every pair jumps to another method than the pair
+// before, and the processor, which guesses that jump wrong, throws away the
+// work it began ahead, the next pair's bank lookup included.  So a stretch of
+// pairs is looked up first (the lookups do not wait on each other and run
+// side by side), then checked method by method: within a method the jump and
+// the method's own branches are foreseen.  The codes are those of
+// `account_check`, as each pair reaches it from the query "knr=..&blz=..".
+
+namespace {
+
+// A stretch's digits stay in the fast caches between the two passes.
+constexpr size_t kBulkStretch = 512;
+constexpr unsigned kMethodBytes = 256;
+
+// A pair of the stretch as its checks read it.
+struct PlainAccount {
+  unsigned char blz[BLZ_DE_SIZE - 1];
+  unsigned char knr[KNR_DE_SIZE - 1];  // left-filled with zeros
+  unsigned char method;
+};
+
+// Eight bytes from a word, the lowest first (digit values, one a byte).
+inline void store_word(unsigned char *to, uint64_t word) {
+  for (int j = 0; j < 8; j++) to[j] = static_cast<unsigned char>(word >> (8 * j));
+}
+
+// Reads a pair of eight digits and one to ten digits, the values the query's
+// path hands on unchanged to the account check; false for any other pair.
+// The texts are read up to their first non-digit, never past their end.
+bool read_plain_account(const AccountText &a, PlainAccount &p, uint64_t *code) {
+  constexpr uint64_t kZeros = 0x3030303030303030ULL;  // eight '0' characters
+  if (a.blz == nullptr || a.knr == nullptr) return false;
+  for (size_t j = 0; j < BLZ_DE_SIZE - 1; j++)
+    if (!is_digit(static_cast<unsigned char>(a.blz[j]))) return false;
+  if (a.blz[BLZ_DE_SIZE - 1] != '\0') return false;
+  size_t nk = 0;
+  while (nk < KNR_DE_SIZE && is_digit(static_cast<unsigned char>(a.knr[nk]))) nk++;
+  if (nk == 0 || nk == KNR_DE_SIZE || a.knr[nk] != '\0') return false;
+  // Eight digits stand in the bank code: read as one word, they give its
+  // value and, less eight '0's, its digit values.
+  uint64_t chars;
+  memcpy(&chars, a.blz, sizeof chars);
+  *code = eight_digits_value(chars);
+  store_word(p.blz, chars - kZeros);
+  if (nk == KNR_DE_SIZE - 1) {
+    memcpy(&chars, a.knr, sizeof chars);
+    store_word(p.knr, chars - kZeros);
+    p.knr[8] = static_cast<unsigned char>(a.knr[8] - '0');
+    p.knr[9] = static_cast<unsigned char>(a.knr[9] - '0');
+  } else {
+    const size_t pad = KNR_DE_SIZE - 1 - nk;
+    for (size_t j = 0; j < KNR_DE_SIZE - 1; j++)
+      p.knr[j] = j < pad ? 0 : static_cast<unsigned char>(a.knr[j - pad] - '0');
+  }
+  return true;
+}
+
+bool all_zero(const unsigned char (&digits)[KNR_DE_SIZE - 1]) {
+  unsigned char any = 0;
+  for (unsigned char d : digits) any |= d;
+  return any == 0;
+}
+
+void plain_account_stretch(const GermanTables &de, const AccountText *accounts, size_t n,
+                           char *codes) {
+  PlainAccount plain[kBulkStretch];
+  uint32_t bank_code[kBulkStretch];        // 0 for a pair that is not plain
+  bool found[kBulkStretch];
+  uint16_t first[kMethodBytes + 1] = {0};  // counts, then where each method begins
+  uint16_t order[kBulkStretch];
+  // The texts first, then the lookups in a loop of their own, short enough
+  // for the processor to have many of them under way at once.
+  for (size_t i = 0; i < n; i++) {
+    uint64_t code = 0;
+    const bool is_plain = read_plain_account(accounts[i], plain[i], &code);
+    bank_code[i] = static_cast<uint32_t>(code);  // 8 digits fit; 0 is no bank
+    codes[i] = is_plain ? '7' : kNotPlainAccount;
+  }
+  size_t total = 0;
+  for (size_t i = 0; i < n; i++) {
+    const uint64_t slot = head_DE_slot_of(de, bank_code[i]);
+    found[i] = slot != 0;
+    plain[i].method = slot_method(slot);
+    first[plain[i].method + 1] += found[i];
+    total += found[i];
+  }
+  for (unsigned m = 0; m < kMethodBytes; m++) first[m + 1] += first[m];
+  for (size_t i = 0; i < n; i++)
+    if (found[i]) order[first[plain[i].method]++] = static_cast<uint16_t>(i);
+  for (size_t k = 0; k < total; k++) {
+    PlainAccount &p = plain[order[k]];
+    // No account is all zeros; no method is asked.
+    codes[order[k]] = all_zero(p.knr) ? '0' : check_knr(p.blz, p.knr, p.method);
+  }
+}
+
+}  // namespace
+
+void plain_account_codes(const GermanTables &de, std::span<const AccountText> accounts,
+                         char *codes) {
+  for (size_t at = 0; at < accounts.size(); at += kBulkStretch) {
+    const size_t n = std::min(kBulkStretch, accounts.size() - at);
+    plain_account_stretch(de, accounts.data() + at, n, codes + at);
+  }
 }
 
 // ===== Process entry =====

@@ -7,6 +7,7 @@
 #ifndef PLUVAR_H
 #define PLUVAR_H
 
+#include <bit>
 #include <functional>
 #include <limits>
 #include <cstddef>
@@ -14,6 +15,8 @@
 #include <cstring>
 #include <span>
 #include <string_view>
+
+#include <pluvar/pluvar.h>
 
 // ---------------------------------------------------------------------------
 // Output sink.
@@ -295,11 +298,49 @@ uint64_t digits_value(std::string_view text);
 
 // The digit class of the query parsers: ASCII '0' to '9' only.
 inline bool is_digit(unsigned char ch) { return ch >= '0' && ch <= '9'; }
+
+// Eight characters read as one little-endian word: whether all are digits,
+// and their value as an eight-digit number (the first character the
+// highest digit), by joining neighbours in pairs, then fours, then eights.
+static_assert(std::endian::native == std::endian::little, "eight_digits reads words little-endian");
+
+inline bool eight_digits(uint64_t chars) {
+  constexpr uint64_t kHigh = 0xF0F0F0F0F0F0F0F0ULL;
+  return ((chars & kHigh) | (((chars + 0x0606060606060606ULL) & kHigh) >> 4)) ==
+         0x3333333333333333ULL;
+}
+
+inline uint64_t eight_digits_value(uint64_t chars) {
+  chars = ((chars & 0x0F0F0F0F0F0F0F0FULL) * 2561) >> 8;
+  chars = ((chars & 0x00FF00FF00FF00FFULL) * 6553601) >> 16;
+  return ((chars & 0x0000FFFF0000FFFFULL) * 42949672960001ULL) >> 32;
+}
 bool all_digits(const char *text);  // true for the empty text too
 bool all_digits(std::string_view text);  // the same, eight characters at a time
 
 #include "Tables.h"
 #include "Edition.h"
+
+// The slot of a German bank code's value (head_DE_slot), or 0: the code in
+// its low half, its index in head_DE and its check method above.  The code
+// stands in one of its two slots; both are read side by side and the one
+// that holds the code is kept by selection rather than by a branch, because
+// which of the two it is varies from code to code and a mispredicted branch
+// costs more than the second read.  An empty slot holds 0, which no code
+// matches but 0 itself, whose answer is 0 all the same.
+inline uint64_t head_DE_slot_of(const GermanTables &de, uint64_t code) {
+  if (code > UINT32_MAX) return 0;
+  const uint32_t key = static_cast<uint32_t>(code);
+  const uint32_t shift = 32 - de.head_DE_hash_bits;
+  const uint64_t first = de.head_DE_slot[(key * de.head_DE_hash_multiplier) >> shift];
+  const uint64_t second = de.head_DE_slot[(key * de.head_DE_hash_second_multiplier) >> shift];
+  uint64_t slot = static_cast<uint32_t>(first) == key ? first : 0;
+  slot = static_cast<uint32_t>(second) == key ? second : slot;
+  // A slot never names a row past the table; should a view of fewer rows
+  // than its slots hold meet one, that bank is not in the view.
+  return (slot >> 32 & 0xFFFF) < de.head_DE_size ? slot : 0;
+}
+inline unsigned char slot_method(uint64_t slot) { return static_cast<unsigned char>(slot >> 48); }
 
 // ---------------------------------------------------------------------------
 // Editions (Version.cpp).  Dates are numbers YYYYMMDD.
@@ -577,6 +618,15 @@ char iban_method_Unicreditbank(char *blz, char *knr, uint32_t rule);
 // method byte to reach answers no directory bank gives.
 char account_check(const char *iban, const char *blz, const char *knr, char allinfo,
                    int method_override, Sink &out);
+
+// Plain account checks in bulk (main.cpp), codes only: codes[i] is the code
+// `account_check` gives for accounts[i] when its bank code is 8 digits and
+// its account 1 to 10 digits, and kNotPlainAccount for any other pair (a null
+// text too), which the caller answers through the query's path.
+using AccountText = pluvar_account_text;  // {blz, knr}, as the library takes them
+constexpr char kNotPlainAccount = '?';
+void plain_account_codes(const GermanTables &de, std::span<const AccountText> accounts,
+                         char *codes);
 
 // ===== Foreign IBAN (IBAN.cpp) =====
 // The IBAN mode for AT, CH, BE, CZ, ES and SK.  The handlers expect the query

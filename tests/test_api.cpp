@@ -3,6 +3,7 @@
 // limits, and answers under several threads.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <random>
 #include <set>
@@ -89,6 +90,56 @@ TEST(TypedAccountCheck, CodesOfMalformedValuesEqualTheCommandLine) {
     ASSERT_EQ(code, cli.status) << "[" << knr << "] [" << blz << "]";
     ASSERT_EQ(account_line(a, false), cli.out);
   }
+}
+
+// The bulk check against the command line, pair by pair: every bank code
+// with random accounts (ten zeros too), values of every shape, bank codes
+// with a leading 0, and null texts, shuffled together and more than the
+// call's inner stretches hold, so that the grouping by method and the
+// stretch borders are crossed.
+TEST(BulkAccountCheck, CodesEqualTheCommandLine) {
+  std::mt19937 rng(1415);
+  std::vector<std::pair<std::string, std::string>> pairs;
+  for (const std::string &blz : german_bank_codes()) {
+    pairs.emplace_back(blz, random_digits(rng, 1 + rng() % 10));
+    pairs.emplace_back(blz, random_digits(rng, 10));
+    pairs.emplace_back(blz, random_digits(rng, 10));
+  }
+  for (int i = 0; i < 4000; i++) pairs.emplace_back(random_value(rng), random_value(rng));
+  for (const char *odd : {"0000000000", "0", "00000000000", "12345678901"})
+    pairs.emplace_back("37040044", odd);
+  pairs.emplace_back("03704004", "532013000");
+  pairs.emplace_back("00000000", "532013000");
+  pairs.emplace_back("370400440", "532013000");
+  std::shuffle(pairs.begin(), pairs.end(), rng);
+  std::vector<pluvar_account_text> texts;
+  for (const auto &[blz, knr] : pairs) texts.push_back({blz.c_str(), knr.c_str()});
+  texts.insert(texts.begin() + 5000, {nullptr, "532013000"});
+  texts.insert(texts.begin() + 9000, {"37040044", nullptr});
+  std::vector<int> codes(texts.size(), -99);
+  ASSERT_EQ(pluvar_check_accounts(texts.data(), texts.size(), codes.data()), 0);
+  std::set<int> seen;
+  for (size_t i = 0; i < texts.size(); i++) {
+    if (texts[i].blz == nullptr || texts[i].knr == nullptr) {
+      EXPECT_EQ(codes[i], PLUVAR_EARGUMENT);
+      continue;
+    }
+    const std::string query = std::string("knr=") + texts[i].knr + "&blz=" + texts[i].blz;
+    ASSERT_EQ(codes[i], run_pluvar_inproc({query}).status) << query;
+    seen.insert(codes[i]);
+  }
+  for (int code : {0, 1, 2, 3, 6, 7, 9}) EXPECT_TRUE(seen.count(code)) << code;
+  EXPECT_GT(texts.size(), 3 * 4096u);
+}
+
+TEST(BulkAccountCheck, RefusesNullArraysButNotAnEmptyCall) {
+  int code = -99;
+  pluvar_account_text one{"37040044", "532013000"};
+  EXPECT_EQ(pluvar_check_accounts(nullptr, 0, nullptr), 0);
+  EXPECT_EQ(pluvar_check_accounts(nullptr, 1, &code), PLUVAR_EARGUMENT);
+  EXPECT_EQ(pluvar_check_accounts(&one, 1, nullptr), PLUVAR_EARGUMENT);
+  EXPECT_EQ(pluvar_check_accounts(&one, 1, &code), 0);
+  EXPECT_EQ(code, 1);
 }
 
 std::string iban_de_line(const pluvar_iban_de &r, bool allinfo) {

@@ -159,6 +159,20 @@ typedef struct pluvar_account {
 PLUVAR_API int pluvar_check_account(const char *blz, const char *knr, unsigned flags,
                                     pluvar_account *out);
 
+/* A bank code and an account number, as texts, for the bulk check. */
+typedef struct pluvar_account_text {
+  const char *blz;
+  const char *knr;
+} pluvar_account_text;
+
+/* Checks `n` German accounts in one call, codes only: codes[i] is what
+ * pluvar_check_account(accounts[i].blz, accounts[i].knr, 0, ...) returns
+ * (PLUVAR_EARGUMENT for a null text).  Much faster per account than single
+ * calls for files of accounts: the bank lookups of a stretch of accounts run
+ * side by side and the checks run grouped by method.
+ * Returns 0, or PLUVAR_EARGUMENT when n > 0 and a pointer is null. */
+PLUVAR_API int pluvar_check_accounts(const pluvar_account_text *accounts, size_t n, int *codes);
+
 /* A German IBAN built through the bank's IBAN rule. */
 typedef struct pluvar_iban_de {
   int code;         /* as returned */
