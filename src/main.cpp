@@ -48,6 +48,27 @@ bool is_ten_zeros(const char *knr) { return strcmp(knr, "0000000000") == 0; }
 
 }  // namespace
 
+namespace {
+
+// The bank code and account values of the account form: '2' or '3' when
+// one is malformed, else '1' with blz and the account left-filled to ten
+// digits written.
+char account_values(std::string_view b, std::string_view k, char *blz, char *knr) {
+  if (!all_digits(b)) return '2';
+  if (!all_digits(k)) return '3';
+  if (b.size() != BLZ_DE_SIZE - 1) return '2';
+  if (k.empty() || k.size() > KNR_DE_SIZE - 1) return '3';
+  memcpy(blz, b.data(), b.size());
+  blz[b.size()] = '\0';
+  const size_t pad = KNR_DE_SIZE - 1 - k.size();
+  memset(knr, '0', pad);
+  memcpy(knr + pad, k.data(), k.size());
+  knr[KNR_DE_SIZE - 1] = '\0';
+  return '1';
+}
+
+}  // namespace
+
 char extract_numbers(char *query, char *iban, char *blz, char *knr) {
   iban[0] = blz[0] = knr[0] = '\0';
   if (query[0] == '\0') return '6';
@@ -57,11 +78,14 @@ char extract_numbers(char *query, char *iban, char *blz, char *knr) {
   // A key ends in '=', so the keys the query holds anywhere are seen at its
   // '='s, with the three letters before each already lowercased.
   bool capital_de = false, has_ibn = false, has_blz = false, has_knr = false;
-  size_t len = 0;
+  size_t len = 0, amp = 0;
   int amps = 0, eqs = 0;
   for (char *p = query; *p; p++, len++) {
     if (*p >= 'A' && *p <= 'Z') *p = static_cast<char>(*p - 'A' + 'a');
-    if (*p == '&') amps++;
+    if (*p == '&') {
+      amps++;
+      amp = len;
+    }
     if (*p == '=') {
       eqs++;
       if (len < 3) continue;
@@ -75,6 +99,16 @@ char extract_numbers(char *query, char *iban, char *blz, char *knr) {
   bool account_form = len > 10 && amps == 1 && eqs == 2 && has_knr && has_blz;
   bool iban_form = len > 4 && amps == 0 && eqs == 1 && has_ibn;
   if (!account_form && !iban_form) return '6';
+  if (account_form) {
+    // The bulk of requests: the two fields, each its key and value (the
+    // query's two '='s are theirs), read where they stand.  Any other
+    // shape of the two fields is refused by the general split below.
+    const std::string_view first(query, amp), second(query + amp + 1, len - amp - 1);
+    if (first.starts_with("knr=") && second.starts_with("blz="))
+      return account_values(second.substr(4), first.substr(4), blz, knr);
+    if (first.starts_with("blz=") && second.starts_with("knr="))
+      return account_values(first.substr(4), second.substr(4), blz, knr);
+  }
   static const char *const kKeys[] = {"ibn=", "blz=", "knr="};
   char values[3][QUERY_SIZE];
   if (split_query_keys(query, kKeys, 3, values) != '1') return '6';
@@ -88,12 +122,7 @@ char extract_numbers(char *query, char *iban, char *blz, char *knr) {
     memcpy(iban, i, IBAN_DE_SIZE);
     return '1';
   }
-  size_t nb = strlen(b), nk = strlen(k);
-  if (nb != 8) return '2';
-  if (nk == 0 || nk > 10) return '3';
-  memcpy(blz, b, BLZ_DE_SIZE);
-  pad_knr(knr, k);
-  return '1';
+  return account_values(b, k, blz, knr);
 }
 
 char account_check(const char *iban, const char *blz_in, const char *knr_in, char allinfo,
