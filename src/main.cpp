@@ -46,10 +46,6 @@ void digit_values(const char *text, unsigned char *digits, int n) {
 
 bool is_ten_zeros(const char *knr) { return strcmp(knr, "0000000000") == 0; }
 
-}  // namespace
-
-namespace {
-
 // The bank code and account values of the account form: '2' or '3' when
 // one is malformed, else '1' with blz and the account left-filled to ten
 // digits written.
@@ -297,7 +293,9 @@ void plain_account_stretch(const GermanTables &de, const AccountText *accounts, 
   for (size_t i = 0; i < n; i++) {
     uint64_t code = 0;
     const bool is_plain = read_plain_account(accounts[i], plain[i], &code);
-    bank_code[i] = static_cast<uint32_t>(code);  // 8 digits fit; 0 is no bank
+    // Eight digits fit.  No bank code begins with 0 (the generator refuses
+    // them), so a value below 10,000,000, 0 included, finds no bank.
+    bank_code[i] = static_cast<uint32_t>(code);
     codes[i] = is_plain ? '7' : kNotPlainAccount;
   }
   size_t total = 0;
