@@ -286,6 +286,13 @@ TEST(TypedCalls, ReadmeExamples) {
   EXPECT_STREQ(s.country, "SWITZERLAND");
   EXPECT_STREQ(s.bank.bic, "UBSWCHZH86N");
   EXPECT_EQ(s.scc, '0');
+  pluvar_account_text pairs[] = {{"37040044", "532013000"}, {"37040044", "1234567890"},
+                                 {"1234567", "1"}};
+  int codes[3];
+  EXPECT_EQ(pluvar_check_accounts(pairs, 3, codes), 0);
+  EXPECT_EQ(codes[0], 1);
+  EXPECT_EQ(codes[1], 0);
+  EXPECT_EQ(codes[2], 2);
 }
 
 // ----- The request call -----
