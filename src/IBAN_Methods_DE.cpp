@@ -1241,8 +1241,6 @@ constexpr auto kU1Keepers = [] {
   return codes;
 }();
 
-// The rules (bit n for rule n) that move accounts to bank code blz; the
-// successors of rule 0 are not among them.
 // The bank codes of kRuleBankCodes as numbers, row for row.
 constexpr auto kRuleBankNumbers = [] {
   std::array<uint32_t, std::size(kRuleBankCodes)> codes{};
@@ -1250,9 +1248,10 @@ constexpr auto kRuleBankNumbers = [] {
   return codes;
 }();
 
-uint64_t rules_moving_to(const char *blz) {
+// The rules (bit n for rule n) that move accounts to the bank code of value
+// `code`; the successors of rule 0 are not among them.
+uint64_t rules_moving_to(uint32_t code) {
   uint64_t rules = 0;
-  const uint32_t code = code_number(blz);
   for (size_t i = 0; i < kRuleBankNumbers.size(); i++)
     if (kRuleBankNumbers[i] == code && kRuleBankCodes[i].takes_accounts)
       rules |= uint64_t{1} << kRuleBankCodes[i].rule;
@@ -1291,20 +1290,21 @@ bool german_bban_built_by_rules(const GermanTables &de, std::string_view bban) {
   memcpy(knr, bban.data() + 8, 10);
   knr[10] = '\0';
   const char *digits = bban.data();
-  const Head_t_SEPA *rec = find_head_DE(de, blz);
-  if (!rec) return false;
+  const uint32_t code = code_number(blz);
+  const int64_t own = head_DE_index(de, code);
+  if (own < 0) return false;
+  const Head_t_SEPA *rec = &de.head_DE[own];
   if (built_from_bank(de, digits, blz, rec->iban_rule, knr)) return true;
   // A bank names a successor only when the directory marks it for deletion,
   // so the short deletion list holds every bank that passes its accounts on.
-  const uint32_t target = code_number(blz);
   for (uint32_t i = 0; i < de.deleted_count; i++) {
-    if (de.deleted_successor[i] != target) continue;
+    if (de.deleted_successor[i] != code) continue;
     const int64_t from = head_DE_index(de, de.deleted_blz[i]);
     if (from >= 0 && built_by_other_bank(de, digits, de.head_DE[from], rec, blz, 0, knr))
       return true;
   }
   // Accounts moved by a rule other than 0: only a few bank codes take them.
-  const uint64_t moving_rules = rules_moving_to(blz);
+  const uint64_t moving_rules = rules_moving_to(code);
   if (moving_rules == 0) return false;
   // The rule column (a byte a bank) picks them out; only those are tried.
   for (uint32_t i = 0; i < de.head_DE_size; i++) {
