@@ -334,7 +334,8 @@ class Batch {
   // Answers every line completed by the bytes read; the rest of an
   // unfinished line stays in the line state.
   void feed(const char *p, size_t n) {
-    const char *last_lf = workers_.empty() ? nullptr : last_newline(p, n);
+    const char *last_lf =
+        workers_.empty() ? nullptr : static_cast<const char *>(memrchr(p, '\n', n));
     if (last_lf != nullptr && line_begun()) {
       // The line begun in an earlier read ends first, here.
       const char *first_lf = static_cast<const char *>(memchr(p, '\n', n));
@@ -354,12 +355,6 @@ class Batch {
   }
 
  private:
-  static const char *last_newline(const char *p, size_t n) {
-    for (size_t i = n; i > 0; i--)
-      if (p[i - 1] == '\n') return p + i - 1;
-    return nullptr;
-  }
-
   // Whole lines, split into as many parts as there are threads at line
   // ends; the workers answer theirs while this thread answers the first,
   // then their answers follow in order.
