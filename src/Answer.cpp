@@ -57,8 +57,11 @@ void answer_begin(Sink &out, char code, Reason reason) {
   // The response line goes out in one piece (one write of the process entry).
   sink_reserve(out, RESPONSE_RESERVE);
   if (json(out)) return json_begin(out, code, reason);
-  const char head[] = {'c', 'o', 'd', 'e', '=', code};
-  sink_write(out, head, sizeof head);
+  // The digit is written on its own: joined to "code=" in a small array,
+  // it would be read back as part of a wider word than it was stored as,
+  // which the processor cannot forward from its pending stores.
+  sink_write(out, "code=", 5);
+  sink_write(out, &code, 1);
   out.first_field = false;
 }
 

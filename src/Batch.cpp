@@ -66,8 +66,33 @@ bool make_room(std::vector<T> &v, size_t used, size_t n, size_t limit) {
   return true;
 }
 
+// Answers on their way out.  The sink hands on its buffer whenever it
+// fills; those pieces are gathered into writes of up to kOutboxSize bytes,
+// as a system call costs more than copying them.
+constexpr size_t kOutboxSize = size_t{1} << 18;
+
+struct Outbox {
+  FdOutput output;
+  size_t len;
+  char data[kOutboxSize];
+};
+
+void outbox_send(Outbox &box) {
+  fd_output_flush(&box.output, box.data, box.len);
+  box.len = 0;
+}
+
+void outbox_put(void *ctx, const char *data, size_t len) {
+  Outbox &box = *static_cast<Outbox *>(ctx);
+  if (len > kOutboxSize - box.len) outbox_send(box);
+  if (len >= kOutboxSize) return fd_output_flush(&box.output, data, len);
+  memcpy(box.data + box.len, data, len);
+  box.len += len;
+}
+
 struct BatchState {
   char input[kReadSize];
+  Outbox outbox;
   Line line;
 };
 
@@ -151,7 +176,8 @@ class LineAnswerer {
   LineAnswerer(int n_prefix, const char *const *prefix, Line &line)
       : n_prefix_(n_prefix), prefix_(prefix), line_(line) {
     const size_t refusal_words = static_cast<size_t>(n_prefix) + 5;
-    ready_ = make_room(argv_, 0, refusal_words, refusal_words);
+    ready_ = make_room(argv_, 0, refusal_words, refusal_words) &&
+             make_room(accounts_, 0, kAccountRun, kAccountRun);
     line_reset(line_);
   }
 
@@ -189,22 +215,65 @@ class LineAnswerer {
   size_t feed(const char *p, size_t n, Sink &out, const bool *stop) {
     const char *const begin = p;
     while (n > 0 && !*stop) {
+      // Most lines of a file of accounts have the same length: one is
+      // looked for there before the line end is searched.
+      if (n > kCommonAccountLine && p[kCommonAccountLine] == '\n' &&
+          take_account_line(std::string_view(p, kCommonAccountLine), out)) {
+        p += kCommonAccountLine + 1;
+        n -= kCommonAccountLine + 1;
+        continue;
+      }
       const char *lf = static_cast<const char *>(memchr(p, '\n', n));
       size_t k = lf ? static_cast<size_t>(lf - p) : n;
+      if (lf && take_account_line(std::string_view(p, k), out)) {
+        p += k + 1;
+        n -= k + 1;
+        continue;
+      }
+      answer_accounts(out);  // the answers keep the order of the lines
       add_to_line(line_, p, k);
       if (!lf) return static_cast<size_t>(p + k - begin);
       answer(out);
       p += k + 1;
       n -= k + 1;
     }
+    answer_accounts(out);
     return static_cast<size_t>(p - begin);
   }
 
  private:
+  // Lines held back to be answered together: the bulk account check looks a
+  // run's bank codes up side by side and checks them method by method.
+  static constexpr size_t kAccountRun = 512;
+  // "knr=" and ten digits, "&blz=" and eight.
+  static constexpr size_t kCommonAccountLine = 27;
+
+  // Takes a whole line that is a plain account query (when no batch option
+  // changes its answer) into the run; false for any other line, which the
+  // caller answers after the run.
+  bool take_account_line(std::string_view text, Sink &out) {
+    AccountLine a;
+    if (n_prefix_ != 0 || line_.n_fields() != 0 || line_.too_many) return false;
+    if (!read_account_line(text, a)) return false;
+    accounts_[n_accounts_++] = a;
+    if (n_accounts_ == kAccountRun) answer_accounts(out);
+    return true;
+  }
+
+  // Answers the run; its lines stand in the bytes being fed.
+  void answer_accounts(Sink &out) {
+    if (n_accounts_ == 0) return;
+    answer_account_lines(std::span(accounts_.data(), n_accounts_), bank_fields_, out);
+    n_accounts_ = 0;
+  }
+
   int n_prefix_;
   const char *const *prefix_;
   Line &line_;
   std::vector<const char *> argv_;  // the words of the line being answered
+  std::vector<AccountLine> accounts_;
+  size_t n_accounts_ = 0;
+  BankFieldsCache bank_fields_;
   bool ready_ = false;
 };
 
@@ -308,9 +377,10 @@ class Batch {
  public:
   // ready() is false when the words of a refused line find no room.
   Batch(int out_fd, int n_prefix, const char *const *prefix, int threads, BatchState &st)
-      : answerer_(n_prefix, prefix, st.line) {
+      : answerer_(n_prefix, prefix, st.line), outbox_(st.outbox), output_(st.outbox.output) {
     fd_output_init(output_, out_fd);
-    sink_init(sink_, fd_output_flush, &output_);
+    outbox_.len = 0;
+    sink_init(sink_, outbox_put, &outbox_);
     for (int i = 1; i < threads; i++) {
       std::unique_ptr<Worker> w(new (std::nothrow) Worker(n_prefix, prefix));
       if (!w || !w->start()) break;  // fewer workers, the same answers
@@ -325,9 +395,12 @@ class Batch {
   bool ready() const { return answerer_.ready(); }
   bool failed() const { return output_.failed; }
   int error() const { return output_.error; }
-  bool has_pending_answers() const { return sink_.len > 0; }
+  bool has_pending_answers() const { return sink_.len > 0 || outbox_.len > 0; }
   bool line_begun() { return answerer_.line().n_fields() > 0 || answerer_.line().too_many; }
-  void flush() { sink_finish(sink_); }
+  void flush() {
+    sink_finish(sink_);
+    outbox_send(outbox_);
+  }
   bool close() { return fd_output_close(output_); }
   void answer_last_line() { answerer_.answer(sink_); }
 
@@ -375,16 +448,20 @@ class Batch {
       Worker &w = *workers_[k - 1];
       const bool kept = w.wait();
       if (output_.failed) continue;
-      if (kept)
-        sink_write(sink_, w.answers().data(), w.answers().size());
-      else
+      if (kept) {
+        // Whole answers, after those of the parts before.
+        sink_finish(sink_);
+        outbox_put(&outbox_, w.answers().data(), w.answers().size());
+      } else {
         answerer_.feed(bounds[k], static_cast<size_t>(bounds[k + 1] - bounds[k]), sink_,
                        &output_.failed);
+      }
     }
   }
 
   LineAnswerer answerer_;
-  FdOutput output_;
+  Outbox &outbox_;
+  FdOutput &output_;
   Sink sink_;
   std::vector<std::unique_ptr<Worker>> workers_;
 };

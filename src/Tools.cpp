@@ -46,13 +46,6 @@ void sink_write_flushing(Sink &out, const char *data, size_t len) {
 
 void sink_puts(Sink &out, const char *text) { sink_write(out, text, strlen(text)); }
 
-void sink_reserve(Sink &out, size_t n) {
-  if (n > sizeof out.buf - out.len && out.len > 0) {
-    out.flush(out.ctx, out.buf, out.len);
-    out.len = 0;
-  }
-}
-
 void sink_finish(Sink &out) {
   if (out.len > 0) out.flush(out.ctx, out.buf, out.len);
   out.len = 0;
@@ -198,7 +191,7 @@ int64_t find_bic(const KeyColumn64 &column, const char *bic) {
 
 namespace {
 
-int64_t slot_index(uint64_t slot) { return slot ? static_cast<int64_t>(slot >> 32 & 0xFFFF) : -1; }
+int64_t slot_index(uint64_t slot) { return slot ? static_cast<int64_t>(slot_head_index(slot)) : -1; }
 
 // The slot of a bank code's text, or 0.  Bank codes never begin with 0 (the
 // generator refuses them), so a text that does is no bank code, even when

@@ -15,6 +15,7 @@
 #include <cstring>
 #include <span>
 #include <string_view>
+#include <vector>
 
 #include <pluvar/pluvar.h>
 
@@ -71,11 +72,23 @@ inline void sink_write(Sink &out, const char *data, size_t len) {
   memcpy(out.buf + out.len, data, len);
   out.len += len;
 }
+// Writes the first len bytes of a block.  Copying the whole block is a few
+// vector moves, where a copy of varying length is a call or a slow string
+// instruction.
+template <size_t kBlock>
+inline void sink_write_block(Sink &out, const char (&block)[kBlock], size_t len) {
+  if (len > kBlock || kBlock > sizeof out.buf - out.len) return sink_write_flushing(out, block, len);
+  memcpy(out.buf + out.len, block, kBlock);
+  out.len += len;
+}
 void sink_puts(Sink &out, const char *text);
 void sink_finish(Sink &out);  // hands the rest of the buffer to flush
 // A single sink_write of at most sizeof Sink::buf bytes reaches one flush
 // whole: the buffer is flushed before it when it would not fit.
-void sink_reserve(Sink &out, size_t n);  // flushes unless n more bytes fit
+// Flushes unless n more bytes fit.
+inline void sink_reserve(Sink &out, size_t n) {
+  if (n > sizeof out.buf - out.len) sink_finish(out);
+}
 // Room the answer writer reserves before a response line, so that the line,
 // written in pieces, still reaches one flush whole (a line holds at most 299
 // bytes, and its texts at most three times as many in UTF-8).
@@ -341,6 +354,7 @@ inline uint64_t head_DE_slot_of(const GermanTables &de, uint64_t code) {
   return (slot >> 32 & 0xFFFF) < de.head_DE_size ? slot : 0;
 }
 inline unsigned char slot_method(uint64_t slot) { return static_cast<unsigned char>(slot >> 48); }
+inline size_t slot_head_index(uint64_t slot) { return slot >> 32 & 0xFFFF; }
 
 // ---------------------------------------------------------------------------
 // Editions (Version.cpp).  Dates are numbers YYYYMMDD.
@@ -627,6 +641,30 @@ using AccountText = pluvar_account_text;  // {blz, knr}, as the library takes th
 constexpr char kNotPlainAccount = '?';
 void plain_account_codes(const GermanTables &de, std::span<const AccountText> accounts,
                          char *codes);
+
+// Batch lines that are plain account queries, "knr=K&blz=B" or "blz=B&knr=K"
+// with B eight digits and K one to ten (and perhaps a CR), are answered in
+// bulk the same way, with the answer the request path gives each under the
+// default options.  read_account_line finds the two values in such a line.
+struct AccountLine {
+  const char *blz;  // eight digits
+  const char *knr;  // knr_len digits, 1 to 10
+  uint8_t knr_len;
+};
+bool read_account_line(std::string_view line, AccountLine &a);
+// The bank fields of those answers ("&name=..&zip=..&location=..") as first
+// written for each bank of one edition.  Written anew, they would read the
+// bank's row, which lies anywhere in a table larger than the fast caches.
+struct alignas(64) BankFields {
+  char text[127];  // the longest fields take 121 bytes
+  uint8_t len;     // 0 until written
+};
+struct BankFieldsCache {
+  const GermanTables *edition = nullptr;
+  std::vector<BankFields> banks;  // by head_DE index
+};
+// Writes each line's answer followed by LF, in order.
+void answer_account_lines(std::span<const AccountLine> lines, BankFieldsCache &cache, Sink &out);
 
 // ===== Foreign IBAN (IBAN.cpp) =====
 // The IBAN mode for AT, CH, BE, CZ, ES and SK.  The handlers expect the query

@@ -203,6 +203,40 @@ TEST(Batch, EqualsOneShotAnswersLineForLine) {
   EXPECT_TRUE(r.out == expected);
 }
 
+// Account lines are answered in runs (looked up together, checked method by
+// method): long runs of them in both key orders, every account length, and
+// near misses of their shape, which must fall back to the general path,
+// give the one-shot answers, with and without threads.
+TEST(Batch, RunsOfAccountLinesEqualOneShotAnswers) {
+  std::mt19937 rng(20261209);
+  auto digits = [&](size_t n) {
+    std::string s;
+    for (size_t i = 0; i < n; i++) s.push_back(static_cast<char>('0' + rng() % 10));
+    return s;
+  };
+  auto bank_code = [&] { return std::string(l[rng() % l_size].blz); };
+  const char kOdd[] = {'a', 'Z', '&', '=', '\0', '\r', ' ', '+', '9', '0', '\xfc'};
+  std::string input;
+  for (int i = 0; i < 30000; i++) {
+    // Mostly ten-digit accounts, the shape read as words.
+    const size_t nk = rng() % 3 ? 10 : rng() % 12;
+    std::string knr = "knr=" + digits(nk), blz = "blz=" + (rng() % 50 ? bank_code() : digits(rng() % 10));
+    std::string line = rng() % 2 ? knr + "&" + blz : blz + "&" + knr;
+    if (rng() % 8 == 0) line[rng() % line.size()] = kOdd[rng() % sizeof kOdd];
+    if (rng() % 40 == 0) line = "KNR=" + line.substr(4);
+    if (rng() % 200 == 0) line = "-allinfo\t" + line;
+    input += line + (rng() % 10 ? "\n" : "\r\n");
+  }
+  const std::string expected = one_shot_answers(input);
+  for (const std::vector<std::string> &args :
+       std::vector<std::vector<std::string>>{{"--batch"}, {"--threads", "2", "--batch"}}) {
+    CliResult r = run_batch(input, args);
+    EXPECT_EQ(r.status, 0);
+    ASSERT_EQ(r.out.size(), expected.size()) << args[0];
+    EXPECT_TRUE(r.out == expected) << args[0];
+  }
+}
+
 // Threads share the lines of each large read and give the same answers in
 // the same order: several reads' worth of generated lines (so lines straddle
 // the reads), a line longer than a read, and a last line without LF.
