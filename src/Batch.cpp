@@ -9,11 +9,13 @@
 // answered and more input is not at hand, so a caller that writes one line
 // and waits gets its answer.
 #include <poll.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <condition_variable>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -82,18 +84,119 @@ void outbox_send(Outbox &box) {
   box.len = 0;
 }
 
+// Pieces from this size on (a worker's answers) are written where they
+// stand, after what the outbox holds, rather than copied.
+constexpr size_t kWriteWhereTheyStand = size_t{1} << 16;
+
 void outbox_put(void *ctx, const char *data, size_t len) {
   Outbox &box = *static_cast<Outbox *>(ctx);
-  if (len > kOutboxSize - box.len) outbox_send(box);
-  if (len >= kOutboxSize) return fd_output_flush(&box.output, data, len);
+  if (len > kOutboxSize - box.len || len >= kWriteWhereTheyStand) outbox_send(box);
+  if (len >= kWriteWhereTheyStand) return fd_output_flush(&box.output, data, len);
   memcpy(box.data + box.len, data, len);
   box.len += len;
 }
 
 struct BatchState {
-  char input[kReadSize];
+  char input[2][kReadSize];  // the second only for reading ahead, with workers
   Outbox outbox;
   Line line;
+};
+
+// The batch's buffers lie in one block.  Each page of fresh memory costs a
+// fault when first written, and in a virtual machine a fault can cost more
+// than copying the page; where the system offers huge pages, the block asks
+// for them, and one fault maps it all.
+constexpr size_t kHugePage = size_t{2} << 20;
+constexpr size_t kStateBlock = (sizeof(BatchState) + kHugePage - 1) / kHugePage * kHugePage;
+
+struct FreeState {
+  void operator()(BatchState *st) const {
+    st->~BatchState();
+    free(st);
+  }
+};
+using StatePtr = std::unique_ptr<BatchState, FreeState>;
+
+StatePtr new_batch_state() {
+  void *block = aligned_alloc(kHugePage, kStateBlock);
+  if (block == nullptr) return nullptr;
+  madvise(block, kStateBlock, MADV_HUGEPAGE);  // a request; without it, pages fault one by one
+  try {
+    return StatePtr(new (block) BatchState);
+  } catch (...) {
+    free(block);
+    return nullptr;
+  }
+}
+
+// Whether a read would return at once (input at hand, end of input, or an
+// error the read reports).
+bool input_at_hand(int fd) {
+  struct pollfd p = {fd, POLLIN, 0};
+  return poll(&p, 1, 0) > 0;
+}
+
+// Reads what is at hand, waiting for at least one byte; a non-blocking input
+// is waited on with poll.  Returns the count, 0 at the end, -1 on an error.
+ssize_t read_some(int fd, char *buf, size_t size) {
+  for (;;) {
+    ssize_t n = read(fd, buf, size);
+    if (n >= 0) return n;
+    if (errno == EINTR) continue;
+    if (errno != EAGAIN && errno != EWOULDBLOCK) return -1;
+    struct pollfd p = {fd, POLLIN, 0};
+    if (poll(&p, 1, -1) < 0 && errno != EINTR) return -1;
+  }
+}
+
+// The requests as read: a piece of input, its size (0 at the end, -1 on an
+// error) and the error.
+struct Piece {
+  const char *data;
+  ssize_t size;
+  int error;
+};
+
+// The input, read into one buffer while the lines of the other are still
+// being answered: with workers, the next read is made while they answer,
+// instead of keeping them waiting for it.
+class Reader {
+ public:
+  Reader(int fd, BatchState &st) : fd_(fd), buf_{st.input[0], st.input[1]} {}
+
+  bool has_read_ahead() const { return ahead_; }
+
+  // The next piece: the one read ahead, else one read now, waiting for it.
+  Piece next() {
+    if (ahead_) {
+      ahead_ = false;
+      current_ ^= 1;
+      return {buf_[current_], ahead_size_, ahead_error_};
+    }
+    const ssize_t n = read_some(fd_, buf_[current_], kReadSize);
+    return {buf_[current_], n, n < 0 ? errno : 0};
+  }
+
+  // Reads the next piece into the other buffer if that takes no waiting.
+  // The caller has answered nothing yet from beyond the current piece.
+  void read_ahead() {
+    if (ahead_ || !input_at_hand(fd_)) return;
+    ssize_t n;
+    do n = read(fd_, buf_[current_ ^ 1], kReadSize);
+    while (n < 0 && errno == EINTR);
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return;
+    ahead_ = true;
+    ahead_size_ = n;
+    ahead_error_ = n < 0 ? errno : 0;
+  }
+
+ private:
+  int fd_;
+  char *buf_[2];
+  int current_ = 0;
+  bool ahead_ = false;
+  ssize_t ahead_size_ = 0;
+  int ahead_error_ = 0;
 };
 
 void line_reset(Line &l) {
@@ -252,10 +355,9 @@ class LineAnswerer {
   // changes its answer) into the run; false for any other line, which the
   // caller answers after the run.
   bool take_account_line(std::string_view text, Sink &out) {
-    AccountLine a;
     if (n_prefix_ != 0 || line_.n_fields() != 0 || line_.too_many) return false;
-    if (!read_account_line(text, a)) return false;
-    accounts_[n_accounts_++] = a;
+    if (!read_account_line(text, accounts_[n_accounts_])) return false;
+    n_accounts_++;
     if (n_accounts_ == kAccountRun) answer_accounts(out);
     return true;
   }
@@ -328,6 +430,12 @@ class Worker {
 
   const std::string &answers() const { return answers_; }
 
+  // Whether the posted part is answered, without waiting for it.
+  bool finished() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return state_ == State::done;
+  }
+
  private:
   enum class State { idle, work, done, quit };
 
@@ -377,7 +485,10 @@ class Batch {
  public:
   // ready() is false when the words of a refused line find no room.
   Batch(int out_fd, int n_prefix, const char *const *prefix, int threads, BatchState &st)
-      : answerer_(n_prefix, prefix, st.line), outbox_(st.outbox), output_(st.outbox.output) {
+      : own_share_(kShares / static_cast<size_t>(threads)),
+        answerer_(n_prefix, prefix, st.line),
+        outbox_(st.outbox),
+        output_(st.outbox.output) {
     fd_output_init(output_, out_fd);
     outbox_.len = 0;
     sink_init(sink_, outbox_put, &outbox_);
@@ -406,7 +517,7 @@ class Batch {
 
   // Answers every line completed by the bytes read; the rest of an
   // unfinished line stays in the line state.
-  void feed(const char *p, size_t n) {
+  void feed(const char *p, size_t n, Reader &reader) {
     const char *last_lf =
         workers_.empty() ? nullptr : static_cast<const char *>(memrchr(p, '\n', n));
     if (last_lf != nullptr && line_begun()) {
@@ -420,7 +531,7 @@ class Batch {
     }
     if (last_lf != nullptr && last_lf >= p && static_cast<size_t>(last_lf - p) + 1 >= kShareFrom) {
       const size_t whole = static_cast<size_t>(last_lf - p) + 1;
-      answer_shared(p, whole);
+      answer_shared(p, whole, reader);
       p += whole;
       n -= whole;
     }
@@ -429,14 +540,18 @@ class Batch {
 
  private:
   // Whole lines, split into as many parts as there are threads at line
-  // ends; the workers answer theirs while this thread answers the first,
-  // then their answers follow in order.
-  void answer_shared(const char *p, size_t n) {
+  // ends; the workers answer theirs while this thread answers the first and
+  // reads ahead, then their answers follow in order.  This thread also reads
+  // and writes, so its part is sized as it goes: smaller when the workers
+  // were done before it, larger when it had to wait for them.
+  void answer_shared(const char *p, size_t n, Reader &reader) {
     const size_t parts = workers_.size() + 1;
     const char *bounds[kMaxThreads + 1];
     bounds[0] = p;
+    const size_t own = n / kShares * own_share_;
     for (size_t k = 1; k < parts; k++) {
-      const char *at = std::max(bounds[k - 1], p + n * k / parts);
+      const size_t offset = own + (n - own) / (parts - 1) * (k - 1);
+      const char *at = std::max(bounds[k - 1], p + offset);
       const char *lf = at < p + n ? static_cast<const char *>(memchr(at, '\n', p + n - at)) : nullptr;
       bounds[k] = lf ? lf + 1 : p + n;
     }
@@ -444,6 +559,13 @@ class Batch {
     for (size_t k = 1; k < parts; k++)
       workers_[k - 1]->post(bounds[k], static_cast<size_t>(bounds[k + 1] - bounds[k]));
     answerer_.feed(bounds[0], static_cast<size_t>(bounds[1] - bounds[0]), sink_, &output_.failed);
+    reader.read_ahead();
+    bool workers_were_done = true;
+    for (const auto &w : workers_) workers_were_done = workers_were_done && w->finished();
+    if (workers_were_done)
+      own_share_ = std::max(kLeastShare, own_share_ - 1);
+    else
+      own_share_ = std::min(kShares - kLeastShare, own_share_ + 1);
     for (size_t k = 1; k < parts; k++) {
       Worker &w = *workers_[k - 1];
       const bool kept = w.wait();
@@ -459,32 +581,15 @@ class Batch {
     }
   }
 
+  // This thread's part of shared lines, in 64ths.
+  static constexpr size_t kShares = 64, kLeastShare = 4;
+  size_t own_share_;
   LineAnswerer answerer_;
   Outbox &outbox_;
   FdOutput &output_;
   Sink sink_;
   std::vector<std::unique_ptr<Worker>> workers_;
 };
-
-// Whether a read would return at once (input at hand, end of input, or an
-// error the read reports).
-bool input_at_hand(int fd) {
-  struct pollfd p = {fd, POLLIN, 0};
-  return poll(&p, 1, 0) > 0;
-}
-
-// Reads what is at hand, waiting for at least one byte; a non-blocking input
-// is waited on with poll.  Returns the count, 0 at the end, -1 on an error.
-ssize_t read_some(int fd, char *buf, size_t size) {
-  for (;;) {
-    ssize_t n = read(fd, buf, size);
-    if (n >= 0) return n;
-    if (errno == EINTR) continue;
-    if (errno != EAGAIN && errno != EWOULDBLOCK) return -1;
-    struct pollfd p = {fd, POLLIN, 0};
-    if (poll(&p, 1, -1) < 0 && errno != EINTR) return -1;
-  }
-}
 
 int report(const char *what, int error) {
   report_error("pluvar --batch", what, error);
@@ -494,7 +599,7 @@ int report(const char *what, int error) {
 }  // namespace
 
 int pluvar_batch(int in_fd, int out_fd, int n_prefix, const char *const *prefix, int threads) {
-  std::unique_ptr<BatchState> st(new (std::nothrow) BatchState);
+  StatePtr st = new_batch_state();
   if (!st) {
     close(out_fd);
     return report("cannot start", ENOMEM);
@@ -504,14 +609,16 @@ int pluvar_batch(int in_fd, int out_fd, int n_prefix, const char *const *prefix,
     batch.close();
     return report("cannot start", ENOMEM);
   }
+  Reader reader(in_fd, *st);
   int read_error = 0;
   for (;;) {
-    if (batch.has_pending_answers() && !input_at_hand(in_fd)) batch.flush();
+    if (batch.has_pending_answers() && !reader.has_read_ahead() && !input_at_hand(in_fd))
+      batch.flush();
     if (batch.failed()) break;
-    ssize_t n = read_some(in_fd, st->input, sizeof st->input);
-    if (n < 0) read_error = errno;
-    if (n <= 0) break;
-    batch.feed(st->input, static_cast<size_t>(n));
+    const Piece piece = reader.next();
+    if (piece.size < 0) read_error = piece.error;
+    if (piece.size <= 0) break;
+    batch.feed(piece.data, static_cast<size_t>(piece.size), reader);
   }
   // The last line may end without LF.
   if (!batch.failed() && read_error == 0 && batch.line_begun()) batch.answer_last_line();

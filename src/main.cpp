@@ -337,31 +337,44 @@ void plain_account_stretch(const GermanTables &de, const AccountText *accounts, 
 
 // Writes the bank fields of the row of bank `index` (in head_DE) as they
 // stand in the cache, adding them on first use; without memory for them,
-// from the row.
+// from the row.  The fields of all banks together take less room than
+// their rows, so more of them stay in the fast caches.
 void write_bank_fields(const GermanTables &de, size_t index, BankFieldsCache &cache, Sink &out) {
   const BLZ_Row &row = de.l[de.head_DE_row[index]];
   try {
     if (cache.edition != &de) {
-      cache.banks.assign(de.head_DE_size, BankFields{});
+      cache.edition = nullptr;
+      cache.at.assign(de.head_DE_size, 0);
+      cache.text.assign(kBankFieldsBlock, '\0');
+      cache.used = 0;
       cache.edition = &de;
     }
+    uint32_t at = cache.at[index];
+    if (at == 0) {
+      char fields[kBankFieldsBlock];
+      TextCollector collected{fields, sizeof fields, 0};
+      Sink text;
+      sink_init_text(text, collected);
+      text.german = &de;
+      write_row_fields(text, row);
+      sink_finish(text);
+      // The length takes the low byte, the offset the rest: room for far
+      // more banks than an edition holds.  Fields the block cannot hold
+      // whole (none is so long) are not kept.
+      constexpr size_t kMaxOffset = (size_t{1} << 24) - 1;
+      if (collected.len == 0 || collected.len + 1 >= sizeof fields || cache.used > kMaxOffset)
+        return write_row_fields(out, row);
+      cache.text.resize(cache.used + collected.len + kBankFieldsBlock);
+      memcpy(cache.text.data() + cache.used, fields, collected.len);
+      at = static_cast<uint32_t>(cache.used << 8 | collected.len);
+      cache.used += collected.len;
+      cache.at[index] = at;
+    }
+    sink_write_block<kBankFieldsBlock>(out, cache.text.data() + (at >> 8), at & 0xFF);
   } catch (const std::bad_alloc &) {
     cache.edition = nullptr;
-    return write_row_fields(out, row);
+    write_row_fields(out, row);
   }
-  BankFields &kept = cache.banks[index];
-  if (kept.len == 0) {
-    TextCollector collected{kept.text, sizeof kept.text, 0};
-    Sink text;
-    sink_init_text(text, collected);
-    text.german = &de;
-    write_row_fields(text, row);
-    sink_finish(text);
-    // A text the block cannot hold whole (none is so long) is not kept.
-    if (collected.len + 1 >= sizeof kept.text) return write_row_fields(out, row);
-    kept.len = static_cast<uint8_t>(collected.len);
-  }
-  sink_write_block(out, kept.text, kept.len);
 }
 
 // The answers of a stretch of account lines, each followed by LF.
@@ -381,8 +394,9 @@ void answer_account_stretch(const GermanTables &de, const AccountLine *lines, si
   constexpr size_t kAhead = 8;
   auto ask_ahead = [&](size_t i) {
     if (i < n && slots[i] != 0 && cache.edition == &de) {
-      const char *at = reinterpret_cast<const char *>(&cache.banks[slot_head_index(slots[i])]);
-      for (size_t line = 0; line < sizeof(BankFields); line += 64) __builtin_prefetch(at + line);
+      const char *at = cache.text.data() + (cache.at[slot_head_index(slots[i])] >> 8);
+      __builtin_prefetch(at);
+      __builtin_prefetch(at + kBankFieldsBlock - 1);
     }
   };
   for (size_t i = 0; i < kAhead; i++) ask_ahead(i);
@@ -469,7 +483,7 @@ bool read_account_line(std::string_view line, AccountLine &a) {
     return false;
   a.blz = blz_field.data();
   a.knr = knr_field.data();
-  a.knr_len = static_cast<uint8_t>(knr_field.size());
+  a.knr_len = knr_field.size();
   return true;
 }
 

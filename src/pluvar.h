@@ -72,11 +72,12 @@ inline void sink_write(Sink &out, const char *data, size_t len) {
   memcpy(out.buf + out.len, data, len);
   out.len += len;
 }
-// Writes the first len bytes of a block.  Copying the whole block is a few
+// Writes the first len bytes of a block, whose kBlock bytes must all be
+// readable.  Copying the whole block is a few
 // vector moves, where a copy of varying length is a call or a slow string
 // instruction.
 template <size_t kBlock>
-inline void sink_write_block(Sink &out, const char (&block)[kBlock], size_t len) {
+inline void sink_write_block(Sink &out, const char *block, size_t len) {
   if (len > kBlock || kBlock > sizeof out.buf - out.len) return sink_write_flushing(out, block, len);
   memcpy(out.buf + out.len, block, kBlock);
   out.len += len;
@@ -649,19 +650,18 @@ void plain_account_codes(const GermanTables &de, std::span<const AccountText> ac
 struct AccountLine {
   const char *blz;  // eight digits
   const char *knr;  // knr_len digits, 1 to 10
-  uint8_t knr_len;
+  size_t knr_len;
 };
 bool read_account_line(std::string_view line, AccountLine &a);
 // The bank fields of those answers ("&name=..&zip=..&location=..") as first
 // written for each bank of one edition.  Written anew, they would read the
 // bank's row, which lies anywhere in a table larger than the fast caches.
-struct alignas(64) BankFields {
-  char text[127];  // the longest fields take 121 bytes
-  uint8_t len;     // 0 until written
-};
+constexpr size_t kBankFieldsBlock = 128;  // more than the longest fields (121 bytes)
 struct BankFieldsCache {
   const GermanTables *edition = nullptr;
-  std::vector<BankFields> banks;  // by head_DE index
+  std::vector<uint32_t> at;  // per bank (head_DE index): offset in text << 8 | length; 0 not yet
+  std::vector<char> text;    // the banks' fields one after another, then kBankFieldsBlock spare bytes
+  size_t used = 0;           // bytes of text the fields take
 };
 // Writes each line's answer followed by LF, in order.
 void answer_account_lines(std::span<const AccountLine> lines, BankFieldsCache &cache, Sink &out);
