@@ -52,17 +52,10 @@ Reason refusal_reason(char code, Reason code2, Reason code3, Reason code4) {
   }
 }
 
-void answer_begin(Sink &out, char code, Reason reason) {
+void answer_begin_captured_or_json(Sink &out, char code, Reason reason) {
   if (out.capture) return out.capture->begin(out.capture->ctx, code, reason);
-  // The response line goes out in one piece (one write of the process entry).
   sink_reserve(out, RESPONSE_RESERVE);
-  if (json(out)) return json_begin(out, code, reason);
-  // The digit is written on its own: joined to "code=" in a small array,
-  // it would be read back as part of a wider word than it was stored as,
-  // which the processor cannot forward from its pending stores.
-  sink_write(out, "code=", 5);
-  sink_write(out, &code, 1);
-  out.first_field = false;
+  json_begin(out, code, reason);
 }
 
 void answer_field_keyed(Sink &out, const char *key, size_t key_len, const char *value) {
@@ -87,10 +80,7 @@ void answer_deletion_mark(Sink &out, const char *blz) {
   if (deletion_mark(*out.german, code, &successor)) json_deletion_mark(out, true, successor);
 }
 
-void answer_end(Sink &out) {
-  if (out.capture) return;
-  if (json(out)) json_end(out);
-}
+void answer_end_json(Sink &out) { json_end(out); }
 
 void hit_begin(Sink &out) {
   if (json(out)) return json_hit_begin(out);

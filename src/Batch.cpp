@@ -399,6 +399,13 @@ class Worker {
   // False when the worker cannot work (no memory, no thread).
   bool start() {
     if (!answerer_.ready()) return false;
+    // The answers to a part take about twice its bytes; room for them at
+    // once spares copying them as the string grows.
+    try {
+      answers_.reserve(2 * kReadSize);
+    } catch (const std::bad_alloc &) {
+      return false;
+    }
     try {
       thread_ = std::thread([this] { run(); });
     } catch (const std::system_error &) {

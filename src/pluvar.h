@@ -217,7 +217,20 @@ Reason refusal_reason(char code, Reason code2, Reason code3, Reason code4);
 
 // The response line: the code (its digit, or the exit status as a JSON
 // number), then fields "&key=value" in call order.  answer_end closes it.
-void answer_begin(Sink &out, char code, Reason reason);
+// The plain line is written here, in the caller (a batch writes millions);
+// a captured or JSON answer begins in Answer.cpp.
+void answer_begin_captured_or_json(Sink &out, char code, Reason reason);
+inline void answer_begin(Sink &out, char code, Reason reason) {
+  if (out.capture || out.options->json) return answer_begin_captured_or_json(out, code, reason);
+  // The response line goes out in one piece (one write of the process entry).
+  sink_reserve(out, RESPONSE_RESERVE);
+  // The digit is written on its own: joined to "code=" in a small array,
+  // it would be read back as part of a wider word than it was stored as,
+  // which the processor cannot forward from its pending stores.
+  sink_write(out, "code=", 5);
+  sink_write(out, &code, 1);
+  out.first_field = false;
+}
 void answer_field_keyed(Sink &out, const char *key, size_t key_len, const char *value);
 // The field in the plain line format (no capture, no JSON, no UTF-8) in one
 // pass, where the buffer has room, as it nearly always has (answer_begin
@@ -247,7 +260,10 @@ inline void answer_field(Sink &out, const char (&key)[N], const char *value) {
 // successor bank code for a bank the directory marks for deletion; the line
 // format has no place for them and is unchanged.
 void answer_deletion_mark(Sink &out, const char *blz);
-void answer_end(Sink &out);
+void answer_end_json(Sink &out);
+inline void answer_end(Sink &out) {
+  if (!out.capture && out.options->json) answer_end_json(out);
+}
 // The receiver of a captured answer: the code and its reason, then each
 // field as the handler writes it (values as stored, valid during the call).
 struct FieldCapture {
