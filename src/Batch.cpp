@@ -9,7 +9,6 @@
 // answered and more input is not at hand, so a caller that writes one line
 // and waits gets its answer.
 #include <poll.h>
-#include <sys/mman.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -25,6 +24,7 @@
 #include <thread>
 #include <vector>
 
+#include "HugePages.h"
 #include "pluvar.h"
 
 namespace {
@@ -102,29 +102,24 @@ struct BatchState {
   Line line;
 };
 
-// The batch's buffers lie in one block.  Each page of fresh memory costs a
-// fault when first written, and in a virtual machine a fault can cost more
-// than copying the page; where the system offers huge pages, the block asks
-// for them, and one fault maps it all.
-constexpr size_t kHugePage = size_t{2} << 20;
-constexpr size_t kStateBlock = (sizeof(BatchState) + kHugePage - 1) / kHugePage * kHugePage;
-
+// The batch's buffers lie in one block, in huge pages where the system
+// offers them (HugePages.h).
 struct FreeState {
   void operator()(BatchState *st) const {
     st->~BatchState();
-    free(st);
+    huge_page_free(st);
   }
 };
 using StatePtr = std::unique_ptr<BatchState, FreeState>;
 
 StatePtr new_batch_state() {
-  void *block = aligned_alloc(kHugePage, kStateBlock);
+  static_assert(sizeof(BatchState) >= kHugePagesFrom);
+  void *block = huge_page_alloc(sizeof(BatchState));
   if (block == nullptr) return nullptr;
-  madvise(block, kStateBlock, MADV_HUGEPAGE);  // a request; without it, pages fault one by one
   try {
     return StatePtr(new (block) BatchState);
   } catch (...) {
-    free(block);
+    huge_page_free(block);
     return nullptr;
   }
 }
@@ -379,6 +374,8 @@ class LineAnswerer {
   bool ready_ = false;
 };
 
+using AnswerStore = std::vector<char, HugePageAllocator<char>>;
+
 // A thread that answers a run of whole lines into memory, for --threads:
 // the batch hands each worker a part of what it has read and writes the
 // parts' answers in input order once all are done.
@@ -435,7 +432,7 @@ class Worker {
     return !failed_;
   }
 
-  const std::string &answers() const { return answers_; }
+  const AnswerStore &answers() const { return answers_; }
 
   // Whether the posted part is answered, without waiting for it.
   bool finished() {
@@ -450,7 +447,7 @@ class Worker {
     Worker &w = *static_cast<Worker *>(ctx);
     if (w.failed_) return;
     try {
-      w.answers_.append(data, len);
+      w.answers_.insert(w.answers_.end(), data, data + len);
     } catch (const std::bad_alloc &) {
       w.failed_ = true;
     }
@@ -474,7 +471,7 @@ class Worker {
   Line line_;
   LineAnswerer answerer_;
   Sink sink_;
-  std::string answers_;
+  AnswerStore answers_;
   bool failed_ = false;
   const char *job_ = nullptr;
   size_t job_size_ = 0;

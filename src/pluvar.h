@@ -19,6 +19,8 @@
 
 #include <pluvar/pluvar.h>
 
+#include "HugePages.h"
+
 // ---------------------------------------------------------------------------
 // Output sink.
 //
@@ -676,7 +678,8 @@ constexpr size_t kBankFieldsBlock = 128;  // more than the longest fields (121 b
 struct BankFieldsCache {
   const GermanTables *edition = nullptr;
   std::vector<uint32_t> at;  // per bank (head_DE index): offset in text << 8 | length; 0 not yet
-  std::vector<char> text;    // the banks' fields one after another, then kBankFieldsBlock spare bytes
+  // The banks' fields one after another, then kBankFieldsBlock spare bytes.
+  std::vector<char, HugePageAllocator<char>> text;
   size_t used = 0;           // bytes of text the fields take
 };
 // Writes each line's answer followed by LF, in order.
