@@ -8,6 +8,7 @@
 
 #include <cstdlib>
 #include <random>
+#include <thread>
 
 #include "cli.h"
 
@@ -366,7 +367,8 @@ TEST(Batch, FurtherWordsAreRefusedLikeABadCommandLine) {
 
 // Starts `pluvar --batch` on the pipes' child ends (standard error on
 // `errp` when given) and closes them here; returns the process, or -1.
-pid_t spawn_batch(int inp[2], int outp[2], int errp[2]) {
+pid_t spawn_batch(int inp[2], int outp[2], int errp[2],
+                  const std::vector<std::string> &words = {"--batch"}) {
   posix_spawn_file_actions_t fa;
   posix_spawn_file_actions_init(&fa);
   posix_spawn_file_actions_adddup2(&fa, inp[0], 0);
@@ -376,10 +378,13 @@ pid_t spawn_batch(int inp[2], int outp[2], int errp[2]) {
     posix_spawn_file_actions_adddup2(&fa, errp[1], 2);
     posix_spawn_file_actions_addclose(&fa, errp[0]);
   }
-  std::string prog = PLUVAR_BIN, word = "--batch";
-  char *argv[] = {prog.data(), word.data(), nullptr};
+  std::string prog = PLUVAR_BIN;
+  std::vector<std::string> args = words;
+  std::vector<char *> argv = {prog.data()};
+  for (std::string &w : args) argv.push_back(w.data());
+  argv.push_back(nullptr);
   pid_t pid;
-  int rc = posix_spawn(&pid, prog.c_str(), &fa, nullptr, argv, environ);
+  int rc = posix_spawn(&pid, prog.c_str(), &fa, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&fa);
   close(inp[0]);
   close(outp[1]);
@@ -459,6 +464,37 @@ TEST(Batch, CoprocessGetsEachAnswerWhileTheWriterStaysOpen) {
     int lfs = 0;
     for (char c : expected) lfs += c == '\n';
     EXPECT_EQ(read_lines(outp[0], lfs), expected) << x.line;
+  }
+  close(inp[1]);
+  EXPECT_EQ(read_all(outp[0]), "");
+  close(outp[0]);
+  int st = 0;
+  waitpid(pid, &st, 0);
+  EXPECT_TRUE(WIFEXITED(st) && WEXITSTATUS(st) == 0);
+}
+
+// With workers, the reading thread reads ahead while they answer; a caller
+// that writes a large block and waits, the pipe still open, gets every
+// answer of the block, in order, before it writes the next.
+TEST(Batch, ThreadsAnswerEachBlockWhileTheWriterStaysOpen) {
+  int inp[2], outp[2];
+  ASSERT_EQ(pipe(inp), 0);
+  ASSERT_EQ(pipe(outp), 0);
+  pid_t pid = spawn_batch(inp, outp, nullptr, {"--threads", "2", "--batch"});
+  ASSERT_GT(pid, 0);
+  for (unsigned block = 0; block < 3; block++) {
+    std::string input;
+    for (const auto &line : generated_lines(block, 4000)) input += line;
+    const std::string expected = one_shot_answers(input);
+    int lfs = 0;
+    for (char c : expected) lfs += c == '\n';
+    // The answers are read while the block is written: neither pipe holds
+    // a whole block.
+    std::thread writer([&] { EXPECT_TRUE(write_fully(inp[1], input.data(), input.size())); });
+    const std::string got = read_lines(outp[0], lfs);
+    writer.join();
+    ASSERT_EQ(got.size(), expected.size()) << block;
+    EXPECT_TRUE(got == expected) << block;
   }
   close(inp[1]);
   EXPECT_EQ(read_all(outp[0]), "");
