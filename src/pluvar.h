@@ -651,11 +651,16 @@ char iban_method_Unicreditbank(char *blz, char *knr, uint32_t rule);
 // method byte to reach answers no directory bank gives.
 char account_check(const char *iban, const char *blz, const char *knr, char allinfo,
                    int method_override, Sink &out);
+// The bank fields of a row of `l` in an answer: name, postcode, place, and
+// under --json the deletion mark of its bank code.
+void write_row_fields(Sink &out, const BLZ_Row &r);
+// The reason of a check method's code.
+Reason check_reason(char code);
 
-// Plain account checks in bulk (main.cpp), codes only: codes[i] is the code
-// `account_check` gives for accounts[i] when its bank code is 8 digits and
-// its account 1 to 10 digits, and kNotPlainAccount for any other pair (a null
-// text too), which the caller answers through the query's path.
+// Plain account checks in bulk (AccountBulk.cpp), codes only: codes[i] is
+// the code `account_check` gives for accounts[i] when its bank code is 8
+// digits and its account 1 to 10 digits, and kNotPlainAccount for any other
+// pair (a null text too), which the caller answers through the query's path.
 using AccountText = pluvar_account_text;  // {blz, knr}, as the library takes them
 constexpr char kNotPlainAccount = '?';
 void plain_account_codes(const GermanTables &de, std::span<const AccountText> accounts,
