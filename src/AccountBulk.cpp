@@ -128,11 +128,7 @@ void write_bank_fields(const GermanTables &de, size_t index, BankFieldsCache &ca
     if (cache.edition != &de) {
       cache.edition = nullptr;
       cache.at.assign(de.head_DE_size, 0);
-      // Room for every bank at once: the text never moves, and its pages
-      // are mapped only as the fields of banks fill them.
-      cache.text.clear();
-      cache.text.reserve((size_t{de.head_DE_size} + 1) * kBankFieldsBlock);
-      cache.text.resize(kBankFieldsBlock);
+      cache.text.assign(kBankFieldsBlock, '\0');
       cache.used = 0;
       cache.edition = &de;
     }

@@ -14,7 +14,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <condition_variable>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -22,6 +21,7 @@
 #include <string>
 #include <system_error>
 #include <thread>
+#include <type_traits>
 #include <vector>
 
 #include "HugePages.h"
@@ -74,13 +74,13 @@ bool make_room(std::vector<T> &v, size_t used, size_t n, size_t limit) {
 constexpr size_t kOutboxSize = size_t{1} << 18;
 
 struct Outbox {
-  FdOutput output;
+  FdOutput *output;
   size_t len;
   char data[kOutboxSize];
 };
 
 void outbox_send(Outbox &box) {
-  fd_output_flush(&box.output, box.data, box.len);
+  if (box.len > 0) fd_output_flush(box.output, box.data, box.len);
   box.len = 0;
 }
 
@@ -91,37 +91,39 @@ constexpr size_t kWriteWhereTheyStand = size_t{1} << 16;
 void outbox_put(void *ctx, const char *data, size_t len) {
   Outbox &box = *static_cast<Outbox *>(ctx);
   if (len > kOutboxSize - box.len || len >= kWriteWhereTheyStand) outbox_send(box);
-  if (len >= kWriteWhereTheyStand) return fd_output_flush(&box.output, data, len);
+  if (len >= kWriteWhereTheyStand) return fd_output_flush(box.output, data, len);
   memcpy(box.data + box.len, data, len);
   box.len += len;
 }
 
+// A batch reads its first piece into a small buffer and answers straight to
+// the output.  Once the input proves large (a read fills that buffer), it
+// takes large buffers: two for the input, so that with workers the next
+// piece is read while they answer, and the outbox.  A batch of a few lines
+// (a coprocess, a short file) so never maps memory it does not use.
+constexpr size_t kFirstRead = size_t{16} << 10;
+
 struct BatchState {
-  char input[2][kReadSize];  // the second only for reading ahead, with workers
-  Outbox outbox;
+  char first_input[kFirstRead];
   Line line;
 };
 
-// The batch's buffers lie in one block, in huge pages where the system
-// offers them (HugePages.h).
-struct FreeState {
-  void operator()(BatchState *st) const {
-    st->~BatchState();
-    huge_page_free(st);
-  }
+struct LargeBuffers {
+  char input[2][kReadSize];  // the second only for reading ahead, with workers
+  Outbox outbox;
 };
-using StatePtr = std::unique_ptr<BatchState, FreeState>;
 
-StatePtr new_batch_state() {
-  static_assert(sizeof(BatchState) >= kHugePagesFrom);
-  void *block = huge_page_alloc(sizeof(BatchState));
-  if (block == nullptr) return nullptr;
-  try {
-    return StatePtr(new (block) BatchState);
-  } catch (...) {
-    huge_page_free(block);
-    return nullptr;
-  }
+// Large buffers lie in one block, in huge pages where the system offers
+// them (HugePages.h).
+struct FreeLargeBuffers {
+  void operator()(LargeBuffers *b) const { huge_page_free(b); }
+};
+using LargeBuffersPtr = std::unique_ptr<LargeBuffers, FreeLargeBuffers>;
+
+LargeBuffersPtr new_large_buffers() {
+  static_assert(std::is_trivially_destructible_v<LargeBuffers>);
+  void *block = huge_page_alloc(sizeof(LargeBuffers));
+  return LargeBuffersPtr(block ? new (block) LargeBuffers : nullptr);
 }
 
 // Whether a read would return at once (input at hand, end of input, or an
@@ -152,32 +154,46 @@ struct Piece {
   int error;
 };
 
-// The input, read into one buffer while the lines of the other are still
-// being answered: with workers, the next read is made while they answer,
-// instead of keeping them waiting for it.
+// The input: the first piece into the batch's small buffer, the rest, once
+// large buffers are given, into one of them while the lines of the other are
+// still being answered (with workers, the next read is made while they
+// answer, instead of keeping them waiting for it).
 class Reader {
  public:
-  Reader(int fd, BatchState &st) : fd_(fd), buf_{st.input[0], st.input[1]} {}
+  Reader(int fd, BatchState &st) : fd_(fd), buf_{st.first_input, nullptr}, size_(kFirstRead) {}
 
   bool has_read_ahead() const { return ahead_; }
+  // Whether the last piece filled the small buffer: more is likely to come.
+  bool wants_large_buffers() const { return buf_[1] == nullptr && last_size_ == kFirstRead; }
+
+  // Reads into these from the next piece on; the current piece is answered.
+  void use(LargeBuffers &large) {
+    buf_[0] = large.input[0];
+    buf_[1] = large.input[1];
+    size_ = kReadSize;
+    current_ = 0;
+  }
 
   // The next piece: the one read ahead, else one read now, waiting for it.
   Piece next() {
     if (ahead_) {
       ahead_ = false;
       current_ ^= 1;
+      last_size_ = ahead_size_;
       return {buf_[current_], ahead_size_, ahead_error_};
     }
-    const ssize_t n = read_some(fd_, buf_[current_], kReadSize);
+    const ssize_t n = read_some(fd_, buf_[current_], size_);
+    last_size_ = n;
     return {buf_[current_], n, n < 0 ? errno : 0};
   }
 
-  // Reads the next piece into the other buffer if that takes no waiting.
-  // The caller has answered nothing yet from beyond the current piece.
+  // Reads the next piece into the other large buffer if that takes no
+  // waiting.  The caller has answered nothing yet from beyond the current
+  // piece.
   void read_ahead() {
-    if (ahead_ || !input_at_hand(fd_)) return;
+    if (ahead_ || buf_[1] == nullptr || !input_at_hand(fd_)) return;
     ssize_t n;
-    do n = read(fd_, buf_[current_ ^ 1], kReadSize);
+    do n = read(fd_, buf_[current_ ^ 1], size_);
     while (n < 0 && errno == EINTR);
     if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return;
     ahead_ = true;
@@ -188,7 +204,9 @@ class Reader {
  private:
   int fd_;
   char *buf_[2];
+  size_t size_;
   int current_ = 0;
+  ssize_t last_size_ = 0;
   bool ahead_ = false;
   ssize_t ahead_size_ = 0;
   int ahead_error_ = 0;
@@ -281,6 +299,17 @@ class LineAnswerer {
 
   bool ready() const { return ready_; }
   Line &line() { return line_; }
+
+  // Many lines are coming: room for the fields of every bank at once, so
+  // that the store does not grow step by step through fresh pages.
+  void expect_many_lines() {
+    constexpr size_t kBankFieldsRoom = size_t{256} << 10;  // ~3,500 banks, 55 bytes each
+    try {
+      bank_fields_.text.reserve(kBankFieldsRoom);
+    } catch (const std::bad_alloc &) {
+      // It grows as it goes.
+    }
+  }
 
   // The line has ended (LF or end of input): answer it as the command line
   // made of the batch options and the line's fields would be answered.
@@ -396,6 +425,7 @@ class Worker {
   // False when the worker cannot work (no memory, no thread).
   bool start() {
     if (!answerer_.ready()) return false;
+    answerer_.expect_many_lines();  // a worker answers only large inputs
     // The answers to a part take about twice its bytes; room for them at
     // once spares copying them as the string grows.
     try {
@@ -489,13 +519,9 @@ class Batch {
  public:
   // ready() is false when the words of a refused line find no room.
   Batch(int out_fd, int n_prefix, const char *const *prefix, int threads, BatchState &st)
-      : own_share_(kShares / static_cast<size_t>(threads)),
-        answerer_(n_prefix, prefix, st.line),
-        outbox_(st.outbox),
-        output_(st.outbox.output) {
+      : own_share_(kShares / static_cast<size_t>(threads)), answerer_(n_prefix, prefix, st.line) {
     fd_output_init(output_, out_fd);
-    outbox_.len = 0;
-    sink_init(sink_, outbox_put, &outbox_);
+    sink_init(sink_, fd_output_flush, &output_);
     for (int i = 1; i < threads; i++) {
       std::unique_ptr<Worker> w(new (std::nothrow) Worker(n_prefix, prefix));
       if (!w || !w->start()) break;  // fewer workers, the same answers
@@ -510,11 +536,22 @@ class Batch {
   bool ready() const { return answerer_.ready(); }
   bool failed() const { return output_.failed; }
   int error() const { return output_.error; }
-  bool has_pending_answers() const { return sink_.len > 0 || outbox_.len > 0; }
+  bool has_pending_answers() const { return sink_.len > 0 || (outbox_ && outbox_->len > 0); }
   bool line_begun() { return answerer_.line().n_fields() > 0 || answerer_.line().too_many; }
   void flush() {
     sink_finish(sink_);
-    outbox_send(outbox_);
+    if (outbox_) outbox_send(*outbox_);
+  }
+
+  // Gathers the answers in the outbox from now on.
+  void use(LargeBuffers &large) {
+    answerer_.expect_many_lines();
+    sink_finish(sink_);
+    outbox_ = &large.outbox;
+    outbox_->output = &output_;
+    outbox_->len = 0;
+    sink_.flush = outbox_put;
+    sink_.ctx = outbox_;
   }
   bool close() { return fd_output_close(output_); }
   void answer_last_line() { answerer_.answer(sink_); }
@@ -577,7 +614,7 @@ class Batch {
       if (kept) {
         // Whole answers, after those of the parts before.
         sink_finish(sink_);
-        outbox_put(&outbox_, w.answers().data(), w.answers().size());
+        sink_.flush(sink_.ctx, w.answers().data(), w.answers().size());
       } else {
         answerer_.feed(bounds[k], static_cast<size_t>(bounds[k + 1] - bounds[k]), sink_,
                        &output_.failed);
@@ -589,8 +626,8 @@ class Batch {
   static constexpr size_t kShares = 64, kLeastShare = 4;
   size_t own_share_;
   LineAnswerer answerer_;
-  Outbox &outbox_;
-  FdOutput &output_;
+  FdOutput output_;
+  Outbox *outbox_ = nullptr;  // once the input has proved large
   Sink sink_;
   std::vector<std::unique_ptr<Worker>> workers_;
 };
@@ -603,7 +640,7 @@ int report(const char *what, int error) {
 }  // namespace
 
 int pluvar_batch(int in_fd, int out_fd, int n_prefix, const char *const *prefix, int threads) {
-  StatePtr st = new_batch_state();
+  std::unique_ptr<BatchState> st(new (std::nothrow) BatchState);
   if (!st) {
     close(out_fd);
     return report("cannot start", ENOMEM);
@@ -614,6 +651,7 @@ int pluvar_batch(int in_fd, int out_fd, int n_prefix, const char *const *prefix,
     return report("cannot start", ENOMEM);
   }
   Reader reader(in_fd, *st);
+  LargeBuffersPtr large;
   int read_error = 0;
   for (;;) {
     if (batch.has_pending_answers() && !reader.has_read_ahead() && !input_at_hand(in_fd))
@@ -623,6 +661,11 @@ int pluvar_batch(int in_fd, int out_fd, int n_prefix, const char *const *prefix,
     if (piece.size < 0) read_error = piece.error;
     if (piece.size <= 0) break;
     batch.feed(piece.data, static_cast<size_t>(piece.size), reader);
+    // Without memory for them, the batch goes on with its small buffer.
+    if (reader.wants_large_buffers() && (large = new_large_buffers())) {
+      reader.use(*large);
+      batch.use(*large);
+    }
   }
   // The last line may end without LF.
   if (!batch.failed() && read_error == 0 && batch.line_begun()) batch.answer_last_line();

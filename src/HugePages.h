@@ -8,13 +8,15 @@
 #include <sys/mman.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdlib>
 #include <new>
 
 constexpr size_t kHugePage = size_t{2} << 20;
 // Below this, a buffer is plain memory: rounding it up to a huge page would
-// cost more zeroing than the faults it spares.
-constexpr size_t kHugePagesFrom = size_t{256} << 10;
+// cost more zeroing than the faults it spares.  A buffer that grows by
+// doubling so takes huge pages once it has grown past this size.
+constexpr size_t kHugePagesFrom = size_t{64} << 10;
 
 // Memory for `bytes`, or nullptr; free it with huge_page_free.
 inline void *huge_page_alloc(size_t bytes) noexcept {
