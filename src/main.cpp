@@ -116,13 +116,6 @@ char extract_numbers(char *query, char *iban, char *blz, char *knr) {
   return account_values(b, k, blz, knr);
 }
 
-Reason check_reason(char code) {
-  return code == '1'   ? Reason::valid
-         : code == '9' ? Reason::no_check_digit
-         : code == '8' ? Reason::method_unknown
-                       : Reason::check_digit;
-}
-
 char account_check(const char *iban, const char *blz_in, const char *knr_in, char allinfo,
                    int method_override, Sink &out) {
   char blz[BLZ_DE_SIZE] = {0}, knr[KNR_DE_SIZE] = {0};

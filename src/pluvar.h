@@ -655,7 +655,12 @@ char account_check(const char *iban, const char *blz, const char *knr, char alli
 // under --json the deletion mark of its bank code.
 void write_row_fields(Sink &out, const BLZ_Row &r);
 // The reason of a check method's code.
-Reason check_reason(char code);
+inline Reason check_reason(char code) {
+  return code == '1'   ? Reason::valid
+         : code == '9' ? Reason::no_check_digit
+         : code == '8' ? Reason::method_unknown
+                       : Reason::check_digit;
+}
 
 // Plain account checks in bulk (AccountBulk.cpp), codes only: codes[i] is
 // the code `account_check` gives for accounts[i] when its bank code is 8
