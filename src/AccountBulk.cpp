@@ -270,14 +270,15 @@ bool read_account_line(std::string_view line, AccountLine &a) {
   return true;
 }
 
-void answer_account_lines(std::span<const AccountLine> lines, BankFieldsCache &cache, Sink &out) {
+void answer_account_lines(const GermanTables &de, std::span<const AccountLine> lines,
+                          BankFieldsCache &cache, Sink &out) {
   const RequestOptions *saved = out.options;
   const GermanTables *saved_german = out.german;
   out.options = &kDefaultOptions;
-  out.german = &german_edition_for(0, out.clock);
+  out.german = &de;
   for (size_t at = 0; at < lines.size(); at += kBulkStretch) {
     const size_t n = std::min(kBulkStretch, lines.size() - at);
-    answer_account_stretch(*out.german, lines.data() + at, n, cache, out);
+    answer_account_stretch(de, lines.data() + at, n, cache, out);
   }
   out.options = saved;
   out.german = saved_german;

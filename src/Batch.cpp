@@ -389,7 +389,9 @@ class LineAnswerer {
   // Answers the run; its lines stand in the bytes being fed.
   void answer_accounts(Sink &out) {
     if (n_accounts_ == 0) return;
-    answer_account_lines(std::span(accounts_.data(), n_accounts_), bank_fields_, out);
+    // The edition of today, as the request path would choose it.
+    const GermanTables &de = german_edition_for(0, out.clock);
+    answer_account_lines(de, std::span(accounts_.data(), n_accounts_), bank_fields_, out);
     n_accounts_ = 0;
   }
 

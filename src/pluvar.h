@@ -692,8 +692,9 @@ struct BankFieldsCache {
   std::vector<char, HugePageAllocator<char>> text;
   size_t used = 0;           // bytes of text the fields take
 };
-// Writes each line's answer followed by LF, in order.
-void answer_account_lines(std::span<const AccountLine> lines, BankFieldsCache &cache, Sink &out);
+// Writes each line's answer from edition `de` followed by LF, in order.
+void answer_account_lines(const GermanTables &de, std::span<const AccountLine> lines,
+                          BankFieldsCache &cache, Sink &out);
 
 // ===== Foreign IBAN (IBAN.cpp) =====
 // The IBAN mode for AT, CH, BE, CZ, ES and SK.  The handlers expect the query

@@ -8,6 +8,7 @@
 
 #include <cstdlib>
 #include <random>
+#include <regex>
 #include <thread>
 
 #include "cli.h"
@@ -235,6 +236,40 @@ TEST(Batch, RunsOfAccountLinesEqualOneShotAnswers) {
     EXPECT_EQ(r.status, 0);
     ASSERT_EQ(r.out.size(), expected.size()) << args[0];
     EXPECT_TRUE(r.out == expected) << args[0];
+  }
+}
+
+// A line joins a run only when it is the account query of exactly its two
+// values, judged by a second reading of the form (a regular expression) over
+// mutations of both key orders: bytes replaced, inserted, dropped.
+TEST(Batch, AccountLinesAreRecognisedByTheirForm) {
+  const std::regex form("knr=([0-9]{1,10})&blz=([0-9]{8})\r?|blz=([0-9]{8})&knr=([0-9]{1,10})\r?");
+  const std::string alphabet = "0123456789&=knrblzKB\r\t x";
+  std::mt19937 rng(12);
+  auto digits = [&](size_t n) {
+    std::string s;
+    for (size_t i = 0; i < n; i++) s.push_back(static_cast<char>('0' + rng() % 10));
+    return s;
+  };
+  for (int i = 0; i < 20000; i++) {
+    const std::string knr = digits(rng() % 12), blz = digits(7 + rng() % 3);
+    std::string line = rng() % 2 ? "knr=" + knr + "&blz=" + blz : "blz=" + blz + "&knr=" + knr;
+    for (unsigned m = rng() % 3; m > 0 && !line.empty(); m--) {
+      const size_t at = rng() % line.size();
+      const char c = alphabet[rng() % alphabet.size()];
+      switch (rng() % 3) {
+        case 0: line[at] = c; break;
+        case 1: line.insert(line.begin() + static_cast<long>(at), c); break;
+        default: line.erase(at, 1);
+      }
+    }
+    std::smatch m;
+    const bool judged = std::regex_match(line, m, form);
+    AccountLine a{};
+    ASSERT_EQ(read_account_line(line, a), judged) << line;
+    if (!judged) continue;
+    EXPECT_EQ(std::string(a.blz, 8), m[2].matched ? m[2].str() : m[3].str()) << line;
+    EXPECT_EQ(std::string(a.knr, a.knr_len), m[1].matched ? m[1].str() : m[4].str()) << line;
   }
 }
 

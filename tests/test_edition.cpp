@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -175,7 +176,8 @@ struct OtherEdition {
   Edition_DE facts = edition_DE;
   uint32_t rows, heads, deleted = 0;
   GermanTables tables;
-  OtherEdition(uint32_t valid_from, uint32_t n_rows, uint32_t n_heads)
+  OtherEdition(uint32_t valid_from, uint32_t n_rows, uint32_t n_heads,
+               const uint16_t *head_rows = german_current.head_DE_row)
       : rows(n_rows),
         heads(n_heads),
         tables{facts,
@@ -199,7 +201,7 @@ struct OtherEdition {
                german_current.head_DE_text,
                german_current.head_DE_text_size,
                german_current.head_DE_key,
-               german_current.head_DE_row,
+               head_rows,
                german_current.head_DE_method,
                german_current.head_DE_rule,
                german_current.head_DE_hash_multiplier,
@@ -267,6 +269,43 @@ TEST(EditionSwitch, HandlersAnswerFromTheSinksEdition) {
             std::string::npos);
   EXPECT_EQ(answer(&all_rows.tables, Search_Main, deleted, 0, json).find("\"deleted\""),
             std::string::npos);
+}
+
+// A batch keeps each bank's fields per edition: the same store, asked from
+// an edition whose bank records name each other's rows, answers from that
+// edition, and from the first again after it.
+TEST(EditionSwitch, BatchAccountRunsKeepBankFieldsPerEdition) {
+  const uint32_t heads = german_current.head_DE_size;
+  std::vector<uint16_t> rotated(heads);
+  for (uint32_t i = 0; i < heads; i++) rotated[i] = german_current.head_DE_row[(i + 1) % heads];
+  OtherEdition shifted(20250908, german_current.l_size, heads, rotated.data());
+  std::mt19937 rng(9);
+  std::vector<std::string> texts;
+  for (int i = 0; i < 1500; i++)
+    texts.push_back("knr=" + std::to_string(rng() % 10000000000ULL) +
+                    "&blz=" + german_current.l[rng() % german_current.l_size].blz);
+  std::vector<AccountLine> lines(texts.size());
+  for (size_t i = 0; i < texts.size(); i++) ASSERT_TRUE(read_account_line(texts[i], lines[i]));
+  BankFieldsCache cache;
+  const GermanTables *const editions[] = {&german_current, &shifted.tables, &german_current};
+  for (const GermanTables *de : editions) {
+    std::string got, expected;
+    Sink out;
+    sink_init(out, append_to_string, &got);
+    answer_account_lines(*de, lines, cache, out);
+    sink_finish(out);
+    for (const std::string &text : texts) {
+      char query[QUERY_SIZE] = {0};
+      strncpy(query, text.c_str(), QUERY_SIZE - 1);
+      Sink one;
+      sink_init(one, append_to_string, &expected);
+      one.german = de;
+      Account_Main(query, 0, one);
+      sink_write(one, "\n", 1);
+      sink_finish(one);
+    }
+    EXPECT_TRUE(got == expected) << (de == &german_current ? "shipped" : "shifted");
+  }
 }
 
 // The default build carries data/'s edition alone: every request answers
