@@ -273,6 +273,27 @@ TEST(Batch, AccountLinesAreRecognisedByTheirForm) {
   }
 }
 
+// The first read takes 16 KiB; once it fills, the batch reads on into
+// larger buffers.  An account line (or one ending in CR LF) that stands
+// across that border at any of its bytes is read whole.
+TEST(Batch, LinesAcrossTheFirstReadAreReadWhole) {
+  constexpr size_t kFirstRead = 16384;
+  const std::string account = "knr=0532013000&blz=37040044";
+  for (size_t back = 0; back <= account.size() + 2; back++) {
+    std::string input;
+    while (input.size() + 3 <= kFirstRead - back) input += "-v\n";
+    input += std::string(kFirstRead - back - input.size(), 'x');  // the last filler line, refused
+    input += "\n" + account + (back % 2 ? "\r\n" : "\n");
+    for (int i = 0; i < 600; i++) input += account + "\n";
+    const std::string expected = one_shot_answers(input);
+    for (const char *threads : {"1", "2"}) {
+      CliResult r = run_batch(input, {"--threads", threads, "--batch"});
+      EXPECT_EQ(r.status, 0);
+      EXPECT_TRUE(r.out == expected) << "border " << back << " bytes before the line, threads " << threads;
+    }
+  }
+}
+
 // Threads share the lines of each large read and give the same answers in
 // the same order: several reads' worth of generated lines (so lines straddle
 // the reads), a line longer than a read, and a last line without LF.
