@@ -235,38 +235,27 @@ void plain_account_codes(const GermanTables &de, std::span<const AccountText> ac
 }
 
 bool read_account_line(std::string_view line, AccountLine &a) {
-  constexpr size_t kBlzDigits = BLZ_DE_SIZE - 1, kKnrDigits = KNR_DE_SIZE - 1;
-  constexpr size_t kKey = 4;  // "knr=", "blz="
   if (read_ten_digit_account_line(line, a)) return true;
-  auto digits = [](std::string_view s) {
-    size_t n = 0;
-    while (n < s.size() && is_digit(static_cast<unsigned char>(s[n]))) n++;
-    return n;
-  };
   if (line.ends_with('\r')) line.remove_suffix(1);
-  std::string_view blz_field, knr_field;
-  if (line.starts_with("knr=")) {
-    const size_t nk = digits(line.substr(kKey));
-    knr_field = line.substr(0, kKey + nk);
-    blz_field = line.substr(kKey + nk);
-    if (!blz_field.starts_with("&blz=")) return false;
-    blz_field.remove_prefix(1);
-  } else if (line.starts_with("blz=")) {
-    blz_field = line.substr(0, kKey + kBlzDigits);
-    knr_field = line.substr(blz_field.size());
-    if (!knr_field.starts_with("&knr=")) return false;
-    knr_field.remove_prefix(1);
+  const size_t amp = line.find('&');
+  if (amp == std::string_view::npos) return false;
+  const std::string_view first = line.substr(0, amp), second = line.substr(amp + 1);
+  std::string_view blz, knr;
+  if (first.starts_with("knr=") && second.starts_with("blz=")) {
+    knr = first.substr(4);
+    blz = second.substr(4);
+  } else if (first.starts_with("blz=") && second.starts_with("knr=")) {
+    blz = first.substr(4);
+    knr = second.substr(4);
   } else {
     return false;
   }
-  blz_field.remove_prefix(kKey);
-  knr_field.remove_prefix(kKey);
-  if (blz_field.size() != kBlzDigits || digits(blz_field) != kBlzDigits) return false;
-  if (knr_field.empty() || knr_field.size() > kKnrDigits || digits(knr_field) != knr_field.size())
+  if (blz.size() != BLZ_DE_SIZE - 1 || knr.empty() || knr.size() > KNR_DE_SIZE - 1 ||
+      !all_digits(blz) || !all_digits(knr))
     return false;
-  a.blz = blz_field.data();
-  a.knr = knr_field.data();
-  a.knr_len = knr_field.size();
+  a.blz = blz.data();
+  a.knr = knr.data();
+  a.knr_len = knr.size();
   return true;
 }
 

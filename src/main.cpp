@@ -40,7 +40,6 @@ void digit_values(const char *text, unsigned char *digits, int n) {
 
 bool is_ten_zeros(const char *knr) { return strcmp(knr, "0000000000") == 0; }
 
-
 // The bank code and account values of the account form: '2' or '3' when
 // one is malformed, else '1' with blz and the account left-filled to ten
 // digits written.

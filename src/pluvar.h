@@ -75,9 +75,8 @@ inline void sink_write(Sink &out, const char *data, size_t len) {
   out.len += len;
 }
 // Writes the first len bytes of a block, whose kBlock bytes must all be
-// readable.  Copying the whole block is a few
-// vector moves, where a copy of varying length is a call or a slow string
-// instruction.
+// readable.  Copying the whole block is a few vector moves, where a copy of
+// varying length is a call or a slow string instruction.
 template <size_t kBlock>
 inline void sink_write_block(Sink &out, const char *block, size_t len) {
   if (len > kBlock || kBlock > sizeof out.buf - out.len) return sink_write_flushing(out, block, len);
@@ -353,6 +352,9 @@ bool all_digits(std::string_view text);  // the same, eight characters at a time
 #include "Tables.h"
 #include "Edition.h"
 
+// The index in head_DE that a slot of head_DE_slot names.
+inline size_t slot_head_index(uint64_t slot) { return slot >> 32 & 0xFFFF; }
+
 // The slot of a German bank code's value (head_DE_slot), or 0: the code in
 // its low half, its index in head_DE and its check method above.  The code
 // stands in one of its two slots; both are read side by side and the one
@@ -370,10 +372,9 @@ inline uint64_t head_DE_slot_of(const GermanTables &de, uint64_t code) {
   slot = static_cast<uint32_t>(second) == key ? second : slot;
   // A slot never names a row past the table; should a view of fewer rows
   // than its slots hold meet one, that bank is not in the view.
-  return (slot >> 32 & 0xFFFF) < de.head_DE_size ? slot : 0;
+  return slot_head_index(slot) < de.head_DE_size ? slot : 0;
 }
 inline unsigned char slot_method(uint64_t slot) { return static_cast<unsigned char>(slot >> 48); }
-inline size_t slot_head_index(uint64_t slot) { return slot >> 32 & 0xFFFF; }
 
 // ---------------------------------------------------------------------------
 // Editions (Version.cpp).  Dates are numbers YYYYMMDD.
