@@ -505,6 +505,24 @@ std::string read_lines(int fd, int n_lines) {
   return got;
 }
 
+// Answers end in LF, hit lines in CR LF: the lines to read for an answer.
+int lf_count(const std::string &answers) {
+  int n = 0;
+  for (char c : answers) n += c == '\n';
+  return n;
+}
+
+// The caller closes its end of the requests: the batch answers nothing more
+// and exits with 0.
+void expect_clean_end(int requests, int answers, pid_t pid) {
+  close(requests);
+  EXPECT_EQ(read_all(answers), "");
+  close(answers);
+  int st = 0;
+  waitpid(pid, &st, 0);
+  EXPECT_TRUE(WIFEXITED(st) && WEXITSTATUS(st) == 0);
+}
+
 // A long-lived caller writes one line and waits for its answer while keeping
 // the pipe open.
 TEST(Batch, CoprocessGetsEachAnswerWhileTheWriterStaysOpen) {
@@ -526,17 +544,9 @@ TEST(Batch, CoprocessGetsEachAnswerWhileTheWriterStaysOpen) {
   for (const Exchange &x : exchanges) {
     ASSERT_TRUE(write_fully(inp[1], x.line.data(), x.line.size()));
     std::string expected = request_inproc(x.args) + "\n";
-    // Hit lines end in CR LF: count every LF of the expected answer.
-    int lfs = 0;
-    for (char c : expected) lfs += c == '\n';
-    EXPECT_EQ(read_lines(outp[0], lfs), expected) << x.line;
+    EXPECT_EQ(read_lines(outp[0], lf_count(expected)), expected) << x.line;
   }
-  close(inp[1]);
-  EXPECT_EQ(read_all(outp[0]), "");
-  close(outp[0]);
-  int st = 0;
-  waitpid(pid, &st, 0);
-  EXPECT_TRUE(WIFEXITED(st) && WEXITSTATUS(st) == 0);
+  expect_clean_end(inp[1], outp[0], pid);
 }
 
 // With workers, the reading thread reads ahead while they answer; a caller
@@ -552,22 +562,15 @@ TEST(Batch, ThreadsAnswerEachBlockWhileTheWriterStaysOpen) {
     std::string input;
     for (const auto &line : generated_lines(block, 4000)) input += line;
     const std::string expected = one_shot_answers(input);
-    int lfs = 0;
-    for (char c : expected) lfs += c == '\n';
     // The answers are read while the block is written: neither pipe holds
     // a whole block.
     std::thread writer([&] { EXPECT_TRUE(write_fully(inp[1], input.data(), input.size())); });
-    const std::string got = read_lines(outp[0], lfs);
+    const std::string got = read_lines(outp[0], lf_count(expected));
     writer.join();
     ASSERT_EQ(got.size(), expected.size()) << block;
     EXPECT_TRUE(got == expected) << block;
   }
-  close(inp[1]);
-  EXPECT_EQ(read_all(outp[0]), "");
-  close(outp[0]);
-  int st = 0;
-  waitpid(pid, &st, 0);
-  EXPECT_TRUE(WIFEXITED(st) && WEXITSTATUS(st) == 0);
+  expect_clean_end(inp[1], outp[0], pid);
 }
 
 }  // namespace
